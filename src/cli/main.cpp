@@ -1,0 +1,8 @@
+// ztunittest: the command-line host. It plays the modelling tool for the
+// add-in: loads a model document, hands the add-in its object model and the
+// outside components, and shows dialogs and the progress window in the
+// terminal. Every failure ends in one message on stderr and an exit status:
+// 0 success, 1 a run that failed, 2 bad input or usage.
+#include "cli/Commands.h"
+
+int main(int argc, char** argv) { return zt::cli::Run(argc, argv); }

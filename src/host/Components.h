@@ -1,0 +1,26 @@
+// The outside components the add-in creates on demand: the maker's tools and
+// the platform services. The host hands one `HostComponents` to the add-in at
+// start-up (SetHostComponents); the add-in asks it each time the system
+// creates such a component. Creation that fails raises an error.
+#pragma once
+
+#include <memory>
+
+#include "host/FileSystem.h"
+
+namespace zt {
+
+class HostComponents {
+ public:
+  virtual ~HostComponents() = default;
+  virtual std::unique_ptr<FileSystemObject> CreateFileSystemObject() = 0;
+};
+
+/// Makes `components` the add-in's source of outside components; the caller
+/// keeps ownership and keeps them alive while the add-in runs. Null removes them.
+void SetHostComponents(HostComponents* components);
+
+/// The components handed in; raises error 429 when none were.
+HostComponents& Components();
+
+}  // namespace zt

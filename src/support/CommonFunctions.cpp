@@ -1,0 +1,64 @@
+#include "support/CommonFunctions.h"
+
+#include <memory>
+
+#include "host/Components.h"
+#include "host/TesselModel.h"
+#include "support/DynamicResources.h"
+#include "support/Text.h"
+
+namespace zt {
+
+namespace {
+
+std::unique_ptr<FileSystemObject> g_fileSystem;
+
+std::string PackagePart(const TesselItem* element, const std::string& sep) {
+  if (element == nullptr) return {};
+  std::string name = element->GetQualifiedName();
+  ReplaceAll(name, GetResString(IDS_SCOPE_SEPARATOR), sep);
+  // Drop the root package's name, then the element's own name.
+  const size_t first = name.find(sep);
+  if (first == std::string::npos) return {};
+  name.erase(0, first + sep.size());
+  const size_t last = name.rfind(sep);
+  if (last == std::string::npos) return {};
+  return name.substr(0, last);
+}
+
+void StripQuotes(std::string& path) { ReplaceAll(path, GetResString(IDS_QUOTE), {}); }
+
+}  // namespace
+
+std::string GetPackagePath(const TesselItem* element) {
+  return PackagePart(element, GetResString(IDS_BACKSLASH));
+}
+
+std::string GetPackageName(const TesselItem* element) {
+  return PackagePart(element, GetResString(IDS_DOT));
+}
+
+FileSystemObject& FileSystem() {
+  if (!g_fileSystem) g_fileSystem = Components().CreateFileSystemObject();
+  return *g_fileSystem;
+}
+
+void ResetFileSystem() { g_fileSystem.reset(); }
+
+bool FileExists(std::string& path) {
+  StripQuotes(path);
+  return FileSystem().FileExists(path);
+}
+
+void DeleteFileIfExists(std::string& path) {
+  StripQuotes(path);
+  if (FileExists(path)) FileSystem().DeleteFile(path, false);
+}
+
+std::string GetBaseName(const std::string& path) { return FileSystemObject::GetBaseName(path); }
+
+std::string GetExtensionName(const std::string& path) {
+  return FileSystemObject::GetExtensionName(path);
+}
+
+}  // namespace zt

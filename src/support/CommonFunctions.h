@@ -1,0 +1,41 @@
+// Package names of model elements, and the file helpers that go through the
+// add-in's one file-system object.
+#pragma once
+
+#include <string>
+
+namespace zt {
+
+class FileSystemObject;
+class TesselItem;
+
+/// The package path of `element` with "\" between the parts: its qualified
+/// name without the root package and without its own name. "" for nullptr
+/// and for an element directly in the root package.
+std::string GetPackagePath(const TesselItem* element);
+
+/// The same with "." between the parts: the Java package name.
+std::string GetPackageName(const TesselItem* element);
+
+/// Removes every double quote from `path` (in the caller's variable), then
+/// asks the file-system object whether the file exists.
+bool FileExists(std::string& path);
+
+/// Removes every double quote from `path`, then deletes the file if it
+/// exists (read-only files are not forced). Failures are raised.
+void DeleteFileIfExists(std::string& path);
+
+/// The file name of `path` without folder and extension.
+std::string GetBaseName(const std::string& path);
+
+/// The extension of `path`, without the dot.
+std::string GetExtensionName(const std::string& path);
+
+/// The add-in's file-system object, created on first use and kept.
+FileSystemObject& FileSystem();
+
+/// Drops the kept file-system object (for tests, and when the host
+/// components change).
+void ResetFileSystem();
+
+}  // namespace zt

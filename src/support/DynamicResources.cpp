@@ -1,0 +1,197 @@
+#include "support/DynamicResources.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <map>
+
+#include "support/Error.h"
+#include "support/StringTable.h"
+#include "support/Text.h"
+
+extern "C" const zt::StringTable zt_string_table;
+
+namespace zt {
+
+namespace {
+
+// The lookup buffer holds 512 characters, the terminating zero included.
+constexpr size_t kBufferChars = 512;
+
+// The module from which texts are loaded: the satellite, or the add-in
+// module itself. Null until the first lookup chooses it.
+void* g_resourceModule = nullptr;
+
+// Where the add-in module lives, found once: the module cannot move while
+// its code runs.
+struct OwnModule {
+  std::string path;     // as the loader reports it
+  void* handle = nullptr;  // null when the loader does not know the module
+};
+
+const OwnModule& Own() {
+  static const OwnModule own = [] {
+    OwnModule m;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&GetResString), &info) != 0 && info.dli_fname != nullptr) {
+      m.path = info.dli_fname;
+      m.handle = dlopen(m.path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    }
+    return m;
+  }();
+  return own;
+}
+
+// The string-load service: the text of `id` in the table of `module`, cut
+// to what the buffer holds; empty when the module has no such text.
+std::string LoadString(void* module, int16_t id) {
+  const auto* table = static_cast<const StringTable*>(dlsym(module, kStringTableSymbol));
+  if (table == nullptr) return {};
+  const StringTableEntry* entry = FindString(*table, id);
+  if (entry == nullptr) return {};
+  return CutToCharacters(std::string(entry->text, entry->length), kBufferChars - 1);
+}
+
+// Windows-style abbreviations of the common locales: language, then the
+// country's letter. Languages whose main country is not listed get their
+// two letters and the country's first letter.
+const std::map<std::string, std::string>& KnownAbbreviations() {
+  static const std::map<std::string, std::string> known = {
+      {"ar_SA", "ARA"}, {"bg_BG", "BGR"}, {"ca_ES", "CAT"}, {"cs_CZ", "CSY"}, {"da_DK", "DAN"},
+      {"de_AT", "DEA"}, {"de_CH", "DES"}, {"de_DE", "DEU"}, {"de_LI", "DEC"}, {"de_LU", "DEL"},
+      {"el_GR", "ELL"}, {"en_AU", "ENA"}, {"en_CA", "ENC"}, {"en_GB", "ENG"}, {"en_IE", "ENI"},
+      {"en_NZ", "ENZ"}, {"en_US", "ENU"}, {"en_ZA", "ENS"}, {"es_ES", "ESN"}, {"es_MX", "ESM"},
+      {"et_EE", "ETI"}, {"fi_FI", "FIN"}, {"fr_BE", "FRB"}, {"fr_CA", "FRC"}, {"fr_CH", "FRS"},
+      {"fr_FR", "FRA"}, {"fr_LU", "FRL"}, {"he_IL", "HEB"}, {"hr_HR", "HRV"}, {"hu_HU", "HUN"},
+      {"is_IS", "ISL"}, {"it_CH", "ITS"}, {"it_IT", "ITA"}, {"ja_JP", "JPN"}, {"ko_KR", "KOR"},
+      {"lt_LT", "LTH"}, {"lv_LV", "LVI"}, {"nb_NO", "NOR"}, {"nl_BE", "NLB"}, {"nl_NL", "NLD"},
+      {"nn_NO", "NON"}, {"pl_PL", "PLK"}, {"pt_BR", "PTB"}, {"pt_PT", "PTG"}, {"ro_RO", "ROM"},
+      {"ru_RU", "RUS"}, {"sk_SK", "SKY"}, {"sl_SI", "SLV"}, {"sv_FI", "SVF"}, {"sv_SE", "SVE"},
+      {"th_TH", "THA"}, {"tr_TR", "TRK"}, {"uk_UA", "UKR"}, {"zh_CN", "CHS"}, {"zh_TW", "CHT"},
+  };
+  return known;
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+const StringTableEntry* FindString(const StringTable& table, int16_t id) {
+  const StringTableEntry* begin = table.entries;
+  const StringTableEntry* end = table.entries + table.count;
+  const StringTableEntry* it =
+      std::lower_bound(begin, end, id, [](const StringTableEntry& e, int16_t key) { return e.id < key; });
+  return (it != end && it->id == id) ? it : nullptr;
+}
+
+std::string CutToCharacters(const std::string& text, size_t maxChars) {
+  size_t chars = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // A byte that does not continue a UTF-8 sequence starts a character.
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      if (chars == maxChars) return text.substr(0, i);
+      ++chars;
+    }
+  }
+  return text;
+}
+
+std::string GetResString(int16_t id) {
+  const OwnModule& own = Own();
+  if (own.handle == nullptr) {
+    // Not loaded as a module of its own: the add-in's own table serves, and
+    // a missing text is an error, as the plain resource service reports it.
+    const StringTableEntry* entry = FindString(zt_string_table, id);
+    if (entry == nullptr) RaiseError(errc::kResourceNotFound);
+    return CutToCharacters(std::string(entry->text, entry->length), kBufferChars - 1);
+  }
+  if (g_resourceModule == nullptr) {
+    void* satellite = LoadSatelliteModule(CutToCharacters(own.path, kBufferChars - 1));
+    g_resourceModule = satellite != nullptr ? satellite : own.handle;
+  }
+  return LoadString(g_resourceModule, id);
+}
+
+std::string FormatResString(int32_t id, const std::vector<std::string>& args) {
+  if (id < std::numeric_limits<int16_t>::min() || id > std::numeric_limits<int16_t>::max()) {
+    RaiseError(errc::kOverflow);
+  }
+  std::string text = GetResString(static_cast<int16_t>(id));
+  if (text.empty()) return text;
+  for (size_t i = 0; i < args.size(); ++i) {
+    ReplaceAll(text, "%" + std::to_string(i + 1), args[i]);
+  }
+  return text;
+}
+
+std::string FormatResString1(int32_t id, const std::string& arg1) {
+  return FormatResString(id, {arg1});
+}
+
+std::string FormatResString2(int32_t id, const std::string& arg1, const std::string& arg2) {
+  return FormatResString(id, {arg1, arg2});
+}
+
+std::string FormatResString3(int32_t id, const std::string& arg1, const std::string& arg2,
+                             const std::string& arg3) {
+  return FormatResString(id, {arg1, arg2, arg3});
+}
+
+std::string LanguageAbbreviationFor(const std::string& localeName) {
+  // language[_COUNTRY][.codeset][@modifier]
+  std::string name = localeName.substr(0, localeName.find_first_of(".@"));
+  if (name.empty() || name == "C" || name == "POSIX") return {};
+  const size_t sep = name.find_first_of("_-");
+  std::string language = name.substr(0, sep);
+  std::string country = sep == std::string::npos ? std::string() : name.substr(sep + 1);
+  if (language.size() != 2 || !IsLetter(language[0]) || !IsLetter(language[1])) return {};
+  for (char& c : language) c = static_cast<char>(c | 0x20);
+  for (char& c : country) c = Upper(c);
+  const auto& known = KnownAbbreviations();
+  if (auto it = known.find(language + "_" + country); it != known.end()) return it->second;
+  // A language alone means its main locale; an unlisted country gives the
+  // language and the country's first letter.
+  if (country.empty() || !IsLetter(country[0])) {
+    static const std::map<std::string, std::string> kMain = {
+        {"cs", "CSY"}, {"da", "DAN"}, {"de", "DEU"}, {"el", "ELL"}, {"en", "ENU"}, {"es", "ESN"},
+        {"fi", "FIN"}, {"fr", "FRA"}, {"hu", "HUN"}, {"it", "ITA"}, {"ja", "JPN"}, {"ko", "KOR"},
+        {"nb", "NOR"}, {"nl", "NLD"}, {"pl", "PLK"}, {"pt", "PTG"}, {"ru", "RUS"}, {"sv", "SVE"},
+        {"tr", "TRK"}, {"zh", "CHS"},
+    };
+    if (auto it = kMain.find(language); it != kMain.end()) return it->second;
+    return std::string{Upper(language[0]), Upper(language[1]), Upper(language[1])};
+  }
+  return std::string{Upper(language[0]), Upper(language[1]), country[0]};
+}
+
+std::string UserLanguageAbbreviation() {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return LanguageAbbreviationFor(value);
+  }
+  return {};
+}
+
+void* LoadSatelliteModule(const std::string& modulePath) {
+  const std::string abbreviation = UserLanguageAbbreviation();
+  if (abbreviation.empty()) return nullptr;
+  const std::string candidates[] = {
+      "loc.so",
+      abbreviation + ".so",
+      abbreviation.substr(0, abbreviation.size() - 1) + ".so",
+  };
+  for (const std::string& replacement : candidates) {
+    std::string path = modulePath;
+    ReplaceAll(path, ".so", replacement);
+    // dlopen reports a missing file by its result alone: nothing to suppress.
+    if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+  }
+  return nullptr;
+}
+
+void ResetResourceModule() { g_resourceModule = nullptr; }
+
+}  // namespace zt

@@ -1,0 +1,43 @@
+// Small text operations shared by the whole add-in. All of them are exact
+// and case-sensitive.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zt {
+
+/// Replaces every occurrence of `what` in `text` by `with`, left to right;
+/// inserted text is not searched again. An empty `what` changes nothing.
+inline void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
+  if (what.empty()) return;
+  size_t pos = 0;
+  while ((pos = text.find(what, pos)) != std::string::npos) {
+    text.replace(pos, what.size(), with);
+    pos += with.size();
+  }
+}
+
+/// `text` with `what` replaced by `with` everywhere.
+inline std::string Replaced(std::string text, std::string_view what, std::string_view with) {
+  ReplaceAll(text, what, with);
+  return text;
+}
+
+/// The first `n` characters of `text` (all of it when shorter).
+inline std::string Left(std::string_view text, size_t n) { return std::string(text.substr(0, n)); }
+
+/// True when `text` begins with `prefix`.
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+/// `text` without leading and trailing blanks (spaces only).
+inline std::string TrimBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+}  // namespace zt

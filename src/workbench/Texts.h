@@ -1,0 +1,18 @@
+// Texts of the workbench and the command-line host, by id (strings/workbench.txt).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "strings/WorkbenchIds.h"
+
+namespace zt::wb {
+
+/// The text of `id`; empty when there is none.
+std::string Text(int16_t id);
+
+/// The text of `id` with "%1", "%2", ... replaced by the arguments in order.
+std::string Text(int16_t id, const std::vector<std::string>& args);
+
+}  // namespace zt::wb
