@@ -1,5 +1,15 @@
-// The command-line host's subcommands, in one table.
+// The command-line host's subcommands. Each group of subcommands lives in a
+// file of its own and registers itself in the table of Commands.cpp: it adds
+// its subcommands and options to the parser, and when one of them is parsed
+// it stores the action to run in `chosen`.
 #pragma once
+
+#include <functional>
+#include <string>
+
+namespace CLI {
+class App;
+}
 
 namespace zt::cli {
 
@@ -7,6 +17,18 @@ namespace zt::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+
+/// What the parsed command line asks for; returns the exit status.
+using Action = std::function<int()>;
+
+/// Adds a group of subcommands to `app`; a parsed subcommand sets `chosen`.
+using Registrar = void (*)(CLI::App& app, Action& chosen);
+
+void RegisterTextCommand(CLI::App& app, Action& chosen);
+void RegisterModelCommands(CLI::App& app, Action& chosen);
+
+/// Writes "ztunittest: " and `message` to stderr.
+void PrintError(const std::string& message);
 
 /// Parses the command line and runs the chosen subcommand.
 int Run(int argc, char** argv);
