@@ -25,7 +25,7 @@ std::string FileSystemObject::GetParentFolderName(const std::string& path) {
   const size_t sep = p.find_last_of("\\/");
   if (sep == std::string::npos) return {};
   if (sep == 0) return p.substr(0, 1);  // the root folder
-  return p.substr(0, sep);
+  return TrimTrailingSeparators(p.substr(0, sep));
 }
 
 std::string FileSystemObject::GetBaseName(const std::string& path) {

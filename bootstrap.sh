@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Sets ztunittest up on a Debian machine and runs it.
+#
+#   ./bootstrap.sh run    install what is missing, build, show the example model
+#   ./bootstrap.sh test   install what is missing, build, run every test
+#
+# Installing needs root or sudo; everything else runs as the calling user.
+# BUILD_DIR (default: build) and JOBS (default: the number of cores) may be set.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode=${1:-}
+case "$mode" in
+  run|test) ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev
+  llvm
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build=${BUILD_DIR:-build}
+jobs=${JOBS:-$(nproc)}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$jobs"
+
+case "$mode" in
+  run)
+    "$build/bin/ztunittest" model show examples/bank-ejb.json
+    ;;
+  test)
+    ctest --test-dir "$build" --output-on-failure -j "$jobs"
+    ;;
+esac
