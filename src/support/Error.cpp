@@ -18,6 +18,8 @@ std::string DescribeError(int32_t number) {
     case errc::kTypeMismatch: return GetResString(IDS_ERR_TYPE_MISMATCH);
     case errc::kFileNotFound: return GetResString(IDS_ERR_FILE_NOT_FOUND);
     case errc::kFileAlreadyExists: return GetResString(IDS_ERR_FILE_EXISTS);
+    case errc::kBadFileMode: return GetResString(IDS_ERR_BAD_FILE_MODE);
+    case errc::kInputPastEnd: return GetResString(IDS_ERR_INPUT_PAST_END);
     case errc::kPermissionDenied: return GetResString(IDS_ERR_PERMISSION_DENIED);
     case errc::kPathFileAccessError: return GetResString(IDS_ERR_PATH_FILE_ACCESS);
     case errc::kPathNotFound: return GetResString(IDS_ERR_PATH_NOT_FOUND);

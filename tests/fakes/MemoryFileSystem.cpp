@@ -17,7 +17,7 @@ class MemoryStream : public TextStream {
   bool AtEndOfStream() override { return pos_ >= content_.size(); }
   int32_t Line() override { return line_; }
   std::string ReadLine() override {
-    if (AtEndOfStream()) RaiseError(62);
+    if (AtEndOfStream()) RaiseError(errc::kInputPastEnd);
     size_t end = content_.find('\n', pos_);
     std::string line = content_.substr(pos_, end == std::string::npos ? std::string::npos : end - pos_);
     pos_ = end == std::string::npos ? content_.size() : end + 1;

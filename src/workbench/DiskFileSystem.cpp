@@ -1,0 +1,187 @@
+#include "workbench/DiskFileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/DynamicResources.h"
+#include "support/Error.h"
+#include "support/Text.h"
+
+namespace zt::wb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int32_t ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT: return errc::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return errc::kPermissionDenied;
+    case EEXIST: return errc::kFileAlreadyExists;
+    default: return errc::kPathFileAccessError;
+  }
+}
+
+// A file read whole at opening; templates are small.
+class ReadStream : public TextStream {
+ public:
+  explicit ReadStream(std::string content) : content_(std::move(content)) {}
+  bool AtEndOfStream() override { return pos_ >= content_.size(); }
+  int32_t Line() override { return line_; }
+  std::string ReadLine() override {
+    if (AtEndOfStream()) RaiseError(errc::kInputPastEnd);
+    const size_t end = content_.find('\n', pos_);
+    const size_t stop = end == std::string::npos ? content_.size() : end;
+    std::string line = content_.substr(pos_, stop - pos_);
+    pos_ = end == std::string::npos ? content_.size() : end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ++line_;
+    return line;
+  }
+  void SkipLine() override { ReadLine(); }
+  void WriteLine(const std::string&) override { RaiseError(errc::kBadFileMode); }
+  void Close() override {}
+
+ private:
+  std::string content_;
+  size_t pos_ = 0;
+  int32_t line_ = 1;
+};
+
+// Collects the text and writes it atomically at Close; a stream dropped
+// without Close leaves nothing behind.
+class WriteStream : public TextStream {
+ public:
+  explicit WriteStream(std::string nativePath) : path_(std::move(nativePath)) {}
+  bool AtEndOfStream() override { return true; }
+  int32_t Line() override { return line_; }
+  std::string ReadLine() override { RaiseError(errc::kBadFileMode); }
+  void SkipLine() override { RaiseError(errc::kBadFileMode); }
+  void WriteLine(const std::string& text) override {
+    content_ += text;
+    content_ += GetResString(IDS_CRLF);
+    ++line_;
+  }
+  void Close() override {
+    if (closed_) return;
+    closed_ = true;
+    WriteFileAtomically(path_, content_);
+  }
+
+ private:
+  std::string path_;
+  std::string content_;
+  int32_t line_ = 1;
+  bool closed_ = false;
+};
+
+std::string ExeDir() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+}  // namespace
+
+std::string DefaultTemplatesDir() {
+  if (const char* env = std::getenv("PWTTEMPLATES"); env != nullptr && *env != '\0') return env;
+  const std::string exeDir = ExeDir();
+  if (!exeDir.empty()) {
+    const fs::path installed = fs::path(exeDir) / ".." / ZT_INSTALL_TEMPLATES_SUBDIR;
+    std::error_code ec;
+    if (fs::is_directory(installed, ec)) return fs::weakly_canonical(installed, ec).string();
+  }
+  return ZT_SOURCE_TEMPLATES_DIR;
+}
+
+void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
+  const fs::path target(nativePath);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
+  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) RaiseError(ErrorFromErrno(errno), {}, DescribeError(ErrorFromErrno(errno)) + ": " + nativePath);
+  size_t written = 0;
+  bool ok = true;
+  while (written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    written += static_cast<size_t>(n);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  // mkstemp creates 0600; a generated file gets the usual permissions.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || std::rename(temp.c_str(), nativePath.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    RaiseError(ErrorFromErrno(error), {}, DescribeError(ErrorFromErrno(error)) + ": " + nativePath);
+  }
+}
+
+DiskFileSystem::DiskFileSystem(std::string templatesDir) : templatesDir_(std::move(templatesDir)) {}
+
+std::string DiskFileSystem::NativePath(const std::string& path) {
+  std::string native = Replaced(path, GetResString(IDS_TEMPLATE_MACRO), templatesDir_);
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
+
+bool DiskFileSystem::FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::is_regular_file(NativePath(path), ec);
+}
+
+bool DiskFileSystem::FolderExists(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::is_directory(NativePath(path), ec);
+}
+
+void DiskFileSystem::DeleteFile(const std::string& path, bool force) {
+  const std::string native = NativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaiseError(errc::kFileNotFound);
+  if (!force && (st.st_mode & S_IWUSR) == 0) RaiseError(errc::kPermissionDenied);
+  if (::unlink(native.c_str()) != 0) RaiseError(ErrorFromErrno(errno));
+}
+
+std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path) {
+  const std::string native = NativePath(path);
+  std::error_code ec;
+  if (!fs::is_regular_file(native, ec)) RaiseError(errc::kFileNotFound, {}, DescribeError(errc::kFileNotFound) + ": " + path);
+  std::ifstream in(native, std::ios::binary);
+  if (!in) RaiseError(errc::kPermissionDenied, {}, DescribeError(errc::kPermissionDenied) + ": " + path);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return std::make_unique<ReadStream>(content.str());
+}
+
+std::unique_ptr<TextStream> DiskFileSystem::CreateTextFile(const std::string& path, bool overwrite) {
+  const std::string native = NativePath(path);
+  std::error_code ec;
+  if (!overwrite && fs::exists(native, ec)) RaiseError(errc::kFileAlreadyExists);
+  return std::make_unique<WriteStream>(native);
+}
+
+}  // namespace zt::wb

@@ -1,0 +1,113 @@
+#include "workbench/DiskFileSystem.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestUtil.h"
+#include "support/Error.h"
+
+namespace zt::wb {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class DiskFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::TempDir("disk");
+    fs::create_directories(dir_ / "templates" / "Unit Test Templates");
+    disk_ = std::make_unique<DiskFileSystem>((dir_ / "templates").string());
+  }
+  std::string Win(const fs::path& p) {
+    std::string s = p.string();
+    for (char& c : s) {
+      if (c == '/') c = '\\';
+    }
+    return s;
+  }
+  fs::path dir_;
+  std::unique_ptr<DiskFileSystem> disk_;
+};
+
+TEST_F(DiskFiles, TemplateMacroAndBothSeparators) {
+  std::ofstream(dir_ / "templates" / "Unit Test Templates" / "a.template") << "one\r\ntwo\nthree";
+  EXPECT_TRUE(disk_->FileExists("$PWTTEMPLATES\\Unit Test Templates\\a.template"));
+  EXPECT_TRUE(disk_->FileExists("$PWTTEMPLATES/Unit Test Templates/a.template"));
+  EXPECT_TRUE(disk_->FolderExists("$PWTTEMPLATES\\Unit Test Templates"));
+  EXPECT_FALSE(disk_->FileExists("$PWTTEMPLATES\\Unit Test Templates"));
+  EXPECT_FALSE(disk_->FileExists(""));
+
+  auto stream = disk_->OpenTextFile("$PWTTEMPLATES\\Unit Test Templates\\a.template");
+  std::vector<std::pair<int, std::string>> lines;
+  while (!stream->AtEndOfStream()) {
+    const int n = stream->Line();
+    lines.emplace_back(n, stream->ReadLine());
+  }
+  EXPECT_EQ(lines, (std::vector<std::pair<int, std::string>>{{1, "one"}, {2, "two"}, {3, "three"}}));
+  EXPECT_THROW(stream->ReadLine(), ZtError);
+}
+
+TEST_F(DiskFiles, MissingFilesRaiseFileNotFound) {
+  try {
+    disk_->OpenTextFile(Win(dir_ / "none.template"));
+    FAIL() << "no error raised";
+  } catch (const ZtError& e) {
+    EXPECT_EQ(e.Number(), errc::kFileNotFound);
+  }
+  EXPECT_THROW(disk_->DeleteFile(Win(dir_ / "none"), false), ZtError);
+}
+
+TEST_F(DiskFiles, WrittenFilesAppearWholeWithCrLf) {
+  const std::string path = Win(dir_ / "out.rc");
+  auto stream = disk_->CreateTextFile(path, true);
+  stream->WriteLine("STRINGTABLE");
+  stream->WriteLine("BEGIN");
+  EXPECT_FALSE(fs::exists(dir_ / "out.rc")) << "nothing is visible before Close";
+  stream->Close();
+  EXPECT_EQ(ReadAll(dir_ / "out.rc"), "STRINGTABLE\r\nBEGIN\r\n");
+  // No temporary file is left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+
+  EXPECT_THROW(disk_->CreateTextFile(path, false), ZtError);
+  auto dropped = disk_->CreateTextFile(Win(dir_ / "dropped.rc"), true);
+  dropped->WriteLine("half");
+  dropped.reset();
+  EXPECT_FALSE(fs::exists(dir_ / "dropped.rc"));
+}
+
+TEST_F(DiskFiles, WritingIntoAMissingFolderFails) {
+  auto stream = disk_->CreateTextFile(Win(dir_ / "no" / "such" / "x.rc"), true);
+  stream->WriteLine("x");
+  try {
+    stream->Close();
+    FAIL() << "no error raised";
+  } catch (const ZtError& e) {
+    EXPECT_EQ(e.Number(), errc::kPathNotFound);
+  }
+}
+
+TEST_F(DiskFiles, ReadOnlyFilesNeedForce) {
+  const fs::path file = dir_ / "locked.res";
+  std::ofstream(file) << "x";
+  fs::permissions(file, fs::perms::owner_read);
+  try {
+    disk_->DeleteFile(Win(file), false);
+    FAIL() << "no error raised";
+  } catch (const ZtError& e) {
+    EXPECT_EQ(e.Number(), errc::kPermissionDenied);
+  }
+  EXPECT_TRUE(fs::exists(file));
+  disk_->DeleteFile(Win(file), true);
+  EXPECT_FALSE(fs::exists(file));
+}
+
+}  // namespace
+}  // namespace zt::wb
