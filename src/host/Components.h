@@ -6,14 +6,20 @@
 
 #include <memory>
 
+#include "host/DataStore.h"
 #include "host/FileSystem.h"
+#include "host/ModelHelper.h"
 
 namespace zt {
 
 class HostComponents {
  public:
   virtual ~HostComponents() = default;
-  virtual std::unique_ptr<FileSystemObject> CreateFileSystemObject() = 0;
+  // Each member raises error 429 unless the host overrides it.
+  virtual std::unique_ptr<FileSystemObject> CreateFileSystemObject();
+  /// A new, not yet opened store.
+  virtual std::unique_ptr<DataStore> CreateDataStore();
+  virtual std::unique_ptr<ModelHelper> CreateModelHelper();
 };
 
 /// Makes `components` the add-in's source of outside components; the caller

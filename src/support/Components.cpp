@@ -8,6 +8,14 @@ namespace {
 HostComponents* g_components = nullptr;
 }  // namespace
 
+std::unique_ptr<FileSystemObject> HostComponents::CreateFileSystemObject() {
+  RaiseError(errc::kCannotCreateObject);
+}
+
+std::unique_ptr<DataStore> HostComponents::CreateDataStore() { RaiseError(errc::kCannotCreateObject); }
+
+std::unique_ptr<ModelHelper> HostComponents::CreateModelHelper() { RaiseError(errc::kCannotCreateObject); }
+
 void SetHostComponents(HostComponents* components) { g_components = components; }
 
 HostComponents& Components() {
