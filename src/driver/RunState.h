@@ -1,0 +1,43 @@
+// The state of one generation run, shared by the code factory, the template
+// processor, the generators and the progress window. There is one copy for
+// the loaded add-in; each value is reset where the run says so (see the
+// comments), and tests reset the whole of it with ResetRunState.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zt {
+
+struct RunState {
+  /// The run generates for more than one item. False at the start of a
+  /// run; set by the walkers over collections.
+  bool RunHasMultipleItems = false;
+  /// "source created for ..." was logged for the current operation.
+  bool SourceHeaderLogged = false;
+  /// "datapool created:" was logged for the current operation.
+  bool DatapoolHeaderLogged = false;
+  /// The current operation's resource script may be compiled; cleared when
+  /// the store declines a class module.
+  bool CompileResources = true;
+  /// The current operation was classed as a home-interface operation.
+  bool EjbOperationFlag = false;
+  /// The last answer to the datapool overwrite question (3 at a run's start).
+  int32_t DatapoolOverwriteAnswer = 3;
+  /// Datapools created since the progress window started.
+  int32_t DatapoolsCreated = 0;
+  /// The first datapool created since the progress window started.
+  std::string FirstDatapoolName;
+  /// The resource compiler found for the run, or "".
+  std::string ResourceCompilerPath;
+  /// A resource script of the run could not be compiled.
+  bool NoResourceFile = false;
+};
+
+/// The run state of the loaded add-in.
+RunState& CurrentRun();
+
+/// Puts every value back to its initial state.
+void ResetRunState();
+
+}  // namespace zt

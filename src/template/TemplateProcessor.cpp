@@ -1,0 +1,147 @@
+#include "template/TemplateProcessor.h"
+
+#include <algorithm>
+
+#include "driver/RunState.h"
+#include "host/FileSystem.h"
+#include "support/CommonFunctions.h"
+#include "support/DynamicResources.h"
+#include "support/Error.h"
+#include "support/Text.h"
+#include "support/modErrorHandling.h"
+
+namespace zt {
+
+void TemplateProcessorListener::UpdateStatus(const std::string&, float, float, bool&) {}
+void TemplateProcessorListener::TemplatePreProcessLine(const std::string&, const std::string&, ParamMap&,
+                                                       dsScriptType, std::string&, bool&, bool&) {}
+void TemplateProcessorListener::TemplatePostProcessLine(const std::string&, const std::string&, ParamMap&,
+                                                        dsScriptType, std::string&, bool&, const std::string&) {}
+
+bool TemplateProcessor::Initialize(zt::DataStore* store) {
+  DataStore = store;
+  UserCanceled = false;
+  return true;
+}
+
+void TemplateProcessor::AddListener(TemplateProcessorListener* listener) { listeners_.push_back(listener); }
+
+void TemplateProcessor::RemoveListener(TemplateProcessorListener* listener) {
+  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void SubstituteLine(std::string& line, const ParamMap& params) {
+  static const std::string open = GetResString(IDS_TAG_OPEN);
+  static const std::string close = GetResString(IDS_TAG_CLOSE);
+  static const std::string crlf = GetResString(IDS_CRLF);
+  if (line.find(close) == std::string::npos || line.find(open) == std::string::npos) return;
+  const std::string indent = line.substr(0, line.find_first_not_of(' ') == std::string::npos
+                                                ? line.size()
+                                                : line.find_first_not_of(' '));
+  for (const std::string& key : params.Keys()) {
+    if (line.find(key) == std::string::npos) continue;
+    std::string value = ToText(params.Item(key));
+    if (!indent.empty()) {
+      ReplaceAll(value, crlf, crlf + indent);
+      value.erase(value.find_last_not_of(' ') + 1);
+    }
+    ReplaceAll(line, key, value);
+  }
+}
+
+void TemplateProcessor::ProcessTemplate(const std::string& TemplatePath, const std::string& TestCodePath,
+                                        ParamMap& params, dsScriptType scriptType, const std::string& sOperName) {
+  try {
+    Process(TemplatePath, TestCodePath, params, scriptType, sOperName);
+  } catch (...) {
+    const ZtError error = CurrentError();
+    if (error.Number() == errc::kStoreCancelled) UserCanceled = true;
+    ReportError(&error, {});
+  }
+}
+
+void TemplateProcessor::Process(const std::string& TemplatePath, const std::string& TestCodePath, ParamMap& params,
+                                dsScriptType scriptType, const std::string& sOperName) {
+  FileSystemObject& files = FileSystem();
+  const std::string source = GetResString(IDS_SOURCE_TEMPLATE_PROCESSOR);
+
+  // First pass: count the lines.
+  auto stream = files.OpenTextFile(TemplatePath);
+  if (!stream) RaiseError(1, source, FormatResString1(IDS_ERR_FAILED_TO_READ, TemplatePath));
+  int32_t total = 0;
+  while (!stream->AtEndOfStream()) {
+    total = stream->Line();
+    stream->SkipLine();
+  }
+  stream->Close();
+  stream = files.OpenTextFile(TemplatePath);
+  if (!stream) RaiseError(1, source, FormatResString1(IDS_ERR_FAILED_TO_READ, TemplatePath));
+
+  UserCanceled = false;
+  bool bProcess = true;
+  const std::string crlf = GetResString(IDS_CRLF);
+  const std::string totalText = SignedNumberText(total);
+  // The handlers may add or remove listeners; each event goes to those
+  // registered when it is raised.
+  std::string text;
+  while (!stream->AtEndOfStream()) {
+    const int32_t n = stream->Line();
+    const std::string message =
+        StatusLine + crlf + FormatResString2(IDS_STATUS_LINE_OF, SignedNumberText(n), totalText);
+    for (TemplateProcessorListener* listener : std::vector(listeners_)) {
+      listener->UpdateStatus(message, static_cast<float>(n), static_cast<float>(total), UserCanceled);
+    }
+    if (UserCanceled) return;
+
+    std::string line = stream->ReadLine();
+    for (TemplateProcessorListener* listener : std::vector(listeners_)) {
+      listener->TemplatePreProcessLine(TemplatePath, TestCodePath, params, scriptType, line, bProcess, UserCanceled);
+    }
+    if (UserCanceled) return;
+
+    if (bProcess) SubstituteLine(line, params);
+
+    if (scriptType == dsVisualBasicScript) {
+      for (TemplateProcessorListener* listener : std::vector(listeners_)) {
+        listener->TemplatePostProcessLine(TemplatePath, TestCodePath, params, scriptType, line, UserCanceled,
+                                          sOperName);
+      }
+    }
+    if (UserCanceled) return;
+    text += line;
+    text += crlf;
+  }
+  stream->Close();
+  stream.reset();
+  Store(TestCodePath, scriptType, text, sOperName);
+}
+
+void TemplateProcessor::Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
+                              const std::string& sOperName) {
+  zt::DataStore& store = Ref(DataStore);
+  RunState& run = CurrentRun();
+  if (run.RunHasMultipleItems) {
+    store.SetMultipleItems(true);
+  } else if (scriptType == dsJavaScript) {
+    store.SetMultipleItems(false);
+  }
+
+  const std::string fileName = FileSystemObject::GetFileName(TestCodePath);
+  const std::string folder = FileSystemObject::GetParentFolderName(TestCodePath);
+  const int32_t code = store.SaveScript(fileName, folder, scriptType, text);
+  if (code == save_result::kStored) {
+    if (TestCodePath.find(GetResString(IDS_EXT_RC)) == std::string::npos) {
+      if (!run.SourceHeaderLogged) {
+        LogMessage(FormatResString1(IDS_LOG_SOURCE_CREATED, sOperName));
+        run.SourceHeaderLogged = true;
+      }
+      WriteLogLine(GetResString(IDS_DETAIL_INDENT) + store.ScriptRoot(scriptType) + TestCodePath);
+    }
+  } else if (code == save_result::kNotWritten) {
+    if (TestCodePath.find(GetResString(IDS_EXT_CLS)) != std::string::npos) run.CompileResources = false;
+  } else if (code == save_result::kCancelled) {
+    UserCanceled = true;
+  }
+}
+
+}  // namespace zt

@@ -1,0 +1,79 @@
+// The template processor turns one template file into one stored test file.
+// It reads the template line by line, lets listeners rewrite or veto each
+// line, replaces every key of the parameter map found in a line by its value,
+// and hands the finished text to the store.
+//
+// One processor serves a whole session: the run sets `StatusLine` before
+// each operation, and a listener may call ProcessTemplate again from inside
+// an event (the COM project writer does, for the files a project names).
+// Nothing escapes ProcessTemplate: errors are reported to the host log and
+// the caller reads `UserCanceled`.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/DataStore.h"
+#include "template/ParamMap.h"
+
+namespace zt {
+
+/// Receives the processor's events. Every member does nothing unless
+/// overridden; by-reference arguments are the processor's own variables.
+class TemplateProcessorListener {
+ public:
+  virtual ~TemplateProcessorListener() = default;
+
+  /// Before each line: the status text, the line number and the line count.
+  virtual void UpdateStatus(const std::string& message, float numerator, float denominator, bool& bCancel);
+
+  /// After a line is read, before its tags are replaced. `bProcess` False
+  /// turns substitution off for this and the following lines.
+  virtual void TemplatePreProcessLine(const std::string& TemplatePath, const std::string& TestCodePath,
+                                      ParamMap& TemplateParams, dsScriptType scriptType,
+                                      std::string& TemplateLine, bool& bProcess, bool& bCancel);
+
+  /// After a line's tags are replaced; raised for Visual Basic scripts only.
+  virtual void TemplatePostProcessLine(const std::string& TemplatePath, const std::string& TestCodePath,
+                                       ParamMap& TemplateParams, dsScriptType scriptType,
+                                       std::string& TemplateLine, bool& bCancel, const std::string& sOperName);
+};
+
+class TemplateProcessor {
+ public:
+  /// Keeps `store` as the processor's store and clears UserCanceled.
+  bool Initialize(DataStore* store);
+
+  /// Fills the template at `TemplatePath` from `params` and stores the text
+  /// as `TestCodePath` (relative to the store's script root of
+  /// `scriptType`). `sOperName` names the operation in the log.
+  void ProcessTemplate(const std::string& TemplatePath, const std::string& TestCodePath, ParamMap& params,
+                       dsScriptType scriptType, const std::string& sOperName);
+
+  /// The caption of the current item, shown above the line counter.
+  std::string StatusLine;
+  /// Set by any listener (through bCancel) or by the run; read by the run.
+  bool UserCanceled = false;
+  /// The store; not owned.
+  zt::DataStore* DataStore = nullptr;
+
+  /// Listeners receive the events in the order they were added; not owned.
+  void AddListener(TemplateProcessorListener* listener);
+  void RemoveListener(TemplateProcessorListener* listener);
+
+ private:
+  void Process(const std::string& TemplatePath, const std::string& TestCodePath, ParamMap& params,
+               dsScriptType scriptType, const std::string& sOperName);
+  void Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
+             const std::string& sOperName);
+
+  std::vector<TemplateProcessorListener*> listeners_;
+};
+
+/// Replaces the keys of `params` in `line`, as ProcessTemplate does for one
+/// line with substitution on: nothing unless the line holds both "<" and
+/// ">"; keys in map order against the line replaced so far; a multi-line
+/// value is indented like the line.
+void SubstituteLine(std::string& line, const ParamMap& params);
+
+}  // namespace zt

@@ -1,0 +1,50 @@
+// A store that keeps what it is given in memory and answers SaveScript with
+// codes a test chooses.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/DataStore.h"
+#include "support/Error.h"
+
+namespace zt::test {
+
+class FakeStore : public DataStore {
+ public:
+  struct Saved {
+    std::string fileName, folder;
+    dsScriptType type;
+    std::string content;
+    bool multipleItems;
+  };
+
+  void Open() override { ++opened; }
+  void ResetSession() override { ++sessions; }
+  int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                     const std::string& content) override {
+    if (throwOnSave != 0) RaiseError(throwOnSave);
+    saved.push_back({fileName, folder, type, content, multipleItems});
+    auto it = codes.find(fileName);
+    return it == codes.end() ? 0 : it->second;
+  }
+  void SetMultipleItems(bool value) override { multipleItems = value; }
+  std::string ScriptRoot(dsScriptType type) override { return type == 0 ? "/store/java/" : "/store/vb/"; }
+  std::string MakeScriptName(const std::string&, const std::string&, dsScriptType) override { return suffix; }
+  std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) override {
+    return className + "_" + operationName;
+  }
+  std::string UserName() override { return "tester"; }
+  DataStoreConnection* Connection() override { return &connection; }
+
+  std::vector<Saved> saved;
+  std::map<std::string, int32_t> codes;  // by file name
+  bool multipleItems = false;
+  int32_t throwOnSave = 0;
+  std::string suffix;
+  int opened = 0, sessions = 0;
+  DataStoreConnection connection;
+};
+
+}  // namespace zt::test

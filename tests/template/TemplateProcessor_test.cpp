@@ -1,0 +1,284 @@
+#include "template/TemplateProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "driver/RunState.h"
+#include "fakes/FakeHost.h"
+#include "fakes/FakeStore.h"
+#include "fakes/MemoryFileSystem.h"
+#include "support/modErrorHandling.h"
+
+namespace zt {
+namespace {
+
+// Records every event and lets a test act inside one.
+class Recorder : public TemplateProcessorListener {
+ public:
+  void UpdateStatus(const std::string& message, float numerator, float denominator, bool& bCancel) override {
+    statuses.push_back(message);
+    fractions.emplace_back(numerator, denominator);
+    if (onStatus) onStatus(bCancel);
+  }
+  void TemplatePreProcessLine(const std::string&, const std::string&, ParamMap&, dsScriptType, std::string& line,
+                              bool& bProcess, bool& bCancel) override {
+    preLines.push_back(line);
+    if (onPre) onPre(line, bProcess, bCancel);
+  }
+  void TemplatePostProcessLine(const std::string&, const std::string& testCodePath, ParamMap&, dsScriptType,
+                               std::string& line, bool& bCancel, const std::string&) override {
+    postLines.push_back(line);
+    if (onPost) onPost(testCodePath, line, bCancel);
+  }
+
+  std::vector<std::string> statuses, preLines, postLines;
+  std::vector<std::pair<float, float>> fractions;
+  std::function<void(bool&)> onStatus;
+  std::function<void(std::string&, bool&, bool&)> onPre;
+  std::function<void(const std::string&, std::string&, bool&)> onPost;
+};
+
+class Processor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::UseMemoryFileSystem(files_);
+    SetLogTarget(&app_);
+    ResetRunState();
+    processor_.Initialize(&store_);
+    processor_.AddListener(&recorder_);
+    processor_.StatusLine = "Processing Bank::Account::deposit";
+  }
+  void TearDown() override {
+    SetLogTarget(nullptr);
+    test::UseNoComponents();
+    ResetRunState();
+  }
+  // Fills `templateText` with params_ and returns the stored text.
+  std::string Fill(const std::string& templateText, dsScriptType type = dsJavaScript) {
+    files_.Put("t.template", templateText);
+    const size_t before = store_.saved.size();
+    processor_.ProcessTemplate("t.template", "unittests\\bank\\Accountdeposit.java", params_, type, "Bank::Account::deposit");
+    if (store_.saved.size() == before) return "<nothing stored>";
+    return store_.saved.back().content;
+  }
+
+  test::MemoryFiles files_;
+  test::RecordingApplication app_;
+  test::FakeStore store_;
+  TemplateProcessor processor_;
+  Recorder recorder_;
+  ParamMap params_;
+};
+
+TEST_F(Processor, EveryLineEndsInCrLfAndStatusCountsLines) {
+  params_.Add(std::string("Accountdeposit"), "<test_name>");
+  EXPECT_EQ(Fill("class <test_name>\n{\r\n}"), "class Accountdeposit\r\n{\r\n}\r\n");
+  EXPECT_EQ(recorder_.statuses,
+            (std::vector<std::string>{"Processing Bank::Account::deposit\r\n line  1 of  3",
+                                      "Processing Bank::Account::deposit\r\n line  2 of  3",
+                                      "Processing Bank::Account::deposit\r\n line  3 of  3"}));
+  EXPECT_EQ(recorder_.fractions.back(), (std::pair<float, float>{3, 3}));
+  ASSERT_EQ(store_.saved.size(), 1u);
+  EXPECT_EQ(store_.saved[0].fileName, "Accountdeposit.java");
+  EXPECT_EQ(store_.saved[0].folder, "unittests\\bank");
+}
+
+TEST_F(Processor, EmptyTemplateStoresEmptyTextWithoutStatus) {
+  EXPECT_EQ(Fill(""), "");
+  EXPECT_TRUE(recorder_.statuses.empty());
+}
+
+TEST_F(Processor, OnlyExactKeysInLinesWithBothBracketsAreReplaced) {
+  params_.Add(std::string("X"), "<name>");
+  params_.Add(std::string("Y"), "name");
+  EXPECT_EQ(Fill("<other> stays"), "<other> stays\r\n");
+  // A key present, but the line lacks ">" or "<".
+  EXPECT_EQ(Fill("name and <name"), "name and <name\r\n");
+  // Letter case counts.
+  EXPECT_EQ(Fill("<Name> <name>"), "<Name> X\r\n");
+}
+
+TEST_F(Processor, LaterKeysSeeTheReplacedLine) {
+  params_.Add(std::string("<b>!"), "<a>");
+  params_.Add(std::string("B"), "<b>");
+  EXPECT_EQ(Fill("<a>"), "B!\r\n");
+  ParamMap reversed;
+  reversed.Add(std::string("B"), "<b>");
+  reversed.Add(std::string("<b>!"), "<a>");
+  std::string line = "<a>";
+  SubstituteLine(line, reversed);
+  EXPECT_EQ(line, "<b>!") << "an earlier key is not searched again";
+}
+
+TEST_F(Processor, MultiLineValuesTakeTheLinesIndent) {
+  params_.Add(std::string("first\r\nsecond"), "<two>");
+  params_.Add(std::string("first\r\nsecond\r\n"), "<ends>");
+  params_.Add(std::string("tail  "), "<tail>");
+  EXPECT_EQ(Fill("    <two>"), "    first\r\n    second\r\n");
+  EXPECT_EQ(Fill("    <ends>"), "    first\r\n    second\r\n\r\n");
+  EXPECT_EQ(Fill("<two>"), "first\r\nsecond\r\n");
+  // Without indent, trailing blanks stay; with indent they go.
+  EXPECT_EQ(Fill("<tail>|"), "tail  |\r\n");
+  EXPECT_EQ(Fill("  <tail>|"), "  tail|\r\n");
+}
+
+TEST_F(Processor, ProcessOffStaysOffUntilAHandlerTurnsItOn) {
+  params_.Add(std::string("V"), "<v>");
+  recorder_.onPre = [](std::string& line, bool& bProcess, bool&) {
+    if (line == "off") bProcess = false;
+    if (line == "on") bProcess = true;
+  };
+  EXPECT_EQ(Fill("<v>\noff\n<v>\n<v>\non\n<v>"), "V\r\noff\r\n<v>\r\n<v>\r\non\r\nV\r\n");
+}
+
+TEST_F(Processor, HandlersRewriteLines) {
+  params_.Add(std::string("V"), "<v>");
+  recorder_.onPre = [](std::string& line, bool&, bool&) { line += " <v>"; };
+  recorder_.onPost = [](const std::string&, std::string& line, bool&) { line = "[" + line + "]"; };
+  EXPECT_EQ(Fill("a"), "a V\r\n") << "no post-process event for Java scripts";
+  EXPECT_TRUE(recorder_.postLines.empty());
+  EXPECT_EQ(Fill("a", dsVisualBasicScript), "[a V]\r\n");
+  EXPECT_EQ(recorder_.postLines, (std::vector<std::string>{"a V"}));
+}
+
+TEST_F(Processor, CancelFromAnyEventStoresNothing) {
+  recorder_.onPre = [](std::string& line, bool&, bool& cancel) { cancel = line == "stop"; };
+  EXPECT_EQ(Fill("a\nstop\nc"), "<nothing stored>");
+  EXPECT_TRUE(processor_.UserCanceled);
+
+  recorder_.onPre = nullptr;
+  int calls = 0;
+  recorder_.onStatus = [&calls](bool& cancel) { cancel = ++calls == 2; };
+  EXPECT_EQ(Fill("a\nb"), "<nothing stored>");
+  EXPECT_TRUE(processor_.UserCanceled);
+  EXPECT_EQ(recorder_.preLines.back(), "a");
+
+  // A new call starts uncancelled.
+  recorder_.onStatus = nullptr;
+  EXPECT_EQ(Fill("a"), "a\r\n");
+  EXPECT_FALSE(processor_.UserCanceled);
+}
+
+TEST_F(Processor, MissingTemplateIsReportedAndNothingStored) {
+  processor_.ProcessTemplate("none.template", "unittests\\x.java", params_, dsJavaScript, "op");
+  EXPECT_TRUE(store_.saved.empty());
+  EXPECT_FALSE(processor_.UserCanceled);
+  EXPECT_EQ(app_.lines, (std::vector<std::string>{"[Verimos]--[Unit Test]: Error Number:  53, File not found"}));
+}
+
+TEST_F(Processor, NestedCallCancelledInsideStopsTheOuterFile) {
+  files_.Put("T.vbp", "Class=A; T.cls\nName=\"x\"");
+  files_.Put("T.cls", "one\nstop\nthree");
+  recorder_.onPre = [](std::string& line, bool&, bool& cancel) {
+    if (line == "stop") cancel = true;
+  };
+  recorder_.onPost = [this](const std::string& testCodePath, std::string& line, bool&) {
+    if (line.rfind("Class=", 0) == 0) {
+      processor_.ProcessTemplate("T.cls", "out\\A.cls", params_, dsVisualBasicScript, "op");
+    }
+    (void)testCodePath;
+  };
+  processor_.ProcessTemplate("T.vbp", "out\\A.vbp", params_, dsVisualBasicScript, "op");
+  EXPECT_TRUE(processor_.UserCanceled);
+  EXPECT_TRUE(store_.saved.empty());
+}
+
+TEST_F(Processor, NestedFilesAreStoredBeforeTheProject) {
+  files_.Put("T.vbp", "Class=A; T.cls\nEnd");
+  files_.Put("T.cls", "body");
+  recorder_.onPost = [this](const std::string&, std::string& line, bool&) {
+    if (line.rfind("Class=", 0) == 0) {
+      processor_.ProcessTemplate("T.cls", "out\\A.cls", params_, dsVisualBasicScript, "Maths::ICalc::Add");
+    }
+  };
+  processor_.ProcessTemplate("T.vbp", "out\\A.vbp", params_, dsVisualBasicScript, "Maths::ICalc::Add");
+  ASSERT_EQ(store_.saved.size(), 2u);
+  EXPECT_EQ(store_.saved[0].fileName, "A.cls");
+  EXPECT_EQ(store_.saved[1].fileName, "A.vbp");
+  EXPECT_EQ(store_.saved[1].content, "Class=A; T.cls\r\nEnd\r\n");
+  EXPECT_EQ(app_.lines, (std::vector<std::string>{"[Verimos]--[Unit Test]: source created for Maths::ICalc::Add:",
+                                                  "    /store/vb/out\\A.cls", "    /store/vb/out\\A.vbp"}));
+}
+
+TEST_F(Processor, StoreCodesAndTheirEffects) {
+  files_.Put("t", "x");
+  // A resource script is stored without a log line.
+  processor_.ProcessTemplate("t", "out\\A.rc", params_, dsVisualBasicScript, "op");
+  EXPECT_EQ(store_.saved.size(), 1u);
+  EXPECT_TRUE(app_.lines.empty());
+
+  // A declined class module stops the compilation of the resource script.
+  store_.codes["A.cls"] = 1007;
+  processor_.ProcessTemplate("t", "out\\A.cls", params_, dsVisualBasicScript, "op");
+  EXPECT_FALSE(CurrentRun().CompileResources);
+  EXPECT_FALSE(processor_.UserCanceled);
+
+  CurrentRun().CompileResources = true;
+  store_.codes["A.bas"] = 1007;
+  processor_.ProcessTemplate("t", "out\\A.bas", params_, dsVisualBasicScript, "op");
+  EXPECT_TRUE(CurrentRun().CompileResources);
+
+  store_.codes["A.vbp"] = 1008;
+  processor_.ProcessTemplate("t", "out\\A.vbp", params_, dsVisualBasicScript, "op");
+  EXPECT_TRUE(processor_.UserCanceled);
+  EXPECT_TRUE(app_.lines.empty());
+}
+
+TEST_F(Processor, StoreCancelErrorCancelsTheRun) {
+  files_.Put("t", "x");
+  store_.throwOnSave = errc::kStoreCancelled;
+  processor_.ProcessTemplate("t", "out\\A.java", params_, dsJavaScript, "op");
+  EXPECT_TRUE(processor_.UserCanceled);
+  ASSERT_EQ(app_.lines.size(), 1u);
+  EXPECT_EQ(app_.lines[0].rfind("[Verimos]--[Unit Test]: Error Number: -2147220498, ", 0), 0u);
+}
+
+TEST_F(Processor, MultipleItemsFollowsTheRun) {
+  files_.Put("t", "x");
+  store_.multipleItems = true;
+  processor_.ProcessTemplate("t", "out\\A.cls", params_, dsVisualBasicScript, "op");
+  EXPECT_TRUE(store_.saved.back().multipleItems) << "left as it was for Visual Basic";
+  processor_.ProcessTemplate("t", "out\\A.java", params_, dsJavaScript, "op");
+  EXPECT_FALSE(store_.saved.back().multipleItems);
+  CurrentRun().RunHasMultipleItems = true;
+  processor_.ProcessTemplate("t", "out\\B.java", params_, dsJavaScript, "op");
+  EXPECT_TRUE(store_.saved.back().multipleItems);
+}
+
+TEST_F(Processor, SourceHeaderOncePerOperation) {
+  files_.Put("t", "x");
+  processor_.ProcessTemplate("t", "out\\A.java", params_, dsJavaScript, "Bank::A::x");
+  processor_.ProcessTemplate("t", "out\\B.java", params_, dsJavaScript, "Bank::A::x");
+  CurrentRun().SourceHeaderLogged = false;
+  processor_.ProcessTemplate("t", "out\\C.java", params_, dsJavaScript, "Bank::A::y");
+  EXPECT_EQ(app_.lines, (std::vector<std::string>{"[Verimos]--[Unit Test]: source created for Bank::A::x:",
+                                                  "    /store/java/out\\A.java", "    /store/java/out\\B.java",
+                                                  "[Verimos]--[Unit Test]: source created for Bank::A::y:",
+                                                  "    /store/java/out\\C.java"}));
+}
+
+TEST(ParamMapOrder, RepeatedKeyKeepsItsPlaceAndTakesTheNewValue) {
+  ParamMap map;
+  map.Add(std::string("1"), "<a>");
+  map.Add(std::string("2"), "<b>");
+  map.Add(std::string("3"), "<a>");
+  EXPECT_EQ(map.Keys(), (std::vector<std::string>{"<a>", "<b>"}));
+  EXPECT_EQ(ToText(map.Item("<a>")), "3");
+  EXPECT_EQ(ToText(map.Item(2)), "2");
+  EXPECT_EQ(map.Count(), 2);
+  EXPECT_THROW(map.Item("<c>"), ZtError);
+  EXPECT_THROW(map.Item(3), ZtError);
+}
+
+TEST(ParamMapDates, SourceDateEpochFixesTheDate) {
+  ::setenv("SOURCE_DATE_EPOCH", "0", 1);
+  const ParamDate date = GenerationDate();
+  ::unsetenv("SOURCE_DATE_EPOCH");
+  EXPECT_TRUE(date.fixed);
+  EXPECT_EQ(ToText(date), "01/01/70 00:00:00");
+  EXPECT_FALSE(GenerationDate().fixed);
+}
+
+}  // namespace
+}  // namespace zt
