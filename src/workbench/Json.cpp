@@ -1,0 +1,428 @@
+// The JSON reader: recursive descent over the bytes of the document, one
+// character of look-ahead, positions counted as it goes.
+#include "workbench/Json.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "workbench/Texts.h"
+
+namespace zt::wb::json {
+
+namespace {
+
+/// The length of the well-formed UTF-8 sequence at the start of `s`, or 0.
+size_t Utf8Length(std::string_view s) {
+  if (s.empty()) return 0;
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  const auto continuation = [&](size_t i) { return i < s.size() && (byte(i) & 0xC0) == 0x80; };
+  const unsigned char c = byte(0);
+  if (c < 0x80) return 1;
+  if (c < 0xC2) return 0;  // a continuation byte, or an overlong two-byte form
+  if (c < 0xE0) return continuation(1) ? 2 : 0;
+  if (c < 0xF0) {
+    if (!continuation(1) || !continuation(2)) return 0;
+    if (c == 0xE0 && byte(1) < 0xA0) return 0;   // overlong
+    if (c == 0xED && byte(1) >= 0xA0) return 0;  // a surrogate
+    return 3;
+  }
+  if (c < 0xF5) {
+    if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
+    if (c == 0xF0 && byte(1) < 0x90) return 0;   // overlong
+    if (c == 0xF4 && byte(1) >= 0x90) return 0;  // beyond U+10FFFF
+    return 4;
+  }
+  return 0;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Hex(uint32_t value, int digits) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%0*X", digits, static_cast<unsigned>(value));
+  return buffer;
+}
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+bool IsWordChar(unsigned char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+int HexDigit(unsigned char c) {
+  if (IsDigit(c)) return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : text_(text) {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  }
+
+  Value ParseDocument() {
+    Value value = ParseValue(0);
+    SkipSpace();
+    if (!AtEnd()) Expected(Text(WB_JSON_WHAT_END));
+    return value;
+  }
+
+ private:
+  bool AtEnd() const { return pos_ >= text_.size(); }
+  unsigned char Peek() const { return static_cast<unsigned char>(text_[pos_]); }
+  Position Here() const { return {line_, column_}; }
+
+  void Advance() {
+    const unsigned char c = Peek();
+    ++pos_;
+    if (c == '\n') {
+      ++line_;
+      column_ = 1;
+    } else if ((c & 0xC0) != 0x80) {
+      ++column_;  // continuation bytes belong to the character before them
+    }
+  }
+
+  void SkipSpace() {
+    while (!AtEnd() && (Peek() == ' ' || Peek() == '\t' || Peek() == '\n' || Peek() == '\r')) Advance();
+  }
+
+  [[noreturn]] void Fail(Position where, std::string message) const { throw ParseError(where, std::move(message)); }
+
+  /// One character, as an error message shows it.
+  std::string DescribeChar(size_t at) const {
+    const auto c = static_cast<unsigned char>(text_[at]);
+    if (c < 0x20 || c == 0x7F) return Text(WB_JSON_CHAR_CODE, {Hex(c, 4)});
+    const size_t length = Utf8Length(text_.substr(at));
+    if (length == 0) return Text(WB_JSON_CHAR_BYTE, {Hex(c, 2)});
+    return Text(WB_JSON_CHAR_QUOTED, {std::string(text_.substr(at, length))});
+  }
+
+  /// What stands at the current position: a word, a character, or the end.
+  std::string Found() const {
+    if (AtEnd()) return Text(WB_JSON_FOUND_END);
+    if (!IsWordChar(Peek())) return DescribeChar(pos_);
+    size_t end = pos_;
+    while (end < text_.size() && end - pos_ < 32 && IsWordChar(static_cast<unsigned char>(text_[end]))) ++end;
+    return Text(WB_JSON_CHAR_QUOTED, {std::string(text_.substr(pos_, end - pos_))});
+  }
+
+  [[noreturn]] void Expected(const std::string& what) const {
+    Fail(Here(), Text(WB_JSON_EXPECTED, {what, Found()}));
+  }
+
+  Value ParseValue(int depth) {
+    SkipSpace();
+    if (AtEnd()) Expected(Text(WB_JSON_WHAT_VALUE));
+    Value value;
+    value.position = Here();
+    const unsigned char c = Peek();
+    if (c == '{') {
+      ParseObject(value, depth + 1);
+    } else if (c == '[') {
+      ParseArray(value, depth + 1);
+    } else if (c == '"') {
+      value.type = Type::kString;
+      value.text = ParseString();
+    } else if (c == '-' || IsDigit(c)) {
+      ParseNumber(value);
+    } else if (IsWordChar(c)) {
+      ParseLiteral(value);
+    } else {
+      Expected(Text(WB_JSON_WHAT_VALUE));
+    }
+    return value;
+  }
+
+  void ParseLiteral(Value& value) {
+    size_t end = pos_;
+    while (end < text_.size() && IsWordChar(static_cast<unsigned char>(text_[end]))) ++end;
+    const std::string_view word = text_.substr(pos_, end - pos_);
+    if (word == "true" || word == "false") {
+      value.type = Type::kBool;
+      value.boolean = word == "true";
+    } else if (word == "null") {
+      value.type = Type::kNull;
+    } else {
+      Expected(Text(WB_JSON_WHAT_VALUE));
+    }
+    while (pos_ < end) Advance();
+  }
+
+  void ParseNumber(Value& value) {
+    const size_t start = pos_;
+    const auto digits = [&] {
+      if (AtEnd() || !IsDigit(Peek())) Fail(Here(), Text(WB_JSON_BAD_NUMBER, {Found()}));
+      while (!AtEnd() && IsDigit(Peek())) Advance();
+    };
+    if (Peek() == '-') Advance();
+    if (!AtEnd() && Peek() == '0') {
+      Advance();
+    } else {
+      digits();
+    }
+    if (!AtEnd() && Peek() == '.') {
+      Advance();
+      digits();
+    }
+    if (!AtEnd() && (Peek() == 'e' || Peek() == 'E')) {
+      Advance();
+      if (!AtEnd() && (Peek() == '+' || Peek() == '-')) Advance();
+      digits();
+    }
+    value.type = Type::kNumber;
+    value.text = std::string(text_.substr(start, pos_ - start));
+  }
+
+  uint32_t ReadHex4(Position escape) {
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const int digit = AtEnd() ? -1 : HexDigit(Peek());
+      if (digit < 0) Fail(escape, Text(WB_JSON_BAD_UNICODE_ESCAPE));
+      value = value * 16 + static_cast<uint32_t>(digit);
+      Advance();
+    }
+    return value;
+  }
+
+  void ParseEscape(Position start, std::string& out) {
+    const Position escape = Here();
+    Advance();  // the backslash
+    if (AtEnd()) Fail(start, Text(WB_JSON_UNCLOSED_STRING));
+    const unsigned char c = Peek();
+    switch (c) {
+      case '"': case '\\': case '/': out += static_cast<char>(c); break;
+      case 'b': out += '\b'; break;
+      case 'f': out += '\f'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case 'u': {
+        Advance();
+        uint32_t cp = ReadHex4(escape);
+        if (cp == 0) Fail(escape, Text(WB_JSON_NUL));
+        if (cp >= 0xDC00 && cp <= 0xDFFF) Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+          if (text_.substr(pos_, 2) != "\\u") Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
+          Advance();
+          Advance();
+          const uint32_t low = ReadHex4(escape);
+          if (low < 0xDC00 || low > 0xDFFF) Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        }
+        AppendUtf8(out, cp);
+        return;
+      }
+      default:
+        Fail(escape, Text(WB_JSON_BAD_ESCAPE, {DescribeChar(pos_)}));
+    }
+    Advance();
+  }
+
+  std::string ParseString() {
+    const Position start = Here();
+    Advance();  // the opening quote
+    std::string out;
+    for (;;) {
+      if (AtEnd()) Fail(start, Text(WB_JSON_UNCLOSED_STRING));
+      const unsigned char c = Peek();
+      if (c == '"') {
+        Advance();
+        return out;
+      }
+      if (c == '\\') {
+        ParseEscape(start, out);
+      } else if (c == '\n' || c == '\r') {
+        Fail(start, Text(WB_JSON_UNCLOSED_STRING));
+      } else if (c < 0x20) {
+        Fail(Here(), Text(WB_JSON_CONTROL_CHAR, {Hex(c, 4)}));
+      } else {
+        const size_t length = Utf8Length(text_.substr(pos_));
+        if (length == 0) Fail(Here(), Text(WB_JSON_BAD_UTF8));
+        out.append(text_.substr(pos_, length));
+        for (size_t i = 0; i < length; ++i) Advance();
+      }
+    }
+  }
+
+  void CheckDepth(const Value& value, int depth) const {
+    if (depth > kMaxDepth) Fail(value.position, Text(WB_JSON_TOO_DEEP, {std::to_string(kMaxDepth)}));
+  }
+
+  void ParseArray(Value& value, int depth) {
+    CheckDepth(value, depth);
+    value.type = Type::kArray;
+    Advance();  // [
+    SkipSpace();
+    if (!AtEnd() && Peek() == ']') {
+      Advance();
+      return;
+    }
+    for (;;) {
+      value.items.push_back(ParseValue(depth));
+      SkipSpace();
+      if (AtEnd() || (Peek() != ',' && Peek() != ']')) Expected(Text(WB_JSON_WHAT_ARRAY_NEXT));
+      const bool more = Peek() == ',';
+      Advance();
+      if (!more) return;
+    }
+  }
+
+  void ParseObject(Value& value, int depth) {
+    CheckDepth(value, depth);
+    value.type = Type::kObject;
+    Advance();  // {
+    SkipSpace();
+    if (!AtEnd() && Peek() == '}') {
+      Advance();
+      return;
+    }
+    for (;;) {
+      SkipSpace();
+      if (AtEnd() || Peek() != '"') Expected(Text(WB_JSON_WHAT_KEY));
+      value.keyPositions.push_back(Here());
+      value.keys.push_back(ParseString());
+      SkipSpace();
+      if (AtEnd() || Peek() != ':') Expected(Text(WB_JSON_WHAT_COLON));
+      Advance();
+      value.items.push_back(ParseValue(depth));
+      SkipSpace();
+      if (AtEnd() || (Peek() != ',' && Peek() != '}')) Expected(Text(WB_JSON_WHAT_OBJECT_NEXT));
+      const bool more = Peek() == ',';
+      Advance();
+      if (!more) return;
+    }
+  }
+
+  std::string_view text_;
+  size_t pos_ = 0;
+  int line_ = 1;
+  int column_ = 1;
+};
+
+}  // namespace
+
+const Value* Value::Find(std::string_view key) const {
+  for (size_t i = 0; i < keys.size() && i < items.size(); ++i) {
+    if (keys[i] == key) return &items[i];
+  }
+  return nullptr;
+}
+
+ParseError::ParseError(Position where, std::string message) : where_(where), message_(std::move(message)) {}
+
+Value Parse(std::string_view text) { return Parser(text).ParseDocument(); }
+
+bool IsValidUtf8(std::string_view text) {
+  while (!text.empty()) {
+    const size_t length = Utf8Length(text);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
+std::string Quote(std::string_view text) {
+  std::string out = "\"";
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          out += "\\u" + Hex(c, 4);
+        } else {
+          out += ch;
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+namespace {
+
+bool IsScalar(const Value& value) { return value.type != Type::kArray && value.type != Type::kObject; }
+
+void Print(const Value& value, int indent, std::string& out) {
+  const std::string inner(static_cast<size_t>(indent + 2), ' ');
+  switch (value.type) {
+    case Type::kNull: out += "null"; return;
+    case Type::kBool: out += value.boolean ? "true" : "false"; return;
+    case Type::kNumber: out += value.text; return;
+    case Type::kString: out += Quote(value.text); return;
+    case Type::kArray: {
+      bool scalars = true;
+      for (const Value& item : value.items) scalars = scalars && IsScalar(item);
+      out += '[';
+      for (size_t i = 0; i < value.items.size(); ++i) {
+        if (scalars) {
+          if (i > 0) out += ", ";
+        } else {
+          out += (i > 0 ? ",\n" : "\n") + inner;
+        }
+        Print(value.items[i], indent + 2, out);
+      }
+      if (!scalars && !value.items.empty()) out += '\n' + std::string(static_cast<size_t>(indent), ' ');
+      out += ']';
+      return;
+    }
+    case Type::kObject: {
+      out += '{';
+      for (size_t i = 0; i < value.items.size(); ++i) {
+        out += (i > 0 ? ",\n" : "\n") + inner + Quote(i < value.keys.size() ? value.keys[i] : std::string()) + ": ";
+        Print(value.items[i], indent + 2, out);
+      }
+      if (!value.items.empty()) out += '\n' + std::string(static_cast<size_t>(indent), ' ');
+      out += '}';
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+std::string Format(const Value& value) {
+  std::string out;
+  Print(value, 0, out);
+  out += '\n';
+  return out;
+}
+
+std::string DescribeType(Type type) {
+  switch (type) {
+    case Type::kNull: return Text(WB_JSON_TYPE_NULL);
+    case Type::kBool: return Text(WB_JSON_TYPE_BOOL);
+    case Type::kNumber: return Text(WB_JSON_TYPE_NUMBER);
+    case Type::kString: return Text(WB_JSON_TYPE_STRING);
+    case Type::kArray: return Text(WB_JSON_TYPE_ARRAY);
+    case Type::kObject: return Text(WB_JSON_TYPE_OBJECT);
+  }
+  return {};
+}
+
+}  // namespace zt::wb::json

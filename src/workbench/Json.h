@@ -1,0 +1,81 @@
+// A small JSON reader and writer for the workbench's documents.
+//
+// Unlike a general JSON library it keeps, for every value and every member
+// name, the line and column where it starts, and it keeps the members of an
+// object in document order (repeated names included: the caller decides
+// about them). The reader accepts exactly RFC 8259 JSON in UTF-8 (a leading
+// byte-order mark is skipped), refuses "\u0000", limits nesting depth, and
+// reports the first fault as a ParseError with its position. It never reads
+// past the text it is given, whatever that holds.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zt::wb::json {
+
+/// Where something starts in a document: 1-based line and column. Columns
+/// count characters, not bytes; a tab is one column. Line 0 means unknown.
+struct Position {
+  int line = 0;
+  int column = 0;
+};
+
+enum class Type { kNull, kBool, kNumber, kString, kArray, kObject };
+
+/// One value of a parsed document and everything below it.
+struct Value {
+  Type type = Type::kNull;
+  Position position;
+  bool boolean = false;
+  /// A string's contents (UTF-8), or a number's literal text as written.
+  std::string text;
+  /// An array's elements, or an object's member values in document order.
+  std::vector<Value> items;
+  /// An object's member names, one for each of `items`.
+  std::vector<std::string> keys;
+  /// Where each member name of an object starts.
+  std::vector<Position> keyPositions;
+
+  /// The value of the first member named `key`, or nullptr (objects only).
+  const Value* Find(std::string_view key) const;
+};
+
+/// The deepest nesting of arrays and objects the reader accepts.
+inline constexpr int kMaxDepth = 200;
+
+/// A document that is not JSON: where, and what was wrong there.
+class ParseError : public std::exception {
+ public:
+  ParseError(Position where, std::string message);
+
+  Position Where() const { return where_; }
+  const std::string& Message() const { return message_; }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  Position where_;
+  std::string message_;
+};
+
+/// Parses one JSON document; throws ParseError on the first fault.
+Value Parse(std::string_view text);
+
+/// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view text);
+
+/// `text` as a JSON string literal: quoted, with '"', '\' and control
+/// characters escaped; other characters are kept as they are.
+std::string Quote(std::string_view text);
+
+/// `value` as a document: object members one per line, two-space indents,
+/// arrays of scalars on one line, other arrays one element per line; ends
+/// with a line feed. Member order is kept.
+std::string Format(const Value& value);
+
+/// The user-visible word for a value's type ("a string", "an array", ...).
+std::string DescribeType(Type type);
+
+}  // namespace zt::wb::json

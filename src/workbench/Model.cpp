@@ -1,0 +1,310 @@
+// The in-memory model: elements, their collections, building and lookups.
+#include "workbench/Model.h"
+
+#include <unordered_set>
+
+#include "support/Error.h"
+#include "support/Text.h"
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& message) { RaiseError(errc::kInvalidCall, {}, message); }
+
+[[noreturn]] void Overflow(const std::string& message) { RaiseError(errc::kOverflow, {}, message); }
+
+const std::string kMax = std::to_string(kMaxCollection);
+
+template <class T>
+bool Full(const TesselCollection<T>& collection) {
+  return collection.Count() >= kMaxCollection;
+}
+
+void CheckName(const std::string& name, int16_t what) {
+  if (name.empty()) Refuse(Text(WB_MODEL_NAME_EMPTY, {Text(what)}));
+}
+
+}  // namespace
+
+ToolProperty::ToolProperty(std::string tool, std::string name, std::string value)
+    : tool_(std::move(tool)), name_(std::move(name)), value_(std::move(value)) {}
+
+Element::Element(std::string name, Element* owner) : name_(std::move(name)), owner_(owner) {}
+
+std::string Element::GetQualifiedName() const {
+  return owner_ == nullptr ? name_ : owner_->GetQualifiedName() + "::" + name_;
+}
+
+TesselPropertyCollection Element::GetToolProperties(const std::string& toolName) const {
+  TesselPropertyCollection result;
+  for (const auto& property : properties_) {
+    if (property->Tool() == toolName) result.Add(property.get());
+  }
+  return result;
+}
+
+std::string Element::GetPropertyValue(const std::string& toolName, const std::string& propertyName) const {
+  const auto found = propertyIndex_.find(toolName + '\0' + propertyName);
+  return found == propertyIndex_.end() ? std::string() : properties_[found->second]->Value();
+}
+
+void Element::SetToolProperty(const std::string& tool, const std::string& name, std::string value) {
+  if (tool.empty() || name.empty()) Refuse(Text(WB_MODEL_PROPERTY_NAME_EMPTY, {GetQualifiedName()}));
+  const std::string key = tool + '\0' + name;
+  if (const auto found = propertyIndex_.find(key); found != propertyIndex_.end()) {
+    properties_[found->second]->SetValue(std::move(value));
+    return;
+  }
+  int& count = toolCounts_[tool];
+  if (count >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_PROPERTIES, {GetQualifiedName(), kMax, tool}));
+  ++count;
+  propertyIndex_.emplace(key, properties_.size());
+  properties_.push_back(std::make_unique<ToolProperty>(tool, name, std::move(value)));
+}
+
+Component::Component(std::string name) : Element(std::move(name), nullptr) {}
+
+Attribute::Attribute(std::string name, Class& owner) : Element(std::move(name), &owner) {}
+
+Parameter::Parameter(std::string name, Operation& owner) : Element(std::move(name), &owner) {}
+
+Operation::Operation(std::string name, Class& owner) : Element(std::move(name), &owner), parent_(owner) {}
+
+TesselClass* Operation::ParentClass() { return &parent_; }
+
+std::string Relation::Name() const { return supplier_.Name(); }
+
+TesselClass* Relation::GetSupplierClass() { return &supplier_; }
+
+Class::Class(std::string name, Package& owner) : Element(std::move(name), &owner), parent_(owner) {}
+
+TesselCategory* Class::ParentCategory() { return &parent_; }
+
+TesselComponentCollection Class::GetAssignedComponents() {
+  TesselComponentCollection result;
+  for (Component* component : componentList_) result.Add(component);
+  return result;
+}
+
+Package::Package(std::string name, Package* owner) : Element(std::move(name), owner), parent_(owner) {}
+
+TesselClassCollection* Package::AllClasses() {
+  // Rebuilt on every call, so that it shows classes added since the last one.
+  allClasses_ = TesselClassCollection();
+  CollectClasses(allClasses_);
+  return &allClasses_;
+}
+
+void Package::CollectClasses(TesselClassCollection& into) const {
+  for (Class* c : classList_) into.Add(c);
+  for (const Package* p : packageList_) p->CollectClasses(into);
+}
+
+Package* Package::FindPackage(std::string_view name) const {
+  for (Package* p : packageList_) {
+    if (p->Name() == name) return p;
+  }
+  return nullptr;
+}
+
+Class* Package::FindClass(std::string_view name) const {
+  for (Class* c : classList_) {
+    if (c->Name() == name) return c;
+  }
+  return nullptr;
+}
+
+template <class T>
+T& Model::Own(std::unique_ptr<T> element) {
+  T& result = *element;
+  byQualifiedName_[result.GetQualifiedName()].push_back(&result);
+  elements_.push_back(std::move(element));
+  return result;
+}
+
+Model::Model(std::string name, std::string rootName) : Element(std::move(name), nullptr) {
+  CheckName(rootName, WB_WHAT_PACKAGE);
+  root_ = &Own(std::make_unique<Package>(std::move(rootName), nullptr));
+}
+
+Model::~Model() = default;
+
+TesselItemCollection Model::GetSelectedItems() {
+  TesselItemCollection result;
+  for (TesselItem* item : selection_) result.Add(item);
+  return result;
+}
+
+void Model::SetSelection(std::vector<TesselItem*> items) {
+  if (items.size() > static_cast<size_t>(kMaxCollection)) Overflow(Text(WB_MODEL_TOO_MANY_SELECTED, {kMax}));
+  selection_ = std::move(items);
+}
+
+std::vector<Element*> Model::FindExact(const std::string& qualifiedName) const {
+  const auto found = byQualifiedName_.find(qualifiedName);
+  return found == byQualifiedName_.end() ? std::vector<Element*>() : found->second;
+}
+
+std::vector<Element*> Model::Find(std::string_view qualifiedName) const {
+  const std::string name(qualifiedName);
+  const std::string& root = root_->Name();
+  if (name == root || StartsWith(name, root + "::")) {
+    std::vector<Element*> found = FindExact(name);
+    if (!found.empty()) return found;
+  }
+  return FindExact(root + "::" + name);
+}
+
+Class* Model::FindClass(std::string_view qualifiedName) const {
+  for (Element* e : Find(qualifiedName)) {
+    if (auto* c = dynamic_cast<Class*>(e)) return c;
+  }
+  return nullptr;
+}
+
+Package* Model::FindPackage(std::string_view qualifiedName) const {
+  for (Element* e : Find(qualifiedName)) {
+    if (auto* p = dynamic_cast<Package*>(e)) return p;
+  }
+  return nullptr;
+}
+
+Component* Model::FindComponent(std::string_view name) const {
+  for (Component* c : componentList_) {
+    if (c->Name() == name) return c;
+  }
+  return nullptr;
+}
+
+Package& Model::AddPackage(Package& parent, const std::string& name) {
+  CheckName(name, WB_WHAT_PACKAGE);
+  const std::string parentName = parent.GetQualifiedName();
+  for (Element* e : FindExact(parentName + "::" + name)) {
+    if (dynamic_cast<Package*>(e) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_PACKAGE, {parentName, name}));
+  }
+  if (Full(parent.packages_)) Overflow(Text(WB_MODEL_TOO_MANY_PACKAGES, {parentName, kMax}));
+  Package& package = Own(std::make_unique<Package>(name, &parent));
+  parent.packages_.Add(&package);
+  parent.packageList_.push_back(&package);
+  return package;
+}
+
+Class& Model::AddClass(Package& parent, const std::string& name) {
+  CheckName(name, WB_WHAT_CLASS);
+  const std::string parentName = parent.GetQualifiedName();
+  for (Element* e : FindExact(parentName + "::" + name)) {
+    if (dynamic_cast<Class*>(e) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_CLASS, {parentName, name}));
+  }
+  if (classCount_ >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_CLASSES, {kMax}));
+  Class& added = Own(std::make_unique<Class>(name, parent));
+  parent.classes_.Add(&added);
+  parent.classList_.push_back(&added);
+  ++classCount_;
+  return added;
+}
+
+Attribute& Model::AddAttribute(Class& owner, const std::string& name, std::string type) {
+  CheckName(name, WB_WHAT_ATTRIBUTE);
+  Attribute& attribute = Own(std::make_unique<Attribute>(name, owner));
+  attribute.SetType(std::move(type));
+  owner.attributeList_.push_back(&attribute);
+  return attribute;
+}
+
+Operation& Model::AddOperation(Class& owner, const std::string& name, std::string returnType) {
+  CheckName(name, WB_WHAT_OPERATION);
+  if (Full(owner.operations_)) Overflow(Text(WB_MODEL_TOO_MANY_OPERATIONS, {owner.GetQualifiedName(), kMax}));
+  Operation& operation = Own(std::make_unique<Operation>(name, owner));
+  operation.SetReturnType(std::move(returnType));
+  owner.operations_.Add(&operation);
+  owner.operationList_.push_back(&operation);
+  return operation;
+}
+
+Parameter& Model::AddParameter(Operation& owner, const std::string& name, std::string type, std::string initValue) {
+  CheckName(name, WB_WHAT_PARAMETER);
+  if (Full(owner.parameters_)) Overflow(Text(WB_MODEL_TOO_MANY_PARAMETERS, {owner.GetQualifiedName(), kMax}));
+  Parameter& parameter = Own(std::make_unique<Parameter>(name, owner));
+  parameter.SetType(std::move(type));
+  parameter.SetInitValue(std::move(initValue));
+  owner.parameters_.Add(&parameter);
+  owner.parameterList_.push_back(&parameter);
+  return parameter;
+}
+
+Component& Model::AddComponent(const std::string& name) {
+  CheckName(name, WB_WHAT_COMPONENT);
+  if (FindComponent(name) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_COMPONENT, {name}));
+  if (componentList_.size() >= static_cast<size_t>(kMaxCollection)) {
+    Overflow(Text(WB_MODEL_TOO_MANY_COMPONENTS, {kMax}));
+  }
+  // Components stand beside the logical view: they are not in the index of
+  // qualified names.
+  auto owned = std::make_unique<Component>(name);
+  Component& component = *owned;
+  elements_.push_back(std::move(owned));
+  componentList_.push_back(&component);
+  return component;
+}
+
+void Model::AddInheritance(Class& client, Class& supplier) {
+  const std::string clientName = client.GetQualifiedName();
+  const std::string supplierName = supplier.GetQualifiedName();
+  for (const Class* c : client.inheritList_) {
+    if (c == &supplier) Refuse(Text(WB_MODEL_DUPLICATE_INHERIT, {clientName, supplierName}));
+  }
+  // Generalizations may not form a cycle: code that walks up the supertypes
+  // must come to an end. Is the client among the supplier's supertypes?
+  std::vector<const Class*> pending{&supplier};
+  std::unordered_set<const Class*> seen;
+  while (!pending.empty()) {
+    const Class* c = pending.back();
+    pending.pop_back();
+    if (c == &client) Refuse(Text(WB_MODEL_INHERIT_CYCLE, {clientName, supplierName}));
+    if (!seen.insert(c).second) continue;
+    for (const Class* up : c->inheritList_) pending.push_back(up);
+  }
+  auto& relation = client.relations_.emplace_back(std::make_unique<Relation>(supplier));
+  client.inherits_.Add(relation.get());
+  client.inheritList_.push_back(&supplier);
+}
+
+void Model::AddRealization(Class& client, Class& supplier) {
+  const std::string clientName = client.GetQualifiedName();
+  if (&client == &supplier) Refuse(Text(WB_MODEL_REALIZE_SELF, {clientName}));
+  for (const Class* c : client.realizeList_) {
+    if (c == &supplier) Refuse(Text(WB_MODEL_DUPLICATE_REALIZE, {clientName, supplier.GetQualifiedName()}));
+  }
+  auto& relation = client.relations_.emplace_back(std::make_unique<Relation>(supplier));
+  client.realizes_.Add(relation.get());
+  client.realizeList_.push_back(&supplier);
+}
+
+void Model::AssignComponent(Class& owner, Component& component) {
+  for (const Component* c : owner.componentList_) {
+    if (c == &component) Refuse(Text(WB_MODEL_DUPLICATE_ASSIGNMENT, {owner.GetQualifiedName(), component.Name()}));
+  }
+  owner.componentList_.push_back(&component);
+}
+
+void Model::Walk(const std::function<void(Element& element, int depth)>& visit) const {
+  for (Component* c : componentList_) visit(*c, 0);
+  WalkPackage(*root_, 0, visit);
+}
+
+void Model::WalkPackage(Package& package, int depth, const std::function<void(Element&, int)>& visit) const {
+  visit(package, depth);
+  for (Class* c : package.classList_) {
+    visit(*c, depth + 1);
+    for (Attribute* a : c->attributeList_) visit(*a, depth + 2);
+    for (Operation* o : c->operationList_) {
+      visit(*o, depth + 2);
+      for (Parameter* p : o->parameterList_) visit(*p, depth + 3);
+    }
+  }
+  for (Package* p : package.packageList_) WalkPackage(*p, depth + 1, visit);
+}
+
+}  // namespace zt::wb

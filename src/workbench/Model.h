@@ -1,0 +1,334 @@
+// The workbench's in-memory UML model: the host object model of
+// host/TesselModel.h made real.
+//
+// A Model owns every element it holds (packages, classes, attributes,
+// operations, parameters, components); elements, collections and lookups
+// hand out borrowed pointers that stay valid as long as the model lives.
+// Elements are only ever added, never removed or renamed, so a qualified
+// name, once given, holds for the life of the model.
+//
+// Model order is the order in which elements were added, which for a loaded
+// document is document order. Within a package its own classes come before
+// the classes of its subpackages (AllClasses and Walk).
+//
+// The Add... members keep the model consistent: they refuse empty names, a
+// second package or class of one name in one package, a second component of
+// one name, and anything that would take a collection past the host's 16-bit
+// limit (32767 elements; the limit counts all classes of the model, since
+// the root package's AllClasses holds them all). They raise a ZtError whose
+// description says what was refused.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/TesselModel.h"
+
+namespace zt::wb {
+
+class Class;
+class Model;
+class Package;
+
+/// Kind names of the workbench's elements, as KindName() reports them.
+namespace kind {
+inline constexpr const char* kModel = "Model";
+inline constexpr const char* kCategory = "Category";
+inline constexpr const char* kClass = "Class";
+inline constexpr const char* kAttribute = "Attribute";
+inline constexpr const char* kOperation = "Operation";
+inline constexpr const char* kParameter = "Parameter";
+inline constexpr const char* kComponent = "Component";
+}  // namespace kind
+
+/// The root package's name when a document names none.
+inline constexpr const char* kDefaultRootName = "Logical View";
+
+/// The largest number of elements one host collection holds.
+inline constexpr int kMaxCollection = 32767;
+
+/// One tool property of an element: a value under a tool's and a name.
+class ToolProperty final : public TesselProperty {
+ public:
+  ToolProperty(std::string tool, std::string name, std::string value);
+
+  std::string Name() const override { return name_; }
+  std::string Value() const override { return value_; }
+  const std::string& Tool() const { return tool_; }
+  void SetValue(std::string value) { value_ = std::move(value); }
+
+ private:
+  std::string tool_;
+  std::string name_;
+  std::string value_;
+};
+
+/// What every element of the model has: a name, an owner, tool properties.
+class Element : public virtual TesselItem {
+ public:
+  std::string Name() const override { return name_; }
+  /// The owner's qualified name, "::" and the name; the name alone for an
+  /// element without owner (the root package, a component, the model).
+  std::string GetQualifiedName() const override;
+  TesselPropertyCollection GetToolProperties(const std::string& toolName) const override;
+  std::string GetPropertyValue(const std::string& toolName, const std::string& propertyName) const override;
+
+  /// Sets a tool property: replaces the value of one already set, else
+  /// appends it. Raises when the tool would get more than 32767 properties.
+  void SetToolProperty(const std::string& tool, const std::string& name, std::string value);
+  /// Every tool property of the element, in the order they were first set.
+  const std::vector<std::unique_ptr<ToolProperty>>& ToolProperties() const { return properties_; }
+  /// The element this one belongs to; nullptr for the root package, a
+  /// component and the model.
+  Element* Owner() const { return owner_; }
+
+ protected:
+  Element(std::string name, Element* owner);
+
+ private:
+  std::string name_;
+  Element* owner_;
+  std::vector<std::unique_ptr<ToolProperty>> properties_;
+  // Where each (tool, name) is in properties_, and how many each tool has.
+  std::unordered_map<std::string, size_t> propertyIndex_;
+  std::unordered_map<std::string, int> toolCounts_;
+};
+
+/// A component that classes are assigned to (a type library, say).
+class Component final : public TesselComponent, public Element {
+ public:
+  explicit Component(std::string name);
+  std::string KindName() const override { return kind::kComponent; }
+};
+
+/// An attribute of a class: selectable, with a type and nothing more.
+class Attribute final : public Element {
+ public:
+  Attribute(std::string name, Class& owner);
+  std::string KindName() const override { return kind::kAttribute; }
+
+  const std::string& Type() const { return type_; }
+  void SetType(std::string type) { type_ = std::move(type); }
+
+ private:
+  std::string type_;
+};
+
+class Operation;
+
+class Parameter final : public TesselParameter, public Element {
+ public:
+  Parameter(std::string name, Operation& owner);
+  std::string KindName() const override { return kind::kParameter; }
+  std::string Type() const override { return type_; }
+  std::string InitValue() const override { return initValue_; }
+
+  void SetType(std::string type) { type_ = std::move(type); }
+  void SetInitValue(std::string value) { initValue_ = std::move(value); }
+
+ private:
+  std::string type_;
+  std::string initValue_;
+};
+
+class Operation final : public TesselOperation, public Element {
+ public:
+  Operation(std::string name, Class& owner);
+  std::string KindName() const override { return kind::kOperation; }
+  TesselClass* ParentClass() override;
+  TesselParameterCollection* Parameters() override { return &parameters_; }
+  std::string ReturnType() const override { return returnType_; }
+  std::string Stereotype() const override { return stereotype_; }
+
+  void SetReturnType(std::string type) { returnType_ = std::move(type); }
+  void SetStereotype(std::string stereotype) { stereotype_ = std::move(stereotype); }
+  /// The class the operation belongs to.
+  Class& Parent() const { return parent_; }
+  /// The parameters, in order.
+  const std::vector<Parameter*>& ParameterList() const { return parameterList_; }
+
+ private:
+  friend class Model;
+  Class& parent_;
+  std::string returnType_;
+  std::string stereotype_;
+  TesselParameterCollection parameters_;
+  std::vector<Parameter*> parameterList_;
+};
+
+/// A generalization or realization of a class; its name is the supplier's.
+class Relation final : public TesselRelation {
+ public:
+  explicit Relation(Class& supplier) : supplier_(supplier) {}
+  std::string Name() const override;
+  TesselClass* GetSupplierClass() override;
+  Class& Supplier() const { return supplier_; }
+
+ private:
+  Class& supplier_;
+};
+
+class Class final : public TesselClass, public Element {
+ public:
+  Class(std::string name, Package& owner);
+  std::string KindName() const override { return kind::kClass; }
+  TesselOperationCollection* Operations() override { return &operations_; }
+  TesselCategory* ParentCategory() override;
+  std::string Stereotype() const override { return stereotype_; }
+  std::string Language() const override { return language_; }
+  bool IsAbstract() const override { return abstract_; }
+  TesselRelationCollection* InheritRelations() override { return &inherits_; }
+  TesselRelationCollection* RealizeRelations() override { return &realizes_; }
+  TesselComponentCollection GetAssignedComponents() override;
+
+  void SetStereotype(std::string stereotype) { stereotype_ = std::move(stereotype); }
+  void SetLanguage(std::string language) { language_ = std::move(language); }
+  void SetAbstract(bool isAbstract) { abstract_ = isAbstract; }
+
+  /// The package the class is in.
+  Package& Parent() const { return parent_; }
+  const std::vector<Attribute*>& AttributeList() const { return attributeList_; }
+  const std::vector<Operation*>& OperationList() const { return operationList_; }
+  /// The suppliers of the class's generalizations, in order.
+  const std::vector<Class*>& Inherits() const { return inheritList_; }
+  /// The suppliers of the class's realizations, in order.
+  const std::vector<Class*>& Realizes() const { return realizeList_; }
+  /// The components the class is assigned to, in the order it names them.
+  const std::vector<Component*>& ComponentList() const { return componentList_; }
+
+ private:
+  friend class Model;
+  Package& parent_;
+  std::string stereotype_;
+  std::string language_;
+  bool abstract_ = false;
+  TesselOperationCollection operations_;
+  std::vector<Operation*> operationList_;
+  std::vector<Attribute*> attributeList_;
+  std::vector<std::unique_ptr<Relation>> relations_;
+  TesselRelationCollection inherits_;
+  TesselRelationCollection realizes_;
+  std::vector<Class*> inheritList_;
+  std::vector<Class*> realizeList_;
+  std::vector<Component*> componentList_;
+};
+
+/// A package ("category" to the host).
+class Package final : public TesselCategory, public Element {
+ public:
+  /// A root package when `owner` is nullptr.
+  Package(std::string name, Package* owner);
+  std::string KindName() const override { return kind::kCategory; }
+  TesselClassCollection* Classes() override { return &classes_; }
+  /// The classes of this package, then those of each subpackage in turn.
+  TesselClassCollection* AllClasses() override;
+  TesselCategoryCollection* Categories() override { return &packages_; }
+  TesselCategory* ParentCategory() override { return parent_; }
+
+  /// The enclosing package; nullptr for the root package.
+  Package* Parent() const { return parent_; }
+  const std::vector<Package*>& PackageList() const { return packageList_; }
+  const std::vector<Class*>& ClassList() const { return classList_; }
+  /// The package named `name` directly in this one, or nullptr.
+  Package* FindPackage(std::string_view name) const;
+  /// The class named `name` directly in this package, or nullptr.
+  Class* FindClass(std::string_view name) const;
+
+ private:
+  friend class Model;
+  void CollectClasses(TesselClassCollection& into) const;
+
+  Package* parent_;
+  TesselClassCollection classes_;
+  TesselCategoryCollection packages_;
+  TesselClassCollection allClasses_;
+  std::vector<Class*> classList_;
+  std::vector<Package*> packageList_;
+};
+
+/// An open model: the root package, the components, model-wide tool
+/// properties and the host's selection.
+class Model final : public TesselModel, public Element {
+ public:
+  /// An empty model named `name` whose root package is named `rootName`.
+  explicit Model(std::string name, std::string rootName = kDefaultRootName);
+  ~Model() override;
+  Model(const Model&) = delete;
+  Model& operator=(const Model&) = delete;
+
+  std::string KindName() const override { return kind::kModel; }
+  TesselItemCollection GetSelectedItems() override;
+  TesselApplication* Application() override { return application_; }
+  TesselCategory* RootCategory() override { return root_; }
+
+  /// The root package.
+  Package& Root() const { return *root_; }
+  /// The application that has the model open (nullptr when none has).
+  void SetApplication(TesselApplication* application) { application_ = application; }
+  /// Sets what the user selected, in selection order. Raises error 6 for
+  /// more than 32767 items.
+  void SetSelection(std::vector<TesselItem*> items);
+
+  // Building. Each returns the new element; see the file comment for what
+  // they refuse.
+  Package& AddPackage(Package& parent, const std::string& name);
+  Class& AddClass(Package& parent, const std::string& name);
+  Attribute& AddAttribute(Class& owner, const std::string& name, std::string type = {});
+  Operation& AddOperation(Class& owner, const std::string& name, std::string returnType = {});
+  Parameter& AddParameter(Operation& owner, const std::string& name, std::string type = {},
+                          std::string initValue = {});
+  Component& AddComponent(const std::string& name);
+  /// Makes `client` a specialization of `supplier`; refuses a second one to
+  /// the same supplier.
+  void AddInheritance(Class& client, Class& supplier);
+  /// Makes `client` realize `supplier`; refuses a second one to the same supplier.
+  void AddRealization(Class& client, Class& supplier);
+  /// Assigns `owner` to `component`; refuses assigning it twice.
+  void AssignComponent(Class& owner, Component& component);
+
+  // Looking up. A qualified name may leave the root package's name out
+  // ("bank::core::Account"); one that starts with the root's name is first
+  // taken as complete, then as relative to the root.
+
+  /// Every element of that qualified name, in the order they were added:
+  /// several for overloaded operations, none for an unknown name.
+  std::vector<Element*> Find(std::string_view qualifiedName) const;
+  /// The class of that qualified name, or nullptr.
+  Class* FindClass(std::string_view qualifiedName) const;
+  /// The package of that qualified name, or nullptr.
+  Package* FindPackage(std::string_view qualifiedName) const;
+  /// The component named `name`, or nullptr.
+  Component* FindComponent(std::string_view name) const;
+  /// The components, in model order.
+  const std::vector<Component*>& ComponentList() const { return componentList_; }
+  /// The number of classes in the whole model.
+  int ClassCount() const { return classCount_; }
+
+  /// Calls `visit` for every element in model order: the components, then
+  /// the root package and, depth-first, everything below it (a package's
+  /// classes, each with its attributes, then operations with their
+  /// parameters; then its subpackages). `depth` is 0 for the components and
+  /// the root package and grows by one per level.
+  void Walk(const std::function<void(Element& element, int depth)>& visit) const;
+
+ private:
+  template <class T>
+  T& Own(std::unique_ptr<T> element);
+  std::vector<Element*> FindExact(const std::string& qualifiedName) const;
+  void WalkPackage(Package& package, int depth, const std::function<void(Element&, int)>& visit) const;
+
+  TesselApplication* application_ = nullptr;
+  std::vector<std::unique_ptr<Element>> elements_;
+  Package* root_ = nullptr;
+  std::vector<Component*> componentList_;
+  std::vector<TesselItem*> selection_;
+  std::unordered_map<std::string, std::vector<Element*>> byQualifiedName_;
+  int classCount_ = 0;
+};
+
+}  // namespace zt::wb
