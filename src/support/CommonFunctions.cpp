@@ -12,6 +12,7 @@ namespace zt {
 namespace {
 
 std::unique_ptr<FileSystemObject> g_fileSystem;
+std::unique_ptr<ModelHelper> g_modelHelper;
 
 std::string PackagePart(const TesselItem* element, const std::string& sep) {
   if (element == nullptr) return {};
@@ -44,6 +45,13 @@ FileSystemObject& FileSystem() {
 }
 
 void ResetFileSystem() { g_fileSystem.reset(); }
+
+ModelHelper& SharedModelHelper() {
+  if (!g_modelHelper) g_modelHelper = Components().CreateModelHelper();
+  return *g_modelHelper;
+}
+
+void ResetModelHelper() { g_modelHelper.reset(); }
 
 bool FileExists(std::string& path) {
   StripQuotes(path);

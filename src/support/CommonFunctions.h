@@ -7,6 +7,7 @@
 namespace zt {
 
 class FileSystemObject;
+class ModelHelper;
 class TesselItem;
 
 /// The package path of `element` with "\" between the parts: its qualified
@@ -33,6 +34,12 @@ std::string GetExtensionName(const std::string& path);
 
 /// The add-in's file-system object, created on first use and kept.
 FileSystemObject& FileSystem();
+
+/// The add-in's model helper, created on first use and kept.
+ModelHelper& SharedModelHelper();
+
+/// Drops the kept model helper.
+void ResetModelHelper();
 
 /// Drops the kept file-system object (for tests, and when the host
 /// components change).
