@@ -1,0 +1,132 @@
+// The terminal console and the question helpers (see Console.h). The
+// helpers only borrow the console they talk through.
+#include "workbench/Console.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+// ASCII case folding; bytes of other characters stay as they are.
+std::string Folded(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The length of the UTF-8 character that begins at `text[pos]`.
+size_t CharLength(const std::string& text, size_t pos) {
+  size_t end = pos + 1;
+  while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  return end - pos;
+}
+
+// Where the key of `label` begins (just after its "&"), or npos.
+size_t KeyPos(const std::string& label) {
+  const size_t amp = label.find('&');
+  return amp == std::string::npos || amp + 1 >= label.size() ? std::string::npos : amp + 1;
+}
+
+std::string Key(const std::string& label) {
+  const size_t pos = KeyPos(label);
+  return pos == std::string::npos ? std::string() : label.substr(pos, CharLength(label, pos));
+}
+
+// "yes to &all" as shown: "yes to [a]ll".
+std::string Shown(const std::string& label) {
+  const size_t pos = KeyPos(label);
+  if (pos == std::string::npos) return AnswerWord(label);
+  const size_t length = CharLength(label, pos);
+  return label.substr(0, pos - 1) + Text(WB_ASK_KEY_MARK, {label.substr(pos, length)}) + label.substr(pos + length);
+}
+
+const Answer* Match(const Question& question, const std::string& line) {
+  const std::string answer = Folded(Trimmed(line));
+  if (answer.empty()) return nullptr;
+  for (const Answer& candidate : question.answers) {
+    if (answer == Folded(Key(candidate.label)) || answer == Folded(AnswerWord(candidate.label))) return &candidate;
+  }
+  return nullptr;
+}
+
+// The line end after an unanswered prompt, so that what follows starts afresh.
+constexpr const char* kLineEnd = "\n";
+
+}  // namespace
+
+std::optional<std::string> TerminalConsole::ReadLine() {
+  std::string line;
+  if (!std::getline(std::cin, line)) return std::nullopt;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+void TerminalConsole::Write(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::string AnswerWord(const std::string& label) {
+  const size_t pos = KeyPos(label);
+  return pos == std::string::npos ? label : label.substr(0, pos - 1) + label.substr(pos);
+}
+
+int Ask(Console& console, const Question& question) {
+  std::string choices;
+  for (const Answer& answer : question.answers) {
+    if (!choices.empty()) choices += Text(WB_ASK_ANSWER_SEPARATOR);
+    choices += Shown(answer.label);
+  }
+  const std::string prompt = Text(WB_ASK_PROMPT, {question.text, choices});
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    console.Write(prompt);
+    const std::optional<std::string> line = console.ReadLine();
+    if (!line) {
+      console.Write(kLineEnd);
+      return question.defaultValue;
+    }
+    if (const Answer* answer = Match(question, *line)) return answer->value;
+    console.Write(Text(WB_ASK_UNKNOWN, {Trimmed(*line)}) + kLineEnd);
+  }
+  std::string taken = Text(WB_ASK_NO_ANSWER);
+  for (const Answer& answer : question.answers) {
+    if (answer.value == question.defaultValue) {
+      taken = Text(WB_ASK_TAKING_DEFAULT, {AnswerWord(answer.label)});
+      break;
+    }
+  }
+  console.Write(taken + kLineEnd);
+  return question.defaultValue;
+}
+
+std::optional<std::string> AskText(Console& console, const TextQuestion& question) {
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    console.Write(question.prompt);
+    const std::optional<std::string> line = console.ReadLine();
+    if (!line) {
+      console.Write(kLineEnd);
+      return std::nullopt;
+    }
+    const std::string answer = Trimmed(*line);
+    if (!question.cancelWord.empty() && Folded(answer) == Folded(question.cancelWord)) return std::nullopt;
+    if (!answer.empty()) return answer;
+    if (!question.defaultText.empty()) return question.defaultText;
+    console.Write(Text(WB_ASK_ANSWER_NEEDED) + kLineEnd);
+  }
+  console.Write(Text(WB_ASK_NO_ANSWER) + kLineEnd);
+  return std::nullopt;
+}
+
+}  // namespace zt::wb

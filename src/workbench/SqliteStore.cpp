@@ -1,0 +1,402 @@
+// The SQLite store (see SqliteStore.h): login, opening and migrating the
+// database, mapping and checking script paths, the overwrite question. The
+// store owns its connection and borrows its console.
+#include "workbench/SqliteStore.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "support/Error.h"
+#include "workbench/DiskFileSystem.h"
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDatabaseName = "store.db";
+constexpr const char* kLineEnd = "\n";
+
+// The database schema, one step per version. Later tables (datapools, tool
+// options) are added by appending a step; a released step is never edited,
+// because stores made with it already carry its version.
+struct Migration {
+  int version;
+  const char* sql;
+};
+constexpr Migration kMigrations[] = {
+    {1, "CREATE TABLE store_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)"},
+};
+constexpr int kSchemaVersion = kMigrations[std::size(kMigrations) - 1].version;
+
+// The root folder of a script type below the store folder.
+std::optional<fs::path> RootBelow(const fs::path& store, dsScriptType type) {
+  switch (type) {
+    case dsJavaScript: return store / "scripts" / "java";
+    case dsVisualBasicScript: return store / "scripts" / "vb";
+    default: return std::nullopt;
+  }
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : Trimmed(value);
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The non-empty components of a "\"- or "/"-separated path.
+std::vector<std::string> Components(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (const char c : path) {
+    if (IsSeparator(c)) {
+      if (!part.empty()) parts.push_back(std::move(part));
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(std::move(part));
+  return parts;
+}
+
+std::string Joined(std::vector<std::string>::const_iterator begin, std::vector<std::string>::const_iterator end) {
+  std::string joined;
+  for (auto it = begin; it != end; ++it) {
+    if (!joined.empty()) joined += '\\';
+    joined += *it;
+  }
+  return joined;
+}
+
+// A leading separator, or a drive letter ("C:", "c:\x").
+bool IsAbsolute(const std::string& path) {
+  if (!path.empty() && IsSeparator(path[0])) return true;
+  const bool letter = path.size() >= 2 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  return letter && path[1] == ':';
+}
+
+bool IsWithin(const fs::path& root, const fs::path& path) {
+  auto r = root.begin();
+  auto p = path.begin();
+  for (; r != root.end(); ++r, ++p) {
+    if (r->empty()) continue;  // the empty last element of a root ending in "/"
+    if (p == path.end() || *r != *p) return false;
+  }
+  return true;
+}
+
+// The file name without its last extension: "ICalcAdd.cls" gives "ICalcAdd".
+std::string BaseName(const std::string& fileName) {
+  const size_t dot = fileName.rfind('.');
+  return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+}
+
+std::optional<std::string> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return content.str();
+}
+
+// Runs `sql`; on failure returns false with the database's message in `error`.
+bool Exec(sqlite3* db, const char* sql, std::string& error) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  error = message != nullptr ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  return false;
+}
+
+// Runs the one-row, one-column query `sql` and reads its integer.
+bool QueryInt(sqlite3* db, const char* sql, int& value, std::string& error) {
+  sqlite3_stmt* statement = nullptr;
+  const bool ok = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+                  sqlite3_step(statement) == SQLITE_ROW;
+  if (ok) value = sqlite3_column_int(statement, 0);
+  if (!ok) error = sqlite3_errmsg(db);
+  sqlite3_finalize(statement);
+  return ok;
+}
+
+// Runs `sql` with `args` bound to its parameters in order.
+bool ExecBound(sqlite3* db, const char* sql, const std::vector<std::string>& args, std::string& error) {
+  sqlite3_stmt* statement = nullptr;
+  bool ok = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK;
+  for (size_t i = 0; ok && i < args.size(); ++i) {
+    ok = sqlite3_bind_text(statement, static_cast<int>(i + 1), args[i].data(), static_cast<int>(args[i].size()),
+                           SQLITE_TRANSIENT) == SQLITE_OK;
+  }
+  ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+  if (!ok) error = sqlite3_errmsg(db);
+  sqlite3_finalize(statement);
+  return ok;
+}
+
+// Brings the schema up to date and records the login, in one transaction.
+// Writing on every open is what finds a store that cannot be written.
+bool Migrate(sqlite3* db, const std::string& userName, std::string& error) {
+  if (!Exec(db, "BEGIN IMMEDIATE", error)) return false;
+  int current = 0;
+  bool ok = Exec(db,
+                 "CREATE TABLE IF NOT EXISTS schema_version "
+                 "(version INTEGER PRIMARY KEY, applied TEXT NOT NULL)",
+                 error) &&
+            QueryInt(db, "SELECT COALESCE(MAX(version), 0) FROM schema_version", current, error);
+  if (ok && current > kSchemaVersion) {
+    error = Text(WB_STORE_TOO_NEW, {std::to_string(current), std::to_string(kSchemaVersion)});
+    ok = false;
+  }
+  for (const Migration& step : kMigrations) {
+    if (!ok || step.version <= current) continue;
+    ok = Exec(db, step.sql, error) &&
+         ExecBound(db, "INSERT INTO schema_version (version, applied) VALUES (?, datetime('now'))",
+                   {std::to_string(step.version)}, error);
+  }
+  ok = ok &&
+       ExecBound(db, "INSERT OR REPLACE INTO store_info (key, value) VALUES ('last_user', ?)", {userName}, error) &&
+       ExecBound(db, "INSERT OR REPLACE INTO store_info (key, value) VALUES ('last_opened', datetime('now'))", {},
+                 error) &&
+       Exec(db, "COMMIT", error);
+  if (!ok) {
+    std::string ignored;
+    Exec(db, "ROLLBACK", ignored);
+  }
+  return ok;
+}
+
+[[noreturn]] void RaiseCannotOpen(const fs::path& path, const std::string& reason) {
+  RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {path.string(), reason}));
+}
+
+// Creates `folder` with its parents; raises when it is not a usable folder.
+void MakeFolder(const fs::path& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec) RaiseCannotOpen(folder, ec.message());
+  if (!fs::is_directory(folder, ec)) RaiseCannotOpen(folder, Text(WB_STORE_NOT_A_FOLDER));
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) RaiseCannotOpen(folder, Text(WB_STORE_READ_ONLY));
+}
+
+// The answers of the overwrite question.
+enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
+
+}  // namespace
+
+SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) {}
+
+SqliteConnection::~SqliteConnection() { sqlite3_close(handle_); }
+
+sqlite3* SqliteHandle(DataStoreConnection* connection) {
+  auto* ours = dynamic_cast<SqliteConnection*>(&Ref(connection));
+  if (ours == nullptr) RaiseError(errc::kTypeMismatch);
+  return ours->Handle();
+}
+
+SqliteStore::SqliteStore(StoreOptions options, Console& console) : options_(std::move(options)), console_(console) {
+  std::error_code ec;
+  fs::path folder = fs::absolute(options_.folder, ec).lexically_normal();
+  if (ec) folder = fs::path(options_.folder).lexically_normal();
+  if (folder.filename().empty() && folder.has_relative_path()) folder = folder.parent_path();
+  folder_ = folder;
+}
+
+SqliteStore::~SqliteStore() = default;
+
+void SqliteStore::Open() {
+  if (connection_) return;
+  const std::string userName = LogIn();
+  OpenDatabase(userName);
+  userName_ = userName;
+}
+
+std::string SqliteStore::LogIn() {
+  if (options_.userName) {
+    const std::string given = Trimmed(*options_.userName);
+    if (!given.empty()) return given;
+  }
+  if (std::string fromEnvironment = Environment("ZTUNITTEST_USER"); !fromEnvironment.empty()) return fromEnvironment;
+  TextQuestion question;
+  question.defaultText = Environment("USER");
+  question.cancelWord = Text(WB_STORE_LOGIN_CANCEL_WORD);
+  question.prompt = question.defaultText.empty()
+                        ? Text(WB_STORE_LOGIN_PROMPT_NO_DEFAULT, {folder_.string(), question.cancelWord})
+                        : Text(WB_STORE_LOGIN_PROMPT, {folder_.string(), question.defaultText, question.cancelWord});
+  std::optional<std::string> answer = AskText(console_, question);
+  if (!answer) RaiseError(errc::kStoreCancelled, {}, Text(WB_STORE_LOGIN_CANCELLED));
+  return *answer;
+}
+
+void SqliteStore::OpenDatabase(const std::string& userName) {
+  MakeFolder(folder_);
+  const fs::path database = folder_ / kDatabaseName;
+  sqlite3* handle = nullptr;
+  const int rc = sqlite3_open_v2(database.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (handle == nullptr) RaiseCannotOpen(database, sqlite3_errstr(rc));
+  auto connection = std::make_unique<SqliteConnection>(handle);
+  if (rc != SQLITE_OK) RaiseCannotOpen(database, sqlite3_errmsg(handle));
+  if (sqlite3_db_readonly(handle, "main") == 1) RaiseCannotOpen(database, Text(WB_STORE_READ_ONLY));
+  sqlite3_busy_timeout(handle, 5000);
+  std::string error;
+  if (!Migrate(handle, userName, error)) RaiseCannotOpen(database, error);
+  for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) MakeFolder(*RootBelow(folder_, type));
+  connection_ = std::move(connection);
+}
+
+void SqliteStore::ResetSession() {
+  stored_.clear();
+  forAll_ = ForAll::kAsk;
+}
+
+void SqliteStore::SetMultipleItems(bool multipleItems) { multipleItems_ = multipleItems; }
+
+std::string SqliteStore::ScriptRoot(dsScriptType type) {
+  const std::optional<fs::path> root = RootBelow(folder_, type);
+  if (!root) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}));
+  return root->string() + "/";
+}
+
+std::string SqliteStore::UserName() { return userName_; }
+
+DataStoreConnection* SqliteStore::Connection() { return connection_.get(); }
+
+std::string SqliteStore::MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) {
+  return className + "_" + operationName;
+}
+
+std::string SqliteStore::MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) {
+  const std::vector<std::string> parts = Components(folder);
+  const std::string key = Joined(parts.begin(), parts.end());
+  for (int n = 0;; ++n) {
+    const std::string suffix = n == 0 ? std::string() : std::to_string(n);
+    if (stored_.count({type, key, baseName + suffix}) == 0) return suffix;
+  }
+}
+
+void SqliteStore::MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  const std::vector<std::string> parts = Components(folder);
+  const std::string base = BaseName(fileName);
+  stored_.insert({type, Joined(parts.begin(), parts.end()), base});
+  if (!parts.empty()) stored_.insert({type, Joined(parts.begin() + 1, parts.end()), base});
+}
+
+std::optional<fs::path> SqliteStore::ResolveFolder(const fs::path& root, const std::string& folder) {
+  if (IsAbsolute(folder) || folder.find('\0') != std::string::npos) return std::nullopt;
+  // Existing components are resolved one by one, so that a symlink leading
+  // out is found before anything is created behind it.
+  fs::path current = root;
+  bool existing = true;
+  for (const std::string& part : Components(folder)) {
+    if (part == "..") return std::nullopt;
+    if (part == ".") continue;
+    current /= part;
+    if (!existing) continue;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(current, ec))) {
+      existing = false;
+      continue;
+    }
+    current = fs::canonical(current, ec);
+    if (ec || !IsWithin(root, current)) return std::nullopt;
+  }
+  return current;
+}
+
+int32_t SqliteStore::Refuse(const std::string& fileName, const std::string& folder, const fs::path& root) {
+  std::string shown = folder;
+  if (!shown.empty() && !IsSeparator(shown.back())) shown += '\\';
+  shown += fileName;
+  console_.Write(Text(WB_STORE_PATH_REFUSED, {shown, root.string() + "/"}) + kLineEnd);
+  return save_result::kNotWritten;
+}
+
+int32_t SqliteStore::Write(const fs::path& target, const std::string& content) {
+  std::string reason;
+  try {
+    WriteFileAtomically(target.string(), content);
+    return save_result::kStored;
+  } catch (const ZtError& e) {
+    reason = e.Description();
+  } catch (const std::exception& e) {
+    reason = e.what();
+  }
+  console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), reason}) + kLineEnd);
+  return save_result::kNotWritten;
+}
+
+int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                                const std::string& content) {
+  if (!connection_) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  const std::optional<fs::path> root = RootBelow(folder_, type);
+  if (!root) {
+    console_.Write(Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}) + kLineEnd);
+    return save_result::kNotWritten;
+  }
+  if (fileName.empty() || fileName.find_first_of("\\/") != std::string::npos) {
+    console_.Write(Text(WB_STORE_BAD_FILE_NAME, {fileName, folder}) + kLineEnd);
+    return save_result::kNotWritten;
+  }
+  std::error_code ec;
+  fs::create_directories(*root, ec);
+  const fs::path canonicalRoot = fs::canonical(*root, ec);
+  if (ec) {
+    console_.Write(Text(WB_STORE_WRITE_FAILED, {(*root / fileName).string(), ec.message()}) + kLineEnd);
+    return save_result::kNotWritten;
+  }
+  const bool plainName = fileName != "." && fileName != ".." && !IsAbsolute(fileName) &&
+                         fileName.find('\0') == std::string::npos;
+  const std::optional<fs::path> resolved = plainName ? ResolveFolder(canonicalRoot, folder) : std::nullopt;
+  if (!resolved) return Refuse(fileName, folder, *root);
+  const fs::path target = *resolved / fileName;
+  if (fs::is_symlink(target, ec)) {
+    const fs::path pointee = fs::weakly_canonical(target, ec);
+    if (ec || !IsWithin(canonicalRoot, pointee)) return Refuse(fileName, folder, *root);
+  }
+  MarkStored(fileName, folder, type);
+
+  fs::create_directories(*resolved, ec);
+  if (ec) {
+    console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
+    return save_result::kNotWritten;
+  }
+  if (fs::is_regular_file(target, ec)) {
+    if (ReadFile(target) == content) return save_result::kStored;
+    if (forAll_ == ForAll::kNo) return save_result::kNotWritten;
+    if (forAll_ == ForAll::kAsk) {
+      Question question{Text(WB_STORE_REPLACE_QUESTION, {target.string()}), {}, kNo};
+      question.answers.push_back({Text(WB_ANSWER_YES), kYes});
+      if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_YES_TO_ALL), kYesToAll});
+      question.answers.push_back({Text(WB_ANSWER_NO), kNo});
+      if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_NO_TO_ALL), kNoToAll});
+      question.answers.push_back({Text(WB_ANSWER_CANCEL), kCancel});
+      switch (Ask(console_, question)) {
+        case kYes: break;
+        case kYesToAll: forAll_ = ForAll::kYes; break;
+        case kNoToAll: forAll_ = ForAll::kNo; return save_result::kNotWritten;
+        case kCancel: return save_result::kCancelled;
+        default: return save_result::kNotWritten;
+      }
+    }
+  }
+  return Write(target, content);
+}
+
+}  // namespace zt::wb

@@ -1,0 +1,378 @@
+// Tests of the SQLite store on real folders: login, path checks, the
+// overwrite question, script names within and across sessions, failed writes
+// and broken stores. Each test works in a fresh temporary folder.
+#include "workbench/SqliteStore.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+
+#include "TestUtil.h"
+#include "fakes/ScriptedConsole.h"
+#include "support/Error.h"
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+
+// The paths below `dir` (symlinks not followed).
+std::set<std::string> Tree(const fs::path& dir) {
+  std::set<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) paths.insert(entry.path().string());
+  return paths;
+}
+
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// Sets (nullopt: unsets) an environment variable for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value);
+  }
+  ~ScopedEnv() { Set(old_); }
+
+ private:
+  void Set(const std::optional<std::string>& value) { value ? ::setenv(name_, value->c_str(), 1) : ::unsetenv(name_); }
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+int32_t ErrorNumberOf(const std::function<void()>& call, std::string* description = nullptr) {
+  try {
+    call();
+  } catch (const ZtError& e) {
+    if (description != nullptr) *description = e.Description();
+    return e.Number();
+  }
+  return 0;
+}
+
+class Store : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::TempDir("store");
+    store_ = MakeStore("tester");
+    store_->Open();
+  }
+  std::unique_ptr<SqliteStore> MakeStore(std::optional<std::string> user) {
+    return std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), std::move(user)}, console_);
+  }
+  fs::path JavaRoot() const { return dir_ / "store" / "scripts" / "java"; }
+  int32_t Save(const std::string& file, const std::string& folder, const std::string& content,
+               dsScriptType type = dsJavaScript) {
+    return store_->SaveScript(file, folder, type, content);
+  }
+  std::string Suffix(const std::string& base, const std::string& folder, dsScriptType type = dsJavaScript) {
+    return store_->MakeScriptName(base, folder, type);
+  }
+
+  fs::path dir_;
+  test::ScriptedConsole console_;
+  std::unique_ptr<SqliteStore> store_;
+};
+
+TEST_F(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "store" / "store.db"));
+  EXPECT_EQ(store_->ScriptRoot(dsJavaScript), JavaRoot().string() + "/");
+  EXPECT_EQ(store_->ScriptRoot(dsVisualBasicScript), (dir_ / "store" / "scripts" / "vb").string() + "/");
+  EXPECT_EQ(ErrorNumberOf([&] { store_->ScriptRoot(7); }), errc::kInvalidCall);
+
+  EXPECT_EQ(Save("Accountdeposit.java", "unittests\\bank\\core", "A"), 0);
+  EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "bank" / "core" / "Accountdeposit.java"), "A");
+  EXPECT_EQ(Save("a..b.java", "unittests\\\\.\\p..q/", "dots"), 0) << "dots in names are no traversal";
+  EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "p..q" / "a..b.java"), "dots");
+  EXPECT_EQ(Save("ICalcAdd.cls", "unittests\\Maths", "vb", dsVisualBasicScript), 0);
+  EXPECT_EQ(ReadAll(dir_ / "store" / "scripts" / "vb" / "unittests" / "Maths" / "ICalcAdd.cls"), "vb");
+  EXPECT_EQ(console_.Output(), "");
+
+  // A second store opens the folder again (a repeated migration step fails).
+  store_ = MakeStore("other");
+  store_->Open();
+  EXPECT_EQ(store_->UserName(), "other");
+  const char* query = "SELECT value FROM store_info WHERE key = 'last_user'";
+  EXPECT_EQ(sqlite3_exec(SqliteHandle(store_->Connection()), query, nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(ErrorNumberOf([] { SqliteHandle(nullptr); }), errc::kObjectNotSet);
+}
+
+TEST_F(Store, NamesLeavingTheRootAreRefused) {
+  fs::create_directories(dir_ / "outside");
+  fs::create_directories(JavaRoot() / "unittests" / "real");
+  fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "unittests" / "evil");
+  fs::create_directory_symlink(JavaRoot() / "unittests" / "real", JavaRoot() / "unittests" / "alias");
+  WriteAll(dir_ / "secret.txt", "secret");
+  fs::create_symlink(dir_ / "secret.txt", JavaRoot() / "unittests" / "Leak.java");
+  const std::set<std::string> before = Tree(dir_);
+
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"x.java", "unittests\\..\\..\\..\\outside"},
+      {"x.java", "unittests\\bank\\.."},  // a package named ".."
+      {"..", "unittests"},                 // a class named ".."
+      {"../x.java", "unittests"},
+      {"x.java", "\\outside"},
+      {"x.java", "/tmp"},
+      {"x.java", "C:\\outside"},
+      {"C:x.java", "unittests"},
+      {"", "unittests"},
+      {"a\\b.java", "unittests"},
+      {"x.java", "unittests\\evil\\deeper"},  // through a symlink leading out
+      {"Leak.java", "unittests"},              // a symlink to a file outside
+  };
+  for (const auto& [file, folder] : refused) {
+    console_.ClearOutput();
+    EXPECT_EQ(Save(file, folder, "content"), save_result::kNotWritten) << folder << " | " << file;
+    const std::string& output = console_.Output();
+    EXPECT_TRUE(!output.empty() && output.find('\n') == output.size() - 1) << "one message line: " << output;
+  }
+  EXPECT_EQ(Tree(dir_), before);
+  EXPECT_EQ(ReadAll(dir_ / "secret.txt"), "secret");
+
+  // A symlink that stays inside the root is fine.
+  EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), 0);
+  EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "real" / "In.java"), "in");
+}
+
+TEST_F(Store, ExistingFilesAreReplacedOnlyOnYes) {
+  const fs::path file = JavaRoot() / "unittests" / "A.java";
+  ASSERT_EQ(Save("A.java", "unittests", "old"), 0);
+  // The same text again: nothing is written, nothing asked.
+  const auto past = fs::last_write_time(file) - std::chrono::hours(1);
+  fs::last_write_time(file, past);
+  struct stat before {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+  EXPECT_EQ(Save("A.java", "unittests", "old"), 0);
+  struct stat after {};
+  ASSERT_EQ(::stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(fs::last_write_time(file), past);
+  EXPECT_EQ(console_.Reads(), 0);
+
+  // For one item the answers for all are not offered, so "a" is unknown.
+  for (const char* answer : {"a", "n", "c"}) console_.Answer(answer);
+  EXPECT_EQ(Save("A.java", "unittests", "new"), save_result::kNotWritten);
+  EXPECT_EQ(console_.Reads(), 2);
+  EXPECT_NE(console_.Output().find(Text(WB_STORE_REPLACE_QUESTION, {file.string()})), std::string::npos);
+  EXPECT_EQ(Save("A.java", "unittests", "new"), save_result::kCancelled);
+  EXPECT_EQ(Save("A.java", "unittests", "new"), save_result::kNotWritten) << "end of input keeps the file";
+  EXPECT_EQ(ReadAll(file), "old");
+  console_.Answer("Yes");
+  EXPECT_EQ(Save("A.java", "unittests", "new"), 0);
+  EXPECT_EQ(ReadAll(file), "new");
+  EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});
+}
+
+TEST_F(Store, ForAllAnswersLastUntilTheSessionEnds) {
+  const fs::path folder = JavaRoot() / "unittests";
+  for (const char* name : {"A.java", "B.java", "C.java"}) ASSERT_EQ(Save(name, "unittests", "old"), 0);
+  store_->SetMultipleItems(true);
+  console_.Answer("yes to all");
+  EXPECT_EQ(Save("A.java", "unittests", "new"), 0);
+  store_->SetMultipleItems(false);
+  EXPECT_EQ(Save("B.java", "unittests", "new"), 0);
+  EXPECT_EQ(console_.Reads(), 1);
+  EXPECT_EQ(ReadAll(folder / "A.java") + ReadAll(folder / "B.java"), "newnew");
+
+  store_->ResetSession();
+  store_->SetMultipleItems(true);
+  console_.Answer("o");
+  EXPECT_EQ(Save("C.java", "unittests", "new"), save_result::kNotWritten);
+  EXPECT_EQ(Save("A.java", "unittests", "newer"), save_result::kNotWritten);
+  EXPECT_EQ(Save("D.java", "unittests", "fresh"), 0) << "new files are still written";
+  EXPECT_EQ(console_.Reads(), 2);
+  EXPECT_EQ(ReadAll(folder / "C.java") + ReadAll(folder / "A.java"), "oldnew");
+
+  store_->ResetSession();
+  console_.Answer("y");
+  EXPECT_EQ(Save("A.java", "unittests", "newer"), 0);
+  EXPECT_EQ(console_.Reads(), 3);
+}
+
+TEST_F(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
+  // Three overloads of Account.deposit in bank.core; each asks twice (the
+  // template tag, then the file path) before it stores.
+  auto run = [&](const std::vector<std::string>& contents) {
+    store_->ResetSession();
+    std::vector<std::string> names;
+    for (const std::string& content : contents) {
+      const std::string tag = Suffix("Accountdeposit", "bank\\core");
+      EXPECT_EQ(Suffix("Accountdeposit", "bank\\core"), tag);
+      names.push_back("Accountdeposit" + tag + ".java");
+      Save(names.back(), "unittests\\bank\\core", content);
+    }
+    return names;
+  };
+  const std::vector<std::string> first = run({"one", "two", "three"});
+  EXPECT_EQ(first, (std::vector<std::string>{"Accountdeposit.java", "Accountdeposit1.java", "Accountdeposit2.java"}));
+  // A changed overload reaches the question; declining does not hand its
+  // name to the next overload.
+  console_.Answer("n");
+  EXPECT_EQ(run({"one", "TWO", "three"}), first);
+  EXPECT_EQ(console_.Reads(), 1);
+  EXPECT_EQ(Names(JavaRoot() / "unittests" / "bank" / "core"), std::set<std::string>(first.begin(), first.end()));
+
+  // Other packages and script types keep their own names.
+  EXPECT_EQ(Suffix("Accountdeposit", "core"), "");
+  EXPECT_EQ(Suffix("Accountdeposit", "bank\\core", dsVisualBasicScript), "");
+  Save("Accountdeposit.java", "unittests\\x\\bank\\core", "deep");
+  EXPECT_EQ(Suffix("Accountdeposit", "x\\bank\\core"), "1");
+  EXPECT_EQ(Suffix("Accountdeposit", "bank\\core"), "3");
+}
+
+TEST_F(Store, RootPackageAndComFolders) {
+  // A class in the root package: no suffix folder; stored in the root folder.
+  Save("Calcadd.java", "unittests\\", "a");
+  EXPECT_EQ(Suffix("Calcadd", ""), "1");
+  Save("Calcadd1.java", "unittests", "b");
+  EXPECT_EQ(Suffix("Calcadd", ""), "2");
+  Save("Other.java", "unittests\\bank", "c");
+  EXPECT_EQ(Suffix("Other", ""), "");
+
+  // A COM operation stores a project; each of its files marks the one name.
+  for (const char* file : {"ICalcAdd.cls", "ICalcAdd.rc", "ICalcAdd.vbp"}) {
+    EXPECT_EQ(Suffix("ICalcAdd", "Maths\\Calc", dsVisualBasicScript), std::string(file) == "ICalcAdd.cls" ? "" : "1");
+    EXPECT_EQ(Save(file, "unittests\\Maths\\Calc", file, dsVisualBasicScript), 0);
+  }
+  EXPECT_EQ(Suffix("ICalcAdd", "Maths\\Calc", dsVisualBasicScript), "1");
+  EXPECT_EQ(Suffix("ICalcAdd", "Calc", dsVisualBasicScript), "");
+}
+
+TEST_F(Store, AKilledWriteLeavesTheOldFile) {
+  const fs::path folder = JavaRoot() / "unittests";
+  ASSERT_EQ(Save("Accountdeposit.java", "unittests", "old"), 0);
+  // A writer killed before its rename leaves only its temporary file.
+  WriteAll(folder / ".Accountdeposit.java.k1ll3d", "half of the ne");
+  EXPECT_EQ(Save("Accountdeposit.java", "unittests", "old"), 0);
+  EXPECT_EQ(console_.Reads(), 0) << "the old file is what is compared";
+  fs::remove(folder / ".Accountdeposit.java.k1ll3d");
+
+  // A write that the file-size limit stops halfway changes nothing and
+  // leaves no temporary file.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 1024;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  console_.Answer("y");
+  const int32_t result = Save("Accountdeposit.java", "unittests", std::string(64 * 1024, 'x'));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(result, save_result::kNotWritten);
+  EXPECT_NE(console_.Output().find((folder / "Accountdeposit.java").string()), std::string::npos);
+  EXPECT_EQ(ReadAll(folder / "Accountdeposit.java"), "old");
+  EXPECT_EQ(Names(folder), std::set<std::string>{"Accountdeposit.java"});
+}
+
+TEST_F(Store, BrokenStoresGiveAClearError) {
+  auto openError = [&](const fs::path& folder, const std::string& named) {
+    std::string description;
+    auto open = [&] { SqliteStore({folder.string(), "tester"}, console_).Open(); };
+    EXPECT_EQ(ErrorNumberOf(open, &description), errc::kPathFileAccessError) << folder;
+    EXPECT_NE(description.find(named), std::string::npos) << description;
+  };
+  WriteAll(dir_ / "plain", "x");
+  openError(dir_ / "plain", (dir_ / "plain").string());
+  openError(dir_ / "plain" / "store", (dir_ / "plain").string());
+  fs::create_directories(dir_ / "corrupt");
+  WriteAll(dir_ / "corrupt" / "store.db", std::string(4096, 'z'));
+  openError(dir_ / "corrupt", (dir_ / "corrupt" / "store.db").string());
+  // A store from a newer program.
+  const char* later = "INSERT INTO schema_version VALUES (99, 'later')";
+  ASSERT_EQ(sqlite3_exec(SqliteHandle(store_->Connection()), later, nullptr, nullptr, nullptr), SQLITE_OK);
+  openError(dir_ / "store", "99");
+}
+
+// Opens `folder` as a user without privileges; exits 0 when Open raises
+// error 75, whose description goes to stderr.
+[[noreturn]] void OpenUnprivileged(const fs::path& folder) {
+  if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(3);
+  test::ScriptedConsole console;
+  try {
+    SqliteStore({folder.string(), "tester"}, console).Open();
+  } catch (const ZtError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    std::_Exit(e.Number() == errc::kPathFileAccessError ? 0 : 2);
+  }
+  std::_Exit(1);
+}
+
+TEST(StoreDeathTest, ReadOnlyStoreFoldersGiveAClearError) {
+  const fs::path dir = test::TempDir("readonly");
+  const fs::path fresh = dir / "fresh", used = dir / "used";
+  test::ScriptedConsole console;
+  SqliteStore({used.string(), "tester"}, console).Open();
+  fs::create_directories(fresh);
+  const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  for (const fs::path& path : {fresh, used, used / "store.db"}) fs::permissions(path, write, fs::perm_options::remove);
+  EXPECT_EXIT(OpenUnprivileged(fresh), ::testing::ExitedWithCode(0), fresh.string());
+  EXPECT_EXIT(OpenUnprivileged(used), ::testing::ExitedWithCode(0), used.string());
+}
+
+class StoreLogin : public ::testing::Test {
+ protected:
+  // Opens a store with `option` as the host's user option; returns the user.
+  std::string OpenWith(std::optional<std::string> option) {
+    SqliteStore store({(dir_ / "store").string(), std::move(option)}, console_);
+    store.Open();
+    return store.UserName();
+  }
+  uint32_t CancelNumber() {
+    return static_cast<uint32_t>(ErrorNumberOf([&] { OpenWith(std::nullopt); }));
+  }
+
+  fs::path dir_ = test::TempDir("login");
+  test::ScriptedConsole console_;
+  ScopedEnv ztUser_{"ZTUNITTEST_USER", std::nullopt};
+  ScopedEnv user_{"USER", "alice"};
+};
+
+TEST_F(StoreLogin, OptionThenEnvironmentThenPrompt) {
+  {
+    ScopedEnv env("ZTUNITTEST_USER", "carol");
+    EXPECT_EQ(OpenWith("bob"), "bob");
+    EXPECT_EQ(OpenWith(" "), "carol") << "an empty option is no option";
+    EXPECT_EQ(console_.Reads(), 0);
+  }
+  console_.Answer(" dave ");
+  EXPECT_EQ(OpenWith(std::nullopt), "dave");
+  EXPECT_NE(console_.Output().find("alice"), std::string::npos) << "the prompt names the default";
+  console_.Answer("");
+  EXPECT_EQ(OpenWith(std::nullopt), "alice");
+  ScopedEnv noUser("USER", std::nullopt);
+  for (const char* answer : {"", "erin"}) console_.Answer(answer);
+  EXPECT_EQ(OpenWith(std::nullopt), "erin");
+}
+
+TEST_F(StoreLogin, CancelledLoginRaisesTheCancelErrorAndCreatesNothing) {
+  EXPECT_EQ(CancelNumber(), 0x800403EEu) << "end of input";
+  console_.Answer(Text(WB_STORE_LOGIN_CANCEL_WORD));
+  EXPECT_EQ(CancelNumber(), 0x800403EEu);
+  EXPECT_FALSE(fs::exists(dir_ / "store"));
+}
+
+}  // namespace
+}  // namespace zt::wb
