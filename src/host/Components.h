@@ -9,6 +9,7 @@
 #include "host/DataStore.h"
 #include "host/FileSystem.h"
 #include "host/ModelHelper.h"
+#include "host/TemplateProperty.h"
 
 namespace zt {
 
@@ -20,6 +21,8 @@ class HostComponents {
   /// A new, not yet opened store.
   virtual std::unique_ptr<DataStore> CreateDataStore();
   virtual std::unique_ptr<ModelHelper> CreateModelHelper();
+  virtual std::unique_ptr<TemplateProperty> CreateTemplateProperty();
+  virtual std::unique_ptr<TemplateDialog> CreateTemplateDialog();
 };
 
 /// Makes `components` the add-in's source of outside components; the caller

@@ -16,6 +16,10 @@ std::unique_ptr<DataStore> HostComponents::CreateDataStore() { RaiseError(errc::
 
 std::unique_ptr<ModelHelper> HostComponents::CreateModelHelper() { RaiseError(errc::kCannotCreateObject); }
 
+std::unique_ptr<TemplateProperty> HostComponents::CreateTemplateProperty() { RaiseError(errc::kCannotCreateObject); }
+
+std::unique_ptr<TemplateDialog> HostComponents::CreateTemplateDialog() { RaiseError(errc::kCannotCreateObject); }
+
 void SetHostComponents(HostComponents* components) { g_components = components; }
 
 HostComponents& Components() {

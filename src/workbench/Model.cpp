@@ -224,7 +224,6 @@ Operation& Model::AddOperation(Class& owner, const std::string& name, std::strin
 }
 
 Parameter& Model::AddParameter(Operation& owner, const std::string& name, std::string type, std::string initValue) {
-  CheckName(name, WB_WHAT_PARAMETER);
   if (Full(owner.parameters_)) Overflow(Text(WB_MODEL_TOO_MANY_PARAMETERS, {owner.GetQualifiedName(), kMax}));
   Parameter& parameter = Own(std::make_unique<Parameter>(name, owner));
   parameter.SetType(std::move(type));

@@ -290,8 +290,12 @@ class Loader {
 
   void ReadParameter(Operation& owner, const Value& value) {
     CheckObject(value, key::kParameters, WB_WHAT_PARAMETER, kParameterKeys);
-    const Value& name = NameOf(value, WB_WHAT_PARAMETER);
-    Parameter& parameter = At(name.position, [&]() -> Parameter& { return model_->AddParameter(owner, name.text); });
+    // A parameter may be unnamed: the generated tests then call it "arg" and
+    // its position.
+    const Value* name = value.Find(key::kName);
+    const std::string text = name != nullptr ? StringOf(*name, key::kName) : std::string();
+    Parameter& parameter = At(name != nullptr ? name->position : value.position,
+                              [&]() -> Parameter& { return model_->AddParameter(owner, text); });
     for (size_t i = 0; i < value.items.size(); ++i) {
       const std::string& k = value.keys[i];
       const Value& item = value.items[i];

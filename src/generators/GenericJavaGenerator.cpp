@@ -1,0 +1,171 @@
+#include "generators/GenericJavaGenerator.h"
+
+#include "addin/TemplateSelection.h"
+#include "host/TesselModel.h"
+#include "lang/JavaLang.h"
+#include "lang/TesselFunctions.h"
+#include "support/CommonFunctions.h"
+#include "support/DynamicResources.h"
+#include "support/modErrorHandling.h"
+
+namespace zt {
+
+namespace {
+
+// The supertype names that make a Java class an EJB class.
+bool IsEjbSupertype(TesselClass* supplier) {
+  const std::string name = Ref(supplier).Name();
+  if (name != GetResString(IDS_EJB_HOME) && name != GetResString(IDS_EJB_SESSION_BEAN) &&
+      name != GetResString(IDS_EJB_ENTITY_BEAN) && name != GetResString(IDS_EJB_OBJECT)) {
+    return false;
+  }
+  TesselCategory* ejb = supplier->ParentCategory();
+  if (ejb == nullptr || ejb->Name() != GetResString(IDS_PACKAGE_EJB)) return false;
+  TesselCategory* javax = ejb->ParentCategory();
+  return javax != nullptr && javax->Name() == GetResString(IDS_PACKAGE_JAVAX);
+}
+
+std::string FirstEjbSupplier(TesselRelationCollection* relations) {
+  TesselRelationCollection& all = Ref(relations);
+  for (int16_t i = 1; i <= all.Count(); ++i) {
+    TesselClass* supplier = Ref(all.GetAt(i)).GetSupplierClass();
+    if (IsEjbSupertype(supplier)) return supplier->Name();
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string GetEJBType(TesselClass* cls) {
+  try {
+    TesselClass& c = Ref(cls);
+    std::string type = FirstEjbSupplier(c.InheritRelations());
+    if (type.empty()) type = FirstEjbSupplier(c.RealizeRelations());
+    return type;
+  } catch (...) {
+    return {};
+  }
+}
+
+void AddToolPropertyTags(TesselItem* element, const std::string& toolName, ParamMap* map) {
+  if (map == nullptr) return;
+  const TesselPropertyCollection properties = Ref(element).GetToolProperties(toolName);
+  for (int16_t i = 1; i <= properties.Count(); ++i) {
+    TesselProperty* property = properties.GetAt(i);
+    if (property == nullptr) continue;
+    map->Add(property->Value(), FormatResString1(IDS_TOOL_PROPERTY_TAG, property->Name()));
+  }
+}
+
+std::string JavaTestCodePath(TesselOperation* op, DataStore* ds) {
+  TesselOperation& operation = Ref(op);
+  TesselClass& cls = Ref(operation.ParentClass());
+  const std::string testName = cls.Name() + operation.Name();
+  const std::string folder = GetPackagePath(&cls);
+  const std::string suffix = Ref(ds).MakeScriptName(testName, folder, dsJavaScript);
+  const std::string sep = GetResString(IDS_BACKSLASH);
+  return GetResString(IDS_ROOT_PACKAGE) + sep + folder + sep + testName + suffix + GetResString(IDS_EXT_JAVA);
+}
+
+std::string GenericJavaGenerator::TemplatePropertyName(OperationType) { return GetResString(IDS_PROP_JAVA_TEST); }
+std::string GenericJavaGenerator::TemplatePropertyDefault(OperationType) { return {}; }
+std::string GenericJavaGenerator::TemplateSelectionFilter() { return GetResString(IDS_FILTER_JAVA); }
+std::string GenericJavaGenerator::TemplateSelectionCaption() { return GetResString(IDS_TEMPLATE_CAPTION); }
+dsScriptType GenericJavaGenerator::GetDataStoreScriptType() { return dsJavaScript; }
+
+void GenericJavaGenerator::Init(TesselApplication* TesselApp, TemplateProcessor* TProcessor) {
+  try {
+    if (!InitOnce(TesselApp, TProcessor)) return;
+    DefineTemplateProperty(GetResString(IDS_PROP_JAVA_TEST), GetResString(IDS_KIND_OPERATION), {}, TesselApp);
+  } catch (...) {
+    const ZtError error = CurrentError();
+    ReportError(&error, GetResString(IDS_ERR_INIT_JAVA));
+  }
+}
+
+std::string GenericJavaGenerator::GetTemplatePath(TesselOperation* op) {
+  try {
+    return GetTemplateProperty(TemplatePropertyName(optBusiness), GetResString(IDS_KIND_OPERATION), op, {});
+  } catch (...) {
+    const ZtError error = CurrentError();
+    ReportError(&error, GetResString(IDS_ERR_TEMPLATE_PATH_JAVA));
+    return {};
+  }
+}
+
+std::string GenericJavaGenerator::GetTestCodePath(TesselOperation* op, DataStore* ds) {
+  return JavaTestCodePath(op, ds);
+}
+
+std::optional<bool> GenericJavaGenerator::IsValidOperationForGeneration(TesselOperation* op) {
+  try {
+    TesselClass* cls = Ref(op).ParentClass();
+    if (Ref(cls).Language() != GetResString(IDS_LANG_JAVA)) return false;
+    if (cls->Stereotype() == GetResString(IDS_STEREO_INTERFACE)) return false;
+    const std::string ejbType = GetEJBType(cls);
+    if (ejbType == GetResString(IDS_EJB_SESSION_BEAN) || ejbType == GetResString(IDS_EJB_ENTITY_BEAN)) return false;
+    return !cls->IsAbstract();
+  } catch (...) {
+    return false;
+  }
+}
+
+std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOperation* aOperation, DataStore* ds) {
+  try {
+    TesselOperation& op = Ref(aOperation);
+    TesselClass& cls = Ref(op.ParentClass());
+    const std::string operationName = op.Name();
+    const std::string className = cls.Name();
+    const std::string testName = className + operationName;
+    const std::string folder = GetPackagePath(&cls);
+    const std::string returnType = op.ReturnType();
+
+    JavaLang java;
+    const std::string check = java.GetCheckExpectedResult(returnType, operationName);
+    DataStore& store = Ref(ds);
+    const std::string datapoolName = store.MakeDatapoolName(className, operationName, 0);
+    const std::string index = store.MakeScriptName(testName, folder, dsJavaScript);
+    SignatureArray types, names, arrayStrs, initialValues;
+    BuildParamArrays(&op, types, names, arrayStrs, initialValues);
+    const std::string declaration = java.DeclareOperation(returnType, operationName, types, names, {});
+    const std::string call = java.InvokeOperation(operationName, names, {});
+    const std::string returnDeclaration = java.DeclareVariable(GetResString(IDS_VAR_ACTUAL_RETURN), returnType, {});
+    const std::string returnAssignment = returnDeclaration.empty() ? std::string() : GetResString(IDS_JAVA_RETURN_ASSIGNMENT);
+    std::string parameterDeclarations, parameterInitialization, parameterList;
+    java.GenParamData(&op, parameterDeclarations, parameterInitialization, parameterList, true, {});
+
+    auto map = std::make_unique<ParamMap>();
+    AddToolPropertyTags(&op, GetResString(IDS_TOOL_TESTABILITY), map.get());
+    AddToolPropertyTags(&op, GetResString(IDS_LANG_JAVA), map.get());
+    map->Add(GenerationDate(), GetResString(IDS_TAG_GENERATION_DATE));
+    map->Add(testName, GetResString(IDS_TAG_TEST_NAME));
+    map->Add(datapoolName, GetResString(IDS_TAG_DATAPOOL_NAME));
+    map->Add(index, GetResString(IDS_TAG_INDEX));
+    map->Add(GetResString(IDS_ROOT_PACKAGE), GetResString(IDS_TAG_ROOT_PACKAGE));
+    map->Add(folder, GetResString(IDS_TAG_PACKAGE_NAME));
+    map->Add(className, GetResString(IDS_TAG_CLASS_NAME));
+    map->Add(operationName, GetResString(IDS_TAG_OPERATION_NAME));
+    map->Add(operationName, GetResString(IDS_TAG_METHOD_NAME));
+    map->Add(check, GetResString(IDS_TAG_CHECK_EXPECTED_RESULT));
+    map->Add(declaration, GetResString(IDS_TAG_METHOD_DECLARATION));
+    map->Add(call, GetResString(IDS_TAG_METHOD_CALL));
+    map->Add(returnType, GetResString(IDS_TAG_RETURN_TYPE));
+    map->Add(returnDeclaration, GetResString(IDS_TAG_RETURN_DECLARATION));
+    map->Add(returnAssignment, GetResString(IDS_TAG_RETURN_ASSIGNMENT));
+    map->Add(parameterDeclarations, GetResString(IDS_TAG_PARAMETER_DECLARATIONS));
+    map->Add(parameterInitialization, GetResString(IDS_TAG_PARAMETER_INITIALIZATION));
+    map->Add(parameterInitialization, GetResString(IDS_TAG_DATAPOOL_INIT));
+    map->Add(parameterList, GetResString(IDS_TAG_PARAMETER_LIST));
+    map->Add(parameterList, GetResString(IDS_TAG_OPERATION_ARGLIST));
+    map->Add(GetResString(IDS_TEXT_CREATEPARAM_DECLARATION_ERROR), GetResString(IDS_TAG_CREATEPARAM_DECLARATION));
+    map->Add(GetResString(IDS_TEXT_CREATEPARAM_INIT_ERROR), GetResString(IDS_TAG_CREATEPARAM_INIT));
+    map->Add(GetResString(IDS_TEXT_CREATE_PARAMS_ERROR), GetResString(IDS_TAG_CREATE_PARAMS));
+    return map;
+  } catch (...) {
+    const ZtError error = CurrentError();
+    ReportError(&error, GetResString(IDS_ERR_PARAMS_JAVA));
+    return nullptr;
+  }
+}
+
+}  // namespace zt

@@ -1,0 +1,43 @@
+// The generator for plain Java classes: one Java test class per operation
+// of a class whose language is "Java" and that is neither an interface, nor
+// abstract, nor an EJB bean class. Nothing registers it for a generation
+// run; clients drive it through the CodeGenerator members.
+//
+// This file also holds what the EJB generators share with it: the EJB type
+// of a Java class, the tool-property tags and the test file's path.
+#pragma once
+
+#include "generators/CodeGenerator.h"
+
+namespace zt {
+
+class TesselClass;
+class TesselItem;
+
+class GenericJavaGenerator : public GeneratorBase {
+ public:
+  std::string TemplatePropertyName(OperationType optType) override;
+  std::string TemplatePropertyDefault(OperationType optType) override;
+  std::string TemplateSelectionFilter() override;
+  std::string TemplateSelectionCaption() override;
+  /// Also defines the "JavaTestTemplate" property with an empty default.
+  void Init(TesselApplication* TesselApp, TemplateProcessor* TProcessor) override;
+  std::string GetTemplatePath(TesselOperation* op) override;
+  std::string GetTestCodePath(TesselOperation* op, DataStore* ds) override;
+  dsScriptType GetDataStoreScriptType() override;
+  std::optional<bool> IsValidOperationForGeneration(TesselOperation* op) override;
+  std::unique_ptr<ParamMap> CalculateTemplateParams(TesselOperation* aOperation, DataStore* ds) override;
+};
+
+/// "EJBHome", "SessionBean", "EntityBean" or "EJBObject" when the class
+/// extends (first) or realizes such a class of the package javax::ejb; else "".
+std::string GetEJBType(TesselClass* cls);
+
+/// Adds the properties of `toolName` on `element` to `map` as tags "<$Name$>".
+void AddToolPropertyTags(TesselItem* element, const std::string& toolName, ParamMap* map);
+
+/// "unittests\<package folder>\<class><operation><suffix>.java", the suffix
+/// from the store's MakeScriptName. Raises what the model or store raise.
+std::string JavaTestCodePath(TesselOperation* op, DataStore* ds);
+
+}  // namespace zt

@@ -1,0 +1,103 @@
+// A bank model, a scripted model helper, a store and a host log for the
+// generator tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "driver/RunState.h"
+#include "fakes/FakeHost.h"
+#include "fakes/FakeStore.h"
+#include "fakes/ScriptedModelHelper.h"
+#include "support/CommonFunctions.h"
+#include "support/modErrorHandling.h"
+#include "template/ParamMap.h"
+#include "workbench/ModelDocument.h"
+
+namespace zt::test {
+
+inline constexpr const char* kBankModel = R"({
+  "model": "Bank",
+  "packages": [
+    { "name": "javax", "packages": [ { "name": "ejb", "classes": [
+        { "name": "EJBObject" }, { "name": "EJBHome" }, { "name": "EntityBean" }, { "name": "SessionBean" } ] } ] },
+    { "name": "ejb", "classes": [ { "name": "SessionBean" } ] },
+    { "name": "bank", "packages": [ { "name": "core", "classes": [
+        { "name": "Account", "language": "Java", "inherits": ["javax::ejb::EJBObject"], "operations": [
+            { "name": "getBalance", "returnType": "double" },
+            { "name": "setBalance", "returnType": "void", "parameters": [ { "name": "balance", "type": "double" } ] },
+            { "name": "GetBalance", "returnType": "double" },
+            { "name": "transfer", "returnType": "boolean",
+              "parameters": [ { "name": "to", "type": "Account" }, { "type": "double" } ],
+              "properties": { "Testability": { "Author": "t" }, "Java": { "Author": "j", "Extra": "x" } } } ] },
+        { "name": "AccountHome", "language": "Java", "stereotype": "EJBHomeInterface", "operations": [
+            { "name": "create", "returnType": "Account", "parameters": [ { "name": "id", "type": "String" } ] },
+            { "name": "create", "returnType": "Account" },
+            { "name": "createX", "returnType": "Account", "stereotype": "EJBFinderMethod" },
+            { "name": "findByKey", "returnType": "Account", "parameters": [ { "name": "key", "type": "AccountPK" } ] },
+            { "name": "remove", "returnType": "void" } ] },
+        { "name": "AccountBean", "language": "Java", "realizes": ["javax::ejb::EntityBean"] },
+        { "name": "AccountPK", "language": "Java", "operations": [
+            { "name": "AccountPK", "returnType": "", "parameters": [ { "name": "id", "type": "long" } ] },
+            { "name": "AccountPK", "returnType": "" } ] },
+        { "name": "Teller", "language": "Java", "stereotype": "EJBRemoteInterface", "operations": [
+            { "name": "getRate", "returnType": "double" } ] },
+        { "name": "TellerHome", "language": "Java", "stereotype": "EJBHomeInterface", "operations": [
+            { "name": "create", "returnType": "Teller", "parameters": [ { "name": "branch", "type": "String" } ] } ] },
+        { "name": "TellerBean", "language": "Java", "realizes": ["javax::ejb::SessionBean"] },
+        { "name": "TellerPK", "language": "Java", "operations": [
+            { "name": "TellerPK", "parameters": [ { "name": "id", "type": "String" } ] } ] },
+        { "name": "Cashier", "language": "InlineEJB", "stereotype": "EJBSession", "operations": [ { "name": "pay" } ] },
+        { "name": "Home", "language": "Java" },
+        { "name": "Util", "language": "Java", "inherits": ["ejb::SessionBean"], "operations": [ { "name": "round" } ] },
+        { "name": "Shape", "language": "Java", "abstract": true, "operations": [ { "name": "area" } ] },
+        { "name": "Api", "language": "Java", "stereotype": "Interface", "operations": [ { "name": "call" } ] },
+        { "name": "Bean2", "language": "Java", "realizes": ["javax::ejb::SessionBean"], "operations": [ { "name": "go" } ] } ] } ] } ],
+  "classes": [ { "name": "Top", "language": "Java", "stereotype": "EJBRemoteInterface", "operations": [
+      { "name": "ping", "returnType": "int", "parameters": [ { "name": "n", "type": "int" } ] } ] } ]
+})";
+
+class GeneratorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model_ = wb::ParseModelDocument(kBankModel, "bank.json");
+    helper_.remote = {"Account", "Teller", "Top"};
+    helper_.home = {"AccountHome", "TellerHome"};
+    helper_.entity = {"AccountBean"};
+    helper_.remoteOf = {{"Account", "Account"}, {"AccountHome", "Account"}, {"Teller", "Teller"},
+                        {"TellerHome", "Teller"}, {"Top", "Top"}};
+    helper_.homeOf = {{"Account", "AccountHome"}, {"AccountHome", "AccountHome"}, {"Teller", "TellerHome"},
+                      {"TellerHome", "TellerHome"}};
+    helper_.beanOf = {{"Account", "AccountBean"}, {"AccountHome", "AccountBean"}, {"Teller", "TellerBean"},
+                      {"TellerHome", "TellerBean"}};
+    helper_.keyOf = {{"AccountBean", "AccountPK"}};
+    SetHostComponents(&components_);
+    ResetModelHelper();
+    ResetRunState();
+    SetLogTarget(&log_);
+  }
+  void TearDown() override {
+    SetLogTarget(nullptr);
+    SetHostComponents(nullptr);
+    ResetModelHelper();
+    ResetRunState();
+  }
+
+  TesselOperation* Op(const std::string& qualifiedName, size_t overload = 0) {
+    auto found = model_->Find(qualifiedName);
+    EXPECT_GT(found.size(), overload) << qualifiedName;
+    return dynamic_cast<TesselOperation*>(found.at(overload));
+  }
+  TesselClass* Class(const std::string& qualifiedName) { return model_->FindClass(qualifiedName); }
+
+  static std::string Text(const ParamMap& map, const std::string& key) { return ToText(map.Item(key)); }
+
+  std::unique_ptr<wb::Model> model_;
+  ScriptedModelHelper helper_;
+  ScriptedComponents components_{helper_};
+  FakeStore store_;
+  RecordingApplication log_;
+};
+
+}  // namespace zt::test
