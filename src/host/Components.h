@@ -8,8 +8,10 @@
 
 #include "host/DataStore.h"
 #include "host/FileSystem.h"
+#include "host/MakerTools.h"
 #include "host/ModelHelper.h"
 #include "host/TemplateProperty.h"
+#include "host/WindowSystem.h"
 
 namespace zt {
 
@@ -23,6 +25,14 @@ class HostComponents {
   virtual std::unique_ptr<ModelHelper> CreateModelHelper();
   virtual std::unique_ptr<TemplateProperty> CreateTemplateProperty();
   virtual std::unique_ptr<TemplateDialog> CreateTemplateDialog();
+  virtual std::unique_ptr<ToolOptions> CreateToolOptions();
+  virtual std::unique_ptr<OptionsDialog> CreateOptionsDialog();
+  virtual std::unique_ptr<DatapoolTool> CreateDatapoolTool();
+  virtual std::unique_ptr<DatapoolExplorer> CreateDatapoolExplorer();
+  virtual std::unique_ptr<OverwritePrompt> CreateOverwritePrompt();
+  virtual std::unique_ptr<ListSelectDialog> CreateListSelectDialog();
+  /// The window system; raises error 429 unless the host has one.
+  virtual WindowSystem& Windows();
 };
 
 /// Makes `components` the add-in's source of outside components; the caller

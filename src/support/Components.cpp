@@ -20,6 +20,20 @@ std::unique_ptr<TemplateProperty> HostComponents::CreateTemplateProperty() { Rai
 
 std::unique_ptr<TemplateDialog> HostComponents::CreateTemplateDialog() { RaiseError(errc::kCannotCreateObject); }
 
+std::unique_ptr<ToolOptions> HostComponents::CreateToolOptions() { RaiseError(errc::kCannotCreateObject); }
+
+std::unique_ptr<OptionsDialog> HostComponents::CreateOptionsDialog() { RaiseError(errc::kCannotCreateObject); }
+
+std::unique_ptr<DatapoolTool> HostComponents::CreateDatapoolTool() { RaiseError(errc::kCannotCreateObject); }
+
+std::unique_ptr<DatapoolExplorer> HostComponents::CreateDatapoolExplorer() { RaiseError(errc::kCannotCreateObject); }
+
+std::unique_ptr<OverwritePrompt> HostComponents::CreateOverwritePrompt() { RaiseError(errc::kCannotCreateObject); }
+
+std::unique_ptr<ListSelectDialog> HostComponents::CreateListSelectDialog() { RaiseError(errc::kCannotCreateObject); }
+
+WindowSystem& HostComponents::Windows() { RaiseError(errc::kCannotCreateObject); }
+
 void SetHostComponents(HostComponents* components) { g_components = components; }
 
 HostComponents& Components() {
