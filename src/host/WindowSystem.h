@@ -61,8 +61,11 @@ struct LogFont {
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
-  /// Shows a message box with the default title; returns the answer (mb::kId*).
-  virtual int32_t MessageBox(const std::string& text, int32_t flags) = 0;
+  /// Shows a message box with the default title; returns the answer
+  /// (mb::kId*). A window system that cannot ask anybody (no input left)
+  /// answers `unattended`; 0 means the answer that changes nothing: OK for
+  /// an OK box, No for a Yes/No box.
+  virtual int32_t MessageBox(const std::string& text, int32_t flags, int32_t unattended = 0) = 0;
   /// Lets queued window events run (a click on a window's button, say).
   virtual void DoEvents() = 0;
   /// A new, hidden progress window that reports to `events`.
