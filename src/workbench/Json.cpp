@@ -340,27 +340,41 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+namespace {
+
+/// Appends `ch` to `out`, as an escape when it is a control character.
+void AppendEscaped(std::string& out, char ch) {
+  const auto c = static_cast<unsigned char>(ch);
+  switch (c) {
+    case '\b': out += "\\b"; break;
+    case '\f': out += "\\f"; break;
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default:
+      if (c < 0x20) {
+        out += "\\u" + Hex(c, 4);
+      } else {
+        out += ch;
+      }
+  }
+}
+
+}  // namespace
+
 std::string Quote(std::string_view text) {
   std::string out = "\"";
   for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          out += "\\u" + Hex(c, 4);
-        } else {
-          out += ch;
-        }
-    }
+    if (ch == '"' || ch == '\\') out += '\\';
+    AppendEscaped(out, ch);
   }
   out += '"';
+  return out;
+}
+
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  for (const char ch : text) AppendEscaped(out, ch);
   return out;
 }
 

@@ -70,6 +70,10 @@ bool IsValidUtf8(std::string_view text);
 /// characters escaped; other characters are kept as they are.
 std::string Quote(std::string_view text);
 
+/// `text` with its control characters written as escapes ("\n", "\u0001"),
+/// everything else as it is: text that stays on one line when shown.
+std::string EscapeControls(std::string_view text);
+
 /// `value` as a document: object members one per line, two-space indents,
 /// arrays of scalars on one line, other arrays one element per line; ends
 /// with a line feed. Member order is kept.

@@ -240,7 +240,9 @@ class Loader {
         if (item.type != Type::kBool) WrongType(item, Type::kBool, k);
         added.SetAbstract(item.boolean);
       } else if (k == key::kInherits || k == key::kRealizes || k == key::kComponents) {
-        const Link link = k == key::kInherits ? Link::kInherit : k == key::kRealizes ? Link::kRealize : Link::kComponent;
+        const Link link = k == key::kInherits   ? Link::kInherit
+                          : k == key::kRealizes ? Link::kRealize
+                                                : Link::kComponent;
         for (const Value& target : ListOf(item, k)) {
           if (target.type != Type::kString) {
             Fail(target.position, Text(WB_DOC_WRONG_ITEM_TYPE, {json::DescribeType(Type::kString), k,
@@ -474,8 +476,9 @@ void PutContents(Value& object, const Model& model, const Package& package) {
 }  // namespace
 
 DocumentError::DocumentError(std::string file, int line, int column, std::string message)
-    : file_(std::move(file)), line_(line), column_(column), message_(std::move(message)) {
-  full_ = file_;
+    : file_(std::move(file)), line_(line), column_(column), message_(json::EscapeControls(message)) {
+  // Names from the document may hold line feeds; the error stays one line.
+  full_ = json::EscapeControls(file_);
   if (line_ > 0) full_ += ":" + std::to_string(line_) + ":" + std::to_string(column_);
   full_ += ": " + message_;
 }

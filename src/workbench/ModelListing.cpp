@@ -8,16 +8,8 @@ namespace zt::wb {
 
 namespace {
 
-/// `text` with control characters escaped as in a document.
-std::string Printable(const std::string& text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) {
-      const std::string quoted = json::Quote(text);
-      return quoted.substr(1, quoted.size() - 2);
-    }
-  }
-  return text;
-}
+/// `text` on one line: control characters escaped as in a document.
+std::string Printable(const std::string& text) { return json::EscapeControls(text); }
 
 /// "name: type", or the name alone when there is no type.
 std::string Typed(const std::string& name, const std::string& type) {

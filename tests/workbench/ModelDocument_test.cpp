@@ -42,8 +42,9 @@ void DumpCategory(TesselCategory& package, std::string& out) {
     for (TesselRelation* r : *c.InheritRelations()) out += "  inherits " + r->GetSupplierClass()->GetQualifiedName() + "\n";
     for (TesselRelation* r : *c.RealizeRelations()) out += "  realizes " + r->GetSupplierClass()->GetQualifiedName() + "\n";
     for (TesselComponent* k : c.GetAssignedComponents()) out += "  component " + k->Name() + "\n";
-    for (const auto& p : dynamic_cast<Class&>(c).ToolProperties()) out += "  " + p->Tool() + "." + p->Name() + "=" + p->Value() + "\n";
-    for (const Attribute* a : dynamic_cast<Class&>(c).AttributeList()) out += "  A " + a->Name() + ":" + a->Type() + "\n";
+    const Class& typed = dynamic_cast<Class&>(c);
+    for (const auto& p : typed.ToolProperties()) out += "  " + p->Tool() + "." + p->Name() + "=" + p->Value() + "\n";
+    for (const Attribute* a : typed.AttributeList()) out += "  A " + a->Name() + ":" + a->Type() + "\n";
     for (TesselOperation* o : *c.Operations()) {
       out += "  O " + o->Name() + ":" + o->ReturnType() + "|" + o->Stereotype() + "\n";
       for (TesselParameter* p : *o->Parameters()) {
@@ -116,7 +117,8 @@ TEST(ModelDocumentLoader, DefaultsModelNameFromTheFileAndRootToLogicalView) {
   EXPECT_EQ(model->Name(), "shop.v2");
   EXPECT_EQ(model->Root().Name(), "Logical View");
   EXPECT_EQ(model->ClassCount(), 0);
-  const auto named = Load(R"({"root": "Design", "classes": [{"name": "A"}, {"name": "B", "inherits": ["Design::A"]}]})");
+  const auto named =
+      Load(R"({"root": "Design", "classes": [{"name": "A"}, {"name": "B", "inherits": ["Design::A"]}]})");
   EXPECT_EQ(named->FindClass("A")->GetQualifiedName(), "Design::A");
   EXPECT_EQ(named->FindClass("B")->Inherits().at(0)->Name(), "A");
 }
@@ -141,6 +143,7 @@ TEST_P(ModelDocumentBroken, GivesOneErrorAtTheFault) {
     EXPECT_EQ(e.Line(), b.line) << e.what();
     EXPECT_EQ(e.Column(), b.column) << e.what();
     EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.what();
+    EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << "more than one line";
     EXPECT_EQ(std::string(e.what()), "doc.json:" + std::to_string(b.line) + ":" + std::to_string(b.column) + ": " +
                                          e.Message());
   }
@@ -173,6 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"UnknownClassKey", "{\"classes\": [{\"name\": \"A\", \"stereo\": \"x\"}]}", 1, 28,
                "unknown key \"stereo\" in a class; expected one of: name, stereotype, language, abstract,"},
         Broken{"UnknownTopKey", "{\"model\": \"M\",\n\"version\": 2}", 2, 1, "unknown key \"version\" in the model document"},
+        Broken{"KeyWithLineFeed", "{\"mod\\nel\": 1}", 1, 2, "unknown key \"mod\\nel\" in the model document"},
         Broken{"DuplicateKey", "{\"classes\": [{\"name\": \"A\", \"name\": \"B\"}]}", 1, 28, "\"name\" is given twice"},
         Broken{"DuplicateTool", "{\"properties\": {\"COM\": {}, \"COM\": {}}}", 1, 28, "\"COM\" is given twice"},
         Broken{"MissingName", "{\"packages\": [{\"classes\": []}]}", 1, 15, "a package needs a \"name\""},
