@@ -11,7 +11,8 @@
 // document is document order. Within a package its own classes come before
 // the classes of its subpackages (AllClasses and Walk).
 //
-// The Add... members keep the model consistent: they refuse empty names, a
+// The Add... members keep the model consistent: they refuse empty names
+// (except for parameters, which may be unnamed), a
 // second package or class of one name in one package, a second component of
 // one name, and anything that would take a collection past the host's 16-bit
 // limit (32767 elements; the limit counts all classes of the model, since

@@ -306,6 +306,7 @@ TEST(ModelDocumentWriter, KeepsAwkwardTextAndAmbiguousNames) {
   user.SetToolProperty("B", "three", "\xF0\x9F\x98\x80");
   user.SetToolProperty("A", "two", "");
   model.AddAttribute(user, "a").SetToolProperty("T", "n", "v");
+  model.AddParameter(model.AddOperation(user, "op"), "", "long");  // an unnamed parameter
   user.SetAbstract(true);
 
   const auto reloaded = ParseModelDocument(FormatModelDocument(model), "odd.json");
