@@ -10,6 +10,7 @@
 #include "host/FileSystem.h"
 #include "host/MakerTools.h"
 #include "host/ModelHelper.h"
+#include "host/Process.h"
 #include "host/TemplateProperty.h"
 #include "host/WindowSystem.h"
 
@@ -33,6 +34,8 @@ class HostComponents {
   virtual std::unique_ptr<ListSelectDialog> CreateListSelectDialog();
   /// The window system; raises error 429 unless the host has one.
   virtual WindowSystem& Windows();
+  /// The process launcher; raises error 429 unless the host has one.
+  virtual ProcessLauncher& Processes();
 };
 
 /// Makes `components` the add-in's source of outside components; the caller

@@ -34,6 +34,8 @@ std::unique_ptr<ListSelectDialog> HostComponents::CreateListSelectDialog() { Rai
 
 WindowSystem& HostComponents::Windows() { RaiseError(errc::kCannotCreateObject); }
 
+ProcessLauncher& HostComponents::Processes() { RaiseError(errc::kCannotCreateObject); }
+
 void SetHostComponents(HostComponents* components) { g_components = components; }
 
 HostComponents& Components() {

@@ -67,7 +67,13 @@ void Application::WriteLog(const std::string& text) {
 
 void Application::AddContextMenuItem(int16_t itemType, const std::string& caption, const std::string& internalName,
                                      const std::string& addInName) {
-  if (AddInRecord* record = addIns_.FindAddIn(addInName)) record->AddMenuItem(itemType, caption, internalName);
+  auto host = menuHosts_.find(addInName);
+  const std::string& recordName = host == menuHosts_.end() ? addInName : host->second;
+  if (AddInRecord* record = addIns_.FindAddIn(recordName)) record->AddMenuItem(itemType, caption, internalName);
+}
+
+void Application::HostMenuItemsOf(const std::string& addInName, const std::string& recordName) {
+  menuHosts_[addInName] = recordName;
 }
 
 void Application::SetCurrentModel(std::unique_ptr<Model> model) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -95,10 +96,16 @@ class Application final : public TesselApplication, public TesselAddInHost {
   void WriteLog(const std::string& text) override;
 
   // TesselAddInHost
-  /// Adds the entry to the record named `addInName`; nothing happens when
-  /// no add-in of that name is registered.
+  /// Adds the entry to the record named `addInName` (or to the record that
+  /// hosts that add-in's entries, see HostMenuItemsOf); nothing happens when
+  /// no such record is registered.
   void AddContextMenuItem(int16_t itemType, const std::string& caption, const std::string& internalName,
                           const std::string& addInName) override;
+
+  /// Puts the entries that the add-in `addInName` adds into the record
+  /// `recordName`: a component add-in's entries live in the record of the
+  /// tool that hosts it.
+  void HostMenuItemsOf(const std::string& addInName, const std::string& recordName);
 
   /// Makes `model` the open model (nullptr closes the one that is open).
   void SetCurrentModel(std::unique_ptr<Model> model);
@@ -113,6 +120,7 @@ class Application final : public TesselApplication, public TesselAddInHost {
   std::unique_ptr<Model> model_;
   wb::AddInManager addIns_;
   LogSink sink_;
+  std::map<std::string, std::string> menuHosts_;
 };
 
 }  // namespace zt::wb

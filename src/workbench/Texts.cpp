@@ -1,7 +1,6 @@
 #include "workbench/Texts.h"
 
 #include "support/StringTable.h"
-#include "support/Text.h"
 
 extern "C" const zt::StringTable zt_workbench_strings;
 
@@ -13,8 +12,20 @@ std::string Text(int16_t id) {
 }
 
 std::string Text(int16_t id, const std::vector<std::string>& args) {
-  std::string text = Text(id);
-  for (size_t i = 0; i < args.size(); ++i) ReplaceAll(text, "%" + std::to_string(i + 1), args[i]);
+  // One pass: an argument that holds "%2" stays as it is.
+  const std::string pattern = Text(id);
+  std::string text;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+      const size_t n = static_cast<size_t>(pattern[i + 1] - '1');
+      if (n < args.size()) {
+        text += args[n];
+        ++i;
+        continue;
+      }
+    }
+    text += pattern[i];
+  }
   return text;
 }
 

@@ -111,3 +111,15 @@ TEST_F(DiskFiles, ReadOnlyFilesNeedForce) {
 
 }  // namespace
 }  // namespace zt::wb
+
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+namespace {
+
+TEST(WorkbenchTexts, ArgumentsAreNotFormattedAgain) {
+  EXPECT_EQ(Text(WB_VERSION, {"%1 and %2"}), "ztunittest %1 and %2");
+}
+
+}  // namespace
+}  // namespace zt::wb

@@ -1,0 +1,72 @@
+// A whole host for tests of the entry class and the generation run: a
+// workbench application with a model from JSON text, in-memory files,
+// a fake store, a scripted model helper, and window system and datapool
+// components that record what the add-in did and answer as the test says.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fakes/FakeStore.h"
+#include "fakes/MemoryFileSystem.h"
+#include "fakes/ScriptedModelHelper.h"
+#include "host/Components.h"
+#include "workbench/Application.h"
+
+namespace zt::test {
+
+/// What the fake window system and dialogs saw and will answer.
+struct HostScript {
+  std::vector<std::string> messages;          // message-box texts, with their flags appended as " [flags]"
+  std::deque<int32_t> messageAnswers;         // answers to message boxes; empty: the unattended answer
+  std::deque<int32_t> overwriteAnswers;       // answers of the datapool overwrite prompt
+  std::vector<std::string> overwriteQuestions;  // "title|item|question|forAll"
+  std::set<std::string> existingDatapools;
+  std::vector<std::string> datapoolCalls;     // "create NAME overwrite=0|1", "edit NAME", "explore"
+  std::string finalMessage;                   // the progress window's text when the run ended
+  std::string finalButton;
+  int statusUpdates = 0;
+  /// Called at every DoEvents with a function that clicks the window's button.
+  std::function<void(const std::function<void()>& click)> onDoEvents;
+};
+
+class TestComponents : public HostComponents {
+ public:
+  TestComponents(MemoryFiles& files, ScriptedModelHelper& helper, HostScript& script);
+  ~TestComponents() override;
+
+  std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
+  std::unique_ptr<DataStore> CreateDataStore() override;
+  std::unique_ptr<ModelHelper> CreateModelHelper() override;
+  std::unique_ptr<DatapoolTool> CreateDatapoolTool() override;
+  std::unique_ptr<DatapoolExplorer> CreateDatapoolExplorer() override;
+  std::unique_ptr<OverwritePrompt> CreateOverwritePrompt() override;
+  WindowSystem& Windows() override;
+
+  /// The store the add-in created last (the add-in owns it).
+  FakeStore* store = nullptr;
+  /// When false, the store's login is cancelled.
+  bool loginSucceeds = true;
+
+ private:
+  MemoryFiles& files_;
+  ScriptedModelHelper& helper_;
+  HostScript& script_;
+  std::unique_ptr<WindowSystem> windows_;
+};
+
+/// A workbench application with the model of `json`, the records "QK" and
+/// "PWT" registered and the add-in's entries going to "PWT".
+std::unique_ptr<wb::Application> MakeApplication(const std::string& json);
+
+/// Selects the elements of these qualified names (all overloads of a name).
+void Select(wb::Application& application, const std::vector<std::string>& qualifiedNames);
+
+/// Resets the add-in's module-wide state.
+void ResetAddInState();
+
+}  // namespace zt::test
