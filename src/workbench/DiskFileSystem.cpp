@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "support/DynamicResources.h"
@@ -32,29 +33,30 @@ int32_t ErrorFromErrno(int error) {
   }
 }
 
-// A file read whole at opening; templates are small.
+// A file read line by line as the caller asks: memory holds one line.
 class ReadStream : public TextStream {
  public:
-  explicit ReadStream(std::string content) : content_(std::move(content)) {}
-  bool AtEndOfStream() override { return pos_ >= content_.size(); }
+  explicit ReadStream(std::ifstream in) : in_(std::move(in)) {}
+  bool AtEndOfStream() override { return in_.peek() == std::ifstream::traits_type::eof(); }
   int32_t Line() override { return line_; }
   std::string ReadLine() override {
     if (AtEndOfStream()) RaiseError(errc::kInputPastEnd);
-    const size_t end = content_.find('\n', pos_);
-    const size_t stop = end == std::string::npos ? content_.size() : end;
-    std::string line = content_.substr(pos_, stop - pos_);
-    pos_ = end == std::string::npos ? content_.size() : end + 1;
+    std::string line;
+    std::getline(in_, line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     ++line_;
     return line;
   }
-  void SkipLine() override { ReadLine(); }
+  void SkipLine() override {
+    if (AtEndOfStream()) RaiseError(errc::kInputPastEnd);
+    in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    ++line_;
+  }
   void WriteLine(const std::string&) override { RaiseError(errc::kBadFileMode); }
-  void Close() override {}
+  void Close() override { in_.close(); }
 
  private:
-  std::string content_;
-  size_t pos_ = 0;
+  std::ifstream in_;
   int32_t line_ = 1;
 };
 
@@ -172,9 +174,7 @@ std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path
   if (!fs::is_regular_file(native, ec)) RaiseError(errc::kFileNotFound, {}, DescribeError(errc::kFileNotFound) + ": " + path);
   std::ifstream in(native, std::ios::binary);
   if (!in) RaiseError(errc::kPermissionDenied, {}, DescribeError(errc::kPermissionDenied) + ": " + path);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return std::make_unique<ReadStream>(content.str());
+  return std::make_unique<ReadStream>(std::move(in));
 }
 
 std::unique_ptr<TextStream> DiskFileSystem::CreateTextFile(const std::string& path, bool overwrite) {
