@@ -2,6 +2,7 @@
 #include "workbench/WorkbenchComponents.h"
 
 #include "workbench/DiskFileSystem.h"
+#include "workbench/WorkbenchModelHelper.h"
 
 namespace zt::wb {
 
@@ -19,6 +20,10 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
   return std::make_unique<SqliteStore>(storeOptions_, console_);
+}
+
+std::unique_ptr<ModelHelper> WorkbenchComponents::CreateModelHelper() {
+  return std::make_unique<WorkbenchModelHelper>();
 }
 
 }  // namespace zt::wb

@@ -1,5 +1,6 @@
 // The outside components the workbench hands the add-in at start-up: the
-// file-system object on the local disk and the store on SQLite. The
+// file-system object on the local disk, the store on SQLite and the model
+// helper that answers from the open model (WorkbenchModelHelper). The
 // components own the terminal console when none is handed in; a console
 // handed in is borrowed and must outlive the components and every store they
 // create.
@@ -27,6 +28,9 @@ class WorkbenchComponents : public HostComponents {
 
   /// A new, not yet opened SqliteStore on the store options.
   std::unique_ptr<DataStore> CreateDataStore() override;
+
+  /// A WorkbenchModelHelper: answers from the model (docs/model-rules.md).
+  std::unique_ptr<ModelHelper> CreateModelHelper() override;
 
  private:
   std::string templatesDir_;
