@@ -18,7 +18,7 @@ esac
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev
-  llvm
+  llvm default-jdk-headless
 )
 
 missing=()

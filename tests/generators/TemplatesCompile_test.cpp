@@ -1,0 +1,517 @@
+// The bundled Java templates, end to end: the generators compute the tags of
+// every operation of a model, the template processor fills the template the
+// generator names (the default template paths resolved through the disk file
+// system, the plain Java template through its template property), the SQLite
+// store writes the test files, and javac compiles them against the test
+// runtime in tests/java-runtime/ and the model's own classes. A generated file
+// holding a failure text is not compiled; it must show that text.
+// Without javac on the PATH the compile steps are skipped with a message.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "driver/RunState.h"
+#include "fakes/FakeHost.h"
+#include "fakes/ScriptedConsole.h"
+#include "fakes/ScriptedModelHelper.h"
+#include "generators/EJBGenerator.h"
+#include "generators/GenericJavaGenerator.h"
+#include "generators/InlineEJBGenerator.h"
+#include "host/TesselModel.h"
+#include "support/CommonFunctions.h"
+#include "support/modErrorHandling.h"
+#include "template/TemplateProcessor.h"
+#include "workbench/DiskFileSystem.h"
+#include "workbench/ModelDocument.h"
+#include "workbench/SqliteStore.h"
+
+namespace zt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSourceDir = fs::path(ZT_EXAMPLES_DIR).parent_path();
+const fs::path kRuntimeDir = kSourceDir / "tests" / "java-runtime";
+const std::string kJavaTemplate = "$PWTTEMPLATES\\Unit Test Templates\\Java\\java_class.template";
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& path, const std::string& content) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// The first executable `name` on the PATH, or "".
+std::string FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path != nullptr ? path : "");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
+    if (fs::is_regular_file(candidate) && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  }
+  return {};
+}
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs `command` in the shell; its exit status, with stdout and stderr in `output`.
+int RunCommand(const std::string& command, std::string& output) {
+  output.clear();
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<fs::path> JavaSources(const fs::path& dir) {
+  std::vector<fs::path> sources;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (entry.path().extension() == ".java") sources.push_back(entry.path());
+  }
+  return sources;
+}
+
+// The template property a user sets for plain Java classes; every other
+// property is unset, so the generators fall back to their defaults.
+class JavaTemplateProperty : public TemplateProperty {
+ public:
+  void SetName(const std::string& name) override { name_ = name; }
+  void SetElementKind(const std::string&) override {}
+  void SetDefaultValue(const std::string&) override {}
+  std::string ReadDefinition(TesselApplication*, int32_t) override { return {}; }
+  std::string ReadValue(TesselItem*, int32_t) override {
+    if (name_ != "JavaTestTemplate") RaiseError(errc::kInvalidCall);
+    return kJavaTemplate;
+  }
+  void Store(TesselApplication*, int32_t) override {}
+  void Store(TesselItem*, int32_t) override {}
+
+ private:
+  std::string name_;
+};
+
+class DiskComponents : public test::ScriptedComponents {
+ public:
+  using ScriptedComponents::ScriptedComponents;
+  std::unique_ptr<FileSystemObject> CreateFileSystemObject() override {
+    return std::make_unique<wb::DiskFileSystem>((kSourceDir / "templates").string());
+  }
+  std::unique_ptr<TemplateProperty> CreateTemplateProperty() override {
+    return std::make_unique<JavaTemplateProperty>();
+  }
+};
+
+// One generated test file.
+struct Generated {
+  fs::path file;  // relative to the store's Java script root
+  std::string content;
+};
+
+// What a generation run over a model gave, by operation ("Class::operation#n"
+// for the n-th overload, n from 2).
+struct RunResult {
+  std::map<std::string, Generated> generated;
+  std::vector<std::string> withoutGenerator, withoutTemplate;
+};
+
+// A failure text a generator puts into a tag: the generated file shows it
+// and does not compile.
+const std::regex kFailureText(R"(Provide initialization code here|<[a-z_]+: [^>]*>)");
+// A tag the processor left alone: a template names a tag no generator fills.
+const std::regex kLeftOverTag(R"(<\$?[A-Za-z_]+\$?>)");
+
+class TemplatesCompile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::TempDir("templates");
+    SetHostComponents(&components_);
+    ResetFileSystem();
+    ResetModelHelper();
+    ResetRunState();
+    SetLogTarget(&log_);
+    store_ = std::make_unique<wb::SqliteStore>(wb::StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+    store_->Open();
+    processor_.Initialize(store_.get());
+    javac_ = FindProgram("javac");
+    java_ = FindProgram("java");
+  }
+  void TearDown() override {
+    SetLogTarget(nullptr);
+    SetHostComponents(nullptr);
+    ResetFileSystem();
+    ResetModelHelper();
+    ResetRunState();
+    store_.reset();
+    fs::remove_all(dir_);
+  }
+
+  // Answers for the EJB classes of a model: `remote` names remote interfaces
+  // X whose home is XHome and bean XBean; `entities` maps entity beans to
+  // their primary-key classes.
+  void DescribeBeans(const std::vector<std::string>& remote, const std::map<std::string, std::string>& entities) {
+    for (const std::string& x : remote) {
+      helper_.remote.insert(x);
+      helper_.home.insert(x + "Home");
+      for (const std::string& cls : {x, x + "Home"}) {
+        helper_.remoteOf[cls] = x;
+        helper_.homeOf[cls] = x + "Home";
+        helper_.beanOf[cls] = x + "Bean";
+      }
+    }
+    for (const auto& [bean, key] : entities) {
+      helper_.entity.insert(bean);
+      helper_.keyOf[bean] = key;
+    }
+  }
+
+  // Generates a test for every operation of `model` that one of `generators`
+  // takes, as a generation run does: the first generator that accepts the
+  // operation, the run's per-operation flags reset, the template path, a
+  // check that the template exists, the map, the test path, the processor.
+  RunResult Generate(wb::Model& model, const std::vector<CodeGenerator*>& generators) {
+    RunResult result;
+    TesselClassCollection& classes = Ref(Ref(model.RootCategory()).AllClasses());
+    for (int16_t c = 1; c <= classes.Count(); ++c) {
+      TesselOperationCollection& operations = Ref(Ref(classes.GetAt(c)).Operations());
+      for (int16_t o = 1; o <= operations.Count(); ++o) {
+        TesselOperation* op = operations.GetAt(o);
+        std::string name = classes.GetAt(c)->Name() + "::" + op->Name();
+        for (int n = 2; result.generated.count(name) > 0; ++n) {
+          name = name.substr(0, name.find('#')) + "#" + std::to_string(n);
+        }
+
+        CodeGenerator* generator = nullptr;
+        for (CodeGenerator* candidate : generators) {
+          if (candidate->IsValidOperationForGeneration(op).value_or(false)) {
+            generator = candidate;
+            break;
+          }
+        }
+        if (generator == nullptr) {
+          result.withoutGenerator.push_back(name);
+          continue;
+        }
+        RunState& run = CurrentRun();
+        run.SourceHeaderLogged = false;
+        run.DatapoolHeaderLogged = false;
+        run.CompileResources = true;
+        run.EjbOperationFlag = false;
+        std::string templatePath = generator->GetTemplatePath(op);
+        if (!FileExists(templatePath)) {
+          result.withoutTemplate.push_back(name);
+          continue;
+        }
+        std::unique_ptr<ParamMap> map = generator->CalculateTemplateParams(op, store_.get());
+        if (map == nullptr) {
+          ADD_FAILURE() << "no parameter map for " << name;
+          continue;
+        }
+        const std::string testPath = generator->GetTestCodePath(op, store_.get());
+        processor_.ProcessTemplate(templatePath, testPath, *map, generator->GetDataStoreScriptType(), name);
+        std::string relative = testPath;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        const fs::path file = fs::path(relative).lexically_normal();
+        result.generated[name] = {file, ReadAll(JavaRoot() / file)};
+        EXPECT_FALSE(result.generated[name].content.empty()) << name << " wrote nothing to " << file;
+      }
+    }
+    for (const std::string& line : log_.lines) EXPECT_EQ(line.find("error"), std::string::npos) << line;
+    return result;
+  }
+
+  fs::path JavaRoot() { return store_->ScriptRoot(dsJavaScript); }
+
+  // Compiles the runtime, the model's classes in `modelSources` and the
+  // generated files of `result` that hold no failure text into `classes`;
+  // returns the class files of those tests, relative to `classes`.
+  std::vector<fs::path> Compile(const RunResult& result, const std::vector<fs::path>& modelSources,
+                                const fs::path& classes, int& status, std::string& output) {
+    std::vector<fs::path> sources = JavaSources(kRuntimeDir / "runtime");
+    sources.insert(sources.end(), modelSources.begin(), modelSources.end());
+    std::vector<fs::path> classFiles;
+    for (const auto& [name, generated] : result.generated) {
+      if (std::regex_search(generated.content, kFailureText)) continue;
+      sources.push_back(JavaRoot() / generated.file);
+      // unittests/ is the source root of the generated tests.
+      classFiles.push_back(generated.file.lexically_relative("unittests").replace_extension(".class"));
+    }
+    const fs::path argfile = dir_ / (classes.filename().string() + ".args");
+    std::ofstream args(argfile);
+    args << "-d\n\"" << classes.string() << "\"\n-encoding\nUTF-8\n";
+    for (const fs::path& source : sources) args << '"' << source.string() << "\"\n";
+    args.close();
+    status = RunCommand(ShellQuoted(javac_) + " " + ShellQuoted("@" + argfile.string()), output);
+    return classFiles;
+  }
+
+  // Compiles and expects success and one class file per compiled test.
+  void ExpectCompiles(const RunResult& result, const std::vector<fs::path>& modelSources, const fs::path& classes,
+                      size_t expectedTests) {
+    int status = 0;
+    std::string output;
+    const std::vector<fs::path> classFiles = Compile(result, modelSources, classes, status, output);
+    EXPECT_EQ(classFiles.size(), expectedTests);
+    ASSERT_EQ(status, 0) << "javac failed:\n" << output;
+    for (const fs::path& file : classFiles) EXPECT_TRUE(fs::is_regular_file(classes / file)) << file;
+  }
+
+  // Runs a compiled test class with the datapools of `datapools`.
+  int RunTest(const fs::path& classes, const fs::path& datapools, const std::string& className, std::string& output) {
+    return RunCommand(ShellQuoted(java_) + " -cp " + ShellQuoted(classes.string()) + " " +
+                          ShellQuoted("-Dztunittest.datapools=" + datapools.string()) + " " + ShellQuoted(className),
+                      output);
+  }
+
+  fs::path dir_;
+  test::ScriptedModelHelper helper_;
+  DiskComponents components_{helper_};
+  test::RecordingApplication log_;
+  test::ScriptedConsole console_;
+  std::unique_ptr<wb::SqliteStore> store_;
+  TemplateProcessor processor_;
+  std::string javac_, java_;
+};
+
+// Expectations for one operation: the file, a text that shows which template
+// filled it, and the failure text it shows ("" for a file that compiles).
+struct Expected {
+  std::string operation, file, evidence, failure;
+};
+
+void ExpectGenerated(const RunResult& result, const std::vector<Expected>& expected) {
+  ASSERT_EQ(result.generated.size(), expected.size());
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.operation);
+    auto it = result.generated.find(e.operation);
+    ASSERT_NE(it, result.generated.end());
+    const std::string& content = it->second.content;
+    EXPECT_EQ(it->second.file.generic_string(), e.file);
+    EXPECT_NE(content.find(e.evidence), std::string::npos) << content;
+    EXPECT_FALSE(std::regex_search(content, kLeftOverTag)) << content;
+    // The class is named like its file.
+    const std::string className = it->second.file.stem().string();
+    EXPECT_NE(content.find("public class " + className + " extends UnitTest {\r\n"), std::string::npos) << content;
+    if (e.failure.empty()) {
+      EXPECT_FALSE(std::regex_search(content, kFailureText)) << content;
+    } else {
+      EXPECT_NE(content.find(e.failure), std::string::npos) << content;
+    }
+  }
+}
+
+TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
+  std::unique_ptr<wb::Model> model = wb::LoadModelDocument((fs::path(ZT_EXAMPLES_DIR) / "bank-ejb.json").string());
+  DescribeBeans({"Account", "Teller"}, {{"AccountBean", "AccountPK"}});
+  InlineEJBGenerator inlineEjb;
+  EJBGenerator ejb;
+  const RunResult result = Generate(*model, {&inlineEjb, &ejb});
+
+  const std::string core = "unittests/bank/core/";
+  ExpectGenerated(
+      result,
+      {{"Account::getBalance", core + "AccountgetBalance.java", "Reads the property getBalance of the Account entity",
+        ""},
+       {"Account::setBalance", core + "AccountsetBalance.java", "Sets the property setBalance of the Account entity",
+        ""},
+       {"Account::deposit", core + "Accountdeposit.java",
+        "Calls the business method deposit on a new Account bean from AccountHome.create.", ""},
+       {"Account::transfer", core + "Accounttransfer.java", "Calls the business method transfer",
+        "target = Provide initialization code here."},
+       {"AccountHome::create", core + "AccountHomecreate.java", "Calls the create method create of AccountHome", ""},
+       {"AccountHome::create#2", core + "AccountHomecreate1.java", "id = dp.value(\"id\").toString();", ""},
+       {"AccountHome::findByPrimaryKey", core + "AccountHomefindByPrimaryKey.java",
+        "Calls the finder findByPrimaryKey of AccountHome", "key = Provide initialization code here."},
+       {"Teller::withdraw", core + "Tellerwithdraw.java", "Calls the business method withdraw on a new Teller bean",
+        ""},
+       {"Teller::balanceOf", core + "TellerbalanceOf.java", "Calls the business method balanceOf", ""},
+       {"TellerHome::create", core + "TellerHomecreate.java", "Calls the create method create of TellerHome", ""}});
+  // Bean classes and the key class belong to no EJB generator; the inline
+  // bean is neither a remote nor a home interface, so it has no template.
+  EXPECT_EQ(result.withoutGenerator,
+            (std::vector<std::string>{"AccountBean::ejbCreate", "AccountBean::getBalance", "AccountBean::setBalance",
+                                      "AccountBean::deposit", "AccountPK::AccountPK", "AccountPK::AccountPK",
+                                      "TellerBean::withdraw"}));
+  EXPECT_EQ(result.withoutTemplate, std::vector<std::string>{"InterestCalculator::interestFor"});
+
+  // The parts a reader checks: the package line, the indented multi-line
+  // check, the creation of the bean from the home's create parameters.
+  const std::string& deposit = result.generated.at("Account::deposit").content;
+  EXPECT_NE(deposit.find("\r\n *bank.core/ //*/ package bank.core;\r\n"), std::string::npos);
+  EXPECT_NE(deposit.find("        AccountHome testHome = HomeLocator.lookup(\"AccountHome\", AccountHome.class);\r\n"
+                         "        \r\n        \r\n"
+                         "        Account testBean = testHome.create();\r\n"),
+            std::string::npos);
+  const std::string& balance = result.generated.at("Account::getBalance").content;
+  EXPECT_NE(balance.find("        AccountPK testKey = new AccountPK();\r\n"
+                         "        Account testBean = testHome.findByPrimaryKey(testKey);\r\n"),
+            std::string::npos);
+  EXPECT_NE(balance.find("        actualReturn = testBean.getBalance();\r\n\r\n"
+                         "        if (expectedReturn == actualReturn)\r\n"
+                         "            TestLog.message(\"Expected result\", KTS_LOG_RESULT_PASS, "
+                         "\"Call to getBalance returned expected value\");\r\n"
+                         "        else\r\n"),
+            std::string::npos)
+      << balance;
+
+  if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
+  ASSERT_NO_FATAL_FAILURE(
+      ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "bank-ejb"), dir_ / "bank-classes", 8));
+
+  if (java_.empty()) GTEST_SKIP() << "SKIP: no java on the PATH; no generated test was run";
+  // No home is bound in the test runtime: the lookup's exception is the failure.
+  std::string output;
+  EXPECT_EQ(RunTest(dir_ / "bank-classes", dir_, "bank.core.AccountgetBalance", output), 1) << output;
+  EXPECT_EQ(output,
+            "FAIL  Exception: bank.core.AccountgetBalance stopped by javax.naming.NameNotFoundException: "
+            "no home bound to AccountHome\n");
+}
+
+TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
+  std::unique_ptr<wb::Model> model = wb::LoadModelDocument((fs::path(ZT_EXAMPLES_DIR) / "shapes-java.json").string());
+  InlineEJBGenerator inlineEjb;
+  EJBGenerator ejb;
+  GenericJavaGenerator java;
+  const RunResult result = Generate(*model, {&inlineEjb, &ejb, &java});
+
+  ExpectGenerated(
+      result,
+      {{"Circle::area", "unittests/geometry/Circlearea.java", "Calls double area() on a new Circle.", ""},
+       {"Circle::scale", "unittests/geometry/Circlescale.java", "factor = dp.value(\"factor\").doubleValue();", ""},
+       {"Rectangle::area", "unittests/geometry/Rectanglearea.java", "Rectangle testObject = new Rectangle();", ""},
+       {"Rectangle::resize", "unittests/geometry/Rectangleresize.java",
+        "Calls void resize(double width, double height)", ""},
+       {"ShapesDemo::totalArea", "unittests/ShapesDemototalArea.java", "ShapesDemo testObject = new ShapesDemo();",
+        "shapes = Provide initialization code here."}});
+  EXPECT_EQ(result.withoutGenerator, (std::vector<std::string>{"Drawable::draw", "Shape::area", "Shape::perimeter"}));
+  EXPECT_TRUE(result.withoutTemplate.empty());
+  EXPECT_NE(result.generated.at("Circle::area").content.find("\r\n *geometry/ //*/ package geometry;\r\n"),
+            std::string::npos);
+
+  if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
+  const fs::path classes = dir_ / "shapes-classes";
+  ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "shapes-java"), classes, 4));
+
+  if (java_.empty()) GTEST_SKIP() << "SKIP: no java on the PATH; no generated test was run";
+  // The checks of the generated tests, run: the expected value from the
+  // datapool against the value the call returns, a void call, a missing field.
+  WriteAll(dir_ / "right" / "Circle_area.properties", "expectedReturn = 3.141592653589793\n");
+  WriteAll(dir_ / "wrong" / "Circle_area.properties", "expectedReturn = 3.0\n");
+  WriteAll(dir_ / "right" / "Rectangle_resize.properties", "width = 3.0\nheight = 4.0\n");
+  std::string output;
+  EXPECT_EQ(RunTest(classes, dir_ / "right", "geometry.Circlearea", output), 0) << output;
+  EXPECT_EQ(output, "PASS  Expected result: Call to area returned expected value\n");
+  EXPECT_EQ(RunTest(classes, dir_ / "wrong", "geometry.Circlearea", output), 1) << output;
+  EXPECT_EQ(output, "FAIL  Unexpected result: Call to area returned unexpected value, 3.141592653589793.\n");
+  EXPECT_EQ(RunTest(classes, dir_ / "right", "geometry.Rectangleresize", output), 0) << output;
+  EXPECT_EQ(output, "PASS  Expected result: Call to resize was successful.\n");
+  EXPECT_EQ(RunTest(classes, dir_ / "wrong", "geometry.Rectangleresize", output), 1) << output;
+  EXPECT_EQ(output,
+            "FAIL  Exception: geometry.Rectangleresize stopped by java.lang.IllegalArgumentException: "
+            "the datapool Rectangle_resize has no field width\n");
+}
+
+// Classes in the root package: the package statement of every template
+// turns into a comment, and the tests compile into the unnamed package.
+constexpr const char* kRootModel = R"({
+  "model": "Clocks",
+  "packages": [ { "name": "javax", "packages": [ { "name": "ejb", "classes": [
+      { "name": "EJBObject" }, { "name": "EJBHome" }, { "name": "EntityBean" } ] } ] } ],
+  "classes": [
+    { "name": "Clock", "language": "Java", "stereotype": "EJBRemoteInterface", "operations": [
+        { "name": "getTicks", "returnType": "long" },
+        { "name": "setZone", "returnType": "void", "parameters": [ { "name": "zone", "type": "String" } ] },
+        { "name": "alarm", "returnType": "boolean", "parameters": [ { "name": "at", "type": "int" } ] } ] },
+    { "name": "ClockHome", "language": "Java", "stereotype": "EJBHomeInterface", "operations": [
+        { "name": "create", "returnType": "Clock" },
+        { "name": "findByZone", "returnType": "Clock", "parameters": [ { "name": "zone", "type": "java.lang.String" } ] },
+        { "name": "findByPrimaryKey", "returnType": "Clock", "parameters": [ { "name": "key", "type": "ClockPK" } ] } ] },
+    { "name": "ClockBean", "language": "Java", "realizes": ["javax::ejb::EntityBean"] },
+    { "name": "ClockPK", "operations": [ { "name": "ClockPK" } ] },
+    { "name": "Counter", "language": "Java", "operations": [
+        { "name": "add", "returnType": "char", "parameters": [
+            { "name": "step", "type": "byte" }, { "name": "wide", "type": "short" }, { "name": "big", "type": "BigDecimal" },
+            { "name": "ratio", "type": "float" }, { "name": "count", "type": "long" } ] } ] }
+  ]
+})";
+
+constexpr const char* kRootSources[][2] = {
+    {"Clock.java",
+     "import java.rmi.RemoteException;\n"
+     "public interface Clock extends javax.ejb.EJBObject {\n"
+     "    long getTicks() throws RemoteException;\n"
+     "    void setZone(String zone) throws RemoteException;\n"
+     "    boolean alarm(int at) throws RemoteException;\n"
+     "}\n"},
+    {"ClockHome.java",
+     "import java.rmi.RemoteException;\n"
+     "import javax.ejb.*;\n"
+     "public interface ClockHome extends EJBHome {\n"
+     "    Clock create() throws CreateException, RemoteException;\n"
+     "    Clock findByZone(String zone) throws FinderException, RemoteException;\n"
+     "    Clock findByPrimaryKey(ClockPK key) throws FinderException, RemoteException;\n"
+     "}\n"},
+    {"ClockPK.java", "public class ClockPK implements java.io.Serializable {\n}\n"},
+    {"Counter.java",
+     "import java.math.BigDecimal;\n"
+     "public class Counter {\n"
+     "    public char add(byte step, short wide, BigDecimal big, float ratio, long count) { return 'x'; }\n"
+     "}\n"},
+};
+
+TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
+  std::unique_ptr<wb::Model> model = wb::ParseModelDocument(kRootModel, "clocks.json");
+  DescribeBeans({"Clock"}, {{"ClockBean", "ClockPK"}});
+  InlineEJBGenerator inlineEjb;
+  EJBGenerator ejb;
+  GenericJavaGenerator java;
+  const RunResult result = Generate(*model, {&inlineEjb, &ejb, &java});
+
+  ExpectGenerated(
+      result,
+      {{"Clock::getTicks", "unittests/ClockgetTicks.java", "Reads the property getTicks of the Clock entity", ""},
+       {"Clock::setZone", "unittests/ClocksetZone.java", "Sets the property setZone of the Clock entity", ""},
+       {"Clock::alarm", "unittests/Clockalarm.java", "Calls the business method alarm on a new Clock bean", ""},
+       {"ClockHome::create", "unittests/ClockHomecreate.java", "Calls the create method create of ClockHome", ""},
+       {"ClockHome::findByZone", "unittests/ClockHomefindByZone.java", "Calls the finder findByZone of ClockHome", ""},
+       {"ClockHome::findByPrimaryKey", "unittests/ClockHomefindByPrimaryKey.java", "Calls the finder findByPrimaryKey",
+        "key = Provide initialization code here."},
+       {"Counter::add", "unittests/Counteradd.java", "Calls char add(byte step, short wide, BigDecimal big,", ""}});
+  // ClockBean realizes EntityBean; ClockPK has no language.
+  EXPECT_EQ(result.withoutGenerator, std::vector<std::string>{"ClockPK::ClockPK"});
+  for (const auto& [name, generated] : result.generated) {
+    EXPECT_NE(generated.content.find("\r\n */ //*/ package ;\r\n"), std::string::npos) << name;
+  }
+
+  if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
+  std::vector<fs::path> sources;
+  for (const auto& [file, text] : kRootSources) {
+    WriteAll(dir_ / "model" / file, text);
+    sources.push_back(dir_ / "model" / file);
+  }
+  ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, sources, dir_ / "root-classes", 6));
+}
+
+}  // namespace
+}  // namespace zt

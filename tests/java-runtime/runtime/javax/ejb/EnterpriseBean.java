@@ -1,0 +1,6 @@
+package javax.ejb;
+
+import java.io.Serializable;
+
+public interface EnterpriseBean extends Serializable {
+}

@@ -1,0 +1,4 @@
+package javax.ejb;
+
+public interface SessionBean extends EnterpriseBean {
+}
