@@ -14,6 +14,7 @@ namespace {
 // Every group of subcommands, in the order --help lists them.
 constexpr Registrar kCommands[] = {
     RegisterModelCommands,
+    RegisterRunCommands,
     RegisterTextCommand,
 };
 

@@ -17,6 +17,7 @@ namespace zt::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCancelled = 130;
 
 /// What the parsed command line asks for; returns the exit status.
 using Action = std::function<int()>;
@@ -26,6 +27,7 @@ using Registrar = void (*)(CLI::App& app, Action& chosen);
 
 void RegisterTextCommand(CLI::App& app, Action& chosen);
 void RegisterModelCommands(CLI::App& app, Action& chosen);
+void RegisterRunCommands(CLI::App& app, Action& chosen);
 
 /// Writes "ztunittest: " and `message` to stderr.
 void PrintError(const std::string& message);

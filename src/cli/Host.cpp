@@ -1,0 +1,123 @@
+#include "cli/Host.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <iostream>
+
+#include "addin/OLEServer.h"
+#include "cli/Commands.h"
+#include "driver/GenerationRun.h"
+#include "support/DynamicResources.h"
+#include "workbench/Application.h"
+#include "workbench/Console.h"
+#include "workbench/DiskFileSystem.h"
+#include "workbench/ModelDocument.h"
+#include "workbench/Texts.h"
+#include "workbench/WorkbenchComponents.h"
+
+namespace zt::cli {
+
+namespace fs = std::filesystem;
+
+void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection) {
+  command.add_option("model", options.model, wb::Text(wb::WB_HELP_MODEL_FILE))->required();
+  if (withSelection) command.add_option("--select", options.select, wb::Text(wb::WB_HELP_SELECT));
+  command.add_option("--store", options.store, wb::Text(wb::WB_HELP_STORE))->capture_default_str();
+  command.add_option("--templates", options.templates, wb::Text(wb::WB_HELP_TEMPLATES));
+  command.add_option("--user", options.user, wb::Text(wb::WB_HELP_USER));
+  command.add_option("--log", options.log, wb::Text(wb::WB_HELP_LOG));
+}
+
+Host::Host(HostOptions options) : options_(std::move(options)) {}
+
+Host::~Host() {
+  if (active_) addIn_->OnDeactivate(application_.get());
+  SetHostComponents(nullptr);
+}
+
+void Host::WriteLog(const std::string& line) {
+  std::cout << line << '\n';
+  if (logCopy_) *logCopy_ << line << '\n' << std::flush;
+}
+
+int Host::Start() {
+  std::unique_ptr<wb::Model> model;
+  try {
+    model = wb::LoadModelDocument(options_.model);
+  } catch (const wb::DocumentError& e) {
+    PrintError(e.what());
+    return kExitUsage;
+  }
+
+  std::string templates = options_.templates.empty() ? wb::DefaultTemplatesDir() : options_.templates;
+  std::error_code ec;
+  if (!fs::is_directory(templates, ec)) {
+    PrintError(wb::Text(wb::WB_HOST_NO_TEMPLATES, {templates}));
+    return kExitUsage;
+  }
+  const fs::path store = fs::absolute(options_.store, ec);
+  if (fs::exists(store, ec) && (!fs::is_directory(store, ec) || ::access(store.c_str(), W_OK) != 0)) {
+    PrintError(wb::Text(wb::WB_HOST_STORE_NOT_WRITABLE, {store.string()}));
+    return kExitFailed;
+  }
+  if (!options_.log.empty()) {
+    logCopy_ = std::make_unique<std::ofstream>(options_.log, std::ios::app);
+    if (!*logCopy_) {
+      PrintError(wb::Text(wb::WB_HOST_LOG_NOT_WRITABLE, {options_.log}));
+      return kExitFailed;
+    }
+  }
+
+  application_ = std::make_unique<wb::Application>();
+  application_->SetCurrentModel(std::move(model));
+  application_->SetLogSink([this](const std::string& line) { WriteLog(line); });
+  // The add-in's entries live in the record of the tool that hosts it.
+  application_->AddIns().AddAddIn(GetResString(IDS_ADDIN_RECORD_QK));
+  application_->AddIns().AddAddIn(GetResString(IDS_ADDIN_RECORD_PWT));
+  application_->HostMenuItemsOf(GetResString(IDS_ADDIN_NAME), GetResString(IDS_ADDIN_RECORD_PWT));
+
+  console_ = std::make_unique<wb::TerminalConsole>();
+  wb::StoreOptions storeOptions;
+  storeOptions.folder = store.string();
+  storeOptions.userName = options_.user;
+  components_ = std::make_unique<wb::WorkbenchComponents>(templates, storeOptions, *console_);
+  SetHostComponents(components_.get());
+
+  addIn_ = std::make_unique<OLEServer>();
+  addIn_->OnActivate(application_.get());
+  active_ = true;
+  return SetSelection();
+}
+
+int Host::SetSelection() {
+  wb::Model& model = *application_->OpenModel();
+  std::vector<TesselItem*> items;
+  std::vector<std::string> unknown;
+  for (const std::string& name : options_.select) {
+    const std::vector<wb::Element*> found = model.Find(name);
+    if (found.empty()) unknown.push_back(name);
+    for (wb::Element* element : found) items.push_back(element);
+  }
+  if (!unknown.empty()) {
+    for (const std::string& name : unknown) PrintError(wb::Text(wb::WB_HOST_UNKNOWN_SELECTION, {name, options_.model}));
+    return kExitUsage;
+  }
+  try {
+    model.SetSelection(items);
+  } catch (const ZtError& e) {
+    PrintError(e.Description());
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+int ExitStatusOfLastRun() {
+  const RunOutcome& outcome = LastRunOutcome();
+  if (outcome.canceled) return kExitCancelled;
+  return outcome.ran && outcome.result ? kExitOk : kExitFailed;
+}
+
+}  // namespace zt::cli

@@ -1,0 +1,76 @@
+// The command-line host: what plays the modelling tool for the add-in. It
+// loads a model document, registers the add-in records, hands the add-in the
+// workbench's components, activates the add-in, sets the user's selection,
+// and deactivates the add-in at the end. Commands that run the add-in build
+// one Host and call its entry points.
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace zt {
+class OLEServer;
+namespace wb {
+class Application;
+class Console;
+class WorkbenchComponents;
+}  // namespace wb
+}  // namespace zt
+
+namespace zt::cli {
+
+/// The options every command that runs the add-in shares.
+struct HostOptions {
+  std::string model;                     ///< the model document
+  std::vector<std::string> select;       ///< qualified names, in selection order
+  std::string store = "ztstore";         ///< --store
+  std::string templates;                 ///< --templates; empty: the installed templates
+  std::optional<std::string> user;       ///< --user
+  std::string log;                       ///< --log: a copy of the host log
+  std::string language;                  ///< --language: for classes a model file gives none
+};
+
+/// Adds the model argument and the shared options to `command`.
+void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection);
+
+class Host {
+ public:
+  explicit Host(HostOptions options);
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  /// Loads the model, checks the folders, installs the components and
+  /// activates the add-in with the selection set. Returns 0, or the exit
+  /// status of a failure it has reported on stderr.
+  int Start();
+
+  wb::Application& Application() { return *application_; }
+  OLEServer& AddIn() { return *addIn_; }
+  wb::WorkbenchComponents& Components() { return *components_; }
+
+ private:
+  int SetSelection();
+  void WriteLog(const std::string& line);
+
+  HostOptions options_;
+  std::unique_ptr<wb::Console> console_;
+  std::unique_ptr<wb::Application> application_;
+  std::unique_ptr<wb::WorkbenchComponents> components_;
+  std::unique_ptr<OLEServer> addIn_;
+  std::unique_ptr<std::ofstream> logCopy_;
+  bool active_ = false;
+};
+
+/// The exit status for how the last generation run ended: 0 every selected
+/// operation generated, 1 finished short, 130 cancelled.
+int ExitStatusOfLastRun();
+
+}  // namespace zt::cli

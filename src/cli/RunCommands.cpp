@@ -1,0 +1,91 @@
+// The commands that run the add-in as the modelling tool would:
+//
+//   ztunittest generate MODEL --select NAME...   the generation entry for the selection
+//   ztunittest menu MODEL --select NAME...       the entries and their state for the selection
+//   ztunittest invoke MODEL --entry NAME [--select NAME...]   any entry
+//
+// Stdout carries the host log; questions, message boxes, progress and the
+// closing text go to stderr.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+
+#include "addin/OLEServer.h"
+#include "cli/Commands.h"
+#include "cli/Host.h"
+#include "host/TesselModel.h"
+#include "support/DynamicResources.h"
+#include "workbench/Application.h"
+#include "workbench/Texts.h"
+
+namespace zt::cli {
+
+namespace {
+
+int RunGenerate(const HostOptions& options) {
+  Host host(options);
+  if (const int status = host.Start(); status != kExitOk) return status;
+  host.AddIn().OnSelectedContextMenuItem(&host.Application(), GetResString(IDS_MENU_GENERATE_OPERATION));
+  return ExitStatusOfLastRun();
+}
+
+int RunMenu(const HostOptions& options) {
+  Host host(options);
+  if (const int status = host.Start(); status != kExitOk) return status;
+  host.AddIn().OnEnableContextMenuItems(&host.Application(), item_type::kOperation);
+  wb::AddInRecord* record = host.Application().AddIns().FindAddIn(GetResString(IDS_ADDIN_RECORD_PWT));
+  if (record == nullptr) return kExitFailed;
+  for (const auto& item : record->MenuItems()) {
+    std::cout << item->ItemType() << '\t' << item->InternalName() << '\t'
+              << wb::Text(item->MenuState() == 1 ? wb::WB_MENU_ENABLED : wb::WB_MENU_DISABLED) << '\t' << item->Name()
+              << '\n';
+  }
+  return kExitOk;
+}
+
+int RunInvoke(const HostOptions& options, const std::string& entry) {
+  Host host(options);
+  if (const int status = host.Start(); status != kExitOk) return status;
+  wb::AddInRecord* record = host.Application().AddIns().FindAddIn(GetResString(IDS_ADDIN_RECORD_PWT));
+  bool known = false;
+  bool generation = false;
+  if (record != nullptr) {
+    for (const auto& item : record->MenuItems()) {
+      if (item->InternalName() != entry) continue;
+      known = true;
+      generation = item->Name() == GetResString(IDS_CAPTION_GENERATE);
+    }
+  }
+  if (!known) {
+    PrintError(wb::Text(wb::WB_HOST_UNKNOWN_ENTRY, {entry}));
+    return kExitUsage;
+  }
+  host.AddIn().OnSelectedContextMenuItem(&host.Application(), entry);
+  return generation ? ExitStatusOfLastRun() : kExitOk;
+}
+
+}  // namespace
+
+void RegisterRunCommands(CLI::App& app, Action& chosen) {
+  auto generateOptions = std::make_shared<HostOptions>();
+  CLI::App* generate = app.add_subcommand("generate", wb::Text(wb::WB_HELP_GENERATE));
+  AddHostOptions(*generate, *generateOptions, true);
+  generate->callback([generateOptions, &chosen] { chosen = [generateOptions] { return RunGenerate(*generateOptions); }; });
+
+  auto menuOptions = std::make_shared<HostOptions>();
+  CLI::App* menu = app.add_subcommand("menu", wb::Text(wb::WB_HELP_MENU));
+  AddHostOptions(*menu, *menuOptions, true);
+  menu->callback([menuOptions, &chosen] { chosen = [menuOptions] { return RunMenu(*menuOptions); }; });
+
+  auto invokeOptions = std::make_shared<HostOptions>();
+  auto entry = std::make_shared<std::string>();
+  CLI::App* invoke = app.add_subcommand("invoke", wb::Text(wb::WB_HELP_INVOKE));
+  AddHostOptions(*invoke, *invokeOptions, true);
+  invoke->add_option("--entry", *entry, wb::Text(wb::WB_HELP_ENTRY))->required();
+  invoke->callback([invokeOptions, entry, &chosen] {
+    chosen = [invokeOptions, entry] { return RunInvoke(*invokeOptions, *entry); };
+  });
+}
+
+}  // namespace zt::cli
