@@ -14,6 +14,8 @@ namespace {
 // Every group of subcommands, in the order --help lists them.
 constexpr Registrar kCommands[] = {
     RegisterModelCommands,
+    RegisterDatapoolCommands,
+    RegisterOptionsCommand,
     RegisterTextCommand,
 };
 
