@@ -15,6 +15,8 @@ namespace {
 constexpr Registrar kCommands[] = {
     RegisterModelCommands,
     RegisterRunCommands,
+    RegisterDatapoolCommands,
+    RegisterOptionsCommand,
     RegisterTextCommand,
 };
 

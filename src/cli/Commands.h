@@ -28,6 +28,8 @@ using Registrar = void (*)(CLI::App& app, Action& chosen);
 void RegisterTextCommand(CLI::App& app, Action& chosen);
 void RegisterModelCommands(CLI::App& app, Action& chosen);
 void RegisterRunCommands(CLI::App& app, Action& chosen);
+void RegisterDatapoolCommands(CLI::App& app, Action& chosen);
+void RegisterOptionsCommand(CLI::App& app, Action& chosen);
 
 /// Writes "ztunittest: " and `message` to stderr.
 void PrintError(const std::string& message);

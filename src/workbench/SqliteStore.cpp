@@ -34,6 +34,23 @@ struct Migration {
 };
 constexpr Migration kMigrations[] = {
     {1, "CREATE TABLE store_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)"},
+    // Datapools (see Datapools.h): a datapool, its ordered fields, its
+    // ordered rows, and one value per row and field.
+    {2,
+     "CREATE TABLE datapools (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
+     "description TEXT NOT NULL DEFAULT '', created TEXT NOT NULL, updated TEXT NOT NULL, "
+     "user TEXT NOT NULL DEFAULT '');"
+     "CREATE TABLE datapool_fields (id INTEGER PRIMARY KEY, "
+     "datapool INTEGER NOT NULL REFERENCES datapools(id) ON DELETE CASCADE, position INTEGER NOT NULL, "
+     "name TEXT NOT NULL, type TEXT NOT NULL DEFAULT '', UNIQUE (datapool, position), UNIQUE (datapool, name));"
+     "CREATE TABLE datapool_rows (id INTEGER PRIMARY KEY, "
+     "datapool INTEGER NOT NULL REFERENCES datapools(id) ON DELETE CASCADE, position INTEGER NOT NULL, "
+     "UNIQUE (datapool, position));"
+     "CREATE TABLE datapool_values (row INTEGER NOT NULL REFERENCES datapool_rows(id) ON DELETE CASCADE, "
+     "field INTEGER NOT NULL REFERENCES datapool_fields(id) ON DELETE CASCADE, value TEXT NOT NULL, "
+     "PRIMARY KEY (row, field))"},
+    // Tool options (see ToolOptions.h): option number and its text.
+    {3, "CREATE TABLE tool_options (number INTEGER PRIMARY KEY, value TEXT NOT NULL)"},
 };
 constexpr int kSchemaVersion = kMigrations[std::size(kMigrations) - 1].version;
 

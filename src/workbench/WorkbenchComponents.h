@@ -4,6 +4,11 @@
 // components own the terminal console when none is handed in; a console
 // handed in is borrowed and must outlive the components and every store they
 // create.
+//
+// Tool options have no connection handed to them, so the components open
+// them on the store they created last (CreateDataStore) while that store
+// lives: the add-in creates its store before it reads options. The options
+// borrow that store's connection and must not outlive the store.
 #pragma once
 
 #include <memory>
@@ -31,12 +36,28 @@ class WorkbenchComponents : public HostComponents {
 
   /// A WorkbenchModelHelper: answers from the model (docs/model-rules.md).
   std::unique_ptr<ModelHelper> CreateModelHelper() override;
+  /// Tool options on the store created last, which is opened first if it is
+  /// not yet; raises error 429 when no store created here is alive.
+  std::unique_ptr<ToolOptions> CreateToolOptions() override;
+  /// The options dialog on the console.
+  std::unique_ptr<OptionsDialog> CreateOptionsDialog() override;
+  /// The datapool component; its messages go to the console.
+  std::unique_ptr<DatapoolTool> CreateDatapoolTool() override;
+  /// The datapool explorer, listing on the console.
+  std::unique_ptr<DatapoolExplorer> CreateDatapoolExplorer() override;
+  /// The overwrite question on the console.
+  std::unique_ptr<OverwritePrompt> CreateOverwritePrompt() override;
+
+  WorkbenchComponents(const WorkbenchComponents&) = delete;
+  WorkbenchComponents& operator=(const WorkbenchComponents&) = delete;
 
  private:
   std::string templatesDir_;
   StoreOptions storeOptions_;
   std::unique_ptr<Console> ownConsole_;
   Console& console_;
+  // The store created last while it lives; it clears this when destroyed.
+  SqliteStore* lastStore_ = nullptr;
 };
 
 }  // namespace zt::wb

@@ -1,0 +1,110 @@
+// ztunittest options [--store DIR] [--resource-compiler PATH]
+//                    [--resource-compiler-options TEXT]
+//
+// Sets the tool options that are given ("" unsets one), then prints the
+// current options. Setting opens the store as the generation run does,
+// creating it if needed, under the user $ZTUNITTEST_USER, else $USER, else
+// "ztunittest", so that it never asks for a login; only printing opens it
+// read-only and creates nothing. A resource compiler path must name an
+// existing file and is stored absolute. Exit status 0 ok, 1 failure, 2 usage.
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "cli/Commands.h"
+#include "workbench/Console.h"
+#include "workbench/SqliteStore.h"
+#include "workbench/StoreDatabase.h"
+#include "workbench/Texts.h"
+#include "workbench/ToolOptions.h"
+
+namespace zt::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct OptionsOptions {
+  std::string store = wb::StoreOptions{}.folder;
+  std::optional<std::string> compiler;
+  std::optional<std::string> compilerOptions;
+};
+
+// The user recorded when the command opens the store for writing.
+std::string CommandUser() {
+  for (const char* variable : {"ZTUNITTEST_USER", "USER"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return wb::Text(wb::WB_CMD_USER);
+}
+
+// The line of `option` named `name`: its stored value, its default or "not set".
+std::string OptionLine(wb::WorkbenchToolOptions* options, int32_t option, int16_t name) {
+  const std::optional<std::string> stored = options != nullptr ? options->StoredOption(option) : std::nullopt;
+  std::string value = wb::Text(wb::WB_OPT_NOT_SET);
+  if (stored) {
+    value = *stored;
+  } else if (option == tool_option::kResourceCompiler) {
+    const std::string shown = options != nullptr ? options->GetOption(option) : std::string();
+    if (!shown.empty()) value = wb::Text(wb::WB_OPT_DEFAULT, {shown});
+  }
+  return wb::Text(wb::WB_OPT_LINE, {wb::Text(name), std::to_string(option), value});
+}
+
+int RunOptions(const OptionsOptions& given) {
+  std::string compiler;
+  if (given.compiler && !given.compiler->empty()) {
+    std::error_code ec;
+    compiler = fs::absolute(*given.compiler, ec).lexically_normal().string();
+    if (ec || !fs::is_regular_file(compiler, ec)) {
+      PrintError(wb::Text(wb::WB_CMD_NO_SUCH_FILE, {*given.compiler}));
+      return kExitFailed;
+    }
+  }
+
+  wb::TerminalConsole console;
+  std::unique_ptr<wb::SqliteStore> store;
+  std::unique_ptr<wb::SqliteConnection> readOnly;
+  DataStoreConnection* connection = nullptr;
+  if (given.compiler || given.compilerOptions) {
+    store = std::make_unique<wb::SqliteStore>(wb::StoreOptions{given.store, CommandUser()}, console);
+    store->Open();
+    connection = store->Connection();
+  } else {
+    readOnly = wb::OpenStoreReadOnly(given.store);
+    connection = readOnly.get();
+  }
+  std::unique_ptr<wb::WorkbenchToolOptions> options;
+  if (connection != nullptr) options = std::make_unique<wb::WorkbenchToolOptions>(*connection);
+
+  if (store) {
+    wb::Transaction transaction(wb::SqliteHandle(connection));
+    if (given.compiler) options->SetOption(tool_option::kResourceCompiler, compiler);
+    if (given.compilerOptions) options->SetOption(tool_option::kResourceCompilerOptions, *given.compilerOptions);
+    transaction.Commit();
+  }
+  std::cout << OptionLine(options.get(), tool_option::kResourceCompiler, wb::WB_OPT_NAME_COMPILER) << "\n"
+            << OptionLine(options.get(), tool_option::kResourceCompilerOptions, wb::WB_OPT_NAME_COMPILER_OPTIONS)
+            << "\n"
+            << std::flush;
+  return kExitOk;
+}
+
+}  // namespace
+
+void RegisterOptionsCommand(CLI::App& app, Action& chosen) {
+  auto given = std::make_shared<OptionsOptions>();
+  CLI::App* command = app.add_subcommand("options", wb::Text(wb::WB_HELP_OPTIONS));
+  command->add_option("--store", given->store, wb::Text(wb::WB_HELP_STORE))->capture_default_str();
+  command->add_option("--resource-compiler", given->compiler, wb::Text(wb::WB_HELP_OPTIONS_COMPILER));
+  command->add_option("--resource-compiler-options", given->compilerOptions,
+                      wb::Text(wb::WB_HELP_OPTIONS_COMPILER_OPTIONS));
+  command->callback([given, &chosen] { chosen = [given] { return RunOptions(*given); }; });
+}
+
+}  // namespace zt::cli

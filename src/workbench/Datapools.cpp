@@ -1,0 +1,451 @@
+// The datapools of the store (see Datapools.h): reading and writing the
+// tables, the CSV form, the editor round trip, the explorer's list and the
+// overwrite question.
+#include "workbench/Datapools.h"
+
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "support/Error.h"
+#include "workbench/Csv.h"
+#include "workbench/Editor.h"
+#include "workbench/SqliteStore.h"
+#include "workbench/StoreDatabase.h"
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kLineEnd = "\n";
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+[[noreturn]] void RaiseBadFields(const std::string& name, const std::string& reason) {
+  RaiseError(errc::kInvalidCall, {}, Text(WB_DP_FIELDS_BAD, {name, reason}));
+}
+
+// The user who last opened the store.
+std::string StoreUser(sqlite3* db) {
+  if (!HasTable(db, "store_info")) return {};
+  Statement query(db, "SELECT value FROM store_info WHERE key = 'last_user'");
+  return query.Step() ? query.ColumnText(0) : std::string();
+}
+
+// The ids of the fields of datapool `id`, in order.
+std::vector<int64_t> FieldIds(sqlite3* db, int64_t id) {
+  Statement query(db, "SELECT id FROM datapool_fields WHERE datapool = ? ORDER BY position");
+  query.Bind(1, id);
+  std::vector<int64_t> ids;
+  while (query.Step()) ids.push_back(query.ColumnInt(0));
+  return ids;
+}
+
+void InsertRows(sqlite3* db, int64_t id, const std::vector<int64_t>& fieldIds,
+                const std::vector<std::vector<std::string>>& rows) {
+  Statement row(db, "INSERT INTO datapool_rows (datapool, position) VALUES (?, ?)");
+  Statement value(db, "INSERT INTO datapool_values (row, field, value) VALUES (?, ?, ?)");
+  for (size_t r = 0; r < rows.size(); ++r) {
+    row.Reset();
+    row.Bind(1, id).Bind(2, static_cast<int64_t>(r + 1)).Run();
+    const int64_t rowId = sqlite3_last_insert_rowid(db);
+    for (size_t f = 0; f < fieldIds.size(); ++f) {
+      value.Reset();
+      value.Bind(1, rowId).Bind(2, fieldIds[f]).Bind(3, f < rows[r].size() ? rows[r][f] : std::string()).Run();
+    }
+  }
+}
+
+void DeleteRows(sqlite3* db, int64_t id) {
+  Statement values(db, "DELETE FROM datapool_values WHERE row IN (SELECT id FROM datapool_rows WHERE datapool = ?)");
+  values.Bind(1, id).Run();
+  Statement rows(db, "DELETE FROM datapool_rows WHERE datapool = ?");
+  rows.Bind(1, id).Run();
+}
+
+// Writes the fields and rows of `datapool` below the datapool row `id`.
+void InsertContent(sqlite3* db, int64_t id, const Datapool& datapool) {
+  Statement field(db, "INSERT INTO datapool_fields (datapool, position, name, type) VALUES (?, ?, ?, ?)");
+  std::vector<int64_t> fieldIds;
+  for (size_t f = 0; f < datapool.fields.size(); ++f) {
+    field.Reset();
+    field.Bind(1, id).Bind(2, static_cast<int64_t>(f + 1)).Bind(3, datapool.fields[f].name);
+    field.Bind(4, datapool.fields[f].type).Run();
+    fieldIds.push_back(sqlite3_last_insert_rowid(db));
+  }
+  InsertRows(db, id, fieldIds, datapool.rows);
+}
+
+bool SameContent(const Datapool& stored, const Datapool& wanted) {
+  return stored.description == wanted.description && stored.fields == wanted.fields && stored.rows == wanted.rows;
+}
+
+std::string FieldNames(const Datapool& datapool) {
+  if (datapool.fields.empty()) return Text(WB_DP_LIST_NO_FIELDS);
+  std::string names;
+  for (const DatapoolField& field : datapool.fields) {
+    if (!names.empty()) names += Text(WB_DP_LIST_SEPARATOR);
+    names += field.name;
+  }
+  return names;
+}
+
+// A value as shown by `datapool show`: quoted, with escapes for quotes,
+// backslashes and control characters.
+std::string ShownValue(const std::string& value) {
+  return nlohmann::json(value).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// A file-name-safe form of a datapool name.
+std::string SafeName(const std::string& name) {
+  std::string safe;
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                       c == '-' || c == '.';
+    safe += plain ? c : '_';
+  }
+  return safe.substr(0, 64);
+}
+
+// Writes `content` to a new private file in the temporary folder; false with
+// the reason in `error` when it cannot.
+bool WriteTemporaryFile(const std::string& name, const std::string& content, std::string& path, std::string& error) {
+  std::error_code ec;
+  fs::path folder = fs::temp_directory_path(ec);
+  if (ec) folder = "/tmp";
+  std::string pattern = (folder / ("ztunittest-" + SafeName(name) + "-XXXXXX.csv")).string();
+  const int fd = ::mkstemps(pattern.data(), 4);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  size_t written = 0;
+  while (written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = std::strerror(errno);
+      ::close(fd);
+      ::unlink(pattern.c_str());
+      return false;
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    error = std::strerror(errno);
+    ::unlink(pattern.c_str());
+    return false;
+  }
+  path = pattern;
+  return true;
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return content.str();
+}
+
+// The answers of the overwrite question are the codes Ask returns.
+Answer OverwriteAnswer(int16_t label, int32_t value) { return {Text(label), value}; }
+
+}  // namespace
+
+Datapool ParseDatapoolFields(const std::string& name, const std::string& fields) {
+  nlohmann::json list;
+  try {
+    list = nlohmann::json::parse(fields);
+  } catch (const nlohmann::json::parse_error& e) {
+    RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_JSON, {std::to_string(e.byte)}));
+  }
+  if (!list.is_array()) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_ARRAY));
+
+  Datapool datapool;
+  std::vector<std::string> values;
+  std::set<std::string> seen;
+  size_t number = 0;
+  for (const nlohmann::json& entry : list) {
+    const std::string position = std::to_string(++number);
+    if (!entry.is_object()) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_OBJECT, {position}));
+    auto text = [&](const char* key) {
+      const auto it = entry.find(key);
+      if (it == entry.end()) return std::string();
+      if (!it->is_string()) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_TEXT, {position, key}));
+      return it->get<std::string>();
+    };
+    if (!entry.contains("name")) RaiseBadFields(name, Text(WB_DP_FIELDS_NO_NAME, {position}));
+    std::string fieldName = text("name");
+    if (fieldName.empty()) RaiseBadFields(name, Text(WB_DP_FIELDS_EMPTY_NAME, {position}));
+    if (!seen.insert(fieldName).second) RaiseBadFields(name, Text(WB_DP_FIELDS_DUPLICATE, {position, fieldName}));
+    datapool.fields.push_back({std::move(fieldName), text("type")});
+    values.push_back(text("value"));
+  }
+  if (!datapool.fields.empty()) datapool.rows.push_back(std::move(values));
+  return datapool;
+}
+
+std::optional<Datapool> LoadDatapool(sqlite3* db, const std::string& name) {
+  if (!HasTable(db, "datapools")) return std::nullopt;
+  Statement head(db, "SELECT id, description, created, updated, user FROM datapools WHERE name = ?");
+  head.Bind(1, name);
+  if (!head.Step()) return std::nullopt;
+  Datapool datapool;
+  datapool.id = head.ColumnInt(0);
+  datapool.name = name;
+  datapool.description = head.ColumnText(1);
+  datapool.created = head.ColumnText(2);
+  datapool.updated = head.ColumnText(3);
+  datapool.user = head.ColumnText(4);
+
+  std::map<int64_t, size_t> fieldIndex;
+  Statement fields(db, "SELECT id, name, type FROM datapool_fields WHERE datapool = ? ORDER BY position");
+  fields.Bind(1, datapool.id);
+  while (fields.Step()) {
+    fieldIndex[fields.ColumnInt(0)] = datapool.fields.size();
+    datapool.fields.push_back({fields.ColumnText(1), fields.ColumnText(2)});
+  }
+  std::map<int64_t, size_t> rowIndex;
+  Statement rows(db, "SELECT id FROM datapool_rows WHERE datapool = ? ORDER BY position");
+  rows.Bind(1, datapool.id);
+  while (rows.Step()) {
+    rowIndex[rows.ColumnInt(0)] = datapool.rows.size();
+    datapool.rows.emplace_back(datapool.fields.size());
+  }
+  Statement values(db,
+                   "SELECT v.row, v.field, v.value FROM datapool_values v "
+                   "JOIN datapool_rows r ON r.id = v.row WHERE r.datapool = ?");
+  values.Bind(1, datapool.id);
+  while (values.Step()) {
+    const auto row = rowIndex.find(values.ColumnInt(0));
+    const auto field = fieldIndex.find(values.ColumnInt(1));
+    if (row != rowIndex.end() && field != fieldIndex.end()) {
+      datapool.rows[row->second][field->second] = values.ColumnText(2);
+    }
+  }
+  return datapool;
+}
+
+std::vector<std::string> DatapoolNames(sqlite3* db) {
+  std::vector<std::string> names;
+  if (!HasTable(db, "datapools")) return names;
+  Statement query(db, "SELECT name FROM datapools ORDER BY name");
+  while (query.Step()) names.push_back(query.ColumnText(0));
+  return names;
+}
+
+std::string DatapoolCsv(const Datapool& datapool) {
+  if (datapool.fields.empty()) return {};
+  std::vector<std::string> header;
+  for (const DatapoolField& field : datapool.fields) header.push_back(field.name);
+  std::string csv = CsvLine(header) + kLineEnd;
+  for (const std::vector<std::string>& row : datapool.rows) csv += CsvLine(row) + kLineEnd;
+  return csv;
+}
+
+bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
+                     std::string& error) {
+  std::vector<CsvRecord> records;
+  if (!ParseCsv(text, records, error)) return false;
+  std::vector<std::string> header;
+  for (const DatapoolField& field : datapool.fields) header.push_back(field.name);
+  if (records.empty() || records.front().values != header) {
+    error = Text(WB_DP_CSV_HEADER, {CsvLine(header)});
+    return false;
+  }
+  rows.clear();
+  for (size_t i = 1; i < records.size(); ++i) {
+    if (records[i].values.size() != header.size()) {
+      error = Text(WB_DP_CSV_VALUE_COUNT, {std::to_string(records[i].line), std::to_string(records[i].values.size()),
+                                           std::to_string(header.size())});
+      return false;
+    }
+    rows.push_back(std::move(records[i].values));
+  }
+  return true;
+}
+
+void ReplaceDatapoolRows(sqlite3* db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows) {
+  Transaction transaction(db);
+  const std::optional<Datapool> current = LoadDatapool(db, datapool.name);
+  if (!current || current->id != datapool.id || current->fields != datapool.fields) {
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_DP_CHANGED_MEANWHILE, {datapool.name}));
+  }
+  DeleteRows(db, datapool.id);
+  InsertRows(db, datapool.id, FieldIds(db, datapool.id), rows);
+  Statement touch(db, "UPDATE datapools SET updated = datetime('now'), user = ? WHERE id = ?");
+  touch.Bind(1, StoreUser(db)).Bind(2, datapool.id).Run();
+  transaction.Commit();
+}
+
+std::string DatapoolListing(sqlite3* db) {
+  const std::vector<std::string> names = DatapoolNames(db);
+  if (names.empty()) return Text(WB_DP_LIST_EMPTY) + kLineEnd;
+  std::string listing = Text(WB_DP_LIST_HEADER, {std::to_string(names.size())}) + kLineEnd;
+  for (const std::string& name : names) {
+    const std::optional<Datapool> datapool = LoadDatapool(db, name);
+    if (!datapool) continue;
+    listing += Text(WB_DP_LIST_ENTRY, {name, FieldNames(*datapool), std::to_string(datapool->rows.size())}) + kLineEnd;
+  }
+  return listing;
+}
+
+std::string DatapoolDetails(const Datapool& datapool) {
+  std::string details = Text(WB_DP_SHOW_NAME, {datapool.name}) + kLineEnd;
+  details += Text(WB_DP_SHOW_DESCRIPTION, {datapool.description}) + kLineEnd;
+  details += Text(WB_DP_SHOW_CREATED, {datapool.created}) + kLineEnd;
+  details += Text(WB_DP_SHOW_UPDATED, {datapool.updated}) + kLineEnd;
+  details += Text(WB_DP_SHOW_USER, {datapool.user}) + kLineEnd;
+  details += Text(WB_DP_SHOW_FIELDS, {std::to_string(datapool.fields.size())}) + kLineEnd;
+  for (size_t f = 0; f < datapool.fields.size(); ++f) {
+    const DatapoolField& field = datapool.fields[f];
+    const int16_t id = field.type.empty() ? WB_DP_SHOW_FIELD_UNTYPED : WB_DP_SHOW_FIELD;
+    details += Text(id, {std::to_string(f + 1), field.name, field.type}) + kLineEnd;
+  }
+  details += Text(WB_DP_SHOW_ROWS, {std::to_string(datapool.rows.size())}) + kLineEnd;
+  for (size_t r = 0; r < datapool.rows.size(); ++r) {
+    std::string values;
+    for (size_t f = 0; f < datapool.fields.size() && f < datapool.rows[r].size(); ++f) {
+      if (!values.empty()) values += Text(WB_DP_LIST_SEPARATOR);
+      values += Text(WB_DP_SHOW_VALUE, {datapool.fields[f].name, ShownValue(datapool.rows[r][f])});
+    }
+    details += Text(WB_DP_SHOW_ROW, {std::to_string(r + 1), values}) + kLineEnd;
+  }
+  return details;
+}
+
+WorkbenchDatapoolTool::WorkbenchDatapoolTool(Console& console) : console_(console) {}
+
+void WorkbenchDatapoolTool::PrepareRun(int32_t) { overwrite_ = false; }
+
+void WorkbenchDatapoolTool::SetOverwrite(bool overwrite) { overwrite_ = overwrite; }
+
+void WorkbenchDatapoolTool::Say(int16_t id, const std::vector<std::string>& args) {
+  console_.Write(Text(id, args) + kLineEnd);
+}
+
+int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, const std::string& name,
+                                              const std::string& description, const std::string& fields) {
+  sqlite3* db = SqliteHandle(connection);
+  if (IsBlank(name)) RaiseError(errc::kInvalidCall, {}, Text(WB_DP_EMPTY_NAME));
+  Datapool wanted = ParseDatapoolFields(name, fields);
+  wanted.name = name;
+  wanted.description = description;
+
+  Transaction transaction(db);
+  const std::optional<Datapool> existing = LoadDatapool(db, name);
+  const std::string user = StoreUser(db);
+  int64_t id = 0;
+  if (existing) {
+    if (SameContent(*existing, wanted)) return datapool_result::kNothingToReport;
+    if (!overwrite_) return kDatapoolExists;
+    id = existing->id;
+    Statement update(db, "UPDATE datapools SET description = ?, updated = datetime('now'), user = ? WHERE id = ?");
+    update.Bind(1, description).Bind(2, user).Bind(3, id).Run();
+    DeleteRows(db, id);
+    Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");
+    dropFields.Bind(1, id).Run();
+  } else {
+    Statement insert(db,
+                     "INSERT INTO datapools (name, description, created, updated, user) "
+                     "VALUES (?, ?, datetime('now'), datetime('now'), ?)");
+    insert.Bind(1, name).Bind(2, description).Bind(3, user).Run();
+    id = sqlite3_last_insert_rowid(db);
+  }
+  InsertContent(db, id, wanted);
+  transaction.Commit();
+  return datapool_result::kCreated;
+}
+
+void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connection, const std::string& name,
+                                         int32_t) {
+  sqlite3* db = SqliteHandle(connection);
+  const std::optional<Datapool> datapool = LoadDatapool(db, name);
+  if (!datapool) return Say(WB_DP_NO_SUCH_DATAPOOL, {name});
+  if (datapool->fields.empty()) return Say(WB_DP_EDIT_NO_FIELDS, {name});
+  const std::optional<std::vector<std::string>> command = EditorCommand();
+  if (!command) return Say(WB_DP_NO_EDITOR, {name});
+
+  const std::string original = DatapoolCsv(*datapool);
+  std::string path;
+  std::string error;
+  if (!WriteTemporaryFile(name, original, path, error)) return Say(WB_DP_EDIT_NO_FILE, {name, error});
+
+  const EditorOutcome outcome = RunEditor(*command, path);
+  if (!outcome.started) {
+    ::unlink(path.c_str());
+    return Say(WB_DP_EDITOR_NOT_STARTED, {command->front(), outcome.problem, name});
+  }
+  if (!outcome.succeeded) return Say(WB_DP_EDITOR_FAILED, {command->front(), outcome.problem, name, path});
+
+  const std::optional<std::string> edited = ReadFile(path);
+  if (!edited) return Say(WB_DP_EDIT_UNREADABLE, {path, name});
+  if (*edited == original) {
+    ::unlink(path.c_str());
+    return Say(WB_DP_EDIT_UNCHANGED, {name});
+  }
+  std::vector<std::vector<std::string>> rows;
+  if (!ReadDatapoolCsv(*datapool, *edited, rows, error)) return Say(WB_DP_EDIT_MALFORMED, {name, error, path});
+  try {
+    ReplaceDatapoolRows(db, *datapool, rows);
+  } catch (const ZtError& e) {
+    return Say(WB_DP_EDIT_NOT_STORED, {name, e.Description(), path});
+  }
+  ::unlink(path.c_str());
+  Say(WB_DP_EDIT_STORED, {name, std::to_string(rows.size())});
+}
+
+WorkbenchDatapoolView::WorkbenchDatapoolView(Console& console) : console_(console) {}
+
+void WorkbenchDatapoolView::Show(int64_t, DataStoreConnection* connection) {
+  console_.Write(DatapoolListing(SqliteHandle(connection)));
+}
+
+WorkbenchDatapoolExplorer::WorkbenchDatapoolExplorer(Console& console)
+    : view_(std::make_unique<WorkbenchDatapoolView>(console)) {}
+
+DatapoolView* WorkbenchDatapoolExplorer::GetView(const std::string& name) {
+  if (name != kDatapoolViewName) RaiseError(errc::kInvalidCall, {}, Text(WB_DP_NO_SUCH_VIEW, {name}));
+  return view_.get();
+}
+
+WorkbenchOverwritePrompt::WorkbenchOverwritePrompt(Console& console) : console_(console) {}
+
+void WorkbenchOverwritePrompt::SetPromptSetting(bool value) {
+  remember_ = value;
+  if (!remember_) remembered_ = 0;
+}
+
+void WorkbenchOverwritePrompt::SetForAllAnswers(bool value) { forAll_ = value; }
+
+int32_t WorkbenchOverwritePrompt::Ask(const std::string& title, const std::string& item, const std::string& question) {
+  if (remember_ && remembered_ != 0) return remembered_;
+  if (!title.empty()) console_.Write(title + kLineEnd);
+  Question asked{Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo};
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES, overwrite_answer::kYes));
+  if (forAll_) asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES_TO_ALL, overwrite_answer::kYesForAll));
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO, overwrite_answer::kNo));
+  if (forAll_) asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO_TO_ALL, overwrite_answer::kNoForAll));
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_CANCEL, overwrite_answer::kCancel));
+  const int32_t answer = wb::Ask(console_, asked);
+  if (remember_ && (answer == overwrite_answer::kYesForAll || answer == overwrite_answer::kNoForAll)) {
+    remembered_ = answer;
+  }
+  return answer;
+}
+
+}  // namespace zt::wb

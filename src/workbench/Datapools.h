@@ -1,0 +1,190 @@
+// Datapools in the store's database: the test inputs and the expected result
+// of one operation, as named fields and rows of values.
+//
+// Schema (store migration 2):
+//   datapools        (id, name UNIQUE, description, created, updated, user)
+//   datapool_fields  (id, datapool, position, name, type)   UNIQUE (datapool, position), (datapool, name)
+//   datapool_rows    (id, datapool, position)               UNIQUE (datapool, position)
+//   datapool_values  (row, field, value)                    PRIMARY KEY (row, field)
+// Times are UTC, "YYYY-MM-DD HH:MM:SS"; `user` is who created or last changed
+// the datapool: the user who last opened the store (store_info.last_user).
+// Positions count from 1. A datapool is created with one row, its initial
+// values; editing may add or remove rows.
+//
+// The field list the add-in hands to CreateDatapool is a JSON array of
+// objects, in field order: {"name": NAME, "type": TYPE, "value": VALUE}.
+// "name" is required, non-empty and unique within the list; "type" and
+// "value" are strings and default to ""; other keys are ignored. An empty
+// list creates a datapool without fields and without rows (there are no
+// values to hold); such a datapool cannot be edited.
+//
+// Codes of CreateDatapool: 0 created (or replaced, while overwriting is on);
+// 4 nothing to report: a datapool of that name exists with the same
+// description, fields and rows as the one asked for, so it is left as it is,
+// whether or not overwriting is on (a run repeated on an unchanged model
+// reaches no overwrite question);
+// kDatapoolExists (1): a datapool of that name exists with other content and
+// overwriting is off. A field list that is not usable raises error 5 and
+// stores nothing. Every change is one transaction: all of it or nothing.
+//
+// Editing: the datapool is written as CSV (see Csv.h; the header is the field
+// names) to a private temporary file and opened in the user's editor (see
+// Editor.h). When the editor exits with status 0 and the file changed, it is
+// read back: the header must be unchanged and every record must have one
+// value per field; then its records replace the datapool's rows in one
+// transaction. A file that is malformed changes nothing, and the message
+// names the file, which is kept so that the user's edits are not lost.
+//
+// Ownership: the components borrow the console, which must outlive them, and
+// the connection for the length of a call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/MakerTools.h"
+#include "workbench/Console.h"
+
+struct sqlite3;
+
+namespace zt::wb {
+
+/// CreateDatapool's code for "a datapool of that name exists with other
+/// content, and overwriting is off".
+inline constexpr int32_t kDatapoolExists = 1;
+
+/// The name under which the explorer hands out its only view.
+inline constexpr const char* kDatapoolViewName = "Datapool";
+
+/// One field (column) of a datapool.
+struct DatapoolField {
+  std::string name;
+  std::string type;
+  bool operator==(const DatapoolField&) const = default;
+};
+
+/// A datapool as stored.
+struct Datapool {
+  /// Its key in the database; 0 when it is not stored.
+  int64_t id = 0;
+  std::string name;
+  std::string description;
+  std::string created;
+  std::string updated;
+  std::string user;
+  /// The fields, in order.
+  std::vector<DatapoolField> fields;
+  /// The rows, in order; each holds one value per field.
+  std::vector<std::vector<std::string>> rows;
+};
+
+/// The fields and the initial row that the JSON field list `fields` describes
+/// (see the file comment); raises error 5 naming datapool `name` and the fault.
+Datapool ParseDatapoolFields(const std::string& name, const std::string& fields);
+
+/// The datapool named `name`, or nullopt (also when the store has no datapool
+/// tables yet).
+std::optional<Datapool> LoadDatapool(sqlite3* db, const std::string& name);
+
+/// The names of all datapools, sorted.
+std::vector<std::string> DatapoolNames(sqlite3* db);
+
+/// The datapool as CSV: the field names, then one record per row.
+std::string DatapoolCsv(const Datapool& datapool);
+
+/// Reads CSV `text` edited from `datapool` into `rows`; false with the reason
+/// in `error` when it is malformed or its header is not the field names.
+bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
+                     std::string& error);
+
+/// Replaces the rows of `datapool` by `rows` in one transaction; raises error
+/// 75 when the datapool is gone or its fields changed since it was loaded.
+void ReplaceDatapoolRows(sqlite3* db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows);
+
+/// The list of datapools: one line each with its fields and number of rows.
+std::string DatapoolListing(sqlite3* db);
+
+/// A datapool in full: description, times, user, fields and rows.
+std::string DatapoolDetails(const Datapool& datapool);
+
+/// The datapool component on the store's database.
+class WorkbenchDatapoolTool : public DatapoolTool {
+ public:
+  /// Messages of EditDatapool go to `console`.
+  explicit WorkbenchDatapoolTool(Console& console);
+
+  /// Turns overwriting off; there is nothing else to prepare. `flags` is not used.
+  void PrepareRun(int32_t flags) override;
+  /// Creates datapool `name` (see the file comment for the codes). Raises
+  /// error 91 for a null and 13 for a foreign connection, 5 for an empty name
+  /// or an unusable field list, 75 when the database fails.
+  int32_t CreateDatapool(DataStoreConnection* connection, const std::string& name, const std::string& description,
+                         const std::string& fields) override;
+  /// Whether CreateDatapool replaces a datapool of the same name.
+  void SetOverwrite(bool overwrite) override;
+  /// Lets the user edit datapool `name` in the editor (see the file comment);
+  /// every outcome is told on the console. `ownerWindow` and `flags` are not used.
+  void EditDatapool(int64_t ownerWindow, DataStoreConnection* connection, const std::string& name,
+                    int32_t flags) override;
+
+  /// Whether overwriting is on.
+  bool Overwrite() const { return overwrite_; }
+
+ private:
+  void Say(int16_t id, const std::vector<std::string>& args);
+
+  Console& console_;
+  bool overwrite_ = false;
+};
+
+/// The explorer's view: the list of datapools, written to the console.
+class WorkbenchDatapoolView : public DatapoolView {
+ public:
+  explicit WorkbenchDatapoolView(Console& console);
+  /// Writes DatapoolListing of `connection`'s database; `ownerWindow` is not used.
+  void Show(int64_t ownerWindow, DataStoreConnection* connection) override;
+
+ private:
+  Console& console_;
+};
+
+/// The datapool explorer: one view, named kDatapoolViewName.
+class WorkbenchDatapoolExplorer : public DatapoolExplorer {
+ public:
+  explicit WorkbenchDatapoolExplorer(Console& console);
+  /// The view for kDatapoolViewName; raises error 5 for any other name.
+  DatapoolView* GetView(const std::string& name) override;
+
+ private:
+  std::unique_ptr<WorkbenchDatapoolView> view_;
+};
+
+/// The overwrite question on the console.
+class WorkbenchOverwritePrompt : public OverwritePrompt {
+ public:
+  explicit WorkbenchOverwritePrompt(Console& console);
+
+  /// Whether the prompt remembers a for-all answer: when true, after "yes
+  /// for all" or "no for all" later calls of Ask return that answer without
+  /// asking. False (the start value, and what the add-in sets, since it keeps
+  /// the for-all answer itself): every call asks.
+  void SetPromptSetting(bool value) override;
+  /// Whether "yes for all" and "no for all" are offered (at first they are).
+  void SetForAllAnswers(bool value) override;
+  /// Shows `title` (when not empty) on a line of its own, then asks
+  /// "`item`: `question`" with the answers yes, yes for all, no, no for all
+  /// and cancel. Returns 1, 2, 3, 4, or 0 for cancel; end of input and
+  /// repeated unusable answers give 3 (no: the datapool is kept).
+  int32_t Ask(const std::string& title, const std::string& item, const std::string& question) override;
+
+ private:
+  Console& console_;
+  bool remember_ = false;
+  bool forAll_ = true;
+  int32_t remembered_ = 0;
+};
+
+}  // namespace zt::wb

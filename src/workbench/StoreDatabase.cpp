@@ -1,0 +1,113 @@
+// The database helpers (see StoreDatabase.h).
+#include "workbench/StoreDatabase.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+#include "support/Error.h"
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The name of the database file in a store folder, as SqliteStore makes it.
+constexpr const char* kDatabaseName = "store.db";
+
+}  // namespace
+
+void RaiseDatabaseError(sqlite3* db) {
+  RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_FAILED, {sqlite3_errmsg(db)}));
+}
+
+Statement::Statement(sqlite3* db, const char* sql) : db_(db) {
+  if (sqlite3_prepare_v2(db_, sql, -1, &statement_, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement_);
+    RaiseDatabaseError(db_);
+  }
+}
+
+Statement::~Statement() { sqlite3_finalize(statement_); }
+
+Statement& Statement::Bind(int index, const std::string& text) {
+  if (sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
+      SQLITE_OK) {
+    RaiseDatabaseError(db_);
+  }
+  return *this;
+}
+
+Statement& Statement::Bind(int index, int64_t value) {
+  if (sqlite3_bind_int64(statement_, index, value) != SQLITE_OK) RaiseDatabaseError(db_);
+  return *this;
+}
+
+bool Statement::Step() {
+  const int rc = sqlite3_step(statement_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  RaiseDatabaseError(db_);
+}
+
+void Statement::Run() {
+  while (Step()) {
+  }
+}
+
+void Statement::Reset() {
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+}
+
+std::string Statement::ColumnText(int column) const {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+  if (text == nullptr) return {};
+  return std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+}
+
+int64_t Statement::ColumnInt(int column) const { return sqlite3_column_int64(statement_, column); }
+
+void Execute(sqlite3* db, const char* sql) {
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) RaiseDatabaseError(db);
+}
+
+Transaction::Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+
+Transaction::~Transaction() {
+  if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::Commit() {
+  Execute(db_, "COMMIT");
+  open_ = false;
+}
+
+bool HasTable(sqlite3* db, const std::string& table) {
+  Statement query(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+  query.Bind(1, table);
+  return query.Step();
+}
+
+std::string StoreDatabasePath(const std::string& folder) { return (fs::path(folder) / kDatabaseName).string(); }
+
+std::unique_ptr<SqliteConnection> OpenStoreReadOnly(const std::string& folder) {
+  const std::string path = StoreDatabasePath(folder);
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return nullptr;
+  sqlite3* handle = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+  if (handle == nullptr) {
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {path, sqlite3_errstr(rc)}));
+  }
+  auto connection = std::make_unique<SqliteConnection>(handle);
+  if (rc != SQLITE_OK) {
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {path, sqlite3_errmsg(handle)}));
+  }
+  sqlite3_busy_timeout(handle, 5000);
+  return connection;
+}
+
+}  // namespace zt::wb

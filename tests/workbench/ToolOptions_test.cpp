@@ -1,0 +1,174 @@
+// Tests of the tool options in a real store: get, set and unset, the default
+// resource compiler, the options dialog's questions, and the components that
+// open options on the store they created last.
+#include "workbench/ToolOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "TestUtil.h"
+#include "fakes/ScriptedConsole.h"
+#include "support/Error.h"
+#include "workbench/SqliteStore.h"
+#include "workbench/Texts.h"
+#include "workbench/WorkbenchComponents.h"
+
+namespace zt::wb {
+namespace {
+
+namespace fs = std::filesystem;
+
+int32_t ErrorNumberOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const ZtError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+// Sets the default resource compiler for one scope.
+class ScopedDefault {
+ public:
+  explicit ScopedDefault(const std::string& path) { SetDefaultResourceCompiler(path); }
+  ~ScopedDefault() { SetDefaultResourceCompiler({}); }
+};
+
+class StoredOptions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::TempDir("options");
+    compiler_ = dir_ / "rc";
+    std::ofstream(compiler_) << "#!/bin/sh\n";
+    store_ = OpenStore();
+  }
+  std::unique_ptr<SqliteStore> OpenStore() {
+    auto store = std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+    store->Open();
+    return store;
+  }
+  WorkbenchToolOptions Options() { return WorkbenchToolOptions(*store_->Connection()); }
+
+  fs::path dir_;
+  fs::path compiler_;
+  test::ScriptedConsole console_;
+  std::unique_ptr<SqliteStore> store_;
+};
+
+TEST_F(StoredOptions, SetValuesAreKeptInTheStore) {
+  WorkbenchToolOptions options = Options();
+  EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "");
+  EXPECT_EQ(options.StoredOption(tool_option::kResourceCompiler), std::nullopt);
+  options.SetOption(tool_option::kResourceCompiler, "/opt/rc");
+  options.SetOption(tool_option::kResourceCompilerOptions, "/nologo /l 0x409");
+  options.SetOption(tool_option::kResourceCompilerOptions, "/nologo");
+  EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "/opt/rc");
+
+  store_ = OpenStore();  // another session on the same store
+  WorkbenchToolOptions again = Options();
+  EXPECT_EQ(again.GetOption(tool_option::kResourceCompiler), "/opt/rc");
+  EXPECT_EQ(again.GetOption(tool_option::kResourceCompilerOptions), "/nologo");
+  EXPECT_EQ(again.GetOption(7), "");
+  again.SetOption(tool_option::kResourceCompilerOptions, "");
+  EXPECT_EQ(again.StoredOption(tool_option::kResourceCompilerOptions), std::nullopt) << "\"\" unsets";
+
+}
+
+TEST_F(StoredOptions, TheBundledCompilerIsTheDefaultOnlyWhileUnsetAndPresent) {
+  WorkbenchToolOptions options = Options();
+  {
+    ScopedDefault missing((dir_ / "not-there").string());
+    EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "");
+  }
+  ScopedDefault wrapper(compiler_.string());
+  EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), compiler_.string());
+  EXPECT_EQ(options.GetOption(tool_option::kResourceCompilerOptions), "") << "only option 3 has a default";
+  EXPECT_EQ(options.StoredOption(tool_option::kResourceCompiler), std::nullopt) << "a default is not stored";
+  options.SetOption(tool_option::kResourceCompiler, "/opt/rc");
+  EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "/opt/rc");
+}
+
+TEST_F(StoredOptions, TheDialogStoresAnExistingFileMadeAbsolute) {
+  WorkbenchOptionsDialog dialog(console_);
+  dialog.SetDataStore(store_.get());
+  const std::string relative = fs::relative(compiler_, fs::current_path()).string();
+  console_.Answer((dir_ / "nowhere").string());
+  console_.Answer(relative);
+  dialog.Show(1, 0);
+  EXPECT_EQ(Options().GetOption(tool_option::kResourceCompiler), compiler_.string());
+  EXPECT_NE(console_.Output().find(Text(WB_OPT_NO_SUCH_FILE, {(dir_ / "nowhere").string()})), std::string::npos)
+      << console_.Output();
+  EXPECT_EQ(console_.Output().rfind(Text(WB_OPT_ASK_COMPILER_NO_DEFAULT, {"-"}), 0), 0u) << console_.Output();
+
+  // The current value is the default answer: an empty line keeps it.
+  console_.ClearOutput();
+  console_.Answer("");
+  dialog.Show(1, 0);
+  EXPECT_EQ(Options().GetOption(tool_option::kResourceCompiler), compiler_.string());
+  EXPECT_EQ(console_.Output().rfind(Text(WB_OPT_ASK_COMPILER, {compiler_.string(), "-"}), 0), 0u);
+}
+
+TEST_F(StoredOptions, TheDialogLeavesTheOptionAloneWhenNotAnswered) {
+  WorkbenchToolOptions options = Options();
+  options.SetOption(tool_option::kResourceCompiler, "/opt/rc");
+  WorkbenchOptionsDialog dialog(console_);
+  dialog.SetDataStore(store_.get());
+  for (const std::vector<std::string>& answers :
+       {std::vector<std::string>{}, {"-"}, {"/no/1", "/no/2", "/no/3", compiler_.string()}}) {
+    for (const std::string& answer : answers) console_.Answer(answer);
+    console_.ClearOutput();
+    dialog.Show(1, 0);
+    EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "/opt/rc") << answers.size();
+    EXPECT_NE(console_.Output().find(Text(WB_OPT_COMPILER_UNCHANGED)), std::string::npos) << console_.Output();
+  }
+  EXPECT_EQ(console_.Unread(), 1u) << "three unusable answers end the dialog";
+
+  // Without a store there is nothing to edit.
+  WorkbenchOptionsDialog unset(console_);
+  EXPECT_EQ(ErrorNumberOf([&] { unset.Show(1, 0); }), errc::kObjectNotSet);
+}
+
+TEST_F(StoredOptions, TheDialogStoresTheDefaultWhenItIsAccepted) {
+  ScopedDefault wrapper(compiler_.string());
+  WorkbenchOptionsDialog dialog(console_);
+  dialog.SetDataStore(store_.get());
+  console_.Answer("");
+  dialog.Show(1, 0);
+  EXPECT_EQ(Options().StoredOption(tool_option::kResourceCompiler), compiler_.string());
+}
+
+TEST_F(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
+  WorkbenchComponents components("templates", StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+  EXPECT_EQ(ErrorNumberOf([&] { components.CreateToolOptions(); }), errc::kCannotCreateObject);
+  Options().SetOption(tool_option::kResourceCompilerOptions, "/nologo");
+  {
+    std::unique_ptr<DataStore> store = components.CreateDataStore();
+    std::unique_ptr<ToolOptions> options = components.CreateToolOptions();  // opens the store
+    EXPECT_EQ(options->GetOption(tool_option::kResourceCompilerOptions), "/nologo");
+    EXPECT_NE(store->Connection(), nullptr);
+  }
+  EXPECT_EQ(ErrorNumberOf([&] { components.CreateToolOptions(); }), errc::kCannotCreateObject)
+      << "the store is gone";
+
+  // The other components talk through the same console.
+  std::unique_ptr<DataStore> store = components.CreateDataStore();
+  store->Open();
+  std::unique_ptr<DatapoolTool> tool = components.CreateDatapoolTool();
+  EXPECT_EQ(tool->CreateDatapool(store->Connection(), "A_b", "", R"([{"name":"x"}])"), datapool_result::kCreated);
+  console_.ClearOutput();
+  components.CreateDatapoolExplorer()->GetView("Datapool")->Show(0, store->Connection());
+  EXPECT_NE(console_.Output().find("A_b"), std::string::npos) << console_.Output();
+  console_.Answer("y");
+  EXPECT_EQ(components.CreateOverwritePrompt()->Ask("", "A_b", "Overwrite?"), overwrite_answer::kYes);
+  std::unique_ptr<OptionsDialog> dialog = components.CreateOptionsDialog();
+  dialog->SetDataStore(store.get());
+  console_.Answer(compiler_.string());
+  dialog->Show(1, 0);
+  EXPECT_EQ(components.CreateToolOptions()->GetOption(tool_option::kResourceCompiler), compiler_.string());
+}
+
+}  // namespace
+}  // namespace zt::wb
