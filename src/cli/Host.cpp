@@ -15,7 +15,9 @@
 #include "workbench/Console.h"
 #include "workbench/DiskFileSystem.h"
 #include "workbench/ModelDocument.h"
+#include "workbench/ProcessLauncher.h"
 #include "workbench/Texts.h"
+#include "workbench/ToolOptions.h"
 #include "workbench/WorkbenchComponents.h"
 
 namespace zt::cli {
@@ -79,6 +81,8 @@ int Host::Start() {
   application_->AddIns().AddAddIn(GetResString(IDS_ADDIN_RECORD_PWT));
   application_->HostMenuItemsOf(GetResString(IDS_ADDIN_NAME), GetResString(IDS_ADDIN_RECORD_PWT));
 
+  // Option 3 defaults to the rc.exe wrapper installed beside this program.
+  wb::SetDefaultResourceCompiler(wb::BundledResourceCompiler());
   console_ = std::make_unique<wb::TerminalConsole>();
   wb::StoreOptions storeOptions;
   storeOptions.folder = store.string();

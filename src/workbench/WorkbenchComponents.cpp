@@ -4,6 +4,7 @@
 #include "support/Error.h"
 #include "workbench/Datapools.h"
 #include "workbench/DiskFileSystem.h"
+#include "workbench/ProcessLauncher.h"
 #include "workbench/WorkbenchModelHelper.h"
 #include "workbench/Texts.h"
 #include "workbench/ToolOptions.h"
@@ -70,6 +71,11 @@ std::unique_ptr<OverwritePrompt> WorkbenchComponents::CreateOverwritePrompt() {
 
 std::unique_ptr<ModelHelper> WorkbenchComponents::CreateModelHelper() {
   return std::make_unique<WorkbenchModelHelper>();
+}
+
+ProcessLauncher& WorkbenchComponents::Processes() {
+  if (!processes_) processes_ = std::make_unique<PosixProcessLauncher>(std::make_unique<DiskFileSystem>(templatesDir_));
+  return *processes_;
 }
 
 }  // namespace zt::wb

@@ -1,6 +1,7 @@
 // The outside components the workbench hands the add-in at start-up: the
-// file-system object on the local disk, the store on SQLite and the model
-// helper that answers from the open model (WorkbenchModelHelper). The
+// file-system object on the local disk, the store on SQLite, the model
+// helper that answers from the open model (WorkbenchModelHelper) and the
+// process launcher that runs the resource compiler. The
 // components own the terminal console when none is handed in; a console
 // handed in is borrowed and must outlive the components and every store they
 // create.
@@ -47,6 +48,9 @@ class WorkbenchComponents : public HostComponents {
   std::unique_ptr<DatapoolExplorer> CreateDatapoolExplorer() override;
   /// The overwrite question on the console.
   std::unique_ptr<OverwritePrompt> CreateOverwritePrompt() override;
+  /// The process launcher (PosixProcessLauncher, paths mapped as the
+  /// file-system object maps them), made on first use.
+  ProcessLauncher& Processes() override;
 
   WorkbenchComponents(const WorkbenchComponents&) = delete;
   WorkbenchComponents& operator=(const WorkbenchComponents&) = delete;
@@ -58,6 +62,8 @@ class WorkbenchComponents : public HostComponents {
   Console& console_;
   // The store created last while it lives; it clears this when destroyed.
   SqliteStore* lastStore_ = nullptr;
+  // The launcher, once the add-in asked for it.
+  std::unique_ptr<ProcessLauncher> processes_;
 };
 
 }  // namespace zt::wb

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# ztunittest generate on the COM example, end to end: a Visual Basic test
+# project per operation of Maths::ICalc, its resource script compiled by the
+# bundled rc.exe (llvm-rc underneath), and the host log on stdout; then a run
+# whose resource compiler is missing, answered from the end of input.
+#   bash com_generate.sh PATH-TO-ZTUNITTEST SOURCE-DIR
+# Without llvm-rc the test is skipped (exit status 77).
+set -u
+exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+src=$2
+rc=$(dirname "$exe")/rc.exe
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+unset ZTUNITTEST_USER
+passed=0
+failed=0
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $name"
+  fi
+}
+generate() {  # generate STORE: status in $status, host log in $tmp/log, terminal in $tmp/err
+  "$exe" generate "$src/examples/calc-com.json" --select Maths::ICalc --store "$1" --user u \
+    --templates "$src/templates" >"$tmp/log" 2>"$tmp/err" </dev/null
+  status=$?
+}
+log_has() { grep -qxF -- "$1" "$tmp/log"; }
+
+if [ -z "${ZTUNITTEST_LLVM_RC:-}" ] && ! command -v llvm-rc >/dev/null && ! command -v llvm-rc-14 >/dev/null; then
+  echo "SKIPPED: llvm-rc is not installed (Debian package llvm); the COM projects cannot be compiled"
+  exit 77
+fi
+check "rc.exe is built beside ztunittest" test -x "$rc"
+
+# With option 3 set to the bundled rc.exe: every project compiled.
+store=$tmp/store
+"$exe" options --store "$store" --resource-compiler "$rc" >/dev/null 2>"$tmp/err"
+check "options sets the resource compiler" test $? -eq 0
+generate "$store"
+check "generate exits 0" test "$status" -eq 0
+project=$store/scripts/vb/unittests/Maths/Calc
+root="$store/scripts/vb/"
+for name in ICalcAdd ICalcReset ICalcDivide; do
+  check "$name: project" test -s "$project/$name.vbp"
+  check "$name: class module" test -s "$project/$name.cls"
+  check "$name: standard module" test -s "$project/${name}Main.bas"
+  check "$name: compiled resources" test -s "$project/$name.res"
+  check "$name: resource script deleted" test ! -e "$project/$name.rc"
+  check "$name: project names its files" grep -q "^ResFile32=$name.res"$'\r'"\$" "$project/$name.vbp"
+  check "$name: log names the .res" log_has "    ${root}unittests\\Maths\\Calc\\$name.res"
+  check "$name: log names the project" log_has "    ${root}unittests\\Maths\\Calc\\$name.vbp"
+done
+check "log: source header of Add" log_has "[Verimos]--[Unit Test]: source created for Logical View::Maths::ICalc::Add:"
+check "log: the class module of Add" log_has "    ${root}unittests\\Maths\\Calc\\ICalcAdd.cls"
+check "log: no warning" test "$(grep -c 'WARNING' "$tmp/log")" -eq 0
+check "the project refers to the type library" \
+  grep -q '^Reference=\*\\G{6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}#0.0#0#CalcLib.dll#Calculator 1.0 Type Library' \
+  "$project/ICalcAdd.vbp"
+check "the class creates the coclass" grep -q 'CreateObject("CalcLib.Calc")' "$project/ICalcAdd.cls"
+check "the resources hold the datapool name" grep -qa 'I.C.a.l.c._.A.d.d' "$project/ICalcAdd.res"
+
+# Without setting option 3: the rc.exe beside the program is the default.
+generate "$tmp/default"
+check "default compiler: generate exits 0" test "$status" -eq 0
+check "default compiler: compiled" test -s "$tmp/default/scripts/vb/unittests/Maths/Calc/ICalcAdd.res"
+
+# Option 3 names a file that is gone, and nothing answers: the questions take
+# their defaults, the run goes on without .res files and warns at the end.
+store=$tmp/norc
+printf 'x' >"$tmp/gone-rc.exe"
+"$exe" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
+rm "$tmp/gone-rc.exe"
+generate "$store"
+project=$store/scripts/vb/unittests/Maths/Calc
+check "no compiler: generate exits 0" test "$status" -eq 0
+check "no compiler: asked for a compiler" grep -q 'Please specify a resource compiler' "$tmp/err"
+check "no compiler: the question was shown" grep -q 'Resource compiler not found' "$tmp/err"
+check "no compiler: the script stays" test -s "$project/ICalcAdd.rc"
+check "no compiler: no .res" test ! -e "$project/ICalcAdd.res"
+check "no compiler: the project is written" test -s "$project/ICalcAdd.vbp"
+check "no compiler: log names the script" log_has "    $store/scripts/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"
+check "no compiler: the warning ends the log" test "$(tail -n 1 "$tmp/log")" = \
+  "[Verimos]--[Unit Test]: WARNING... no resource (.RES) file generated. To create a .RES file, locate a valid resource compiler (rc.exe) and run it manually ie. rc.exe <Test.rc>."
+
+if [ "$failed" -ne 0 ]; then
+  echo "--- host log of the last run"; cat "$tmp/log"
+  echo "--- terminal of the last run"; cat "$tmp/err"
+fi
+echo "$passed passed, $failed failed"
+test "$failed" -eq 0

@@ -1,0 +1,425 @@
+// The COM generator: which operations it takes, the coclass under test, the
+// 24 tags, where the project goes, and the project writer that processes
+// the files a template project names and compiles its resource script.
+#include "generators/COMGenerator.h"
+
+#include "addin/OLEServer.h"
+#include "fakes/TestHost.h"
+#include "generators/COMTestBase.h"
+#include "template/TemplateProcessor.h"
+
+namespace zt {
+namespace {
+
+using test::ComTest;
+
+const std::string kPrefix = "[Verimos]--[Unit Test]: ";
+const std::string kNoProgId =
+    kPrefix + "WARNING... cannot find programmatic ID (ProgID), possible the DLL and model not synchronized.";
+const std::string kParamsFailed =
+    kPrefix + "An error occurred while attempting to calculate the template parameters for COM generation.";
+
+TEST_F(ComTest, ValidOnlyForCOMInterfaces) {
+  COMGenerator com;
+  EXPECT_EQ(com.IsValidOperationForGeneration(Op("Maths::ICalc::Add")), std::optional<bool>(true));
+  EXPECT_EQ(com.IsValidOperationForGeneration(Op("Maths::ILower::X")), std::optional<bool>(false))
+      << "the stereotype is compared with its letter case";
+  EXPECT_EQ(com.IsValidOperationForGeneration(Op("Maths::IScript::X")), std::optional<bool>(false))
+      << "the language is compared with its letter case";
+  EXPECT_EQ(com.IsValidOperationForGeneration(Op("Maths::Plain::x")), std::optional<bool>(false));
+  EXPECT_EQ(com.IsValidOperationForGeneration(nullptr), std::nullopt) << "an error gives an empty variant";
+}
+
+TEST_F(ComTest, AllTagsOfAnOperationWithAReturnValueParameter) {
+  COMGenerator com;
+  auto map = com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map->Keys(), (std::vector<std::string>{
+                             "<generation_date>", "<test_name>", "<datapool_name>", "<index>", "<root_package>",
+                             "<package_name>", "<class_name>", "<interface_name>", "<operation_name>",
+                             "<library_name>", "<coclass_name>", "<coclass_guid>", "<coclass_progid>",
+                             "<check_expected_result>", "<method_declaration>", "<parameter_declarations>",
+                             "<parameter_initialization>", "<operation_arglist>", "<return_val>",
+                             "<datapool_fields>", "<sync_points>", "<shared_variables>", "<project_reference>",
+                             "<author_name>"}));
+  const std::pair<std::string, std::string> expected[] = {
+      {"<test_name>", "ICalcAdd"},
+      {"<datapool_name>", "ICalc_Add"},
+      {"<index>", ""},
+      {"<root_package>", "unittests"},
+      {"<package_name>", "Maths\\Calc"},
+      {"<class_name>", "ICalc"},
+      {"<interface_name>", "ICalc"},
+      {"<operation_name>", "Add"},
+      {"<library_name>", "CalcLib"},
+      {"<coclass_name>", "Calc"},
+      {"<coclass_guid>", ""},
+      {"<coclass_progid>", "CalcLib.Calc"},
+      {"<check_expected_result>",
+       "if (expRet = actRet) Then\r\n"
+       "    Log.Message \"Expected result\", KTS_LOG_RESULT_PASS, \"Call to Add returned expected value\"\r\n"
+       "Else \r\n"
+       "    Log.Message \"Unexpected result\", KTS_LOG_RESULT_FAIL, \"Call to Add returned unexpected value, \" & "
+       "actRet & \".\" & \"  The expected return value was \" & expRet & \".\"\r\n"
+       "End if"},
+      {"<method_declaration>", "Function Add(Long a, Long b) As Long"},
+      {"<parameter_declarations>", "Dim a As Long\r\nDim b As Long\r\nDim actRet As Long\r\nDim expRet As Long"},
+      {"<parameter_initialization>",
+       "a = CLng(dp.value(\"a\"))\r\nb = CLng(dp.value(\"b\"))\r\nexpRet = CLng(dp.value(\"expectedReturn\"))"},
+      {"<operation_arglist>", "(a, b)"},
+      {"<return_val>", "actRet = "},
+      {"<datapool_fields>",
+       "62001 \"INCLUDE, a, string, \"\"\"\"2\"\"\"\";\"\r\n62002 \"INCLUDE, b, string, \"\"\"\"3\"\"\"\";\""},
+      {"<sync_points>", ""},
+      {"<shared_variables>", ""},
+      {"<project_reference>",
+       "Reference=*\\G{6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}#0.0#0#CalcLib.dll#Calculator 1.0 Type Library"},
+      {"<author_name>", "tester"},
+  };
+  for (const auto& [tag, value] : expected) EXPECT_EQ(Text(*map, tag), value) << tag;
+  EXPECT_FALSE(Text(*map, "<generation_date>").empty());
+  EXPECT_TRUE(log_.lines.empty()) << log_.lines.front();
+}
+
+TEST_F(ComTest, OperationsWithoutAReturnValue) {
+  COMGenerator com;
+  // HRESULT without a return-value parameter: no return type at all.
+  auto reset = com.CalculateTemplateParams(Op("Maths::ICalc::Reset"), &store_);
+  ASSERT_NE(reset, nullptr);
+  EXPECT_EQ(Text(*reset, "<return_val>"), "");
+  EXPECT_EQ(Text(*reset, "<operation_arglist>"), " ") << "a call statement: a blank and no arguments";
+  EXPECT_EQ(Text(*reset, "<parameter_declarations>"), "\r\n");
+  EXPECT_EQ(Text(*reset, "<method_declaration>"), "Sub Reset()");
+  EXPECT_EQ(Text(*reset, "<check_expected_result>"),
+            "Log.Message \"Expected result\", KTS_LOG_RESULT_PASS, \"Call to Reset was successful.\"");
+  EXPECT_EQ(Text(*reset, "<datapool_fields>"), "");
+
+  // "void" with a parameter: two line breaks after the declarations.
+  auto clear = com.CalculateTemplateParams(Op("Maths::ICalc::Clear"), &store_);
+  ASSERT_NE(clear, nullptr);
+  EXPECT_EQ(Text(*clear, "<return_val>"), "");
+  EXPECT_EQ(Text(*clear, "<operation_arglist>"), " level");
+  EXPECT_EQ(Text(*clear, "<parameter_declarations>"), "Dim level As Integer\r\n\r\n");
+  EXPECT_EQ(Text(*clear, "<method_declaration>"), "Sub Clear(Integer level)");
+}
+
+TEST_F(ComTest, ReturnAssignmentByReturnType) {
+  COMGenerator com;
+  auto total = com.CalculateTemplateParams(Op("Maths::ICalc::Total"), &store_);
+  ASSERT_NE(total, nullptr);
+  EXPECT_EQ(Text(*total, "<return_val>"), "actRet = ") << "Currency is a value";
+  EXPECT_EQ(Text(*total, "<operation_arglist>"), "(items)");
+  EXPECT_EQ(Text(*total, "<datapool_fields>"), "") << "an array parameter has no field line";
+  EXPECT_EQ(Text(*total, "<parameter_declarations>"), "Dim items() As Long\r\nDim actRet As Currency\r\nDim expRet As Currency");
+
+  auto precise = com.CalculateTemplateParams(Op("Maths::ICalc::Precise"), &store_);
+  ASSERT_NE(precise, nullptr);
+  EXPECT_EQ(Text(*precise, "<return_val>"), "Set actRet = ") << "Decimal is not among the value types";
+  EXPECT_EQ(Text(*precise, "<operation_arglist>"), "()");
+
+  auto self = com.CalculateTemplateParams(Op("Maths::ICalc::Self"), &store_);
+  ASSERT_NE(self, nullptr);
+  EXPECT_EQ(Text(*self, "<return_val>"), "Set actRet = ");
+  EXPECT_EQ(Text(*self, "<parameter_declarations>"), "Dim actRet As ICalc\r\nDim expRet As ICalc");
+}
+
+TEST_F(ComTest, OneCoclassIsTakenWithoutAsking) {
+  COMGenerator com;
+  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_), nullptr);
+  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Reset"), &store_), nullptr);
+  EXPECT_TRUE(list_.prompts.empty());
+  EXPECT_EQ(com.CoclassName(), "Calc");
+}
+
+TEST_F(ComTest, NoCoclassWarnsAndMakesAProgId) {
+  COMGenerator com;
+  auto map = com.CalculateTemplateParams(Op("Maths::ILonely::Ping"), &store_);
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kNoProgId});
+  EXPECT_EQ(Text(*map, "<coclass_name>"), "Lonely") << "the default coclass name";
+  EXPECT_EQ(Text(*map, "<coclass_progid>"), "Maths.Lonely");
+  EXPECT_EQ(Text(*map, "<project_reference>"), "");
+  EXPECT_EQ(Text(*map, "<package_name>"), "Maths\\Lonely");
+  EXPECT_TRUE(list_.prompts.empty());
+}
+
+TEST_F(ComTest, CoclassWithoutProgIdWarnsAndDropsTheReference) {
+  COMGenerator com;
+  helper_.progidOf.erase("Calc");
+  auto map = com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kNoProgId});
+  EXPECT_EQ(Text(*map, "<coclass_progid>"), "CalcLib.Calc");
+  EXPECT_EQ(Text(*map, "<project_reference>"), "");
+}
+
+TEST_F(ComTest, SeveralCoclassesAskOncePerInterfaceAndRun) {
+  COMGenerator com;
+  list_.pick = 2;
+  auto one = com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_);
+  auto two = com.CalculateTemplateParams(Op("Maths::IWide::Two"), &store_);
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(two, nullptr);
+  ASSERT_EQ(list_.prompts.size(), 1u) << "two operations of one interface ask once";
+  EXPECT_EQ(list_.prompts[0],
+            "Corvant Verimos - Select coclass|The selected IWide interface is implemented by more than one coclass in "
+            "your model.  Please choose a coclass to test:|W1,W2,W3");
+  EXPECT_EQ(Text(*two, "<coclass_name>"), "W2");
+  EXPECT_EQ(Text(*two, "<coclass_progid>"), "CalcLib.W2");
+  EXPECT_EQ(Text(*two, "<package_name>"), "Maths\\W2");
+  EXPECT_EQ(com.GetTestCodePath(Op("Maths::IWide::Two"), &store_), "unittests\\Maths\\W2\\IWideTwo.vbp");
+
+  // Another interface in between makes the next one ask again.
+  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_), nullptr);
+  list_.pick = 3;
+  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
+  EXPECT_EQ(list_.prompts.size(), 2u);
+  EXPECT_EQ(com.CoclassName(), "W3");
+
+  // A new run asks again.
+  com.ResetMembers();
+  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
+  EXPECT_EQ(list_.prompts.size(), 3u);
+}
+
+TEST_F(ComTest, NoCoclassChosenFailsTheCalculation) {
+  COMGenerator com;
+  list_.pick = 0;
+  EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
+  EXPECT_EQ(log_.lines, (std::vector<std::string>{
+                            kParamsFailed, kPrefix + "Error Number:  91, Object variable or With block variable not set"}));
+}
+
+TEST_F(ComTest, CoclassOfNoComponentFailsTheCalculation) {
+  COMGenerator com;
+  EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IOrphan::Go"), &store_), nullptr);
+  ASSERT_FALSE(log_.lines.empty());
+  EXPECT_EQ(log_.lines[0], kParamsFailed);
+}
+
+TEST_F(ComTest, TestCodePath) {
+  COMGenerator com;
+  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_), nullptr);
+  EXPECT_EQ(com.GetTestCodePath(Op("Maths::ICalc::Add"), &store_), "unittests\\Maths\\Calc\\ICalcAdd.vbp");
+  store_.suffix = "3";
+  EXPECT_EQ(com.GetTestCodePath(Op("Maths::ICalc::Add"), &store_), "unittests\\Maths\\Calc\\ICalcAdd3.vbp");
+}
+
+// The project writer: the processor works through a template project in the
+// memory files, with the generator listening.
+class ProjectWriter : public ComTest {
+ protected:
+  static constexpr const char* kFolder = "T:\\tpl\\";
+  void SetUp() override {
+    ComTest::SetUp();
+    processor_.Initialize(&store_);
+    com_.Init(nullptr, &processor_);
+    files_.Put(std::string(kFolder) + "TestName.cls", "Attribute VB_Name = \"<test_name>\"\n<return_val>x.<operation_name><operation_arglist>\n");
+    files_.Put(std::string(kFolder) + "TestMain.bas", "Sub Main() ' <datapool_name>\n");
+    files_.Put(std::string(kFolder) + "TestName.rc", "STRINGTABLE\nBEGIN\n61000 \"<datapool_name>\"\n<datapool_fields>\nEND\n");
+    CurrentRun().ResourceCompilerPath = "C:\\tools\\rc.exe";
+    files_.Put("C:\\tools\\rc.exe", "");
+    components_.options[tool_option::kResourceCompilerOptions] = "/v";
+  }
+
+  // Generates the project of ICalc::Add from the project template `project`.
+  void Write(const std::string& project) {
+    files_.Put(std::string(kFolder) + "TestName.vbp", project);
+    map_ = com_.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
+    ASSERT_NE(map_, nullptr);
+    CurrentRun().CompileResources = true;
+    log_.lines.clear();
+    processor_.ProcessTemplate(std::string(kFolder) + "TestName.vbp", com_.GetTestCodePath(Op("Maths::ICalc::Add"), &store_),
+                               *map_, dsVisualBasicScript, "Maths::ICalc::Add");
+  }
+
+  std::vector<std::string> SavedNames() const {
+    std::vector<std::string> names;
+    for (const auto& saved : store_.saved) names.push_back(saved.folder + "\\" + saved.fileName);
+    return names;
+  }
+
+  TemplateProcessor processor_;
+  COMGenerator com_;
+  std::unique_ptr<ParamMap> map_;
+};
+
+TEST_F(ProjectWriter, ProjectWithoutFileLinesIsCopiedWithItsTags) {
+  Write("Type=Exe\nName=\"<test_name><index>\"\n<project_reference>\n");
+  ASSERT_EQ(store_.saved.size(), 1u);
+  EXPECT_EQ(store_.saved[0].content,
+            "Type=Exe\r\nName=\"ICalcAdd\"\r\n"
+            "Reference=*\\G{6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}#0.0#0#CalcLib.dll#Calculator 1.0 Type Library\r\n");
+  EXPECT_TRUE(compiler_.started.empty());
+}
+
+TEST_F(ProjectWriter, NamedFilesAreWrittenCompiledAndTheLinesRewritten) {
+  Write("Type=Exe\nClass=<test_name><index>; TestName.cls\nModule=<test_name><index>Main; TestMain.bas\n"
+        "ResFile32=<test_name><index>; TestName.rc\nStartup=\"Sub Main\"\n");
+  EXPECT_EQ(SavedNames(), (std::vector<std::string>{"unittests\\Maths\\Calc\\ICalcAdd.cls",
+                                                    "unittests\\Maths\\Calc\\ICalcAddMain.bas",
+                                                    "unittests\\Maths\\Calc\\ICalcAdd.rc",
+                                                    "unittests\\Maths\\Calc\\ICalcAdd.vbp"}));
+  ASSERT_EQ(store_.saved.size(), 4u);
+  EXPECT_EQ(store_.saved[0].content, "Attribute VB_Name = \"ICalcAdd\"\r\nactRet = x.Add(a, b)\r\n");
+  EXPECT_EQ(store_.saved[1].content, "Sub Main() ' ICalc_Add\r\n");
+  EXPECT_EQ(store_.saved[2].content,
+            "STRINGTABLE\r\nBEGIN\r\n61000 \"ICalc_Add\"\r\n62001 \"INCLUDE, a, string, \"\"\"\"2\"\"\"\";\"\r\n"
+            "62002 \"INCLUDE, b, string, \"\"\"\"3\"\"\"\";\"\r\nEND\r\n");
+  EXPECT_EQ(store_.saved[3].content,
+            "Type=Exe\r\nClass=ICalcAdd; ICalcAdd.cls\r\nModule=ICalcAddMain; ICalcAddMain.bas\r\n"
+            "ResFile32=ICalcAdd.res\r\nStartup=\"Sub Main\"\r\n");
+
+  // The compiler ran once on the script, and only the ".res" is left.
+  ASSERT_EQ(compiler_.started.size(), 1u);
+  EXPECT_EQ(compiler_.started[0].lpParameters, "/v \"/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc\"");
+  EXPECT_FALSE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
+  EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.res"));
+  EXPECT_FALSE(CurrentRun().NoResourceFile);
+  EXPECT_EQ(log_.lines, (std::vector<std::string>{
+                            kPrefix + "source created for Maths::ICalc::Add:",
+                            "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.cls",
+                            "    /store/vb/unittests\\Maths\\Calc\\ICalcAddMain.bas",
+                            "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.res",
+                            "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.vbp"}));
+}
+
+TEST_F(ProjectWriter, CancelInANestedFileStopsTheProject) {
+  store_.codes["ICalcAddMain.bas"] = save_result::kCancelled;
+  Write("Class=<test_name>; TestName.cls\nModule=<test_name>Main; TestMain.bas\nResFile32=<test_name>; TestName.rc\n");
+  EXPECT_TRUE(processor_.UserCanceled);
+  // The class module stays; the module was refused; nothing after it.
+  EXPECT_EQ(SavedNames(), (std::vector<std::string>{"unittests\\Maths\\Calc\\ICalcAdd.cls",
+                                                    "unittests\\Maths\\Calc\\ICalcAddMain.bas"}));
+  EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.cls"));
+  EXPECT_TRUE(compiler_.started.empty());
+}
+
+TEST_F(ProjectWriter, ClassModuleKeptByTheStoreLeavesTheScriptUncompiled) {
+  store_.codes["ICalcAdd.cls"] = save_result::kNotWritten;
+  Write("Class=<test_name>; TestName.cls\nResFile32=<test_name>; TestName.rc\n");
+  EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc")) << "the script is written";
+  EXPECT_TRUE(compiler_.started.empty()) << "but not compiled";
+  EXPECT_FALSE(CurrentRun().NoResourceFile);
+  EXPECT_FALSE(CurrentRun().CompileResources);
+  ASSERT_FALSE(store_.saved.empty());
+  EXPECT_EQ(store_.saved.back().content, "Class=ICalcAdd; ICalcAdd.cls\r\nResFile32=ICalcAdd.res\r\n");
+}
+
+TEST_F(ProjectWriter, FileLineWithoutSeparatorCancelsTheProject) {
+  Write("Type=Exe\nModule=TestMain.bas\nName=x\n");
+  EXPECT_TRUE(processor_.UserCanceled);
+  EXPECT_TRUE(store_.saved.empty());
+  EXPECT_EQ(log_.lines, std::vector<std::string>{kPrefix + "Error Number:  9, Subscript out of range"});
+}
+
+TEST_F(ProjectWriter, NoCompilerLeavesTheScriptAndLogsIt) {
+  CurrentRun().ResourceCompilerPath.clear();
+  Write("ResFile32=<test_name>; TestName.rc\n");
+  EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
+  EXPECT_TRUE(compiler_.started.empty());
+  EXPECT_TRUE(CurrentRun().NoResourceFile);
+  EXPECT_EQ(log_.lines, (std::vector<std::string>{"    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc",
+                                                  kPrefix + "source created for Maths::ICalc::Add:",
+                                                  "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.vbp"}));
+}
+
+TEST_F(ProjectWriter, FailedCompilationSetsNoResourceFile) {
+  compiler_.exitStatus = 1;
+  Write("ResFile32=<test_name>; TestName.rc\n");
+  EXPECT_TRUE(CurrentRun().NoResourceFile);
+  EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
+  ASSERT_EQ(store_.saved.size(), 2u) << "the project is still written";
+}
+
+// A whole run over a COM interface, as the entry class starts it.
+class ComRun : public ::testing::Test {
+ protected:
+  class Components : public test::TestComponents {
+   public:
+    Components(test::MemoryFiles& files, test::ScriptedModelHelper& helper, test::HostScript& script,
+               test::CompilerScript& compiler)
+        : TestComponents(files, helper, script), launcher_(files, compiler) {}
+    std::unique_ptr<ToolOptions> CreateToolOptions() override { return std::make_unique<test::MapOptions>(options); }
+    std::unique_ptr<OptionsDialog> CreateOptionsDialog() override {
+      return std::make_unique<test::RecordingOptionsDialog>(optionsShown);
+    }
+    ProcessLauncher& Processes() override { return launcher_; }
+    std::map<int32_t, std::string> options;
+    int optionsShown = 0;
+
+   private:
+    test::FakeLauncher launcher_;
+  };
+
+  void SetUp() override {
+    test::ResetAddInState();
+    test::DescribeComModel(helper_);
+    files_.Put("$PWTTEMPLATES\\Unit Test Templates\\COM VB\\TestName.vbp",
+               "Type=Exe\nResFile32=<test_name><index>; TestName.rc\n");
+    files_.Put("$PWTTEMPLATES\\Unit Test Templates\\COM VB\\TestName.rc", "<datapool_fields>\n");
+    app_ = test::MakeApplication(test::kComModel);
+    app_->SetLogSink([this](const std::string& line) { log_.push_back(line); });
+    SetHostComponents(&components_);
+    server_.OnActivate(app_.get());
+  }
+  void TearDown() override {
+    server_.OnDeactivate(app_.get());
+    SetHostComponents(nullptr);
+    test::ResetAddInState();
+  }
+
+  void Generate(const std::vector<std::string>& names) {
+    test::Select(*app_, names);
+    log_.clear();
+    EXPECT_TRUE(server_.OnSelectedContextMenuItem(app_.get(), "GENERATE_UNITTEST_CLASS"));
+  }
+
+  test::MemoryFiles files_;
+  test::ScriptedModelHelper helper_;
+  test::HostScript script_;
+  test::CompilerScript compiler_;
+  Components components_{files_, helper_, script_, compiler_};
+  std::unique_ptr<wb::Application> app_;
+  std::vector<std::string> log_;
+  OLEServer server_;
+};
+
+TEST_F(ComRun, WithoutACompilerTheRunWarnsAtTheEnd) {
+  Generate({"Maths::ICalc::Add"});
+  EXPECT_EQ(components_.optionsShown, 1) << "the options dialog was offered";
+  ASSERT_GE(script_.messages.size(), 2u);
+  EXPECT_EQ(script_.messages[0], "Please specify a resource compiler (rc.exe) that Verimos can use. [64]");
+  EXPECT_EQ(script_.messages[1].rfind("Resource compiler not found. No .RES file can be produced.", 0), 0u)
+      << script_.messages[1];
+  EXPECT_TRUE(compiler_.started.empty());
+  ASSERT_NE(components_.store, nullptr);
+  ASSERT_EQ(components_.store->saved.size(), 2u);
+  EXPECT_EQ(components_.store->saved[0].fileName, "ICalcAdd.rc");
+  EXPECT_NE(std::find(log_.begin(), log_.end(), "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"), log_.end());
+  const std::vector<std::string> warning = {
+      "", kPrefix + "WARNING... no resource (.RES) file generated. To create a .RES file, locate a valid resource "
+                    "compiler (rc.exe) and run it manually ie. rc.exe <Test.rc>."};
+  ASSERT_GE(log_.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(log_.end() - 2, log_.end()), warning);
+}
+
+TEST_F(ComRun, AnsweringNoToTheMissingCompilerGeneratesNothing) {
+  script_.messageAnswers = {mb::kIdOk, mb::kIdNo};
+  Generate({"Maths::ICalc::Add"});
+  ASSERT_NE(components_.store, nullptr);
+  EXPECT_TRUE(components_.store->saved.empty());
+}
+
+TEST_F(ComRun, WithACompilerTheResourceFileIsLogged) {
+  files_.Put("/opt/rc/rc.exe", "");
+  components_.options[tool_option::kResourceCompiler] = "/opt/rc/rc.exe";
+  Generate({"Maths::ICalc::Add", "Maths::ICalc::Reset"});
+  EXPECT_EQ(components_.optionsShown, 0);
+  EXPECT_EQ(compiler_.started.size(), 2u);
+  EXPECT_NE(std::find(log_.begin(), log_.end(), "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.res"), log_.end());
+  for (const std::string& line : log_) EXPECT_EQ(line.find("WARNING"), std::string::npos) << line;
+}
+
+}  // namespace
+}  // namespace zt
