@@ -539,6 +539,12 @@ class XmiLoader {
     }
   }
 
+  /// The name of the element with that id; empty when there is none.
+  std::string NameById(std::string_view id) const {
+    const auto found = byId_.find(id);
+    return found == byId_.end() ? std::string() : found->second.attribute("name").value();
+  }
+
   /// The model element read from the element with that id, or nullptr.
   Element* ModelElement(std::string_view id) const {
     const auto found = elements_.find(id);
@@ -571,7 +577,9 @@ class XmiLoader {
     if (kind == Ns::kXmi1) Fail(root_, Text(WB_XMI_VERSION_1, {std::string(NamespaceUri(root_, prefix))}));
     if (local == "XMI" && kind == Ns::kXmi) {
       const std::string_view version = XmiAttribute(root_, "version");
-      if (version.substr(0, 2) == "1.") Fail(root_, Text(WB_XMI_VERSION_1, {"xmi:version=\"" + std::string(version) + "\""}));
+      if (version.substr(0, 2) == "1.") {
+        Fail(root_, Text(WB_XMI_VERSION_1, {"xmi:version=\"" + std::string(version) + "\""}));
+      }
       std::vector<pugi::xml_node> packages;
       for (pugi::xml_node child : root_.children()) {
         if (child.type() != pugi::node_element) continue;
@@ -631,7 +639,9 @@ class XmiLoader {
       return;
     }
     const std::string unique = FreeName(name, [&](const std::string& n) { return parent.FindPackage(n) != nullptr; });
-    if (unique != name) WarnDuplicate(node, WB_XMI_WARN_DUPLICATE_PACKAGE, WB_XMI_WARN_DUPLICATE_PACKAGE_NO_ID, parent, name, unique);
+    if (unique != name) {
+      WarnDuplicate(node, WB_XMI_WARN_DUPLICATE_PACKAGE, WB_XMI_WARN_DUPLICATE_PACKAGE_NO_ID, parent, name, unique);
+    }
     Package& package = At(node, [&]() -> Package& { return model_->AddPackage(parent, unique); });
     Note(node, package);
     ReadPackageContents(node, package, depth);
@@ -645,7 +655,9 @@ class XmiLoader {
       return;
     }
     const std::string unique = FreeName(name, [&](const std::string& n) { return package.FindClass(n) != nullptr; });
-    if (unique != name) WarnDuplicate(node, WB_XMI_WARN_DUPLICATE_CLASS, WB_XMI_WARN_DUPLICATE_CLASS_NO_ID, package, name, unique);
+    if (unique != name) {
+      WarnDuplicate(node, WB_XMI_WARN_DUPLICATE_CLASS, WB_XMI_WARN_DUPLICATE_CLASS_NO_ID, package, name, unique);
+    }
     Class& added = At(node, [&]() -> Class& { return model_->AddClass(package, unique); });
     classes_.push_back(&added);
     Note(node, added);
@@ -722,10 +734,7 @@ class XmiLoader {
     if (pugi::xml_attribute literal = value.attribute("value")) return literal.value();
     if (pugi::xml_node body = Child(value, "body")) return body.child_value();
     if (pugi::xml_attribute body = value.attribute("body")) return body.value();
-    if (pugi::xml_attribute instance = value.attribute("instance")) {
-      const auto found = byId_.find(instance.value());
-      if (found != byId_.end() && *found->second.attribute("name").value()) return found->second.attribute("name").value();
-    }
+    if (pugi::xml_attribute instance = value.attribute("instance")) return NameById(instance.value());
     return {};
   }
 
@@ -734,10 +743,7 @@ class XmiLoader {
   /// The name of what the id `id` stands for, as a type of `owner`.
   std::string TypeById(pugi::xml_node at, std::string_view id, const std::string& owner) {
     if (const Element* element = ModelElement(id)) return element->Name();
-    if (const auto found = byId_.find(id); found != byId_.end()) {
-      const std::string name = found->second.attribute("name").value();
-      if (!name.empty()) return name;
-    }
+    if (std::string name = NameById(id); !name.empty()) return name;
     // Enterprise Architect's built-in types: "EAJava_int", "EAnone_String".
     const size_t underscore = id.find('_');
     if (id.substr(0, 2) == "EA" && underscore != npos && underscore + 1 < id.size() && id.substr(0, 4) != "EAID" &&
@@ -818,7 +824,7 @@ class XmiLoader {
     if (auto* c = dynamic_cast<Class*>(ModelElement(reference.id))) return c;
     const auto found = byId_.find(reference.id);
     if (reference.external || found != byId_.end()) {
-      std::string name = found == byId_.end() ? std::string() : found->second.attribute("name").value();
+      std::string name = NameById(reference.id);
       if (const Element* element = ModelElement(reference.id)) name = element->GetQualifiedName();
       why = Text(WB_XMI_REASON_NOT_A_CLASS, {name.empty() ? reference.id : name});
     } else {
@@ -849,7 +855,8 @@ class XmiLoader {
       if (relation.link == Link::kGeneralization) {
         const std::vector<Reference> generals = References(node, "general");
         if (generals.empty()) {
-          Warn(node, Text(WB_XMI_WARN_GENERALIZATION, {relation.client->GetQualifiedName(), Text(WB_XMI_REASON_NO_END)}));
+          Warn(node, Text(WB_XMI_WARN_GENERALIZATION,
+                          {relation.client->GetQualifiedName(), Text(WB_XMI_REASON_NO_END)}));
         }
         for (const Reference& general : generals) {
           if (Class* supplier = ClassOf(general, why)) {
@@ -1008,9 +1015,8 @@ class XmiLoader {
           if (ref.find('#') != npos) ref = ref.substr(ref.rfind('#') + 1);
         }
         if (!ref.empty()) {
-          const auto found = byId_.find(ref);
-          value = found != byId_.end() && *found->second.attribute("name").value() ? found->second.attribute("name").value()
-                                                                                   : std::string(ref);
+          value = NameById(ref);
+          if (value.empty()) value = ref;
         }
         const std::string name(LocalName(child));
         auto same = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == name; });
@@ -1103,8 +1109,7 @@ class XmiLoader {
       const std::string_view local = LocalName(node);
       if (local == "appliedStereotype") {
         const std::string_view id = XmiAttribute(node, "value");
-        std::string name;
-        if (const auto found = byId_.find(id); found != byId_.end()) name = found->second.attribute("name").value();
+        std::string name = NameById(id);
         if (name.empty()) {
           std::string_view derived = id;
           if (derived.size() > 3 && derived.substr(derived.size() - 3) == "_id") derived.remove_suffix(3);
