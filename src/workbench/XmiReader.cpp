@@ -54,8 +54,6 @@ constexpr const char* kEaTool = "EA";
 constexpr const char* kVpTool = "VP";
 /// The tool of a stereotype application whose profile has no name.
 constexpr const char* kProfileTool = "Profile";
-/// The name of an unnamed parameter: this and its position.
-constexpr const char* kUnnamedParameter = "arg";
 /// The languages the generators know; a stereotype of one of these names
 /// sets a class's language instead of its stereotype.
 constexpr std::string_view kLanguageStereotypes[] = {"COM", "Java", "InlineEJB"};
@@ -700,7 +698,6 @@ class XmiLoader {
     Operation& operation = At(node, [&]() -> Operation& { return model_->AddOperation(owner, name); });
     Note(node, operation);
     bool haveReturn = false;
-    int position = 0;
     for (pugi::xml_node child : node.children()) {
       if (child.type() != pugi::node_element || LocalName(child) != "ownedParameter") continue;
       std::string direction = child.attribute("direction").value();
@@ -711,12 +708,8 @@ class XmiLoader {
         haveReturn = true;
         continue;
       }
-      ++position;
-      std::string parameterName = child.attribute("name").value();
-      if (parameterName.empty()) {
-        parameterName = kUnnamedParameter + std::to_string(position);
-        Warn(child, Text(WB_XMI_WARN_UNNAMED_PARAMETER, {operation.GetQualifiedName(), parameterName}));
-      }
+      // A parameter may be unnamed, as in a model document.
+      const std::string parameterName = child.attribute("name").value();
       Parameter& parameter = At(child, [&]() -> Parameter& { return model_->AddParameter(operation, parameterName); });
       Note(child, parameter);
       types_.push_back({child, nullptr, &parameter, nullptr});
