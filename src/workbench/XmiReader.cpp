@@ -246,9 +246,10 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
 }
 
 /// Classifies a namespace URI: XMI 2.x (any version), the UML 2 metamodel of
-/// Eclipse UML2 (http://www.eclipse.org/uml2/V/UML) or the OMG
-/// (http://www.omg.org/spec/UML/V, http://schema.omg.org/spec/UML/2.1, ...),
-/// XMI 1.x's UML, or anything else (profiles, other vocabularies).
+/// Eclipse UML2 (www.eclipse.org, path uml2/VERSION/UML) or the OMG
+/// (www.omg.org or schema.omg.org, a path ending in XMI/VERSION or
+/// UML/VERSION), XMI 1.x's UML, or anything else (profiles, other
+/// vocabularies).
 Ns Classify(std::string_view uri) {
   if (uri.empty()) return Ns::kNone;
   if (uri.substr(0, 11) == "org.omg.xmi" || uri.substr(0, 11) == "org.omg/UML") return Ns::kXmi1;
@@ -259,9 +260,13 @@ Ns Classify(std::string_view uri) {
   const std::string host = Lower(uri.substr(0, slash));
   std::vector<std::string_view> path = SplitPath(slash == npos ? std::string_view() : uri.substr(slash));
   if (host == "www.omg.org" || host == "schema.omg.org" || host == "omg.org") {
-    if (!path.empty() && path[0] == "spec") path.erase(path.begin());
-    if (!path.empty() && path.size() <= 2 && path[0] == "XMI") return Ns::kXmi;
-    if (!path.empty() && path.size() <= 2 && path[0] == "UML") return Ns::kUml;
+    // "XMI" or "UML", and the version, at the start of the path or after
+    // one leading segment.
+    for (size_t at = 0; at < 2 && at < path.size(); ++at) {
+      if (path.size() - at > 2) continue;
+      if (path[at] == "XMI") return Ns::kXmi;
+      if (path[at] == "UML") return Ns::kUml;
+    }
   }
   if ((host == "www.eclipse.org" || host == "eclipse.org") && path.size() == 3 && path[0] == "uml2" &&
       path[2] == "UML") {
