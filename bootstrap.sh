@@ -17,7 +17,7 @@ esac
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev
+  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev
   llvm default-jdk-headless
 )
 
