@@ -15,6 +15,7 @@
 #include "workbench/Console.h"
 #include "workbench/DiskFileSystem.h"
 #include "workbench/ModelDocument.h"
+#include "workbench/ModelFile.h"
 #include "workbench/Texts.h"
 #include "workbench/WorkbenchComponents.h"
 
@@ -29,6 +30,7 @@ void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection)
   command.add_option("--templates", options.templates, wb::Text(wb::WB_HELP_TEMPLATES));
   command.add_option("--user", options.user, wb::Text(wb::WB_HELP_USER));
   command.add_option("--log", options.log, wb::Text(wb::WB_HELP_LOG));
+  command.add_option("--language", options.language, wb::Text(wb::WB_HELP_LANGUAGE));
 }
 
 Host::Host(HostOptions options) : options_(std::move(options)) {}
@@ -46,7 +48,10 @@ void Host::WriteLog(const std::string& line) {
 int Host::Start() {
   std::unique_ptr<wb::Model> model;
   try {
-    model = wb::LoadModelDocument(options_.model);
+    wb::ModelFileOptions fileOptions;
+    fileOptions.language = options_.language;
+    fileOptions.warn = [](const wb::LoadWarning& warning) { PrintError(warning.Format()); };
+    model = wb::LoadModelFile(options_.model, fileOptions);
   } catch (const wb::DocumentError& e) {
     PrintError(e.what());
     return kExitUsage;
