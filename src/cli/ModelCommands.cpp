@@ -2,8 +2,9 @@
 //
 //   ztunittest model show FILE [--language NAME]
 //       prints the model tree
-//   ztunittest model convert IN OUT [--language NAME]
-//       reads IN (XMI or JSON) and writes it to OUT as a JSON model document
+//   ztunittest model convert IN [OUT] [--language NAME]
+//       reads IN (XMI or JSON) and writes it as a JSON model document to OUT,
+//       or to stdout when no OUT is given
 //
 // A file that cannot be read or has a fault gives one error line,
 // "FILE:LINE:COLUMN: message", and exit status 2; warnings go to stderr,
@@ -61,7 +62,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 int RunConvert(const ModelArguments& args) {
-  if (SameFile(args.file, args.output)) {
+  if (!args.output.empty() && SameFile(args.file, args.output)) {
     PrintError(wb::Text(wb::WB_CONVERT_SAME_FILE, {args.file, args.output}));
     return kExitUsage;
   }
@@ -73,6 +74,10 @@ int RunConvert(const ModelArguments& args) {
   } catch (const ZtError& e) {
     PrintError(wb::Text(wb::WB_CONVERT_CANNOT_CARRY, {args.file, e.Description()}));
     return kExitUsage;
+  }
+  if (args.output.empty()) {
+    std::cout << document << std::flush;
+    return kExitOk;
   }
   try {
     wb::WriteFileAtomically(args.output, document);
@@ -106,7 +111,7 @@ void RegisterModelCommands(CLI::App& app, Action& chosen) {
 
   CLI::App* convert = model->add_subcommand("convert", wb::Text(wb::WB_HELP_MODEL_CONVERT));
   convert->add_option("in", args->file, wb::Text(wb::WB_HELP_CONVERT_IN))->required();
-  convert->add_option("out", args->output, wb::Text(wb::WB_HELP_CONVERT_OUT))->required();
+  convert->add_option("out", args->output, wb::Text(wb::WB_HELP_CONVERT_OUT));
   convert->add_option("--language", args->language, wb::Text(wb::WB_HELP_LANGUAGE));
   convert->callback([args, &chosen] { chosen = [args] { return RunConvert(*args); }; });
 }
