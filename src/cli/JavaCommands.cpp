@@ -21,6 +21,7 @@
 #include "generators/GenericJavaGenerator.h"
 #include "generators/InlineEJBGenerator.h"
 #include "support/DynamicResources.h"
+#include "support/modErrorHandling.h"
 #include "workbench/Application.h"
 #include "workbench/Texts.h"
 
@@ -85,6 +86,7 @@ int RunParams(ParamsOptions& options) {
   if (const int status = host.Start(); status != kExitOk) return status;
   // Warnings of the generators belong with the map's explanation, not in it.
   host.Application().SetLogSink([](const std::string& line) { std::cerr << line << '\n'; });
+  SetLogTarget(&host.Application());
 
   const char* envUser = std::getenv("ZTUNITTEST_USER");
   const char* loginUser = std::getenv("USER");
@@ -133,6 +135,7 @@ int RunParams(ParamsOptions& options) {
     }
     PrintMap(*map);
   }
+  SetLogTarget(nullptr);
   return kExitOk;
 }
 
