@@ -17,8 +17,8 @@ esac
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev
-  llvm default-jdk-headless
+  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev
+  llvm default-jdk-headless sqlite3
 )
 
 missing=()
@@ -42,7 +42,17 @@ cmake --build "$build" -j "$jobs"
 
 case "$mode" in
   run)
-    "$build/bin/ztunittest" model show examples/bank-ejb.json
+    # The main job on the bundled EJB example: tests and datapools for the
+    # remote and home interfaces of Account, into a fresh store.
+    store="$build/example-store"
+    rm -rf "$store"
+    status=0
+    "$build/bin/ztunittest" generate examples/bank-ejb.json \
+      --select bank::core::Account --select bank::core::AccountHome \
+      --store "$store" --user "${USER:-demo}" </dev/null || status=$?
+    "$build/bin/ztunittest" datapool list --store "$store"
+    echo "Tests: $store/scripts/java/unittests"
+    exit "$status"
     ;;
   test)
     ctest --test-dir "$build" --output-on-failure -j "$jobs"

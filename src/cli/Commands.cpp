@@ -15,6 +15,7 @@ namespace {
 constexpr Registrar kCommands[] = {
     RegisterModelCommands,
     RegisterRunCommands,
+    RegisterJavaCommands,
     RegisterDatapoolCommands,
     RegisterOptionsCommand,
     RegisterTextCommand,

@@ -28,6 +28,7 @@ using Registrar = void (*)(CLI::App& app, Action& chosen);
 void RegisterTextCommand(CLI::App& app, Action& chosen);
 void RegisterModelCommands(CLI::App& app, Action& chosen);
 void RegisterRunCommands(CLI::App& app, Action& chosen);
+void RegisterJavaCommands(CLI::App& app, Action& chosen);
 void RegisterDatapoolCommands(CLI::App& app, Action& chosen);
 void RegisterOptionsCommand(CLI::App& app, Action& chosen);
 

@@ -15,7 +15,9 @@
 #include "workbench/Console.h"
 #include "workbench/DiskFileSystem.h"
 #include "workbench/ModelDocument.h"
+#include "workbench/ModelFile.h"
 #include "workbench/ProcessLauncher.h"
+#include "workbench/TemplateProperties.h"
 #include "workbench/Texts.h"
 #include "workbench/ToolOptions.h"
 #include "workbench/WorkbenchComponents.h"
@@ -24,6 +26,19 @@ namespace zt::cli {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The first bytes of a file, enough to tell its format.
+std::string ReadHead(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(4096, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  return head;
+}
+
+}  // namespace
+
 void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection) {
   command.add_option("model", options.model, wb::Text(wb::WB_HELP_MODEL_FILE))->required();
   if (withSelection) command.add_option("--select", options.select, wb::Text(wb::WB_HELP_SELECT));
@@ -31,6 +46,7 @@ void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection)
   command.add_option("--templates", options.templates, wb::Text(wb::WB_HELP_TEMPLATES));
   command.add_option("--user", options.user, wb::Text(wb::WB_HELP_USER));
   command.add_option("--log", options.log, wb::Text(wb::WB_HELP_LOG));
+  command.add_option("--language", options.language, wb::Text(wb::WB_HELP_LANGUAGE));
 }
 
 Host::Host(HostOptions options) : options_(std::move(options)) {}
@@ -41,6 +57,8 @@ Host::~Host() {
 }
 
 void Host::WriteLog(const std::string& line) {
+  // A log line must not end up on the progress line of stderr.
+  if (components_) components_->Windows().ClearProgress();
   std::cout << line << '\n';
   if (logCopy_) *logCopy_ << line << '\n' << std::flush;
 }
@@ -48,7 +66,10 @@ void Host::WriteLog(const std::string& line) {
 int Host::Start() {
   std::unique_ptr<wb::Model> model;
   try {
-    model = wb::LoadModelDocument(options_.model);
+    wb::ModelFileOptions fileOptions;
+    fileOptions.language = options_.language;
+    fileOptions.warn = [](const wb::LoadWarning& warning) { PrintError(warning.Format()); };
+    model = wb::LoadModelFile(options_.model, fileOptions);
   } catch (const wb::DocumentError& e) {
     PrintError(e.what());
     return kExitUsage;
@@ -88,6 +109,13 @@ int Host::Start() {
   storeOptions.folder = store.string();
   storeOptions.userName = options_.user;
   components_ = std::make_unique<wb::WorkbenchComponents>(templates, storeOptions, *console_);
+  components_->SetApplication(application_.get());
+  if (wb::SniffModelFile(ReadHead(options_.model), options_.model) == wb::ModelFileFormat::kJson) {
+    components_->SetModelSaver(wb::DocumentSaver(*application_, options_.model));
+  } else {
+    components_->SetModelSaver(wb::XmiRefusingSaver(options_.model));
+  }
+  if (!options_.templateFile.empty()) components_->SetPresetTemplatePath(options_.templateFile);
   SetHostComponents(components_.get());
 
   addIn_ = std::make_unique<OLEServer>();

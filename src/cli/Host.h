@@ -35,6 +35,7 @@ struct HostOptions {
   std::optional<std::string> user;       ///< --user
   std::string log;                       ///< --log: a copy of the host log
   std::string language;                  ///< --language: for classes a model file gives none
+  std::string templateFile;              ///< --file: the template chosen without asking
 };
 
 /// Adds the model argument and the shared options to `command`.

@@ -83,6 +83,7 @@ void RegisterRunCommands(CLI::App& app, Action& chosen) {
   CLI::App* invoke = app.add_subcommand("invoke", wb::Text(wb::WB_HELP_INVOKE));
   AddHostOptions(*invoke, *invokeOptions, true);
   invoke->add_option("--entry", *entry, wb::Text(wb::WB_HELP_ENTRY))->required();
+  invoke->add_option("--file", invokeOptions->templateFile, wb::Text(wb::WB_HELP_TEMPLATE_FILE));
   invoke->callback([invokeOptions, entry, &chosen] {
     chosen = [invokeOptions, entry] { return RunInvoke(*invokeOptions, *entry); };
   });

@@ -22,6 +22,13 @@ void CodeFactory::Initialize(TesselApplication* TesselApp, TemplateProcessor* TP
   for (const auto& generator : registry_) generator->Init(TesselApp, TProcessor);
 }
 
+void CodeFactory::InitializeWith(TesselApplication* TesselApp, TemplateProcessor* TProcessor,
+                                 std::vector<std::unique_ptr<CodeGenerator>> generators) {
+  processor_ = TProcessor;
+  for (auto& generator : generators) registry_.push_back(std::move(generator));
+  for (const auto& generator : registry_) generator->Init(TesselApp, TProcessor);
+}
+
 CodeGenerator* CodeFactory::FindGeneratorForOperation(TesselOperation* op) {
   for (const auto& generator : registry_) {
     if (generator->IsValidOperationForGeneration(op).value_or(false)) return generator.get();

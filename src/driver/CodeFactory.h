@@ -25,6 +25,11 @@ class CodeFactory {
   /// to the registry, and initializes every registered generator.
   void Initialize(TesselApplication* TesselApp, TemplateProcessor* TProcessor);
 
+  /// Keeps the processor and registers `generators` instead of the usual
+  /// three, for clients that drive other generators through the same run.
+  void InitializeWith(TesselApplication* TesselApp, TemplateProcessor* TProcessor,
+                      std::vector<std::unique_ptr<CodeGenerator>> generators);
+
   /// Generates the test and the datapool of `op`; true when both were made.
   bool GenerateTestForOperation(TesselOperation* op);
   /// The walks; each returns the number of operations generated.

@@ -304,26 +304,8 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     AddToolPropertyTags(&op, GetResString(IDS_TOOL_TESTABILITY), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_JAVA), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_INLINE_EJB), map.get());
-    map->Add(GenerationDate(), GetResString(IDS_TAG_GENERATION_DATE));
-    map->Add(testName, GetResString(IDS_TAG_TEST_NAME));
-    map->Add(datapoolName, GetResString(IDS_TAG_DATAPOOL_NAME));
-    map->Add(index, GetResString(IDS_TAG_INDEX));
-    map->Add(GetResString(IDS_ROOT_PACKAGE), GetResString(IDS_TAG_ROOT_PACKAGE));
-    map->Add(packageName, GetResString(IDS_TAG_PACKAGE_NAME));
-    map->Add(className, GetResString(IDS_TAG_CLASS_NAME));
-    map->Add(operationName, GetResString(IDS_TAG_OPERATION_NAME));
-    map->Add(operationName, GetResString(IDS_TAG_METHOD_NAME));
-    map->Add(check, GetResString(IDS_TAG_CHECK_EXPECTED_RESULT));
-    map->Add(declaration, GetResString(IDS_TAG_METHOD_DECLARATION));
-    map->Add(call, GetResString(IDS_TAG_METHOD_CALL));
-    map->Add(returnType, GetResString(IDS_TAG_RETURN_TYPE));
-    map->Add(returnDeclaration, GetResString(IDS_TAG_RETURN_DECLARATION));
-    map->Add(returnAssignment, GetResString(IDS_TAG_RETURN_ASSIGNMENT));
-    map->Add(declarations, GetResString(IDS_TAG_PARAMETER_DECLARATIONS));
-    map->Add(initialization, GetResString(IDS_TAG_PARAMETER_INITIALIZATION));
-    map->Add(initialization, GetResString(IDS_TAG_DATAPOOL_INIT));
-    map->Add(list, GetResString(IDS_TAG_PARAMETER_LIST));
-    map->Add(list, GetResString(IDS_TAG_OPERATION_ARGLIST));
+    AddJavaTestTags(*map, {testName, datapoolName, index, packageName, className, operationName, check, declaration, call,
+                           returnType, returnDeclaration, returnAssignment, declarations, initialization, list});
     map->Add(remoteName, GetResString(IDS_TAG_REMOTE_INTERFACE_NAME));
     map->Add(homeName, GetResString(IDS_TAG_HOME_INTERFACE_NAME));
     map->Add(keyName, GetResString(IDS_TAG_PRIMARY_KEY_CLASS_NAME));

@@ -57,6 +57,29 @@ void AddToolPropertyTags(TesselItem* element, const std::string& toolName, Param
   }
 }
 
+void AddJavaTestTags(ParamMap& map, const JavaTestTexts& t) {
+  map.Add(GenerationDate(), GetResString(IDS_TAG_GENERATION_DATE));
+  map.Add(t.testName, GetResString(IDS_TAG_TEST_NAME));
+  map.Add(t.datapoolName, GetResString(IDS_TAG_DATAPOOL_NAME));
+  map.Add(t.index, GetResString(IDS_TAG_INDEX));
+  map.Add(GetResString(IDS_ROOT_PACKAGE), GetResString(IDS_TAG_ROOT_PACKAGE));
+  map.Add(t.packageName, GetResString(IDS_TAG_PACKAGE_NAME));
+  map.Add(t.className, GetResString(IDS_TAG_CLASS_NAME));
+  map.Add(t.operationName, GetResString(IDS_TAG_OPERATION_NAME));
+  map.Add(t.operationName, GetResString(IDS_TAG_METHOD_NAME));
+  map.Add(t.check, GetResString(IDS_TAG_CHECK_EXPECTED_RESULT));
+  map.Add(t.declaration, GetResString(IDS_TAG_METHOD_DECLARATION));
+  map.Add(t.call, GetResString(IDS_TAG_METHOD_CALL));
+  map.Add(t.returnType, GetResString(IDS_TAG_RETURN_TYPE));
+  map.Add(t.returnDeclaration, GetResString(IDS_TAG_RETURN_DECLARATION));
+  map.Add(t.returnAssignment, GetResString(IDS_TAG_RETURN_ASSIGNMENT));
+  map.Add(t.parameterDeclarations, GetResString(IDS_TAG_PARAMETER_DECLARATIONS));
+  map.Add(t.parameterInitialization, GetResString(IDS_TAG_PARAMETER_INITIALIZATION));
+  map.Add(t.parameterInitialization, GetResString(IDS_TAG_DATAPOOL_INIT));
+  map.Add(t.parameterList, GetResString(IDS_TAG_PARAMETER_LIST));
+  map.Add(t.parameterList, GetResString(IDS_TAG_OPERATION_ARGLIST));
+}
+
 std::string JavaTestCodePath(TesselOperation* op, DataStore* ds) {
   TesselOperation& operation = Ref(op);
   TesselClass& cls = Ref(operation.ParentClass());
@@ -137,26 +160,8 @@ std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOp
     auto map = std::make_unique<ParamMap>();
     AddToolPropertyTags(&op, GetResString(IDS_TOOL_TESTABILITY), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_JAVA), map.get());
-    map->Add(GenerationDate(), GetResString(IDS_TAG_GENERATION_DATE));
-    map->Add(testName, GetResString(IDS_TAG_TEST_NAME));
-    map->Add(datapoolName, GetResString(IDS_TAG_DATAPOOL_NAME));
-    map->Add(index, GetResString(IDS_TAG_INDEX));
-    map->Add(GetResString(IDS_ROOT_PACKAGE), GetResString(IDS_TAG_ROOT_PACKAGE));
-    map->Add(folder, GetResString(IDS_TAG_PACKAGE_NAME));
-    map->Add(className, GetResString(IDS_TAG_CLASS_NAME));
-    map->Add(operationName, GetResString(IDS_TAG_OPERATION_NAME));
-    map->Add(operationName, GetResString(IDS_TAG_METHOD_NAME));
-    map->Add(check, GetResString(IDS_TAG_CHECK_EXPECTED_RESULT));
-    map->Add(declaration, GetResString(IDS_TAG_METHOD_DECLARATION));
-    map->Add(call, GetResString(IDS_TAG_METHOD_CALL));
-    map->Add(returnType, GetResString(IDS_TAG_RETURN_TYPE));
-    map->Add(returnDeclaration, GetResString(IDS_TAG_RETURN_DECLARATION));
-    map->Add(returnAssignment, GetResString(IDS_TAG_RETURN_ASSIGNMENT));
-    map->Add(parameterDeclarations, GetResString(IDS_TAG_PARAMETER_DECLARATIONS));
-    map->Add(parameterInitialization, GetResString(IDS_TAG_PARAMETER_INITIALIZATION));
-    map->Add(parameterInitialization, GetResString(IDS_TAG_DATAPOOL_INIT));
-    map->Add(parameterList, GetResString(IDS_TAG_PARAMETER_LIST));
-    map->Add(parameterList, GetResString(IDS_TAG_OPERATION_ARGLIST));
+    AddJavaTestTags(*map, {testName, datapoolName, index, folder, className, operationName, check, declaration, call,
+                           returnType, returnDeclaration, returnAssignment, parameterDeclarations, parameterInitialization, parameterList});
     map->Add(GetResString(IDS_TEXT_CREATEPARAM_DECLARATION_ERROR), GetResString(IDS_TAG_CREATEPARAM_DECLARATION));
     map->Add(GetResString(IDS_TEXT_CREATEPARAM_INIT_ERROR), GetResString(IDS_TAG_CREATEPARAM_INIT));
     map->Add(GetResString(IDS_TEXT_CREATE_PARAMS_ERROR), GetResString(IDS_TAG_CREATE_PARAMS));

@@ -36,6 +36,15 @@ std::string GetEJBType(TesselClass* cls);
 /// Adds the properties of `toolName` on `element` to `map` as tags "<$Name$>".
 void AddToolPropertyTags(TesselItem* element, const std::string& toolName, ParamMap* map);
 
+/// The texts of the twenty tags that the Java-side generators share.
+struct JavaTestTexts {
+  std::string testName, datapoolName, index, packageName, className, operationName, check, declaration, call,
+      returnType, returnDeclaration, returnAssignment, parameterDeclarations, parameterInitialization, parameterList;
+};
+
+/// Adds "<generation_date>" to "<operation_arglist>", in that order.
+void AddJavaTestTags(ParamMap& map, const JavaTestTexts& texts);
+
 /// "unittests\<package folder>\<class><operation><suffix>.java", the suffix
 /// from the store's MakeScriptName. Raises what the model or store raise.
 std::string JavaTestCodePath(TesselOperation* op, DataStore* ds);

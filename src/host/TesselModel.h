@@ -12,10 +12,12 @@
 // creates empty ones of its own and fills them with `Add`.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "support/Error.h"
@@ -41,11 +43,20 @@ class TesselCollection {
 
   /// The index of the next element named `name` after `after`, or 0.
   int16_t FindNext(std::string_view name, int16_t after) const {
-    for (int16_t i = after < 0 ? int16_t{0} : after; i < Count(); ++i) {
-      T* item = items_[static_cast<size_t>(i)];
-      if (item != nullptr && item->Name() == name) return static_cast<int16_t>(i + 1);
+    const int16_t start = after < 0 ? int16_t{0} : after;
+    if (items_.size() < kIndexedFrom) {
+      for (int16_t i = start; i < Count(); ++i) {
+        T* item = items_[static_cast<size_t>(i)];
+        if (item != nullptr && item->Name() == name) return static_cast<int16_t>(i + 1);
+      }
+      return 0;
     }
-    return 0;
+    // Large collections answer from an index by name, built on first use.
+    if (!indexed_) BuildIndex();
+    auto it = index_.find(std::string(name));
+    if (it == index_.end()) return 0;
+    auto next = std::upper_bound(it->second.begin(), it->second.end(), start);
+    return next == it->second.end() ? int16_t{0} : *next;
   }
 
   /// The first element named `name`, or nullptr.
@@ -60,6 +71,8 @@ class TesselCollection {
       RaiseError(errc::kOverflow);
     }
     items_.push_back(element);
+    indexed_ = false;
+    index_.clear();
   }
 
   // Range access for host-side code; the add-in walks by index as the host does.
@@ -67,7 +80,21 @@ class TesselCollection {
   auto end() const { return items_.end(); }
 
  private:
+  // Below this size a search walks the elements.
+  static constexpr size_t kIndexedFrom = 32;
+
+  void BuildIndex() const {
+    index_.clear();
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (items_[i] != nullptr) index_[items_[i]->Name()].push_back(static_cast<int16_t>(i + 1));
+    }
+    indexed_ = true;
+  }
+
   std::vector<T*> items_;
+  // 1-based positions by name, ascending; valid while indexed_.
+  mutable std::unordered_map<std::string, std::vector<int16_t>> index_;
+  mutable bool indexed_ = false;
 };
 
 class TesselApplication;

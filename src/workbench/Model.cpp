@@ -90,10 +90,19 @@ TesselComponentCollection Class::GetAssignedComponents() {
 
 Package::Package(std::string name, Package* owner) : Element(std::move(name), owner), parent_(owner) {}
 
+namespace {
+// Counts the packages and classes added to any model, so that a package can
+// tell whether the classes below it may have changed since it last looked.
+uint64_t g_classVersion = 1;
+}  // namespace
+
 TesselClassCollection* Package::AllClasses() {
-  // Rebuilt on every call, so that it shows classes added since the last one.
-  allClasses_ = TesselClassCollection();
-  CollectClasses(allClasses_);
+  // Rebuilt only when classes or packages were added since the last call.
+  if (allClassesVersion_ != g_classVersion) {
+    allClasses_ = TesselClassCollection();
+    CollectClasses(allClasses_);
+    allClassesVersion_ = g_classVersion;
+  }
   return &allClasses_;
 }
 
@@ -179,6 +188,7 @@ Component* Model::FindComponent(std::string_view name) const {
 }
 
 Package& Model::AddPackage(Package& parent, const std::string& name) {
+  ++g_classVersion;
   CheckName(name, WB_WHAT_PACKAGE);
   const std::string parentName = parent.GetQualifiedName();
   for (Element* e : FindExact(parentName + "::" + name)) {
@@ -192,6 +202,7 @@ Package& Model::AddPackage(Package& parent, const std::string& name) {
 }
 
 Class& Model::AddClass(Package& parent, const std::string& name) {
+  ++g_classVersion;
   CheckName(name, WB_WHAT_CLASS);
   const std::string parentName = parent.GetQualifiedName();
   for (Element* e : FindExact(parentName + "::" + name)) {

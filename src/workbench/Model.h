@@ -248,6 +248,7 @@ class Package final : public TesselCategory, public Element {
   TesselClassCollection classes_;
   TesselCategoryCollection packages_;
   TesselClassCollection allClasses_;
+  uint64_t allClassesVersion_ = 0;  // the class version allClasses_ was built at
   std::vector<Class*> classList_;
   std::vector<Package*> packageList_;
 };

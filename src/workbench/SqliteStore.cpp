@@ -280,6 +280,7 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
 
 void SqliteStore::ResetSession() {
   stored_.clear();
+  lastSuffix_.clear();
   forAll_ = ForAll::kAsk;
 }
 
@@ -296,7 +297,8 @@ std::string SqliteStore::UserName() { return userName_; }
 DataStoreConnection* SqliteStore::Connection() { return connection_.get(); }
 
 std::string SqliteStore::MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) {
-  return className + "_" + operationName;
+  auto suffix = lastSuffix_.find(className + operationName);
+  return className + "_" + operationName + (suffix == lastSuffix_.end() ? std::string() : suffix->second);
 }
 
 std::string SqliteStore::MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) {
@@ -304,7 +306,10 @@ std::string SqliteStore::MakeScriptName(const std::string& baseName, const std::
   const std::string key = Joined(parts.begin(), parts.end());
   for (int n = 0;; ++n) {
     const std::string suffix = n == 0 ? std::string() : std::to_string(n);
-    if (stored_.count({type, key, baseName + suffix}) == 0) return suffix;
+    if (stored_.count({type, key, baseName + suffix}) == 0) {
+      lastSuffix_[baseName] = suffix;
+      return suffix;
+    }
   }
 }
 

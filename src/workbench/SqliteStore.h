@@ -27,6 +27,11 @@
 // disk: ResetSession forgets the names, so the next run gets the same names
 // again and reaches the overwrite question instead of adding copies.
 //
+// Datapool names (MakeDatapoolName) are "<class>_<operation>", followed by
+// the suffix that MakeScriptName last gave in this session for the base name
+// "<class><operation>": overloads of one operation get a datapool each, named
+// like their tests ("AccountHome_create", "AccountHome_create1").
+//
 // Ownership: the store borrows the console, which must outlive it; it owns
 // its connection, which lives until the store is destroyed.
 #pragma once
@@ -35,6 +40,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
@@ -142,6 +148,8 @@ class SqliteStore : public DataStore {
   // (type, folder, base name) marked by SaveScript in this session; a stored
   // file marks its folder and its folder without the first component.
   std::set<std::tuple<dsScriptType, std::string, std::string>> stored_;
+  // The suffix MakeScriptName last gave, by base name.
+  std::map<std::string, std::string> lastSuffix_;
 };
 
 }  // namespace zt::wb

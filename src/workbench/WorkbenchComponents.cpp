@@ -8,6 +8,7 @@
 #include "workbench/WorkbenchModelHelper.h"
 #include "workbench/Texts.h"
 #include "workbench/ToolOptions.h"
+#include "workbench/ListSelect.h"
 
 namespace zt::wb {
 
@@ -44,7 +45,7 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
-  return std::make_unique<TrackedStore>(storeOptions_, console_, lastStore_);
+  return std::make_unique<TrackedStore>(storeOptions_, Windows().DialogConsole(), lastStore_);
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {
@@ -54,23 +55,41 @@ std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {
 }
 
 std::unique_ptr<OptionsDialog> WorkbenchComponents::CreateOptionsDialog() {
-  return std::make_unique<WorkbenchOptionsDialog>(console_);
+  return std::make_unique<WorkbenchOptionsDialog>(Windows().DialogConsole());
 }
 
 std::unique_ptr<DatapoolTool> WorkbenchComponents::CreateDatapoolTool() {
-  return std::make_unique<WorkbenchDatapoolTool>(console_);
+  return std::make_unique<WorkbenchDatapoolTool>(Windows().DialogConsole());
 }
 
 std::unique_ptr<DatapoolExplorer> WorkbenchComponents::CreateDatapoolExplorer() {
-  return std::make_unique<WorkbenchDatapoolExplorer>(console_);
+  return std::make_unique<WorkbenchDatapoolExplorer>(Windows().DialogConsole());
 }
 
 std::unique_ptr<OverwritePrompt> WorkbenchComponents::CreateOverwritePrompt() {
-  return std::make_unique<WorkbenchOverwritePrompt>(console_);
+  return std::make_unique<WorkbenchOverwritePrompt>(Windows().DialogConsole());
 }
 
 std::unique_ptr<ModelHelper> WorkbenchComponents::CreateModelHelper() {
   return std::make_unique<WorkbenchModelHelper>();
+}
+
+TerminalWindowSystem& WorkbenchComponents::Windows() {
+  if (!windows_) windows_ = std::make_unique<TerminalWindowSystem>(console_);
+  return *windows_;
+}
+
+std::unique_ptr<TemplateProperty> WorkbenchComponents::CreateTemplateProperty() {
+  return std::make_unique<WorkbenchTemplateProperty>(application_, modelSaver_);
+}
+
+std::unique_ptr<TemplateDialog> WorkbenchComponents::CreateTemplateDialog() {
+  return std::make_unique<WorkbenchTemplateDialog>(Windows().DialogConsole(), CreateFileSystemObject(), application_,
+                                                   presetTemplatePath_);
+}
+
+std::unique_ptr<ListSelectDialog> WorkbenchComponents::CreateListSelectDialog() {
+  return std::make_unique<TerminalListSelectDialog>(Windows().DialogConsole());
 }
 
 ProcessLauncher& WorkbenchComponents::Processes() {

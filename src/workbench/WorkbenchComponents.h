@@ -13,11 +13,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "host/Components.h"
 #include "workbench/Console.h"
 #include "workbench/SqliteStore.h"
+#include "workbench/TemplateProperties.h"
+#include "workbench/TerminalWindows.h"
 
 namespace zt::wb {
 
@@ -55,6 +58,28 @@ class WorkbenchComponents : public HostComponents {
   WorkbenchComponents(const WorkbenchComponents&) = delete;
   WorkbenchComponents& operator=(const WorkbenchComponents&) = delete;
 
+  // The terminal's windows and dialogs. Questions go through the window
+  // system's dialog console, so they never write over the progress display.
+
+  /// The terminal's window system over the components' console, made on first use.
+  TerminalWindowSystem& Windows() override;
+  /// A WorkbenchTemplateProperty on the application and the model saver.
+  std::unique_ptr<TemplateProperty> CreateTemplateProperty() override;
+  /// A WorkbenchTemplateDialog on the disk's file-system object; it takes
+  /// the preset template path, when set, without asking.
+  std::unique_ptr<TemplateDialog> CreateTemplateDialog() override;
+  /// A TerminalListSelectDialog.
+  std::unique_ptr<ListSelectDialog> CreateListSelectDialog() override;
+
+  /// The application whose open model template properties are read from and
+  /// stored on; the host sets it before the add-in runs.
+  void SetApplication(TesselApplication* application) { application_ = application; }
+  /// Saves the open model after a template choice (DocumentSaver or
+  /// XmiRefusingSaver); without one a choice is refused.
+  void SetModelSaver(ModelSaver saver) { modelSaver_ = std::move(saver); }
+  /// A template path that template dialogs take without asking; nullopt asks.
+  void SetPresetTemplatePath(std::optional<std::string> path) { presetTemplatePath_ = std::move(path); }
+
  private:
   std::string templatesDir_;
   StoreOptions storeOptions_;
@@ -62,6 +87,10 @@ class WorkbenchComponents : public HostComponents {
   Console& console_;
   // The store created last while it lives; it clears this when destroyed.
   SqliteStore* lastStore_ = nullptr;
+  std::unique_ptr<TerminalWindowSystem> windows_;
+  TesselApplication* application_ = nullptr;
+  ModelSaver modelSaver_;
+  std::optional<std::string> presetTemplatePath_;
   // The launcher, once the add-in asked for it.
   std::unique_ptr<ProcessLauncher> processes_;
 };

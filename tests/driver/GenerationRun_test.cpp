@@ -155,6 +155,17 @@ TEST_F(Run, TwoOfThreeGeneratedAsksToCheckTheLog) {
 TEST_F(Run, EmptySelection) {
   Generate({});
   EXPECT_EQ(script_.finalMessage, "No operations were selected for test generation.");
+  // No line was processed: the bar keeps its design values.
+  EXPECT_EQ(script_.progressMax, 100);
+  EXPECT_EQ(script_.progressValue, 0);
+  // The font comes from the system's GUI font and the screen's resolution.
+  EXPECT_EQ(script_.fonts, (std::vector<std::string>{"0:Serif:10", "2:Serif:10"}));
+}
+
+TEST_F(Run, ModelEntriesWithoutAModel) {
+  app_->SetCurrentModel(nullptr);
+  EXPECT_TRUE(server_.OnSelectedContextMenuItem(app_.get(), "SELECT_UNIT_TEST_MODEL_COM"));
+  EXPECT_EQ(script_.messages, (std::vector<std::string>{"No tessel items are currently selected. [16]"}));
 }
 
 TEST_F(Run, MissingTemplateIsLoggedAndTheWalkGoesOn) {
@@ -178,6 +189,7 @@ TEST_F(Run, CancelDuringAPackageRun) {
   };
   Generate({"bank"});
   EXPECT_EQ(script_.finalMessage.rfind("Unit test canceled:\r\n", 0), 0u) << script_.finalMessage;
+  EXPECT_EQ(script_.finalButton, "Close") << "the click while busy only cancels";
   EXPECT_TRUE(LastRunOutcome().canceled);
   // A cancelled run over operations keeps the finished text.
   calls = 0;

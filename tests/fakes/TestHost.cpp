@@ -31,11 +31,13 @@ class RecordingWindow : public StatusWindow {
     message = text;
     ++script_.statusUpdates;
   }
-  void SetProgressMax(float) override {}
-  void SetProgressValue(float) override {}
+  void SetProgressMax(float value) override { script_.progressMax = value; }
+  void SetProgressValue(float value) override { script_.progressValue = value; }
   void SetButtonCaption(const std::string& caption) override { button = caption; }
-  bool SetControlFont(StatusControl control, const std::string&, int32_t) override {
-    return control != StatusControl::kProgressBar;
+  bool SetControlFont(StatusControl control, const std::string& face, int32_t size) override {
+    if (control == StatusControl::kProgressBar) return false;
+    script_.fonts.push_back(std::to_string(static_cast<int>(control)) + ":" + face + ":" + std::to_string(size));
+    return true;
   }
   void Unload() override { unloaded = true; }
   int64_t Handle() override { return 42; }
@@ -79,8 +81,8 @@ class RecordingWindows : public WindowSystem {
     current_->Events().OnButtonClick();
     current_ = nullptr;
   }
-  LogFont DefaultGuiFont() override { return {-11, "Sans"}; }
-  int32_t LogPixelsY(StatusWindow&) override { return 96; }
+  LogFont DefaultGuiFont() override { return {-16, "Serif"}; }
+  int32_t LogPixelsY(StatusWindow&) override { return 120; }
 
  private:
   HostScript& script_;

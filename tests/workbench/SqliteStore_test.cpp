@@ -222,6 +222,8 @@ TEST_F(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
       EXPECT_EQ(Suffix("Accountdeposit", "bank\\core"), tag);
       names.push_back("Accountdeposit" + tag + ".java");
       Save(names.back(), "unittests\\bank\\core", content);
+      // The overload's datapool is named like its test, also after the save.
+      EXPECT_EQ(store_->MakeDatapoolName("Account", "deposit", 0), "Account_deposit" + tag);
     }
     return names;
   };

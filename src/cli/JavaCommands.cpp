@@ -1,0 +1,195 @@
+// Commands for template authors and for plain Java classes:
+//
+//   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java]
+//       prints the parameter map a generator computes for an operation
+//   ztunittest java-test MODEL --select NAME... [--template FILE]
+//       generates plain Java tests, as a generation run does, with the
+//       plain Java generator (which the generation entries never use)
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "cli/Commands.h"
+#include "cli/Host.h"
+#include "driver/CodeFactory.h"
+#include "driver/RunState.h"
+#include "driver/StatusForm.h"
+#include "generators/COMGenerator.h"
+#include "generators/EJBGenerator.h"
+#include "generators/GenericJavaGenerator.h"
+#include "generators/InlineEJBGenerator.h"
+#include "support/DynamicResources.h"
+#include "support/modErrorHandling.h"
+#include "workbench/Application.h"
+#include "workbench/Texts.h"
+
+namespace zt::cli {
+
+namespace {
+
+// A store that keeps nothing: what the parameter map needs of one, without
+// a login or a disk.
+class InspectionStore : public DataStore {
+ public:
+  explicit InspectionStore(std::string user) : user_(std::move(user)) {}
+  void Open() override {}
+  void ResetSession() override {}
+  int32_t SaveScript(const std::string&, const std::string&, dsScriptType, const std::string&) override {
+    return save_result::kNotWritten;
+  }
+  void SetMultipleItems(bool) override {}
+  std::string ScriptRoot(dsScriptType) override { return {}; }
+  std::string MakeScriptName(const std::string&, const std::string&, dsScriptType) override { return {}; }
+  std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) override {
+    return className + "_" + operationName;
+  }
+  std::string UserName() override { return user_; }
+  DataStoreConnection* Connection() override { return nullptr; }
+
+ private:
+  std::string user_;
+};
+
+struct ParamsOptions {
+  HostOptions host;
+  std::string operation;
+  std::string generator;
+};
+
+std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
+  if (name == "com") return std::make_unique<COMGenerator>();
+  if (name == "ejb") return std::make_unique<EJBGenerator>();
+  if (name == "inline-ejb") return std::make_unique<InlineEJBGenerator>();
+  if (name == "java") return std::make_unique<GenericJavaGenerator>();
+  return nullptr;
+}
+
+void PrintMap(const ParamMap& map) {
+  for (const std::string& key : map.Keys()) {
+    std::string value = ToText(map.Item(key));
+    // Continuation lines of a multi-line value start with a tab.
+    std::string shown;
+    for (size_t i = 0; i < value.size(); ++i) {
+      if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') continue;
+      shown += value[i];
+      if (value[i] == '\n') shown += '\t';
+    }
+    std::cout << key << '\t' << shown << '\n';
+  }
+}
+
+int RunParams(ParamsOptions& options) {
+  options.host.select = {options.operation};
+  Host host(options.host);
+  if (const int status = host.Start(); status != kExitOk) return status;
+  // Warnings of the generators belong with the map's explanation, not in it.
+  host.Application().SetLogSink([](const std::string& line) { std::cerr << line << '\n'; });
+  SetLogTarget(&host.Application());
+
+  const char* envUser = std::getenv("ZTUNITTEST_USER");
+  const char* loginUser = std::getenv("USER");
+  InspectionStore store(options.host.user ? *options.host.user
+                                          : envUser != nullptr ? envUser : loginUser != nullptr ? loginUser : "");
+  TemplateProcessor processor;
+  processor.Initialize(&store);
+  CodeFactory factory;
+  factory.Initialize(&host.Application(), &processor);
+
+  const TesselItemCollection selected = host.Application().CurrentModel()->GetSelectedItems();
+  for (int16_t i = 1; i <= selected.Count(); ++i) {
+    auto* op = dynamic_cast<TesselOperation*>(selected.GetAt(i));
+    if (op == nullptr) {
+      PrintError(wb::Text(wb::WB_PARAMS_NOT_AN_OPERATION, {options.operation}));
+      return kExitUsage;
+    }
+    std::unique_ptr<CodeGenerator> named;
+    CodeGenerator* generator = nullptr;
+    if (!options.generator.empty()) {
+      named = GeneratorNamed(options.generator);
+      if (!named) {
+        PrintError(wb::Text(wb::WB_PARAMS_NO_GENERATOR, {op->GetQualifiedName()}));
+        return kExitUsage;
+      }
+      named->Init(&host.Application(), &processor);
+      generator = named.get();
+    } else {
+      generator = factory.FindGeneratorForOperation(op);
+    }
+    if (generator == nullptr) {
+      PrintError(wb::Text(wb::WB_PARAMS_NO_GENERATOR, {op->GetQualifiedName()}));
+      return kExitFailed;
+    }
+    // The calls of a generation run, in its order.
+    CurrentRun().EjbOperationFlag = false;
+    generator->GetDataStoreScriptType();
+    generator->GetTemplatePath(op);
+    std::unique_ptr<ParamMap> map = generator->CalculateTemplateParams(op, &store);
+    if (!map) {
+      PrintError(wb::Text(wb::WB_PARAMS_NO_MAP, {op->GetQualifiedName()}));
+      return kExitFailed;
+    }
+    if (selected.Count() > 1) {
+      std::cout << wb::Text(wb::WB_PARAMS_HEADER, {op->GetQualifiedName(), options.generator}) << '\n';
+    }
+    PrintMap(*map);
+  }
+  SetLogTarget(nullptr);
+  return kExitOk;
+}
+
+struct JavaTestOptions {
+  HostOptions host;
+  std::string javaTemplate;
+};
+
+int RunJavaTest(const JavaTestOptions& options) {
+  Host host(options.host);
+  if (const int status = host.Start(); status != kExitOk) return status;
+  // The model's own choice of template wins; otherwise the given or bundled one.
+  wb::Model& model = *host.Application().OpenModel();
+  const std::string tool = GetResString(IDS_TEMPLATE_PROPERTY_TOOL);
+  const std::string property = GetResString(IDS_PROP_JAVA_TEST);
+  if (model.GetPropertyValue(tool, property).empty()) {
+    model.SetToolProperty(tool, property,
+                          options.javaTemplate.empty() ? GetResString(IDS_DEFAULT_JAVA_TEST) : options.javaTemplate);
+  }
+
+  TemplateProcessor processor;
+  CodeFactory factory;
+  std::vector<std::unique_ptr<CodeGenerator>> generators;
+  generators.push_back(std::make_unique<GenericJavaGenerator>());
+  factory.InitializeWith(&host.Application(), &processor, std::move(generators));
+  StatusForm form;
+  form.SetFactory(&factory);
+  form.SetProcessor(&processor);
+  form.SetApplication(&host.Application());
+  try {
+    form.Show();
+  } catch (const ZtError& e) {
+    PrintError(e.Description());
+    return kExitFailed;
+  }
+  return ExitStatusOfLastRun();
+}
+
+}  // namespace
+
+void RegisterJavaCommands(CLI::App& app, Action& chosen) {
+  auto params = std::make_shared<ParamsOptions>();
+  CLI::App* paramsCommand = app.add_subcommand("params", wb::Text(wb::WB_HELP_PARAMS));
+  AddHostOptions(*paramsCommand, params->host, false);
+  paramsCommand->add_option("--operation", params->operation, wb::Text(wb::WB_HELP_OPERATION))->required();
+  paramsCommand->add_option("--generator", params->generator, wb::Text(wb::WB_HELP_GENERATOR))
+      ->check(CLI::IsMember({"com", "ejb", "inline-ejb", "java"}));
+  paramsCommand->callback([params, &chosen] { chosen = [params] { return RunParams(*params); }; });
+
+  auto javaTest = std::make_shared<JavaTestOptions>();
+  CLI::App* javaCommand = app.add_subcommand("java-test", wb::Text(wb::WB_HELP_JAVA_TEST));
+  AddHostOptions(*javaCommand, javaTest->host, true);
+  javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
+  javaCommand->callback([javaTest, &chosen] { chosen = [javaTest] { return RunJavaTest(*javaTest); }; });
+}
+
+}  // namespace zt::cli

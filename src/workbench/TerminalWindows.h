@@ -1,0 +1,184 @@
+// The workbench's window system: the add-in's windows in the terminal.
+//
+// Message boxes and the progress window appear on stderr; answers come from
+// a Console, one line per question, and at end of input a message box takes
+// its unattended answer (No for a Yes/No box).
+//
+// The progress window. ShowModal activates the window, which runs the whole
+// generation; then, since no user is there to press "Close", it prints the
+// closing text the run left in the window, clicks the button and makes sure
+// the window is unloaded. While the run goes on, and only when the output is
+// a terminal, one status line shows a bar, the percent and the message (its
+// lines joined by " — "), redrawn at most every kRedrawInterval of the
+// monotonic clock; changes in between are drawn by the next update or
+// DoEvents once the interval has passed, and the last state is drawn (as a
+// bar that stays on screen) before the closing text. On anything that is
+// not a terminal nothing of the progress is printed.
+//
+// Nothing else may write over the status line. Whatever the dialogs show
+// goes through DialogConsole(), which erases the line (carriage return and
+// clear-line) before the first character; the host calls ClearProgress()
+// before it writes anything itself (a log line on stdout). An erased line
+// comes back with the next redraw.
+//
+// Ctrl-C. While a window is shown modally a SIGINT handler is installed
+// that only records the signal (also a second and later Ctrl-C; with
+// SA_RESTART, so a question being read is not cut short); the process is
+// never killed mid-write. DoEvents turns a recorded Ctrl-C into a click on
+// the modal window's button, which cancels a busy run. The previous handler
+// comes back when the modal display ends. Without a modal window DoEvents
+// does nothing.
+//
+// Environment: ZTUNITTEST_FONT="Face" or "Face:pixels" sets the default GUI
+// font (lfHeight -pixels; default the string table's face and -11);
+// ZTUNITTEST_DPI=N sets LogPixelsY (default 96). Unusable values are ignored.
+//
+// Ownership: the window system borrows its console and output stream; a
+// status window borrows the window system and its events, so both outlive it.
+#pragma once
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "host/WindowSystem.h"
+#include "workbench/Console.h"
+
+namespace zt::wb {
+
+class TerminalWindowSystem;
+
+/// A monotonic clock: time since any fixed point.
+using MonotonicClock = std::function<std::chrono::milliseconds()>;
+
+/// The shortest time between two redraws of the status line.
+inline constexpr std::chrono::milliseconds kRedrawInterval{100};
+
+/// A font given to a control of the progress window.
+struct ControlFont {
+  std::string faceName;
+  int32_t pointSize = 0;
+};
+
+/// The progress window in the terminal: keeps what the run sets and has its
+/// window system draw it while it is shown.
+class TerminalStatusWindow final : public StatusWindow {
+ public:
+  TerminalStatusWindow(TerminalWindowSystem& system, StatusWindowEvents& events, int64_t handle);
+
+  void SetTitle(const std::string& title) override { title_ = title; }
+  void SetMessage(const std::string& text) override;
+  void SetProgressMax(float maximum) override;
+  void SetProgressValue(float value) override;
+  void SetButtonCaption(const std::string& caption) override { buttonCaption_ = caption; }
+  /// The message board and the button keep the font; the progress bar has none.
+  bool SetControlFont(StatusControl control, const std::string& faceName, int32_t pointSize) override;
+  void Unload() override { unloaded_ = true; }
+  int64_t Handle() override { return handle_; }
+
+  const std::string& Title() const { return title_; }
+  const std::string& Message() const { return message_; }
+  float ProgressMax() const { return progressMax_; }
+  float ProgressValue() const { return progressValue_; }
+  const std::string& ButtonCaption() const { return buttonCaption_; }
+  /// The font `control` was given; nullopt when it was given none.
+  const std::optional<ControlFont>& Font(StatusControl control) const;
+  bool IsUnloaded() const { return unloaded_; }
+  /// Where the window reports.
+  StatusWindowEvents& Events() const { return events_; }
+  /// The window system that made the window.
+  const TerminalWindowSystem& System() const { return system_; }
+
+ private:
+  TerminalWindowSystem& system_;
+  StatusWindowEvents& events_;
+  int64_t handle_;
+  std::string title_;
+  std::string message_;
+  float progressMax_ = 100;
+  float progressValue_ = 0;
+  std::string buttonCaption_;
+  std::optional<ControlFont> messageFont_;
+  std::optional<ControlFont> buttonFont_;
+  bool unloaded_ = false;
+};
+
+class TerminalWindowSystem final : public WindowSystem {
+ public:
+  /// The process's terminal: progress on std::cerr, drawn when stderr is a
+  /// terminal, as wide as the terminal says (else $COLUMNS, else 80), timed
+  /// by the steady clock.
+  explicit TerminalWindowSystem(Console& console);
+
+  /// For tests and other hosts: progress goes to `out`, drawn only when
+  /// `isTerminal`, in lines shorter than `columns`, timed by `clock`.
+  TerminalWindowSystem(Console& console, std::ostream& out, bool isTerminal, MonotonicClock clock,
+                       int columns = 80);
+  ~TerminalWindowSystem() override;
+  TerminalWindowSystem(const TerminalWindowSystem&) = delete;
+  TerminalWindowSystem& operator=(const TerminalWindowSystem&) = delete;
+
+  /// Shows `text` with the icon's word before it; a Yes/No box asks, and
+  /// takes `unattended` (0: No) at end of input; any other box returns OK.
+  int32_t MessageBox(const std::string& text, int32_t flags, int32_t unattended = 0) override;
+  /// Turns a Ctrl-C recorded since the last call into a click on the modal
+  /// window's button, and draws a status line that is due.
+  void DoEvents() override;
+  /// A new TerminalStatusWindow.
+  std::unique_ptr<StatusWindow> CreateStatusWindow(StatusWindowEvents& events) override;
+  /// Shows a window made by this window system (see the file comment);
+  /// raises error 5 for any other window.
+  void ShowModal(StatusWindow& window) override;
+  LogFont DefaultGuiFont() override;
+  int32_t LogPixelsY(StatusWindow& window) override;
+
+  /// The console for dialogs: it erases the status line before it shows anything.
+  Console& DialogConsole() { return dialogConsole_; }
+  /// Erases the status line when it is on screen.
+  void ClearProgress();
+  /// Records a Ctrl-C, as the handler does when the signal arrives.
+  static void SimulateInterrupt();
+
+ private:
+  friend class TerminalStatusWindow;
+  class ModalScope;
+
+  // Forwards to the borrowed console, erasing the status line first.
+  class ProgressSafeConsole final : public Console {
+   public:
+    explicit ProgressSafeConsole(TerminalWindowSystem& system) : system_(system) {}
+    std::optional<std::string> ReadLine() override { return system_.console_.ReadLine(); }
+    void Write(const std::string& text) override;
+
+   private:
+    TerminalWindowSystem& system_;
+  };
+
+  void Changed(const TerminalStatusWindow& window);
+  void DrawIfDue();
+  void DrawFinal(const TerminalStatusWindow& window);
+  void ShowLines(const std::string& text);
+  std::string StatusLine(const TerminalStatusWindow& window, bool withMessage) const;
+
+  Console& console_;
+  ProgressSafeConsole dialogConsole_;
+  std::ostream& out_;
+  bool isTerminal_;
+  MonotonicClock clock_;
+  int columns_;
+  int64_t nextHandle_ = 1;
+  TerminalStatusWindow* modal_ = nullptr;
+  int modalDepth_ = 0;
+  struct sigaction previousAction_ {};
+  bool onScreen_ = false;
+  bool pending_ = false;
+  std::optional<std::chrono::milliseconds> lastDraw_;
+};
+
+}  // namespace zt::wb

@@ -1,0 +1,331 @@
+// Tests of the terminal's window system: message boxes, the modal progress
+// window with Ctrl-C, drawing on a terminal at a bounded rate (on a fake
+// clock), and fonts.
+#include "workbench/TerminalWindows.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <functional>
+#include <sstream>
+
+#include "fakes/ScriptedConsole.h"
+#include "support/Error.h"
+#include "workbench/Texts.h"
+
+namespace zt::wb {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr const char* kErase = "\r\x1b[K";
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++count;
+  return count;
+}
+
+// A console whose output goes into the same stream as the progress, so that
+// the order of both can be checked; it has no input.
+class SharedConsole : public Console {
+ public:
+  explicit SharedConsole(std::ostream& out) : out_(out) {}
+  std::optional<std::string> ReadLine() override { return std::nullopt; }
+  void Write(const std::string& text) override { out_ << text; }
+
+ private:
+  std::ostream& out_;
+};
+
+// Behaves as the add-in's progress window does: the run happens in
+// OnActivate; a click while busy requests cancelling, afterwards it unloads.
+class FormEvents : public StatusWindowEvents {
+ public:
+  void OnActivate() override {
+    ++activations;
+    busy = true;
+    if (run) run();
+    busy = false;
+  }
+  void OnButtonClick() override {
+    ++clicks;
+    if (busy) {
+      cancelRequested = true;
+    } else if (unloadOnClick) {
+      window->Unload();
+    }
+  }
+
+  StatusWindow* window = nullptr;
+  std::function<void()> run;
+  bool busy = false;
+  bool cancelRequested = false;
+  bool unloadOnClick = true;
+  int activations = 0;
+  int clicks = 0;
+};
+
+class TerminalWindows : public ::testing::Test {
+ protected:
+  // A window system on the fake clock; `isTerminal` decides whether progress is drawn.
+  std::unique_ptr<TerminalWindowSystem> MakeSystem(bool isTerminal, int columns = 80) {
+    return std::make_unique<TerminalWindowSystem>(console_, out_, isTerminal, [this] { return now_; }, columns);
+  }
+  std::unique_ptr<StatusWindow> MakeWindow(TerminalWindowSystem& system) {
+    std::unique_ptr<StatusWindow> window = system.CreateStatusWindow(events_);
+    events_.window = window.get();
+    return window;
+  }
+
+  std::ostringstream out_;
+  SharedConsole console_{out_};
+  milliseconds now_{0};
+  FormEvents events_;
+};
+
+TEST_F(TerminalWindows, OkBoxesShowTheIconWordAndTheTextAsLines) {
+  auto system = MakeSystem(false);
+  EXPECT_EQ(system->MessageBox("Cannot open.\r\nCheck the log.\r\n", mb::kCritical), mb::kIdOk);
+  EXPECT_EQ(system->MessageBox("Careful\rnow", mb::kExclamation), mb::kIdOk);
+  EXPECT_EQ(system->MessageBox("Please specify a compiler.", mb::kInformation), mb::kIdOk);
+  EXPECT_EQ(system->MessageBox("plain", mb::kOkOnly), mb::kIdOk);
+  EXPECT_EQ(out_.str(), Text(WB_TERM_ICON_ERROR, {"Cannot open.\nCheck the log."}) + "\n" +
+                            Text(WB_TERM_ICON_WARNING, {"Careful\nnow"}) + "\n" +
+                            Text(WB_TERM_ICON_INFORMATION, {"Please specify a compiler."}) + "\nplain\n");
+  EXPECT_EQ(out_.str().find('\r'), std::string::npos);
+}
+
+TEST(TerminalMessageBox, YesNoAsksAndTakesTheUnattendedAnswerAtEndOfInput) {
+  std::ostringstream out;
+  test::ScriptedConsole console({"y", "no", "maybe", "Y"});
+  TerminalWindowSystem system(console, out, false, [] { return milliseconds{0}; });
+  const int32_t yesNo = mb::kYesNo | mb::kQuestion;
+  EXPECT_EQ(system.MessageBox("Edit now ?", yesNo), mb::kIdYes);
+  EXPECT_EQ(system.MessageBox("Edit now ?", yesNo), mb::kIdNo);
+  EXPECT_EQ(system.MessageBox("Edit now ?", yesNo), mb::kIdYes) << "an unknown answer is asked again";
+  EXPECT_EQ(console.Output().find(Text(WB_TERM_ICON_QUESTION, {"Edit now ?"})), 0u) << console.Output();
+  // End of input: the unattended answer, No when the caller names none.
+  EXPECT_EQ(system.MessageBox("Edit now ?", yesNo), mb::kIdNo);
+  EXPECT_EQ(system.MessageBox("Edit now ?", yesNo, mb::kIdYes), mb::kIdYes);
+  EXPECT_EQ(console.Reads(), 6);
+  // OK boxes never read.
+  EXPECT_EQ(system.MessageBox("done", mb::kInformation, mb::kIdYes), mb::kIdOk);
+  EXPECT_EQ(console.Reads(), 6);
+  EXPECT_TRUE(out.str().empty()) << "message boxes go through the console";
+}
+
+TEST_F(TerminalWindows, ModalDisplayRunsShowsTheClosingTextClicksAndUnloads) {
+  auto system = MakeSystem(false);
+  auto window = MakeWindow(*system);
+  events_.run = [&] {
+    EXPECT_EQ(events_.clicks, 0);
+    for (int i = 1; i <= 50; ++i) {
+      window->SetMessage("Generating op" + std::to_string(i));
+      window->SetProgressMax(50);
+      window->SetProgressValue(static_cast<float>(i));
+      system->DoEvents();
+    }
+    window->SetMessage("Finished code generation, 2 of 3 test(s) were processed.\r\nCheck Tessel log for details.");
+  };
+  system->ShowModal(*window);
+  EXPECT_EQ(events_.activations, 1);
+  EXPECT_EQ(events_.clicks, 1) << "the terminal presses the button once the run is over";
+  EXPECT_FALSE(events_.cancelRequested);
+  auto& own = dynamic_cast<TerminalStatusWindow&>(*window);
+  EXPECT_TRUE(own.IsUnloaded());
+  // Not a terminal: the closing text as lines, nothing of the progress.
+  EXPECT_EQ(out_.str(),
+            "Finished code generation, 2 of 3 test(s) were processed.\nCheck Tessel log for details.\n");
+
+  // A window whose button does not unload it is unloaded all the same.
+  FormEvents stubborn;
+  stubborn.unloadOnClick = false;
+  auto second = system->CreateStatusWindow(stubborn);
+  stubborn.window = second.get();
+  system->ShowModal(*second);
+  EXPECT_EQ(stubborn.clicks, 1);
+  EXPECT_TRUE(dynamic_cast<TerminalStatusWindow&>(*second).IsUnloaded());
+  EXPECT_NE(second->Handle(), 0);
+  EXPECT_NE(second->Handle(), window->Handle());
+}
+
+int g_testHandlerCalls = 0;
+void CountingHandler(int) { ++g_testHandlerCalls; }
+
+// Installs a counting SIGINT handler for the test and puts back the one before.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    struct sigaction action {};
+    action.sa_handler = CountingHandler;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &saved_);
+    g_testHandlerCalls = 0;
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &saved_, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction saved_ {};
+};
+
+TEST_F(TerminalWindows, CtrlCDuringTheRunIsAClickOnTheButton) {
+  InterruptGuard guard;
+  auto system = MakeSystem(false);
+  auto window = MakeWindow(*system);
+  int clicksBeforeEvents = -1;
+  bool cancelSeenByRun = false;
+  events_.run = [&] {
+    // Two real signals: the window's handler records them; neither kills
+    // the process nor reaches the handler installed before.
+    raise(SIGINT);
+    raise(SIGINT);
+    clicksBeforeEvents = events_.clicks;
+    system->DoEvents();
+    cancelSeenByRun = events_.cancelRequested;
+    system->DoEvents();  // nothing new recorded: no second click
+    TerminalWindowSystem::SimulateInterrupt();
+    system->DoEvents();
+  };
+  TerminalWindowSystem::SimulateInterrupt();  // before the display: not a click
+  system->ShowModal(*window);
+  EXPECT_EQ(clicksBeforeEvents, 0) << "a click is taken only by DoEvents";
+  EXPECT_TRUE(cancelSeenByRun);
+  EXPECT_EQ(events_.clicks, 3) << "two during the run, one by the terminal afterwards";
+  EXPECT_EQ(g_testHandlerCalls, 0);
+
+  // The handler from before is back.
+  raise(SIGINT);
+  EXPECT_EQ(g_testHandlerCalls, 1);
+  struct sigaction current {};
+  sigaction(SIGINT, nullptr, &current);
+  EXPECT_EQ(current.sa_handler, &CountingHandler);
+
+  // Without a modal window DoEvents does nothing.
+  TerminalWindowSystem::SimulateInterrupt();
+  system->DoEvents();
+  EXPECT_EQ(events_.clicks, 3);
+}
+
+TEST_F(TerminalWindows, AnErrorInTheRunStillRestoresTheHandler) {
+  InterruptGuard guard;
+  auto system = MakeSystem(true);
+  auto window = MakeWindow(*system);
+  events_.run = [&] {
+    window->SetMessage("working");
+    RaiseError(errc::kObjectNotSet);
+  };
+  EXPECT_THROW(system->ShowModal(*window), ZtError);
+  raise(SIGINT);
+  EXPECT_EQ(g_testHandlerCalls, 1);
+  // The status line did not stay on screen.
+  const std::string out = out_.str();
+  EXPECT_EQ(out.substr(out.size() - std::string(kErase).size()), kErase);
+}
+
+TEST_F(TerminalWindows, OnATerminalTheStatusLineShowsBarPercentAndMessageAndGivesWayToDialogs) {
+  auto system = MakeSystem(true);
+  auto window = MakeWindow(*system);
+  std::string beforeBox;
+  events_.run = [&] {
+    window->SetMessage("Generating\r\nbank::Account::deposit");
+    window->SetProgressMax(4);
+    now_ += milliseconds{200};
+    window->SetProgressValue(1);
+    beforeBox = out_.str();
+    system->MessageBox("Please specify a compiler.", mb::kInformation);
+    now_ += milliseconds{200};
+    system->DoEvents();  // the erased line comes back
+    window->SetMessage("Finished code generation, 4 of 4 test(s) were processed.");
+    window->SetProgressValue(4);
+  };
+  system->ShowModal(*window);
+  const std::string out = out_.str();
+  const std::string bar = Text(WB_TERM_PROGRESS_LINE, {"#####---------------", " 25", "Generating" +
+                                                           Text(WB_TERM_LINE_JOIN) + "bank::Account::deposit"});
+  EXPECT_EQ(beforeBox.substr(beforeBox.rfind(kErase)), kErase + bar) << beforeBox;
+  // The box comes after an erase, never on the status line.
+  const std::string box = Text(WB_TERM_ICON_INFORMATION, {"Please specify a compiler."});
+  EXPECT_NE(out.find(kErase + bar + kErase + box), std::string::npos) << out;
+  EXPECT_NE(out.find(box + "\n" + kErase + bar), std::string::npos) << out;
+  // The last state stays as a bar, then the closing text.
+  EXPECT_EQ(out.substr(out.rfind(kErase)),
+            kErase + Text(WB_TERM_PROGRESS_FINAL, {"####################", "100"}) +
+                "\nFinished code generation, 4 of 4 test(s) were processed.\n");
+}
+
+TEST_F(TerminalWindows, RedrawsAreBoundedAndTheLastStateIsDrawn) {
+  auto system = MakeSystem(true);
+  auto window = MakeWindow(*system);
+  std::string afterSkipped;
+  events_.run = [&] {
+    window->SetProgressMax(1000);
+    // 1000 updates, one per millisecond: one second of run.
+    for (int i = 1; i <= 1000; ++i) {
+      now_ += milliseconds{1};
+      window->SetMessage("op " + std::to_string(i));
+      window->SetProgressValue(static_cast<float>(i));
+      system->DoEvents();
+    }
+    // An update inside the interval is not drawn at once ...
+    window->SetMessage("late");
+    afterSkipped = out_.str();
+    // ... but by DoEvents once the interval has passed.
+    now_ += kRedrawInterval;
+    system->DoEvents();
+  };
+  system->ShowModal(*window);
+  const std::string out = out_.str();
+  const size_t draws = Count(out, kErase);
+  EXPECT_GE(draws, 10u);
+  EXPECT_LE(draws, 14u) << "about ten redraws a second, plus the final bar";
+  EXPECT_EQ(afterSkipped.find("late"), std::string::npos);
+  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE, {"####################", "100", "late"})), std::string::npos);
+  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_FINAL, {"####################", "100"}) + "\nlate\n"), std::string::npos);
+}
+
+TEST_F(TerminalWindows, StatusLinesNeverWrap) {
+  auto system = MakeSystem(true, 30);
+  auto window = MakeWindow(*system);
+  events_.run = [&] { window->SetMessage("an operation — with a rather long qualified name that goes on"); };
+  system->ShowModal(*window);
+  const std::string out = out_.str();
+  const size_t start = out.find(kErase) + 4;
+  const std::string line = out.substr(start, out.find(kErase, start) - start);
+  size_t characters = 0;
+  for (char c : line) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  EXPECT_EQ(characters, 29u) << line;
+  EXPECT_EQ(line.rfind("[", 0), 0u) << line;
+}
+
+TEST_F(TerminalWindows, FontsFollowTheControlsAndTheEnvironment) {
+  auto system = MakeSystem(false);
+  auto window = MakeWindow(*system);
+  EXPECT_TRUE(window->SetControlFont(StatusControl::kMessageBoard, "Sans", 8));
+  EXPECT_TRUE(window->SetControlFont(StatusControl::kCloseButton, "Serif", 9));
+  EXPECT_FALSE(window->SetControlFont(StatusControl::kProgressBar, "Sans", 8));
+  EXPECT_EQ(dynamic_cast<TerminalStatusWindow&>(*window).Font(StatusControl::kCloseButton)->faceName, "Serif");
+
+  // The test environment sets neither variable.
+  const auto font = [&](const char* setting) {
+    if (setting != nullptr) ::setenv("ZTUNITTEST_FONT", setting, 1);
+    const LogFont got = system->DefaultGuiFont();
+    ::unsetenv("ZTUNITTEST_FONT");
+    return got.faceName + ":" + std::to_string(got.lfHeight);
+  };
+  const std::string standardFace = Text(WB_TERM_FONT_FACE);
+  EXPECT_EQ(font(nullptr), standardFace + ":-11");
+  EXPECT_EQ(font("Mono:14"), "Mono:-14");
+  EXPECT_EQ(font("DejaVu Serif"), "DejaVu Serif:-11");
+  EXPECT_EQ(font("Mono:big"), standardFace + ":-11") << "an unusable setting is ignored";
+  EXPECT_EQ(system->LogPixelsY(*window), 96);
+  ::setenv("ZTUNITTEST_DPI", "120", 1);
+  EXPECT_EQ(system->LogPixelsY(*window), 120);
+  ::unsetenv("ZTUNITTEST_DPI");
+}
+
+}  // namespace
+}  // namespace zt::wb

@@ -1,0 +1,455 @@
+// Tests of the XMI reader and of model files of either format: small XMI
+// texts for each thing the reader reads, skips or refuses, and the models
+// that real tools wrote (../shared/xmi-samples beside the project).
+#include "workbench/XmiReader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "workbench/ModelDocument.h"
+#include "workbench/ModelFile.h"
+#include "workbench/ModelListing.h"
+
+namespace zt::wb {
+namespace {
+
+constexpr const char* kXmiNs = "http://www.omg.org/spec/XMI/20131001";
+constexpr const char* kUmlNs = "http://www.eclipse.org/uml2/5.0.0/UML";
+
+/// An xmi:XMI file whose model "M" holds `body`; `beside` follows the model.
+std::string Xmi(const std::string& body, const std::string& beside = {}, const std::string& xmiNs = kXmiNs,
+                const std::string& umlNs = kUmlNs) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xmi:XMI xmi:version=\"2.1\" xmlns:xmi=\"" + xmiNs +
+         "\" xmlns:uml=\"" + umlNs + "\" xmlns:COM=\"http:///schemas/COM/_p1/0\">\n" +
+         "<uml:Model xmi:id=\"m\" name=\"M\">\n" + body + "</uml:Model>\n" + beside + "</xmi:XMI>\n";
+}
+
+XmiResult Read(const std::string& text, const std::string& language = {}) {
+  return ParseXmi(text, "t.xmi", XmiOptions{language});
+}
+
+DocumentError ErrorOf(const std::string& text) {
+  try {
+    Read(text);
+  } catch (const DocumentError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error for:\n" << text;
+  return DocumentError("", 0, 0, "");
+}
+
+/// The messages of the warnings, one per line.
+std::string Messages(const XmiResult& result) {
+  std::string all;
+  for (const LoadWarning& w : result.warnings) all += w.message + "\n";
+  return all;
+}
+
+Class& ClassOf(const XmiResult& result, const std::string& name) {
+  Class* c = result.model->FindClass(name);
+  if (c == nullptr) throw std::runtime_error("no class " + name + " in\n" + ListModel(*result.model));
+  return *c;
+}
+
+TEST(XmiNamespaces, RecognisedByUriWhateverTheVersionOrPrefix) {
+  const std::pair<const char*, const char*> versions[] = {
+      {"http://www.omg.org/spec/XMI/20131001", "http://www.eclipse.org/uml2/5.0.0/UML"},
+      {"http://www.omg.org/spec/XMI/20110701", "http://www.eclipse.org/uml2/4.0.0/UML"},
+      {"http://www.omg.org/XMI", "http://www.eclipse.org/uml2/3.0.0/UML"},
+      {"http://schema.omg.org/spec/XMI/2.1", "http://schema.omg.org/spec/UML/2.1"},
+      {"http://schema.omg.org/spec/XMI/2.0", "http://schema.omg.org/spec/UML/2.0"},
+      {"http://www.omg.org/spec/XMI/20090901", "http://www.omg.org/spec/UML/20090901"},
+      {"http://www.omg.org/spec/XMI/20131001", "http://www.omg.org/spec/UML/20131001"}};
+  const std::string body = "<packagedElement xmi:type=\"uml:Package\" xmi:id=\"p\" name=\"p\">"
+                           "<packagedElement xmi:type=\"uml:Class\" xmi:id=\"c\" name=\"C\"/></packagedElement>\n";
+  for (const auto& [xmi, uml] : versions) {
+    SCOPED_TRACE(uml);
+    EXPECT_NE(Read(Xmi(body, {}, xmi, uml)).model->FindClass("M::p::C"), nullptr);
+  }
+  // Other prefixes for the same namespaces; "uml" bound to something else.
+  const std::string renamed = std::string("<x:XMI xmlns:x=\"") + kXmiNs + "\" xmlns:u=\"" + kUmlNs +
+                              "\" xmlns:uml=\"http://example.com/other\"><u:Package x:id=\"r\" name=\"R\">"
+                              "<packagedElement x:type=\"u:Class\" x:id=\"a\" name=\"A\"/>"
+                              "<packagedElement x:type=\"uml:Class\" x:id=\"b\" name=\"B\"/></u:Package></x:XMI>";
+  const XmiResult result = Read(renamed);
+  EXPECT_NE(result.model->FindClass("R::A"), nullptr);
+  EXPECT_EQ(result.model->FindClass("R::B"), nullptr);
+  EXPECT_EQ(result.model->Name(), "R");
+  // A bare uml:Model root, as Eclipse UML2 writes it.
+  const XmiResult bare = Read(std::string("<uml:Model xmlns:xmi=\"") + kXmiNs + "\" xmlns:uml=\"" + kUmlNs +
+                              "\" name=\"Bare\"><packagedElement xmi:type=\"uml:Interface\" name=\"I\"/></uml:Model>");
+  EXPECT_EQ(ClassOf(bare, "Bare::I").Stereotype(), "Interface");
+}
+
+TEST(XmiEncodings, Windows1252AndCrLfAndBadUtf8) {
+  std::string text = Xmi("<packagedElement xmi:type=\"uml:Class\" name=\"Gr\xFC\xDF\x65\x80\"/>\n"
+                         "<packagedElement xmi:type=\"uml:Class\" name=\"Gr\xFC\xDF\x65\x80\"/>\n");
+  text.replace(text.find("UTF-8"), 5, "windows-1252");
+  std::string crlf;
+  for (const char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const XmiResult result = Read(crlf);
+  EXPECT_NE(result.model->FindClass("M::Grüße€"), nullptr);
+  EXPECT_NE(result.model->FindClass("M::Grüße€_2"), nullptr);
+  ASSERT_EQ(result.warnings.size(), 1u);
+  EXPECT_EQ(result.warnings[0].line, 5);  // CR LF counts as one line end
+  EXPECT_EQ(result.warnings[0].column, 1);
+
+  const DocumentError utf8 = ErrorOf(Xmi("<packagedElement xmi:type=\"uml:Class\" name=\"a\xFC\"/>\n"));
+  EXPECT_EQ(utf8.Line(), 4);
+  EXPECT_EQ(utf8.Column(), 46);
+  EXPECT_NE(utf8.Message().find("windows-1252"), std::string::npos);
+
+  std::string japanese = Xmi("");
+  japanese.replace(japanese.find("UTF-8"), 5, "Shift_JIS");
+  EXPECT_NE(ErrorOf(japanese).Message().find("\"shift_jis\" is not supported"), std::string::npos);
+}
+
+TEST(XmiErrors, RefusedFilesNameThePlace) {
+  const DocumentError version1 = ErrorOf(
+      "<?xml version=\"1.0\"?>\n<XMI xmi.version=\"1.2\" xmlns:UML=\"org.omg.xmi.namespace.UML\"><XMI.content/></XMI>");
+  EXPECT_EQ(version1.Line(), 2);
+  EXPECT_NE(version1.Message().find("XMI 1.x file (xmi.version=\"1.2\")"), std::string::npos);
+
+  const DocumentError malformed = ErrorOf(Xmi("<packagedElement xmi:type=\"uml:Class\" name=\"A\">\n</ownedOperation>\n"));
+  EXPECT_EQ(std::string(malformed.what()).substr(0, 10), "t.xmi:5:3:");
+  EXPECT_NE(malformed.Message().find("malformed XML"), std::string::npos);
+
+  const DocumentError root = ErrorOf("<project name=\"x\"/>");
+  EXPECT_EQ(root.Line(), 1);
+  EXPECT_NE(root.Message().find("<project>"), std::string::npos);
+
+  EXPECT_NE(ErrorOf(std::string("<xmi:XMI xmlns:xmi=\"") + kXmiNs + "\"/>").Message().find("no uml:Model"),
+            std::string::npos);
+}
+
+TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
+  const XmiResult result = Read(Xmi(R"(
+<packagedElement xmi:type="uml:Class" xmi:id="c" name="C">
+  <ownedAttribute xmi:id="a1" name="byId" type="later"/>
+  <ownedAttribute xmi:id="a2" name="byIdref"><type xmi:idref="str"/></ownedAttribute>
+  <ownedAttribute xmi:id="a3" name="byPathmap"><type href="pathmap://UML_LIBRARIES/UMLPrimitiveTypes.library.uml#String"/></ownedAttribute>
+  <ownedAttribute xmi:id="a4" name="byOmgHref"><type href="http://www.omg.org/spec/UML/20090901/UML.xmi#Boolean"/></ownedAttribute>
+  <ownedAttribute xmi:id="a5" name="byLocalHref"><type href="#later"/></ownedAttribute>
+  <ownedAttribute xmi:id="a6" name="lost" type="nowhere"/>
+  <ownedAttribute xmi:id="a7" name="foreign"><type href="other.uml#_x7Ab"/></ownedAttribute>
+  <ownedAttribute xmi:id="a8" name="eaBuiltIn" type="EAJava_int"/>
+  <ownedAttribute xmi:id="a9" name="untyped"/>
+  <ownedAttribute xmi:id="a10" type="str"/>
+</packagedElement>
+<packagedElement xmi:type="uml:PrimitiveType" xmi:id="str" name="string"/>
+<packagedElement xmi:type="uml:Class" xmi:id="later" name="Later"/>
+)"));
+  std::vector<std::string> types;
+  for (const Attribute* a : ClassOf(result, "C").AttributeList()) types.push_back(a->Name() + ":" + a->Type());
+  EXPECT_EQ(types, (std::vector<std::string>{"byId:Later", "byIdref:string", "byPathmap:String", "byOmgHref:Boolean",
+                                             "byLocalHref:Later", "lost:nowhere", "foreign:_x7Ab", "eaBuiltIn:int",
+                                             "untyped:"}));
+  EXPECT_EQ(Messages(result),
+            "the type of \"M::C::lost\" refers to \"nowhere\", which names no type in the file; the type is read as "
+            "\"nowhere\"\n"
+            "the type of \"M::C::foreign\" refers to \"_x7Ab\", which names no type in the file; the type is read as "
+            "\"_x7Ab\"\n");
+}
+
+TEST(XmiOperations, DirectionsReturnTypesAndDefaults) {
+  const XmiResult result = Read(Xmi(R"(
+<packagedElement xmi:type="uml:Interface" xmi:id="i" name="I">
+  <ownedOperation xmi:id="o1" name="f">
+    <ownedParameter xmi:id="p1" name="a" type="int"><defaultValue xmi:type="uml:LiteralInteger" value="2"/></ownedParameter>
+    <ownedParameter xmi:id="p2" name="b" type="int" direction="inout"><defaultValue xmi:type="uml:OpaqueExpression"><body>1 + 1</body></defaultValue></ownedParameter>
+    <ownedParameter xmi:id="p3" name="r" type="int" kind="out"/>
+    <ownedParameter xmi:id="p4" type="E"><defaultValue xmi:type="uml:InstanceValue" instance="red"/></ownedParameter>
+    <ownedParameter xmi:id="p5" name="old" default="x"/>
+    <ownedParameter xmi:id="ret" direction="return" type="int"/>
+  </ownedOperation>
+  <ownedOperation xmi:id="o2" name="g"><ownedParameter kind="return"><type href="x.library.uml#void"/></ownedParameter></ownedOperation>
+  <ownedOperation xmi:id="o3" name="h"/>
+  <ownedOperation xmi:id="o4"/>
+</packagedElement>
+<packagedElement xmi:type="uml:PrimitiveType" xmi:id="int" name="long"/>
+<packagedElement xmi:type="uml:Enumeration" xmi:id="E" name="Colour"><ownedLiteral xmi:id="red" name="Red"/></packagedElement>
+)"));
+  const Class& i = ClassOf(result, "I");
+  ASSERT_EQ(i.OperationList().size(), 3u);
+  const Operation& f = *i.OperationList()[0];
+  EXPECT_EQ(f.ReturnType(), "long");
+  EXPECT_EQ(i.OperationList()[1]->ReturnType(), "");
+  EXPECT_EQ(i.OperationList()[2]->ReturnType(), "");
+  std::string parameters;
+  for (const Parameter* p : f.ParameterList()) {
+    parameters += p->Name() + ":" + p->Type() + "=" + p->InitValue() + "/" + p->GetPropertyValue("UML", "direction") + " ";
+  }
+  EXPECT_EQ(parameters, "a:long=2/ b:long=1 + 1/inout r:long=/out :Colour=Red/ old:=x/ ");
+  EXPECT_EQ(Messages(result), "an operation without a name is skipped\n");
+}
+
+TEST(XmiRelations, GeneralizationsAndRealizationsInAnyOrder) {
+  const XmiResult result = Read(Xmi(R"(
+<packagedElement xmi:type="uml:Realization" xmi:id="r1" client="A B" supplier="I J"/>
+<packagedElement xmi:type="uml:InterfaceRealization" xmi:id="r2"><client xmi:idref="C"/><supplier xmi:idref="J"/></packagedElement>
+<packagedElement xmi:type="uml:Realization" xmi:id="r3" client="A m" supplier="missing"/>
+<packagedElement xmi:type="uml:Abstraction" xmi:id="r4" client="C" supplier="I"/>
+<packagedElement xmi:type="uml:Class" xmi:id="A" name="A">
+  <generalization xmi:id="g1" general="C"/>
+  <interfaceRealization xmi:id="ir" client="A" supplier="K" contract="I"/>
+</packagedElement>
+<packagedElement xmi:type="uml:Class" xmi:id="B" name="B"><generalization><general xmi:idref="A"/></generalization></packagedElement>
+<packagedElement xmi:type="uml:Class" xmi:id="C" name="C"><generalization general="B"/><generalization general="dt"/></packagedElement>
+<packagedElement xmi:type="uml:Interface" xmi:id="I" name="I"/>
+<packagedElement xmi:type="uml:Interface" xmi:id="J" name="J"/>
+<packagedElement xmi:type="uml:Interface" xmi:id="K" name="K"/>
+<packagedElement xmi:type="uml:DataType" xmi:id="dt" name="Date"/>
+)"));
+  const auto names = [](const std::vector<Class*>& classes) {
+    std::string text;
+    for (const Class* c : classes) text += c->Name() + " ";
+    return text;
+  };
+  EXPECT_EQ(names(ClassOf(result, "A").Realizes()), "I J ");
+  EXPECT_EQ(names(ClassOf(result, "B").Realizes()), "I J ");
+  EXPECT_EQ(names(ClassOf(result, "C").Realizes()), "J ");
+  EXPECT_EQ(names(ClassOf(result, "A").Inherits()), "C ");
+  EXPECT_EQ(names(ClassOf(result, "B").Inherits()), "A ");
+  EXPECT_EQ(names(ClassOf(result, "C").Inherits()), "");  // B would close a cycle
+  EXPECT_EQ(Messages(result),
+            "an end of a realization is skipped: \"M\" is not a class or interface of the model\n"
+            "an end of a realization is skipped: no element of the file has the id \"missing\"\n"
+            "a generalization of \"M::C\" is skipped: \"M::C\" cannot inherit from \"M::B\": the generalizations "
+            "would form a cycle\n"
+            "a generalization of \"M::C\" is skipped: \"Date\" is not a class or interface of the model\n");
+}
+
+TEST(XmiStructure, NestingDuplicatesAndUnnamedElements) {
+  const XmiResult result = Read(Xmi(R"(
+<packagedElement xmi:type="uml:Package" xmi:id="p" name="p">
+  <packagedElement xmi:type="uml:Class" xmi:id="car1" name="Car">
+    <nestedClassifier xmi:type="uml:Class" xmi:id="engine" name="Engine"/>
+    <ownedAttribute xmi:id="end" association="as" type="car2"/>
+  </packagedElement>
+  <ownedMember xmi:type="uml:Class" xmi:id="car2" name="Car" isAbstract="true"/>
+  <packagedElement xmi:type="uml:Class" xmi:id="anon"/>
+  <packagedElement xmi:type="uml:Association" xmi:id="as" name="Car"/>
+  <packagedElement xmi:type="uml:Model" xmi:id="q" name="q"><packagedElement xmi:type="uml:Package" xmi:id="r" name="r"/></packagedElement>
+  <packagedElement xmi:type="uml:Package" xmi:id="q2" name="q"/>
+</packagedElement>
+<packagedElement xmi:type="uml:Class" xmi:id="user" name="User"><ownedAttribute name="car" type="car2"/></packagedElement>
+)"));
+  std::string classes;
+  for (const Class* c : result.model->FindPackage("p")->ClassList()) classes += c->Name() + " ";
+  EXPECT_EQ(classes, "Car Engine Car_2 ");
+  EXPECT_TRUE(ClassOf(result, "p::Car_2").IsAbstract());
+  EXPECT_TRUE(ClassOf(result, "p::Car").AttributeList().empty());
+  EXPECT_EQ(ClassOf(result, "User").AttributeList()[0]->Type(), "Car_2");
+  EXPECT_NE(result.model->FindPackage("p::q::r"), nullptr);
+  EXPECT_NE(result.model->FindPackage("p::q_2"), nullptr);
+  EXPECT_EQ(Messages(result),
+            "\"M::p\" already has a class named \"Car\"; the class with id \"car2\" is read as \"Car_2\"\n"
+            "a class without a name is skipped\n"
+            "\"M::p\" already has a package named \"q\"; the package with id \"q2\" is read as \"q_2\"\n");
+  EXPECT_EQ(result.warnings[0].line, 10);
+}
+
+TEST(XmiStereotypes, ApplicationsSetStereotypesPropertiesAndLanguage) {
+  const XmiResult result = Read(
+      Xmi(R"(
+<packagedElement xmi:type="uml:Class" xmi:id="calc" name="Calc"/>
+<packagedElement xmi:type="uml:Interface" xmi:id="icalc" name="ICalc">
+  <ownedOperation xmi:id="add" name="Add"><ownedParameter xmi:id="res" name="result"/></ownedOperation>
+</packagedElement>
+<packagedElement xmi:type="uml:Class" xmi:id="bean" name="AccountBean"/>
+<packagedElement xmi:type="uml:Class" xmi:id="twice" name="Twice"/>
+)",
+          R"(<COM:coclass xmi:id="s1" base_Class="calc" progid="Calc.Calc"><note>one</note><note>two</note><ref xmi:idref="icalc"/></COM:coclass>
+<COM:COM xmi:id="s2" base_Interface="icalc"/>
+<COM:Retval xmi:id="s3" base_Parameter="res" retval="True"/>
+<standard:Create xmlns:standard="http://www.eclipse.org/uml2/5.0.0/UML/Profile/Standard" base_BehavioralFeature="add"/>
+<COM:other base_Class="calc"/>
+<ejb:EJBEntity xmlns:ejb="http://example.com/ejb" base_Class="bean" language="InlineEJB" home="AccountHome"/>
+<ejb:Java xmlns:ejb="http://example.com/ejb" base_Class="bean twice"/>
+<COM:COM base_Class="twice"/>
+<COM:coclass base_Class="gone"/>
+<COM:coclass base_Class="s2"/>
+)"),
+      "Java");
+  const Class& calc = ClassOf(result, "Calc");
+  EXPECT_EQ(calc.Stereotype(), "coclass");
+  EXPECT_EQ(calc.Language(), "Java");  // from the option
+  EXPECT_EQ(calc.GetPropertyValue("COM", "progid"), "Calc.Calc");
+  EXPECT_EQ(calc.GetPropertyValue("COM", "note"), "one, two");
+  EXPECT_EQ(calc.GetPropertyValue("COM", "ref"), "ICalc");
+  const Class& icalc = ClassOf(result, "ICalc");
+  EXPECT_EQ(icalc.Stereotype(), "Interface");
+  EXPECT_EQ(icalc.Language(), "COM");
+  EXPECT_EQ(icalc.OperationList()[0]->Stereotype(), "Create");
+  EXPECT_EQ(icalc.OperationList()[0]->ParameterList()[0]->GetPropertyValue("COM", "retval"), "True");
+  const Class& bean = ClassOf(result, "AccountBean");
+  EXPECT_EQ(bean.Stereotype(), "EJBEntity");
+  EXPECT_EQ(bean.Language(), "InlineEJB");
+  EXPECT_EQ(bean.GetPropertyValue("ejb", "home"), "AccountHome");
+  EXPECT_EQ(bean.GetPropertyValue("ejb", "language"), "");
+  EXPECT_EQ(ClassOf(result, "Twice").Language(), "Java");  // language stereotypes: the first one stays
+  EXPECT_EQ(Messages(result),
+            "\"M::Calc\" has more than one stereotype; it keeps «coclass» and drops «other»\n"
+            "\"M::Twice\" is given the languages \"Java\" and \"COM\"; it keeps \"Java\"\n"
+            "the stereotype application «coclass» refers to the id \"gone\", which no element of the file has\n");
+}
+
+TEST(XmiTools, EnterpriseArchitectAndVisualParadigmExtensions) {
+  const XmiResult result = Read(Xmi(R"(
+<packagedElement xmi:type="uml:Class" xmi:id="EAID_1" name="Account">
+  <ownedOperation xmi:id="EAID_op" name="create"><ownedParameter xmi:id="EAID_par" name="id"/></ownedOperation>
+  <ownedAttribute xmi:id="EAID_at" name="balance"/>
+</packagedElement>
+<packagedElement xmi:type="uml:Class" xmi:id="EAID_2" name="Plain"/>
+<packagedElement xmi:type="uml:Class" xmi:id="vp1" name="Customer">
+  <xmi:Extension extender="Visual Paradigm"><appliedStereotype xmi:type="uml:AppliedStereotype" xmi:value="Class_entity_id"/>
+    <taggedValue tag="EJB.beantype" value="Entity"/><taggedValue name="author" value="me"/></xmi:Extension>
+</packagedElement>
+<packagedElement xmi:type="uml:Class" xmi:id="vp2" name="Order">
+  <xmi:Extension extender="Visual Paradigm"><appliedStereotype xmi:value="st"/></xmi:Extension>
+</packagedElement>
+<packagedElement xmi:type="uml:Stereotype" xmi:id="st" name="EJBSession"/>
+)",
+                                    R"(<xmi:Extension extender="Enterprise Architect" extenderID="6.5"><elements>
+  <element xmi:idref="EAID_1" xmi:type="uml:Class" name="Account">
+    <properties sType="Class" stereotype="EJBRemoteInterface"/><code gentype="Java"/>
+    <tags><tag xmi:id="t1" name="EJB.home" value="AccountHome"/><tag xmi:id="t1" name="status" value="draft"/></tags>
+    <attributes><attribute xmi:idref="EAID_at"><tags><tag name="unit" value="EUR"/></tags></attribute></attributes>
+    <operations><operation xmi:idref="EAID_op"><stereotype stereotype="EJBCreateMethod"/>
+      <parameters><parameter xmi:idref="EAID_par"><tags><tag name="COM.retval" value="True"/></tags></parameter></parameters>
+    </operation></operations>
+  </element>
+  <element xmi:idref="EAID_2"><code gentype="&lt;none&gt;"/></element>
+</elements></xmi:Extension>
+<xmi:Extension extender="MagicDraw UML 19.0"><element xmi:idref="EAID_2"><properties stereotype="ignored"/></element></xmi:Extension>
+)"),
+                                "COM");
+  const Class& account = ClassOf(result, "Account");
+  EXPECT_EQ(account.Stereotype(), "EJBRemoteInterface");
+  EXPECT_EQ(account.Language(), "Java");
+  EXPECT_EQ(account.GetPropertyValue("EJB", "home"), "AccountHome");
+  EXPECT_EQ(account.GetPropertyValue("EA", "status"), "draft");
+  EXPECT_EQ(account.AttributeList()[0]->GetPropertyValue("EA", "unit"), "EUR");
+  EXPECT_EQ(account.OperationList()[0]->Stereotype(), "EJBCreateMethod");
+  EXPECT_EQ(account.OperationList()[0]->ParameterList()[0]->GetPropertyValue("COM", "retval"), "True");
+  EXPECT_EQ(ClassOf(result, "Plain").Language(), "COM");
+  EXPECT_EQ(ClassOf(result, "Plain").Stereotype(), "");
+  const Class& customer = ClassOf(result, "Customer");
+  EXPECT_EQ(customer.Stereotype(), "entity");
+  EXPECT_EQ(customer.GetPropertyValue("EJB", "beantype"), "Entity");
+  EXPECT_EQ(customer.GetPropertyValue("VP", "author"), "me");
+  EXPECT_EQ(ClassOf(result, "Order").Stereotype(), "EJBSession");
+  EXPECT_EQ(Messages(result), "");  // ids repeated inside a tool's extension are the tool's business
+}
+
+TEST(ModelFiles, FormatIsToldByContent) {
+  EXPECT_EQ(SniffModelFile("\xEF\xBB\xBF \r\n {}", "f"), ModelFileFormat::kJson);
+  EXPECT_EQ(SniffModelFile("\n\t<?xml?>", "f.json"), ModelFileFormat::kXmi);
+  try {
+    SniffModelFile("\n  model: x", "f.yaml");
+    ADD_FAILURE();
+  } catch (const DocumentError& e) {
+    EXPECT_STREQ(e.what(), "f.yaml:2:3: this is neither a JSON model document (which starts with '{') nor an XMI "
+                           "file (which starts with '<'): it starts with 'm'");
+  }
+  EXPECT_THROW(SniffModelFile(" \n ", "f"), DocumentError);
+  EXPECT_THROW(SniffModelFile(std::string("<\0x\0", 4), "f"), DocumentError);
+
+  std::vector<std::string> warnings;
+  ModelFileOptions options{"Java", [&](const LoadWarning& w) { warnings.push_back(w.Format()); }};
+  const auto json = ParseModelFile(R"({"classes": [{"name": "A"}, {"name": "B", "language": "COM"}]})", "d.json", options);
+  EXPECT_EQ(json->FindClass("A")->Language(), "Java");
+  EXPECT_EQ(json->FindClass("B")->Language(), "COM");
+  const auto xmi = ParseModelFile(Xmi("<packagedElement xmi:type=\"uml:Class\" name=\"A\"/><packagedElement "
+                                      "xmi:type=\"uml:Class\" name=\"A\"/>"),
+                                  "m.uml", options);
+  EXPECT_EQ(xmi->FindClass("A_2")->Language(), "Java");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "m.uml:4:49: warning: \"M\" already has a class named \"A\"; the later one is read as \"A_2\"");
+}
+
+// The models real tools wrote.
+
+std::filesystem::path SamplesDir() {
+  return std::filesystem::path(ZT_EXAMPLES_DIR).parent_path().parent_path() / "shared" / "xmi-samples";
+}
+
+class XmiSamples : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::is_directory(SamplesDir())) {
+      GTEST_SKIP() << "no XMI samples at " << SamplesDir().string() << ": the tests of real tools' files are skipped";
+    }
+  }
+  static XmiResult Sample(const std::string& name, const std::string& language = {}) {
+    std::ifstream in(SamplesDir() / name, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    return ParseXmi(bytes, name, XmiOptions{language});
+  }
+  static int Operations(const Model& model) {
+    int count = 0;
+    model.Walk([&](Element& e, int) { count += dynamic_cast<Operation*>(&e) != nullptr ? 1 : 0; });
+    return count;
+  }
+};
+
+TEST_F(XmiSamples, EclipseUml2) {
+  const XmiResult result = Sample("acceleo-uml2java.uml");
+  const Model& model = *result.model;
+  EXPECT_EQ(model.ClassCount(), 6);
+  EXPECT_EQ(Operations(model), 4);
+  const std::string pkg = "org::eclipse::acceleo::examples::umltojava::model::";
+  const Class& car = ClassOf(result, pkg + "Car");
+  EXPECT_EQ(car.GetQualifiedName(), "UML Model::" + pkg + "Car");
+  EXPECT_EQ(car.Inherits()[0]->Name(), "Vehicle");
+  EXPECT_EQ(car.Realizes()[0]->Name(), "NeedALicense");
+  EXPECT_EQ(ClassOf(result, pkg + "Person").OperationList()[0]->ReturnType(), "Integer");
+  const Operation& canDrive = *ClassOf(result, pkg + "NeedALicense").OperationList()[0];
+  EXPECT_EQ(canDrive.ReturnType(), "Boolean");
+  EXPECT_EQ(canDrive.ParameterList()[0]->GetPropertyValue("UML", "direction"), "out");
+  EXPECT_TRUE(result.warnings.empty());
+}
+
+TEST_F(XmiSamples, Papyrus) {
+  const XmiResult result = Sample("papyrus-car.uml");
+  EXPECT_EQ(result.model->ClassCount(), 5);
+  EXPECT_EQ(Operations(*result.model), 6);
+  EXPECT_TRUE(ClassOf(result, "Person").IsAbstract());
+  EXPECT_EQ(ClassOf(result, "Car").Realizes()[0]->GetQualifiedName(), "eclipse-papyrus-car-model-with-sequence::Movable");
+  const Operation& drive = *ClassOf(result, "Car").OperationList()[0];
+  EXPECT_EQ(drive.ParameterList()[0]->Type(), "Person");
+  EXPECT_EQ(drive.ParameterList()[1]->Type(), "Real");
+  EXPECT_EQ(ClassOf(result, "Wheel").OperationList()[0]->ReturnType(), "Boolean");
+  EXPECT_EQ(result.warnings.size(), 2u);  // realizations from and to the model itself
+}
+
+TEST_F(XmiSamples, EnterpriseArchitect) {
+  const XmiResult result = Sample("ea-car-xmi21.xml", "COM");
+  EXPECT_EQ(result.model->ClassCount(), 9);
+  EXPECT_EQ(Operations(*result.model), 3);
+  ASSERT_EQ(result.warnings.size(), 2u);
+  EXPECT_EQ(result.warnings[0].Format(),
+            "ea-car-xmi21.xml:18:4: warning: \"EA_Model::Starter Class Diagram\" already has a class named \"Car\"; "
+            "the class with id \"EAID_0D1E8743_F4D2_4882_B2B5_A7CB520C3685\" is read as \"Car_2\"");
+  const Class& car = ClassOf(result, "Starter Class Diagram::Car_2");
+  EXPECT_EQ(car.Language(), "Java");
+  EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Car").Language(), "COM");
+  EXPECT_EQ(car.Realizes()[0]->Name(), "Movable");
+  EXPECT_EQ(car.OperationList()[0]->ReturnType(), "");
+  EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Wheel_2").OperationList()[0]->ReturnType(), "boolean");
+  EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Wheel_2").AttributeList()[2]->Type(), "Car_2");
+}
+
+TEST_F(XmiSamples, JsonRoundTripKeepsTheListing) {
+  for (const char* name : {"acceleo-uml2java.uml", "papyrus-car.uml", "ea-car-xmi21.xml"}) {
+    SCOPED_TRACE(name);
+    const XmiResult result = Sample(name, "Java");
+    const auto reread = ParseModelDocument(FormatModelDocument(*result.model), "round.json");
+    EXPECT_EQ(ListModel(*reread), ListModel(*result.model));
+  }
+}
+
+}  // namespace
+}  // namespace zt::wb
