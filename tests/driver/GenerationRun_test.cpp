@@ -162,6 +162,12 @@ TEST_F(Run, EmptySelection) {
   EXPECT_EQ(script_.fonts, (std::vector<std::string>{"0:Serif:10", "2:Serif:10"}));
 }
 
+TEST_F(Run, AClassWithoutOperationsLogsNothing) {
+  Generate({"bank::Empty"});
+  EXPECT_EQ(log_, (std::vector<std::string>{"", "Generating Test Scripts..."}));
+  EXPECT_EQ(script_.finalMessage, "No operations were selected for test generation.");
+}
+
 TEST_F(Run, ModelEntriesWithoutAModel) {
   app_->SetCurrentModel(nullptr);
   EXPECT_TRUE(server_.OnSelectedContextMenuItem(app_.get(), "SELECT_UNIT_TEST_MODEL_COM"));
