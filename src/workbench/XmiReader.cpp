@@ -219,6 +219,20 @@ std::string ToUtf8(std::string_view bytes, const std::string& file) {
   return out;
 }
 
+/// The offset of the first character reference to NUL ("&#0;", "&#x00;")
+/// in `text`, or npos. XML has no such character, and the parser would end a
+/// name or value at it without a word.
+size_t FirstNulReference(std::string_view text) {
+  for (size_t at = text.find("&#"); at != npos; at = text.find("&#", at + 2)) {
+    size_t digits = at + 2;
+    if (digits < text.size() && (text[digits] == 'x' || text[digits] == 'X')) ++digits;
+    size_t end = digits;
+    while (end < text.size() && text[end] == '0') ++end;
+    if (end > digits && end < text.size() && text[end] == ';') return at;
+  }
+  return npos;
+}
+
 // ---------------------------------------------------------------------------
 // Names and namespaces.
 
@@ -430,6 +444,10 @@ class XmiLoader {
   }
 
   void Parse() {
+    if (const size_t nul = FirstNulReference(text_); nul != npos) {
+      const auto [line, column] = positions_->At(nul);
+      throw DocumentError(file_, line, column, Text(WB_XMI_NUL));
+    }
     const pugi::xml_parse_result result =
         doc_.load_buffer(text_.data(), text_.size(), pugi::parse_default, pugi::encoding_utf8);
     if (result) return;
@@ -602,11 +620,30 @@ class XmiLoader {
     if (depth > kMaxNesting) Fail(node, Text(WB_XMI_TOO_DEEP, {std::to_string(kMaxNesting)}));
   }
 
-  /// `name`, or `name` with the first free suffix "_2", "_3", ...
-  template <class Taken>
-  static std::string FreeName(const std::string& name, Taken&& taken) {
-    std::string candidate = name;
-    for (int n = 2; taken(candidate); ++n) candidate = name + "_" + std::to_string(n);
+  /// Whether `parent` holds a T (package or class) named `name`. Looked up in
+  /// the model's index of qualified names: a search through the package for
+  /// every element made files with many elements take hours.
+  template <class T>
+  bool Holds(Package& parent, const std::string& name) const {
+    for (Element* e : model_->Find(parent.GetQualifiedName() + "::" + name)) {
+      auto* t = dynamic_cast<T*>(e);
+      if (t != nullptr && t->ParentCategory() == &parent) return true;
+    }
+    return false;
+  }
+
+  /// `name`, or `name` with the first free suffix "_2", "_3", ... among the
+  /// Ts of `parent`. `next` remembers where the search for a name goes on, so
+  /// that the k-th element of one name does not try k suffixes again.
+  template <class T>
+  std::string FreeName(Package& parent, const std::string& name, std::unordered_map<std::string, int>& next) const {
+    if (!Holds<T>(parent, name)) return name;
+    int& n = next[parent.GetQualifiedName() + "::" + name];
+    if (n < 2) n = 2;
+    std::string candidate;
+    do {
+      candidate = name + "_" + std::to_string(n++);
+    } while (Holds<T>(parent, candidate));
     return candidate;
   }
 
@@ -641,7 +678,7 @@ class XmiLoader {
       Warn(node, Text(WB_XMI_WARN_UNNAMED, {Text(WB_WHAT_PACKAGE)}));
       return;
     }
-    const std::string unique = FreeName(name, [&](const std::string& n) { return parent.FindPackage(n) != nullptr; });
+    const std::string unique = FreeName<Package>(parent, name, nextPackageSuffix_);
     if (unique != name) {
       WarnDuplicate(node, WB_XMI_WARN_DUPLICATE_PACKAGE, WB_XMI_WARN_DUPLICATE_PACKAGE_NO_ID, parent, name, unique);
     }
@@ -657,7 +694,7 @@ class XmiLoader {
       Warn(node, Text(WB_XMI_WARN_UNNAMED, {Text(WB_WHAT_CLASS)}));
       return;
     }
-    const std::string unique = FreeName(name, [&](const std::string& n) { return package.FindClass(n) != nullptr; });
+    const std::string unique = FreeName<Class>(package, name, nextClassSuffix_);
     if (unique != name) {
       WarnDuplicate(node, WB_XMI_WARN_DUPLICATE_CLASS, WB_XMI_WARN_DUPLICATE_CLASS_NO_ID, package, name, unique);
     }
@@ -1142,6 +1179,9 @@ class XmiLoader {
   std::vector<PendingType> types_;
   std::vector<PendingRelation> relations_;
   std::vector<Class*> classes_;
+  // The next suffix to try for a duplicate name, by its qualified name.
+  std::unordered_map<std::string, int> nextPackageSuffix_;
+  std::unordered_map<std::string, int> nextClassSuffix_;
   std::unordered_map<const Class*, Rank> languageRank_;
   std::unordered_set<const void*> stereotyped_;
   std::unique_ptr<Model> model_;
