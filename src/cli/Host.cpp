@@ -1,22 +1,24 @@
 #include "cli/Host.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
 #include <iostream>
+#include <set>
 
 #include "addin/OLEServer.h"
 #include "cli/Commands.h"
 #include "driver/GenerationRun.h"
 #include "support/DynamicResources.h"
+#include "support/Error.h"
 #include "workbench/Application.h"
 #include "workbench/Console.h"
 #include "workbench/DiskFileSystem.h"
 #include "workbench/ModelDocument.h"
+#include "workbench/Model.h"
 #include "workbench/ModelFile.h"
 #include "workbench/ProcessLauncher.h"
+#include "workbench/SqliteStore.h"
 #include "workbench/TemplateProperties.h"
 #include "workbench/Texts.h"
 #include "workbench/ToolOptions.h"
@@ -82,8 +84,10 @@ int Host::Start() {
     return kExitUsage;
   }
   const fs::path store = fs::absolute(options_.store, ec);
-  if (fs::exists(store, ec) && (!fs::is_directory(store, ec) || ::access(store.c_str(), W_OK) != 0)) {
-    PrintError(wb::Text(wb::WB_HOST_STORE_NOT_WRITABLE, {store.string()}));
+  // The add-in takes any store that fails to open for a cancelled login; the
+  // reason is told here, before the add-in runs.
+  if (const std::optional<std::string> problem = wb::StoreFolderProblem(store.string())) {
+    PrintError(*problem);
     return kExitFailed;
   }
   if (!options_.log.empty()) {
@@ -124,17 +128,39 @@ int Host::Start() {
   return SetSelection();
 }
 
+int Host::OpenStoreFirst() {
+  std::error_code ec;
+  wb::SqliteStore store({fs::absolute(options_.store, ec).string(), options_.user}, *console_);
+  if (store.AsksForLogin()) return kExitOk;
+  try {
+    store.Open();
+  } catch (const ZtError& e) {
+    PrintError(e.Description());
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
 int Host::SetSelection() {
   wb::Model& model = *application_->OpenModel();
   std::vector<TesselItem*> items;
-  std::vector<std::string> unknown;
+  std::set<const wb::Element*> selected;
+  std::vector<std::string> faults;
   for (const std::string& name : options_.select) {
     const std::vector<wb::Element*> found = model.Find(name);
-    if (found.empty()) unknown.push_back(name);
-    for (wb::Element* element : found) items.push_back(element);
+    if (found.empty()) faults.push_back(wb::Text(wb::WB_HOST_UNKNOWN_SELECTION, {name, options_.model}));
+    bool selectable = false;
+    for (wb::Element* element : found) {
+      const std::string kind = element->KindName();
+      if (kind != wb::kind::kCategory && kind != wb::kind::kClass && kind != wb::kind::kOperation) continue;
+      selectable = true;
+      // An element named twice (or by two names) is selected once.
+      if (selected.insert(element).second) items.push_back(element);
+    }
+    if (!found.empty() && !selectable) faults.push_back(wb::Text(wb::WB_HOST_NOT_SELECTABLE, {name, options_.model}));
   }
-  if (!unknown.empty()) {
-    for (const std::string& name : unknown) PrintError(wb::Text(wb::WB_HOST_UNKNOWN_SELECTION, {name, options_.model}));
+  if (!faults.empty()) {
+    for (const std::string& fault : faults) PrintError(fault);
     return kExitUsage;
   }
   try {
@@ -144,6 +170,12 @@ int Host::SetSelection() {
     return kExitUsage;
   }
   return kExitOk;
+}
+
+int Host::RunStatus() const {
+  const int status = ExitStatusOfLastRun();
+  if (status == kExitOk && components_ && components_->ScriptsNotStored() > 0) return kExitFailed;
+  return status;
 }
 
 int ExitStatusOfLastRun() {

@@ -53,6 +53,17 @@ class Host {
   /// status of a failure it has reported on stderr.
   int Start();
 
+  /// The exit status for how the last generation run ended (see
+  /// ExitStatusOfLastRun); a run that counted every operation but whose store
+  /// refused or failed to write a script, with a message, finished short: 1.
+  int RunStatus() const;
+
+  /// For the commands that generate, after Start: opens the store once
+  /// before the add-in does, when that asks for no login, so that a failure
+  /// to open it (a full disk) is told as what it is; the add-in would take it
+  /// for a cancelled login. Returns 0, or 1 after the message on stderr.
+  int OpenStoreFirst();
+
   wb::Application& Application() { return *application_; }
   OLEServer& AddIn() { return *addIn_; }
   wb::WorkbenchComponents& Components() { return *components_; }

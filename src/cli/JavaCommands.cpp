@@ -147,6 +147,7 @@ struct JavaTestOptions {
 int RunJavaTest(const JavaTestOptions& options) {
   Host host(options.host);
   if (const int status = host.Start(); status != kExitOk) return status;
+  if (const int status = host.OpenStoreFirst(); status != kExitOk) return status;
   // The model's own choice of template wins; otherwise the given or bundled one.
   wb::Model& model = *host.Application().OpenModel();
   const std::string tool = GetResString(IDS_TEMPLATE_PROPERTY_TOOL);
@@ -171,7 +172,7 @@ int RunJavaTest(const JavaTestOptions& options) {
     PrintError(e.Description());
     return kExitFailed;
   }
-  return ExitStatusOfLastRun();
+  return host.RunStatus();
 }
 
 }  // namespace

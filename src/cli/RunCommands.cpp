@@ -26,8 +26,9 @@ namespace {
 int RunGenerate(const HostOptions& options) {
   Host host(options);
   if (const int status = host.Start(); status != kExitOk) return status;
+  if (const int status = host.OpenStoreFirst(); status != kExitOk) return status;
   host.AddIn().OnSelectedContextMenuItem(&host.Application(), GetResString(IDS_MENU_GENERATE_OPERATION));
-  return ExitStatusOfLastRun();
+  return host.RunStatus();
 }
 
 int RunMenu(const HostOptions& options) {
@@ -61,8 +62,11 @@ int RunInvoke(const HostOptions& options, const std::string& entry) {
     PrintError(wb::Text(wb::WB_HOST_UNKNOWN_ENTRY, {entry}));
     return kExitUsage;
   }
+  if (generation) {
+    if (const int status = host.OpenStoreFirst(); status != kExitOk) return status;
+  }
   host.AddIn().OnSelectedContextMenuItem(&host.Application(), entry);
-  return generation ? ExitStatusOfLastRun() : kExitOk;
+  return generation ? host.RunStatus() : kExitOk;
 }
 
 }  // namespace

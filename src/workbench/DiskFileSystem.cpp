@@ -1,12 +1,14 @@
 #include "workbench/DiskFileSystem.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -15,12 +17,22 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/Text.h"
+#include "workbench/Texts.h"
 
 namespace zt::wb {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// What separates the parts of a temporary file's name.
+constexpr char kTemporaryMark = '~';
+
+WriteFunction g_write = nullptr;
+
+ssize_t WriteSome(int fd, const void* data, size_t size) {
+  return g_write != nullptr ? g_write(fd, data, size) : ::write(fd, data, size);
+}
 
 int32_t ErrorFromErrno(int error) {
   switch (error) {
@@ -32,6 +44,15 @@ int32_t ErrorFromErrno(int error) {
     default: return errc::kPathFileAccessError;
   }
 }
+
+// Raises the error of `error` for `nativePath`, with the system's reason.
+[[noreturn]] void RaiseFileError(int error, const std::string& nativePath) {
+  const int32_t number = ErrorFromErrno(error);
+  RaiseError(number, {}, Text(WB_FILE_FAILED, {DescribeError(number), nativePath, std::strerror(error)}));
+}
+
+// Whether the process `pid` may still run (one we may not signal runs).
+bool ProcessRuns(pid_t pid) { return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM; }
 
 // A file read line by line as the caller asks: memory holds one line.
 class ReadStream : public TextStream {
@@ -111,31 +132,73 @@ void WriteFileAtomically(const std::string& nativePath, const std::string& conte
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  // The writer's pid in the name lets a later run tell a temporary whose
+  // writer was killed from one that is being written.
+  std::string temp = (folder / ("." + target.filename().string() + kTemporaryMark + std::to_string(::getpid()) +
+                                kTemporaryMark + "XXXXXX"))
+                         .string();
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) RaiseError(ErrorFromErrno(errno), {}, DescribeError(ErrorFromErrno(errno)) + ": " + nativePath);
+  if (fd < 0) RaiseFileError(errno, nativePath);
   size_t written = 0;
-  bool ok = true;
+  int error = 0;
   while (written < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
+    const ssize_t n = WriteSome(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
       break;
     }
     written += static_cast<size_t>(n);
   }
-  ok = ok && ::fsync(fd) == 0;
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
   // mkstemp creates 0600; a generated file gets the usual permissions.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   ::fchmod(fd, 0666 & ~mask);
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || std::rename(temp.c_str(), nativePath.c_str()) != 0) {
-    const int error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(temp.c_str(), nativePath.c_str()) != 0) error = errno;
+  if (error != 0) {
     ::unlink(temp.c_str());
-    RaiseError(ErrorFromErrno(error), {}, DescribeError(ErrorFromErrno(error)) + ": " + nativePath);
+    RaiseFileError(error, nativePath);
   }
+}
+
+WriteFunction SetWriteFunction(WriteFunction write) {
+  const WriteFunction previous = g_write;
+  g_write = write;
+  return previous;
+}
+
+bool IsTemporaryFileName(const std::string& fileName, pid_t& pid) {
+  // ".<name>~<pid>~<six characters of mkstemp>"
+  const size_t last = fileName.rfind(kTemporaryMark);
+  if (fileName.size() < 2 || fileName[0] != '.' || last == std::string::npos || last + 7 != fileName.size()) {
+    return false;
+  }
+  const size_t before = fileName.rfind(kTemporaryMark, last - 1);
+  if (before == std::string::npos || before < 2 || before + 1 == last || last - before > 11) return false;
+  long long value = 0;
+  for (size_t i = before + 1; i < last; ++i) {
+    if (fileName[i] < '0' || fileName[i] > '9') return false;
+    value = value * 10 + (fileName[i] - '0');
+  }
+  if (value <= 0 || value > std::numeric_limits<pid_t>::max()) return false;
+  pid = static_cast<pid_t>(value);
+  return true;
+}
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  int removed = 0;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    pid_t pid = 0;
+    if (!IsTemporaryFileName(it->path().filename().string(), pid) || !it->is_regular_file(ec)) continue;
+    if (ProcessRuns(pid)) continue;
+    std::error_code removeError;
+    if (fs::remove(it->path(), removeError)) ++removed;
+  }
+  return removed;
 }
 
 DiskFileSystem::DiskFileSystem(std::string templatesDir) : templatesDir_(std::move(templatesDir)) {}

@@ -1,8 +1,16 @@
 // The workbench's file-system object: the add-in's "\"-separated paths on
 // the local disk. "\" and "/" both separate, "$PWTTEMPLATES" names the
 // template folder, and a written file appears only when it is complete.
+//
+// Temporary files: a file is written to `.<name>~<pid>~<random>` in its own
+// folder and renamed over `<name>` when complete. A writer killed before the
+// rename leaves its temporary behind; RemoveStaleTemporaries removes those
+// whose writing process is gone (the store does so when it opens).
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -32,7 +40,27 @@ std::string DefaultTemplatesDir();
 
 /// Writes `content` to `path` atomically: a temporary file in the same
 /// folder, flushed, then renamed over the target. Raises the file-system
-/// object's errors (76 folder missing, 70 not writable).
+/// object's errors (76 folder missing, 70 not writable, 75 any other, such as
+/// a full disk), naming the path and the system's reason; the target is then
+/// unchanged and the temporary file removed.
 void WriteFileAtomically(const std::string& nativePath, const std::string& content);
+
+/// The call WriteFileAtomically writes with: ::write's contract.
+using WriteFunction = ssize_t (*)(int fd, const void* data, size_t size);
+
+/// Makes WriteFileAtomically write through `write` (nullptr: ::write again)
+/// and returns the function it used before. A seam for tests that simulate a
+/// full disk or a failing device; not for concurrent use.
+WriteFunction SetWriteFunction(WriteFunction write);
+
+/// Whether `fileName` is the name of a temporary file of WriteFileAtomically;
+/// when it is, `pid` receives the id of the process that wrote it.
+bool IsTemporaryFileName(const std::string& fileName, pid_t& pid);
+
+/// Removes the temporary files of WriteFileAtomically below `folder` (at any
+/// depth) whose writing process no longer runs; a temporary whose writer may
+/// still run is left alone. Returns how many were removed; failures to list
+/// or remove are passed over (the next call tries again).
+int RemoveStaleTemporaries(const std::string& folder);
 
 }  // namespace zt::wb

@@ -245,6 +245,10 @@ void SqliteStore::Open() {
   userName_ = userName;
 }
 
+bool SqliteStore::AsksForLogin() const {
+  return (!options_.userName || Trimmed(*options_.userName).empty()) && Environment("ZTUNITTEST_USER").empty();
+}
+
 std::string SqliteStore::LogIn() {
   if (options_.userName) {
     const std::string given = Trimmed(*options_.userName);
@@ -264,6 +268,12 @@ std::string SqliteStore::LogIn() {
 
 void SqliteStore::OpenDatabase(const std::string& userName) {
   MakeFolder(folder_);
+  // The script roots first: a store that cannot hold scripts is refused
+  // before its database records the login.
+  for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) {
+    MakeFolder(*RootBelow(folder_, type));
+    RemoveStaleTemporaries(RootBelow(folder_, type)->string());
+  }
   const fs::path database = folder_ / kDatabaseName;
   sqlite3* handle = nullptr;
   const int rc = sqlite3_open_v2(database.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -274,11 +284,11 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
   sqlite3_busy_timeout(handle, 5000);
   std::string error;
   if (!Migrate(handle, userName, error)) RaiseCannotOpen(database, error);
-  for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) MakeFolder(*RootBelow(folder_, type));
   connection_ = std::move(connection);
 }
 
 void SqliteStore::ResetSession() {
+  scriptsNotStored_ = 0;
   stored_.clear();
   lastSuffix_.clear();
   forAll_ = ForAll::kAsk;
@@ -347,6 +357,7 @@ int32_t SqliteStore::Refuse(const std::string& fileName, const std::string& fold
   if (!shown.empty() && !IsSeparator(shown.back())) shown += '\\';
   shown += fileName;
   console_.Write(Text(WB_STORE_PATH_REFUSED, {shown, root.string() + "/"}) + kLineEnd);
+  ++scriptsNotStored_;
   return save_result::kNotWritten;
 }
 
@@ -361,6 +372,7 @@ int32_t SqliteStore::Write(const fs::path& target, const std::string& content) {
     reason = e.what();
   }
   console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), reason}) + kLineEnd);
+  ++scriptsNotStored_;
   return save_result::kNotWritten;
 }
 
@@ -370,10 +382,12 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
   const std::optional<fs::path> root = RootBelow(folder_, type);
   if (!root) {
     console_.Write(Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}) + kLineEnd);
+    ++scriptsNotStored_;
     return save_result::kNotWritten;
   }
   if (fileName.empty() || fileName.find_first_of("\\/") != std::string::npos) {
     console_.Write(Text(WB_STORE_BAD_FILE_NAME, {fileName, folder}) + kLineEnd);
+    ++scriptsNotStored_;
     return save_result::kNotWritten;
   }
   std::error_code ec;
@@ -381,6 +395,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
   const fs::path canonicalRoot = fs::canonical(*root, ec);
   if (ec) {
     console_.Write(Text(WB_STORE_WRITE_FAILED, {(*root / fileName).string(), ec.message()}) + kLineEnd);
+    ++scriptsNotStored_;
     return save_result::kNotWritten;
   }
   const bool plainName = fileName != "." && fileName != ".." && !IsAbsolute(fileName) &&
@@ -397,6 +412,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
   fs::create_directories(*resolved, ec);
   if (ec) {
     console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
+    ++scriptsNotStored_;
     return save_result::kNotWritten;
   }
   if (fs::is_regular_file(target, ec)) {
@@ -419,6 +435,81 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     }
   }
   return Write(target, content);
+}
+
+namespace {
+
+// Whether `path` can be written and, for a folder, entered.
+bool Writable(const fs::path& path) { return ::access(path.c_str(), W_OK | X_OK) == 0; }
+
+}  // namespace
+
+std::optional<std::string> StoreFolderProblem(const std::string& folderName) {
+  std::error_code ec;
+  fs::path folder = fs::absolute(folderName, ec).lexically_normal();
+  if (ec) folder = fs::path(folderName).lexically_normal();
+  if (folder.filename().empty() && folder.has_relative_path()) folder = folder.parent_path();
+  const auto problem = [](const fs::path& path, int16_t reason, const std::vector<std::string>& args = {}) {
+    return std::optional<std::string>(Text(WB_STORE_CANNOT_OPEN, {path.string(), Text(reason, args)}));
+  };
+
+  // A store that does not exist yet is made in the nearest folder that does.
+  fs::path existing = folder;
+  while (!fs::exists(existing, ec) && existing.has_relative_path()) existing = existing.parent_path();
+  if (!fs::is_directory(existing, ec)) return problem(existing, WB_STORE_NOT_A_FOLDER);
+  if (!Writable(existing)) return problem(existing, WB_STORE_READ_ONLY);
+  if (existing != folder) return std::nullopt;
+
+  const fs::path scripts = folder / "scripts";
+  for (const fs::path& sub : {scripts, *RootBelow(folder, dsJavaScript), *RootBelow(folder, dsVisualBasicScript)}) {
+    if (!fs::exists(sub, ec)) continue;
+    if (!fs::is_directory(sub, ec)) return problem(sub, WB_STORE_NOT_A_FOLDER);
+    if (!Writable(sub)) return problem(sub, WB_STORE_READ_ONLY);
+  }
+
+  const fs::path database = folder / kDatabaseName;
+  if (!fs::exists(database, ec)) return std::nullopt;
+  if (!fs::is_regular_file(database, ec)) return problem(database, WB_STORE_NOT_A_FILE);
+  if (::access(database.c_str(), W_OK) != 0) return problem(database, WB_STORE_READ_ONLY);
+  // Read, never written: a healthy store stays byte for byte as it was. (A
+  // journal that a killed writer left is rolled back, as any open does.)
+  sqlite3* handle = nullptr;
+  const int rc = sqlite3_open_v2(database.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+  if (handle == nullptr) return problem(database, WB_STORE_DAMAGED, {sqlite3_errstr(rc)});
+  SqliteConnection connection(handle);
+  if (rc != SQLITE_OK) return problem(database, WB_STORE_DAMAGED, {sqlite3_errmsg(handle)});
+  if (sqlite3_db_readonly(handle, "main") == 1) return problem(database, WB_STORE_READ_ONLY);
+  sqlite3_busy_timeout(handle, 5000);
+  std::string error;
+  int versions = 0;
+  if (!QueryInt(handle, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'",
+                versions, error)) {
+    return problem(database, WB_STORE_DAMAGED, {error});
+  }
+  int version = 0;
+  if (versions == 1 && !QueryInt(handle, "SELECT COALESCE(MAX(version), 0) FROM schema_version", version, error)) {
+    return problem(database, WB_STORE_DAMAGED, {error});
+  }
+  if (version > kSchemaVersion) {
+    return problem(database, WB_STORE_TOO_NEW, {std::to_string(version), std::to_string(kSchemaVersion)});
+  }
+  // Every page is looked at, so that a damaged datapool is found here and not
+  // once per operation of a run.
+  sqlite3_stmt* check = nullptr;
+  std::string verdict;
+  if (sqlite3_prepare_v2(handle, "PRAGMA quick_check(1)", -1, &check, nullptr) == SQLITE_OK &&
+      sqlite3_step(check) == SQLITE_ROW) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+    verdict = text != nullptr ? text : "";
+  } else {
+    verdict = sqlite3_errmsg(handle);
+  }
+  sqlite3_finalize(check);
+  if (verdict == "ok") return std::nullopt;
+  for (char& c : verdict) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return problem(database, WB_STORE_DAMAGED, {verdict});
 }
 
 }  // namespace zt::wb

@@ -8,6 +8,8 @@
 // type. A name that would leave the root is refused; files appear only when
 // complete (temporary file and rename); a file holding the same text is left
 // alone; a file holding other text is replaced only when the user says yes.
+// Opening the store removes the temporary files that killed writers left in
+// the script roots (see DiskFileSystem.h).
 //
 // Names within a session (MakeScriptName): a script name counts as stored
 // once SaveScript was called for it in this session, whatever the answer,
@@ -97,6 +99,10 @@ class SqliteStore : public DataStore {
   /// created or written. A second call does nothing.
   void Open() override;
 
+  /// Whether Open would ask the console for the user name: no user option
+  /// and no $ZTUNITTEST_USER.
+  bool AsksForLogin() const;
+
   /// Forgets the names stored and the for-all answers given in this session.
   void ResetSession() override;
 
@@ -106,6 +112,10 @@ class SqliteStore : public DataStore {
   /// a message); 1008 when the user cancels. Raises error 5 before Open.
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override;
+
+  /// How many scripts SaveScript refused or failed to write (each with a
+  /// message) since the session began; declined replacements do not count.
+  int32_t ScriptsNotStored() const { return scriptsNotStored_; }
 
   /// While true, overwrite questions also offer "yes to all" and "no to all".
   void SetMultipleItems(bool multipleItems) override;
@@ -144,6 +154,7 @@ class SqliteStore : public DataStore {
   std::unique_ptr<SqliteConnection> connection_;
   std::string userName_;
   bool multipleItems_ = false;
+  int32_t scriptsNotStored_ = 0;
   ForAll forAll_ = ForAll::kAsk;
   // (type, folder, base name) marked by SaveScript in this session; a stored
   // file marks its folder and its folder without the first component.
@@ -151,5 +162,13 @@ class SqliteStore : public DataStore {
   // The suffix MakeScriptName last gave, by base name.
   std::map<std::string, std::string> lastSuffix_;
 };
+
+/// Why the store folder `folder` cannot be opened for writing, as the text of
+/// WB_STORE_CANNOT_OPEN; nullopt when no reason is found. Looks without
+/// creating or changing anything: a file where a folder of the store should
+/// be, a folder or database that cannot be written, a database that is not a
+/// store's, is damaged or is of a newer version. A folder that does not
+/// exist yet is fine when it can be created.
+std::optional<std::string> StoreFolderProblem(const std::string& folder);
 
 }  // namespace zt::wb

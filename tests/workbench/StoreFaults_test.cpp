@@ -1,0 +1,476 @@
+// Faults of the disk and the store through the real components, each in a
+// fresh temporary folder: a full disk and failing writes (through the write
+// seam of DiskFileSystem), a full database, temporary files of killed
+// writers, store folders that cannot be used, and model names that would
+// put a test outside the store. Every fault gives one message, and what must
+// not change is compared byte for byte.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "TestUtil.h"
+#include "addin/OLEServer.h"
+#include "fakes/ScriptedConsole.h"
+#include "fakes/TestHost.h"
+#include "host/Components.h"
+#include "support/DynamicResources.h"
+#include "support/Error.h"
+#include "workbench/Application.h"
+#include "workbench/Datapools.h"
+#include "workbench/DiskFileSystem.h"
+#include "workbench/SqliteStore.h"
+#include "workbench/StoreDatabase.h"
+#include "workbench/Texts.h"
+#include "workbench/WorkbenchComponents.h"
+
+namespace zt::wb {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+
+// Every file and folder below `dir`, with the files' bytes: two snapshots are
+// equal when nothing below `dir` was added, removed or changed.
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string name = fs::relative(entry.path(), dir).string();
+    tree[name] = entry.is_regular_file() && !entry.is_symlink() ? ReadAll(entry.path()) : std::string("<folder>");
+  }
+  return tree;
+}
+
+int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+// A process id that no process has: that of a child that has ended.
+pid_t EndedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) std::_Exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+// -- A full disk and failing writes, through the write seam
+
+struct WriteFault {
+  const char* name;
+  size_t budget;        // bytes written before the fault
+  int error;            // errno once the budget is spent; 0: no fault
+  size_t chunk;         // the most one call writes
+  int interruptions;    // calls that fail with EINTR first
+  const char* reason;   // what the message says; empty: the write succeeds
+};
+
+std::ostream& operator<<(std::ostream& out, const WriteFault& f) { return out << f.name; }
+
+WriteFault g_fault{};
+std::string g_temporaryName;  // the name of the file the seam last wrote to
+
+ssize_t FaultyWrite(int fd, const void* data, size_t size) {
+  char link[PATH_MAX] = {};
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::readlink(self.c_str(), link, sizeof link - 1) > 0) g_temporaryName = fs::path(link).filename().string();
+  if (g_fault.interruptions > 0) {
+    --g_fault.interruptions;
+    errno = EINTR;
+    return -1;
+  }
+  if (g_fault.error != 0 && g_fault.budget == 0) {
+    errno = g_fault.error;
+    return -1;
+  }
+  const size_t n = std::min({size, g_fault.error != 0 ? g_fault.budget : size, g_fault.chunk});
+  if (g_fault.error != 0) g_fault.budget -= n;
+  return ::write(fd, data, n);
+}
+
+class DiskFaults : public ::testing::TestWithParam<WriteFault> {
+ protected:
+  void SetUp() override {
+    dir_ = test::TempDir("diskfault");
+    store_ = std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+    store_->Open();
+    ASSERT_EQ(store_->SaveScript("Old.java", "unittests\\bank", dsJavaScript, "old"), save_result::kStored);
+    g_fault = GetParam();
+    previous_ = SetWriteFunction(FaultyWrite);
+  }
+  void TearDown() override { SetWriteFunction(previous_); }
+
+  fs::path Folder() const { return dir_ / "store" / "scripts" / "java" / "unittests" / "bank"; }
+
+  fs::path dir_;
+  test::ScriptedConsole console_;
+  std::unique_ptr<SqliteStore> store_;
+  WriteFunction previous_ = nullptr;
+  const std::string content_ = std::string(64 * 1024, 'x') + "\r\n";
+};
+
+TEST_P(DiskFaults, AFailedWriteChangesNothingAndSaysWhy) {
+  const WriteFault& fault = GetParam();
+  const bool fails = *fault.reason != '\0';
+  const auto before = Snapshot(dir_);
+
+  // A new test: stored whole, or refused with one message naming the file
+  // and the system's reason.
+  const int32_t code = store_->SaveScript("New.java", "unittests\\bank", dsJavaScript, content_);
+  pid_t writer = 0;
+  EXPECT_TRUE(IsTemporaryFileName(g_temporaryName, writer)) << g_temporaryName;
+  EXPECT_EQ(writer, ::getpid());
+  if (!fails) {
+    EXPECT_EQ(code, save_result::kStored);
+    EXPECT_EQ(ReadAll(Folder() / "New.java"), content_);
+    EXPECT_EQ(console_.Output(), "");
+    EXPECT_EQ(store_->ScriptsNotStored(), 0);
+    return;
+  }
+  EXPECT_EQ(code, save_result::kNotWritten);
+  EXPECT_EQ(Lines(console_.Output()), 1) << console_.Output();
+  EXPECT_NE(console_.Output().find((Folder() / "New.java").string()), std::string::npos) << console_.Output();
+  EXPECT_NE(console_.Output().find(fault.reason), std::string::npos) << console_.Output();
+  EXPECT_EQ(store_->ScriptsNotStored(), 1);
+
+  // Replacing a test (the user says yes): the old text stays.
+  g_fault = fault;
+  console_.Answer("y");
+  EXPECT_EQ(store_->SaveScript("Old.java", "unittests\\bank", dsJavaScript, content_), save_result::kNotWritten);
+  EXPECT_EQ(store_->ScriptsNotStored(), 2);
+  EXPECT_EQ(Snapshot(dir_), before) << "no temporary file, no half-written file";
+
+  // The file-system object the add-in writes other files with.
+  g_fault = fault;
+  DiskFileSystem disk(dir_.string());
+  auto stream = disk.CreateTextFile((Folder() / "Project.vbp").string(), true);
+  stream->WriteLine(content_);
+  try {
+    stream->Close();
+    ADD_FAILURE() << "no error raised";
+  } catch (const ZtError& e) {
+    EXPECT_NE(e.Description().find(fault.reason), std::string::npos) << e.Description();
+    EXPECT_NE(e.Number(), 0);
+  }
+  EXPECT_EQ(Snapshot(dir_), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogue, DiskFaults,
+    ::testing::Values(WriteFault{"DiskFullAtOnce", 0, ENOSPC, SIZE_MAX, 0, "No space left on device"},
+                      WriteFault{"DiskFullHalfway", 30000, ENOSPC, 4096, 0, "No space left on device"},
+                      WriteFault{"DeviceFails", 1000, EIO, SIZE_MAX, 0, "Input/output error"},
+                      WriteFault{"QuotaExceeded", 10, EDQUOT, SIZE_MAX, 0, "quota exceeded"},
+                      WriteFault{"WriteMakesNoProgress", SIZE_MAX, 0, 0, 0, "Input/output error"},
+                      WriteFault{"ShortWrites", SIZE_MAX, 0, 7, 0, ""},
+                      WriteFault{"InterruptedWrites", SIZE_MAX, 0, SIZE_MAX, 3, ""}),
+    [](const ::testing::TestParamInfo<WriteFault>& param) { return std::string(param.param.name); });
+
+// -- A full database
+
+TEST(DatabaseFaults, AFullDatabaseRefusesTheDatapoolAndKeepsItsBytes) {
+  const fs::path dir = test::TempDir("dbfull");
+  test::ScriptedConsole console;
+  SqliteStore store({(dir / "store").string(), "tester"}, console);
+  store.Open();
+  WorkbenchDatapoolTool tool(console);
+  ASSERT_EQ(tool.CreateDatapool(store.Connection(), "A_small", "d", R"([{"name":"x","type":"int","value":"1"}])"), 0);
+  sqlite3* db = SqliteHandle(store.Connection());
+  // The database may grow by no page: as a disk that is full.
+  Statement pages(db, "PRAGMA page_count");
+  ASSERT_TRUE(pages.Step());
+  Execute(db, ("PRAGMA max_page_count = " + std::to_string(pages.ColumnInt(0))).c_str());
+  std::string fields = "[";
+  for (int f = 0; f < 200; ++f) {
+    fields += (f > 0 ? "," : "") + ("{\"name\":\"f" + std::to_string(f) + "\",\"value\":\"" + std::string(200, 'v') + "\"}");
+  }
+  fields += "]";
+  const auto before = Snapshot(dir);
+
+  std::string description;
+  try {
+    tool.CreateDatapool(store.Connection(), "A_big", "d", fields);
+    ADD_FAILURE() << "no error raised";
+  } catch (const ZtError& e) {
+    EXPECT_EQ(e.Number(), errc::kPathFileAccessError);
+    description = e.Description();
+  }
+  EXPECT_NE(description.find("full"), std::string::npos) << description;
+  EXPECT_EQ(description.find('\n'), std::string::npos) << description;
+  EXPECT_EQ(console.Output(), "") << "the caller reports the error, once";
+  EXPECT_FALSE(LoadDatapool(db, "A_big"));
+  EXPECT_TRUE(LoadDatapool(db, "A_small"));
+  EXPECT_EQ(Snapshot(dir), before) << "the transaction was rolled back whole";
+}
+
+// -- Temporary files of killed writers
+
+TEST(Temporaries, NamesCarryTheWritersProcess) {
+  struct Name {
+    const char* name;
+    bool temporary;
+    pid_t pid;
+  };
+  for (const Name& n : {Name{".Accountdeposit.java~4242~aB3xYz", true, 4242},
+                        Name{".a.b~c.java~1~000000", true, 1},
+                        Name{".Accountdeposit.java.k1ll3d", false, 0},   // an older kind of temporary
+                        Name{"Accountdeposit.java~4242~aB3xYz", false, 0},  // no leading dot
+                        Name{".x~4242~aB3xY", false, 0},                  // five random characters
+                        Name{".x~42a2~aB3xYz", false, 0},
+                        Name{".x~~aB3xYz", false, 0},
+                        Name{".~4242~aB3xYz", false, 0},                  // no name
+                        Name{".x~0~aB3xYz", false, 0},
+                        Name{".x~99999999999~aB3xYz", false, 0}}) {
+    pid_t pid = 0;
+    EXPECT_EQ(IsTemporaryFileName(n.name, pid), n.temporary) << n.name;
+    if (n.temporary) {
+      EXPECT_EQ(pid, n.pid) << n.name;
+    }
+  }
+}
+
+TEST(Temporaries, OpeningAStoreRemovesThoseOfEndedWritersInTheScriptRoots) {
+  const fs::path dir = test::TempDir("temporaries");
+  test::ScriptedConsole console;
+  SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+  const fs::path deep = dir / "store" / "scripts" / "java" / "unittests" / "bank" / "core";
+  const fs::path vb = dir / "store" / "scripts" / "vb" / "unittests";
+  fs::create_directories(deep);
+  fs::create_directories(vb);
+  const std::string ended = std::to_string(EndedProcess());
+  const std::string mine = std::to_string(::getpid());
+  const std::vector<fs::path> stale = {deep / (".Accountdeposit.java~" + ended + "~aB3xYz"),
+                                       vb / (".ICalcAdd.cls~" + ended + "~000000")};
+  const std::vector<fs::path> kept = {
+      deep / "Accountdeposit.java",
+      deep / (".Accountwithdraw.java~" + mine + "~aB3xYz"),  // being written by a running process
+      deep / ".Accountdeposit.java~1~aB3xYz",                  // process 1 always runs
+      deep / ".Accountdeposit.java.k1ll3d",                    // not named by this program
+      dir / "store" / (".notes~" + ended + "~aB3xYz"),         // outside the script roots
+  };
+  for (const fs::path& path : stale) WriteAll(path, "half of a te");
+  for (const fs::path& path : kept) WriteAll(path, "kept");
+
+  EXPECT_EQ(RemoveStaleTemporaries((dir / "nothing").string()), 0) << "a missing folder is passed over";
+  SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+  for (const fs::path& path : stale) EXPECT_FALSE(fs::exists(path)) << path;
+  for (const fs::path& path : kept) EXPECT_EQ(ReadAll(path), "kept") << path;
+  EXPECT_EQ(console.Output(), "");
+}
+
+// -- Store folders that cannot be used
+
+struct BrokenStore {
+  const char* name;
+  std::function<void(const fs::path& store)> make;  // spoils the working store "store"
+  const char* at;                                    // the store folder given, below the test folder
+  const char* named;                                 // the path the message names; null: no problem
+  const char* says;                                  // what it says of it
+};
+
+std::ostream& operator<<(std::ostream& out, const BrokenStore& b) { return out << b.name; }
+
+class StoreFolders : public ::testing::TestWithParam<BrokenStore> {};
+
+TEST_P(StoreFolders, AreRefusedBeforeAnythingIsWrittenWithTheReason) {
+  const BrokenStore& broken = GetParam();
+  const fs::path dir = test::TempDir("storefolder");
+  test::ScriptedConsole console;
+  const fs::path store = dir / "store";
+  {
+    SqliteStore made({store.string(), "tester"}, console);
+    made.Open();
+    WorkbenchDatapoolTool(console).CreateDatapool(made.Connection(), "A_a", "d", R"([{"name":"x"}])");
+  }
+  broken.make(store);
+  const auto before = Snapshot(dir);
+
+  const std::optional<std::string> problem = StoreFolderProblem((dir / broken.at).string());
+  EXPECT_EQ(Snapshot(dir), before) << "looking changes nothing";
+  std::string opened;
+  try {
+    SqliteStore({(dir / broken.at).string(), "tester"}, console).Open();
+  } catch (const ZtError& e) {
+    opened = e.Description();
+  }
+  if (broken.named == nullptr) {
+    EXPECT_FALSE(problem) << *problem;
+    EXPECT_EQ(opened, "") << "the store opens";
+    return;
+  }
+  ASSERT_TRUE(problem) << "not refused";
+  EXPECT_EQ(problem->find('\n'), std::string::npos) << *problem;
+  EXPECT_NE(problem->find((dir / broken.named).string() + ": " + broken.says), std::string::npos) << *problem;
+  EXPECT_NE(opened, "") << "what is refused here, opening the store fails on too";
+  EXPECT_EQ(Snapshot(dir), before) << "and a failed open changes nothing either";
+}
+
+// A database file with `offset` and following bytes overwritten.
+void Spoil(const fs::path& database, std::streamoff offset, size_t count) {
+  std::fstream file(database, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(offset);
+  file << std::string(count, '\xFF');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogue, StoreFolders,
+    ::testing::Values(
+        BrokenStore{"Healthy", [](const fs::path&) {}, "store", nullptr, ""},
+        BrokenStore{"NotMadeYet", [](const fs::path&) {}, "new/store", nullptr, ""},
+        BrokenStore{"BelowAFile", [](const fs::path& s) { WriteAll(s.parent_path() / "plain", "x"); }, "plain/store",
+                    "plain", "it is not a folder"},
+        BrokenStore{"IsAFile", [](const fs::path& s) { WriteAll(s.parent_path() / "plain", "x"); }, "plain", "plain",
+                    "it is not a folder"},
+        BrokenStore{"DatabaseIsAFolder",
+                    [](const fs::path& s) {
+                      fs::remove(s / "store.db");
+                      fs::create_directory(s / "store.db");
+                    },
+                    "store", "store/store.db", "it is not a file"},
+        BrokenStore{"ScriptsIsAFile",
+                    [](const fs::path& s) {
+                      fs::remove_all(s / "scripts");
+                      WriteAll(s / "scripts", "x");
+                    },
+                    "store", "store/scripts", "it is not a folder"},
+        BrokenStore{"JavaRootIsAFile",
+                    [](const fs::path& s) {
+                      fs::remove_all(s / "scripts" / "java");
+                      WriteAll(s / "scripts" / "java", "x");
+                    },
+                    "store", "store/scripts/java", "it is not a folder"},
+        BrokenStore{"VisualBasicRootIsAFile",
+                    [](const fs::path& s) {
+                      fs::remove_all(s / "scripts" / "vb");
+                      WriteAll(s / "scripts" / "vb", "x");
+                    },
+                    "store", "store/scripts/vb", "it is not a folder"},
+        BrokenStore{"DatabaseIsNoDatabase", [](const fs::path& s) { WriteAll(s / "store.db", std::string(8192, 'z')); },
+                    "store", "store/store.db", "the database is damaged (file is not a database)"},
+        BrokenStore{"DatabaseTruncated", [](const fs::path& s) { fs::resize_file(s / "store.db", 1500); }, "store",
+                    "store/store.db", "the database is damaged"},
+        BrokenStore{"DatabasePageDamaged", [](const fs::path& s) { Spoil(s / "store.db", 4096 * 3, 4096); }, "store",
+                    "store/store.db", "the database is damaged"},
+        BrokenStore{"DatabaseFromANewerProgram",
+                    [](const fs::path& s) {
+                      sqlite3* db = nullptr;
+                      sqlite3_open((s / "store.db").c_str(), &db);
+                      sqlite3_exec(db, "INSERT INTO schema_version VALUES (99, 'later')", nullptr, nullptr, nullptr);
+                      sqlite3_close(db);
+                    },
+                    "store", "store/store.db", "it was made by a newer ztunittest (store version 99"}),
+    [](const ::testing::TestParamInfo<BrokenStore>& param) { return std::string(param.param.name); });
+
+// Asks for the problem of `store` as a user without privileges (root writes
+// through permission bits); exits 0 when one is found, printing it.
+[[noreturn]] void ProblemUnprivileged(const fs::path& store) {
+  if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(3);
+  const std::optional<std::string> problem = StoreFolderProblem(store.string());
+  if (problem) std::fprintf(stderr, "%s\n", problem->c_str());
+  std::_Exit(problem ? 0 : 1);
+}
+
+TEST(StoreFoldersDeathTest, ReadOnlyPartsAreNamed) {
+  const fs::path dir = test::TempDir("readonlyparts");
+  test::ScriptedConsole console;
+  for (const char* name : {"folder", "database", "root"}) SqliteStore({(dir / name).string(), "tester"}, console).Open();
+  const auto all = fs::perms::all;
+  const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec;
+  for (const char* name : {"database", "root"}) {
+    fs::permissions(dir / name, all);
+    for (const auto& entry : fs::recursive_directory_iterator(dir / name)) fs::permissions(entry.path(), all);
+  }
+  fs::permissions(dir / "folder", readOnly);
+  fs::permissions(dir / "database" / "store.db", fs::perms::owner_read | fs::perms::others_read);
+  fs::permissions(dir / "root" / "store.db", all);
+  fs::permissions(dir / "root" / "scripts" / "java", readOnly);
+  const auto before = Snapshot(dir);
+  const std::string cannot = Text(WB_STORE_READ_ONLY);
+  EXPECT_EXIT(ProblemUnprivileged(dir / "folder"), ::testing::ExitedWithCode(0), (dir / "folder").string() + ": " + cannot);
+  EXPECT_EXIT(ProblemUnprivileged(dir / "database"), ::testing::ExitedWithCode(0),
+              (dir / "database" / "store.db").string() + ": " + cannot);
+  EXPECT_EXIT(ProblemUnprivileged(dir / "root"), ::testing::ExitedWithCode(0),
+              (dir / "root" / "scripts" / "java").string() + ": " + cannot);
+  EXPECT_EQ(Snapshot(dir), before);
+}
+
+// -- Names that would put a test outside the store, from a model to the disk
+
+TEST(EscapingNames, TheStoreRefusesThemAndWritesNothingOutside) {
+  test::ResetAddInState();
+  const fs::path dir = test::TempDir("escaping");
+  fs::create_directories(dir / "outside");
+  WriteAll(dir / "outside" / "keep.txt", "keep");
+  auto remote = [](const std::string& name) {
+    return R"({"name": ")" + name +
+           R"(", "stereotype": "EJBRemoteInterface", "language": "Java", "operations": [{"name": "run", "returnType": "void"}]})";
+  };
+  const std::string json = R"({"model": "M", "packages": [
+    {"name": "javax", "packages": [{"name": "ejb", "classes": [{"name": "EJBObject"}, {"name": "EJBHome"}]}]},
+    {"name": "good", "classes": [)" + remote("Fine") + R"(]},
+    {"name": "..", "classes": [)" + remote("Up") + R"(]},
+    {"name": "..\\..\\..\\outside", "classes": [)" + remote("Far") + R"(]},
+    {"name": "p", "classes": [)" + remote("../../../outside/Evil") + "," + remote("..\\\\..\\\\Evil") + "," +
+                           remote("a/b") + R"(]}]})";
+  std::unique_ptr<Application> application = test::MakeApplication(json);
+  application->SetLogSink([](const std::string&) {});
+  test::ScriptedConsole console;
+  WorkbenchComponents components(ZT_EXAMPLES_DIR "/../templates", StoreOptions{(dir / "store").string(), "tester"},
+                                 console);
+  components.SetApplication(application.get());
+  SetHostComponents(&components);
+  OLEServer addIn;
+  addIn.OnActivate(application.get());
+  test::Select(*application, {"good", "..", "..\\..\\..\\outside", "p"});
+  const auto outside = Snapshot(dir / "outside");
+
+  addIn.OnSelectedContextMenuItem(application.get(), GetResString(IDS_MENU_GENERATE_OPERATION));
+
+  const std::string output = console.Output();
+  int refused = 0;
+  for (size_t at = output.find("Not storing"); at != std::string::npos; at = output.find("Not storing", at + 1)) {
+    ++refused;
+  }
+  EXPECT_EQ(refused, 4) << output;
+  for (const char* path : {"\"unittests\\..\\Uprun.java\"", "\"unittests\\..\\..\\..\\outside\\Farrun.java\"",
+                           "\"unittests\\p\\../../../outside\\Evilrun.java\"", "..\\..\\Evilrun.java\""}) {
+    EXPECT_NE(output.find(path), std::string::npos) << path << " not named in\n" << output;
+  }
+  EXPECT_EQ(components.ScriptsNotStored(), 4);
+  // A "/" inside a name separates folders, as in every path of the add-in:
+  // "a/b" stays inside the store, one folder deeper.
+  std::set<std::string> written;
+  const fs::path root = dir / "store" / "scripts";
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) written.insert(fs::relative(entry.path(), root).string());
+  }
+  EXPECT_EQ(written, (std::set<std::string>{"java/unittests/good/Finerun.java", "java/unittests/p/a/brun.java"}));
+  EXPECT_EQ(Snapshot(dir / "outside"), outside);
+  std::set<std::string> top;
+  for (const auto& entry : fs::directory_iterator(dir)) top.insert(entry.path().filename().string());
+  EXPECT_EQ(top, (std::set<std::string>{"outside", "store"}));
+
+  addIn.OnDeactivate(application.get());
+  SetHostComponents(nullptr);
+  test::ResetAddInState();
+}
+
+}  // namespace
+}  // namespace zt::wb
