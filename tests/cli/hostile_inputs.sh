@@ -1,0 +1,418 @@
+#!/usr/bin/env bash
+# The catalogue of hostile input, through the whole program: model files,
+# templates (a copy of the bundled templates with one file replaced, given
+# with --templates), selections, tool options, store folders, and model names
+# that would put a test outside the store. Every case checks the exit status
+# (no crash: a crash or a cancel is never the status a case expects), that
+# the run said exactly one thing beyond its usual lines (or nothing, for
+# input it takes), and what must not change: for a refusal the whole store,
+# byte for byte; where the run legitimately writes, the files it writes.
+# Cases that need chattr or mount say SKIP when the machine does not allow
+# them (the tests run as root, where permission bits do not stop writes).
+set -u
+zt=$1
+src=$2
+tmp=$(mktemp -d)
+mounted=()
+cleanup() {
+  chattr -R -i "$tmp" 2>/dev/null
+  for m in "${mounted[@]}"; do umount "$m" 2>/dev/null; done
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail=0
+cases=0
+skipped=0
+export SOURCE_DATE_EPOCH=0 LANG=C ZTUNITTEST_USER=tester
+
+bank=$src/examples/bank-ejb.json
+deposit=bank::core::Account::deposit
+store=$tmp/store
+
+# Every file and folder below $1 with the files' checksums.
+sums() {
+  if [ -e "$1" ]; then (cd "$1" && find . -type f -exec md5sum {} + | sort -k2 && find . | sort); else echo "(absent)"; fi
+}
+
+# What a run says beyond its usual lines: stderr without the datapool
+# question and the closing text, and the host log's lines other than what
+# it stored.
+usual_err='^(Question: Would you like to edit created datapool|Finished code generation, |Check Tessel log for details\.)'
+log_line='^\[Verimos\]--\[Unit Test\]: '
+usual_log='^\[Verimos\]--\[Unit Test\]: (source created for |datapool created:)'
+
+# run CASE STATUS MESSAGE COMMAND...: runs COMMAND without input and checks
+# its exit status and that it said one thing matching the extended regex
+# MESSAGE (nothing, when MESSAGE is empty).
+run() {
+  local name=$1 want=$2 message=$3
+  shift 3
+  cases=$((cases + 1))
+  "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
+  local status=$?
+  { grep -Ev "$usual_err" "$tmp/err"; grep -E "$log_line" "$tmp/out" | grep -Ev "$usual_log"; } >"$tmp/said"
+  if [ "$status" -ne "$want" ]; then
+    echo "FAIL: $name: exit status $status, expected $want"
+    fail=1
+  fi
+  if [ -z "$message" ]; then
+    if [ -s "$tmp/said" ]; then
+      echo "FAIL: $name: expected no message, got:"
+      cat "$tmp/said"
+      fail=1
+    fi
+  elif [ "$(wc -l <"$tmp/said")" -ne 1 ] || ! grep -Eq -- "$message" "$tmp/said"; then
+    echo "FAIL: $name: expected one message like /$message/, got:"
+    cat "$tmp/said"
+    fail=1
+  fi
+}
+
+# same CASE WHAT BEFORE AFTER: two listings must be equal.
+same() {
+  if ! diff -u "$3" "$4" >"$tmp/diff"; then
+    echo "FAIL: $1: $2 changed"
+    head -20 "$tmp/diff"
+    fail=1
+  fi
+}
+
+# A store made by a generation of Account and AccountHome, with a resource
+# compiler set; each case that must leave a store alone gets a copy.
+"$zt" generate "$bank" --select bank::core::Account --select bank::core::AccountHome --store "$tmp/base" \
+  >/dev/null 2>&1 </dev/null
+"$zt" options --store "$tmp/base" --resource-compiler /bin/true >/dev/null 2>&1
+fresh_copy() { rm -rf "$store" && cp -a "$tmp/base" "$store" && sums "$store" >"$tmp/before"; }
+# refused CASE STATUS MESSAGE COMMAND...: a run on a copy of the store that
+# must leave it as it was.
+refused() {
+  local name=$1
+  fresh_copy
+  run "$@"
+  sums "$store" >"$tmp/after"
+  same "$name" "the store" "$tmp/before" "$tmp/after"
+}
+
+# -- Model files: refused with one positioned error, exit 2 ----------------
+models=$tmp/models
+mkdir -p "$models"
+# The bundled example cut inside the string "Account".
+head -c $(($(grep -bo '"Account"' "$bank" | head -1 | cut -d: -f1) + 4)) "$bank" >"$models/truncated.json"
+{ printf '\xF8'; head -c 4096 /dev/urandom; } >"$models/binary.json"
+{ printf '{"packages": '; head -c 100000 /dev/zero | tr '\0' '['; } >"$models/nested.json"
+printf '{"classes": [{"name": 5}]}' >"$models/wrong-type.json"
+printf '{"classes": [{"name": "Acc\\u0000ount"}]}' >"$models/nul.json"
+{
+  printf '{"classes": ['
+  for i in $(seq 1 32768); do printf '{"name":"C%s"},' "$i"; done
+  printf '{"name":"Last"}]}'
+} >"$models/many.json"
+xmi_head='<?xml version="1.0" encoding="UTF-8"?><xmi:XMI xmi:version="20131001" xmlns:xmi="http://www.omg.org/spec/XMI/20131001" xmlns:uml="http://www.eclipse.org/uml2/5.0.0/UML"><uml:Model xmi:id="_m" name="M">'
+xmi_tail='</uml:Model></xmi:XMI>'
+{ echo "$xmi_head"; echo '<packagedElement xmi:type="uml:Class" xmi:id="a" name="A"/>'; } >"$models/truncated.uml"
+{ echo "$xmi_head"; echo '<packagedElement xmi:type="uml:Class" xmi:id="a" name="Acc&#0;ount"/>'; echo "$xmi_tail"; } \
+  >"$models/nul.uml"
+{
+  echo "$xmi_head"
+  for i in $(seq 1 32768); do printf '<packagedElement xmi:type="uml:Class" xmi:id="c%s" name="C"/>\n' "$i"; done
+  echo "$xmi_tail"
+} >"$models/same-name.uml"
+mkdir -p "$models/folder.json"
+
+refused model-truncated-json 2 'truncated\.json:[0-9]+:[0-9]+: this string is not closed' \
+  "$zt" generate "$models/truncated.json" --select x --store "$store"
+refused model-binary 2 'binary\.json:1:1: this is neither a JSON model document' \
+  "$zt" generate "$models/binary.json" --select x --store "$store"
+refused model-nested 2 'nested\.json:1:[0-9]+: arrays and objects are nested more than 200 levels deep' \
+  "$zt" generate "$models/nested.json" --select x --store "$store"
+refused model-wrong-type 2 'wrong-type\.json:1:[0-9]+: expected a string for "name", found a number' \
+  "$zt" generate "$models/wrong-type.json" --select x --store "$store"
+refused model-nul-in-a-name 2 'nul\.json:1:[0-9]+: the NUL character' \
+  "$zt" generate "$models/nul.json" --select x --store "$store"
+refused model-32768-classes 2 'many\.json:1:[0-9]+: a model cannot hold more than 32767 classes' \
+  "$zt" generate "$models/many.json" --select x --store "$store"
+refused model-truncated-xmi 2 'truncated\.uml:[0-9]+:[0-9]+: malformed XML' \
+  "$zt" generate "$models/truncated.uml" --select x --store "$store"
+refused model-xmi-nul-reference 2 'nul\.uml:2:[0-9]+: a character reference to NUL' \
+  "$zt" generate "$models/nul.uml" --select x --store "$store"
+refused model-xmi-32768-of-one-name 2 'same-name\.uml:[0-9]+:[0-9]+: a model cannot hold more than 32767 classes' \
+  "$zt" generate "$models/same-name.uml" --select x --store "$store"
+refused model-is-a-folder 2 'folder\.json: cannot read the model document' \
+  "$zt" generate "$models/folder.json" --select x --store "$store"
+
+# -- Templates: the business template replaced; taken as text, or refused --
+business="Unit Test Templates/EJB/Websphere/Business Methods/websphere_remote.template"
+test_file=scripts/java/unittests/bank/core/Accountdeposit.java
+templates() { rm -rf "$tmp/tpl" && cp -R "$src/templates" "$tmp/tpl" && rm -f "$tmp/tpl/$business"; }
+# template CASE EXPECTED: generates deposit with the template in place into
+# a fresh store; the test file must be EXPECTED byte for byte.
+template() {
+  rm -rf "$store"
+  run "$1" 0 '' "$zt" generate "$bank" --select "$deposit" --store "$store" --templates "$tmp/tpl"
+  if ! cmp -s "$2" "$store/$test_file"; then
+    echo "FAIL: $1: the test file is not the template filled in"
+    fail=1
+  fi
+}
+expected=$tmp/expected
+# Every byte but CR and the tag brackets, NUL included, 100 times (a line
+# feed among them splits each into two lines).
+bytes=$(for i in $(seq 1 255); do printf '\\%03o' "$i"; done)
+templates
+for i in $(seq 1 100); do printf '\0%b\n' "$bytes" | tr -d '\r<>'; done >"$tmp/tpl/$business"
+sed 's/$/\r/' "$tmp/tpl/$business" >"$expected"
+template template-binary "$expected"
+templates
+{ head -c 10485760 /dev/zero | tr '\0' x; printf '\nclass <test_name> {}\n'; } >"$tmp/tpl/$business"
+{ head -c 10485760 /dev/zero | tr '\0' x; printf '\r\nclass Accountdeposit {}\r\n'; } >"$expected"
+template template-10MB-line "$expected"
+templates
+yes 'int <test_name>;' | head -n 1000000 >"$tmp/tpl/$business"
+yes $'int Accountdeposit;\r' | head -n 1000000 >"$expected"
+template template-million-lines "$expected"
+templates
+printf 'class <test_name> {}' >"$tmp/tpl/$business"
+printf 'class Accountdeposit {}\r\n' >"$expected"
+template template-no-final-line-end "$expected"
+# CR alone ends no line: the template is one line, its tags replaced and its
+# CRs kept (javac takes a CR as a line end too).
+templates
+printf 'class <test_name>\r{\r  <class_name> x;\r}\r' >"$tmp/tpl/$business"
+printf 'class Accountdeposit\r{\r  Account x;\r}\r\n' >"$expected"
+template template-cr-line-ends "$expected"
+templates
+: >"$tmp/tpl/$business"
+: >"$expected"
+template template-empty "$expected"
+# A template path with quotes gives what the bundled templates give.
+rm -rf "$store"
+"$zt" generate "$bank" --select "$deposit" --store "$store" >/dev/null 2>&1 </dev/null
+cp "$store/$test_file" "$expected"
+quoted="$tmp/tpl \"quoted\" 'too'"
+cp -R "$src/templates" "$quoted"
+rm -rf "$store"
+run template-path-with-quotes 0 '' "$zt" generate "$bank" --select "$deposit" --store "$store" --templates "$quoted"
+cmp -s "$expected" "$store/$test_file" || { echo "FAIL: template-path-with-quotes: another test file"; fail=1; }
+rm -rf "$store"
+run template-folder-missing 2 "the template folder $tmp/no \"such\" folder does not exist" \
+  "$zt" generate "$bank" --select "$deposit" --store "$store" --templates "$tmp/no \"such\" folder"
+[ -e "$store" ] && { echo "FAIL: template-folder-missing: a store was made"; fail=1; }
+# A template that is a folder or a dangling link: the operation is not
+# generated, nothing is stored for it.
+for kind in folder dangling-link; do
+  templates
+  if [ $kind = folder ]; then mkdir "$tmp/tpl/$business"; else ln -s "$tmp/nowhere" "$tmp/tpl/$business"; fi
+  rm -rf "$store"
+  run "template-is-a-$kind" 1 'An error occurred while attempting to locate template files in .*websphere_remote\.template$' \
+    "$zt" generate "$bank" --select "$deposit" --store "$store" --templates "$tmp/tpl"
+  [ -z "$(find "$store/scripts" -type f)" ] || { echo "FAIL: template-is-a-$kind: a file was stored"; fail=1; }
+  "$zt" datapool list --store "$store" >"$tmp/pools" 2>&1
+  grep -q Account_deposit "$tmp/pools" && { echo "FAIL: template-is-a-$kind: a datapool was made"; fail=1; }
+done
+
+# -- Selections --------------------------------------------------------------
+refused select-unknown 2 '"nosuch::Thing" names nothing in ' \
+  "$zt" generate "$bank" --select nosuch::Thing --store "$store"
+refused select-empty-name 2 '"" names nothing in ' "$zt" generate "$bank" --select "" --store "$store"
+long=$(head -c 10000 /dev/zero | tr '\0' a)
+refused select-10000-characters 2 "\"$long\" names nothing in " \
+  "$zt" generate "$bank" --select "$long" --store "$store"
+refused select-an-attribute 2 '"bank::core::AccountBean::balance" in .* is not a package, class or operation' \
+  "$zt" generate "$bank" --select bank::core::AccountBean::balance --store "$store"
+refused select-a-parameter 2 '"bank::core::Account::deposit::amount" in .* is not a package, class or operation' \
+  "$zt" generate "$bank" --select bank::core::Account::deposit::amount --store "$store"
+# One operation named three times (once with the root package's name) is
+# generated once: one test, one datapool.
+rm -rf "$store"
+run select-the-same-twice 0 '' "$zt" generate "$bank" --select "$deposit" --select "$deposit" \
+  --select "Logical View::$deposit" --store "$store"
+[ "$(find "$store/scripts" -type f | wc -l)" -eq 1 ] || { echo "FAIL: select-the-same-twice: not one test"; fail=1; }
+"$zt" datapool list --store "$store" >"$tmp/pools" 2>&1
+grep -qx '1 datapool(s):' "$tmp/pools" || { echo "FAIL: select-the-same-twice: not one datapool"; fail=1; }
+
+# -- Tool options --------------------------------------------------------------
+refused options-missing-file 1 'there is no file /nonexistent/rc\.exe' \
+  "$zt" options --store "$store" --resource-compiler /nonexistent/rc.exe
+refused options-a-folder 1 "there is no file $tmp" "$zt" options --store "$store" --resource-compiler "$tmp"
+rm -rf "$store"
+run options-missing-file-no-store 1 'there is no file /nonexistent/rc\.exe' \
+  "$zt" options --store "$store" --resource-compiler /nonexistent/rc.exe
+[ -e "$store" ] && { echo "FAIL: options-missing-file-no-store: a store was made"; fail=1; }
+# An empty path unsets the option (as documented); the rest stays.
+fresh_copy
+"$zt" datapool list --store "$store" >"$tmp/pools-before" 2>&1
+run options-empty-path 0 '' "$zt" options --store "$store" --resource-compiler ""
+grep -q '^resource compiler (option 3): (not set)' "$tmp/out" || { echo "FAIL: options-empty-path: still set"; fail=1; }
+"$zt" datapool list --store "$store" >"$tmp/pools-after" 2>&1
+same options-empty-path "the datapools" "$tmp/pools-before" "$tmp/pools-after"
+sums "$store/scripts" >"$tmp/after"
+sums "$tmp/base/scripts" >"$tmp/before"
+same options-empty-path "the scripts" "$tmp/before" "$tmp/after"
+
+# -- Store folders -------------------------------------------------------------
+generate_into() { "$zt" generate "$bank" --select "$deposit" --store "$1"; }
+# broken CASE MESSAGE SPOIL: a copy of the store spoiled by the command SPOIL
+# (run in the store folder) is refused with MESSAGE and stays as it is.
+broken() {
+  local name=$1 message=$2
+  shift 2
+  fresh_copy
+  (cd "$store" && "$@")
+  sums "$store" >"$tmp/before"
+  run "$name" 1 "$message" generate_into "$store"
+  sums "$store" >"$tmp/after"
+  same "$name" "the store" "$tmp/before" "$tmp/after"
+}
+broken store-database-is-a-folder "Cannot open the store at $store/store\.db: it is not a file" \
+  bash -c 'rm store.db && mkdir store.db'
+broken store-scripts-is-a-file "Cannot open the store at $store/scripts: it is not a folder" \
+  bash -c 'rm -rf scripts && echo x >scripts'
+broken store-java-root-is-a-file "Cannot open the store at $store/scripts/java: it is not a folder" \
+  bash -c 'rm -rf scripts/java && echo x >scripts/java'
+broken store-database-is-garbage "Cannot open the store at $store/store\.db: the database is damaged \(file is not a database\)" \
+  bash -c 'head -c 8192 /dev/zero | tr "\0" z >store.db'
+broken store-database-truncated "Cannot open the store at $store/store\.db: the database is damaged" \
+  truncate -s 1500 store.db
+broken store-database-page-damaged "Cannot open the store at $store/store\.db: the database is damaged" \
+  bash -c 'head -c 4096 /dev/zero | tr "\0" "\377" | dd of=store.db bs=4096 seek=3 conv=notrunc status=none'
+broken store-from-a-newer-program "Cannot open the store at $store/store\.db: it was made by a newer ztunittest" \
+  sqlite3 store.db "INSERT INTO schema_version VALUES (99, 'later')"
+rm -rf "$store" "$tmp/plain"
+echo x >"$tmp/plain"
+run store-is-a-file 1 "Cannot open the store at $tmp/plain: it is not a folder" generate_into "$tmp/plain"
+run store-below-a-file 1 "Cannot open the store at $tmp/plain: it is not a folder" generate_into "$tmp/plain/store"
+[ "$(cat "$tmp/plain")" = x ] || { echo "FAIL: store-below-a-file: the file changed"; fail=1; }
+fresh_copy
+head -c 8192 /dev/zero | tr '\0' z >"$store/store.db"
+sums "$store" >"$tmp/before"
+run datapools-of-a-garbage-database 1 "The store's database failed: file is not a database" \
+  "$zt" datapool list --store "$store"
+run options-of-a-garbage-database 1 "Cannot open the store at $store/store\.db: file is not a database" \
+  "$zt" options --store "$store" --resource-compiler /bin/true
+sums "$store" >"$tmp/after"
+same options-of-a-garbage-database "the store" "$tmp/before" "$tmp/after"
+# Setting an option opens the store as a run does: a store that cannot hold
+# scripts is refused before its database records the login.
+fresh_copy
+rm -rf "$store/scripts/java" && echo x >"$store/scripts/java"
+sums "$store" >"$tmp/before"
+run options-with-a-file-for-a-folder 1 "Cannot open the store at $store/scripts/java: Not a directory" \
+  "$zt" options --store "$store" --resource-compiler /bin/true
+sums "$store" >"$tmp/after"
+same options-with-a-file-for-a-folder "the store" "$tmp/before" "$tmp/after"
+
+# Read-only parts: the immutable flag stops root too.
+# immutable CASE PATH MESSAGE: PATH (below a copy of the store) made
+# immutable; the run is refused and the store stays as it is.
+immutable() {
+  fresh_copy
+  if ! chattr +i "$store/$2" 2>/dev/null; then
+    echo "SKIP: $1: chattr +i is not possible here"
+    skipped=$((skipped + 1))
+    return
+  fi
+  run "$1" 1 "$3" generate_into "$store"
+  chattr -i "$store/$2"
+  sums "$store" >"$tmp/after"
+  same "$1" "the store" "$tmp/before" "$tmp/after"
+}
+immutable store-folder-read-only . "Cannot open the store at $store: it cannot be written"
+immutable store-java-root-read-only scripts/java "Cannot open the store at $store/scripts/java: it cannot be written"
+immutable store-database-read-only store.db "Cannot open the store at $store/store\.db: it cannot be written"
+# A package folder that cannot be written: the test is not stored, with one
+# message, and the run ends short.
+rm -rf "$store"
+mkdir -p "$store/scripts/java/unittests/bank/core"
+if chattr +i "$store/scripts/java/unittests/bank/core" 2>/dev/null; then
+  run store-package-folder-read-only 1 "$store/$test_file was not written: .*\(Operation not permitted\)" \
+    generate_into "$store"
+  chattr -i "$store/scripts/java/unittests/bank/core"
+  [ -z "$(find "$store/scripts" -type f)" ] || { echo "FAIL: store-package-folder-read-only: a file"; fail=1; }
+else
+  echo "SKIP: store-package-folder-read-only: chattr +i is not possible here"
+  skipped=$((skipped + 1))
+fi
+# A full disk (a small tmpfs filled up): the store is not opened.
+mkdir -p "$tmp/full"
+if mount -t tmpfs -o size=256k tmpfs "$tmp/full" 2>/dev/null; then
+  mounted+=("$tmp/full")
+  cp -a "$tmp/base" "$tmp/full/store"
+  head -c 1048576 /dev/zero >"$tmp/full/filler" 2>/dev/null
+  sums "$tmp/full/store" >"$tmp/before"
+  run store-disk-full 1 "Cannot open the store at $tmp/full/store/store\.db: database or disk is full" \
+    generate_into "$tmp/full/store"
+  sums "$tmp/full/store" >"$tmp/after"
+  same store-disk-full "the store" "$tmp/before" "$tmp/after"
+else
+  echo "SKIP: store-disk-full: mounting a tmpfs is not possible here"
+  skipped=$((skipped + 1))
+fi
+
+# -- Names that would put a test outside the store -------------------------
+# A model with javax::ejb and one package holding an EJB (a remote interface
+# and its home with a create method) whose package or class has the given
+# name. The remote interface is selected.
+names=$tmp/names
+mkdir -p "$names/outside"
+echo keep >"$names/outside/keep.txt"
+ejb_model() { # package class (as JSON text)
+  printf '{"model": "M", "packages": [{"name": "javax", "packages": [{"name": "ejb", "classes": [{"name": "EJBObject"}, {"name": "EJBHome"}]}]},'
+  printf '{"name": "%s", "classes": [{"name": "%s", "stereotype": "EJBRemoteInterface", "language": "Java", ' "$1" "$2"
+  printf '"operations": [{"name": "run", "returnType": "void"}]}, {"name": "%sHome", "stereotype": "EJBHomeInterface", ' "$2"
+  printf '"language": "Java", "operations": [{"name": "create", "returnType": "%s"}]}]}]}\n' "$2"
+}
+# named CASE STATUS MESSAGE FILES MODEL: generates what MODEL.select names
+# into a fresh store; FILES are the files below the Java root afterwards, and
+# nothing outside the store changes.
+named() {
+  local name=$1 status=$2 message=$3 files=$4 model=$5
+  rm -rf "$names/store"
+  sums "$names/outside" >"$tmp/before"
+  ls -A "$names" | grep -vx store >"$tmp/entries-before"
+  run "$name" "$status" "$message" "$zt" generate "$model" --select "$(cat "$model.select")" --store "$names/store" \
+    --language Java
+  sums "$names/outside" >"$tmp/after"
+  ls -A "$names" | grep -vx store >"$tmp/entries-after"
+  same "$name" "what lies outside the store" "$tmp/before" "$tmp/after"
+  same "$name" "the folder around the store" "$tmp/entries-before" "$tmp/entries-after"
+  (cd "$names/store/scripts/java" && find . -type f | sort | tr '\n' ' ') >"$tmp/files"
+  [ "$(cat "$tmp/files")" = "$files" ] || { echo "FAIL: $name: files below the root: $(cat "$tmp/files")"; fail=1; }
+}
+outside_message='Not storing ".*": it would lie outside the script folder '
+i=0
+while IFS='|' read -r case package class select; do
+  i=$((i + 1))
+  ejb_model "$package" "$class" >"$names/m$i.json"
+  echo "$select" >"$names/m$i.json.select"
+  named "$case" 1 "$outside_message" "" "$names/m$i.json"
+done <<'EOF'
+names-package-dots|..|E|..::E
+names-package-slashes|../../outside|E|../../outside::E
+names-package-backslashes|..\\..\\outside|E|..\..\outside::E
+names-class-slashes|p|../../../outside/Evil|p::../../../outside/Evil
+names-class-backslashes|p|..\\..\\Evil|p::..\..\Evil
+EOF
+{
+  echo "$xmi_head"
+  echo '<packagedElement xmi:type="uml:Package" xmi:id="j" name="javax"><packagedElement xmi:type="uml:Package" xmi:id="e" name="ejb">'
+  echo '<packagedElement xmi:type="uml:Interface" xmi:id="o" name="EJBObject"/><packagedElement xmi:type="uml:Interface" xmi:id="h" name="EJBHome"/></packagedElement></packagedElement>'
+  echo '<packagedElement xmi:type="uml:Package" xmi:id="p" name="..">'
+  echo '<packagedElement xmi:type="uml:Interface" xmi:id="c" name="E"><generalization xmi:id="g" general="o"/><ownedOperation xmi:id="op" name="run"/></packagedElement>'
+  echo '<packagedElement xmi:type="uml:Interface" xmi:id="ch" name="EHome"><generalization xmi:id="gh" general="h"/><ownedOperation xmi:id="cr" name="create"/></packagedElement>'
+  echo '</packagedElement>'
+  echo "$xmi_tail"
+} >"$names/dots.uml"
+echo "..::E" >"$names/dots.uml.select"
+named names-xmi-package-dots 1 "$outside_message" "" "$names/dots.uml"
+# Names that stay inside: ".." inside a name, and "/" (a folder separator in
+# every path of the add-in, as in the modelling tool's).
+ejb_model p .. >"$names/inside1.json"
+echo p::.. >"$names/inside1.json.select"
+named names-class-is-dots 0 '' "./unittests/p/..run.java " "$names/inside1.json"
+ejb_model p a/b >"$names/inside2.json"
+echo p::a/b >"$names/inside2.json.select"
+named names-class-with-a-slash 0 '' "./unittests/p/a/brun.java " "$names/inside2.json"
+
+echo "hostile_inputs: $cases cases, $skipped skipped"
+if [ $fail -ne 0 ]; then exit 1; fi
+echo "hostile_inputs: all checks passed"
