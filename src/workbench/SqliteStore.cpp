@@ -236,7 +236,7 @@ SqliteStore::SqliteStore(StoreOptions options, Console& console) : options_(std:
   folder_ = folder;
 }
 
-SqliteStore::~SqliteStore() = default;
+SqliteStore::~SqliteStore() { EndBatch(); }
 
 void SqliteStore::Open() {
   if (connection_) return;
@@ -295,6 +295,56 @@ std::string SqliteStore::ScriptRoot(dsScriptType type) {
 std::string SqliteStore::UserName() { return userName_; }
 
 DataStoreConnection* SqliteStore::Connection() { return connection_.get(); }
+
+void SqliteStore::BeginBatch() {
+  if (!connection_) return;
+  batching_ = true;
+  connection_->SetBatch(this);
+}
+
+void SqliteStore::EndBatch() {
+  if (!batching_) return;
+  Flush();
+  batching_ = false;
+  connection_->SetBatch(nullptr);
+}
+
+void SqliteStore::Flush() {
+  batchStart_.reset();
+  if (!batchTransaction_) return;
+  batchTransaction_ = false;
+  sqlite3* db = connection_->Handle();
+  std::string error;
+  // A failure inside the batch may have rolled all of it back already.
+  if (sqlite3_get_autocommit(db) != 0) {
+    error = sqlite3_errmsg(db);
+  } else if (Exec(db, "COMMIT", error)) {
+    return;
+  } else {
+    std::string ignored;
+    Exec(db, "ROLLBACK", ignored);
+  }
+  console_.Write(Text(WB_STORE_BATCH_NOT_STORED, {(folder_ / kDatabaseName).string(), error}) + kLineEnd);
+}
+
+void SqliteStore::BeforeChange() {
+  sqlite3* db = connection_->Handle();
+  if (batchTransaction_ && sqlite3_get_autocommit(db) != 0) Flush();  // rolled back by a failure: told there
+  if (!batchTransaction_) {
+    std::string error;
+    if (!Exec(db, "BEGIN IMMEDIATE", error)) RaiseError(errc::kPathFileAccessError, {}, error);
+    batchTransaction_ = true;
+  }
+  if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
+}
+
+void SqliteStore::AfterChange() {
+  if (BatchDue()) Flush();
+}
+
+bool SqliteStore::BatchDue() const {
+  return batchStart_ && std::chrono::steady_clock::now() - *batchStart_ >= kBatchInterval;
+}
 
 std::string SqliteStore::MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) {
   auto suffix = lastSuffix_.find(className + operationName);

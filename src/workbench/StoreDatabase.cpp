@@ -74,14 +74,23 @@ void Execute(sqlite3* db, const char* sql) {
   if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) RaiseDatabaseError(db);
 }
 
-Transaction::Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+Transaction::Transaction(sqlite3* db) : db_(db), nested_(sqlite3_get_autocommit(db) == 0) {
+  Execute(db_, nested_ ? "SAVEPOINT zt_change" : "BEGIN IMMEDIATE");
+}
 
 Transaction::~Transaction() {
-  if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!open_) return;
+  if (nested_) {
+    // Fails harmlessly when a failure has already rolled the whole
+    // transaction back.
+    sqlite3_exec(db_, "ROLLBACK TO zt_change; RELEASE zt_change", nullptr, nullptr, nullptr);
+  } else {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
 }
 
 void Transaction::Commit() {
-  Execute(db_, "COMMIT");
+  Execute(db_, nested_ ? "RELEASE zt_change" : "COMMIT");
   open_ = false;
 }
 

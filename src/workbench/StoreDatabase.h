@@ -49,6 +49,9 @@ class Statement {
 };
 
 /// A write transaction (BEGIN IMMEDIATE) that rolls back unless committed.
+/// Inside a transaction that is already open (a store's batch) it is a
+/// savepoint instead: Commit releases its changes into the open transaction,
+/// and rolling back undoes its own changes only.
 class Transaction {
  public:
   /// Begins; raises error 75 when the database is busy or read-only.
@@ -63,6 +66,7 @@ class Transaction {
 
  private:
   sqlite3* db_;
+  bool nested_;
   bool open_ = true;
 };
 
