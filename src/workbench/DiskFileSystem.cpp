@@ -106,7 +106,7 @@ std::string DefaultTemplatesDir() {
   return ZT_SOURCE_TEMPLATES_DIR;
 }
 
-void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
   const fs::path target(nativePath);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code ec;
@@ -125,13 +125,23 @@ void WriteFileAtomically(const std::string& nativePath, const std::string& conte
     }
     written += static_cast<size_t>(n);
   }
-  ok = ok && ::fsync(fd) == 0;
+  ok = ok && (!sync || ::fsync(fd) == 0);
   // mkstemp creates 0600; a generated file gets the usual permissions.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   ::fchmod(fd, 0666 & ~mask);
   ok = (::close(fd) == 0) && ok;
-  if (!ok || std::rename(temp.c_str(), nativePath.c_str()) != 0) {
+  if (!ok) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    RaiseError(ErrorFromErrno(error), {}, DescribeError(ErrorFromErrno(error)) + ": " + nativePath);
+  }
+  return temp;
+}
+
+void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
+  const std::string temp = WriteTemporaryBeside(nativePath, content, true);
+  if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp.c_str());
     RaiseError(ErrorFromErrno(error), {}, DescribeError(ErrorFromErrno(error)) + ": " + nativePath);

@@ -35,4 +35,10 @@ std::string DefaultTemplatesDir();
 /// object's errors (76 folder missing, 70 not writable).
 void WriteFileAtomically(const std::string& nativePath, const std::string& content);
 
+/// The first half of WriteFileAtomically: writes `content` to a new hidden
+/// temporary file (".NAME.XXXXXX") in the folder of `nativePath`, flushed to
+/// disk when `sync`, and returns its path; the caller renames it. Raises as
+/// WriteFileAtomically and then leaves nothing behind.
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync);
+
 }  // namespace zt::wb

@@ -3,10 +3,14 @@
 // store owns its connection and borrows its console.
 #include "workbench/SqliteStore.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -216,6 +220,24 @@ void MakeFolder(const fs::path& folder) {
 // The answers of the overwrite question.
 enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
 
+// Writes back everything of the file system that holds `path`.
+bool SyncFileSystem(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::syncfs(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Writes back the data of the file `path`; false with the reason when it cannot.
+bool SyncFile(const std::string& path, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool ok = fd >= 0 && ::fsync(fd) == 0;
+  if (!ok) reason = std::strerror(errno);
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
 }  // namespace
 
 SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) {}
@@ -309,8 +331,30 @@ void SqliteStore::EndBatch() {
   connection_->SetBatch(nullptr);
 }
 
+void SqliteStore::FinishScripts() {
+  if (pendingScripts_.empty()) return;
+  // One sync of the whole file system costs about what a single file's sync
+  // does; should it fail, each file is synced on its own.
+  const bool synced = SyncFileSystem(folder_);
+  for (const auto& [temp, target] : pendingScripts_) {
+    std::string reason;
+    if (!synced && !SyncFile(temp, reason)) {
+      ::unlink(temp.c_str());
+    } else if (std::rename(temp.c_str(), target.c_str()) != 0) {
+      reason = std::strerror(errno);
+      ::unlink(temp.c_str());
+    } else {
+      continue;
+    }
+    console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), reason}) + kLineEnd);
+  }
+  pendingScripts_.clear();
+  pendingTargets_.clear();
+}
+
 void SqliteStore::Flush() {
   batchStart_.reset();
+  FinishScripts();
   if (!batchTransaction_) return;
   batchTransaction_ = false;
   sqlite3* db = connection_->Handle();
@@ -400,9 +444,16 @@ int32_t SqliteStore::Refuse(const std::string& fileName, const std::string& fold
   return save_result::kNotWritten;
 }
 
-int32_t SqliteStore::Write(const fs::path& target, const std::string& content) {
+int32_t SqliteStore::Write(const fs::path& target, const std::string& content, dsScriptType type) {
   std::string reason;
   try {
+    if (batching_ && type == dsJavaScript) {
+      pendingScripts_.emplace_back(WriteTemporaryBeside(target.string(), content, false), target);
+      pendingTargets_.insert(target.string());
+      if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
+      if (BatchDue() || pendingScripts_.size() >= kBatchScripts) Flush();
+      return save_result::kStored;
+    }
     WriteFileAtomically(target.string(), content);
     return save_result::kStored;
   } catch (const ZtError& e) {
@@ -449,6 +500,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
     return save_result::kNotWritten;
   }
+  if (pendingTargets_.count(target.string()) != 0) Flush();
   if (fs::is_regular_file(target, ec)) {
     if (ReadFile(target) == content) return save_result::kStored;
     if (forAll_ == ForAll::kNo) return save_result::kNotWritten;
@@ -468,7 +520,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
       }
     }
   }
-  return Write(target, content);
+  return Write(target, content, type);
 }
 
 }  // namespace zt::wb

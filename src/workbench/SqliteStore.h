@@ -35,12 +35,19 @@
 // Batches (BeginBatch to EndBatch, what a run does): the datapool components
 // join the store's batch through its connection (StoreBatch). Their changes
 // are then savepoints in one database transaction, each datapool still whole
-// or not at all, and the transaction commits once for many datapools. The
-// batch is finished — committed — when it is kBatchInterval old (checked at
-// each change), when Flush is called (the workbench calls it before it waits
-// for an answer, so that nothing is held while the user thinks), at
-// EndBatch, and when the store is destroyed. A crash loses at most the
-// datapools of the batch not yet finished.
+// or not at all, and the transaction commits once for many datapools. Java
+// scripts join it too: each is written to its hidden temporary file without
+// a sync, and when the batch is finished one sync of the file system makes
+// all their data durable before they are renamed to their names — so a crash
+// never shows a script that is empty or half there, it only loses the
+// scripts of the unfinished batch, which a new run writes again. (Visual
+// Basic scripts are stored at once, as out of a batch: the run hands them to
+// the resource compiler straight away.) A script of the batch is thus visible
+// only once the batch is finished; saving it again finishes the batch first.
+// The batch is finished when it is kBatchInterval old or holds
+// kBatchScripts scripts (checked at each change), when Flush is called (the
+// workbench calls it before it waits for an answer, so that nothing is held
+// while the user thinks), at EndBatch, and when the store is destroyed.
 //
 // Ownership: the store borrows the console, which must outlive it; it owns
 // its connection, which lives until the store is destroyed.
@@ -55,6 +62,8 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "host/DataStore.h"
 #include "workbench/Console.h"
@@ -75,6 +84,8 @@ struct StoreOptions {
 
 /// The longest a batch of a store stays unfinished.
 inline constexpr std::chrono::milliseconds kBatchInterval{1000};
+/// The most scripts a batch of a store holds.
+inline constexpr size_t kBatchScripts = 4096;
 
 /// A store's batch as the datapool components see it (see the file comment).
 class StoreBatch {
@@ -176,7 +187,9 @@ class SqliteStore : public DataStore, private StoreBatch {
   void OpenDatabase(const std::string& userName);
   std::optional<std::filesystem::path> ResolveFolder(const std::filesystem::path& root, const std::string& folder);
   int32_t Refuse(const std::string& fileName, const std::string& folder, const std::filesystem::path& root);
-  int32_t Write(const std::filesystem::path& target, const std::string& content);
+  int32_t Write(const std::filesystem::path& target, const std::string& content, dsScriptType type);
+  // Gives the batch's scripts their names, their data made durable first.
+  void FinishScripts();
   void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
 
   // StoreBatch
@@ -203,6 +216,9 @@ class SqliteStore : public DataStore, private StoreBatch {
   bool batchTransaction_ = false;
   // When the current batch took its first change; unset while it holds none.
   std::optional<std::chrono::steady_clock::time_point> batchStart_;
+  // The batch's scripts: temporary file and target, in the order stored.
+  std::vector<std::pair<std::string, std::filesystem::path>> pendingScripts_;
+  std::set<std::string> pendingTargets_;
 };
 
 }  // namespace zt::wb
