@@ -18,6 +18,7 @@
 
 #include "support/Error.h"
 #include "workbench/DiskFileSystem.h"
+#include "workbench/StoreDatabase.h"
 #include "workbench/Texts.h"
 
 namespace zt::wb {
@@ -240,9 +241,12 @@ bool SyncFile(const std::string& path, std::string& reason) {
 
 }  // namespace
 
-SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) {}
+SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) { KeepPreparedStatements(handle_); }
 
-SqliteConnection::~SqliteConnection() { sqlite3_close(handle_); }
+SqliteConnection::~SqliteConnection() {
+  FinalizePreparedStatements(handle_);
+  sqlite3_close(handle_);
+}
 
 sqlite3* SqliteHandle(DataStoreConnection* connection) {
   auto* ours = dynamic_cast<SqliteConnection*>(&Ref(connection));

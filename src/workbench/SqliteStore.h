@@ -102,6 +102,7 @@ class StoreBatch {
 
 /// The open database of a store, handed to the datapool and option
 /// components. The store owns it; the handle is valid while the store lives.
+/// Statements on it are kept prepared until it closes (see StoreDatabase.h).
 class SqliteConnection : public DataStoreConnection {
  public:
   /// Takes ownership of the open `handle`.
