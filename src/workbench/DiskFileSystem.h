@@ -1,10 +1,18 @@
 // The workbench's file-system object: the add-in's "\"-separated paths on
 // the local disk. "\" and "/" both separate, "$PWTTEMPLATES" names the
 // template folder, and a written file appears only when it is complete.
+//
+// Files opened for reading (templates, above all: a run reads each template
+// twice per operation) are kept in memory and served from there while the
+// file on disk is the same: same device, inode, size and modification time,
+// which every open checks. Files over kCachedFileLimit are read from disk.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "host/FileSystem.h"
 
@@ -23,7 +31,24 @@ class DiskFileSystem : public FileSystemObject {
   std::string NativePath(const std::string& path) override;
 
  private:
+  // What tells one state of a file on disk from another.
+  struct FileVersion {
+    uint64_t device, inode;
+    int64_t size, modifiedSeconds, modifiedNanoseconds;
+    bool operator==(const FileVersion&) const = default;
+  };
+  struct CachedFile {
+    FileVersion version;
+    std::shared_ptr<const std::string> text;
+  };
+  // The largest file kept in memory, and the most kept in all.
+  static constexpr size_t kCachedFileLimit = 1 << 20;
+  static constexpr size_t kCacheLimit = 8 << 20;
+
   std::string templatesDir_;
+  // Files read, by native path.
+  std::unordered_map<std::string, CachedFile> cache_;
+  size_t cachedBytes_ = 0;
 };
 
 /// The folder of the bundled templates: $PWTTEMPLATES when set, else the
