@@ -421,7 +421,8 @@ void SqliteStore::MarkStored(const std::string& fileName, const std::string& fol
 std::optional<fs::path> SqliteStore::ResolveFolder(const fs::path& root, const std::string& folder) {
   if (IsAbsolute(folder) || folder.find('\0') != std::string::npos) return std::nullopt;
   // Existing components are resolved one by one, so that a symlink leading
-  // out is found before anything is created behind it.
+  // out is found before anything is created behind it. `root` is canonical,
+  // and so stays `current` as long as no component is a symlink.
   fs::path current = root;
   bool existing = true;
   for (const std::string& part : Components(folder)) {
@@ -430,10 +431,12 @@ std::optional<fs::path> SqliteStore::ResolveFolder(const fs::path& root, const s
     current /= part;
     if (!existing) continue;
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(current, ec))) {
+    const fs::file_status status = fs::symlink_status(current, ec);
+    if (!fs::exists(status)) {
       existing = false;
       continue;
     }
+    if (!fs::is_symlink(status)) continue;
     current = fs::canonical(current, ec);
     if (ec || !IsWithin(root, current)) return std::nullopt;
   }
