@@ -15,6 +15,7 @@
 // and writes it as CSV.
 #include <CLI/CLI.hpp>
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -94,6 +95,15 @@ void Remove(const fs::path& path) {
   fs::remove_all(path, ec);
 }
 
+// Writes back what earlier steps left unwritten on the file system of
+// `folder`, so that a measurement does not pay for them.
+void Settle(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::syncfs(fd);
+  ::close(fd);
+}
+
 std::string ProgramBesideThis() {
   std::error_code ec;
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -155,52 +165,49 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
        std::to_string(summary.packages.size()) + " packages, model " +
        Fixed(static_cast<double>(fs::file_size(model)) / (kKiBPerMiB * kKiBPerMiB), 1) + " MiB");
 
-  // Generation, plain and with the progress drawn, interleaved.
+  // Generation plain, with the progress drawn, and the I/O floor on the
+  // output of the first run, interleaved: the load of a shared machine
+  // changes from minute to minute, and each repetition meets it alike.
   const fs::path kept = folder / "store";
-  double bestPlain = 0, bestTerminal = 0;
+  DatapoolTables tables;
   for (int r = 0; r < options.repeat; ++r) {
+    const std::string round = std::to_string(r + 1) + "/" + std::to_string(options.repeat) + ": ";
     for (const bool terminal : {false, true}) {
       const fs::path store = folder / (terminal ? "store-pty" : "store-plain");
       Remove(store);
+      Settle(folder);
       const RunResult run = Generate(options, model, summary, store, terminal, folder / "stderr.txt");
       if (r == 0) CheckStore(store, summary.operations, terminal ? "progress run" : "generation");
       if (terminal && run.terminalBytes == 0) Fail("the progress run drew nothing on the terminal");
-      double& best = terminal ? bestTerminal : bestPlain;
+      double& best = terminal ? row.progress : row.generate;
       if (r == 0 || run.seconds < best) best = run.seconds;
       if (!terminal) row.peakRssKiB = std::max(row.peakRssKiB, run.peakRssKiB);
-      Note("  " + std::string(terminal ? "progress  " : "generate  ") + std::to_string(r + 1) + "/" +
-           std::to_string(options.repeat) + ": " + Fixed(run.seconds, 3) + " s, peak RSS " +
-           Fixed(static_cast<double>(run.peakRssKiB) / kKiBPerMiB, 1) + " MiB" +
+      Note("  " + std::string(terminal ? "progress  " : "generate  ") + round + Fixed(run.seconds, 3) +
+           " s, peak RSS " + Fixed(static_cast<double>(run.peakRssKiB) / kKiBPerMiB, 1) + " MiB" +
            (terminal ? ", " + Grouped(run.terminalBytes) + " bytes drawn" : std::string()));
-      if (terminal) {
-        Remove(store);
-      } else if (r == 0) {
+      if (!terminal && r == 0) {
         Remove(kept);
         fs::rename(store, kept);
+        std::string error;
+        if (!ReadDatapoolTables((kept / "store.db").string(), tables, error)) Fail(error);
       } else {
         Remove(store);
       }
     }
-  }
-  row.generate = bestPlain;
-  row.progress = bestTerminal;
 
-  // The I/O floor on the same output.
-  DatapoolTables tables;
-  std::string error;
-  if (!ReadDatapoolTables((kept / "store.db").string(), tables, error)) Fail(error);
-  for (int r = 0; r < options.repeat; ++r) {
     const fs::path copy = folder / "floor";
     Remove(copy);
     fs::create_directories(copy);
+    Settle(folder);
     const auto start = std::chrono::steady_clock::now();
     const RunResult cp = RunProgram({"/bin/cp", "-r", (kept / "scripts").string(), (copy / "scripts").string()}, {});
     if (!cp.started || cp.status != 0) Fail("cp -r failed " + cp.problem);
+    std::string error;
     if (!InsertDatapoolTables((copy / "store.db").string(), tables, error)) Fail(error);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (r == 0 || seconds < row.floor) row.floor = seconds;
-    Note("  floor     " + std::to_string(r + 1) + "/" + std::to_string(options.repeat) + ": " + Fixed(seconds, 3) +
-         " s (" + Grouped(static_cast<long>(tables.RowCount())) + " rows)");
+    Note("  floor     " + round + Fixed(seconds, 3) + " s (" + Grouped(static_cast<long>(tables.RowCount())) +
+         " rows)");
     Remove(copy);
   }
 
@@ -209,6 +216,7 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
     const fs::path out = folder / "sed";
     Remove(out);
     fs::create_directories(out);
+    Settle(folder);
     const RunResult sed = RunProgram({"/bin/bash", ZT_BENCH_SOURCE_DIR "/sed-loop.sh", jobs.string(), out.string()},
                                      {"/dev/null", "/dev/null", (folder / "sed-stderr.txt").string(), false});
     if (!sed.started || sed.status != 0) Fail("the sed loop failed; see " + (folder / "sed-stderr.txt").string());

@@ -266,6 +266,19 @@ bool CodeFactory::GenerateTestScripts(TesselModel* aTesselModel, int32_t& TotalG
     WriteLogLine({});
     WriteLogLine(GetResString(IDS_LOG_GENERATING));
 
+    // The walk stores in batches; the last one is finished however the walk ends.
+    struct Batch {
+      DataStore* store;
+      explicit Batch(DataStore* s) : store(s) {
+        if (store != nullptr) store->BeginBatch();
+      }
+      ~Batch() {
+        if (store != nullptr) store->EndBatch();
+      }
+      Batch(const Batch&) = delete;
+      Batch& operator=(const Batch&) = delete;
+    } batch(Ref(processor_).DataStore);
+
     TotalGen = GenerateTestForOperations(&operations);
     TotalGen += GenerateTestForClasses(&classes);
     TotalGen += GenerateTestForCategories(&packages);

@@ -63,6 +63,15 @@ class DataStore {
 
   /// The connection handed to the datapool components.
   virtual DataStoreConnection* Connection() = 0;
+
+  /// A run stores between BeginBatch and EndBatch. Meanwhile the store may
+  /// make what it stores durable a batch at a time instead of item by item:
+  /// a crash may then lose the last batch, but never leaves a half-written
+  /// script or datapool. EndBatch makes everything stored so far durable and
+  /// reports its own failures; it does not raise. A store that stores item by
+  /// item ignores both.
+  virtual void BeginBatch() {}
+  virtual void EndBatch() {}
 };
 
 }  // namespace zt

@@ -23,6 +23,9 @@ constexpr size_t kBufferChars = 512;
 // The module from which texts are loaded: the satellite, or the add-in
 // module itself. Null until the first lookup chooses it.
 void* g_resourceModule = nullptr;
+// Its string table, looked up once when the module is chosen: the module
+// stays loaded and its table never changes. Null when it has none.
+const StringTable* g_resourceTable = nullptr;
 
 // Where the add-in module lives, found once: the module cannot move while
 // its code runs.
@@ -44,14 +47,19 @@ const OwnModule& Own() {
   return own;
 }
 
-// The string-load service: the text of `id` in the table of `module`, cut
-// to what the buffer holds; empty when the module has no such text.
-std::string LoadString(void* module, int16_t id) {
-  const auto* table = static_cast<const StringTable*>(dlsym(module, kStringTableSymbol));
+// The text of `entry`, cut to what the lookup buffer holds. A text of fewer
+// bytes than the buffer has room for has fewer characters too.
+std::string BufferedText(const StringTableEntry& entry) {
+  std::string text(entry.text, entry.length);
+  return text.size() < kBufferChars ? text : CutToCharacters(text, kBufferChars - 1);
+}
+
+// The string-load service: the text of `id` in `table`; empty when there is
+// no table or no such text.
+std::string LoadString(const StringTable* table, int16_t id) {
   if (table == nullptr) return {};
   const StringTableEntry* entry = FindString(*table, id);
-  if (entry == nullptr) return {};
-  return CutToCharacters(std::string(entry->text, entry->length), kBufferChars - 1);
+  return entry == nullptr ? std::string() : BufferedText(*entry);
 }
 
 // Windows-style abbreviations of the common locales: language, then the
@@ -106,13 +114,14 @@ std::string GetResString(int16_t id) {
     // a missing text is an error, as the plain resource service reports it.
     const StringTableEntry* entry = FindString(zt_string_table, id);
     if (entry == nullptr) RaiseError(errc::kResourceNotFound);
-    return CutToCharacters(std::string(entry->text, entry->length), kBufferChars - 1);
+    return BufferedText(*entry);
   }
   if (g_resourceModule == nullptr) {
     void* satellite = LoadSatelliteModule(CutToCharacters(own.path, kBufferChars - 1));
     g_resourceModule = satellite != nullptr ? satellite : own.handle;
+    g_resourceTable = static_cast<const StringTable*>(dlsym(g_resourceModule, kStringTableSymbol));
   }
-  return LoadString(g_resourceModule, id);
+  return LoadString(g_resourceTable, id);
 }
 
 std::string FormatResString(int32_t id, const std::vector<std::string>& args) {
@@ -192,6 +201,9 @@ void* LoadSatelliteModule(const std::string& modulePath) {
   return nullptr;
 }
 
-void ResetResourceModule() { g_resourceModule = nullptr; }
+void ResetResourceModule() {
+  g_resourceModule = nullptr;
+  g_resourceTable = nullptr;
+}
 
 }  // namespace zt

@@ -81,13 +81,18 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
   bool bProcess = true;
   const std::string crlf = GetResString(IDS_CRLF);
   const std::string totalText = SignedNumberText(total);
+  // The line counter's text, looked up once: each line fills in its numbers
+  // as FormatResString2 would.
+  const std::string lineOf = GetResString(IDS_STATUS_LINE_OF);
   // The handlers may add or remove listeners; each event goes to those
   // registered when it is raised.
   std::string text;
   while (!stream->AtEndOfStream()) {
     const int32_t n = stream->Line();
-    const std::string message =
-        StatusLine + crlf + FormatResString2(IDS_STATUS_LINE_OF, SignedNumberText(n), totalText);
+    std::string counter = lineOf;
+    ReplaceAll(counter, "%1", SignedNumberText(n));
+    ReplaceAll(counter, "%2", totalText);
+    const std::string message = StatusLine + crlf + counter;
     for (TemplateProcessorListener* listener : std::vector(listeners_)) {
       listener->UpdateStatus(message, static_cast<float>(n), static_cast<float>(total), UserCanceled);
     }

@@ -346,6 +346,9 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   wanted.name = name;
   wanted.description = description;
 
+  // In a store's batch the transaction is a savepoint of the batch's.
+  StoreBatch* batch = static_cast<SqliteConnection*>(connection)->Batch();
+  if (batch != nullptr) batch->BeforeChange();
   Transaction transaction(db);
   const std::optional<Datapool> existing = LoadDatapool(db, name);
   const std::string user = StoreUser(db);
@@ -368,6 +371,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   }
   InsertContent(db, id, wanted);
   transaction.Commit();
+  if (batch != nullptr) batch->AfterChange();
   return datapool_result::kCreated;
 }
 

@@ -25,7 +25,9 @@
 // reaches no overwrite question);
 // kDatapoolExists (1): a datapool of that name exists with other content and
 // overwriting is off. A field list that is not usable raises error 5 and
-// stores nothing. Every change is one transaction: all of it or nothing.
+// stores nothing. Every change is one transaction: all of it or nothing. In a
+// store's batch (see SqliteStore.h) it is a savepoint of the batch's
+// transaction: still all of it or nothing, made durable with the batch.
 //
 // Editing: the datapool is written as CSV (see Csv.h; the header is the field
 // names) to a private temporary file and opened in the user's editor (see

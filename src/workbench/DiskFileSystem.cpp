@@ -81,6 +81,40 @@ class ReadStream : public TextStream {
   int32_t line_ = 1;
 };
 
+// A file held in memory, read line by line as ReadStream reads one from disk.
+class MemoryReadStream : public TextStream {
+ public:
+  explicit MemoryReadStream(std::shared_ptr<const std::string> text) : text_(std::move(text)) {}
+  bool AtEndOfStream() override { return position_ >= text_->size(); }
+  int32_t Line() override { return line_; }
+  std::string ReadLine() override {
+    const size_t end = NextLineEnd();
+    std::string line = text_->substr(position_, end - position_);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    Advance(end);
+    return line;
+  }
+  void SkipLine() override { Advance(NextLineEnd()); }
+  void WriteLine(const std::string&) override { RaiseError(errc::kBadFileMode); }
+  void Close() override { position_ = text_->size(); }
+
+ private:
+  // Where the current line ends: its LF, or the end of the text.
+  size_t NextLineEnd() const {
+    if (position_ >= text_->size()) RaiseError(errc::kInputPastEnd);
+    const size_t end = text_->find('\n', position_);
+    return end == std::string::npos ? text_->size() : end;
+  }
+  void Advance(size_t end) {
+    position_ = end < text_->size() ? end + 1 : end;
+    ++line_;
+  }
+
+  std::shared_ptr<const std::string> text_;
+  size_t position_ = 0;
+  int32_t line_ = 1;
+};
+
 // Collects the text and writes it atomically at Close; a stream dropped
 // without Close leaves nothing behind.
 class WriteStream : public TextStream {
@@ -127,7 +161,7 @@ std::string DefaultTemplatesDir() {
   return ZT_SOURCE_TEMPLATES_DIR;
 }
 
-void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
   const fs::path target(nativePath);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code ec;
@@ -150,14 +184,23 @@ void WriteFileAtomically(const std::string& nativePath, const std::string& conte
     }
     written += static_cast<size_t>(n);
   }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (error == 0 && sync && ::fsync(fd) != 0) error = errno;
   // mkstemp creates 0600; a generated file gets the usual permissions.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   ::fchmod(fd, 0666 & ~mask);
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(temp.c_str(), nativePath.c_str()) != 0) error = errno;
   if (error != 0) {
+    ::unlink(temp.c_str());
+    RaiseFileError(error, nativePath);
+  }
+  return temp;
+}
+
+void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
+  const std::string temp = WriteTemporaryBeside(nativePath, content, true);
+  if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
+    const int error = errno;
     ::unlink(temp.c_str());
     RaiseFileError(error, nativePath);
   }
@@ -233,11 +276,43 @@ void DiskFileSystem::DeleteFile(const std::string& path, bool force) {
 
 std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path) {
   const std::string native = NativePath(path);
-  std::error_code ec;
-  if (!fs::is_regular_file(native, ec)) RaiseError(errc::kFileNotFound, {}, DescribeError(errc::kFileNotFound) + ": " + path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    RaiseError(errc::kFileNotFound, {}, DescribeError(errc::kFileNotFound) + ": " + path);
+  }
+  const FileVersion version{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                            static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtim.tv_sec),
+                            static_cast<int64_t>(st.st_mtim.tv_nsec)};
+  if (const auto cached = cache_.find(native); cached != cache_.end() && cached->second.version == version) {
+    if (::access(native.c_str(), R_OK) != 0) {
+      RaiseError(errc::kPermissionDenied, {}, DescribeError(errc::kPermissionDenied) + ": " + path);
+    }
+    return std::make_unique<MemoryReadStream>(cached->second.text);
+  }
   std::ifstream in(native, std::ios::binary);
   if (!in) RaiseError(errc::kPermissionDenied, {}, DescribeError(errc::kPermissionDenied) + ": " + path);
-  return std::make_unique<ReadStream>(std::move(in));
+  if (st.st_size > static_cast<off_t>(kCachedFileLimit)) return std::make_unique<ReadStream>(std::move(in));
+
+  std::ostringstream content;
+  content << in.rdbuf();
+  auto text = std::make_shared<const std::string>(content.str());
+  // Kept only when the file did not change while it was read.
+  struct stat after {};
+  if (!in.bad() && ::stat(native.c_str(), &after) == 0 && after.st_ino == st.st_ino &&
+      after.st_size == static_cast<off_t>(text->size()) && after.st_mtim.tv_sec == st.st_mtim.tv_sec &&
+      after.st_mtim.tv_nsec == st.st_mtim.tv_nsec) {
+    if (const auto old = cache_.find(native); old != cache_.end()) {
+      cachedBytes_ -= old->second.text->size();
+      cache_.erase(old);
+    }
+    if (cachedBytes_ + text->size() > kCacheLimit) {
+      cache_.clear();
+      cachedBytes_ = 0;
+    }
+    cache_[native] = CachedFile{version, text};
+    cachedBytes_ += text->size();
+  }
+  return std::make_unique<MemoryReadStream>(std::move(text));
 }
 
 std::unique_ptr<TextStream> DiskFileSystem::CreateTextFile(const std::string& path, bool overwrite) {

@@ -6,13 +6,20 @@
 // folder and renamed over `<name>` when complete. A writer killed before the
 // rename leaves its temporary behind; RemoveStaleTemporaries removes those
 // whose writing process is gone (the store does so when it opens).
+//
+// Files opened for reading (templates, above all: a run reads each template
+// twice per operation) are kept in memory and served from there while the
+// file on disk is the same: same device, inode, size and modification time,
+// which every open checks. Files over kCachedFileLimit are read from disk.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "host/FileSystem.h"
 
@@ -31,7 +38,24 @@ class DiskFileSystem : public FileSystemObject {
   std::string NativePath(const std::string& path) override;
 
  private:
+  // What tells one state of a file on disk from another.
+  struct FileVersion {
+    uint64_t device, inode;
+    int64_t size, modifiedSeconds, modifiedNanoseconds;
+    bool operator==(const FileVersion&) const = default;
+  };
+  struct CachedFile {
+    FileVersion version;
+    std::shared_ptr<const std::string> text;
+  };
+  // The largest file kept in memory, and the most kept in all.
+  static constexpr size_t kCachedFileLimit = 1 << 20;
+  static constexpr size_t kCacheLimit = 8 << 20;
+
   std::string templatesDir_;
+  // Files read, by native path.
+  std::unordered_map<std::string, CachedFile> cache_;
+  size_t cachedBytes_ = 0;
 };
 
 /// The folder of the bundled templates: $PWTTEMPLATES when set, else the
@@ -62,5 +86,11 @@ bool IsTemporaryFileName(const std::string& fileName, pid_t& pid);
 /// still run is left alone. Returns how many were removed; failures to list
 /// or remove are passed over (the next call tries again).
 int RemoveStaleTemporaries(const std::string& folder);
+
+/// The first half of WriteFileAtomically: writes `content` to a new hidden
+/// temporary file (named as above) in the folder of `nativePath`, flushed to
+/// disk when `sync`, and returns its path; the caller renames it. Raises as
+/// WriteFileAtomically and then leaves nothing behind.
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync);
 
 }  // namespace zt::wb

@@ -3,10 +3,14 @@
 // store owns its connection and borrows its console.
 #include "workbench/SqliteStore.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -14,6 +18,7 @@
 
 #include "support/Error.h"
 #include "workbench/DiskFileSystem.h"
+#include "workbench/StoreDatabase.h"
 #include "workbench/Texts.h"
 
 namespace zt::wb {
@@ -216,11 +221,32 @@ void MakeFolder(const fs::path& folder) {
 // The answers of the overwrite question.
 enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
 
+// Writes back everything of the file system that holds `path`.
+bool SyncFileSystem(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::syncfs(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Writes back the data of the file `path`; false with the reason when it cannot.
+bool SyncFile(const std::string& path, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool ok = fd >= 0 && ::fsync(fd) == 0;
+  if (!ok) reason = std::strerror(errno);
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
 }  // namespace
 
-SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) {}
+SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) { KeepPreparedStatements(handle_); }
 
-SqliteConnection::~SqliteConnection() { sqlite3_close(handle_); }
+SqliteConnection::~SqliteConnection() {
+  FinalizePreparedStatements(handle_);
+  sqlite3_close(handle_);
+}
 
 sqlite3* SqliteHandle(DataStoreConnection* connection) {
   auto* ours = dynamic_cast<SqliteConnection*>(&Ref(connection));
@@ -236,7 +262,7 @@ SqliteStore::SqliteStore(StoreOptions options, Console& console) : options_(std:
   folder_ = folder;
 }
 
-SqliteStore::~SqliteStore() = default;
+SqliteStore::~SqliteStore() { EndBatch(); }
 
 void SqliteStore::Open() {
   if (connection_) return;
@@ -306,6 +332,78 @@ std::string SqliteStore::UserName() { return userName_; }
 
 DataStoreConnection* SqliteStore::Connection() { return connection_.get(); }
 
+void SqliteStore::BeginBatch() {
+  if (!connection_) return;
+  batching_ = true;
+  connection_->SetBatch(this);
+}
+
+void SqliteStore::EndBatch() {
+  if (!batching_) return;
+  Flush();
+  batching_ = false;
+  connection_->SetBatch(nullptr);
+}
+
+void SqliteStore::FinishScripts() {
+  if (pendingScripts_.empty()) return;
+  // One sync of the whole file system costs about what a single file's sync
+  // does; should it fail, each file is synced on its own.
+  const bool synced = SyncFileSystem(folder_);
+  for (const auto& [temp, target] : pendingScripts_) {
+    std::string reason;
+    if (!synced && !SyncFile(temp, reason)) {
+      ::unlink(temp.c_str());
+    } else if (std::rename(temp.c_str(), target.c_str()) != 0) {
+      reason = std::strerror(errno);
+      ::unlink(temp.c_str());
+    } else {
+      continue;
+    }
+    console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), reason}) + kLineEnd);
+  }
+  pendingScripts_.clear();
+  pendingTargets_.clear();
+}
+
+void SqliteStore::Flush() {
+  batchStart_.reset();
+  FinishScripts();
+  if (!batchTransaction_) return;
+  batchTransaction_ = false;
+  sqlite3* db = connection_->Handle();
+  std::string error;
+  // A failure inside the batch may have rolled all of it back already.
+  if (sqlite3_get_autocommit(db) != 0) {
+    error = sqlite3_errmsg(db);
+  } else if (Exec(db, "COMMIT", error)) {
+    return;
+  } else {
+    std::string ignored;
+    Exec(db, "ROLLBACK", ignored);
+  }
+  console_.Write(Text(WB_STORE_BATCH_NOT_STORED, {(folder_ / kDatabaseName).string(), error}) + kLineEnd);
+}
+
+void SqliteStore::BeforeChange() {
+  sqlite3* db = connection_->Handle();
+  if (batchTransaction_ && sqlite3_get_autocommit(db) != 0) Flush();  // rolled back by a failure: told there
+  if (!batchTransaction_) {
+    std::string error;
+    if (!Exec(db, "BEGIN IMMEDIATE", error)) RaiseError(errc::kPathFileAccessError, {}, error);
+    batchTransaction_ = true;
+  }
+  if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
+}
+
+void SqliteStore::AfterChange() {
+  if (BatchDue()) Flush();
+}
+
+bool SqliteStore::BatchDue() const {
+  return batchStart_ && std::chrono::steady_clock::now() - *batchStart_ >= kBatchInterval;
+}
+
 std::string SqliteStore::MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) {
   auto suffix = lastSuffix_.find(className + operationName);
   return className + "_" + operationName + (suffix == lastSuffix_.end() ? std::string() : suffix->second);
@@ -333,7 +431,8 @@ void SqliteStore::MarkStored(const std::string& fileName, const std::string& fol
 std::optional<fs::path> SqliteStore::ResolveFolder(const fs::path& root, const std::string& folder) {
   if (IsAbsolute(folder) || folder.find('\0') != std::string::npos) return std::nullopt;
   // Existing components are resolved one by one, so that a symlink leading
-  // out is found before anything is created behind it.
+  // out is found before anything is created behind it. `root` is canonical,
+  // and so stays `current` as long as no component is a symlink.
   fs::path current = root;
   bool existing = true;
   for (const std::string& part : Components(folder)) {
@@ -342,10 +441,12 @@ std::optional<fs::path> SqliteStore::ResolveFolder(const fs::path& root, const s
     current /= part;
     if (!existing) continue;
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(current, ec))) {
+    const fs::file_status status = fs::symlink_status(current, ec);
+    if (!fs::exists(status)) {
       existing = false;
       continue;
     }
+    if (!fs::is_symlink(status)) continue;
     current = fs::canonical(current, ec);
     if (ec || !IsWithin(root, current)) return std::nullopt;
   }
@@ -361,9 +462,16 @@ int32_t SqliteStore::Refuse(const std::string& fileName, const std::string& fold
   return save_result::kNotWritten;
 }
 
-int32_t SqliteStore::Write(const fs::path& target, const std::string& content) {
+int32_t SqliteStore::Write(const fs::path& target, const std::string& content, dsScriptType type) {
   std::string reason;
   try {
+    if (batching_ && type == dsJavaScript) {
+      pendingScripts_.emplace_back(WriteTemporaryBeside(target.string(), content, false), target);
+      pendingTargets_.insert(target.string());
+      if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
+      if (BatchDue() || pendingScripts_.size() >= kBatchScripts) Flush();
+      return save_result::kStored;
+    }
     WriteFileAtomically(target.string(), content);
     return save_result::kStored;
   } catch (const ZtError& e) {
@@ -415,6 +523,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     ++scriptsNotStored_;
     return save_result::kNotWritten;
   }
+  if (pendingTargets_.count(target.string()) != 0) Flush();
   if (fs::is_regular_file(target, ec)) {
     if (ReadFile(target) == content) return save_result::kStored;
     if (forAll_ == ForAll::kNo) return save_result::kNotWritten;
@@ -434,7 +543,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
       }
     }
   }
-  return Write(target, content);
+  return Write(target, content, type);
 }
 
 namespace {

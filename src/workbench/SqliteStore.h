@@ -34,10 +34,28 @@
 // "<class><operation>": overloads of one operation get a datapool each, named
 // like their tests ("AccountHome_create", "AccountHome_create1").
 //
+// Batches (BeginBatch to EndBatch, what a run does): the datapool components
+// join the store's batch through its connection (StoreBatch). Their changes
+// are then savepoints in one database transaction, each datapool still whole
+// or not at all, and the transaction commits once for many datapools. Java
+// scripts join it too: each is written to its hidden temporary file without
+// a sync, and when the batch is finished one sync of the file system makes
+// all their data durable before they are renamed to their names — so a crash
+// never shows a script that is empty or half there, it only loses the
+// scripts of the unfinished batch, which a new run writes again. (Visual
+// Basic scripts are stored at once, as out of a batch: the run hands them to
+// the resource compiler straight away.) A script of the batch is thus visible
+// only once the batch is finished; saving it again finishes the batch first.
+// The batch is finished when it is kBatchInterval old or holds
+// kBatchScripts scripts (checked at each change), when Flush is called (the
+// workbench calls it before it waits for an answer, so that nothing is held
+// while the user thinks), at EndBatch, and when the store is destroyed.
+//
 // Ownership: the store borrows the console, which must outlive it; it owns
 // its connection, which lives until the store is destroyed.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -46,6 +64,8 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "host/DataStore.h"
 #include "workbench/Console.h"
@@ -64,8 +84,27 @@ struct StoreOptions {
   std::optional<std::string> userName;
 };
 
+/// The longest a batch of a store stays unfinished.
+inline constexpr std::chrono::milliseconds kBatchInterval{1000};
+/// The most scripts a batch of a store holds.
+inline constexpr size_t kBatchScripts = 4096;
+
+/// A store's batch as the datapool components see it (see the file comment).
+class StoreBatch {
+ public:
+  /// Before a change of the database: opens the batch's transaction unless it
+  /// is open. Raises error 75 when the database is busy or read-only.
+  virtual void BeforeChange() = 0;
+  /// After a change: finishes the batch when it is due. Does not raise.
+  virtual void AfterChange() = 0;
+
+ protected:
+  ~StoreBatch() = default;
+};
+
 /// The open database of a store, handed to the datapool and option
 /// components. The store owns it; the handle is valid while the store lives.
+/// Statements on it are kept prepared until it closes (see StoreDatabase.h).
 class SqliteConnection : public DataStoreConnection {
  public:
   /// Takes ownership of the open `handle`.
@@ -77,15 +116,20 @@ class SqliteConnection : public DataStoreConnection {
   /// The open database; never null.
   sqlite3* Handle() const { return handle_; }
 
+  /// The batch that changes join; null while the store is not batching.
+  StoreBatch* Batch() const { return batch_; }
+  void SetBatch(StoreBatch* batch) { batch_ = batch; }
+
  private:
   sqlite3* handle_;
+  StoreBatch* batch_ = nullptr;
 };
 
 /// The database behind `connection`; raises error 91 when `connection` is
 /// null and error 13 when it is not a workbench store's connection.
 sqlite3* SqliteHandle(DataStoreConnection* connection);
 
-class SqliteStore : public DataStore {
+class SqliteStore : public DataStore, private StoreBatch {
  public:
   /// A store on `options.folder`, not yet opened; dialogs go to `console`.
   SqliteStore(StoreOptions options, Console& console);
@@ -137,6 +181,15 @@ class SqliteStore : public DataStore {
   /// The open database (a SqliteConnection); null before Open.
   DataStoreConnection* Connection() override;
 
+  /// Stores in batches until EndBatch (see the file comment); does nothing
+  /// before Open.
+  void BeginBatch() override;
+  /// Finishes the batch and stores item by item again.
+  void EndBatch() override;
+  /// Finishes the current batch now; a batch that is on goes on. Failures
+  /// are told on the console.
+  void Flush();
+
  private:
   // What the user answered "for all" in this session.
   enum class ForAll { kAsk, kYes, kNo };
@@ -145,8 +198,16 @@ class SqliteStore : public DataStore {
   void OpenDatabase(const std::string& userName);
   std::optional<std::filesystem::path> ResolveFolder(const std::filesystem::path& root, const std::string& folder);
   int32_t Refuse(const std::string& fileName, const std::string& folder, const std::filesystem::path& root);
-  int32_t Write(const std::filesystem::path& target, const std::string& content);
+  int32_t Write(const std::filesystem::path& target, const std::string& content, dsScriptType type);
+  // Gives the batch's scripts their names, their data made durable first.
+  void FinishScripts();
   void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
+
+  // StoreBatch
+  void BeforeChange() override;
+  void AfterChange() override;
+  // The current batch holds something and is kBatchInterval old.
+  bool BatchDue() const;
 
   StoreOptions options_;
   Console& console_;
@@ -161,6 +222,15 @@ class SqliteStore : public DataStore {
   std::set<std::tuple<dsScriptType, std::string, std::string>> stored_;
   // The suffix MakeScriptName last gave, by base name.
   std::map<std::string, std::string> lastSuffix_;
+  // Between BeginBatch and EndBatch.
+  bool batching_ = false;
+  // The batch's database transaction is open.
+  bool batchTransaction_ = false;
+  // When the current batch took its first change; unset while it holds none.
+  std::optional<std::chrono::steady_clock::time_point> batchStart_;
+  // The batch's scripts: temporary file and target, in the order stored.
+  std::vector<std::pair<std::string, std::filesystem::path>> pendingScripts_;
+  std::set<std::string> pendingTargets_;
 };
 
 /// Why the store folder `folder` cannot be opened for writing, as the text of

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <unordered_map>
 
 #include "support/Error.h"
 #include "workbench/Texts.h"
@@ -17,20 +18,68 @@ namespace {
 // The name of the database file in a store folder, as SqliteStore makes it.
 constexpr const char* kDatabaseName = "store.db";
 
+// A statement kept prepared for its SQL, and whether a Statement has it.
+struct KeptStatement {
+  sqlite3_stmt* statement = nullptr;
+  bool inUse = false;
+};
+
+// The kept statements of the databases that keep them, by SQL. The program
+// uses its databases from one thread.
+std::unordered_map<sqlite3*, std::unordered_map<std::string, KeptStatement>>& KeptStatements() {
+  static std::unordered_map<sqlite3*, std::unordered_map<std::string, KeptStatement>> kept;
+  return kept;
+}
+
 }  // namespace
+
+void KeepPreparedStatements(sqlite3* db) { KeptStatements().try_emplace(db); }
+
+void FinalizePreparedStatements(sqlite3* db) {
+  const auto kept = KeptStatements().find(db);
+  if (kept == KeptStatements().end()) return;
+  for (auto& [sql, statement] : kept->second) sqlite3_finalize(statement.statement);
+  KeptStatements().erase(kept);
+}
 
 void RaiseDatabaseError(sqlite3* db) {
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_FAILED, {sqlite3_errmsg(db)}));
 }
 
 Statement::Statement(sqlite3* db, const char* sql) : db_(db) {
+  const auto kept = KeptStatements().find(db_);
+  if (kept != KeptStatements().end()) {
+    // Unless this SQL is in use already (a nested query), take the kept one.
+    KeptStatement& entry = kept->second[sql];
+    if (!entry.inUse) {
+      if (entry.statement == nullptr &&
+          sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &entry.statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(entry.statement);
+        kept->second.erase(sql);
+        RaiseDatabaseError(db_);
+      }
+      entry.inUse = true;
+      statement_ = entry.statement;
+      inUse_ = &entry.inUse;
+      return;
+    }
+  }
   if (sqlite3_prepare_v2(db_, sql, -1, &statement_, nullptr) != SQLITE_OK) {
     sqlite3_finalize(statement_);
     RaiseDatabaseError(db_);
   }
 }
 
-Statement::~Statement() { sqlite3_finalize(statement_); }
+Statement::~Statement() {
+  if (inUse_ == nullptr) {
+    sqlite3_finalize(statement_);
+    return;
+  }
+  // Kept for the next Statement of the same SQL: no rows pending, nothing bound.
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+  *inUse_ = false;
+}
 
 Statement& Statement::Bind(int index, const std::string& text) {
   if (sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
@@ -74,14 +123,23 @@ void Execute(sqlite3* db, const char* sql) {
   if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) RaiseDatabaseError(db);
 }
 
-Transaction::Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+Transaction::Transaction(sqlite3* db) : db_(db), nested_(sqlite3_get_autocommit(db) == 0) {
+  Execute(db_, nested_ ? "SAVEPOINT zt_change" : "BEGIN IMMEDIATE");
+}
 
 Transaction::~Transaction() {
-  if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!open_) return;
+  if (nested_) {
+    // Fails harmlessly when a failure has already rolled the whole
+    // transaction back.
+    sqlite3_exec(db_, "ROLLBACK TO zt_change; RELEASE zt_change", nullptr, nullptr, nullptr);
+  } else {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
 }
 
 void Transaction::Commit() {
-  Execute(db_, "COMMIT");
+  Execute(db_, nested_ ? "RELEASE zt_change" : "COMMIT");
   open_ = false;
 }
 

@@ -19,10 +19,15 @@ struct sqlite3_stmt;
 
 namespace zt::wb {
 
-/// One prepared SQL statement on a borrowed database handle.
+/// One prepared SQL statement on a borrowed database handle. On a database
+/// that keeps prepared statements (KeepPreparedStatements) the statement is
+/// prepared once and, reset and unbound, serves every later Statement of the
+/// same SQL; a second Statement of that SQL while the first lives (a nested
+/// query) is prepared on its own.
 class Statement {
  public:
-  /// Prepares `sql`; raises error 75 when it cannot be prepared.
+  /// Prepares `sql`, or takes the kept statement; raises error 75 when it
+  /// cannot be prepared.
   Statement(sqlite3* db, const char* sql);
   ~Statement();
   Statement(const Statement&) = delete;
@@ -46,9 +51,21 @@ class Statement {
  private:
   sqlite3* db_;
   sqlite3_stmt* statement_ = nullptr;
+  // The kept statement's in-use mark; null for a statement of its own.
+  bool* inUse_ = nullptr;
 };
 
+/// From now on Statements on `db` keep their statements prepared.
+/// FinalizePreparedStatements must be called before `db` is closed.
+void KeepPreparedStatements(sqlite3* db);
+/// Finalizes the statements kept for `db` and keeps none any more; no
+/// Statement on `db` may be alive.
+void FinalizePreparedStatements(sqlite3* db);
+
 /// A write transaction (BEGIN IMMEDIATE) that rolls back unless committed.
+/// Inside a transaction that is already open (a store's batch) it is a
+/// savepoint instead: Commit releases its changes into the open transaction,
+/// and rolling back undoes its own changes only.
 class Transaction {
  public:
   /// Begins; raises error 75 when the database is busy or read-only.
@@ -63,6 +80,7 @@ class Transaction {
 
  private:
   sqlite3* db_;
+  bool nested_;
   bool open_ = true;
 };
 

@@ -209,6 +209,11 @@ TerminalWindowSystem::TerminalWindowSystem(Console& console, std::ostream& out, 
 
 TerminalWindowSystem::~TerminalWindowSystem() = default;
 
+std::optional<std::string> TerminalWindowSystem::ProgressSafeConsole::ReadLine() {
+  if (system_.beforeInput_) system_.beforeInput_();
+  return system_.console_.ReadLine();
+}
+
 void TerminalWindowSystem::ProgressSafeConsole::Write(const std::string& text) {
   system_.ClearProgress();
   system_.console_.Write(text);

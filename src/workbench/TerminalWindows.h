@@ -138,8 +138,12 @@ class TerminalWindowSystem final : public WindowSystem {
   LogFont DefaultGuiFont() override;
   int32_t LogPixelsY(StatusWindow& window) override;
 
-  /// The console for dialogs: it erases the status line before it shows anything.
+  /// The console for dialogs: it erases the status line before it shows
+  /// anything, and runs the before-input hook before it waits for an answer.
   Console& DialogConsole() { return dialogConsole_; }
+  /// What to do before a dialog waits for an answer (the workbench finishes
+  /// the store's batch, so that nothing is held while the user thinks).
+  void SetBeforeInput(std::function<void()> hook) { beforeInput_ = std::move(hook); }
   /// Erases the status line when it is on screen.
   void ClearProgress();
   /// Records a Ctrl-C, as the handler does when the signal arrives.
@@ -153,7 +157,7 @@ class TerminalWindowSystem final : public WindowSystem {
   class ProgressSafeConsole final : public Console {
    public:
     explicit ProgressSafeConsole(TerminalWindowSystem& system) : system_(system) {}
-    std::optional<std::string> ReadLine() override { return system_.console_.ReadLine(); }
+    std::optional<std::string> ReadLine() override;
     void Write(const std::string& text) override;
 
    private:
@@ -179,6 +183,7 @@ class TerminalWindowSystem final : public WindowSystem {
   bool onScreen_ = false;
   bool pending_ = false;
   std::optional<std::chrono::milliseconds> lastDraw_;
+  std::function<void()> beforeInput_;
 };
 
 }  // namespace zt::wb

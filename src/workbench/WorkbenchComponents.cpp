@@ -75,7 +75,13 @@ std::unique_ptr<ModelHelper> WorkbenchComponents::CreateModelHelper() {
 }
 
 TerminalWindowSystem& WorkbenchComponents::Windows() {
-  if (!windows_) windows_ = std::make_unique<TerminalWindowSystem>(console_);
+  if (!windows_) {
+    windows_ = std::make_unique<TerminalWindowSystem>(console_);
+    // Nothing of a store's batch waits for the user's answer.
+    windows_->SetBeforeInput([this] {
+      if (lastStore_ != nullptr) lastStore_->Flush();
+    });
+  }
   return *windows_;
 }
 

@@ -19,6 +19,7 @@
 #include "support/Error.h"
 #include "workbench/Csv.h"
 #include "workbench/SqliteStore.h"
+#include "workbench/StoreDatabase.h"
 #include "workbench/Texts.h"
 
 namespace zt::wb {
@@ -208,6 +209,47 @@ TEST_F(Datapools, AWriteThatFailsMidwayLeavesNothingBehind) {
   EXPECT_EQ(Load("Calc_add").rows, (Rows{{"100.0", ""}}));
   // The store is usable afterwards: no transaction was left open.
   EXPECT_EQ(Create("Calc_mul", kFields), datapool_result::kCreated);
+}
+
+TEST_F(Datapools, InABatchEachDatapoolIsWholeAndOthersSeeItWhenTheBatchIsFinished) {
+  // What another program sees of the store.
+  auto seenOutside = [&] {
+    std::unique_ptr<SqliteConnection> other = OpenStoreReadOnly((dir_ / "store").string());
+    return other ? DatapoolNames(other->Handle()) : std::vector<std::string>{"(no store)"};
+  };
+  using Names = std::vector<std::string>;
+  ASSERT_EQ(sqlite3_exec(Db(),
+                         "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = 'boom' "
+                         "BEGIN SELECT RAISE(ABORT, 'refused'); END",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  store_->BeginBatch();
+  EXPECT_EQ(Create("A_one", kFields), datapool_result::kCreated);
+  EXPECT_EQ(ErrorNumberOf([&] { Create("A_two", R"([{"name":"a","value":"1"},{"name":"b","value":"boom"}])"); }),
+            errc::kPathFileAccessError);
+  EXPECT_EQ(Create("A_three", kFields), datapool_result::kCreated);
+  EXPECT_EQ(Create("A_one", kFields), datapool_result::kNothingToReport);
+  // The failed datapool left nothing, and took nothing of the others with it.
+  EXPECT_EQ(DatapoolNames(Db()), (Names{"A_one", "A_three"}));
+  EXPECT_EQ(Load("A_three").rows, (Rows{{"100.0", ""}}));
+  EXPECT_EQ(seenOutside(), Names{}) << "the batch is not finished yet";
+
+  store_->Flush();
+  EXPECT_EQ(seenOutside(), (Names{"A_one", "A_three"}));
+  EXPECT_EQ(Create("A_four", kFields), datapool_result::kCreated);
+  EXPECT_EQ(seenOutside(), (Names{"A_one", "A_three"})) << "the batch goes on after Flush";
+  store_->EndBatch();
+  EXPECT_EQ(seenOutside(), (Names{"A_four", "A_one", "A_three"}));
+
+  // Out of a batch, every datapool is stored at once again.
+  EXPECT_EQ(Create("A_five", kFields), datapool_result::kCreated);
+  EXPECT_EQ(seenOutside().size(), 4u);
+  // A store destroyed in a batch finishes it.
+  store_->BeginBatch();
+  EXPECT_EQ(Create("A_six", kFields), datapool_result::kCreated);
+  store_.reset();
+  EXPECT_EQ(seenOutside().size(), 5u);
+  EXPECT_EQ(console_.Output(), "");
 }
 
 TEST(Csv, QuotesWhatNeedsQuotingAndReadsItBack) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "TestUtil.h"
 #include "support/Error.h"
@@ -53,6 +56,62 @@ TEST_F(DiskFiles, TemplateMacroAndBothSeparators) {
   }
   EXPECT_EQ(lines, (std::vector<std::pair<int, std::string>>{{1, "one"}, {2, "two"}, {3, "three"}}));
   EXPECT_THROW(stream->ReadLine(), ZtError);
+}
+
+// Every line of `stream`, with the number Line() gave before reading it.
+std::vector<std::pair<int, std::string>> Lines(TextStream& stream) {
+  std::vector<std::pair<int, std::string>> lines;
+  while (!stream.AtEndOfStream()) {
+    const int n = stream.Line();
+    lines.emplace_back(n, stream.ReadLine());
+  }
+  return lines;
+}
+
+TEST_F(DiskFiles, AFileReadAgainIsTheFileAsItIsNow) {
+  using Numbered = std::vector<std::pair<int, std::string>>;
+  const fs::path file = dir_ / "templates" / "b.template";
+  const std::string path = "$PWTTEMPLATES\\b.template";
+  std::ofstream(file, std::ios::binary) << "one\r\n\r\ntwo";
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)), (Numbered{{1, "one"}, {2, ""}, {3, "two"}}));
+  auto again = disk_->OpenTextFile(path);
+  again->SkipLine();
+  EXPECT_EQ(again->Line(), 2);
+  EXPECT_EQ(Lines(*again), (Numbered{{2, ""}, {3, "two"}}));
+  EXPECT_THROW(again->ReadLine(), ZtError);
+  EXPECT_THROW(again->SkipLine(), ZtError);
+
+  // Rewritten in place with as many bytes: the modification time tells.
+  const auto written = fs::last_write_time(file);
+  std::ofstream(file, std::ios::binary) << "ONE\r\n\r\nTWO";
+  fs::last_write_time(file, written + std::chrono::seconds(1));
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)), (Numbered{{1, "ONE"}, {2, ""}, {3, "TWO"}}));
+  // Replaced by another file of the same size and time: the inode tells.
+  const fs::path other = dir_ / "templates" / "c.template";
+  std::ofstream(other, std::ios::binary) << "uno\r\n\r\ndos";
+  fs::last_write_time(other, written + std::chrono::seconds(1));
+  fs::rename(other, file);
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)), (Numbered{{1, "uno"}, {2, ""}, {3, "dos"}}));
+  std::ofstream(file, std::ios::binary | std::ios::trunc).flush();
+  EXPECT_TRUE(disk_->OpenTextFile(path)->AtEndOfStream()) << "an empty file has no line";
+
+  // A file that can no longer be read is refused, as it was before it was kept.
+  std::ofstream(file, std::ios::binary) << "x";
+  ASSERT_EQ(Lines(*disk_->OpenTextFile(path)).size(), 1u);
+  fs::permissions(file, fs::perms::none);
+  if (::geteuid() != 0) {
+    try {
+      disk_->OpenTextFile(path);
+      ADD_FAILURE() << "an unreadable file was opened";
+    } catch (const ZtError& e) {
+      EXPECT_EQ(e.Number(), errc::kPermissionDenied);
+    }
+  }
+  fs::permissions(file, fs::perms::owner_all);
+
+  // A large file is read from disk, as it is.
+  std::ofstream(file, std::ios::binary) << std::string(2 << 20, 'x') << "\nend";
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)).back(), (std::pair<int, std::string>{2, "end"}));
 }
 
 TEST_F(DiskFiles, MissingFilesRaiseFileNotFound) {

@@ -262,6 +262,52 @@ TEST_F(Store, RootPackageAndComFolders) {
   EXPECT_EQ(Suffix("ICalcAdd", "Calc", dsVisualBasicScript), "");
 }
 
+TEST_F(Store, InABatchJavaScriptsGetTheirNamesWhenTheBatchIsFinished) {
+  const fs::path folder = JavaRoot() / "unittests";
+  store_->BeginBatch();
+  EXPECT_EQ(Save("A.java", "unittests", "a"), 0);
+  EXPECT_EQ(Save("B.java", "unittests\\bank", "b"), 0);
+  EXPECT_EQ(Save("ICalcAdd.rc", "unittests", "rc", dsVisualBasicScript), 0);
+  EXPECT_EQ(ReadAll(dir_ / "store" / "scripts" / "vb" / "unittests" / "ICalcAdd.rc"), "rc")
+      << "Visual Basic scripts are there at once, for the resource compiler";
+  // Java scripts wait in hidden temporary files.
+  const std::set<std::string> waiting = Names(folder);
+  ASSERT_EQ(waiting.size(), 2u);
+  EXPECT_EQ(waiting.count("bank"), 1u);
+  EXPECT_EQ(waiting.begin()->rfind(".A.java.", 0), 0u) << *waiting.begin();
+  EXPECT_FALSE(fs::exists(folder / "bank" / "B.java"));
+
+  // Saving a waiting script again finishes the batch first: the same text
+  // is left alone, other text reaches the question.
+  EXPECT_EQ(Save("A.java", "unittests", "a"), 0);
+  EXPECT_EQ(console_.Reads(), 0);
+  EXPECT_EQ(ReadAll(folder / "A.java") + ReadAll(folder / "bank" / "B.java"), "ab");
+  console_.Answer("n");
+  EXPECT_EQ(Save("A.java", "unittests", "changed"), save_result::kNotWritten);
+  EXPECT_EQ(console_.Reads(), 1);
+
+  // A temporary file that is gone when the batch is finished is reported.
+  EXPECT_EQ(Save("C.java", "unittests", "c"), 0);
+  EXPECT_EQ(Save("D.java", "unittests\\gone", "d"), 0);
+  fs::remove_all(folder / "gone");
+  console_.ClearOutput();
+  store_->EndBatch();
+  EXPECT_EQ(console_.Output().find(Text(WB_STORE_WRITE_FAILED, {(folder / "gone" / "D.java").string(), ""})), 0u)
+      << console_.Output();
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"A.java", "C.java", "bank"}));
+  EXPECT_EQ(ReadAll(folder / "C.java"), "c");
+
+  // Out of a batch a script is there at once; a store destroyed in a batch
+  // finishes it.
+  EXPECT_EQ(Save("E.java", "unittests", "e"), 0);
+  EXPECT_EQ(ReadAll(folder / "E.java"), "e");
+  store_->BeginBatch();
+  EXPECT_EQ(Save("F.java", "unittests", "f"), 0);
+  store_.reset();
+  EXPECT_EQ(ReadAll(folder / "F.java"), "f");
+  EXPECT_EQ(Names(folder).size(), 5u) << "no temporary file is left";
+}
+
 TEST_F(Store, AKilledWriteLeavesTheOldFile) {
   const fs::path folder = JavaRoot() / "unittests";
   ASSERT_EQ(Save("Accountdeposit.java", "unittests", "old"), 0);

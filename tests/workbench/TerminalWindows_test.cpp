@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <sstream>
+#include <vector>
 
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
@@ -114,6 +115,18 @@ TEST(TerminalMessageBox, YesNoAsksAndTakesTheUnattendedAnswerAtEndOfInput) {
   EXPECT_EQ(system.MessageBox("done", mb::kInformation, mb::kIdYes), mb::kIdOk);
   EXPECT_EQ(console.Reads(), 6);
   EXPECT_TRUE(out.str().empty()) << "message boxes go through the console";
+}
+
+TEST(TerminalMessageBox, TheBeforeInputHookRunsBeforeEachAnswerIsRead) {
+  std::ostringstream out;
+  test::ScriptedConsole console({"maybe", "y"});
+  TerminalWindowSystem system(console, out, false, [] { return milliseconds{0}; });
+  std::vector<int> readsBefore;
+  system.SetBeforeInput([&] { readsBefore.push_back(console.Reads()); });
+  EXPECT_EQ(system.MessageBox("Edit now ?", mb::kYesNo | mb::kQuestion), mb::kIdYes);
+  EXPECT_EQ(readsBefore, (std::vector<int>{0, 1}));
+  EXPECT_EQ(system.MessageBox("done", mb::kInformation), mb::kIdOk);
+  EXPECT_EQ(readsBefore.size(), 2u) << "a box that asks nothing waits for nothing";
 }
 
 TEST_F(TerminalWindows, ModalDisplayRunsShowsTheClosingTextClicksAndUnloads) {

@@ -12,7 +12,9 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
+#include "workbench/Datapools.h"
 #include "workbench/SqliteStore.h"
+#include "workbench/StoreDatabase.h"
 #include "workbench/Texts.h"
 #include "workbench/WorkbenchComponents.h"
 
@@ -168,6 +170,21 @@ TEST_F(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
   console_.Answer(compiler_.string());
   dialog->Show(1, 0);
   EXPECT_EQ(components.CreateToolOptions()->GetOption(tool_option::kResourceCompiler), compiler_.string());
+}
+
+TEST_F(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) {
+  WorkbenchComponents components("templates", StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+  std::unique_ptr<DataStore> store = components.CreateDataStore();
+  store->Open();
+  store->BeginBatch();
+  std::unique_ptr<DatapoolTool> tool = components.CreateDatapoolTool();
+  ASSERT_EQ(tool->CreateDatapool(store->Connection(), "A_b", "", R"([{"name":"x"}])"), datapool_result::kCreated);
+  auto seenOutside = [&] { return DatapoolNames(OpenStoreReadOnly((dir_ / "store").string())->Handle()); };
+  EXPECT_TRUE(seenOutside().empty()) << "the batch goes on";
+  console_.Answer("n");
+  EXPECT_EQ(components.CreateOverwritePrompt()->Ask("", "A_b", "Overwrite?"), overwrite_answer::kNo);
+  EXPECT_EQ(seenOutside(), std::vector<std::string>{"A_b"});
+  store->EndBatch();
 }
 
 }  // namespace
