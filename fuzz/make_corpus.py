@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed inputs into fuzz/corpus/<target>/, from the
-bundled examples (examples/*.json) and templates (templates/**).
+bundled examples (examples/*.json) and templates (templates/**), and for the
+XMI reader from tests/data/xmi/ and the shared sample exports (when the
+checkout sits beside them).
 
     python3 fuzz/make_corpus.py
 
@@ -16,6 +18,10 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "fuzz" / "corpus"
 EXAMPLES = sorted((ROOT / "examples").glob("*.json"))
 TEMPLATES = sorted(p for p in (ROOT / "templates").rglob("*") if p.is_file())
+XMI_FILES = sorted(p for folder in (ROOT / "tests" / "data" / "xmi", ROOT.parent / "shared" / "xmi-samples")
+                   if folder.is_dir() for p in folder.iterdir() if p.suffix in (".uml", ".xmi", ".xml"))
+XMI_NS = "http://www.omg.org/spec/XMI/20131001"
+UML_NS = "http://www.eclipse.org/uml2/5.0.0/UML"
 DEFAULT_ROOT = "Logical View"
 
 
@@ -113,6 +119,32 @@ def main():
         "Class=NoSeparator",
     ]:
         write("project_line", line)
+
+    # XMI files: the test data and the shared exports, and small ones with
+    # a few constructs each ("|" parts what is inside the model from what
+    # follows it).
+    for path in XMI_FILES:
+        write("xmi", path.read_bytes())
+    head = (f'<?xml version="1.0" encoding="UTF-8"?>\n<xmi:XMI xmi:version="2.1" xmlns:xmi="{XMI_NS}" '
+            f'xmlns:uml="{UML_NS}" xmlns:P="http:///schemas/P/1">\n<uml:Model xmi:id="m" name="M">\n')
+    for body in [
+        '<packagedElement xmi:type="uml:Package" xmi:id="p" name="p"><packagedElement xmi:type="uml:Class" '
+        'xmi:id="c" name="C" isAbstract="true"><ownedAttribute xmi:id="a" name="a" type="t"/>'
+        '<ownedOperation xmi:id="o" name="op"><ownedParameter xmi:id="r" direction="return" type="t"/>'
+        '<ownedParameter xmi:id="x" name="x" kind="inout"><type href="x.uml#Integer"/>'
+        '<defaultValue xmi:type="uml:LiteralString" value="1"/></ownedParameter></ownedOperation>'
+        '</packagedElement><packagedElement xmi:type="uml:PrimitiveType" xmi:id="t" name="T"/>'
+        '</packagedElement>',
+        '<packagedElement xmi:type="uml:Interface" xmi:id="i" name="I"/><packagedElement xmi:type="uml:Class" '
+        'xmi:id="k" name="K"><generalization xmi:id="g" general="i"/><interfaceRealization xmi:id="ir" '
+        'contract="i"/></packagedElement><packagedElement xmi:type="uml:Realization" xmi:id="z" client="k" '
+        'supplier="i"/>|<P:COM xmi:id="s" base_Class="k" progid="X.Y"><uuid>1</uuid></P:COM>',
+        '<packagedElement xmi:type="uml:Class" xmi:id="d1" name="D"/><packagedElement xmi:type="uml:Class" '
+        'xmi:id="d2" name="D"><nestedClassifier xmi:type="uml:Class" xmi:id="n" name="N"/></packagedElement>',
+    ]:
+        inside, _, beside = body.partition("|")
+        write("xmi", head + inside + "</uml:Model>\n" + beside + "</xmi:XMI>\n")
+    write("xmi", '<?xml version="1.0"?>\n<XMI xmi.version="1.2"><XMI.content/></XMI>')
 
 
 if __name__ == "__main__":
