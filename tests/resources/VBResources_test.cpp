@@ -2,6 +2,7 @@
 // resource compiler that turns it into a ".res".
 #include "resources/VBResources.h"
 
+#include "TestUtil.h"
 #include "generators/COMTestBase.h"
 
 namespace zt {
@@ -77,14 +78,10 @@ TEST(VBResourcesScript, MakeResourceFileFailureNamesTheFile) {
   VBResources resources;
   resources.Initialize(nullptr, "D", "C");
   resources.SetFileDescription("ICalcAdd.rc");
-  try {
-    resources.MakeResourceFile();
-    ADD_FAILURE() << "no error raised";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), 1);
-    EXPECT_EQ(e.Source(), "VBResources");
-    EXPECT_EQ(e.Description(), "Failed to read in the file: ICalcAdd.rc");
-  }
+  const ZtError e = test::Raised([&] { resources.MakeResourceFile(); });
+  EXPECT_EQ(e.Number(), 1);
+  EXPECT_EQ(e.Source(), "VBResources");
+  EXPECT_EQ(e.Description(), "Failed to read in the file: ICalcAdd.rc");
 }
 
 // CompileResourceFile, with the compiler played by the fake launcher.

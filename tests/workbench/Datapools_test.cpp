@@ -26,48 +26,19 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadAll;
+using test::WriteAll;
+using test::ScopedEnv;
+using test::ErrorNumberOf;
 
 using Rows = std::vector<std::vector<std::string>>;
 
 constexpr const char* kFields =
     R"([{"name":"amount","type":"double","value":"100.0"},{"name":"expectedReturn","type":"double","value":""}])";
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
-
-// Sets (nullopt: unsets) an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(old_); }
-
- private:
-  void Set(const std::optional<std::string>& value) { value ? ::setenv(name_, value->c_str(), 1) : ::unsetenv(name_); }
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-int32_t ErrorNumberOf(const std::function<void()>& call, std::string* description = nullptr) {
-  try {
-    call();
-  } catch (const ZtError& e) {
-    if (description != nullptr) *description = e.Description();
-    return e.Number();
-  }
-  return 0;
-}
-
 class Datapools : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir("datapools");
     fs::create_directories(dir_ / "tmp");
     store_ = std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), "tester"}, console_);
     store_->Open();
@@ -96,7 +67,7 @@ class Datapools : public ::testing::Test {
     return total;
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"datapools"};
   test::ScriptedConsole console_;
   std::unique_ptr<SqliteStore> store_;
   WorkbenchDatapoolTool tool_{console_};
@@ -295,19 +266,6 @@ TEST(Csv, FaultsNameTheirLine) {
   EXPECT_FALSE(IsUtf8("\xED\xA0\x80")) << "surrogate";
   EXPECT_FALSE(IsUtf8("\xE6\x97")) << "cut short";
   EXPECT_TRUE(IsUtf8("\xF0\x9F\x98\x80 Grüße"));
-}
-
-TEST_F(Datapools, ExportIsTheHeaderThenOneRecordPerRow) {
-  ASSERT_EQ(Create("Calc_add", R"([{"name":"amount","value":"1,5"},{"name":"note \"n\"","value":"two\nlines"},)"
-                               R"({"name":"größe","value":"日本"}])"),
-            datapool_result::kCreated);
-  EXPECT_EQ(DatapoolCsv(Load("Calc_add")),
-            "amount,\"note \"\"n\"\"\",größe\n"
-            "\"1,5\",\"two\nlines\",日本\n");
-  ASSERT_EQ(Create("Single", R"([{"name":"only"}])"), datapool_result::kCreated);
-  EXPECT_EQ(DatapoolCsv(Load("Single")), "only\n\"\"\n");
-  ASSERT_EQ(Create("Empty", "[]"), datapool_result::kCreated);
-  EXPECT_EQ(DatapoolCsv(Load("Empty")), "");
 }
 
 TEST_F(Datapools, EditedCsvMustKeepTheHeaderAndOneValuePerField) {
