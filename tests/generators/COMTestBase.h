@@ -190,21 +190,9 @@ class ComTest : public ::testing::Test {
   void SetUp() override {
     model_ = wb::ParseModelDocument(kComModel, "calc.json");
     DescribeComModel(helper_);
-    SetHostComponents(&components_);
-    ResetFileSystem();
-    ResetModelHelper();
-    ResetRunState();
-    SetLogTarget(&log_);
     SetProgressWindowHandle(77);
   }
-  void TearDown() override {
-    SetProgressWindowHandle(0);
-    SetLogTarget(nullptr);
-    SetHostComponents(nullptr);
-    ResetFileSystem();
-    ResetModelHelper();
-    ResetRunState();
-  }
+  void TearDown() override { SetProgressWindowHandle(0); }
 
   TesselOperation* Op(const std::string& qualifiedName) {
     auto found = model_->Find(qualifiedName);
@@ -222,6 +210,7 @@ class ComTest : public ::testing::Test {
   ComComponents components_{helper_, files_, compiler_, list_};
   FileWritingStore store_{files_};
   RecordingApplication log_;
+  ComponentsInstalled installed_{components_, &log_};
 };
 
 }  // namespace zt::test
