@@ -130,7 +130,7 @@ TEST_F(Run, TwoOfThreeGeneratedAsksToCheckTheLog) {
   EXPECT_FALSE(LastRunOutcome().result);
 }
 
-TEST_F(Run, EmptySelection) {
+TEST_F(Run, EmptySelectionOrAClassWithoutOperations) {
   Generate({});
   EXPECT_EQ(script_.finalMessage, "No operations were selected for test generation.");
   // No line was processed: the bar keeps its design values.
@@ -138,13 +138,12 @@ TEST_F(Run, EmptySelection) {
   EXPECT_EQ(script_.progressValue, 0);
   // The font comes from the system's GUI font and the screen's resolution.
   EXPECT_EQ(script_.fonts, (std::vector<std::string>{"0:Serif:10", "2:Serif:10"}));
-}
-
-TEST_F(Run, AClassWithoutOperationsLogsNothing) {
+  // A class without operations: the same, and nothing logged.
   Generate({"bank::Empty"});
   EXPECT_EQ(log_, (std::vector<std::string>{"", "Generating Test Scripts..."}));
   EXPECT_EQ(script_.finalMessage, "No operations were selected for test generation.");
 }
+
 
 TEST_F(Run, ModelEntriesWithoutAModel) {
   app_->SetCurrentModel(nullptr);

@@ -53,6 +53,12 @@ class Datapools : public ::testing::Test {
     EXPECT_TRUE(datapool) << name;
     return datapool.value_or(Datapool{});
   }
+  // Makes the database refuse to store the value `value`.
+  void RefuseValue(const std::string& value) {
+    const std::string sql = "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = '" + value +
+                            "' BEGIN SELECT RAISE(ABORT, 'refused'); END";
+    ASSERT_EQ(sqlite3_exec(Db(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  }
   // The number of rows in every datapool table together.
   int StoredRows() {
     int total = 0;
@@ -160,11 +166,7 @@ TEST_F(Datapools, AnUnusableFieldListStoresNothing) {
 TEST_F(Datapools, AWriteThatFailsMidwayLeavesNothingBehind) {
   // The database refuses the second value: the rows, fields and datapool
   // written before it must go too.
-  ASSERT_EQ(sqlite3_exec(Db(),
-                         "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = 'boom' "
-                         "BEGIN SELECT RAISE(ABORT, 'refused'); END",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  ASSERT_NO_FATAL_FAILURE(RefuseValue("boom"));
   const std::string failing = R"([{"name":"a","value":"1"},{"name":"b","value":"boom"}])";
   std::string description;
   EXPECT_EQ(ErrorNumberOf([&] { Create("Calc_add", failing); }, &description), errc::kPathFileAccessError);
@@ -189,11 +191,7 @@ TEST_F(Datapools, InABatchEachDatapoolIsWholeAndOthersSeeItWhenTheBatchIsFinishe
     return other ? DatapoolNames(other->Handle()) : std::vector<std::string>{"(no store)"};
   };
   using Names = std::vector<std::string>;
-  ASSERT_EQ(sqlite3_exec(Db(),
-                         "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = 'boom' "
-                         "BEGIN SELECT RAISE(ABORT, 'refused'); END",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  ASSERT_NO_FATAL_FAILURE(RefuseValue("boom"));
   store_->BeginBatch();
   EXPECT_EQ(Create("A_one", kFields), datapool_result::kCreated);
   EXPECT_EQ(ErrorNumberOf([&] { Create("A_two", R"([{"name":"a","value":"1"},{"name":"b","value":"boom"}])"); }),

@@ -303,6 +303,14 @@ void Spoil(const fs::path& database, std::streamoff offset, size_t count) {
   file << std::string(count, '\xFF');
 }
 
+// Replaces the folder `part` of a store with a file.
+std::function<void(const fs::path&)> FileInstead(const char* part) {
+  return [part](const fs::path& store) {
+    fs::remove_all(store / part);
+    WriteAll(store / part, "x");
+  };
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, StoreFolders,
     ::testing::Values(
@@ -318,24 +326,10 @@ INSTANTIATE_TEST_SUITE_P(
                       fs::create_directory(s / "store.db");
                     },
                     "store", "store/store.db", "it is not a file"},
-        BrokenStore{"ScriptsIsAFile",
-                    [](const fs::path& s) {
-                      fs::remove_all(s / "scripts");
-                      WriteAll(s / "scripts", "x");
-                    },
-                    "store", "store/scripts", "it is not a folder"},
-        BrokenStore{"JavaRootIsAFile",
-                    [](const fs::path& s) {
-                      fs::remove_all(s / "scripts" / "java");
-                      WriteAll(s / "scripts" / "java", "x");
-                    },
-                    "store", "store/scripts/java", "it is not a folder"},
-        BrokenStore{"VisualBasicRootIsAFile",
-                    [](const fs::path& s) {
-                      fs::remove_all(s / "scripts" / "vb");
-                      WriteAll(s / "scripts" / "vb", "x");
-                    },
-                    "store", "store/scripts/vb", "it is not a folder"},
+        BrokenStore{"ScriptsIsAFile", FileInstead("scripts"), "store", "store/scripts", "it is not a folder"},
+        BrokenStore{"JavaRootIsAFile", FileInstead("scripts/java"), "store", "store/scripts/java", "it is not a folder"},
+        BrokenStore{"VisualBasicRootIsAFile", FileInstead("scripts/vb"), "store", "store/scripts/vb",
+                    "it is not a folder"},
         BrokenStore{"DatabaseIsNoDatabase", [](const fs::path& s) { WriteAll(s / "store.db", std::string(8192, 'z')); },
                     "store", "store/store.db", "the database is damaged (file is not a database)"},
         BrokenStore{"DatabaseTruncated", [](const fs::path& s) { fs::resize_file(s / "store.db", 1500); }, "store",
