@@ -3,8 +3,8 @@
 # project per operation, filled from the bundled template project, its
 # resource script compiled by the bundled rc.exe (llvm-rc underneath), and the
 # host log on stdout; an interface of two coclasses, the one chosen from the
-# list; then a run whose resource compiler is missing, answered from the end
-# of input.
+# list; then runs whose resource compiler is missing, answered from the end
+# of input and with No.
 #   bash com_generate.sh PATH-TO-ZTUNITTEST SOURCE-DIR
 # Without llvm-rc the test is skipped (exit status 77) with a line that says why.
 . "$2/tests/cli/lib/common.sh" "$@"
@@ -88,6 +88,16 @@ check "no compiler: the project is written" test -s "$project/ICalcAdd.vbp"
 check "no compiler: log names the script" log_has "    $store/scripts/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"
 check "no compiler: the warning ends the log" test "$(tail -n 1 "$tmp/log")" = \
   "[Verimos]--[Unit Test]: WARNING... no resource (.RES) file generated. To create a .RES file, locate a valid resource compiler (rc.exe) and run it manually ie. rc.exe <Test.rc>."
+
+# The same, with the option left as it is and the question answered No:
+# nothing is generated, and the run ends short.
+store=$tmp/norc-no
+printf 'x' >"$tmp/gone-rc.exe"
+"$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
+rm "$tmp/gone-rc.exe"
+generate "$store" < <(printf -- '-\nn\n')
+check "answered no: generate exits 1" test "$status" -eq 1
+check "answered no: nothing generated" test -z "$(find "$store/scripts" -type f 2>/dev/null)"
 
 if [ "$fail" -ne 0 ]; then
   echo "--- host log of the last run"; cat "$tmp/log"

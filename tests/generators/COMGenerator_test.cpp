@@ -3,8 +3,6 @@
 // the files a template project names and compiles its resource script.
 #include "generators/COMGenerator.h"
 
-#include "addin/OLEServer.h"
-#include "fakes/TestHost.h"
 #include "generators/COMTestBase.h"
 #include "template/TemplateProcessor.h"
 
@@ -316,64 +314,6 @@ TEST_F(ProjectWriter, FailedCompilationSetsNoResourceFile) {
   EXPECT_TRUE(CurrentRun().NoResourceFile);
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
   ASSERT_EQ(store_.saved.size(), 2u) << "the project is still written";
-}
-
-// A whole run over a COM interface, as the entry class starts it.
-class ComRun : public test::AddInRunTest {
- protected:
-  class Components : public test::TestComponents {
-   public:
-    Components(test::MemoryFiles& files, test::ScriptedModelHelper& helper, test::HostScript& script,
-               test::CompilerScript& compiler)
-        : TestComponents(files, helper, script), launcher_(files, compiler) {}
-    std::unique_ptr<ToolOptions> CreateToolOptions() override { return std::make_unique<test::MapOptions>(options); }
-    std::unique_ptr<OptionsDialog> CreateOptionsDialog() override {
-      return std::make_unique<test::RecordingOptionsDialog>(optionsShown);
-    }
-    ProcessLauncher& Processes() override { return launcher_; }
-    std::map<int32_t, std::string> options;
-    int optionsShown = 0;
-
-   private:
-    test::FakeLauncher launcher_;
-  };
-
-  void SetUp() override {
-    test::DescribeComModel(helper_);
-    files_.Put("$PWTTEMPLATES\\Unit Test Templates\\COM VB\\TestName.vbp",
-               "Type=Exe\nResFile32=<test_name><index>; TestName.rc\n");
-    files_.Put("$PWTTEMPLATES\\Unit Test Templates\\COM VB\\TestName.rc", "<datapool_fields>\n");
-    Start(test::kComModel, components_);
-  }
-
-  test::CompilerScript compiler_;
-  Components components_{files_, helper_, script_, compiler_};
-};
-
-TEST_F(ComRun, WithoutACompilerTheRunWarnsAtTheEnd) {
-  Generate({"Maths::ICalc::Add"});
-  EXPECT_EQ(components_.optionsShown, 1) << "the options dialog was offered";
-  ASSERT_GE(script_.messages.size(), 2u);
-  EXPECT_EQ(script_.messages[0], "Please specify a resource compiler (rc.exe) that Verimos can use. [64]");
-  EXPECT_EQ(script_.messages[1].rfind("Resource compiler not found. No .RES file can be produced.", 0), 0u)
-      << script_.messages[1];
-  EXPECT_TRUE(compiler_.started.empty());
-  ASSERT_NE(components_.store, nullptr);
-  ASSERT_EQ(components_.store->saved.size(), 2u);
-  EXPECT_EQ(components_.store->saved[0].fileName, "ICalcAdd.rc");
-  EXPECT_NE(std::find(log_.begin(), log_.end(), "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"), log_.end());
-  const std::vector<std::string> warning = {
-      "", kPrefix + "WARNING... no resource (.RES) file generated. To create a .RES file, locate a valid resource "
-                    "compiler (rc.exe) and run it manually ie. rc.exe <Test.rc>."};
-  ASSERT_GE(log_.size(), 2u);
-  EXPECT_EQ(std::vector<std::string>(log_.end() - 2, log_.end()), warning);
-}
-
-TEST_F(ComRun, AnsweringNoToTheMissingCompilerGeneratesNothing) {
-  script_.messageAnswers = {mb::kIdOk, mb::kIdNo};
-  Generate({"Maths::ICalc::Add"});
-  ASSERT_NE(components_.store, nullptr);
-  EXPECT_TRUE(components_.store->saved.empty());
 }
 
 }  // namespace
