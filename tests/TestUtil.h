@@ -24,8 +24,8 @@ namespace zt::test {
 class TempDir : public std::filesystem::path {
  public:
   explicit TempDir(const std::string& name)
-      : std::filesystem::path(std::filesystem::temp_directory_path() /
-                              ("zt_test_" + std::to_string(::getpid()) + "_" + name + "_" + std::to_string(++Counter()))) {
+      : std::filesystem::path(std::filesystem::temp_directory_path() / ("zt_test_" + std::to_string(::getpid()) + "_" +
+                                                                        name + "_" + std::to_string(++Counter()))) {
     std::filesystem::remove_all(*this);
     std::filesystem::create_directories(*this);
   }
@@ -34,7 +34,8 @@ class TempDir : public std::filesystem::path {
     std::error_code error;
     fs::permissions(*this, fs::perms::owner_all, fs::perm_options::add, error);
     for (fs::recursive_directory_iterator it(*this, error), end; !error && it != end; it.increment(error)) {
-      if (it->is_directory(error) && !it->is_symlink(error)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+      if (it->is_directory(error) && !it->is_symlink(error))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
     }
     fs::remove_all(*this, error);
   }

@@ -144,7 +144,6 @@ TEST_F(Run, EmptySelectionOrAClassWithoutOperations) {
   EXPECT_EQ(script_.finalMessage, "No operations were selected for test generation.");
 }
 
-
 TEST_F(Run, ModelEntriesWithoutAModel) {
   app_->SetCurrentModel(nullptr);
   EXPECT_TRUE(server_.OnSelectedContextMenuItem(app_.get(), "SELECT_UNIT_TEST_MODEL_COM"));

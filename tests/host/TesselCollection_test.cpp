@@ -29,10 +29,10 @@ TEST(TesselCollectionSearch, FindFirstNextAndGetFirstAtEverySize) {
     items.push_back(std::make_unique<test::NamedItem>("late"));
     collection.Add(items.back().get());
     EXPECT_EQ(collection.FindFirst("late"), size + 1);
-    EXPECT_EQ(test::ErrorNumberOf([&] { collection.GetAt(static_cast<int16_t>(size + 2)); }), errc::kSubscriptOutOfRange);
+    EXPECT_EQ(test::ErrorNumberOf([&] { collection.GetAt(static_cast<int16_t>(size + 2)); }),
+              errc::kSubscriptOutOfRange);
   }
 }
-
 
 }  // namespace
 }  // namespace zt

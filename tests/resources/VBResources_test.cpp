@@ -29,12 +29,18 @@ TEST(VBResourcesFields, ScalarLinesAreNumberedAndSeparatedArraysLeaveGaps) {
       {{}, {}, {}, {}, ""},
       {{"Long", "String"}, {"a", "b"}, {"()", "()"}, {"1", "2"}, ""},  // only arrays
       {{"Long", "Long"}, {"a"}, {"", ""}, {"1", "2"}, ""},             // the bounds differ
-      {{"Long", "String", "String"}, {"count", "name", "text"}, {"", "", ""}, {"5", "", "x y"},
+      {{"Long", "String", "String"},
+       {"count", "name", "text"},
+       {"", "", ""},
+       {"5", "", "x y"},
        "62001 \"INCLUDE, count, string, \"\"\"\"5\"\"\"\";\"\r\n"
        "62002 \"INCLUDE, name, string, \"\"\"\"\"\"\"\";\"\r\n"
        "62003 \"INCLUDE, text, string, \"\"\"\"x y\"\"\"\";\""},
       // An array leaves a gap in the numbers, and a trailing line break when it is last.
-      {{"Long", "Long", "Long", "Long"}, {"a", "list", "c", "tail"}, {"", "()", "", "()"}, {"1", "", "3", ""},
+      {{"Long", "Long", "Long", "Long"},
+       {"a", "list", "c", "tail"},
+       {"", "()", "", "()"},
+       {"1", "", "3", ""},
        "62001 \"INCLUDE, a, string, \"\"\"\"1\"\"\"\";\"\r\n"
        "62003 \"INCLUDE, c, string, \"\"\"\"3\"\"\"\";\"\r\n"},
   };

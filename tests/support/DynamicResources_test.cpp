@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "TestUtil.h"
 #include "support/Error.h"
 #include "support/StringTable.h"
-#include "TestUtil.h"
 
 namespace zt {
 namespace {
@@ -29,8 +29,8 @@ TEST(SatelliteSearch, LocBeforeLanguageBeforeShortLanguageBesideTheModule) {
   struct Case {
     const char* locale;
     std::vector<std::pair<const char*, const char*>> satellites;  // test satellite, put as
-    const char* module;                                            // the add-in module's name
-    const char* text;                                              // of id 1017; null: no satellite
+    const char* module;                                           // the add-in module's name
+    const char* text;                                             // of id 1017; null: no satellite
   };
   const std::vector<Case> cases = {
       {"en_US.UTF-8", {{"enu", "libztENU.so"}, {"loc", "libztloc.so"}}, "libzt.so", "loc: %1, %2"},
@@ -103,7 +103,6 @@ TEST(Formatting, PlaceholdersAreReplacedInOrder) {
   EXPECT_EQ(FormatResString3(IDS_VB_DIM, "a", "()", "Long"), "Dim a() As Long");
   EXPECT_EQ(test::ErrorNumberOf([] { FormatResString(40000, {}); }), errc::kOverflow) << "ids have sixteen bits";
 }
-
 
 TEST(Locales, AbbreviationsFollowTheLocaleName) {
   EXPECT_EQ(LanguageAbbreviationFor("de_DE.UTF-8"), "DEU");

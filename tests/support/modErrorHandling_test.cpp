@@ -40,7 +40,6 @@ TEST_F(HostLog, ErrorReportsCarryTheNumberWithItsSignPosition) {
   EXPECT_EQ(app_.lines.size(), 3u);
 }
 
-
 TEST(HostLogBeforeActivation, EveryCallIsSilent) {
   SetLogTarget(nullptr);
   const ZtError error(13, "", "Type mismatch");

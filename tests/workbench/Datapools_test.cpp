@@ -26,10 +26,10 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadAll;
-using test::WriteAll;
-using test::ScopedEnv;
 using test::ErrorNumberOf;
+using test::ReadAll;
+using test::ScopedEnv;
+using test::WriteAll;
 
 using Rows = std::vector<std::vector<std::string>>;
 

@@ -89,7 +89,9 @@ TEST_F(DiskFiles, AFileReadAgainIsTheFileAsItIsNow) {
   std::ofstream(file, std::ios::binary) << "x";
   ASSERT_EQ(Lines(*disk_->OpenTextFile(path)).size(), 1u);
   fs::permissions(file, fs::perms::none);
-  if (::geteuid() != 0) EXPECT_EQ(test::ErrorNumberOf([&] { disk_->OpenTextFile(path); }), errc::kPermissionDenied);
+  if (::geteuid() != 0) {
+    EXPECT_EQ(test::ErrorNumberOf([&] { disk_->OpenTextFile(path); }), errc::kPermissionDenied);
+  }
   fs::permissions(file, fs::perms::owner_all);
 
   // A large file is read from disk, as it is.

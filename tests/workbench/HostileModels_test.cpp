@@ -107,16 +107,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"JsonOperationsIsAnObject",
                 [] { return std::string(R"({"classes": [{"name": "A", "operations": {"name": "x"}}]})"); }, "m.json",
                 "expected an array for \"operations\", found an object"},
-        Refused{"JsonNulEscapeInAClassName",
-                [] { return std::string(R"({"classes": [{"name": "Acc\u0000ount"}]})"); }, "m.json",
-                "the NUL character"},
-        Refused{"JsonNulByteInAPackageName",
-                [] { return std::string("{\"packages\": [{\"name\": \"ba\0nk\"}]}", 33); }, "m.json",
-                "U+0000 is not allowed"},
+        Refused{"JsonNulEscapeInAClassName", [] { return std::string(R"({"classes": [{"name": "Acc\u0000ount"}]})"); },
+                "m.json", "the NUL character"},
+        Refused{"JsonNulByteInAPackageName", [] { return std::string("{\"packages\": [{\"name\": \"ba\0nk\"}]}", 33); },
+                "m.json", "U+0000 is not allowed"},
         Refused{"JsonInUtf16", [] { return std::string("\xFF\xFE{\0}\0", 6); }, "m.json", "UTF-16", false},
         // XMI files
-        Refused{"XmiTruncated", [] { const std::string x = Xmi("<packagedElement xmi:type=\"uml:Class\" xmi:id=\"a\" name=\"A\"/>");
-                                     return x.substr(0, x.size() - 30); },
+        Refused{"XmiTruncated",
+                [] {
+                  const std::string x = Xmi("<packagedElement xmi:type=\"uml:Class\" xmi:id=\"a\" name=\"A\"/>");
+                  return x.substr(0, x.size() - 30);
+                },
                 "m.uml", "malformed XML"},
         Refused{"XmiBinaryAfterTheDeclaration", [] { return "<?xml version=\"1.0\"?>\n<" + Noise(4096); }, "m.uml",
                 "invalid UTF-8"},
@@ -133,8 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                 [] { return Xmi("<packagedElement xmi:type=\"uml:Package\" xmi:id=\"p\" name=\"ba&#x0000;nk\"/>"); },
                 "m.uml", "NUL"},
         Refused{"XmiNulByteInAName",
-                [] { return Xmi(std::string("<packagedElement xmi:type=\"uml:Class\" name=\"a\0b\"/>", 49)); },
-                "m.uml", "malformed XML"},
+                [] { return Xmi(std::string("<packagedElement xmi:type=\"uml:Class\" name=\"a\0b\"/>", 49)); }, "m.uml",
+                "malformed XML"},
         // Renaming the k-th duplicate once tried k names in a list of k:
         // this file took hours.
         Refused{"Xmi32768ClassesOfOneName", [] { return XmiClasses(32768); }, "m.uml",

@@ -134,8 +134,8 @@ TEST_P(ModelDocumentBroken, GivesOneErrorAtTheFault) {
   EXPECT_EQ(e.Column(), b.column) << e.what();
   EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.what();
   EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << "more than one line";
-  EXPECT_EQ(std::string(e.what()), "doc.json:" + std::to_string(b.line) + ":" + std::to_string(b.column) + ": " +
-                                       e.Message());
+  EXPECT_EQ(std::string(e.what()),
+            "doc.json:" + std::to_string(b.line) + ":" + std::to_string(b.column) + ": " + e.Message());
 }
 
 std::string NestedPackages(int depth) {
@@ -153,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"NotAnObject", "[]", 1, 1, "a model document is an object"},
         Broken{"WrongTypeBool", "{\"classes\": [{\"name\": \"A\",\n  \"abstract\": \"yes\"}]}", 2, 15,
                "expected true or false for \"abstract\", found a string"},
-        Broken{"NameNotAString", "{\"classes\": [{\"name\": 5}]}", 1, 23, "expected a string for \"name\", found a number"},
+        Broken{"NameNotAString", "{\"classes\": [{\"name\": 5}]}", 1, 23,
+               "expected a string for \"name\", found a number"},
         Broken{"HugeNumber", "{\"model\": 1e999999999}", 1, 11, "expected a string for \"model\", found a number"},
         Broken{"ListNotAnArray", "{\"classes\": [{\"name\": \"A\", \"inherits\": \"B\"}]}", 1, 40,
                "expected an array for \"inherits\", found a string"},
@@ -163,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                "expected a string in the list \"realizes\", found null"},
         Broken{"UnknownClassKey", "{\"classes\": [{\"name\": \"A\", \"stereo\": \"x\"}]}", 1, 28,
                "unknown key \"stereo\" in a class; expected one of: name, stereotype, language, abstract,"},
-        Broken{"UnknownTopKey", "{\"model\": \"M\",\n\"version\": 2}", 2, 1, "unknown key \"version\" in the model document"},
+        Broken{"UnknownTopKey", "{\"model\": \"M\",\n\"version\": 2}", 2, 1,
+               "unknown key \"version\" in the model document"},
         Broken{"KeyWithLineFeed", "{\"mod\\nel\": 1}", 1, 2, "unknown key \"mod\\nel\" in the model document"},
         Broken{"DuplicateKey", "{\"classes\": [{\"name\": \"A\", \"name\": \"B\"}]}", 1, 28, "\"name\" is given twice"},
         Broken{"DuplicateTool", "{\"properties\": {\"COM\": {}, \"COM\": {}}}", 1, 28, "\"COM\" is given twice"},
@@ -172,8 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"EmptyModelName", "{\"model\": \"\"}", 1, 11, "a model cannot have an empty name"},
         Broken{"EmptyRootName", "{\"root\": \"\"}", 1, 10, "a package cannot have an empty name"},
         Broken{"DanglingInherit", "{\"classes\": [{\"name\": \"A\", \"inherits\": [\"B\"]}]}", 1, 41, "no class \"B\""},
-        Broken{"RelationToAPackage", "{\"packages\": [{\"name\": \"p\"}], \"classes\": [{\"name\": \"A\", \"realizes\": [\"p\"]}]}",
-               1, 70, "no class \"p\""},
+        Broken{"RelationToAPackage",
+               "{\"packages\": [{\"name\": \"p\"}], \"classes\": [{\"name\": \"A\", \"realizes\": [\"p\"]}]}", 1, 70,
+               "no class \"p\""},
         Broken{"DanglingComponent", "{\"classes\": [{\"name\": \"A\", \"components\": [\"Lib\"]}]}", 1, 43,
                "no component \"Lib\""},
         Broken{"DuplicateClass", "{\"classes\": [{\"name\": \"A\"},\n  {\"name\": \"A\"}]}", 2, 12,

@@ -60,7 +60,9 @@ class Launcher : public ::testing::Test {
   }
 
   // The error ShellExecuteEx raises for `info`.
-  ZtError StartError(const ShellExecuteInfo& info) { return test::Raised([&] { launcher_->ShellExecuteEx(info); }); }
+  ZtError StartError(const ShellExecuteInfo& info) {
+    return test::Raised([&] { launcher_->ShellExecuteEx(info); });
+  }
 
   test::TempDir dir_{"launcher"};
   std::unique_ptr<PosixProcessLauncher> launcher_;

@@ -22,9 +22,7 @@ using Args = std::vector<std::string>;
 
 class RcArguments : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::create_directories(dir_ / "vb" / "unittests" / "Maths" / "Calc");
-  }
+  void SetUp() override { fs::create_directories(dir_ / "vb" / "unittests" / "Maths" / "Calc"); }
   LlvmRcCall Translate(const Args& args) { return TranslateRcArguments(args, dir_ / "vb" / "unittests" / "Maths" / "Calc"); }
 
   test::TempDir dir_{"rcargs"};
@@ -120,7 +118,8 @@ class RcExe : public ::testing::Test {
   void SetUp() override {
     std::string error;
     const char* path = std::getenv("PATH");
-    if (FindLlvmRc("", path != nullptr ? path : "", error).empty()) GTEST_SKIP() << "llvm-rc is not installed: " << error;
+    if (FindLlvmRc("", path != nullptr ? path : "", error).empty())
+      GTEST_SKIP() << "llvm-rc is not installed: " << error;
     folder_ = dir_ / "vb" / "unittests" / "Maths" / "Calc";
     fs::create_directories(folder_);
     launcher_ = std::make_unique<PosixProcessLauncher>(std::make_unique<DiskFileSystem>(dir_.string()));

@@ -24,10 +24,10 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadAll;
-using test::WriteAll;
-using test::ScopedEnv;
 using test::ErrorNumberOf;
+using test::ReadAll;
+using test::ScopedEnv;
+using test::WriteAll;
 
 // The paths below `dir` (symlinks not followed).
 std::set<std::string> Tree(const fs::path& dir) {

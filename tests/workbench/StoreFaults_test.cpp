@@ -34,8 +34,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadAll;
-using test::WriteAll;
 using test::Snapshot;
+using test::WriteAll;
 
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
@@ -280,8 +280,8 @@ TEST_P(StoreFolders, AreRefusedBeforeAnythingIsWrittenWithTheReason) {
   const std::optional<std::string> problem = StoreFolderProblem((dir / broken.at).string());
   EXPECT_EQ(Snapshot(dir), before) << "looking changes nothing";
   std::string opened;
-  const int32_t number =
-      test::ErrorNumberOf([&] { SqliteStore({(dir / broken.at).string(), "tester"}, console).Open(); }, &opened);
+  auto open = [&] { SqliteStore({(dir / broken.at).string(), "tester"}, console).Open(); };
+  const int32_t number = test::ErrorNumberOf(open, &opened);
   if (broken.named == nullptr) {
     EXPECT_FALSE(problem) << *problem;
     EXPECT_EQ(number, 0) << "the store opens: " << opened;
@@ -327,7 +327,8 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "store", "store/store.db", "it is not a file"},
         BrokenStore{"ScriptsIsAFile", FileInstead("scripts"), "store", "store/scripts", "it is not a folder"},
-        BrokenStore{"JavaRootIsAFile", FileInstead("scripts/java"), "store", "store/scripts/java", "it is not a folder"},
+        BrokenStore{"JavaRootIsAFile", FileInstead("scripts/java"), "store", "store/scripts/java",
+                    "it is not a folder"},
         BrokenStore{"VisualBasicRootIsAFile", FileInstead("scripts/vb"), "store", "store/scripts/vb",
                     "it is not a folder"},
         BrokenStore{"DatabaseIsNoDatabase", [](const fs::path& s) { WriteAll(s / "store.db", std::string(8192, 'z')); },
@@ -376,7 +377,8 @@ TEST(StoreFoldersDeathTest, ReadOnlyPartsAreNamed) {
   fs::permissions(dir / "root" / "scripts" / "java", readOnly);
   const auto before = Snapshot(dir);
   const std::string cannot = Text(WB_STORE_READ_ONLY);
-  for (const auto& [store, named] : {std::pair{dir / "folder", dir / "folder"}, {dir / "fresh", dir / "fresh"},
+  for (const auto& [store, named] : {std::pair{dir / "folder", dir / "folder"},
+                                     {dir / "fresh", dir / "fresh"},
                                      {dir / "database", dir / "database" / "store.db"},
                                      {dir / "root", dir / "root" / "scripts" / "java"}}) {
     EXPECT_EXIT(RefusedUnprivileged(store), ::testing::ExitedWithCode(0), named.string() + ": " + cannot);

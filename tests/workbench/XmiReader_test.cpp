@@ -30,7 +30,9 @@ XmiResult Read(const std::string& text, const std::string& language = {}) {
   return ParseXmi(text, "t.xmi", XmiOptions{language});
 }
 
-DocumentError ErrorOf(const std::string& text) { return test::Raised<DocumentError>([&] { Read(text); }); }
+DocumentError ErrorOf(const std::string& text) {
+  return test::Raised<DocumentError>([&] { Read(text); });
+}
 
 /// The messages of the warnings, one per line.
 std::string Messages(const XmiResult& result) {
