@@ -14,17 +14,10 @@
 # does, and the page cache is the same there, without the disk's fsync
 # times (a full run waits tens of seconds for fsync on a disk, and takes
 # under a second on tmpfs). Without /dev/shm the series has 5 kills.
-set -u
-zt=$1
-src=$2
+. "$2/tests/cli/lib/common.sh" "$@"
 base=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
-trap 'rm -rf "$base"' EXIT
-fail=0
-check() { # description, command...
-  local what=$1; shift
-  if ! "$@"; then echo "FAIL: $what"; fail=1; fi
-}
-export SOURCE_DATE_EPOCH=0 LANG=C ZTUNITTEST_USER=crash
+trap 'rm -rf "$base" "$tmp"' EXIT
+export ZTUNITTEST_USER=crash
 
 # The model: javax::ejb and pkg0..pkg9, each with Svc<p><e> and Svc<p><e>Home.
 {
@@ -143,5 +136,4 @@ echo "crash_kill: $hit of $kills kills hit a running generation; $partial partia
 # running generation has tested nothing.
 check "a kill met a running generation" test "$hit" -gt 0
 
-if [ $fail -ne 0 ]; then exit 1; fi
-echo "crash_kill: all checks passed"
+finish crash_kill

@@ -33,29 +33,13 @@ constexpr const char* kModel = R"({
 constexpr const char* kBusinessTemplate =
     "$PWTTEMPLATES\\Unit Test Templates\\EJB\\Websphere\\Business Methods\\websphere_remote.template";
 
-class Run : public ::testing::Test {
+class Run : public test::AddInRunTest {
  protected:
   void SetUp() override {
-    test::ResetAddInState();
     files_.Put(kBusinessTemplate, "class <test_name>\n{\n}\n");
     helper_.remote = {"Account", "Mixed", "Empty", "One"};
     helper_.remoteOf = {{"Account", "Account"}, {"Mixed", "Mixed"}, {"One", "One"}};
-    app_ = test::MakeApplication(kModel);
-    app_->SetLogSink([this](const std::string& line) { log_.push_back(line); });
-    SetHostComponents(&components_);
-    server_.OnActivate(app_.get());
-  }
-  void TearDown() override {
-    server_.OnDeactivate(app_.get());
-    SetHostComponents(nullptr);
-    test::ResetAddInState();
-  }
-
-  // Picks a generation entry with `names` selected.
-  void Generate(const std::vector<std::string>& names) {
-    test::Select(*app_, names);
-    log_.clear();
-    EXPECT_TRUE(server_.OnSelectedContextMenuItem(app_.get(), "GENERATE_UNITTEST_CLASS"));
+    Start(kModel, components_);
   }
 
   std::vector<std::string> MenuStates() {
@@ -66,13 +50,7 @@ class Run : public ::testing::Test {
     return states;
   }
 
-  test::MemoryFiles files_;
-  test::ScriptedModelHelper helper_;
-  test::HostScript script_;
   test::TestComponents components_{files_, helper_, script_};
-  std::unique_ptr<wb::Application> app_;
-  std::vector<std::string> log_;
-  OLEServer server_;
 };
 
 TEST_F(Run, TenEntriesInOrder) {
@@ -152,7 +130,7 @@ TEST_F(Run, TwoOfThreeGeneratedAsksToCheckTheLog) {
   EXPECT_FALSE(LastRunOutcome().result);
 }
 
-TEST_F(Run, EmptySelection) {
+TEST_F(Run, EmptySelectionOrAClassWithoutOperations) {
   Generate({});
   EXPECT_EQ(script_.finalMessage, "No operations were selected for test generation.");
   // No line was processed: the bar keeps its design values.
@@ -160,9 +138,7 @@ TEST_F(Run, EmptySelection) {
   EXPECT_EQ(script_.progressValue, 0);
   // The font comes from the system's GUI font and the screen's resolution.
   EXPECT_EQ(script_.fonts, (std::vector<std::string>{"0:Serif:10", "2:Serif:10"}));
-}
-
-TEST_F(Run, AClassWithoutOperationsLogsNothing) {
+  // A class without operations: the same, and nothing logged.
   Generate({"bank::Empty"});
   EXPECT_EQ(log_, (std::vector<std::string>{"", "Generating Test Scripts..."}));
   EXPECT_EQ(script_.finalMessage, "No operations were selected for test generation.");

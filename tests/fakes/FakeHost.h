@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "driver/RunState.h"
+#include "host/Components.h"
 #include "host/TesselModel.h"
+#include "support/CommonFunctions.h"
+#include "support/modErrorHandling.h"
 
 namespace zt::test {
 
@@ -34,6 +38,32 @@ class NamedItem : public virtual TesselItem {
 
  private:
   std::string qualifiedName_;
+};
+
+/// Hands the add-in `components`, and `log` as its host log, for one scope:
+/// its file-system object, model helper and run state are made afresh at
+/// both ends, and the components and the log are taken away at the end.
+class ComponentsInstalled {
+ public:
+  ComponentsInstalled(HostComponents& components, TesselApplication* log) {
+    SetHostComponents(&components);
+    Reset();
+    SetLogTarget(log);
+  }
+  ~ComponentsInstalled() {
+    SetLogTarget(nullptr);
+    SetHostComponents(nullptr);
+    Reset();
+  }
+  ComponentsInstalled(const ComponentsInstalled&) = delete;
+  ComponentsInstalled& operator=(const ComponentsInstalled&) = delete;
+
+ private:
+  static void Reset() {
+    ResetFileSystem();
+    ResetModelHelper();
+    ResetRunState();
+  }
 };
 
 }  // namespace zt::test

@@ -4,6 +4,8 @@
 // components that record what the add-in did and answer as the test says.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <functional>
 #include <memory>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "addin/OLEServer.h"
 #include "fakes/FakeStore.h"
 #include "fakes/MemoryFileSystem.h"
 #include "fakes/ScriptedModelHelper.h"
@@ -70,5 +73,37 @@ void Select(wb::Application& application, const std::vector<std::string>& qualif
 
 /// Resets the add-in's module-wide state.
 void ResetAddInState();
+
+/// Runs of the add-in as the host starts them: Start activates the add-in
+/// on an application of a model with the test's components; the host log's
+/// lines are collected in log_.
+class AddInRunTest : public ::testing::Test {
+ protected:
+  void Start(const std::string& modelJson, HostComponents& components) {
+    ResetAddInState();
+    app_ = MakeApplication(modelJson);
+    app_->SetLogSink([this](const std::string& line) { log_.push_back(line); });
+    SetHostComponents(&components);
+    server_.OnActivate(app_.get());
+  }
+  void TearDown() override {
+    if (app_ != nullptr) server_.OnDeactivate(app_.get());
+    SetHostComponents(nullptr);
+    ResetAddInState();
+  }
+  // Picks a generation entry with `names` selected.
+  void Generate(const std::vector<std::string>& names) {
+    Select(*app_, names);
+    log_.clear();
+    EXPECT_TRUE(server_.OnSelectedContextMenuItem(app_.get(), "GENERATE_UNITTEST_CLASS"));
+  }
+
+  MemoryFiles files_;
+  ScriptedModelHelper helper_;
+  HostScript script_;
+  std::unique_ptr<wb::Application> app_;
+  std::vector<std::string> log_;
+  OLEServer server_;
+};
 
 }  // namespace zt::test

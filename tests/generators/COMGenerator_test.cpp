@@ -3,8 +3,6 @@
 // the files a template project names and compiles its resource script.
 #include "generators/COMGenerator.h"
 
-#include "addin/OLEServer.h"
-#include "fakes/TestHost.h"
 #include "generators/COMTestBase.h"
 #include "template/TemplateProcessor.h"
 
@@ -81,57 +79,53 @@ TEST_F(ComTest, AllTagsOfAnOperationWithAReturnValueParameter) {
   EXPECT_TRUE(log_.lines.empty()) << log_.lines.front();
 }
 
-TEST_F(ComTest, OperationsWithoutAReturnValue) {
+TEST_F(ComTest, ReturnAndParameterTextsByOperation) {
+  struct Tag {
+    const char* operation;
+    const char* tag;
+    std::string value;
+  };
+  const std::vector<Tag> expected = {
+      // HRESULT without a return-value parameter: no return type at all; a
+      // call statement gets a blank and no arguments.
+      {"Reset", "<return_val>", ""},
+      {"Reset", "<operation_arglist>", " "},
+      {"Reset", "<parameter_declarations>", "\r\n"},
+      {"Reset", "<method_declaration>", "Sub Reset()"},
+      {"Reset", "<check_expected_result>",
+       "Log.Message \"Expected result\", KTS_LOG_RESULT_PASS, \"Call to Reset was successful.\""},
+      {"Reset", "<datapool_fields>", ""},
+      // "void" with a parameter: two line breaks after the declarations.
+      {"Clear", "<return_val>", ""},
+      {"Clear", "<operation_arglist>", " level"},
+      {"Clear", "<parameter_declarations>", "Dim level As Integer\r\n\r\n"},
+      {"Clear", "<method_declaration>", "Sub Clear(Integer level)"},
+      // Currency is a value; an array parameter has no field line.
+      {"Total", "<return_val>", "actRet = "},
+      {"Total", "<operation_arglist>", "(items)"},
+      {"Total", "<datapool_fields>", ""},
+      {"Total", "<parameter_declarations>", "Dim items() As Long\r\nDim actRet As Currency\r\nDim expRet As Currency"},
+      // Decimal is not among the value types.
+      {"Precise", "<return_val>", "Set actRet = "},
+      {"Precise", "<operation_arglist>", "()"},
+      {"Self", "<return_val>", "Set actRet = "},
+      {"Self", "<parameter_declarations>", "Dim actRet As ICalc\r\nDim expRet As ICalc"},
+  };
   COMGenerator com;
-  // HRESULT without a return-value parameter: no return type at all.
-  auto reset = com.CalculateTemplateParams(Op("Maths::ICalc::Reset"), &store_);
-  ASSERT_NE(reset, nullptr);
-  EXPECT_EQ(Text(*reset, "<return_val>"), "");
-  EXPECT_EQ(Text(*reset, "<operation_arglist>"), " ") << "a call statement: a blank and no arguments";
-  EXPECT_EQ(Text(*reset, "<parameter_declarations>"), "\r\n");
-  EXPECT_EQ(Text(*reset, "<method_declaration>"), "Sub Reset()");
-  EXPECT_EQ(Text(*reset, "<check_expected_result>"),
-            "Log.Message \"Expected result\", KTS_LOG_RESULT_PASS, \"Call to Reset was successful.\"");
-  EXPECT_EQ(Text(*reset, "<datapool_fields>"), "");
-
-  // "void" with a parameter: two line breaks after the declarations.
-  auto clear = com.CalculateTemplateParams(Op("Maths::ICalc::Clear"), &store_);
-  ASSERT_NE(clear, nullptr);
-  EXPECT_EQ(Text(*clear, "<return_val>"), "");
-  EXPECT_EQ(Text(*clear, "<operation_arglist>"), " level");
-  EXPECT_EQ(Text(*clear, "<parameter_declarations>"), "Dim level As Integer\r\n\r\n");
-  EXPECT_EQ(Text(*clear, "<method_declaration>"), "Sub Clear(Integer level)");
-}
-
-TEST_F(ComTest, ReturnAssignmentByReturnType) {
-  COMGenerator com;
-  auto total = com.CalculateTemplateParams(Op("Maths::ICalc::Total"), &store_);
-  ASSERT_NE(total, nullptr);
-  EXPECT_EQ(Text(*total, "<return_val>"), "actRet = ") << "Currency is a value";
-  EXPECT_EQ(Text(*total, "<operation_arglist>"), "(items)");
-  EXPECT_EQ(Text(*total, "<datapool_fields>"), "") << "an array parameter has no field line";
-  EXPECT_EQ(Text(*total, "<parameter_declarations>"), "Dim items() As Long\r\nDim actRet As Currency\r\nDim expRet As Currency");
-
-  auto precise = com.CalculateTemplateParams(Op("Maths::ICalc::Precise"), &store_);
-  ASSERT_NE(precise, nullptr);
-  EXPECT_EQ(Text(*precise, "<return_val>"), "Set actRet = ") << "Decimal is not among the value types";
-  EXPECT_EQ(Text(*precise, "<operation_arglist>"), "()");
-
-  auto self = com.CalculateTemplateParams(Op("Maths::ICalc::Self"), &store_);
-  ASSERT_NE(self, nullptr);
-  EXPECT_EQ(Text(*self, "<return_val>"), "Set actRet = ");
-  EXPECT_EQ(Text(*self, "<parameter_declarations>"), "Dim actRet As ICalc\r\nDim expRet As ICalc");
-}
-
-TEST_F(ComTest, OneCoclassIsTakenWithoutAsking) {
-  COMGenerator com;
-  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_), nullptr);
-  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Reset"), &store_), nullptr);
+  std::map<std::string, std::unique_ptr<ParamMap>> maps;
+  for (const Tag& t : expected) {
+    SCOPED_TRACE(std::string(t.operation) + " " + t.tag);
+    std::unique_ptr<ParamMap>& map = maps[t.operation];
+    if (map == nullptr) map = com.CalculateTemplateParams(Op(std::string("Maths::ICalc::") + t.operation), &store_);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(Text(*map, t.tag), t.value);
+  }
+  // One coclass is taken without asking.
   EXPECT_TRUE(list_.prompts.empty());
   EXPECT_EQ(com.CoclassName(), "Calc");
 }
 
-TEST_F(ComTest, NoCoclassWarnsAndMakesAProgId) {
+TEST_F(ComTest, AMissingCoclassOrProgIdWarnsAndDropsTheReference) {
   COMGenerator com;
   auto map = com.CalculateTemplateParams(Op("Maths::ILonely::Ping"), &store_);
   ASSERT_NE(map, nullptr);
@@ -141,12 +135,10 @@ TEST_F(ComTest, NoCoclassWarnsAndMakesAProgId) {
   EXPECT_EQ(Text(*map, "<project_reference>"), "");
   EXPECT_EQ(Text(*map, "<package_name>"), "Maths\\Lonely");
   EXPECT_TRUE(list_.prompts.empty());
-}
 
-TEST_F(ComTest, CoclassWithoutProgIdWarnsAndDropsTheReference) {
-  COMGenerator com;
+  log_.lines.clear();
   helper_.progidOf.erase("Calc");
-  auto map = com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
+  map = com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(log_.lines, std::vector<std::string>{kNoProgId});
   EXPECT_EQ(Text(*map, "<coclass_progid>"), "CalcLib.Calc");
@@ -171,6 +163,9 @@ TEST_F(ComTest, SeveralCoclassesAskOncePerInterfaceAndRun) {
 
   // Another interface in between makes the next one ask again.
   ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_), nullptr);
+  EXPECT_EQ(com.GetTestCodePath(Op("Maths::ICalc::Add"), &store_), "unittests\\Maths\\Calc\\ICalcAdd.vbp");
+  store_.suffix = "3";
+  EXPECT_EQ(com.GetTestCodePath(Op("Maths::ICalc::Add"), &store_), "unittests\\Maths\\Calc\\ICalcAdd3.vbp");
   list_.pick = 3;
   ASSERT_NE(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
   EXPECT_EQ(list_.prompts.size(), 2u);
@@ -182,27 +177,16 @@ TEST_F(ComTest, SeveralCoclassesAskOncePerInterfaceAndRun) {
   EXPECT_EQ(list_.prompts.size(), 3u);
 }
 
-TEST_F(ComTest, NoCoclassChosenFailsTheCalculation) {
+TEST_F(ComTest, NoCoclassChosenOrOneOfNoComponentFailsTheCalculation) {
   COMGenerator com;
   list_.pick = 0;
   EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
   EXPECT_EQ(log_.lines, (std::vector<std::string>{
                             kParamsFailed, kPrefix + "Error Number:  91, Object variable or With block variable not set"}));
-}
-
-TEST_F(ComTest, CoclassOfNoComponentFailsTheCalculation) {
-  COMGenerator com;
+  log_.lines.clear();
   EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IOrphan::Go"), &store_), nullptr);
   ASSERT_FALSE(log_.lines.empty());
   EXPECT_EQ(log_.lines[0], kParamsFailed);
-}
-
-TEST_F(ComTest, TestCodePath) {
-  COMGenerator com;
-  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_), nullptr);
-  EXPECT_EQ(com.GetTestCodePath(Op("Maths::ICalc::Add"), &store_), "unittests\\Maths\\Calc\\ICalcAdd.vbp");
-  store_.suffix = "3";
-  EXPECT_EQ(com.GetTestCodePath(Op("Maths::ICalc::Add"), &store_), "unittests\\Maths\\Calc\\ICalcAdd3.vbp");
 }
 
 // The project writer: the processor works through a template project in the
@@ -330,95 +314,6 @@ TEST_F(ProjectWriter, FailedCompilationSetsNoResourceFile) {
   EXPECT_TRUE(CurrentRun().NoResourceFile);
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
   ASSERT_EQ(store_.saved.size(), 2u) << "the project is still written";
-}
-
-// A whole run over a COM interface, as the entry class starts it.
-class ComRun : public ::testing::Test {
- protected:
-  class Components : public test::TestComponents {
-   public:
-    Components(test::MemoryFiles& files, test::ScriptedModelHelper& helper, test::HostScript& script,
-               test::CompilerScript& compiler)
-        : TestComponents(files, helper, script), launcher_(files, compiler) {}
-    std::unique_ptr<ToolOptions> CreateToolOptions() override { return std::make_unique<test::MapOptions>(options); }
-    std::unique_ptr<OptionsDialog> CreateOptionsDialog() override {
-      return std::make_unique<test::RecordingOptionsDialog>(optionsShown);
-    }
-    ProcessLauncher& Processes() override { return launcher_; }
-    std::map<int32_t, std::string> options;
-    int optionsShown = 0;
-
-   private:
-    test::FakeLauncher launcher_;
-  };
-
-  void SetUp() override {
-    test::ResetAddInState();
-    test::DescribeComModel(helper_);
-    files_.Put("$PWTTEMPLATES\\Unit Test Templates\\COM VB\\TestName.vbp",
-               "Type=Exe\nResFile32=<test_name><index>; TestName.rc\n");
-    files_.Put("$PWTTEMPLATES\\Unit Test Templates\\COM VB\\TestName.rc", "<datapool_fields>\n");
-    app_ = test::MakeApplication(test::kComModel);
-    app_->SetLogSink([this](const std::string& line) { log_.push_back(line); });
-    SetHostComponents(&components_);
-    server_.OnActivate(app_.get());
-  }
-  void TearDown() override {
-    server_.OnDeactivate(app_.get());
-    SetHostComponents(nullptr);
-    test::ResetAddInState();
-  }
-
-  void Generate(const std::vector<std::string>& names) {
-    test::Select(*app_, names);
-    log_.clear();
-    EXPECT_TRUE(server_.OnSelectedContextMenuItem(app_.get(), "GENERATE_UNITTEST_CLASS"));
-  }
-
-  test::MemoryFiles files_;
-  test::ScriptedModelHelper helper_;
-  test::HostScript script_;
-  test::CompilerScript compiler_;
-  Components components_{files_, helper_, script_, compiler_};
-  std::unique_ptr<wb::Application> app_;
-  std::vector<std::string> log_;
-  OLEServer server_;
-};
-
-TEST_F(ComRun, WithoutACompilerTheRunWarnsAtTheEnd) {
-  Generate({"Maths::ICalc::Add"});
-  EXPECT_EQ(components_.optionsShown, 1) << "the options dialog was offered";
-  ASSERT_GE(script_.messages.size(), 2u);
-  EXPECT_EQ(script_.messages[0], "Please specify a resource compiler (rc.exe) that Verimos can use. [64]");
-  EXPECT_EQ(script_.messages[1].rfind("Resource compiler not found. No .RES file can be produced.", 0), 0u)
-      << script_.messages[1];
-  EXPECT_TRUE(compiler_.started.empty());
-  ASSERT_NE(components_.store, nullptr);
-  ASSERT_EQ(components_.store->saved.size(), 2u);
-  EXPECT_EQ(components_.store->saved[0].fileName, "ICalcAdd.rc");
-  EXPECT_NE(std::find(log_.begin(), log_.end(), "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"), log_.end());
-  const std::vector<std::string> warning = {
-      "", kPrefix + "WARNING... no resource (.RES) file generated. To create a .RES file, locate a valid resource "
-                    "compiler (rc.exe) and run it manually ie. rc.exe <Test.rc>."};
-  ASSERT_GE(log_.size(), 2u);
-  EXPECT_EQ(std::vector<std::string>(log_.end() - 2, log_.end()), warning);
-}
-
-TEST_F(ComRun, AnsweringNoToTheMissingCompilerGeneratesNothing) {
-  script_.messageAnswers = {mb::kIdOk, mb::kIdNo};
-  Generate({"Maths::ICalc::Add"});
-  ASSERT_NE(components_.store, nullptr);
-  EXPECT_TRUE(components_.store->saved.empty());
-}
-
-TEST_F(ComRun, WithACompilerTheResourceFileIsLogged) {
-  files_.Put("/opt/rc/rc.exe", "");
-  components_.options[tool_option::kResourceCompiler] = "/opt/rc/rc.exe";
-  Generate({"Maths::ICalc::Add", "Maths::ICalc::Reset"});
-  EXPECT_EQ(components_.optionsShown, 0);
-  EXPECT_EQ(compiler_.started.size(), 2u);
-  EXPECT_NE(std::find(log_.begin(), log_.end(), "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.res"), log_.end());
-  for (const std::string& line : log_) EXPECT_EQ(line.find("WARNING"), std::string::npos) << line;
 }
 
 }  // namespace

@@ -100,17 +100,6 @@ class MapOptions : public ToolOptions {
   std::map<int32_t, std::string>& options_;
 };
 
-/// Records that it was shown; changes nothing.
-class RecordingOptionsDialog : public OptionsDialog {
- public:
-  explicit RecordingOptionsDialog(int& shown) : shown_(shown) {}
-  void SetDataStore(DataStore*) override {}
-  void Show(int32_t, int64_t) override { ++shown_; }
-
- private:
-  int& shown_;
-};
-
 /// What the coclass dialog saw, and which element of the list it picks (0: none).
 struct ListScript {
   std::vector<std::string> prompts;  // "caption|prompt|names,..."
@@ -158,16 +147,12 @@ class ComComponents : public ScriptedComponents {
       : ScriptedComponents(helper), files_(files), launcher_(files, compiler), list_(list) {}
   std::unique_ptr<FileSystemObject> CreateFileSystemObject() override { return MakeMemoryFileSystem(files_); }
   std::unique_ptr<ToolOptions> CreateToolOptions() override { return std::make_unique<MapOptions>(options); }
-  std::unique_ptr<OptionsDialog> CreateOptionsDialog() override {
-    return std::make_unique<RecordingOptionsDialog>(optionsShown);
-  }
   std::unique_ptr<ListSelectDialog> CreateListSelectDialog() override {
     return std::make_unique<ScriptedListDialog>(list_);
   }
   ProcessLauncher& Processes() override { return launcher_; }
 
   std::map<int32_t, std::string> options;
-  int optionsShown = 0;
 
  private:
   MemoryFiles& files_;
@@ -190,21 +175,9 @@ class ComTest : public ::testing::Test {
   void SetUp() override {
     model_ = wb::ParseModelDocument(kComModel, "calc.json");
     DescribeComModel(helper_);
-    SetHostComponents(&components_);
-    ResetFileSystem();
-    ResetModelHelper();
-    ResetRunState();
-    SetLogTarget(&log_);
     SetProgressWindowHandle(77);
   }
-  void TearDown() override {
-    SetProgressWindowHandle(0);
-    SetLogTarget(nullptr);
-    SetHostComponents(nullptr);
-    ResetFileSystem();
-    ResetModelHelper();
-    ResetRunState();
-  }
+  void TearDown() override { SetProgressWindowHandle(0); }
 
   TesselOperation* Op(const std::string& qualifiedName) {
     auto found = model_->Find(qualifiedName);
@@ -222,6 +195,7 @@ class ComTest : public ::testing::Test {
   ComComponents components_{helper_, files_, compiler_, list_};
   FileWritingStore store_{files_};
   RecordingApplication log_;
+  ComponentsInstalled installed_{components_, &log_};
 };
 
 }  // namespace zt::test

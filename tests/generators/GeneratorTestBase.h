@@ -72,16 +72,6 @@ class GeneratorTest : public ::testing::Test {
     helper_.beanOf = {{"Account", "AccountBean"}, {"AccountHome", "AccountBean"}, {"Teller", "TellerBean"},
                       {"TellerHome", "TellerBean"}};
     helper_.keyOf = {{"AccountBean", "AccountPK"}};
-    SetHostComponents(&components_);
-    ResetModelHelper();
-    ResetRunState();
-    SetLogTarget(&log_);
-  }
-  void TearDown() override {
-    SetLogTarget(nullptr);
-    SetHostComponents(nullptr);
-    ResetModelHelper();
-    ResetRunState();
   }
 
   TesselOperation* Op(const std::string& qualifiedName, size_t overload = 0) {
@@ -98,6 +88,7 @@ class GeneratorTest : public ::testing::Test {
   ScriptedComponents components_{helper_};
   FakeStore store_;
   RecordingApplication log_;
+  ComponentsInstalled installed_{components_, &log_};
 };
 
 }  // namespace zt::test

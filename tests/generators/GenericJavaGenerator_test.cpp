@@ -7,16 +7,6 @@ namespace {
 
 using test::GeneratorTest;
 
-TEST_F(GeneratorTest, PlainGeneratorDoesNothing) {
-  CodeGenerator plain;
-  EXPECT_EQ(plain.TemplatePropertyName(optBusiness), "");
-  EXPECT_EQ(plain.TemplateSelectionFilter(), "");
-  EXPECT_EQ(plain.GetDataStoreScriptType(), 0);
-  EXPECT_FALSE(plain.IsValidOperationForGeneration(Op("bank::core::Account::getBalance")).has_value());
-  EXPECT_EQ(plain.CalculateTemplateParams(Op("bank::core::Account::getBalance"), &store_), nullptr);
-  EXPECT_EQ(plain.GetTestCodePath(nullptr, nullptr), "");
-}
-
 TEST_F(GeneratorTest, JavaValidity) {
   GenericJavaGenerator java;
   EXPECT_TRUE(*java.IsValidOperationForGeneration(Op("bank::core::Account::getBalance")))

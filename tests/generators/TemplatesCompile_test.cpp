@@ -42,15 +42,11 @@ namespace zt {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadAll;
 
 const fs::path kSourceDir = fs::path(ZT_EXAMPLES_DIR).parent_path();
 const fs::path kRuntimeDir = kSourceDir / "tests" / "java-runtime";
 const std::string kJavaTemplate = "$PWTTEMPLATES\\Unit Test Templates\\Java\\java_class.template";
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void WriteAll(const fs::path& path, const std::string& content) {
   fs::create_directories(path.parent_path());
@@ -145,26 +141,11 @@ const std::regex kLeftOverTag(R"(<\$?[A-Za-z_]+\$?>)");
 class TemplatesCompile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir("templates");
-    SetHostComponents(&components_);
-    ResetFileSystem();
-    ResetModelHelper();
-    ResetRunState();
-    SetLogTarget(&log_);
     store_ = std::make_unique<wb::SqliteStore>(wb::StoreOptions{(dir_ / "store").string(), "tester"}, console_);
     store_->Open();
     processor_.Initialize(store_.get());
     javac_ = FindProgram("javac");
     java_ = FindProgram("java");
-  }
-  void TearDown() override {
-    SetLogTarget(nullptr);
-    SetHostComponents(nullptr);
-    ResetFileSystem();
-    ResetModelHelper();
-    ResetRunState();
-    store_.reset();
-    fs::remove_all(dir_);
   }
 
   // Answers for the EJB classes of a model: `remote` names remote interfaces
@@ -284,7 +265,7 @@ class TemplatesCompile : public ::testing::Test {
                       output);
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"templates"};
   test::ScriptedModelHelper helper_;
   DiskComponents components_{helper_};
   test::RecordingApplication log_;
@@ -292,6 +273,7 @@ class TemplatesCompile : public ::testing::Test {
   std::unique_ptr<wb::SqliteStore> store_;
   TemplateProcessor processor_;
   std::string javac_, java_;
+  test::ComponentsInstalled installed_{components_, &log_};
 };
 
 // Expectations for one operation: the file, a text that shows which template

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestUtil.h"
 #include "lang/ILang.h"
 #include "lang/JavaLang.h"
 #include "lang/VBLang.h"
@@ -9,19 +10,6 @@ namespace zt {
 namespace {
 
 SignatureArray Arr(std::vector<std::string> items) { return items; }
-
-TEST(PlainLang, AnswersEmptyValues) {
-  ILang lang;
-  SignatureArray names = Arr({"a"});
-  EXPECT_EQ(lang.DeclareOperation("int", "f", Arr({"int"}), names, {}), "");
-  EXPECT_EQ(lang.DeclareVariable("x", "int"), "");
-  EXPECT_EQ(lang.ParamList(names), "");
-  EXPECT_EQ(lang.InvokeOperation("f", names, "o"), "");
-  EXPECT_FALSE(lang.IsValidDataTypeForDatapoolValueAssignment("int").has_value());
-  EXPECT_EQ(lang.GetCheckExpectedResult("int", "f"), "");
-  EXPECT_EQ(lang.ToScriptDataType("long"), "");
-  EXPECT_FALSE(lang.IsArrayDataType("SAFEARRAY(long)"));
-}
 
 TEST(VisualBasic, TypesFromIdl) {
   VBLang vb;
@@ -145,13 +133,9 @@ TEST(Java, OperationHeaders) {
   SignatureArray none;
   EXPECT_EQ(java.DeclareOperation("", "run", {}, none, {}), "void run()");
 
-  auto raised = [&](auto call) -> std::string {
-    try {
-      call();
-    } catch (const ZtError& e) {
-      return e.Source() + ": " + e.Description();
-    }
-    return "no error";
+  auto raised = [&](auto call) {
+    const ZtError e = test::Raised(call);
+    return e.Source() + ": " + e.Description();
   };
   EXPECT_EQ(raised([&] { java.DeclareOperation("int", "", {}, none, {}); }), "JAVA_LANG: MethodName cannot be empty.");
   SignatureArray two = Arr({"a", "b"});

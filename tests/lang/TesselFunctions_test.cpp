@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/FakeHost.h"
 #include "fakes/FakeModel.h"
 #include "lang/JavaLang.h"
 #include "support/CommonFunctions.h"
@@ -11,15 +12,8 @@ namespace {
 
 class Signatures : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetHostComponents(&components_);
-    ResetModelHelper();
-  }
-  void TearDown() override {
-    SetHostComponents(nullptr);
-    ResetModelHelper();
-  }
   test::FakeHelperComponents components_;
+  test::ComponentsInstalled installed_{components_, nullptr};
 };
 
 TEST_F(Signatures, ComParametersAndLogicalReturnType) {

@@ -2,6 +2,7 @@
 // resource compiler that turns it into a ".res".
 #include "resources/VBResources.h"
 
+#include "TestUtil.h"
 #include "generators/COMTestBase.h"
 
 namespace zt {
@@ -19,30 +20,36 @@ std::string AddFields(std::vector<std::string> types, std::vector<std::string> n
                              SignatureArray(std::move(arrays)), values);
 }
 
-TEST(VBResourcesFields, NothingForNoParametersOrOnlyArrays) {
+TEST(VBResourcesFields, ScalarLinesAreNumberedAndSeparatedArraysLeaveGaps) {
+  struct Case {
+    std::vector<std::string> types, names, arrays, values;
+    std::string lines;
+  };
+  const std::vector<Case> cases = {
+      {{}, {}, {}, {}, ""},
+      {{"Long", "String"}, {"a", "b"}, {"()", "()"}, {"1", "2"}, ""},  // only arrays
+      {{"Long", "Long"}, {"a"}, {"", ""}, {"1", "2"}, ""},             // the bounds differ
+      {{"Long", "String", "String"},
+       {"count", "name", "text"},
+       {"", "", ""},
+       {"5", "", "x y"},
+       "62001 \"INCLUDE, count, string, \"\"\"\"5\"\"\"\";\"\r\n"
+       "62002 \"INCLUDE, name, string, \"\"\"\"\"\"\"\";\"\r\n"
+       "62003 \"INCLUDE, text, string, \"\"\"\"x y\"\"\"\";\""},
+      // An array leaves a gap in the numbers, and a trailing line break when it is last.
+      {{"Long", "Long", "Long", "Long"},
+       {"a", "list", "c", "tail"},
+       {"", "()", "", "()"},
+       {"1", "", "3", ""},
+       "62001 \"INCLUDE, a, string, \"\"\"\"1\"\"\"\";\"\r\n"
+       "62003 \"INCLUDE, c, string, \"\"\"\"3\"\"\"\";\"\r\n"},
+  };
+  for (const Case& c : cases) {
+    SignatureArray values(c.values);
+    EXPECT_EQ(AddFields(c.types, c.names, c.arrays, values), c.lines) << c.names.size();
+  }
   SignatureArray none;
-  EXPECT_EQ(AddFields({}, {}, {}, none), "");
-  VBResources resources;
-  EXPECT_EQ(resources.AddFields(std::nullopt, std::nullopt, std::nullopt, none), "");
-  SignatureArray values(std::vector<std::string>{"1", "2"});
-  EXPECT_EQ(AddFields({"Long", "String"}, {"a", "b"}, {"()", "()"}, values), "");
-  SignatureArray mismatch(std::vector<std::string>{"1", "2"});
-  EXPECT_EQ(AddFields({"Long", "Long"}, {"a"}, {"", ""}, mismatch), "") << "bounds differ";
-}
-
-TEST(VBResourcesFields, ScalarLinesAreNumberedAndSeparated) {
-  SignatureArray values(std::vector<std::string>{"5", "", "x y"});
-  EXPECT_EQ(AddFields({"Long", "String", "String"}, {"count", "name", "text"}, {"", "", ""}, values),
-            "62001 \"INCLUDE, count, string, \"\"\"\"5\"\"\"\";\"\r\n"
-            "62002 \"INCLUDE, name, string, \"\"\"\"\"\"\"\";\"\r\n"
-            "62003 \"INCLUDE, text, string, \"\"\"\"x y\"\"\"\";\"");
-}
-
-TEST(VBResourcesFields, ArraysLeaveGapsAndATrailingBreak) {
-  SignatureArray values(std::vector<std::string>{"1", "", "3", ""});
-  EXPECT_EQ(AddFields({"Long", "Long", "Long", "Long"}, {"a", "list", "c", "tail"}, {"", "()", "", "()"}, values),
-            "62001 \"INCLUDE, a, string, \"\"\"\"1\"\"\"\";\"\r\n"
-            "62003 \"INCLUDE, c, string, \"\"\"\"3\"\"\"\";\"\r\n");
+  EXPECT_EQ(VBResources().AddFields(std::nullopt, std::nullopt, std::nullopt, none), "");
 }
 
 TEST(VBResourcesFields, QuotedValueIsWrappedOnceMoreAlsoForTheCaller) {
@@ -77,14 +84,10 @@ TEST(VBResourcesScript, MakeResourceFileFailureNamesTheFile) {
   VBResources resources;
   resources.Initialize(nullptr, "D", "C");
   resources.SetFileDescription("ICalcAdd.rc");
-  try {
-    resources.MakeResourceFile();
-    ADD_FAILURE() << "no error raised";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), 1);
-    EXPECT_EQ(e.Source(), "VBResources");
-    EXPECT_EQ(e.Description(), "Failed to read in the file: ICalcAdd.rc");
-  }
+  const ZtError e = test::Raised([&] { resources.MakeResourceFile(); });
+  EXPECT_EQ(e.Number(), 1);
+  EXPECT_EQ(e.Source(), "VBResources");
+  EXPECT_EQ(e.Description(), "Failed to read in the file: ICalcAdd.rc");
 }
 
 // CompileResourceFile, with the compiler played by the fake launcher.

@@ -5,12 +5,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <vector>
 
+#include "TestUtil.h"
 #include "support/Error.h"
 #include "support/StringTable.h"
-#include "TestUtil.h"
 
 namespace zt {
 namespace {
@@ -24,72 +23,48 @@ std::string SatelliteText(void* module, int16_t id) {
   return entry == nullptr ? "<no text>" : std::string(entry->text, entry->length);
 }
 
-// A folder with an add-in module "libzt.so" and the satellites a test puts
-// beside it, all copies of the test satellites.
-class SatelliteSearch : public ::testing::Test {
- protected:
-  void SetUp() override {
+// The satellite a module finds beside it: for each case a fresh folder with
+// the module's name and copies of the test satellites put beside it.
+TEST(SatelliteSearch, LocBeforeLanguageBeforeShortLanguageBesideTheModule) {
+  struct Case {
+    const char* locale;
+    std::vector<std::pair<const char*, const char*>> satellites;  // test satellite, put as
+    const char* module;                                           // the add-in module's name
+    const char* text;                                             // of id 1017; null: no satellite
+  };
+  const std::vector<Case> cases = {
+      {"en_US.UTF-8", {{"enu", "libztENU.so"}, {"loc", "libztloc.so"}}, "libzt.so", "loc: %1, %2"},
+      {"en_US.UTF-8", {{"enu", "libztEN.so"}}, "libzt.so", "enu: %1, %2"},
+      {"en_US.UTF-8", {{"enu", "libztEN.so"}, {"loc", "libztENU.so"}}, "libzt.so", "loc: %1, %2"},
+      // No abbreviation means no satellite at all.
+      {"C", {{"loc", "libztloc.so"}}, "libzt.so", nullptr},
+      {"POSIX", {{"loc", "libztloc.so"}}, "libzt.so", nullptr},
+      {"", {{"loc", "libztloc.so"}}, "libzt.so", nullptr},
+      // A capital extension is not rewritten: every candidate is the module's own path, which loads.
+      {"en_US.UTF-8", {{"loc", "libztloc.so"}, {"enu", "libzt.SO"}}, "libzt.SO", "enu: %1, %2"},
+      // Folder names are rewritten too: "x.so/libzt.so" becomes "xloc.so/libztloc.so", no such folder.
+      {"en_US.UTF-8", {{"loc", "x.so/libztloc.so"}}, "x.so/libzt.so", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.locale) + " " + c.satellites.back().second);
+    const test::TempDir dir("satellites");
+    for (const auto& [satellite, asName] : c.satellites) {
+      fs::create_directories((dir / asName).parent_path());
+      fs::copy_file(fs::path(ZT_TEST_SATELLITE_DIR) / ("libzt_test_satellite_" + std::string(satellite) + ".so"),
+                    dir / asName);
+    }
+    test::SetLocale(c.locale);
     ResetResourceModule();
-    dir_ = test::TempDir("satellites");
+    void* module = LoadSatelliteModule((dir / c.module).string());
+    if (c.text == nullptr) {
+      EXPECT_EQ(module, nullptr);
+    } else {
+      ASSERT_NE(module, nullptr);
+      EXPECT_EQ(SatelliteText(module, 1017), c.text);
+    }
   }
-  void TearDown() override {
-    test::SetLocale("C");
-    ResetResourceModule();
-  }
-  std::string Put(const std::string& satellite, const std::string& asName) {
-    const fs::path target = dir_ / asName;
-    fs::create_directories(target.parent_path());
-    fs::copy_file(fs::path(ZT_TEST_SATELLITE_DIR) / ("libzt_test_satellite_" + satellite + ".so"), target,
-                  fs::copy_options::overwrite_existing);
-    return target.string();
-  }
-  fs::path dir_;
-};
-
-TEST_F(SatelliteSearch, LocSatelliteWinsOverLanguageSatellite) {
-  test::SetLocale("en_US.UTF-8");
-  Put("enu", "libztENU.so");
-  Put("loc", "libztloc.so");
-  void* module = LoadSatelliteModule((dir_ / "libzt.so").string());
-  ASSERT_NE(module, nullptr);
-  EXPECT_EQ(SatelliteText(module, 1017), "loc: %1, %2");
-}
-
-TEST_F(SatelliteSearch, LanguageThenShortLanguage) {
-  test::SetLocale("en_US.UTF-8");
-  Put("enu", "libztEN.so");
-  void* module = LoadSatelliteModule((dir_ / "libzt.so").string());
-  ASSERT_NE(module, nullptr);
-  EXPECT_EQ(SatelliteText(module, 1017), "enu: %1, %2");
-
-  Put("loc", "libztENU.so");
-  module = LoadSatelliteModule((dir_ / "libzt.so").string());
-  EXPECT_EQ(SatelliteText(module, 1017), "loc: %1, %2");
-}
-
-TEST_F(SatelliteSearch, NoAbbreviationMeansNoSatelliteAtAll) {
-  Put("loc", "libztloc.so");
-  for (const char* locale : {"C", "POSIX", ""}) {
-    test::SetLocale(locale);
-    EXPECT_EQ(LoadSatelliteModule((dir_ / "libzt.so").string()), nullptr) << "locale '" << locale << "'";
-  }
-}
-
-TEST_F(SatelliteSearch, CapitalExtensionIsNotRewritten) {
-  test::SetLocale("en_US.UTF-8");
-  Put("loc", "libztloc.so");
-  const std::string own = Put("enu", "libzt.SO");
-  // Every candidate is the module's own path, which loads.
-  void* module = LoadSatelliteModule(own);
-  ASSERT_NE(module, nullptr);
-  EXPECT_EQ(SatelliteText(module, 1017), "enu: %1, %2");
-}
-
-TEST_F(SatelliteSearch, FolderNamesAreRewrittenToo) {
-  test::SetLocale("en_US.UTF-8");
-  Put("loc", "x.so/libztloc.so");
-  // "x.so/libzt.so" becomes "xloc.so/libztloc.so": no such folder.
-  EXPECT_EQ(LoadSatelliteModule((dir_ / "x.so" / "libzt.so").string()), nullptr);
+  test::SetLocale("C");
+  ResetResourceModule();
 }
 
 TEST(StringLookup, LongTextsAreCutTo511Characters) {
@@ -101,15 +76,6 @@ TEST(StringLookup, LongTextsAreCutTo511Characters) {
   // Characters, not bytes: a cut never splits a character.
   const std::string umlauts = SatelliteText(module, 1019);
   EXPECT_EQ(CutToCharacters(umlauts, 511).size(), 511u * 2);
-}
-
-TEST(StringLookup, OwnTableServesTheEnglishMessages) {
-  test::SetLocale("C");
-  ResetResourceModule();
-  EXPECT_EQ(GetResString(1017), "Error Number: %1, %2");
-  EXPECT_EQ(GetResString(1070), "[Verimos]--[Unit Test]: ");
-  EXPECT_EQ(GetResString(1000), "NOTE: Neutral Strings should not be greater than 1000");
-  EXPECT_EQ(GetResString(110), "") << "an unassigned id gives the empty text";
 }
 
 TEST(StringLookup, GermanSatelliteBesideTheModule) {
@@ -129,20 +95,13 @@ TEST(Formatting, PlaceholdersAreReplacedInOrder) {
   EXPECT_EQ(FormatResString2(1017, "5", "Type mismatch"), "Error Number: 5, Type mismatch");
   EXPECT_EQ(FormatResString(1017, {}), "Error Number: %1, %2");
   EXPECT_EQ(FormatResString1(1070, "x"), "[Verimos]--[Unit Test]: ");
+  EXPECT_EQ(GetResString(110), "") << "an unassigned id gives the empty text";
   EXPECT_EQ(FormatResString(110, {"a"}), "");
   // A text with a placeholder twice, and an argument that holds the next one.
   EXPECT_EQ(FormatResString2(IDS_RC_DATAPOOL_CONFIG, "x", "y"), "62000 \"\"DATAPOOL_CONFIG <DATAPOOL_NAME>\"\"");
   EXPECT_EQ(FormatResString2(1017, "%2", "two"), "Error Number: two, two");
   EXPECT_EQ(FormatResString3(IDS_VB_DIM, "a", "()", "Long"), "Dim a() As Long");
-}
-
-TEST(Formatting, IdsOutsideSixteenBitsOverflow) {
-  try {
-    FormatResString(40000, {});
-    FAIL() << "no error raised";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kOverflow);
-  }
+  EXPECT_EQ(test::ErrorNumberOf([] { FormatResString(40000, {}); }), errc::kOverflow) << "ids have sixteen bits";
 }
 
 TEST(Locales, AbbreviationsFollowTheLocaleName) {

@@ -82,9 +82,9 @@ TEST_F(Processor, EveryLineEndsInCrLfAndStatusCountsLines) {
   ASSERT_EQ(store_.saved.size(), 1u);
   EXPECT_EQ(store_.saved[0].fileName, "Accountdeposit.java");
   EXPECT_EQ(store_.saved[0].folder, "unittests\\bank");
-}
 
-TEST_F(Processor, EmptyTemplateStoresEmptyTextWithoutStatus) {
+  // An empty template stores an empty text, without a status.
+  recorder_.statuses.clear();
   EXPECT_EQ(Fill(""), "");
   EXPECT_TRUE(recorder_.statuses.empty());
 }

@@ -75,23 +75,5 @@ TEST(Application, LogLinesGoToTheSinkInOrder) {
   EXPECT_EQ(lines, (std::vector<std::string>{"one", "two"}));
 }
 
-TEST(Application, TheOpenModelKnowsItsApplication) {
-  Application app;
-  EXPECT_EQ(app.CurrentModel(), nullptr);
-  auto owned = std::make_unique<Model>("Bank");
-  Model* model = owned.get();
-  app.SetCurrentModel(std::move(owned));
-  EXPECT_EQ(app.CurrentModel(), model);
-  EXPECT_EQ(model->Application(), &app);
-  Class& c = model->AddClass(model->Root(), "A");
-  model->SetSelection({&c, model});
-  const TesselItemCollection selected = app.CurrentModel()->GetSelectedItems();
-  ASSERT_EQ(selected.Count(), 2);
-  EXPECT_EQ(selected.GetAt(1)->KindName(), "Class");
-  EXPECT_EQ(selected.GetAt(2)->KindName(), "Model");
-  app.SetCurrentModel(nullptr);
-  EXPECT_EQ(app.CurrentModel(), nullptr);
-}
-
 }  // namespace
 }  // namespace zt::wb

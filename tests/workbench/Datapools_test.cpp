@@ -26,48 +26,19 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ErrorNumberOf;
+using test::ReadAll;
+using test::ScopedEnv;
+using test::WriteAll;
 
 using Rows = std::vector<std::vector<std::string>>;
 
 constexpr const char* kFields =
     R"([{"name":"amount","type":"double","value":"100.0"},{"name":"expectedReturn","type":"double","value":""}])";
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
-
-// Sets (nullopt: unsets) an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(old_); }
-
- private:
-  void Set(const std::optional<std::string>& value) { value ? ::setenv(name_, value->c_str(), 1) : ::unsetenv(name_); }
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-int32_t ErrorNumberOf(const std::function<void()>& call, std::string* description = nullptr) {
-  try {
-    call();
-  } catch (const ZtError& e) {
-    if (description != nullptr) *description = e.Description();
-    return e.Number();
-  }
-  return 0;
-}
-
 class Datapools : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir("datapools");
     fs::create_directories(dir_ / "tmp");
     store_ = std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), "tester"}, console_);
     store_->Open();
@@ -81,6 +52,12 @@ class Datapools : public ::testing::Test {
     std::optional<Datapool> datapool = LoadDatapool(Db(), name);
     EXPECT_TRUE(datapool) << name;
     return datapool.value_or(Datapool{});
+  }
+  // Makes the database refuse to store the value `value`.
+  void RefuseValue(const std::string& value) {
+    const std::string sql = "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = '" + value +
+                            "' BEGIN SELECT RAISE(ABORT, 'refused'); END";
+    ASSERT_EQ(sqlite3_exec(Db(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   }
   // The number of rows in every datapool table together.
   int StoredRows() {
@@ -96,7 +73,7 @@ class Datapools : public ::testing::Test {
     return total;
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"datapools"};
   test::ScriptedConsole console_;
   std::unique_ptr<SqliteStore> store_;
   WorkbenchDatapoolTool tool_{console_};
@@ -189,11 +166,7 @@ TEST_F(Datapools, AnUnusableFieldListStoresNothing) {
 TEST_F(Datapools, AWriteThatFailsMidwayLeavesNothingBehind) {
   // The database refuses the second value: the rows, fields and datapool
   // written before it must go too.
-  ASSERT_EQ(sqlite3_exec(Db(),
-                         "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = 'boom' "
-                         "BEGIN SELECT RAISE(ABORT, 'refused'); END",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  ASSERT_NO_FATAL_FAILURE(RefuseValue("boom"));
   const std::string failing = R"([{"name":"a","value":"1"},{"name":"b","value":"boom"}])";
   std::string description;
   EXPECT_EQ(ErrorNumberOf([&] { Create("Calc_add", failing); }, &description), errc::kPathFileAccessError);
@@ -218,11 +191,7 @@ TEST_F(Datapools, InABatchEachDatapoolIsWholeAndOthersSeeItWhenTheBatchIsFinishe
     return other ? DatapoolNames(other->Handle()) : std::vector<std::string>{"(no store)"};
   };
   using Names = std::vector<std::string>;
-  ASSERT_EQ(sqlite3_exec(Db(),
-                         "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = 'boom' "
-                         "BEGIN SELECT RAISE(ABORT, 'refused'); END",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  ASSERT_NO_FATAL_FAILURE(RefuseValue("boom"));
   store_->BeginBatch();
   EXPECT_EQ(Create("A_one", kFields), datapool_result::kCreated);
   EXPECT_EQ(ErrorNumberOf([&] { Create("A_two", R"([{"name":"a","value":"1"},{"name":"b","value":"boom"}])"); }),
@@ -295,19 +264,6 @@ TEST(Csv, FaultsNameTheirLine) {
   EXPECT_FALSE(IsUtf8("\xED\xA0\x80")) << "surrogate";
   EXPECT_FALSE(IsUtf8("\xE6\x97")) << "cut short";
   EXPECT_TRUE(IsUtf8("\xF0\x9F\x98\x80 Grüße"));
-}
-
-TEST_F(Datapools, ExportIsTheHeaderThenOneRecordPerRow) {
-  ASSERT_EQ(Create("Calc_add", R"([{"name":"amount","value":"1,5"},{"name":"note \"n\"","value":"two\nlines"},)"
-                               R"({"name":"größe","value":"日本"}])"),
-            datapool_result::kCreated);
-  EXPECT_EQ(DatapoolCsv(Load("Calc_add")),
-            "amount,\"note \"\"n\"\"\",größe\n"
-            "\"1,5\",\"two\nlines\",日本\n");
-  ASSERT_EQ(Create("Single", R"([{"name":"only"}])"), datapool_result::kCreated);
-  EXPECT_EQ(DatapoolCsv(Load("Single")), "only\n\"\"\n");
-  ASSERT_EQ(Create("Empty", "[]"), datapool_result::kCreated);
-  EXPECT_EQ(DatapoolCsv(Load("Empty")), "");
 }
 
 TEST_F(Datapools, EditedCsvMustKeepTheHeaderAndOneValuePerField) {

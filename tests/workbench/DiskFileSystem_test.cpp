@@ -16,16 +16,11 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::ReadAll;
 
 class DiskFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir("disk");
     fs::create_directories(dir_ / "templates" / "Unit Test Templates");
     disk_ = std::make_unique<DiskFileSystem>((dir_ / "templates").string());
   }
@@ -36,9 +31,19 @@ class DiskFiles : public ::testing::Test {
     }
     return s;
   }
-  fs::path dir_;
+  test::TempDir dir_{"disk"};
   std::unique_ptr<DiskFileSystem> disk_;
 };
+
+// Every line of `stream`, with the number Line() gave before reading it.
+std::vector<std::pair<int, std::string>> Lines(TextStream& stream) {
+  std::vector<std::pair<int, std::string>> lines;
+  while (!stream.AtEndOfStream()) {
+    const int n = stream.Line();
+    lines.emplace_back(n, stream.ReadLine());
+  }
+  return lines;
+}
 
 TEST_F(DiskFiles, TemplateMacroAndBothSeparators) {
   std::ofstream(dir_ / "templates" / "Unit Test Templates" / "a.template") << "one\r\ntwo\nthree";
@@ -49,23 +54,8 @@ TEST_F(DiskFiles, TemplateMacroAndBothSeparators) {
   EXPECT_FALSE(disk_->FileExists(""));
 
   auto stream = disk_->OpenTextFile("$PWTTEMPLATES\\Unit Test Templates\\a.template");
-  std::vector<std::pair<int, std::string>> lines;
-  while (!stream->AtEndOfStream()) {
-    const int n = stream->Line();
-    lines.emplace_back(n, stream->ReadLine());
-  }
-  EXPECT_EQ(lines, (std::vector<std::pair<int, std::string>>{{1, "one"}, {2, "two"}, {3, "three"}}));
+  EXPECT_EQ(Lines(*stream), (std::vector<std::pair<int, std::string>>{{1, "one"}, {2, "two"}, {3, "three"}}));
   EXPECT_THROW(stream->ReadLine(), ZtError);
-}
-
-// Every line of `stream`, with the number Line() gave before reading it.
-std::vector<std::pair<int, std::string>> Lines(TextStream& stream) {
-  std::vector<std::pair<int, std::string>> lines;
-  while (!stream.AtEndOfStream()) {
-    const int n = stream.Line();
-    lines.emplace_back(n, stream.ReadLine());
-  }
-  return lines;
 }
 
 TEST_F(DiskFiles, AFileReadAgainIsTheFileAsItIsNow) {
@@ -100,12 +90,7 @@ TEST_F(DiskFiles, AFileReadAgainIsTheFileAsItIsNow) {
   ASSERT_EQ(Lines(*disk_->OpenTextFile(path)).size(), 1u);
   fs::permissions(file, fs::perms::none);
   if (::geteuid() != 0) {
-    try {
-      disk_->OpenTextFile(path);
-      ADD_FAILURE() << "an unreadable file was opened";
-    } catch (const ZtError& e) {
-      EXPECT_EQ(e.Number(), errc::kPermissionDenied);
-    }
+    EXPECT_EQ(test::ErrorNumberOf([&] { disk_->OpenTextFile(path); }), errc::kPermissionDenied);
   }
   fs::permissions(file, fs::perms::owner_all);
 
@@ -114,14 +99,21 @@ TEST_F(DiskFiles, AFileReadAgainIsTheFileAsItIsNow) {
   EXPECT_EQ(Lines(*disk_->OpenTextFile(path)).back(), (std::pair<int, std::string>{2, "end"}));
 }
 
-TEST_F(DiskFiles, MissingFilesRaiseFileNotFound) {
-  try {
-    disk_->OpenTextFile(Win(dir_ / "none.template"));
-    FAIL() << "no error raised";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kFileNotFound);
-  }
+TEST_F(DiskFiles, MissingFilesAndFoldersAndReadOnlyFilesRaise) {
+  EXPECT_EQ(test::ErrorNumberOf([&] { disk_->OpenTextFile(Win(dir_ / "none.template")); }), errc::kFileNotFound);
   EXPECT_THROW(disk_->DeleteFile(Win(dir_ / "none"), false), ZtError);
+  auto stream = disk_->CreateTextFile(Win(dir_ / "no" / "such" / "x.rc"), true);
+  stream->WriteLine("x");
+  EXPECT_EQ(test::ErrorNumberOf([&] { stream->Close(); }), errc::kPathNotFound);
+
+  // A read-only file is deleted only by force.
+  const fs::path file = dir_ / "locked.res";
+  std::ofstream(file) << "x";
+  fs::permissions(file, fs::perms::owner_read);
+  EXPECT_EQ(test::ErrorNumberOf([&] { disk_->DeleteFile(Win(file), false); }), errc::kPermissionDenied);
+  EXPECT_TRUE(fs::exists(file));
+  disk_->DeleteFile(Win(file), true);
+  EXPECT_FALSE(fs::exists(file));
 }
 
 TEST_F(DiskFiles, WrittenFilesAppearWholeWithCrLf) {
@@ -140,32 +132,6 @@ TEST_F(DiskFiles, WrittenFilesAppearWholeWithCrLf) {
   dropped->WriteLine("half");
   dropped.reset();
   EXPECT_FALSE(fs::exists(dir_ / "dropped.rc"));
-}
-
-TEST_F(DiskFiles, WritingIntoAMissingFolderFails) {
-  auto stream = disk_->CreateTextFile(Win(dir_ / "no" / "such" / "x.rc"), true);
-  stream->WriteLine("x");
-  try {
-    stream->Close();
-    FAIL() << "no error raised";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kPathNotFound);
-  }
-}
-
-TEST_F(DiskFiles, ReadOnlyFilesNeedForce) {
-  const fs::path file = dir_ / "locked.res";
-  std::ofstream(file) << "x";
-  fs::permissions(file, fs::perms::owner_read);
-  try {
-    disk_->DeleteFile(Win(file), false);
-    FAIL() << "no error raised";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kPermissionDenied);
-  }
-  EXPECT_TRUE(fs::exists(file));
-  disk_->DeleteFile(Win(file), true);
-  EXPECT_FALSE(fs::exists(file));
 }
 
 }  // namespace

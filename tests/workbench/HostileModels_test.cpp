@@ -1,9 +1,10 @@
 // Hostile model files through the real readers (ParseModelFile, as every
-// command loads a model): truncated, binary, deeply nested, huge, of wrong
-// types, with NUL or path characters in names, and with more classes than a
-// model holds. A refused file gives exactly one error, on one line, at a
-// position in the file, saying what is wrong; an accepted one gives the model
-// it describes. Nothing crashes or hangs.
+// command loads a model): truncated, binary, deeply nested, huge, with NUL
+// or path characters in names, and with more classes of one name than a
+// model holds (the rest of the catalogue of malformed documents is the model
+// document's own test). A refused file gives exactly one error, on one line,
+// at a position in the file, saying what is wrong; an accepted one gives the
+// model it describes. Nothing crashes or hangs.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -42,22 +43,14 @@ std::string Noise(size_t count) {
   return bytes;
 }
 
-// `count` classes in the root package, named by `name(i)`, as JSON or XMI.
-std::string JsonClasses(int count, const std::function<std::string(int)>& name) {
-  std::string text = "{\"model\": \"M\", \"classes\": [";
-  for (int i = 1; i <= count; ++i) text += (i > 1 ? ",\n" : "\n") + ("{\"name\": \"" + name(i) + "\"}");
-  return text + "]}\n";
-}
-std::string XmiClasses(int count, const std::function<std::string(int)>& name) {
+// `count` classes of one name in the root package of an XMI file.
+std::string XmiClasses(int count) {
   std::string body;
   for (int i = 1; i <= count; ++i) {
-    body += "<packagedElement xmi:type=\"uml:Class\" xmi:id=\"c" + std::to_string(i) + "\" name=\"" + name(i) +
-            "\"/>\n";
+    body += "<packagedElement xmi:type=\"uml:Class\" xmi:id=\"c" + std::to_string(i) + "\" name=\"C\"/>\n";
   }
   return Xmi(body);
 }
-std::string Numbered(int i) { return "C" + std::to_string(i); }
-std::string Same(int) { return "C"; }
 
 // A file that must be refused, and what its one error says.
 struct Refused {
@@ -111,31 +104,20 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"JsonBinaryAfterTheBrace", [] { return "{\"model\": \"" + Noise(4096); }, "m.json", "UTF-8"},
         Refused{"JsonNestedDeeply", [] { return "{\"classes\": " + std::string(100000, '[') + "\n"; }, "m.json",
                 "nested more than 200 levels deep"},
-        Refused{"JsonNameIsANumber", [] { return std::string(R"({"classes": [{"name": 5}]})"); }, "m.json",
-                "expected a string for \"name\", found a number"},
         Refused{"JsonOperationsIsAnObject",
                 [] { return std::string(R"({"classes": [{"name": "A", "operations": {"name": "x"}}]})"); }, "m.json",
                 "expected an array for \"operations\", found an object"},
-        Refused{"JsonAbstractIsAString",
-                [] { return std::string(R"({"classes": [{"name": "A", "abstract": "yes"}]})"); }, "m.json",
-                "expected true or false for \"abstract\", found a string"},
-        Refused{"JsonPropertyValueIsANumber",
-                [] { return std::string(R"({"classes": [{"name": "A", "properties": {"EJB": {"home": 7}}}]})"); },
-                "m.json", "expected a string for \"home\", found a number"},
-        Refused{"JsonNulEscapeInAClassName",
-                [] { return std::string(R"({"classes": [{"name": "Acc\u0000ount"}]})"); }, "m.json",
-                "the NUL character"},
-        Refused{"JsonNulByteInAPackageName",
-                [] { return std::string("{\"packages\": [{\"name\": \"ba\0nk\"}]}", 33); }, "m.json",
-                "U+0000 is not allowed"},
-        Refused{"Json32768Classes", [] { return JsonClasses(32768, Numbered); }, "m.json",
-                "cannot hold more than 32767 classes"},
+        Refused{"JsonNulEscapeInAClassName", [] { return std::string(R"({"classes": [{"name": "Acc\u0000ount"}]})"); },
+                "m.json", "the NUL character"},
+        Refused{"JsonNulByteInAPackageName", [] { return std::string("{\"packages\": [{\"name\": \"ba\0nk\"}]}", 33); },
+                "m.json", "U+0000 is not allowed"},
         Refused{"JsonInUtf16", [] { return std::string("\xFF\xFE{\0}\0", 6); }, "m.json", "UTF-16", false},
-        Refused{"JsonEmptyName", [] { return std::string(R"({"packages": [{"name": ""}]})"); }, "m.json",
-                "a package cannot have an empty name"},
         // XMI files
-        Refused{"XmiTruncated", [] { const std::string x = Xmi("<packagedElement xmi:type=\"uml:Class\" xmi:id=\"a\" name=\"A\"/>");
-                                     return x.substr(0, x.size() - 30); },
+        Refused{"XmiTruncated",
+                [] {
+                  const std::string x = Xmi("<packagedElement xmi:type=\"uml:Class\" xmi:id=\"a\" name=\"A\"/>");
+                  return x.substr(0, x.size() - 30);
+                },
                 "m.uml", "malformed XML"},
         Refused{"XmiBinaryAfterTheDeclaration", [] { return "<?xml version=\"1.0\"?>\n<" + Noise(4096); }, "m.uml",
                 "invalid UTF-8"},
@@ -152,13 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
                 [] { return Xmi("<packagedElement xmi:type=\"uml:Package\" xmi:id=\"p\" name=\"ba&#x0000;nk\"/>"); },
                 "m.uml", "NUL"},
         Refused{"XmiNulByteInAName",
-                [] { return Xmi(std::string("<packagedElement xmi:type=\"uml:Class\" name=\"a\0b\"/>", 49)); },
-                "m.uml", "malformed XML"},
-        Refused{"Xmi32768Classes", [] { return XmiClasses(32768, Numbered); }, "m.uml",
-                "cannot hold more than 32767 classes"},
+                [] { return Xmi(std::string("<packagedElement xmi:type=\"uml:Class\" name=\"a\0b\"/>", 49)); }, "m.uml",
+                "malformed XML"},
         // Renaming the k-th duplicate once tried k names in a list of k:
         // this file took hours.
-        Refused{"Xmi32768ClassesOfOneName", [] { return XmiClasses(32768, Same); }, "m.uml",
+        Refused{"Xmi32768ClassesOfOneName", [] { return XmiClasses(32768); }, "m.uml",
                 "cannot hold more than 32767 classes"}),
     [](const ::testing::TestParamInfo<Refused>& param) { return std::string(param.param.name); });
 
@@ -191,13 +171,11 @@ TEST(HostileModelAccepted, PathCharactersInNamesAreNamesHere) {
   EXPECT_EQ(read, names);
 }
 
-TEST(HostileModelAccepted, TheMostClassesAModelHolds) {
-  EXPECT_EQ(ParseModelFile(JsonClasses(32767, Numbered), "m.json", {})->ClassCount(), 32767);
-  // Classes of one name in an XMI file are renamed, each with a warning.
+TEST(HostileModelAccepted, TheMostClassesOfOneNameAreRenamedEachWithAWarning) {
   int warnings = 0;
   ModelFileOptions options;
   options.warn = [&](const LoadWarning&) { ++warnings; };
-  const std::unique_ptr<Model> model = ParseModelFile(XmiClasses(32767, Same), "m.uml", options);
+  const std::unique_ptr<Model> model = ParseModelFile(XmiClasses(32767), "m.uml", options);
   ASSERT_EQ(model->ClassCount(), 32767);
   EXPECT_EQ(warnings, 32766);
   EXPECT_EQ(model->Root().ClassList()[0]->Name(), "C");

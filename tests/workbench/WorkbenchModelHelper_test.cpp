@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "TestUtil.h"
 #include "driver/RunState.h"
 #include "fakes/FakeModel.h"
 #include "generators/EJBGenerator.h"
@@ -214,12 +215,7 @@ TEST_F(ModelHelperTest, ProgIdAndRetvalComeOnlyFromToolProperties) {
         {"name": "a", "properties": {"COM": {"retval": "true"}}}, {"name": "b", "properties": {"COM": {"retval": "TRUE"}}},
         {"name": "c", "properties": {"COM": {"retval": "1"}}}, {"name": "d", "properties": {"COM": {"retval": "False"}}},
         {"name": "e"}]}]}]})");
-  try {
-    helper_.GetProgID(C("NoProg"));
-    ADD_FAILURE() << "no error for a coclass without progid";
-  } catch (const ZtError& e) {
-    EXPECT_EQ(e.Number(), errc::kCannotCreateObject);
-  }
+  EXPECT_EQ(test::ErrorNumberOf([&] { helper_.GetProgID(C("NoProg")); }), errc::kCannotCreateObject);
   EXPECT_THROW(helper_.GetProgID(nullptr), ZtError);
   std::string retvals;
   for (TesselParameter* p : *Op("IOps::Run")->Parameters()) retvals += helper_.IsRetvalParameter(p) ? "1" : "0";
