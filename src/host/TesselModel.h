@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +30,17 @@ template <class T>
 class TesselCollection {
  public:
   TesselCollection() = default;
+  // A copy builds its own index when it needs one.
+  TesselCollection(const TesselCollection& other) : items_(other.items_) {}
+  TesselCollection& operator=(const TesselCollection& other) {
+    if (this != &other) {
+      items_ = other.items_;
+      index_.reset();
+    }
+    return *this;
+  }
+  TesselCollection(TesselCollection&&) noexcept = default;
+  TesselCollection& operator=(TesselCollection&&) noexcept = default;
 
   int16_t Count() const { return static_cast<int16_t>(items_.size()); }
 
@@ -52,9 +64,9 @@ class TesselCollection {
       return 0;
     }
     // Large collections answer from an index by name, built on first use.
-    if (!indexed_) BuildIndex();
-    auto it = index_.find(std::string(name));
-    if (it == index_.end()) return 0;
+    if (!index_) BuildIndex();
+    auto it = index_->find(std::string(name));
+    if (it == index_->end()) return 0;
     auto next = std::upper_bound(it->second.begin(), it->second.end(), start);
     return next == it->second.end() ? int16_t{0} : *next;
   }
@@ -71,8 +83,7 @@ class TesselCollection {
       RaiseError(errc::kOverflow);
     }
     items_.push_back(element);
-    indexed_ = false;
-    index_.clear();
+    index_.reset();
   }
 
   // Range access for host-side code; the add-in walks by index as the host does.
@@ -84,17 +95,17 @@ class TesselCollection {
   static constexpr size_t kIndexedFrom = 32;
 
   void BuildIndex() const {
-    index_.clear();
+    auto index = std::make_unique<std::unordered_map<std::string, std::vector<int16_t>>>();
     for (size_t i = 0; i < items_.size(); ++i) {
-      if (items_[i] != nullptr) index_[items_[i]->Name()].push_back(static_cast<int16_t>(i + 1));
+      if (items_[i] != nullptr) (*index)[items_[i]->Name()].push_back(static_cast<int16_t>(i + 1));
     }
-    indexed_ = true;
+    index_ = std::move(index);
   }
 
   std::vector<T*> items_;
-  // 1-based positions by name, ascending; valid while indexed_.
-  mutable std::unordered_map<std::string, std::vector<int16_t>> index_;
-  mutable bool indexed_ = false;
+  // 1-based positions by name, ascending; made on the first search of a
+  // large collection, dropped when an element is added. Small ones need none.
+  mutable std::unique_ptr<std::unordered_map<std::string, std::vector<int16_t>>> index_;
 };
 
 class TesselApplication;

@@ -72,6 +72,10 @@ int HexDigit(unsigned char c) {
   return -1;
 }
 
+}  // namespace
+
+namespace detail {
+
 class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text) {
@@ -85,7 +89,65 @@ class Parser {
     return value;
   }
 
+  /// Checks the whole document as ParseDocument does, keeping only the
+  /// member names of the outermost object.
+  Value CheckDocument() {
+    keep_ = false;
+    return ParseDocument();
+  }
+
+  // Reading piece by piece, over a document CheckDocument has accepted.
+
+  Position NextPosition() {
+    SkipSpace();
+    return Here();
+  }
+
+  Type NextType() {
+    SkipSpace();
+    const unsigned char c = Peek();
+    if (c == '{') return Type::kObject;
+    if (c == '[') return Type::kArray;
+    if (c == '"') return Type::kString;
+    if (c == 't' || c == 'f') return Type::kBool;
+    if (c == 'n') return Type::kNull;
+    return Type::kNumber;
+  }
+
+  Value ReadValue() { return ParseValue(0); }
+
+  void Enter() {
+    SkipSpace();
+    Advance();  // { or [
+  }
+
+  bool NextMember(bool& first, std::string& key, Position& keyPosition) {
+    if (!NextEntry(first, '}')) return false;
+    keyPosition = Here();
+    key = ParseString();
+    SkipSpace();
+    Advance();  // :
+    return true;
+  }
+
+  bool NextItem(bool& first) { return NextEntry(first, ']'); }
+
  private:
+  // Past the separator before the next member or item; false past the end.
+  bool NextEntry(bool& first, char close) {
+    SkipSpace();
+    if (Peek() == static_cast<unsigned char>(close)) {
+      Advance();
+      return false;
+    }
+    if (!first) {
+      Advance();  // ,
+      SkipSpace();
+    }
+    first = false;
+    return true;
+  }
+
   bool AtEnd() const { return pos_ >= text_.size(); }
   unsigned char Peek() const { return static_cast<unsigned char>(text_[pos_]); }
   Position Here() const { return {line_, column_}; }
@@ -277,7 +339,8 @@ class Parser {
       return;
     }
     for (;;) {
-      value.items.push_back(ParseValue(depth));
+      Value item = ParseValue(depth);
+      if (keep_) value.items.push_back(std::move(item));
       SkipSpace();
       if (AtEnd() || (Peek() != ',' && Peek() != ']')) Expected(Text(WB_JSON_WHAT_ARRAY_NEXT));
       const bool more = Peek() == ',';
@@ -298,12 +361,20 @@ class Parser {
     for (;;) {
       SkipSpace();
       if (AtEnd() || Peek() != '"') Expected(Text(WB_JSON_WHAT_KEY));
-      value.keyPositions.push_back(Here());
-      value.keys.push_back(ParseString());
+      const Position keyPosition = Here();
+      std::string key = ParseString();
+      // Checking only, the outermost object keeps its member names.
+      const bool keep = keep_ || depth == 1;
+      if (keep) {
+        value.keyPositions.push_back(keyPosition);
+        value.keys.push_back(std::move(key));
+      }
       SkipSpace();
       if (AtEnd() || Peek() != ':') Expected(Text(WB_JSON_WHAT_COLON));
       Advance();
-      value.items.push_back(ParseValue(depth));
+      Value item = ParseValue(depth);
+      if (keep) value.items.emplace_back().position = item.position;
+      if (keep_) value.items.back() = std::move(item);
       SkipSpace();
       if (AtEnd() || (Peek() != ',' && Peek() != '}')) Expected(Text(WB_JSON_WHAT_OBJECT_NEXT));
       const bool more = Peek() == ',';
@@ -316,9 +387,10 @@ class Parser {
   size_t pos_ = 0;
   int line_ = 1;
   int column_ = 1;
+  bool keep_ = true;  // false: check only
 };
 
-}  // namespace
+}  // namespace detail
 
 const Value* Value::Find(std::string_view key) const {
   for (size_t i = 0; i < keys.size() && i < items.size(); ++i) {
@@ -329,7 +401,20 @@ const Value* Value::Find(std::string_view key) const {
 
 ParseError::ParseError(Position where, std::string message) : where_(where), message_(std::move(message)) {}
 
-Value Parse(std::string_view text) { return Parser(text).ParseDocument(); }
+Value Parse(std::string_view text) { return detail::Parser(text).ParseDocument(); }
+
+Value Check(std::string_view text) { return detail::Parser(text).CheckDocument(); }
+
+Reader::Reader(std::string_view text) : parser_(std::make_unique<detail::Parser>(text)) {}
+Reader::~Reader() = default;
+Position Reader::Here() { return parser_->NextPosition(); }
+Type Reader::NextType() { return parser_->NextType(); }
+Value Reader::Read() { return parser_->ReadValue(); }
+void Reader::Enter() { parser_->Enter(); }
+bool Reader::NextMember(bool& first, std::string& key, Position& keyPosition) {
+  return parser_->NextMember(first, key, keyPosition);
+}
+bool Reader::NextItem(bool& first) { return parser_->NextItem(first); }
 
 bool IsValidUtf8(std::string_view text) {
   while (!text.empty()) {
