@@ -374,6 +374,8 @@ void SqliteStore::ResetSession() {
   scriptsNotStored_ = 0;
   stored_.Clear();
   lastSuffix_.clear();
+  canonicalRoots_.clear();
+  lastFolder_.reset();
   forAll_ = ForAll::kAsk;
 }
 
@@ -561,32 +563,50 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     return save_result::kNotWritten;
   }
   std::error_code ec;
-  fs::create_directories(*root, ec);
-  const fs::path canonicalRoot = fs::canonical(*root, ec);
-  if (ec) {
-    console_.Write(Text(WB_STORE_WRITE_FAILED, {(*root / fileName).string(), ec.message()}) + kLineEnd);
-    ++scriptsNotStored_;
-    return save_result::kNotWritten;
+  // The root is made and resolved once a session, the folder again only
+  // when it differs from the last script's.
+  auto cachedRoot = canonicalRoots_.find(type);
+  if (cachedRoot == canonicalRoots_.end()) {
+    fs::create_directories(*root, ec);
+    const fs::path canonical = fs::canonical(*root, ec);
+    if (ec) {
+      console_.Write(Text(WB_STORE_WRITE_FAILED, {(*root / fileName).string(), ec.message()}) + kLineEnd);
+      ++scriptsNotStored_;
+      return save_result::kNotWritten;
+    }
+    cachedRoot = canonicalRoots_.emplace(type, canonical).first;
   }
+  const fs::path& canonicalRoot = cachedRoot->second;
   const bool plainName = fileName != "." && fileName != ".." && !IsAbsolute(fileName) &&
                          fileName.find('\0') == std::string::npos;
-  const std::optional<fs::path> resolved = plainName ? ResolveFolder(canonicalRoot, folder) : std::nullopt;
+  const bool known = plainName && lastFolder_ && lastFolder_->type == type && lastFolder_->folder == folder;
+  const std::optional<fs::path> resolved =
+      known ? std::optional<fs::path>(lastFolder_->resolved)
+            : (plainName ? ResolveFolder(canonicalRoot, folder) : std::nullopt);
   if (!resolved) return Refuse(fileName, folder, *root);
   const fs::path target = *resolved / fileName;
-  if (fs::is_symlink(target, ec)) {
+  fs::file_status status = fs::symlink_status(target, ec);
+  if (fs::is_symlink(status)) {
     const fs::path pointee = fs::weakly_canonical(target, ec);
     if (ec || !IsWithin(canonicalRoot, pointee)) return Refuse(fileName, folder, *root);
   }
   MarkStored(fileName, folder, type);
 
-  fs::create_directories(*resolved, ec);
-  if (ec) {
-    console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
-    ++scriptsNotStored_;
-    return save_result::kNotWritten;
+  if (!known) {
+    fs::create_directories(*resolved, ec);
+    if (ec) {
+      console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
+      ++scriptsNotStored_;
+      return save_result::kNotWritten;
+    }
+    lastFolder_ = ResolvedFolder{type, folder, *resolved};
   }
-  if (pendingTargets_.count(target.string()) != 0) Flush();
-  if (fs::is_regular_file(target, ec)) {
+  if (pendingTargets_.count(target.string()) != 0) {
+    Flush();
+    status = fs::symlink_status(target, ec);
+  }
+  const bool exists = fs::is_symlink(status) ? fs::is_regular_file(target, ec) : fs::is_regular_file(status);
+  if (exists) {
     if (ReadFile(target) == content) return save_result::kStored;
     if (forAll_ == ForAll::kNo) return save_result::kNotWritten;
     if (forAll_ == ForAll::kAsk) {

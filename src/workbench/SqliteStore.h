@@ -239,6 +239,15 @@ class SqliteStore : public DataStore, private StoreBatch {
   DigestSet stored_;
   // The suffix MakeScriptName last gave, by base name, where it is not empty.
   std::map<std::string, std::string> lastSuffix_;
+  // The script roots resolved in this session, and the folder of the last
+  // script: its type and name as given, and where it was resolved to.
+  std::map<dsScriptType, std::filesystem::path> canonicalRoots_;
+  struct ResolvedFolder {
+    dsScriptType type;
+    std::string folder;
+    std::filesystem::path resolved;
+  };
+  std::optional<ResolvedFolder> lastFolder_;
   // Between BeginBatch and EndBatch.
   bool batching_ = false;
   // The batch's database transaction is open.

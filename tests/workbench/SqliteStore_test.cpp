@@ -274,7 +274,7 @@ TEST_F(Store, InABatchJavaScriptsGetTheirNamesWhenTheBatchIsFinished) {
   const std::set<std::string> waiting = Names(folder);
   ASSERT_EQ(waiting.size(), 2u);
   EXPECT_EQ(waiting.count("bank"), 1u);
-  EXPECT_EQ(waiting.begin()->rfind(".A.java.", 0), 0u) << *waiting.begin();
+  EXPECT_EQ(waiting.begin()->rfind(".A.java~", 0), 0u) << *waiting.begin();
   EXPECT_FALSE(fs::exists(folder / "bank" / "B.java"));
 
   // Saving a waiting script again finishes the batch first: the same text
