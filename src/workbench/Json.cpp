@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 #include "workbench/Texts.h"
 
@@ -82,6 +83,11 @@ class Parser {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
   }
 
+  explicit Parser(ReadFunction read) : read_(std::move(read)) {
+    Fill(3);
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  }
+
   Value ParseDocument() {
     Value value = ParseValue(0);
     SkipSpace();
@@ -148,8 +154,38 @@ class Parser {
     return true;
   }
 
-  bool AtEnd() const { return pos_ >= text_.size(); }
-  unsigned char Peek() const { return static_cast<unsigned char>(text_[pos_]); }
+  bool AtEnd() const {
+    if (pos_ >= text_.size()) Fill(1);
+    return pos_ >= text_.size();
+  }
+  unsigned char Peek() const {
+    if (pos_ >= text_.size()) Fill(1);
+    return static_cast<unsigned char>(text_[pos_]);
+  }
+
+  // Reading from a function: makes `count` bytes from pos_ on available, or
+  // as many as are left. Nothing else moves the text, so positions in it
+  // stay valid (Drop moves them all alike).
+  void Fill(size_t count) const {
+    if (!read_) return;
+    while (!ended_ && text_.size() - pos_ < count) {
+      const size_t old = buffer_.size();
+      buffer_.resize(old + kChunk);
+      const size_t n = read_(buffer_.data() + old, kChunk);
+      buffer_.resize(old + n);
+      ended_ = n == 0;
+      text_ = buffer_;
+    }
+  }
+
+  // Forgets the text before pos_, at the start of a value, which looks at
+  // nothing before it.
+  void Drop() {
+    if (!read_ || pos_ < kChunk) return;
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    text_ = buffer_;
+  }
   Position Here() const { return {line_, column_}; }
 
   void Advance() {
@@ -171,6 +207,7 @@ class Parser {
 
   /// One character, as an error message shows it.
   std::string DescribeChar(size_t at) const {
+    Fill(at - pos_ + 4);
     const auto c = static_cast<unsigned char>(text_[at]);
     if (c < 0x20 || c == 0x7F) return Text(WB_JSON_CHAR_CODE, {Hex(c, 4)});
     const size_t length = Utf8Length(text_.substr(at));
@@ -182,6 +219,7 @@ class Parser {
   std::string Found() const {
     if (AtEnd()) return Text(WB_JSON_FOUND_END);
     if (!IsWordChar(Peek())) return DescribeChar(pos_);
+    Fill(33);
     size_t end = pos_;
     while (end < text_.size() && end - pos_ < 32 && IsWordChar(static_cast<unsigned char>(text_[end]))) ++end;
     return Text(WB_JSON_CHAR_QUOTED, {std::string(text_.substr(pos_, end - pos_))});
@@ -192,6 +230,7 @@ class Parser {
   }
 
   Value ParseValue(int depth) {
+    Drop();
     SkipSpace();
     if (AtEnd()) Expected(Text(WB_JSON_WHAT_VALUE));
     Value value;
@@ -216,7 +255,10 @@ class Parser {
 
   void ParseLiteral(Value& value) {
     size_t end = pos_;
-    while (end < text_.size() && IsWordChar(static_cast<unsigned char>(text_[end]))) ++end;
+    for (;; ++end) {
+      Fill(end - pos_ + 1);
+      if (end >= text_.size() || !IsWordChar(static_cast<unsigned char>(text_[end]))) break;
+    }
     const std::string_view word = text_.substr(pos_, end - pos_);
     if (word == "true" || word == "false") {
       value.type = Type::kBool;
@@ -283,6 +325,7 @@ class Parser {
         if (cp == 0) Fail(escape, Text(WB_JSON_NUL));
         if (cp >= 0xDC00 && cp <= 0xDFFF) Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
         if (cp >= 0xD800 && cp <= 0xDBFF) {
+          Fill(2);
           if (text_.substr(pos_, 2) != "\\u") Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
           Advance();
           Advance();
@@ -317,6 +360,7 @@ class Parser {
       } else if (c < 0x20) {
         Fail(Here(), Text(WB_JSON_CONTROL_CHAR, {Hex(c, 4)}));
       } else {
+        Fill(4);
         const size_t length = Utf8Length(text_.substr(pos_));
         if (length == 0) Fail(Here(), Text(WB_JSON_BAD_UTF8));
         out.append(text_.substr(pos_, length));
@@ -383,7 +427,13 @@ class Parser {
     }
   }
 
-  std::string_view text_;
+  static constexpr size_t kChunk = 65536;
+
+  // The text: all of it, or what was read of it and not dropped yet.
+  mutable std::string_view text_;
+  ReadFunction read_;
+  mutable std::string buffer_;
+  mutable bool ended_ = false;
   size_t pos_ = 0;
   int line_ = 1;
   int column_ = 1;
@@ -405,7 +455,10 @@ Value Parse(std::string_view text) { return detail::Parser(text).ParseDocument()
 
 Value Check(std::string_view text) { return detail::Parser(text).CheckDocument(); }
 
+Value Check(ReadFunction read) { return detail::Parser(std::move(read)).CheckDocument(); }
+
 Reader::Reader(std::string_view text) : parser_(std::make_unique<detail::Parser>(text)) {}
+Reader::Reader(ReadFunction read) : parser_(std::make_unique<detail::Parser>(std::move(read))) {}
 Reader::~Reader() = default;
 Position Reader::Here() { return parser_->NextPosition(); }
 Type Reader::NextType() { return parser_->NextType(); }

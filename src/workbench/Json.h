@@ -9,7 +9,9 @@
 // past the text it is given, whatever that holds.
 #pragma once
 
+#include <cstddef>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,6 +71,14 @@ Value Parse(std::string_view text);
 /// positions of names and values are kept (its `items` hold no contents).
 Value Check(std::string_view text);
 
+/// Reads up to `size` bytes of a document into `buffer`; 0 at its end. May
+/// throw, which ends the reading.
+using ReadFunction = std::function<size_t(char* buffer, size_t size)>;
+
+/// Check over a document read piece by piece from `read`, which holds only
+/// about one piece of it in memory at a time.
+Value Check(ReadFunction read);
+
 namespace detail {
 class Parser;
 }
@@ -80,6 +90,8 @@ class Parser;
 class Reader {
  public:
   explicit Reader(std::string_view text);
+  /// Reads the document from `read`, holding about one piece of it at a time.
+  explicit Reader(ReadFunction read);
   ~Reader();
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;

@@ -1,6 +1,8 @@
 // The in-memory model: elements, their collections, building and lookups.
 #include "workbench/Model.h"
 
+#include <algorithm>
+#include <type_traits>
 #include <unordered_set>
 
 #include "support/Error.h"
@@ -138,8 +140,11 @@ Class* Package::FindClass(std::string_view name) const {
 template <class T>
 T& Model::Own(std::unique_ptr<T> element) {
   T& result = *element;
-  const uint64_t digest = Digest(result.GetQualifiedName());
-  if (!byDigest_.try_emplace(digest, &result).second) moreByDigest_[digest].push_back(&result);
+  result.order_ = static_cast<uint32_t>(elements_.size());
+  if constexpr (std::is_same_v<T, Package> || std::is_same_v<T, Class>) {
+    const uint64_t digest = Digest(result.GetQualifiedName());
+    if (!byDigest_.try_emplace(digest, &result).second) moreByDigest_[digest].push_back(&result);
+  }
   elements_.push_back(std::move(element));
   return result;
 }
@@ -163,6 +168,43 @@ void Model::SetSelection(std::vector<TesselItem*> items) {
 }
 
 std::vector<Element*> Model::FindExact(const std::string& qualifiedName) const {
+  std::vector<Element*> found = FindIndexed(qualifiedName);
+  // A member's name is its class's, "::" and its own; a parameter's, its
+  // operation's, "::" and its own. Names may hold "::" themselves, so every
+  // split is tried.
+  const std::string_view q = qualifiedName;
+  const auto eachClass = [&](std::string_view name, const auto& visit) {
+    for (Element* e : FindIndexed(name)) {
+      if (auto* c = dynamic_cast<Class*>(e)) visit(*c);
+    }
+  };
+  for (size_t i = q.find("::"); i != std::string_view::npos; i = q.find("::", i + 1)) {
+    const std::string_view member = q.substr(i + 2);
+    eachClass(q.substr(0, i), [&](Class& c) {
+      for (Attribute* a : c.attributeList_) {
+        if (a->Name() == member) found.push_back(a);
+      }
+      for (Operation* o : c.operationList_) {
+        if (o->Name() == member) found.push_back(o);
+      }
+    });
+    for (size_t j = q.find("::"); j < i; j = q.find("::", j + 1)) {
+      const std::string_view operation = q.substr(j + 2, i - j - 2);
+      eachClass(q.substr(0, j), [&](Class& c) {
+        for (Operation* o : c.operationList_) {
+          if (o->Name() != operation) continue;
+          for (Parameter* p : o->parameterList_) {
+            if (p->Name() == member) found.push_back(p);
+          }
+        }
+      });
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const Element* a, const Element* b) { return a->order_ < b->order_; });
+  return found;
+}
+
+std::vector<Element*> Model::FindIndexed(std::string_view qualifiedName) const {
   std::vector<Element*> found;
   const uint64_t digest = Digest(qualifiedName);
   const auto first = byDigest_.find(digest);
@@ -211,7 +253,7 @@ Package& Model::AddPackage(Package& parent, const std::string& name) {
   ++g_classVersion;
   CheckName(name, WB_WHAT_PACKAGE);
   const std::string parentName = parent.GetQualifiedName();
-  for (Element* e : FindExact(parentName + "::" + name)) {
+  for (Element* e : FindIndexed(parentName + "::" + name)) {
     if (dynamic_cast<Package*>(e) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_PACKAGE, {parentName, name}));
   }
   if (Full(parent.packages_)) Overflow(Text(WB_MODEL_TOO_MANY_PACKAGES, {parentName, kMax}));
@@ -225,7 +267,7 @@ Class& Model::AddClass(Package& parent, const std::string& name) {
   ++g_classVersion;
   CheckName(name, WB_WHAT_CLASS);
   const std::string parentName = parent.GetQualifiedName();
-  for (Element* e : FindExact(parentName + "::" + name)) {
+  for (Element* e : FindIndexed(parentName + "::" + name)) {
     if (dynamic_cast<Class*>(e) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_CLASS, {parentName, name}));
   }
   if (classCount_ >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_CLASSES, {kMax}));

@@ -99,10 +99,13 @@ class Element : public virtual TesselItem {
     std::unordered_map<std::string, int> toolCounts;
   };
 
+  friend class Model;
   std::string name_;
   Element* owner_;
   // Made with the first property: most elements have none.
   std::unique_ptr<Properties> properties_;
+  // When it was added to its model: the elements added before it count.
+  uint32_t order_ = 0;
 };
 
 /// A component that classes are assigned to (a type library, say).
@@ -327,6 +330,8 @@ class Model final : public TesselModel, public Element {
   template <class T>
   T& Own(std::unique_ptr<T> element);
   std::vector<Element*> FindExact(const std::string& qualifiedName) const;
+  // The packages and classes of that qualified name, in the order added.
+  std::vector<Element*> FindIndexed(std::string_view qualifiedName) const;
   void WalkPackage(Package& package, int depth, const std::function<void(Element&, int)>& visit) const;
 
   TesselApplication* application_ = nullptr;
@@ -334,9 +339,10 @@ class Model final : public TesselModel, public Element {
   Package* root_ = nullptr;
   std::vector<Component*> componentList_;
   std::vector<TesselItem*> selection_;
-  // The elements by a digest of their qualified name: the first of each
-  // digest, and the later ones in the order they were added. A lookup
-  // compares the names themselves.
+  // The packages and classes by a digest of their qualified name: the first
+  // of each digest, and the later ones in the order they were added. A
+  // lookup compares the names themselves. Attributes, operations and
+  // parameters are found through their class.
   std::unordered_map<uint64_t, Element*> byDigest_;
   std::unordered_map<uint64_t, std::vector<Element*>> moreByDigest_;
   int classCount_ = 0;

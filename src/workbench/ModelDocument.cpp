@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <utility>
@@ -73,9 +74,15 @@ class Loader {
   // found before anything is built; then it is read package by package and
   // class by class, each dropped once it is in the model.
   std::unique_ptr<Model> Load(std::string_view text) {
+    return Load([&] { return json::Check(text); }, [&] { return std::make_unique<json::Reader>(text); });
+  }
+
+  /// `check` checks the document and `open` opens a reader over it.
+  std::unique_ptr<Model> Load(const std::function<Value()>& check,
+                              const std::function<std::unique_ptr<json::Reader>()>& open) {
     Value top;
     try {
-      top = json::Check(text);
+      top = check();
     } catch (const json::ParseError& e) {
       Fail(e.Where(), e.Message());
     }
@@ -84,7 +91,8 @@ class Loader {
     bool needModel = top.Find(key::kModel) != nullptr;
     bool needRoot = top.Find(key::kRoot) != nullptr;
 
-    json::Reader reader(text);
+    const std::unique_ptr<json::Reader> opened = open();
+    json::Reader& reader = *opened;
     std::optional<Value> modelValue;
     std::optional<Value> rootValue;
     // Members met before the model can be made (it needs its name and its
@@ -569,25 +577,34 @@ std::unique_ptr<Model> ParseModelDocument(std::string_view text, const std::stri
   return Loader(fileName).Load(text);
 }
 
-std::unique_ptr<Model> LoadModelDocument(const std::string& path) {
+std::unique_ptr<Model> LoadModelDocument(const std::string& path) { return StreamModelDocument(path, path); }
+
+std::unique_ptr<Model> StreamModelDocument(const std::string& path, const std::string& fileName) {
   const auto cannotRead = [&](int error) {
-    return DocumentError(path, 0, 0, Text(WB_DOC_CANNOT_READ, {std::strerror(error)}));
+    return DocumentError(fileName, 0, 0, Text(WB_DOC_CANNOT_READ, {std::strerror(error)}));
   };
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw cannotRead(EISDIR);
-  errno = 0;
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw cannotRead(errno);
-  std::string text;
-  char buffer[65536];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, n);
-  if (std::ferror(file.get())) throw cannotRead(errno != 0 ? errno : EIO);
-  file.reset();
-  return ParseModelDocument(text, path);
+  using File = std::unique_ptr<std::FILE, Closer>;
+  const auto openFile = [&] {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw cannotRead(EISDIR);
+    errno = 0;
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) throw cannotRead(errno);
+    return std::make_shared<File>(std::move(file));
+  };
+  // Each pass reads the file from its start; the reader keeps it open.
+  const auto readFrom = [cannotRead](std::shared_ptr<File> file) -> json::ReadFunction {
+    return [file, cannotRead](char* buffer, size_t size) {
+      const size_t n = std::fread(buffer, 1, size, file->get());
+      if (n == 0 && std::ferror(file->get())) throw cannotRead(errno != 0 ? errno : EIO);
+      return n;
+    };
+  };
+  return Loader(fileName).Load([&] { return json::Check(readFrom(openFile())); },
+                               [&] { return std::make_unique<json::Reader>(readFrom(openFile())); });
 }
 
 std::string FormatModelDocument(const Model& model) {
