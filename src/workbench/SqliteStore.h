@@ -63,7 +63,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -233,7 +232,7 @@ class SqliteStore : public DataStore, private StoreBatch {
   ForAll forAll_ = ForAll::kAsk;
   // (type, folder, base name) marked by SaveScript in this session; a stored
   // file marks its folder and its folder without the first component. Kept
-  // as 64-bit digests, so that a run of any length holds 8 bytes per mark:
+  // as 64-bit digests, so that a mark takes 8 to 16 bytes however long the run:
   // two names share a digest about once in 10^9 runs of 100,000 scripts,
   // and all that would do is number a script that needs no number.
   DigestSet stored_;
