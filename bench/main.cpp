@@ -16,6 +16,7 @@
 #include <CLI/CLI.hpp>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -169,7 +170,6 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
   // output of the first run, interleaved: the load of a shared machine
   // changes from minute to minute, and each repetition meets it alike.
   const fs::path kept = folder / "store";
-  DatapoolTables tables;
   for (int r = 0; r < options.repeat; ++r) {
     const std::string round = std::to_string(r + 1) + "/" + std::to_string(options.repeat) + ": ";
     for (const bool terminal : {false, true}) {
@@ -188,13 +188,16 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
       if (!terminal && r == 0) {
         Remove(kept);
         fs::rename(store, kept);
-        std::string error;
-        if (!ReadDatapoolTables((kept / "store.db").string(), tables, error)) Fail(error);
       } else {
         Remove(store);
       }
     }
 
+    // The rows are held only for the floor: a program started later would
+    // count this process's memory at the fork in its peak RSS.
+    DatapoolTables tables;
+    std::string error;
+    if (!ReadDatapoolTables((kept / "store.db").string(), tables, error)) Fail(error);
     const fs::path copy = folder / "floor";
     Remove(copy);
     fs::create_directories(copy);
@@ -202,13 +205,14 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
     const auto start = std::chrono::steady_clock::now();
     const RunResult cp = RunProgram({"/bin/cp", "-r", (kept / "scripts").string(), (copy / "scripts").string()}, {});
     if (!cp.started || cp.status != 0) Fail("cp -r failed " + cp.problem);
-    std::string error;
     if (!InsertDatapoolTables((copy / "store.db").string(), tables, error)) Fail(error);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (r == 0 || seconds < row.floor) row.floor = seconds;
     Note("  floor     " + round + Fixed(seconds, 3) + " s (" + Grouped(static_cast<long>(tables.RowCount())) +
          " rows)");
     Remove(copy);
+    tables = DatapoolTables();
+    ::malloc_trim(0);
   }
 
   // The sed loop.

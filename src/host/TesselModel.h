@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +31,17 @@ template <class T>
 class TesselCollection {
  public:
   TesselCollection() = default;
+  // A copy builds its own index when it needs one.
+  TesselCollection(const TesselCollection& other) : items_(other.items_) {}
+  TesselCollection& operator=(const TesselCollection& other) {
+    if (this != &other) {
+      items_ = other.items_;
+      index_.reset();
+    }
+    return *this;
+  }
+  TesselCollection(TesselCollection&&) noexcept = default;
+  TesselCollection& operator=(TesselCollection&&) noexcept = default;
 
   int16_t Count() const { return static_cast<int16_t>(items_.size()); }
 
@@ -51,12 +64,16 @@ class TesselCollection {
       }
       return 0;
     }
-    // Large collections answer from an index by name, built on first use.
-    if (!indexed_) BuildIndex();
-    auto it = index_.find(std::string(name));
-    if (it == index_.end()) return 0;
-    auto next = std::upper_bound(it->second.begin(), it->second.end(), start);
-    return next == it->second.end() ? int16_t{0} : *next;
+    // Large collections answer from an index of name digests, built on
+    // first use; the names of the entries found are compared.
+    if (!index_) BuildIndex();
+    const uint64_t digest = Digest(name);
+    auto it = std::lower_bound(index_->begin(), index_->end(), IndexEntry{digest, static_cast<int16_t>(start + 1)});
+    for (; it != index_->end() && it->digest == digest; ++it) {
+      T* item = items_[static_cast<size_t>(it->position - 1)];
+      if (item->Name() == name) return it->position;
+    }
+    return 0;
   }
 
   /// The first element named `name`, or nullptr.
@@ -71,8 +88,7 @@ class TesselCollection {
       RaiseError(errc::kOverflow);
     }
     items_.push_back(element);
-    indexed_ = false;
-    index_.clear();
+    index_.reset();
   }
 
   // Range access for host-side code; the add-in walks by index as the host does.
@@ -83,18 +99,31 @@ class TesselCollection {
   // Below this size a search walks the elements.
   static constexpr size_t kIndexedFrom = 32;
 
-  void BuildIndex() const {
-    index_.clear();
-    for (size_t i = 0; i < items_.size(); ++i) {
-      if (items_[i] != nullptr) index_[items_[i]->Name()].push_back(static_cast<int16_t>(i + 1));
+  struct IndexEntry {
+    uint64_t digest;
+    int16_t position;  // 1-based
+    bool operator<(const IndexEntry& other) const {
+      return digest != other.digest ? digest < other.digest : position < other.position;
     }
-    indexed_ = true;
+  };
+
+  static uint64_t Digest(std::string_view name) { return std::hash<std::string_view>()(name); }
+
+  void BuildIndex() const {
+    auto index = std::make_unique<std::vector<IndexEntry>>();
+    index->reserve(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (items_[i] != nullptr) index->push_back({Digest(items_[i]->Name()), static_cast<int16_t>(i + 1)});
+    }
+    std::sort(index->begin(), index->end());
+    index_ = std::move(index);
   }
 
   std::vector<T*> items_;
-  // 1-based positions by name, ascending; valid while indexed_.
-  mutable std::unordered_map<std::string, std::vector<int16_t>> index_;
-  mutable bool indexed_ = false;
+  // The digest of each element's name and its position, in that order;
+  // made on the first search of a large collection, dropped when an element
+  // is added. Small ones need none.
+  mutable std::unique_ptr<std::vector<IndexEntry>> index_;
 };
 
 class TesselApplication;

@@ -1,6 +1,8 @@
 #include "template/TemplateProcessor.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "driver/RunState.h"
 #include "host/FileSystem.h"
@@ -65,17 +67,17 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
   FileSystemObject& files = FileSystem();
   const std::string source = GetResString(IDS_SOURCE_TEMPLATE_PROCESSOR);
 
-  // First pass: count the lines.
+  // The lines are read once and counted before the first is processed.
   auto stream = files.OpenTextFile(TemplatePath);
   if (!stream) RaiseError(1, source, FormatResString1(IDS_ERR_FAILED_TO_READ, TemplatePath));
-  int32_t total = 0;
+  std::vector<std::pair<int32_t, std::string>> lines;
   while (!stream->AtEndOfStream()) {
-    total = stream->Line();
-    stream->SkipLine();
+    const int32_t number = stream->Line();
+    lines.emplace_back(number, stream->ReadLine());
   }
   stream->Close();
-  stream = files.OpenTextFile(TemplatePath);
-  if (!stream) RaiseError(1, source, FormatResString1(IDS_ERR_FAILED_TO_READ, TemplatePath));
+  stream.reset();
+  const int32_t total = lines.empty() ? 0 : lines.back().first;
 
   UserCanceled = false;
   bool bProcess = true;
@@ -87,8 +89,7 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
   // The handlers may add or remove listeners; each event goes to those
   // registered when it is raised.
   std::string text;
-  while (!stream->AtEndOfStream()) {
-    const int32_t n = stream->Line();
+  for (auto& [n, templateLine] : lines) {
     std::string counter = lineOf;
     ReplaceAll(counter, "%1", SignedNumberText(n));
     ReplaceAll(counter, "%2", totalText);
@@ -98,7 +99,7 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
     }
     if (UserCanceled) return;
 
-    std::string line = stream->ReadLine();
+    std::string line = std::move(templateLine);
     for (TemplateProcessorListener* listener : std::vector(listeners_)) {
       listener->TemplatePreProcessLine(TemplatePath, TestCodePath, params, scriptType, line, bProcess, UserCanceled);
     }
@@ -116,8 +117,6 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
     text += line;
     text += crlf;
   }
-  stream->Close();
-  stream.reset();
   Store(TestCodePath, scriptType, text, sOperName);
 }
 

@@ -164,15 +164,20 @@ std::string DefaultTemplatesDir() {
 std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
   const fs::path target(nativePath);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
   // The writer's pid in the name lets a later run tell a temporary whose
   // writer was killed from one that is being written.
   std::string temp = (folder / ("." + target.filename().string() + kTemporaryMark + std::to_string(::getpid()) +
                                 kTemporaryMark + "XXXXXX"))
                          .string();
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) RaiseFileError(errno, nativePath);
+  if (fd < 0) {
+    const int error = errno;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+      RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
+    }
+    RaiseFileError(error, nativePath);
+  }
   size_t written = 0;
   int error = 0;
   while (written < content.size()) {

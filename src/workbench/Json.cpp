@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 #include "workbench/Texts.h"
 
@@ -72,9 +73,18 @@ int HexDigit(unsigned char c) {
   return -1;
 }
 
+}  // namespace
+
+namespace detail {
+
 class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text) {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  }
+
+  explicit Parser(ReadFunction read) : read_(std::move(read)) {
+    Fill(3);
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
   }
 
@@ -85,9 +95,97 @@ class Parser {
     return value;
   }
 
+  /// Checks the whole document as ParseDocument does, keeping only the
+  /// member names of the outermost object.
+  Value CheckDocument() {
+    keep_ = false;
+    return ParseDocument();
+  }
+
+  // Reading piece by piece, over a document CheckDocument has accepted.
+
+  Position NextPosition() {
+    SkipSpace();
+    return Here();
+  }
+
+  Type NextType() {
+    SkipSpace();
+    const unsigned char c = Peek();
+    if (c == '{') return Type::kObject;
+    if (c == '[') return Type::kArray;
+    if (c == '"') return Type::kString;
+    if (c == 't' || c == 'f') return Type::kBool;
+    if (c == 'n') return Type::kNull;
+    return Type::kNumber;
+  }
+
+  Value ReadValue() { return ParseValue(0); }
+
+  void Enter() {
+    SkipSpace();
+    Advance();  // { or [
+  }
+
+  bool NextMember(bool& first, std::string& key, Position& keyPosition) {
+    if (!NextEntry(first, '}')) return false;
+    keyPosition = Here();
+    key = ParseString();
+    SkipSpace();
+    Advance();  // :
+    return true;
+  }
+
+  bool NextItem(bool& first) { return NextEntry(first, ']'); }
+
  private:
-  bool AtEnd() const { return pos_ >= text_.size(); }
-  unsigned char Peek() const { return static_cast<unsigned char>(text_[pos_]); }
+  // Past the separator before the next member or item; false past the end.
+  bool NextEntry(bool& first, char close) {
+    SkipSpace();
+    if (Peek() == static_cast<unsigned char>(close)) {
+      Advance();
+      return false;
+    }
+    if (!first) {
+      Advance();  // ,
+      SkipSpace();
+    }
+    first = false;
+    return true;
+  }
+
+  bool AtEnd() const {
+    if (pos_ >= text_.size()) Fill(1);
+    return pos_ >= text_.size();
+  }
+  unsigned char Peek() const {
+    if (pos_ >= text_.size()) Fill(1);
+    return static_cast<unsigned char>(text_[pos_]);
+  }
+
+  // Reading from a function: makes `count` bytes from pos_ on available, or
+  // as many as are left. Nothing else moves the text, so positions in it
+  // stay valid (Drop moves them all alike).
+  void Fill(size_t count) const {
+    if (!read_) return;
+    while (!ended_ && text_.size() - pos_ < count) {
+      const size_t old = buffer_.size();
+      buffer_.resize(old + kChunk);
+      const size_t n = read_(buffer_.data() + old, kChunk);
+      buffer_.resize(old + n);
+      ended_ = n == 0;
+      text_ = buffer_;
+    }
+  }
+
+  // Forgets the text before pos_, at the start of a value, which looks at
+  // nothing before it.
+  void Drop() {
+    if (!read_ || pos_ < kChunk) return;
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    text_ = buffer_;
+  }
   Position Here() const { return {line_, column_}; }
 
   void Advance() {
@@ -109,6 +207,7 @@ class Parser {
 
   /// One character, as an error message shows it.
   std::string DescribeChar(size_t at) const {
+    Fill(at - pos_ + 4);
     const auto c = static_cast<unsigned char>(text_[at]);
     if (c < 0x20 || c == 0x7F) return Text(WB_JSON_CHAR_CODE, {Hex(c, 4)});
     const size_t length = Utf8Length(text_.substr(at));
@@ -120,6 +219,7 @@ class Parser {
   std::string Found() const {
     if (AtEnd()) return Text(WB_JSON_FOUND_END);
     if (!IsWordChar(Peek())) return DescribeChar(pos_);
+    Fill(33);
     size_t end = pos_;
     while (end < text_.size() && end - pos_ < 32 && IsWordChar(static_cast<unsigned char>(text_[end]))) ++end;
     return Text(WB_JSON_CHAR_QUOTED, {std::string(text_.substr(pos_, end - pos_))});
@@ -130,6 +230,7 @@ class Parser {
   }
 
   Value ParseValue(int depth) {
+    Drop();
     SkipSpace();
     if (AtEnd()) Expected(Text(WB_JSON_WHAT_VALUE));
     Value value;
@@ -154,7 +255,10 @@ class Parser {
 
   void ParseLiteral(Value& value) {
     size_t end = pos_;
-    while (end < text_.size() && IsWordChar(static_cast<unsigned char>(text_[end]))) ++end;
+    for (;; ++end) {
+      Fill(end - pos_ + 1);
+      if (end >= text_.size() || !IsWordChar(static_cast<unsigned char>(text_[end]))) break;
+    }
     const std::string_view word = text_.substr(pos_, end - pos_);
     if (word == "true" || word == "false") {
       value.type = Type::kBool;
@@ -221,6 +325,7 @@ class Parser {
         if (cp == 0) Fail(escape, Text(WB_JSON_NUL));
         if (cp >= 0xDC00 && cp <= 0xDFFF) Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
         if (cp >= 0xD800 && cp <= 0xDBFF) {
+          Fill(2);
           if (text_.substr(pos_, 2) != "\\u") Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
           Advance();
           Advance();
@@ -255,6 +360,7 @@ class Parser {
       } else if (c < 0x20) {
         Fail(Here(), Text(WB_JSON_CONTROL_CHAR, {Hex(c, 4)}));
       } else {
+        Fill(4);
         const size_t length = Utf8Length(text_.substr(pos_));
         if (length == 0) Fail(Here(), Text(WB_JSON_BAD_UTF8));
         out.append(text_.substr(pos_, length));
@@ -277,7 +383,8 @@ class Parser {
       return;
     }
     for (;;) {
-      value.items.push_back(ParseValue(depth));
+      Value item = ParseValue(depth);
+      if (keep_) value.items.push_back(std::move(item));
       SkipSpace();
       if (AtEnd() || (Peek() != ',' && Peek() != ']')) Expected(Text(WB_JSON_WHAT_ARRAY_NEXT));
       const bool more = Peek() == ',';
@@ -298,12 +405,20 @@ class Parser {
     for (;;) {
       SkipSpace();
       if (AtEnd() || Peek() != '"') Expected(Text(WB_JSON_WHAT_KEY));
-      value.keyPositions.push_back(Here());
-      value.keys.push_back(ParseString());
+      const Position keyPosition = Here();
+      std::string key = ParseString();
+      // Checking only, the outermost object keeps its member names.
+      const bool keep = keep_ || depth == 1;
+      if (keep) {
+        value.keyPositions.push_back(keyPosition);
+        value.keys.push_back(std::move(key));
+      }
       SkipSpace();
       if (AtEnd() || Peek() != ':') Expected(Text(WB_JSON_WHAT_COLON));
       Advance();
-      value.items.push_back(ParseValue(depth));
+      Value item = ParseValue(depth);
+      if (keep) value.items.emplace_back().position = item.position;
+      if (keep_) value.items.back() = std::move(item);
       SkipSpace();
       if (AtEnd() || (Peek() != ',' && Peek() != '}')) Expected(Text(WB_JSON_WHAT_OBJECT_NEXT));
       const bool more = Peek() == ',';
@@ -312,13 +427,20 @@ class Parser {
     }
   }
 
-  std::string_view text_;
+  static constexpr size_t kChunk = 65536;
+
+  // The text: all of it, or what was read of it and not dropped yet.
+  mutable std::string_view text_;
+  ReadFunction read_;
+  mutable std::string buffer_;
+  mutable bool ended_ = false;
   size_t pos_ = 0;
   int line_ = 1;
   int column_ = 1;
+  bool keep_ = true;  // false: check only
 };
 
-}  // namespace
+}  // namespace detail
 
 const Value* Value::Find(std::string_view key) const {
   for (size_t i = 0; i < keys.size() && i < items.size(); ++i) {
@@ -329,7 +451,23 @@ const Value* Value::Find(std::string_view key) const {
 
 ParseError::ParseError(Position where, std::string message) : where_(where), message_(std::move(message)) {}
 
-Value Parse(std::string_view text) { return Parser(text).ParseDocument(); }
+Value Parse(std::string_view text) { return detail::Parser(text).ParseDocument(); }
+
+Value Check(std::string_view text) { return detail::Parser(text).CheckDocument(); }
+
+Value Check(ReadFunction read) { return detail::Parser(std::move(read)).CheckDocument(); }
+
+Reader::Reader(std::string_view text) : parser_(std::make_unique<detail::Parser>(text)) {}
+Reader::Reader(ReadFunction read) : parser_(std::make_unique<detail::Parser>(std::move(read))) {}
+Reader::~Reader() = default;
+Position Reader::Here() { return parser_->NextPosition(); }
+Type Reader::NextType() { return parser_->NextType(); }
+Value Reader::Read() { return parser_->ReadValue(); }
+void Reader::Enter() { parser_->Enter(); }
+bool Reader::NextMember(bool& first, std::string& key, Position& keyPosition) {
+  return parser_->NextMember(first, key, keyPosition);
+}
+bool Reader::NextItem(bool& first) { return parser_->NextItem(first); }
 
 bool IsValidUtf8(std::string_view text) {
   while (!text.empty()) {

@@ -9,7 +9,10 @@
 // past the text it is given, whatever that holds.
 #pragma once
 
+#include <cstddef>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +65,53 @@ class ParseError : public std::exception {
 
 /// Parses one JSON document; throws ParseError on the first fault.
 Value Parse(std::string_view text);
+
+/// Checks `text` as Parse does (same faults, same ParseError) without
+/// building the document: only an outermost object's member names and the
+/// positions of names and values are kept (its `items` hold no contents).
+Value Check(std::string_view text);
+
+/// Reads up to `size` bytes of a document into `buffer`; 0 at its end. May
+/// throw, which ends the reading.
+using ReadFunction = std::function<size_t(char* buffer, size_t size)>;
+
+/// Check over a document read piece by piece from `read`, which holds only
+/// about one piece of it in memory at a time.
+Value Check(ReadFunction read);
+
+namespace detail {
+class Parser;
+}
+
+/// Reads a document that Check has accepted piece by piece, so that only the
+/// piece being read is held in memory. Objects and arrays are entered and
+/// walked member by member or item by item; any value can be read whole.
+/// Each member or item must be read or entered before the next one.
+class Reader {
+ public:
+  explicit Reader(std::string_view text);
+  /// Reads the document from `read`, holding about one piece of it at a time.
+  explicit Reader(ReadFunction read);
+  ~Reader();
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  /// Where the next value starts, and its type.
+  Position Here();
+  Type NextType();
+  /// The next value, whole.
+  Value Read();
+  /// Steps into the next value, an object or an array.
+  void Enter();
+  /// The next member of the object entered last: its name and where that
+  /// starts. `first` starts true for each object. False past the object's end.
+  bool NextMember(bool& first, std::string& key, Position& keyPosition);
+  /// Whether the array entered last has a next item, and steps to it.
+  bool NextItem(bool& first);
+
+ private:
+  std::unique_ptr<detail::Parser> parser_;
+};
 
 /// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);

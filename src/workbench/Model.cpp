@@ -1,6 +1,8 @@
 // The in-memory model: elements, their collections, building and lookups.
 #include "workbench/Model.h"
 
+#include <algorithm>
+#include <type_traits>
 #include <unordered_set>
 
 #include "support/Error.h"
@@ -22,6 +24,8 @@ bool Full(const TesselCollection<T>& collection) {
   return collection.Count() >= kMaxCollection;
 }
 
+uint64_t Digest(std::string_view qualifiedName) { return std::hash<std::string_view>()(qualifiedName); }
+
 void CheckName(const std::string& name, int16_t what) {
   if (name.empty()) Refuse(Text(WB_MODEL_NAME_EMPTY, {Text(what)}));
 }
@@ -37,31 +41,39 @@ std::string Element::GetQualifiedName() const {
   return owner_ == nullptr ? name_ : owner_->GetQualifiedName() + "::" + name_;
 }
 
+const std::vector<std::unique_ptr<ToolProperty>>& Element::ToolProperties() const {
+  static const std::vector<std::unique_ptr<ToolProperty>> kNone;
+  return properties_ ? properties_->list : kNone;
+}
+
 TesselPropertyCollection Element::GetToolProperties(const std::string& toolName) const {
   TesselPropertyCollection result;
-  for (const auto& property : properties_) {
+  for (const auto& property : ToolProperties()) {
     if (property->Tool() == toolName) result.Add(property.get());
   }
   return result;
 }
 
 std::string Element::GetPropertyValue(const std::string& toolName, const std::string& propertyName) const {
-  const auto found = propertyIndex_.find(toolName + '\0' + propertyName);
-  return found == propertyIndex_.end() ? std::string() : properties_[found->second]->Value();
+  if (!properties_) return {};
+  const auto found = properties_->index.find(toolName + '\0' + propertyName);
+  return found == properties_->index.end() ? std::string() : properties_->list[found->second]->Value();
 }
 
 void Element::SetToolProperty(const std::string& tool, const std::string& name, std::string value) {
   if (tool.empty() || name.empty()) Refuse(Text(WB_MODEL_PROPERTY_NAME_EMPTY, {GetQualifiedName()}));
+  if (!properties_) properties_ = std::make_unique<Properties>();
+  Properties& properties = *properties_;
   const std::string key = tool + '\0' + name;
-  if (const auto found = propertyIndex_.find(key); found != propertyIndex_.end()) {
-    properties_[found->second]->SetValue(std::move(value));
+  if (const auto found = properties.index.find(key); found != properties.index.end()) {
+    properties.list[found->second]->SetValue(std::move(value));
     return;
   }
-  int& count = toolCounts_[tool];
+  int& count = properties.toolCounts[tool];
   if (count >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_PROPERTIES, {GetQualifiedName(), kMax, tool}));
   ++count;
-  propertyIndex_.emplace(key, properties_.size());
-  properties_.push_back(std::make_unique<ToolProperty>(tool, name, std::move(value)));
+  properties.index.emplace(key, properties.list.size());
+  properties.list.push_back(std::make_unique<ToolProperty>(tool, name, std::move(value)));
 }
 
 Component::Component(std::string name) : Element(std::move(name), nullptr) {}
@@ -128,7 +140,11 @@ Class* Package::FindClass(std::string_view name) const {
 template <class T>
 T& Model::Own(std::unique_ptr<T> element) {
   T& result = *element;
-  byQualifiedName_[result.GetQualifiedName()].push_back(&result);
+  result.order_ = static_cast<uint32_t>(elements_.size());
+  if constexpr (std::is_same_v<T, Package> || std::is_same_v<T, Class>) {
+    const uint64_t digest = Digest(result.GetQualifiedName());
+    if (!byDigest_.try_emplace(digest, &result).second) moreByDigest_[digest].push_back(&result);
+  }
   elements_.push_back(std::move(element));
   return result;
 }
@@ -152,8 +168,54 @@ void Model::SetSelection(std::vector<TesselItem*> items) {
 }
 
 std::vector<Element*> Model::FindExact(const std::string& qualifiedName) const {
-  const auto found = byQualifiedName_.find(qualifiedName);
-  return found == byQualifiedName_.end() ? std::vector<Element*>() : found->second;
+  std::vector<Element*> found = FindIndexed(qualifiedName);
+  // A member's name is its class's, "::" and its own; a parameter's, its
+  // operation's, "::" and its own. Names may hold "::" themselves, so every
+  // split is tried.
+  const std::string_view q = qualifiedName;
+  const auto eachClass = [&](std::string_view name, const auto& visit) {
+    for (Element* e : FindIndexed(name)) {
+      if (auto* c = dynamic_cast<Class*>(e)) visit(*c);
+    }
+  };
+  for (size_t i = q.find("::"); i != std::string_view::npos; i = q.find("::", i + 1)) {
+    const std::string_view member = q.substr(i + 2);
+    eachClass(q.substr(0, i), [&](Class& c) {
+      for (Attribute* a : c.attributeList_) {
+        if (a->Name() == member) found.push_back(a);
+      }
+      for (Operation* o : c.operationList_) {
+        if (o->Name() == member) found.push_back(o);
+      }
+    });
+    for (size_t j = q.find("::"); j < i; j = q.find("::", j + 1)) {
+      const std::string_view operation = q.substr(j + 2, i - j - 2);
+      eachClass(q.substr(0, j), [&](Class& c) {
+        for (Operation* o : c.operationList_) {
+          if (o->Name() != operation) continue;
+          for (Parameter* p : o->parameterList_) {
+            if (p->Name() == member) found.push_back(p);
+          }
+        }
+      });
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const Element* a, const Element* b) { return a->order_ < b->order_; });
+  return found;
+}
+
+std::vector<Element*> Model::FindIndexed(std::string_view qualifiedName) const {
+  std::vector<Element*> found;
+  const uint64_t digest = Digest(qualifiedName);
+  const auto first = byDigest_.find(digest);
+  if (first == byDigest_.end()) return found;
+  if (first->second->GetQualifiedName() == qualifiedName) found.push_back(first->second);
+  if (const auto more = moreByDigest_.find(digest); more != moreByDigest_.end()) {
+    for (Element* e : more->second) {
+      if (e->GetQualifiedName() == qualifiedName) found.push_back(e);
+    }
+  }
+  return found;
 }
 
 std::vector<Element*> Model::Find(std::string_view qualifiedName) const {
@@ -191,7 +253,7 @@ Package& Model::AddPackage(Package& parent, const std::string& name) {
   ++g_classVersion;
   CheckName(name, WB_WHAT_PACKAGE);
   const std::string parentName = parent.GetQualifiedName();
-  for (Element* e : FindExact(parentName + "::" + name)) {
+  for (Element* e : FindIndexed(parentName + "::" + name)) {
     if (dynamic_cast<Package*>(e) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_PACKAGE, {parentName, name}));
   }
   if (Full(parent.packages_)) Overflow(Text(WB_MODEL_TOO_MANY_PACKAGES, {parentName, kMax}));
@@ -205,7 +267,7 @@ Class& Model::AddClass(Package& parent, const std::string& name) {
   ++g_classVersion;
   CheckName(name, WB_WHAT_CLASS);
   const std::string parentName = parent.GetQualifiedName();
-  for (Element* e : FindExact(parentName + "::" + name)) {
+  for (Element* e : FindIndexed(parentName + "::" + name)) {
     if (dynamic_cast<Class*>(e) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_CLASS, {parentName, name}));
   }
   if (classCount_ >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_CLASSES, {kMax}));

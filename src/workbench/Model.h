@@ -83,7 +83,7 @@ class Element : public virtual TesselItem {
   /// appends it. Raises when the tool would get more than 32767 properties.
   void SetToolProperty(const std::string& tool, const std::string& name, std::string value);
   /// Every tool property of the element, in the order they were first set.
-  const std::vector<std::unique_ptr<ToolProperty>>& ToolProperties() const { return properties_; }
+  const std::vector<std::unique_ptr<ToolProperty>>& ToolProperties() const;
   /// The element this one belongs to; nullptr for the root package, a
   /// component and the model.
   Element* Owner() const { return owner_; }
@@ -92,12 +92,20 @@ class Element : public virtual TesselItem {
   Element(std::string name, Element* owner);
 
  private:
+  struct Properties {
+    std::vector<std::unique_ptr<ToolProperty>> list;
+    // Where each (tool, name) is in list, and how many each tool has.
+    std::unordered_map<std::string, size_t> index;
+    std::unordered_map<std::string, int> toolCounts;
+  };
+
+  friend class Model;
   std::string name_;
   Element* owner_;
-  std::vector<std::unique_ptr<ToolProperty>> properties_;
-  // Where each (tool, name) is in properties_, and how many each tool has.
-  std::unordered_map<std::string, size_t> propertyIndex_;
-  std::unordered_map<std::string, int> toolCounts_;
+  // Made with the first property: most elements have none.
+  std::unique_ptr<Properties> properties_;
+  // When it was added to its model: the elements added before it count.
+  uint32_t order_ = 0;
 };
 
 /// A component that classes are assigned to (a type library, say).
@@ -322,6 +330,8 @@ class Model final : public TesselModel, public Element {
   template <class T>
   T& Own(std::unique_ptr<T> element);
   std::vector<Element*> FindExact(const std::string& qualifiedName) const;
+  // The packages and classes of that qualified name, in the order added.
+  std::vector<Element*> FindIndexed(std::string_view qualifiedName) const;
   void WalkPackage(Package& package, int depth, const std::function<void(Element&, int)>& visit) const;
 
   TesselApplication* application_ = nullptr;
@@ -329,7 +339,12 @@ class Model final : public TesselModel, public Element {
   Package* root_ = nullptr;
   std::vector<Component*> componentList_;
   std::vector<TesselItem*> selection_;
-  std::unordered_map<std::string, std::vector<Element*>> byQualifiedName_;
+  // The packages and classes by a digest of their qualified name: the first
+  // of each digest, and the later ones in the order they were added. A
+  // lookup compares the names themselves. Attributes, operations and
+  // parameters are found through their class.
+  std::unordered_map<uint64_t, Element*> byDigest_;
+  std::unordered_map<uint64_t, std::vector<Element*>> moreByDigest_;
   int classCount_ = 0;
 };
 

@@ -12,7 +12,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "support/Error.h"
 #include "workbench/DiskFileSystem.h"
@@ -66,42 +70,68 @@ class Loader {
  public:
   explicit Loader(std::string file) : file_(std::move(file)) {}
 
+  // The document is checked whole first, so that a fault of its JSON is
+  // found before anything is built; then it is read package by package and
+  // class by class, each dropped once it is in the model.
   std::unique_ptr<Model> Load(std::string_view text) {
+    return Load([&] { return json::Check(text); }, [&] { return std::make_unique<json::Reader>(text); });
+  }
+
+  /// `check` checks the document and `open` opens a reader over it.
+  std::unique_ptr<Model> Load(const std::function<Value()>& check,
+                              const std::function<std::unique_ptr<json::Reader>()>& open) {
+    Value top;
     try {
-      document_ = json::Parse(text);
+      top = check();
     } catch (const json::ParseError& e) {
       Fail(e.Where(), e.Message());
     }
-    const Value& doc = document_;
-    if (doc.type != Type::kObject) Fail(doc.position, Text(WB_DOC_NOT_AN_OBJECT, {json::DescribeType(doc.type)}));
-    CheckKeys(doc, WB_WHAT_DOCUMENT, kDocumentKeys);
+    if (top.type != Type::kObject) Fail(top.position, Text(WB_DOC_NOT_AN_OBJECT, {json::DescribeType(top.type)}));
+    CheckKeys(top, WB_WHAT_DOCUMENT, kDocumentKeys);
+    bool needModel = top.Find(key::kModel) != nullptr;
+    bool needRoot = top.Find(key::kRoot) != nullptr;
 
-    std::string modelName = std::filesystem::path(file_).stem().string();
-    Position modelAt = doc.position;
-    if (const Value* name = doc.Find(key::kModel)) {
-      modelName = StringOf(*name, key::kModel);
-      modelAt = name->position;
-    }
-    if (modelName.empty()) Fail(modelAt, Text(WB_MODEL_NAME_EMPTY, {Text(WB_WHAT_MODEL)}));
-    std::string rootName = kDefaultRootName;
-    Position rootAt = doc.position;
-    if (const Value* root = doc.Find(key::kRoot)) {
-      rootName = StringOf(*root, key::kRoot);
-      rootAt = root->position;
-    }
-    model_ = At(rootAt, [&] { return std::make_unique<Model>(modelName, rootName); });
-
-    for (size_t i = 0; i < doc.items.size(); ++i) {
-      const std::string& k = doc.keys[i];
-      const Value& value = doc.items[i];
-      if (k == key::kProperties) {
-        ReadProperties(*model_, value);
-      } else if (k == key::kComponents) {
-        for (const Value& item : ListOf(value, k)) ReadComponent(item);
-      } else if (k == key::kPackages) {
-        for (const Value& item : ListOf(value, k)) ReadPackage(model_->Root(), item);
-      } else if (k == key::kClasses) {
-        for (const Value& item : ListOf(value, k)) ReadClass(model_->Root(), item);
+    const std::unique_ptr<json::Reader> opened = open();
+    json::Reader& reader = *opened;
+    std::optional<Value> modelValue;
+    std::optional<Value> rootValue;
+    // Members met before the model can be made (it needs its name and its
+    // root's), read once it is.
+    std::vector<std::pair<std::string, Value>> held;
+    const auto makeModel = [&] {
+      std::string modelName = std::filesystem::path(file_).stem().string();
+      Position modelAt = top.position;
+      if (modelValue) {
+        modelName = StringOf(*modelValue, key::kModel);
+        modelAt = modelValue->position;
+      }
+      if (modelName.empty()) Fail(modelAt, Text(WB_MODEL_NAME_EMPTY, {Text(WB_WHAT_MODEL)}));
+      std::string rootName = kDefaultRootName;
+      Position rootAt = top.position;
+      if (rootValue) {
+        rootName = StringOf(*rootValue, key::kRoot);
+        rootAt = rootValue->position;
+      }
+      model_ = At(rootAt, [&] { return std::make_unique<Model>(modelName, rootName); });
+      for (const auto& [k, value] : held) ReadDocumentMember(k, value);
+      held.clear();
+    };
+    if (!needModel && !needRoot) makeModel();
+    reader.Enter();
+    bool first = true;
+    std::string k;
+    Position keyAt;
+    while (reader.NextMember(first, k, keyAt)) {
+      if (k == key::kModel || k == key::kRoot) {
+        (k == key::kModel ? modelValue : rootValue) = reader.Read();
+        (k == key::kModel ? needModel : needRoot) = false;
+        if (!needModel && !needRoot) makeModel();
+      } else if (!model_) {
+        held.emplace_back(k, reader.Read());
+      } else if ((k == key::kPackages || k == key::kClasses) && reader.NextType() == Type::kArray) {
+        ReadList(reader, model_->Root(), k == key::kPackages);
+      } else {
+        ReadDocumentMember(k, reader.Read());
       }
     }
     ResolveReferences();
@@ -115,7 +145,8 @@ class Loader {
   struct Reference {
     Class* client;
     Link link;
-    const Value* target;
+    std::string target;
+    Position position;
   };
 
   [[noreturn]] void Fail(Position at, const std::string& message) const {
@@ -201,6 +232,76 @@ class Loader {
     }
   }
 
+  void ReadDocumentMember(const std::string& k, const Value& value) {
+    if (k == key::kProperties) {
+      ReadProperties(*model_, value);
+    } else if (k == key::kComponents) {
+      for (const Value& item : ListOf(value, k)) ReadComponent(item);
+    } else if (k == key::kPackages) {
+      for (const Value& item : ListOf(value, k)) ReadPackage(model_->Root(), item);
+    } else if (k == key::kClasses) {
+      for (const Value& item : ListOf(value, k)) ReadClass(model_->Root(), item);
+    }
+  }
+
+  /// The packages or classes of `parent`, one at a time from `reader`.
+  void ReadList(json::Reader& reader, Package& parent, bool packages) {
+    reader.Enter();
+    bool first = true;
+    while (reader.NextItem(first)) {
+      if (packages) {
+        ReadPackage(parent, reader);
+      } else {
+        ReadClass(parent, reader.Read());
+      }
+    }
+  }
+
+  /// A package read member by member: its packages and classes go into the
+  /// model as they are read, once the package has its name.
+  void ReadPackage(Package& parent, json::Reader& reader) {
+    if (reader.NextType() != Type::kObject) return ReadPackage(parent, reader.Read());
+    const Position at = reader.Here();
+    Value seen;  // the member names so far, for the key checks
+    seen.type = Type::kObject;
+    Package* package = nullptr;
+    std::vector<std::pair<std::string, Value>> held;  // members before the name
+    reader.Enter();
+    bool first = true;
+    std::string k;
+    Position keyAt;
+    while (reader.NextMember(first, k, keyAt)) {
+      seen.keys.push_back(k);
+      seen.keyPositions.push_back(keyAt);
+      seen.items.emplace_back();
+      CheckKeys(seen, WB_WHAT_PACKAGE, kPackageKeys);
+      if (k == key::kName) {
+        const Value name = reader.Read();
+        StringOf(name, key::kName);
+        package = &At(name.position, [&]() -> Package& { return model_->AddPackage(parent, name.text); });
+        for (const auto& [heldKey, value] : held) ReadPackageMember(*package, heldKey, value);
+        held.clear();
+      } else if (package == nullptr) {
+        held.emplace_back(k, reader.Read());
+      } else if ((k == key::kPackages || k == key::kClasses) && reader.NextType() == Type::kArray) {
+        ReadList(reader, *package, k == key::kPackages);
+      } else {
+        ReadPackageMember(*package, k, reader.Read());
+      }
+    }
+    if (package == nullptr) Fail(at, Text(WB_DOC_MISSING_NAME, {Text(WB_WHAT_PACKAGE)}));
+  }
+
+  void ReadPackageMember(Package& package, const std::string& k, const Value& item) {
+    if (k == key::kProperties) {
+      ReadProperties(package, item);
+    } else if (k == key::kPackages) {
+      for (const Value& p : ListOf(item, k)) ReadPackage(package, p);
+    } else if (k == key::kClasses) {
+      for (const Value& c : ListOf(item, k)) ReadClass(package, c);
+    }
+  }
+
   void ReadComponent(const Value& value) {
     CheckObject(value, key::kComponents, WB_WHAT_COMPONENT, kComponentKeys);
     const Value& name = NameOf(value, WB_WHAT_COMPONENT);
@@ -212,17 +313,7 @@ class Loader {
     CheckObject(value, key::kPackages, WB_WHAT_PACKAGE, kPackageKeys);
     const Value& name = NameOf(value, WB_WHAT_PACKAGE);
     Package& package = At(name.position, [&]() -> Package& { return model_->AddPackage(parent, name.text); });
-    for (size_t i = 0; i < value.items.size(); ++i) {
-      const std::string& k = value.keys[i];
-      const Value& item = value.items[i];
-      if (k == key::kProperties) {
-        ReadProperties(package, item);
-      } else if (k == key::kPackages) {
-        for (const Value& p : ListOf(item, k)) ReadPackage(package, p);
-      } else if (k == key::kClasses) {
-        for (const Value& c : ListOf(item, k)) ReadClass(package, c);
-      }
-    }
+    for (size_t i = 0; i < value.items.size(); ++i) ReadPackageMember(package, value.keys[i], value.items[i]);
   }
 
   void ReadClass(Package& parent, const Value& value) {
@@ -248,7 +339,7 @@ class Loader {
             Fail(target.position, Text(WB_DOC_WRONG_ITEM_TYPE, {json::DescribeType(Type::kString), k,
                                                                 json::DescribeType(target.type)}));
           }
-          references_.push_back({&added, link, &target});
+          references_.push_back({&added, link, target.text, target.position});
         }
       } else if (k == key::kProperties) {
         ReadProperties(added, item);
@@ -313,16 +404,16 @@ class Loader {
 
   void ResolveReferences() {
     for (const Reference& ref : references_) {
-      const std::string& name = ref.target->text;
+      const std::string& name = ref.target;
       if (ref.link == Link::kComponent) {
         Component* component = model_->FindComponent(name);
-        if (component == nullptr) Fail(ref.target->position, Text(WB_DOC_NO_SUCH_COMPONENT, {name}));
-        At(ref.target->position, [&] { model_->AssignComponent(*ref.client, *component); });
+        if (component == nullptr) Fail(ref.position, Text(WB_DOC_NO_SUCH_COMPONENT, {name}));
+        At(ref.position, [&] { model_->AssignComponent(*ref.client, *component); });
         continue;
       }
       Class* supplier = model_->FindClass(name);
-      if (supplier == nullptr) Fail(ref.target->position, Text(WB_DOC_NO_SUCH_CLASS, {name}));
-      At(ref.target->position, [&] {
+      if (supplier == nullptr) Fail(ref.position, Text(WB_DOC_NO_SUCH_CLASS, {name}));
+      At(ref.position, [&] {
         if (ref.link == Link::kInherit) {
           model_->AddInheritance(*ref.client, *supplier);
         } else {
@@ -333,7 +424,6 @@ class Loader {
   }
 
   std::string file_;
-  Value document_;
   std::unique_ptr<Model> model_;
   std::vector<Reference> references_;
 };
@@ -487,25 +577,34 @@ std::unique_ptr<Model> ParseModelDocument(std::string_view text, const std::stri
   return Loader(fileName).Load(text);
 }
 
-std::unique_ptr<Model> LoadModelDocument(const std::string& path) {
+std::unique_ptr<Model> LoadModelDocument(const std::string& path) { return StreamModelDocument(path, path); }
+
+std::unique_ptr<Model> StreamModelDocument(const std::string& path, const std::string& fileName) {
   const auto cannotRead = [&](int error) {
-    return DocumentError(path, 0, 0, Text(WB_DOC_CANNOT_READ, {std::strerror(error)}));
+    return DocumentError(fileName, 0, 0, Text(WB_DOC_CANNOT_READ, {std::strerror(error)}));
   };
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw cannotRead(EISDIR);
-  errno = 0;
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw cannotRead(errno);
-  std::string text;
-  char buffer[65536];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, n);
-  if (std::ferror(file.get())) throw cannotRead(errno != 0 ? errno : EIO);
-  file.reset();
-  return ParseModelDocument(text, path);
+  using File = std::unique_ptr<std::FILE, Closer>;
+  const auto openFile = [&] {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw cannotRead(EISDIR);
+    errno = 0;
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) throw cannotRead(errno);
+    return std::make_shared<File>(std::move(file));
+  };
+  // Each pass reads the file from its start; the reader keeps it open.
+  const auto readFrom = [cannotRead](std::shared_ptr<File> file) -> json::ReadFunction {
+    return [file, cannotRead](char* buffer, size_t size) {
+      const size_t n = std::fread(buffer, 1, size, file->get());
+      if (n == 0 && std::ferror(file->get())) throw cannotRead(errno != 0 ? errno : EIO);
+      return n;
+    };
+  };
+  return Loader(fileName).Load([&] { return json::Check(readFrom(openFile())); },
+                               [&] { return std::make_unique<json::Reader>(readFrom(openFile())); });
 }
 
 std::string FormatModelDocument(const Model& model) {

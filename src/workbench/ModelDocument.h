@@ -41,6 +41,12 @@ class DocumentError : public std::exception {
 /// Reads the model document at `path`. Throws DocumentError.
 std::unique_ptr<Model> LoadModelDocument(const std::string& path);
 
+/// Reads the model document at `path` as LoadModelDocument does, holding
+/// only about one piece of its text in memory at a time: the file is read
+/// twice, checked and then read. `fileName` names it in errors. Throws
+/// DocumentError.
+std::unique_ptr<Model> StreamModelDocument(const std::string& path, const std::string& fileName);
+
 /// Reads a model document from `text`. `fileName` names the document in
 /// errors, and its base name without extension is the model's name when the
 /// document gives none. Throws DocumentError.

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "workbench/Json.h"
+#include "workbench/ModelDocument.h"
 #include "workbench/Texts.h"
 
 namespace zt::wb {
@@ -42,6 +44,33 @@ std::string Shown(std::string_view text, size_t offset) {
   const std::string character(text.substr(offset, length));
   if (json::IsValidUtf8(character)) return Text(WB_JSON_CHAR_QUOTED, {character});
   return Text(WB_JSON_CHAR_BYTE, {std::string{kHex[c >> 4], kHex[c & 0xF]}});
+}
+
+/// The first 64 KiB of the file at `path`, or nullopt when that is all of
+/// it or it cannot be read.
+std::optional<std::string> ReadHead(const std::string& path) {
+  constexpr size_t kHead = 65536;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return std::nullopt;
+  std::string head(kHead + 1, '\0');
+  head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+  if (head.size() <= kHead) return std::nullopt;
+  head.resize(kHead);
+  return head;
+}
+
+/// Gives the classes without a language the one of the options.
+void SetMissingLanguage(Model& model, const ModelFileOptions& options) {
+  if (options.language.empty()) return;
+  model.Walk([&](Element& element, int) {
+    auto* c = dynamic_cast<Class*>(&element);
+    if (c != nullptr && c->Language().empty()) c->SetLanguage(options.language);
+  });
 }
 
 std::string ReadFile(const std::string& path) {
@@ -90,16 +119,26 @@ std::unique_ptr<Model> ParseModelFile(std::string_view bytes, const std::string&
     return std::move(result.model);
   }
   std::unique_ptr<Model> model = ParseModelDocument(bytes, fileName);
-  if (!options.language.empty()) {
-    model->Walk([&](Element& element, int) {
-      auto* c = dynamic_cast<Class*>(&element);
-      if (c != nullptr && c->Language().empty()) c->SetLanguage(options.language);
-    });
-  }
+  SetMissingLanguage(*model, options);
   return model;
 }
 
 std::unique_ptr<Model> LoadModelFile(const std::string& path, const ModelFileOptions& options) {
+  // A JSON document larger than its head is read piece by piece, so that
+  // its text is never held whole; any other file is read as a whole.
+  if (const std::optional<std::string> head = ReadHead(path)) {
+    bool json = false;
+    try {
+      json = SniffModelFile(*head, path) == ModelFileFormat::kJson;
+    } catch (const DocumentError&) {
+      // Told by the whole file's sniffing below.
+    }
+    if (json) {
+      std::unique_ptr<Model> model = StreamModelDocument(path, path);
+      SetMissingLanguage(*model, options);
+      return model;
+    }
+  }
   return ParseModelFile(ReadFile(path), path, options);
 }
 

@@ -107,6 +107,26 @@ std::string Joined(std::vector<std::string>::const_iterator begin, std::vector<s
   return joined;
 }
 
+// The digest of a script's mark: its type, folder and base name.
+uint64_t MarkDigest(dsScriptType type, const std::string& folder, const std::string& baseName) {
+  std::string key = std::to_string(type);
+  key += '\0';
+  key += folder;
+  key += '\0';
+  key += baseName;
+  // FNV-1a, then a final mix so that the low bits (the table's slot) depend
+  // on every byte.
+  uint64_t h = 14695981039346656037ull;
+  for (const char c : key) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ull;
+  }
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  return h;
+}
+
 // A leading separator, or a drive letter ("C:", "c:\x").
 bool IsAbsolute(const std::string& path) {
   if (!path.empty() && IsSeparator(path[0])) return true;
@@ -241,6 +261,43 @@ bool SyncFile(const std::string& path, std::string& reason) {
 
 }  // namespace
 
+size_t DigestSet::Slot(uint64_t digest) const {
+  const size_t mask = slots_.size() - 1;
+  size_t slot = static_cast<size_t>(digest) & mask;
+  while (slots_[slot] != 0 && slots_[slot] != digest) slot = (slot + 1) & mask;
+  return slot;
+}
+
+bool DigestSet::Contains(uint64_t digest) const {
+  if (digest == 0) return hasZero_;
+  return !slots_.empty() && slots_[Slot(digest)] == digest;
+}
+
+void DigestSet::Insert(uint64_t digest) {
+  if (digest == 0) {
+    hasZero_ = true;
+    return;
+  }
+  // At most seven eighths full, so that a probe ends soon.
+  if ((count_ + 1) * 8 > slots_.size() * 7) {
+    std::vector<uint64_t> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+    for (const uint64_t d : old) {
+      if (d != 0) slots_[Slot(d)] = d;
+    }
+  }
+  uint64_t& slot = slots_[Slot(digest)];
+  if (slot == 0) ++count_;
+  slot = digest;
+}
+
+void DigestSet::Clear() {
+  slots_.clear();
+  slots_.shrink_to_fit();
+  count_ = 0;
+  hasZero_ = false;
+}
+
 SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) { KeepPreparedStatements(handle_); }
 
 SqliteConnection::~SqliteConnection() {
@@ -315,8 +372,10 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
 
 void SqliteStore::ResetSession() {
   scriptsNotStored_ = 0;
-  stored_.clear();
+  stored_.Clear();
   lastSuffix_.clear();
+  canonicalRoots_.clear();
+  lastFolder_.reset();
   forAll_ = ForAll::kAsk;
 }
 
@@ -414,8 +473,13 @@ std::string SqliteStore::MakeScriptName(const std::string& baseName, const std::
   const std::string key = Joined(parts.begin(), parts.end());
   for (int n = 0;; ++n) {
     const std::string suffix = n == 0 ? std::string() : std::to_string(n);
-    if (stored_.count({type, key, baseName + suffix}) == 0) {
-      lastSuffix_[baseName] = suffix;
+    if (!stored_.Contains(MarkDigest(type, key, baseName + suffix))) {
+      // MakeDatapoolName reads no entry as no suffix.
+      if (suffix.empty()) {
+        lastSuffix_.erase(baseName);
+      } else {
+        lastSuffix_[baseName] = suffix;
+      }
       return suffix;
     }
   }
@@ -424,8 +488,8 @@ std::string SqliteStore::MakeScriptName(const std::string& baseName, const std::
 void SqliteStore::MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type) {
   const std::vector<std::string> parts = Components(folder);
   const std::string base = BaseName(fileName);
-  stored_.insert({type, Joined(parts.begin(), parts.end()), base});
-  if (!parts.empty()) stored_.insert({type, Joined(parts.begin() + 1, parts.end()), base});
+  stored_.Insert(MarkDigest(type, Joined(parts.begin(), parts.end()), base));
+  if (!parts.empty()) stored_.Insert(MarkDigest(type, Joined(parts.begin() + 1, parts.end()), base));
 }
 
 std::optional<fs::path> SqliteStore::ResolveFolder(const fs::path& root, const std::string& folder) {
@@ -499,32 +563,50 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     return save_result::kNotWritten;
   }
   std::error_code ec;
-  fs::create_directories(*root, ec);
-  const fs::path canonicalRoot = fs::canonical(*root, ec);
-  if (ec) {
-    console_.Write(Text(WB_STORE_WRITE_FAILED, {(*root / fileName).string(), ec.message()}) + kLineEnd);
-    ++scriptsNotStored_;
-    return save_result::kNotWritten;
+  // The root is made and resolved once a session, the folder again only
+  // when it differs from the last script's.
+  auto cachedRoot = canonicalRoots_.find(type);
+  if (cachedRoot == canonicalRoots_.end()) {
+    fs::create_directories(*root, ec);
+    const fs::path canonical = fs::canonical(*root, ec);
+    if (ec) {
+      console_.Write(Text(WB_STORE_WRITE_FAILED, {(*root / fileName).string(), ec.message()}) + kLineEnd);
+      ++scriptsNotStored_;
+      return save_result::kNotWritten;
+    }
+    cachedRoot = canonicalRoots_.emplace(type, canonical).first;
   }
+  const fs::path& canonicalRoot = cachedRoot->second;
   const bool plainName = fileName != "." && fileName != ".." && !IsAbsolute(fileName) &&
                          fileName.find('\0') == std::string::npos;
-  const std::optional<fs::path> resolved = plainName ? ResolveFolder(canonicalRoot, folder) : std::nullopt;
+  const bool known = plainName && lastFolder_ && lastFolder_->type == type && lastFolder_->folder == folder;
+  const std::optional<fs::path> resolved =
+      known ? std::optional<fs::path>(lastFolder_->resolved)
+            : (plainName ? ResolveFolder(canonicalRoot, folder) : std::nullopt);
   if (!resolved) return Refuse(fileName, folder, *root);
   const fs::path target = *resolved / fileName;
-  if (fs::is_symlink(target, ec)) {
+  fs::file_status status = fs::symlink_status(target, ec);
+  if (fs::is_symlink(status)) {
     const fs::path pointee = fs::weakly_canonical(target, ec);
     if (ec || !IsWithin(canonicalRoot, pointee)) return Refuse(fileName, folder, *root);
   }
   MarkStored(fileName, folder, type);
 
-  fs::create_directories(*resolved, ec);
-  if (ec) {
-    console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
-    ++scriptsNotStored_;
-    return save_result::kNotWritten;
+  if (!known) {
+    fs::create_directories(*resolved, ec);
+    if (ec) {
+      console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
+      ++scriptsNotStored_;
+      return save_result::kNotWritten;
+    }
+    lastFolder_ = ResolvedFolder{type, folder, *resolved};
   }
-  if (pendingTargets_.count(target.string()) != 0) Flush();
-  if (fs::is_regular_file(target, ec)) {
+  if (pendingTargets_.count(target.string()) != 0) {
+    Flush();
+    status = fs::symlink_status(target, ec);
+  }
+  const bool exists = fs::is_symlink(status) ? fs::is_regular_file(target, ec) : fs::is_regular_file(status);
+  if (exists) {
     if (ReadFile(target) == content) return save_result::kStored;
     if (forAll_ == ForAll::kNo) return save_result::kNotWritten;
     if (forAll_ == ForAll::kAsk) {

@@ -231,6 +231,34 @@ TEST(ModelDocumentFiles, AFileThatCannotBeReadIsOneErrorWithoutPosition) {
   }
 }
 
+// A file is read in pieces of 64 KiB: names with two-byte characters and
+// escapes fall across their ends, and a fault far in gives the same error.
+TEST(ModelDocumentFiles, AFileReadPieceByPieceGivesWhatItsTextGives) {
+  const fs::path dir = test::TempDir("pieces");
+  const std::string item = R"({"name": "Ké#", "stereotype": "\"s\"", "operations": [{"name": "\u00e9#", )"
+                           R"("returnType": "int", "parameters": [{"name": "p", "type": "long"}]}]})";
+  const std::string good = ManyLines(R"({"model": "M", "packages": [{"name": "p", "classes": [)", item, 3000, "]}]}");
+  ASSERT_GT(good.size(), 4u * 65536);
+  std::string bad = good;
+  bad.replace(bad.rfind("\"int\""), 5, "1");
+  for (const std::string& text : {good, bad}) {
+    const fs::path path = dir / "big.json";
+    std::ofstream(path, std::ios::binary) << text;
+    std::string whole, pieces;
+    try {
+      whole = Dump(*Load(text));
+    } catch (const DocumentError& e) {
+      whole = std::to_string(e.Line()) + ":" + std::to_string(e.Column()) + " " + e.Message();
+    }
+    try {
+      pieces = Dump(*LoadModelDocument(path.string()));
+    } catch (const DocumentError& e) {
+      pieces = std::to_string(e.Line()) + ":" + std::to_string(e.Column()) + " " + e.Message();
+    }
+    EXPECT_EQ(pieces, whole);
+  }
+}
+
 // No input crashes the loader: every prefix of an example, and the example
 // with bytes replaced by troublesome ones, either loads or gives a DocumentError.
 TEST(ModelDocumentRobustness, PrefixesAndDamagedBytesNeverCrash) {

@@ -180,6 +180,22 @@ TEST_F(Store, ForAllAnswersLastUntilTheSessionEnds) {
   EXPECT_EQ(console_.Reads(), 3);
 }
 
+TEST_F(Store, ASessionOfThousandsOfScriptsStillNumbersOverloads) {
+  // Enough scripts for the session's marks to be moved to larger tables
+  // several times.
+  store_->BeginBatch();
+  EXPECT_EQ(Save("Aop.java", "unittests\\bank", "first"), 0);
+  for (int i = 0; i < 2000; ++i) Save("C" + std::to_string(i) + "op.java", "unittests\\bank", "x");
+  EXPECT_EQ(Suffix("Aop", "bank"), "1");
+  EXPECT_EQ(store_->MakeDatapoolName("A", "op", 0), "A_op1");
+  EXPECT_EQ(Suffix("C1999op", "unittests\\bank"), "1");
+  // In another folder the name is free again, and so is the datapool's.
+  EXPECT_EQ(Suffix("Aop", "other"), "");
+  EXPECT_EQ(store_->MakeDatapoolName("A", "op", 0), "A_op");
+  store_->EndBatch();
+  EXPECT_TRUE(fs::exists(JavaRoot() / "unittests" / "bank" / "C1999op.java"));
+}
+
 TEST_F(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
   // Three overloads of Account.deposit in bank.core; each asks twice (the
   // template tag, then the file path) before it stores.
