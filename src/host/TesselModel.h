@@ -94,6 +94,7 @@ class TesselCollection {
   // Range access for host-side code; the add-in walks by index as the host does.
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
+  const std::vector<T*>& Items() const { return items_; }
 
  private:
   // Below this size a search walks the elements.

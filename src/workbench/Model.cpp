@@ -2,6 +2,7 @@
 #include "workbench/Model.h"
 
 #include <algorithm>
+#include <mutex>
 #include <type_traits>
 #include <unordered_set>
 
@@ -31,6 +32,54 @@ void CheckName(const std::string& name, int16_t what) {
 }
 
 }  // namespace
+
+namespace {
+
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+
+// The texts elements share, with how many elements hold each. Never
+// destroyed: an element of a static model may go after it.
+struct TextPool {
+  std::mutex mutex;
+  std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> texts;
+};
+
+TextPool& Pool() {
+  static auto* pool = new TextPool;
+  return *pool;
+}
+
+}  // namespace
+
+SharedText::~SharedText() { Release(); }
+
+const std::string& SharedText::Get() const {
+  static const std::string kEmpty;
+  return entry_ == nullptr ? kEmpty : entry_->first;
+}
+
+void SharedText::Set(std::string_view text) {
+  if (entry_ != nullptr && entry_->first == text) return;
+  Release();
+  if (text.empty()) return;
+  TextPool& pool = Pool();
+  const std::lock_guard lock(pool.mutex);
+  auto found = pool.texts.find(text);
+  if (found == pool.texts.end()) found = pool.texts.emplace(std::string(text), 0).first;
+  ++found->second;
+  entry_ = &*found;
+}
+
+void SharedText::Release() {
+  if (entry_ == nullptr) return;
+  TextPool& pool = Pool();
+  const std::lock_guard lock(pool.mutex);
+  if (--entry_->second == 0) pool.texts.erase(pool.texts.find(entry_->first));
+  entry_ = nullptr;
+}
 
 ToolProperty::ToolProperty(std::string tool, std::string name, std::string value)
     : tool_(std::move(tool)), name_(std::move(name)), value_(std::move(value)) {}
@@ -82,17 +131,17 @@ Attribute::Attribute(std::string name, Class& owner) : Element(std::move(name), 
 
 Parameter::Parameter(std::string name, Operation& owner) : Element(std::move(name), &owner) {}
 
-Operation::Operation(std::string name, Class& owner) : Element(std::move(name), &owner), parent_(owner) {}
+Operation::Operation(std::string name, Class& owner) : Element(std::move(name), &owner) {}
 
-TesselClass* Operation::ParentClass() { return &parent_; }
+TesselClass* Operation::ParentClass() { return &Parent(); }
 
 std::string Relation::Name() const { return supplier_.Name(); }
 
 TesselClass* Relation::GetSupplierClass() { return &supplier_; }
 
-Class::Class(std::string name, Package& owner) : Element(std::move(name), &owner), parent_(owner) {}
+Class::Class(std::string name, Package& owner) : Element(std::move(name), &owner) {}
 
-TesselCategory* Class::ParentCategory() { return &parent_; }
+TesselCategory* Class::ParentCategory() { return &Parent(); }
 
 TesselComponentCollection Class::GetAssignedComponents() {
   TesselComponentCollection result;
@@ -119,19 +168,19 @@ TesselClassCollection* Package::AllClasses() {
 }
 
 void Package::CollectClasses(TesselClassCollection& into) const {
-  for (Class* c : classList_) into.Add(c);
-  for (const Package* p : packageList_) p->CollectClasses(into);
+  for (Class* c : ClassList()) into.Add(c);
+  for (const Package* p : PackageList()) p->CollectClasses(into);
 }
 
 Package* Package::FindPackage(std::string_view name) const {
-  for (Package* p : packageList_) {
+  for (Package* p : PackageList()) {
     if (p->Name() == name) return p;
   }
   return nullptr;
 }
 
 Class* Package::FindClass(std::string_view name) const {
-  for (Class* c : classList_) {
+  for (Class* c : ClassList()) {
     if (c->Name() == name) return c;
   }
   return nullptr;
@@ -184,16 +233,16 @@ std::vector<Element*> Model::FindExact(const std::string& qualifiedName) const {
       for (Attribute* a : c.attributeList_) {
         if (a->Name() == member) found.push_back(a);
       }
-      for (Operation* o : c.operationList_) {
+      for (Operation* o : c.OperationList()) {
         if (o->Name() == member) found.push_back(o);
       }
     });
     for (size_t j = q.find("::"); j < i; j = q.find("::", j + 1)) {
       const std::string_view operation = q.substr(j + 2, i - j - 2);
       eachClass(q.substr(0, j), [&](Class& c) {
-        for (Operation* o : c.operationList_) {
+        for (Operation* o : c.OperationList()) {
           if (o->Name() != operation) continue;
-          for (Parameter* p : o->parameterList_) {
+          for (Parameter* p : o->ParameterList()) {
             if (p->Name() == member) found.push_back(p);
           }
         }
@@ -259,7 +308,6 @@ Package& Model::AddPackage(Package& parent, const std::string& name) {
   if (Full(parent.packages_)) Overflow(Text(WB_MODEL_TOO_MANY_PACKAGES, {parentName, kMax}));
   Package& package = Own(std::make_unique<Package>(name, &parent));
   parent.packages_.Add(&package);
-  parent.packageList_.push_back(&package);
   return package;
 }
 
@@ -273,7 +321,6 @@ Class& Model::AddClass(Package& parent, const std::string& name) {
   if (classCount_ >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_CLASSES, {kMax}));
   Class& added = Own(std::make_unique<Class>(name, parent));
   parent.classes_.Add(&added);
-  parent.classList_.push_back(&added);
   ++classCount_;
   return added;
 }
@@ -292,7 +339,6 @@ Operation& Model::AddOperation(Class& owner, const std::string& name, std::strin
   Operation& operation = Own(std::make_unique<Operation>(name, owner));
   operation.SetReturnType(std::move(returnType));
   owner.operations_.Add(&operation);
-  owner.operationList_.push_back(&operation);
   return operation;
 }
 
@@ -302,7 +348,6 @@ Parameter& Model::AddParameter(Operation& owner, const std::string& name, std::s
   parameter.SetType(std::move(type));
   parameter.SetInitValue(std::move(initValue));
   owner.parameters_.Add(&parameter);
-  owner.parameterList_.push_back(&parameter);
   return parameter;
 }
 
@@ -324,7 +369,7 @@ Component& Model::AddComponent(const std::string& name) {
 void Model::AddInheritance(Class& client, Class& supplier) {
   const std::string clientName = client.GetQualifiedName();
   const std::string supplierName = supplier.GetQualifiedName();
-  for (const Class* c : client.inheritList_) {
+  for (const Class* c : client.Inherits()) {
     if (c == &supplier) Refuse(Text(WB_MODEL_DUPLICATE_INHERIT, {clientName, supplierName}));
   }
   // Generalizations may not form a cycle: code that walks up the supertypes
@@ -336,22 +381,20 @@ void Model::AddInheritance(Class& client, Class& supplier) {
     pending.pop_back();
     if (c == &client) Refuse(Text(WB_MODEL_INHERIT_CYCLE, {clientName, supplierName}));
     if (!seen.insert(c).second) continue;
-    for (const Class* up : c->inheritList_) pending.push_back(up);
+    for (const Class* up : c->Inherits()) pending.push_back(up);
   }
   auto& relation = client.relations_.emplace_back(std::make_unique<Relation>(supplier));
   client.inherits_.Add(relation.get());
-  client.inheritList_.push_back(&supplier);
 }
 
 void Model::AddRealization(Class& client, Class& supplier) {
   const std::string clientName = client.GetQualifiedName();
   if (&client == &supplier) Refuse(Text(WB_MODEL_REALIZE_SELF, {clientName}));
-  for (const Class* c : client.realizeList_) {
+  for (const Class* c : client.Realizes()) {
     if (c == &supplier) Refuse(Text(WB_MODEL_DUPLICATE_REALIZE, {clientName, supplier.GetQualifiedName()}));
   }
   auto& relation = client.relations_.emplace_back(std::make_unique<Relation>(supplier));
   client.realizes_.Add(relation.get());
-  client.realizeList_.push_back(&supplier);
 }
 
 void Model::AssignComponent(Class& owner, Component& component) {
@@ -368,15 +411,15 @@ void Model::Walk(const std::function<void(Element& element, int depth)>& visit) 
 
 void Model::WalkPackage(Package& package, int depth, const std::function<void(Element&, int)>& visit) const {
   visit(package, depth);
-  for (Class* c : package.classList_) {
+  for (Class* c : package.ClassList()) {
     visit(*c, depth + 1);
     for (Attribute* a : c->attributeList_) visit(*a, depth + 2);
-    for (Operation* o : c->operationList_) {
+    for (Operation* o : c->OperationList()) {
       visit(*o, depth + 2);
-      for (Parameter* p : o->parameterList_) visit(*p, depth + 3);
+      for (Parameter* p : o->ParameterList()) visit(*p, depth + 3);
     }
   }
-  for (Package* p : package.packageList_) WalkPackage(*p, depth + 1, visit);
+  for (Package* p : package.PackageList()) WalkPackage(*p, depth + 1, visit);
 }
 
 }  // namespace zt::wb

@@ -20,12 +20,15 @@
 // description says what was refused.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host/TesselModel.h"
@@ -52,6 +55,73 @@ inline constexpr const char* kDefaultRootName = "Logical View";
 
 /// The largest number of elements one host collection holds.
 inline constexpr int kMaxCollection = 32767;
+
+/// A text that many elements hold alike (a type, a stereotype, a language):
+/// one copy is kept for all that hold it, for as long as any does. The empty
+/// text takes nothing.
+class SharedText {
+ public:
+  SharedText() = default;
+  ~SharedText();
+  SharedText(const SharedText&) = delete;
+  SharedText& operator=(const SharedText&) = delete;
+
+  const std::string& Get() const;
+  void Set(std::string_view text);
+
+ private:
+  using Entry = std::pair<const std::string, size_t>;  // the text, how many hold it
+  void Release();
+
+  Entry* entry_ = nullptr;
+};
+
+/// The elements of a host collection as the workbench's own type, in order.
+template <class T, class Item, T* (*Get)(Item*)>
+class ElementList {
+ public:
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = T*;
+    using difference_type = std::ptrdiff_t;
+    using pointer = T**;
+    using reference = T*;
+
+    Iterator() = default;
+    explicit Iterator(typename std::vector<Item*>::const_iterator at) : at_(at) {}
+    T* operator*() const { return Get(*at_); }
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    Iterator operator++(int) { return Iterator(at_++); }
+    bool operator==(const Iterator& other) const { return at_ == other.at_; }
+
+   private:
+    typename std::vector<Item*>::const_iterator at_;
+  };
+
+  explicit ElementList(const std::vector<Item*>& items) : items_(&items) {}
+  Iterator begin() const { return Iterator(items_->begin()); }
+  Iterator end() const { return Iterator(items_->end()); }
+  size_t size() const { return items_->size(); }
+  bool empty() const { return items_->empty(); }
+  T* operator[](size_t index) const { return Get((*items_)[index]); }
+  /// Raises std::out_of_range past the end.
+  T* at(size_t index) const { return Get(items_->at(index)); }
+  T* front() const { return Get(items_->front()); }
+  T* back() const { return Get(items_->back()); }
+
+ private:
+  const std::vector<Item*>* items_;
+};
+
+/// The workbench element behind a host item that is known to be one.
+template <class T, class Item>
+T* Downcast(Item* item) {
+  return static_cast<T*>(item);
+}
 
 /// One tool property of an element: a value under a tool's and a name.
 class ToolProperty final : public TesselProperty {
@@ -121,11 +191,11 @@ class Attribute final : public Element {
   Attribute(std::string name, Class& owner);
   std::string KindName() const override { return kind::kAttribute; }
 
-  const std::string& Type() const { return type_; }
-  void SetType(std::string type) { type_ = std::move(type); }
+  const std::string& Type() const { return type_.Get(); }
+  void SetType(std::string_view type) { type_.Set(type); }
 
  private:
-  std::string type_;
+  SharedText type_;
 };
 
 class Operation;
@@ -134,15 +204,15 @@ class Parameter final : public TesselParameter, public Element {
  public:
   Parameter(std::string name, Operation& owner);
   std::string KindName() const override { return kind::kParameter; }
-  std::string Type() const override { return type_; }
-  std::string InitValue() const override { return initValue_; }
+  std::string Type() const override { return type_.Get(); }
+  std::string InitValue() const override { return initValue_.Get(); }
 
-  void SetType(std::string type) { type_ = std::move(type); }
-  void SetInitValue(std::string value) { initValue_ = std::move(value); }
+  void SetType(std::string_view type) { type_.Set(type); }
+  void SetInitValue(std::string_view value) { initValue_.Set(value); }
 
  private:
-  std::string type_;
-  std::string initValue_;
+  SharedText type_;
+  SharedText initValue_;
 };
 
 class Operation final : public TesselOperation, public Element {
@@ -151,23 +221,22 @@ class Operation final : public TesselOperation, public Element {
   std::string KindName() const override { return kind::kOperation; }
   TesselClass* ParentClass() override;
   TesselParameterCollection* Parameters() override { return &parameters_; }
-  std::string ReturnType() const override { return returnType_; }
-  std::string Stereotype() const override { return stereotype_; }
+  std::string ReturnType() const override { return returnType_.Get(); }
+  std::string Stereotype() const override { return stereotype_.Get(); }
 
-  void SetReturnType(std::string type) { returnType_ = std::move(type); }
-  void SetStereotype(std::string stereotype) { stereotype_ = std::move(stereotype); }
+  void SetReturnType(std::string_view type) { returnType_.Set(type); }
+  void SetStereotype(std::string_view stereotype) { stereotype_.Set(stereotype); }
   /// The class the operation belongs to.
-  Class& Parent() const { return parent_; }
+  Class& Parent() const;
   /// The parameters, in order.
-  const std::vector<Parameter*>& ParameterList() const { return parameterList_; }
+  using ParameterRange = ElementList<Parameter, TesselParameter, Downcast<Parameter, TesselParameter>>;
+  ParameterRange ParameterList() const { return ParameterRange(parameters_.Items()); }
 
  private:
   friend class Model;
-  Class& parent_;
-  std::string returnType_;
-  std::string stereotype_;
+  SharedText returnType_;
+  SharedText stereotype_;
   TesselParameterCollection parameters_;
-  std::vector<Parameter*> parameterList_;
 };
 
 /// A generalization or realization of a class; its name is the supplier's.
@@ -177,6 +246,7 @@ class Relation final : public TesselRelation {
   std::string Name() const override;
   TesselClass* GetSupplierClass() override;
   Class& Supplier() const { return supplier_; }
+  static Class* SupplierOf(TesselRelation* relation) { return &static_cast<Relation*>(relation)->supplier_; }
 
  private:
   Class& supplier_;
@@ -188,42 +258,40 @@ class Class final : public TesselClass, public Element {
   std::string KindName() const override { return kind::kClass; }
   TesselOperationCollection* Operations() override { return &operations_; }
   TesselCategory* ParentCategory() override;
-  std::string Stereotype() const override { return stereotype_; }
-  std::string Language() const override { return language_; }
+  std::string Stereotype() const override { return stereotype_.Get(); }
+  std::string Language() const override { return language_.Get(); }
   bool IsAbstract() const override { return abstract_; }
   TesselRelationCollection* InheritRelations() override { return &inherits_; }
   TesselRelationCollection* RealizeRelations() override { return &realizes_; }
   TesselComponentCollection GetAssignedComponents() override;
 
-  void SetStereotype(std::string stereotype) { stereotype_ = std::move(stereotype); }
-  void SetLanguage(std::string language) { language_ = std::move(language); }
+  void SetStereotype(std::string_view stereotype) { stereotype_.Set(stereotype); }
+  void SetLanguage(std::string_view language) { language_.Set(language); }
   void SetAbstract(bool isAbstract) { abstract_ = isAbstract; }
 
   /// The package the class is in.
-  Package& Parent() const { return parent_; }
+  Package& Parent() const;
   const std::vector<Attribute*>& AttributeList() const { return attributeList_; }
-  const std::vector<Operation*>& OperationList() const { return operationList_; }
+  using OperationRange = ElementList<Operation, TesselOperation, Downcast<Operation, TesselOperation>>;
+  OperationRange OperationList() const { return OperationRange(operations_.Items()); }
+  using SupplierRange = ElementList<Class, TesselRelation, Relation::SupplierOf>;
   /// The suppliers of the class's generalizations, in order.
-  const std::vector<Class*>& Inherits() const { return inheritList_; }
+  SupplierRange Inherits() const { return SupplierRange(inherits_.Items()); }
   /// The suppliers of the class's realizations, in order.
-  const std::vector<Class*>& Realizes() const { return realizeList_; }
+  SupplierRange Realizes() const { return SupplierRange(realizes_.Items()); }
   /// The components the class is assigned to, in the order it names them.
   const std::vector<Component*>& ComponentList() const { return componentList_; }
 
  private:
   friend class Model;
-  Package& parent_;
-  std::string stereotype_;
-  std::string language_;
+  SharedText stereotype_;
+  SharedText language_;
   bool abstract_ = false;
   TesselOperationCollection operations_;
-  std::vector<Operation*> operationList_;
   std::vector<Attribute*> attributeList_;
   std::vector<std::unique_ptr<Relation>> relations_;
   TesselRelationCollection inherits_;
   TesselRelationCollection realizes_;
-  std::vector<Class*> inheritList_;
-  std::vector<Class*> realizeList_;
   std::vector<Component*> componentList_;
 };
 
@@ -241,8 +309,10 @@ class Package final : public TesselCategory, public Element {
 
   /// The enclosing package; nullptr for the root package.
   Package* Parent() const { return parent_; }
-  const std::vector<Package*>& PackageList() const { return packageList_; }
-  const std::vector<Class*>& ClassList() const { return classList_; }
+  using PackageRange = ElementList<Package, TesselCategory, Downcast<Package, TesselCategory>>;
+  PackageRange PackageList() const { return PackageRange(packages_.Items()); }
+  using ClassRange = ElementList<Class, TesselClass, Downcast<Class, TesselClass>>;
+  ClassRange ClassList() const { return ClassRange(classes_.Items()); }
   /// The package named `name` directly in this one, or nullptr.
   Package* FindPackage(std::string_view name) const;
   /// The class named `name` directly in this package, or nullptr.
@@ -257,9 +327,11 @@ class Package final : public TesselCategory, public Element {
   TesselCategoryCollection packages_;
   TesselClassCollection allClasses_;
   uint64_t allClassesVersion_ = 0;  // the class version allClasses_ was built at
-  std::vector<Class*> classList_;
-  std::vector<Package*> packageList_;
 };
+
+inline Class& Operation::Parent() const { return static_cast<Class&>(*Owner()); }
+
+inline Package& Class::Parent() const { return static_cast<Package&>(*Owner()); }
 
 /// An open model: the root package, the components, model-wide tool
 /// properties and the host's selection.

@@ -514,7 +514,7 @@ Value WriteClass(const Model& model, const Class& c) {
   }
   // Relations name their supplier without the root package's name, unless
   // that shorter name would find another class first.
-  const auto supplierNames = [&](const std::vector<Class*>& suppliers) {
+  const auto supplierNames = [&](const Class::SupplierRange& suppliers) {
     Value names = MakeArray();
     for (const Class* s : suppliers) {
       std::string name = s->GetQualifiedName();

@@ -869,7 +869,7 @@ class XmiLoader {
   }
 
   void Relate(pugi::xml_node at, Class& client, Class& supplier, bool inherit) {
-    const std::vector<Class*>& existing = inherit ? client.Inherits() : client.Realizes();
+    const Class::SupplierRange existing = inherit ? client.Inherits() : client.Realizes();
     if (std::find(existing.begin(), existing.end(), &supplier) != existing.end()) return;  // said twice
     try {
       if (inherit) {

@@ -142,6 +142,35 @@ TEST_F(BankModel, RelationsAndComponentsAnswerInTheOrderGiven) {
   EXPECT_EQ(Names(host.GetAssignedComponents()), (std::vector<std::string>{"B", "A"}));
 }
 
+// Types, stereotypes and languages are kept once for every element that
+// holds the same text: changing or dropping one holder leaves the others.
+TEST_F(BankModel, ElementsHoldingTheSameTextsStayIndependent) {
+  {
+    Model other("Other");
+    Class& c = other.AddClass(other.Root(), "C");
+    Operation& o = other.AddOperation(c, "deposit", "void");
+    other.AddParameter(o, "amount", "double", "100.0");
+    c.SetStereotype("Interface");
+    account_.SetStereotype("Interface");
+    account_.SetLanguage("Java");
+    c.SetLanguage("Java");
+    c.SetLanguage("COM");
+    EXPECT_EQ(account_.Language(), "Java");
+    EXPECT_EQ(c.Language(), "COM");
+  }
+  EXPECT_EQ(account_.Stereotype(), "Interface");
+  EXPECT_EQ(account_.Language(), "Java");
+  EXPECT_EQ(deposit_.ReturnType(), "void");
+  EXPECT_EQ(deposit2_.ReturnType(), "void");
+  EXPECT_EQ(amount_.Type(), "double");
+  EXPECT_EQ(amount_.InitValue(), "100.0");
+  deposit2_.SetReturnType("");
+  EXPECT_EQ(deposit2_.ReturnType(), "");
+  EXPECT_EQ(deposit_.ReturnType(), "void");
+  EXPECT_EQ(account_.Operations()->GetAt(2)->ParentClass(), &account_);
+  EXPECT_EQ(amount_.Owner(), &deposit_);
+}
+
 TEST_F(BankModel, RefusesWhatWouldMakeTheModelInconsistent) {
   Class& remote = model_.AddClass(core_, "Remote");
   Class& base = model_.AddClass(core_, "Base");

@@ -196,7 +196,7 @@ TEST(XmiRelations, GeneralizationsAndRealizationsInAnyOrder) {
 <packagedElement xmi:type="uml:Interface" xmi:id="K" name="K"/>
 <packagedElement xmi:type="uml:DataType" xmi:id="dt" name="Date"/>
 )"));
-  const auto names = [](const std::vector<Class*>& classes) {
+  const auto names = [](const Class::SupplierRange& classes) {
     std::string text;
     for (const Class* c : classes) text += c->Name() + " ";
     return text;
