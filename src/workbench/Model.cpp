@@ -81,8 +81,11 @@ void SharedText::Release() {
   entry_ = nullptr;
 }
 
-ToolProperty::ToolProperty(std::string tool, std::string name, std::string value)
-    : tool_(std::move(tool)), name_(std::move(name)), value_(std::move(value)) {}
+ToolProperty::ToolProperty(std::string_view tool, std::string_view name, std::string value)
+    : value_(std::move(value)) {
+  tool_.Set(tool);
+  name_.Set(name);
+}
 
 Element::Element(std::string name, Element* owner) : name_(std::move(name)), owner_(owner) {}
 
@@ -103,25 +106,60 @@ TesselPropertyCollection Element::GetToolProperties(const std::string& toolName)
   return result;
 }
 
+namespace {
+// Most elements have a handful of properties at most; from this many on, an
+// element keeps an index of them.
+constexpr size_t kPropertiesIndexedFrom = 32;
+
+std::string PropertyKey(std::string_view tool, std::string_view name) {
+  std::string key(tool);
+  key += '\0';
+  key += name;
+  return key;
+}
+}  // namespace
+
+size_t Element::FindProperty(std::string_view tool, std::string_view name) const {
+  const auto& list = properties_->list;
+  if (properties_->index) {
+    const auto found = properties_->index->positions.find(PropertyKey(tool, name));
+    return found == properties_->index->positions.end() ? list.size() : found->second;
+  }
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i]->Tool() == tool && list[i]->PropertyName() == name) return i;
+  }
+  return list.size();
+}
+
 std::string Element::GetPropertyValue(const std::string& toolName, const std::string& propertyName) const {
   if (!properties_) return {};
-  const auto found = properties_->index.find(toolName + '\0' + propertyName);
-  return found == properties_->index.end() ? std::string() : properties_->list[found->second]->Value();
+  const size_t found = FindProperty(toolName, propertyName);
+  return found == properties_->list.size() ? std::string() : properties_->list[found]->Value();
 }
 
 void Element::SetToolProperty(const std::string& tool, const std::string& name, std::string value) {
   if (tool.empty() || name.empty()) Refuse(Text(WB_MODEL_PROPERTY_NAME_EMPTY, {GetQualifiedName()}));
   if (!properties_) properties_ = std::make_unique<Properties>();
   Properties& properties = *properties_;
-  const std::string key = tool + '\0' + name;
-  if (const auto found = properties.index.find(key); found != properties.index.end()) {
-    properties.list[found->second]->SetValue(std::move(value));
+  if (const size_t found = FindProperty(tool, name); found != properties.list.size()) {
+    properties.list[found]->SetValue(std::move(value));
     return;
   }
-  int& count = properties.toolCounts[tool];
-  if (count >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_PROPERTIES, {GetQualifiedName(), kMax, tool}));
-  ++count;
-  properties.index.emplace(key, properties.list.size());
+  // A short list cannot hold too many of one tool.
+  if (!properties.index && properties.list.size() + 1 >= kPropertiesIndexedFrom) {
+    properties.index = std::make_unique<PropertyIndex>();
+    for (size_t i = 0; i < properties.list.size(); ++i) {
+      const ToolProperty& p = *properties.list[i];
+      properties.index->positions.emplace(PropertyKey(p.Tool(), p.PropertyName()), i);
+      ++properties.index->toolCounts[p.Tool()];
+    }
+  }
+  if (properties.index) {
+    int& count = properties.index->toolCounts[tool];
+    if (count >= kMaxCollection) Overflow(Text(WB_MODEL_TOO_MANY_PROPERTIES, {GetQualifiedName(), kMax, tool}));
+    ++count;
+    properties.index->positions.emplace(PropertyKey(tool, name), properties.list.size());
+  }
   properties.list.push_back(std::make_unique<ToolProperty>(tool, name, std::move(value)));
 }
 

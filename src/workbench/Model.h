@@ -126,16 +126,17 @@ T* Downcast(Item* item) {
 /// One tool property of an element: a value under a tool's and a name.
 class ToolProperty final : public TesselProperty {
  public:
-  ToolProperty(std::string tool, std::string name, std::string value);
+  ToolProperty(std::string_view tool, std::string_view name, std::string value);
 
-  std::string Name() const override { return name_; }
+  std::string Name() const override { return name_.Get(); }
   std::string Value() const override { return value_; }
-  const std::string& Tool() const { return tool_; }
+  const std::string& Tool() const { return tool_.Get(); }
+  const std::string& PropertyName() const { return name_.Get(); }
   void SetValue(std::string value) { value_ = std::move(value); }
 
  private:
-  std::string tool_;
-  std::string name_;
+  SharedText tool_;
+  SharedText name_;
   std::string value_;
 };
 
@@ -162,12 +163,18 @@ class Element : public virtual TesselItem {
   Element(std::string name, Element* owner);
 
  private:
-  struct Properties {
-    std::vector<std::unique_ptr<ToolProperty>> list;
-    // Where each (tool, name) is in list, and how many each tool has.
-    std::unordered_map<std::string, size_t> index;
+  struct PropertyIndex {
+    // Where each (tool, name) is in the list, and how many each tool has.
+    std::unordered_map<std::string, size_t> positions;
     std::unordered_map<std::string, int> toolCounts;
   };
+  struct Properties {
+    std::vector<std::unique_ptr<ToolProperty>> list;
+    // Made once the list is long; a short one is searched in turn.
+    std::unique_ptr<PropertyIndex> index;
+  };
+  // The position of a property in the list, or the list's size.
+  size_t FindProperty(std::string_view tool, std::string_view name) const;
 
   friend class Model;
   std::string name_;

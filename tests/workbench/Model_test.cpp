@@ -227,6 +227,22 @@ TEST(ModelLimits, OperationsParametersAndSelection) {
   EXPECT_EQ(Raised([&] { model.AddOperation(c, "op"); }).Number(), errc::kOverflow);
   EXPECT_EQ(c.Operations()->Count(), kMaxCollection);
 
+  // Properties are counted per tool; those set before the element had many
+  // are found and replaced as well as later ones.
+  c.SetToolProperty("U", "first", "1");
+  for (int i = 0; i < kMaxCollection; ++i) c.SetToolProperty("T", "p" + std::to_string(i), std::to_string(i));
+  EXPECT_EQ(Raised([&] { c.SetToolProperty("T", "more", "x"); }).Number(), errc::kOverflow);
+  c.SetToolProperty("U", "second", "2");
+  c.SetToolProperty("T", "p3", "three");
+  c.SetToolProperty("U", "first", "one");
+  EXPECT_EQ(c.GetPropertyValue("T", "p3"), "three");
+  EXPECT_EQ(c.GetPropertyValue("T", "p40"), "40");
+  EXPECT_EQ(c.GetPropertyValue("T", "more"), "");
+  EXPECT_EQ(c.GetPropertyValue("U", "first"), "one");
+  EXPECT_EQ(c.GetPropertyValue("U", "second"), "2");
+  EXPECT_EQ(c.GetToolProperties("T").Count(), kMaxCollection);
+  EXPECT_EQ(c.GetToolProperties("U").Count(), 2);
+
   std::vector<TesselItem*> items(static_cast<size_t>(kMaxCollection), &c);
   model.SetSelection(items);
   EXPECT_EQ(model.GetSelectedItems().Count(), kMaxCollection);
