@@ -81,8 +81,7 @@ void SharedText::Release() {
   entry_ = nullptr;
 }
 
-ToolProperty::ToolProperty(std::string_view tool, std::string_view name, std::string value)
-    : value_(std::move(value)) {
+ToolProperty::ToolProperty(std::string_view tool, std::string_view name, std::string value) : value_(std::move(value)) {
   tool_.Set(tool);
   name_.Set(name);
 }
