@@ -228,7 +228,9 @@ T& Model::Own(std::unique_ptr<T> element) {
   T& result = *element;
   result.order_ = static_cast<uint32_t>(elements_.size());
   if constexpr (std::is_same_v<T, Package> || std::is_same_v<T, Class>) {
-    const uint64_t digest = Digest(result.GetQualifiedName());
+    const std::string qualifiedName = result.GetQualifiedName();
+    longestIndexed_ = std::max(longestIndexed_, qualifiedName.size());
+    const uint64_t digest = Digest(qualifiedName);
     if (!byDigest_.try_emplace(digest, &result).second) moreByDigest_[digest].push_back(&result);
   }
   elements_.push_back(std::move(element));
@@ -257,33 +259,30 @@ std::vector<Element*> Model::FindExact(const std::string& qualifiedName) const {
   std::vector<Element*> found = FindIndexed(qualifiedName);
   // A member's name is its class's, "::" and its own; a parameter's, its
   // operation's, "::" and its own. Names may hold "::" themselves, so every
-  // split is tried.
+  // split is tried whose first part could name a class: a name of many
+  // "::" costs no more than the model's longest names allow.
   const std::string_view q = qualifiedName;
-  const auto eachClass = [&](std::string_view name, const auto& visit) {
-    for (Element* e : FindIndexed(name)) {
-      if (auto* c = dynamic_cast<Class*>(e)) visit(*c);
-    }
-  };
-  for (size_t i = q.find("::"); i != std::string_view::npos; i = q.find("::", i + 1)) {
-    const std::string_view member = q.substr(i + 2);
-    eachClass(q.substr(0, i), [&](Class& c) {
-      for (Attribute* a : c.attributeList_) {
-        if (a->Name() == member) found.push_back(a);
+  for (size_t i = q.find("::"); i != std::string_view::npos && i <= longestIndexed_; i = q.find("::", i + 1)) {
+    const std::string_view rest = q.substr(i + 2);
+    for (Element* e : FindIndexed(q.substr(0, i))) {
+      auto* c = dynamic_cast<Class*>(e);
+      if (c == nullptr) continue;
+      for (Attribute* a : c->attributeList_) {
+        if (a->Name() == rest) found.push_back(a);
       }
-      for (Operation* o : c.OperationList()) {
-        if (o->Name() == member) found.push_back(o);
-      }
-    });
-    for (size_t j = q.find("::"); j < i; j = q.find("::", j + 1)) {
-      const std::string_view operation = q.substr(j + 2, i - j - 2);
-      eachClass(q.substr(0, j), [&](Class& c) {
-        for (Operation* o : c.OperationList()) {
-          if (o->Name() != operation) continue;
-          for (Parameter* p : o->ParameterList()) {
-            if (p->Name() == member) found.push_back(p);
-          }
+      for (Operation* o : c->OperationList()) {
+        if (o->Name() == rest) found.push_back(o);
+        // "operation::parameter"
+        const std::string& operation = o->Name();
+        if (rest.size() < operation.size() + 2 || rest.compare(0, operation.size(), operation) != 0 ||
+            rest.compare(operation.size(), 2, "::") != 0) {
+          continue;
         }
-      });
+        const std::string_view parameter = rest.substr(operation.size() + 2);
+        for (Parameter* p : o->ParameterList()) {
+          if (p->Name() == parameter) found.push_back(p);
+        }
+      }
     }
   }
   std::sort(found.begin(), found.end(), [](const Element* a, const Element* b) { return a->order_ < b->order_; });

@@ -424,6 +424,9 @@ class Model final : public TesselModel, public Element {
   // parameters are found through their class.
   std::unordered_map<uint64_t, Element*> byDigest_;
   std::unordered_map<uint64_t, std::vector<Element*>> moreByDigest_;
+  // The length of the longest qualified name in byDigest_: no longer part
+  // of a name looked up can name a package or class.
+  size_t longestIndexed_ = 0;
   int classCount_ = 0;
 };
 

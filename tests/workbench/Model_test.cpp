@@ -76,6 +76,12 @@ TEST_F(BankModel, FindTakesNamesWithOrWithoutTheRootAndReturnsOverloadsInOrder) 
   EXPECT_TRUE(model_.Find("bank::core::Nothing").empty());
   EXPECT_EQ(model_.FindClass("bank::core"), nullptr);  // a package, not a class
   EXPECT_TRUE(model_.Find("").empty());
+  // Only splits whose first part could name a class are tried: a name of
+  // many separators ends at once instead of trying every pair of them.
+  std::string separators = "bank::core::Account::deposit::amount";
+  for (int i = 0; i < 50000; ++i) separators += "::";
+  EXPECT_TRUE(model_.Find(separators).empty());
+  EXPECT_EQ(model_.Find("bank::core::Account::deposit::amount").size(), 1u);
 }
 
 TEST(Model, ANameStartingWithTheRootIsTakenAsCompleteFirst) {
