@@ -2,6 +2,7 @@
 #include "workbench/TerminalWindows.h"
 
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +34,15 @@ constexpr int32_t kDefaultFontHeight = -11;
 constexpr int32_t kDefaultLogPixelsY = 96;
 constexpr int kDefaultColumns = 80;
 
+// Asked at every change of the progress window (several times per template
+// line): the coarse monotonic clock costs a fifth of the precise one, and its
+// few milliseconds of resolution are plenty for redraws 100 ms apart.
 std::chrono::milliseconds SteadyNow() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+  timespec now{};
+  if (::clock_gettime(CLOCK_MONOTONIC_COARSE, &now) != 0) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+  }
+  return std::chrono::milliseconds(static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
 }
 
 // A whole number from `low` to `high` written in decimal digits only, or nullopt.
