@@ -319,7 +319,7 @@ SqliteStore::SqliteStore(StoreOptions options, Console& console) : options_(std:
   folder_ = folder;
 }
 
-SqliteStore::~SqliteStore() { EndBatch(); }
+SqliteStore::~SqliteStore() { SqliteStore::EndBatch(); }
 
 void SqliteStore::Open() {
   if (connection_) return;
