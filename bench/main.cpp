@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <exception>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -273,9 +274,7 @@ void Report(const std::vector<Row>& rows, const Options& options) {
   std::cout << "written to " << options.csv << '\n';
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   Options options;
   options.program = ProgramBesideThis();
   CLI::App app{"Times ztunittest generate over synthesized models against the I/O floor and a sed loop"};
@@ -311,4 +310,15 @@ int main(int argc, char** argv) {
   if (ownWork && !options.keep) Remove(options.work);
   Report(rows, options);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "zt_bench: " << e.what() << '\n';
+    return 1;
+  }
 }

@@ -1006,8 +1006,8 @@ class XmiLoader {
   std::string ProfileName(pugi::xml_node application, std::string_view prefix) const {
     if (!prefix.empty()) return std::string(prefix);
     const std::vector<std::string_view> segments = SplitPath(NamespaceUri(application, prefix));
-    for (auto it = segments.rbegin(); it != segments.rend(); ++it) {
-      std::string_view segment = *it;
+    for (size_t i = segments.size(); i-- > 0;) {
+      std::string_view segment = segments[i];
       if (segment[0] == '_' || segment.find_first_not_of("0123456789.") == npos || segment.back() == ':') continue;
       segment = segment.substr(0, segment.find('.'));
       if (!segment.empty()) return std::string(segment);
