@@ -20,7 +20,7 @@ EXAMPLES = sorted((ROOT / "examples").glob("*.json"))
 TEMPLATES = sorted(p for p in (ROOT / "templates").rglob("*") if p.is_file())
 XMI_FILES = sorted(p for folder in (ROOT / "tests" / "data" / "xmi", ROOT.parent / "shared" / "xmi-samples")
                    if folder.is_dir() for p in folder.iterdir() if p.suffix in (".uml", ".xmi", ".xml"))
-XMI_NS = "http://www.omg.org/spec/XMI/20131001"
+XMI_NS = "http://www.omg.org/XMI/20131001"
 UML_NS = "http://www.eclipse.org/uml2/5.0.0/UML"
 DEFAULT_ROOT = "Logical View"
 

@@ -96,7 +96,7 @@ mkdir -p "$models/folder.json"
 # The bundled example cut inside the string "Account".
 head -c $(($(grep -bo '"Account"' "$bank" | head -1 | cut -d: -f1) + 4)) "$bank" >"$models/truncated.json"
 { printf '\xF8'; head -c 4096 /dev/urandom; } >"$models/binary.json"
-xmi_head='<?xml version="1.0" encoding="UTF-8"?><xmi:XMI xmi:version="20131001" xmlns:xmi="http://www.omg.org/spec/XMI/20131001" xmlns:uml="http://www.eclipse.org/uml2/5.0.0/UML"><uml:Model xmi:id="_m" name="M">'
+xmi_head='<?xml version="1.0" encoding="UTF-8"?><xmi:XMI xmi:version="20131001" xmlns:xmi="http://www.omg.org/XMI/20131001" xmlns:uml="http://www.eclipse.org/uml2/5.0.0/UML"><uml:Model xmi:id="_m" name="M">'
 xmi_tail='</uml:Model></xmi:XMI>'
 { echo "$xmi_head"; echo '<packagedElement xmi:type="uml:Class" xmi:id="a" name="A"/>'; } >"$models/truncated.uml"
 while IFS='|' read -r name file message; do

@@ -21,7 +21,7 @@ namespace {
 
 constexpr const char* kXmiHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<xmi:XMI xmi:version=\"20131001\" xmlns:xmi=\"http://www.omg.org/spec/XMI/20131001\" "
+    "<xmi:XMI xmi:version=\"20131001\" xmlns:xmi=\"http://www.omg.org/XMI/20131001\" "
     "xmlns:uml=\"http://www.eclipse.org/uml2/5.0.0/UML\">\n"
     "<uml:Model xmi:id=\"_m\" name=\"M\">\n";
 constexpr const char* kXmiTail = "</uml:Model>\n</xmi:XMI>\n";

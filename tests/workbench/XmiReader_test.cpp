@@ -15,7 +15,7 @@
 namespace zt::wb {
 namespace {
 
-constexpr const char* kXmiNs = "http://www.omg.org/spec/XMI/20131001";
+constexpr const char* kXmiNs = "http://www.omg.org/XMI/20131001";
 constexpr const char* kUmlNs = "http://www.eclipse.org/uml2/5.0.0/UML";
 
 /// An xmi:XMI file whose model "M" holds `body`; `beside` follows the model.
@@ -49,13 +49,13 @@ Class& ClassOf(const XmiResult& result, const std::string& name) {
 
 TEST(XmiNamespaces, RecognisedByUriWhateverTheVersionOrPrefix) {
   const std::pair<const char*, const char*> versions[] = {
-      {"http://www.omg.org/spec/XMI/20131001", "http://www.eclipse.org/uml2/5.0.0/UML"},
-      {"http://www.omg.org/spec/XMI/20110701", "http://www.eclipse.org/uml2/4.0.0/UML"},
+      {"http://www.omg.org/XMI/20131001", "http://www.eclipse.org/uml2/5.0.0/UML"},
+      {"http://www.omg.org/XMI/20110701", "http://www.eclipse.org/uml2/4.0.0/UML"},
       {"http://www.omg.org/XMI", "http://www.eclipse.org/uml2/3.0.0/UML"},
-      {"http://schema.omg.org/spec/XMI/2.1", "http://schema.omg.org/spec/UML/2.1"},
-      {"http://schema.omg.org/spec/XMI/2.0", "http://schema.omg.org/spec/UML/2.0"},
-      {"http://www.omg.org/spec/XMI/20090901", "http://www.omg.org/spec/UML/20090901"},
-      {"http://www.omg.org/spec/XMI/20131001", "http://www.omg.org/spec/UML/20131001"}};
+      {"http://schema.omg.org/XMI/2.1", "http://schema.omg.org/UML/2.1"},
+      {"http://schema.omg.org/XMI/2.0", "http://schema.omg.org/UML/2.0"},
+      {"http://www.omg.org/XMI/20090901", "http://www.omg.org/UML/20090901"},
+      {"http://www.omg.org/XMI/20131001", "http://www.omg.org/UML/20131001"}};
   const std::string body = "<packagedElement xmi:type=\"uml:Package\" xmi:id=\"p\" name=\"p\">"
                            "<packagedElement xmi:type=\"uml:Class\" xmi:id=\"c\" name=\"C\"/></packagedElement>\n";
   for (const auto& [xmi, uml] : versions) {
@@ -124,7 +124,7 @@ TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
   <ownedAttribute xmi:id="a1" name="byId" type="later"/>
   <ownedAttribute xmi:id="a2" name="byIdref"><type xmi:idref="str"/></ownedAttribute>
   <ownedAttribute xmi:id="a3" name="byPathmap"><type href="pathmap://UML_LIBRARIES/UMLPrimitiveTypes.library.uml#String"/></ownedAttribute>
-  <ownedAttribute xmi:id="a4" name="byOmgHref"><type href="http://www.omg.org/spec/UML/20090901/UML.xmi#Boolean"/></ownedAttribute>
+  <ownedAttribute xmi:id="a4" name="byOmgHref"><type href="http://www.omg.org/UML/20090901/UML.xmi#Boolean"/></ownedAttribute>
   <ownedAttribute xmi:id="a5" name="byLocalHref"><type href="#later"/></ownedAttribute>
   <ownedAttribute xmi:id="a6" name="lost" type="nowhere"/>
   <ownedAttribute xmi:id="a7" name="foreign"><type href="other.uml#_x7Ab"/></ownedAttribute>
