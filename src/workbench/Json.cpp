@@ -36,23 +36,6 @@ size_t Utf8Length(std::string_view s) {
   return 0;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 std::string Hex(uint32_t value, int digits) {
   char buffer[16];
@@ -469,13 +452,34 @@ bool Reader::NextMember(bool& first, std::string& key, Position& keyPosition) {
 }
 bool Reader::NextItem(bool& first) { return parser_->NextItem(first); }
 
-bool IsValidUtf8(std::string_view text) {
-  while (!text.empty()) {
-    const size_t length = Utf8Length(text);
-    if (length == 0) return false;
-    text.remove_prefix(length);
+bool IsValidUtf8(std::string_view text) { return FirstInvalidUtf8(text) == std::string_view::npos; }
+
+size_t FirstInvalidUtf8(std::string_view text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t length = Utf8Length(text.substr(at));
+    if (length == 0) return at;
+    at += length;
   }
-  return true;
+  return std::string_view::npos;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
 }
 
 namespace {

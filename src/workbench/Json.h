@@ -116,6 +116,13 @@ class Reader {
 /// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);
 
+/// The offset of the first byte of `text` that is not part of well-formed
+/// UTF-8, or std::string_view::npos.
+size_t FirstInvalidUtf8(std::string_view text);
+
+/// Appends the UTF-8 form of the code point `cp` (at most U+10FFFF) to `out`.
+void AppendUtf8(std::string& out, uint32_t cp);
+
 /// `text` as a JSON string literal: quoted, with '"', '\' and control
 /// characters escaped; other characters are kept as they are.
 std::string Quote(std::string_view text);

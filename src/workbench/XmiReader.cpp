@@ -30,6 +30,7 @@
 #include <utility>
 
 #include "support/Error.h"
+#include "workbench/Json.h"
 #include "workbench/Texts.h"
 
 namespace zt::wb {
@@ -89,56 +90,6 @@ class TextPositions {
   std::vector<size_t> lineStarts_;
 };
 
-/// The offset of the first byte that is not part of well-formed UTF-8, or npos.
-size_t FirstBadUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t more = 0;
-    uint32_t cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3;
-      cp = c & 0x07;
-    } else {
-      return i;
-    }
-    if (s.size() - i <= more) return i;
-    for (size_t k = 1; k <= more; ++k) {
-      const auto b = static_cast<unsigned char>(s[i + k]);
-      if ((b & 0xC0) != 0x80) return i;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if ((more == 2 && cp < 0x800) || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return i;
-    }
-    i += more + 1;
-  }
-  return npos;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 /// Unicode for the bytes 0x80 to 0x9F in windows-1252; the five bytes it
 /// leaves undefined keep their ISO-8859-1 meaning.
 constexpr uint16_t kCp1252High[32] = {
@@ -191,7 +142,7 @@ std::string ToUtf8(std::string_view bytes, const std::string& file) {
   }
   const std::string encoding = bom ? std::string() : DeclaredEncoding(bytes);
   if (encoding.empty() || encoding == "utf-8" || encoding == "utf8") {
-    const size_t bad = FirstBadUtf8(bytes);
+    const size_t bad = json::FirstInvalidUtf8(bytes);
     if (bad != npos) {
       const auto [line, column] = TextPositions(bytes).At(bad);
       throw DocumentError(file, line, column, Text(WB_XMI_BAD_UTF8));
@@ -213,7 +164,7 @@ std::string ToUtf8(std::string_view bytes, const std::string& file) {
     if (c < 0x80) {
       out += ch;
     } else {
-      AppendUtf8(out, cp1252 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
+      json::AppendUtf8(out, cp1252 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
     }
   }
   return out;
