@@ -10,7 +10,7 @@
 
 #include "FuzzInput.h"
 #include "support/Error.h"
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   zt::fuzz::UseEnglishTexts();

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
 
 namespace {
 

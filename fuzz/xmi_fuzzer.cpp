@@ -10,8 +10,8 @@
 
 #include "FuzzInput.h"
 #include "support/Error.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/XmiReader.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/documents/XmiReader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   zt::fuzz::UseEnglishTexts();

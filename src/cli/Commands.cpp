@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "support/Error.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::cli {
 

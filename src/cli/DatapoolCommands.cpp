@@ -17,10 +17,10 @@
 
 #include "cli/Commands.h"
 #include "support/Error.h"
-#include "workbench/Datapools.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
+#include "workbench/store/Datapools.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::cli {
 

@@ -22,8 +22,8 @@
 #include "generators/InlineEJBGenerator.h"
 #include "support/DynamicResources.h"
 #include "support/modErrorHandling.h"
-#include "workbench/Application.h"
-#include "workbench/Texts.h"
+#include "workbench/model/Application.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::cli {
 

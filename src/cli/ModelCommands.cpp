@@ -18,10 +18,10 @@
 
 #include "cli/Commands.h"
 #include "support/Error.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/ModelFile.h"
-#include "workbench/ModelListing.h"
-#include "workbench/Texts.h"
+#include "workbench/documents/ModelFile.h"
+#include "workbench/documents/ModelListing.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::cli {
 

@@ -16,11 +16,11 @@
 #include <optional>
 
 #include "cli/Commands.h"
-#include "workbench/Console.h"
-#include "workbench/SqliteStore.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
-#include "workbench/ToolOptions.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/ToolOptions.h"
+#include "workbench/terminal/Console.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::cli {
 

@@ -16,8 +16,8 @@
 #include "cli/Host.h"
 #include "host/TesselModel.h"
 #include "support/DynamicResources.h"
-#include "workbench/Application.h"
-#include "workbench/Texts.h"
+#include "workbench/model/Application.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::cli {
 

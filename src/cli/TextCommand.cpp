@@ -8,7 +8,7 @@
 
 #include "cli/Commands.h"
 #include "support/DynamicResources.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::cli {
 

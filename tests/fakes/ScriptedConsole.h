@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 namespace zt::test {
 

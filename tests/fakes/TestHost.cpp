@@ -5,7 +5,7 @@
 #include "support/CommonFunctions.h"
 #include "support/Error.h"
 #include "support/modErrorHandling.h"
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
 
 namespace zt::test {
 

@@ -18,7 +18,7 @@
 #include "fakes/MemoryFileSystem.h"
 #include "fakes/ScriptedModelHelper.h"
 #include "host/Components.h"
-#include "workbench/Application.h"
+#include "workbench/model/Application.h"
 
 namespace zt::test {
 

@@ -24,7 +24,7 @@
 #include "support/Error.h"
 #include "support/modErrorHandling.h"
 #include "template/ParamMap.h"
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
 
 namespace zt::test {
 

@@ -13,7 +13,7 @@
 #include "support/CommonFunctions.h"
 #include "support/modErrorHandling.h"
 #include "template/ParamMap.h"
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
 
 namespace zt::test {
 

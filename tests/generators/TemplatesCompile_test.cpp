@@ -34,9 +34,9 @@
 #include "support/CommonFunctions.h"
 #include "support/modErrorHandling.h"
 #include "template/TemplateProcessor.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/SqliteStore.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/system/DiskFileSystem.h"
 
 namespace zt {
 namespace {

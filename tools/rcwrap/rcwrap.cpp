@@ -1,6 +1,6 @@
 // rc.exe: the resource compiler the add-in runs, on a machine without one of
 // its own. It takes a resource-compiler call as the add-in makes it, turns it
-// into an llvm-rc call (workbench/ResourceCompilerWrapper.h says how) and
+// into an llvm-rc call (workbench/system/ResourceCompilerWrapper.h says how) and
 // replaces itself with llvm-rc (exec, no shell), so that its exit status is
 // llvm-rc's. Its own failures: 2 for a bad call, 127 when llvm-rc is
 // missing, 126 when it cannot be run.
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "workbench/ResourceCompilerWrapper.h"
-#include "workbench/Texts.h"
+#include "workbench/system/ResourceCompilerWrapper.h"
+#include "workbench/text/Texts.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Template properties in the model document and the template dialog in the
 // terminal (see TemplateProperties.h).
-#include "workbench/TemplateProperties.h"
+#include "workbench/components/TemplateProperties.h"
 
 #include <vector>
 
 #include "support/Error.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/Texts.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -33,8 +33,8 @@
 #include "host/FileSystem.h"
 #include "host/TemplateProperty.h"
 #include "host/TesselModel.h"
-#include "workbench/Application.h"
-#include "workbench/Console.h"
+#include "workbench/model/Application.h"
+#include "workbench/terminal/Console.h"
 
 namespace zt::wb {
 

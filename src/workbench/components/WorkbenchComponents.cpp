@@ -1,14 +1,14 @@
 // Creates the workbench's components (see WorkbenchComponents.h).
-#include "workbench/WorkbenchComponents.h"
+#include "workbench/components/WorkbenchComponents.h"
 
 #include "support/Error.h"
-#include "workbench/Datapools.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/ProcessLauncher.h"
-#include "workbench/WorkbenchModelHelper.h"
-#include "workbench/Texts.h"
-#include "workbench/ToolOptions.h"
-#include "workbench/ListSelect.h"
+#include "workbench/components/WorkbenchModelHelper.h"
+#include "workbench/store/Datapools.h"
+#include "workbench/store/ToolOptions.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/ProcessLauncher.h"
+#include "workbench/terminal/ListSelect.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

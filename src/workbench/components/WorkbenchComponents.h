@@ -17,10 +17,10 @@
 #include <string>
 
 #include "host/Components.h"
-#include "workbench/Console.h"
-#include "workbench/SqliteStore.h"
-#include "workbench/TemplateProperties.h"
-#include "workbench/TerminalWindows.h"
+#include "workbench/components/TemplateProperties.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/terminal/Console.h"
+#include "workbench/terminal/TerminalWindows.h"
 
 namespace zt::wb {
 

@@ -2,7 +2,7 @@
 // catch-all, so that a host call that fails on the way (a collection that is
 // not there, an index out of range) gives the member's empty answer instead
 // of an error; only GetProgID raises, and only error 429.
-#include "workbench/WorkbenchModelHelper.h"
+#include "workbench/components/WorkbenchModelHelper.h"
 
 #include <nlohmann/json.hpp>
 

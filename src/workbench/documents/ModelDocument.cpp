@@ -6,7 +6,7 @@
 // a document may name a class before it defines it. Every refusal of the
 // model (a duplicate, an empty name, a full collection) becomes an error at
 // the position of the value that caused it.
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "support/Error.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/Json.h"
-#include "workbench/Texts.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Json.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

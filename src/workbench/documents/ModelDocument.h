@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "workbench/Model.h"
+#include "workbench/model/Model.h"
 
 namespace zt::wb {
 

@@ -1,5 +1,5 @@
 // Reading model files of either format.
-#include "workbench/ModelFile.h"
+#include "workbench/documents/ModelFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "workbench/Json.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/Texts.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/text/Json.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "workbench/Model.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/XmiReader.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/documents/XmiReader.h"
+#include "workbench/model/Model.h"
 
 namespace zt::wb {
 

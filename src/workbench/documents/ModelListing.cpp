@@ -1,8 +1,8 @@
 // The model listing of `ztunittest model show`.
-#include "workbench/ModelListing.h"
+#include "workbench/documents/ModelListing.h"
 
-#include "workbench/Json.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Json.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "workbench/Model.h"
+#include "workbench/model/Model.h"
 
 namespace zt::wb {
 

@@ -18,7 +18,7 @@
 // namespace, and its value "uml:Class" any "Class" whose prefix is bound to
 // a UML namespace. Child elements that UML serializes without a namespace
 // (packagedElement, ownedOperation, ...) are matched by local name.
-#include "workbench/XmiReader.h"
+#include "workbench/documents/XmiReader.h"
 
 #include <pugixml.hpp>
 
@@ -30,8 +30,8 @@
 #include <utility>
 
 #include "support/Error.h"
-#include "workbench/Json.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Json.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "workbench/Model.h"
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/model/Model.h"
 
 namespace zt::wb {
 

@@ -1,5 +1,5 @@
 // The workbench's application, add-in manager, add-in records and menu entries.
-#include "workbench/Application.h"
+#include "workbench/model/Application.h"
 
 namespace zt::wb {
 

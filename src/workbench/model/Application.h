@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "host/TesselModel.h"
-#include "workbench/Model.h"
+#include "workbench/model/Model.h"
 
 namespace zt::wb {
 

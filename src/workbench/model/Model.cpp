@@ -1,5 +1,5 @@
 // The in-memory model: elements, their collections, building and lookups.
-#include "workbench/Model.h"
+#include "workbench/model/Model.h"
 
 #include <algorithm>
 #include <mutex>
@@ -8,7 +8,7 @@
 
 #include "support/Error.h"
 #include "support/Text.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -1,7 +1,7 @@
 // The datapools of the store (see Datapools.h): reading and writing the
 // tables, the CSV form, the editor round trip, the explorer's list and the
 // overwrite question.
-#include "workbench/Datapools.h"
+#include "workbench/store/Datapools.h"
 
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -17,11 +17,11 @@
 #include <sstream>
 
 #include "support/Error.h"
-#include "workbench/Csv.h"
-#include "workbench/Editor.h"
-#include "workbench/SqliteStore.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/terminal/Editor.h"
+#include "workbench/text/Csv.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

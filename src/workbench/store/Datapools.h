@@ -48,7 +48,7 @@
 #include <vector>
 
 #include "host/MakerTools.h"
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 struct sqlite3;
 

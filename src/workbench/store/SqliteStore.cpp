@@ -1,7 +1,7 @@
 // The SQLite store (see SqliteStore.h): login, opening and migrating the
 // database, mapping and checking script paths, the overwrite question. The
 // store owns its connection and borrows its console.
-#include "workbench/SqliteStore.h"
+#include "workbench/store/SqliteStore.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "support/Error.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -67,7 +67,7 @@
 #include <vector>
 
 #include "host/DataStore.h"
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 struct sqlite3;
 

@@ -1,5 +1,5 @@
 // The database helpers (see StoreDatabase.h).
-#include "workbench/StoreDatabase.h"
+#include "workbench/store/StoreDatabase.h"
 
 #include <sqlite3.h>
 
@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "support/Error.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

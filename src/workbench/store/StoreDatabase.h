@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "workbench/SqliteStore.h"
+#include "workbench/store/SqliteStore.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,12 +1,12 @@
 // The tool options and the options dialog (see ToolOptions.h).
-#include "workbench/ToolOptions.h"
+#include "workbench/store/ToolOptions.h"
 
 #include <filesystem>
 
 #include "support/Error.h"
-#include "workbench/SqliteStore.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "host/MakerTools.h"
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 struct sqlite3;
 

@@ -1,4 +1,4 @@
-#include "workbench/DiskFileSystem.h"
+#include "workbench/system/DiskFileSystem.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -17,7 +17,7 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/Text.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -1,5 +1,5 @@
 // Starts, waits for and forgets programs (see ProcessLauncher.h).
-#include "workbench/ProcessLauncher.h"
+#include "workbench/system/ProcessLauncher.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "support/Error.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 extern char** environ;
 

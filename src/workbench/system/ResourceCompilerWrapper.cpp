@@ -1,5 +1,5 @@
 // Turns a resource-compiler call into an llvm-rc call (see ResourceCompilerWrapper.h).
-#include "workbench/ResourceCompilerWrapper.h"
+#include "workbench/system/ResourceCompilerWrapper.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <cctype>
 #include <sstream>
 
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

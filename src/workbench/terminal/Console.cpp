@@ -1,11 +1,11 @@
 // The terminal console and the question helpers (see Console.h). The
 // helpers only borrow the console they talk through.
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 #include <cstdio>
 #include <iostream>
 
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

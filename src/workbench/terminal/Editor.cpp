@@ -1,5 +1,5 @@
 // The editor launch (see Editor.h): posix_spawnp and waitpid, no shell.
-#include "workbench/Editor.h"
+#include "workbench/terminal/Editor.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 extern char** environ;
 

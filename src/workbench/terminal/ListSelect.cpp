@@ -1,9 +1,9 @@
 // The list-selection dialog in the terminal (see ListSelect.h).
-#include "workbench/ListSelect.h"
+#include "workbench/terminal/ListSelect.h"
 
 #include <optional>
 
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

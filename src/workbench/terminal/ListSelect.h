@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/MakerTools.h"
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 namespace zt::wb {
 

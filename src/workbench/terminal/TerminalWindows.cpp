@@ -1,5 +1,5 @@
 // The terminal's window system (see TerminalWindows.h).
-#include "workbench/TerminalWindows.h"
+#include "workbench/terminal/TerminalWindows.h"
 
 #include <sys/ioctl.h>
 #include <time.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/Error.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -48,7 +48,7 @@
 #include <string>
 
 #include "host/WindowSystem.h"
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 namespace zt::wb {
 

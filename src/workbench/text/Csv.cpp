@@ -1,9 +1,9 @@
 // The CSV writer and reader of datapools (see Csv.h).
-#include "workbench/Csv.h"
+#include "workbench/text/Csv.h"
 
 #include <cstdint>
 
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 

@@ -1,12 +1,12 @@
 // The JSON reader: recursive descent over the bytes of the document, one
 // character of look-ahead, positions counted as it goes.
-#include "workbench/Json.h"
+#include "workbench/text/Json.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <utility>
 
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb::json {
 

@@ -1,4 +1,4 @@
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 #include "support/StringTable.h"
 

@@ -1,7 +1,7 @@
 // Tests of template properties kept in the model document and of the
 // template dialog, driven as the add-in drives them (addin/TemplateSelection.h)
 // with the workbench's components installed.
-#include "workbench/TemplateProperties.h"
+#include "workbench/components/TemplateProperties.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include "addin/TemplateSelection.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/Texts.h"
-#include "workbench/WorkbenchComponents.h"
+#include "workbench/components/WorkbenchComponents.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

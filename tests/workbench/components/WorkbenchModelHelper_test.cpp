@@ -1,7 +1,7 @@
 // The workbench's model helper: model documents in, the helper's answers
 // out. One group per rule of docs/model-rules.md, the shipped examples
 // first.
-#include "workbench/WorkbenchModelHelper.h"
+#include "workbench/components/WorkbenchModelHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "generators/EJBGenerator.h"
 #include "support/CommonFunctions.h"
 #include "support/Error.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/WorkbenchComponents.h"
+#include "workbench/components/WorkbenchComponents.h"
+#include "workbench/documents/ModelDocument.h"
 
 namespace zt::wb {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "workbench/Model.h"
-#include "workbench/ModelDocument.h"
-#include "workbench/ModelFile.h"
+#include "workbench/documents/ModelDocument.h"
+#include "workbench/documents/ModelFile.h"
+#include "workbench/model/Model.h"
 
 namespace zt::wb {
 namespace {

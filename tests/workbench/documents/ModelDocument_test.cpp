@@ -1,7 +1,7 @@
 // Model documents: what a good document gives, where and why a broken one
 // is refused, that no input crashes the loader, and that the writer's
 // output reads back as the same model.
-#include "workbench/ModelDocument.h"
+#include "workbench/documents/ModelDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "TestUtil.h"
 #include "support/Error.h"
 #include "support/Text.h"
-#include "workbench/ModelListing.h"
+#include "workbench/documents/ModelListing.h"
 
 namespace zt::wb {
 namespace {

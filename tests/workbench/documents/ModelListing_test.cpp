@@ -1,5 +1,5 @@
 // The model listing keeps one line per element whatever the text holds.
-#include "workbench/ModelListing.h"
+#include "workbench/documents/ModelListing.h"
 
 #include <gtest/gtest.h>
 

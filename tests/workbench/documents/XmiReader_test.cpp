@@ -1,7 +1,7 @@
 // Tests of the XMI reader and of model files of either format: small XMI
 // texts for each thing the reader reads, skips or refuses, and the models
 // that real tools wrote (../shared/xmi-samples beside the project).
-#include "workbench/XmiReader.h"
+#include "workbench/documents/XmiReader.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "TestUtil.h"
-#include "workbench/ModelFile.h"
-#include "workbench/ModelListing.h"
+#include "workbench/documents/ModelFile.h"
+#include "workbench/documents/ModelListing.h"
 
 namespace zt::wb {
 namespace {

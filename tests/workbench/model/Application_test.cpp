@@ -1,6 +1,6 @@
 // The application as the add-in uses it: its add-in records and their
 // context-menu entries, the log, and the open model.
-#include "workbench/Application.h"
+#include "workbench/model/Application.h"
 
 #include <gtest/gtest.h>
 

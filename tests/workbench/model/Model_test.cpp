@@ -1,6 +1,6 @@
 // The in-memory model: names, order and lookups as the add-in and the
 // command line see them, and what the model refuses to hold.
-#include "workbench/Model.h"
+#include "workbench/model/Model.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // editor scripts, the explorer's list and the overwrite question. Each test
 // works in a fresh temporary folder, which is also the temporary folder of
 // the edited files.
-#include "workbench/Datapools.h"
+#include "workbench/store/Datapools.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -17,10 +17,10 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
-#include "workbench/Csv.h"
-#include "workbench/SqliteStore.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/text/Csv.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

@@ -1,7 +1,7 @@
 // Tests of the SQLite store on real folders: login, path checks, the
 // overwrite question, script names within and across sessions and batches.
 // Each test works in a fresh temporary folder.
-#include "workbench/SqliteStore.h"
+#include "workbench/store/SqliteStore.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -17,8 +17,8 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/Texts.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

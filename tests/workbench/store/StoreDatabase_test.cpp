@@ -1,6 +1,6 @@
 // Tests of the database helpers: statements kept prepared for a database,
 // and transactions that nest as savepoints.
-#include "workbench/StoreDatabase.h"
+#include "workbench/store/StoreDatabase.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

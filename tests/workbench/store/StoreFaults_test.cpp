@@ -23,11 +23,11 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
-#include "workbench/Datapools.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/SqliteStore.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
+#include "workbench/store/Datapools.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

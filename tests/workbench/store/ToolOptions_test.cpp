@@ -1,7 +1,7 @@
 // Tests of the tool options in a real store: get, set and unset, the default
 // resource compiler, the options dialog's questions, and the components that
 // open options on the store they created last.
-#include "workbench/ToolOptions.h"
+#include "workbench/store/ToolOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,11 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
-#include "workbench/Datapools.h"
-#include "workbench/SqliteStore.h"
-#include "workbench/StoreDatabase.h"
-#include "workbench/Texts.h"
-#include "workbench/WorkbenchComponents.h"
+#include "workbench/components/WorkbenchComponents.h"
+#include "workbench/store/Datapools.h"
+#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreDatabase.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

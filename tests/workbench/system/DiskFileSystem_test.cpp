@@ -1,4 +1,4 @@
-#include "workbench/DiskFileSystem.h"
+#include "workbench/system/DiskFileSystem.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -137,7 +137,7 @@ TEST_F(DiskFiles, WrittenFilesAppearWholeWithCrLf) {
 }  // namespace
 }  // namespace zt::wb
 
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

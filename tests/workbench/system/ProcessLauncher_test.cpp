@@ -1,7 +1,7 @@
 // The process launcher: command-line splitting, and real programs started in
 // a working folder given as the add-in writes paths, their exit status and
 // where their output goes.
-#include "workbench/ProcessLauncher.h"
+#include "workbench/system/ProcessLauncher.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 
 #include "TestUtil.h"
 #include "support/Error.h"
-#include "workbench/DiskFileSystem.h"
+#include "workbench/system/DiskFileSystem.h"
 
 namespace zt::wb {
 namespace {

@@ -1,7 +1,7 @@
 // The rc.exe wrapper: rc options turned into llvm-rc's, finding llvm-rc, and
 // the built rc.exe run as the add-in runs it, on llvm-rc itself (skipped with
 // a message when llvm-rc is not installed).
-#include "workbench/ResourceCompilerWrapper.h"
+#include "workbench/system/ResourceCompilerWrapper.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "TestUtil.h"
-#include "workbench/DiskFileSystem.h"
-#include "workbench/ProcessLauncher.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/ProcessLauncher.h"
 
 namespace zt::wb {
 namespace {

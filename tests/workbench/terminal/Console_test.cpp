@@ -1,6 +1,6 @@
 // Tests of the question helpers on a scripted console, and of the terminal
 // console's line reading.
-#include "workbench/Console.h"
+#include "workbench/terminal/Console.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Tests of the list-selection dialog in the terminal.
-#include "workbench/ListSelect.h"
+#include "workbench/terminal/ListSelect.h"
 
 #include <gtest/gtest.h>
 
 #include "fakes/ScriptedConsole.h"
-#include "workbench/Model.h"
-#include "workbench/Texts.h"
+#include "workbench/model/Model.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

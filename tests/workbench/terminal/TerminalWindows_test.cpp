@@ -1,7 +1,7 @@
 // Tests of the terminal's window system: message boxes, the modal progress
 // window with Ctrl-C, drawing on a terminal at a bounded rate (on a fake
 // clock), and fonts.
-#include "workbench/TerminalWindows.h"
+#include "workbench/terminal/TerminalWindows.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,7 +13,7 @@
 
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
-#include "workbench/Texts.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {

@@ -1,6 +1,6 @@
 // The JSON reader: values, order and positions of well-formed documents;
 // the position and message of the first fault of broken ones.
-#include "workbench/Json.h"
+#include "workbench/text/Json.h"
 
 #include <gtest/gtest.h>
 
