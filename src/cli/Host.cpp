@@ -147,12 +147,21 @@ int Host::SetSelection() {
   std::set<const wb::Element*> selected;
   std::vector<std::string> faults;
   for (const std::string& name : options_.select) {
-    const std::vector<wb::Element*> found = model.Find(name);
+    std::vector<wb::Element*> found = model.Find(name);
+    // Components live beside the packages, known by their own names.
+    if (found.empty()) {
+      if (wb::Component* component = model.FindComponent(name)) found.push_back(component);
+    }
     if (found.empty()) faults.push_back(wb::Text(wb::WB_HOST_UNKNOWN_SELECTION, {name, options_.model}));
     bool selectable = false;
     for (wb::Element* element : found) {
       const std::string kind = element->KindName();
-      if (kind != wb::kind::kCategory && kind != wb::kind::kClass && kind != wb::kind::kOperation) continue;
+      // Attributes and components are selectable as in the modelling tool;
+      // the add-in itself tells what it makes of them. Parameters are not.
+      if (kind != wb::kind::kCategory && kind != wb::kind::kClass && kind != wb::kind::kOperation &&
+          kind != wb::kind::kAttribute && kind != wb::kind::kComponent) {
+        continue;
+      }
       selectable = true;
       // An element named twice (or by two names) is selected once.
       if (selected.insert(element).second) items.push_back(element);

@@ -22,7 +22,9 @@
 #include "generators/InlineEJBGenerator.h"
 #include "support/DynamicResources.h"
 #include "support/modErrorHandling.h"
+#include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
+#include "workbench/store/DatapoolNames.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -30,7 +32,8 @@ namespace zt::cli {
 namespace {
 
 // A store that keeps nothing: what the parameter map needs of one, without
-// a login or a disk.
+// a login or a disk. Datapools get the name a new store would give the
+// operation in hand.
 class InspectionStore : public DataStore {
  public:
   explicit InspectionStore(std::string user) : user_(std::move(user)) {}
@@ -43,13 +46,18 @@ class InspectionStore : public DataStore {
   std::string ScriptRoot(dsScriptType) override { return {}; }
   std::string MakeScriptName(const std::string&, const std::string&, dsScriptType) override { return {}; }
   std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) override {
+    if (const wb::OperationIdentity* operation = inHand_.Matching(className, operationName)) {
+      return wb::DatapoolNameCandidates(*operation, 1).front();
+    }
     return className + "_" + operationName;
   }
+  void SetOperation(TesselOperation& operation) { inHand_.Set(wb::IdentifyOperation(operation)); }
   std::string UserName() override { return user_; }
   DataStoreConnection* Connection() override { return nullptr; }
 
  private:
   std::string user_;
+  wb::OperationInHand inHand_;
 };
 
 struct ParamsOptions {
@@ -125,6 +133,7 @@ int RunParams(ParamsOptions& options) {
     CurrentRun().EjbOperationFlag = false;
     generator->GetDataStoreScriptType();
     generator->GetTemplatePath(op);
+    store.SetOperation(*op);
     std::unique_ptr<ParamMap> map = generator->CalculateTemplateParams(op, &store);
     if (!map) {
       PrintError(wb::Text(wb::WB_PARAMS_NO_MAP, {op->GetQualifiedName()}));
@@ -148,12 +157,13 @@ int RunJavaTest(const JavaTestOptions& options) {
   Host host(options.host);
   if (const int status = host.Start(); status != kExitOk) return status;
   if (const int status = host.OpenStoreFirst(); status != kExitOk) return status;
-  // The model's own choice of template wins; otherwise the given or bundled one.
+  // The model's own choices win: an operation's value, the model's value,
+  // the model's definition. Where it has none of them, the given or bundled
+  // template is the definition (in memory; the document is not changed).
   wb::Model& model = *host.Application().OpenModel();
-  const std::string tool = GetResString(IDS_TEMPLATE_PROPERTY_TOOL);
   const std::string property = GetResString(IDS_PROP_JAVA_TEST);
-  if (model.GetPropertyValue(tool, property).empty()) {
-    model.SetToolProperty(tool, property,
+  if (model.GetPropertyValue(wb::template_tool::kDefinitions, property).empty()) {
+    model.SetToolProperty(wb::template_tool::kDefinitions, property,
                           options.javaTemplate.empty() ? GetResString(IDS_DEFAULT_JAVA_TEST) : options.javaTemplate);
   }
 

@@ -176,9 +176,35 @@ while IFS='|' read -r name selection message; do
 done <<'EOF'
 unknown|nosuch::Thing|"nosuch::Thing" names nothing in 
 empty-name||"" names nothing in 
-an-attribute|bank::core::AccountBean::balance|"bank::core::AccountBean::balance" in .* is not a package, class or operation
-a-parameter|bank::core::Account::deposit::amount|"bank::core::Account::deposit::amount" in .* is not a package, class or operation
+a-parameter|bank::core::Account::deposit::amount|"bank::core::Account::deposit::amount" in .* is not a package, class, operation, attribute or component
 EOF
+# An attribute or a component is selected as the user named it; the add-in
+# tells that it generates nothing for it, and adds nothing to the store (the
+# run still logs in to it).
+while IFS='|' read -r name model selection; do
+  fresh_copy
+  sums "$store/scripts" >"$tmp/before"
+  "$zt" datapool list --store "$store" >>"$tmp/before"
+  "$zt" generate "$src/examples/$model" --select "$selection" --store "$store" </dev/null >"$tmp/out" 2>"$tmp/err"
+  status=$?
+  cases=$((cases + 1))
+  [ "$status" -eq 1 ] || { echo "FAIL: select-$name: exit status $status, expected 1"; fail=1; }
+  grep -qxF "Error: Unit code generation failed because \"${selection##*::}\"" "$tmp/err" &&
+    grep -qx 'is not a valid component for unit code generation.' "$tmp/err" &&
+    grep -qx 'No operations were selected for test generation.' "$tmp/err" ||
+    { echo "FAIL: select-$name: not the add-in's messages:"; cat "$tmp/err"; fail=1; }
+  sums "$store/scripts" >"$tmp/after"
+  "$zt" datapool list --store "$store" >>"$tmp/after"
+  same "select-$name" "the store's scripts and datapools" "$tmp/before" "$tmp/after"
+done <<'EOF'
+an-attribute|bank-ejb.json|bank::core::AccountBean::balance
+a-component|calc-com.json|CalcLib
+EOF
+"$zt" menu "$bank" --select bank::core::AccountBean::balance >"$tmp/out" 2>"$tmp/err"
+status=$?
+cases=$((cases + 1))
+[ "$status" -eq 0 ] && grep -qP '^6\tGENERATE_UNITTEST_OPERATION\tdisabled\t' "$tmp/out" ||
+  { echo "FAIL: menu-for-an-attribute: status $status"; cat "$tmp/out" "$tmp/err"; fail=1; }
 long=$(head -c 10000 /dev/zero | tr '\0' a)
 refused select-10000-characters 2 "\"$long\" names nothing in " \
   "$zt" generate "$bank" --select "$long" --store "$store"

@@ -26,4 +26,28 @@ store="$tmp/store"
 check "java-test finishes short: interfaces and abstract classes are not tested" test $? -eq 1
 check "five tests" test "$(find "$store/scripts/java" -name '*.java' | wc -l)" -eq 5
 check "closing text" grep -qx "Finished code generation, 5 of 8 test(s) were processed." "$tmp/err"
+
+# java-test takes the template the model chooses (the operation's value, the
+# model's value, the model's definition, in this order), and the given or
+# bundled one only where the model chooses none.
+for t in value definition given; do printf '// %s <test_name>\n' "$t" >"$tmp/$t.template"; done
+model() {  # model PROPERTIES: a one-operation Java model with these model properties
+  printf '{"properties": {%s}, "classes": [{"name": "K", "language": "Java", "operations": [{"name": "m"}]}]}' \
+    "$1" >"$tmp/k.json"
+}
+first_line() {
+  rm -rf "$tmp/ks"
+  "$zt" java-test "$tmp/k.json" --select K --store "$tmp/ks" --user u "$@" </dev/null >/dev/null 2>&1
+  head -1 "$tmp/ks/scripts/java/unittests/Km.java" 2>/dev/null | tr -d '\r'
+}
+definition="\"TemplateDefinitions\": {\"JavaTestTemplate\": \"$tmp/definition.template\"}"
+model "$definition"
+check "the model's definition" test "$(first_line)" = "// definition Km"
+check "the model's definition beats --template" test "$(first_line --template "$tmp/given.template")" = "// definition Km"
+model "\"Templates\": {\"JavaTestTemplate\": \"$tmp/value.template\"}, $definition"
+check "the model's value beats its definition" test "$(first_line)" = "// value Km"
+model ""
+check "--template where the model has none" test "$(first_line --template "$tmp/given.template")" = "// given Km"
+first_line >/dev/null
+check "the bundled template where the model has none" grep -q '^public class Km' "$tmp/ks/scripts/java/unittests/Km.java"
 finish java_commands

@@ -112,8 +112,9 @@ ModelSaver XmiRefusingSaver(std::string path) {
 // ---------------------------------------------------------------------------
 // The property
 
-WorkbenchTemplateProperty::WorkbenchTemplateProperty(TesselApplication* application, ModelSaver saver)
-    : application_(application), saver_(std::move(saver)) {}
+WorkbenchTemplateProperty::WorkbenchTemplateProperty(TesselApplication* application, ModelSaver saver,
+                                                     std::function<void(TesselOperation&)> onOperationRead)
+    : application_(application), saver_(std::move(saver)), onOperationRead_(std::move(onOperationRead)) {}
 
 std::string WorkbenchTemplateProperty::OwnValue(const TesselItem& element) const {
   return element.GetPropertyValue(template_tool::kValues, name_);
@@ -127,6 +128,9 @@ std::string WorkbenchTemplateProperty::ReadDefinition(TesselApplication* owner, 
 std::string WorkbenchTemplateProperty::ReadValue(TesselItem* element, int32_t code) {
   if (code != property_code::kValue) RaiseError(errc::kInvalidCall);
   TesselItem& item = Ref(element);
+  if (auto* operation = dynamic_cast<TesselOperation*>(&item); operation != nullptr && onOperationRead_) {
+    onOperationRead_(*operation);
+  }
   auto* model = dynamic_cast<TesselModel*>(&item);
   if (model == nullptr) {
     if (elementKind_.empty() || item.KindName() == elementKind_) {

@@ -71,8 +71,11 @@ class WorkbenchTemplateProperty final : public TemplateProperty {
   /// `application` gives the open model whose values and definitions apply
   /// to an operation (nullptr: only an element's own values, and those of a
   /// model element); `saver` saves the model after a value is stored (empty:
-  /// storing a value is refused).
-  WorkbenchTemplateProperty(TesselApplication* application, ModelSaver saver);
+  /// storing a value is refused); `onOperationRead`, when set, is told of
+  /// every operation whose value is read: the add-in reads an operation's
+  /// template right before it generates for it.
+  WorkbenchTemplateProperty(TesselApplication* application, ModelSaver saver,
+                            std::function<void(TesselOperation&)> onOperationRead = {});
 
   void SetName(const std::string& name) override { name_ = name; }
   void SetElementKind(const std::string& kind) override { elementKind_ = kind; }
@@ -104,6 +107,7 @@ class WorkbenchTemplateProperty final : public TemplateProperty {
 
   TesselApplication* application_;
   ModelSaver saver_;
+  std::function<void(TesselOperation&)> onOperationRead_;
   std::string name_;
   std::string elementKind_;
   std::string defaultValue_;

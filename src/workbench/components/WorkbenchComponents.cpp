@@ -45,7 +45,9 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
-  return std::make_unique<TrackedStore>(storeOptions_, Windows().DialogConsole(), lastStore_);
+  auto store = std::make_unique<TrackedStore>(storeOptions_, Windows().DialogConsole(), lastStore_);
+  store->SetOperationInHand(&operationInHand_);
+  return store;
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {
@@ -86,7 +88,9 @@ TerminalWindowSystem& WorkbenchComponents::Windows() {
 }
 
 std::unique_ptr<TemplateProperty> WorkbenchComponents::CreateTemplateProperty() {
-  return std::make_unique<WorkbenchTemplateProperty>(application_, modelSaver_);
+  return std::make_unique<WorkbenchTemplateProperty>(application_, modelSaver_, [this](TesselOperation& operation) {
+    operationInHand_.Set(IdentifyOperation(operation));
+  });
 }
 
 std::unique_ptr<TemplateDialog> WorkbenchComponents::CreateTemplateDialog() {

@@ -35,7 +35,8 @@ class WorkbenchComponents : public HostComponents {
 
   std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
 
-  /// A new, not yet opened SqliteStore on the store options.
+  /// A new, not yet opened SqliteStore on the store options; it names
+  /// datapools by the operation whose template property was read last.
   std::unique_ptr<DataStore> CreateDataStore() override;
 
   /// A WorkbenchModelHelper: answers from the model (docs/model-rules.md).
@@ -63,7 +64,8 @@ class WorkbenchComponents : public HostComponents {
 
   /// The terminal's window system over the components' console, made on first use.
   TerminalWindowSystem& Windows() override;
-  /// A WorkbenchTemplateProperty on the application and the model saver.
+  /// A WorkbenchTemplateProperty on the application and the model saver; it
+  /// tells the stores' datapool naming which operation the add-in is at.
   std::unique_ptr<TemplateProperty> CreateTemplateProperty() override;
   /// A WorkbenchTemplateDialog on the disk's file-system object; it takes
   /// the preset template path, when set, without asking.
@@ -97,6 +99,9 @@ class WorkbenchComponents : public HostComponents {
   std::optional<std::string> presetTemplatePath_;
   // The launcher, once the add-in asked for it.
   std::unique_ptr<ProcessLauncher> processes_;
+  // The operation whose template the add-in read last: the stores name
+  // datapools by it.
+  OperationInHand operationInHand_;
 };
 
 }  // namespace zt::wb

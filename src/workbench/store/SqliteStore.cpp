@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/Error.h"
+#include "workbench/store/DatapoolNames.h"
 #include "workbench/store/StoreDatabase.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Texts.h"
@@ -56,6 +57,10 @@ constexpr Migration kMigrations[] = {
      "PRIMARY KEY (row, field))"},
     // Tool options (see ToolOptions.h): option number and its text.
     {3, "CREATE TABLE tool_options (number INTEGER PRIMARY KEY, value TEXT NOT NULL)"},
+    // Datapool names by operation (see DatapoolNames.h).
+    {4,
+     "CREATE TABLE datapool_names (operation TEXT PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
+     "recorded TEXT NOT NULL)"},
 };
 constexpr int kSchemaVersion = kMigrations[std::size(kMigrations) - 1].version;
 
@@ -373,7 +378,7 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
 void SqliteStore::ResetSession() {
   scriptsNotStored_ = 0;
   stored_.Clear();
-  lastSuffix_.clear();
+  datapoolNames_.clear();
   canonicalRoots_.clear();
   lastFolder_.reset();
   forAll_ = ForAll::kAsk;
@@ -464,8 +469,14 @@ bool SqliteStore::BatchDue() const {
 }
 
 std::string SqliteStore::MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) {
-  auto suffix = lastSuffix_.find(className + operationName);
-  return className + "_" + operationName + (suffix == lastSuffix_.end() ? std::string() : suffix->second);
+  const OperationIdentity* operation =
+      operationInHand_ != nullptr ? operationInHand_->Matching(className, operationName) : nullptr;
+  if (operation == nullptr || !connection_) return className + "_" + operationName;
+  std::string key = operation->Key();
+  if (auto known = datapoolNames_.find(key); known != datapoolNames_.end()) return known->second;
+  std::string name = RecordedDatapoolName(connection_->Handle(), *operation, connection_->Batch());
+  datapoolNames_.emplace(std::move(key), name);
+  return name;
 }
 
 std::string SqliteStore::MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) {
@@ -473,15 +484,7 @@ std::string SqliteStore::MakeScriptName(const std::string& baseName, const std::
   const std::string key = Joined(parts.begin(), parts.end());
   for (int n = 0;; ++n) {
     const std::string suffix = n == 0 ? std::string() : std::to_string(n);
-    if (!stored_.Contains(MarkDigest(type, key, baseName + suffix))) {
-      // MakeDatapoolName reads no entry as no suffix.
-      if (suffix.empty()) {
-        lastSuffix_.erase(baseName);
-      } else {
-        lastSuffix_[baseName] = suffix;
-      }
-      return suffix;
-    }
+    if (!stored_.Contains(MarkDigest(type, key, baseName + suffix))) return suffix;
   }
 }
 

@@ -29,10 +29,11 @@
 // disk: ResetSession forgets the names, so the next run gets the same names
 // again and reaches the overwrite question instead of adding copies.
 //
-// Datapool names (MakeDatapoolName) are "<class>_<operation>", followed by
-// the suffix that MakeScriptName last gave in this session for the base name
-// "<class><operation>": overloads of one operation get a datapool each, named
-// like their tests ("AccountHome_create", "AccountHome_create1").
+// Datapool names (MakeDatapoolName) are given by operation and recorded in
+// the database (see DatapoolNames.h): "<class>_<operation>" for the common
+// case, with the overload's place or the package where that name is taken.
+// Without an operation in hand of those names the answer is
+// "<class>_<operation>", and nothing is recorded.
 //
 // Batches (BeginBatch to EndBatch, what a run does): the datapool components
 // join the store's batch through its connection (StoreBatch). Their changes
@@ -58,15 +59,16 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
-#include <map>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host/DataStore.h"
+#include "workbench/store/DatapoolNames.h"
 #include "workbench/terminal/Console.h"
 
 struct sqlite3;
@@ -184,9 +186,15 @@ class SqliteStore : public DataStore, private StoreBatch {
   /// The suffix that makes `baseName` unique in `folder` (see the file comment).
   std::string MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) override;
 
-  /// `<className>_<operationName>`, the same for every run; `kind` is not used.
+  /// The datapool name of the operation in hand when it is named
+  /// `className` and `operationName` (see DatapoolNames.h), the same for
+  /// every run; else `<className>_<operationName>`. `kind` is not used.
+  /// Raises error 75 when the database fails.
   std::string MakeDatapoolName(const std::string& className, const std::string& operationName,
                                int32_t kind) override;
+  /// Where MakeDatapoolName learns the operation in hand; null: it knows
+  /// none. Borrowed: it must outlive the store.
+  void SetOperationInHand(const OperationInHand* operationInHand) { operationInHand_ = operationInHand; }
 
   /// The user logged in by Open; empty before.
   std::string UserName() override;
@@ -236,8 +244,9 @@ class SqliteStore : public DataStore, private StoreBatch {
   // two names share a digest about once in 10^9 runs of 100,000 scripts,
   // and all that would do is number a script that needs no number.
   DigestSet stored_;
-  // The suffix MakeScriptName last gave, by base name, where it is not empty.
-  std::map<std::string, std::string> lastSuffix_;
+  const OperationInHand* operationInHand_ = nullptr;
+  // The datapool names given in this session, by operation key.
+  std::map<std::string, std::string> datapoolNames_;
   // The script roots resolved in this session, and the folder of the last
   // script: its type and name as given, and where it was resolved to.
   std::map<dsScriptType, std::filesystem::path> canonicalRoots_;

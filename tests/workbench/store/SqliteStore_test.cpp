@@ -187,11 +187,9 @@ TEST_F(Store, ASessionOfThousandsOfScriptsStillNumbersOverloads) {
   EXPECT_EQ(Save("Aop.java", "unittests\\bank", "first"), 0);
   for (int i = 0; i < 2000; ++i) Save("C" + std::to_string(i) + "op.java", "unittests\\bank", "x");
   EXPECT_EQ(Suffix("Aop", "bank"), "1");
-  EXPECT_EQ(store_->MakeDatapoolName("A", "op", 0), "A_op1");
   EXPECT_EQ(Suffix("C1999op", "unittests\\bank"), "1");
-  // In another folder the name is free again, and so is the datapool's.
+  // In another folder the name is free again.
   EXPECT_EQ(Suffix("Aop", "other"), "");
-  EXPECT_EQ(store_->MakeDatapoolName("A", "op", 0), "A_op");
   store_->EndBatch();
   EXPECT_TRUE(fs::exists(JavaRoot() / "unittests" / "bank" / "C1999op.java"));
 }
@@ -207,8 +205,6 @@ TEST_F(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
       EXPECT_EQ(Suffix("Accountdeposit", "bank\\core"), tag);
       names.push_back("Accountdeposit" + tag + ".java");
       Save(names.back(), "unittests\\bank\\core", content);
-      // The overload's datapool is named like its test, also after the save.
-      EXPECT_EQ(store_->MakeDatapoolName("Account", "deposit", 0), "Account_deposit" + tag);
     }
     return names;
   };

@@ -1,0 +1,108 @@
+// Datapool names by operation (see DatapoolNames.h).
+#include "workbench/store/DatapoolNames.h"
+
+#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreDatabase.h"
+
+namespace zt::wb {
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
+  std::string joined;
+  for (const std::string& part : parts) {
+    if (!joined.empty()) joined += separator;
+    joined += part;
+  }
+  return joined;
+}
+
+// The `index`th name `operation` may get, counting from 0.
+std::string Candidate(const OperationIdentity& operation, int index) {
+  std::string plain = operation.className + "_" + operation.operationName;
+  if (operation.place > 1) plain += std::to_string(operation.place - 1);
+  if (index == 0) return plain;
+  std::string packaged = plain;
+  if (!operation.packagePath.empty()) {
+    std::string prefix = operation.packagePath;
+    for (size_t at = prefix.find("::"); at != std::string::npos; at = prefix.find("::", at + 1)) {
+      prefix.replace(at, 2, "_");
+    }
+    packaged = prefix + "_" + plain;
+    if (index == 1) return packaged;
+    --index;
+  }
+  return packaged + "_" + std::to_string(index + 1);
+}
+
+}  // namespace
+
+std::string OperationIdentity::Key() const {
+  std::string key = packagePath.empty() ? std::string() : packagePath + "::";
+  key += className + "::" + operationName;
+  if (place > 1) key += "#" + std::to_string(place);
+  return key;
+}
+
+std::optional<OperationIdentity> IdentifyOperation(TesselOperation& operation) {
+  TesselClass* cls = operation.ParentClass();
+  if (cls == nullptr) return std::nullopt;
+  OperationIdentity identity;
+  identity.className = cls->Name();
+  identity.operationName = operation.Name();
+  // The packages below the root: the root is the one without a parent.
+  std::vector<std::string> packages;
+  for (TesselCategory* package = cls->ParentCategory(); package != nullptr && package->ParentCategory() != nullptr;
+       package = package->ParentCategory()) {
+    packages.insert(packages.begin(), package->Name());
+  }
+  identity.packagePath = Joined(packages, "::");
+  if (TesselOperationCollection* operations = cls->Operations(); operations != nullptr) {
+    int place = 0;
+    for (int16_t i = operations->FindFirst(identity.operationName); i > 0;
+         i = operations->FindNext(identity.operationName, i)) {
+      ++place;
+      if (operations->GetAt(i) == &operation) {
+        identity.place = place;
+        break;
+      }
+    }
+  }
+  return identity;
+}
+
+std::vector<std::string> DatapoolNameCandidates(const OperationIdentity& operation, int count) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) names.push_back(Candidate(operation, i));
+  return names;
+}
+
+const OperationIdentity* OperationInHand::Matching(const std::string& className,
+                                                   const std::string& operationName) const {
+  if (!operation_ || operation_->className != className || operation_->operationName != operationName) {
+    return nullptr;
+  }
+  return &*operation_;
+}
+
+std::string RecordedDatapoolName(sqlite3* db, const OperationIdentity& operation, StoreBatch* batch) {
+  const std::string key = operation.Key();
+  {
+    Statement recorded(db, "SELECT name FROM datapool_names WHERE operation = ?");
+    if (recorded.Bind(1, key).Step()) return recorded.ColumnText(0);
+  }
+  for (int index = 0;; ++index) {
+    const std::string name = Candidate(operation, index);
+    {
+      Statement held(db, "SELECT 1 FROM datapool_names WHERE name = ?");
+      if (held.Bind(1, name).Step()) continue;
+    }
+    if (batch != nullptr) batch->BeforeChange();
+    Statement record(db, "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now'))");
+    record.Bind(1, key).Bind(2, name).Run();
+    if (batch != nullptr) batch->AfterChange();
+    return name;
+  }
+}
+
+}  // namespace zt::wb

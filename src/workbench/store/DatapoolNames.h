@@ -1,0 +1,84 @@
+// Datapool names: which datapool belongs to which operation.
+//
+// The add-in asks for a datapool name with the class and operation names
+// alone, which overloads share, and classes of one name in different
+// packages too. So the store names by the operation itself: the operation
+// in hand, which the workbench learns when the add-in reads the operation's
+// template property — every generator does that right before it computes
+// the operation's tags, and the run asks for the datapool's name twice in
+// between (once for the tags, once to create it). The store records the name
+// it gave each operation (table datapool_names), so that an operation keeps
+// its name in every later run, and no two operations ever share one.
+//
+// An operation is known by its key: its qualified name without the model's
+// root package and, for the second and later of several operations of one
+// name in a class, "#" and its place among them in model order
+// ("bank::core::AccountHome::create#2"). The same operation in another model
+// of the store (a revision of the model, its XMI export) has the same key,
+// and so the same datapool.
+//
+// The name an operation gets is the first of these that no other operation
+// holds:
+//   <class>_<operation>[n]              Account_deposit, AccountHome_create1
+//   <package>_<class>_<operation>[n]    the package path joined by "_": b_C_f
+//   either of these followed by _2, _3, ...  (the package form when there is one)
+// where n is the place among the class's operations of that name, less one,
+// for the second and later of them: the suffix their test scripts get when
+// the class is generated whole. A datapool of a name that no operation holds
+// (one made before names were recorded, when they were <class>_<operation>
+// and the suffix of the test script) is taken over by the first operation
+// that asks for that name.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/TesselModel.h"
+
+struct sqlite3;
+
+namespace zt::wb {
+
+class StoreBatch;
+
+/// What a datapool name is made of: an operation as the store knows it.
+struct OperationIdentity {
+  std::string className;
+  std::string operationName;
+  /// The packages from below the root to the class, "::"-separated; "" for
+  /// a class directly in the root package.
+  std::string packagePath;
+  /// 1 for the first operation of its name in its class, 2 for the second, ...
+  int place = 1;
+
+  /// "bank::core::AccountHome::create#2" (see the file comment).
+  std::string Key() const;
+};
+
+/// The identity of `operation`; nullopt when the model cannot tell its class.
+std::optional<OperationIdentity> IdentifyOperation(TesselOperation& operation);
+
+/// The names `operation` may get, in the order they are tried, the first
+/// `count` of them (see the file comment).
+std::vector<std::string> DatapoolNameCandidates(const OperationIdentity& operation, int count);
+
+/// The operation the add-in is generating for, as far as the workbench
+/// knows: set when the add-in reads an operation's template property.
+class OperationInHand {
+ public:
+  void Set(std::optional<OperationIdentity> operation) { operation_ = std::move(operation); }
+  /// The operation in hand when it is named `className` and `operationName`.
+  const OperationIdentity* Matching(const std::string& className, const std::string& operationName) const;
+
+ private:
+  std::optional<OperationIdentity> operation_;
+};
+
+/// The datapool name recorded for `operation` in the store database `db`;
+/// when there is none, the first free candidate, recorded now (joining
+/// `batch` when not null). Raises error 75 when the database fails.
+std::string RecordedDatapoolName(sqlite3* db, const OperationIdentity& operation, StoreBatch* batch);
+
+}  // namespace zt::wb
