@@ -46,7 +46,9 @@ void DefineTemplateProperty(const std::string& propertyName, const std::string& 
 std::string GetTemplateProperty(const std::string& propertyName, const std::string& elementKind, TesselItem* element,
                                 const std::string& defaultValue) {
   try {
-    return NewProperty(propertyName, elementKind)->ReadValue(element, property_code::kValue);
+    // A value that is not set is the common case: asked without an error.
+    std::optional<std::string> value = NewProperty(propertyName, elementKind)->FindValue(element, property_code::kValue);
+    return value ? std::move(*value) : defaultValue;
   } catch (...) {
     return defaultValue;
   }

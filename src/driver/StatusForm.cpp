@@ -91,6 +91,14 @@ void StatusForm::RunGeneration() {
   bool result = false;
   Skippable([&] { result = Ref(factory_).GenerateSelectedItems(Ref(application_).CurrentModel(), totalGen, totalOps); });
   busy_ = false;
+  // The bar shows where the run ended, as if the window had been given every line.
+  if (unshownProgress_) {
+    Skippable([this] {
+      window_->SetProgressMax(unshownProgress_->denominator);
+      window_->SetProgressValue(unshownProgress_->numerator);
+    });
+    unshownProgress_.reset();
+  }
 
   std::string text;
   Skippable([&] {
@@ -137,7 +145,19 @@ void StatusForm::OnButtonClick() {
   if (window_) window_->Unload();
 }
 
+void StatusForm::UpdateLineStatus(const LineStatus& status, bool& bCancel) {
+  if (window_->ShowsChangesNow()) {
+    unshownProgress_.reset();
+    UpdateStatus(status.Message(), static_cast<float>(status.Line()), static_cast<float>(status.Total()), bCancel);
+    return;
+  }
+  unshownProgress_ = Progress{static_cast<float>(status.Line()), static_cast<float>(status.Total())};
+  LetWindowEventsRun();
+  bCancel = cancelRequested_;
+}
+
 void StatusForm::UpdateStatus(const std::string& message, float numerator, float denominator, bool& bCancel) {
+  unshownProgress_.reset();
   window_->SetMessage(message);
   window_->SetProgressMax(denominator);
   window_->SetProgressValue(numerator);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "host/WindowSystem.h"
 #include "template/TemplateProcessor.h"
@@ -36,6 +37,10 @@ class StatusForm : public StatusWindowEvents, public TemplateProcessorListener {
   void OnActivate() override;
   void OnButtonClick() override;
   void UpdateStatus(const std::string& message, float numerator, float denominator, bool& bCancel) override;
+  /// UpdateStatus when the window shows changes now; otherwise only lets
+  /// window events run and reads the cancel request, and keeps the numbers
+  /// for the end of the run.
+  void UpdateLineStatus(const LineStatus& status, bool& bCancel) override;
 
   bool CancelRequested() const { return cancelRequested_; }
   bool Busy() const { return busy_; }
@@ -50,6 +55,12 @@ class StatusForm : public StatusWindowEvents, public TemplateProcessorListener {
   std::unique_ptr<StatusWindow> window_;
   bool cancelRequested_ = false;
   bool busy_ = false;
+  // The progress of the last line status the window was not given.
+  struct Progress {
+    float numerator;
+    float denominator;
+  };
+  std::optional<Progress> unshownProgress_;
 };
 
 /// MulDiv: a * b / c rounded to the nearest integer, halves away from zero.

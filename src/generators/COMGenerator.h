@@ -53,6 +53,9 @@ class COMGenerator : public GeneratorBase, public TemplateProcessorListener {
                                ParamMap& TemplateParams, dsScriptType scriptType, std::string& TemplateLine,
                                bool& bCancel, const std::string& sOperName) override;
 
+  /// The status of template lines is not the project writer's concern.
+  void UpdateLineStatus(const LineStatus&, bool&) override {}
+
   const std::string& CoclassName() const { return coclassName_; }
 
  private:

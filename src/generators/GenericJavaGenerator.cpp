@@ -58,26 +58,26 @@ void AddToolPropertyTags(TesselItem* element, const std::string& toolName, Param
 }
 
 void AddJavaTestTags(ParamMap& map, const JavaTestTexts& t) {
-  map.Add(GenerationDate(), GetResString(IDS_TAG_GENERATION_DATE));
-  map.Add(t.testName, GetResString(IDS_TAG_TEST_NAME));
-  map.Add(t.datapoolName, GetResString(IDS_TAG_DATAPOOL_NAME));
-  map.Add(t.index, GetResString(IDS_TAG_INDEX));
-  map.Add(GetResString(IDS_ROOT_PACKAGE), GetResString(IDS_TAG_ROOT_PACKAGE));
-  map.Add(t.packageName, GetResString(IDS_TAG_PACKAGE_NAME));
-  map.Add(t.className, GetResString(IDS_TAG_CLASS_NAME));
-  map.Add(t.operationName, GetResString(IDS_TAG_OPERATION_NAME));
-  map.Add(t.operationName, GetResString(IDS_TAG_METHOD_NAME));
-  map.Add(t.check, GetResString(IDS_TAG_CHECK_EXPECTED_RESULT));
-  map.Add(t.declaration, GetResString(IDS_TAG_METHOD_DECLARATION));
-  map.Add(t.call, GetResString(IDS_TAG_METHOD_CALL));
-  map.Add(t.returnType, GetResString(IDS_TAG_RETURN_TYPE));
-  map.Add(t.returnDeclaration, GetResString(IDS_TAG_RETURN_DECLARATION));
-  map.Add(t.returnAssignment, GetResString(IDS_TAG_RETURN_ASSIGNMENT));
-  map.Add(t.parameterDeclarations, GetResString(IDS_TAG_PARAMETER_DECLARATIONS));
-  map.Add(t.parameterInitialization, GetResString(IDS_TAG_PARAMETER_INITIALIZATION));
-  map.Add(t.parameterInitialization, GetResString(IDS_TAG_DATAPOOL_INIT));
-  map.Add(t.parameterList, GetResString(IDS_TAG_PARAMETER_LIST));
-  map.Add(t.parameterList, GetResString(IDS_TAG_OPERATION_ARGLIST));
+  map.Add(GenerationDate(), ResString(IDS_TAG_GENERATION_DATE));
+  map.Add(t.testName, ResString(IDS_TAG_TEST_NAME));
+  map.Add(t.datapoolName, ResString(IDS_TAG_DATAPOOL_NAME));
+  map.Add(t.index, ResString(IDS_TAG_INDEX));
+  map.Add(ResString(IDS_ROOT_PACKAGE), ResString(IDS_TAG_ROOT_PACKAGE));
+  map.Add(t.packageName, ResString(IDS_TAG_PACKAGE_NAME));
+  map.Add(t.className, ResString(IDS_TAG_CLASS_NAME));
+  map.Add(t.operationName, ResString(IDS_TAG_OPERATION_NAME));
+  map.Add(t.operationName, ResString(IDS_TAG_METHOD_NAME));
+  map.Add(t.check, ResString(IDS_TAG_CHECK_EXPECTED_RESULT));
+  map.Add(t.declaration, ResString(IDS_TAG_METHOD_DECLARATION));
+  map.Add(t.call, ResString(IDS_TAG_METHOD_CALL));
+  map.Add(t.returnType, ResString(IDS_TAG_RETURN_TYPE));
+  map.Add(t.returnDeclaration, ResString(IDS_TAG_RETURN_DECLARATION));
+  map.Add(t.returnAssignment, ResString(IDS_TAG_RETURN_ASSIGNMENT));
+  map.Add(t.parameterDeclarations, ResString(IDS_TAG_PARAMETER_DECLARATIONS));
+  map.Add(t.parameterInitialization, ResString(IDS_TAG_PARAMETER_INITIALIZATION));
+  map.Add(t.parameterInitialization, ResString(IDS_TAG_DATAPOOL_INIT));
+  map.Add(t.parameterList, ResString(IDS_TAG_PARAMETER_LIST));
+  map.Add(t.parameterList, ResString(IDS_TAG_OPERATION_ARGLIST));
 }
 
 std::string JavaTestCodePath(TesselOperation* op, DataStore* ds) {

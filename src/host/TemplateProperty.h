@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zt {
@@ -30,6 +31,16 @@ class TemplateProperty {
   virtual std::string ReadDefinition(TesselApplication* owner, int32_t code) = 0;
   /// The value that applies to `element`; raises an error when none does.
   virtual std::string ReadValue(TesselItem* element, int32_t code) = 0;
+  /// ReadValue without the error when no value applies: nullopt then.
+  /// Other faults raise as in ReadValue. (A component that cannot tell the
+  /// two apart answers nullopt whenever ReadValue raises.)
+  virtual std::optional<std::string> FindValue(TesselItem* element, int32_t code) {
+    try {
+      return ReadValue(element, code);
+    } catch (...) {
+      return std::nullopt;
+    }
+  }
   /// Stores the definition (name, kind, default) for the application's model.
   virtual void Store(TesselApplication* owner, int32_t code) = 0;
   /// Stores the property's value on `target` (an operation or the model)

@@ -44,6 +44,10 @@ class StatusWindow {
   virtual void SetProgressMax(float maximum) = 0;
   virtual void SetProgressValue(float value) = 0;
   virtual void SetButtonCaption(const std::string& caption) = 0;
+  /// Whether a change made now would be shown now. A window that shows every
+  /// change answers true; one that redraws at intervals answers false in
+  /// between, and its owner may then leave changes out until it answers true.
+  virtual bool ShowsChangesNow() { return true; }
   /// Gives a control a font; false when the control has none.
   virtual bool SetControlFont(StatusControl control, const std::string& faceName, int32_t pointSize) = 0;
   /// Ends the modal display.

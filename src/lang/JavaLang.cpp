@@ -37,7 +37,7 @@ constexpr std::array<JavaType, 12> kJavaTypes = {{
 
 const JavaType* FindJavaType(const std::string& type) {
   for (const JavaType& t : kJavaTypes) {
-    if (GetResString(t.name) == type) return &t;
+    if (ResString(t.name) == type) return &t;
   }
   return nullptr;
 }
@@ -48,23 +48,23 @@ bool IsPrimitive(const std::string& type) {
 }
 
 [[noreturn]] void RaiseJavaError(int16_t description) {
-  RaiseError(1, GetResString(IDS_SOURCE_JAVA_LANG), GetResString(description));
+  RaiseError(1, ResString(IDS_SOURCE_JAVA_LANG), ResString(description));
 }
 
 }  // namespace
 
 std::string JavaLang::ToScriptDataType(const std::string& tesselDataType) {
-  return tesselDataType.empty() ? GetResString(IDS_VOID) : tesselDataType;
+  return tesselDataType.empty() ? ResString(IDS_VOID) : tesselDataType;
 }
 
 bool JavaLang::IsArrayDataType(const std::string&) { return false; }
 
 std::string JavaLang::DeclareVariable(const std::string& VariableName, const std::string& VariableType,
                                       const std::string&) {
-  if (VariableType == GetResString(IDS_VOID)) return {};
+  if (VariableType == ResString(IDS_VOID)) return {};
   const JavaType* t = FindJavaType(VariableType);
-  return VariableType + GetResString(IDS_BLANK) + VariableName +
-         GetResString(t != nullptr ? t->initializer : IDS_JAVA_INIT_NULL);
+  return VariableType + ResString(IDS_BLANK) + VariableName +
+         ResString(t != nullptr ? t->initializer : IDS_JAVA_INIT_NULL);
 }
 
 std::string JavaLang::DeclareOperationParameters(const SignatureArray& ParamTypes, const SignatureArray& ParamNames,
@@ -72,7 +72,7 @@ std::string JavaLang::DeclareOperationParameters(const SignatureArray& ParamType
   if (!IsFilledArray(ParamTypes) || !IsFilledArray(ParamNames) || UpperBound(ParamTypes) != UpperBound(ParamNames)) {
     return {};
   }
-  return JoinParameterLines(UpperBound(ParamNames), GetResString(IDS_CRLF) + Indent, [&](int32_t i) {
+  return JoinParameterLines(UpperBound(ParamNames), ResString(IDS_CRLF) + Indent, [&](int32_t i) {
     return DeclareVariable(ElementAt(ParamNames, i), ElementAt(ParamTypes, i), ElementAt(ParamArrayStrs, i));
   });
 }
@@ -82,7 +82,7 @@ std::string JavaLang::DatapoolAssignParameters(const SignatureArray& ParamTypes,
   if (!IsFilledArray(ParamTypes) || !IsFilledArray(ParamNames) || UpperBound(ParamTypes) != UpperBound(ParamNames)) {
     return {};
   }
-  return JoinParameterLines(UpperBound(ParamNames), GetResString(IDS_CRLF) + Indent, [&](int32_t i) {
+  return JoinParameterLines(UpperBound(ParamNames), ResString(IDS_CRLF) + Indent, [&](int32_t i) {
     return InitVariableWithDatapoolValue(ElementAt(ParamNames, i), ElementAt(ParamTypes, i) + ElementAt(ParamArrayStrs, i));
   });
 }
@@ -98,8 +98,8 @@ std::string JavaLang::DeclareOperation(const std::string& MethodType, const std:
                                        const SignatureArray& ParamTypes, SignatureArray& ParamNames,
                                        const SignatureArray& /*ParamArrayStrs*/) {
   if (MethodName.empty()) RaiseJavaError(IDS_ERR_METHOD_NAME_EMPTY);
-  const std::string type = MethodType.empty() ? GetResString(IDS_VOID) : MethodType;
-  std::string text = type + GetResString(IDS_BLANK) + MethodName + GetResString(IDS_OPEN_PAREN);
+  const std::string type = MethodType.empty() ? ResString(IDS_VOID) : MethodType;
+  std::string text = type + ResString(IDS_BLANK) + MethodName + ResString(IDS_OPEN_PAREN);
   if (IsFilledArray(ParamTypes) && IsFilledArray(ParamNames)) {
     if (UpperBound(ParamTypes) != UpperBound(ParamNames)) RaiseJavaError(IDS_ERR_PARAM_ARRAYS_SIZE);
     const int32_t upper = UpperBound(ParamTypes);
@@ -107,12 +107,12 @@ std::string JavaLang::DeclareOperation(const std::string& MethodType, const std:
       const std::string& paramType = ElementAt(ParamTypes, i);
       if (paramType.empty()) RaiseJavaError(IDS_ERR_NO_PARAM_TYPE);
       std::string& name = ElementAt(ParamNames, i);
-      if (name.empty()) name = GetResString(IDS_ARG) + std::to_string(i);
-      text += paramType + GetResString(IDS_BLANK) + name;
-      if (i != upper) text += GetResString(IDS_LIST_SEPARATOR);
+      if (name.empty()) name = ResString(IDS_ARG) + std::to_string(i);
+      text += paramType + ResString(IDS_BLANK) + name;
+      if (i != upper) text += ResString(IDS_LIST_SEPARATOR);
     }
   }
-  return text + GetResString(IDS_CLOSE_PAREN);
+  return text + ResString(IDS_CLOSE_PAREN);
 }
 
 std::optional<bool> JavaLang::IsValidDataTypeForDatapoolValueAssignment(const std::string& dataType) {
@@ -127,28 +127,28 @@ std::string JavaLang::InitVariableWithDatapoolValue(const std::string& paramname
 }
 
 std::string JavaLang::GetCheckExpectedResult(const std::string& ReturnType, const std::string& MethodName) {
-  const std::string crlf = GetResString(IDS_CRLF);
-  if (ReturnType == GetResString(IDS_VOID)) return FormatResString1(IDS_JAVA_CHECK_VOID, MethodName) + crlf;
-  return GetResString(IsPrimitive(ReturnType) ? IDS_JAVA_CHECK_IF_PRIMITIVE : IDS_JAVA_CHECK_IF_OBJECT) + crlf +
-         FormatResString1(IDS_JAVA_CHECK_PASS, MethodName) + crlf + GetResString(IDS_JAVA_CHECK_ELSE) + crlf +
+  const std::string crlf = ResString(IDS_CRLF);
+  if (ReturnType == ResString(IDS_VOID)) return FormatResString1(IDS_JAVA_CHECK_VOID, MethodName) + crlf;
+  return ResString(IsPrimitive(ReturnType) ? IDS_JAVA_CHECK_IF_PRIMITIVE : IDS_JAVA_CHECK_IF_OBJECT) + crlf +
+         FormatResString1(IDS_JAVA_CHECK_PASS, MethodName) + crlf + ResString(IDS_JAVA_CHECK_ELSE) + crlf +
          FormatResString2(IDS_JAVA_CHECK_FAIL, MethodName, getJavaClass(ReturnType));
 }
 
 std::string JavaLang::getJavaClass(const std::string& varType) {
   const JavaType* t = FindJavaType(varType);
-  return t != nullptr && t->wrapper != 0 ? GetResString(t->wrapper) : std::string();
+  return t != nullptr && t->wrapper != 0 ? ResString(t->wrapper) : std::string();
 }
 
 std::string JavaLang::GetExpectedResultForAssert(const std::string& sReturnType) {
-  if (sReturnType == GetResString(IDS_VOID)) return GetResString(IDS_JAVA_TRUE);
-  return GetResString(IsPrimitive(sReturnType) ? IDS_JAVA_ASSERT_PRIMITIVE : IDS_JAVA_ASSERT_OBJECT);
+  if (sReturnType == ResString(IDS_VOID)) return ResString(IDS_JAVA_TRUE);
+  return ResString(IsPrimitive(sReturnType) ? IDS_JAVA_ASSERT_PRIMITIVE : IDS_JAVA_ASSERT_OBJECT);
 }
 
 void JavaLang::GenParamData(TesselOperation* op, std::string& MethodParamDecl, std::string& MethodParamInit,
                             std::string& MethodParamList, bool IsUnderTest, const std::string& Suffix) {
   TesselOperation& operation = Ref(op);
   TesselParameterCollection& parameters = Ref(operation.Parameters());
-  const std::string crlf = GetResString(IDS_CRLF);
+  const std::string crlf = ResString(IDS_CRLF);
   const int16_t count = parameters.Count();
   for (int16_t i = 1; i <= count; ++i) {
     TesselParameter& p = Ref(parameters.GetAt(i));
@@ -162,12 +162,12 @@ void JavaLang::GenParamData(TesselOperation* op, std::string& MethodParamDecl, s
     }
   }
   const std::string returnType = operation.ReturnType();
-  if (IsUnderTest && returnType != GetResString(IDS_VOID)) {
+  if (IsUnderTest && returnType != ResString(IDS_VOID)) {
     if (count > 0) {
       MethodParamDecl += crlf;
       MethodParamInit += crlf;
     }
-    const std::string expected = GetResString(IDS_VAR_EXPECTED_RETURN);
+    const std::string expected = ResString(IDS_VAR_EXPECTED_RETURN);
     MethodParamDecl += DeclareVariable(expected, returnType);
     MethodParamInit += InitVariableWithDatapoolValue(expected, returnType, expected);
   }

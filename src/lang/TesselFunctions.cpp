@@ -10,7 +10,7 @@ namespace zt {
 
 namespace {
 
-bool IsComClass(TesselClass* cls) { return Ref(cls).Language() == GetResString(IDS_LANG_COM); }
+bool IsComClass(TesselClass* cls) { return Ref(cls).Language() == ResString(IDS_LANG_COM); }
 
 }  // namespace
 
@@ -28,7 +28,7 @@ int16_t CountSignatureParams(TesselOperation* op) {
 
 std::string GetParamName(TesselClass* /*parentClass*/, TesselParameter* parameter, int16_t& position) {
   std::string name = Ref(parameter).Name();
-  if (name.empty()) name = GetResString(IDS_ARG) + std::to_string(position);
+  if (name.empty()) name = ResString(IDS_ARG) + std::to_string(position);
   return name;
 }
 
@@ -36,7 +36,7 @@ std::string GetParamDataType(TesselClass* parentClass, TesselParameter* paramete
   const std::string type = Ref(parameter).Type();
   if (!IsComClass(parentClass)) return JavaLang().ToScriptDataType(type);
   VBLang vb;
-  if (vb.IsArrayDataType(type)) arraySuffix = GetResString(IDS_ARRAY_SUFFIX);
+  if (vb.IsArrayDataType(type)) arraySuffix = ResString(IDS_ARRAY_SUFFIX);
   return vb.ToScriptDataType(type);
 }
 
@@ -44,13 +44,13 @@ std::string GetReturnDataType(TesselClass* parentClass, TesselOperation* op, std
   const std::string returnType = Ref(op).ReturnType();
   if (!IsComClass(parentClass)) return JavaLang().ToScriptDataType(returnType);
   VBLang vb;
-  if (returnType != GetResString(IDS_IDL_HRESULT)) return vb.ToScriptDataType(returnType);
+  if (returnType != ResString(IDS_IDL_HRESULT)) return vb.ToScriptDataType(returnType);
   TesselParameterCollection& parameters = Ref(op->Parameters());
   for (int16_t i = 1; i <= parameters.Count(); ++i) {
     TesselParameter* p = parameters.GetAt(i);
     if (!IsRetvalParameter(p)) continue;
     const std::string type = Ref(p).Type();
-    if (vb.IsArrayDataType(type)) arraySuffix = GetResString(IDS_ARRAY_SUFFIX);
+    if (vb.IsArrayDataType(type)) arraySuffix = ResString(IDS_ARRAY_SUFFIX);
     return vb.ToScriptDataType(type);
   }
   return {};

@@ -3,9 +3,11 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <limits>
 #include <map>
+#include <optional>
 
 #include "support/Error.h"
 #include "support/StringTable.h"
@@ -54,12 +56,45 @@ std::string BufferedText(const StringTableEntry& entry) {
   return text.size() < kBufferChars ? text : CutToCharacters(text, kBufferChars - 1);
 }
 
+// The texts of one table already looked up, by their entry's place: a
+// generation asks for the same few texts with every operation.
+class TextCache {
+ public:
+  const std::string& Text(const StringTable& table, const StringTableEntry& entry) {
+    if (&table != table_) {
+      table_ = &table;
+      texts_.assign(static_cast<size_t>(table.count), std::nullopt);
+    }
+    std::optional<std::string>& text = texts_[static_cast<size_t>(&entry - table.entries)];
+    if (!text) text = BufferedText(entry);
+    return *text;
+  }
+  void Clear() {
+    table_ = nullptr;
+    texts_.clear();
+  }
+
+ private:
+  const StringTable* table_ = nullptr;
+  std::vector<std::optional<std::string>> texts_;
+};
+
+TextCache& Cache() {
+  static TextCache cache;
+  return cache;
+}
+
+const std::string& NoText() {
+  static const std::string empty;
+  return empty;
+}
+
 // The string-load service: the text of `id` in `table`; empty when there is
 // no table or no such text.
-std::string LoadString(const StringTable* table, int16_t id) {
-  if (table == nullptr) return {};
+const std::string& LoadString(const StringTable* table, int16_t id) {
+  if (table == nullptr) return NoText();
   const StringTableEntry* entry = FindString(*table, id);
-  return entry == nullptr ? std::string() : BufferedText(*entry);
+  return entry == nullptr ? NoText() : Cache().Text(*table, *entry);
 }
 
 // Windows-style abbreviations of the common locales: language, then the
@@ -107,14 +142,16 @@ std::string CutToCharacters(const std::string& text, size_t maxChars) {
   return text;
 }
 
-std::string GetResString(int16_t id) {
+std::string GetResString(int16_t id) { return ResString(id); }
+
+const std::string& ResString(int16_t id) {
   const OwnModule& own = Own();
   if (own.handle == nullptr) {
     // Not loaded as a module of its own: the add-in's own table serves, and
     // a missing text is an error, as the plain resource service reports it.
     const StringTableEntry* entry = FindString(zt_string_table, id);
     if (entry == nullptr) RaiseError(errc::kResourceNotFound);
-    return BufferedText(*entry);
+    return Cache().Text(zt_string_table, *entry);
   }
   if (g_resourceModule == nullptr) {
     void* satellite = LoadSatelliteModule(CutToCharacters(own.path, kBufferChars - 1));
@@ -124,29 +161,46 @@ std::string GetResString(int16_t id) {
   return LoadString(g_resourceTable, id);
 }
 
-std::string FormatResString(int32_t id, const std::vector<std::string>& args) {
+namespace {
+
+// FormatResString over `count` arguments.
+std::string Format(int32_t id, const std::string* const* args, size_t count) {
   if (id < std::numeric_limits<int16_t>::min() || id > std::numeric_limits<int16_t>::max()) {
     RaiseError(errc::kOverflow);
   }
-  std::string text = GetResString(static_cast<int16_t>(id));
+  std::string text = ResString(static_cast<int16_t>(id));
   if (text.empty()) return text;
-  for (size_t i = 0; i < args.size(); ++i) {
-    ReplaceAll(text, "%" + std::to_string(i + 1), args[i]);
+  for (size_t i = 0; i < count; ++i) {
+    char mark[24] = {'%'};
+    const auto [end, ec] = std::to_chars(mark + 1, mark + sizeof mark, i + 1);
+    ReplaceAll(text, std::string_view(mark, static_cast<size_t>(end - mark)), *args[i]);
   }
   return text;
 }
 
+}  // namespace
+
+std::string FormatResString(int32_t id, const std::vector<std::string>& args) {
+  std::vector<const std::string*> pointers;
+  pointers.reserve(args.size());
+  for (const std::string& arg : args) pointers.push_back(&arg);
+  return Format(id, pointers.data(), pointers.size());
+}
+
 std::string FormatResString1(int32_t id, const std::string& arg1) {
-  return FormatResString(id, {arg1});
+  const std::string* args[] = {&arg1};
+  return Format(id, args, 1);
 }
 
 std::string FormatResString2(int32_t id, const std::string& arg1, const std::string& arg2) {
-  return FormatResString(id, {arg1, arg2});
+  const std::string* args[] = {&arg1, &arg2};
+  return Format(id, args, 2);
 }
 
 std::string FormatResString3(int32_t id, const std::string& arg1, const std::string& arg2,
                              const std::string& arg3) {
-  return FormatResString(id, {arg1, arg2, arg3});
+  const std::string* args[] = {&arg1, &arg2, &arg3};
+  return Format(id, args, 3);
 }
 
 std::string LanguageAbbreviationFor(const std::string& localeName) {
@@ -204,6 +258,7 @@ void* LoadSatelliteModule(const std::string& modulePath) {
 void ResetResourceModule() {
   g_resourceModule = nullptr;
   g_resourceTable = nullptr;
+  Cache().Clear();
 }
 
 }  // namespace zt

@@ -17,6 +17,11 @@ namespace zt {
 /// are cut to 511 characters, the limit of the lookup buffer.
 std::string GetResString(int16_t id);
 
+/// GetResString without a copy: the text of `id`, kept from its first lookup
+/// until the module is chosen again. For the texts a generation asks for
+/// with every operation.
+const std::string& ResString(int16_t id);
+
 /// The text of `id` with "%1", "%2", ... replaced by args[0], args[1], ...
 /// one after another over the growing text. Raises error 6 for an id
 /// outside 16 bits.

@@ -11,25 +11,67 @@
 
 namespace zt {
 
+namespace {
+
+// FNV-1a: short keys, few of them; cheaper than a general-purpose hash.
+uint64_t KeyHash(std::string_view key) {
+  uint64_t hash = 14695981039346656037ull;
+  for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
+constexpr size_t kFirstSlots = 64;
+
+}  // namespace
+
+size_t ParamMap::Slot(std::string_view key) const {
+  const size_t mask = slots_.size() - 1;
+  size_t slot = static_cast<size_t>(KeyHash(key)) & mask;
+  while (slots_[slot] != 0 && keys_[slots_[slot] - 1] != key) slot = (slot + 1) & mask;
+  return slot;
+}
+
+void ParamMap::Grow() {
+  slots_.assign(slots_.empty() ? kFirstSlots : slots_.size() * 2, 0);
+  for (size_t place = 0; place < keys_.size(); ++place) slots_[Slot(keys_[place])] = static_cast<uint32_t>(place + 1);
+}
+
 void ParamMap::Add(ParamValue value, const std::string& key) {
-  if (auto it = index_.find(key); it != index_.end()) {
-    values_[it->second] = std::move(value);
+  if (const ptrdiff_t place = Find(key); place >= 0) {
+    values_[static_cast<size_t>(place)] = std::move(value);
     return;
   }
-  index_.emplace(key, keys_.size());
+  // At most half full, so that a search ends soon.
+  if (2 * (keys_.size() + 1) > slots_.size()) Grow();
   keys_.push_back(key);
   values_.push_back(std::move(value));
+  slots_[Slot(key)] = static_cast<uint32_t>(keys_.size());
+  if (!IsSimpleTag(key)) ++otherKeys_;
 }
 
 const ParamValue& ParamMap::Item(const std::string& key) const {
-  auto it = index_.find(key);
-  if (it == index_.end()) RaiseError(errc::kInvalidCall);
-  return values_[it->second];
+  const ptrdiff_t place = Find(key);
+  if (place < 0) RaiseError(errc::kInvalidCall);
+  return values_[static_cast<size_t>(place)];
 }
 
 const ParamValue& ParamMap::Item(int32_t index) const {
   if (index < 1 || index > Count()) RaiseError(errc::kSubscriptOutOfRange);
   return values_[static_cast<size_t>(index - 1)];
+}
+
+ptrdiff_t ParamMap::Find(std::string_view key) const {
+  if (slots_.empty()) return -1;
+  const uint32_t entry = slots_[Slot(key)];
+  return static_cast<ptrdiff_t>(entry) - 1;
+}
+
+bool IsSimpleTag(std::string_view key) {
+  if (key.size() < 2 || key.front() != '<' || key.back() != '>') return false;
+  for (size_t i = 1; i + 1 < key.size(); ++i) {
+    if (key[i] == '<' || key[i] == '>') return false;
+  }
+  return true;
 }
 
 ParamDate GenerationDate() {

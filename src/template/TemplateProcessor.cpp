@@ -14,7 +14,26 @@
 
 namespace zt {
 
+LineStatus::LineStatus(const std::string& caption, const std::string& lineOf, int32_t total)
+    : caption_(caption), lineOf_(lineOf), totalText_(SignedNumberText(total)), total_(total) {}
+
+std::string LineStatus::Message() const {
+  static const std::string crlf = GetResString(IDS_CRLF);
+  std::string counter = lineOf_;
+  ReplaceAll(counter, "%1", SignedNumberText(line_));
+  ReplaceAll(counter, "%2", totalText_);
+  std::string message;
+  message.reserve(caption_.size() + crlf.size() + counter.size());
+  message += caption_;
+  message += crlf;
+  message += counter;
+  return message;
+}
+
 void TemplateProcessorListener::UpdateStatus(const std::string&, float, float, bool&) {}
+void TemplateProcessorListener::UpdateLineStatus(const LineStatus& status, bool& bCancel) {
+  UpdateStatus(status.Message(), static_cast<float>(status.Line()), static_cast<float>(status.Total()), bCancel);
+}
 void TemplateProcessorListener::TemplatePreProcessLine(const std::string&, const std::string&, ParamMap&,
                                                        dsScriptType, std::string&, bool&, bool&) {}
 void TemplateProcessorListener::TemplatePostProcessLine(const std::string&, const std::string&, ParamMap&,
@@ -32,22 +51,88 @@ void TemplateProcessor::RemoveListener(TemplateProcessorListener* listener) {
   listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
+namespace {
+
+// The value of `key` as it goes into a line indented by `indent`: a
+// multi-line value takes the indent after each line end, without trailing blanks.
+std::string IndentedValue(const ParamValue& value, const std::string& indent, const std::string& crlf) {
+  std::string text = ToText(value);
+  if (!indent.empty()) {
+    ReplaceAll(text, crlf, crlf + indent);
+    text.erase(text.find_last_not_of(' ') + 1);
+  }
+  return text;
+}
+
+// A key found in a line: its place in the map, and whether the bracket
+// before its "<" is another "<".
+struct TagHit {
+  ptrdiff_t place;
+  bool afterOpen;
+};
+
+bool IsBracket(char c) { return c == '<' || c == '>'; }
+
+// The keys that occur in `line`, every key being a simple tag: one occurs
+// where a "<" is followed by a ">" before any other "<", so one pass over the
+// line finds them all.
+void FindTags(std::string_view line, const ParamMap& params, std::vector<TagHit>& hits) {
+  hits.clear();
+  bool afterOpen = false;
+  size_t open = line.find('<');
+  while (open != std::string_view::npos) {
+    size_t next = open + 1;
+    while (next < line.size() && !IsBracket(line[next])) ++next;
+    if (next == line.size()) break;
+    if (line[next] == '<') {
+      open = next;
+      afterOpen = true;
+      continue;
+    }
+    const ptrdiff_t place = params.Find(line.substr(open, next - open + 1));
+    if (place >= 0) hits.push_back({place, afterOpen});
+    afterOpen = false;
+    open = line.find('<', next + 1);
+  }
+}
+
+}  // namespace
+
 void SubstituteLine(std::string& line, const ParamMap& params) {
   static const std::string open = GetResString(IDS_TAG_OPEN);
   static const std::string close = GetResString(IDS_TAG_CLOSE);
   static const std::string crlf = GetResString(IDS_CRLF);
+  static const bool angleTags = open == "<" && close == ">";
   if (line.find(close) == std::string::npos || line.find(open) == std::string::npos) return;
-  const std::string indent = line.substr(0, line.find_first_not_of(' ') == std::string::npos
-                                                ? line.size()
-                                                : line.find_first_not_of(' '));
+  const size_t indentEnd = line.find_first_not_of(' ');
+  const std::string indent = line.substr(0, indentEnd == std::string::npos ? line.size() : indentEnd);
+  if (angleTags && params.KeysAreSimpleTags()) {
+    // The keys in map order, each against the line replaced so far, as
+    // below, but the line is searched for all keys at once. Replacing a key
+    // by a value without brackets removes that key's tags and changes no
+    // other, unless a "<" stood right before one of them: the line is
+    // searched again only then, or when the value has brackets.
+    static thread_local std::vector<TagHit> hits;
+    FindTags(line, params, hits);
+    for (ptrdiff_t from = 0;;) {
+      ptrdiff_t place = -1;
+      for (const TagHit& hit : hits) {
+        if (hit.place >= from && (place < 0 || hit.place < place)) place = hit.place;
+      }
+      if (place < 0) break;
+      bool afterOpen = false;
+      for (const TagHit& hit : hits) afterOpen = afterOpen || (hit.place == place && hit.afterOpen);
+      const size_t at = static_cast<size_t>(place);
+      const std::string value = IndentedValue(params.ValueAt(at), indent, crlf);
+      ReplaceAll(line, params.Keys()[at], value);
+      from = place + 1;
+      if (afterOpen || std::any_of(value.begin(), value.end(), IsBracket)) FindTags(line, params, hits);
+    }
+    return;
+  }
   for (const std::string& key : params.Keys()) {
     if (line.find(key) == std::string::npos) continue;
-    std::string value = ToText(params.Item(key));
-    if (!indent.empty()) {
-      ReplaceAll(value, crlf, crlf + indent);
-      value.erase(value.find_last_not_of(' ') + 1);
-    }
-    ReplaceAll(line, key, value);
+    ReplaceAll(line, key, IndentedValue(params.Item(key), indent, crlf));
   }
 }
 
@@ -65,11 +150,12 @@ void TemplateProcessor::ProcessTemplate(const std::string& TemplatePath, const s
 void TemplateProcessor::Process(const std::string& TemplatePath, const std::string& TestCodePath, ParamMap& params,
                                 dsScriptType scriptType, const std::string& sOperName) {
   FileSystemObject& files = FileSystem();
-  const std::string source = GetResString(IDS_SOURCE_TEMPLATE_PROCESSOR);
 
   // The lines are read once and counted before the first is processed.
   auto stream = files.OpenTextFile(TemplatePath);
-  if (!stream) RaiseError(1, source, FormatResString1(IDS_ERR_FAILED_TO_READ, TemplatePath));
+  if (!stream) {
+    RaiseError(1, GetResString(IDS_SOURCE_TEMPLATE_PROCESSOR), FormatResString1(IDS_ERR_FAILED_TO_READ, TemplatePath));
+  }
   std::vector<std::pair<int32_t, std::string>> lines;
   while (!stream->AtEndOfStream()) {
     const int32_t number = stream->Line();
@@ -82,25 +168,26 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
   UserCanceled = false;
   bool bProcess = true;
   const std::string crlf = GetResString(IDS_CRLF);
-  const std::string totalText = SignedNumberText(total);
   // The line counter's text, looked up once: each line fills in its numbers
-  // as FormatResString2 would.
+  // as FormatResString2 would, when a listener asks for the text.
   const std::string lineOf = GetResString(IDS_STATUS_LINE_OF);
+  LineStatus status(StatusLine, lineOf, total);
+  size_t size = 0;
+  for (const auto& numbered : lines) size += numbered.second.size() + crlf.size();
+  std::string text;
+  text.reserve(size + size / 4);
   // The handlers may add or remove listeners; each event goes to those
   // registered when it is raised.
-  std::string text;
+  std::vector<TemplateProcessorListener*> current;
   for (auto& [n, templateLine] : lines) {
-    std::string counter = lineOf;
-    ReplaceAll(counter, "%1", SignedNumberText(n));
-    ReplaceAll(counter, "%2", totalText);
-    const std::string message = StatusLine + crlf + counter;
-    for (TemplateProcessorListener* listener : std::vector(listeners_)) {
-      listener->UpdateStatus(message, static_cast<float>(n), static_cast<float>(total), UserCanceled);
-    }
+    status.SetLine(n);
+    current = listeners_;
+    for (TemplateProcessorListener* listener : current) listener->UpdateLineStatus(status, UserCanceled);
     if (UserCanceled) return;
 
     std::string line = std::move(templateLine);
-    for (TemplateProcessorListener* listener : std::vector(listeners_)) {
+    current = listeners_;
+    for (TemplateProcessorListener* listener : current) {
       listener->TemplatePreProcessLine(TemplatePath, TestCodePath, params, scriptType, line, bProcess, UserCanceled);
     }
     if (UserCanceled) return;
@@ -108,7 +195,8 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
     if (bProcess) SubstituteLine(line, params);
 
     if (scriptType == dsVisualBasicScript) {
-      for (TemplateProcessorListener* listener : std::vector(listeners_)) {
+      current = listeners_;
+      for (TemplateProcessorListener* listener : current) {
         listener->TemplatePostProcessLine(TemplatePath, TestCodePath, params, scriptType, line, UserCanceled,
                                           sOperName);
       }

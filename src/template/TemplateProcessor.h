@@ -10,6 +10,7 @@
 // the caller reads `UserCanceled`.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,28 @@
 #include "template/ParamMap.h"
 
 namespace zt {
+
+/// The status of the line about to be processed: the caption, the line
+/// number and the line count. Its text is made only when asked for, since
+/// most listeners show it only now and then.
+class LineStatus {
+ public:
+  /// `caption` and `lineOf` (the counter's text, "%1" the line, "%2" the
+  /// count) must outlive the status.
+  LineStatus(const std::string& caption, const std::string& lineOf, int32_t total);
+  void SetLine(int32_t line) { line_ = line; }
+  int32_t Line() const { return line_; }
+  int32_t Total() const { return total_; }
+  /// The caption, CR LF and the counter, each number with its sign position.
+  std::string Message() const;
+
+ private:
+  const std::string& caption_;
+  const std::string& lineOf_;
+  std::string totalText_;
+  int32_t line_ = 0;
+  int32_t total_ = 0;
+};
 
 /// Receives the processor's events. Every member does nothing unless
 /// overridden; by-reference arguments are the processor's own variables.
@@ -26,6 +49,10 @@ class TemplateProcessorListener {
 
   /// Before each line: the status text, the line number and the line count.
   virtual void UpdateStatus(const std::string& message, float numerator, float denominator, bool& bCancel);
+  /// What the processor raises before each line: UpdateStatus with the
+  /// status's text and numbers. A listener that needs the text only now and
+  /// then overrides this and asks for the text when it needs it.
+  virtual void UpdateLineStatus(const LineStatus& status, bool& bCancel);
 
   /// After a line is read, before its tags are replaced. `bProcess` False
   /// turns substitution off for this and the following lines.

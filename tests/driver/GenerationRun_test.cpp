@@ -182,6 +182,34 @@ TEST_F(Run, CancelDuringAPackageRun) {
   EXPECT_EQ(script_.finalMessage.rfind("Finished code generation, ", 0), 0u) << script_.finalMessage;
 }
 
+TEST_F(Run, AWindowThatShowsChangesOnlyNowAndThenEndsAsOneThatShowsAll) {
+  // A run cancelled in a package: the bar keeps the last line's numbers.
+  struct Seen {
+    std::string message;
+    float max, value;
+    int updates;
+  };
+  auto cancelledRun = [this](bool showsChangesNow) {
+    script_.showsChangesNow = showsChangesNow;
+    script_.statusUpdates = 0;
+    int calls = 0;
+    script_.onDoEvents = [&calls](const std::function<void()>& click) {
+      if (++calls == 5) click();
+    };
+    Generate({"bank"});
+    return Seen{script_.finalMessage, script_.progressMax, script_.progressValue, script_.statusUpdates};
+  };
+  const Seen all = cancelledRun(true);
+  const Seen some = cancelledRun(false);
+  EXPECT_EQ(some.message, all.message);
+  EXPECT_EQ(some.message.rfind("Unit test canceled:\r\n", 0), 0u) << "cancelled all the same";
+  EXPECT_EQ(some.max, all.max);
+  EXPECT_EQ(some.value, all.value);
+  EXPECT_GT(all.max, 0);
+  EXPECT_GT(all.updates, 3);
+  EXPECT_EQ(some.updates, 2) << "the first text and the closing text only";
+}
+
 TEST_F(Run, PackagesAlwaysCountAsSeveralItems) {
   script_.existingDatapools = {"One_only"};
   Generate({"single"});

@@ -34,6 +34,7 @@ class RecordingWindow : public StatusWindow {
   void SetProgressMax(float value) override { script_.progressMax = value; }
   void SetProgressValue(float value) override { script_.progressValue = value; }
   void SetButtonCaption(const std::string& caption) override { button = caption; }
+  bool ShowsChangesNow() override { return script_.showsChangesNow; }
   bool SetControlFont(StatusControl control, const std::string& face, int32_t size) override {
     if (control == StatusControl::kProgressBar) return false;
     script_.fonts.push_back(std::to_string(static_cast<int>(control)) + ":" + face + ":" + std::to_string(size));

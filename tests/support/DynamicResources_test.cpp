@@ -84,9 +84,14 @@ TEST(StringLookup, GermanSatelliteBesideTheModule) {
   EXPECT_EQ(GetResString(1017), "Fehlernummer: %1, %2");
   // Neutral texts come from the satellite as well: there is no fallback per id.
   EXPECT_EQ(GetResString(IDS_TAG_TEST_NAME), "<test_name>");
+  // Texts are kept once looked up, for the module chosen.
+  const std::string& kept = ResString(1017);
+  EXPECT_EQ(&kept, &ResString(1017));
+  EXPECT_EQ(kept, "Fehlernummer: %1, %2");
   test::SetLocale("C");
   ResetResourceModule();
   EXPECT_EQ(GetResString(1017), "Error Number: %1, %2");
+  EXPECT_EQ(ResString(1017), "Error Number: %1, %2");
 }
 
 TEST(Formatting, PlaceholdersAreReplacedInOrder) {

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 
 #include "driver/RunState.h"
 #include "fakes/FakeHost.h"
 #include "fakes/FakeStore.h"
 #include "fakes/MemoryFileSystem.h"
+#include "support/Text.h"
 #include "support/modErrorHandling.h"
 
 namespace zt {
@@ -258,6 +261,75 @@ TEST_F(Processor, SourceHeaderOncePerOperation) {
                                                   "    /store/java/out\\C.java"}));
 }
 
+// The substitution written out key by key, as a map whose keys are not all
+// simple tags gets it: the reference for the search of all tags at once.
+std::string KeyByKey(std::string line, const ParamMap& params) {
+  if (line.find('>') == std::string::npos || line.find('<') == std::string::npos) return line;
+  const std::string indent = line.substr(0, std::min(line.find_first_not_of(' '), line.size()));
+  for (const std::string& key : params.Keys()) {
+    if (line.find(key) == std::string::npos) continue;
+    std::string value = ToText(params.Item(key));
+    if (!indent.empty()) {
+      ReplaceAll(value, "\r\n", "\r\n" + indent);
+      value.erase(value.find_last_not_of(' ') + 1);
+    }
+    ReplaceAll(line, key, value);
+  }
+  return line;
+}
+
+TEST(SubstituteLine, TagsFoundAtOnceGiveWhatKeyByKeyGives) {
+  struct Case {
+    std::string line;
+    std::vector<std::pair<std::string, std::string>> keys;  // key, value, in map order
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"// <a><b>: <a>.", {{"<a>", "T"}, {"<b>", "1"}}, "// T1: T."},
+      // A value holding a later key is expanded again, an earlier one not.
+      {"<a>", {{"<a>", "<b>"}, {"<b>", "B"}}, "B"},
+      {"<a>", {{"<b>", "B"}, {"<a>", "<b>"}}, "<b>"},
+      // Removing a tag joins a "<" before it to a ">" after it.
+      {"<x <a> y>", {{"<a>", "V"}, {"<x V y>", "W"}}, "W"},
+      {"<x <a> y>", {{"<x V y>", "W"}, {"<a>", "V"}}, "<x V y>"},
+      // A value with brackets makes tags with the text around it.
+      {"<p<a>q>", {{"<a>", "><"}, {"<p>", "P"}, {"<q>", "Q"}}, "PQ"},
+      {"<<a>b>", {{"<a>", ""}, {"<b>", "B"}}, "B"},
+      {"<a> <a> <b>", {{"<b>", "<a>"}, {"<a>", "A"}}, "A A A"},
+      {"<a> <c", {{"<a>", "x"}, {"<c>", "C"}}, "x <c"},
+      {"a> <b", {{"<a>", "x"}}, "a> <b"},
+      // Multi-line values take the indent; trailing blanks go.
+      {"    <a>;", {{"<a>", "one\r\ntwo  "}}, "    one\r\n    two;"},
+      // A key that is not a simple tag: searched key by key.
+      {"<a>b>", {{"<a>", "<a"}, {"<ab>", "X"}, {"a>", "Y"}}, "X"},
+  };
+  for (const Case& c : cases) {
+    ParamMap params;
+    for (const auto& [key, value] : c.keys) params.Add(value, key);
+    std::string line = c.line;
+    SubstituteLine(line, params);
+    EXPECT_EQ(line, c.expected) << c.line;
+    EXPECT_EQ(line, KeyByKey(c.line, params)) << c.line;
+  }
+
+  // Many small lines and maps of few letters, where tags touch and overlap.
+  std::mt19937 random(17);
+  const std::string letters = "<<>>ab  ";
+  const std::vector<std::string> keys = {"<a>", "<b>", "<>", "<ab>", "<a b>", "<ba>"};
+  const std::vector<std::string> values = {"", "<b>", "a>", "<", ">", "x", "<a", "b>", "<ab>", "\r\n", " ", "<>"};
+  auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
+  for (int i = 0; i < 20000; ++i) {
+    ParamMap params;
+    const size_t count = 1 + pick(4);
+    for (size_t k = 0; k < count; ++k) params.Add(values[pick(values.size())], keys[pick(keys.size())]);
+    std::string line(pick(3), ' ');
+    for (size_t n = pick(12); n > 0; --n) line += letters[pick(letters.size())];
+    std::string substituted = line;
+    SubstituteLine(substituted, params);
+    ASSERT_EQ(substituted, KeyByKey(line, params)) << "line \"" << line << "\", case " << i;
+  }
+}
+
 TEST(ParamMapOrder, RepeatedKeyKeepsItsPlaceAndTakesTheNewValue) {
   ParamMap map;
   map.Add(std::string("1"), "<a>");
@@ -269,6 +341,23 @@ TEST(ParamMapOrder, RepeatedKeyKeepsItsPlaceAndTakesTheNewValue) {
   EXPECT_EQ(map.Count(), 2);
   EXPECT_THROW(map.Item("<c>"), ZtError);
   EXPECT_THROW(map.Item(3), ZtError);
+  EXPECT_EQ(map.Find("<b>"), 1);
+  EXPECT_EQ(map.Find("<c>"), -1);
+  EXPECT_TRUE(map.KeysAreSimpleTags());
+
+  // Many keys, each found at its place; a key that is no simple tag is told.
+  ParamMap many;
+  for (int i = 0; i < 300; ++i) many.Add(std::to_string(i), "<k" + std::to_string(i) + ">");
+  for (int i = 0; i < 300; i += 7) many.Add("again", "<k" + std::to_string(i) + ">");
+  ASSERT_EQ(many.Count(), 300);
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_EQ(many.Find("<k" + std::to_string(i) + ">"), i);
+    ASSERT_EQ(ToText(many.Item(i + 1)), i % 7 == 0 ? "again" : std::to_string(i));
+  }
+  EXPECT_FALSE(many.Exists("<k300>"));
+  many.Add(std::string("x"), "<k<300>");
+  EXPECT_FALSE(many.KeysAreSimpleTags());
+  EXPECT_EQ(many.Find("<k<300>"), 300);
 }
 
 TEST(ParamMapDates, SourceDateEpochFixesTheDate) {

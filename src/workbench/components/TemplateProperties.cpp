@@ -126,6 +126,11 @@ std::string WorkbenchTemplateProperty::ReadDefinition(TesselApplication* owner, 
 }
 
 std::string WorkbenchTemplateProperty::ReadValue(TesselItem* element, int32_t code) {
+  if (std::optional<std::string> value = FindValue(element, code)) return std::move(*value);
+  RaiseError(errc::kInvalidCall, {}, Text(WB_TMPL_NO_VALUE, {Ref(element).GetQualifiedName(), name_}));
+}
+
+std::optional<std::string> WorkbenchTemplateProperty::FindValue(TesselItem* element, int32_t code) {
   if (code != property_code::kValue) RaiseError(errc::kInvalidCall);
   TesselItem& item = Ref(element);
   if (auto* operation = dynamic_cast<TesselOperation*>(&item); operation != nullptr && onOperationRead_) {
@@ -142,7 +147,7 @@ std::string WorkbenchTemplateProperty::ReadValue(TesselItem* element, int32_t co
     if (std::string value = OwnValue(*model); !value.empty()) return value;
     if (std::string value = model->GetPropertyValue(template_tool::kDefinitions, name_); !value.empty()) return value;
   }
-  RaiseError(errc::kInvalidCall, {}, Text(WB_TMPL_NO_VALUE, {item.GetQualifiedName(), name_}));
+  return std::nullopt;
 }
 
 void WorkbenchTemplateProperty::Store(TesselApplication* owner, int32_t code) {

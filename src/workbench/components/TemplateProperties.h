@@ -93,6 +93,8 @@ class WorkbenchTemplateProperty final : public TemplateProperty {
   /// else the model's value, else the definition's default. Raises error 5
   /// when none is set, or for another code; 91 when `element` is null.
   std::string ReadValue(TesselItem* element, int32_t code) override;
+  /// ReadValue, nullopt where it raises error 5 because none is set.
+  std::optional<std::string> FindValue(TesselItem* element, int32_t code) override;
   /// Code 8: stores the definition (name → default) on the owner's model,
   /// replacing one there; the document is not saved.
   void Store(TesselApplication* owner, int32_t code) override;

@@ -145,6 +145,8 @@ void TerminalStatusWindow::SetProgressValue(float value) {
   system_.Changed(*this);
 }
 
+bool TerminalStatusWindow::ShowsChangesNow() { return system_.RedrawDue(*this); }
+
 bool TerminalStatusWindow::SetControlFont(StatusControl control, const std::string& faceName, int32_t pointSize) {
   switch (control) {
     case StatusControl::kMessageBoard: messageFont_ = ControlFont{faceName, pointSize}; return true;
@@ -302,6 +304,10 @@ void TerminalWindowSystem::Changed(const TerminalStatusWindow& window) {
   if (&window != modal_ || !isTerminal_) return;
   pending_ = true;
   DrawIfDue();
+}
+
+bool TerminalWindowSystem::RedrawDue(const TerminalStatusWindow& window) const {
+  return &window == modal_ && isTerminal_ && (!lastDraw_ || clock_() - *lastDraw_ >= kRedrawInterval);
 }
 
 void TerminalWindowSystem::DrawIfDue() {

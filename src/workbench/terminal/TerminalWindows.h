@@ -77,6 +77,9 @@ class TerminalStatusWindow final : public StatusWindow {
   void SetProgressMax(float maximum) override;
   void SetProgressValue(float value) override;
   void SetButtonCaption(const std::string& caption) override { buttonCaption_ = caption; }
+  /// True only when a change now would be drawn now: the window is shown on a
+  /// terminal and the last redraw is kRedrawInterval old.
+  bool ShowsChangesNow() override;
   /// The message board and the button keep the font; the progress bar has none.
   bool SetControlFont(StatusControl control, const std::string& faceName, int32_t pointSize) override;
   void Unload() override { unloaded_ = true; }
@@ -165,6 +168,8 @@ class TerminalWindowSystem final : public WindowSystem {
   };
 
   void Changed(const TerminalStatusWindow& window);
+  // Whether a change of `window` now would be drawn now.
+  bool RedrawDue(const TerminalStatusWindow& window) const;
   void DrawIfDue();
   void DrawFinal(const TerminalStatusWindow& window);
   void ShowLines(const std::string& text);

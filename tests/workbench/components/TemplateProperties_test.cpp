@@ -106,6 +106,13 @@ TEST_F(TemplateProperties, ReadValueRaisesWhenNothingApplies) {
   const ZtError e = test::Raised([&] { property.ReadValue(&Op("deposit"), property_code::kValue); });
   EXPECT_EQ(e.Number(), errc::kInvalidCall);
   EXPECT_NE(e.Description().find("bank::Account::deposit"), std::string::npos) << e.Description();
+  // FindValue tells the same without an error; other faults still raise.
+  EXPECT_EQ(property.FindValue(&Op("deposit"), property_code::kValue), std::nullopt);
+  Op("deposit").SetToolProperty(template_tool::kValues, kProperty, "deposit.template");
+  EXPECT_EQ(property.FindValue(&Op("deposit"), property_code::kValue), "deposit.template");
+  EXPECT_EQ(test::Raised([&] { property.FindValue(nullptr, property_code::kValue); }).Number(), errc::kObjectNotSet);
+  EXPECT_EQ(test::Raised([&] { property.FindValue(&Op("deposit"), property_code::kDefinition); }).Number(),
+            errc::kInvalidCall);
 }
 
 TEST_F(TemplateProperties, DefinitionsAreMadeOnceAndNeverOverwritten) {

@@ -300,6 +300,33 @@ TEST_F(TerminalWindows, RedrawsAreBoundedAndTheLastStateIsDrawn) {
   EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_FINAL, {"####################", "100"}) + "\nlate\n"), std::string::npos);
 }
 
+TEST_F(TerminalWindows, ChangesAreShownNowOnlyWhenARedrawIsDue) {
+  auto plain = MakeSystem(false);
+  auto plainWindow = MakeWindow(*plain);
+  bool plainAnswer = true;
+  events_.run = [&] { plainAnswer = plainWindow->ShowsChangesNow(); };
+  plain->ShowModal(*plainWindow);
+  EXPECT_FALSE(plainAnswer) << "shown, but not on a terminal";
+
+  events_ = FormEvents();
+  auto system = MakeSystem(true);
+  auto window = MakeWindow(*system);
+  std::vector<bool> answers;
+  events_.run = [&] {
+    answers.push_back(window->ShowsChangesNow());  // nothing drawn yet
+    window->SetMessage("one");                     // drawn
+    answers.push_back(window->ShowsChangesNow());
+    now_ += kRedrawInterval - milliseconds{1};
+    answers.push_back(window->ShowsChangesNow());
+    now_ += milliseconds{1};
+    answers.push_back(window->ShowsChangesNow());
+  };
+  EXPECT_FALSE(window->ShowsChangesNow()) << "not shown yet";
+  system->ShowModal(*window);
+  EXPECT_EQ(answers, (std::vector<bool>{true, false, false, true}));
+  EXPECT_FALSE(window->ShowsChangesNow()) << "no longer shown";
+}
+
 TEST_F(TerminalWindows, StatusLinesNeverWrap) {
   auto system = MakeSystem(true, 30);
   auto window = MakeWindow(*system);
