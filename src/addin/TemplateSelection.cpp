@@ -47,7 +47,8 @@ std::string GetTemplateProperty(const std::string& propertyName, const std::stri
                                 const std::string& defaultValue) {
   try {
     // A value that is not set is the common case: asked without an error.
-    std::optional<std::string> value = NewProperty(propertyName, elementKind)->FindValue(element, property_code::kValue);
+    std::optional<std::string> value =
+        NewProperty(propertyName, elementKind)->FindValue(element, property_code::kValue);
     return value ? std::move(*value) : defaultValue;
   } catch (...) {
     return defaultValue;

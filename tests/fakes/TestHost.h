@@ -34,7 +34,7 @@ struct HostScript {
   std::string finalButton;
   int statusUpdates = 0;
   float progressMax = 0, progressValue = 0;  // the progress bar when the run ended
-  bool showsChangesNow = true;                // what the progress window answers to ShowsChangesNow
+  bool showsChangesNow = true;               // what the progress window answers to ShowsChangesNow
   std::vector<std::string> fonts;             // "control:face:size" given to controls that take one
   /// Called at every DoEvents with a function that clicks the window's button.
   std::function<void(const std::function<void()>& click)> onDoEvents;
