@@ -144,4 +144,30 @@ int64_t CountDatapools(const std::string& path, std::string& error) {
   return sqlite3_column_int64(count.get(), 0);
 }
 
+bool ReadDatapoolContents(const std::string& path, std::map<std::string, std::string>& contents, std::string& error) {
+  contents.clear();
+  Database db = Open(path, SQLITE_OPEN_READONLY, error);
+  if (!db) return false;
+  // Each value with the datapool, the row's and the field's positions, in order.
+  const char* queries[] = {
+      "SELECT name, 'description ' || description || char(10) || 'user ' || user FROM datapools",
+      "SELECT d.name, 'field ' || f.position || ' ' || f.name || ' ' || f.type FROM datapool_fields f "
+      "JOIN datapools d ON d.id = f.datapool ORDER BY d.name, f.position",
+      "SELECT d.name, 'value ' || r.position || ' ' || f.position || ' ' || v.value FROM datapool_values v "
+      "JOIN datapool_rows r ON r.id = v.row JOIN datapool_fields f ON f.id = v.field "
+      "JOIN datapools d ON d.id = r.datapool ORDER BY d.name, r.position, f.position",
+      "SELECT 'operation ' || operation, name FROM datapool_names",
+  };
+  for (const char* sql : queries) {
+    Statement query = Prepare(db.get(), sql, error);
+    if (!query) return false;
+    while (sqlite3_step(query.get()) == SQLITE_ROW) {
+      std::string& text = contents[ColumnText(query.get(), 0)];
+      text += ColumnText(query.get(), 1);
+      text += '\n';
+    }
+  }
+  return true;
+}
+
 }  // namespace zt::bench

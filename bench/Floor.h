@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,12 @@ bool InsertDatapoolTables(const std::string& path, const DatapoolTables& tables,
 /// The number of datapools in the store database `path`, or -1 with the
 /// reason in `error`.
 int64_t CountDatapools(const std::string& path, std::string& error);
+
+/// What the datapools of the store database `path` hold, one text per
+/// datapool by name: description, user, fields and rows; and one per
+/// operation whose datapool name is recorded. Times and row ids are left
+/// out: two runs of one model give the same contents. False with the reason
+/// in `error` when the database cannot be read.
+bool ReadDatapoolContents(const std::string& path, std::map<std::string, std::string>& contents, std::string& error);
 
 }  // namespace zt::bench

@@ -1,18 +1,24 @@
 // zt_bench: how fast `ztunittest generate` is over whole models, against
 // what simply writing its output costs. See docs/benchmark.md.
 //
-// For each size N it synthesizes a model of N operations (ModelSynth.h) and
-// times, best of --repeat runs each:
+// For each size N it synthesizes a model of N operations (ModelSynth.h) and,
+// in each of --repeat rounds, times:
 //   generate   ztunittest generate MODEL --select <every package> into a fresh
 //              store, stdin and stdout on /dev/null, stderr on a file;
-//   progress   the same with stderr on a pseudo-terminal, so that the progress
+//   rerun      the same again over that store: nothing changed, nothing to write;
+//   progress   the first with stderr on a pseudo-terminal, so that the progress
 //              is drawn (fresh store again);
-//   floor      cp -r of the produced script tree plus inserting the produced
-//              datapool rows into a fresh database in one transaction;
-//   sed        bench/sed-loop.sh: one sed call per operation (once, and only up
-//              to --sed-max operations, since it is slow).
-// It checks that every run produced N files and N datapools, prints a table
-// and writes it as CSV.
+//   floor      cp -r of the produced script tree (the file floor), then
+//              inserting the produced datapool rows into a fresh database in
+//              one transaction (together: the floor with rows).
+// Every run has the same fixed date (SOURCE_DATE_EPOCH). The rounds give each
+// time and each ratio of one round's times as min, median and max. Once per
+// size it also runs the generation under strace (up to --trace-max: system
+// calls and bytes written per operation, and where they went), the program
+// given with --compare (its output must be the same, file by file and
+// datapool by datapool) and the sed loop bench/sed-loop.sh (one sed call per
+// operation, up to --sed-max). It checks that every run produced N files and
+// N datapools, prints the tables and writes them as CSV.
 #include <CLI/CLI.hpp>
 
 #include <fcntl.h>
@@ -22,17 +28,20 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
-#include <exception>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sstream>
 
 #include "Floor.h"
 #include "ModelSynth.h"
 #include "Process.h"
+#include "Trace.h"
 
 namespace fs = std::filesystem;
 using namespace zt::bench;
@@ -40,27 +49,53 @@ using namespace zt::bench;
 namespace {
 
 constexpr double kKiBPerMiB = 1024.0;
+// 2001-09-09: the date every run writes into its tests.
+constexpr const char* kFixedDate = "1000000000";
 
 struct Options {
   std::vector<int> sizes = {1000, 10000, 100000};
   int repeat = 3;
   int sedMax = 10000;
+  int traceMax = 10000;
   std::string csv = ZT_BENCH_SOURCE_DIR "/results.csv";
   std::string work;
   bool keep = false;
   std::string program;
+  std::string compare;
   std::string templates = ZT_BENCH_TEMPLATES_DIR;
   uint64_t seed = 1;
 };
 
-// One row of the table.
+// The values one measurement took over the rounds.
+class Samples {
+ public:
+  void Add(double value) { values_.push_back(value); }
+  bool Empty() const { return values_.empty(); }
+  double Min() const { return Empty() ? 0 : *std::min_element(values_.begin(), values_.end()); }
+  double Max() const { return Empty() ? 0 : *std::max_element(values_.begin(), values_.end()); }
+  double Median() const {
+    if (Empty()) return 0;
+    std::vector<double> sorted = values_;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t middle = sorted.size() / 2;
+    return sorted.size() % 2 == 1 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+  }
+
+ private:
+  std::vector<double> values_;
+};
+
+// One size's measurements.
 struct Row {
   int operations = 0;
-  double generate = 0;
+  Samples generate, rerun, progress, floorCp, floorRows;
+  // Ratios of the times of one round.
+  Samples toFloorRows, toFloorCp, firstToRerun, progressOverheadPercent;
   long peakRssKiB = 0;
-  double progress = 0;
-  double floor = 0;
+  size_t outputBytes = 0;
   std::optional<double> sed;
+  std::optional<TraceCounts> trace;
+  std::optional<std::string> compareProblem;  // set when --compare ran: empty when the outputs agree
 };
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -82,13 +117,29 @@ std::string Grouped(long value) {
   return digits;
 }
 
-size_t CountFiles(const fs::path& root, const std::string& extension) {
-  size_t count = 0;
+// "median [min-max]".
+std::string Spread(const Samples& samples, int decimals) {
+  return Fixed(samples.Median(), decimals) + " [" + Fixed(samples.Min(), decimals) + "-" +
+         Fixed(samples.Max(), decimals) + "]";
+}
+
+// The regular files below `root`, by their path relative to it.
+std::vector<fs::path> FilesBelow(const fs::path& root, size_t* bytes = nullptr) {
+  std::vector<fs::path> files;
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
-    if (it->is_regular_file() && it->path().extension() == extension) ++count;
+    if (!it->is_regular_file()) continue;
+    files.push_back(fs::relative(it->path(), root));
+    if (bytes != nullptr) *bytes += static_cast<size_t>(it->file_size());
   }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+size_t CountFiles(const fs::path& root, const std::string& extension) {
+  size_t count = 0;
+  for (const fs::path& file : FilesBelow(root)) count += file.extension() == extension ? 1 : 0;
   return count;
 }
 
@@ -112,6 +163,13 @@ std::string ProgramBesideThis() {
   return ec ? std::string("ztunittest") : (self.parent_path() / "ztunittest").string();
 }
 
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
 // A generation's store holds N scripts and N datapools.
 void CheckStore(const fs::path& store, int operations, const std::string& what) {
   const size_t files = CountFiles(store / "scripts" / "java", ".java");
@@ -124,25 +182,123 @@ void CheckStore(const fs::path& store, int operations, const std::string& what) 
   }
 }
 
-RunResult Generate(const Options& options, const fs::path& model, const SynthSummary& summary, const fs::path& store,
-                   bool terminal, const fs::path& errFile) {
-  std::vector<std::string> argv = {options.program, "generate", model.string()};
+// Where two stores differ: their script trees file by file, their datapools
+// by content; empty when they agree.
+std::string StoreDifference(const fs::path& a, const fs::path& b) {
+  const std::vector<fs::path> filesA = FilesBelow(a / "scripts");
+  const std::vector<fs::path> filesB = FilesBelow(b / "scripts");
+  if (filesA != filesB) return "the script trees hold other files";
+  for (const fs::path& file : filesA) {
+    if (ReadFile(a / "scripts" / file) != ReadFile(b / "scripts" / file)) return "scripts/" + file.string() + " differs";
+  }
+  std::map<std::string, std::string> poolsA, poolsB;
+  std::string error;
+  if (!ReadDatapoolContents((a / "store.db").string(), poolsA, error)) return error;
+  if (!ReadDatapoolContents((b / "store.db").string(), poolsB, error)) return error;
+  if (poolsA.size() != poolsB.size()) return "other datapools";
+  for (const auto& [name, content] : poolsA) {
+    const auto other = poolsB.find(name);
+    if (other == poolsB.end() || other->second != content) return "datapool " + name + " differs";
+  }
+  return {};
+}
+
+std::vector<std::string> GenerateCommand(const std::string& program, const fs::path& model,
+                                         const SynthSummary& summary, const fs::path& store,
+                                         const std::string& templates) {
+  std::vector<std::string> argv = {program, "generate", model.string()};
   for (const std::string& package : summary.packages) {
     argv.push_back("--select");
     argv.push_back(package);
   }
-  argv.insert(argv.end(), {"--store", store.string(), "--user", "bench", "--templates", options.templates});
+  argv.insert(argv.end(), {"--store", store.string(), "--user", "bench", "--templates", templates});
+  return argv;
+}
+
+// Every operation of a selected package is counted, the primary-key
+// constructors too, which get no test: a run ends with status 1.
+RunResult Generate(const std::vector<std::string>& argv, bool terminal, const fs::path& errFile) {
   Streams streams;
   streams.err = errFile.string();
   streams.terminal = terminal;
   RunResult result = RunProgram(argv, streams);
-  // Every operation of a selected package is counted, the primary-key
-  // constructors too, which get no test: the run ends with status 1.
   if (!result.started || (result.status != 0 && result.status != 1)) {
     Fail("ztunittest generate failed (status " + std::to_string(result.status) + ") " + result.problem + "; see " +
          errFile.string());
   }
   return result;
+}
+
+void MeasureRound(const Options& options, const fs::path& folder, const fs::path& model, const SynthSummary& summary,
+                  int round, Row& row) {
+  const std::string of = std::to_string(round + 1) + "/" + std::to_string(options.repeat) + ": ";
+  const fs::path kept = folder / "store";
+  const fs::path err = folder / "stderr.txt";
+  auto note = [&of](const std::string& what, double seconds, const std::string& more) {
+    Note("  " + what + std::string(10 - std::min<size_t>(10, what.size()), ' ') + of + Fixed(seconds, 3) + " s" + more);
+  };
+
+  // The first run into a fresh store, and a second over it.
+  const fs::path plain = folder / "store-plain";
+  Remove(plain);
+  Settle(folder);
+  const std::vector<std::string> argv = GenerateCommand(options.program, model, summary, plain, options.templates);
+  const RunResult first = Generate(argv, false, err);
+  row.generate.Add(first.seconds);
+  row.peakRssKiB = std::max(row.peakRssKiB, first.peakRssKiB);
+  note("generate", first.seconds, ", peak RSS " + Fixed(static_cast<double>(first.peakRssKiB) / kKiBPerMiB, 1) + " MiB");
+  if (round == 0) CheckStore(plain, summary.operations, "generation");
+  Settle(folder);
+  const RunResult again = Generate(argv, false, err);
+  row.rerun.Add(again.seconds);
+  row.firstToRerun.Add(first.seconds / again.seconds);
+  note("rerun", again.seconds, {});
+  if (round == 0) {
+    CheckStore(plain, summary.operations, "rerun");
+    Remove(kept);
+    fs::rename(plain, kept);
+  } else {
+    Remove(plain);
+  }
+
+  // With the progress line drawn.
+  const fs::path pty = folder / "store-pty";
+  Remove(pty);
+  Settle(folder);
+  const RunResult drawn = Generate(GenerateCommand(options.program, model, summary, pty, options.templates), true, err);
+  if (round == 0) CheckStore(pty, summary.operations, "progress run");
+  if (drawn.terminalBytes == 0) Fail("the progress run drew nothing on the terminal");
+  row.progress.Add(drawn.seconds);
+  row.progressOverheadPercent.Add((drawn.seconds / first.seconds - 1) * 100);
+  note("progress", drawn.seconds, ", " + Grouped(drawn.terminalBytes) + " bytes drawn");
+  Remove(pty);
+
+  // The floor. The rows are held only for it: a program started later would
+  // count this process's memory at the fork in its peak RSS.
+  DatapoolTables tables;
+  std::string error;
+  if (!ReadDatapoolTables((kept / "store.db").string(), tables, error)) Fail(error);
+  const fs::path copy = folder / "floor";
+  Remove(copy);
+  fs::create_directories(copy);
+  Settle(folder);
+  const auto start = std::chrono::steady_clock::now();
+  const RunResult cp = RunProgram({"/bin/cp", "-r", (kept / "scripts").string(), (copy / "scripts").string()}, {});
+  if (!cp.started || cp.status != 0) Fail("cp -r failed " + cp.problem);
+  const auto copied = std::chrono::steady_clock::now();
+  if (!InsertDatapoolTables((copy / "store.db").string(), tables, error)) Fail(error);
+  const auto end = std::chrono::steady_clock::now();
+  const double cpSeconds = std::chrono::duration<double>(copied - start).count();
+  const double floorSeconds = std::chrono::duration<double>(end - start).count();
+  row.floorCp.Add(cpSeconds);
+  row.floorRows.Add(floorSeconds);
+  row.toFloorCp.Add(first.seconds / cpSeconds);
+  row.toFloorRows.Add(first.seconds / floorSeconds);
+  note("floor", floorSeconds, " (cp -r " + Fixed(cpSeconds, 3) + " s, " + Grouped(static_cast<long>(tables.RowCount())) +
+                                  " rows)");
+  Remove(copy);
+  tables = DatapoolTables();
+  ::malloc_trim(0);
 }
 
 Row Measure(const Options& options, int operations, const fs::path& folder) {
@@ -167,53 +323,45 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
        std::to_string(summary.packages.size()) + " packages, model " +
        Fixed(static_cast<double>(fs::file_size(model)) / (kKiBPerMiB * kKiBPerMiB), 1) + " MiB");
 
-  // Generation plain, with the progress drawn, and the I/O floor on the
-  // output of the first run, interleaved: the load of a shared machine
-  // changes from minute to minute, and each repetition meets it alike.
+  // The measurements of a round are interleaved: the load of a shared
+  // machine changes from minute to minute, and each round meets it alike.
+  for (int r = 0; r < options.repeat; ++r) MeasureRound(options, folder, model, summary, r, row);
   const fs::path kept = folder / "store";
-  for (int r = 0; r < options.repeat; ++r) {
-    const std::string round = std::to_string(r + 1) + "/" + std::to_string(options.repeat) + ": ";
-    for (const bool terminal : {false, true}) {
-      const fs::path store = folder / (terminal ? "store-pty" : "store-plain");
-      Remove(store);
-      Settle(folder);
-      const RunResult run = Generate(options, model, summary, store, terminal, folder / "stderr.txt");
-      if (r == 0) CheckStore(store, summary.operations, terminal ? "progress run" : "generation");
-      if (terminal && run.terminalBytes == 0) Fail("the progress run drew nothing on the terminal");
-      double& best = terminal ? row.progress : row.generate;
-      if (r == 0 || run.seconds < best) best = run.seconds;
-      if (!terminal) row.peakRssKiB = std::max(row.peakRssKiB, run.peakRssKiB);
-      Note("  " + std::string(terminal ? "progress  " : "generate  ") + round + Fixed(run.seconds, 3) +
-           " s, peak RSS " + Fixed(static_cast<double>(run.peakRssKiB) / kKiBPerMiB, 1) + " MiB" +
-           (terminal ? ", " + Grouped(run.terminalBytes) + " bytes drawn" : std::string()));
-      if (!terminal && r == 0) {
-        Remove(kept);
-        fs::rename(store, kept);
-      } else {
-        Remove(store);
-      }
-    }
+  FilesBelow(kept / "scripts", &row.outputBytes);
 
-    // The rows are held only for the floor: a program started later would
-    // count this process's memory at the fork in its peak RSS.
-    DatapoolTables tables;
-    std::string error;
-    if (!ReadDatapoolTables((kept / "store.db").string(), tables, error)) Fail(error);
-    const fs::path copy = folder / "floor";
-    Remove(copy);
-    fs::create_directories(copy);
-    Settle(folder);
-    const auto start = std::chrono::steady_clock::now();
-    const RunResult cp = RunProgram({"/bin/cp", "-r", (kept / "scripts").string(), (copy / "scripts").string()}, {});
-    if (!cp.started || cp.status != 0) Fail("cp -r failed " + cp.problem);
-    if (!InsertDatapoolTables((copy / "store.db").string(), tables, error)) Fail(error);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (r == 0 || seconds < row.floor) row.floor = seconds;
-    Note("  floor     " + round + Fixed(seconds, 3) + " s (" + Grouped(static_cast<long>(tables.RowCount())) +
-         " rows)");
-    Remove(copy);
-    tables = DatapoolTables();
-    ::malloc_trim(0);
+  // The system calls and writes, untimed.
+  if (operations <= options.traceMax) {
+    const std::string strace = FindStrace();
+    if (strace.empty()) {
+      Note("  trace     not run: strace is not installed");
+    } else {
+      const fs::path traced = folder / "store-trace";
+      Streams streams;
+      streams.err = (folder / "stderr.txt").string();
+      TraceCounts counts;
+      std::string error;
+      if (!TraceRun(strace, GenerateCommand(options.program, model, summary, traced, options.templates), streams,
+                    traced.string(), [&traced] { Remove(traced); }, counts, error)) {
+        Fail(error);
+      }
+      CheckStore(traced, summary.operations, "traced run");
+      Remove(traced);
+      row.trace = counts;
+      Note("  trace     " + Fixed(static_cast<double>(counts.calls) / operations, 1) + " system calls and " +
+           Fixed(static_cast<double>(counts.written) / operations / 1024, 2) + " KiB written per operation, " +
+           Grouped(counts.writtenElsewhere) + " bytes outside the store");
+    }
+  }
+
+  // The program to compare with, over the same model and date.
+  if (!options.compare.empty()) {
+    const fs::path other = folder / "store-compare";
+    Remove(other);
+    Generate(GenerateCommand(options.compare, model, summary, other, options.templates), false,
+             folder / "stderr-compare.txt");
+    row.compareProblem = StoreDifference(kept, other);
+    Note("  compare   " + (row.compareProblem->empty() ? std::string("the same output") : *row.compareProblem));
+    Remove(other);
   }
 
   // The sed loop.
@@ -240,35 +388,79 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
 std::string Ratio(double a, double b) { return b > 0 ? Fixed(a / b, 2) : "-"; }
 
 void Report(const std::vector<Row>& rows, const Options& options) {
-  const char* header =
-      "       N   seconds     ops/s  peak RSS MiB  floor s  x floor     sed s  sed/gen  progress s  overhead";
-  std::cout << "\nztunittest generate, best of " << options.repeat << " (sed loop: one run, up to N = "
-            << Grouped(options.sedMax) << ")\n"
-            << header << '\n';
-  std::ofstream csv(options.csv);
-  csv << "operations,seconds,operations_per_second,peak_rss_mib,floor_seconds,ratio_to_floor,sed_seconds,"
-         "sed_to_generate,progress_seconds,progress_overhead_percent\n";
+  std::cout << "\nztunittest generate: median [min-max] of " << options.repeat << " round(s)\n";
+  char line[512];
+  std::cout << "       N  generate s            rerun s               progress s            floor cp s            "
+               "floor+rows s          peak RSS MiB\n";
   for (const Row& row : rows) {
-    const double rate = row.generate > 0 ? row.operations / row.generate : 0;
-    const double rss = static_cast<double>(row.peakRssKiB) / kKiBPerMiB;
-    const double overhead = row.generate > 0 ? (row.progress / row.generate - 1) * 100 : 0;
-    char line[256];
-    std::snprintf(line, sizeof line, "%8s %9.3f %9s %13.1f %8.3f %8s %9s %8s %11.3f %8.1f%%", Grouped(row.operations).c_str(),
-                  row.generate, Grouped(std::lround(rate)).c_str(), rss, row.floor, Ratio(row.generate, row.floor).c_str(),
-                  row.sed ? Fixed(*row.sed, 3).c_str() : "not run", row.sed ? Ratio(*row.sed, row.generate).c_str() : "-",
-                  row.progress, overhead);
+    std::snprintf(line, sizeof line, "%8s  %-21s %-21s %-21s %-21s %-21s %6.1f", Grouped(row.operations).c_str(),
+                  Spread(row.generate, 3).c_str(), Spread(row.rerun, 3).c_str(), Spread(row.progress, 3).c_str(),
+                  Spread(row.floorCp, 3).c_str(), Spread(row.floorRows, 3).c_str(),
+                  static_cast<double>(row.peakRssKiB) / kKiBPerMiB);
     std::cout << line << '\n';
-    csv << row.operations << ',' << Fixed(row.generate, 3) << ',' << std::lround(rate) << ',' << Fixed(rss, 1) << ','
-        << Fixed(row.floor, 3) << ',' << Ratio(row.generate, row.floor) << ','
-        << (row.sed ? Fixed(*row.sed, 3) : "") << ',' << (row.sed ? Ratio(*row.sed, row.generate) : "") << ','
-        << Fixed(row.progress, 3) << ',' << Fixed(overhead, 1) << '\n';
+  }
+  std::cout << "\nratios of the times of one round, median [min-max]\n"
+               "       N  x floor+rows          x floor cp            first/rerun           progress overhead %   "
+               "sed/generate\n";
+  for (const Row& row : rows) {
+    std::snprintf(line, sizeof line, "%8s  %-21s %-21s %-21s %-21s %s", Grouped(row.operations).c_str(),
+                  Spread(row.toFloorRows, 2).c_str(), Spread(row.toFloorCp, 2).c_str(),
+                  Spread(row.firstToRerun, 2).c_str(), Spread(row.progressOverheadPercent, 1).c_str(),
+                  row.sed ? Ratio(*row.sed, row.generate.Median()).c_str() : "not run");
+    std::cout << line << '\n';
+  }
+  std::cout << "\nper operation (fresh store, under strace), and the output\n"
+               "       N  system calls  KiB written  of which to the store  bytes elsewhere  output KiB  same as --compare\n";
+  for (const Row& row : rows) {
+    const double n = row.operations;
+    const std::string compared = !row.compareProblem ? "not run" : row.compareProblem->empty() ? "yes" : "NO: " + *row.compareProblem;
+    if (row.trace) {
+      std::snprintf(line, sizeof line, "%8s  %12.1f  %11.2f  %21.2f  %15s  %10.2f  %s", Grouped(row.operations).c_str(),
+                    row.trace->calls / n, row.trace->written / n / 1024, row.trace->writtenToStore / n / 1024,
+                    Grouped(row.trace->writtenElsewhere).c_str(), static_cast<double>(row.outputBytes) / n / 1024,
+                    compared.c_str());
+    } else {
+      std::snprintf(line, sizeof line, "%8s  %12s  %11s  %21s  %15s  %10.2f  %s", Grouped(row.operations).c_str(), "-",
+                    "-", "-", "-", static_cast<double>(row.outputBytes) / n / 1024, compared.c_str());
+    }
+    std::cout << line << '\n';
+    if (row.trace) {
+      for (const std::string& path : row.trace->elsewhere) std::cout << "          written outside the store: " << path << '\n';
+    }
   }
   for (size_t i = 1; i < rows.size(); ++i) {
     if (rows[i].operations == 10 * rows[i - 1].operations) {
       std::cout << "time at N = " << Grouped(rows[i].operations) << " is "
-                << Ratio(rows[i].generate, rows[i - 1].generate) << "x the time at N = "
-                << Grouped(rows[i - 1].operations) << '\n';
+                << Ratio(rows[i].generate.Median(), rows[i - 1].generate.Median()) << "x the time at N = "
+                << Grouped(rows[i - 1].operations) << " (medians; "
+                << Ratio(rows[i].generate.Min(), rows[i - 1].generate.Min()) << "x from the best rounds)\n";
     }
+  }
+
+  std::ofstream csv(options.csv);
+  csv << "operations,rounds";
+  for (const char* name : {"generate", "rerun", "progress", "floor_cp", "floor_rows", "ratio_to_floor_rows",
+                           "ratio_to_floor_cp", "first_to_rerun", "progress_overhead_percent"}) {
+    csv << ',' << name << "_min," << name << "_median," << name << "_max";
+  }
+  csv << ",peak_rss_mib,syscalls_per_op,kib_written_per_op,kib_to_store_per_op,bytes_elsewhere,output_kib_per_op,"
+         "same_as_compare,sed_seconds,sed_to_generate\n";
+  for (const Row& row : rows) {
+    csv << row.operations << ',' << options.repeat;
+    for (const Samples* samples : {&row.generate, &row.rerun, &row.progress, &row.floorCp, &row.floorRows,
+                                   &row.toFloorRows, &row.toFloorCp, &row.firstToRerun, &row.progressOverheadPercent}) {
+      csv << ',' << Fixed(samples->Min(), 3) << ',' << Fixed(samples->Median(), 3) << ',' << Fixed(samples->Max(), 3);
+    }
+    const double n = row.operations;
+    csv << ',' << Fixed(static_cast<double>(row.peakRssKiB) / kKiBPerMiB, 1) << ','
+        << (row.trace ? Fixed(row.trace->calls / n, 1) : "") << ','
+        << (row.trace ? Fixed(row.trace->written / n / 1024, 2) : "") << ','
+        << (row.trace ? Fixed(row.trace->writtenToStore / n / 1024, 2) : "") << ','
+        << (row.trace ? std::to_string(row.trace->writtenElsewhere) : "") << ','
+        << Fixed(static_cast<double>(row.outputBytes) / n / 1024, 2) << ','
+        << (!row.compareProblem ? "" : row.compareProblem->empty() ? "yes" : "no") << ','
+        << (row.sed ? Fixed(*row.sed, 3) : "") << ',' << (row.sed ? Ratio(*row.sed, row.generate.Median()) : "")
+        << '\n';
   }
   if (!csv) Fail("cannot write " + options.csv);
   std::cout << "written to " << options.csv << '\n';
@@ -279,17 +471,20 @@ int Run(int argc, char** argv) {
   options.program = ProgramBesideThis();
   CLI::App app{"Times ztunittest generate over synthesized models against the I/O floor and a sed loop"};
   app.add_option("--sizes", options.sizes, "Numbers of operations, comma-separated")->delimiter(',')->capture_default_str();
-  app.add_option("--repeat", options.repeat, "Runs of each measurement; the best counts")->check(CLI::PositiveNumber)->capture_default_str();
+  app.add_option("--repeat", options.repeat, "Rounds of the timed measurements")->check(CLI::PositiveNumber)->capture_default_str();
   app.add_option("--sed-max", options.sedMax, "The largest N at which the sed loop runs")->capture_default_str();
+  app.add_option("--trace-max", options.traceMax, "The largest N at which a run is traced with strace")->capture_default_str();
   app.add_option("--out", options.csv, "Where the CSV goes")->capture_default_str();
   app.add_option("--work", options.work, "Working folder (default: a new one in $TMPDIR, removed afterwards)");
   app.add_flag("--keep", options.keep, "Keep the models, stores and outputs");
   app.add_option("--ztunittest", options.program, "The program to time")->capture_default_str();
+  app.add_option("--compare", options.compare, "Another ztunittest whose output must be the same (not timed)");
   app.add_option("--templates", options.templates, "The template folder")->capture_default_str();
   app.add_option("--seed", options.seed, "Seed of the model synthesizer")->capture_default_str();
   CLI11_PARSE(app, argc, argv);
 
   if (::access(options.program.c_str(), X_OK) != 0) Fail("cannot run " + options.program);
+  if (!options.compare.empty() && ::access(options.compare.c_str(), X_OK) != 0) Fail("cannot run " + options.compare);
   bool ownWork = false;
   if (options.work.empty()) {
     std::error_code ec;
@@ -300,8 +495,13 @@ int Run(int argc, char** argv) {
     options.work = pattern;
     ownWork = true;
   }
+  fs::create_directories(options.work);
+  // Real paths: strace names the files written by them.
+  options.work = fs::canonical(options.work).string();
   options.program = fs::absolute(options.program).string();
+  if (!options.compare.empty()) options.compare = fs::absolute(options.compare).string();
   options.templates = fs::absolute(options.templates).string();
+  ::setenv("SOURCE_DATE_EPOCH", kFixedDate, 1);
 
   std::vector<Row> rows;
   for (const int size : options.sizes) {
