@@ -61,7 +61,9 @@ bool ParseWriteLine(const std::string& line, WriteLine& parsed) {
   return true;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 }  // namespace
 

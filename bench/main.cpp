@@ -19,13 +19,12 @@
 // datapool by datapool) and the sed loop bench/sed-loop.sh (one sed call per
 // operation, up to --sed-max). It checks that every run produced N files and
 // N datapools, prints the tables and writes them as CSV.
-#include <CLI/CLI.hpp>
-
 #include <fcntl.h>
 #include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -189,7 +188,8 @@ std::string StoreDifference(const fs::path& a, const fs::path& b) {
   const std::vector<fs::path> filesB = FilesBelow(b / "scripts");
   if (filesA != filesB) return "the script trees hold other files";
   for (const fs::path& file : filesA) {
-    if (ReadFile(a / "scripts" / file) != ReadFile(b / "scripts" / file)) return "scripts/" + file.string() + " differs";
+    if (ReadFile(a / "scripts" / file) != ReadFile(b / "scripts" / file))
+      return "scripts/" + file.string() + " differs";
   }
   std::map<std::string, std::string> poolsA, poolsB;
   std::string error;
@@ -203,9 +203,8 @@ std::string StoreDifference(const fs::path& a, const fs::path& b) {
   return {};
 }
 
-std::vector<std::string> GenerateCommand(const std::string& program, const fs::path& model,
-                                         const SynthSummary& summary, const fs::path& store,
-                                         const std::string& templates) {
+std::vector<std::string> GenerateCommand(const std::string& program, const fs::path& model, const SynthSummary& summary,
+                                         const fs::path& store, const std::string& templates) {
   std::vector<std::string> argv = {program, "generate", model.string()};
   for (const std::string& package : summary.packages) {
     argv.push_back("--select");
@@ -246,7 +245,8 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   const RunResult first = Generate(argv, false, err);
   row.generate.Add(first.seconds);
   row.peakRssKiB = std::max(row.peakRssKiB, first.peakRssKiB);
-  note("generate", first.seconds, ", peak RSS " + Fixed(static_cast<double>(first.peakRssKiB) / kKiBPerMiB, 1) + " MiB");
+  note("generate", first.seconds,
+       ", peak RSS " + Fixed(static_cast<double>(first.peakRssKiB) / kKiBPerMiB, 1) + " MiB");
   if (round == 0) CheckStore(plain, summary.operations, "generation");
   Settle(folder);
   const RunResult again = Generate(argv, false, err);
@@ -294,8 +294,8 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   row.floorRows.Add(floorSeconds);
   row.toFloorCp.Add(first.seconds / cpSeconds);
   row.toFloorRows.Add(first.seconds / floorSeconds);
-  note("floor", floorSeconds, " (cp -r " + Fixed(cpSeconds, 3) + " s, " + Grouped(static_cast<long>(tables.RowCount())) +
-                                  " rows)");
+  note("floor", floorSeconds,
+       " (cp -r " + Fixed(cpSeconds, 3) + " s, " + Grouped(static_cast<long>(tables.RowCount())) + " rows)");
   Remove(copy);
   tables = DatapoolTables();
   ::malloc_trim(0);
@@ -340,8 +340,9 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
       streams.err = (folder / "stderr.txt").string();
       TraceCounts counts;
       std::string error;
-      if (!TraceRun(strace, GenerateCommand(options.program, model, summary, traced, options.templates), streams,
-                    traced.string(), [&traced] { Remove(traced); }, counts, error)) {
+      if (!TraceRun(
+              strace, GenerateCommand(options.program, model, summary, traced, options.templates), streams,
+              traced.string(), [&traced] { Remove(traced); }, counts, error)) {
         Fail(error);
       }
       CheckStore(traced, summary.operations, "traced run");
@@ -409,11 +410,14 @@ void Report(const std::vector<Row>& rows, const Options& options) {
                   row.sed ? Ratio(*row.sed, row.generate.Median()).c_str() : "not run");
     std::cout << line << '\n';
   }
-  std::cout << "\nper operation (fresh store, under strace), and the output\n"
-               "       N  system calls  KiB written  of which to the store  bytes elsewhere  output KiB  same as --compare\n";
+  std::cout
+      << "\nper operation (fresh store, under strace), and the output\n"
+         "       N  system calls  KiB written  of which to the store  bytes elsewhere  output KiB  same as --compare\n";
   for (const Row& row : rows) {
     const double n = row.operations;
-    const std::string compared = !row.compareProblem ? "not run" : row.compareProblem->empty() ? "yes" : "NO: " + *row.compareProblem;
+    const std::string compared = !row.compareProblem           ? "not run"
+                                 : row.compareProblem->empty() ? "yes"
+                                                               : "NO: " + *row.compareProblem;
     if (row.trace) {
       std::snprintf(line, sizeof line, "%8s  %12.1f  %11.2f  %21.2f  %15s  %10.2f  %s", Grouped(row.operations).c_str(),
                     row.trace->calls / n, row.trace->written / n / 1024, row.trace->writtenToStore / n / 1024,
@@ -425,14 +429,15 @@ void Report(const std::vector<Row>& rows, const Options& options) {
     }
     std::cout << line << '\n';
     if (row.trace) {
-      for (const std::string& path : row.trace->elsewhere) std::cout << "          written outside the store: " << path << '\n';
+      for (const std::string& path : row.trace->elsewhere)
+        std::cout << "          written outside the store: " << path << '\n';
     }
   }
   for (size_t i = 1; i < rows.size(); ++i) {
     if (rows[i].operations == 10 * rows[i - 1].operations) {
       std::cout << "time at N = " << Grouped(rows[i].operations) << " is "
-                << Ratio(rows[i].generate.Median(), rows[i - 1].generate.Median()) << "x the time at N = "
-                << Grouped(rows[i - 1].operations) << " (medians; "
+                << Ratio(rows[i].generate.Median(), rows[i - 1].generate.Median())
+                << "x the time at N = " << Grouped(rows[i - 1].operations) << " (medians; "
                 << Ratio(rows[i].generate.Min(), rows[i - 1].generate.Min()) << "x from the best rounds)\n";
     }
   }
@@ -458,8 +463,10 @@ void Report(const std::vector<Row>& rows, const Options& options) {
         << (row.trace ? Fixed(row.trace->writtenToStore / n / 1024, 2) : "") << ','
         << (row.trace ? std::to_string(row.trace->writtenElsewhere) : "") << ','
         << Fixed(static_cast<double>(row.outputBytes) / n / 1024, 2) << ','
-        << (!row.compareProblem ? "" : row.compareProblem->empty() ? "yes" : "no") << ','
-        << (row.sed ? Fixed(*row.sed, 3) : "") << ',' << (row.sed ? Ratio(*row.sed, row.generate.Median()) : "")
+        << (!row.compareProblem           ? ""
+            : row.compareProblem->empty() ? "yes"
+                                          : "no")
+        << ',' << (row.sed ? Fixed(*row.sed, 3) : "") << ',' << (row.sed ? Ratio(*row.sed, row.generate.Median()) : "")
         << '\n';
   }
   if (!csv) Fail("cannot write " + options.csv);
@@ -471,9 +478,12 @@ int Run(int argc, char** argv) {
   options.program = ProgramBesideThis();
   CLI::App app{"Times ztunittest generate over synthesized models against the I/O floor and a sed loop"};
   app.add_option("--sizes", options.sizes, "Numbers of operations, comma-separated")->delimiter(',')->capture_default_str();
-  app.add_option("--repeat", options.repeat, "Rounds of the timed measurements")->check(CLI::PositiveNumber)->capture_default_str();
+  app.add_option("--repeat", options.repeat, "Rounds of the timed measurements")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
   app.add_option("--sed-max", options.sedMax, "The largest N at which the sed loop runs")->capture_default_str();
-  app.add_option("--trace-max", options.traceMax, "The largest N at which a run is traced with strace")->capture_default_str();
+  app.add_option("--trace-max", options.traceMax, "The largest N at which a run is traced with strace")
+      ->capture_default_str();
   app.add_option("--out", options.csv, "Where the CSV goes")->capture_default_str();
   app.add_option("--work", options.work, "Working folder (default: a new one in $TMPDIR, removed afterwards)");
   app.add_flag("--keep", options.keep, "Keep the models, stores and outputs");
