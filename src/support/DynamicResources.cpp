@@ -56,27 +56,45 @@ std::string BufferedText(const StringTableEntry& entry) {
   return text.size() < kBufferChars ? text : CutToCharacters(text, kBufferChars - 1);
 }
 
-// The texts of one table already looked up, by their entry's place: a
-// generation asks for the same few texts with every operation.
+// The texts of one table already looked up, by id: a generation asks for
+// the same few texts with every operation.
 class TextCache {
  public:
-  const std::string& Text(const StringTable& table, const StringTableEntry& entry) {
+  // The text of `id` in `table`, or null when the table has none.
+  const std::string* Find(const StringTable& table, int16_t id) {
     if (&table != table_) {
+      Clear();
       table_ = &table;
-      texts_.assign(static_cast<size_t>(table.count), std::nullopt);
+      const int16_t largest = table.count > 0 ? table.entries[table.count - 1].id : int16_t{-1};
+      texts_.assign(largest < 0 ? 0 : static_cast<size_t>(largest) + 1, Text{});
     }
-    std::optional<std::string>& text = texts_[static_cast<size_t>(&entry - table.entries)];
-    if (!text) text = BufferedText(entry);
-    return *text;
+    if (id < 0 || static_cast<size_t>(id) >= texts_.size()) {
+      const StringTableEntry* entry = FindString(table, id);
+      if (entry == nullptr) return nullptr;
+      return &outside_.try_emplace(id, BufferedText(*entry)).first->second;
+    }
+    Text& text = texts_[static_cast<size_t>(id)];
+    if (!text.looked) {
+      text.looked = true;
+      if (const StringTableEntry* entry = FindString(table, id)) text.text = BufferedText(*entry);
+    }
+    return text.text ? &*text.text : nullptr;
   }
   void Clear() {
     table_ = nullptr;
     texts_.clear();
+    outside_.clear();
   }
 
  private:
+  struct Text {
+    bool looked = false;
+    std::optional<std::string> text;
+  };
   const StringTable* table_ = nullptr;
-  std::vector<std::optional<std::string>> texts_;
+  std::vector<Text> texts_;
+  // Texts of negative ids (the tables hold none).
+  std::map<int16_t, std::string> outside_;
 };
 
 TextCache& Cache() {
@@ -93,8 +111,8 @@ const std::string& NoText() {
 // no table or no such text.
 const std::string& LoadString(const StringTable* table, int16_t id) {
   if (table == nullptr) return NoText();
-  const StringTableEntry* entry = FindString(*table, id);
-  return entry == nullptr ? NoText() : Cache().Text(*table, *entry);
+  const std::string* text = Cache().Find(*table, id);
+  return text == nullptr ? NoText() : *text;
 }
 
 // Windows-style abbreviations of the common locales: language, then the
@@ -149,9 +167,9 @@ const std::string& ResString(int16_t id) {
   if (own.handle == nullptr) {
     // Not loaded as a module of its own: the add-in's own table serves, and
     // a missing text is an error, as the plain resource service reports it.
-    const StringTableEntry* entry = FindString(zt_string_table, id);
-    if (entry == nullptr) RaiseError(errc::kResourceNotFound);
-    return Cache().Text(zt_string_table, *entry);
+    const std::string* text = Cache().Find(zt_string_table, id);
+    if (text == nullptr) RaiseError(errc::kResourceNotFound);
+    return *text;
   }
   if (g_resourceModule == nullptr) {
     void* satellite = LoadSatelliteModule(CutToCharacters(own.path, kBufferChars - 1));

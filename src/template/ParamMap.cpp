@@ -37,15 +37,16 @@ void ParamMap::Grow() {
 }
 
 void ParamMap::Add(ParamValue value, const std::string& key) {
-  if (const ptrdiff_t place = Find(key); place >= 0) {
-    values_[static_cast<size_t>(place)] = std::move(value);
-    return;
-  }
   // At most half full, so that a search ends soon.
   if (2 * (keys_.size() + 1) > slots_.size()) Grow();
+  uint32_t& slot = slots_[Slot(key)];
+  if (slot != 0) {
+    values_[slot - 1] = std::move(value);
+    return;
+  }
   keys_.push_back(key);
   values_.push_back(std::move(value));
-  slots_[Slot(key)] = static_cast<uint32_t>(keys_.size());
+  slot = static_cast<uint32_t>(keys_.size());
   if (!IsSimpleTag(key)) ++otherKeys_;
 }
 
