@@ -4,5 +4,9 @@
 // terminal. Every failure ends in one message on stderr and an exit status:
 // 0 success, 1 a run that failed, 2 bad input or usage.
 #include "cli/Commands.h"
+#include "workbench/store/StoreDatabase.h"
 
-int main(int argc, char** argv) { return zt::cli::Run(argc, argv); }
+int main(int argc, char** argv) {
+  zt::wb::ConfigureDatabaseLibrary();
+  return zt::cli::Run(argc, argv);
+}

@@ -5,7 +5,9 @@
 #include <ctime>
 #include <iomanip>
 #include <locale>
+#include <optional>
 #include <sstream>
+#include <utility>
 
 #include "support/Error.h"
 
@@ -120,7 +122,13 @@ std::string FormatDate(const ParamDate& date) {
 
 std::string ToText(const ParamValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return *text;
-  return FormatDate(std::get<ParamDate>(value));
+  // Every operation of a run asks for the date of the same second: the
+  // last one is kept.
+  static std::optional<std::pair<std::pair<std::time_t, bool>, std::string>> last;
+  const ParamDate& date = std::get<ParamDate>(value);
+  const std::pair<std::time_t, bool> second{std::chrono::system_clock::to_time_t(date.when), date.fixed};
+  if (!last || last->first != second) last.emplace(second, FormatDate(date));
+  return last->second;
 }
 
 }  // namespace zt

@@ -53,15 +53,23 @@ void TemplateProcessor::RemoveListener(TemplateProcessorListener* listener) {
 
 namespace {
 
-// The value of `key` as it goes into a line indented by `indent`: a
-// multi-line value takes the indent after each line end, without trailing blanks.
-std::string IndentedValue(const ParamValue& value, const std::string& indent, const std::string& crlf) {
-  std::string text = ToText(value);
-  if (!indent.empty()) {
-    ReplaceAll(text, crlf, crlf + indent);
-    text.erase(text.find_last_not_of(' ') + 1);
+// The value of a key as it goes into a line indented by `indent`: a
+// multi-line value takes the indent after each line end, without trailing
+// blanks. A text value that needs no change is given as it is, without a copy;
+// otherwise the value is made in `made`.
+std::string_view IndentedValue(const ParamValue& value, const std::string& indent, const std::string& crlf,
+                               std::string& made) {
+  const std::string* text = std::get_if<std::string>(&value);
+  if (text != nullptr &&
+      (indent.empty() || (text->find(crlf) == std::string::npos && (text->empty() || text->back() != ' ')))) {
+    return *text;
   }
-  return text;
+  made = text != nullptr ? *text : ToText(value);
+  if (!indent.empty()) {
+    ReplaceAll(made, crlf, crlf + indent);
+    made.erase(made.find_last_not_of(' ') + 1);
+  }
+  return made;
 }
 
 // A key found in a line: its place in the map, and whether the bracket
@@ -112,7 +120,9 @@ void SubstituteLine(std::string& line, const ParamMap& params) {
     // by a value without brackets removes that key's tags and changes no
     // other, unless a "<" stood right before one of them: the line is
     // searched again only then, or when the value has brackets.
-    static thread_local std::vector<TagHit> hits;
+    // The add-in runs on one thread; the list is kept for its capacity.
+    static std::vector<TagHit> hits;
+    std::string made;
     FindTags(line, params, hits);
     for (ptrdiff_t from = 0;;) {
       ptrdiff_t place = -1;
@@ -123,16 +133,17 @@ void SubstituteLine(std::string& line, const ParamMap& params) {
       bool afterOpen = false;
       for (const TagHit& hit : hits) afterOpen = afterOpen || (hit.place == place && hit.afterOpen);
       const size_t at = static_cast<size_t>(place);
-      const std::string value = IndentedValue(params.ValueAt(at), indent, crlf);
+      const std::string_view value = IndentedValue(params.ValueAt(at), indent, crlf, made);
       ReplaceAll(line, params.Keys()[at], value);
       from = place + 1;
       if (afterOpen || std::any_of(value.begin(), value.end(), IsBracket)) FindTags(line, params, hits);
     }
     return;
   }
+  std::string made;
   for (const std::string& key : params.Keys()) {
     if (line.find(key) == std::string::npos) continue;
-    ReplaceAll(line, key, IndentedValue(params.Item(key), indent, crlf));
+    ReplaceAll(line, key, IndentedValue(params.Item(key), indent, crlf, made));
   }
 }
 

@@ -9,6 +9,7 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/Text.h"
+#include "workbench/store/Datapools.h"
 
 namespace zt::wb {
 
@@ -339,14 +340,11 @@ WorkbenchModelHelper::CoclassIndex WorkbenchModelHelper::BuildCoclassIndex(Tesse
 // Datapool fields
 
 std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
-  using nlohmann::ordered_json;
-  ordered_json fields = ordered_json::array();
-  const auto field = [](const std::string& name, const std::string& type, const std::string& value) {
-    ordered_json f = ordered_json::object();
-    f[datapool_field::kName] = name;
-    f[datapool_field::kType] = type;
-    f[datapool_field::kValue] = value;
-    return f;
+  std::vector<DatapoolField> fields;
+  std::vector<std::string> values;
+  const auto field = [&](std::string name, std::string type, std::string value) {
+    fields.push_back({std::move(name), std::move(type)});
+    values.push_back(std::move(value));
   };
 
   TesselParameter* retval = nullptr;
@@ -361,19 +359,19 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
       }
       std::string name = parameter->Name();
       if (name.empty()) name = words_.argPrefix + std::to_string(position);
-      fields.push_back(field(name, parameter->Type(), parameter->InitValue()));
+      field(std::move(name), parameter->Type(), parameter->InitValue());
     }
   }
 
   const std::string returnType = operation.ReturnType();
   TesselClass* owner = operation.ParentClass();
   if (owner != nullptr && owner->Language() == words_.langCom && returnType == words_.hresult) {
-    if (retval != nullptr) fields.push_back(field(words_.expectedReturn, retval->Type(), {}));
+    if (retval != nullptr) field(words_.expectedReturn, retval->Type(), {});
   } else if (!returnType.empty() && returnType != words_.voidType) {
-    fields.push_back(field(words_.expectedReturn, returnType, {}));
+    field(words_.expectedReturn, returnType, {});
   }
-  // Text that is not UTF-8 is replaced rather than refused.
-  return fields.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+  // The datapool component takes the list it was made with as it is.
+  return DatapoolFieldList(fields, values);
 }
 
 std::string WorkbenchModelHelper::GetDatapoolFields(TesselOperation* operation) {

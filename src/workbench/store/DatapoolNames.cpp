@@ -87,13 +87,17 @@ const OperationIdentity* OperationInHand::Matching(const std::string& className,
 
 std::string RecordedDatapoolName(sqlite3* db, const OperationIdentity& operation, StoreBatch* batch) {
   const std::string key = operation.Key();
-  {
-    Statement recorded(db, "SELECT name FROM datapool_names WHERE operation = ?");
-    if (recorded.Bind(1, key).Step()) return recorded.ColumnText(0);
-  }
   for (int index = 0;; ++index) {
     const std::string name = Candidate(operation, index);
-    {
+    if (index == 0) {
+      // The name recorded, and whether the first candidate is taken, in one query.
+      Statement first(db,
+                      "SELECT (SELECT name FROM datapool_names WHERE operation = ?), "
+                      "EXISTS (SELECT 1 FROM datapool_names WHERE name = ?)");
+      first.Bind(1, key).Bind(2, name).Step();
+      if (!first.ColumnIsNull(0)) return first.ColumnText(0);
+      if (first.ColumnInt(1) != 0) continue;
+    } else {
       Statement held(db, "SELECT 1 FROM datapool_names WHERE name = ?");
       if (held.Bind(1, name).Step()) continue;
     }

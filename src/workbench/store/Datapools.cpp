@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include "workbench/store/StoreDatabase.h"
 #include "workbench/terminal/Editor.h"
 #include "workbench/text/Csv.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -37,11 +39,62 @@ bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == 
   RaiseError(errc::kInvalidCall, {}, Text(WB_DP_FIELDS_BAD, {name, reason}));
 }
 
-// The user who last opened the store.
+// The user who last opened the store, read once per connection: the
+// store's own connection wrote it when it opened.
 std::string StoreUser(sqlite3* db) {
-  if (!HasTable(db, "store_info")) return {};
-  Statement query(db, "SELECT value FROM store_info WHERE key = 'last_user'");
-  return query.Step() ? query.ColumnText(0) : std::string();
+  return ReadOnce(db, "last_user", [db] {
+    if (!HasTable(db, "store_info")) return std::string();
+    Statement query(db, "SELECT value FROM store_info WHERE key = 'last_user'");
+    return query.Step() ? query.ColumnText(0) : std::string();
+  });
+}
+
+// The field list made last by DatapoolFieldList, and what it describes.
+struct FieldList {
+  std::string text;
+  Datapool datapool;
+};
+FieldList& LastFieldList() {
+  static FieldList last;
+  return last;
+}
+
+// Appends `text` as a JSON string, as the JSON library writes one: quotes,
+// backslashes and control characters escaped, everything else as it is.
+void AppendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (const char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\f': out += "\\f"; break;
+      case '\r': out += "\\r"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+          out += escape;
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+// Raises error 5 when a field of `datapool` has no name or the name of an
+// earlier one.
+void CheckFieldNames(const std::string& name, const Datapool& datapool) {
+  std::set<std::string> seen;
+  for (size_t f = 0; f < datapool.fields.size(); ++f) {
+    const std::string position = std::to_string(f + 1);
+    const std::string& fieldName = datapool.fields[f].name;
+    if (fieldName.empty()) RaiseBadFields(name, Text(WB_DP_FIELDS_EMPTY_NAME, {position}));
+    if (!seen.insert(fieldName).second) RaiseBadFields(name, Text(WB_DP_FIELDS_DUPLICATE, {position, fieldName}));
+  }
 }
 
 // The ids of the fields of datapool `id`, in order.
@@ -166,7 +219,47 @@ Answer OverwriteAnswer(int16_t label, int32_t value) { return {Text(label), valu
 
 }  // namespace
 
+std::string DatapoolFieldList(const std::vector<DatapoolField>& fields, const std::vector<std::string>& values) {
+  const auto valueOf = [&values](size_t f) { return f < values.size() ? values[f] : std::string(); };
+  bool utf8 = true;
+  for (size_t f = 0; f < fields.size() && utf8; ++f) {
+    utf8 = json::IsValidUtf8(fields[f].name) && json::IsValidUtf8(fields[f].type) && json::IsValidUtf8(valueOf(f));
+  }
+  if (!utf8) {
+    // Text that is not UTF-8 is replaced rather than refused, as the JSON
+    // library replaces it; such a list is read back from its text.
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (size_t f = 0; f < fields.size(); ++f) {
+      list.push_back({{"name", fields[f].name}, {"type", fields[f].type}, {"value", valueOf(f)}});
+    }
+    return list.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  }
+  FieldList& last = LastFieldList();
+  last.text = "[";
+  last.datapool = Datapool();
+  std::vector<std::string> row;
+  for (size_t f = 0; f < fields.size(); ++f) {
+    if (f > 0) last.text += ',';
+    last.text += "{\"name\":";
+    AppendJsonString(last.text, fields[f].name);
+    last.text += ",\"type\":";
+    AppendJsonString(last.text, fields[f].type);
+    last.text += ",\"value\":";
+    AppendJsonString(last.text, valueOf(f));
+    last.text += '}';
+    last.datapool.fields.push_back(fields[f]);
+    row.push_back(valueOf(f));
+  }
+  last.text += ']';
+  if (!fields.empty()) last.datapool.rows.push_back(std::move(row));
+  return last.text;
+}
+
 Datapool ParseDatapoolFields(const std::string& name, const std::string& fields) {
+  if (const FieldList& last = LastFieldList(); !last.text.empty() && fields == last.text) {
+    CheckFieldNames(name, last.datapool);
+    return last.datapool;
+  }
   nlohmann::json list;
   try {
     list = nlohmann::json::parse(fields);

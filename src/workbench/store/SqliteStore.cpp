@@ -303,7 +303,12 @@ void DigestSet::Clear() {
   hasZero_ = false;
 }
 
-SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) { KeepPreparedStatements(handle_); }
+SqliteConnection::SqliteConnection(sqlite3* handle) : handle_(handle) {
+  KeepPreparedStatements(handle_);
+  // SQLite's temporary data (the journal of each datapool's savepoint, sorts)
+  // stays in memory: nothing of a store is written outside its folder.
+  sqlite3_exec(handle_, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
+}
 
 SqliteConnection::~SqliteConnection() {
   FinalizePreparedStatements(handle_);
@@ -364,7 +369,9 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
   }
   const fs::path database = folder_ / kDatabaseName;
   sqlite3* handle = nullptr;
-  const int rc = sqlite3_open_v2(database.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  // The store is used from one thread: its connection takes no lock of its own.
+  const int rc = sqlite3_open_v2(database.c_str(), &handle,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (handle == nullptr) RaiseCannotOpen(database, sqlite3_errstr(rc));
   auto connection = std::make_unique<SqliteConnection>(handle);
   if (rc != SQLITE_OK) RaiseCannotOpen(database, sqlite3_errmsg(handle));

@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <unordered_map>
 
 #include "support/Error.h"
@@ -20,25 +22,42 @@ constexpr const char* kDatabaseName = "store.db";
 
 // A statement kept prepared for its SQL, and whether a Statement has it.
 struct KeptStatement {
+  std::string sql;
   sqlite3_stmt* statement = nullptr;
   bool inUse = false;
 };
 
-// The kept statements of the databases that keep them, by SQL. The program
-// uses its databases from one thread.
-std::unordered_map<sqlite3*, std::unordered_map<std::string, KeptStatement>>& KeptStatements() {
-  static std::unordered_map<sqlite3*, std::unordered_map<std::string, KeptStatement>> kept;
+// What is kept for a database that keeps its statements: the statements by
+// the address of their SQL (the callers' SQL are literals; the text is
+// compared all the same), the tables found, and values read once.
+struct Kept {
+  std::unordered_map<const char*, KeptStatement> statements;
+  std::set<std::string, std::less<>> tables;
+  std::map<std::string, std::string, std::less<>> values;
+};
+
+// The databases that keep their statements. The program uses its databases
+// from one thread.
+std::unordered_map<sqlite3*, Kept>& KeptStatements() {
+  static std::unordered_map<sqlite3*, Kept> kept;
   return kept;
 }
 
+Kept* KeptFor(sqlite3* db) {
+  const auto kept = KeptStatements().find(db);
+  return kept == KeptStatements().end() ? nullptr : &kept->second;
+}
+
 }  // namespace
+
+void ConfigureDatabaseLibrary() { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); }
 
 void KeepPreparedStatements(sqlite3* db) { KeptStatements().try_emplace(db); }
 
 void FinalizePreparedStatements(sqlite3* db) {
   const auto kept = KeptStatements().find(db);
   if (kept == KeptStatements().end()) return;
-  for (auto& [sql, statement] : kept->second) sqlite3_finalize(statement.statement);
+  for (auto& [sql, statement] : kept->second.statements) sqlite3_finalize(statement.statement);
   KeptStatements().erase(kept);
 }
 
@@ -47,17 +66,18 @@ void RaiseDatabaseError(sqlite3* db) {
 }
 
 Statement::Statement(sqlite3* db, const char* sql) : db_(db) {
-  const auto kept = KeptStatements().find(db_);
-  if (kept != KeptStatements().end()) {
+  if (Kept* kept = KeptFor(db_)) {
     // Unless this SQL is in use already (a nested query), take the kept one.
-    KeptStatement& entry = kept->second[sql];
-    if (!entry.inUse) {
-      if (entry.statement == nullptr &&
-          sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &entry.statement, nullptr) != SQLITE_OK) {
+    KeptStatement& entry = kept->statements[sql];
+    if (entry.statement == nullptr) {
+      if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &entry.statement, nullptr) != SQLITE_OK) {
         sqlite3_finalize(entry.statement);
-        kept->second.erase(sql);
+        kept->statements.erase(sql);
         RaiseDatabaseError(db_);
       }
+      entry.sql = sql;
+    }
+    if (!entry.inUse && entry.sql == sql) {
       entry.inUse = true;
       statement_ = entry.statement;
       inUse_ = &entry.inUse;
@@ -119,12 +139,15 @@ std::string Statement::ColumnText(int column) const {
 
 int64_t Statement::ColumnInt(int column) const { return sqlite3_column_int64(statement_, column); }
 
+bool Statement::ColumnIsNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+
 void Execute(sqlite3* db, const char* sql) {
   if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) RaiseDatabaseError(db);
 }
 
 Transaction::Transaction(sqlite3* db) : db_(db), nested_(sqlite3_get_autocommit(db) == 0) {
-  Execute(db_, nested_ ? "SAVEPOINT zt_change" : "BEGIN IMMEDIATE");
+  // Prepared statements: a batch makes one savepoint per datapool.
+  Statement(db_, nested_ ? "SAVEPOINT zt_change" : "BEGIN IMMEDIATE").Run();
 }
 
 Transaction::~Transaction() {
@@ -139,14 +162,28 @@ Transaction::~Transaction() {
 }
 
 void Transaction::Commit() {
-  Execute(db_, nested_ ? "RELEASE zt_change" : "COMMIT");
+  Statement(db_, nested_ ? "RELEASE zt_change" : "COMMIT").Run();
   open_ = false;
 }
 
 bool HasTable(sqlite3* db, const std::string& table) {
+  Kept* kept = KeptFor(db);
+  if (kept != nullptr && kept->tables.count(table) > 0) return true;
   Statement query(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
   query.Bind(1, table);
-  return query.Step();
+  const bool found = query.Step();
+  // Tables are never dropped: one found stays.
+  if (found && kept != nullptr) kept->tables.insert(table);
+  return found;
+}
+
+std::string ReadOnce(sqlite3* db, const std::string& key, const std::function<std::string()>& read) {
+  Kept* kept = KeptFor(db);
+  if (kept == nullptr) return read();
+  if (const auto known = kept->values.find(key); known != kept->values.end()) return known->second;
+  std::string value = read();
+  kept->values.emplace(key, value);
+  return value;
 }
 
 std::string StoreDatabasePath(const std::string& folder) { return (fs::path(folder) / kDatabaseName).string(); }

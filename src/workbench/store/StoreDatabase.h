@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,11 +20,17 @@ struct sqlite3_stmt;
 
 namespace zt::wb {
 
+/// Sets SQLite up for this program, which uses its databases from one thread
+/// and needs no statistics of SQLite's memory: its allocations then take no
+/// lock. Must come before the first database is opened; later it does nothing.
+void ConfigureDatabaseLibrary();
+
 /// One prepared SQL statement on a borrowed database handle. On a database
 /// that keeps prepared statements (KeepPreparedStatements) the statement is
 /// prepared once and, reset and unbound, serves every later Statement of the
-/// same SQL; a second Statement of that SQL while the first lives (a nested
-/// query) is prepared on its own.
+/// same SQL at the same address (a literal); a second Statement of that SQL
+/// while the first lives (a nested query), or other SQL at an address seen
+/// before, is prepared on its own.
 class Statement {
  public:
   /// Prepares `sql`, or takes the kept statement; raises error 75 when it
@@ -47,6 +54,8 @@ class Statement {
   std::string ColumnText(int column) const;
   /// The integer of column `column` of the current row.
   int64_t ColumnInt(int column) const;
+  /// Whether column `column` of the current row is NULL.
+  bool ColumnIsNull(int column) const;
 
  private:
   sqlite3* db_;
@@ -91,7 +100,14 @@ void Execute(sqlite3* db, const char* sql);
 [[noreturn]] void RaiseDatabaseError(sqlite3* db);
 
 /// Whether the database has a table named `table` (older stores may not).
+/// On a database that keeps prepared statements a table found is
+/// remembered: tables are never dropped.
 bool HasTable(sqlite3* db, const std::string& table);
+
+/// On a database that keeps prepared statements, what `read` gave the first
+/// time `key` was asked for; elsewhere what `read` gives now. For values
+/// that do not change while the database is open, read for every change.
+std::string ReadOnce(sqlite3* db, const std::string& key, const std::function<std::string()>& read);
 
 /// The database file of the store folder `folder`.
 std::string StoreDatabasePath(const std::string& folder);

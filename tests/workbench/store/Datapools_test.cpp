@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
@@ -100,6 +101,45 @@ TEST_F(Datapools, CreateKeepsFieldOrderAndTheInitialRow) {
   EXPECT_EQ(console_.Output(), "") << "creating asks and says nothing";
 
   EXPECT_EQ(ErrorNumberOf([&] { Create(" ", kFields); }), errc::kInvalidCall);
+}
+
+TEST_F(Datapools, FieldListsAreWrittenAsTheJsonLibraryWritesThemAndTakenBackAsMade) {
+  using Fields = std::vector<DatapoolField>;
+  struct Case {
+    Fields fields;
+    std::vector<std::string> values;
+  };
+  const std::vector<Case> cases = {
+      {{}, {}},
+      {{{"a", "int"}}, {"1"}},
+      {{{"q\"uote", "back\\slash"}, {"ctl\x01\x1f\x7f", "tab\tnl\ncr\rbs\bff\f"}}, {"\"\\", ""}},
+      {{{"Ω", "日本"}, {"b", ""}}, {"é"}},  // values missing at the end are ""
+      {{{"bad\xC3", "x"}}, {"\xFF"}},       // not UTF-8: replaced
+  };
+  for (const Case& c : cases) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (size_t f = 0; f < c.fields.size(); ++f) {
+      list.push_back({{"name", c.fields[f].name},
+                      {"type", c.fields[f].type},
+                      {"value", f < c.values.size() ? c.values[f] : std::string()}});
+    }
+    const std::string text = DatapoolFieldList(c.fields, c.values);
+    EXPECT_EQ(text, list.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    const Datapool made = ParseDatapoolFields("Calc_add", text);
+    const Datapool read = ParseDatapoolFields("Calc_add", " " + text);  // read from the text
+    EXPECT_EQ(made.fields, read.fields) << text;
+    EXPECT_EQ(made.rows, read.rows) << text;
+  }
+  EXPECT_EQ(ParseDatapoolFields("Calc_add", DatapoolFieldList({{"a", "int"}}, {"1"})).rows, (Rows{{"1"}}));
+
+  // A list made with unusable names is refused as its text would be.
+  for (const Fields& fields : {Fields{{"", "int"}}, Fields{{"a", ""}, {"a", "int"}}}) {
+    const std::string text = DatapoolFieldList(fields, {});
+    std::string made, read;
+    EXPECT_EQ(ErrorNumberOf([&] { ParseDatapoolFields("Calc_add", text); }, &made), errc::kInvalidCall);
+    EXPECT_EQ(ErrorNumberOf([&] { ParseDatapoolFields("Calc_add", text + " "); }, &read), errc::kInvalidCall);
+    EXPECT_EQ(made, read);
+  }
 }
 
 TEST_F(Datapools, AnExistingNameIsReportedUnlessOverwriting) {

@@ -86,6 +86,17 @@ TEST_F(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
   const char* query = "SELECT value FROM store_info WHERE key = 'last_user'";
   EXPECT_EQ(sqlite3_exec(SqliteHandle(store_->Connection()), query, nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_EQ(ErrorNumberOf([] { SqliteHandle(nullptr); }), errc::kObjectNotSet);
+  // The journals of savepoints and other temporary data stay in memory, not
+  // in the system's temporary folder.
+  int tempStore = -1;
+  sqlite3_exec(
+      SqliteHandle(store_->Connection()), "PRAGMA temp_store",
+      [](void* out, int, char** values, char**) {
+        *static_cast<int*>(out) = std::atoi(values[0]);
+        return 0;
+      },
+      &tempStore, nullptr);
+  EXPECT_EQ(tempStore, 2);
 }
 
 TEST_F(Store, NamesLeavingTheRootAreRefused) {

@@ -75,6 +75,47 @@ TEST_F(Database, KeptStatementsServeAgainFreshAndNestedOnesArePreparedApart) {
   EXPECT_EQ(PreparedStatements(db_), 0) << "without keeping, a statement is finalized with its Statement";
 }
 
+TEST_F(Database, StatementsAreKeptByTheirSqlsAddressAndOtherTextThereIsPreparedApart) {
+  KeepPreparedStatements(db_);
+  std::string sql = "SELECT 1";
+  {
+    Statement first(db_, sql.c_str());
+    ASSERT_TRUE(first.Step());
+    EXPECT_EQ(first.ColumnInt(0), 1);
+  }
+  // Other SQL where the first was: not the kept statement.
+  const char* const at = sql.c_str();
+  sql[7] = '2';
+  ASSERT_EQ(sql.c_str(), at);
+  {
+    Statement second(db_, sql.c_str());
+    ASSERT_TRUE(second.Step());
+    EXPECT_EQ(second.ColumnInt(0), 2);
+    EXPECT_FALSE(second.ColumnIsNull(0));
+  }
+  EXPECT_EQ(PreparedStatements(db_), 1) << "only the first is kept";
+  FinalizePreparedStatements(db_);
+}
+
+TEST_F(Database, TablesFoundAndValuesReadOnceAreKeptWithTheStatements) {
+  int reads = 0;
+  const auto read = [&reads] { return "value " + std::to_string(++reads); };
+  EXPECT_EQ(ReadOnce(db_, "key", read), "value 1");
+  EXPECT_EQ(ReadOnce(db_, "key", read), "value 2") << "not kept: read every time";
+  EXPECT_FALSE(HasTable(db_, "u"));
+
+  KeepPreparedStatements(db_);
+  EXPECT_EQ(ReadOnce(db_, "key", read), "value 3");
+  EXPECT_EQ(ReadOnce(db_, "key", read), "value 3");
+  EXPECT_EQ(ReadOnce(db_, "other", read), "value 4");
+  EXPECT_FALSE(HasTable(db_, "u"));
+  Execute(db_, "CREATE TABLE u (b INTEGER)");
+  EXPECT_TRUE(HasTable(db_, "u")) << "a table missing before is looked for again";
+  EXPECT_TRUE(HasTable(db_, "t"));
+  FinalizePreparedStatements(db_);
+  EXPECT_EQ(ReadOnce(db_, "key", read), "value 5") << "forgotten with the statements";
+}
+
 TEST_F(Database, ATransactionInsideAnotherIsASavepoint) {
   {
     Transaction outer(db_);
