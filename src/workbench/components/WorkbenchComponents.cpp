@@ -41,7 +41,11 @@ WorkbenchComponents::WorkbenchComponents(std::string templatesDir, StoreOptions 
     : templatesDir_(std::move(templatesDir)), storeOptions_(std::move(storeOptions)), console_(console) {}
 
 std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() {
-  return std::make_unique<DiskFileSystem>(templatesDir_);
+  auto files = std::make_unique<DiskFileSystem>(templatesDir_);
+  // A run reads its templates once or twice per operation: what was checked
+  // stands for a second.
+  files->TrustCheckedFilesFor(std::chrono::seconds(1));
+  return files;
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {

@@ -261,8 +261,10 @@ std::string DiskFileSystem::NativePath(const std::string& path) {
 
 bool DiskFileSystem::FileExists(const std::string& path) {
   if (path.empty()) return false;
+  const std::string native = NativePath(path);
+  if (Trusted(native) != nullptr) return true;
   std::error_code ec;
-  return fs::is_regular_file(NativePath(path), ec);
+  return fs::is_regular_file(native, ec);
 }
 
 bool DiskFileSystem::FolderExists(const std::string& path) {
@@ -276,11 +278,27 @@ void DiskFileSystem::DeleteFile(const std::string& path, bool force) {
   struct stat st {};
   if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaiseError(errc::kFileNotFound);
   if (!force && (st.st_mode & S_IWUSR) == 0) RaiseError(errc::kPermissionDenied);
+  Forget(native);
   if (::unlink(native.c_str()) != 0) RaiseError(ErrorFromErrno(errno));
+}
+
+const DiskFileSystem::CachedFile* DiskFileSystem::Trusted(const std::string& native) const {
+  if (trust_.count() <= 0) return nullptr;
+  const auto cached = cache_.find(native);
+  if (cached == cache_.end() || std::chrono::steady_clock::now() - cached->second.checked >= trust_) return nullptr;
+  return &cached->second;
+}
+
+void DiskFileSystem::Forget(const std::string& native) {
+  if (const auto old = cache_.find(native); old != cache_.end()) {
+    cachedBytes_ -= old->second.text->size();
+    cache_.erase(old);
+  }
 }
 
 std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path) {
   const std::string native = NativePath(path);
+  if (const CachedFile* trusted = Trusted(native)) return std::make_unique<MemoryReadStream>(trusted->text);
   struct stat st {};
   if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     RaiseError(errc::kFileNotFound, {}, DescribeError(errc::kFileNotFound) + ": " + path);
@@ -292,6 +310,7 @@ std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path
     if (::access(native.c_str(), R_OK) != 0) {
       RaiseError(errc::kPermissionDenied, {}, DescribeError(errc::kPermissionDenied) + ": " + path);
     }
+    cached->second.checked = std::chrono::steady_clock::now();
     return std::make_unique<MemoryReadStream>(cached->second.text);
   }
   std::ifstream in(native, std::ios::binary);
@@ -306,15 +325,12 @@ std::unique_ptr<TextStream> DiskFileSystem::OpenTextFile(const std::string& path
   if (!in.bad() && ::stat(native.c_str(), &after) == 0 && after.st_ino == st.st_ino &&
       after.st_size == static_cast<off_t>(text->size()) && after.st_mtim.tv_sec == st.st_mtim.tv_sec &&
       after.st_mtim.tv_nsec == st.st_mtim.tv_nsec) {
-    if (const auto old = cache_.find(native); old != cache_.end()) {
-      cachedBytes_ -= old->second.text->size();
-      cache_.erase(old);
-    }
+    Forget(native);
     if (cachedBytes_ + text->size() > kCacheLimit) {
       cache_.clear();
       cachedBytes_ = 0;
     }
-    cache_[native] = CachedFile{version, text};
+    cache_[native] = CachedFile{version, text, std::chrono::steady_clock::now()};
     cachedBytes_ += text->size();
   }
   return std::make_unique<MemoryReadStream>(std::move(text));
@@ -324,6 +340,7 @@ std::unique_ptr<TextStream> DiskFileSystem::CreateTextFile(const std::string& pa
   const std::string native = NativePath(path);
   std::error_code ec;
   if (!overwrite && fs::exists(native, ec)) RaiseError(errc::kFileAlreadyExists);
+  Forget(native);
   return std::make_unique<WriteStream>(native);
 }
 

@@ -11,10 +11,15 @@
 // twice per operation) are kept in memory and served from there while the
 // file on disk is the same: same device, inode, size and modification time,
 // which every open checks. Files over kCachedFileLimit are read from disk.
+// An object may be told to trust what it checked for a while
+// (TrustCheckedFilesFor): then a file kept in memory and checked less than
+// that long ago is served, and said to exist, without looking at the disk;
+// deleting or writing it through the object forgets it at once.
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,6 +42,10 @@ class DiskFileSystem : public FileSystemObject {
   std::unique_ptr<TextStream> CreateTextFile(const std::string& path, bool overwrite) override;
   std::string NativePath(const std::string& path) override;
 
+  /// How long a kept file, once checked, is taken as it is (see the file
+  /// comment); zero, the start value: every open and test looks at the disk.
+  void TrustCheckedFilesFor(std::chrono::milliseconds interval) { trust_ = interval; }
+
  private:
   // What tells one state of a file on disk from another.
   struct FileVersion {
@@ -47,7 +56,12 @@ class DiskFileSystem : public FileSystemObject {
   struct CachedFile {
     FileVersion version;
     std::shared_ptr<const std::string> text;
+    // When the version was last found on disk.
+    std::chrono::steady_clock::time_point checked;
   };
+  // The kept file at `native` when it is to be trusted without a look at the disk.
+  const CachedFile* Trusted(const std::string& native) const;
+  void Forget(const std::string& native);
   // The largest file kept in memory, and the most kept in all.
   static constexpr size_t kCachedFileLimit = 1 << 20;
   static constexpr size_t kCacheLimit = 8 << 20;
@@ -56,6 +70,7 @@ class DiskFileSystem : public FileSystemObject {
   // Files read, by native path.
   std::unordered_map<std::string, CachedFile> cache_;
   size_t cachedBytes_ = 0;
+  std::chrono::milliseconds trust_{0};
 };
 
 /// The folder of the bundled templates: $PWTTEMPLATES when set, else the

@@ -99,6 +99,36 @@ TEST_F(DiskFiles, AFileReadAgainIsTheFileAsItIsNow) {
   EXPECT_EQ(Lines(*disk_->OpenTextFile(path)).back(), (std::pair<int, std::string>{2, "end"}));
 }
 
+TEST_F(DiskFiles, AnObjectToldToTrustWhatItCheckedServesItWithoutLookingUntilItIsChangedThroughIt) {
+  const fs::path file = dir_ / "templates" / "t.template";
+  const std::string path = "$PWTTEMPLATES\\t.template";
+  std::ofstream(file, std::ios::binary) << "one";
+  disk_->TrustCheckedFilesFor(std::chrono::hours(1));
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)).at(0).second, "one");
+  // Changed and removed behind its back: what it checked stands.
+  const fs::path moved = dir_ / "templates" / "moved.template";
+  fs::rename(file, moved);
+  EXPECT_TRUE(disk_->FileExists(path));
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)).at(0).second, "one");
+  // Written or deleted through it: looked at again.
+  auto written = disk_->CreateTextFile(path, true);
+  written->WriteLine("two");
+  written->Close();
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)).at(0).second, "two");
+  disk_->DeleteFile(path, false);
+  EXPECT_FALSE(disk_->FileExists(path));
+  EXPECT_EQ(test::ErrorNumberOf([&] { disk_->OpenTextFile(path); }), errc::kFileNotFound);
+  // A file never read is looked for on disk.
+  EXPECT_TRUE(disk_->FileExists("$PWTTEMPLATES\\moved.template"));
+
+  // Without trust every look goes to the disk.
+  fs::rename(moved, file);
+  EXPECT_EQ(Lines(*disk_->OpenTextFile(path)).at(0).second, "one");
+  disk_->TrustCheckedFilesFor(std::chrono::milliseconds(0));
+  fs::remove(file);
+  EXPECT_FALSE(disk_->FileExists(path));
+}
+
 TEST_F(DiskFiles, MissingFilesAndFoldersAndReadOnlyFilesRaise) {
   EXPECT_EQ(test::ErrorNumberOf([&] { disk_->OpenTextFile(Win(dir_ / "none.template")); }), errc::kFileNotFound);
   EXPECT_THROW(disk_->DeleteFile(Win(dir_ / "none"), false), ZtError);
