@@ -87,6 +87,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const Streams& stream
   }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.peakRssKiB = usage.ru_maxrss;
+  result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (result.status == 127) result.problem = "cannot start " + argv[0];
   if (!WIFEXITED(status)) result.problem = argv[0] + " was killed by signal " + std::to_string(WTERMSIG(status));

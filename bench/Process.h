@@ -30,6 +30,8 @@ struct RunResult {
   double seconds = 0;
   /// The peak resident set size of the program and what it waited for, in KiB.
   long peakRssKiB = 0;
+  /// The processor time (user and system) of the program and what it waited for.
+  double cpuSeconds = 0;
   /// Bytes the program wrote to the pseudo-terminal.
   long terminalBytes = 0;
   std::string problem;

@@ -21,6 +21,7 @@
 // N datapools, prints the tables and writes them as CSV.
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -90,6 +91,9 @@ struct Row {
   Samples generate, rerun, progress, floorCp, floorRows;
   // Ratios of the times of one round.
   Samples toFloorRows, toFloorCp, firstToRerun, progressOverheadPercent;
+  // The same by processor time (user and system), which other work on the
+  // machine changes less than the wall time.
+  Samples generateCpu, floorRowsCpu, toFloorRowsCpu, progressOverheadCpuPercent;
   long peakRssKiB = 0;
   size_t outputBytes = 0;
   std::optional<double> sed;
@@ -154,6 +158,14 @@ void Settle(const fs::path& folder) {
   if (fd < 0) return;
   ::syncfs(fd);
   ::close(fd);
+}
+
+// The processor time this process has taken so far.
+double OwnCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::string ProgramBesideThis() {
@@ -244,6 +256,7 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   const std::vector<std::string> argv = GenerateCommand(options.program, model, summary, plain, options.templates);
   const RunResult first = Generate(argv, false, err);
   row.generate.Add(first.seconds);
+  row.generateCpu.Add(first.cpuSeconds);
   row.peakRssKiB = std::max(row.peakRssKiB, first.peakRssKiB);
   note("generate", first.seconds,
        ", peak RSS " + Fixed(static_cast<double>(first.peakRssKiB) / kKiBPerMiB, 1) + " MiB");
@@ -270,6 +283,7 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   if (drawn.terminalBytes == 0) Fail("the progress run drew nothing on the terminal");
   row.progress.Add(drawn.seconds);
   row.progressOverheadPercent.Add((drawn.seconds / first.seconds - 1) * 100);
+  row.progressOverheadCpuPercent.Add((drawn.cpuSeconds / first.cpuSeconds - 1) * 100);
   note("progress", drawn.seconds, ", " + Grouped(drawn.terminalBytes) + " bytes drawn");
   Remove(pty);
 
@@ -286,8 +300,12 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   const RunResult cp = RunProgram({"/bin/cp", "-r", (kept / "scripts").string(), (copy / "scripts").string()}, {});
   if (!cp.started || cp.status != 0) Fail("cp -r failed " + cp.problem);
   const auto copied = std::chrono::steady_clock::now();
+  const double insertCpuStart = OwnCpuSeconds();
   if (!InsertDatapoolTables((copy / "store.db").string(), tables, error)) Fail(error);
   const auto end = std::chrono::steady_clock::now();
+  const double floorCpu = cp.cpuSeconds + OwnCpuSeconds() - insertCpuStart;
+  row.floorRowsCpu.Add(floorCpu);
+  row.toFloorRowsCpu.Add(first.cpuSeconds / floorCpu);
   const double cpSeconds = std::chrono::duration<double>(copied - start).count();
   const double floorSeconds = std::chrono::duration<double>(end - start).count();
   row.floorCp.Add(cpSeconds);
@@ -410,6 +428,14 @@ void Report(const std::vector<Row>& rows, const Options& options) {
                   row.sed ? Ratio(*row.sed, row.generate.Median()).c_str() : "not run");
     std::cout << line << '\n';
   }
+  std::cout << "\nby processor time (user and system), median [min-max]\n"
+               "       N  generate cpu s        floor+rows cpu s      x floor+rows          progress overhead %\n";
+  for (const Row& row : rows) {
+    std::snprintf(line, sizeof line, "%8s  %-21s %-21s %-21s %s", Grouped(row.operations).c_str(),
+                  Spread(row.generateCpu, 3).c_str(), Spread(row.floorRowsCpu, 3).c_str(),
+                  Spread(row.toFloorRowsCpu, 2).c_str(), Spread(row.progressOverheadCpuPercent, 1).c_str());
+    std::cout << line << '\n';
+  }
   std::cout
       << "\nper operation (fresh store, under strace), and the output\n"
          "       N  system calls  KiB written  of which to the store  bytes elsewhere  output KiB  same as --compare\n";
@@ -444,16 +470,20 @@ void Report(const std::vector<Row>& rows, const Options& options) {
 
   std::ofstream csv(options.csv);
   csv << "operations,rounds";
-  for (const char* name : {"generate", "rerun", "progress", "floor_cp", "floor_rows", "ratio_to_floor_rows",
-                           "ratio_to_floor_cp", "first_to_rerun", "progress_overhead_percent"}) {
+  for (const char* name :
+       {"generate", "rerun", "progress", "floor_cp", "floor_rows", "ratio_to_floor_rows", "ratio_to_floor_cp",
+        "first_to_rerun", "progress_overhead_percent", "generate_cpu", "floor_rows_cpu", "ratio_to_floor_rows_cpu",
+        "progress_overhead_cpu_percent"}) {
     csv << ',' << name << "_min," << name << "_median," << name << "_max";
   }
   csv << ",peak_rss_mib,syscalls_per_op,kib_written_per_op,kib_to_store_per_op,bytes_elsewhere,output_kib_per_op,"
          "same_as_compare,sed_seconds,sed_to_generate\n";
   for (const Row& row : rows) {
     csv << row.operations << ',' << options.repeat;
-    for (const Samples* samples : {&row.generate, &row.rerun, &row.progress, &row.floorCp, &row.floorRows,
-                                   &row.toFloorRows, &row.toFloorCp, &row.firstToRerun, &row.progressOverheadPercent}) {
+    for (const Samples* samples :
+         {&row.generate, &row.rerun, &row.progress, &row.floorCp, &row.floorRows, &row.toFloorRows, &row.toFloorCp,
+          &row.firstToRerun, &row.progressOverheadPercent, &row.generateCpu, &row.floorRowsCpu, &row.toFloorRowsCpu,
+          &row.progressOverheadCpuPercent}) {
       csv << ',' << Fixed(samples->Min(), 3) << ',' << Fixed(samples->Median(), 3) << ',' << Fixed(samples->Max(), 3);
     }
     const double n = row.operations;

@@ -35,6 +35,10 @@ size_t ParamMap::Slot(std::string_view key) const {
 
 void ParamMap::Grow() {
   slots_.assign(slots_.empty() ? kFirstSlots : slots_.size() * 2, 0);
+  // Room for as many keys as the slots take, so that the texts are not moved
+  // while the map fills.
+  keys_.reserve(slots_.size() / 2);
+  values_.reserve(slots_.size() / 2);
   for (size_t place = 0; place < keys_.size(); ++place) slots_[Slot(keys_[place])] = static_cast<uint32_t>(place + 1);
 }
 
