@@ -141,6 +141,50 @@ void InsertContent(sqlite3* db, int64_t id, const Datapool& datapool) {
   InsertRows(db, id, fieldIds, datapool.rows);
 }
 
+// The change of one datapool: all of it or nothing. Out of an open
+// transaction it is one; a datapool replaced in an open transaction (a
+// store's batch) gets a savepoint of it. A datapool added in an open
+// transaction gets none, since a savepoint first copies every page the
+// datapool touches, for every datapool: should a write fail, what was written
+// for the new datapool is deleted again instead.
+class DatapoolChange {
+ public:
+  explicit DatapoolChange(sqlite3* db) : db_(db) {
+    if (sqlite3_get_autocommit(db_) != 0) transaction_.emplace(db_);
+  }
+  ~DatapoolChange() {
+    if (committed_ || transaction_ || added_ == 0 || sqlite3_get_autocommit(db_) != 0) return;
+    try {
+      DeleteRows(db_, added_);
+      Statement fields(db_, "DELETE FROM datapool_fields WHERE datapool = ?");
+      fields.Bind(1, added_).Run();
+      Statement datapool(db_, "DELETE FROM datapools WHERE id = ?");
+      datapool.Bind(1, added_).Run();
+    } catch (...) {
+      // The database fails as a whole: the error that brought us here stands.
+    }
+  }
+  DatapoolChange(const DatapoolChange&) = delete;
+  DatapoolChange& operator=(const DatapoolChange&) = delete;
+
+  /// Before the stored datapool is changed.
+  void Replacing() {
+    if (!transaction_) transaction_.emplace(db_);
+  }
+  /// After datapool `id` was added.
+  void Added(int64_t id) { added_ = id; }
+  void Commit() {
+    if (transaction_) transaction_->Commit();
+    committed_ = true;
+  }
+
+ private:
+  sqlite3* db_;
+  std::optional<Transaction> transaction_;
+  int64_t added_ = 0;
+  bool committed_ = false;
+};
+
 bool SameContent(const Datapool& stored, const Datapool& wanted) {
   return stored.description == wanted.description && stored.fields == wanted.fields && stored.rows == wanted.rows;
 }
@@ -439,10 +483,10 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   wanted.name = name;
   wanted.description = description;
 
-  // In a store's batch the transaction is a savepoint of the batch's.
+  // In a store's batch the change is part of the batch's transaction.
   StoreBatch* batch = static_cast<SqliteConnection*>(connection)->Batch();
   if (batch != nullptr) batch->BeforeChange();
-  Transaction transaction(db);
+  DatapoolChange transaction(db);
   const std::optional<Datapool> existing = LoadDatapool(db, name);
   const std::string user = StoreUser(db);
   int64_t id = 0;
@@ -450,6 +494,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
     if (SameContent(*existing, wanted)) return datapool_result::kNothingToReport;
     if (!overwrite_) return kDatapoolExists;
     id = existing->id;
+    transaction.Replacing();
     Statement update(db, "UPDATE datapools SET description = ?, updated = datetime('now'), user = ? WHERE id = ?");
     update.Bind(1, description).Bind(2, user).Bind(3, id).Run();
     DeleteRows(db, id);
@@ -461,6 +506,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
                      "VALUES (?, ?, datetime('now'), datetime('now'), ?)");
     insert.Bind(1, name).Bind(2, description).Bind(3, user).Run();
     id = sqlite3_last_insert_rowid(db);
+    transaction.Added(id);
   }
   InsertContent(db, id, wanted);
   transaction.Commit();

@@ -26,8 +26,10 @@
 // kDatapoolExists (1): a datapool of that name exists with other content and
 // overwriting is off. A field list that is not usable raises error 5 and
 // stores nothing. Every change is one transaction: all of it or nothing. In a
-// store's batch (see SqliteStore.h) it is a savepoint of the batch's
-// transaction: still all of it or nothing, made durable with the batch.
+// store's batch (see SqliteStore.h) it is part of the batch's transaction: a
+// replaced datapool is changed in a savepoint, and what a new one wrote is
+// deleted again when a write fails; still all of it or nothing, made durable
+// with the batch.
 //
 // Editing: the datapool is written as CSV (see Csv.h; the header is the field
 // names) to a private temporary file and opened in the user's editor (see

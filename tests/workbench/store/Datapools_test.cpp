@@ -238,6 +238,12 @@ TEST_F(Datapools, InABatchEachDatapoolIsWholeAndOthersSeeItWhenTheBatchIsFinishe
             errc::kPathFileAccessError);
   EXPECT_EQ(Create("A_three", kFields), datapool_result::kCreated);
   EXPECT_EQ(Create("A_one", kFields), datapool_result::kNothingToReport);
+  // A replacement that fails midway leaves the datapool as it was.
+  tool_.SetOverwrite(true);
+  EXPECT_EQ(ErrorNumberOf([&] { Create("A_one", R"([{"name":"b","value":"boom"}])"); }),
+            errc::kPathFileAccessError);
+  tool_.SetOverwrite(false);
+  EXPECT_EQ(Load("A_one").rows, (Rows{{"100.0", ""}}));
   // The failed datapool left nothing, and took nothing of the others with it.
   EXPECT_EQ(DatapoolNames(Db()), (Names{"A_one", "A_three"}));
   EXPECT_EQ(Load("A_three").rows, (Rows{{"100.0", ""}}));
