@@ -1,6 +1,8 @@
 #include "template/ParamMap.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <iomanip>
@@ -15,11 +17,16 @@ namespace zt {
 
 namespace {
 
-// FNV-1a: short keys, few of them; cheaper than a general-purpose hash.
+// The length and the first and last eight bytes: tags share their brackets
+// and often a first word, seldom all three. Collisions cost a comparison.
 uint64_t KeyHash(std::string_view key) {
-  uint64_t hash = 14695981039346656037ull;
-  for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  return hash;
+  const size_t n = key.size();
+  uint64_t head = 0;
+  uint64_t tail = 0;
+  std::memcpy(&head, key.data(), std::min<size_t>(n, 8));
+  if (n > 8) std::memcpy(&tail, key.data() + n - 8, 8);
+  const uint64_t hash = (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ (n * 0x165667B19E3779F9ull);
+  return hash ^ (hash >> 29);
 }
 
 constexpr size_t kFirstSlots = 64;

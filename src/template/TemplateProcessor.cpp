@@ -45,10 +45,14 @@ bool TemplateProcessor::Initialize(zt::DataStore* store) {
   return true;
 }
 
-void TemplateProcessor::AddListener(TemplateProcessorListener* listener) { listeners_.push_back(listener); }
+void TemplateProcessor::AddListener(TemplateProcessorListener* listener) {
+  listeners_.push_back(listener);
+  ++listenersVersion_;
+}
 
 void TemplateProcessor::RemoveListener(TemplateProcessorListener* listener) {
   listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+  ++listenersVersion_;
 }
 
 namespace {
@@ -188,17 +192,23 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
   std::string text;
   text.reserve(size + size / 4);
   // The handlers may add or remove listeners; each event goes to those
-  // registered when it is raised.
+  // registered when it is raised (copied again only when they changed).
   std::vector<TemplateProcessorListener*> current;
+  uint64_t currentVersion = listenersVersion_ - 1;
+  const auto registered = [&]() -> const std::vector<TemplateProcessorListener*>& {
+    if (currentVersion != listenersVersion_) {
+      current = listeners_;
+      currentVersion = listenersVersion_;
+    }
+    return current;
+  };
   for (auto& [n, templateLine] : lines) {
     status.SetLine(n);
-    current = listeners_;
-    for (TemplateProcessorListener* listener : current) listener->UpdateLineStatus(status, UserCanceled);
+    for (TemplateProcessorListener* listener : registered()) listener->UpdateLineStatus(status, UserCanceled);
     if (UserCanceled) return;
 
     std::string line = std::move(templateLine);
-    current = listeners_;
-    for (TemplateProcessorListener* listener : current) {
+    for (TemplateProcessorListener* listener : registered()) {
       listener->TemplatePreProcessLine(TemplatePath, TestCodePath, params, scriptType, line, bProcess, UserCanceled);
     }
     if (UserCanceled) return;
@@ -206,8 +216,7 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
     if (bProcess) SubstituteLine(line, params);
 
     if (scriptType == dsVisualBasicScript) {
-      current = listeners_;
-      for (TemplateProcessorListener* listener : current) {
+      for (TemplateProcessorListener* listener : registered()) {
         listener->TemplatePostProcessLine(TemplatePath, TestCodePath, params, scriptType, line, UserCanceled,
                                           sOperName);
       }

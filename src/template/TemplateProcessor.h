@@ -95,6 +95,8 @@ class TemplateProcessor {
              const std::string& sOperName);
 
   std::vector<TemplateProcessorListener*> listeners_;
+  // Counts the changes of listeners_.
+  uint64_t listenersVersion_ = 0;
 };
 
 /// Replaces the keys of `params` in `line`, as ProcessTemplate does for one
