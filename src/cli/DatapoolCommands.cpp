@@ -31,8 +31,8 @@
 #include "workbench/store/Datapools.h"
 #include "workbench/store/SqliteStore.h"
 #include "workbench/store/StoreDatabase.h"
-#include "workbench/terminal/Console.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/terminal/Console.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -82,8 +82,8 @@ int RunShow(const DatapoolOptions& options) {
 // Whether `name` can stand as a file name in a folder: not empty, no "/"
 // and no NUL, not "." or "..", short enough with ".csv" after it.
 bool IsFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string("/\0", 2)) == std::string::npos &&
-         name.size() <= 250;
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\0", 2)) == std::string::npos && name.size() <= 250;
 }
 
 int RunExportAll(const DatapoolOptions& options) {

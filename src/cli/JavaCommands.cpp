@@ -188,8 +188,8 @@ int RunJavaTest(const JavaTestOptions& options) {
 int RunJavaClasspath(bool junit5) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path jar = fs::weakly_canonical(fs::path(wb::ExeDir()) / ".." / ZT_INSTALL_JAVA_SUBDIR /
-                                                "ztunittest-runtime.jar", ec);
+  const fs::path jar =
+      fs::weakly_canonical(fs::path(wb::ExeDir()) / ".." / ZT_INSTALL_JAVA_SUBDIR / "ztunittest-runtime.jar", ec);
   if (ec || !fs::is_regular_file(jar, ec)) {
     PrintError(wb::Text(wb::WB_JAVA_NO_RUNTIME, {jar.string()}));
     return kExitFailed;

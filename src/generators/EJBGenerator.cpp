@@ -307,8 +307,9 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     AddToolPropertyTags(&op, GetResString(IDS_TOOL_TESTABILITY), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_JAVA), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_INLINE_EJB), map.get());
-    AddJavaTestTags(*map, {testName, datapoolName, index, packageName, className, operationName, check, declaration, call,
-                           op.ReturnType(), returnDeclaration, returnAssignment, declarations, initialization, list});
+    AddJavaTestTags(*map,
+                    {testName, datapoolName, index, packageName, className, operationName, check, declaration, call,
+                     op.ReturnType(), returnDeclaration, returnAssignment, declarations, initialization, list});
     map->Add(remoteName, GetResString(IDS_TAG_REMOTE_INTERFACE_NAME));
     map->Add(homeName, GetResString(IDS_TAG_HOME_INTERFACE_NAME));
     map->Add(keyName, GetResString(IDS_TAG_PRIMARY_KEY_CLASS_NAME));

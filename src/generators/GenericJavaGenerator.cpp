@@ -92,8 +92,9 @@ void RequireParameterTypes(TesselOperation* op) {
   for (int16_t i = 1; i <= parameters.Count(); ++i) {
     TesselParameter& parameter = Ref(parameters.GetAt(i));
     if (parameter.Type().empty()) {
-      RaiseError(errc::kInvalidCall, {},
-                 FormatResString2(IDS_ERR_NO_PARAMETER_TYPE, name, GetParamName(operation.ParentClass(), &parameter, i)));
+      RaiseError(
+          errc::kInvalidCall, {},
+          FormatResString2(IDS_ERR_NO_PARAMETER_TYPE, name, GetParamName(operation.ParentClass(), &parameter, i)));
     }
   }
 }
@@ -185,7 +186,8 @@ std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOp
     AddToolPropertyTags(&op, GetResString(IDS_TOOL_TESTABILITY), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_JAVA), map.get());
     AddJavaTestTags(*map, {testName, datapoolName, index, folder, className, operationName, check, declaration, call,
-                           op.ReturnType(), returnDeclaration, returnAssignment, parameterDeclarations, parameterInitialization, parameterList});
+                           op.ReturnType(), returnDeclaration, returnAssignment, parameterDeclarations,
+                           parameterInitialization, parameterList});
     map->Add(GetResString(IDS_TEXT_CREATEPARAM_DECLARATION_ERROR), GetResString(IDS_TAG_CREATEPARAM_DECLARATION));
     map->Add(GetResString(IDS_TEXT_CREATEPARAM_INIT_ERROR), GetResString(IDS_TAG_CREATEPARAM_INIT));
     map->Add(GetResString(IDS_TEXT_CREATE_PARAMS_ERROR), GetResString(IDS_TAG_CREATE_PARAMS));

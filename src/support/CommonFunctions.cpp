@@ -34,8 +34,8 @@ std::string JavaIdentifier(const std::string& name) {
   std::string id;
   for (const char c : name) {
     const auto u = static_cast<unsigned char>(c);
-    const bool kept = u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '_' || c == '$';
+    const bool kept =
+        u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
     id += kept ? std::string(1, c) : filler;
   }
   if (id.empty() || (id[0] >= '0' && id[0] <= '9')) id = filler + id;

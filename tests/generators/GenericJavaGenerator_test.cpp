@@ -55,15 +55,16 @@ TEST_F(GeneratorTest, JavaRefusesWhatCannotCompile) {
   // A constructor, and an operation with a parameter without a type.
   EXPECT_EQ(java.CalculateTemplateParams(Op("bank::core::AccountPK::AccountPK", 1), &store_), nullptr);
   EXPECT_EQ(java.CalculateTemplateParams(Op("bank::core::Loose::take"), &store_), nullptr);
-  EXPECT_EQ(log_.lines, (std::vector<std::string>{
-                            "[Verimos]--[Unit Test]: An error occurred while attempting to calculate the template "
-                            "parameters for Java generation.",
-                            "[Verimos]--[Unit Test]: Error Number:  5, Logical View::bank::core::AccountPK::AccountPK is a "
-                            "constructor: a Java test cannot call it on an object it has made.",
-                            "[Verimos]--[Unit Test]: An error occurred while attempting to calculate the template "
-                            "parameters for Java generation.",
-                            "[Verimos]--[Unit Test]: Error Number:  5, The parameter what of "
-                            "Logical View::bank::core::Loose::take has no type; a Java test needs one."}));
+  EXPECT_EQ(log_.lines,
+            (std::vector<std::string>{
+                "[Verimos]--[Unit Test]: An error occurred while attempting to calculate the template "
+                "parameters for Java generation.",
+                "[Verimos]--[Unit Test]: Error Number:  5, Logical View::bank::core::AccountPK::AccountPK is a "
+                "constructor: a Java test cannot call it on an object it has made.",
+                "[Verimos]--[Unit Test]: An error occurred while attempting to calculate the template "
+                "parameters for Java generation.",
+                "[Verimos]--[Unit Test]: Error Number:  5, The parameter what of "
+                "Logical View::bank::core::Loose::take has no type; a Java test needs one."}));
 }
 
 TEST_F(GeneratorTest, JavaVoidOperationHasNoReturnTexts) {

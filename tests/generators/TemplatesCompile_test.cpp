@@ -349,7 +349,8 @@ TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
        {"Teller::balanceOf", core + "TellerbalanceOf.java", "Calls the business method balanceOf", ""},
        {"TellerHome::create", core + "TellerHomecreate.java", "Calls the create method create of TellerHome", ""},
        {"InterestCalculator::interestFor", core + "InterestCalculatorinterestFor.java",
-        "InterestCalculatorHome testHome = HomeLocator.lookup(\"InterestCalculatorHome\", InterestCalculatorHome.class);",
+        "InterestCalculatorHome testHome = HomeLocator.lookup(\"InterestCalculatorHome\", "
+        "InterestCalculatorHome.class);",
         ""},
        {"InterestCalculatorHome::create", core + "InterestCalculatorHomecreate.java",
         "Calls the create method create of InterestCalculatorHome", ""}});
@@ -408,7 +409,8 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
     store_->ResetSession();
     fs::remove_all(JavaRoot());
     const RunResult result = Generate(*model, {&inlineEjb, &ejb, &java});
-    for (const char* op : {"Circle::area", "Circle::scale", "Rectangle::resize"}) datapools[op] = DatapoolOf(result, op);
+    for (const char* op : {"Circle::area", "Circle::scale", "Rectangle::resize"})
+      datapools[op] = DatapoolOf(result, op);
     ExpectGenerated(
         result,
         {{"Circle::area", "unittests/geometry/Circlearea.java", "Calls double area() on a new Circle.", ""},
@@ -418,8 +420,7 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
           "Calls void resize(double width, double height)", ""},
          {"ShapesDemo::totalArea", "unittests/ShapesDemototalArea.java", "ShapesDemo testObject = new ShapesDemo();",
           "shapes = Provide initialization code here."}});
-    EXPECT_EQ(result.withoutGenerator,
-              (std::vector<std::string>{"Drawable::draw", "Shape::area", "Shape::perimeter"}));
+    EXPECT_EQ(result.withoutGenerator, (std::vector<std::string>{"Drawable::draw", "Shape::area", "Shape::perimeter"}));
     EXPECT_TRUE(result.withoutTemplate.empty());
     EXPECT_NE(result.generated.at("Circle::area").content.find("\r\n *geometry/ //*/ package geometry;\r\n"),
               std::string::npos);
@@ -438,8 +439,10 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
   // against the value the call returns (a wrong one named beside it, an empty
   // one skipped), a value that is not of its field's type, a missing file.
   const fs::path classes = dir_ / "shapes-classes";
-  WriteAll(dir_ / "dp" / (datapools["Circle::area"] + ".csv"), "expectedReturn\r\n3.141592653589793\r\n3.0\r\n\"\"\r\n");
-  WriteAll(dir_ / "dp" / (datapools["Rectangle::resize"] + ".csv"), "\xEF\xBB\xBFheight,width\n4.0,3.0\n\n\" 4.0\",x\n");
+  WriteAll(dir_ / "dp" / (datapools["Circle::area"] + ".csv"),
+           "expectedReturn\r\n3.141592653589793\r\n3.0\r\n\"\"\r\n");
+  WriteAll(dir_ / "dp" / (datapools["Rectangle::resize"] + ".csv"),
+           "\xEF\xBB\xBFheight,width\n4.0,3.0\n\n\" 4.0\",x\n");
   std::string output;
   EXPECT_EQ(RunTest(classes, dir_ / "dp", "geometry.Circlearea", output), 1) << output;
   EXPECT_EQ(output,
@@ -450,7 +453,8 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
             "==> expected: <3.0> but was: <3.141592653589793>\n"
             "DATA  row 3: expectedReturn=\n"
             "SKIP  Expected result: the expected result (expectedReturn) of row 3 of the datapool " +
-                datapools["Circle::area"] + " is empty: the check of the result was skipped; the call returned "
+                datapools["Circle::area"] +
+                " is empty: the check of the result was skipped; the call returned "
                 "3.141592653589793\n");
   EXPECT_EQ(RunTest(classes, dir_ / "dp", "geometry.Rectangleresize", output), 1) << output;
   EXPECT_EQ(output,
@@ -462,7 +466,8 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
                 datapools["Rectangle::resize"] + ": the field width holds \"x\", which is not a double\n");
   EXPECT_EQ(RunTest(classes, dir_ / "dp", "geometry.Circlescale", output), 1) << output;
   const std::string scale = datapools["Circle::scale"];
-  EXPECT_EQ(output, "FAIL  Datapool: the datapool " + scale + " has no file " + (dir_ / "dp" / (scale + ".csv")).string() +
+  EXPECT_EQ(output, "FAIL  Datapool: the datapool " + scale + " has no file " +
+                        (dir_ / "dp" / (scale + ".csv")).string() +
                         ": export the datapools with \"ztunittest datapool export --all --dir DIR\" and run with "
                         "-Dztunittest.datapools=DIR\n");
 }
@@ -555,8 +560,9 @@ TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
               std::string::npos)
         << name;
   }
-  EXPECT_NE(result.generated.at("Gauge::reset").content.find("// The call under test\r\n         testObject.reset();\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      result.generated.at("Gauge::reset").content.find("// The call under test\r\n         testObject.reset();\r\n"),
+      std::string::npos)
       << "no result to declare or assign";
 
   if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";

@@ -39,7 +39,10 @@ TEST(PackageNames, JavaPackageNamesAreIdentifiers) {
       {"EA_Model::Starter Class Diagram::Car", "Starter_Class_Diagram"},
       {"M::com.acme::Calc", "com.acme"},
       {"M::2d::int::new-ui::$x_1::C", "_2d.int_.new_ui.$x_1"},
-      {"M::gr\xC3\xBC\xC3\x9F" "e::a..b::C", "gr\xC3\xBC\xC3\x9F" "e.a.__.b"},  // "_" is a keyword
+      {"M::gr\xC3\xBC\xC3\x9F"
+       "e::a..b::C",
+       "gr\xC3\xBC\xC3\x9F"
+       "e.a.__.b"},  // "_" is a keyword
   };
   for (const auto& [qualified, expected] : cases) {
     const test::NamedItem item(qualified);

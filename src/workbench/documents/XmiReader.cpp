@@ -806,9 +806,11 @@ class XmiLoader {
   /// A UML primitive type as Java spells it (Integer is int, Real double);
   /// any other name as it is.
   static std::string JavaSpelling(const std::string& type) {
-    static const std::pair<std::string_view, std::string_view> kSpellings[] = {
-        {"boolean", "boolean"}, {"integer", "int"}, {"real", "double"}, {"string", "String"},
-        {"unlimitednatural", "int"}};
+    static const std::pair<std::string_view, std::string_view> kSpellings[] = {{"boolean", "boolean"},
+                                                                               {"integer", "int"},
+                                                                               {"real", "double"},
+                                                                               {"string", "String"},
+                                                                               {"unlimitednatural", "int"}};
     std::string lower = type;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const auto& [uml, java] : kSpellings) {

@@ -146,11 +146,10 @@ TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
     return types;
   };
   const XmiResult result = Read(text);
-  EXPECT_EQ(typesOf(result), (std::vector<std::string>{"byId:Later", "byIdref:string", "byPathmap:String",
-                                                       "byOmgHref:Boolean", "byLocalHref:Later", "lost:nowhere",
-                                                       "foreign:_x7Ab", "eaBuiltIn:int", "untyped:",
-                                                       "count:UnlimitedNatural", "ratio:Real", "boxed:Integer",
-                                                       "whole:Integer"}));
+  EXPECT_EQ(typesOf(result),
+            (std::vector<std::string>{"byId:Later", "byIdref:string", "byPathmap:String", "byOmgHref:Boolean",
+                                      "byLocalHref:Later", "lost:nowhere", "foreign:_x7Ab", "eaBuiltIn:int", "untyped:",
+                                      "count:UnlimitedNatural", "ratio:Real", "boxed:Integer", "whole:Integer"}));
   // In a class of Java, UML's primitive types (of the file, of a library, a
   // tool's built-in ones) take their Java names; a class named Integer keeps its.
   EXPECT_EQ(typesOf(Read(text, "Java")),
