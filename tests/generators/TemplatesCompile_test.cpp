@@ -426,7 +426,7 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
               std::string::npos);
     if (chosen == kJUnit5Template) {
       EXPECT_NE(result.generated.at("Circle::area")
-                    .content.find("@DisplayName(\"Circle.area\")\r\npublic class Circlearea extends UnitTest {\r\n"),
+                    .content.find("@org.junit.jupiter.api.DisplayName(\"Circle.area\")\r\npublic class Circlearea extends UnitTest {\r\n"),
                 std::string::npos);
     }
     if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac or no runtime jar; the generated tests were not compiled";
