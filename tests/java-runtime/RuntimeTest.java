@@ -138,10 +138,22 @@ class RuntimeTest {
         }
     }
 
+    /** A test that checks something other than the expected result. */
+    static final class Creating extends UnitTest {
+        Creating() {
+            super("Doubling");
+        }
+
+        @Override
+        public void test() {
+            TestLog.message("Expected result", TestLog.KTS_LOG_RESULT_PASS, "create returned an object");
+        }
+    }
+
     /** (The messages of each row are the walk's, tests/cli/java_junit5.sh.) */
     @Test
     void rowsUnderJUnit() throws Throwable {
-        Files.write(dir.resolve("Doubling.csv"), "n,expectedReturn\n2,5\n".getBytes(StandardCharsets.UTF_8));
+        Files.write(dir.resolve("Doubling.csv"), "n,expectedReturn\n2,5\n2,\n".getBytes(StandardCharsets.UTF_8));
         System.setProperty(Datapool.FOLDER_PROPERTY, dir.toString());
         try {
             // A failure carries the values for a side-by-side view.
@@ -149,6 +161,10 @@ class RuntimeTest {
             AssertionFailedError failed = assertThrows(AssertionFailedError.class, tests.get(0).getExecutable()::execute);
             assertEquals("5", failed.getExpected().getValue());
             assertEquals("4", failed.getActual().getValue());
+            // An empty expected result that the test does not read skips nothing.
+            for (DynamicTest row : DatapoolTests.rows(new Creating()).collect(Collectors.toList())) {
+                row.getExecutable().execute();
+            }
 
             // No rows, and no file: one failing test that says so.
             Files.write(dir.resolve("Doubling.csv"), "n,expectedReturn\n".getBytes(StandardCharsets.UTF_8));

@@ -35,6 +35,7 @@ public final class Datapool {
     private Map<String, Integer> index;
     private List<List<String>> rows;
     private int current;
+    private boolean expectedRead;
 
     private Datapool(String name, Path file) {
         this.name = name;
@@ -136,6 +137,7 @@ public final class Datapool {
             throw new IndexOutOfBoundsException("the datapool " + name + " has no row " + (row + 1));
         }
         current = row;
+        expectedRead = false;
     }
 
     /** The row value() reads (0-based). */
@@ -157,7 +159,19 @@ public final class Datapool {
             throw new DatapoolException("the datapool " + name + " (" + file + ") has no field " + field
                     + "; its fields are " + fields);
         }
+        if (field.equals(EXPECTED_RESULT)) {
+            expectedRead = true;
+        }
         return new DatapoolValue(this, field, text);
+    }
+
+    /**
+     * Whether the test read the expected result of the current row: only
+     * then do its checks compare with it (a test of a create method, say,
+     * checks something else, whatever its datapool holds).
+     */
+    public boolean expectedResultRead() {
+        return expectedRead;
     }
 
     /** "row N" and, when the row has values, its values: "row 2: amount=7.5, expectedReturn=10". */
