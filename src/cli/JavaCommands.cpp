@@ -2,14 +2,19 @@
 //
 //   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java]
 //       prints the parameter map a generator computes for an operation
-//   ztunittest java-test MODEL --select NAME... [--template FILE]
+//   ztunittest java-test MODEL --select NAME... [--template FILE | --junit5]
 //       generates plain Java tests, as a generation run does, with the
 //       plain Java generator (which the generation entries never use)
+//   ztunittest java-classpath [--junit5]
+//       prints the class path of the Java runtime the generated tests use
+//       (and of the JUnit 5 jars it was built against), absolute, on one line
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "cli/Commands.h"
 #include "cli/Host.h"
@@ -25,6 +30,7 @@
 #include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
 #include "workbench/store/DatapoolNames.h"
+#include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -151,6 +157,7 @@ int RunParams(ParamsOptions& options) {
 struct JavaTestOptions {
   HostOptions host;
   std::string javaTemplate;
+  bool junit5 = false;
 };
 
 int RunJavaTest(const JavaTestOptions& options) {
@@ -163,8 +170,9 @@ int RunJavaTest(const JavaTestOptions& options) {
   wb::Model& model = *host.Application().OpenModel();
   const std::string property = GetResString(IDS_PROP_JAVA_TEST);
   if (model.GetPropertyValue(wb::template_tool::kDefinitions, property).empty()) {
-    model.SetToolProperty(wb::template_tool::kDefinitions, property,
-                          options.javaTemplate.empty() ? GetResString(IDS_DEFAULT_JAVA_TEST) : options.javaTemplate);
+    std::string chosen = options.javaTemplate;
+    if (chosen.empty()) chosen = GetResString(options.junit5 ? IDS_DEFAULT_JUNIT5_TEST : IDS_DEFAULT_JAVA_TEST);
+    model.SetToolProperty(wb::template_tool::kDefinitions, property, chosen);
   }
 
   TemplateProcessor processor;
@@ -185,6 +193,37 @@ int RunJavaTest(const JavaTestOptions& options) {
   return host.RunStatus();
 }
 
+// The runtime jar beside the program (bin/../share/ztunittest/java/), and
+// with `junit5` the JUnit 5 jars of the build, joined by ':'.
+int RunJavaClasspath(bool junit5) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path jar =
+      fs::weakly_canonical(fs::path(wb::ExeDir()) / ".." / ZT_INSTALL_JAVA_SUBDIR / "ztunittest-runtime.jar", ec);
+  if (ec || !fs::is_regular_file(jar, ec)) {
+    PrintError(wb::Text(wb::WB_JAVA_NO_RUNTIME, {jar.string()}));
+    return kExitFailed;
+  }
+  std::string classpath = jar.string();
+  if (junit5) {
+    const std::string jars = ZT_JUNIT5_CLASSPATH;
+    if (jars.empty()) {
+      PrintError(wb::Text(wb::WB_JAVA_NO_JUNIT5));
+      return kExitFailed;
+    }
+    std::stringstream list(jars);
+    for (std::string one; std::getline(list, one, ':');) {
+      if (!fs::is_regular_file(one, ec)) {
+        PrintError(wb::Text(wb::WB_JAVA_JUNIT5_MISSING, {one}));
+        return kExitFailed;
+      }
+    }
+    classpath += ":" + jars;
+  }
+  std::cout << classpath << "\n" << std::flush;
+  return kExitOk;
+}
+
 }  // namespace
 
 void RegisterJavaCommands(CLI::App& app, Action& chosen) {
@@ -199,8 +238,15 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen) {
   auto javaTest = std::make_shared<JavaTestOptions>();
   CLI::App* javaCommand = app.add_subcommand("java-test", wb::Text(wb::WB_HELP_JAVA_TEST));
   AddHostOptions(*javaCommand, javaTest->host, true);
-  javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
+  CLI::Option* given =
+      javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
+  javaCommand->add_flag("--junit5", javaTest->junit5, wb::Text(wb::WB_HELP_JAVA_TEST_JUNIT5))->excludes(given);
   javaCommand->callback([javaTest, &chosen] { chosen = [javaTest] { return RunJavaTest(*javaTest); }; });
+
+  auto junit5 = std::make_shared<bool>(false);
+  CLI::App* classpath = app.add_subcommand("java-classpath", wb::Text(wb::WB_HELP_JAVA_CLASSPATH));
+  classpath->add_flag("--junit5", *junit5, wb::Text(wb::WB_HELP_JAVA_CLASSPATH_JUNIT5));
+  classpath->callback([junit5, &chosen] { chosen = [junit5] { return RunJavaClasspath(*junit5); }; });
 }
 
 }  // namespace zt::cli

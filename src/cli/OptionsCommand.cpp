@@ -9,7 +9,6 @@
 // existing file and is stored absolute. Exit status 0 ok, 1 failure, 2 usage.
 #include <CLI/CLI.hpp>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -33,15 +32,6 @@ struct OptionsOptions {
   std::optional<std::string> compiler;
   std::optional<std::string> compilerOptions;
 };
-
-// The user recorded when the command opens the store for writing.
-std::string CommandUser() {
-  for (const char* variable : {"ZTUNITTEST_USER", "USER"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return wb::Text(wb::WB_CMD_USER);
-}
 
 // The line of `option` named `name`: its stored value, its default or "not set".
 std::string OptionLine(wb::WorkbenchToolOptions* options, int32_t option, int16_t name) {

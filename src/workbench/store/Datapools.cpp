@@ -279,6 +279,45 @@ bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vec
   return true;
 }
 
+bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
+                     std::string& error) {
+  std::vector<CsvRecord> records;
+  if (!ParseCsv(text, records, error)) return false;
+  std::vector<std::string> fields;
+  std::map<std::string, size_t> wanted;
+  for (const DatapoolField& field : datapool.fields) {
+    wanted[field.name] = fields.size();
+    fields.push_back(field.name);
+  }
+  // Where each column of the file goes in a row of the datapool.
+  std::vector<size_t> target;
+  std::set<std::string> seen;
+  const std::vector<std::string> header = records.empty() ? std::vector<std::string>() : records.front().values;
+  for (const std::string& name : header) {
+    const auto it = wanted.find(name);
+    if (it == wanted.end() || !seen.insert(name).second) break;
+    target.push_back(it->second);
+  }
+  if (records.empty() || target.size() != header.size() || header.size() != fields.size()) {
+    const size_t line = records.empty() ? 1 : records.front().line;
+    error = Text(WB_DP_IMPORT_HEADER, {std::to_string(line), CsvLine(fields)});
+    return false;
+  }
+  rows.clear();
+  for (size_t i = 1; i < records.size(); ++i) {
+    const std::vector<std::string>& values = records[i].values;
+    if (values.size() != fields.size()) {
+      error = Text(WB_DP_CSV_VALUE_COUNT,
+                   {std::to_string(records[i].line), std::to_string(values.size()), std::to_string(fields.size())});
+      return false;
+    }
+    std::vector<std::string> row(fields.size());
+    for (size_t c = 0; c < values.size(); ++c) row[target[c]] = values[c];
+    rows.push_back(std::move(row));
+  }
+  return true;
+}
+
 void ReplaceDatapoolRows(sqlite3* db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows) {
   Transaction transaction(db);
   const std::optional<Datapool> current = LoadDatapool(db, datapool.name);
