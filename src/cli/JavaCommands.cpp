@@ -23,6 +23,7 @@
 #include "support/DynamicResources.h"
 #include "support/modErrorHandling.h"
 #include "workbench/model/Application.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -56,7 +57,17 @@ struct ParamsOptions {
   HostOptions host;
   std::string operation;
   std::string generator;
+  bool json = false;
 };
+
+// The --generator name of a generator.
+std::string GeneratorName(CodeGenerator& generator) {
+  if (dynamic_cast<COMGenerator*>(&generator) != nullptr) return "com";
+  if (dynamic_cast<InlineEJBGenerator*>(&generator) != nullptr) return "inline-ejb";
+  if (dynamic_cast<EJBGenerator*>(&generator) != nullptr) return "ejb";
+  if (dynamic_cast<GenericJavaGenerator*>(&generator) != nullptr) return "java";
+  return {};
+}
 
 std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
   if (name == "com") return std::make_unique<COMGenerator>();
@@ -64,6 +75,13 @@ std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
   if (name == "inline-ejb") return std::make_unique<InlineEJBGenerator>();
   if (name == "java") return std::make_unique<GenericJavaGenerator>();
   return nullptr;
+}
+
+// A map's values as JSON: tag → value text, in map order.
+wb::json::Value MapJson(const ParamMap& map) {
+  wb::json::Value tags = wb::json::Value::Object();
+  for (const std::string& key : map.Keys()) tags.Add(key, wb::json::Value::String(ToText(map.Item(key))));
+  return tags;
 }
 
 void PrintMap(const ParamMap& map) {
@@ -98,6 +116,7 @@ int RunParams(ParamsOptions& options) {
   factory.Initialize(&host.Application(), &processor);
 
   const TesselItemCollection selected = host.Application().CurrentModel()->GetSelectedItems();
+  wb::json::Value operations = wb::json::Value::Array();
   for (int16_t i = 1; i <= selected.Count(); ++i) {
     auto* op = dynamic_cast<TesselOperation*>(selected.GetAt(i));
     if (op == nullptr) {
@@ -130,12 +149,22 @@ int RunParams(ParamsOptions& options) {
       PrintError(wb::Text(wb::WB_PARAMS_NO_MAP, {op->GetQualifiedName()}));
       return kExitFailed;
     }
+    if (options.json) {
+      operations.Push(wb::json::Value::Object()
+                          .Add("operation", wb::json::Value::String(op->GetQualifiedName()))
+                          .Add("generator", wb::json::Value::String(GeneratorName(*generator)))
+                          .Add("tags", MapJson(*map)));
+      continue;
+    }
     if (selected.Count() > 1) {
       std::cout << wb::Text(wb::WB_PARAMS_HEADER, {op->GetQualifiedName(), options.generator}) << '\n';
     }
     PrintMap(*map);
   }
   SetLogTarget(nullptr);
+  if (options.json) {
+    std::cout << wb::json::Format(wb::json::Value::Object().Add("operations", std::move(operations))) << std::flush;
+  }
   return kExitOk;
 }
 
@@ -166,13 +195,16 @@ int RunJavaTest(const JavaTestOptions& options) {
   form.SetFactory(&factory);
   form.SetProcessor(&processor);
   form.SetApplication(&host.Application());
-  try {
-    form.Show();
-  } catch (const ZtError& e) {
-    PrintError(e.Description());
-    return kExitFailed;
-  }
-  return host.RunStatus();
+  bool failed = false;
+  const int status = host.Generate([&form, &failed] {
+    try {
+      form.Show();
+    } catch (const ZtError& e) {
+      PrintError(e.Description());
+      failed = true;
+    }
+  });
+  return failed ? kExitFailed : status;
 }
 
 }  // namespace
@@ -184,12 +216,14 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen) {
   paramsCommand->add_option("--operation", params->operation, wb::Text(wb::WB_HELP_OPERATION))->required();
   paramsCommand->add_option("--generator", params->generator, wb::Text(wb::WB_HELP_GENERATOR))
       ->check(CLI::IsMember({"com", "ejb", "inline-ejb", "java"}));
+  paramsCommand->add_flag("--json", params->json, wb::Text(wb::WB_HELP_JSON));
   paramsCommand->callback([params, &chosen] { chosen = [params] { return RunParams(*params); }; });
 
   auto javaTest = std::make_shared<JavaTestOptions>();
   CLI::App* javaCommand = app.add_subcommand("java-test", wb::Text(wb::WB_HELP_JAVA_TEST));
   AddHostOptions(*javaCommand, javaTest->host, true);
   javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
+  AddRunOptions(*javaCommand, javaTest->host, true);
   javaCommand->callback([javaTest, &chosen] { chosen = [javaTest] { return RunJavaTest(*javaTest); }; });
 }
 
