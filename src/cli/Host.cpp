@@ -73,8 +73,7 @@ std::string AnswerKeysHelp() {
     for (const std::string& word : key.words) {
       words += (words.empty() ? "" : wb::Text(wb::WB_ANSWER_WORD_SEPARATOR)) + word;
     }
-    help += "\n" + wb::Text(wb::WB_ANSWER_KEY_LINE,
-                            {key.key, words.empty() ? wb::Text(wb::WB_ANSWER_FREE_TEXT) : words, wb::Text(key.help)});
+    help += "\n" + wb::Text(wb::WB_ANSWER_KEY_LINE, {key.key, words.empty() ? key.placeholder : words, wb::Text(key.help)});
   }
   return help;
 }
@@ -290,10 +289,8 @@ int Host::TemplateEntryStatus(const std::string& entry) {
   if (record.stored > 0) return kExitOk;
   for (const std::string& failure : record.failures) PrintError(failure);
   if (!record.failures.empty()) return kExitFailed;
-  if (record.dialogs > 0 && record.confirmed == 0) {
-    PrintError(wb::Text(wb::WB_TMPL_CANCELLED));
-    return kExitCancelled;
-  }
+  // The dialog has said that nothing was chosen.
+  if (record.dialogs > 0 && record.confirmed == 0) return kExitCancelled;
   PrintError(wb::Text(wb::WB_TMPL_ENTRY_NOT_RUN, {entry}));
   return kExitFailed;
 }

@@ -10,14 +10,14 @@ namespace zt::wb {
 const std::vector<AnswerKey>& AnswerKeys() {
   using namespace answer_word;
   static const std::vector<AnswerKey> kKeys = {
-      {answer_key::kUser, WB_ANSWER_KEY_USER, {}},
+      {answer_key::kUser, WB_ANSWER_KEY_USER, {}, "NAME"},
       {answer_key::kReplace, WB_ANSWER_KEY_REPLACE, {kYes, kAll, kNo, kNone, kCancel}},
       {answer_key::kOverwriteDatapools, WB_ANSWER_KEY_OVERWRITE, {kYes, kAll, kNo, kNone, kCancel}},
       {answer_key::kEditDatapools, WB_ANSWER_KEY_EDIT, {kYes, kNo}},
-      {answer_key::kCoclass, WB_ANSWER_KEY_COCLASS, {}, true},
-      {answer_key::kResourceCompiler, WB_ANSWER_KEY_COMPILER, {}},
+      {answer_key::kCoclass, WB_ANSWER_KEY_COCLASS, {}, "CLASS", true},
+      {answer_key::kResourceCompiler, WB_ANSWER_KEY_COMPILER, {}, "PATH"},
       {answer_key::kContinueWithoutCompiler, WB_ANSWER_KEY_CONTINUE, {kYes, kNo}},
-      {answer_key::kTemplateFile, WB_ANSWER_KEY_TEMPLATE_FILE, {}},
+      {answer_key::kTemplateFile, WB_ANSWER_KEY_TEMPLATE_FILE, {}, "PATH"},
       {answer_key::kTemplateScope, WB_ANSWER_KEY_TEMPLATE_SCOPE, {kOperation, kModel, kCancel}},
   };
   return kKeys;

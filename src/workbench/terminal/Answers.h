@@ -52,6 +52,8 @@ struct AnswerKey {
   int16_t help;
   /// The words it takes; empty for free text.
   std::vector<std::string> words;
+  /// What free text stands for, in --help ("NAME", "PATH").
+  const char* placeholder = "";
   /// Whether it may be given more than once.
   bool repeatable = false;
 };

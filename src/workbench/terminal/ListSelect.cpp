@@ -43,14 +43,15 @@ TesselClass* TerminalListSelectDialog::SelectFromList(int64_t, const TesselClass
   }
   const std::string cancelWord = Text(WB_LIST_CANCEL_WORD);
   const TextQuestion question{Text(WB_LIST_PROMPT, {std::to_string(count), cancelWord}), {}, cancelWord, {}};
-  // Coclasses given in advance: the first that names an entry, by its name
-  // or its qualified name.
+  // Coclasses given in advance: the first that names an entry, by its
+  // qualified name or the end of it ("Maths::Calc", "Calc").
   if (const PresetAnswers* presets = console_.Presets()) {
     const std::vector<std::string>& given = presets->Values(answer_key::kCoclass);
     for (const std::string& wanted : given) {
       for (int16_t i = 1; i <= count; ++i) {
         TesselClass* entry = list.GetAt(i);
-        if (entry != nullptr && (entry->Name() == wanted || entry->GetQualifiedName() == wanted)) {
+        const std::string qualified = entry != nullptr ? entry->GetQualifiedName() : std::string();
+        if (entry != nullptr && (qualified == wanted || qualified.ends_with("::" + wanted))) {
           ShowPresetAnswer(console_, question.prompt, std::to_string(i));
           return entry;
         }
