@@ -1,8 +1,8 @@
 // Commands for template authors and for plain Java classes:
 //
-//   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java]
+//   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java] [--json]
 //       prints the parameter map a generator computes for an operation
-//   ztunittest java-test MODEL --select NAME... [--template FILE]
+//   ztunittest java-test MODEL --select NAME... [--template FILE] [--answer KEY=VALUE...]
 //       generates plain Java tests, as a generation run does, with the
 //       plain Java generator (which the generation entries never use)
 #include <CLI/CLI.hpp>
@@ -77,10 +77,14 @@ std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
   return nullptr;
 }
 
-// A map's values as JSON: tag → value text, in map order.
+// A map as JSON: its tags and their values as text, in map order.
 wb::json::Value MapJson(const ParamMap& map) {
-  wb::json::Value tags = wb::json::Value::Object();
-  for (const std::string& key : map.Keys()) tags.Add(key, wb::json::Value::String(ToText(map.Item(key))));
+  wb::json::Value tags = wb::json::Value::Array();
+  for (const std::string& key : map.Keys()) {
+    tags.Push(wb::json::Value::Object()
+                  .Add("tag", wb::json::Value::String(key))
+                  .Add("value", wb::json::Value::String(ToText(map.Item(key)))));
+  }
   return tags;
 }
 
