@@ -32,7 +32,7 @@ std::optional<std::string> PresetAnswers::Add(std::string_view assignment) {
     return Text(WB_ANSWER_UNKNOWN_KEY, {std::string(assignment)});
   }
   const std::string value(assignment.substr(equals + 1));
-  if (value.empty()) return Text(WB_ANSWER_EMPTY, {key});
+  if (value.find_first_not_of(" \t") == std::string::npos) return Text(WB_ANSWER_EMPTY, {key});
   if (!known->words.empty() && std::find(known->words.begin(), known->words.end(), value) == known->words.end()) {
     std::string words;
     for (const std::string& word : known->words) words += (words.empty() ? "" : ", ") + word;
