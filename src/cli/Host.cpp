@@ -3,8 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
-#include <iostream>
 #include <functional>
+#include <iostream>
 #include <set>
 
 #include "addin/OLEServer.h"
@@ -22,8 +22,8 @@
 #include "workbench/store/ToolOptions.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/ProcessLauncher.h"
-#include "workbench/text/Json.h"
 #include "workbench/terminal/Console.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -73,7 +73,8 @@ std::string AnswerKeysHelp() {
     for (const std::string& word : key.words) {
       words += (words.empty() ? "" : wb::Text(wb::WB_ANSWER_WORD_SEPARATOR)) + word;
     }
-    help += "\n" + wb::Text(wb::WB_ANSWER_KEY_LINE, {key.key, words.empty() ? key.placeholder : words, wb::Text(key.help)});
+    help +=
+        "\n" + wb::Text(wb::WB_ANSWER_KEY_LINE, {key.key, words.empty() ? key.placeholder : words, wb::Text(key.help)});
   }
   return help;
 }
@@ -154,20 +155,19 @@ int Host::Start() {
     wb::ModelSaver save = wb::DocumentSaver(path);
     components_->SetModelSaver([save, path](const wb::PropertyChange& change) {
       save(change);
-      std::cerr << wb::Text(wb::WB_TMPL_SAVED, {path, change.name, Ref(change.element).GetQualifiedName(),
-                                                 change.value})
+      std::cerr << wb::Text(wb::WB_TMPL_SAVED,
+                            {path, change.name, Ref(change.element).GetQualifiedName(), change.value})
                 << std::endl;
     });
   } else {
     components_->SetModelSaver(wb::XmiRefusingSaver(options_.model));
   }
-  components_->SetRunObserver({[this](TesselOperation& op, bool taken) {
-                                 report_.Starting(op, taken);
-                                 components_->Windows().SetRunProgress(report_.Reached(), report_.Expected());
-                               },
-                               [this](TesselOperation& op, bool generated) {
-                                 report_.Finished(op, generated, components_->Journal());
-                               }});
+  components_->SetRunObserver(
+      {[this](TesselOperation& op, bool taken) {
+         report_.Starting(op, taken);
+         components_->Windows().SetRunProgress(report_.Reached(), report_.Expected());
+       },
+       [this](TesselOperation& op, bool generated) { report_.Finished(op, generated, components_->Journal()); }});
   if (!options_.templateFile.empty()) components_->SetPresetTemplatePath(options_.templateFile);
   SetHostComponents(components_.get());
 

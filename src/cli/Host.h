@@ -113,5 +113,4 @@ class Host {
   bool active_ = false;
 };
 
-
 }  // namespace zt::cli

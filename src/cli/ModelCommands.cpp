@@ -70,8 +70,7 @@ Value ClassJson(const wb::Class& c) {
   for (const wb::Operation* o : c.OperationList()) {
     Value parameters = Value::Array();
     for (const wb::Parameter* p : o->ParameterList()) {
-      parameters.Push(
-          Named(*p).Add("type", Value::String(p->Type())).Add("initValue", Value::String(p->InitValue())));
+      parameters.Push(Named(*p).Add("type", Value::String(p->Type())).Add("initValue", Value::String(p->InitValue())));
     }
     operations.Push(Named(*o)
                         .Add("returnType", Value::String(o->ReturnType()))

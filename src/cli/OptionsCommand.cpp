@@ -8,6 +8,8 @@
 // read-only and creates nothing. A resource compiler path must name an
 // existing executable file that a run would take (its path holds ".exe"),
 // and is stored absolute. Exit status 0 ok, 1 failure, 2 usage.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
@@ -16,8 +18,6 @@
 #include <memory>
 #include <optional>
 #include <utility>
-
-#include <unistd.h>
 
 #include "cli/Commands.h"
 #include "workbench/store/SqliteStore.h"

@@ -97,7 +97,8 @@ void RunReport::Finished(TesselOperation&, bool generated, const wb::RunJournal&
 void RunReport::Log(const std::string& line) { pending_.push_back(line); }
 
 int RunReport::Taken() const {
-  return static_cast<int>(std::count_if(operations_.begin(), operations_.end(), [](const Operation& o) { return o.taken; }));
+  return static_cast<int>(
+      std::count_if(operations_.begin(), operations_.end(), [](const Operation& o) { return o.taken; }));
 }
 
 int RunReport::NotTaken() const { return Reached() - Taken(); }

@@ -28,8 +28,8 @@ class RunReport {
  public:
   /// What became of one operation.
   struct Operation {
-    std::string name;     ///< qualified name
-    bool taken = false;   ///< a generator takes it
+    std::string name;    ///< qualified name
+    bool taken = false;  ///< a generator takes it
     bool generated = false;
     bool finished = false;
     std::vector<wb::RunJournal::Script> scripts;
@@ -67,7 +67,7 @@ class RunReport {
   std::string NotTakenLine(bool strict) const;
   /// The summary as a JSON document (docs/command-line.md).
   wb::json::Value Summary(const std::string& command, const std::string& model, const std::string& store, int status,
-                      bool cancelled, int addInGenerated, int addInTotal) const;
+                          bool cancelled, int addInGenerated, int addInTotal) const;
 
  private:
   int expected_ = 0;

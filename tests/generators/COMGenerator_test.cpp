@@ -188,7 +188,8 @@ TEST_F(ComTest, NoCoclassChosenOrOneOfNoComponentFailsTheCalculation) {
   // does not ask again.
   list_.pick = 0;
   const std::vector<std::string> expected{
-      kParamsFailed, kPrefix + "Error Number:  1004, No coclass was chosen for the interface Logical View::Maths::IWide."};
+      kParamsFailed,
+      kPrefix + "Error Number:  1004, No coclass was chosen for the interface Logical View::Maths::IWide."};
   log_.lines.clear();
   EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
   EXPECT_EQ(log_.lines, expected);

@@ -81,9 +81,9 @@ ModelSaver XmiRefusingSaver(std::string path);
 /// What the template dialogs and properties of one command did, for the
 /// host's exit status: a dialog cancelled, a choice kept, or not kept.
 struct TemplateChoices {
-  int dialogs = 0;    ///< dialogs shown
-  int confirmed = 0;  ///< dialogs that ended with a choice
-  int stored = 0;     ///< choices stored and saved
+  int dialogs = 0;                    ///< dialogs shown
+  int confirmed = 0;                  ///< dialogs that ended with a choice
+  int stored = 0;                     ///< choices stored and saved
   std::vector<std::string> failures;  ///< why a confirmed choice was not kept
 };
 

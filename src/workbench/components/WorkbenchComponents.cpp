@@ -64,10 +64,10 @@ class JournalingDatapoolTool final : public DatapoolTool {
                          const std::string& fields) override {
     const int32_t code = tool_->CreateDatapool(connection, name, description, fields);
     journal_.datapool = name;
-    journal_.datapoolOutcome = overwrite_                                    ? "replaced"
-                               : code == datapool_result::kCreated          ? "created"
+    journal_.datapoolOutcome = overwrite_                                  ? "replaced"
+                               : code == datapool_result::kCreated         ? "created"
                                : code == datapool_result::kNothingToReport ? "unchanged"
-                                                                            : "kept";
+                                                                           : "kept";
     return code;
   }
   void SetOverwrite(bool overwrite) override {

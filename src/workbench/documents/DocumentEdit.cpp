@@ -165,8 +165,8 @@ std::string SetToolPropertyInText(std::string_view text, const std::string& file
     top = json::Parse(text);
   } catch (const json::ParseError& e) {
     RaiseError(errc::kInvalidCall, {},
-               Text(WB_EDIT_NOT_JSON, {fileName, std::to_string(e.Where().line), std::to_string(e.Where().column),
-                                       e.Message()}));
+               Text(WB_EDIT_NOT_JSON,
+                    {fileName, std::to_string(e.Where().line), std::to_string(e.Where().column), e.Message()}));
   }
   if (top.type != json::Type::kObject) NotFound(fileName, element);
   const json::Value* object = Locate(top, element);
@@ -189,12 +189,11 @@ std::string SetToolPropertyInText(std::string_view text, const std::string& file
   } else if (toolObject != nullptr) {
     AddMember(out, text, offsets, *toolObject, json::Quote(name) + ": " + quoted, lineEnd);
   } else if (properties != nullptr) {
-    AddMember(out, text, offsets, *properties,
-              json::Quote(tool) + ": { " + json::Quote(name) + ": " + quoted + " }", lineEnd);
+    AddMember(out, text, offsets, *properties, json::Quote(tool) + ": { " + json::Quote(name) + ": " + quoted + " }",
+              lineEnd);
   } else {
     AddMember(out, text, offsets, *object,
-              "\"properties\": { " + json::Quote(tool) + ": { " + json::Quote(name) + ": " + quoted + " } }",
-              lineEnd);
+              "\"properties\": { " + json::Quote(tool) + ": { " + json::Quote(name) + ": " + quoted + " } }", lineEnd);
   }
   return out;
 }

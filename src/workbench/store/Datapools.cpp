@@ -439,8 +439,8 @@ void WorkbenchOverwritePrompt::SetForAllAnswers(bool value) { forAll_ = value; }
 int32_t WorkbenchOverwritePrompt::Ask(const std::string& title, const std::string& item, const std::string& question) {
   if (remember_ && remembered_ != 0) return remembered_;
   if (!title.empty()) console_.Write(title + kLineEnd);
-  Question asked{Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo,
-                 answer_key::kOverwriteDatapools};
+  Question asked{
+      Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo, answer_key::kOverwriteDatapools};
   asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES, overwrite_answer::kYes, answer_word::kYes));
   if (forAll_) {
     asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES_TO_ALL, overwrite_answer::kYesForAll, answer_word::kAll));

@@ -235,10 +235,11 @@ void TerminalWindowSystem::ProgressSafeConsole::Write(const std::string& text) {
 int32_t TerminalWindowSystem::MessageBox(const std::string& text, int32_t flags, int32_t unattended) {
   const std::string shown = WithIcon(flags, Joined(SplitLines(text), "\n"));
   if ((flags & 7) == mb::kYesNo) {
-    Question question{shown,
-                      {{Text(WB_ANSWER_YES), mb::kIdYes, answer_word::kYes}, {Text(WB_ANSWER_NO), mb::kIdNo, answer_word::kNo}},
-                      unattended == 0 ? mb::kIdNo : unattended,
-                      {}};
+    Question question{
+        shown,
+        {{Text(WB_ANSWER_YES), mb::kIdYes, answer_word::kYes}, {Text(WB_ANSWER_NO), mb::kIdNo, answer_word::kNo}},
+        unattended == 0 ? mb::kIdNo : unattended,
+        {}};
     if (const auto named = questionKeys_.find(text); named != questionKeys_.end()) question.key = named->second;
     return Ask(dialogConsole_, question);
   }
@@ -316,8 +317,9 @@ std::string TerminalWindowSystem::RunPart() const {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(clock_() - shownAt_).count();
   const auto two = [](int64_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
   const std::string elapsed =
-      seconds >= 3600 ? Text(WB_TERM_ELAPSED_HOURS, {std::to_string(seconds / 3600), two(seconds / 60 % 60), two(seconds % 60)})
-                      : Text(WB_TERM_ELAPSED, {std::to_string(seconds / 60), two(seconds % 60)});
+      seconds >= 3600
+          ? Text(WB_TERM_ELAPSED_HOURS, {std::to_string(seconds / 3600), two(seconds / 60 % 60), two(seconds % 60)})
+          : Text(WB_TERM_ELAPSED, {std::to_string(seconds / 60), two(seconds % 60)});
   return Text(WB_TERM_RUN_PROGRESS, {std::to_string(runCurrent_), std::to_string(runTotal_), elapsed});
 }
 
@@ -368,7 +370,8 @@ std::string TerminalWindowSystem::StatusLine(const TerminalStatusWindow& window,
     if (!run.empty()) lines.insert(lines.begin(), run);
     line = Text(WB_TERM_PROGRESS_LINE, {bar, percent, Joined(lines, Text(WB_TERM_LINE_JOIN))});
   } else {
-    line = run.empty() ? Text(WB_TERM_PROGRESS_FINAL, {bar, percent}) : Text(WB_TERM_PROGRESS_LINE, {bar, percent, run});
+    line =
+        run.empty() ? Text(WB_TERM_PROGRESS_FINAL, {bar, percent}) : Text(WB_TERM_PROGRESS_LINE, {bar, percent, run});
   }
   // One character short of the width, so that the line never wraps and the
   // erase clears all of it.

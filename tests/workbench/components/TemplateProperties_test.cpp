@@ -150,7 +150,8 @@ TEST_F(TemplateProperties, StoreSavesTheDocumentAndAFailedSaveChangesNothing) {
 
   // A save that fails: the error says why, memory keeps what the file has.
   const std::string before = ReadAll(documentPath_);
-  WorkbenchTemplateProperty failing(&app_, [](const PropertyChange&) { RaiseError(errc::kPermissionDenied, {}, "disk is read-only"); });
+  WorkbenchTemplateProperty failing(
+      &app_, [](const PropertyChange&) { RaiseError(errc::kPermissionDenied, {}, "disk is read-only"); });
   failing.SetName(kProperty);
   failing.SetElementKind(kKind);
   failing.SetValue("lost.template");

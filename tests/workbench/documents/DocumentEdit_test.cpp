@@ -26,7 +26,8 @@ const EditCase kCases[] = {
      "  {\"name\":\"op\", \"returnType\":\"caf\\u00e9\", \"properties\":{\"Templates\":{\"T\":\"old\"}}}]}]}]}\n",
      "p::C::op", 0,
      "{\"model\":\"M\",  \"packages\":[{\"name\":\"p\",\"classes\":[{\"name\":\"C\",\"operations\":[\n"
-     "  {\"name\":\"op\", \"returnType\":\"caf\\u00e9\", \"properties\":{\"Templates\":{\"T\":\"$PWTTEMPLATES\\\\x\"}}}]}]}]}\n"},
+     "  {\"name\":\"op\", \"returnType\":\"caf\\u00e9\", "
+     "\"properties\":{\"Templates\":{\"T\":\"$PWTTEMPLATES\\\\x\"}}}]}]}]}\n"},
     {"NameAddedToTheToolObjectOnItsLine",
      "{\"packages\":[{\"name\":\"p\",\"classes\":[{\"name\":\"C\",\"operations\":[{\"name\":\"op\",\n"
      "  \"properties\":{\"Templates\":{\"Other\":\"o\"}}}]}]}]}",
@@ -38,7 +39,8 @@ const EditCase kCases[] = {
      "  \"properties\": { \"COM\": { \"retval\": \"True\" } } }]}]}]}",
      "p::C::op", 0,
      "{\"packages\":[{\"name\":\"p\",\"classes\":[{\"name\":\"C\",\"operations\":[{\"name\":\"op\",\n"
-     "  \"properties\": { \"COM\": { \"retval\": \"True\" }, \"Templates\": { \"T\": \"$PWTTEMPLATES\\\\x\" } } }]}]}]}"},
+     "  \"properties\": { \"COM\": { \"retval\": \"True\" }, \"Templates\": { \"T\": \"$PWTTEMPLATES\\\\x\" } } "
+     "}]}]}]}"},
     // Members one per line: a new line, indented as its siblings; the
     // second of two overloads; Windows line ends; a byte-order mark.
     {"PropertiesAddedOnALineOfTheirOwnForTheSecondOverload",
@@ -56,8 +58,8 @@ const EditCase kCases[] = {
      "\t\"returnType\": \"void\",\r\n"
      "\t\"properties\": { \"Templates\": { \"T\": \"$PWTTEMPLATES\\\\x\" } }\r\n"
      "    }\r\n  ] } ] } ]\r\n}\r\n"},
-    {"ModelPropertiesAfterTheLastTopLevelMember",
-     "{\n  \"model\": \"M\",\n  \"classes\": [ { \"name\": \"Ä\" } ]\n}\n", "", 0,
+    {"ModelPropertiesAfterTheLastTopLevelMember", "{\n  \"model\": \"M\",\n  \"classes\": [ { \"name\": \"Ä\" } ]\n}\n",
+     "", 0,
      "{\n  \"model\": \"M\",\n  \"classes\": [ { \"name\": \"Ä\" } ],\n"
      "  \"properties\": { \"Templates\": { \"T\": \"$PWTTEMPLATES\\\\x\" } }\n}\n"},
     {"ClassInTheRootAfterUnicodeOnItsLine",

@@ -82,10 +82,11 @@ TEST(AskText, DefaultCancelAndEndOfInput) {
 // word the question does not offer, or a key of another question, leaves
 // the question to standard input.
 TEST(Ask, TakesTheAnswerGivenInAdvanceBeforeStandardInput) {
-  Question replace{"Replace?",
-                   {{"&yes", kYes, "yes"}, {"yes to &all", kAll, "all"}, {"&no", kNo, "no"}, {"&cancel", kCancel, "cancel"}},
-                   kNo,
-                   "replace"};
+  Question replace{
+      "Replace?",
+      {{"&yes", kYes, "yes"}, {"yes to &all", kAll, "all"}, {"&no", kNo, "no"}, {"&cancel", kCancel, "cancel"}},
+      kNo,
+      "replace"};
   Question single{"Replace?", {{"&yes", kYes, "yes"}, {"&no", kNo, "no"}}, kNo, "replace"};
   Question scope{"Use for", {{"this &operation", 1, "operation"}}, 0, "template-scope"};
   struct Case {
@@ -94,9 +95,12 @@ TEST(Ask, TakesTheAnswerGivenInAdvanceBeforeStandardInput) {
     int expected;
     int reads;
   } const cases[] = {
-      {"replace=all", &replace, kAll, 0},       {"replace=cancel", &replace, kCancel, 0},
-      {"replace=all", &single, kYes, 0},        {"replace=none", &single, kNo, 0},
-      {"replace=yes", &scope, 0, 1},            {"template-scope=model", &scope, 0, 1},
+      {"replace=all", &replace, kAll, 0},
+      {"replace=cancel", &replace, kCancel, 0},
+      {"replace=all", &single, kYes, 0},
+      {"replace=none", &single, kNo, 0},
+      {"replace=yes", &scope, 0, 1},
+      {"template-scope=model", &scope, 0, 1},
       {"template-scope=operation", &scope, 1, 0},
   };
   for (const Case& c : cases) {

@@ -321,13 +321,13 @@ TEST_F(TerminalWindows, TheStatusLineCountsOperationsAndTheTimeSinceTheWindowWas
   system->ShowModal(*window);
   const std::string out = out_.str();
   EXPECT_EQ(beforeFirst.find("of 3"), std::string::npos) << "nothing before the first operation";
-  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE, {"--------------------", "  0", "operation 1 of 3, 0:00" +
-                                                                                   Text(WB_TERM_LINE_JOIN) + "Generating"})),
+  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE, {"--------------------", "  0",
+                                                  "operation 1 of 3, 0:00" + Text(WB_TERM_LINE_JOIN) + "Generating"})),
             std::string::npos)
       << out;
   EXPECT_EQ(atSecond.substr(atSecond.rfind(kErase)),
-            kErase + Text(WB_TERM_PROGRESS_LINE,
-                          {"##########----------", " 50", "operation 2 of 3, 1:01" + Text(WB_TERM_LINE_JOIN) + "Generating"}));
+            kErase + Text(WB_TERM_PROGRESS_LINE, {"##########----------", " 50",
+                                                  "operation 2 of 3, 1:01" + Text(WB_TERM_LINE_JOIN) + "Generating"}));
   EXPECT_EQ(Count(out, "operation 3 of 3"), 1u) << "only the final bar: the redraw bound holds";
   EXPECT_EQ(out.substr(out.rfind(kErase)),
             kErase + Text(WB_TERM_PROGRESS_LINE, {"##########----------", " 50", "operation 3 of 3, 1:01"}) +
