@@ -260,7 +260,7 @@ int Host::SetSelection() {
 }
 
 int Host::Generate(const std::function<void()>& run) {
-  report_.Begin(OperationsOfSelection(*application_->OpenModel()));
+  report_.Begin(OperationsOfSelection(*application_->OpenModel()), !options_.summaryJson.empty());
   components_->Windows().SetRunProgress(0, report_.Expected());
   SetLastRunOutcome(RunOutcome{});
   run();

@@ -1,8 +1,6 @@
 // What the command line makes of a generation run (see RunReport.h).
 #include "cli/RunReport.h"
 
-#include <algorithm>
-
 #include "cli/Commands.h"
 #include "support/DynamicResources.h"
 #include "workbench/text/Texts.h"
@@ -55,14 +53,17 @@ int OperationsOfSelection(TesselModel& model) {
   return count;
 }
 
-void RunReport::Begin(int expected) {
+void RunReport::Begin(int expected, bool details) {
+  *this = RunReport();
   expected_ = expected;
-  operations_.clear();
-  pending_.clear();
-  warnings_.clear();
+  details_ = details;
 }
 
 void RunReport::Starting(TesselOperation& op, bool taken) {
+  ++reached_;
+  taken_ += taken ? 1 : 0;
+  takenNow_ = taken;
+  if (!details_) return;
   Operation entry;
   entry.name = op.GetQualifiedName();
   entry.taken = taken;
@@ -76,10 +77,11 @@ void RunReport::Starting(TesselOperation& op, bool taken) {
 }
 
 void RunReport::Finished(TesselOperation&, bool generated, const wb::RunJournal& journal) {
-  if (operations_.empty()) return;
+  generated_ += generated ? 1 : 0;
+  failed_ += takenNow_ && !generated ? 1 : 0;
+  if (!details_ || operations_.empty()) return;
   Operation& entry = operations_.back();
   entry.generated = generated;
-  entry.finished = true;
   entry.scripts = journal.scripts;
   entry.datapool = journal.datapool;
   entry.datapoolOutcome = journal.datapoolOutcome;
@@ -94,23 +96,8 @@ void RunReport::Finished(TesselOperation&, bool generated, const wb::RunJournal&
   for (const std::string& warning : entry.warnings) warnings_.push_back(entry.name + ": " + warning);
 }
 
-void RunReport::Log(const std::string& line) { pending_.push_back(line); }
-
-int RunReport::Taken() const {
-  return static_cast<int>(
-      std::count_if(operations_.begin(), operations_.end(), [](const Operation& o) { return o.taken; }));
-}
-
-int RunReport::NotTaken() const { return Reached() - Taken(); }
-
-int RunReport::Generated() const {
-  return static_cast<int>(
-      std::count_if(operations_.begin(), operations_.end(), [](const Operation& o) { return o.generated; }));
-}
-
-int RunReport::Failed() const {
-  return static_cast<int>(std::count_if(operations_.begin(), operations_.end(),
-                                        [](const Operation& o) { return o.taken && !o.generated; }));
+void RunReport::Log(const std::string& line) {
+  if (details_) pending_.push_back(line);
 }
 
 int RunReport::ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const {

@@ -31,7 +31,6 @@ class RunReport {
     std::string name;    ///< qualified name
     bool taken = false;  ///< a generator takes it
     bool generated = false;
-    bool finished = false;
     std::vector<wb::RunJournal::Script> scripts;
     std::string datapool;
     std::string datapoolOutcome;
@@ -39,8 +38,10 @@ class RunReport {
     std::vector<std::string> warnings;
   };
 
-  /// A new run over `expected` operations.
-  void Begin(int expected);
+  /// A new run over `expected` operations; `details`: keep what became of
+  /// each operation, for Summary (only the counts otherwise, so that a run
+  /// over many operations holds no more than without a report).
+  void Begin(int expected, bool details);
   /// The run reached `op`: the log lines written since the last operation
   /// ended belong to it (before the first one, they are the run's heading).
   void Starting(TesselOperation& op, bool taken);
@@ -51,13 +52,14 @@ class RunReport {
 
   int Expected() const { return expected_; }
   /// How many operations the run has reached.
-  int Reached() const { return static_cast<int>(operations_.size()); }
+  int Reached() const { return reached_; }
+  /// What became of each operation, when Begin asked for the details.
   const std::vector<Operation>& Operations() const { return operations_; }
-  int Taken() const;
-  int NotTaken() const;
+  int Taken() const { return taken_; }
+  int NotTaken() const { return reached_ - taken_; }
   /// Operations a generator takes that were not generated.
-  int Failed() const;
-  int Generated() const;
+  int Failed() const { return failed_; }
+  int Generated() const { return generated_; }
 
   /// The exit status: 130 cancelled; 1 when an operation a generator takes
   /// was not generated, none was taken at all, a script was not stored, or
@@ -65,12 +67,20 @@ class RunReport {
   int ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const;
   /// The line on stderr about operations no generator takes; "" for none.
   std::string NotTakenLine(bool strict) const;
-  /// The summary as a JSON document (docs/command-line.md).
+  /// The summary as a JSON document (docs/command-line.md); its operations
+  /// are those kept when Begin asked for the details.
   wb::json::Value Summary(const std::string& command, const std::string& model, const std::string& store, int status,
                           bool cancelled, int addInGenerated, int addInTotal) const;
 
  private:
   int expected_ = 0;
+  bool details_ = false;
+  int reached_ = 0;
+  int taken_ = 0;
+  int generated_ = 0;
+  int failed_ = 0;
+  // Whether the operation in hand is taken.
+  bool takenNow_ = false;
   std::vector<Operation> operations_;
   // Log lines since the last operation ended.
   std::vector<std::string> pending_;
