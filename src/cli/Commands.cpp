@@ -43,6 +43,8 @@ int Run(int argc, char** argv) {
 
   Action chosen;
   for (Registrar registrar : kCommands) registrar(app, chosen);
+  // After the subcommands, which would take it over.
+  app.footer(wb::Text(wb::WB_HELP_FOOTER));
 
   try {
     app.parse(argc, argv);

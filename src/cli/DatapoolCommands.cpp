@@ -1,7 +1,7 @@
 // ztunittest datapool ...: the datapools of a store.
 //
-//   ztunittest datapool list [--store DIR]
-//   ztunittest datapool show NAME [--store DIR]
+//   ztunittest datapool list [--store DIR] [--json]
+//   ztunittest datapool show NAME [--store DIR] [--json]
 //   ztunittest datapool export NAME [--store DIR] [--output FILE]
 //   ztunittest datapool export --all --dir DIR [--store DIR]
 //   ztunittest datapool import NAME FILE [--store DIR]
@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "support/Error.h"
@@ -33,6 +34,7 @@
 #include "workbench/store/StoreDatabase.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/terminal/Console.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -40,6 +42,7 @@ namespace zt::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using wb::json::Value;
 
 struct DatapoolOptions {
   std::string store = wb::StoreOptions{}.folder;
@@ -48,10 +51,36 @@ struct DatapoolOptions {
   bool all = false;
   std::string dir;
   std::string file;
+  bool json = false;
 };
+
+Value FieldsJson(const wb::Datapool& datapool) {
+  Value fields = Value::Array();
+  for (const wb::DatapoolField& field : datapool.fields) {
+    fields.Push(Value::Object().Add("name", Value::String(field.name)).Add("type", Value::String(field.type)));
+  }
+  return fields;
+}
 
 int RunList(const DatapoolOptions& options) {
   const std::unique_ptr<wb::SqliteConnection> connection = wb::OpenStoreReadOnly(options.store);
+  if (options.json) {
+    Value datapools = Value::Array();
+    for (const std::string& name : connection ? wb::DatapoolNames(connection->Handle()) : std::vector<std::string>()) {
+      const std::optional<wb::Datapool> datapool = wb::LoadDatapool(connection->Handle(), name);
+      if (!datapool) continue;
+      datapools.Push(Value::Object()
+                         .Add("name", Value::String(name))
+                         .Add("fields", FieldsJson(*datapool))
+                         .Add("rows", Value::Number(static_cast<int64_t>(datapool->rows.size()))));
+    }
+    std::cout << wb::json::Format(Value::Object()
+                                      .Add("store", Value::String(options.store))
+                                      .Add("exists", Value::Bool(connection != nullptr))
+                                      .Add("datapools", std::move(datapools)))
+              << std::flush;
+    return kExitOk;
+  }
   if (!connection) {
     std::cout << wb::Text(wb::WB_DP_LIST_NO_STORE, {options.store}) << "\n";
     return kExitOk;
@@ -75,7 +104,26 @@ std::optional<wb::Datapool> FindDatapool(const DatapoolOptions& options) {
 int RunShow(const DatapoolOptions& options) {
   const std::optional<wb::Datapool> datapool = FindDatapool(options);
   if (!datapool) return kExitFailed;
-  std::cout << wb::DatapoolDetails(*datapool) << std::flush;
+  if (!options.json) {
+    std::cout << wb::DatapoolDetails(*datapool) << std::flush;
+    return kExitOk;
+  }
+  // A row is an array of its values, one per field, in field order.
+  Value rows = Value::Array();
+  for (const std::vector<std::string>& row : datapool->rows) {
+    Value values = Value::Array();
+    for (const std::string& value : row) values.Push(Value::String(value));
+    rows.Push(std::move(values));
+  }
+  std::cout << wb::json::Format(Value::Object()
+                                    .Add("name", Value::String(datapool->name))
+                                    .Add("description", Value::String(datapool->description))
+                                    .Add("created", Value::String(datapool->created))
+                                    .Add("updated", Value::String(datapool->updated))
+                                    .Add("user", Value::String(datapool->user))
+                                    .Add("fields", FieldsJson(*datapool))
+                                    .Add("rows", std::move(rows)))
+            << std::flush;
   return kExitOk;
 }
 
@@ -184,13 +232,14 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
   datapool->require_subcommand(1);
 
   auto list = std::make_shared<DatapoolOptions>();
-  AddSubcommand(*datapool, "list", wb::WB_HELP_DATAPOOL_LIST, *list)->callback([list, &chosen] {
-    chosen = [list] { return RunList(*list); };
-  });
+  CLI::App* listCommand = AddSubcommand(*datapool, "list", wb::WB_HELP_DATAPOOL_LIST, *list);
+  listCommand->add_flag("--json", list->json, wb::Text(wb::WB_HELP_JSON));
+  listCommand->callback([list, &chosen] { chosen = [list] { return RunList(*list); }; });
 
   auto show = std::make_shared<DatapoolOptions>();
   CLI::App* showCommand = AddSubcommand(*datapool, "show", wb::WB_HELP_DATAPOOL_SHOW, *show);
   showCommand->add_option("name", show->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME))->required();
+  showCommand->add_flag("--json", show->json, wb::Text(wb::WB_HELP_JSON));
   showCommand->callback([show, &chosen] { chosen = [show] { return RunShow(*show); }; });
 
   auto exported = std::make_shared<DatapoolOptions>();

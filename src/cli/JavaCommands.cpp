@@ -1,8 +1,8 @@
 // Commands for template authors and for plain Java classes:
 //
-//   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java]
+//   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java] [--json]
 //       prints the parameter map a generator computes for an operation
-//   ztunittest java-test MODEL --select NAME... [--template FILE | --junit5]
+//   ztunittest java-test MODEL --select NAME... [--template FILE | --junit5] [--answer KEY=VALUE...]
 //       generates plain Java tests, as a generation run does, with the
 //       plain Java generator (which the generation entries never use)
 //   ztunittest java-classpath [--junit5]
@@ -31,6 +31,7 @@
 #include "workbench/model/Application.h"
 #include "workbench/store/DatapoolNames.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -70,7 +71,17 @@ struct ParamsOptions {
   HostOptions host;
   std::string operation;
   std::string generator;
+  bool json = false;
 };
+
+// The --generator name of a generator.
+std::string GeneratorName(CodeGenerator& generator) {
+  if (dynamic_cast<COMGenerator*>(&generator) != nullptr) return "com";
+  if (dynamic_cast<InlineEJBGenerator*>(&generator) != nullptr) return "inline-ejb";
+  if (dynamic_cast<EJBGenerator*>(&generator) != nullptr) return "ejb";
+  if (dynamic_cast<GenericJavaGenerator*>(&generator) != nullptr) return "java";
+  return {};
+}
 
 std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
   if (name == "com") return std::make_unique<COMGenerator>();
@@ -78,6 +89,17 @@ std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
   if (name == "inline-ejb") return std::make_unique<InlineEJBGenerator>();
   if (name == "java") return std::make_unique<GenericJavaGenerator>();
   return nullptr;
+}
+
+// A map as JSON: its tags and their values as text, in map order.
+wb::json::Value MapJson(const ParamMap& map) {
+  wb::json::Value tags = wb::json::Value::Array();
+  for (const std::string& key : map.Keys()) {
+    tags.Push(wb::json::Value::Object()
+                  .Add("tag", wb::json::Value::String(key))
+                  .Add("value", wb::json::Value::String(ToText(map.Item(key)))));
+  }
+  return tags;
 }
 
 void PrintMap(const ParamMap& map) {
@@ -112,6 +134,7 @@ int RunParams(ParamsOptions& options) {
   factory.Initialize(&host.Application(), &processor);
 
   const TesselItemCollection selected = host.Application().CurrentModel()->GetSelectedItems();
+  wb::json::Value operations = wb::json::Value::Array();
   for (int16_t i = 1; i <= selected.Count(); ++i) {
     auto* op = dynamic_cast<TesselOperation*>(selected.GetAt(i));
     if (op == nullptr) {
@@ -145,12 +168,22 @@ int RunParams(ParamsOptions& options) {
       PrintError(wb::Text(wb::WB_PARAMS_NO_MAP, {op->GetQualifiedName()}));
       return kExitFailed;
     }
+    if (options.json) {
+      operations.Push(wb::json::Value::Object()
+                          .Add("operation", wb::json::Value::String(op->GetQualifiedName()))
+                          .Add("generator", wb::json::Value::String(GeneratorName(*generator)))
+                          .Add("tags", MapJson(*map)));
+      continue;
+    }
     if (selected.Count() > 1) {
       std::cout << wb::Text(wb::WB_PARAMS_HEADER, {op->GetQualifiedName(), options.generator}) << '\n';
     }
     PrintMap(*map);
   }
   SetLogTarget(nullptr);
+  if (options.json) {
+    std::cout << wb::json::Format(wb::json::Value::Object().Add("operations", std::move(operations))) << std::flush;
+  }
   return kExitOk;
 }
 
@@ -184,13 +217,16 @@ int RunJavaTest(const JavaTestOptions& options) {
   form.SetFactory(&factory);
   form.SetProcessor(&processor);
   form.SetApplication(&host.Application());
-  try {
-    form.Show();
-  } catch (const ZtError& e) {
-    PrintError(e.Description());
-    return kExitFailed;
-  }
-  return host.RunStatus();
+  bool failed = false;
+  const int status = host.Generate([&form, &failed] {
+    try {
+      form.Show();
+    } catch (const ZtError& e) {
+      PrintError(e.Description());
+      failed = true;
+    }
+  });
+  return failed ? kExitFailed : status;
 }
 
 // The runtime jar beside the program (bin/../share/ztunittest/java/), and
@@ -233,6 +269,7 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen) {
   paramsCommand->add_option("--operation", params->operation, wb::Text(wb::WB_HELP_OPERATION))->required();
   paramsCommand->add_option("--generator", params->generator, wb::Text(wb::WB_HELP_GENERATOR))
       ->check(CLI::IsMember({"com", "ejb", "inline-ejb", "java"}));
+  paramsCommand->add_flag("--json", params->json, wb::Text(wb::WB_HELP_JSON));
   paramsCommand->callback([params, &chosen] { chosen = [params] { return RunParams(*params); }; });
 
   auto javaTest = std::make_shared<JavaTestOptions>();
@@ -241,6 +278,7 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen) {
   CLI::Option* given =
       javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
   javaCommand->add_flag("--junit5", javaTest->junit5, wb::Text(wb::WB_HELP_JAVA_TEST_JUNIT5))->excludes(given);
+  AddRunOptions(*javaCommand, javaTest->host, true);
   javaCommand->callback([javaTest, &chosen] { chosen = [javaTest] { return RunJavaTest(*javaTest); }; });
 
   auto junit5 = std::make_shared<bool>(false);

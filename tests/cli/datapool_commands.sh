@@ -30,13 +30,14 @@ check "options of a missing store are unset" test "$(grep -c '(not set)$' "$tmp/
 check "read-only commands create no store" test ! -e "$store"
 
 # Options: set what is given, print the options; a relative path is stored absolute.
-printf '#!/bin/sh\n' >"$tmp/rc"
-(cd "$tmp" && "$zt" options --store "$store" --resource-compiler rc --resource-compiler-options "/nologo /l 0x409" \
+printf '#!/bin/sh\n' >"$tmp/rc.exe"
+chmod +x "$tmp/rc.exe"
+(cd "$tmp" && "$zt" options --store "$store" --resource-compiler rc.exe --resource-compiler-options "/nologo /l 0x409" \
   >"$tmp/out" 2>"$tmp/err")
 status=$?
 check "options set exits 0" test "$status" -eq 0
 check "options set prints nothing on stderr" test ! -s "$tmp/err"
-expected="resource compiler (option 3): $tmp/rc
+expected="resource compiler (option 3): $tmp/rc.exe
 resource compiler options (option 4): /nologo /l 0x409"
 check "options prints what was set" test "$(cat "$tmp/out")" = "$expected"
 run options --store "$store"

@@ -162,7 +162,7 @@ std::optional<std::string> ReadFile(const std::string& path) {
 }
 
 // The answers of the overwrite question are the codes Ask returns.
-Answer OverwriteAnswer(int16_t label, int32_t value) { return {Text(label), value}; }
+Answer OverwriteAnswer(int16_t label, int32_t value, const char* word) { return {Text(label), value, word}; }
 
 }  // namespace
 
@@ -478,12 +478,17 @@ void WorkbenchOverwritePrompt::SetForAllAnswers(bool value) { forAll_ = value; }
 int32_t WorkbenchOverwritePrompt::Ask(const std::string& title, const std::string& item, const std::string& question) {
   if (remember_ && remembered_ != 0) return remembered_;
   if (!title.empty()) console_.Write(title + kLineEnd);
-  Question asked{Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo};
-  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES, overwrite_answer::kYes));
-  if (forAll_) asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES_TO_ALL, overwrite_answer::kYesForAll));
-  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO, overwrite_answer::kNo));
-  if (forAll_) asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO_TO_ALL, overwrite_answer::kNoForAll));
-  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_CANCEL, overwrite_answer::kCancel));
+  Question asked{
+      Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo, answer_key::kOverwriteDatapools};
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES, overwrite_answer::kYes, answer_word::kYes));
+  if (forAll_) {
+    asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES_TO_ALL, overwrite_answer::kYesForAll, answer_word::kAll));
+  }
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO, overwrite_answer::kNo, answer_word::kNo));
+  if (forAll_) {
+    asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO_TO_ALL, overwrite_answer::kNoForAll, answer_word::kNone));
+  }
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_CANCEL, overwrite_answer::kCancel, answer_word::kCancel));
   const int32_t answer = wb::Ask(console_, asked);
   if (remember_ && (answer == overwrite_answer::kYesForAll || answer == overwrite_answer::kNoForAll)) {
     remembered_ = answer;
