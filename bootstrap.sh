@@ -22,7 +22,7 @@ esac
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev
-  llvm default-jdk-headless sqlite3
+  llvm default-jdk-headless junit5 sqlite3 help2man jq
 )
 
 tools/install-packages.sh "${packages[@]}"

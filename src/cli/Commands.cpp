@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "support/Error.h"
@@ -23,6 +24,14 @@ constexpr Registrar kCommands[] = {
 
 }  // namespace
 
+std::string CommandUser() {
+  for (const char* variable : {"ZTUNITTEST_USER", "USER"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return wb::Text(wb::WB_CMD_USER);
+}
+
 void PrintError(const std::string& message) {
   std::cerr << wb::Text(wb::WB_ERROR_PREFIX) << message << "\n";
 }
@@ -34,6 +43,8 @@ int Run(int argc, char** argv) {
 
   Action chosen;
   for (Registrar registrar : kCommands) registrar(app, chosen);
+  // After the subcommands, which would take it over.
+  app.footer(wb::Text(wb::WB_HELP_FOOTER));
 
   try {
     app.parse(argc, argv);

@@ -32,6 +32,10 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen);
 void RegisterDatapoolCommands(CLI::App& app, Action& chosen);
 void RegisterOptionsCommand(CLI::App& app, Action& chosen);
 
+/// The user a command that writes to the store without running the add-in
+/// records: $ZTUNITTEST_USER, else $USER, else "ztunittest". It never asks.
+std::string CommandUser();
+
 /// Writes "ztunittest: " and `message` to stderr.
 void PrintError(const std::string& message);
 

@@ -1,39 +1,86 @@
 // ztunittest datapool ...: the datapools of a store.
 //
-//   ztunittest datapool list [--store DIR]
-//   ztunittest datapool show NAME [--store DIR]
+//   ztunittest datapool list [--store DIR] [--json]
+//   ztunittest datapool show NAME [--store DIR] [--json]
 //   ztunittest datapool export NAME [--store DIR] [--output FILE]
+//   ztunittest datapool export --all --dir DIR [--store DIR]
+//   ztunittest datapool import NAME FILE [--store DIR]
 //
-// These only read: the store database is opened read-only, without a login,
-// and nothing is created. A store folder without a database is a store that
-// does not exist: `list` says so and succeeds (it holds no datapools), `show`
-// and `export` fail. Exit status 0 ok, 1 failure (no store, unknown datapool,
-// a file that cannot be written), 2 usage; one message on stderr per failure.
+// All but import only read: the store database is opened read-only, without
+// a login, and nothing is created. A store folder without a database is a
+// store that does not exist: `list` says so and succeeds (it holds no
+// datapools), the others fail. Import replaces the rows of an existing
+// datapool in one transaction, under the user of CommandUser, after the
+// whole file has been read and found right; otherwise the datapool is left
+// as it was. Exit status 0 ok, 1 failure (no store, unknown datapool, a file
+// that cannot be read, written or imported), 2 usage; one message on stderr
+// per failure.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "support/Error.h"
 #include "workbench/store/Datapools.h"
+#include "workbench/store/SqliteStore.h"
 #include "workbench/store/StoreDatabase.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/terminal/Console.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
 
 namespace {
 
+namespace fs = std::filesystem;
+using wb::json::Value;
+
 struct DatapoolOptions {
   std::string store = wb::StoreOptions{}.folder;
   std::string name;
   std::optional<std::string> output;
+  bool all = false;
+  std::string dir;
+  std::string file;
+  bool json = false;
 };
+
+Value FieldsJson(const wb::Datapool& datapool) {
+  Value fields = Value::Array();
+  for (const wb::DatapoolField& field : datapool.fields) {
+    fields.Push(Value::Object().Add("name", Value::String(field.name)).Add("type", Value::String(field.type)));
+  }
+  return fields;
+}
 
 int RunList(const DatapoolOptions& options) {
   const std::unique_ptr<wb::SqliteConnection> connection = wb::OpenStoreReadOnly(options.store);
+  if (options.json) {
+    Value datapools = Value::Array();
+    for (const std::string& name : connection ? wb::DatapoolNames(connection->Handle()) : std::vector<std::string>()) {
+      const std::optional<wb::Datapool> datapool = wb::LoadDatapool(connection->Handle(), name);
+      if (!datapool) continue;
+      datapools.Push(Value::Object()
+                         .Add("name", Value::String(name))
+                         .Add("fields", FieldsJson(*datapool))
+                         .Add("rows", Value::Number(static_cast<int64_t>(datapool->rows.size()))));
+    }
+    std::cout << wb::json::Format(Value::Object()
+                                      .Add("store", Value::String(options.store))
+                                      .Add("exists", Value::Bool(connection != nullptr))
+                                      .Add("datapools", std::move(datapools)))
+              << std::flush;
+    return kExitOk;
+  }
   if (!connection) {
     std::cout << wb::Text(wb::WB_DP_LIST_NO_STORE, {options.store}) << "\n";
     return kExitOk;
@@ -57,11 +104,74 @@ std::optional<wb::Datapool> FindDatapool(const DatapoolOptions& options) {
 int RunShow(const DatapoolOptions& options) {
   const std::optional<wb::Datapool> datapool = FindDatapool(options);
   if (!datapool) return kExitFailed;
-  std::cout << wb::DatapoolDetails(*datapool) << std::flush;
+  if (!options.json) {
+    std::cout << wb::DatapoolDetails(*datapool) << std::flush;
+    return kExitOk;
+  }
+  // A row is an array of its values, one per field, in field order.
+  Value rows = Value::Array();
+  for (const std::vector<std::string>& row : datapool->rows) {
+    Value values = Value::Array();
+    for (const std::string& value : row) values.Push(Value::String(value));
+    rows.Push(std::move(values));
+  }
+  std::cout << wb::json::Format(Value::Object()
+                                    .Add("name", Value::String(datapool->name))
+                                    .Add("description", Value::String(datapool->description))
+                                    .Add("created", Value::String(datapool->created))
+                                    .Add("updated", Value::String(datapool->updated))
+                                    .Add("user", Value::String(datapool->user))
+                                    .Add("fields", FieldsJson(*datapool))
+                                    .Add("rows", std::move(rows)))
+            << std::flush;
   return kExitOk;
 }
 
+// Whether `name` can stand as a file name in a folder: not empty, no "/"
+// and no NUL, not "." or "..", short enough with ".csv" after it.
+bool IsFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\0", 2)) == std::string::npos && name.size() <= 250;
+}
+
+int RunExportAll(const DatapoolOptions& options) {
+  const std::unique_ptr<wb::SqliteConnection> connection = wb::OpenStoreReadOnly(options.store);
+  if (!connection) {
+    PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
+    return kExitFailed;
+  }
+  std::error_code ec;
+  fs::create_directories(options.dir, ec);
+  if (ec) {
+    PrintError(wb::Text(wb::WB_CMD_NOT_WRITTEN, {options.dir, ec.message()}));
+    return kExitFailed;
+  }
+  int status = kExitOk;
+  for (const std::string& name : wb::DatapoolNames(connection->Handle())) {
+    if (!IsFileName(name)) {
+      PrintError(wb::Text(wb::WB_DP_EXPORT_NOT_A_FILE_NAME, {name}));
+      status = kExitFailed;
+      continue;
+    }
+    const std::optional<wb::Datapool> datapool = wb::LoadDatapool(connection->Handle(), name);
+    if (!datapool) continue;
+    const std::string file = (fs::path(options.dir) / (name + ".csv")).string();
+    try {
+      wb::WriteFileAtomically(file, wb::DatapoolCsv(*datapool));
+    } catch (const ZtError& e) {
+      PrintError(wb::Text(wb::WB_CMD_NOT_WRITTEN, {file, e.Description()}));
+      status = kExitFailed;
+    }
+  }
+  return status;
+}
+
 int RunExport(const DatapoolOptions& options) {
+  if (options.all) return RunExportAll(options);
+  if (options.name.empty()) {
+    PrintError(wb::Text(wb::WB_DP_EXPORT_WHAT));
+    return kExitUsage;
+  }
   const std::optional<wb::Datapool> datapool = FindDatapool(options);
   if (!datapool) return kExitFailed;
   const std::string csv = wb::DatapoolCsv(*datapool);
@@ -75,6 +185,36 @@ int RunExport(const DatapoolOptions& options) {
     PrintError(wb::Text(wb::WB_CMD_NOT_WRITTEN, {*options.output, e.Description()}));
     return kExitFailed;
   }
+  return kExitOk;
+}
+
+int RunImport(const DatapoolOptions& options) {
+  std::ifstream in(options.file, std::ios::binary);
+  std::ostringstream content;
+  if (in) content << in.rdbuf();
+  if (!in || in.bad()) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {options.file, std::strerror(errno)}));
+    return kExitFailed;
+  }
+  const std::optional<wb::Datapool> datapool = FindDatapool(options);
+  if (!datapool) return kExitFailed;
+  if (datapool->fields.empty()) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_NO_FIELDS, {options.name}));
+    return kExitFailed;
+  }
+  std::vector<std::vector<std::string>> rows;
+  std::string error;
+  if (!wb::ReadImportedCsv(*datapool, content.str(), rows, error)) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_REFUSED, {options.file, error, options.name}));
+    return kExitFailed;
+  }
+  // The rows go in as the user of the command; the store refuses them when
+  // the datapool changed since it was read above.
+  wb::TerminalConsole console;
+  wb::SqliteStore store(wb::StoreOptions{options.store, CommandUser()}, console);
+  store.Open();
+  wb::ReplaceDatapoolRows(wb::SqliteHandle(store.Connection()), *datapool, rows);
+  std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(rows.size())}) << "\n" << std::flush;
   return kExitOk;
 }
 
@@ -92,20 +232,31 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
   datapool->require_subcommand(1);
 
   auto list = std::make_shared<DatapoolOptions>();
-  AddSubcommand(*datapool, "list", wb::WB_HELP_DATAPOOL_LIST, *list)->callback([list, &chosen] {
-    chosen = [list] { return RunList(*list); };
-  });
+  CLI::App* listCommand = AddSubcommand(*datapool, "list", wb::WB_HELP_DATAPOOL_LIST, *list);
+  listCommand->add_flag("--json", list->json, wb::Text(wb::WB_HELP_JSON));
+  listCommand->callback([list, &chosen] { chosen = [list] { return RunList(*list); }; });
 
   auto show = std::make_shared<DatapoolOptions>();
   CLI::App* showCommand = AddSubcommand(*datapool, "show", wb::WB_HELP_DATAPOOL_SHOW, *show);
   showCommand->add_option("name", show->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME))->required();
+  showCommand->add_flag("--json", show->json, wb::Text(wb::WB_HELP_JSON));
   showCommand->callback([show, &chosen] { chosen = [show] { return RunShow(*show); }; });
 
   auto exported = std::make_shared<DatapoolOptions>();
   CLI::App* exportCommand = AddSubcommand(*datapool, "export", wb::WB_HELP_DATAPOOL_EXPORT, *exported);
-  exportCommand->add_option("name", exported->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME))->required();
-  exportCommand->add_option("--output", exported->output, wb::Text(wb::WB_HELP_OUTPUT));
+  CLI::Option* name = exportCommand->add_option("name", exported->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME));
+  CLI::Option* output = exportCommand->add_option("--output", exported->output, wb::Text(wb::WB_HELP_OUTPUT));
+  CLI::Option* all = exportCommand->add_flag("--all", exported->all, wb::Text(wb::WB_HELP_DATAPOOL_ALL));
+  CLI::Option* dir = exportCommand->add_option("--dir", exported->dir, wb::Text(wb::WB_HELP_DATAPOOL_DIR));
+  all->excludes(name)->excludes(output)->needs(dir);
+  dir->needs(all);
   exportCommand->callback([exported, &chosen] { chosen = [exported] { return RunExport(*exported); }; });
+
+  auto imported = std::make_shared<DatapoolOptions>();
+  CLI::App* importCommand = AddSubcommand(*datapool, "import", wb::WB_HELP_DATAPOOL_IMPORT, *imported);
+  importCommand->add_option("name", imported->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME))->required();
+  importCommand->add_option("file", imported->file, wb::Text(wb::WB_HELP_DATAPOOL_FILE))->required();
+  importCommand->callback([imported, &chosen] { chosen = [imported] { return RunImport(*imported); }; });
 }
 
 }  // namespace zt::cli

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <set>
 
@@ -22,6 +23,7 @@
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/ProcessLauncher.h"
 #include "workbench/terminal/Console.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -42,13 +44,39 @@ std::string ReadHead(const std::string& path) {
 }  // namespace
 
 void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection) {
+  options.command = command.get_name();
   command.add_option("model", options.model, wb::Text(wb::WB_HELP_MODEL_FILE))->required();
-  if (withSelection) command.add_option("--select", options.select, wb::Text(wb::WB_HELP_SELECT));
+  if (withSelection) {
+    command.add_option("--select", options.select, wb::Text(wb::WB_HELP_SELECT));
+    command.add_flag("--recursive", options.recursive, wb::Text(wb::WB_HELP_RECURSIVE));
+  }
   command.add_option("--store", options.store, wb::Text(wb::WB_HELP_STORE))->capture_default_str();
   command.add_option("--templates", options.templates, wb::Text(wb::WB_HELP_TEMPLATES));
   command.add_option("--user", options.user, wb::Text(wb::WB_HELP_USER));
   command.add_option("--log", options.log, wb::Text(wb::WB_HELP_LOG));
   command.add_option("--language", options.language, wb::Text(wb::WB_HELP_LANGUAGE));
+}
+
+void AddRunOptions(CLI::App& command, HostOptions& options, bool generation) {
+  command.add_option("--answer", options.answers, wb::Text(wb::WB_HELP_ANSWER))->type_name("KEY=VALUE");
+  if (generation) {
+    command.add_flag("--strict", options.strict, wb::Text(wb::WB_HELP_STRICT));
+    command.add_option("--summary-json", options.summaryJson, wb::Text(wb::WB_HELP_SUMMARY_JSON));
+  }
+  command.footer(AnswerKeysHelp());
+}
+
+std::string AnswerKeysHelp() {
+  std::string help = wb::Text(wb::WB_ANSWER_KEYS_HEADER);
+  for (const wb::AnswerKey& key : wb::AnswerKeys()) {
+    std::string words;
+    for (const std::string& word : key.words) {
+      words += (words.empty() ? "" : wb::Text(wb::WB_ANSWER_WORD_SEPARATOR)) + word;
+    }
+    help +=
+        "\n" + wb::Text(wb::WB_ANSWER_KEY_LINE, {key.key, words.empty() ? key.placeholder : words, wb::Text(key.help)});
+  }
+  return help;
 }
 
 Host::Host(HostOptions options) : options_(std::move(options)) {}
@@ -63,9 +91,16 @@ void Host::WriteLog(const std::string& line) {
   if (components_) components_->Windows().ClearProgress();
   std::cout << line << '\n';
   if (logCopy_) *logCopy_ << line << '\n' << std::flush;
+  report_.Log(line);
 }
 
 int Host::Start() {
+  for (const std::string& answer : options_.answers) {
+    if (const std::optional<std::string> fault = presets_.Add(answer)) {
+      PrintError(*fault);
+      return kExitUsage;
+    }
+  }
   std::unique_ptr<wb::Model> model;
   try {
     wb::ModelFileOptions fileOptions;
@@ -109,16 +144,30 @@ int Host::Start() {
   // Option 3 defaults to the rc.exe wrapper installed beside this program.
   wb::SetDefaultResourceCompiler(wb::BundledResourceCompiler());
   console_ = std::make_unique<wb::TerminalConsole>();
+  console_->SetPresets(&presets_);
   wb::StoreOptions storeOptions;
   storeOptions.folder = store.string();
   storeOptions.userName = options_.user;
   components_ = std::make_unique<wb::WorkbenchComponents>(templates, storeOptions, *console_);
   components_->SetApplication(application_.get());
-  if (wb::SniffModelFile(ReadHead(options_.model), options_.model) == wb::ModelFileFormat::kJson) {
-    components_->SetModelSaver(wb::DocumentSaver(*application_, options_.model));
+  if (IsModelDocument()) {
+    const std::string path = options_.model;
+    wb::ModelSaver save = wb::DocumentSaver(path);
+    components_->SetModelSaver([save, path](const wb::PropertyChange& change) {
+      save(change);
+      std::cerr << wb::Text(wb::WB_TMPL_SAVED,
+                            {path, change.name, Ref(change.element).GetQualifiedName(), change.value})
+                << std::endl;
+    });
   } else {
     components_->SetModelSaver(wb::XmiRefusingSaver(options_.model));
   }
+  components_->SetRunObserver(
+      {[this](TesselOperation& op, bool taken) {
+         report_.Starting(op, taken);
+         components_->Windows().SetRunProgress(report_.Reached(), report_.Expected());
+       },
+       [this](TesselOperation& op, bool generated) { report_.Finished(op, generated, components_->Journal()); }});
   if (!options_.templateFile.empty()) components_->SetPresetTemplatePath(options_.templateFile);
   SetHostComponents(components_.get());
 
@@ -128,10 +177,34 @@ int Host::Start() {
   return SetSelection();
 }
 
+bool Host::IsModelDocument() const {
+  return wb::SniffModelFile(ReadHead(options_.model), options_.model) == wb::ModelFileFormat::kJson;
+}
+
 int Host::OpenStoreFirst() {
   std::error_code ec;
-  wb::SqliteStore store({fs::absolute(options_.store, ec).string(), options_.user}, *console_);
-  if (store.AsksForLogin()) return kExitOk;
+  wb::SqliteStore store({fs::absolute(options_.store, ec).string(), options_.user},
+                        components_->Windows().DialogConsole());
+  if (store.AsksForLogin()) {
+    // Asked here, where the end of input can be told from a cancel; the
+    // add-in would take both for a cancelled login.
+    bool endOfInput = false;
+    const std::optional<std::string> user = store.AskUserName(endOfInput);
+    if (!user) {
+      PrintError(endOfInput ? wb::Text(wb::WB_HOST_NO_USER) : wb::Text(wb::WB_STORE_LOGIN_CANCELLED));
+      return endOfInput ? kExitUsage : kExitCancelled;
+    }
+    options_.user = *user;
+    components_->SetStoreUser(*user);
+    wb::SqliteStore named({fs::absolute(options_.store, ec).string(), options_.user}, *console_);
+    try {
+      named.Open();
+    } catch (const ZtError& e) {
+      PrintError(e.Description());
+      return kExitFailed;
+    }
+    return kExitOk;
+  }
   try {
     store.Open();
   } catch (const ZtError& e) {
@@ -146,6 +219,16 @@ int Host::SetSelection() {
   std::vector<TesselItem*> items;
   std::set<const wb::Element*> selected;
   std::vector<std::string> faults;
+  // With --recursive a package stands for the packages nested in it too,
+  // depth first in model order; those without classes of their own are
+  // left out: they hold no operation, and as the last item of a selection
+  // they would leave the run without a language.
+  const std::function<void(wb::Package&)> addNested = [&](wb::Package& package) {
+    if (package.ClassList().begin() != package.ClassList().end() && selected.insert(&package).second) {
+      items.push_back(&package);
+    }
+    for (wb::Package* nested : package.PackageList()) addNested(*nested);
+  };
   for (const std::string& name : options_.select) {
     std::vector<wb::Element*> found = model.Find(name);
     // Components live beside the packages, known by their own names.
@@ -163,6 +246,10 @@ int Host::SetSelection() {
         continue;
       }
       selectable = true;
+      if (options_.recursive && kind == wb::kind::kCategory) {
+        addNested(static_cast<wb::Package&>(*element));
+        continue;
+      }
       // An element named twice (or by two names) is selected once.
       if (selected.insert(element).second) items.push_back(element);
     }
@@ -181,16 +268,40 @@ int Host::SetSelection() {
   return kExitOk;
 }
 
-int Host::RunStatus() const {
-  const int status = ExitStatusOfLastRun();
-  if (status == kExitOk && components_ && components_->ScriptsNotStored() > 0) return kExitFailed;
+int Host::Generate(const std::function<void()>& run) {
+  report_.Begin(OperationsOfSelection(*application_->OpenModel()), !options_.summaryJson.empty());
+  components_->Windows().SetRunProgress(0, report_.Expected());
+  SetLastRunOutcome(RunOutcome{});
+  run();
+  const RunOutcome& outcome = LastRunOutcome();
+  const int status = report_.ExitStatus(outcome.canceled, options_.strict, components_->ScriptsNotStored());
+  if (const std::string line = report_.NotTakenLine(options_.strict); !line.empty() && !outcome.canceled) {
+    PrintError(line);
+  }
+  if (!options_.summaryJson.empty()) {
+    std::error_code ec;
+    const std::string document =
+        wb::json::Format(report_.Summary(options_.command, options_.model, fs::absolute(options_.store, ec).string(),
+                                         status, outcome.canceled, outcome.totalGen, outcome.totalOps));
+    try {
+      wb::WriteFileAtomically(options_.summaryJson, document);
+    } catch (const ZtError& e) {
+      PrintError(wb::Text(wb::WB_RUN_SUMMARY_NOT_WRITTEN, {options_.summaryJson, e.Description()}));
+      return status == kExitOk ? kExitFailed : status;
+    }
+  }
   return status;
 }
 
-int ExitStatusOfLastRun() {
-  const RunOutcome& outcome = LastRunOutcome();
-  if (outcome.canceled) return kExitCancelled;
-  return outcome.ran && outcome.result ? kExitOk : kExitFailed;
+int Host::TemplateEntryStatus(const std::string& entry) {
+  const wb::TemplateChoices& record = components_->TemplateRecord();
+  if (record.stored > 0) return kExitOk;
+  for (const std::string& failure : record.failures) PrintError(failure);
+  if (!record.failures.empty()) return kExitFailed;
+  // The dialog has said that nothing was chosen.
+  if (record.dialogs > 0 && record.confirmed == 0) return kExitCancelled;
+  PrintError(wb::Text(wb::WB_TMPL_ENTRY_NOT_RUN, {entry}));
+  return kExitFailed;
 }
 
 }  // namespace zt::cli

@@ -6,10 +6,14 @@
 #pragma once
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "cli/RunReport.h"
+#include "workbench/terminal/Answers.h"
 
 namespace CLI {
 class App;
@@ -36,10 +40,24 @@ struct HostOptions {
   std::string log;                       ///< --log: a copy of the host log
   std::string language;                  ///< --language: for classes a model file gives none
   std::string templateFile;              ///< --file: the template chosen without asking
+  bool recursive = false;                ///< --recursive: packages with their nested packages
+  std::vector<std::string> answers;      ///< --answer KEY=VALUE, in the order given
+  bool strict = false;                   ///< --strict: operations no generator takes fail the run
+  std::string summaryJson;               ///< --summary-json FILE
+  std::string command;                   ///< the subcommand, for the summary
 };
 
-/// Adds the model argument and the shared options to `command`.
+/// Adds the model argument and the shared options to `command`; with
+/// `withSelection` also --select and --recursive.
 void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection);
+
+/// Adds the options of commands that run the add-in's entries and may ask:
+/// --answer, and for generation runs --strict and --summary-json; the keys
+/// of --answer go into the command's help.
+void AddRunOptions(CLI::App& command, HostOptions& options, bool generation);
+
+/// The keys of --answer with what each answers, as --help lists them.
+std::string AnswerKeysHelp();
 
 class Host {
  public:
@@ -53,26 +71,40 @@ class Host {
   /// status of a failure it has reported on stderr.
   int Start();
 
-  /// The exit status for how the last generation run ended (see
-  /// ExitStatusOfLastRun); a run that counted every operation but whose store
-  /// refused or failed to write a script, with a message, finished short: 1.
-  int RunStatus() const;
-
-  /// For the commands that generate, after Start: opens the store once
-  /// before the add-in does, when that asks for no login, so that a failure
-  /// to open it (a full disk) is told as what it is; the add-in would take it
-  /// for a cancelled login. Returns 0, or 1 after the message on stderr.
+  /// For the commands that generate, after Start: asks the store's login
+  /// question when --user and $ZTUNITTEST_USER give no user, then opens the
+  /// store once before the add-in does, so that a failure to open it (a full
+  /// disk) is told as what it is; the add-in would take either for a
+  /// cancelled login. Returns 0; 2 when input ended without a user name; 130
+  /// when the user cancelled the login; 1 when the store cannot be opened,
+  /// each after its message on stderr.
   int OpenStoreFirst();
+
+  /// Runs a generation (`run` shows the progress window), with the progress
+  /// line counting the operations of the selection, and returns its exit
+  /// status (RunReport::ExitStatus); prints the line about operations no
+  /// generator takes and writes --summary-json.
+  int Generate(const std::function<void()>& run);
+
+  /// For a template entry: whether its choice was kept, as an exit status
+  /// (0 kept; 130 the dialog was cancelled; 1 not kept, or no dialog shown),
+  /// after saying on stderr what happened.
+  int TemplateEntryStatus(const std::string& entry);
 
   wb::Application& Application() { return *application_; }
   OLEServer& AddIn() { return *addIn_; }
   wb::WorkbenchComponents& Components() { return *components_; }
+  const HostOptions& Options() const { return options_; }
+  /// Whether the model file is a JSON model document (not an XMI file).
+  bool IsModelDocument() const;
 
  private:
   int SetSelection();
   void WriteLog(const std::string& line);
 
   HostOptions options_;
+  wb::PresetAnswers presets_;
+  RunReport report_;
   std::unique_ptr<wb::Console> console_;
   std::unique_ptr<wb::Application> application_;
   std::unique_ptr<wb::WorkbenchComponents> components_;
@@ -80,9 +112,5 @@ class Host {
   std::unique_ptr<std::ofstream> logCopy_;
   bool active_ = false;
 };
-
-/// The exit status for how the last generation run ended: 0 every selected
-/// operation generated, 1 finished short, 130 cancelled.
-int ExitStatusOfLastRun();
 
 }  // namespace zt::cli

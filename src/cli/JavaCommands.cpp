@@ -1,15 +1,20 @@
 // Commands for template authors and for plain Java classes:
 //
-//   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java]
+//   ztunittest params MODEL --operation NAME [--generator com|ejb|inline-ejb|java] [--json]
 //       prints the parameter map a generator computes for an operation
-//   ztunittest java-test MODEL --select NAME... [--template FILE]
+//   ztunittest java-test MODEL --select NAME... [--template FILE | --junit5] [--answer KEY=VALUE...]
 //       generates plain Java tests, as a generation run does, with the
 //       plain Java generator (which the generation entries never use)
+//   ztunittest java-classpath [--junit5]
+//       prints the class path of the Java runtime the generated tests use
+//       (and of the JUnit 5 jars it was built against), absolute, on one line
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "cli/Commands.h"
 #include "cli/Host.h"
@@ -25,6 +30,8 @@
 #include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
 #include "workbench/store/DatapoolNames.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -64,7 +71,17 @@ struct ParamsOptions {
   HostOptions host;
   std::string operation;
   std::string generator;
+  bool json = false;
 };
+
+// The --generator name of a generator.
+std::string GeneratorName(CodeGenerator& generator) {
+  if (dynamic_cast<COMGenerator*>(&generator) != nullptr) return "com";
+  if (dynamic_cast<InlineEJBGenerator*>(&generator) != nullptr) return "inline-ejb";
+  if (dynamic_cast<EJBGenerator*>(&generator) != nullptr) return "ejb";
+  if (dynamic_cast<GenericJavaGenerator*>(&generator) != nullptr) return "java";
+  return {};
+}
 
 std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
   if (name == "com") return std::make_unique<COMGenerator>();
@@ -72,6 +89,17 @@ std::unique_ptr<CodeGenerator> GeneratorNamed(const std::string& name) {
   if (name == "inline-ejb") return std::make_unique<InlineEJBGenerator>();
   if (name == "java") return std::make_unique<GenericJavaGenerator>();
   return nullptr;
+}
+
+// A map as JSON: its tags and their values as text, in map order.
+wb::json::Value MapJson(const ParamMap& map) {
+  wb::json::Value tags = wb::json::Value::Array();
+  for (const std::string& key : map.Keys()) {
+    tags.Push(wb::json::Value::Object()
+                  .Add("tag", wb::json::Value::String(key))
+                  .Add("value", wb::json::Value::String(ToText(map.Item(key)))));
+  }
+  return tags;
 }
 
 void PrintMap(const ParamMap& map) {
@@ -106,6 +134,7 @@ int RunParams(ParamsOptions& options) {
   factory.Initialize(&host.Application(), &processor);
 
   const TesselItemCollection selected = host.Application().CurrentModel()->GetSelectedItems();
+  wb::json::Value operations = wb::json::Value::Array();
   for (int16_t i = 1; i <= selected.Count(); ++i) {
     auto* op = dynamic_cast<TesselOperation*>(selected.GetAt(i));
     if (op == nullptr) {
@@ -139,18 +168,29 @@ int RunParams(ParamsOptions& options) {
       PrintError(wb::Text(wb::WB_PARAMS_NO_MAP, {op->GetQualifiedName()}));
       return kExitFailed;
     }
+    if (options.json) {
+      operations.Push(wb::json::Value::Object()
+                          .Add("operation", wb::json::Value::String(op->GetQualifiedName()))
+                          .Add("generator", wb::json::Value::String(GeneratorName(*generator)))
+                          .Add("tags", MapJson(*map)));
+      continue;
+    }
     if (selected.Count() > 1) {
       std::cout << wb::Text(wb::WB_PARAMS_HEADER, {op->GetQualifiedName(), options.generator}) << '\n';
     }
     PrintMap(*map);
   }
   SetLogTarget(nullptr);
+  if (options.json) {
+    std::cout << wb::json::Format(wb::json::Value::Object().Add("operations", std::move(operations))) << std::flush;
+  }
   return kExitOk;
 }
 
 struct JavaTestOptions {
   HostOptions host;
   std::string javaTemplate;
+  bool junit5 = false;
 };
 
 int RunJavaTest(const JavaTestOptions& options) {
@@ -163,8 +203,9 @@ int RunJavaTest(const JavaTestOptions& options) {
   wb::Model& model = *host.Application().OpenModel();
   const std::string property = GetResString(IDS_PROP_JAVA_TEST);
   if (model.GetPropertyValue(wb::template_tool::kDefinitions, property).empty()) {
-    model.SetToolProperty(wb::template_tool::kDefinitions, property,
-                          options.javaTemplate.empty() ? GetResString(IDS_DEFAULT_JAVA_TEST) : options.javaTemplate);
+    std::string chosen = options.javaTemplate;
+    if (chosen.empty()) chosen = GetResString(options.junit5 ? IDS_DEFAULT_JUNIT5_TEST : IDS_DEFAULT_JAVA_TEST);
+    model.SetToolProperty(wb::template_tool::kDefinitions, property, chosen);
   }
 
   TemplateProcessor processor;
@@ -176,13 +217,47 @@ int RunJavaTest(const JavaTestOptions& options) {
   form.SetFactory(&factory);
   form.SetProcessor(&processor);
   form.SetApplication(&host.Application());
-  try {
-    form.Show();
-  } catch (const ZtError& e) {
-    PrintError(e.Description());
+  bool failed = false;
+  const int status = host.Generate([&form, &failed] {
+    try {
+      form.Show();
+    } catch (const ZtError& e) {
+      PrintError(e.Description());
+      failed = true;
+    }
+  });
+  return failed ? kExitFailed : status;
+}
+
+// The runtime jar beside the program (bin/../share/ztunittest/java/), and
+// with `junit5` the JUnit 5 jars of the build, joined by ':'.
+int RunJavaClasspath(bool junit5) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path jar =
+      fs::weakly_canonical(fs::path(wb::ExeDir()) / ".." / ZT_INSTALL_JAVA_SUBDIR / "ztunittest-runtime.jar", ec);
+  if (ec || !fs::is_regular_file(jar, ec)) {
+    PrintError(wb::Text(wb::WB_JAVA_NO_RUNTIME, {jar.string()}));
     return kExitFailed;
   }
-  return host.RunStatus();
+  std::string classpath = jar.string();
+  if (junit5) {
+    const std::string jars = ZT_JUNIT5_CLASSPATH;
+    if (jars.empty()) {
+      PrintError(wb::Text(wb::WB_JAVA_NO_JUNIT5));
+      return kExitFailed;
+    }
+    std::stringstream list(jars);
+    for (std::string one; std::getline(list, one, ':');) {
+      if (!fs::is_regular_file(one, ec)) {
+        PrintError(wb::Text(wb::WB_JAVA_JUNIT5_MISSING, {one}));
+        return kExitFailed;
+      }
+    }
+    classpath += ":" + jars;
+  }
+  std::cout << classpath << "\n" << std::flush;
+  return kExitOk;
 }
 
 }  // namespace
@@ -194,13 +269,22 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen) {
   paramsCommand->add_option("--operation", params->operation, wb::Text(wb::WB_HELP_OPERATION))->required();
   paramsCommand->add_option("--generator", params->generator, wb::Text(wb::WB_HELP_GENERATOR))
       ->check(CLI::IsMember({"com", "ejb", "inline-ejb", "java"}));
+  paramsCommand->add_flag("--json", params->json, wb::Text(wb::WB_HELP_JSON));
   paramsCommand->callback([params, &chosen] { chosen = [params] { return RunParams(*params); }; });
 
   auto javaTest = std::make_shared<JavaTestOptions>();
   CLI::App* javaCommand = app.add_subcommand("java-test", wb::Text(wb::WB_HELP_JAVA_TEST));
   AddHostOptions(*javaCommand, javaTest->host, true);
-  javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
+  CLI::Option* given =
+      javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
+  javaCommand->add_flag("--junit5", javaTest->junit5, wb::Text(wb::WB_HELP_JAVA_TEST_JUNIT5))->excludes(given);
+  AddRunOptions(*javaCommand, javaTest->host, true);
   javaCommand->callback([javaTest, &chosen] { chosen = [javaTest] { return RunJavaTest(*javaTest); }; });
+
+  auto junit5 = std::make_shared<bool>(false);
+  CLI::App* classpath = app.add_subcommand("java-classpath", wb::Text(wb::WB_HELP_JAVA_CLASSPATH));
+  classpath->add_flag("--junit5", *junit5, wb::Text(wb::WB_HELP_JAVA_CLASSPATH_JUNIT5));
+  classpath->callback([junit5, &chosen] { chosen = [junit5] { return RunJavaClasspath(*junit5); }; });
 }
 
 }  // namespace zt::cli

@@ -1,7 +1,7 @@
 // ztunittest model ...: model files (JSON model documents and XMI files).
 //
-//   ztunittest model show FILE [--language NAME]
-//       prints the model tree
+//   ztunittest model show FILE [--language NAME] [--json]
+//       prints the model tree (as one JSON document with --json)
 //   ztunittest model convert IN [OUT] [--language NAME]
 //       reads IN (XMI or JSON) and writes it as a JSON model document to OUT,
 //       or to stdout when no OUT is given
@@ -21,18 +21,88 @@
 #include "workbench/documents/ModelFile.h"
 #include "workbench/documents/ModelListing.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
 
 namespace {
 
+using wb::json::Value;
+
 /// What the model subcommands are given.
 struct ModelArguments {
   std::string file;
   std::string output;
   std::string language;
+  bool json = false;
 };
+
+// The model as `model show --json` prints it (docs/command-line.md): each
+// element with its kind, name and qualified name, its own members, its
+// tool properties in order, and what it holds.
+Value Named(const wb::Element& element) {
+  Value properties = Value::Array();
+  for (const auto& p : element.ToolProperties()) {
+    properties.Push(Value::Object()
+                        .Add("tool", Value::String(p->Tool()))
+                        .Add("name", Value::String(p->Name()))
+                        .Add("value", Value::String(p->Value())));
+  }
+  Value value = Value::Object();
+  value.Add("kind", Value::String(element.KindName()))
+      .Add("name", Value::String(element.Name()))
+      .Add("qualifiedName", Value::String(element.GetQualifiedName()))
+      .Add("properties", std::move(properties));
+  return value;
+}
+
+Value QualifiedNames(const auto& range) {
+  Value names = Value::Array();
+  for (const auto* element : range) names.Push(Value::String(element->GetQualifiedName()));
+  return names;
+}
+
+Value ClassJson(const wb::Class& c) {
+  Value attributes = Value::Array();
+  for (const wb::Attribute* a : c.AttributeList()) attributes.Push(Named(*a).Add("type", Value::String(a->Type())));
+  Value operations = Value::Array();
+  for (const wb::Operation* o : c.OperationList()) {
+    Value parameters = Value::Array();
+    for (const wb::Parameter* p : o->ParameterList()) {
+      parameters.Push(Named(*p).Add("type", Value::String(p->Type())).Add("initValue", Value::String(p->InitValue())));
+    }
+    operations.Push(Named(*o)
+                        .Add("returnType", Value::String(o->ReturnType()))
+                        .Add("stereotype", Value::String(o->Stereotype()))
+                        .Add("parameters", std::move(parameters)));
+  }
+  Value components = Value::Array();
+  for (const wb::Component* k : c.ComponentList()) components.Push(Value::String(k->Name()));
+  return Named(c)
+      .Add("stereotype", Value::String(c.Stereotype()))
+      .Add("language", Value::String(c.Language()))
+      .Add("abstract", Value::Bool(c.IsAbstract()))
+      .Add("inherits", QualifiedNames(c.Inherits()))
+      .Add("realizes", QualifiedNames(c.Realizes()))
+      .Add("components", std::move(components))
+      .Add("attributes", std::move(attributes))
+      .Add("operations", std::move(operations));
+}
+
+Value PackageJson(const wb::Package& package) {
+  Value classes = Value::Array();
+  for (const wb::Class* c : package.ClassList()) classes.Push(ClassJson(*c));
+  Value packages = Value::Array();
+  for (const wb::Package* p : package.PackageList()) packages.Push(PackageJson(*p));
+  return Named(package).Add("classes", std::move(classes)).Add("packages", std::move(packages));
+}
+
+Value ModelJson(const wb::Model& model) {
+  Value components = Value::Array();
+  for (const wb::Component* k : model.ComponentList()) components.Push(Named(*k));
+  return Named(model).Add("components", std::move(components)).Add("root", PackageJson(model.Root()));
+}
 
 /// Loads a model file, printing its warnings; nullptr (after printing the
 /// error) when it cannot be used.
@@ -51,7 +121,7 @@ std::unique_ptr<wb::Model> Load(const ModelArguments& args) {
 int RunShow(const ModelArguments& args) {
   const std::unique_ptr<wb::Model> model = Load(args);
   if (!model) return kExitUsage;
-  std::cout << wb::ListModel(*model) << std::flush;
+  std::cout << (args.json ? wb::json::Format(ModelJson(*model)) : wb::ListModel(*model)) << std::flush;
   return kExitOk;
 }
 
@@ -107,6 +177,7 @@ void RegisterModelCommands(CLI::App& app, Action& chosen) {
   CLI::App* show = model->add_subcommand("show", wb::Text(wb::WB_HELP_MODEL_SHOW));
   show->add_option("file", args->file, wb::Text(wb::WB_HELP_MODEL_ANY_FILE))->required();
   show->add_option("--language", args->language, wb::Text(wb::WB_HELP_LANGUAGE));
+  show->add_flag("--json", args->json, wb::Text(wb::WB_HELP_JSON));
   show->callback([args, &chosen] { chosen = [args] { return RunShow(*args); }; });
 
   CLI::App* convert = model->add_subcommand("convert", wb::Text(wb::WB_HELP_MODEL_CONVERT));

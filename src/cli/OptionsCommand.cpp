@@ -1,25 +1,29 @@
 // ztunittest options [--store DIR] [--resource-compiler PATH]
-//                    [--resource-compiler-options TEXT]
+//                    [--resource-compiler-options TEXT] [--json]
 //
 // Sets the tool options that are given ("" unsets one), then prints the
 // current options. Setting opens the store as the generation run does,
 // creating it if needed, under the user $ZTUNITTEST_USER, else $USER, else
 // "ztunittest", so that it never asks for a login; only printing opens it
 // read-only and creates nothing. A resource compiler path must name an
-// existing file and is stored absolute. Exit status 0 ok, 1 failure, 2 usage.
+// existing executable file that a run would take (its path holds ".exe"),
+// and is stored absolute. Exit status 0 ok, 1 failure, 2 usage.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "cli/Commands.h"
 #include "workbench/store/SqliteStore.h"
 #include "workbench/store/StoreDatabase.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/terminal/Console.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -32,15 +36,19 @@ struct OptionsOptions {
   std::string store = wb::StoreOptions{}.folder;
   std::optional<std::string> compiler;
   std::optional<std::string> compilerOptions;
+  bool json = false;
 };
 
-// The user recorded when the command opens the store for writing.
-std::string CommandUser() {
-  for (const char* variable : {"ZTUNITTEST_USER", "USER"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return wb::Text(wb::WB_CMD_USER);
+// Why a generation run could not use `path` (absolute) as its resource
+// compiler, or nullopt. The run takes only a path with ".exe" in it, as
+// written (it gives any other a warning and no .res file).
+std::optional<std::string> CompilerProblem(const std::string& given, const std::string& path) {
+  std::error_code ec;
+  if (!fs::exists(path, ec)) return wb::Text(wb::WB_CMD_NO_SUCH_FILE, {given});
+  if (!fs::is_regular_file(path, ec)) return wb::Text(wb::WB_OPT_COMPILER_NOT_FILE, {given});
+  if (::access(path.c_str(), X_OK) != 0) return wb::Text(wb::WB_OPT_COMPILER_NOT_EXECUTABLE, {given});
+  if (path.find(".exe") == std::string::npos) return wb::Text(wb::WB_OPT_COMPILER_NAME, {given});
+  return std::nullopt;
 }
 
 // The line of `option` named `name`: its stored value, its default or "not set".
@@ -61,8 +69,11 @@ int RunOptions(const OptionsOptions& given) {
   if (given.compiler && !given.compiler->empty()) {
     std::error_code ec;
     compiler = fs::absolute(*given.compiler, ec).lexically_normal().string();
-    if (ec || !fs::is_regular_file(compiler, ec)) {
-      PrintError(wb::Text(wb::WB_CMD_NO_SUCH_FILE, {*given.compiler}));
+    const std::optional<std::string> problem =
+        ec ? std::optional<std::string>(wb::Text(wb::WB_CMD_NO_SUCH_FILE, {*given.compiler}))
+           : CompilerProblem(*given.compiler, compiler);
+    if (problem) {
+      PrintError(*problem);
       return kExitFailed;
     }
   }
@@ -88,6 +99,27 @@ int RunOptions(const OptionsOptions& given) {
     if (given.compilerOptions) options->SetOption(tool_option::kResourceCompilerOptions, *given.compilerOptions);
     transaction.Commit();
   }
+  if (given.json) {
+    // Each option: its number, its stored value (null when not set) and the
+    // value a run takes (the default when not set; null for none).
+    wb::json::Value list = wb::json::Value::Array();
+    for (const auto& [option, key] : {std::pair{tool_option::kResourceCompiler, "resourceCompiler"},
+                                      std::pair{tool_option::kResourceCompilerOptions, "resourceCompilerOptions"}}) {
+      const std::optional<std::string> stored = options ? options->StoredOption(option) : std::nullopt;
+      std::string used = stored.value_or("");
+      if (!stored && options && option == tool_option::kResourceCompiler) used = options->GetOption(option);
+      list.Push(wb::json::Value::Object()
+                    .Add("name", wb::json::Value::String(key))
+                    .Add("option", wb::json::Value::Number(option))
+                    .Add("value", stored ? wb::json::Value::String(*stored) : wb::json::Value::Null())
+                    .Add("inEffect", used.empty() ? wb::json::Value::Null() : wb::json::Value::String(used)));
+    }
+    std::cout << wb::json::Format(wb::json::Value::Object()
+                                      .Add("store", wb::json::Value::String(given.store))
+                                      .Add("options", std::move(list)))
+              << std::flush;
+    return kExitOk;
+  }
   std::cout << OptionLine(options.get(), tool_option::kResourceCompiler, wb::WB_OPT_NAME_COMPILER) << "\n"
             << OptionLine(options.get(), tool_option::kResourceCompilerOptions, wb::WB_OPT_NAME_COMPILER_OPTIONS)
             << "\n"
@@ -104,6 +136,7 @@ void RegisterOptionsCommand(CLI::App& app, Action& chosen) {
   command->add_option("--resource-compiler", given->compiler, wb::Text(wb::WB_HELP_OPTIONS_COMPILER));
   command->add_option("--resource-compiler-options", given->compilerOptions,
                       wb::Text(wb::WB_HELP_OPTIONS_COMPILER_OPTIONS));
+  command->add_flag("--json", given->json, wb::Text(wb::WB_HELP_JSON));
   command->callback([given, &chosen] { chosen = [given] { return RunOptions(*given); }; });
 }
 

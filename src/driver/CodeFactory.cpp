@@ -14,6 +14,44 @@
 
 namespace zt {
 
+namespace {
+
+// Tells the host when the run reaches an operation and when it is done with
+// it (HostComponents::OperationStarting, OperationFinished); a host that
+// handed in no components hears nothing.
+class OperationNotice {
+ public:
+  explicit OperationNotice(TesselOperation* op) : op_(op) {}
+  ~OperationNotice() {
+    if (started_) Tell([this](HostComponents& host) { host.OperationFinished(*op_, generated_); });
+  }
+  OperationNotice(const OperationNotice&) = delete;
+  OperationNotice& operator=(const OperationNotice&) = delete;
+
+  void Starting(bool taken) {
+    if (op_ == nullptr) return;
+    started_ = true;
+    Tell([this, taken](HostComponents& host) { host.OperationStarting(*op_, taken); });
+  }
+  void Generated() { generated_ = true; }
+
+ private:
+  template <class F>
+  static void Tell(F&& call) {
+    try {
+      call(Components());
+    } catch (...) {
+      // No components: nobody to tell.
+    }
+  }
+
+  TesselOperation* op_;
+  bool started_ = false;
+  bool generated_ = false;
+};
+
+}  // namespace
+
 void CodeFactory::Initialize(TesselApplication* TesselApp, TemplateProcessor* TProcessor) {
   processor_ = TProcessor;
   registry_.push_back(std::make_unique<COMGenerator>());
@@ -37,8 +75,10 @@ CodeGenerator* CodeFactory::FindGeneratorForOperation(TesselOperation* op) {
 }
 
 bool CodeFactory::GenerateTestForOperation(TesselOperation* op) {
+  OperationNotice notice(op);
   try {
     CodeGenerator* generator = FindGeneratorForOperation(op);
+    notice.Starting(generator != nullptr);
     TemplateProcessor& processor = Ref(processor_);
     if (generator == nullptr) {
       LetWindowEventsRun();
@@ -72,6 +112,7 @@ bool CodeFactory::GenerateTestForOperation(TesselOperation* op) {
       return false;
     }
     GenerateDatapoolForOperation(op, processor.DataStore);
+    notice.Generated();
     return true;
   } catch (...) {
     const ZtError error = CurrentError();

@@ -134,10 +134,15 @@ std::unique_ptr<ParamMap> COMGenerator::CalculateTemplateParams(TesselOperation*
         dialog->SetCaption(GetResString(IDS_COCLASS_CAPTION));
         dialog->SetPrompt(FormatResString1(IDS_COCLASS_PROMPT, className));
         TesselClass* chosen = dialog->SelectFromList(ProgressWindowHandle(), coclasses);
-        chosenCoclass_ = &Ref(chosen);
-        coclassName_ = chosen->Name();
+        // Nothing chosen is remembered as well: no later operation of this
+        // interface may take the coclass chosen for another one.
+        chosenCoclass_ = chosen;
+        coclassName_ = chosen != nullptr ? chosen->Name() : std::string();
       }
       underTest = chosenCoclass_;
+      if (underTest == nullptr) {
+        RaiseError(errc::kApplicationDefined, {}, FormatResString1(IDS_ERR_NO_COCLASS_CHOSEN, cls->GetQualifiedName()));
+      }
     } else if (n == 1) {
       underTest = coclasses.GetAt(1);
       coclassName_ = defaultCoclass;

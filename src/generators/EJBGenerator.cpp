@@ -249,6 +249,7 @@ TesselOperation* EJBGenerator::FindPrimaryKeyConstructor(TesselClass* bean) {
 std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation* aOperation, DataStore* ds) {
   try {
     TesselOperation& op = Ref(aOperation);
+    RequireParameterTypes(aOperation);
     TesselClass* cls = op.ParentClass();
     const std::string operationName = op.Name();
     DataStore& store = Ref(ds);
@@ -264,7 +265,7 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     const std::string testName = className + operationName;
     const std::string folder = GetPackagePath(cls);
     const std::string packageName = GetPackageName(cls);
-    const std::string returnType = op.ReturnType();
+    const std::string returnType = JavaReturnType(aOperation);
     const std::string datapoolName = store.MakeDatapoolName(className, operationName, 0);
     const std::string index = store.MakeScriptName(testName, folder, dsJavaScript);
 
@@ -279,7 +280,9 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     const std::string call = java.InvokeOperation(operationName, names, {});
 
     std::string declarations, initialization, list;
-    java.GenParamData(aOperation, declarations, initialization, list, !CurrentRun().EjbOperationFlag, {});
+    // (GenParamData reads the model's return type: for none, no expected result.)
+    java.GenParamData(aOperation, declarations, initialization, list,
+                      !CurrentRun().EjbOperationFlag && !op.ReturnType().empty(), {});
 
     std::string createDeclarations, createInitialization, createList;
     if (TesselOperation* create = FindHomeCreateOperation(cls)) {
@@ -304,8 +307,9 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     AddToolPropertyTags(&op, GetResString(IDS_TOOL_TESTABILITY), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_JAVA), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_INLINE_EJB), map.get());
-    AddJavaTestTags(*map, {testName, datapoolName, index, packageName, className, operationName, check, declaration, call,
-                           returnType, returnDeclaration, returnAssignment, declarations, initialization, list});
+    AddJavaTestTags(*map,
+                    {testName, datapoolName, index, packageName, className, operationName, check, declaration, call,
+                     op.ReturnType(), returnDeclaration, returnAssignment, declarations, initialization, list});
     map->Add(remoteName, GetResString(IDS_TAG_REMOTE_INTERFACE_NAME));
     map->Add(homeName, GetResString(IDS_TAG_HOME_INTERFACE_NAME));
     map->Add(keyName, GetResString(IDS_TAG_PRIMARY_KEY_CLASS_NAME));

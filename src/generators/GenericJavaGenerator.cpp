@@ -80,6 +80,25 @@ void AddJavaTestTags(ParamMap& map, const JavaTestTexts& t) {
   map.Add(t.parameterList, ResString(IDS_TAG_OPERATION_ARGLIST));
 }
 
+std::string JavaReturnType(TesselOperation* op) {
+  const std::string type = Ref(op).ReturnType();
+  return type.empty() ? GetResString(IDS_VOID) : type;
+}
+
+void RequireParameterTypes(TesselOperation* op) {
+  TesselOperation& operation = Ref(op);
+  const std::string name = operation.GetQualifiedName();
+  TesselParameterCollection& parameters = Ref(operation.Parameters());
+  for (int16_t i = 1; i <= parameters.Count(); ++i) {
+    TesselParameter& parameter = Ref(parameters.GetAt(i));
+    if (parameter.Type().empty()) {
+      RaiseError(
+          errc::kInvalidCall, {},
+          FormatResString2(IDS_ERR_NO_PARAMETER_TYPE, name, GetParamName(operation.ParentClass(), &parameter, i)));
+    }
+  }
+}
+
 std::string JavaTestCodePath(TesselOperation* op, DataStore* ds) {
   TesselOperation& operation = Ref(op);
   TesselClass& cls = Ref(operation.ParentClass());
@@ -139,9 +158,14 @@ std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOp
     TesselClass& cls = Ref(op.ParentClass());
     const std::string operationName = op.Name();
     const std::string className = cls.Name();
+    // The test calls the operation on an object it made with `new`.
+    if (operationName == className) {
+      RaiseError(errc::kInvalidCall, {}, FormatResString1(IDS_ERR_CONSTRUCTOR, op.GetQualifiedName()));
+    }
+    RequireParameterTypes(&op);
     const std::string testName = className + operationName;
     const std::string folder = GetPackagePath(&cls);
-    const std::string returnType = op.ReturnType();
+    const std::string returnType = JavaReturnType(&op);
 
     JavaLang java;
     const std::string check = java.GetCheckExpectedResult(returnType, operationName);
@@ -155,16 +179,19 @@ std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOp
     const std::string returnDeclaration = java.DeclareVariable(GetResString(IDS_VAR_ACTUAL_RETURN), returnType, {});
     const std::string returnAssignment = returnDeclaration.empty() ? std::string() : GetResString(IDS_JAVA_RETURN_ASSIGNMENT);
     std::string parameterDeclarations, parameterInitialization, parameterList;
-    java.GenParamData(&op, parameterDeclarations, parameterInitialization, parameterList, true, {});
+    // (GenParamData reads the model's return type: for none, no expected result.)
+    java.GenParamData(&op, parameterDeclarations, parameterInitialization, parameterList, !op.ReturnType().empty(), {});
 
     auto map = std::make_unique<ParamMap>();
     AddToolPropertyTags(&op, GetResString(IDS_TOOL_TESTABILITY), map.get());
     AddToolPropertyTags(&op, GetResString(IDS_LANG_JAVA), map.get());
     AddJavaTestTags(*map, {testName, datapoolName, index, folder, className, operationName, check, declaration, call,
-                           returnType, returnDeclaration, returnAssignment, parameterDeclarations, parameterInitialization, parameterList});
+                           op.ReturnType(), returnDeclaration, returnAssignment, parameterDeclarations,
+                           parameterInitialization, parameterList});
     map->Add(GetResString(IDS_TEXT_CREATEPARAM_DECLARATION_ERROR), GetResString(IDS_TAG_CREATEPARAM_DECLARATION));
     map->Add(GetResString(IDS_TEXT_CREATEPARAM_INIT_ERROR), GetResString(IDS_TAG_CREATEPARAM_INIT));
     map->Add(GetResString(IDS_TEXT_CREATE_PARAMS_ERROR), GetResString(IDS_TAG_CREATE_PARAMS));
+    map->Add(GetJavaPackageName(&cls), GetResString(IDS_TAG_JAVA_PACKAGE_NAME));
     return map;
   } catch (...) {
     const ZtError error = CurrentError();

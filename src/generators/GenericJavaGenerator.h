@@ -3,8 +3,17 @@
 // abstract, nor an EJB bean class. Nothing registers it for a generation
 // run; clients drive it through the CodeGenerator members.
 //
+// After its 23 tags it adds one of its own, "<java_package_name>": the
+// dotted package name a package statement can hold (GetJavaPackageName);
+// "<package_name>" is the package folder.
+//
+// An operation without a return type is tested as one that returns nothing
+// ("<return_type>" stays empty); one with an untyped parameter, and a
+// constructor (an operation named like its class), are refused with an error.
+//
 // This file also holds what the EJB generators share with it: the EJB type
-// of a Java class, the tool-property tags and the test file's path.
+// of a Java class, the tool-property tags, the return type and parameter
+// check, and the test file's path.
 #pragma once
 
 #include "generators/CodeGenerator.h"
@@ -44,6 +53,15 @@ struct JavaTestTexts {
 
 /// Adds "<generation_date>" to "<operation_arglist>", in that order.
 void AddJavaTestTags(ParamMap& map, const JavaTestTexts& texts);
+
+/// The return type the Java fragments of `op` are made for: the model's, or
+/// "void" when the model gives none (an operation without a result), so that
+/// no variable is declared without a type.
+std::string JavaReturnType(TesselOperation* op);
+
+/// Raises error 5 naming `op` and the parameter when a parameter of `op` has
+/// no type: its declaration in a test would have none.
+void RequireParameterTypes(TesselOperation* op);
 
 /// "unittests\<package folder>\<class><operation><suffix>.java", the suffix
 /// from the store's MakeScriptName. Raises what the model or store raise.

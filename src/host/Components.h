@@ -36,6 +36,15 @@ class HostComponents {
   virtual WindowSystem& Windows();
   /// The process launcher; raises error 429 unless the host has one.
   virtual ProcessLauncher& Processes();
+
+  // What a generation run tells the host about its operations, so that the
+  // host can show how far the run is and report on each operation. Neither
+  // may raise; both do nothing unless the host overrides them.
+
+  /// The run has reached `op`; `taken`: a generator takes it.
+  virtual void OperationStarting(TesselOperation& op, bool taken);
+  /// The run is done with `op`, which it counts as generated or not.
+  virtual void OperationFinished(TesselOperation& op, bool generated);
 };
 
 /// Makes `components` the add-in's source of outside components; the caller

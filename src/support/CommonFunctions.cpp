@@ -27,6 +27,26 @@ std::string PackagePart(const TesselItem* element, const std::string& sep) {
   return name.substr(0, last);
 }
 
+// `name` as a Java identifier. Letters, digits, "_" and "$" stay, and so do
+// the bytes of non-ASCII characters, which Java takes as letters.
+std::string JavaIdentifier(const std::string& name) {
+  const std::string filler = GetResString(IDS_JAVA_NAME_FILLER);
+  std::string id;
+  for (const char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    const bool kept =
+        u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+    id += kept ? std::string(1, c) : filler;
+  }
+  if (id.empty() || (id[0] >= '0' && id[0] <= '9')) id = filler + id;
+  // The keyword list starts and ends with a blank, so " name " finds whole words.
+  if (GetResString(IDS_JAVA_KEYWORDS).find(GetResString(IDS_BLANK) + id + GetResString(IDS_BLANK)) !=
+      std::string::npos) {
+    id += filler;
+  }
+  return id;
+}
+
 void StripQuotes(std::string& path) { ReplaceAll(path, GetResString(IDS_QUOTE), {}); }
 
 }  // namespace
@@ -37,6 +57,21 @@ std::string GetPackagePath(const TesselItem* element) {
 
 std::string GetPackageName(const TesselItem* element) {
   return PackagePart(element, GetResString(IDS_DOT));
+}
+
+std::string GetJavaPackageName(const TesselItem* element) {
+  // A package named "com.acme" is two parts, as GetPackageName has it.
+  const std::string dot = GetResString(IDS_DOT);
+  const std::string path = GetPackageName(element);
+  if (path.empty()) return {};
+  std::string name;
+  for (size_t start = 0;;) {
+    const size_t end = path.find(dot, start);
+    if (start > 0) name += dot;
+    name += JavaIdentifier(path.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return name;
+    start = end + dot.size();
+  }
 }
 
 FileSystemObject& FileSystem() {

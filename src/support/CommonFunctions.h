@@ -18,6 +18,13 @@ std::string GetPackagePath(const TesselItem* element);
 /// The same with "." between the parts: the Java package name.
 std::string GetPackageName(const TesselItem* element);
 
+/// The Java package name that a package statement can hold: the parts of
+/// GetPackageName (between dots), each made a Java identifier (a character that cannot
+/// stand in one becomes "_", a name that starts with a digit or is a Java
+/// keyword gets a "_" before or after it). "Starter Class Diagram" becomes
+/// Starter_Class_Diagram; "bank.core" stays as it is.
+std::string GetJavaPackageName(const TesselItem* element);
+
 /// Removes every double quote from `path` (in the caller's variable), then
 /// asks the file-system object whether the file exists.
 bool FileExists(std::string& path);

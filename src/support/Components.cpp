@@ -36,6 +36,10 @@ WindowSystem& HostComponents::Windows() { RaiseError(errc::kCannotCreateObject);
 
 ProcessLauncher& HostComponents::Processes() { RaiseError(errc::kCannotCreateObject); }
 
+void HostComponents::OperationStarting(TesselOperation&, bool) {}
+
+void HostComponents::OperationFinished(TesselOperation&, bool) {}
+
 void SetHostComponents(HostComponents* components) { g_components = components; }
 
 HostComponents& Components() {

@@ -74,7 +74,7 @@ check "default compiler: compiled" test -s "$tmp/default/scripts/vb/unittests/Ma
 # Option 3 names a file that is gone, and nothing answers: the questions take
 # their defaults, the run goes on without .res files and warns at the end.
 store=$tmp/norc
-printf 'x' >"$tmp/gone-rc.exe"
+printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
 "$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
 rm "$tmp/gone-rc.exe"
 generate "$store" </dev/null
@@ -92,7 +92,7 @@ check "no compiler: the warning ends the log" test "$(tail -n 1 "$tmp/log")" = \
 # The same, with the option left as it is and the question answered No:
 # nothing is generated, and the run ends short.
 store=$tmp/norc-no
-printf 'x' >"$tmp/gone-rc.exe"
+printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
 "$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
 rm "$tmp/gone-rc.exe"
 generate "$store" < <(printf -- '-\nn\n')

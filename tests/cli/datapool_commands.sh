@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# ztunittest datapool list|show|export and ztunittest options: output, exit
-# statuses (0 ok, 1 failure, 2 usage), one message per failure, and that the
-# read-only commands create nothing.
+# ztunittest datapool list|show|export|import and ztunittest options: output,
+# exit statuses (0 ok, 1 failure, 2 usage), one message per failure, that the
+# read-only commands create nothing, and that a refused import changes nothing.
 #   bash datapool_commands.sh PATH-TO-ZTUNITTEST SOURCE-DIR
 # Datapools are put into a store with the sqlite3 program (or Python's sqlite3
 # module); without either, the checks that need them are skipped.
@@ -30,13 +30,14 @@ check "options of a missing store are unset" test "$(grep -c '(not set)$' "$tmp/
 check "read-only commands create no store" test ! -e "$store"
 
 # Options: set what is given, print the options; a relative path is stored absolute.
-printf '#!/bin/sh\n' >"$tmp/rc"
-(cd "$tmp" && "$zt" options --store "$store" --resource-compiler rc --resource-compiler-options "/nologo /l 0x409" \
+printf '#!/bin/sh\n' >"$tmp/rc.exe"
+chmod +x "$tmp/rc.exe"
+(cd "$tmp" && "$zt" options --store "$store" --resource-compiler rc.exe --resource-compiler-options "/nologo /l 0x409" \
   >"$tmp/out" 2>"$tmp/err")
 status=$?
 check "options set exits 0" test "$status" -eq 0
 check "options set prints nothing on stderr" test ! -s "$tmp/err"
-expected="resource compiler (option 3): $tmp/rc
+expected="resource compiler (option 3): $tmp/rc.exe
 resource compiler options (option 4): /nologo /l 0x409"
 check "options prints what was set" test "$(cat "$tmp/out")" = "$expected"
 run options --store "$store"
@@ -52,6 +53,12 @@ run datapool --store "$store"
 check "datapool without a subcommand exits 2" test "$status" -eq 2
 run datapool export --store "$store"
 check "export without a name exits 2" test "$status" -eq 2
+run datapool export --all --store "$store"
+check "export --all without --dir exits 2" test "$status" -eq 2
+run datapool export Calc_add --all --dir "$tmp/all" --store "$store"
+check "export of a name and --all exits 2" test "$status" -eq 2
+run datapool import Calc_add --store "$store"
+check "import without a file exits 2" test "$status" -eq 2
 run options --bogus
 check "an unknown option exits 2" test "$status" -eq 2
 
@@ -109,6 +116,51 @@ if populate; then
   check "export to a missing folder names the file" grep -qF "$tmp/no-folder/calc.csv" "$tmp/err"
   run datapool export Empty --store "$store"
   check "a datapool without fields exports nothing" test "$status" -eq 0 -a ! -s "$tmp/out"
+
+  # Every datapool at once, each as DIR/NAME.csv; a name that cannot be a
+  # file name is refused with a message, and the others are written.
+  sqlite_sql="INSERT INTO datapools (id, name, description, created, updated, user) VALUES
+    (3, 'up/../x', '', '2024-01-02 03:04:05', '2024-01-02 03:04:05', 'tester');"
+  sql=$sqlite_sql populate
+  run datapool export --all --dir "$tmp/all/new" --store "$store"
+  check "export --all with a bad name exits 1" test "$status" -eq 1
+  check "export --all names the bad name" grep -qF '"up/../x" was not exported' "$tmp/err"
+  check "export --all writes each datapool" cmp -s "$tmp/all/new/Calc_add.csv" "$tmp/expected.csv"
+  check "export --all writes an empty file for no fields" test -f "$tmp/all/new/Empty.csv" -a ! -s "$tmp/all/new/Empty.csv"
+  check "export --all writes nothing else" test "$(ls -A "$tmp/all/new" | tr '\n' ' ')" = "Calc_add.csv Empty.csv "
+
+  # Import: the header names the fields in any order; every line is checked
+  # before anything is stored. A refusal names the file and the line.
+  printf 'note,amount\n"x, y",1.5\nz,2\nw,\n' >"$tmp/in.csv"
+  run datapool import Calc_add "$tmp/in.csv" --store "$store"
+  check "import exits 0" test "$status" -eq 0
+  check "import tells the rows" test "$(cat "$tmp/out")" = 'The datapool "Calc_add" now holds 3 row(s).'
+  run datapool export Calc_add --store "$store"
+  check "imported rows in field order" test "$(cat "$tmp/out")" = "$(printf 'amount,note\n1.5,"x, y"\n2,z\n,w')"
+  cp "$tmp/out" "$tmp/before.csv"
+  while IFS='|' read -r what content reason; do
+    printf "$content" >"$tmp/bad.csv"
+    run datapool import Calc_add "$tmp/bad.csv" --store "$store"
+    check "import refuses $what" test "$status" -eq 1
+    check "import names the file and line of $what" grep -qF "$tmp/bad.csv: $reason" "$tmp/err"
+    run datapool export Calc_add --store "$store"
+    check "a refused import ($what) changes nothing" cmp -s "$tmp/out" "$tmp/before.csv"
+  done <<'CASES'
+a missing field|amount\n1\n|line 1: the header must name exactly the datapool's fields, each once: amount,note
+an extra field|amount,note,x\n1,2,3\n|line 1: the header must
+a repeated field|amount,amount\n1,2\n|line 1: the header must
+a short line|\xef\xbb\xbfamount,note\r\n1,2\r\n3\r\n|line 3 has 1 value(s), the datapool has 2 field(s)
+a stray quote|amount,note\n1,"a"b\n|line 2: text follows a closing quote
+text that is not UTF-8|amount,note\n1,"two\nlines \xff"\n|line 3: the text is not UTF-8
+CASES
+  run datapool import Empty "$tmp/in.csv" --store "$store"
+  check "import into a datapool without fields exits 1" test "$status" -eq 1
+  run datapool import Nowhere "$tmp/in.csv" --store "$store"
+  check "import into an unknown datapool exits 1" test "$status" -eq 1 -a "$(wc -l <"$tmp/err")" -eq 1
+  run datapool import Calc_add "$tmp/none.csv" --store "$store"
+  check "import of a missing file exits 1" test "$status" -eq 1 -a "$(wc -l <"$tmp/err")" -eq 1
+  run datapool import Calc_add "$tmp/in.csv" --store "$tmp/nostore"
+  check "import into a missing store creates none" test "$status" -eq 1 -a ! -e "$tmp/nostore"
 
   run datapool show Nowhere --store "$store"
   check "an unknown datapool exits 1" test "$status" -eq 1

@@ -77,7 +77,9 @@ same() {
 # compiler set; each case that must leave a store alone gets a copy.
 "$zt" generate "$bank" --select bank::core::Account --select bank::core::AccountHome --store "$tmp/base" \
   >/dev/null 2>&1 </dev/null
-"$zt" options --store "$tmp/base" --resource-compiler /bin/true >/dev/null 2>&1
+# A resource compiler a run would take: executable, ".exe" in its name.
+mkdir -p "$tmp/bin" && cp /bin/true "$tmp/bin/rc.exe"
+"$zt" options --store "$tmp/base" --resource-compiler "$tmp/bin/rc.exe" >/dev/null 2>&1
 fresh_copy() { rm -rf "$store" && cp -a "$tmp/base" "$store" && sums "$store" >"$tmp/before"; }
 # refused CASE STATUS MESSAGE COMMAND...: a run on a copy of the store that
 # must leave it as it was.
@@ -220,7 +222,12 @@ grep -qx '1 datapool(s):' "$tmp/pools" || { echo "FAIL: select-the-same-twice: n
 # -- Tool options --------------------------------------------------------------
 refused options-missing-file 1 'there is no file /nonexistent/rc\.exe' \
   "$zt" options --store "$store" --resource-compiler /nonexistent/rc.exe
-refused options-a-folder 1 "there is no file $tmp" "$zt" options --store "$store" --resource-compiler "$tmp"
+refused options-a-folder 1 "$tmp is not a file" "$zt" options --store "$store" --resource-compiler "$tmp"
+printf '#!/bin/sh\n' >"$tmp/bin/plain.exe"
+refused options-not-executable 1 "$tmp/bin/plain.exe is not executable" \
+  "$zt" options --store "$store" --resource-compiler "$tmp/bin/plain.exe"
+refused options-refused-name 1 '/bin/true would not be run: .* contains "\.exe"' \
+  "$zt" options --store "$store" --resource-compiler /bin/true
 rm -rf "$store"
 run options-missing-file-no-store 1 'there is no file /nonexistent/rc\.exe' \
   "$zt" options --store "$store" --resource-compiler /nonexistent/rc.exe
@@ -275,7 +282,7 @@ sums "$store" >"$tmp/before"
 run datapools-of-a-garbage-database 1 "The store's database failed: file is not a database" \
   "$zt" datapool list --store "$store"
 run options-of-a-garbage-database 1 "Cannot open the store at $store/store\.db: file is not a database" \
-  "$zt" options --store "$store" --resource-compiler /bin/true
+  "$zt" options --store "$store" --resource-compiler "$tmp/bin/rc.exe"
 sums "$store" >"$tmp/after"
 same options-of-a-garbage-database "the store" "$tmp/before" "$tmp/after"
 # Setting an option opens the store as a run does: a store that cannot hold
@@ -284,7 +291,7 @@ fresh_copy
 rm -rf "$store/scripts/java" && echo x >"$store/scripts/java"
 sums "$store" >"$tmp/before"
 run options-with-a-file-for-a-folder 1 "Cannot open the store at $store/scripts/java: Not a directory" \
-  "$zt" options --store "$store" --resource-compiler /bin/true
+  "$zt" options --store "$store" --resource-compiler "$tmp/bin/rc.exe"
 sums "$store" >"$tmp/after"
 same options-with-a-file-for-a-folder "the store" "$tmp/before" "$tmp/after"
 

@@ -14,8 +14,9 @@ check "key failure text" grep -qx $'<key_params>\t<key_params: Failed to find ke
 check "warning on stderr" grep -q "WARNING... could not find the primary key class." "$tmp/warn"
 
 "$zt" params "$src/examples/shapes-java.json" --operation geometry::Circle::scale --generator java --user u >"$tmp/java" 2>/dev/null
-check "the 23 Java tags" test "$(grep -c '^<' "$tmp/java")" -eq 23
+check "the 23 Java tags and the dotted package" test "$(grep -c '^<' "$tmp/java")" -eq 24
 check "Java package name is a path" grep -qx $'<package_name>\tgeometry' "$tmp/java"
+check "the dotted package comes last" test "$(grep '^<' "$tmp/java" | tail -1)" = $'<java_package_name>\tgeometry'
 "$zt" params "$src/examples/bank-ejb.json" --operation bank::core::Nothing --user u >/dev/null 2>&1
 check "unknown operation exits 2" test $? -eq 2
 
@@ -23,9 +24,10 @@ check "unknown operation exits 2" test $? -eq 2
 store="$tmp/store"
 "$zt" java-test "$src/examples/shapes-java.json" --select geometry --select ShapesDemo --store "$store" --user u \
   </dev/null >"$tmp/log" 2>"$tmp/err"
-check "java-test finishes short: interfaces and abstract classes are not tested" test $? -eq 1
+check "java-test succeeds: interfaces and abstract classes are not taken, not failed" test $? -eq 0
 check "five tests" test "$(find "$store/scripts/java" -name '*.java' | wc -l)" -eq 5
 check "closing text" grep -qx "Finished code generation, 5 of 8 test(s) were processed." "$tmp/err"
+check "the operations not taken are counted on stderr" grep -q "^ztunittest: 3 of the 8 operations" "$tmp/err"
 
 # java-test takes the template the model chooses (the operation's value, the
 # model's value, the model's definition, in this order), and the given or
@@ -50,4 +52,30 @@ model ""
 check "--template where the model has none" test "$(first_line --template "$tmp/given.template")" = "// given Km"
 first_line >/dev/null
 check "the bundled template where the model has none" grep -q '^public class Km' "$tmp/ks/scripts/java/unittests/Km.java"
+
+"$zt" java-test "$src/examples/shapes-java.json" --select geometry --store "$store" --user u --junit5 \
+  --template x.template </dev/null >/dev/null 2>&1
+check "--junit5 and --template exclude each other" test $? -eq 2
+
+# java-classpath: absolute paths of files that are there, one line; with
+# --junit5 the JUnit API jars too.
+"$zt" java-classpath >"$tmp/cp" 2>"$tmp/err"
+check "java-classpath exits 0" test $? -eq 0
+check "java-classpath is one line" test "$(wc -l <"$tmp/cp")" -eq 1
+jar=$(cat "$tmp/cp")
+check "the runtime jar is there, by an absolute path" test -f "$jar" -a "${jar#/}" != "$jar"
+check "the jar holds the runtime" sh -c "jar tf '$jar' | grep -qx 'ztunittest/runtime/UnitTest.class'"
+"$zt" java-classpath --junit5 >"$tmp/cp5"
+check "--junit5 puts the JUnit jars after the runtime" grep -q "^$jar:.*junit-jupiter-api.jar" "$tmp/cp5"
+missing=0
+IFS=: read -ra parts <"$tmp/cp5"
+for part in "${parts[@]}"; do [ -f "$part" ] || missing=1; done
+check "every entry of the class path is a file" test "$missing" -eq 0
+# Installed, the program finds the installed runtime.
+build=$(dirname "$zt")/..
+if [ -f "$build/cmake_install.cmake" ]; then
+  cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
+  check "the installed runtime is found" \
+    test "$("$tmp/prefix/bin/ztunittest" java-classpath)" = "$tmp/prefix/share/ztunittest/java/ztunittest-runtime.jar"
+fi
 finish java_commands

@@ -179,10 +179,24 @@ TEST_F(ComTest, SeveralCoclassesAskOncePerInterfaceAndRun) {
 
 TEST_F(ComTest, NoCoclassChosenOrOneOfNoComponentFailsTheCalculation) {
   COMGenerator com;
+  // A coclass chosen for the interface in an earlier run...
+  list_.pick = 2;
+  ASSERT_NE(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
+  com.ResetMembers();
+  // ...is not taken when nothing is chosen this time: the log names the
+  // interface, for this operation and the next one of the interface, which
+  // does not ask again.
   list_.pick = 0;
+  const std::vector<std::string> expected{
+      kParamsFailed,
+      kPrefix + "Error Number:  1004, No coclass was chosen for the interface Logical View::Maths::IWide."};
+  log_.lines.clear();
   EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
-  EXPECT_EQ(log_.lines, (std::vector<std::string>{
-                            kParamsFailed, kPrefix + "Error Number:  91, Object variable or With block variable not set"}));
+  EXPECT_EQ(log_.lines, expected);
+  log_.lines.clear();
+  EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IWide::Two"), &store_), nullptr);
+  EXPECT_EQ(log_.lines, expected);
+  EXPECT_EQ(list_.prompts.size(), 2u);
   log_.lines.clear();
   EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IOrphan::Go"), &store_), nullptr);
   ASSERT_FALSE(log_.lines.empty());

@@ -203,6 +203,24 @@ TEST_F(GeneratorTest, CalculationErrorsGiveNoMap) {
             "[Verimos]--[Unit Test]: An error occurred during generation of Logical View::bank::core::Account::transfer:");
 }
 
+TEST_F(GeneratorTest, InlineBeanWithoutHomeAndWithoutReturnType) {
+  helper_.remoteOf["Cashier"] = "Cashier";
+  InlineEJBGenerator inlineEjb;
+  auto map = inlineEjb.CalculateTemplateParams(Op("bank::core::Cashier::pay"), &store_);
+  ASSERT_NE(map, nullptr);
+  // No return type: nothing to declare, compare or read as the expected result.
+  EXPECT_EQ(Text(*map, "<return_type>"), "");
+  EXPECT_EQ(Text(*map, "<return_declaration>"), "");
+  EXPECT_EQ(Text(*map, "<parameter_declarations>"), "");
+  EXPECT_EQ(Text(*map, "<expectedreturn_equals_actualreturn>"), "true");
+  EXPECT_EQ(Text(*map, "<home_interface_name>"), "");
+  ASSERT_GE(log_.lines.size(), 2u);
+  EXPECT_EQ(log_.lines[0],
+            "[Verimos]--[Unit Test]: WARNING... the inline EJB Cashier has no home interface, so its test cannot "
+            "create the bean under test");
+  EXPECT_EQ(log_.lines[1], "[Verimos]--[Unit Test]: WARNING... could not find the home interface class ");
+}
+
 TEST_F(GeneratorTest, InitOnlyOnce) {
   EJBGenerator ejb;
   TemplateProcessor* first = reinterpret_cast<TemplateProcessor*>(0x10);

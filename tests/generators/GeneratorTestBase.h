@@ -53,7 +53,9 @@ inline constexpr const char* kBankModel = R"({
         { "name": "Util", "language": "Java", "inherits": ["ejb::SessionBean"], "operations": [ { "name": "round" } ] },
         { "name": "Shape", "language": "Java", "abstract": true, "operations": [ { "name": "area" } ] },
         { "name": "Api", "language": "Java", "stereotype": "Interface", "operations": [ { "name": "call" } ] },
-        { "name": "Bean2", "language": "Java", "realizes": ["javax::ejb::SessionBean"], "operations": [ { "name": "go" } ] } ] } ] } ],
+        { "name": "Bean2", "language": "Java", "realizes": ["javax::ejb::SessionBean"], "operations": [ { "name": "go" } ] },
+        { "name": "Loose", "language": "Java", "operations": [
+            { "name": "take", "returnType": "void", "parameters": [ { "name": "what" } ] } ] } ] } ] } ],
   "classes": [ { "name": "Top", "language": "Java", "stereotype": "EJBRemoteInterface", "operations": [
       { "name": "ping", "returnType": "int", "parameters": [ { "name": "n", "type": "int" } ] } ] } ]
 })";

@@ -29,16 +29,42 @@ TEST_F(GeneratorTest, JavaTagsOfAnOperationWithoutParameters) {
   GenericJavaGenerator java;
   auto map = java.CalculateTemplateParams(Op("bank::core::Shape::area"), &store_);
   ASSERT_NE(map, nullptr);
-  ASSERT_EQ(map->Count(), 23);
+  ASSERT_EQ(map->Count(), 24);
   EXPECT_EQ(map->Keys().front(), "<generation_date>");
-  EXPECT_EQ(map->Keys().back(), "<create_params>");
+  EXPECT_EQ(map->Keys()[22], "<create_params>");
+  EXPECT_EQ(map->Keys().back(), "<java_package_name>");
   EXPECT_EQ(Text(*map, "<package_name>"), "bank\\core");
+  EXPECT_EQ(Text(*map, "<java_package_name>"), "bank.core");
+  // No return type: the operation returns nothing, and no variable is declared without a type.
   EXPECT_EQ(Text(*map, "<return_type>"), "");
-  EXPECT_EQ(Text(*map, "<return_declaration>"), " actualReturn = null;") << "an empty type is no void";
+  EXPECT_EQ(Text(*map, "<return_declaration>"), "");
+  EXPECT_EQ(Text(*map, "<return_assignment>"), "");
   EXPECT_EQ(Text(*map, "<method_declaration>"), "void area()");
-  EXPECT_EQ(Text(*map, "<parameter_declarations>"), " expectedReturn = null;");
+  EXPECT_EQ(Text(*map, "<parameter_declarations>"), "");
+  EXPECT_EQ(Text(*map, "<check_expected_result>"),
+            "TestLog.message(\"Expected result\", KTS_LOG_RESULT_PASS, \"Call to area was successful.\");\r\n");
   EXPECT_EQ(Text(*map, "<parameter_list>"), "");
   EXPECT_EQ(Text(*map, "<createparam_init>"), "<createparam_init: Error>");
+  auto top = java.CalculateTemplateParams(Op("Top::ping"), &store_);
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(Text(*top, "<java_package_name>"), "") << "the root package";
+}
+
+TEST_F(GeneratorTest, JavaRefusesWhatCannotCompile) {
+  GenericJavaGenerator java;
+  // A constructor, and an operation with a parameter without a type.
+  EXPECT_EQ(java.CalculateTemplateParams(Op("bank::core::AccountPK::AccountPK", 1), &store_), nullptr);
+  EXPECT_EQ(java.CalculateTemplateParams(Op("bank::core::Loose::take"), &store_), nullptr);
+  EXPECT_EQ(log_.lines,
+            (std::vector<std::string>{
+                "[Verimos]--[Unit Test]: An error occurred while attempting to calculate the template "
+                "parameters for Java generation.",
+                "[Verimos]--[Unit Test]: Error Number:  5, Logical View::bank::core::AccountPK::AccountPK is a "
+                "constructor: a Java test cannot call it on an object it has made.",
+                "[Verimos]--[Unit Test]: An error occurred while attempting to calculate the template "
+                "parameters for Java generation.",
+                "[Verimos]--[Unit Test]: Error Number:  5, The parameter what of "
+                "Logical View::bank::core::Loose::take has no type; a Java test needs one."}));
 }
 
 TEST_F(GeneratorTest, JavaVoidOperationHasNoReturnTexts) {

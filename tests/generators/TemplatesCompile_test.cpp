@@ -1,11 +1,12 @@
 // The bundled Java templates, end to end: the generators compute the tags of
 // every operation of a model, the template processor fills the template the
 // generator names (the default template paths resolved through the disk file
-// system, the plain Java template through its template property), the SQLite
-// store writes the test files, and javac compiles them against the test
-// runtime in tests/java-runtime/ and the model's own classes. A generated file
-// holding a failure text is not compiled; it must show that text.
-// Without javac on the PATH the compile steps are skipped with a message.
+// system, the plain Java templates through their template property), the
+// SQLite store writes the test files, and javac compiles them against the
+// built Java runtime (and JUnit 5), the javax.ejb interfaces of
+// tests/java-runtime/ and the model's own classes. A generated file holding a
+// failure text is not compiled; it must show that text. Without javac on the
+// PATH, or a runtime jar, the compile steps are skipped with a message.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +48,9 @@ using test::ReadAll;
 const fs::path kSourceDir = fs::path(ZT_EXAMPLES_DIR).parent_path();
 const fs::path kRuntimeDir = kSourceDir / "tests" / "java-runtime";
 const std::string kJavaTemplate = "$PWTTEMPLATES\\Unit Test Templates\\Java\\java_class.template";
+const std::string kJUnit5Template = "$PWTTEMPLATES\\Unit Test Templates\\Java\\junit5_class.template";
+// The runtime and the JUnit 5 jars it was built against, as the build made them.
+const std::string kRuntimeClassPath = std::string(ZT_RUNTIME_JAR) + ":" + ZT_JUNIT5_CLASSPATH;
 
 void WriteAll(const fs::path& path, const std::string& content) {
   fs::create_directories(path.parent_path());
@@ -91,6 +95,8 @@ std::vector<fs::path> JavaSources(const fs::path& dir) {
 
 // The template property a user sets for plain Java classes; every other
 // property is unset, so the generators fall back to their defaults.
+std::string g_javaTemplate = kJavaTemplate;
+
 class JavaTemplateProperty : public TemplateProperty {
  public:
   void SetName(const std::string& name) override { name_ = name; }
@@ -99,7 +105,7 @@ class JavaTemplateProperty : public TemplateProperty {
   std::string ReadDefinition(TesselApplication*, int32_t) override { return {}; }
   std::string ReadValue(TesselItem*, int32_t) override {
     if (name_ != "JavaTestTemplate") RaiseError(errc::kInvalidCall);
-    return kJavaTemplate;
+    return g_javaTemplate;
   }
   void Store(TesselApplication*, int32_t) override {}
   void Store(TesselItem*, int32_t) override {}
@@ -136,7 +142,7 @@ struct RunResult {
 // and does not compile.
 const std::regex kFailureText(R"(Provide initialization code here|<[a-z_]+: [^>]*>)");
 // A tag the processor left alone: a template names a tag no generator fills.
-const std::regex kLeftOverTag(R"(<\$?[A-Za-z_]+\$?>)");
+const std::regex kLeftOverTag(R"(<(\$[A-Za-z_]+\$|[a-z_]+)>)");
 
 class TemplatesCompile : public ::testing::Test {
  protected:
@@ -144,7 +150,8 @@ class TemplatesCompile : public ::testing::Test {
     store_ = std::make_unique<wb::SqliteStore>(wb::StoreOptions{(dir_ / "store").string(), "tester"}, console_);
     store_->Open();
     processor_.Initialize(store_.get());
-    javac_ = FindProgram("javac");
+    g_javaTemplate = kJavaTemplate;
+    javac_ = std::string(ZT_RUNTIME_JAR).empty() ? std::string() : FindProgram("javac");
     java_ = FindProgram("java");
   }
 
@@ -224,23 +231,28 @@ class TemplatesCompile : public ::testing::Test {
 
   fs::path JavaRoot() { return store_->ScriptRoot(dsJavaScript); }
 
-  // Compiles the runtime, the model's classes in `modelSources` and the
-  // generated files of `result` that hold no failure text into `classes`;
-  // returns the class files of those tests, relative to `classes`.
+  // Compiles the javax.ejb interfaces, the model's classes in `modelSources`
+  // and the generated files of `result` that hold no failure text into
+  // `classes`, against the runtime; returns the class files of those tests,
+  // relative to `classes`.
   std::vector<fs::path> Compile(const RunResult& result, const std::vector<fs::path>& modelSources,
                                 const fs::path& classes, int& status, std::string& output) {
-    std::vector<fs::path> sources = JavaSources(kRuntimeDir / "runtime");
+    std::vector<fs::path> sources = JavaSources(kRuntimeDir / "javax");
     sources.insert(sources.end(), modelSources.begin(), modelSources.end());
     std::vector<fs::path> classFiles;
     for (const auto& [name, generated] : result.generated) {
       if (std::regex_search(generated.content, kFailureText)) continue;
       sources.push_back(JavaRoot() / generated.file);
-      // unittests/ is the source root of the generated tests.
-      classFiles.push_back(generated.file.lexically_relative("unittests").replace_extension(".class"));
+      // The class lies in the package its package statement names.
+      std::smatch package;
+      std::regex_search(generated.content, package, std::regex(R"(//\*/ package ([\w.$]*);)"));
+      std::string folder = package[1].str();
+      std::replace(folder.begin(), folder.end(), '.', '/');
+      classFiles.push_back(fs::path(folder) / generated.file.filename().replace_extension(".class"));
     }
     const fs::path argfile = dir_ / (classes.filename().string() + ".args");
     std::ofstream args(argfile);
-    args << "-d\n\"" << classes.string() << "\"\n-encoding\nUTF-8\n";
+    args << "-d\n\"" << classes.string() << "\"\n-encoding\nUTF-8\n-cp\n\"" << kRuntimeClassPath << "\"\n";
     for (const fs::path& source : sources) args << '"' << source.string() << "\"\n";
     args.close();
     status = RunCommand(ShellQuoted(javac_) + " " + ShellQuoted("@" + argfile.string()), output);
@@ -260,7 +272,7 @@ class TemplatesCompile : public ::testing::Test {
 
   // Runs a compiled test class with the datapools of `datapools`.
   int RunTest(const fs::path& classes, const fs::path& datapools, const std::string& className, std::string& output) {
-    return RunCommand(ShellQuoted(java_) + " -cp " + ShellQuoted(classes.string()) + " " +
+    return RunCommand(ShellQuoted(java_) + " -cp " + ShellQuoted(classes.string() + ":" + kRuntimeClassPath) + " " +
                           ShellQuoted("-Dztunittest.datapools=" + datapools.string()) + " " + ShellQuoted(className),
                       output);
   }
@@ -303,9 +315,16 @@ void ExpectGenerated(const RunResult& result, const std::vector<Expected>& expec
   }
 }
 
+// The datapool the test of `operation` reads, as its constructor names it.
+std::string DatapoolOf(const RunResult& result, const std::string& operation) {
+  std::smatch m;
+  const std::string& content = result.generated.at(operation).content;
+  return std::regex_search(content, m, std::regex(R"re(super\("([^"]+)"\);)re")) ? m[1].str() : std::string();
+}
+
 TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
   std::unique_ptr<wb::Model> model = wb::LoadModelDocument((fs::path(ZT_EXAMPLES_DIR) / "bank-ejb.json").string());
-  DescribeBeans({"Account", "Teller"}, {{"AccountBean", "AccountPK"}});
+  DescribeBeans({"Account", "Teller", "InterestCalculator"}, {{"AccountBean", "AccountPK"}});
   InlineEJBGenerator inlineEjb;
   EJBGenerator ejb;
   const RunResult result = Generate(*model, {&inlineEjb, &ejb});
@@ -328,14 +347,19 @@ TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
        {"Teller::withdraw", core + "Tellerwithdraw.java", "Calls the business method withdraw on a new Teller bean",
         ""},
        {"Teller::balanceOf", core + "TellerbalanceOf.java", "Calls the business method balanceOf", ""},
-       {"TellerHome::create", core + "TellerHomecreate.java", "Calls the create method create of TellerHome", ""}});
-  // Bean classes and the key class belong to no EJB generator; the inline
-  // bean is neither a remote nor a home interface, so it has no template.
+       {"TellerHome::create", core + "TellerHomecreate.java", "Calls the create method create of TellerHome", ""},
+       {"InterestCalculator::interestFor", core + "InterestCalculatorinterestFor.java",
+        "InterestCalculatorHome testHome = HomeLocator.lookup(\"InterestCalculatorHome\", "
+        "InterestCalculatorHome.class);",
+        ""},
+       {"InterestCalculatorHome::create", core + "InterestCalculatorHomecreate.java",
+        "Calls the create method create of InterestCalculatorHome", ""}});
+  // Bean classes and the key class belong to no EJB generator.
   EXPECT_EQ(result.withoutGenerator,
             (std::vector<std::string>{"AccountBean::ejbCreate", "AccountBean::getBalance", "AccountBean::setBalance",
                                       "AccountBean::deposit", "AccountPK::AccountPK", "AccountPK::AccountPK",
                                       "TellerBean::withdraw"}));
-  EXPECT_EQ(result.withoutTemplate, std::vector<std::string>{"InterestCalculator::interestFor"});
+  EXPECT_TRUE(result.withoutTemplate.empty());
 
   // The parts a reader checks: the package line, the indented multi-line
   // check, the creation of the bean from the home's create parameters.
@@ -359,15 +383,17 @@ TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
 
   if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
   ASSERT_NO_FATAL_FAILURE(
-      ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "bank-ejb"), dir_ / "bank-classes", 8));
+      ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "bank-ejb"), dir_ / "bank-classes", 10));
 
   if (java_.empty()) GTEST_SKIP() << "SKIP: no java on the PATH; no generated test was run";
-  // No home is bound in the test runtime: the lookup's exception is the failure.
+  // No home is bound and no naming service is set up: the lookup's exception is the failure.
+  WriteAll(dir_ / "dp" / (DatapoolOf(result, "Account::getBalance") + ".csv"), "expectedReturn\n250.0\n");
   std::string output;
-  EXPECT_EQ(RunTest(dir_ / "bank-classes", dir_, "bank.core.AccountgetBalance", output), 1) << output;
+  EXPECT_EQ(RunTest(dir_ / "bank-classes", dir_ / "dp", "bank.core.AccountgetBalance", output), 1) << output;
   EXPECT_EQ(output,
+            "DATA  row 1: expectedReturn=250.0\n"
             "FAIL  Exception: bank.core.AccountgetBalance stopped by javax.naming.NameNotFoundException: "
-            "no home bound to AccountHome\n");
+            "no home bound to AccountHome: bind one with HomeLocator.bind, or configure a JNDI naming service\n");
 }
 
 TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
@@ -375,51 +401,88 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
   InlineEJBGenerator inlineEjb;
   EJBGenerator ejb;
   GenericJavaGenerator java;
-  const RunResult result = Generate(*model, {&inlineEjb, &ejb, &java});
-
-  ExpectGenerated(
-      result,
-      {{"Circle::area", "unittests/geometry/Circlearea.java", "Calls double area() on a new Circle.", ""},
-       {"Circle::scale", "unittests/geometry/Circlescale.java", "factor = dp.value(\"factor\").doubleValue();", ""},
-       {"Rectangle::area", "unittests/geometry/Rectanglearea.java", "Rectangle testObject = new Rectangle();", ""},
-       {"Rectangle::resize", "unittests/geometry/Rectangleresize.java",
-        "Calls void resize(double width, double height)", ""},
-       {"ShapesDemo::totalArea", "unittests/ShapesDemototalArea.java", "ShapesDemo testObject = new ShapesDemo();",
-        "shapes = Provide initialization code here."}});
-  EXPECT_EQ(result.withoutGenerator, (std::vector<std::string>{"Drawable::draw", "Shape::area", "Shape::perimeter"}));
-  EXPECT_TRUE(result.withoutTemplate.empty());
-  EXPECT_NE(result.generated.at("Circle::area").content.find("\r\n *geometry/ //*/ package geometry;\r\n"),
-            std::string::npos);
-
-  if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
-  const fs::path classes = dir_ / "shapes-classes";
-  ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "shapes-java"), classes, 4));
+  // The standalone template and the JUnit 5 one fill the same tags.
+  std::map<std::string, std::string> datapools;
+  for (const std::string& chosen : {kJavaTemplate, kJUnit5Template}) {
+    SCOPED_TRACE(chosen);
+    g_javaTemplate = chosen;
+    store_->ResetSession();
+    fs::remove_all(JavaRoot());
+    const RunResult result = Generate(*model, {&inlineEjb, &ejb, &java});
+    for (const char* op : {"Circle::area", "Circle::scale", "Rectangle::resize"})
+      datapools[op] = DatapoolOf(result, op);
+    ExpectGenerated(
+        result,
+        {{"Circle::area", "unittests/geometry/Circlearea.java", "Calls double area() on a new Circle.", ""},
+         {"Circle::scale", "unittests/geometry/Circlescale.java", "factor = dp.value(\"factor\").doubleValue();", ""},
+         {"Rectangle::area", "unittests/geometry/Rectanglearea.java", "Rectangle testObject = new Rectangle();", ""},
+         {"Rectangle::resize", "unittests/geometry/Rectangleresize.java",
+          "Calls void resize(double width, double height)", ""},
+         {"ShapesDemo::totalArea", "unittests/ShapesDemototalArea.java", "ShapesDemo testObject = new ShapesDemo();",
+          "shapes = Provide initialization code here."}});
+    EXPECT_EQ(result.withoutGenerator, (std::vector<std::string>{"Drawable::draw", "Shape::area", "Shape::perimeter"}));
+    EXPECT_TRUE(result.withoutTemplate.empty());
+    EXPECT_NE(result.generated.at("Circle::area").content.find("\r\n *geometry/ //*/ package geometry;\r\n"),
+              std::string::npos);
+    if (chosen == kJUnit5Template) {
+      EXPECT_NE(result.generated.at("Circle::area")
+                    .content.find("@org.junit.jupiter.api.DisplayName(\"Circle.area\")\r\npublic class Circlearea extends UnitTest {\r\n"),
+                std::string::npos);
+    }
+    if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac or no runtime jar; the generated tests were not compiled";
+    const fs::path classes = dir_ / (chosen == kJavaTemplate ? "shapes-classes" : "shapes-junit5-classes");
+    ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "shapes-java"), classes, 4));
+  }
 
   if (java_.empty()) GTEST_SKIP() << "SKIP: no java on the PATH; no generated test was run";
-  // The checks of the generated tests, run: the expected value from the
-  // datapool against the value the call returns, a void call, a missing field.
-  WriteAll(dir_ / "right" / "Circle_area.properties", "expectedReturn = 3.141592653589793\n");
-  WriteAll(dir_ / "wrong" / "Circle_area.properties", "expectedReturn = 3.0\n");
-  WriteAll(dir_ / "right" / "Rectangle_resize.properties", "width = 3.0\nheight = 4.0\n");
+  // The standalone tests, run: once per datapool row, the expected value
+  // against the value the call returns (a wrong one named beside it, an empty
+  // one skipped), a value that is not of its field's type, a missing file.
+  const fs::path classes = dir_ / "shapes-classes";
+  WriteAll(dir_ / "dp" / (datapools["Circle::area"] + ".csv"),
+           "expectedReturn\r\n3.141592653589793\r\n3.0\r\n\"\"\r\n");
+  WriteAll(dir_ / "dp" / (datapools["Rectangle::resize"] + ".csv"),
+           "\xEF\xBB\xBFheight,width\n4.0,3.0\n\n\" 4.0\",x\n");
   std::string output;
-  EXPECT_EQ(RunTest(classes, dir_ / "right", "geometry.Circlearea", output), 0) << output;
-  EXPECT_EQ(output, "PASS  Expected result: Call to area returned expected value\n");
-  EXPECT_EQ(RunTest(classes, dir_ / "wrong", "geometry.Circlearea", output), 1) << output;
-  EXPECT_EQ(output, "FAIL  Unexpected result: Call to area returned unexpected value, 3.141592653589793.\n");
-  EXPECT_EQ(RunTest(classes, dir_ / "right", "geometry.Rectangleresize", output), 0) << output;
-  EXPECT_EQ(output, "PASS  Expected result: Call to resize was successful.\n");
-  EXPECT_EQ(RunTest(classes, dir_ / "wrong", "geometry.Rectangleresize", output), 1) << output;
+  EXPECT_EQ(RunTest(classes, dir_ / "dp", "geometry.Circlearea", output), 1) << output;
   EXPECT_EQ(output,
-            "FAIL  Exception: geometry.Rectangleresize stopped by java.lang.IllegalArgumentException: "
-            "the datapool Rectangle_resize has no field width\n");
+            "DATA  row 1: expectedReturn=3.141592653589793\n"
+            "PASS  Expected result: Call to area returned expected value\n"
+            "DATA  row 2: expectedReturn=3.0\n"
+            "FAIL  Unexpected result: Call to area returned unexpected value, 3.141592653589793. "
+            "==> expected: <3.0> but was: <3.141592653589793>\n"
+            "DATA  row 3: expectedReturn=\n"
+            "SKIP  Expected result: the expected result (expectedReturn) of row 3 of the datapool " +
+                datapools["Circle::area"] +
+                " is empty: the check of the result was skipped; the call returned "
+                "3.141592653589793\n");
+  EXPECT_EQ(RunTest(classes, dir_ / "dp", "geometry.Rectangleresize", output), 1) << output;
+  EXPECT_EQ(output,
+            "DATA  row 1: height=4.0, width=3.0\n"
+            "PASS  Expected result: Call to resize was successful.\n"
+            "DATA  row 2: height= 4.0, width=x\n"
+            "FAIL  Exception: geometry.Rectangleresize stopped by ztunittest.runtime.DatapoolException: row 2 of the "
+            "datapool " +
+                datapools["Rectangle::resize"] + ": the field width holds \"x\", which is not a double\n");
+  EXPECT_EQ(RunTest(classes, dir_ / "dp", "geometry.Circlescale", output), 1) << output;
+  const std::string scale = datapools["Circle::scale"];
+  EXPECT_EQ(output, "FAIL  Datapool: the datapool " + scale + " has no file " +
+                        (dir_ / "dp" / (scale + ".csv")).string() +
+                        ": export the datapools with \"ztunittest datapool export --all --dir DIR\" and run with "
+                        "-Dztunittest.datapools=DIR\n");
 }
 
 // Classes in the root package: the package statement of every template
-// turns into a comment, and the tests compile into the unnamed package.
+// turns into a comment, and the tests compile into the unnamed package. And
+// a plain class in nested packages, one of whose names is no Java name, with
+// an operation that has no return type (tested as returning nothing).
 constexpr const char* kRootModel = R"({
   "model": "Clocks",
   "packages": [ { "name": "javax", "packages": [ { "name": "ejb", "classes": [
-      { "name": "EJBObject" }, { "name": "EJBHome" }, { "name": "EntityBean" } ] } ] } ],
+      { "name": "EJBObject" }, { "name": "EJBHome" }, { "name": "EntityBean" } ] } ] },
+    { "name": "metrics", "packages": [ { "name": "wall clocks", "classes": [
+      { "name": "Gauge", "language": "Java", "operations": [
+          { "name": "read", "returnType": "int" }, { "name": "reset" } ] } ] } ] } ],
   "classes": [
     { "name": "Clock", "language": "Java", "stereotype": "EJBRemoteInterface", "operations": [
         { "name": "getTicks", "returnType": "long" },
@@ -460,6 +523,12 @@ constexpr const char* kRootSources[][2] = {
      "public class Counter {\n"
      "    public char add(byte step, short wide, BigDecimal big, float ratio, long count) { return 'x'; }\n"
      "}\n"},
+    {"Gauge.java",
+     "package metrics.wall_clocks;\n"
+     "public class Gauge {\n"
+     "    public int read() { return 7; }\n"
+     "    public void reset() { }\n"
+     "}\n"},
 };
 
 TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
@@ -479,12 +548,22 @@ TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
        {"ClockHome::findByZone", "unittests/ClockHomefindByZone.java", "Calls the finder findByZone of ClockHome", ""},
        {"ClockHome::findByPrimaryKey", "unittests/ClockHomefindByPrimaryKey.java", "Calls the finder findByPrimaryKey",
         "key = Provide initialization code here."},
-       {"Counter::add", "unittests/Counteradd.java", "Calls char add(byte step, short wide, BigDecimal big,", ""}});
+       {"Counter::add", "unittests/Counteradd.java", "Calls char add(byte step, short wide, BigDecimal big,", ""},
+       {"Gauge::read", "unittests/metrics/wall clocks/Gaugeread.java", "int actualReturn = 0;", ""},
+       {"Gauge::reset", "unittests/metrics/wall clocks/Gaugereset.java", "Call to reset was successful.", ""}});
   // ClockBean realizes EntityBean; ClockPK has no language.
   EXPECT_EQ(result.withoutGenerator, std::vector<std::string>{"ClockPK::ClockPK"});
   for (const auto& [name, generated] : result.generated) {
-    EXPECT_NE(generated.content.find("\r\n */ //*/ package ;\r\n"), std::string::npos) << name;
+    const bool nested = name.rfind("Gauge::", 0) == 0;
+    EXPECT_NE(generated.content.find(nested ? "\r\n *metrics.wall_clocks/ //*/ package metrics.wall_clocks;\r\n"
+                                            : "\r\n */ //*/ package ;\r\n"),
+              std::string::npos)
+        << name;
   }
+  EXPECT_NE(
+      result.generated.at("Gauge::reset").content.find("// The call under test\r\n         testObject.reset();\r\n"),
+      std::string::npos)
+      << "no result to declare or assign";
 
   if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
   std::vector<fs::path> sources;
@@ -492,7 +571,7 @@ TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
     WriteAll(dir_ / "model" / file, text);
     sources.push_back(dir_ / "model" / file);
   }
-  ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, sources, dir_ / "root-classes", 6));
+  ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, sources, dir_ / "root-classes", 8));
 }
 
 }  // namespace

@@ -32,6 +32,24 @@ TEST(PackageNames, DottedPackageNameStaysOnePart) {
   EXPECT_EQ(GetPackageName(&calc), "com.acme");
 }
 
+TEST(PackageNames, JavaPackageNamesAreIdentifiers) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Logical View::bank::core::Account", "bank.core"},
+      {"Logical View::Calc", ""},
+      {"EA_Model::Starter Class Diagram::Car", "Starter_Class_Diagram"},
+      {"M::com.acme::Calc", "com.acme"},
+      {"M::2d::int::new-ui::$x_1::C", "_2d.int_.new_ui.$x_1"},
+      {"M::gr\xC3\xBC\xC3\x9F"
+       "e::a..b::C",
+       "gr\xC3\xBC\xC3\x9F"
+       "e.a.__.b"},  // "_" is a keyword
+  };
+  for (const auto& [qualified, expected] : cases) {
+    const test::NamedItem item(qualified);
+    EXPECT_EQ(GetJavaPackageName(&item), expected) << qualified;
+  }
+}
+
 class FileHelpers : public ::testing::Test {
  protected:
   void SetUp() override { test::UseMemoryFileSystem(files_); }

@@ -2,13 +2,17 @@
 // terminal (see TemplateProperties.h).
 #include "workbench/components/TemplateProperties.h"
 
+#include <filesystem>
 #include <vector>
 
+#include "support/DynamicResources.h"
 #include "support/Error.h"
-#include "workbench/documents/ModelDocument.h"
+#include "workbench/documents/DocumentEdit.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -101,20 +105,43 @@ std::string Unquoted(const std::string& path) {
 // ---------------------------------------------------------------------------
 // Savers
 
-ModelSaver DocumentSaver(Application& application, std::string path) {
-  return [&application, path = std::move(path)] { SaveModelDocument(Ref(application.OpenModel()), path); };
+ModelSaver DocumentSaver(std::string path) {
+  return [path = std::move(path)](const PropertyChange& change) {
+    SetToolPropertyInDocument(path, Ref(change.element), change.tool, change.name, change.value);
+  };
 }
 
 ModelSaver XmiRefusingSaver(std::string path) {
-  return [path = std::move(path)] { RaiseError(errc::kInvalidCall, {}, Text(WB_TMPL_XMI_REFUSED, {path})); };
+  return [path = std::move(path)](const PropertyChange&) {
+    RaiseError(errc::kInvalidCall, {}, Text(WB_TMPL_XMI_REFUSED, {path}));
+  };
+}
+
+std::string PortablePath(FileSystemObject& files, const std::string& path) {
+  const std::string macro = GetResString(IDS_TEMPLATE_MACRO);
+  if (path.rfind(macro, 0) == 0) return path;
+  std::error_code ec;
+  const fs::path file = fs::absolute(files.NativePath(path), ec).lexically_normal();
+  if (ec) return path;
+  const fs::path templates = fs::weakly_canonical(files.NativePath(macro), ec);
+  const fs::path canonical = fs::weakly_canonical(file, ec);
+  if (!ec && !templates.empty()) {
+    const fs::path below = canonical.lexically_relative(templates);
+    if (!below.empty() && *below.begin() != ".." && below != ".") {
+      std::string portable = macro;
+      for (const fs::path& part : below) portable += GetResString(IDS_BACKSLASH) + part.string();
+      return portable;
+    }
+  }
+  return file.string();
 }
 
 // ---------------------------------------------------------------------------
 // The property
 
 WorkbenchTemplateProperty::WorkbenchTemplateProperty(TesselApplication* application, ModelSaver saver,
-                                                     std::function<void(TesselOperation&)> onOperationRead)
-    : application_(application), saver_(std::move(saver)), onOperationRead_(std::move(onOperationRead)) {}
+                                                     TemplateChoices* record)
+    : application_(application), saver_(std::move(saver)), record_(record) {}
 
 std::string WorkbenchTemplateProperty::OwnValue(const TesselItem& element) const {
   return element.GetPropertyValue(template_tool::kValues, name_);
@@ -133,9 +160,6 @@ std::string WorkbenchTemplateProperty::ReadValue(TesselItem* element, int32_t co
 std::optional<std::string> WorkbenchTemplateProperty::FindValue(TesselItem* element, int32_t code) {
   if (code != property_code::kValue) RaiseError(errc::kInvalidCall);
   TesselItem& item = Ref(element);
-  if (auto* operation = dynamic_cast<TesselOperation*>(&item); operation != nullptr && onOperationRead_) {
-    onOperationRead_(*operation);
-  }
   auto* model = dynamic_cast<TesselModel*>(&item);
   if (model == nullptr) {
     if (elementKind_.empty() || item.KindName() == elementKind_) {
@@ -175,27 +199,36 @@ void WorkbenchTemplateProperty::Store(TesselItem* target, int32_t scope) {
   const std::string previous = OwnValue(*element);
   element->SetToolProperty(template_tool::kValues, name_, value_);
   try {
-    saver_();
+    saver_(PropertyChange{element, template_tool::kValues, name_, value_});
   } catch (...) {
     const ZtError error = CurrentError();
     // Memory keeps what the file has. A value that was not there before
     // becomes empty, which counts as not set (elements cannot drop a
     // property).
     element->SetToolProperty(template_tool::kValues, name_, previous);
-    RaiseError(error.Number(), error.Source(), Text(WB_TMPL_SAVE_FAILED, {error.Description()}));
+    const std::string why = Text(WB_TMPL_SAVE_FAILED, {error.Description()});
+    if (record_ != nullptr) record_->failures.push_back(why);
+    RaiseError(error.Number(), error.Source(), why);
   }
+  if (record_ != nullptr) ++record_->stored;
 }
 
 // ---------------------------------------------------------------------------
 // The dialog
 
 WorkbenchTemplateDialog::WorkbenchTemplateDialog(Console& console, std::unique_ptr<FileSystemObject> files,
-                                                 TesselApplication* application, std::optional<std::string> presetPath)
-    : console_(console), files_(std::move(files)), application_(application), presetPath_(std::move(presetPath)) {}
+                                                 TesselApplication* application, std::optional<std::string> presetPath,
+                                                 TemplateChoices* record)
+    : console_(console),
+      files_(std::move(files)),
+      application_(application),
+      presetPath_(std::move(presetPath)),
+      record_(record) {}
 
 int32_t WorkbenchTemplateDialog::Show(int32_t) {
   target_ = nullptr;
   scope_ = 0;
+  if (record_ != nullptr) ++record_->dialogs;
   TesselItem& element = Ref(element_);
   auto* property = dynamic_cast<WorkbenchTemplateProperty*>(property_);
   if (property == nullptr) RaiseError(errc::kTypeMismatch);
@@ -230,7 +263,8 @@ int32_t WorkbenchTemplateDialog::Show(int32_t) {
     scope_ = scope;
     target_ = scope == template_scope::kModel ? static_cast<TesselItem*>(model) : &element;
   }
-  property->SetValue(*path);
+  property->SetValue(PortablePath(*files_, *path));
+  if (record_ != nullptr) ++record_->confirmed;
   return 1;
 }
 
@@ -244,9 +278,11 @@ std::optional<std::string> WorkbenchTemplateDialog::ChoosePath() {
     return std::nullopt;
   }
   const std::string cancelWord = Text(WB_TMPL_CANCEL_WORD);
-  const TextQuestion question{Text(WB_TMPL_PATH_PROMPT, {cancelWord}), {}, cancelWord};
+  // An answer given in advance counts as the first attempt.
+  TextQuestion question{Text(WB_TMPL_PATH_PROMPT, {cancelWord}), {}, cancelWord, answer_key::kTemplateFile};
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     const std::optional<std::string> answer = AskText(console_, question);
+    question.key.clear();
     if (!answer) break;
     const std::string path = Unquoted(*answer);
     if (files_->FileExists(path)) {
@@ -277,10 +313,12 @@ void WorkbenchTemplateDialog::WarnUnlessFiltered(const std::string& path) {
 
 int32_t WorkbenchTemplateDialog::ChooseScope(const std::string& path, TesselModel* model) {
   // Without an open model only the operation itself can take the value.
-  Question question{Text(WB_TMPL_SCOPE_QUESTION, {path}), {}, 0};
-  question.answers.push_back({Text(WB_TMPL_SCOPE_OPERATION), template_scope::kOperation});
-  if (model != nullptr) question.answers.push_back({Text(WB_TMPL_SCOPE_MODEL), template_scope::kModel});
-  question.answers.push_back({Text(WB_ANSWER_CANCEL), 0});
+  Question question{Text(WB_TMPL_SCOPE_QUESTION, {path}), {}, 0, answer_key::kTemplateScope};
+  question.answers.push_back({Text(WB_TMPL_SCOPE_OPERATION), template_scope::kOperation, answer_word::kOperation});
+  if (model != nullptr) {
+    question.answers.push_back({Text(WB_TMPL_SCOPE_MODEL), template_scope::kModel, answer_word::kModel});
+  }
+  question.answers.push_back({Text(WB_ANSWER_CANCEL), 0, answer_word::kCancel});
   return Ask(console_, question);
 }
 

@@ -10,10 +10,10 @@
 //
 // A value read for an operation is the operation's own, else the model's,
 // else the definition's default; with none of them ReadValue raises and the
-// add-in takes its own default. Storing a value saves the model document
-// through the host's ModelSaver; when the save fails the value in memory is
-// put back and the error is raised again. Definitions the add-in makes are
-// kept in memory only and reach the file with the next save.
+// add-in takes its own default. Storing a value saves that one value into
+// the model document through the host's ModelSaver; when the save fails the
+// value in memory is put back and the error is raised again. Definitions the
+// add-in makes are kept in memory only.
 //
 // The dialog asks in the terminal: which file (a path given in advance by
 // the host is taken without asking), then, for an operation, whether the
@@ -29,11 +29,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/FileSystem.h"
 #include "host/TemplateProperty.h"
 #include "host/TesselModel.h"
 #include "workbench/model/Application.h"
+#include "workbench/model/Model.h"
 #include "workbench/terminal/Console.h"
 
 namespace zt::wb {
@@ -54,28 +56,45 @@ inline constexpr int32_t kOperation = 1;
 inline constexpr int32_t kModel = 2;
 }  // namespace template_scope
 
-/// Saves the open model where it came from; raises a ZtError that says why
-/// when it cannot.
-using ModelSaver = std::function<void()>;
+/// One template choice to keep: `value` for the property `name` of `tool`
+/// on `element` (an operation or the model).
+struct PropertyChange {
+  const Element* element = nullptr;
+  std::string tool;
+  std::string name;
+  std::string value;
+};
 
-/// A saver that writes the application's open model to the model document
-/// at `path` (atomically; raises error 91 when no model is open).
-ModelSaver DocumentSaver(Application& application, std::string path);
+/// Keeps a change of the open model where the model came from; raises a
+/// ZtError that says why when it cannot.
+using ModelSaver = std::function<void(const PropertyChange& change)>;
+
+/// A saver that writes the change into the model document at `path` and
+/// nothing else: every other byte of the file stays as it is
+/// (SetToolPropertyInDocument). Written atomically.
+ModelSaver DocumentSaver(std::string path);
 
 /// A saver that refuses: the model was read from the XMI file `path`, which
 /// is never written; the error tells the user to convert it first.
 ModelSaver XmiRefusingSaver(std::string path);
+
+/// What the template dialogs and properties of one command did, for the
+/// host's exit status: a dialog cancelled, a choice kept, or not kept.
+struct TemplateChoices {
+  int dialogs = 0;                    ///< dialogs shown
+  int confirmed = 0;                  ///< dialogs that ended with a choice
+  int stored = 0;                     ///< choices stored and saved
+  std::vector<std::string> failures;  ///< why a confirmed choice was not kept
+};
 
 class WorkbenchTemplateProperty final : public TemplateProperty {
  public:
   /// `application` gives the open model whose values and definitions apply
   /// to an operation (nullptr: only an element's own values, and those of a
   /// model element); `saver` saves the model after a value is stored (empty:
-  /// storing a value is refused); `onOperationRead`, when set, is told of
-  /// every operation whose value is read: the add-in reads an operation's
-  /// template right before it generates for it.
-  WorkbenchTemplateProperty(TesselApplication* application, ModelSaver saver,
-                            std::function<void(TesselOperation&)> onOperationRead = {});
+  /// storing a value is refused); `record`, when given, counts what was
+  /// stored and why a value was not.
+  WorkbenchTemplateProperty(TesselApplication* application, ModelSaver saver, TemplateChoices* record = nullptr);
 
   void SetName(const std::string& name) override { name_ = name; }
   void SetElementKind(const std::string& kind) override { elementKind_ = kind; }
@@ -109,20 +128,28 @@ class WorkbenchTemplateProperty final : public TemplateProperty {
 
   TesselApplication* application_;
   ModelSaver saver_;
-  std::function<void(TesselOperation&)> onOperationRead_;
+  TemplateChoices* record_;
   std::string name_;
   std::string elementKind_;
   std::string defaultValue_;
   std::string value_;
 };
 
+/// How a chosen template file is stored, so that the choice travels with
+/// the model: a file below the folder $PWTTEMPLATES names as
+/// "$PWTTEMPLATES\" and its path below it ("\" between folders), any other
+/// file by its absolute path. A path that starts with $PWTTEMPLATES stays as
+/// it is. `files` maps paths to the disk.
+std::string PortablePath(FileSystemObject& files, const std::string& path);
+
 class WorkbenchTemplateDialog final : public TemplateDialog {
  public:
   /// Asks through `console`; `files` decides which paths name a file
   /// ("\" or "/", $PWTTEMPLATES); `application` gives the model for the
-  /// whole-model scope; `presetPath`, when given, is taken without asking.
+  /// whole-model scope; `presetPath`, when given, is taken without asking;
+  /// `record`, when given, counts the dialogs shown and confirmed.
   WorkbenchTemplateDialog(Console& console, std::unique_ptr<FileSystemObject> files, TesselApplication* application,
-                          std::optional<std::string> presetPath = std::nullopt);
+                          std::optional<std::string> presetPath = std::nullopt, TemplateChoices* record = nullptr);
 
   /// Must be a WorkbenchTemplateProperty when Show confirms a choice.
   void SetProperty(TemplateProperty* property) override { property_ = property; }
@@ -131,7 +158,8 @@ class WorkbenchTemplateDialog final : public TemplateDialog {
   void SetElement(TesselItem* element) override { element_ = element; }
   /// Shows the caption, the filter's file types, the element and the value
   /// in force, asks for the file and the scope; 1 when both were answered
-  /// (the property then holds the path), 0 when the user cancelled.
+  /// (the property then holds the path, see PortablePath), 0 when the user
+  /// cancelled.
   int32_t Show(int32_t owner) override;
   TesselItem* Target() override { return target_; }
   int32_t Scope() override { return scope_; }
@@ -145,6 +173,7 @@ class WorkbenchTemplateDialog final : public TemplateDialog {
   std::unique_ptr<FileSystemObject> files_;
   TesselApplication* application_;
   std::optional<std::string> presetPath_;
+  TemplateChoices* record_;
   TemplateProperty* property_ = nullptr;
   std::string caption_;
   std::string filter_;

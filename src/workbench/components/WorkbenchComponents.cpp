@@ -1,6 +1,9 @@
 // Creates the workbench's components (see WorkbenchComponents.h).
 #include "workbench/components/WorkbenchComponents.h"
 
+#include <filesystem>
+
+#include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "workbench/components/WorkbenchModelHelper.h"
 #include "workbench/store/Datapools.h"
@@ -15,19 +18,71 @@ namespace zt::wb {
 namespace {
 
 // A store that tells its components when it is gone, so that they never
-// open tool options on a destroyed store.
+// open tool options on a destroyed store, and notes the scripts it saves in
+// the run's journal.
 class TrackedStore : public SqliteStore {
  public:
-  TrackedStore(StoreOptions options, Console& console, SqliteStore*& slot)
-      : SqliteStore(std::move(options), console), slot_(slot) {
+  TrackedStore(StoreOptions options, Console& console, SqliteStore*& slot, RunJournal& journal)
+      : SqliteStore(std::move(options), console), slot_(slot), journal_(journal) {
     slot_ = this;
   }
   ~TrackedStore() override {
     if (slot_ == this) slot_ = nullptr;
   }
+  TrackedStore(const TrackedStore&) = delete;
+  TrackedStore& operator=(const TrackedStore&) = delete;
+
+  int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                     const std::string& content) override {
+    const int32_t notStored = ScriptsNotStored();
+    const int32_t result = SqliteStore::SaveScript(fileName, folder, type, content);
+    std::string path = ScriptRoot(type) + "/" + folder + "/" + fileName;
+    for (char& c : path) {
+      if (c == '\\') c = '/';
+    }
+    const char* outcome = result == save_result::kStored      ? "stored"
+                          : result == save_result::kCancelled ? "cancelled"
+                          : ScriptsNotStored() > notStored    ? "not-stored"
+                                                              : "kept";
+    journal_.scripts.push_back({std::filesystem::path(path).lexically_normal().string(), outcome});
+    return result;
+  }
 
  private:
   SqliteStore*& slot_;
+  RunJournal& journal_;
+};
+
+// The datapool component, noting in the run's journal what it created.
+class JournalingDatapoolTool final : public DatapoolTool {
+ public:
+  JournalingDatapoolTool(std::unique_ptr<DatapoolTool> tool, RunJournal& journal)
+      : tool_(std::move(tool)), journal_(journal) {}
+
+  void PrepareRun(int32_t flags) override { tool_->PrepareRun(flags); }
+  int32_t CreateDatapool(DataStoreConnection* connection, const std::string& name, const std::string& description,
+                         const std::string& fields) override {
+    const int32_t code = tool_->CreateDatapool(connection, name, description, fields);
+    journal_.datapool = name;
+    journal_.datapoolOutcome = overwrite_                                  ? "replaced"
+                               : code == datapool_result::kCreated         ? "created"
+                               : code == datapool_result::kNothingToReport ? "unchanged"
+                                                                           : "kept";
+    return code;
+  }
+  void SetOverwrite(bool overwrite) override {
+    overwrite_ = overwrite;
+    tool_->SetOverwrite(overwrite);
+  }
+  void EditDatapool(int64_t ownerWindow, DataStoreConnection* connection, const std::string& name,
+                    int32_t flags) override {
+    tool_->EditDatapool(ownerWindow, connection, name, flags);
+  }
+
+ private:
+  std::unique_ptr<DatapoolTool> tool_;
+  RunJournal& journal_;
+  bool overwrite_ = false;
 };
 
 }  // namespace
@@ -49,7 +104,7 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
-  auto store = std::make_unique<TrackedStore>(storeOptions_, Windows().DialogConsole(), lastStore_);
+  auto store = std::make_unique<TrackedStore>(storeOptions_, Windows().DialogConsole(), lastStore_, journal_);
   store->SetOperationInHand(&operationInHand_);
   return store;
 }
@@ -65,7 +120,8 @@ std::unique_ptr<OptionsDialog> WorkbenchComponents::CreateOptionsDialog() {
 }
 
 std::unique_ptr<DatapoolTool> WorkbenchComponents::CreateDatapoolTool() {
-  return std::make_unique<WorkbenchDatapoolTool>(Windows().DialogConsole());
+  return std::make_unique<JournalingDatapoolTool>(std::make_unique<WorkbenchDatapoolTool>(Windows().DialogConsole()),
+                                                  journal_);
 }
 
 std::unique_ptr<DatapoolExplorer> WorkbenchComponents::CreateDatapoolExplorer() {
@@ -87,23 +143,35 @@ TerminalWindowSystem& WorkbenchComponents::Windows() {
     windows_->SetBeforeInput([this] {
       if (lastStore_ != nullptr) lastStore_->Flush();
     });
+    // The add-in's two Yes/No questions that answers given in advance reach.
+    windows_->NameQuestion(GetResString(IDS_MSG_EDIT_DATAPOOLS), answer_key::kEditDatapools);
+    windows_->NameQuestion(GetResString(IDS_MSG_RC_NOT_FOUND), answer_key::kContinueWithoutCompiler);
   }
   return *windows_;
 }
 
 std::unique_ptr<TemplateProperty> WorkbenchComponents::CreateTemplateProperty() {
-  return std::make_unique<WorkbenchTemplateProperty>(application_, modelSaver_, [this](TesselOperation& operation) {
-    operationInHand_.Set(IdentifyOperation(operation));
-  });
+  return std::make_unique<WorkbenchTemplateProperty>(application_, modelSaver_, &templateChoices_);
 }
 
 std::unique_ptr<TemplateDialog> WorkbenchComponents::CreateTemplateDialog() {
   return std::make_unique<WorkbenchTemplateDialog>(Windows().DialogConsole(), CreateFileSystemObject(), application_,
-                                                   presetTemplatePath_);
+                                                   presetTemplatePath_, &templateChoices_);
 }
 
 std::unique_ptr<ListSelectDialog> WorkbenchComponents::CreateListSelectDialog() {
   return std::make_unique<TerminalListSelectDialog>(Windows().DialogConsole());
+}
+
+void WorkbenchComponents::OperationStarting(TesselOperation& op, bool taken) {
+  journal_.Clear();
+  operationInHand_.Set(IdentifyOperation(op));
+  if (observer_.starting) observer_.starting(op, taken);
+}
+
+void WorkbenchComponents::OperationFinished(TesselOperation& op, bool generated) {
+  operationInHand_.Set(std::nullopt);
+  if (observer_.finished) observer_.finished(op, generated);
 }
 
 ProcessLauncher& WorkbenchComponents::Processes() {

@@ -12,9 +12,11 @@
 // borrow that store's connection and must not outlive the store.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/Components.h"
 #include "workbench/components/TemplateProperties.h"
@@ -23,6 +25,28 @@
 #include "workbench/terminal/TerminalWindows.h"
 
 namespace zt::wb {
+
+/// What the store and the datapool component did for the operation in hand,
+/// as the components saw it: the scripts the run asked the store to save
+/// and the datapool it created last. The host clears it as the run reaches
+/// an operation and reads it when the run is done with it.
+struct RunJournal {
+  struct Script {
+    std::string path;     ///< the file, on the disk
+    std::string outcome;  ///< "stored", "kept" (not replaced), "not-stored" (with a message), "cancelled"
+  };
+  std::vector<Script> scripts;
+  std::string datapool;         ///< the name of the datapool created last, or ""
+  std::string datapoolOutcome;  ///< "created", "unchanged", "kept" (not overwritten), "replaced"
+  void Clear() { *this = RunJournal(); }
+};
+
+/// What the host hears of a generation run (HostComponents::OperationStarting
+/// and OperationFinished).
+struct RunObserver {
+  std::function<void(TesselOperation& op, bool taken)> starting;
+  std::function<void(TesselOperation& op, bool generated)> finished;
+};
 
 class WorkbenchComponents : public HostComponents {
  public:
@@ -36,7 +60,7 @@ class WorkbenchComponents : public HostComponents {
   std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
 
   /// A new, not yet opened SqliteStore on the store options; it names
-  /// datapools by the operation whose template property was read last.
+  /// datapools by the operation the run is at.
   std::unique_ptr<DataStore> CreateDataStore() override;
 
   /// A WorkbenchModelHelper: answers from the model (docs/model-rules.md).
@@ -64,8 +88,7 @@ class WorkbenchComponents : public HostComponents {
 
   /// The terminal's window system over the components' console, made on first use.
   TerminalWindowSystem& Windows() override;
-  /// A WorkbenchTemplateProperty on the application and the model saver; it
-  /// tells the stores' datapool naming which operation the add-in is at.
+  /// A WorkbenchTemplateProperty on the application and the model saver.
   std::unique_ptr<TemplateProperty> CreateTemplateProperty() override;
   /// A WorkbenchTemplateDialog on the disk's file-system object; it takes
   /// the preset template path, when set, without asking.
@@ -76,6 +99,17 @@ class WorkbenchComponents : public HostComponents {
   /// Scripts that the store created last refused or failed to write in its
   /// session (SqliteStore::ScriptsNotStored); 0 when no such store lives.
   int32_t ScriptsNotStored() const { return lastStore_ != nullptr ? lastStore_->ScriptsNotStored() : 0; }
+
+  /// Passes what the run tells of its operations on to the observer.
+  void OperationStarting(TesselOperation& op, bool taken) override;
+  void OperationFinished(TesselOperation& op, bool generated) override;
+  void SetRunObserver(RunObserver observer) { observer_ = std::move(observer); }
+  /// What the store and the datapool component did since it was cleared.
+  RunJournal& Journal() { return journal_; }
+  /// What the template dialogs and properties did.
+  const TemplateChoices& TemplateRecord() const { return templateChoices_; }
+  /// The user the stores created from now on log in as.
+  void SetStoreUser(std::string user) { storeOptions_.userName = std::move(user); }
 
   /// The application whose open model template properties are read from and
   /// stored on; the host sets it before the add-in runs.
@@ -97,10 +131,13 @@ class WorkbenchComponents : public HostComponents {
   TesselApplication* application_ = nullptr;
   ModelSaver modelSaver_;
   std::optional<std::string> presetTemplatePath_;
+  RunObserver observer_;
+  RunJournal journal_;
+  TemplateChoices templateChoices_;
   // The launcher, once the add-in asked for it.
   std::unique_ptr<ProcessLauncher> processes_;
-  // The operation whose template the add-in read last: the stores name
-  // datapools by it.
+  // The operation the run is at (OperationStarting to OperationFinished):
+  // the stores name datapools by it.
   OperationInHand operationInHand_;
 };
 

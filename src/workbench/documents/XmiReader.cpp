@@ -23,6 +23,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <unordered_map>
 #include <type_traits>
@@ -331,6 +332,7 @@ class XmiLoader {
     for (Class* c : classes_) {
       if (c->Language().empty() && !options_.language.empty()) c->SetLanguage(options_.language);
     }
+    SpellTypes();
     std::stable_sort(warnings_.begin(), warnings_.end(), [](const LoadWarning& a, const LoadWarning& b) {
       return std::pair(a.line, a.column) < std::pair(b.line, b.column);
     });
@@ -356,6 +358,14 @@ class XmiLoader {
     Attribute* attribute = nullptr;
     Parameter* parameter = nullptr;
     Operation* returnOf = nullptr;
+    /// Whether the type is one of UML's primitive types (or a tool's built-in one).
+    bool primitive = false;
+  };
+
+  /// A resolved type: its name, and whether it is a primitive type.
+  struct TypeName {
+    std::string name;
+    bool primitive = false;
   };
 
   /// One end of a relation as the file names it.
@@ -727,22 +737,24 @@ class XmiLoader {
   // -- Step 4: references
 
   /// The name of what the id `id` stands for, as a type of `owner`.
-  std::string TypeById(pugi::xml_node at, std::string_view id, const std::string& owner) {
-    if (const Element* element = ModelElement(id)) return element->Name();
-    if (std::string name = NameById(id); !name.empty()) return name;
+  TypeName TypeById(pugi::xml_node at, std::string_view id, const std::string& owner) {
+    if (const Element* element = ModelElement(id)) return {element->Name()};
+    if (std::string name = NameById(id); !name.empty()) {
+      return {std::move(name), UmlType(byId_.find(id)->second) == "PrimitiveType"};
+    }
     // Enterprise Architect's built-in types: "EAJava_int", "EAnone_String".
     const size_t underscore = id.find('_');
     if (id.substr(0, 2) == "EA" && underscore != npos && underscore + 1 < id.size() && id.substr(0, 4) != "EAID" &&
         id.substr(0, 4) != "EAPK") {
-      return std::string(id.substr(underscore + 1));
+      return {std::string(id.substr(underscore + 1)), true};
     }
     Warn(at, Text(WB_XMI_WARN_UNRESOLVED_TYPE, {owner, std::string(id)}));
-    return std::string(id);
+    return {std::string(id)};
   }
 
   /// The name of what an href stands for: an element of this file, or the
   /// name after '#' ("...UMLPrimitiveTypes.library.uml#String" is String).
-  std::string TypeByHref(pugi::xml_node at, std::string_view href, const std::string& owner) {
+  TypeName TypeByHref(pugi::xml_node at, std::string_view href, const std::string& owner) {
     const size_t hash = href.rfind('#');
     const std::string_view fragment = hash == npos ? std::string_view() : href.substr(hash + 1);
     if (!fragment.empty() && (byId_.contains(fragment) || elements_.contains(fragment))) {
@@ -752,34 +764,79 @@ class XmiLoader {
       // An id or a path into another file: there is no name to be had.
       const std::string raw(fragment.empty() ? href : fragment);
       Warn(at, Text(WB_XMI_WARN_UNRESOLVED_TYPE, {owner, raw}));
-      return raw;
+      return {raw};
     }
-    return std::string(fragment);
+    // A type of a library, such as UML's primitive types.
+    return {std::string(fragment), true};
   }
 
   /// The type of an attribute or parameter element: by its `type`
   /// attribute, or by a `type` child with xmi:idref or href. Empty when
   /// none is given.
-  std::string TypeOf(pugi::xml_node node, const std::string& owner) {
+  TypeName TypeOf(pugi::xml_node node, const std::string& owner) {
     if (pugi::xml_attribute type = node.attribute("type")) return TypeById(node, type.value(), owner);
     const pugi::xml_node child = Child(node, "type");
     if (!child) return {};
     const std::string_view idref = XmiAttribute(child, "idref");
     if (!idref.empty()) return TypeById(child, idref, owner);
     if (pugi::xml_attribute href = child.attribute("href")) return TypeByHref(child, href.value(), owner);
-    return child.attribute("name").value();
+    return {child.attribute("name").value()};
   }
 
   void ResolveTypes() {
+    for (PendingType& pending : types_) {
+      Element& owner = pending.attribute != nullptr   ? static_cast<Element&>(*pending.attribute)
+                       : pending.parameter != nullptr ? static_cast<Element&>(*pending.parameter)
+                                                      : static_cast<Element&>(*pending.returnOf);
+      TypeName type = TypeOf(pending.node, owner.GetQualifiedName());
+      pending.primitive = type.primitive;
+      if (pending.attribute != nullptr) {
+        pending.attribute->SetType(type.name);
+      } else if (pending.parameter != nullptr) {
+        pending.parameter->SetType(type.name);
+      } else {
+        pending.returnOf->SetReturnType(type.name);
+      }
+    }
+  }
+
+  /// Whether the types of `c` are Java types.
+  static bool SpeaksJava(const Class& c) { return c.Language() == "Java" || c.Language() == "InlineEJB"; }
+
+  /// A UML primitive type as Java spells it (Integer is int, Real double);
+  /// any other name as it is.
+  static std::string JavaSpelling(const std::string& type) {
+    static const std::pair<std::string_view, std::string_view> kSpellings[] = {{"boolean", "boolean"},
+                                                                               {"integer", "int"},
+                                                                               {"real", "double"},
+                                                                               {"string", "String"},
+                                                                               {"unlimitednatural", "int"}};
+    std::string lower = type;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto& [uml, java] : kSpellings) {
+      if (lower == uml) return std::string(java);
+    }
+    return type;
+  }
+
+  /// Once the classes' languages are known: in classes of Java, UML's
+  /// primitive types get their Java names and "void" stays the return type
+  /// of an operation that returns nothing; elsewhere it is no return type.
+  void SpellTypes() {
     for (const PendingType& pending : types_) {
       if (pending.attribute != nullptr) {
-        pending.attribute->SetType(TypeOf(pending.node, pending.attribute->GetQualifiedName()));
+        if (pending.primitive && SpeaksJava(static_cast<const Class&>(*pending.attribute->Owner()))) {
+          pending.attribute->SetType(JavaSpelling(pending.attribute->Type()));
+        }
       } else if (pending.parameter != nullptr) {
-        pending.parameter->SetType(TypeOf(pending.node, pending.parameter->GetQualifiedName()));
-      } else {
-        std::string type = TypeOf(pending.node, pending.returnOf->GetQualifiedName());
-        if (type == "void") type.clear();
-        pending.returnOf->SetReturnType(std::move(type));
+        const auto& operation = static_cast<const Operation&>(*pending.parameter->Owner());
+        if (pending.primitive && SpeaksJava(operation.Parent())) {
+          pending.parameter->SetType(JavaSpelling(pending.parameter->Type()));
+        }
+      } else if (!SpeaksJava(pending.returnOf->Parent())) {
+        if (pending.returnOf->ReturnType() == "void") pending.returnOf->SetReturnType("");
+      } else if (pending.primitive) {
+        pending.returnOf->SetReturnType(JavaSpelling(pending.returnOf->ReturnType()));
       }
     }
   }

@@ -3,12 +3,12 @@
 // The add-in asks for a datapool name with the class and operation names
 // alone, which overloads share, and classes of one name in different
 // packages too. So the store names by the operation itself: the operation
-// in hand, which the workbench learns when the add-in reads the operation's
-// template property — every generator does that right before it computes
-// the operation's tags, and the run asks for the datapool's name twice in
-// between (once for the tags, once to create it). The store records the name
-// it gave each operation (table datapool_names), so that an operation keeps
-// its name in every later run, and no two operations ever share one.
+// in hand, which the host learns when the run reaches an operation
+// (HostComponents::OperationStarting), before the run asks for the
+// datapool's name twice (once for the tags, once to create it). The store
+// records the name it gave each operation (table datapool_names), so that an
+// operation keeps its name in every later run, and no two operations ever
+// share one.
 //
 // An operation is known by its key: its qualified name without the model's
 // root package and, for the second and later of several operations of one
@@ -65,7 +65,7 @@ std::optional<OperationIdentity> IdentifyOperation(TesselOperation& operation);
 std::vector<std::string> DatapoolNameCandidates(const OperationIdentity& operation, int count);
 
 /// The operation the add-in is generating for, as far as the workbench
-/// knows: set when the add-in reads an operation's template property.
+/// knows: set when the run reaches an operation, cleared when it is done.
 class OperationInHand {
  public:
   void Set(std::optional<OperationIdentity> operation) { operation_ = std::move(operation); }

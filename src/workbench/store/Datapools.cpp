@@ -259,7 +259,7 @@ std::optional<std::string> ReadFile(const std::string& path) {
 }
 
 // The answers of the overwrite question are the codes Ask returns.
-Answer OverwriteAnswer(int16_t label, int32_t value) { return {Text(label), value}; }
+Answer OverwriteAnswer(int16_t label, int32_t value, const char* word) { return {Text(label), value, word}; }
 
 }  // namespace
 
@@ -412,6 +412,45 @@ bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vec
       return false;
     }
     rows.push_back(std::move(records[i].values));
+  }
+  return true;
+}
+
+bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
+                     std::string& error) {
+  std::vector<CsvRecord> records;
+  if (!ParseCsv(text, records, error)) return false;
+  std::vector<std::string> fields;
+  std::map<std::string, size_t> wanted;
+  for (const DatapoolField& field : datapool.fields) {
+    wanted[field.name] = fields.size();
+    fields.push_back(field.name);
+  }
+  // Where each column of the file goes in a row of the datapool.
+  std::vector<size_t> target;
+  std::set<std::string> seen;
+  const std::vector<std::string> header = records.empty() ? std::vector<std::string>() : records.front().values;
+  for (const std::string& name : header) {
+    const auto it = wanted.find(name);
+    if (it == wanted.end() || !seen.insert(name).second) break;
+    target.push_back(it->second);
+  }
+  if (records.empty() || target.size() != header.size() || header.size() != fields.size()) {
+    const size_t line = records.empty() ? 1 : records.front().line;
+    error = Text(WB_DP_IMPORT_HEADER, {std::to_string(line), CsvLine(fields)});
+    return false;
+  }
+  rows.clear();
+  for (size_t i = 1; i < records.size(); ++i) {
+    const std::vector<std::string>& values = records[i].values;
+    if (values.size() != fields.size()) {
+      error = Text(WB_DP_CSV_VALUE_COUNT,
+                   {std::to_string(records[i].line), std::to_string(values.size()), std::to_string(fields.size())});
+      return false;
+    }
+    std::vector<std::string> row(fields.size());
+    for (size_t c = 0; c < values.size(); ++c) row[target[c]] = values[c];
+    rows.push_back(std::move(row));
   }
   return true;
 }
@@ -578,12 +617,17 @@ void WorkbenchOverwritePrompt::SetForAllAnswers(bool value) { forAll_ = value; }
 int32_t WorkbenchOverwritePrompt::Ask(const std::string& title, const std::string& item, const std::string& question) {
   if (remember_ && remembered_ != 0) return remembered_;
   if (!title.empty()) console_.Write(title + kLineEnd);
-  Question asked{Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo};
-  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES, overwrite_answer::kYes));
-  if (forAll_) asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES_TO_ALL, overwrite_answer::kYesForAll));
-  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO, overwrite_answer::kNo));
-  if (forAll_) asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO_TO_ALL, overwrite_answer::kNoForAll));
-  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_CANCEL, overwrite_answer::kCancel));
+  Question asked{
+      Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo, answer_key::kOverwriteDatapools};
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES, overwrite_answer::kYes, answer_word::kYes));
+  if (forAll_) {
+    asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES_TO_ALL, overwrite_answer::kYesForAll, answer_word::kAll));
+  }
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO, overwrite_answer::kNo, answer_word::kNo));
+  if (forAll_) {
+    asked.answers.push_back(OverwriteAnswer(WB_ANSWER_NO_TO_ALL, overwrite_answer::kNoForAll, answer_word::kNone));
+  }
+  asked.answers.push_back(OverwriteAnswer(WB_ANSWER_CANCEL, overwrite_answer::kCancel, answer_word::kCancel));
   const int32_t answer = wb::Ask(console_, asked);
   if (remember_ && (answer == overwrite_answer::kYesForAll || answer == overwrite_answer::kNoForAll)) {
     remembered_ = answer;

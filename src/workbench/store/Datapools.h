@@ -111,6 +111,13 @@ std::string DatapoolCsv(const Datapool& datapool);
 bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
                      std::string& error);
 
+/// Reads CSV `text` imported into `datapool`: its header names exactly the
+/// datapool's fields, each once, in any order; every further record has one
+/// value per field. `rows` come back in the datapool's field order. False
+/// with the reason, naming its line, in `error`.
+bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
+                     std::string& error);
+
 /// Replaces the rows of `datapool` by `rows` in one transaction; raises error
 /// 75 when the datapool is gone or its fields changed since it was loaded.
 void ReplaceDatapoolRows(sqlite3* db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows);

@@ -348,15 +348,21 @@ std::string SqliteStore::LogIn() {
     if (!given.empty()) return given;
   }
   if (std::string fromEnvironment = Environment("ZTUNITTEST_USER"); !fromEnvironment.empty()) return fromEnvironment;
+  bool endOfInput = false;
+  std::optional<std::string> answer = AskUserName(endOfInput);
+  if (!answer) RaiseError(errc::kStoreCancelled, {}, Text(WB_STORE_LOGIN_CANCELLED));
+  return *answer;
+}
+
+std::optional<std::string> SqliteStore::AskUserName(bool& endOfInput) {
   TextQuestion question;
   question.defaultText = Environment("USER");
   question.cancelWord = Text(WB_STORE_LOGIN_CANCEL_WORD);
+  question.key = answer_key::kUser;
   question.prompt = question.defaultText.empty()
                         ? Text(WB_STORE_LOGIN_PROMPT_NO_DEFAULT, {folder_.string(), question.cancelWord})
                         : Text(WB_STORE_LOGIN_PROMPT, {folder_.string(), question.defaultText, question.cancelWord});
-  std::optional<std::string> answer = AskText(console_, question);
-  if (!answer) RaiseError(errc::kStoreCancelled, {}, Text(WB_STORE_LOGIN_CANCELLED));
-  return *answer;
+  return AskText(console_, question, &endOfInput);
 }
 
 void SqliteStore::OpenDatabase(const std::string& userName) {
@@ -620,12 +626,12 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     if (ReadFile(target) == content) return save_result::kStored;
     if (forAll_ == ForAll::kNo) return save_result::kNotWritten;
     if (forAll_ == ForAll::kAsk) {
-      Question question{Text(WB_STORE_REPLACE_QUESTION, {target.string()}), {}, kNo};
-      question.answers.push_back({Text(WB_ANSWER_YES), kYes});
-      if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_YES_TO_ALL), kYesToAll});
-      question.answers.push_back({Text(WB_ANSWER_NO), kNo});
-      if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_NO_TO_ALL), kNoToAll});
-      question.answers.push_back({Text(WB_ANSWER_CANCEL), kCancel});
+      Question question{Text(WB_STORE_REPLACE_QUESTION, {target.string()}), {}, kNo, answer_key::kReplace};
+      question.answers.push_back({Text(WB_ANSWER_YES), kYes, answer_word::kYes});
+      if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_YES_TO_ALL), kYesToAll, answer_word::kAll});
+      question.answers.push_back({Text(WB_ANSWER_NO), kNo, answer_word::kNo});
+      if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_NO_TO_ALL), kNoToAll, answer_word::kNone});
+      question.answers.push_back({Text(WB_ANSWER_CANCEL), kCancel, answer_word::kCancel});
       switch (Ask(console_, question)) {
         case kYes: break;
         case kYesToAll: forAll_ = ForAll::kYes; break;

@@ -162,6 +162,11 @@ class SqliteStore : public DataStore, private StoreBatch {
   /// and no $ZTUNITTEST_USER.
   bool AsksForLogin() const;
 
+  /// Asks the console for the user name as Open does (an answer given in
+  /// advance under "user" first). nullopt when none was given; then
+  /// `endOfInput` tells whether input ended rather than the user cancelling.
+  std::optional<std::string> AskUserName(bool& endOfInput);
+
   /// Forgets the names stored and the for-all answers given in this session.
   void ResetSession() override;
 

@@ -71,8 +71,12 @@ void WorkbenchOptionsDialog::Show(int32_t, int64_t) {
   question.cancelWord = Text(WB_OPT_CANCEL_WORD);
   question.prompt = current.empty() ? Text(WB_OPT_ASK_COMPILER_NO_DEFAULT, {question.cancelWord})
                                     : Text(WB_OPT_ASK_COMPILER, {current, question.cancelWord});
+  // An answer given in advance is taken at the first attempt only; a path
+  // that does not do is followed by the question on standard input.
+  question.key = answer_key::kResourceCompiler;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     const std::optional<std::string> answer = AskText(console_, question);
+    question.key.clear();
     if (!answer) break;
     std::error_code ec;
     const fs::path path = fs::absolute(*answer, ec).lexically_normal();

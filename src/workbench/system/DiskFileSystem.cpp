@@ -142,13 +142,13 @@ class WriteStream : public TextStream {
   bool closed_ = false;
 };
 
+}  // namespace
+
 std::string ExeDir() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   return ec ? std::string() : exe.parent_path().string();
 }
-
-}  // namespace
 
 std::string DefaultTemplatesDir() {
   if (const char* env = std::getenv("PWTTEMPLATES"); env != nullptr && *env != '\0') return env;

@@ -73,6 +73,9 @@ class DiskFileSystem : public FileSystemObject {
   std::chrono::milliseconds trust_{0};
 };
 
+/// The folder of the running program; empty when the system does not tell.
+std::string ExeDir();
+
 /// The folder of the bundled templates: $PWTTEMPLATES when set, else the
 /// installed templates beside the program, else those of the source tree.
 std::string DefaultTemplatesDir();

@@ -52,6 +52,20 @@ std::string Shown(const std::string& label) {
   return label.substr(0, pos - 1) + Text(WB_ASK_KEY_MARK, {label.substr(pos, length)}) + label.substr(pos + length);
 }
 
+// The answer that the word given in advance names; "all" and "none" fall
+// back to "yes" and "no" when nothing is offered for all.
+const Answer* PresetMatch(const Question& question, const std::string& word) {
+  for (const std::string& wanted : {word, std::string(word == answer_word::kAll    ? answer_word::kYes
+                                                      : word == answer_word::kNone ? answer_word::kNo
+                                                                                   : "")}) {
+    if (wanted.empty()) continue;
+    for (const Answer& candidate : question.answers) {
+      if (!candidate.word.empty() && candidate.word == wanted) return &candidate;
+    }
+  }
+  return nullptr;
+}
+
 const Answer* Match(const Question& question, const std::string& line) {
   const std::string answer = Folded(Trimmed(line));
   if (answer.empty()) return nullptr;
@@ -90,6 +104,15 @@ int Ask(Console& console, const Question& question) {
     choices += Shown(answer.label);
   }
   const std::string prompt = Text(WB_ASK_PROMPT, {question.text, choices});
+  const PresetAnswers* presets = console.Presets();
+  if (!question.key.empty() && presets != nullptr) {
+    if (const std::optional<std::string> word = presets->First(question.key)) {
+      if (const Answer* answer = PresetMatch(question, *word)) {
+        ShowPresetAnswer(console, prompt, *word);
+        return answer->value;
+      }
+    }
+  }
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     console.Write(prompt);
     const std::optional<std::string> line = console.ReadLine();
@@ -111,12 +134,25 @@ int Ask(Console& console, const Question& question) {
   return question.defaultValue;
 }
 
-std::optional<std::string> AskText(Console& console, const TextQuestion& question) {
+void ShowPresetAnswer(Console& console, const std::string& prompt, const std::string& answer) {
+  console.Write(prompt + answer + kLineEnd);
+}
+
+std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* endOfInput) {
+  if (endOfInput != nullptr) *endOfInput = false;
+  const PresetAnswers* presets = console.Presets();
+  if (!question.key.empty() && presets != nullptr) {
+    if (const std::optional<std::string> preset = presets->First(question.key)) {
+      ShowPresetAnswer(console, question.prompt, *preset);
+      return Trimmed(*preset);
+    }
+  }
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     console.Write(question.prompt);
     const std::optional<std::string> line = console.ReadLine();
     if (!line) {
       console.Write(kLineEnd);
+      if (endOfInput != nullptr) *endOfInput = true;
       return std::nullopt;
     }
     const std::string answer = Trimmed(*line);

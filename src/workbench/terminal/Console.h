@@ -11,13 +11,20 @@
 // documented default at end of input. Callers pick that default so that it
 // loses nothing (keep the file, do not edit, cancel a login).
 //
+// Answers given in advance (Answers.h): a question with a key takes the
+// console's preset answer for that key before it reads a line, and shows
+// the prompt with that answer, as if it had been typed.
+//
 // Ownership: the helpers borrow the console for the call only; whoever
-// creates a console keeps it alive while the dialogs that borrow it run.
+// creates a console keeps it alive while the dialogs that borrow it run. A
+// console borrows its preset answers.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "workbench/terminal/Answers.h"
 
 namespace zt::wb {
 
@@ -31,6 +38,14 @@ class Console {
 
   /// Shows `text` exactly as given; nothing is appended.
   virtual void Write(const std::string& text) = 0;
+
+  /// The answers given in advance; nullptr when there are none.
+  virtual const PresetAnswers* Presets() const { return presets_; }
+  /// Borrows `presets` (nullptr: none), which must outlive the console.
+  void SetPresets(const PresetAnswers* presets) { presets_ = presets; }
+
+ private:
+  const PresetAnswers* presets_ = nullptr;
 };
 
 /// The process's terminal: lines from stdin, text to stderr.
@@ -53,6 +68,9 @@ struct Answer {
   std::string label;
   /// What `Ask` returns when this answer is chosen.
   int value = 0;
+  /// The word an answer given in advance uses for it (answer_word); empty
+  /// when it cannot be given in advance.
+  std::string word = {};
 };
 
 /// A question with a closed list of answers.
@@ -64,12 +82,17 @@ struct Question {
   /// The answer at end of input and after `kMaxAttempts` unusable lines;
   /// need not be one of `answers`.
   int defaultValue = 0;
+  /// The key of answers given in advance (answer_key); empty for none.
+  std::string key = {};
 };
 
 /// Shows `question` with its answers ("Replace it? [y]es, [n]o: "), reads a
 /// line and returns the value of the answer whose key or whole word it is,
 /// ignoring case and surrounding blanks. An unknown answer (an empty line
-/// included) is reported and the question asked again.
+/// included) is reported and the question asked again. An answer given in
+/// advance for the question's key is taken without reading when it names
+/// an answer offered by its word; "all" and "none" stand for "yes" and "no"
+/// when the question offers no answers for all.
 int Ask(Console& console, const Question& question);
 
 /// A question answered with free text.
@@ -80,12 +103,20 @@ struct TextQuestion {
   std::string defaultText;
   /// The answer that cancels, compared ignoring case; empty for none.
   std::string cancelWord;
+  /// The key of answers given in advance (answer_key); empty for none.
+  std::string key = {};
 };
 
 /// Asks `question` and returns the answer without surrounding blanks, the
 /// default for an empty line; nullopt when the user cancels, at end of input,
-/// and after `kMaxAttempts` empty lines without a default.
-std::optional<std::string> AskText(Console& console, const TextQuestion& question);
+/// and after `kMaxAttempts` empty lines without a default. An answer given
+/// in advance for the question's key is taken without reading. When
+/// `endOfInput` is given, it tells whether nullopt came from the end of input.
+std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* endOfInput = nullptr);
+
+/// Shows `prompt` followed by `answer` and a line end: how an answer given in
+/// advance appears where a typed one would.
+void ShowPresetAnswer(Console& console, const std::string& prompt, const std::string& answer);
 
 /// The whole word of an answer label: "yes to &all" gives "yes to all".
 std::string AnswerWord(const std::string& label);

@@ -42,7 +42,23 @@ TesselClass* TerminalListSelectDialog::SelectFromList(int64_t, const TesselClass
     console_.Write(Text(WB_LIST_ITEM, {std::to_string(i), name, qualified}) + kLineEnd);
   }
   const std::string cancelWord = Text(WB_LIST_CANCEL_WORD);
-  const TextQuestion question{Text(WB_LIST_PROMPT, {std::to_string(count), cancelWord}), {}, cancelWord};
+  const TextQuestion question{Text(WB_LIST_PROMPT, {std::to_string(count), cancelWord}), {}, cancelWord, {}};
+  // Coclasses given in advance: the first that names an entry, by its
+  // qualified name or the end of it ("Maths::Calc", "Calc").
+  if (const PresetAnswers* presets = console_.Presets()) {
+    const std::vector<std::string>& given = presets->Values(answer_key::kCoclass);
+    for (const std::string& wanted : given) {
+      for (int16_t i = 1; i <= count; ++i) {
+        TesselClass* entry = list.GetAt(i);
+        const std::string qualified = entry != nullptr ? entry->GetQualifiedName() : std::string();
+        if (entry != nullptr && (qualified == wanted || qualified.ends_with("::" + wanted))) {
+          ShowPresetAnswer(console_, question.prompt, std::to_string(i));
+          return entry;
+        }
+      }
+    }
+    if (!given.empty()) console_.Write(Text(WB_LIST_PRESET_NOT_LISTED, {answer_key::kCoclass}) + kLineEnd);
+  }
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     const std::optional<std::string> answer = AskText(console_, question);
     if (!answer) break;

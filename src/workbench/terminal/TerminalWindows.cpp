@@ -184,13 +184,18 @@ class TerminalWindowSystem::ModalScope {
     system_.modal_ = &window;
     system_.pending_ = false;
     system_.lastDraw_.reset();
+    if (system_.modalDepth_ == 1) system_.shownAt_ = system_.clock_();
   }
 
   ~ModalScope() {
     system_.ClearProgress();
     system_.pending_ = false;
     system_.modal_ = outer_;
-    if (--system_.modalDepth_ == 0 && installed_) ::sigaction(SIGINT, &system_.previousAction_, nullptr);
+    if (--system_.modalDepth_ == 0) {
+      system_.runCurrent_ = 0;
+      system_.runTotal_ = 0;
+      if (installed_) ::sigaction(SIGINT, &system_.previousAction_, nullptr);
+    }
   }
 
   ModalScope(const ModalScope&) = delete;
@@ -232,9 +237,12 @@ void TerminalWindowSystem::ProgressSafeConsole::Write(const std::string& text) {
 int32_t TerminalWindowSystem::MessageBox(const std::string& text, int32_t flags, int32_t unattended) {
   const std::string shown = WithIcon(flags, Joined(SplitLines(text), "\n"));
   if ((flags & 7) == mb::kYesNo) {
-    const Question question{shown,
-                            {{Text(WB_ANSWER_YES), mb::kIdYes}, {Text(WB_ANSWER_NO), mb::kIdNo}},
-                            unattended == 0 ? mb::kIdNo : unattended};
+    Question question{
+        shown,
+        {{Text(WB_ANSWER_YES), mb::kIdYes, answer_word::kYes}, {Text(WB_ANSWER_NO), mb::kIdNo, answer_word::kNo}},
+        unattended == 0 ? mb::kIdNo : unattended,
+        {}};
+    if (const auto named = questionKeys_.find(text); named != questionKeys_.end()) question.key = named->second;
     return Ask(dialogConsole_, question);
   }
   dialogConsole_.Write(shown + "\n");
@@ -300,6 +308,23 @@ void TerminalWindowSystem::ClearProgress() {
 
 void TerminalWindowSystem::SimulateInterrupt() { RecordInterrupt(SIGINT); }
 
+void TerminalWindowSystem::SetRunProgress(int current, int total) {
+  runCurrent_ = current;
+  runTotal_ = total;
+  if (modal_ != nullptr) Changed(*modal_);
+}
+
+std::string TerminalWindowSystem::RunPart() const {
+  if (runCurrent_ < 1 || modal_ == nullptr) return {};
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(clock_() - shownAt_).count();
+  const auto two = [](int64_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+  const std::string elapsed =
+      seconds >= 3600
+          ? Text(WB_TERM_ELAPSED_HOURS, {std::to_string(seconds / 3600), two(seconds / 60 % 60), two(seconds % 60)})
+          : Text(WB_TERM_ELAPSED, {std::to_string(seconds / 60), two(seconds % 60)});
+  return Text(WB_TERM_RUN_PROGRESS, {std::to_string(runCurrent_), std::to_string(runTotal_), elapsed});
+}
+
 void TerminalWindowSystem::Changed(const TerminalStatusWindow& window) {
   if (&window != modal_ || !isTerminal_) return;
   pending_ = true;
@@ -344,12 +369,15 @@ std::string TerminalWindowSystem::StatusLine(const TerminalStatusWindow& window,
   std::string percent = std::to_string(static_cast<int>(std::floor(fraction * 100 + 1e-9)));
   percent.insert(0, static_cast<size_t>(std::max(0, kPercentWidth - static_cast<int>(percent.size()))), ' ');
   std::string line;
+  const std::string run = RunPart();
   if (withMessage) {
     std::vector<std::string> lines = SplitLines(window.Message());
     std::erase_if(lines, [](const std::string& l) { return l.empty(); });
+    if (!run.empty()) lines.insert(lines.begin(), run);
     line = Text(WB_TERM_PROGRESS_LINE, {bar, percent, Joined(lines, Text(WB_TERM_LINE_JOIN))});
   } else {
-    line = Text(WB_TERM_PROGRESS_FINAL, {bar, percent});
+    line =
+        run.empty() ? Text(WB_TERM_PROGRESS_FINAL, {bar, percent}) : Text(WB_TERM_PROGRESS_LINE, {bar, percent, run});
   }
   // One character short of the width, so that the line never wraps and the
   // erase clears all of it.

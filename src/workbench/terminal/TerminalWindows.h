@@ -9,7 +9,8 @@
 // closing text the run left in the window, clicks the button and makes sure
 // the window is unloaded. While the run goes on, and only when the output is
 // a terminal, one status line shows a bar, the percent and the message (its
-// lines joined by " — "), redrawn at most every kRedrawInterval of the
+// lines joined by " — ") after "operation k of N" and the time elapsed
+// when the host says how far the run is, redrawn at most every kRedrawInterval of the
 // monotonic clock; changes in between are drawn by the next update or
 // DoEvents once the interval has passed, and the last state is drawn (as a
 // bar that stays on screen) before the closing text. On anything that is
@@ -43,6 +44,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -129,7 +131,12 @@ class TerminalWindowSystem final : public WindowSystem {
 
   /// Shows `text` with the icon's word before it; a Yes/No box asks, and
   /// takes `unattended` (0: No) at end of input; any other box returns OK.
+  /// A Yes/No box whose text was named with NameQuestion takes an answer
+  /// given in advance for that key.
   int32_t MessageBox(const std::string& text, int32_t flags, int32_t unattended = 0) override;
+  /// Gives the Yes/No box that shows exactly `text` the key of answers given
+  /// in advance (answer_key).
+  void NameQuestion(const std::string& text, std::string key) { questionKeys_[text] = std::move(key); }
   /// Turns a Ctrl-C recorded since the last call into a click on the modal
   /// window's button, and draws a status line that is due.
   void DoEvents() override;
@@ -149,6 +156,11 @@ class TerminalWindowSystem final : public WindowSystem {
   void SetBeforeInput(std::function<void()> hook) { beforeInput_ = std::move(hook); }
   /// Erases the status line when it is on screen.
   void ClearProgress();
+  /// The run has reached operation `current` of `total` (counted by the host
+  /// from the selection): from the first operation on, the status line shows
+  /// "operation k of N" and the time since the modal window was shown,
+  /// before the message. Cleared when the modal display ends.
+  void SetRunProgress(int current, int total);
   /// Records a Ctrl-C, as the handler does when the signal arrives.
   static void SimulateInterrupt();
 
@@ -162,6 +174,7 @@ class TerminalWindowSystem final : public WindowSystem {
     explicit ProgressSafeConsole(TerminalWindowSystem& system) : system_(system) {}
     std::optional<std::string> ReadLine() override;
     void Write(const std::string& text) override;
+    const PresetAnswers* Presets() const override { return system_.console_.Presets(); }
 
    private:
     TerminalWindowSystem& system_;
@@ -174,6 +187,8 @@ class TerminalWindowSystem final : public WindowSystem {
   void DrawFinal(const TerminalStatusWindow& window);
   void ShowLines(const std::string& text);
   std::string StatusLine(const TerminalStatusWindow& window, bool withMessage) const;
+  // "operation k of N, m:ss", or "" before the first operation.
+  std::string RunPart() const;
 
   Console& console_;
   ProgressSafeConsole dialogConsole_;
@@ -188,7 +203,11 @@ class TerminalWindowSystem final : public WindowSystem {
   bool onScreen_ = false;
   bool pending_ = false;
   std::optional<std::chrono::milliseconds> lastDraw_;
+  std::chrono::milliseconds shownAt_{0};
+  int runCurrent_ = 0;
+  int runTotal_ = 0;
   std::function<void()> beforeInput_;
+  std::map<std::string, std::string> questionKeys_;
 };
 
 }  // namespace zt::wb

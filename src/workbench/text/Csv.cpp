@@ -1,8 +1,10 @@
 // The CSV writer and reader of datapools (see Csv.h).
 #include "workbench/text/Csv.h"
 
+#include <algorithm>
 #include <cstdint>
 
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -34,44 +36,13 @@ std::string CsvLine(const std::vector<std::string>& values) {
   return line;
 }
 
-bool IsUtf8(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    uint32_t code = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF))) return false;
-    if (code >= 0xD800 && code <= 0xDFFF) return false;
-    i += length;
-  }
-  return true;
-}
+bool IsUtf8(const std::string& text) { return json::IsValidUtf8(text); }
 
 bool ParseCsv(const std::string& input, std::vector<CsvRecord>& records, std::string& error) {
   records.clear();
-  if (!IsUtf8(input)) {
-    error = Text(WB_CSV_NOT_UTF8);
+  if (const size_t bad = json::FirstInvalidUtf8(input); bad != std::string::npos) {
+    const auto lineEnds = std::count(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(bad), '\n');
+    error = Text(WB_CSV_NOT_UTF8, {std::to_string(lineEnds + 1)});
     return false;
   }
   const std::string text = input.rfind(kByteOrderMark, 0) == 0 ? input.substr(3) : input;

@@ -562,6 +562,51 @@ void Print(const Value& value, int indent, std::string& out) {
 
 }  // namespace
 
+Value Value::String(std::string text) {
+  Value value;
+  value.type = Type::kString;
+  value.text = std::move(text);
+  return value;
+}
+
+Value Value::Number(int64_t number) {
+  Value value;
+  value.type = Type::kNumber;
+  value.text = std::to_string(number);
+  return value;
+}
+
+Value Value::Bool(bool flag) {
+  Value value;
+  value.type = Type::kBool;
+  value.boolean = flag;
+  return value;
+}
+
+Value Value::Object() {
+  Value value;
+  value.type = Type::kObject;
+  return value;
+}
+
+Value Value::Array() {
+  Value value;
+  value.type = Type::kArray;
+  return value;
+}
+
+Value& Value::Add(std::string key, Value member) {
+  keys.push_back(std::move(key));
+  keyPositions.emplace_back();
+  items.push_back(std::move(member));
+  return *this;
+}
+
+Value& Value::Push(Value item) {
+  items.push_back(std::move(item));
+  return *this;
+}
+
 std::string Format(const Value& value) {
   std::string out;
   Print(value, 0, out);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -44,6 +45,18 @@ struct Value {
 
   /// The value of the first member named `key`, or nullptr (objects only).
   const Value* Find(std::string_view key) const;
+
+  // Building documents to write (Format keeps the order members are added in).
+  static Value String(std::string text);
+  static Value Number(int64_t number);
+  static Value Bool(bool value);
+  static Value Null() { return Value(); }
+  static Value Object();
+  static Value Array();
+  /// Appends the member `key` (an object) and returns this object.
+  Value& Add(std::string key, Value member);
+  /// Appends `item` (an array) and returns this array.
+  Value& Push(Value item);
 };
 
 /// The deepest nesting of arrays and objects the reader accepts.

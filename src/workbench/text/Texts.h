@@ -1,4 +1,6 @@
-// Texts of the workbench and the command-line host, by id (strings/workbench.txt).
+// Texts of the workbench and the command-line host, by id (strings/workbench*.txt),
+// in German when the user's locale is German (strings/workbench-de-DE.txt),
+// else in English. The language is decided at the first lookup.
 #pragma once
 
 #include <cstdint>
@@ -14,5 +16,9 @@ std::string Text(int16_t id);
 
 /// The text of `id` with "%1", "%2", ... replaced by the arguments in order.
 std::string Text(int16_t id, const std::vector<std::string>& args);
+
+/// Decides the language again at the next lookup (for tests that change the
+/// locale).
+void ResetTextLanguage();
 
 }  // namespace zt::wb

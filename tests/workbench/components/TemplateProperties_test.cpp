@@ -26,6 +26,7 @@ constexpr const char* kProperty = "JavaTestTemplate";
 constexpr const char* kKind = "Operation";
 constexpr const char* kFilter = "Template Files(Java) (*.template)|*.template|All Files (*.*)|*.*||";
 constexpr const char* kCaption = "Corvant Verimos - Select Unit Test Template";
+constexpr const char* kCustom = "$PWTTEMPLATES\\Java\\custom.template";
 
 constexpr const char* kDocument = R"({
   "model": "Bank",
@@ -47,7 +48,7 @@ class TemplateProperties : public ::testing::Test {
     components_ = std::make_unique<WorkbenchComponents>((dir_ / "templates").string(),
                                                         StoreOptions{(dir_ / "store").string(), {}}, console_);
     components_->SetApplication(&app_);
-    components_->SetModelSaver(DocumentSaver(app_, documentPath_));
+    components_->SetModelSaver(DocumentSaver(documentPath_));
     SetHostComponents(components_.get());
   }
   void TearDown() override { SetHostComponents(nullptr); }
@@ -134,7 +135,7 @@ TEST_F(TemplateProperties, DefinitionsAreMadeOnceAndNeverOverwritten) {
 
 TEST_F(TemplateProperties, StoreSavesTheDocumentAndAFailedSaveChangesNothing) {
   Operation& deposit = Op("deposit");
-  WorkbenchTemplateProperty property(&app_, DocumentSaver(app_, documentPath_));
+  WorkbenchTemplateProperty property(&app_, DocumentSaver(documentPath_));
   property.SetName(kProperty);
   property.SetElementKind(kKind);
   property.SetValue("op.template");
@@ -156,7 +157,8 @@ TEST_F(TemplateProperties, StoreSavesTheDocumentAndAFailedSaveChangesNothing) {
 
   // A save that fails: the error says why, memory keeps what the file has.
   const std::string before = ReadAll(documentPath_);
-  WorkbenchTemplateProperty failing(&app_, [] { RaiseError(errc::kPermissionDenied, {}, "disk is read-only"); });
+  WorkbenchTemplateProperty failing(
+      &app_, [](const PropertyChange&) { RaiseError(errc::kPermissionDenied, {}, "disk is read-only"); });
   failing.SetName(kProperty);
   failing.SetElementKind(kKind);
   failing.SetValue("lost.template");
@@ -183,7 +185,8 @@ TEST_F(TemplateProperties, DialogShowsWhatIsInForceAndStoresTheAnsweredFileForTh
   console_.Answer(Template("custom.template"));
   console_.Answer("o");
   Select(deposit);
-  EXPECT_EQ(SavedValue("deposit"), Template("custom.template"));
+  // A file below the template folder is kept as $PWTTEMPLATES names it.
+  EXPECT_EQ(SavedValue("deposit"), kCustom);
   EXPECT_EQ(SavedValue(""), "");
   const std::string& out = console_.Output();
   EXPECT_NE(out.find(kCaption), std::string::npos) << out;
@@ -197,7 +200,7 @@ TEST_F(TemplateProperties, DialogShowsWhatIsInForceAndStoresTheAnsweredFileForTh
   // The next time the choice is shown as the value in force.
   console_.ClearOutput();
   Select(deposit);
-  EXPECT_NE(console_.Output().find(Text(WB_TMPL_IN_FORCE, {Template("custom.template")})), std::string::npos);
+  EXPECT_NE(console_.Output().find(Text(WB_TMPL_IN_FORCE, {kCustom})), std::string::npos);
 }
 
 TEST_F(TemplateProperties, DialogAsksAgainForAMissingFileAndWarnsAboutOtherTypes) {
@@ -229,7 +232,7 @@ TEST_F(TemplateProperties, CancellingKeepsTheEarlierChoice) {
   console_.Answer("\"" + Template("custom.template") + "\"");
   console_.Answer("o");
   Select(deposit);
-  ASSERT_EQ(Get(deposit), Template("custom.template"));
+  ASSERT_EQ(Get(deposit), kCustom);
   const std::string before = ReadAll(documentPath_);
 
   // End of input at the file question, the cancel word, and end of input at
@@ -243,7 +246,7 @@ TEST_F(TemplateProperties, CancellingKeepsTheEarlierChoice) {
   console_.Answer("c");
   Select(deposit);
   EXPECT_EQ(console_.Unread(), 0u);
-  EXPECT_EQ(Get(deposit), Template("custom.template"));
+  EXPECT_EQ(Get(deposit), kCustom);
   EXPECT_EQ(ReadAll(documentPath_), before);
 }
 

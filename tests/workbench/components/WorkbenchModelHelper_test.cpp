@@ -72,12 +72,12 @@ TEST_F(ModelHelperTest, BankExampleGroupsItsBeans) {
   EXPECT_FALSE(helper_.IsEntityBean(C("bank::core::TellerBean")));
   EXPECT_EQ(N(helper_.GetPrimaryKeyClass(C("bank::core::TellerBean"))), "-");
 
-  // The inline bean is its own remote interface and bean class, and has no home.
+  // The inline bean is its own remote interface and bean class; its home is found by name.
   TesselClass* inlineBean = C("bank::core::InterestCalculator");
   EXPECT_TRUE(helper_.IsRemoteInterface(inlineBean));
   EXPECT_EQ(helper_.GetRemoteInterface(inlineBean), inlineBean);
   EXPECT_EQ(helper_.GetBeanClass(inlineBean), inlineBean);
-  EXPECT_EQ(N(helper_.GetHomeInterface(inlineBean)), "-");
+  EXPECT_EQ(N(helper_.GetHomeInterface(inlineBean)), "InterestCalculatorHome");
   EXPECT_FALSE(helper_.IsEntityBean(inlineBean));
 }
 

@@ -119,7 +119,7 @@ TEST(XmiErrors, RefusedFilesNameThePlace) {
 }
 
 TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
-  const XmiResult result = Read(Xmi(R"(
+  const std::string text = Xmi(R"(
 <packagedElement xmi:type="uml:Class" xmi:id="c" name="C">
   <ownedAttribute xmi:id="a1" name="byId" type="later"/>
   <ownedAttribute xmi:id="a2" name="byIdref"><type xmi:idref="str"/></ownedAttribute>
@@ -131,15 +131,31 @@ TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
   <ownedAttribute xmi:id="a8" name="eaBuiltIn" type="EAJava_int"/>
   <ownedAttribute xmi:id="a9" name="untyped"/>
   <ownedAttribute xmi:id="a10" type="str"/>
+  <ownedAttribute xmi:id="a11" name="count"><type href="pathmap://UML_LIBRARIES/UMLPrimitiveTypes.library.uml#UnlimitedNatural"/></ownedAttribute>
+  <ownedAttribute xmi:id="a12" name="ratio"><type href="pathmap://UML_LIBRARIES/UMLPrimitiveTypes.library.uml#Real"/></ownedAttribute>
+  <ownedAttribute xmi:id="a13" name="boxed" type="integerClass"/>
+  <ownedAttribute xmi:id="a14" name="whole" type="EAnone_Integer"/>
 </packagedElement>
 <packagedElement xmi:type="uml:PrimitiveType" xmi:id="str" name="string"/>
 <packagedElement xmi:type="uml:Class" xmi:id="later" name="Later"/>
-)"));
-  std::vector<std::string> types;
-  for (const Attribute* a : ClassOf(result, "C").AttributeList()) types.push_back(a->Name() + ":" + a->Type());
-  EXPECT_EQ(types, (std::vector<std::string>{"byId:Later", "byIdref:string", "byPathmap:String", "byOmgHref:Boolean",
-                                             "byLocalHref:Later", "lost:nowhere", "foreign:_x7Ab", "eaBuiltIn:int",
-                                             "untyped:"}));
+<packagedElement xmi:type="uml:Class" xmi:id="integerClass" name="Integer"/>
+)");
+  const auto typesOf = [](const XmiResult& result) {
+    std::vector<std::string> types;
+    for (const Attribute* a : ClassOf(result, "C").AttributeList()) types.push_back(a->Name() + ":" + a->Type());
+    return types;
+  };
+  const XmiResult result = Read(text);
+  EXPECT_EQ(typesOf(result),
+            (std::vector<std::string>{"byId:Later", "byIdref:string", "byPathmap:String", "byOmgHref:Boolean",
+                                      "byLocalHref:Later", "lost:nowhere", "foreign:_x7Ab", "eaBuiltIn:int", "untyped:",
+                                      "count:UnlimitedNatural", "ratio:Real", "boxed:Integer", "whole:Integer"}));
+  // In a class of Java, UML's primitive types (of the file, of a library, a
+  // tool's built-in ones) take their Java names; a class named Integer keeps its.
+  EXPECT_EQ(typesOf(Read(text, "Java")),
+            (std::vector<std::string>{"byId:Later", "byIdref:String", "byPathmap:String", "byOmgHref:boolean",
+                                      "byLocalHref:Later", "lost:nowhere", "foreign:_x7Ab", "eaBuiltIn:int",
+                                      "untyped:", "count:int", "ratio:double", "boxed:Integer", "whole:int"}));
   EXPECT_EQ(Messages(result),
             "the type of \"M::C::lost\" refers to \"nowhere\", which names no type in the file; the type is read as "
             "\"nowhere\"\n"
@@ -148,7 +164,7 @@ TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
 }
 
 TEST(XmiOperations, DirectionsReturnTypesAndDefaults) {
-  const XmiResult result = Read(Xmi(R"(
+  const std::string text = Xmi(R"(
 <packagedElement xmi:type="uml:Interface" xmi:id="i" name="I">
   <ownedOperation xmi:id="o1" name="f">
     <ownedParameter xmi:id="p1" name="a" type="int"><defaultValue xmi:type="uml:LiteralInteger" value="2"/></ownedParameter>
@@ -164,7 +180,8 @@ TEST(XmiOperations, DirectionsReturnTypesAndDefaults) {
 </packagedElement>
 <packagedElement xmi:type="uml:PrimitiveType" xmi:id="int" name="long"/>
 <packagedElement xmi:type="uml:Enumeration" xmi:id="E" name="Colour"><ownedLiteral xmi:id="red" name="Red"/></packagedElement>
-)"));
+)");
+  const XmiResult result = Read(text);
   const Class& i = ClassOf(result, "I");
   ASSERT_EQ(i.OperationList().size(), 3u);
   const Operation& f = *i.OperationList()[0];
@@ -177,6 +194,10 @@ TEST(XmiOperations, DirectionsReturnTypesAndDefaults) {
   }
   EXPECT_EQ(parameters, "a:long=2/ b:long=1 + 1/inout r:long=/out :Colour=Red/ old:=x/ ");
   EXPECT_EQ(Messages(result), "an operation without a name is skipped\n");
+  // In Java an explicit void stays the return type; no return parameter stays no return type.
+  const XmiResult java = Read(text, "Java");
+  EXPECT_EQ(ClassOf(java, "I").OperationList()[1]->ReturnType(), "void");
+  EXPECT_EQ(ClassOf(java, "I").OperationList()[2]->ReturnType(), "");
 }
 
 TEST(XmiRelations, GeneralizationsAndRealizationsInAnyOrder) {
@@ -427,7 +448,7 @@ TEST_F(XmiSamples, EnterpriseArchitect) {
   EXPECT_EQ(car.Language(), "Java");
   EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Car").Language(), "COM");
   EXPECT_EQ(car.Realizes()[0]->Name(), "Movable");
-  EXPECT_EQ(car.OperationList()[0]->ReturnType(), "");
+  EXPECT_EQ(car.OperationList()[0]->ReturnType(), "void") << "EAJava_void in a class of Java";
   EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Wheel_2").OperationList()[0]->ReturnType(), "boolean");
   EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Wheel_2").AttributeList()[2]->Type(), "Car_2");
 }

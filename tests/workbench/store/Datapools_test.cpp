@@ -304,8 +304,8 @@ TEST(Csv, FaultsNameTheirLine) {
   EXPECT_EQ(error, Text(WB_CSV_TEXT_AFTER_QUOTE, {"2"}));
   EXPECT_FALSE(ParseCsv("a\n\n\"open\nstill open\n", read, error));
   EXPECT_EQ(error, Text(WB_CSV_UNCLOSED_QUOTE, {"3"}));
-  EXPECT_FALSE(ParseCsv("a\n\xFF\n", read, error));
-  EXPECT_EQ(error, Text(WB_CSV_NOT_UTF8));
+  EXPECT_FALSE(ParseCsv("a\n\"x\ny\xFF\"\n", read, error));
+  EXPECT_EQ(error, Text(WB_CSV_NOT_UTF8, {"3"})) << "the line of the bad byte, inside a quoted value too";
   EXPECT_FALSE(IsUtf8("\xC0\xAF")) << "overlong";
   EXPECT_FALSE(IsUtf8("\xED\xA0\x80")) << "surrogate";
   EXPECT_FALSE(IsUtf8("\xE6\x97")) << "cut short";

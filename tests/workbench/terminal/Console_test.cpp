@@ -77,6 +77,80 @@ TEST(AskText, DefaultCancelAndEndOfInput) {
   EXPECT_EQ(blanks.Unread(), 1u);
 }
 
+// Answers given in advance: the word names an answer of the question with
+// that key; "all" and "none" stand for yes and no without answers for all; a
+// word the question does not offer, or a key of another question, leaves
+// the question to standard input.
+TEST(Ask, TakesTheAnswerGivenInAdvanceBeforeStandardInput) {
+  Question replace{
+      "Replace?",
+      {{"&yes", kYes, "yes"}, {"yes to &all", kAll, "all"}, {"&no", kNo, "no"}, {"&cancel", kCancel, "cancel"}},
+      kNo,
+      "replace"};
+  Question single{"Replace?", {{"&yes", kYes, "yes"}, {"&no", kNo, "no"}}, kNo, "replace"};
+  Question scope{"Use for", {{"this &operation", 1, "operation"}}, 0, "template-scope"};
+  struct Case {
+    const char* answer;
+    const Question* question;
+    int expected;
+    int reads;
+  } const cases[] = {
+      {"replace=all", &replace, kAll, 0},
+      {"replace=cancel", &replace, kCancel, 0},
+      {"replace=all", &single, kYes, 0},
+      {"replace=none", &single, kNo, 0},
+      {"replace=yes", &scope, 0, 1},
+      {"template-scope=model", &scope, 0, 1},
+      {"template-scope=operation", &scope, 1, 0},
+  };
+  for (const Case& c : cases) {
+    PresetAnswers presets;
+    ASSERT_EQ(presets.Add(c.answer), std::nullopt) << c.answer;
+    test::ScriptedConsole console;
+    console.SetPresets(&presets);
+    EXPECT_EQ(Ask(console, *c.question), c.expected) << c.answer;
+    EXPECT_EQ(console.Reads(), c.reads) << c.answer;
+    if (c.reads == 0) {
+      // Shown as if typed: the prompt, then the word.
+      const std::string word = std::string(c.answer).substr(std::string(c.answer).find('=') + 1);
+      EXPECT_EQ(console.Output().substr(console.Output().size() - word.size() - 3), ": " + word + "\n");
+    }
+  }
+}
+
+TEST(AskText, TakesTheAnswerGivenInAdvanceAndTellsEndOfInputFromCancel) {
+  PresetAnswers presets;
+  ASSERT_EQ(presets.Add("user= ann "), std::nullopt);
+  test::ScriptedConsole console({"bob"});
+  console.SetPresets(&presets);
+  bool endOfInput = true;
+  EXPECT_EQ(AskText(console, TextQuestion{"Name: ", "", "-", "user"}, &endOfInput), "ann");
+  EXPECT_FALSE(endOfInput);
+  EXPECT_EQ(console.Output(), "Name:  ann \n");
+  EXPECT_EQ(AskText(console, TextQuestion{"Path: ", "", "-", "resource-compiler"}), "bob");
+  EXPECT_EQ(AskText(console, TextQuestion{"Name: ", "", "-"}, &endOfInput), std::nullopt);
+  EXPECT_TRUE(endOfInput);
+  test::ScriptedConsole cancelling({"-"});
+  EXPECT_EQ(AskText(cancelling, TextQuestion{"Name: ", "", "-"}, &endOfInput), std::nullopt);
+  EXPECT_FALSE(endOfInput);
+}
+
+TEST(PresetAnswers, RefusesWhatNoQuestionTakes) {
+  PresetAnswers presets;
+  for (const char* bad : {"colour=red", "replace", "=yes", "replace=", "user= ", "replace=maybe", "edit-datapools=all",
+                          "template-scope=yes"}) {
+    EXPECT_NE(presets.Add(bad), std::nullopt) << bad;
+  }
+  EXPECT_TRUE(presets.Empty());
+  EXPECT_EQ(presets.Add("template-file=a=b.template"), std::nullopt) << "the value may hold '='";
+  EXPECT_EQ(presets.First("template-file"), "a=b.template");
+  EXPECT_NE(presets.Add("template-file=c.template"), std::nullopt) << "one value per key";
+  EXPECT_EQ(presets.Add("coclass=A"), std::nullopt);
+  EXPECT_EQ(presets.Add("coclass=B"), std::nullopt) << "coclass is repeatable";
+  EXPECT_EQ(presets.Values("coclass"), (std::vector<std::string>{"A", "B"}));
+  EXPECT_TRUE(presets.Values("user").empty());
+}
+
 TEST(TerminalConsole, ReadsLinesWithEitherLineEnd) {
   std::istringstream input("one\r\ntwo\nlast");
   std::streambuf* saved = std::cin.rdbuf(input.rdbuf());

@@ -65,5 +65,22 @@ TEST_F(ListSelect, EndOfInputAndTheCancelWordChooseNothing) {
   EXPECT_EQ(console_->Reads(), 0);
 }
 
+TEST_F(ListSelect, TakesACoclassGivenInAdvanceByTheEndOfItsQualifiedName) {
+  PresetAnswers presets;
+  ASSERT_EQ(presets.Add("coclass=Other"), std::nullopt);
+  ASSERT_EQ(presets.Add("coclass=Maths::SafeCalc"), std::nullopt);
+  console_ = std::make_unique<test::ScriptedConsole>(std::vector<std::string>{"1"});
+  console_->SetPresets(&presets);
+  TerminalListSelectDialog dialog(*console_);
+  EXPECT_EQ(dialog.SelectFromList(0, list_), list_.GetAt(3));
+  EXPECT_EQ(console_->Reads(), 0);
+  // "alc" is the end of a name, not a whole part of a qualified name.
+  PresetAnswers none;
+  ASSERT_EQ(none.Add("coclass=alc"), std::nullopt);
+  console_->SetPresets(&none);
+  EXPECT_EQ(dialog.SelectFromList(0, list_), list_.GetAt(1)) << "read from standard input";
+  EXPECT_NE(console_->Output().find(Text(WB_LIST_PRESET_NOT_LISTED, {"coclass"})), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zt::wb

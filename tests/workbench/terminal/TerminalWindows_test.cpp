@@ -327,6 +327,45 @@ TEST_F(TerminalWindows, ChangesAreShownNowOnlyWhenARedrawIsDue) {
   EXPECT_FALSE(window->ShowsChangesNow()) << "no longer shown";
 }
 
+TEST_F(TerminalWindows, TheStatusLineCountsOperationsAndTheTimeSinceTheWindowWasShown) {
+  auto system = MakeSystem(true, 200);
+  auto window = MakeWindow(*system);
+  system->SetRunProgress(0, 3);
+  std::string beforeFirst;
+  std::string atSecond;
+  events_.run = [&] {
+    window->SetMessage("Generating");
+    beforeFirst = out_.str();
+    now_ += milliseconds{200};
+    system->SetRunProgress(1, 3);
+    window->SetProgressValue(50);  // inside the interval: drawn with the next line
+    now_ += milliseconds{61'000};
+    system->SetRunProgress(2, 3);
+    atSecond = out_.str();
+    // Several operations in one redraw interval: one line at most.
+    system->SetRunProgress(3, 3);
+  };
+  system->ShowModal(*window);
+  const std::string out = out_.str();
+  EXPECT_EQ(beforeFirst.find("of 3"), std::string::npos) << "nothing before the first operation";
+  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE, {"--------------------", "  0",
+                                                  "operation 1 of 3, 0:00" + Text(WB_TERM_LINE_JOIN) + "Generating"})),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(atSecond.substr(atSecond.rfind(kErase)),
+            kErase + Text(WB_TERM_PROGRESS_LINE, {"##########----------", " 50",
+                                                  "operation 2 of 3, 1:01" + Text(WB_TERM_LINE_JOIN) + "Generating"}));
+  EXPECT_EQ(Count(out, "operation 3 of 3"), 1u) << "only the final bar: the redraw bound holds";
+  EXPECT_EQ(out.substr(out.rfind(kErase)),
+            kErase + Text(WB_TERM_PROGRESS_LINE, {"##########----------", " 50", "operation 3 of 3, 1:01"}) +
+                "\nGenerating\n");
+  // The next modal display starts without a count.
+  out_.str("");
+  events_.run = [&] { window->SetMessage("again"); };
+  system->ShowModal(*window);
+  EXPECT_EQ(out_.str().find("operation"), std::string::npos) << out_.str();
+}
+
 TEST_F(TerminalWindows, StatusLinesNeverWrap) {
   auto system = MakeSystem(true, 30);
   auto window = MakeWindow(*system);

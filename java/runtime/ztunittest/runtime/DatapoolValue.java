@@ -1,0 +1,126 @@
+package ztunittest.runtime;
+
+import java.math.BigDecimal;
+
+/**
+ * One field of a datapool row, read as the type the test needs. Blanks
+ * around a number or a truth value are ignored. A value that is not of the
+ * type raises a DatapoolException naming the row and the field.
+ *
+ * The expected result (the field "expectedReturn") may be left empty: it
+ * then reads as zero, false, the character 0 or the empty text, and the
+ * test's check of the result is skipped (see TestLog).
+ */
+public final class DatapoolValue {
+    private final Datapool datapool;
+    private final String field;
+    private final String text;
+
+    DatapoolValue(Datapool datapool, String field, String text) {
+        this.datapool = datapool;
+        this.field = field;
+        this.text = text;
+    }
+
+    /** A value that belongs to no datapool, for tests of code that reads values. */
+    public DatapoolValue(String text) {
+        this(null, "value", text);
+    }
+
+    // Whether this is an expected result that was not given.
+    private boolean notGiven() {
+        return field.equals(Datapool.EXPECTED_RESULT) && text.trim().isEmpty();
+    }
+
+    private DatapoolException wrong(String type, Throwable cause) {
+        String where = datapool == null ? "" : datapool.where() + ": ";
+        String what = text.isEmpty() ? "is empty" : "holds \"" + text + "\"";
+        return new DatapoolException(where + "the field " + field + " " + what + ", which is not " + type, cause);
+    }
+
+    public boolean booleanValue() {
+        String word = text.trim();
+        if (word.equalsIgnoreCase("true")) {
+            return true;
+        }
+        if (word.equalsIgnoreCase("false") || notGiven()) {
+            return false;
+        }
+        throw wrong("a boolean (true or false)", null);
+    }
+
+    /** The one character the field holds. */
+    public char charValue() {
+        if (text.length() == 1) {
+            return text.charAt(0);
+        }
+        if (notGiven()) {
+            return '\0';
+        }
+        throw wrong("a single character", null);
+    }
+
+    public byte byteValue() {
+        return (byte) integer("a byte", Byte.MIN_VALUE, Byte.MAX_VALUE);
+    }
+
+    public short shortValue() {
+        return (short) integer("a short", Short.MIN_VALUE, Short.MAX_VALUE);
+    }
+
+    public int intValue() {
+        return (int) integer("an int", Integer.MIN_VALUE, Integer.MAX_VALUE);
+    }
+
+    public long longValue() {
+        return integer("a long", Long.MIN_VALUE, Long.MAX_VALUE);
+    }
+
+    public float floatValue() {
+        return notGiven() ? 0.0F : (float) decimal("a float");
+    }
+
+    public double doubleValue() {
+        return notGiven() ? 0.0 : decimal("a double");
+    }
+
+    public BigDecimal getBigDecimal() {
+        if (notGiven()) {
+            return BigDecimal.ZERO;
+        }
+        try {
+            return new BigDecimal(text.trim());
+        } catch (NumberFormatException e) {
+            throw wrong("a decimal number", e);
+        }
+    }
+
+    private long integer(String type, long min, long max) {
+        if (notGiven()) {
+            return 0;
+        }
+        try {
+            long value = Long.parseLong(text.trim());
+            if (value >= min && value <= max) {
+                return value;
+            }
+        } catch (NumberFormatException e) {
+            throw wrong(type, e);
+        }
+        throw wrong(type + " (" + min + " to " + max + ")", null);
+    }
+
+    private double decimal(String type) {
+        try {
+            return Double.parseDouble(text.trim());
+        } catch (NumberFormatException e) {
+            throw wrong(type, e);
+        }
+    }
+
+    /** The field as it is stored. */
+    @Override
+    public String toString() {
+        return text;
+    }
+}

@@ -1,0 +1,163 @@
+// What the command line makes of a generation run (see RunReport.h).
+#include "cli/RunReport.h"
+
+#include "cli/Commands.h"
+#include "support/DynamicResources.h"
+#include "workbench/text/Texts.h"
+
+namespace zt::cli {
+
+namespace {
+
+using wb::json::Value;
+
+// The start of a warning line of the add-in: its prefix and the word before
+// the first "..." of its warning texts ("WARNING...").
+const std::string& WarningStart() {
+  static const std::string start = [] {
+    const std::string text = GetResString(IDS_LOG_NO_PRIMARY_KEY_CLASS);
+    const size_t dots = text.find("...");
+    return GetResString(IDS_LOG_PREFIX) + (dots == std::string::npos ? text : text.substr(0, dots + 3));
+  }();
+  return start;
+}
+
+Value Strings(const std::vector<std::string>& texts) {
+  Value array = Value::Array();
+  for (const std::string& text : texts) array.Push(Value::String(text));
+  return array;
+}
+
+Value OrNull(const std::string& text) { return text.empty() ? Value::Null() : Value::String(text); }
+
+}  // namespace
+
+int OperationsOfSelection(TesselModel& model) {
+  int count = 0;
+  const auto operationsOf = [](TesselClass* cls) {
+    TesselOperationCollection* operations = cls != nullptr ? cls->Operations() : nullptr;
+    return operations != nullptr ? operations->Count() : 0;
+  };
+  const TesselItemCollection selected = model.GetSelectedItems();
+  for (int16_t i = 1; i <= selected.Count(); ++i) {
+    TesselItem* item = selected.GetAt(i);
+    if (dynamic_cast<TesselOperation*>(item) != nullptr) {
+      ++count;
+    } else if (auto* cls = dynamic_cast<TesselClass*>(item)) {
+      count += operationsOf(cls);
+    } else if (auto* package = dynamic_cast<TesselCategory*>(item)) {
+      TesselClassCollection* classes = package->Classes();
+      for (int16_t c = 1; classes != nullptr && c <= classes->Count(); ++c) count += operationsOf(classes->GetAt(c));
+    }
+  }
+  return count;
+}
+
+void RunReport::Begin(int expected, bool details) {
+  *this = RunReport();
+  expected_ = expected;
+  details_ = details;
+}
+
+void RunReport::Starting(TesselOperation& op, bool taken) {
+  ++reached_;
+  taken_ += taken ? 1 : 0;
+  takenNow_ = taken;
+  if (!details_) return;
+  Operation entry;
+  entry.name = op.GetQualifiedName();
+  entry.taken = taken;
+  // Lines before the first operation are the run's own heading.
+  if (!operations_.empty()) entry.log = std::move(pending_);
+  pending_.clear();
+  for (const std::string& line : entry.log) {
+    if (line.rfind(WarningStart(), 0) == 0) entry.warnings.push_back(line);
+  }
+  operations_.push_back(std::move(entry));
+}
+
+void RunReport::Finished(TesselOperation&, bool generated, const wb::RunJournal& journal) {
+  generated_ += generated ? 1 : 0;
+  failed_ += takenNow_ && !generated ? 1 : 0;
+  if (!details_ || operations_.empty()) return;
+  Operation& entry = operations_.back();
+  entry.generated = generated;
+  entry.scripts = journal.scripts;
+  entry.datapool = journal.datapool;
+  entry.datapoolOutcome = journal.datapoolOutcome;
+  for (std::string& line : pending_) {
+    if (line.rfind(WarningStart(), 0) == 0) entry.warnings.push_back(line);
+    entry.log.push_back(std::move(line));
+  }
+  pending_.clear();
+  for (const wb::RunJournal::Script& script : entry.scripts) {
+    if (script.outcome == "not-stored") entry.warnings.push_back(wb::Text(wb::WB_RUN_NOT_STORED, {script.path}));
+  }
+  for (const std::string& warning : entry.warnings) warnings_.push_back(entry.name + ": " + warning);
+}
+
+void RunReport::Log(const std::string& line) {
+  if (details_) pending_.push_back(line);
+}
+
+int RunReport::ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const {
+  if (cancelled) return kExitCancelled;
+  if (Taken() == 0 || Failed() > 0 || scriptsNotStored > 0) return kExitFailed;
+  // An operation the run never reached without a cancel was lost on the way.
+  if (Reached() < expected_) return kExitFailed;
+  if (strict && NotTaken() > 0) return kExitFailed;
+  return kExitOk;
+}
+
+std::string RunReport::NotTakenLine(bool strict) const {
+  const int notTaken = NotTaken();
+  if (notTaken == 0) return {};
+  return wb::Text(strict ? wb::WB_RUN_NOT_TAKEN_STRICT : wb::WB_RUN_NOT_TAKEN,
+                  {std::to_string(notTaken), std::to_string(Reached())});
+}
+
+Value RunReport::Summary(const std::string& command, const std::string& model, const std::string& store, int status,
+                         bool cancelled, int addInGenerated, int addInTotal) const {
+  Value counts = Value::Object();
+  counts.Add("selected", Value::Number(expected_))
+      .Add("reached", Value::Number(Reached()))
+      .Add("taken", Value::Number(Taken()))
+      .Add("generated", Value::Number(Generated()))
+      .Add("failed", Value::Number(Failed()))
+      .Add("notTaken", Value::Number(NotTaken()))
+      .Add("addInGenerated", Value::Number(addInGenerated))
+      .Add("addInTotal", Value::Number(addInTotal));
+  Value operations = Value::Array();
+  for (size_t i = 0; i < operations_.size(); ++i) {
+    const Operation& o = operations_[i];
+    const char* outcome = !o.taken ? "not-taken" : o.generated ? "generated" : "failed";
+    const wb::RunJournal::Script* test = o.scripts.empty() ? nullptr : &o.scripts.back();
+    Value files = Value::Array();
+    for (const wb::RunJournal::Script& script : o.scripts) {
+      files.Push(Value::Object().Add("path", Value::String(script.path)).Add("outcome", Value::String(script.outcome)));
+    }
+    operations.Push(Value::Object()
+                        .Add("index", Value::Number(static_cast<int64_t>(i) + 1))
+                        .Add("operation", Value::String(o.name))
+                        .Add("outcome", Value::String(outcome))
+                        .Add("test", test != nullptr ? Value::String(test->path) : Value::Null())
+                        .Add("testOutcome", test != nullptr ? Value::String(test->outcome) : Value::Null())
+                        .Add("files", std::move(files))
+                        .Add("datapool", OrNull(o.datapool))
+                        .Add("datapoolOutcome", OrNull(o.datapoolOutcome))
+                        .Add("warnings", Strings(o.warnings))
+                        .Add("log", Strings(o.log)));
+  }
+  Value summary = Value::Object();
+  summary.Add("command", Value::String(command))
+      .Add("model", Value::String(model))
+      .Add("store", Value::String(store))
+      .Add("status", Value::Number(status))
+      .Add("cancelled", Value::Bool(cancelled))
+      .Add("counts", std::move(counts))
+      .Add("operations", std::move(operations))
+      .Add("warnings", Strings(warnings_));
+  return summary;
+}
+
+}  // namespace zt::cli

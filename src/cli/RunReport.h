@@ -1,0 +1,90 @@
+// What the command line makes of a generation run: how far it is (for the
+// progress line), what became of each operation (for the exit status and
+// `--summary-json`), and the one line on stderr about the operations that
+// no generator takes.
+//
+// The add-in tells the host when it reaches an operation and when it is
+// done with it; the components' journal tells which scripts the store saved
+// and which datapool was made meanwhile; the host log gives the lines
+// written for it. The report keeps the add-in's own counts apart: its
+// closing text and totals stay as the add-in has them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/TesselModel.h"
+#include "workbench/components/WorkbenchComponents.h"
+#include "workbench/text/Json.h"
+
+namespace zt::cli {
+
+/// The operations a run over the current selection of `model` walks, as the
+/// add-in counts them: selected operations, the operations of selected
+/// classes, those of the classes of selected packages.
+int OperationsOfSelection(TesselModel& model);
+
+class RunReport {
+ public:
+  /// What became of one operation.
+  struct Operation {
+    std::string name;    ///< qualified name
+    bool taken = false;  ///< a generator takes it
+    bool generated = false;
+    std::vector<wb::RunJournal::Script> scripts;
+    std::string datapool;
+    std::string datapoolOutcome;
+    std::vector<std::string> log;
+    std::vector<std::string> warnings;
+  };
+
+  /// A new run over `expected` operations; `details`: keep what became of
+  /// each operation, for Summary (only the counts otherwise, so that a run
+  /// over many operations holds no more than without a report).
+  void Begin(int expected, bool details);
+  /// The run reached `op`: the log lines written since the last operation
+  /// ended belong to it (before the first one, they are the run's heading).
+  void Starting(TesselOperation& op, bool taken);
+  /// The run is done with `op`; `journal` holds what was saved for it.
+  void Finished(TesselOperation& op, bool generated, const wb::RunJournal& journal);
+  /// A host log line of the run.
+  void Log(const std::string& line);
+
+  int Expected() const { return expected_; }
+  /// How many operations the run has reached.
+  int Reached() const { return reached_; }
+  /// What became of each operation, when Begin asked for the details.
+  const std::vector<Operation>& Operations() const { return operations_; }
+  int Taken() const { return taken_; }
+  int NotTaken() const { return reached_ - taken_; }
+  /// Operations a generator takes that were not generated.
+  int Failed() const { return failed_; }
+  int Generated() const { return generated_; }
+
+  /// The exit status: 130 cancelled; 1 when an operation a generator takes
+  /// was not generated, none was taken at all, a script was not stored, or
+  /// (`strict`) an operation was not taken; else 0.
+  int ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const;
+  /// The line on stderr about operations no generator takes; "" for none.
+  std::string NotTakenLine(bool strict) const;
+  /// The summary as a JSON document (docs/command-line.md); its operations
+  /// are those kept when Begin asked for the details.
+  wb::json::Value Summary(const std::string& command, const std::string& model, const std::string& store, int status,
+                          bool cancelled, int addInGenerated, int addInTotal) const;
+
+ private:
+  int expected_ = 0;
+  bool details_ = false;
+  int reached_ = 0;
+  int taken_ = 0;
+  int generated_ = 0;
+  int failed_ = 0;
+  // Whether the operation in hand is taken.
+  bool takenNow_ = false;
+  std::vector<Operation> operations_;
+  // Log lines since the last operation ended.
+  std::vector<std::string> pending_;
+  std::vector<std::string> warnings_;
+};
+
+}  // namespace zt::cli

@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Runs as a script or a CI job makes them: every question answered with
+# --answer and standard input closed; the exit statuses (operations no
+# generator takes, --strict, a login without a user, a missing --file, a
+# cancelled template dialog, a resource compiler the run would refuse);
+# --recursive; the run's summary as JSON; and the progress line under a
+# pseudo-terminal, which counts operations.
+. "$2/tests/cli/lib/common.sh" "$@"
+rc=$(dirname "$zt")/rc.exe
+com=$src/examples/calc-com.json
+bank=$src/examples/bank-ejb.json
+unset ZTUNITTEST_USER
+command -v jq >/dev/null || { echo "FAIL: jq is not installed (bootstrap.sh installs it)"; exit 1; }
+command -v script >/dev/null || { echo "FAIL: script is not installed (Debian package bsdutils)"; exit 1; }
+if [ -z "${ZTUNITTEST_LLVM_RC:-}" ] && ! command -v llvm-rc >/dev/null && ! command -v llvm-rc-14 >/dev/null; then
+  echo "FAIL: llvm-rc is not installed (bootstrap.sh installs the Debian package llvm)"
+  exit 1
+fi
+run() {  # run COMMAND...: status in $status, stdout in $tmp/out, stderr in $tmp/err; stdin closed
+  "$zt" "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
+  status=$?
+}
+said() { grep -qF -- "$1" "$tmp/err"; }
+
+# -- Every question answered in advance ---------------------------------------
+# Option 3 names a compiler that is gone: the run asks for one. IFormatter has
+# two coclasses: the run asks which. One datapool is made: the run asks
+# whether to edit it, and the editor adds a row. No --user: the login asks.
+store=$tmp/com
+printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
+"$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
+rm "$tmp/gone-rc.exe"
+printf '#!/bin/sh\ntail -n 1 "$1" >>"$1"\n' >"$tmp/editor" && chmod +x "$tmp/editor"
+EDITOR=$tmp/editor run generate "$com" --select Maths::IFormatter --store "$store" --templates "$src/templates" \
+  --answer user=ann --answer "resource-compiler=$rc" --answer coclass=Maths::FancyFormatter \
+  --answer edit-datapools=yes
+project=$store/scripts/vb/unittests/Maths/FancyFormatter
+check "answered run exits 0 (status $status)" test "$status" -eq 0
+check "the login took the answer" said "User name for the store $store"
+check "the compiler question took the answer" grep -q "Path of the resource compiler.*$rc\$" "$tmp/err"
+check "the coclass answer chose FancyFormatter" test -s "$project/IFormatterFormat.vbp"
+check "the resources were compiled" test -s "$project/IFormatterFormat.res"
+check "the edit question took yes" said "Would you like to edit created datapool(s) now ? [y]es, [n]o: yes"
+"$zt" datapool show IFormatter_Format --store "$store" --json >"$tmp/pool.json" 2>&1
+check "the editor's row was stored" test "$(jq '.rows | length' "$tmp/pool.json")" -eq 2
+check "the store's user is the answered one" test "$(jq -r .user "$tmp/pool.json")" = ann
+
+# A second run: a changed test is replaced for all, an edited datapool kept.
+echo "' mine" >>"$project/IFormatterFormat.cls"
+run generate "$com" --select Maths::IFormatter --store "$store" --templates "$src/templates" --user ann \
+  --answer coclass=FancyFormatter --answer replace=all --answer overwrite-datapools=none
+check "rerun exits 0 (status $status)" test "$status" -eq 0
+check "replace=all replaced the changed file" bash -c "! grep -q \"' mine\" '$project/IFormatterFormat.cls'"
+check "the replace question showed the answer" grep -q "Replace it? .*: all$" "$tmp/err"
+"$zt" datapool show IFormatter_Format --store "$store" --json >"$tmp/pool.json" 2>&1
+check "overwrite-datapools=none kept the edited datapool" test "$(jq '.rows | length' "$tmp/pool.json")" -eq 2
+
+# No compiler, and the answer is not to go on: nothing is generated.
+store=$tmp/norc
+printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
+"$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
+rm "$tmp/gone-rc.exe"
+run generate "$com" --select Maths::ICalc --store "$store" --user u --answer resource-compiler=/nonexistent/rc.exe \
+  --answer continue-without-compiler=no
+check "continue=no exits 1 (status $status)" test "$status" -eq 1
+check "a compiler answer that names no file is said" said "There is no file /nonexistent/rc.exe"
+check "continue=no: nothing generated" test -z "$(find "$store/scripts" -type f 2>/dev/null)"
+
+# Answers that cannot be taken are usage errors.
+for bad in "replace=maybe" "colour=red" "user=" "edit-datapools=yes edit-datapools=no"; do
+  args=()
+  for a in $bad; do args+=(--answer "$a"); done
+  run generate "$bank" --select bank::core::Account --store "$tmp/bad" --user u "${args[@]}"
+  check "--answer $bad exits 2 (status $status)" test "$status" -eq 2
+done
+check "a bad answer creates no store" test ! -e "$tmp/bad"
+
+# -- Exit statuses --------------------------------------------------------------
+# bank::core: 11 operations generated, 7 of beans and key classes that no
+# generator takes; the add-in's closing text stays as it is.
+store=$tmp/bank
+run generate "$bank" --select bank::core --store "$store" --user u --summary-json "$tmp/summary.json"
+check "a realistic selection exits 0 (status $status)" test "$status" -eq 0
+check "the closing text is the add-in's" said "Finished code generation, 12 of 19 test(s) were processed."
+check "one line counts the operations not taken" test "$(grep -c '7 of the 19 operations' "$tmp/err")" -eq 1
+run generate "$bank" --select bank::core --store "$store" --user u --strict
+check "--strict fails it (status $status)" test "$status" -eq 1
+check "the summary names the counts" test "$(jq -c '.counts | [.selected, .taken, .generated, .notTaken]' \
+  "$tmp/summary.json")" = "[19,12,12,7]"
+check "the summary has the status" test "$(jq .status "$tmp/summary.json")" -eq 0
+jq -r '.operations[] | select(.operation == "Logical View::bank::core::Account::deposit")
+  | [.outcome, .test, .datapool, .datapoolOutcome] | @tsv' "$tmp/summary.json" >"$tmp/deposit"
+check "the summary gives an operation's test and datapool" test "$(cat "$tmp/deposit")" = \
+  "$(printf 'generated\t%s\tAccount_deposit\tcreated' "$store/scripts/java/unittests/bank/core/Accountdeposit.java")"
+check "the summary marks a bean operation not taken" test "$(jq -r '.operations[]
+  | select(.operation == "Logical View::bank::core::AccountBean::deposit") | .outcome' "$tmp/summary.json")" = not-taken
+check "the summary collects the warnings" test "$(jq '.warnings | length' "$tmp/summary.json")" -gt 0
+
+# A login without --user, $ZTUNITTEST_USER or input is a usage error that
+# names both; the cancel word is a cancel.
+run generate "$bank" --select bank::core::Account --store "$tmp/nouser"
+check "no user and no input exits 2 (status $status)" test "$status" -eq 2
+check "the message names --user and ZTUNITTEST_USER" grep -q -- "--user NAME, set \$ZTUNITTEST_USER" "$tmp/err"
+"$zt" generate "$bank" --select bank::core::Account --store "$tmp/nouser" <<<"-" >/dev/null 2>&1
+check "the cancel word exits 130 (status $?)" test $? -eq 130
+
+# Template entries: a missing --file, a cancelled dialog, an XMI model.
+cp "$bank" "$tmp/bank.json"
+run invoke "$tmp/bank.json" --entry SELECT_UNIT_TEST_OPERATION --select bank::core::Account::deposit --file /nonexistent
+check "a missing --file exits 2 (status $status)" test "$status" -eq 2
+run invoke "$tmp/bank.json" --entry SELECT_UNIT_TEST_OPERATION --select bank::core::Account::deposit
+check "a dialog cancelled by the end of input exits 130 (status $status)" test "$status" -eq 130
+run invoke "$tmp/bank.json" --entry SELECT_UNIT_TEST_OPERATION --select bank::core::Account::deposit \
+  --answer "template-file=$src/templates/Java/GenericJavaTest.template" --answer template-scope=cancel
+check "template-scope=cancel exits 130 (status $status)" test "$status" -eq 130
+check "the cancelled entries left the model alone" cmp -s "$bank" "$tmp/bank.json"
+run invoke "$src/tests/data/xmi/calc-com.uml" --entry SELECT_UNIT_TEST_MODEL_COM --file "$rc"
+check "a template entry on XMI exits 2 (status $status)" test "$status" -eq 2
+check "it suggests model convert" said "ztunittest model convert $src/tests/data/xmi/calc-com.uml OUT.json"
+
+# -- --recursive ------------------------------------------------------------------
+# bank holds no classes of its own, only the package core.
+run generate "$bank" --select bank --store "$tmp/rec" --user u
+check "a package without classes generates nothing (status $status)" test "$status" -eq 1
+check "the add-in says no operation was selected" said "No operations were selected for test generation."
+run generate "$bank" --select bank --recursive --store "$tmp/rec" --user u
+check "--recursive takes the nested package (status $status)" test "$status" -eq 0
+check "--recursive generates core's tests" said "Finished code generation, 12 of 19 test(s) were processed."
+run generate "$bank" --select bank --select bank::core --recursive --store "$tmp/rec" --user u
+check "a package named again is selected once" said "Finished code generation, 12 of 19 test(s) were processed."
+
+# -- Progress on a terminal -----------------------------------------------------------
+TERM=dumb COLUMNS=200 script -qec "'$zt' generate '$bank' --select bank::core --store '$tmp/ttystore' --user u \
+  </dev/null >/dev/null" /dev/null >"$tmp/tty" 2>&1
+tr '\r' '\n' <"$tmp/tty" >"$tmp/lines"
+check "the status line counts operations" grep -q 'operation [0-9]* of 19, 0:0[0-9]' "$tmp/lines"
+check "the last status line reaches 19 of 19" grep -q 'operation 19 of 19' "$tmp/lines"
+check "the add-in's message stays beside it" grep -q 'of 19, 0:0[0-9] — ' "$tmp/lines"
+finish unattended

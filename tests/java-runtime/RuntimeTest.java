@@ -1,0 +1,182 @@
+package ztunittest.runtime;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Arrays;
+import java.util.List;
+import java.util.function.Function;
+import java.util.stream.Collectors;
+import java.util.stream.Stream;
+
+import org.junit.jupiter.api.DynamicTest;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.TestFactory;
+import org.junit.jupiter.api.io.TempDir;
+import org.opentest4j.AssertionFailedError;
+
+/** The runtime's reading of datapool files and values, and its checks under JUnit. */
+class RuntimeTest {
+    @TempDir
+    Path dir;
+
+    private Datapool datapool(String csv) throws IOException {
+        return datapool(csv.getBytes(StandardCharsets.UTF_8));
+    }
+
+    private Datapool datapool(byte[] bytes) throws IOException {
+        Path file = dir.resolve("P.csv");
+        Files.write(file, bytes);
+        return Datapool.read("P", file);
+    }
+
+    private static String rows(Datapool dp) {
+        StringBuilder all = new StringBuilder(String.join("|", dp.fields()));
+        for (int r = 0; r < dp.rowCount(); r++) {
+            dp.select(r);
+            all.append(" / ");
+            for (String field : dp.fields()) {
+                all.append('[').append(dp.text(field)).append(']');
+            }
+        }
+        return all.toString();
+    }
+
+    /**
+     * Quoting and the shapes of a datapool (generated tests read the byte
+     * order mark, CR LF and blank lines); what the format forbids names its line.
+     */
+    @TestFactory
+    Stream<DynamicTest> csvFiles() {
+        String[][] cases = {
+            {"a,b\n\"x, \"\"y\"\"\",\"two\nlines\"\n", "a|b / [x, \"y\"][two\nlines]"},
+            {"a\n\"\"\n", "a / []"},
+            {"a,b", "a|b"},
+            {"", " / "},
+            {"a,b\n1\n", "!P.csv:2: 1 value(s), but the datapool has 2 field(s)"},
+            {"a,a\n1,2\n", "!P.csv:1: the field a is named twice"},
+            {"a,b\n1,x\"y\n", "!P.csv:2: a quote inside a value that does not start with a quote"},
+            {"a,b\n\"1\"x,2\n", "!P.csv:2: text follows a closing quote"},
+            {"a\n\n\"open\nstill\n", "!P.csv:3: a quoted value is never closed"},
+        };
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest("[" + c[0].replace("\n", "\\n") + "]", () -> {
+            if (c[1].startsWith("!")) {
+                DatapoolException e = assertThrows(DatapoolException.class, () -> datapool(c[0]));
+                assertTrue(e.getMessage().contains(c[1].substring(1)), e.getMessage());
+            } else {
+                assertEquals(c[1], rows(datapool(c[0])));
+            }
+        }));
+    }
+
+    @Test
+    void bytesThatAreNotUtf8NameTheirLine() throws IOException {
+        byte[] bytes = {'a', '\n', '"', 'x', '\n', (byte) 0xC3, '"', '\n'};
+        DatapoolException e = assertThrows(DatapoolException.class, () -> datapool(bytes));
+        assertTrue(e.getMessage().endsWith("P.csv:3: the text is not UTF-8"), e.getMessage());
+    }
+
+    /** Each read takes its type's spellings and refuses others, naming row and field. */
+    @TestFactory
+    Stream<DynamicTest> values() throws IOException {
+        Datapool dp = datapool("v,expectedReturn\n 42 ,\nTRUE,\nyes,\n300,\nab,\n,\n-9223372036854775808,\n1e3,\n");
+        Function<DatapoolValue, Object> asInt = DatapoolValue::intValue;
+        Function<DatapoolValue, Object> asBoolean = DatapoolValue::booleanValue;
+        Function<DatapoolValue, Object> asByte = DatapoolValue::byteValue;
+        Object[][] cases = {
+            {0, asInt, 42},
+            {1, asBoolean, true},
+            {2, asBoolean, "row 3 of the datapool P: the field v holds \"yes\", which is not a boolean (true or false)"},
+            {3, (Function<DatapoolValue, Object>) DatapoolValue::shortValue, (short) 300},
+            {3, asByte, "row 4 of the datapool P: the field v holds \"300\", which is not a byte (-128 to 127)"},
+            {4, (Function<DatapoolValue, Object>) DatapoolValue::charValue,
+                "row 5 of the datapool P: the field v holds \"ab\", which is not a single character"},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::doubleValue,
+                "row 6 of the datapool P: the field v is empty, which is not a double"},
+            {6, (Function<DatapoolValue, Object>) DatapoolValue::longValue, Long.MIN_VALUE},
+            {7, (Function<DatapoolValue, Object>) DatapoolValue::getBigDecimal, new java.math.BigDecimal("1E+3")},
+        };
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(c[0] + " " + c[2], () -> {
+            dp.select((Integer) c[0]);
+            @SuppressWarnings("unchecked")
+            Function<DatapoolValue, Object> read = (Function<DatapoolValue, Object>) c[1];
+            if (c[2] instanceof String) {
+                assertEquals(c[2], assertThrows(DatapoolException.class, () -> read.apply(dp.value("v"))).getMessage());
+            } else {
+                assertEquals(c[2], read.apply(dp.value("v")));
+            }
+            // An empty expected result reads as nothing, whatever its type.
+            DatapoolValue expected = dp.value("expectedReturn");
+            assertEquals(List.of(0, false, '\0', 0.0, java.math.BigDecimal.ZERO, ""),
+                    List.of(expected.intValue(), expected.booleanValue(), expected.charValue(), expected.doubleValue(),
+                            expected.getBigDecimal(), expected.toString()));
+        }));
+    }
+
+    /** A test that reads a datapool and checks like a generated one. */
+    static final class Doubling extends UnitTest {
+        Doubling() {
+            super("Doubling");
+        }
+
+        @Override
+        public void test() throws Exception {
+            int n = dp.value("n").intValue();
+            int expectedReturn = dp.value("expectedReturn").intValue();
+            int actualReturn = 2 * n;
+            if (expectedReturn == actualReturn) {
+                TestLog.message("Expected result", TestLog.KTS_LOG_RESULT_PASS, "Call to twice returned expected value");
+            } else {
+                TestLog.message("Unexpected result", TestLog.KTS_LOG_RESULT_FAIL,
+                        "Call to twice returned unexpected value, " + actualReturn + ".");
+            }
+        }
+    }
+
+    /** A test that checks something other than the expected result. */
+    static final class Creating extends UnitTest {
+        Creating() {
+            super("Doubling");
+        }
+
+        @Override
+        public void test() {
+            TestLog.message("Expected result", TestLog.KTS_LOG_RESULT_PASS, "create returned an object");
+        }
+    }
+
+    /** (The messages of each row are the walk's, tests/cli/java_junit5.sh.) */
+    @Test
+    void rowsUnderJUnit() throws Throwable {
+        Files.write(dir.resolve("Doubling.csv"), "n,expectedReturn\n2,5\n2,\n".getBytes(StandardCharsets.UTF_8));
+        System.setProperty(Datapool.FOLDER_PROPERTY, dir.toString());
+        try {
+            // A failure carries the values for a side-by-side view.
+            List<DynamicTest> tests = DatapoolTests.rows(new Doubling()).collect(Collectors.toList());
+            AssertionFailedError failed = assertThrows(AssertionFailedError.class, tests.get(0).getExecutable()::execute);
+            assertEquals("5", failed.getExpected().getValue());
+            assertEquals("4", failed.getActual().getValue());
+            // An empty expected result that the test does not read skips nothing.
+            for (DynamicTest row : DatapoolTests.rows(new Creating()).collect(Collectors.toList())) {
+                row.getExecutable().execute();
+            }
+
+            // No rows, and no file: one failing test that says so.
+            Files.write(dir.resolve("Doubling.csv"), "n,expectedReturn\n".getBytes(StandardCharsets.UTF_8));
+            List<DynamicTest> none = DatapoolTests.rows(new Doubling()).collect(Collectors.toList());
+            assertEquals("no rows", none.get(0).getDisplayName());
+            assertThrows(AssertionFailedError.class, none.get(0).getExecutable()::execute);
+            Files.delete(dir.resolve("Doubling.csv"));
+            List<DynamicTest> missing = DatapoolTests.rows(new Doubling()).collect(Collectors.toList());
+            assertTrue(assertThrows(DatapoolException.class, missing.get(0).getExecutable()::execute).getMessage()
+                    .startsWith("the datapool Doubling has no file "));
+        } finally {
+            System.clearProperty(Datapool.FOLDER_PROPERTY);
+        }
+    }
+}
