@@ -2,6 +2,8 @@
 #include "workbench/components/WorkbenchComponents.h"
 
 #include <filesystem>
+#include <map>
+#include <string_view>
 
 #include "support/DynamicResources.h"
 #include "support/Error.h"
@@ -36,21 +38,49 @@ class TrackedStore : public SqliteStore {
                      const std::string& content) override {
     const int32_t notStored = ScriptsNotStored();
     const int32_t result = SqliteStore::SaveScript(fileName, folder, type, content);
-    std::string path = ScriptRoot(type) + "/" + folder + "/" + fileName;
-    for (char& c : path) {
-      if (c == '\\') c = '/';
-    }
     const char* outcome = result == save_result::kStored      ? "stored"
                           : result == save_result::kCancelled ? "cancelled"
                           : ScriptsNotStored() > notStored    ? "not-stored"
                                                               : "kept";
-    journal_.scripts.push_back({std::filesystem::path(path).lexically_normal().string(), outcome});
+    journal_.scripts.push_back({JournalPath(type, folder, fileName), outcome});
     return result;
   }
 
  private:
+  // The script's file as the journal names it: below the root of its type,
+  // "/" between the names, no empty, "." or ".." name left.
+  std::string JournalPath(dsScriptType type, const std::string& folder, const std::string& fileName) {
+    auto root = roots_.find(type);
+    if (root == roots_.end()) {
+      std::string text;
+      try {
+        text = ScriptRoot(type);
+      } catch (...) {
+        // A type without a root: the store said so when it refused the script.
+      }
+      root = roots_.emplace(type, std::move(text)).first;
+    }
+    std::string path = root->second;
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += folder;
+    path += '/';
+    path += fileName;
+    bool plain = true;
+    size_t start = 0;
+    for (size_t i = 0; i <= path.size(); ++i) {
+      if (i < path.size() && path[i] == '\\') path[i] = '/';
+      if (i < path.size() && path[i] != '/') continue;
+      const std::string_view name(path.data() + start, i - start);
+      plain = plain && (start == 0 || (!name.empty() && name != "." && name != ".."));
+      start = i + 1;
+    }
+    return plain ? path : std::filesystem::path(path).lexically_normal().string();
+  }
+
   SqliteStore*& slot_;
   RunJournal& journal_;
+  // The roots of the script types, asked once.
+  std::map<dsScriptType, std::string> roots_;
 };
 
 // The datapool component, noting in the run's journal what it created.

@@ -178,5 +178,26 @@ TEST_F(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) 
   store->EndBatch();
 }
 
+TEST_F(StoredOptions, ComponentsJournalEveryScriptByItsPathOnTheDisk) {
+  WorkbenchComponents components("templates", StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+  std::unique_ptr<DataStore> store = components.CreateDataStore();
+  store->Open();
+  const std::string javaRoot = store->ScriptRoot(dsJavaScript);
+  const std::string vbRoot = store->ScriptRoot(dsVisualBasicScript);
+  EXPECT_EQ(store->SaveScript("A.java", "unittests\\bank\\core", dsJavaScript, "a"), save_result::kStored);
+  EXPECT_EQ(store->SaveScript("B.java", "unittests\\.\\x\\..\\y", dsJavaScript, "b"), save_result::kNotWritten)
+      << "refused: \"..\" in the folder";
+  EXPECT_EQ(store->SaveScript("C.java", "", dsJavaScript, "c"), save_result::kStored);
+  EXPECT_EQ(store->SaveScript("D.cls", "unittests/Maths//Calc", dsVisualBasicScript, "d"), save_result::kStored);
+  EXPECT_EQ(store->SaveScript("A.java", "unittests\\bank\\core", dsJavaScript, "other"), save_result::kNotWritten);
+  EXPECT_EQ(store->SaveScript("E.java", "x", 7, "e"), save_result::kNotWritten) << "a type without a root";
+  std::vector<std::string> journal;
+  for (const RunJournal::Script& script : components.Journal().scripts) journal.push_back(script.path + " " + script.outcome);
+  EXPECT_EQ(journal, (std::vector<std::string>{javaRoot + "unittests/bank/core/A.java stored",
+                                               javaRoot + "unittests/y/B.java not-stored", javaRoot + "C.java stored",
+                                               vbRoot + "unittests/Maths/Calc/D.cls stored",
+                                               javaRoot + "unittests/bank/core/A.java kept", "x/E.java not-stored"}));
+}
+
 }  // namespace
 }  // namespace zt::wb
