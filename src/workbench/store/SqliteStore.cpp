@@ -391,7 +391,7 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
 void SqliteStore::ResetSession() {
   scriptsNotStored_ = 0;
   stored_.Clear();
-  datapoolNames_.clear();
+  lastDatapoolName_.reset();
   canonicalRoots_.clear();
   lastFolder_.reset();
   forAll_ = ForAll::kAsk;
@@ -486,9 +486,9 @@ std::string SqliteStore::MakeDatapoolName(const std::string& className, const st
       operationInHand_ != nullptr ? operationInHand_->Matching(className, operationName) : nullptr;
   if (operation == nullptr || !connection_) return className + "_" + operationName;
   std::string key = operation->Key();
-  if (auto known = datapoolNames_.find(key); known != datapoolNames_.end()) return known->second;
+  if (lastDatapoolName_ && lastDatapoolName_->first == key) return lastDatapoolName_->second;
   std::string name = RecordedDatapoolName(connection_->Handle(), *operation, connection_->Batch());
-  datapoolNames_.emplace(std::move(key), name);
+  lastDatapoolName_.emplace(std::move(key), name);
   return name;
 }
 

@@ -250,8 +250,11 @@ class SqliteStore : public DataStore, private StoreBatch {
   // and all that would do is number a script that needs no number.
   DigestSet stored_;
   const OperationInHand* operationInHand_ = nullptr;
-  // The datapool names given in this session, by operation key.
-  std::map<std::string, std::string> datapoolNames_;
+  // The operation key and datapool name given last: the add-in asks for an
+  // operation's name twice in a row (its tag, then its datapool). Earlier
+  // ones are asked of the database again, which keeps them; a run of 100,000
+  // operations would hold megabytes of them.
+  std::optional<std::pair<std::string, std::string>> lastDatapoolName_;
   // The script roots resolved in this session, and the folder of the last
   // script: its type and name as given, and where it was resolved to.
   std::map<dsScriptType, std::filesystem::path> canonicalRoots_;
