@@ -1,11 +1,13 @@
 #include "workbench/system/DiskFileSystem.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -161,15 +163,54 @@ std::string DefaultTemplatesDir() {
   return ZT_SOURCE_TEMPLATES_DIR;
 }
 
+namespace {
+
+// Six characters for a temporary file's name, of the letters and digits
+// mkstemp takes, from a generator seeded once per process: the name is made
+// with O_EXCL, so a name taken only costs another try.
+std::string RandomSuffix() {
+  static uint64_t state = [] {
+    uint64_t seed = 0;
+    if (::getrandom(&seed, sizeof seed, 0) != static_cast<ssize_t>(sizeof seed)) {
+      seed = static_cast<uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^
+             static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
+    return seed;
+  }();
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  // splitmix64
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  std::string suffix(6, ' ');
+  for (char& c : suffix) {
+    c = kAlphabet[z % (sizeof kAlphabet - 1)];
+    z /= sizeof kAlphabet - 1;
+  }
+  return suffix;
+}
+
+}  // namespace
+
 std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
   const fs::path target(nativePath);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   // The writer's pid in the name lets a later run tell a temporary whose
-  // writer was killed from one that is being written.
-  std::string temp = (folder / ("." + target.filename().string() + kTemporaryMark + std::to_string(::getpid()) +
-                                kTemporaryMark + "XXXXXX"))
-                         .string();
-  const int fd = ::mkstemp(temp.data());
+  // writer was killed from one that is being written. The process does not
+  // fork: its pid is asked once.
+  static const pid_t pid = ::getpid();
+  const std::string stem =
+      (folder / ("." + target.filename().string() + kTemporaryMark + std::to_string(pid) + kTemporaryMark)).string();
+  // Created with the usual permissions (0666 less the umask), so that
+  // nothing is changed afterwards.
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = stem + RandomSuffix();
+    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) {
     const int error = errno;
     std::error_code ec;
@@ -190,10 +231,6 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
     written += static_cast<size_t>(n);
   }
   if (error == 0 && sync && ::fsync(fd) != 0) error = errno;
-  // mkstemp creates 0600; a generated file gets the usual permissions.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
     ::unlink(temp.c_str());
