@@ -400,9 +400,11 @@ void SqliteStore::ResetSession() {
 void SqliteStore::SetMultipleItems(bool multipleItems) { multipleItems_ = multipleItems; }
 
 std::string SqliteStore::ScriptRoot(dsScriptType type) {
+  // Asked for every script the run logs; the folder never changes.
+  if (const auto known = rootTexts_.find(type); known != rootTexts_.end()) return known->second;
   const std::optional<fs::path> root = RootBelow(folder_, type);
   if (!root) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}));
-  return root->string() + "/";
+  return rootTexts_.emplace(type, root->string() + "/").first->second;
 }
 
 std::string SqliteStore::UserName() { return userName_; }

@@ -250,6 +250,8 @@ class SqliteStore : public DataStore, private StoreBatch {
   // and all that would do is number a script that needs no number.
   DigestSet stored_;
   const OperationInHand* operationInHand_ = nullptr;
+  // ScriptRoot's answers, by type.
+  std::map<dsScriptType, std::string> rootTexts_;
   // The operation key and datapool name given last: the add-in asks for an
   // operation's name twice in a row (its tag, then its datapool). Earlier
   // ones are asked of the database again, which keeps them; a run of 100,000
