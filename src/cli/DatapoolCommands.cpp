@@ -19,7 +19,7 @@
 #include "support/Error.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/StoreDatabase.h"
-#include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -70,7 +70,7 @@ int RunExport(const DatapoolOptions& options) {
     return kExitOk;
   }
   try {
-    wb::WriteFileAtomically(*options.output, csv);
+    wb::WriteOutputFile(*options.output, csv);
   } catch (const ZtError& e) {
     PrintError(wb::Text(wb::WB_CMD_NOT_WRITTEN, {*options.output, e.Description()}));
     return kExitFailed;

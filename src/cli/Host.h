@@ -5,11 +5,14 @@
 // one Host and call its entry points.
 #pragma once
 
-#include <fstream>
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "workbench/system/Outputs.h"
+#include "workbench/system/SafeFolders.h"
 
 namespace CLI {
 class App;
@@ -55,8 +58,10 @@ class Host {
 
   /// The exit status for how the last generation run ended (see
   /// ExitStatusOfLastRun); a run that counted every operation but whose store
-  /// refused or failed to write a script, with a message, finished short: 1.
-  int RunStatus() const;
+  /// refused or failed to write a script, lost what a batch held, or was
+  /// found damaged, with a message each, finished short: 1. So did a run
+  /// whose log file could not be written (told here, once).
+  int RunStatus();
 
   /// For the commands that generate, after Start: opens the store once
   /// before the add-in does, when that asks for no login, so that a failure
@@ -77,7 +82,11 @@ class Host {
   std::unique_ptr<wb::Application> application_;
   std::unique_ptr<wb::WorkbenchComponents> components_;
   std::unique_ptr<OLEServer> addIn_;
-  std::unique_ptr<std::ofstream> logCopy_;
+  // The log file (--log), appended to through a buffer that keeps its first
+  // write error.
+  wb::UniqueFd logFile_;
+  std::unique_ptr<wb::FdOutputBuffer> logBuffer_;
+  std::unique_ptr<std::ostream> logCopy_;
   bool active_ = false;
 };
 

@@ -20,7 +20,7 @@
 #include "support/Error.h"
 #include "workbench/documents/ModelFile.h"
 #include "workbench/documents/ModelListing.h"
-#include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -80,7 +80,7 @@ int RunConvert(const ModelArguments& args) {
     return kExitOk;
   }
   try {
-    wb::WriteFileAtomically(args.output, document);
+    wb::WriteOutputFile(args.output, document);
   } catch (const ZtError& e) {
     PrintError(wb::Text(wb::WB_CONVERT_CANNOT_WRITE, {args.output, e.Description()}));
     return kExitFailed;

@@ -92,7 +92,9 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
   fs::create_directories(dir_ / "outside");
   fs::create_directories(JavaRoot() / "unittests" / "real");
   fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "unittests" / "evil");
-  fs::create_directory_symlink(JavaRoot() / "unittests" / "real", JavaRoot() / "unittests" / "alias");
+  fs::create_directory_symlink("real", JavaRoot() / "unittests" / "alias");
+  // An absolute link cannot be resolved below the root, even to a folder in it.
+  fs::create_directory_symlink(JavaRoot() / "unittests" / "real", JavaRoot() / "unittests" / "absolute");
   WriteAll(dir_ / "secret.txt", "secret");
   fs::create_symlink(dir_ / "secret.txt", JavaRoot() / "unittests" / "Leak.java");
   const std::set<std::string> before = Tree(dir_);
@@ -110,6 +112,7 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
       {"a\\b.java", "unittests"},
       {"x.java", "unittests\\evil\\deeper"},  // through a symlink leading out
       {"Leak.java", "unittests"},              // a symlink to a file outside
+      {"x.java", "unittests\\absolute"},
   };
   for (const auto& [file, folder] : refused) {
     console_.ClearOutput();
@@ -120,9 +123,45 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
   EXPECT_EQ(Tree(dir_), before);
   EXPECT_EQ(ReadAll(dir_ / "secret.txt"), "secret");
 
-  // A symlink that stays inside the root is fine.
+  // A relative symlink that stays inside the root is fine, where the kernel
+  // can tell (else no link is followed at all).
+  if (!KernelResolvesBeneath()) {
+    EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), save_result::kNotWritten);
+    GTEST_SKIP() << "this kernel has no openat2: symbolic links below a root are refused";
+  }
   EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), 0);
   EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "real" / "In.java"), "in");
+}
+
+// A folder swapped for a symbolic link while the store is open (between two
+// scripts, or between writing a script of a batch and giving it its name)
+// lets nothing out: the store resolves every path again, below the root it
+// holds open.
+TEST_F(Store, AFolderSwappedForALinkDuringARunLetsNothingOut) {
+  fs::create_directories(dir_ / "outside");
+  const fs::path package = JavaRoot() / "unittests" / "p";
+  const auto swap = [&] {
+    fs::remove_all(package);
+    fs::create_directory_symlink(dir_ / "outside", package);
+  };
+  ASSERT_EQ(Save("A.java", "unittests\\p", "a"), 0);
+  swap();
+  console_.ClearOutput();
+  EXPECT_EQ(Save("B.java", "unittests\\p", "b"), save_result::kNotWritten);
+  EXPECT_TRUE(store_->LastSaveFailed());
+  EXPECT_NE(console_.Output().find("outside the script folder"), std::string::npos) << console_.Output();
+
+  fs::remove(package);
+  store_->BeginBatch();
+  store_->BeginOperation(7);
+  ASSERT_EQ(Save("C.java", "unittests\\p", "c"), 0);
+  swap();
+  console_.ClearOutput();
+  EXPECT_EQ(store_->EndBatch(), std::vector<int32_t>{7}) << "the script lost names its operation";
+  EXPECT_NE(console_.Output().find((package / "C.java").string() + " was not written"), std::string::npos)
+      << console_.Output();
+  EXPECT_TRUE(fs::is_empty(dir_ / "outside"));
+  EXPECT_EQ(store_->Failures(), 2);
 }
 
 TEST_F(Store, ExistingFilesAreReplacedOnlyOnYes) {

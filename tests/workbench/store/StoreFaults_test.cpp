@@ -116,20 +116,20 @@ TEST_P(DiskFaults, AFailedWriteChangesNothingAndSaysWhy) {
     EXPECT_EQ(code, save_result::kStored);
     EXPECT_EQ(ReadAll(Folder() / "New.java"), content_);
     EXPECT_EQ(console_.Output(), "");
-    EXPECT_EQ(store_->ScriptsNotStored(), 0);
+    EXPECT_EQ(store_->Failures(), 0);
     return;
   }
   EXPECT_EQ(code, save_result::kNotWritten);
   EXPECT_EQ(Lines(console_.Output()), 1) << console_.Output();
   EXPECT_NE(console_.Output().find((Folder() / "New.java").string()), std::string::npos) << console_.Output();
   EXPECT_NE(console_.Output().find(fault.reason), std::string::npos) << console_.Output();
-  EXPECT_EQ(store_->ScriptsNotStored(), 1);
+  EXPECT_EQ(store_->Failures(), 1);
 
   // Replacing a test (the user says yes): the old text stays.
   g_fault = fault;
   console_.Answer("y");
   EXPECT_EQ(store_->SaveScript("Old.java", "unittests\\bank", dsJavaScript, content_), save_result::kNotWritten);
-  EXPECT_EQ(store_->ScriptsNotStored(), 2);
+  EXPECT_EQ(store_->Failures(), 2);
   EXPECT_EQ(Snapshot(dir_), before) << "no temporary file, no half-written file";
 
   // The file-system object the add-in writes other files with.
