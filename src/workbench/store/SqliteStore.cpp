@@ -708,6 +708,13 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     MarkStored(fileName, folder, type);
     return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), std::strerror(error)}));
   }
+  // A name longer than the folder's file system takes fails now, not when a
+  // batch renames its temporary file (whose name is cut to fit).
+  const long longestName = ::fpathconf(folderFd.Get(), _PC_NAME_MAX);
+  if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
+    MarkStored(fileName, folder, type);
+    return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), std::strerror(ENAMETOOLONG)}));
+  }
   if (pendingTargets_.count(target.string()) != 0) Flush();
   errno = 0;
   const std::optional<std::string> existing = ReadScript(rootFd, Relative(*folders, fileName));

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +36,8 @@ std::set<std::string> Tree(const fs::path& dir) {
   for (const auto& entry : fs::recursive_directory_iterator(dir)) paths.insert(entry.path().string());
   return paths;
 }
+
+int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 std::set<std::string> Names(const fs::path& dir) {
   std::set<std::string> names;
@@ -131,6 +134,40 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
   }
   EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), 0);
   EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "real" / "In.java"), "in");
+}
+
+// Deletes (the resource compiler run's) keep to the root as writes do.
+TEST_F(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
+  fs::create_directories(dir_ / "outside");
+  WriteAll(dir_ / "outside" / "victim.res", "outside");
+  fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "evil");
+  fs::create_symlink(dir_ / "outside" / "victim.res", JavaRoot() / "Link.res");
+  ASSERT_EQ(Save("A.res", "unittests", "a"), 0);
+  console_.ClearOutput();
+
+  struct Case {
+    const char* file;
+    const char* folder;
+    int32_t result;
+    bool exists;
+  };
+  for (const Case& c : {Case{"victim.res", "unittests\\..\\..\\..\\..\\outside", delete_result::kNotDeleted, false},
+                        Case{"victim.res", "evil", delete_result::kNotDeleted, false},
+                        Case{"victim.res", "C:\\outside", delete_result::kNotDeleted, false},
+                        Case{"gone.res", "unittests", delete_result::kNoSuchFile, false},
+                        Case{"gone.res", "unittests\\nowhere", delete_result::kNoSuchFile, false},
+                        Case{"unittests", "", delete_result::kNotDeleted, false},  // a folder
+                        Case{"A.res", "unittests", delete_result::kDeleted, true}}) {
+    EXPECT_EQ(store_->ScriptExists(c.file, c.folder, dsJavaScript), c.exists) << c.folder << " | " << c.file;
+    EXPECT_EQ(store_->DeleteScript(c.file, c.folder, dsJavaScript), c.result) << c.folder << " | " << c.file;
+  }
+  EXPECT_FALSE(fs::exists(JavaRoot() / "unittests" / "A.res"));
+  EXPECT_EQ(Lines(console_.Output()), 4) << console_.Output();
+  // A link is removed itself, never what it leads to.
+  EXPECT_FALSE(store_->ScriptExists("Link.res", "", dsJavaScript));
+  EXPECT_EQ(store_->DeleteScript("Link.res", "", dsJavaScript), delete_result::kDeleted);
+  EXPECT_FALSE(fs::is_symlink(fs::symlink_status(JavaRoot() / "Link.res")));
+  EXPECT_EQ(ReadAll(dir_ / "outside" / "victim.res"), "outside");
 }
 
 // A folder swapped for a symbolic link while the store is open (between two
