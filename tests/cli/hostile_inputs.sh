@@ -296,6 +296,7 @@ echo "BEGIN EXCLUSIVE;" >&3
 for _ in $(seq 1 50); do grep -q ":$(stat -c %i "$store/store.db") " /proc/locks && break; sleep 0.1; done
 run store-locked-by-another-program 1 \
   "Cannot open the store at $store/store\.db: it is busy: sqlite3 \(process $holder\) holds it locked" generate_into "$store"
+echo "ROLLBACK;" >&3
 exec 3>&-
 wait "$holder"
 # A writer killed inside a transaction leaves a journal: the commands that

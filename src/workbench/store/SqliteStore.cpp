@@ -490,22 +490,27 @@ std::vector<int32_t> SqliteStore::EndBatch() {
   connection_->SetBatch(nullptr);
   operation_ = 0;
   // A database damaged under the run (truncated, overwritten) is not a
-  // success, whatever each change said.
+  // success, whatever each change said. The check reads the file through a
+  // connection of its own: the store's would trust the pages it holds.
   std::string verdict;
-  sqlite3* db = connection_->Handle();
+  const fs::path database = folder_ / kDatabaseName;
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_busy_timeout(db, static_cast<int>(options_.busyPatience.count()));
   sqlite3_stmt* check = nullptr;
   if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) == SQLITE_OK &&
       sqlite3_step(check) == SQLITE_ROW) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
     verdict = text != nullptr ? text : "";
   } else {
-    verdict = sqlite3_errmsg(db);
+    verdict = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
   }
   sqlite3_finalize(check);
+  sqlite3_close(db);
   if (verdict != "ok") {
     std::replace(verdict.begin(), verdict.end(), '\n', ' ');
     damaged_ = true;
-    console_.Write(Text(WB_STORE_DAMAGED_AFTER_RUN, {(folder_ / kDatabaseName).string(), verdict}) + kLineEnd);
+    console_.Write(Text(WB_STORE_DAMAGED_AFTER_RUN, {database.string(), verdict}) + kLineEnd);
   }
   return {lostOperations_.begin(), lostOperations_.end()};
 }
