@@ -1,7 +1,6 @@
 #include "cli/Commands.h"
 
 #include <CLI/CLI.hpp>
-
 #include <unistd.h>
 
 #include <cstring>

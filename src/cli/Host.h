@@ -6,8 +6,8 @@
 #pragma once
 
 #include <memory>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 

@@ -82,8 +82,7 @@ class DataStore {
   /// it is there, with the path checks of SaveScript: a path SaveScript
   /// refuses is not touched, and nothing outside the root ever is. Returns a
   /// delete_result: deleted, no such file, or refused or failed (said why).
-  virtual int32_t DeleteScript(const std::string& /*fileName*/, const std::string& /*folder*/,
-                               dsScriptType /*type*/) {
+  virtual int32_t DeleteScript(const std::string& /*fileName*/, const std::string& /*folder*/, dsScriptType /*type*/) {
     return delete_result::kNotDeleted;
   }
 

@@ -48,10 +48,10 @@ class FakeStore : public DataStore {
 
   std::vector<Saved> saved;
   std::map<std::string, int32_t> codes;  // by file name
-  std::set<std::string> failed;           // file names whose save "failed" (LastSaveFailed)
-  std::vector<std::string> deleted;       // folder\name of each DeleteScript
-  std::vector<int32_t> operations;        // each BeginOperation
-  std::vector<int32_t> lost;              // what EndBatch returns
+  std::set<std::string> failed;          // file names whose save "failed" (LastSaveFailed)
+  std::vector<std::string> deleted;      // folder\name of each DeleteScript
+  std::vector<int32_t> operations;       // each BeginOperation
+  std::vector<int32_t> lost;             // what EndBatch returns
   bool multipleItems = false;
   int32_t throwOnSave = 0;
   std::string suffix;

@@ -258,7 +258,8 @@ TEST_F(ProjectWriter, NamedFilesAreWrittenCompiledAndTheLinesRewritten) {
   // The compiler ran once on the script, and only the ".res" is left.
   ASSERT_EQ(compiler_.started.size(), 1u);
   EXPECT_EQ(compiler_.started[0].lpParameters, "/v");
-  EXPECT_EQ(compiler_.started[0].lpArguments, std::vector<std::string>{"/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"});
+  EXPECT_EQ(compiler_.started[0].lpArguments,
+            std::vector<std::string>{"/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"});
   EXPECT_FALSE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.res"));
   EXPECT_FALSE(CurrentRun().NoResourceFile);

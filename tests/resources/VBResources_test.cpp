@@ -186,9 +186,9 @@ TEST_F(ResourceCompiler, TheScriptIsOneArgumentAndOnlyItsExtensionChanges) {
     const char* root;
     const char* folder;
   };
-  for (const Case& c : {Case{"/proj.rc/st/vb/", "unittests\\Maths\\Calc"},
-                        Case{"/a \"quoted\" store/vb/", "unittests\\Maths\\Calc"},
-                        Case{"/store/vb/", "unittests\\P.rcd\" \\fo \"\\x\\victim.txt\" \"..\\Calc"}}) {
+  for (const Case& c :
+       {Case{"/proj.rc/st/vb/", "unittests\\Maths\\Calc"}, Case{"/a \"quoted\" store/vb/", "unittests\\Maths\\Calc"},
+        Case{"/store/vb/", "unittests\\P.rcd\" \\fo \"\\x\\victim.txt\" \"..\\Calc"}}) {
     store_.vbRoot = c.root;
     const std::string script = std::string(c.root) + c.folder + "\\ICalcAdd.rc";
     const std::string res = std::string(c.root) + c.folder + "\\ICalcAdd.res";

@@ -701,7 +701,9 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
   if (!folders) return save_result::kNotWritten;
   const fs::path root = *RootBelow(folder_, type);
   const fs::path target = Below(root, *folders, fileName);
-  const auto refuse = [&] { return Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), root.string() + "/"})); };
+  const auto refuse = [&] {
+    return Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), root.string() + "/"}));
+  };
 
   // The folder is made and opened below the root in one go: a symbolic link
   // leading out is found before anything is created behind it.

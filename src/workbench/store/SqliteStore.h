@@ -75,9 +75,9 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
-#include <map>
 #include <set>
 #include <string>
 #include <utility>

@@ -47,8 +47,7 @@ void RaiseDatabaseError(sqlite3* db) {
     // What a killed writer left, on a connection that may not undo it.
     const char* file = sqlite3_db_filename(db, "main");
     const std::string path = file != nullptr ? file : "";
-    RaiseError(errc::kPathFileAccessError, {},
-               Text(WB_DB_HOT_JOURNAL, {path, path + "-journal", sqlite3_errmsg(db)}));
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_HOT_JOURNAL, {path, path + "-journal", sqlite3_errmsg(db)}));
   }
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_FAILED, {sqlite3_errmsg(db)}));
 }

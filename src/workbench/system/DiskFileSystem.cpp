@@ -175,7 +175,8 @@ std::string RandomSuffix() {
   unsigned char bytes[6] = {};
   if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
     static uint64_t counter = 0;
-    uint64_t seed = static_cast<uint64_t>(::getpid()) * 2654435761u ^ static_cast<uint64_t>(std::time(nullptr)) ^ ++counter;
+    uint64_t seed =
+        static_cast<uint64_t>(::getpid()) * 2654435761u ^ static_cast<uint64_t>(std::time(nullptr)) ^ ++counter;
     for (unsigned char& b : bytes) b = static_cast<unsigned char>(seed >>= 5);
   }
   std::string suffix;

@@ -105,7 +105,7 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
   const std::vector<std::pair<std::string, std::string>> refused = {
       {"x.java", "unittests\\..\\..\\..\\outside"},
       {"x.java", "unittests\\bank\\.."},  // a package named ".."
-      {"..", "unittests"},                 // a class named ".."
+      {"..", "unittests"},                // a class named ".."
       {"../x.java", "unittests"},
       {"x.java", "\\outside"},
       {"x.java", "/tmp"},
@@ -114,7 +114,7 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
       {"", "unittests"},
       {"a\\b.java", "unittests"},
       {"x.java", "unittests\\evil\\deeper"},  // through a symlink leading out
-      {"Leak.java", "unittests"},              // a symlink to a file outside
+      {"Leak.java", "unittests"},             // a symlink to a file outside
       {"x.java", "unittests\\absolute"},
   };
   for (const auto& [file, folder] : refused) {

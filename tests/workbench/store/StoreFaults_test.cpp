@@ -409,9 +409,8 @@ TEST(StoreFoldersLinks, ScriptFoldersThatAreSymbolicLinksAreRefused) {
     EXPECT_NE(problem->find((dir / "store" / part).string() + ": " + Text(WB_STORE_SYMLINK_FOLDER)), std::string::npos)
         << *problem;
     std::string opened;
-    EXPECT_EQ(test::ErrorNumberOf([&] { SqliteStore({(dir / "store").string(), "tester"}, console).Open(); }, &opened),
-              errc::kPathFileAccessError)
-        << part;
+    const auto open = [&] { SqliteStore({(dir / "store").string(), "tester"}, console).Open(); };
+    EXPECT_EQ(test::ErrorNumberOf(open, &opened), errc::kPathFileAccessError) << part;
     EXPECT_NE(opened.find(Text(WB_STORE_SYMLINK_FOLDER)), std::string::npos) << opened;
     EXPECT_EQ(Snapshot(dir), before) << part;
   }
