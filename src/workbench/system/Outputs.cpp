@@ -69,10 +69,13 @@ std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize size) {
   return size;
 }
 
-int FdOutputBuffer::sync() {
+int FdOutputBuffer::sync() { return Drain(); }
+
+int FdOutputBuffer::Drain() {
   const size_t pending = static_cast<size_t>(pptr() - pbase());
   setp(buffer_, buffer_ + sizeof buffer_);
-  return pending == 0 ? (error_ == 0 ? 0 : -1) : (WriteAll(buffer_, pending) ? 0 : -1);
+  if (pending == 0) return error_ == 0 ? 0 : -1;
+  return WriteAll(buffer_, pending) ? 0 : -1;
 }
 
 void IgnoreBrokenPipes() {

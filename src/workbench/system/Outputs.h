@@ -19,7 +19,7 @@ namespace zt::wb {
 class FdOutputBuffer : public std::streambuf {
  public:
   explicit FdOutputBuffer(int fd) : fd_(fd) { setp(buffer_, buffer_ + sizeof buffer_); }
-  ~FdOutputBuffer() override { sync(); }
+  ~FdOutputBuffer() override { Drain(); }
   FdOutputBuffer(const FdOutputBuffer&) = delete;
   FdOutputBuffer& operator=(const FdOutputBuffer&) = delete;
 
@@ -34,6 +34,8 @@ class FdOutputBuffer : public std::streambuf {
  private:
   // Writes `size` bytes at `data`; false (the error kept) when it cannot.
   bool WriteAll(const char* data, size_t size);
+  // Writes what the buffer holds; 0, or -1 after an error.
+  int Drain();
 
   int fd_;
   int error_ = 0;

@@ -214,7 +214,7 @@ struct BatchStore {
       ASSERT_EQ(tool.CreateDatapool(store.Connection(), names[i], "d", kOneField), datapool_result::kCreated);
     }
   }
-  std::vector<std::string> Stored() {
+  std::vector<std::string> Stored() const {
     std::unique_ptr<SqliteConnection> other = OpenStoreReadOnly((dir / "store").string());
     return DatapoolNames(other->Handle());
   }
