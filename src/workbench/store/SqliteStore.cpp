@@ -524,15 +524,17 @@ void SqliteStore::FinishScripts() {
   // Each folder is opened below the root again: one swapped for a symbolic
   // link since the script was written is found here.
   UniqueFd folder;
+  int folderError = 0;
   const std::vector<std::string>* opened = nullptr;
   for (const PendingScript& script : pendingScripts_) {
     if (opened == nullptr || *opened != script.folders) {
       folder = OpenFolderBeneath(root, script.folders, false);
+      folderError = errno;
       opened = &script.folders;
     }
     std::string reason;
     if (!folder) {
-      reason = std::strerror(errno);
+      reason = std::strerror(folderError);
     } else if (!synced && !SyncFile(folder.Get(), script.temporary, reason)) {
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else if (::renameat(folder.Get(), script.temporary.c_str(), folder.Get(), script.name.c_str()) != 0) {
@@ -593,7 +595,10 @@ void SqliteStore::BeforeChange() {
 }
 
 void SqliteStore::AfterChange(const std::string& name) {
-  pendingDatapools_.emplace_back(name, operation_);
+  // A datapool replaced at once (the overwrite question) is one datapool.
+  if (pendingDatapools_.empty() || pendingDatapools_.back() != std::pair(name, operation_)) {
+    pendingDatapools_.emplace_back(name, operation_);
+  }
   if (BatchDue()) Flush();
 }
 

@@ -203,7 +203,8 @@ class SqliteStore : public DataStore, private StoreBatch {
 
   /// What went wrong in this session, each told with a message: scripts
   /// SaveScript refused or failed to write (declined replacements do not
-  /// count), scripts and datapools a batch lost, and a database found damaged.
+  /// count) and scripts DeleteScript refused or failed to delete, scripts and
+  /// datapools a batch lost, and a database found damaged.
   int32_t Failures() const { return scriptsNotStored_ + datapoolsLost_ + (damaged_ ? 1 : 0); }
 
   /// While true, overwrite questions also offer "yes to all" and "no to all".

@@ -87,25 +87,30 @@ void IgnoreBrokenPipes() {
 }
 
 void WriteOutputFile(const std::string& path, const std::string& content) {
-  // A symbolic link is written through: the rules below apply to where it
-  // leads (a link to nowhere names the file to make).
-  std::error_code ec;
-  fs::path target = path;
-  if (fs::is_symlink(fs::symlink_status(path, ec))) {
-    target = fs::weakly_canonical(path, ec);
-    if (ec) RaiseFileError(ec.value(), path);
-  }
   struct stat st {};
-  if (::stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return WriteFileAtomically(target.string(), content);
-  int16_t kind = 0;
-  if (S_ISDIR(st.st_mode)) kind = WB_OUT_KIND_FOLDER;
-  if (S_ISBLK(st.st_mode)) kind = WB_OUT_KIND_BLOCK_DEVICE;
-  if (S_ISSOCK(st.st_mode)) kind = WB_OUT_KIND_SOCKET;
-  if (kind != 0) RaiseError(errc::kPathFileAccessError, {}, Text(WB_OUT_NOT_A_FILE, {path, Text(kind)}));
-  // A FIFO or a character device: a stream, never made, truncated or replaced.
-  const UniqueFd stream(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-  if (!stream) RaiseFileError(errno, path);
-  WriteStream(stream.Get(), content, path);
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    int16_t kind = 0;
+    if (S_ISDIR(st.st_mode)) kind = WB_OUT_KIND_FOLDER;
+    if (S_ISBLK(st.st_mode)) kind = WB_OUT_KIND_BLOCK_DEVICE;
+    if (S_ISSOCK(st.st_mode)) kind = WB_OUT_KIND_SOCKET;
+    if (kind != 0) RaiseError(errc::kPathFileAccessError, {}, Text(WB_OUT_NOT_A_FILE, {path, Text(kind)}));
+    // A FIFO or a character device (through any link, /dev/stdout's too): a
+    // stream, never made, truncated or replaced.
+    const UniqueFd stream(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (!stream) RaiseFileError(errno, path);
+    return WriteStream(stream.Get(), content, path);
+  }
+  // A file, or none yet: replaced whole where it is. A symbolic link is
+  // followed to that place (a link to nowhere names the file to make), so
+  // that the link stays.
+  fs::path target = path;
+  std::error_code ec;
+  for (int links = 0; links < 40 && fs::is_symlink(fs::symlink_status(target, ec)); ++links) {
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) RaiseFileError(ec.value(), path);
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  WriteFileAtomically(target.lexically_normal().string(), content);
 }
 
 }  // namespace zt::wb

@@ -14,7 +14,7 @@ namespace zt::wb {
 
 namespace {
 
-// Whether the kernel has openat2; cleared at its first ENOSYS.
+// Whether openat2 is used: cleared at its first ENOSYS, and by UseOpenat2.
 bool g_hasOpenat2 = true;
 
 // openat2 with RESOLVE_BENEATH; -1 with errno ENOSYS where the kernel has none.
@@ -34,7 +34,23 @@ int Openat2Beneath(int root, const std::string& relative, int flags) {
   return fd;
 }
 
-// The same without openat2: every component opened with O_NOFOLLOW.
+// Opens `name` in the folder `folder` without following a symbolic link,
+// which is told as ELOOP also where O_DIRECTORY makes it ENOTDIR.
+int OpenNoFollow(int folder, const std::string& name, int flags) {
+  const int fd = ::openat(folder, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0);
+  if (fd < 0 && errno == ENOTDIR) {
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+      errno = ELOOP;
+    } else {
+      errno = ENOTDIR;
+    }
+  }
+  return fd;
+}
+
+// The same as openat2 below `root` without it: every component opened
+// without following a symbolic link.
 int OpenNoFollowWalk(int root, const std::string& relative, int flags) {
   UniqueFd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
   if (!current) return -1;
@@ -42,8 +58,8 @@ int OpenNoFollowWalk(int root, const std::string& relative, int flags) {
   while (true) {
     const size_t slash = relative.find('/', start);
     const std::string part = relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-    if (slash == std::string::npos) return ::openat(current.Get(), part.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0);
-    UniqueFd next(::openat(current.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (slash == std::string::npos) return OpenNoFollow(current.Get(), part, flags);
+    UniqueFd next(OpenNoFollow(current.Get(), part, O_RDONLY | O_DIRECTORY));
     if (!next) return -1;
     current = std::move(next);
     start = slash + 1;
@@ -70,13 +86,7 @@ UniqueFd OpenFolder(const std::string& path) {
 
 UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create) {
   if (create && ::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return UniqueFd();
-  UniqueFd folder(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!folder && errno == ENOTDIR) {
-    // O_DIRECTORY may win over O_NOFOLLOW: a link is told as a link.
-    struct stat st {};
-    if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) errno = ELOOP;
-  }
-  return folder;
+  return UniqueFd(OpenNoFollow(parent, name, O_RDONLY | O_DIRECTORY));
 }
 
 UniqueFd OpenBeneath(int root, const std::string& relative, int flags) {
@@ -113,6 +123,8 @@ bool KernelResolvesBeneath() {
   const UniqueFd here(Openat2Beneath(AT_FDCWD, ".", O_PATH));
   return static_cast<bool>(here);
 }
+
+bool UseOpenat2(bool use) { return std::exchange(g_hasOpenat2, use); }
 
 bool LeavesRoot(int error) { return error == EXDEV || error == ELOOP; }
 

@@ -65,6 +65,11 @@ UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components,
 /// links that stay below it are followed; without, none is.
 bool KernelResolvesBeneath();
 
+/// For tests: with false, the calls above act as on a kernel without
+/// openat2; true gives openat2 back where the kernel has it. Returns what
+/// was in force before.
+bool UseOpenat2(bool use);
+
 /// Whether errno `error` of the calls above says that the path would have
 /// left its root (a symbolic link leading out, or one where none is followed).
 bool LeavesRoot(int error);
