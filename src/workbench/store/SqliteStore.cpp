@@ -138,14 +138,21 @@ bool IsAbsolute(const std::string& path) {
   return letter && path[1] == ':';
 }
 
-// A script as messages name it: its folder as given, "\\" and its file name.
+// A script as messages name it: its folder as given, a backslash and its
+// file name.
 std::string ShownName(const std::string& fileName, const std::string& folder) {
   std::string shown = folder;
   if (!shown.empty() && !IsSeparator(shown.back())) shown += '\\';
   shown += fileName;
   // A NUL would end the message on a terminal.
   std::string escaped;
-  for (const char c : shown) c == '\0' ? escaped += "\\0" : escaped += c;
+  for (const char c : shown) {
+    if (c == '\0') {
+      escaped += "\\0";
+    } else {
+      escaped += c;
+    }
+  }
   return escaped;
 }
 
@@ -205,7 +212,7 @@ std::string LockHolder(const fs::path& database) {
     std::istringstream fields(line);
     std::string number, kind, mode, access, pid, file;
     fields >> number >> kind;
-    if (kind == "->") fields >> kind;  // a waiter, not a holder
+    if (kind == "->") continue;  // a waiter, not a holder
     fields >> mode >> access >> pid >> file;
     if (file != device || pid == std::to_string(::getpid()) || pid == "0" || pid == "-1") continue;
     std::ifstream comm("/proc/" + pid + "/comm");
