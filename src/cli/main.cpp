@@ -5,4 +5,4 @@
 // 0 success, 1 a run that failed, 2 bad input or usage.
 #include "cli/Commands.h"
 
-int main(int argc, char** argv) { return zt::cli::Run(argc, argv); }
+int main(int argc, char** argv) { return zt::cli::RunWithCheckedOutput(argc, argv); }

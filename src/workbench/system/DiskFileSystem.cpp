@@ -1,7 +1,9 @@
 #include "workbench/system/DiskFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -17,6 +20,7 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/Text.h"
+#include "workbench/system/SafeFolders.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -27,6 +31,9 @@ namespace {
 
 // What separates the parts of a temporary file's name.
 constexpr char kTemporaryMark = '~';
+// How deep below a script root temporaries are looked for: deeper than any
+// package path, and a bound on the folders held open at once.
+constexpr int kDeepestFolder = 64;
 
 WriteFunction g_write = nullptr;
 
@@ -43,12 +50,6 @@ int32_t ErrorFromErrno(int error) {
     case EEXIST: return errc::kFileAlreadyExists;
     default: return errc::kPathFileAccessError;
   }
-}
-
-// Raises the error of `error` for `nativePath`, with the system's reason.
-[[noreturn]] void RaiseFileError(int error, const std::string& nativePath) {
-  const int32_t number = ErrorFromErrno(error);
-  RaiseError(number, {}, Text(WB_FILE_FAILED, {DescribeError(number), nativePath, std::strerror(error)}));
 }
 
 // Whether the process `pid` may still run (one we may not signal runs).
@@ -150,6 +151,11 @@ std::string ExeDir() {
   return ec ? std::string() : exe.parent_path().string();
 }
 
+void RaiseFileError(int error, const std::string& nativePath) {
+  const int32_t number = ErrorFromErrno(error);
+  RaiseError(number, {}, Text(WB_FILE_FAILED, {DescribeError(number), nativePath, std::strerror(error)}));
+}
+
 std::string DefaultTemplatesDir() {
   if (const char* env = std::getenv("PWTTEMPLATES"); env != nullptr && *env != '\0') return env;
   const std::string exeDir = ExeDir();
@@ -161,23 +167,46 @@ std::string DefaultTemplatesDir() {
   return ZT_SOURCE_TEMPLATES_DIR;
 }
 
-std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
-  const fs::path target(nativePath);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+namespace {
+
+// Six characters for a temporary file's name, as mkstemp would choose them.
+std::string RandomSuffix() {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6] = {};
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    static uint64_t counter = 0;
+    uint64_t seed =
+        static_cast<uint64_t>(::getpid()) * 2654435761u ^ static_cast<uint64_t>(std::time(nullptr)) ^ ++counter;
+    for (unsigned char& b : bytes) b = static_cast<unsigned char>(seed >>= 5);
+  }
+  std::string suffix;
+  for (const unsigned char b : bytes) suffix += kAlphabet[b % (sizeof kAlphabet - 1)];
+  return suffix;
+}
+
+// The name of a new temporary file for `name`: ".<name>~<pid>~" and six
+// characters, the name cut short so that the whole fits in a file name.
+std::string TemporaryName(const std::string& name) {
+  const std::string tail = kTemporaryMark + std::to_string(::getpid()) + kTemporaryMark + RandomSuffix();
+  constexpr size_t kLongestName = 255;
+  const size_t room = kLongestName - 1 - tail.size();
+  return "." + (name.size() > room ? name.substr(0, room) : name) + tail;
+}
+
+}  // namespace
+
+std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
+                             const std::string& shownPath) {
   // The writer's pid in the name lets a later run tell a temporary whose
   // writer was killed from one that is being written.
-  std::string temp = (folder / ("." + target.filename().string() + kTemporaryMark + std::to_string(::getpid()) +
-                                kTemporaryMark + "XXXXXX"))
-                         .string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    const int error = errno;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-      RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
-    }
-    RaiseFileError(error, nativePath);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = TemporaryName(name);
+    fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
   }
+  if (fd < 0) RaiseFileError(errno, shownPath);
   size_t written = 0;
   int error = 0;
   while (written < content.size()) {
@@ -190,16 +219,30 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
     written += static_cast<size_t>(n);
   }
   if (error == 0 && sync && ::fsync(fd) != 0) error = errno;
-  // mkstemp creates 0600; a generated file gets the usual permissions.
+  // Created 0600 as mkstemp does; a generated file gets the usual permissions.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   ::fchmod(fd, 0666 & ~mask);
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
-    ::unlink(temp.c_str());
-    RaiseFileError(error, nativePath);
+    ::unlinkat(folder, temp.c_str(), 0);
+    RaiseFileError(error, shownPath);
   }
   return temp;
+}
+
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
+  const fs::path target(nativePath);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const UniqueFd folderFd = OpenFolder(folder.string());
+  if (!folderFd) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+      RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
+    }
+    RaiseFileError(error, nativePath);
+  }
+  return (folder / WriteTemporaryIn(folderFd.Get(), target.filename().string(), content, sync, nativePath)).string();
 }
 
 void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
@@ -235,18 +278,46 @@ bool IsTemporaryFileName(const std::string& fileName, pid_t& pid) {
   return true;
 }
 
-int RemoveStaleTemporaries(const std::string& folder) {
+namespace {
+
+// Removes the stale temporaries in the folder `folder` and, `depth` levels
+// deep, below it; no symbolic link is followed.
+int RemoveStaleIn(int folder, int depth) {
+  UniqueFd listing(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  DIR* dir = listing ? ::fdopendir(listing.Get()) : nullptr;
+  if (dir == nullptr) return 0;
+  listing.Release();
   int removed = 0;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  std::vector<std::string> folders;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     pid_t pid = 0;
-    if (!IsTemporaryFileName(it->path().filename().string(), pid) || !it->is_regular_file(ec)) continue;
-    if (ProcessRuns(pid)) continue;
-    std::error_code removeError;
-    if (fs::remove(it->path(), removeError)) ++removed;
+    if (S_ISDIR(st.st_mode)) {
+      folders.push_back(name);
+    } else if (S_ISREG(st.st_mode) && IsTemporaryFileName(name, pid) && !ProcessRuns(pid) &&
+               ::unlinkat(folder, name.c_str(), 0) == 0) {
+      ++removed;
+    }
+  }
+  ::closedir(dir);
+  if (depth <= 0) return removed;
+  for (const std::string& name : folders) {
+    const UniqueFd sub = OpenFolderNoFollow(folder, name, false);
+    if (sub) removed += RemoveStaleIn(sub.Get(), depth - 1);
   }
   return removed;
+}
+
+}  // namespace
+
+int RemoveStaleTemporariesIn(int root) { return RemoveStaleIn(root, kDeepestFolder); }
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  const UniqueFd root = OpenFolder(folder);
+  return root ? RemoveStaleTemporariesIn(root.Get()) : 0;
 }
 
 DiskFileSystem::DiskFileSystem(std::string templatesDir) : templatesDir_(std::move(templatesDir)) {}
