@@ -1,11 +1,14 @@
 #include "cli/Commands.h"
 
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "support/Error.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -62,6 +65,21 @@ int Run(int argc, char** argv) {
     PrintError(e.what());
     return kExitFailed;
   }
+}
+
+int RunWithCheckedOutput(int argc, char** argv) {
+  wb::IgnoreBrokenPipes();
+  // Standard output through a buffer that keeps its first write error.
+  wb::FdOutputBuffer buffer(STDOUT_FILENO);
+  std::streambuf* const previous = std::cout.rdbuf(&buffer);
+  int status = Run(argc, argv);
+  std::cout.flush();
+  std::cout.rdbuf(previous);
+  if (buffer.Error() != 0) {
+    PrintError(wb::Text(wb::WB_OUT_STDOUT_FAILED, {std::strerror(buffer.Error())}));
+    if (status == kExitOk) status = kExitFailed;
+  }
+  return status;
 }
 
 }  // namespace zt::cli

@@ -42,4 +42,9 @@ void PrintError(const std::string& message);
 /// Parses the command line and runs the chosen subcommand.
 int Run(int argc, char** argv);
 
+/// Run, with standard output checked: output that could not be written (a
+/// full disk, a pipe whose reader has gone; the command still finishes its
+/// work) is told once on stderr, and a status of success becomes a failure.
+int RunWithCheckedOutput(int argc, char** argv);
+
 }  // namespace zt::cli

@@ -33,6 +33,7 @@
 #include "workbench/store/SqliteStore.h"
 #include "workbench/store/StoreDatabase.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/terminal/Console.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
@@ -180,7 +181,7 @@ int RunExport(const DatapoolOptions& options) {
     return kExitOk;
   }
   try {
-    wb::WriteFileAtomically(*options.output, csv);
+    wb::WriteOutputFile(*options.output, csv);
   } catch (const ZtError& e) {
     PrintError(wb::Text(wb::WB_CMD_NOT_WRITTEN, {*options.output, e.Description()}));
     return kExitFailed;

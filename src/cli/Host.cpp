@@ -1,9 +1,12 @@
 #include "cli/Host.h"
 
 #include <CLI/CLI.hpp>
+#include <fcntl.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <fstream>
 #include <iostream>
 #include <set>
 
@@ -90,7 +93,7 @@ void Host::WriteLog(const std::string& line) {
   // A log line must not end up on the progress line of stderr.
   if (components_) components_->Windows().ClearProgress();
   std::cout << line << '\n';
-  if (logCopy_) *logCopy_ << line << '\n' << std::flush;
+  if (logCopy_) *logCopy_ << line << '\n' << std::flush;  // a failure stops the copy; Generate tells it
   report_.Log(line);
 }
 
@@ -126,11 +129,13 @@ int Host::Start() {
     return kExitFailed;
   }
   if (!options_.log.empty()) {
-    logCopy_ = std::make_unique<std::ofstream>(options_.log, std::ios::app);
-    if (!*logCopy_) {
+    logFile_.Reset(::open(options_.log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!logFile_) {
       PrintError(wb::Text(wb::WB_HOST_LOG_NOT_WRITABLE, {options_.log}));
       return kExitFailed;
     }
+    logBuffer_ = std::make_unique<wb::FdOutputBuffer>(logFile_.Get());
+    logCopy_ = std::make_unique<std::ostream>(logBuffer_.get());
   }
 
   application_ = std::make_unique<wb::Application>();
@@ -274,7 +279,12 @@ int Host::Generate(const std::function<void()>& run) {
   SetLastRunOutcome(RunOutcome{});
   run();
   const RunOutcome& outcome = LastRunOutcome();
-  const int status = report_.ExitStatus(outcome.canceled, options_.strict, components_->ScriptsNotStored());
+  int status = report_.ExitStatus(outcome.canceled, options_.strict, components_->StoreFailures());
+  if (logCopy_) logCopy_->flush();
+  if (logBuffer_ && logBuffer_->Error() != 0) {
+    PrintError(wb::Text(wb::WB_OUT_LOG_FAILED, {options_.log, std::strerror(logBuffer_->Error())}));
+    if (status == kExitOk) status = kExitFailed;
+  }
   if (const std::string line = report_.NotTakenLine(options_.strict); !line.empty() && !outcome.canceled) {
     PrintError(line);
   }

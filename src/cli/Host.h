@@ -9,10 +9,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/RunReport.h"
+#include "workbench/system/Outputs.h"
+#include "workbench/system/SafeFolders.h"
 #include "workbench/terminal/Answers.h"
 
 namespace CLI {
@@ -82,8 +85,10 @@ class Host {
 
   /// Runs a generation (`run` shows the progress window), with the progress
   /// line counting the operations of the selection, and returns its exit
-  /// status (RunReport::ExitStatus); prints the line about operations no
-  /// generator takes and writes --summary-json.
+  /// status (RunReport::ExitStatus, which counts what the store refused,
+  /// failed to write or lost, or found damaged, each told with a message;
+  /// 1 also when the log file could not be written, told here once); prints
+  /// the line about operations no generator takes and writes --summary-json.
   int Generate(const std::function<void()>& run);
 
   /// For a template entry: whether its choice was kept, as an exit status
@@ -109,7 +114,11 @@ class Host {
   std::unique_ptr<wb::Application> application_;
   std::unique_ptr<wb::WorkbenchComponents> components_;
   std::unique_ptr<OLEServer> addIn_;
-  std::unique_ptr<std::ofstream> logCopy_;
+  // The log file (--log), appended to through a buffer that keeps its first
+  // write error.
+  wb::UniqueFd logFile_;
+  std::unique_ptr<wb::FdOutputBuffer> logBuffer_;
+  std::unique_ptr<std::ostream> logCopy_;
   bool active_ = false;
 };
 

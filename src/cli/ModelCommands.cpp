@@ -21,6 +21,7 @@
 #include "workbench/documents/ModelFile.h"
 #include "workbench/documents/ModelListing.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
@@ -150,7 +151,7 @@ int RunConvert(const ModelArguments& args) {
     return kExitOk;
   }
   try {
-    wb::WriteFileAtomically(args.output, document);
+    wb::WriteOutputFile(args.output, document);
   } catch (const ZtError& e) {
     PrintError(wb::Text(wb::WB_CONVERT_CANNOT_WRITE, {args.output, e.Description()}));
     return kExitFailed;

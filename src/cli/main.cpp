@@ -8,5 +8,5 @@
 
 int main(int argc, char** argv) {
   zt::wb::ConfigureDatabaseLibrary();
-  return zt::cli::Run(argc, argv);
+  return zt::cli::RunWithCheckedOutput(argc, argv);
 }

@@ -1,5 +1,7 @@
 #include "driver/CodeFactory.h"
 
+#include <utility>
+
 #include "driver/GenerationRun.h"
 #include "driver/RunState.h"
 #include "driver/StatusForm.h"
@@ -91,6 +93,9 @@ bool CodeFactory::GenerateTestForOperation(TesselOperation* op) {
     run.DatapoolHeaderLogged = false;
     run.CompileResources = true;
     run.EjbOperationFlag = false;
+    run.ScriptNotStored = false;
+    ++operationNumber_;
+    if (processor.DataStore != nullptr) processor.DataStore->BeginOperation(operationNumber_);
 
     const dsScriptType scriptType = generator->GetDataStoreScriptType();
     std::string templatePath = generator->GetTemplatePath(op);
@@ -111,6 +116,9 @@ bool CodeFactory::GenerateTestForOperation(TesselOperation* op) {
       LogMessage(GetResString(IDS_LOG_USER_CANCELED_SCRIPTS));
       return false;
     }
+    // The store said which script it could not store and why; an operation
+    // without its test gets no datapool.
+    if (run.ScriptNotStored) return false;
     GenerateDatapoolForOperation(op, processor.DataStore);
     notice.Generated();
     return true;
@@ -136,6 +144,7 @@ int32_t CodeFactory::GenerateTestForOperations(TesselOperationCollection* OpColl
     TesselOperation* op = operations.GetAt(i);
     if (op != nullptr && GenerateTestForOperation(op)) {
       ++count;
+      generated_.insert(operationNumber_);
       WriteLogLine({});
     }
   }
@@ -313,16 +322,25 @@ bool CodeFactory::GenerateTestScripts(TesselModel* aTesselModel, int32_t& TotalG
       explicit Batch(DataStore* s) : store(s) {
         if (store != nullptr) store->BeginBatch();
       }
-      ~Batch() {
-        if (store != nullptr) store->EndBatch();
+      // The operations of which the batch lost something.
+      std::vector<int32_t> End() {
+        DataStore* ending = std::exchange(store, nullptr);
+        return ending != nullptr ? ending->EndBatch() : std::vector<int32_t>();
       }
+      ~Batch() { End(); }
       Batch(const Batch&) = delete;
       Batch& operator=(const Batch&) = delete;
     } batch(Ref(processor_).DataStore);
+    operationNumber_ = 0;
+    generated_.clear();
 
     TotalGen = GenerateTestForOperations(&operations);
     TotalGen += GenerateTestForClasses(&classes);
     TotalGen += GenerateTestForCategories(&packages);
+    // What the store could not make durable after all (it said what) was not generated.
+    for (const int32_t lost : batch.End()) {
+      if (generated_.erase(lost) != 0) --TotalGen;
+    }
 
     TotalOps = operations.Count() + CountClassesOperations(&classes);
     if (!Ref(processor_).UserCanceled) TotalOps += CountCategoriesOperations(&packages);

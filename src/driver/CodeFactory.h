@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "generators/CodeGenerator.h"
@@ -62,6 +63,11 @@ class CodeFactory {
   std::unique_ptr<TemplateProcessor> ownProcessor_;  // made by GenerateAll when none was given
   DataStore* store_ = nullptr;
   std::vector<std::unique_ptr<CodeGenerator>> registry_;
+  // The number of the operation generated last in this run (the store's
+  // batch is told it), and those of the operations counted as generated: an
+  // operation whose script or datapool the batch loses is uncounted again.
+  int32_t operationNumber_ = 0;
+  std::set<int32_t> generated_;
 };
 
 }  // namespace zt

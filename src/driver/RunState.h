@@ -20,6 +20,10 @@ struct RunState {
   /// The current operation's resource script may be compiled; cleared when
   /// the store declines a class module.
   bool CompileResources = true;
+  /// The store refused or failed to write a script of the current operation
+  /// (and said why): the operation is not generated and gets no datapool.
+  /// Cleared before each operation.
+  bool ScriptNotStored = false;
   /// The current operation was classed as a home-interface operation.
   bool EjbOperationFlag = false;
   /// The last answer to the datapool overwrite question (3 at a run's start).

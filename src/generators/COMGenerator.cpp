@@ -250,7 +250,9 @@ void COMGenerator::TemplatePostProcessLine(const std::string& TemplatePath, cons
     } else if (vb.IsResourceReference(TemplateLine, fileTemp, fileOut)) {
       const std::string outputFile = outputFolder + sep + fileOut;
       processor.ProcessTemplate(templateFolder + sep + fileTemp, outputFile, TemplateParams, scriptType, sOperName);
-      if (!processor.UserCanceled && CurrentRun().CompileResources) {
+      // A script the store refused or could not write is not compiled: no
+      // compiler runs on, and nothing is deleted at, a path it refused.
+      if (!processor.UserCanceled && CurrentRun().CompileResources && !CurrentRun().ScriptNotStored) {
         switch (CompileResourceFile(fileOut, outputFolder)) {
           case eRCCompilerNotFound:
             WriteLogLine(GetResString(IDS_DETAIL_INDENT) + Ref(processor.DataStore).ScriptRoot(scriptType) + outputFile);
@@ -272,7 +274,11 @@ void COMGenerator::TemplatePostProcessLine(const std::string& TemplatePath, cons
 }
 
 ERCReturnTypes COMGenerator::CompileResourceFile(const std::string& sFileName, const std::string& sDirectory) {
-  std::string scriptPath, compilerName, parameters, workingFolder;
+  std::string scriptPath, compilerName, parameters, workingFolder, options;
+  // The script and its ".res" as the store knows them: a file in a folder
+  // below its Visual Basic root. Every delete and every test for the ".res"
+  // goes through the store, with the checks of its writes.
+  std::string scriptFolder, scriptName, resourceName;
   RunState& run = CurrentRun();
   int32_t show = 0;
   try {
@@ -280,6 +286,10 @@ ERCReturnTypes COMGenerator::CompileResourceFile(const std::string& sFileName, c
     const std::string sep = GetResString(IDS_BACKSLASH);
     const std::string quote = GetResString(IDS_QUOTE);
     scriptPath = root + sDirectory + sep + sFileName;
+    const std::string relative = sDirectory + sep + sFileName;
+    scriptFolder = FileSystemObject::GetParentFolderName(relative);
+    scriptName = FileSystemObject::GetFileName(relative);
+    resourceName = ReplaceExtension(scriptName, GetResString(IDS_EXT_RC), GetResString(IDS_EXT_RES));
     std::string compilerPath = run.ResourceCompilerPath;
     if (!FileExists(compilerPath)) return eRCCompilerNotFound;
     const std::string compiler = TrimBlanks(run.ResourceCompilerPath);
@@ -291,9 +301,11 @@ ERCReturnTypes COMGenerator::CompileResourceFile(const std::string& sFileName, c
     }
     show = compiler.find(GetResString(IDS_RC_EXE)) != std::string::npos ? kShowMinimized : kShowMaximized;
     workingFolder = root + sDirectory + sep;
-    std::unique_ptr<ToolOptions> options = Components().CreateToolOptions();
-    parameters = options->GetOption(tool_option::kResourceCompilerOptions) + GetResString(IDS_BLANK) + quote +
-                 scriptPath + quote;
+    std::unique_ptr<ToolOptions> toolOptions = Components().CreateToolOptions();
+    options = toolOptions->GetOption(tool_option::kResourceCompilerOptions);
+    // What the log shows; the program gets the script's path as one
+    // argument of its own (lpArguments), whatever the path holds.
+    parameters = options + GetResString(IDS_BLANK) + quote + scriptPath + quote;
   } catch (...) {
     const ZtError error = CurrentError();
     ReportError(&error, {});
@@ -306,19 +318,31 @@ ERCReturnTypes COMGenerator::CompileResourceFile(const std::string& sFileName, c
   info.hwnd = ProgressWindowHandle();
   info.lpVerb = GetResString(IDS_VERB_OPEN);
   info.lpFile = run.ResourceCompilerPath;
-  info.lpParameters = parameters;
+  info.lpParameters = options;
+  info.lpArguments = {scriptPath};
   info.lpDirectory = workingFolder;
   info.nShow = show;
 
-  std::string resourcePath = Replaced(GetResString(IDS_QUOTE) + scriptPath + GetResString(IDS_QUOTE),
-                                      GetResString(IDS_EXT_RC), GetResString(IDS_EXT_RES));
-  auto removeResource = [&resourcePath] {
+  // The ".res" beside the script: its extension replaced, nothing else.
+  const std::string resourcePath = ReplaceExtension(scriptPath, GetResString(IDS_EXT_RC), GetResString(IDS_EXT_RES));
+  DataStore& store = *store_;
+  const auto failed = [&] {
+    LogMessage(FormatResString1(IDS_LOG_RC_FAILED, compilerName + GetResString(IDS_BLANK) + parameters));
+    WriteLogLine(GetResString(IDS_DETAIL_INDENT) + scriptPath);
+  };
+  const auto removeResource = [&] {
     try {
-      DeleteFileIfExists(resourcePath);
+      return store.DeleteScript(resourceName, scriptFolder, dsVisualBasicScript) != delete_result::kNotDeleted;
     } catch (...) {
+      return false;
     }
   };
-  removeResource();
+  // A ".res" of an earlier run that cannot be removed (or lies where the
+  // store refuses to go) would pass for this run's result: nothing is run.
+  if (!removeResource()) {
+    failed();
+    return eRCFailed;
+  }
 
   std::optional<int64_t> process;
   try {
@@ -337,29 +361,28 @@ ERCReturnTypes COMGenerator::CompileResourceFile(const std::string& sFileName, c
   }
   bool produced = false;
   try {
-    produced = FileExists(resourcePath);
+    produced = store.ScriptExists(resourceName, scriptFolder, dsVisualBasicScript);
   } catch (...) {
   }
-  // A compiler that fails may leave a partial ".res": only its success counts.
-  if (produced && exitStatus == 0) {
-    try {
-      DeleteFileIfExists(scriptPath);
-    } catch (...) {
-    }
-    WriteLogLine(GetResString(IDS_DETAIL_INDENT) + resourcePath);
+  const auto close = [&] {
     try {
       Components().Processes().CloseHandle(*process);
     } catch (...) {
     }
+  };
+  // A compiler that fails may leave a partial ".res": only its success counts.
+  if (produced && exitStatus == 0) {
+    try {
+      store.DeleteScript(scriptName, scriptFolder, dsVisualBasicScript);
+    } catch (...) {
+    }
+    WriteLogLine(GetResString(IDS_DETAIL_INDENT) + resourcePath);
+    close();
     return eRCSuccess;
   }
   if (produced) removeResource();
-  LogMessage(FormatResString1(IDS_LOG_RC_FAILED, compilerName + GetResString(IDS_BLANK) + parameters));
-  WriteLogLine(GetResString(IDS_DETAIL_INDENT) + scriptPath);
-  try {
-    Components().Processes().CloseHandle(*process);
-  } catch (...) {
-  }
+  failed();
+  close();
   return eRCFailed;
 }
 

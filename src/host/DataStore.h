@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zt {
 
@@ -19,6 +20,13 @@ inline constexpr int32_t kStored = 0;
 inline constexpr int32_t kNotWritten = 1007;
 inline constexpr int32_t kCancelled = 1008;
 }  // namespace save_result
+
+/// Result codes of `DataStore::DeleteScript`.
+namespace delete_result {
+inline constexpr int32_t kDeleted = 0;
+inline constexpr int32_t kNoSuchFile = 53;
+inline constexpr int32_t kNotDeleted = 1007;
+}  // namespace delete_result
 
 /// What the store hands to the datapool components; only they look inside.
 class DataStoreConnection {
@@ -64,14 +72,39 @@ class DataStore {
   /// The connection handed to the datapool components.
   virtual DataStoreConnection* Connection() = 0;
 
+  /// Whether the last SaveScript that did not store its script refused the
+  /// path or failed to write it (and said why), rather than the user
+  /// declining to replace a file. The run then counts the operation as not
+  /// generated.
+  virtual bool LastSaveFailed() { return false; }
+
+  /// Deletes the script `fileName` in `folder` below the root of `type` when
+  /// it is there, with the path checks of SaveScript: a path SaveScript
+  /// refuses is not touched, and nothing outside the root ever is. Returns a
+  /// delete_result: deleted, no such file, or refused or failed (said why).
+  virtual int32_t DeleteScript(const std::string& /*fileName*/, const std::string& /*folder*/, dsScriptType /*type*/) {
+    return delete_result::kNotDeleted;
+  }
+
+  /// Whether the script `fileName` in `folder` below the root of `type` is
+  /// there, as a file; false for a path SaveScript refuses.
+  virtual bool ScriptExists(const std::string& /*fileName*/, const std::string& /*folder*/, dsScriptType /*type*/) {
+    return false;
+  }
+
   /// A run stores between BeginBatch and EndBatch. Meanwhile the store may
   /// make what it stores durable a batch at a time instead of item by item:
   /// a crash may then lose the last batch, but never leaves a half-written
-  /// script or datapool. EndBatch makes everything stored so far durable and
-  /// reports its own failures; it does not raise. A store that stores item by
-  /// item ignores both.
+  /// script or datapool. A store that stores item by item ignores all three.
   virtual void BeginBatch() {}
-  virtual void EndBatch() {}
+  /// Within a batch: what is stored from now on belongs to the operation
+  /// numbered `operation` (the caller's numbers).
+  virtual void BeginOperation(int32_t /*operation*/) {}
+  /// Makes everything stored so far durable; does not raise. Returns the
+  /// operations (as numbered by BeginOperation) of which a script or a
+  /// datapool could not be made durable after all; the store has said which
+  /// and why.
+  virtual std::vector<int32_t> EndBatch() { return {}; }
 };
 
 }  // namespace zt

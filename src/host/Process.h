@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zt {
 
@@ -18,6 +19,11 @@ struct ShellExecuteInfo {
   std::string lpVerb;            ///< "Open"
   std::string lpFile;            ///< the program
   std::string lpParameters;      ///< its command line, with "..." grouping
+  /// Arguments after those of lpParameters, each handed over exactly as it
+  /// is: never split, never unquoted. What the add-in makes from names of
+  /// the model (a script's path) goes here, so that no name can add an
+  /// argument of its own.
+  std::vector<std::string> lpArguments;
   std::string lpDirectory;       ///< the working folder
   int32_t nShow = 0;             ///< 2 minimized, 3 maximized
 };

@@ -98,6 +98,18 @@ void DeleteFileIfExists(std::string& path) {
   if (FileExists(path)) FileSystem().DeleteFile(path, false);
 }
 
+bool HasExtension(const std::string& path, const std::string& extension) {
+  const size_t separator = path.find_last_of("\\/");
+  const size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+  return path.size() - nameStart >= extension.size() &&
+         path.compare(path.size() - extension.size(), extension.size(), extension) == 0;
+}
+
+std::string ReplaceExtension(const std::string& path, const std::string& from, const std::string& to) {
+  if (!HasExtension(path, from)) return path;
+  return path.substr(0, path.size() - from.size()) + to;
+}
+
 std::string GetBaseName(const std::string& path) { return FileSystemObject::GetBaseName(path); }
 
 std::string GetExtensionName(const std::string& path) {

@@ -33,6 +33,15 @@ bool FileExists(std::string& path);
 /// exists (read-only files are not forced). Failures are raised.
 void DeleteFileIfExists(std::string& path);
 
+/// Whether the file name of `path` (what follows its last "\" or "/") ends
+/// in `extension` (".rc"), case-sensitively. A folder of the path never
+/// counts: "proj.rc\a\x.cls" does not end in ".rc".
+bool HasExtension(const std::string& path, const std::string& extension);
+
+/// `path` with `from` at its end replaced by `to` when its file name ends in
+/// `from` (HasExtension); otherwise `path` unchanged.
+std::string ReplaceExtension(const std::string& path, const std::string& from, const std::string& to);
+
 /// The file name of `path` without folder and extension.
 std::string GetBaseName(const std::string& path);
 

@@ -241,8 +241,15 @@ void TemplateProcessor::Store(const std::string& TestCodePath, dsScriptType scri
   const std::string fileName = FileSystemObject::GetFileName(TestCodePath);
   const std::string folder = FileSystemObject::GetParentFolderName(TestCodePath);
   const int32_t code = store.SaveScript(fileName, folder, scriptType, text);
+  // A script the store refused or failed to write (it said why) makes the
+  // operation one that was not generated; a declined replacement does not.
+  if (code != save_result::kStored && code != save_result::kCancelled && store.LastSaveFailed()) {
+    run.ScriptNotStored = true;
+  }
+  // Only a file whose extension is ".rc" is a resource script, whatever its
+  // folders are named.
   if (code == save_result::kStored) {
-    if (TestCodePath.find(GetResString(IDS_EXT_RC)) == std::string::npos) {
+    if (!HasExtension(TestCodePath, GetResString(IDS_EXT_RC))) {
       if (!run.SourceHeaderLogged) {
         LogMessage(FormatResString1(IDS_LOG_SOURCE_CREATED, sOperName));
         run.SourceHeaderLogged = true;
@@ -250,7 +257,7 @@ void TemplateProcessor::Store(const std::string& TestCodePath, dsScriptType scri
       WriteLogLine(GetResString(IDS_DETAIL_INDENT) + store.ScriptRoot(scriptType) + TestCodePath);
     }
   } else if (code == save_result::kNotWritten) {
-    if (TestCodePath.find(GetResString(IDS_EXT_CLS)) != std::string::npos) run.CompileResources = false;
+    if (HasExtension(TestCodePath, GetResString(IDS_EXT_CLS))) run.CompileResources = false;
   } else if (code == save_result::kCancelled) {
     UserCanceled = true;
   }

@@ -6,7 +6,9 @@
 # reference run's duration. After each kill no test file is partial (every
 # file under its final name equals the reference's); a run to completion then
 # leaves exactly the reference's files, no temporary file, a database whose
-# integrity check says "ok", no journal, and every datapool.
+# integrity check says "ok", no journal, and every datapool. Then other
+# programs at the store during a run: a reader holding a transaction, a run
+# from another pid namespace, and store.db cut short.
 #
 # The seed of the kill moments is printed; ZT_CRASH_SEED=N repeats a series,
 # ZT_CRASH_KILLS=N changes the number of kills. Stores live on /dev/shm when
@@ -135,5 +137,87 @@ echo "crash_kill: $hit of $kills kills hit a running generation; $partial partia
 # Timing only decides when to kill; but a series in which no kill met a
 # running generation has tested nothing.
 check "a kill met a running generation" test "$hit" -gt 0
+
+# -- Other programs at the store during a run -----------------------------------
+# sqlite3_on DATABASE: an sqlite3 process on DATABASE that reads its commands
+# from the descriptor 3 of this shell; its pid in $holder.
+sqlite3_on() {
+  rm -f "$base/feed" && mkfifo "$base/feed"
+  sqlite3 "$1" <"$base/feed" >/dev/null 2>&1 &
+  holder=$!
+  exec 3>"$base/feed"
+}
+# A reader that starts a transaction during a run ("BEGIN; SELECT ...;" left
+# open in sqlite3) and holds it for longer than SQLite's usual wait of 5 s:
+# the run waits for it, and every datapool it logged is stored.
+store=$base/busy
+"$zt" generate "$base/big.json" --select pkg0::Svc00::op0 --store "$store" </dev/null >/dev/null 2>&1
+start "$store" 3>&-
+run=$!
+sleep "$(printf '0.%03d' $((duration / 4 % 1000)))"
+kill -0 "$run" 2>/dev/null
+met=$?
+sqlite3_on "$store/store.db"
+printf '.timeout 5000\nBEGIN;\nSELECT count(*) FROM datapools;\n' >&3
+sleep 6
+echo "COMMIT;" >&3
+exec 3>&-
+wait "$holder"
+wait "$run"
+status=$?
+check "busy reader: it met a running generation" test "$met" -eq 0
+check "busy reader: the run succeeds (status $status)" test "$status" -eq 0
+"$zt" datapool list --store "$store" >"$base/pools" 2>&1
+check "busy reader: every datapool is there" diff -q "$base/ref.pools" "$base/pools"
+rm -rf "$store"
+
+# A second run from another pid namespace (a container that shares the
+# store) while a run writes: it sees no process of the first, but the
+# store's lock tells it that a writer is at work, and it removes none of the
+# first run's temporary files.
+if unshare --pid --fork true 2>/dev/null; then
+  overlaps=0
+  for i in 1 2 3; do
+    store=$base/ns$i
+    start "$store"
+    first=$!
+    sleep "$(printf '0.%03d' $((duration / 4 % 1000)))"
+    kill -0 "$first" 2>/dev/null && overlaps=$((overlaps + 1))
+    unshare --pid --fork "$zt" generate "$base/big.json" --select pkg0::Svc00::op0 --store "$store" </dev/null >/dev/null 2>&1
+    wait "$first"
+    status=$?
+    check "pid namespace $i: the first run succeeds (status $status)" test "$status" -eq 0
+    listing "$store" >"$base/files"
+    check "pid namespace $i: the first run's files are all there" diff -q "$base/ref.files" "$base/files"
+    rm -rf "$store"
+  done
+  echo "crash_kill: $overlaps of 3 runs in another pid namespace met a running generation"
+  check "a run in another pid namespace met a running generation" test "$overlaps" -gt 0
+else
+  echo "SKIP: pid namespaces: unshare --pid is not possible here"
+fi
+
+# store.db cut short by another program during a run: a run that ends with a
+# damaged store does not succeed.
+cuts=0
+for i in 1 2 3 4 5; do
+  store=$base/cut$i
+  start "$store"
+  pid=$!
+  delay=$((duration / 10 + RANDOM % (duration / 2 + 1)))
+  sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
+  cut=0
+  kill -0 "$pid" 2>/dev/null && [ -e "$store/store.db" ] && truncate -s 8192 "$store/store.db" && cut=1
+  wait "$pid"
+  status=$?
+  verdict=$(sqlite3 "$store/store.db" 'PRAGMA quick_check' 2>&1 | head -1)
+  echo "cut $i: after ${delay} ms, cut $cut, status $status, check: $verdict"
+  if [ "$cut" -eq 1 ]; then
+    cuts=$((cuts + 1))
+    [ "$verdict" = ok ] || check "cut $i: a run that leaves a damaged store fails" test "$status" -ne 0
+  fi
+  rm -rf "$store"
+done
+check "a cut met a running generation" test "$cuts" -gt 0
 
 finish crash_kill

@@ -39,13 +39,15 @@ usual_log='^\[Verimos\]--\[Unit Test\]: (source created for |datapool created:)'
 
 # run CASE STATUS MESSAGE COMMAND...: runs COMMAND without input and checks
 # its exit status and that it said one thing matching the extended regex
-# MESSAGE (nothing, when MESSAGE is empty).
+# MESSAGE (nothing, when MESSAGE is empty). Its standard output goes to
+# $out when that is set (the host log is then not looked at).
 run() {
   local name=$1 want=$2 message=$3
   shift 3
   cases=$((cases + 1))
-  "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
+  "$@" </dev/null >"${out:-$tmp/out}" 2>"$tmp/err"
   local status=$?
+  [ -n "${out:-}" ] && : >"$tmp/out"
   { grep -Ev "$usual_err" "$tmp/err"; grep -E "$log_line" "$tmp/out" | grep -Ev "$usual_log"; } >"$tmp/said"
   if [ "$status" -ne "$want" ]; then
     echo "FAIL: $name: exit status $status, expected $want"
@@ -295,6 +297,61 @@ run options-with-a-file-for-a-folder 1 "Cannot open the store at $store/scripts/
 sums "$store" >"$tmp/after"
 same options-with-a-file-for-a-folder "the store" "$tmp/before" "$tmp/after"
 
+# The script folders are the store's own: a symbolic link in the place of
+# one (to a folder where a user's file is named like a temporary of a killed
+# writer) is refused, and nothing is written or removed where it leads.
+for part in scripts scripts/java scripts/vb; do
+  fresh_copy
+  rm -rf "$tmp/linked" && cp -a "$store/$part" "$tmp/linked"
+  echo "a user's notes" >"$tmp/linked/.notes~99999~abcdef"
+  rm -rf "${store:?}/$part" && ln -s "$tmp/linked" "$store/$part"
+  sums "$store" >"$tmp/before"
+  sums "$tmp/linked" >"$tmp/linked-before"
+  run "store-${part//\//-}-is-a-link" 1 "Cannot open the store at $store/$part: it is a symbolic link" generate_into "$store"
+  sums "$store" >"$tmp/after"
+  sums "$tmp/linked" >"$tmp/linked-after"
+  same "store-${part//\//-}-is-a-link" "the store" "$tmp/before" "$tmp/after"
+  same "store-${part//\//-}-is-a-link" "the folder it leads to" "$tmp/linked-before" "$tmp/linked-after"
+done
+# A store that another program holds locked is busy, and the message names
+# the program.
+# sqlite3_on DATABASE: an sqlite3 process on DATABASE, reading its commands
+# from the descriptor 3 of this shell; its pid in $holder.
+sqlite3_on() {
+  rm -f "$tmp/feed" && mkfifo "$tmp/feed"
+  sqlite3 "$1" <"$tmp/feed" >/dev/null 2>&1 &
+  holder=$!
+  exec 3>"$tmp/feed"
+}
+fresh_copy
+sqlite3_on "$store/store.db"
+echo "BEGIN EXCLUSIVE;" >&3
+for _ in $(seq 1 50); do grep -q ":$(stat -c %i "$store/store.db") " /proc/locks && break; sleep 0.1; done
+run store-locked-by-another-program 1 \
+  "Cannot open the store at $store/store\.db: it is busy: sqlite3 \(process $holder\) holds it locked" generate_into "$store"
+echo "ROLLBACK;" >&3
+exec 3>&-
+wait "$holder"
+# A writer killed inside a transaction leaves a journal: the commands that
+# only read roll it back themselves.
+fresh_copy
+"$zt" datapool list --store "$store" >"$tmp/pools-before" 2>&1
+"$zt" datapool export Account_deposit --store "$store" >"$tmp/csv-before" 2>&1
+sqlite3_on "$store/store.db"
+printf 'PRAGMA cache_size=1;\nBEGIN;\nDELETE FROM datapool_values;\nDELETE FROM datapool_rows;\nDELETE FROM datapools;\nSELECT 1;\n' >&3
+for _ in $(seq 1 50); do [ -s "$store/store.db-journal" ] && break; sleep 0.1; done
+sleep 0.3
+kill -KILL "$holder"
+wait "$holder" 2>/dev/null
+exec 3>&-
+[ -s "$store/store.db-journal" ] || { echo "FAIL: hot-journal: no journal was left"; fail=1; }
+run datapools-after-a-killed-writer 0 '' "$zt" datapool list --store "$store"
+same datapools-after-a-killed-writer "the datapools" "$tmp/pools-before" "$tmp/out"
+run export-after-a-killed-writer 0 '' "$zt" datapool export Account_deposit --store "$store"
+same export-after-a-killed-writer "the export" "$tmp/csv-before" "$tmp/out"
+run options-after-a-killed-writer 0 '' "$zt" options --store "$store"
+[ ! -e "$store/store.db-journal" ] || { echo "FAIL: hot-journal: the journal is still there"; fail=1; }
+
 # Read-only parts: the immutable flag stops root too.
 # immutable CASE PATH MESSAGE: PATH (below a copy of the store) made
 # immutable; the run is refused and the store stays as it is.
@@ -339,6 +396,56 @@ if mount -t tmpfs -o size=256k tmpfs "$tmp/full" 2>/dev/null; then
   same store-disk-full "the store" "$tmp/before" "$tmp/after"
 else
   echo "SKIP: store-disk-full: mounting a tmpfs is not possible here"
+  skipped=$((skipped + 1))
+fi
+
+# A disk that fills up during a run: what the log says was created is in the
+# store, or a message says it was not stored; the run ends short.
+# big_model PACKAGES: PACKAGES packages of 10 EJBs, each a remote interface
+# of 8 operations and a home of 2 (100 operations a package).
+big_model() {
+  printf '{"model":"Big","packages":[{"name":"javax","packages":[{"name":"ejb","classes":[{"name":"EJBObject"},{"name":"EJBHome"}]}]}'
+  for ((p = 0; p < $1; p++)); do
+    printf ',{"name":"pkg%s","classes":[' "$p"
+    for e in 0 1 2 3 4 5 6 7 8 9; do
+      [ "$e" -gt 0 ] && printf ','
+      printf '{"name":"Svc%s%s","stereotype":"EJBRemoteInterface","language":"Java","operations":[' "$p" "$e"
+      for o in 0 1 2 3 4 5 6 7; do
+        [ "$o" -gt 0 ] && printf ','
+        printf '{"name":"op%s","returnType":"double","parameters":[{"name":"amount","type":"double","initValue":"%s.5"}]}' "$o" "$o"
+      done
+      printf ']},{"name":"Svc%s%sHome","stereotype":"EJBHomeInterface","language":"Java","operations":[' "$p" "$e"
+      printf '{"name":"create","returnType":"Svc%s%s"},{"name":"findByName","returnType":"Svc%s%s"}]}' "$p" "$e" "$p" "$e"
+    done
+    printf ']}'
+  done
+  printf ']}\n'
+}
+big_model 10 >"$tmp/big.json"
+big_select=()
+for p in 0 1 2 3 4 5 6 7 8 9; do big_select+=(--select "pkg$p"); done
+# The datapools a host log ($1) says were created, one a line, sorted.
+logged_pools() { awk '/datapool created:$/ { pools = 1; next } /^    / && pools { print substr($0, 5); next } { pools = 0 }' "$1" | sort; }
+mkdir -p "$tmp/filling"
+if mount -t tmpfs -o size=1m tmpfs "$tmp/filling" 2>/dev/null; then
+  mounted+=("$tmp/filling")
+  "$zt" generate "$tmp/big.json" --select pkg0::Svc00::op0 --store "$tmp/filling/store" >/dev/null 2>&1 </dev/null
+  head -c $((($(df -k --output=avail "$tmp/filling" | tail -1) - 200) * 1024)) /dev/zero >"$tmp/filling/filler" 2>/dev/null
+  cases=$((cases + 1))
+  "$zt" generate "$tmp/big.json" "${big_select[@]}" --store "$tmp/filling/store" >"$tmp/out" 2>"$tmp/err" </dev/null
+  status=$?
+  [ "$status" -eq 1 ] || { echo "FAIL: store-fills-during-a-run: exit status $status, expected 1"; fail=1; }
+  "$zt" datapool list --store "$tmp/filling/store" | sed -n 's/^  \([^ ]*\) (.*/\1/p' | sort >"$tmp/pools"
+  sed -n 's/^The datapool \([^ ]*\) was not stored in .*/\1/p' "$tmp/err" | sort >"$tmp/lost"
+  logged_pools "$tmp/out" >"$tmp/logged"
+  [ -s "$tmp/logged" ] || { echo "FAIL: store-fills-during-a-run: no datapool was logged; the disk filled too soon"; fail=1; }
+  missing=$(comm -23 "$tmp/logged" "$tmp/pools" | comm -23 - "$tmp/lost")
+  [ -z "$missing" ] || { echo "FAIL: store-fills-during-a-run: logged as created, neither stored nor told: $(echo $missing | head -c 300)"; fail=1; }
+  generated=$(sed -n 's/^Finished code generation, \([0-9]*\) of 1000 .*/\1/p' "$tmp/err")
+  [ -n "$generated" ] && [ "$generated" -le "$(wc -l <"$tmp/pools")" ] ||
+    { echo "FAIL: store-fills-during-a-run: $generated counted as generated, $(wc -l <"$tmp/pools") datapools stored"; fail=1; }
+else
+  echo "SKIP: store-fills-during-a-run: mounting a tmpfs is not possible here"
   skipped=$((skipped + 1))
 fi
 
@@ -406,6 +513,153 @@ named names-class-is-dots 0 '' "./unittests/p/..run.java " "$names/inside1.json"
 ejb_model p a/b >"$names/inside2.json"
 echo p::a/b >"$names/inside2.json.select"
 named names-class-with-a-slash 0 '' "./unittests/p/a/brun.java " "$names/inside2.json"
+# ".rc" in a package's name makes no resource script of a Java test.
+ejb_model com.rcorp E >"$names/rcorp.json"
+echo com.rcorp::E >"$names/rcorp.json.select"
+named names-package-com.rcorp 0 '' "./unittests/com.rcorp/Erun.java " "$names/rcorp.json"
+grep -qxF "[Verimos]--[Unit Test]: source created for Logical View::com.rcorp::E::run:" "$tmp/out" ||
+  { echo "FAIL: names-package-com.rcorp: no \"source created\" line"; fail=1; }
+# A name the store cannot take is named with its reason; its operation is
+# not generated and gets no datapool.
+ejb_model p C:x >"$names/drive.json"
+echo p::C:x >"$names/drive.json.select"
+named names-class-drive-letter 1 \
+  'Not storing "unittests\\p\\C:xrun\.java": ":" after the letter C at the start of "C:xrun\.java" is not allowed' "" \
+  "$names/drive.json"
+toolong=$(head -c 300 /dev/zero | tr '\0' a)
+ejb_model p "$toolong" >"$names/long.json"
+echo "p::$toolong" >"$names/long.json.select"
+named names-class-too-long 1 "${toolong}run\.java was not written: .*File name too long" "" "$names/long.json"
+grep -qx "Finished code generation, 0 of 1 test(s) were processed." "$tmp/err" ||
+  { echo "FAIL: names-class-too-long: counted as generated: $(grep Finished "$tmp/err")"; fail=1; }
+"$zt" datapool list --store "$names/store" | grep -q "${toolong}_run" &&
+  { echo "FAIL: names-class-too-long: its datapool was made"; fail=1; }
+
+# -- Resource scripts and the resource compiler ------------------------------
+# What a model or a template puts into the path of a resource script reaches
+# the compiler as one argument, and a path the store refuses is not compiled.
+if [ -z "${ZTUNITTEST_LLVM_RC:-}" ] && ! command -v llvm-rc >/dev/null && ! command -v llvm-rc-14 >/dev/null; then
+  echo "SKIP: resource-compiler cases: llvm-rc is not installed (Debian package llvm)"
+  skipped=$((skipped + 4))
+else
+  # com_model PACKAGE...: an interface ICalc (Add) and its coclass in each package.
+  com_model() {
+    printf '{"model": "M", "components": [{"name": "CalcLib", "properties": {"COM": {"uuid": "6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D", "lcid": "0", "filename": "CalcLib.dll", "helpstring": "Calc"}}}], "packages": ['
+    local first=1 p q
+    for p in "$@"; do
+      q=$(printf '%s' "$p" | sed 's/\\/\\\\/g; s/"/\\"/g')
+      [ $first -eq 1 ] || printf ','
+      first=0
+      printf '{"name": "%s", "classes": [{"name": "ICalc", "stereotype": "Interface", "language": "COM", "operations": [{"name": "Add", "returnType": "HRESULT", "parameters": [{"name": "a", "type": "long", "initValue": "2"}, {"name": "r", "type": "long*", "properties": {"COM": {"retval": "True"}}}]}]}, {"name": "Calc", "stereotype": "coclass", "language": "COM", "realizes": ["%s::ICalc"], "components": ["CalcLib"], "properties": {"COM": {"progid": "CalcLib.Calc"}}}]}' "$q" "$q"
+    done
+    printf ']}\n'
+  }
+  outside=$tmp/outside-rc
+  mkdir -p "$outside"
+  echo keep >"$outside/victim.txt"
+  # Quotes in package names: no name adds an option (here /fo, which would
+  # write the victim); the twin without quotes makes the folder the split
+  # would name. Each project is compiled.
+  evil="P.rcd\" /fo \"$outside/victim.txt\" \".."
+  plain="P.rcd /fo $outside/victim.txt .."
+  com_model "$plain" "$evil" 'Say"Hi' >"$tmp/quotes.json"
+  rm -rf "$store"
+  run names-com-quotes-add-no-option 0 '' "$zt" generate "$tmp/quotes.json" --select "$plain::ICalc" --select "$evil::ICalc" \
+    --select 'Say"Hi::ICalc' --store "$store"
+  [ "$(cat "$outside/victim.txt")" = keep ] || { echo "FAIL: names-com-quotes-add-no-option: the victim was written"; fail=1; }
+  [ "$(find "$store/scripts/vb" -name ICalcAdd.res | wc -l)" -eq 3 ] && [ -z "$(find "$store/scripts/vb" -name '*.rc')" ] ||
+    { echo "FAIL: names-com-quotes-add-no-option: not every project compiled: $(cd "$store/scripts/vb" && find . -name 'ICalcAdd.r*')"; fail=1; }
+  # A quote in the store's path.
+  rm -rf "$tmp/st\"ore"
+  run store-path-with-a-quote 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/st\"ore"
+  [ -s "$tmp/st\"ore/scripts/vb/unittests/Maths/Calc/ICalcAdd.res" ] ||
+    { echo "FAIL: store-path-with-a-quote: not compiled"; fail=1; }
+  # ".rc" in the store's path: only the script's extension becomes ".res";
+  # the same file of a sibling folder "proj.res" is not touched.
+  sibling=$tmp/proj.res/st/scripts/vb/unittests/Maths/Calc/ICalcAdd.res
+  mkdir -p "$(dirname "$sibling")" && echo sibling >"$sibling"
+  run store-below-proj.rc 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/proj.rc/st"
+  [ "$(cat "$sibling")" = sibling ] || { echo "FAIL: store-below-proj.rc: the sibling's .res changed"; fail=1; }
+  grep -qxF "    $tmp/proj.rc/st/scripts/vb/unittests\\Maths\\Calc\\ICalcAdd.res" "$tmp/out" ||
+    { echo "FAIL: store-below-proj.rc: the log does not name the .res"; fail=1; }
+  # A template whose resource line leads out of the store: the store refuses
+  # the script, and nothing is compiled, deleted or written there.
+  templates
+  vbp="$tmp/tpl/Unit Test Templates/COM VB/TestName.vbp"
+  sed -i 's/^ResFile32=.*/ResFile32=..\\..\\..\\..\\..\\..\\somewhere\\victim; TestName.rc\r/' "$vbp"
+  rm -rf "$tmp/somewhere" "$store" && mkdir -p "$tmp/somewhere"
+  printf 'STRINGTABLE\r\nBEGIN\r\n1 "victim"\r\nEND\r\n' >"$tmp/somewhere/victim.rc"
+  echo "a victim's" >"$tmp/somewhere/victim.res"
+  sums "$tmp/somewhere" >"$tmp/before"
+  run template-resource-line-leaves-the-store 1 'Not storing ".*somewhere\\victim\.rc": it would lie outside the script folder' \
+    "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$store" --templates "$tmp/tpl"
+  sums "$tmp/somewhere" >"$tmp/after"
+  same template-resource-line-leaves-the-store "what lies outside the store" "$tmp/before" "$tmp/after"
+fi
+
+# -- Outputs -------------------------------------------------------------------
+# A file named for a command's output that is a pipe, a device or a symbolic
+# link is written to (through the link), never replaced.
+fresh_copy
+"$zt" datapool export Account_deposit --store "$store" >"$tmp/csv" 2>/dev/null
+"$zt" model convert "$bank" >"$tmp/document" 2>/dev/null
+rm -f "$tmp/fifo" && mkfifo "$tmp/fifo"
+for what in export convert; do
+  if [ $what = export ]; then
+    write() { "$zt" datapool export Account_deposit --store "$store" --output "$1"; }
+    expected=$tmp/csv
+  else
+    write() { "$zt" model convert "$bank" "$1"; }
+    expected=$tmp/document
+  fi
+  timeout 10 cat "$tmp/fifo" >"$tmp/from-fifo" &
+  out=/dev/null run "$what-to-a-fifo" 0 '' write "$tmp/fifo"
+  wait $!
+  [ -p "$tmp/fifo" ] && cmp -s "$tmp/from-fifo" "$expected" || { echo "FAIL: $what-to-a-fifo: replaced, or not written"; fail=1; }
+  echo old >"$tmp/target" && rm -f "$tmp/link" && ln -s target "$tmp/link"
+  out=/dev/null run "$what-through-a-link" 0 '' write "$tmp/link"
+  [ -L "$tmp/link" ] && cmp -s "$tmp/target" "$expected" || { echo "FAIL: $what-through-a-link: replaced, or not written"; fail=1; }
+  rm -f "$tmp/null"
+  if mknod "$tmp/null" c 1 3 2>/dev/null; then
+    out=/dev/null run "$what-to-a-character-device" 0 '' write "$tmp/null"
+    [ -c "$tmp/null" ] || { echo "FAIL: $what-to-a-character-device: the device was replaced"; fail=1; }
+  else
+    echo "SKIP: $what-to-a-character-device: mknod is not possible here"
+    skipped=$((skipped + 1))
+  fi
+done
+# Standard output or a log file that cannot be written: one message, and no
+# success.
+if [ -c /dev/full ]; then
+  full='cannot write to standard output: No space left on device'
+  out=/dev/full run stdout-full-datapool-list 1 "$full" "$zt" datapool list --store "$store"
+  out=/dev/full run stdout-full-datapool-show 1 "$full" "$zt" datapool show Account_deposit --store "$store"
+  out=/dev/full run stdout-full-datapool-export 1 "$full" "$zt" datapool export Account_deposit --store "$store"
+  out=/dev/full run stdout-full-model-show 1 "$full" "$zt" model show "$bank"
+  out=/dev/full run stdout-full-model-convert 1 "$full" "$zt" model convert "$bank"
+  rm -rf "$store"
+  out=/dev/full run stdout-full-generate 1 "$full" generate_into "$store"
+  [ -s "$store/$test_file" ] || { echo "FAIL: stdout-full-generate: the test was not stored"; fail=1; }
+  rm -rf "$store"
+  run log-file-full 1 'cannot write the log file /dev/full: No space left on device' \
+    "$zt" generate "$bank" --select "$deposit" --store "$store" --log /dev/full
+else
+  echo "SKIP: stdout-full-*: there is no /dev/full"
+  skipped=$((skipped + 7))
+fi
+# A pipe whose reader goes: the generation goes on to its end, the log stops,
+# and the run tells it.
+rm -rf "$store"
+cases=$((cases + 1))
+"$zt" generate "$tmp/big.json" "${big_select[@]}" --store "$store" </dev/null 2>"$tmp/err" | head -1 >/dev/null
+status=${PIPESTATUS[0]}
+[ "$status" -eq 1 ] || { echo "FAIL: log-to-a-closed-pipe: exit status $status, expected 1"; fail=1; }
+grep -qx 'ztunittest: cannot write to standard output: Broken pipe' "$tmp/err" ||
+  { echo "FAIL: log-to-a-closed-pipe: not told"; fail=1; }
+[ "$(find "$store/scripts/java" -name '*.java' | wc -l)" -eq 1000 ] ||
+  { echo "FAIL: log-to-a-closed-pipe: $(find "$store/scripts/java" -name '*.java' | wc -l) of 1000 tests stored"; fail=1; }
+"$zt" datapool list --store "$store" 2>&1 | grep -qx '1000 datapool(s):' ||
+  { echo "FAIL: log-to-a-closed-pipe: not every datapool stored"; fail=1; }
 
 echo "hostile_inputs: $cases cases, $skipped skipped"
 checks=$cases

@@ -226,6 +226,7 @@ class ProjectWriter : public ComTest {
     map_ = com_.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
     ASSERT_NE(map_, nullptr);
     CurrentRun().CompileResources = true;
+    CurrentRun().ScriptNotStored = false;
     log_.lines.clear();
     processor_.ProcessTemplate(std::string(kFolder) + "TestName.vbp", com_.GetTestCodePath(Op("Maths::ICalc::Add"), &store_),
                                *map_, dsVisualBasicScript, "Maths::ICalc::Add");
@@ -270,7 +271,9 @@ TEST_F(ProjectWriter, NamedFilesAreWrittenCompiledAndTheLinesRewritten) {
 
   // The compiler ran once on the script, and only the ".res" is left.
   ASSERT_EQ(compiler_.started.size(), 1u);
-  EXPECT_EQ(compiler_.started[0].lpParameters, "/v \"/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc\"");
+  EXPECT_EQ(compiler_.started[0].lpParameters, "/v");
+  EXPECT_EQ(compiler_.started[0].lpArguments,
+            std::vector<std::string>{"/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"});
   EXPECT_FALSE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.res"));
   EXPECT_FALSE(CurrentRun().NoResourceFile);
@@ -302,6 +305,20 @@ TEST_F(ProjectWriter, ClassModuleKeptByTheStoreLeavesTheScriptUncompiled) {
   EXPECT_FALSE(CurrentRun().CompileResources);
   ASSERT_FALSE(store_.saved.empty());
   EXPECT_EQ(store_.saved.back().content, "Class=ICalcAdd; ICalcAdd.cls\r\nResFile32=ICalcAdd.res\r\n");
+}
+
+// A resource line that leads out of the store: the store refuses the script
+// (and says so), and then nothing is compiled, deleted or written there.
+TEST_F(ProjectWriter, AScriptTheStoreRefusedIsNeitherCompiledNorDeleted) {
+  store_.codes["victim.rc"] = save_result::kNotWritten;
+  store_.failed.insert("victim.rc");
+  files_.Put("/store/vb/unittests\\Maths\\Calc\\..\\..\\..\\..\\somewhere\\victim.res", "outside");
+  Write("ResFile32=..\\..\\..\\..\\somewhere\\victim; TestName.rc\nName=x\n");
+  EXPECT_TRUE(CurrentRun().ScriptNotStored);
+  EXPECT_TRUE(compiler_.started.empty());
+  EXPECT_TRUE(store_.deleted.empty());
+  EXPECT_EQ(files_.Get("/store/vb/unittests\\Maths\\Calc\\..\\..\\..\\..\\somewhere\\victim.res"), "outside");
+  EXPECT_FALSE(CurrentRun().NoResourceFile) << "no end-of-run warning for a script that was never written";
 }
 
 TEST_F(ProjectWriter, FileLineWithoutSeparatorCancelsTheProject) {

@@ -68,16 +68,15 @@ struct CompilerScript {
 };
 
 /// Runs "the compiler" inside the memory files: the script path is the
-/// quoted last part of the parameters.
+/// last argument.
 class FakeLauncher : public ProcessLauncher {
  public:
   FakeLauncher(MemoryFiles& files, CompilerScript& script) : files_(files), script_(script) {}
   std::optional<int64_t> ShellExecuteEx(const ShellExecuteInfo& info) override {
     script_.started.push_back(info);
     if (script_.spawnError) throw *script_.spawnError;
-    const size_t open = info.lpParameters.rfind('"', info.lpParameters.size() - 2);
-    std::string res = info.lpParameters.substr(open + 1, info.lpParameters.size() - open - 2);
-    res = res.substr(0, res.size() - 3) + ".res";
+    const std::string& script = info.lpArguments.back();
+    const std::string res = script.substr(0, script.size() - 3) + ".res";
     script_.resAtStart.push_back(files_.Has(res));
     if (script_.writesRes) files_.Put(res, "compiled");
     return 4711;
@@ -133,6 +132,17 @@ class FileWritingStore : public FakeStore {
     const int32_t code = FakeStore::SaveScript(fileName, folder, type, content);
     if (code == save_result::kStored) files_.Put(ScriptRoot(type) + folder + "\\" + fileName, content);
     return code;
+  }
+  int32_t DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) override {
+    FakeStore::DeleteScript(fileName, folder, type);
+    const std::string path = ScriptRoot(type) + folder + "\\" + fileName;
+    if (!files_.Has(path)) return delete_result::kNoSuchFile;
+    if (files_.IsReadOnly(path)) return delete_result::kNotDeleted;
+    files_.Erase(path);
+    return delete_result::kDeleted;
+  }
+  bool ScriptExists(const std::string& fileName, const std::string& folder, dsScriptType type) override {
+    return files_.Has(ScriptRoot(type) + folder + "\\" + fileName);
   }
 
  private:

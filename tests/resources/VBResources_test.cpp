@@ -4,6 +4,7 @@
 
 #include "TestUtil.h"
 #include "generators/COMTestBase.h"
+#include "support/Text.h"
 
 namespace zt {
 namespace {
@@ -139,7 +140,8 @@ TEST_F(ResourceCompiler, SuccessKeepsOnlyTheResFile) {
   ASSERT_EQ(compiler_.started.size(), 1u);
   const ShellExecuteInfo& info = compiler_.started[0];
   EXPECT_EQ(info.lpFile, "C:\\Program Files\\SDK\\rc.exe");
-  EXPECT_EQ(info.lpParameters, "/v /l 0x409 \"" + kScript + "\"");
+  EXPECT_EQ(info.lpParameters, "/v /l 0x409");
+  EXPECT_EQ(info.lpArguments, std::vector<std::string>{kScript});
   EXPECT_EQ(info.lpDirectory, "/store/vb/unittests\\Maths\\Calc\\");
   EXPECT_EQ(info.lpVerb, "Open");
   EXPECT_EQ(info.fMask, kSeeMaskNoCloseProcess);
@@ -172,6 +174,50 @@ TEST_F(ResourceCompiler, FailureRemovesAPartialResAndKeepsTheScript) {
   compiler_.writesRes = false;
   log_.lines.clear();
   EXPECT_EQ(Compile(), eRCFailed);
+  EXPECT_EQ(log_.lines.size(), 2u);
+  EXPECT_TRUE(files_.Has(kScript));
+}
+
+// Whatever the store's path and the package folders hold, the compiler gets
+// the options and the script as one argument, and only the script's
+// extension becomes ".res": the ".res" of a sibling folder is never touched.
+TEST_F(ResourceCompiler, TheScriptIsOneArgumentAndOnlyItsExtensionChanges) {
+  struct Case {
+    const char* root;
+    const char* folder;
+  };
+  for (const Case& c :
+       {Case{"/proj.rc/st/vb/", "unittests\\Maths\\Calc"}, Case{"/a \"quoted\" store/vb/", "unittests\\Maths\\Calc"},
+        Case{"/store/vb/", "unittests\\P.rcd\" \\fo \"\\x\\victim.txt\" \"..\\Calc"}}) {
+    store_.vbRoot = c.root;
+    const std::string script = std::string(c.root) + c.folder + "\\ICalcAdd.rc";
+    const std::string res = std::string(c.root) + c.folder + "\\ICalcAdd.res";
+    // Where every ".rc" of the path became ".res" (none, for the quoted store).
+    const std::string sibling = Replaced(res, ".rc", ".res");
+    files_.Put(script, "STRINGTABLE\r\n");
+    if (sibling != res) files_.Put(sibling, "a sibling's");
+    compiler_.started.clear();
+    log_.lines.clear();
+    EXPECT_EQ(com_.CompileResourceFile("ICalcAdd.rc", c.folder), eRCSuccess) << c.root << c.folder;
+    ASSERT_EQ(compiler_.started.size(), 1u);
+    EXPECT_EQ(compiler_.started[0].lpParameters, "/v /l 0x409");
+    EXPECT_EQ(compiler_.started[0].lpArguments, std::vector<std::string>{script});
+    EXPECT_EQ(compiler_.started[0].lpDirectory, std::string(c.root) + c.folder + "\\");
+    EXPECT_TRUE(files_.Has(res));
+    EXPECT_FALSE(files_.Has(script));
+    if (sibling != res) {
+      EXPECT_EQ(files_.Get(sibling), "a sibling's");
+    }
+    EXPECT_EQ(log_.lines, std::vector<std::string>{"    " + res});
+  }
+}
+
+TEST_F(ResourceCompiler, AResThatCannotBeDeletedStopsTheCompilation) {
+  files_.Put(kRes, "from an earlier run");
+  files_.SetReadOnly(kRes);
+  EXPECT_EQ(Compile(), eRCFailed);
+  EXPECT_TRUE(compiler_.started.empty()) << "its old .res would pass for the result";
+  EXPECT_EQ(files_.Get(kRes), "from an earlier run");
   EXPECT_EQ(log_.lines.size(), 2u);
   EXPECT_TRUE(files_.Has(kScript));
 }

@@ -226,6 +226,28 @@ TEST_F(Processor, StoreCodesAndTheirEffects) {
   processor_.ProcessTemplate("t", "out\\A.vbp", params_, dsVisualBasicScript, "op");
   EXPECT_TRUE(processor_.UserCanceled);
   EXPECT_TRUE(app_.lines.empty());
+  EXPECT_FALSE(CurrentRun().ScriptNotStored) << "declined and cancelled scripts are no failures";
+
+  // A script the store refused or could not write marks the operation.
+  store_.codes["B.java"] = 1007;
+  store_.failed.insert("B.java");
+  processor_.ProcessTemplate("t", "out\\B.java", params_, dsJavaScript, "op");
+  EXPECT_TRUE(CurrentRun().ScriptNotStored);
+}
+
+TEST_F(Processor, OnlyTheExtensionMakesAResourceScriptOrAClassModule) {
+  files_.Put("t", "x");
+  // Folders named like extensions change nothing: the Java test is logged,
+  // and a declined project file in a folder "x.cls" leaves compiling on.
+  processor_.ProcessTemplate("t", "unittests\\com.rcorp\\Arun.java", params_, dsJavaScript, "com.rcorp::A::run");
+  processor_.ProcessTemplate("t", "unittests\\x.rc\\.rc\\ICalcAdd.vbp", params_, dsVisualBasicScript, "op");
+  store_.codes["ICalcAdd.vbp"] = 1007;
+  processor_.ProcessTemplate("t", "unittests\\x.cls\\ICalcAdd.vbp", params_, dsVisualBasicScript, "op");
+  EXPECT_TRUE(CurrentRun().CompileResources);
+  processor_.ProcessTemplate("t", "unittests\\rc\\ICalcAdd.rc", params_, dsVisualBasicScript, "op");
+  EXPECT_EQ(app_.lines, (std::vector<std::string>{"[Verimos]--[Unit Test]: source created for com.rcorp::A::run:",
+                                                  "    /store/java/unittests\\com.rcorp\\Arun.java",
+                                                  "    /store/vb/unittests\\x.rc\\.rc\\ICalcAdd.vbp"}));
 }
 
 TEST_F(Processor, StoreCancelErrorCancelsTheRun) {

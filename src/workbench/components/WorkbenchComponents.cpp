@@ -36,11 +36,10 @@ class TrackedStore : public SqliteStore {
 
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override {
-    const int32_t notStored = ScriptsNotStored();
     const int32_t result = SqliteStore::SaveScript(fileName, folder, type, content);
     const char* outcome = result == save_result::kStored      ? "stored"
                           : result == save_result::kCancelled ? "cancelled"
-                          : ScriptsNotStored() > notStored    ? "not-stored"
+                          : LastSaveFailed()                  ? "not-stored"
                                                               : "kept";
     journal_.scripts.push_back({JournalPath(type, folder, fileName), outcome});
     return result;

@@ -96,9 +96,9 @@ class WorkbenchComponents : public HostComponents {
   /// A TerminalListSelectDialog.
   std::unique_ptr<ListSelectDialog> CreateListSelectDialog() override;
 
-  /// Scripts that the store created last refused or failed to write in its
-  /// session (SqliteStore::ScriptsNotStored); 0 when no such store lives.
-  int32_t ScriptsNotStored() const { return lastStore_ != nullptr ? lastStore_->ScriptsNotStored() : 0; }
+  /// What went wrong in the session of the store created last, each told
+  /// with a message (SqliteStore::Failures); 0 when no such store lives.
+  int32_t StoreFailures() const { return lastStore_ != nullptr ? lastStore_->Failures() : 0; }
 
   /// Passes what the run tells of its operations on to the observer.
   void OperationStarting(TesselOperation& op, bool taken) override;

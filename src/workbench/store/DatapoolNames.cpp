@@ -1,6 +1,8 @@
 // Datapool names by operation (see DatapoolNames.h).
 #include "workbench/store/DatapoolNames.h"
 
+#include <cctype>
+
 #include "workbench/store/SqliteStore.h"
 #include "workbench/store/StoreDatabase.h"
 
@@ -24,9 +26,18 @@ std::string Candidate(const OperationIdentity& operation, int index) {
   if (index == 0) return plain;
   std::string packaged = plain;
   if (!operation.packagePath.empty()) {
-    std::string prefix = operation.packagePath;
-    for (size_t at = prefix.find("::"); at != std::string::npos; at = prefix.find("::", at + 1)) {
-      prefix.replace(at, 2, "_");
+    // The packages' names joined by "_"; a character other than a letter, a
+    // digit or "_" becomes "_" too, so that a package name adds nothing that
+    // a test or a resource script would have to quote.
+    std::string prefix;
+    for (size_t i = 0; i < operation.packagePath.size(); ++i) {
+      const char c = operation.packagePath[i];
+      if (operation.packagePath.compare(i, 2, "::") == 0) {
+        prefix += '_';
+        ++i;
+      } else {
+        prefix += std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' ? c : '_';
+      }
     }
     packaged = prefix + "_" + plain;
     if (index == 1) return packaged;
@@ -101,10 +112,10 @@ std::string RecordedDatapoolName(sqlite3* db, const OperationIdentity& operation
       Statement held(db, "SELECT 1 FROM datapool_names WHERE name = ?");
       if (held.Bind(1, name).Step()) continue;
     }
+    // Recorded with the operation's datapool: in the batch, when there is one.
     if (batch != nullptr) batch->BeforeChange();
     Statement record(db, "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now'))");
     record.Bind(1, key).Bind(2, name).Run();
-    if (batch != nullptr) batch->AfterChange();
     return name;
   }
 }

@@ -20,7 +20,8 @@
 // The name an operation gets is the first of these that no other operation
 // holds:
 //   <class>_<operation>[n]              Account_deposit, AccountHome_create1
-//   <package>_<class>_<operation>[n]    the package path joined by "_": b_C_f
+//   <package>_<class>_<operation>[n]    the package path joined by "_", other
+//                                       than letters, digits and "_" as "_": b_C_f
 //   either of these followed by _2, _3, ...  (the package form when there is one)
 // where n is the place among the class's operations of that name, less one,
 // for the second and later of them: the suffix their test scripts get when

@@ -549,7 +549,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   }
   InsertContent(db, id, wanted);
   transaction.Commit();
-  if (batch != nullptr) batch->AfterChange();
+  if (batch != nullptr) batch->AfterChange(name);
   return datapool_result::kCreated;
 }
 

@@ -5,8 +5,12 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -139,14 +143,34 @@ bool IsAbsolute(const std::string& path) {
   return letter && path[1] == ':';
 }
 
-bool IsWithin(const fs::path& root, const fs::path& path) {
-  auto r = root.begin();
-  auto p = path.begin();
-  for (; r != root.end(); ++r, ++p) {
-    if (r->empty()) continue;  // the empty last element of a root ending in "/"
-    if (p == path.end() || *r != *p) return false;
+// A script as messages name it: its folder as given, a backslash and its
+// file name.
+std::string ShownName(const std::string& fileName, const std::string& folder) {
+  std::string shown = folder;
+  if (!shown.empty() && !IsSeparator(shown.back())) shown += '\\';
+  shown += fileName;
+  // A NUL would end the message on a terminal.
+  std::string escaped;
+  for (const char c : shown) {
+    if (c == '\0') {
+      escaped += "\\0";
+    } else {
+      escaped += c;
+    }
   }
-  return true;
+  return escaped;
+}
+
+// The native path of the script `fileName` in `folders` below `root`.
+fs::path Below(fs::path root, const std::vector<std::string>& folders, const std::string& fileName) {
+  for (const std::string& part : folders) root /= part;
+  return root / fileName;
+}
+
+// The script `fileName` in `folders`, as a "/"-separated path below its root.
+std::string Relative(std::vector<std::string> folders, const std::string& fileName) {
+  folders.push_back(fileName);
+  return JoinedPath(folders);
 }
 
 // The file name without its last extension: "ICalcAdd.cls" gives "ICalcAdd".
@@ -155,13 +179,60 @@ std::string BaseName(const std::string& fileName) {
   return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
 }
 
-std::optional<std::string> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
+// What the file `relative` below the folder `root` holds, when it is a file
+// there (a symbolic link followed only while it stays below `root`);
+// nullopt when it is not, with errno set.
+std::optional<std::string> ReadScript(int root, const std::string& relative) {
+  const UniqueFd file = OpenBeneath(root, relative, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  struct stat st {};
+  if (!file || ::fstat(file.Get(), &st) != 0) return std::nullopt;
+  if (!S_ISREG(st.st_mode)) {
+    errno = ENOENT;  // a folder or a pipe of that name is no script
+    return std::nullopt;
+  }
+  std::string content;
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(file.Get(), buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  return content;
+}
+
+// Whether an SQLite result code says that another connection holds the database.
+bool IsBusy(int code) { return (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED; }
+
+// Who holds a lock on the database file `database`, as far as /proc/locks
+// tells: "sqlite3 (process 1234)", or "" when it does not say.
+std::string LockHolder(const fs::path& database) {
+  struct stat st {};
+  if (::stat(database.c_str(), &st) != 0) return {};
+  std::ifstream locks("/proc/locks");
+  char device[32];
+  std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  for (std::string line; std::getline(locks, line);) {
+    // "1: POSIX  ADVISORY  WRITE 1234 08:01:5678 1073741824 1073741824"
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, file;
+    fields >> number >> kind;
+    if (kind == "->") continue;  // a waiter, not a holder
+    fields >> mode >> access >> pid >> file;
+    if (file != device || pid == std::to_string(::getpid()) || pid == "0" || pid == "-1") continue;
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return Text(WB_STORE_LOCK_HOLDER, {name.empty() ? "?" : name, pid});
+  }
+  return {};
+}
+
+// Why the database `database` could not be used: it is busy, held by
+// another program (named when /proc/locks tells).
+std::string BusyReason(const fs::path& database) {
+  const std::string holder = LockHolder(database);
+  return Text(WB_STORE_BUSY, {holder.empty() ? Text(WB_STORE_BUSY_SOMEONE) : holder});
 }
 
 // Runs `sql`; on failure returns false with the database's message in `error`.
@@ -246,22 +317,18 @@ void MakeFolder(const fs::path& folder) {
 // The answers of the overwrite question.
 enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
 
-// Writes back everything of the file system that holds `path`.
-bool SyncFileSystem(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::syncfs(fd) == 0;
-  ::close(fd);
+// Writes back the data of the file `name` in the folder `folder`; false
+// with the reason when it cannot.
+bool SyncFile(int folder, const std::string& name, std::string& reason) {
+  const UniqueFd file(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const bool ok = file && ::fsync(file.Get()) == 0;
+  if (!ok) reason = std::strerror(errno);
   return ok;
 }
 
-// Writes back the data of the file `path`; false with the reason when it cannot.
-bool SyncFile(const std::string& path, std::string& reason) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  const bool ok = fd >= 0 && ::fsync(fd) == 0;
-  if (!ok) reason = std::strerror(errno);
-  if (fd >= 0) ::close(fd);
-  return ok;
+// Why a folder of the store could not be opened: errno `error` in words.
+std::string FolderReason(int error) {
+  return error == ELOOP ? Text(WB_STORE_SYMLINK_FOLDER) : std::string(std::strerror(error));
 }
 
 }  // namespace
@@ -331,6 +398,32 @@ SqliteStore::SqliteStore(StoreOptions options, Console& console) : options_(std:
 
 SqliteStore::~SqliteStore() { SqliteStore::EndBatch(); }
 
+void SqliteStore::OpenScriptRoots() {
+  folderFd_ = OpenFolder(folder_.string());
+  if (!folderFd_) RaiseCannotOpen(folder_, std::strerror(errno));
+  const fs::path scripts = folder_ / "scripts";
+  const UniqueFd scriptsFd = OpenFolderNoFollow(folderFd_.Get(), "scripts", true);
+  if (!scriptsFd) RaiseCannotOpen(scripts, FolderReason(errno));
+  if (::faccessat(folderFd_.Get(), "scripts", W_OK | X_OK, 0) != 0) RaiseCannotOpen(scripts, Text(WB_STORE_READ_ONLY));
+  for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) {
+    const fs::path root = *RootBelow(folder_, type);
+    UniqueFd rootFd = OpenFolderNoFollow(scriptsFd.Get(), root.filename().string(), true);
+    if (!rootFd) RaiseCannotOpen(root, FolderReason(errno));
+    if (::access(root.c_str(), W_OK | X_OK) != 0) RaiseCannotOpen(root, Text(WB_STORE_READ_ONLY));
+    roots_[type] = std::move(rootFd);
+  }
+  // The shared lock tells other stores that this one may have temporaries
+  // under way; the sweep needs the lock alone.
+  scriptsLock_ = OpenFolderNoFollow(folderFd_.Get(), "scripts", false);
+  if (!scriptsLock_) RaiseCannotOpen(scripts, FolderReason(errno));
+  const bool alone = ::flock(scriptsLock_.Get(), LOCK_EX | LOCK_NB) == 0;
+  if (alone) {
+    for (const auto& [type, root] : roots_) RemoveStaleTemporariesIn(root.Get());
+  }
+  while (::flock(scriptsLock_.Get(), LOCK_SH) != 0 && errno == EINTR) {
+  }
+}
+
 void SqliteStore::Open() {
   if (connection_) return;
   const std::string userName = LogIn();
@@ -369,10 +462,7 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
   MakeFolder(folder_);
   // The script roots first: a store that cannot hold scripts is refused
   // before its database records the login.
-  for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) {
-    MakeFolder(*RootBelow(folder_, type));
-    RemoveStaleTemporaries(RootBelow(folder_, type)->string());
-  }
+  OpenScriptRoots();
   const fs::path database = folder_ / kDatabaseName;
   sqlite3* handle = nullptr;
   // The store is used from one thread: its connection takes no lock of its own.
@@ -382,18 +472,20 @@ void SqliteStore::OpenDatabase(const std::string& userName) {
   auto connection = std::make_unique<SqliteConnection>(handle);
   if (rc != SQLITE_OK) RaiseCannotOpen(database, sqlite3_errmsg(handle));
   if (sqlite3_db_readonly(handle, "main") == 1) RaiseCannotOpen(database, Text(WB_STORE_READ_ONLY));
-  sqlite3_busy_timeout(handle, 5000);
+  sqlite3_busy_timeout(handle, static_cast<int>(options_.busyPatience.count()));
   std::string error;
-  if (!Migrate(handle, userName, error)) RaiseCannotOpen(database, error);
+  if (!Migrate(handle, userName, error)) {
+    RaiseCannotOpen(database, IsBusy(sqlite3_extended_errcode(handle)) ? BusyReason(database) : error);
+  }
   connection_ = std::move(connection);
 }
 
 void SqliteStore::ResetSession() {
   scriptsNotStored_ = 0;
+  datapoolsLost_ = 0;
+  damaged_ = false;
   stored_.Clear();
   lastDatapoolName_.reset();
-  canonicalRoots_.clear();
-  lastFolder_.reset();
   forAll_ = ForAll::kAsk;
 }
 
@@ -414,35 +506,87 @@ DataStoreConnection* SqliteStore::Connection() { return connection_.get(); }
 void SqliteStore::BeginBatch() {
   if (!connection_) return;
   batching_ = true;
+  lostOperations_.clear();
   connection_->SetBatch(this);
 }
 
-void SqliteStore::EndBatch() {
-  if (!batching_) return;
+std::vector<int32_t> SqliteStore::EndBatch() {
+  if (!batching_) return {};
   Flush();
   batching_ = false;
   connection_->SetBatch(nullptr);
+  operation_ = 0;
+  // A database damaged under the run (truncated, overwritten) is not a
+  // success, whatever each change said. The check reads the file through a
+  // connection of its own: the store's would trust the pages it holds.
+  std::string verdict;
+  const fs::path database = folder_ / kDatabaseName;
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_busy_timeout(db, static_cast<int>(options_.busyPatience.count()));
+  sqlite3_stmt* check = nullptr;
+  if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) == SQLITE_OK &&
+      sqlite3_step(check) == SQLITE_ROW) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+    verdict = text != nullptr ? text : "";
+  } else {
+    verdict = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+  }
+  sqlite3_finalize(check);
+  sqlite3_close(db);
+  if (verdict != "ok") {
+    std::replace(verdict.begin(), verdict.end(), '\n', ' ');
+    damaged_ = true;
+    console_.Write(Text(WB_STORE_DAMAGED_AFTER_RUN, {database.string(), verdict}) + kLineEnd);
+  }
+  return {lostOperations_.begin(), lostOperations_.end()};
 }
 
 void SqliteStore::FinishScripts() {
   if (pendingScripts_.empty()) return;
   // One sync of the whole file system costs about what a single file's sync
   // does; should it fail, each file is synced on its own.
-  const bool synced = SyncFileSystem(folder_);
-  for (const auto& [temp, target] : pendingScripts_) {
+  const bool synced = ::syncfs(folderFd_.Get()) == 0;
+  const int root = roots_.at(dsJavaScript).Get();
+  // Each folder is opened below the root again: one swapped for a symbolic
+  // link since the script was written is found here.
+  UniqueFd folder;
+  int folderError = 0;
+  const std::vector<std::string>* opened = nullptr;
+  for (const PendingScript& script : pendingScripts_) {
+    if (opened == nullptr || *opened != script.folders) {
+      folder = OpenFolderBeneath(root, script.folders, false);
+      folderError = errno;
+      opened = &script.folders;
+    }
     std::string reason;
-    if (!synced && !SyncFile(temp, reason)) {
-      ::unlink(temp.c_str());
-    } else if (std::rename(temp.c_str(), target.c_str()) != 0) {
+    if (!folder) {
+      reason = std::strerror(folderError);
+    } else if (!synced && !SyncFile(folder.Get(), script.temporary, reason)) {
+      ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
+    } else if (::renameat(folder.Get(), script.temporary.c_str(), folder.Get(), script.name.c_str()) != 0) {
       reason = std::strerror(errno);
-      ::unlink(temp.c_str());
+      ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
       continue;
     }
-    console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), reason}) + kLineEnd);
+    // Written, but not under its name: the script is lost, and so is its operation.
+    console_.Write(Text(WB_STORE_WRITE_FAILED, {script.target.string(), reason}) + kLineEnd);
+    ++scriptsNotStored_;
+    lostOperations_.insert(script.operation);
   }
   pendingScripts_.clear();
   pendingTargets_.clear();
+}
+
+void SqliteStore::LoseDatapools(const std::string& reason) {
+  const std::string database = (folder_ / kDatabaseName).string();
+  for (const auto& [name, operation] : pendingDatapools_) {
+    console_.Write(Text(WB_STORE_DATAPOOL_LOST, {name, database, reason}) + kLineEnd);
+    ++datapoolsLost_;
+    lostOperations_.insert(operation);
+  }
+  pendingDatapools_.clear();
 }
 
 void SqliteStore::Flush() {
@@ -452,16 +596,18 @@ void SqliteStore::Flush() {
   batchTransaction_ = false;
   sqlite3* db = connection_->Handle();
   std::string error;
-  // A failure inside the batch may have rolled all of it back already.
+  // A failure inside the batch may have rolled all of it back already. A
+  // reader in a transaction makes COMMIT wait (the busy patience), not fail.
   if (sqlite3_get_autocommit(db) != 0) {
     error = sqlite3_errmsg(db);
   } else if (Exec(db, "COMMIT", error)) {
+    pendingDatapools_.clear();
     return;
   } else {
     std::string ignored;
     Exec(db, "ROLLBACK", ignored);
   }
-  console_.Write(Text(WB_STORE_BATCH_NOT_STORED, {(folder_ / kDatabaseName).string(), error}) + kLineEnd);
+  LoseDatapools(error);
 }
 
 void SqliteStore::BeforeChange() {
@@ -475,7 +621,11 @@ void SqliteStore::BeforeChange() {
   if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
 }
 
-void SqliteStore::AfterChange() {
+void SqliteStore::AfterChange(const std::string& name) {
+  // A datapool replaced at once (the overwrite question) is one datapool.
+  if (pendingDatapools_.empty() || pendingDatapools_.back() != std::pair(name, operation_)) {
+    pendingDatapools_.emplace_back(name, operation_);
+  }
   if (BatchDue()) Flush();
 }
 
@@ -510,122 +660,106 @@ void SqliteStore::MarkStored(const std::string& fileName, const std::string& fol
   if (!parts.empty()) stored_.Insert(MarkDigest(type, Joined(parts.begin() + 1, parts.end()), base));
 }
 
-std::optional<fs::path> SqliteStore::ResolveFolder(const fs::path& root, const std::string& folder) {
-  if (IsAbsolute(folder) || folder.find('\0') != std::string::npos) return std::nullopt;
-  // Existing components are resolved one by one, so that a symlink leading
-  // out is found before anything is created behind it. `root` is canonical,
-  // and so stays `current` as long as no component is a symlink.
-  fs::path current = root;
-  bool existing = true;
-  for (const std::string& part : Components(folder)) {
-    if (part == "..") return std::nullopt;
-    if (part == ".") continue;
-    current /= part;
-    if (!existing) continue;
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(current, ec);
-    if (!fs::exists(status)) {
-      existing = false;
-      continue;
-    }
-    if (!fs::is_symlink(status)) continue;
-    current = fs::canonical(current, ec);
-    if (ec || !IsWithin(root, current)) return std::nullopt;
-  }
-  return current;
-}
-
-int32_t SqliteStore::Refuse(const std::string& fileName, const std::string& folder, const fs::path& root) {
-  std::string shown = folder;
-  if (!shown.empty() && !IsSeparator(shown.back())) shown += '\\';
-  shown += fileName;
-  console_.Write(Text(WB_STORE_PATH_REFUSED, {shown, root.string() + "/"}) + kLineEnd);
+int32_t SqliteStore::Fail(const std::string& message) {
+  console_.Write(message + kLineEnd);
   ++scriptsNotStored_;
+  lastSaveFailed_ = true;
   return save_result::kNotWritten;
 }
 
-int32_t SqliteStore::Write(const fs::path& target, const std::string& content, dsScriptType type) {
+std::optional<std::vector<std::string>> SqliteStore::CheckedFolders(const std::string& fileName,
+                                                                    const std::string& folder, dsScriptType type,
+                                                                    int16_t refusal) {
+  const bool tell = refusal != 0;
+  const auto refuse = [&](int16_t id, const std::vector<std::string>& args) {
+    if (tell) Fail(Text(id, args));
+    return std::nullopt;
+  };
+  const std::optional<fs::path> root = RootBelow(folder_, type);
+  if (!root) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
+  if (fileName.empty() || fileName.find_first_of("\\/") != std::string::npos) {
+    return refuse(WB_STORE_BAD_FILE_NAME, {fileName, folder});
+  }
+  const std::string shown = ShownName(fileName, folder);
+  if ((fileName + folder).find('\0') != std::string::npos) return refuse(WB_STORE_NUL_IN_NAME, {shown});
+  // "C:x" would name a drive where paths have drives: no such name is taken.
+  for (const std::string* name : {&folder, &fileName}) {
+    if (IsAbsolute(*name) && !IsSeparator((*name)[0])) {
+      return refuse(WB_STORE_DRIVE_NAME, {shown, name->substr(0, 1), *name});
+    }
+  }
+  const std::string rootShown = root->string() + "/";
+  if (IsAbsolute(folder) || fileName == "." || fileName == "..") return refuse(refusal, {shown, rootShown});
+  std::vector<std::string> folders;
+  for (std::string& part : Components(folder)) {
+    if (part == "..") return refuse(refusal, {shown, rootShown});
+    if (part != ".") folders.push_back(std::move(part));
+  }
+  return folders;
+}
+
+int32_t SqliteStore::Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
+                           const fs::path& target, const std::string& content, dsScriptType type) {
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
-      pendingScripts_.emplace_back(WriteTemporaryBeside(target.string(), content, false), target);
+      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target.string());
+      pendingScripts_.push_back({folders, temporary, fileName, target, operation_});
       pendingTargets_.insert(target.string());
       if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
       if (BatchDue() || pendingScripts_.size() >= kBatchScripts) Flush();
       return save_result::kStored;
     }
-    WriteFileAtomically(target.string(), content);
-    return save_result::kStored;
+    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target.string());
+    if (::renameat(folderFd, temporary.c_str(), folderFd, fileName.c_str()) == 0) return save_result::kStored;
+    const int error = errno;
+    ::unlinkat(folderFd, temporary.c_str(), 0);
+    reason = std::strerror(error);
   } catch (const ZtError& e) {
     reason = e.Description();
   } catch (const std::exception& e) {
     reason = e.what();
   }
-  console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), reason}) + kLineEnd);
-  ++scriptsNotStored_;
-  return save_result::kNotWritten;
+  return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), reason}));
 }
 
 int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                                 const std::string& content) {
   if (!connection_) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
-  const std::optional<fs::path> root = RootBelow(folder_, type);
-  if (!root) {
-    console_.Write(Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}) + kLineEnd);
-    ++scriptsNotStored_;
-    return save_result::kNotWritten;
+  lastSaveFailed_ = false;
+  const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
+  if (!folders) return save_result::kNotWritten;
+  const fs::path root = *RootBelow(folder_, type);
+  const fs::path target = Below(root, *folders, fileName);
+  const auto refuse = [&] {
+    return Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), root.string() + "/"}));
+  };
+
+  // The folder is made and opened below the root in one go: a symbolic link
+  // leading out is found before anything is created behind it.
+  const int rootFd = roots_.at(type).Get();
+  const UniqueFd folderFd = OpenFolderBeneath(rootFd, *folders, true);
+  if (!folderFd) {
+    const int error = errno;
+    if (LeavesRoot(error)) return refuse();
+    MarkStored(fileName, folder, type);
+    return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), std::strerror(error)}));
   }
-  if (fileName.empty() || fileName.find_first_of("\\/") != std::string::npos) {
-    console_.Write(Text(WB_STORE_BAD_FILE_NAME, {fileName, folder}) + kLineEnd);
-    ++scriptsNotStored_;
-    return save_result::kNotWritten;
+  // A name longer than the folder's file system takes fails now, not when a
+  // batch renames its temporary file (whose name is cut to fit).
+  const long longestName = ::fpathconf(folderFd.Get(), _PC_NAME_MAX);
+  if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
+    MarkStored(fileName, folder, type);
+    return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), std::strerror(ENAMETOOLONG)}));
   }
-  std::error_code ec;
-  // The root is made and resolved once a session, the folder again only
-  // when it differs from the last script's.
-  auto cachedRoot = canonicalRoots_.find(type);
-  if (cachedRoot == canonicalRoots_.end()) {
-    fs::create_directories(*root, ec);
-    const fs::path canonical = fs::canonical(*root, ec);
-    if (ec) {
-      console_.Write(Text(WB_STORE_WRITE_FAILED, {(*root / fileName).string(), ec.message()}) + kLineEnd);
-      ++scriptsNotStored_;
-      return save_result::kNotWritten;
-    }
-    cachedRoot = canonicalRoots_.emplace(type, canonical).first;
-  }
-  const fs::path& canonicalRoot = cachedRoot->second;
-  const bool plainName = fileName != "." && fileName != ".." && !IsAbsolute(fileName) &&
-                         fileName.find('\0') == std::string::npos;
-  const bool known = plainName && lastFolder_ && lastFolder_->type == type && lastFolder_->folder == folder;
-  const std::optional<fs::path> resolved =
-      known ? std::optional<fs::path>(lastFolder_->resolved)
-            : (plainName ? ResolveFolder(canonicalRoot, folder) : std::nullopt);
-  if (!resolved) return Refuse(fileName, folder, *root);
-  const fs::path target = *resolved / fileName;
-  fs::file_status status = fs::symlink_status(target, ec);
-  if (fs::is_symlink(status)) {
-    const fs::path pointee = fs::weakly_canonical(target, ec);
-    if (ec || !IsWithin(canonicalRoot, pointee)) return Refuse(fileName, folder, *root);
-  }
+  if (pendingTargets_.count(target.string()) != 0) Flush();
+  errno = 0;
+  const std::optional<std::string> existing = ReadScript(rootFd, Relative(*folders, fileName));
+  if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
 
-  if (!known) {
-    fs::create_directories(*resolved, ec);
-    if (ec) {
-      console_.Write(Text(WB_STORE_WRITE_FAILED, {target.string(), ec.message()}) + kLineEnd);
-      ++scriptsNotStored_;
-      return save_result::kNotWritten;
-    }
-    lastFolder_ = ResolvedFolder{type, folder, *resolved};
-  }
-  if (pendingTargets_.count(target.string()) != 0) {
-    Flush();
-    status = fs::symlink_status(target, ec);
-  }
-  const bool exists = fs::is_symlink(status) ? fs::is_regular_file(target, ec) : fs::is_regular_file(status);
-  if (exists) {
-    if (ReadFile(target) == content) return save_result::kStored;
+  if (existing) {
+    if (*existing == content) return save_result::kStored;
     if (forAll_ == ForAll::kNo) return save_result::kNotWritten;
     if (forAll_ == ForAll::kAsk) {
       Question question{Text(WB_STORE_REPLACE_QUESTION, {target.string()}), {}, kNo, answer_key::kReplace};
@@ -643,7 +777,47 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
       }
     }
   }
-  return Write(target, content, type);
+  return Write(folderFd.Get(), *folders, fileName, target, content, type);
+}
+
+int32_t SqliteStore::DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  if (!connection_) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  const std::optional<std::vector<std::string>> folders =
+      CheckedFolders(fileName, folder, type, WB_STORE_DELETE_REFUSED);
+  if (!folders) return delete_result::kNotDeleted;
+  const fs::path root = *RootBelow(folder_, type);
+  const fs::path target = Below(root, *folders, fileName);
+  const auto failed = [&](int error) {
+    Fail(Text(WB_STORE_DELETE_FAILED, {target.string(), std::strerror(error)}));
+    return delete_result::kNotDeleted;
+  };
+  const UniqueFd folderFd = OpenFolderBeneath(roots_.at(type).Get(), *folders, false);
+  if (!folderFd) {
+    const int error = errno;
+    if (error == ENOENT) return delete_result::kNoSuchFile;
+    if (!LeavesRoot(error)) return failed(error);
+    Fail(Text(WB_STORE_DELETE_REFUSED, {ShownName(fileName, folder), root.string() + "/"}));
+    return delete_result::kNotDeleted;
+  }
+  struct stat st {};
+  if (::fstatat(folderFd.Get(), fileName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? delete_result::kNoSuchFile : failed(errno);
+  }
+  // A symbolic link is removed itself, never what it points to; a folder is
+  // no script; a file that may not be written is not forced.
+  if (S_ISDIR(st.st_mode)) return failed(EISDIR);
+  if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) return failed(EACCES);
+  if (::unlinkat(folderFd.Get(), fileName.c_str(), 0) != 0) return failed(errno);
+  return delete_result::kDeleted;
+}
+
+bool SqliteStore::ScriptExists(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  if (!connection_) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
+  if (!folders) return false;
+  const UniqueFd file = OpenBeneath(roots_.at(type).Get(), Relative(*folders, fileName), O_PATH);
+  struct stat st {};
+  return file && ::fstat(file.Get(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 namespace {
@@ -671,6 +845,7 @@ std::optional<std::string> StoreFolderProblem(const std::string& folderName) {
 
   const fs::path scripts = folder / "scripts";
   for (const fs::path& sub : {scripts, *RootBelow(folder, dsJavaScript), *RootBelow(folder, dsVisualBasicScript)}) {
+    if (fs::is_symlink(fs::symlink_status(sub, ec))) return problem(sub, WB_STORE_SYMLINK_FOLDER);
     if (!fs::exists(sub, ec)) continue;
     if (!fs::is_directory(sub, ec)) return problem(sub, WB_STORE_NOT_A_FOLDER);
     if (!Writable(sub)) return problem(sub, WB_STORE_READ_ONLY);
@@ -689,15 +864,22 @@ std::optional<std::string> StoreFolderProblem(const std::string& folderName) {
   if (rc != SQLITE_OK) return problem(database, WB_STORE_DAMAGED, {sqlite3_errmsg(handle)});
   if (sqlite3_db_readonly(handle, "main") == 1) return problem(database, WB_STORE_READ_ONLY);
   sqlite3_busy_timeout(handle, 5000);
+  // A database that another program holds locked is busy, not damaged.
+  const auto failed = [&](const std::string& error) {
+    if (IsBusy(sqlite3_extended_errcode(handle))) {
+      return std::optional<std::string>(Text(WB_STORE_CANNOT_OPEN, {database.string(), BusyReason(database)}));
+    }
+    return problem(database, WB_STORE_DAMAGED, {error});
+  };
   std::string error;
   int versions = 0;
   if (!QueryInt(handle, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'",
                 versions, error)) {
-    return problem(database, WB_STORE_DAMAGED, {error});
+    return failed(error);
   }
   int version = 0;
   if (versions == 1 && !QueryInt(handle, "SELECT COALESCE(MAX(version), 0) FROM schema_version", version, error)) {
-    return problem(database, WB_STORE_DAMAGED, {error});
+    return failed(error);
   }
   if (version > kSchemaVersion) {
     return problem(database, WB_STORE_TOO_NEW, {std::to_string(version), std::to_string(kSchemaVersion)});
@@ -713,8 +895,10 @@ std::optional<std::string> StoreFolderProblem(const std::string& folderName) {
   } else {
     verdict = sqlite3_errmsg(handle);
   }
+  const bool busy = IsBusy(sqlite3_extended_errcode(handle));
   sqlite3_finalize(check);
   if (verdict == "ok") return std::nullopt;
+  if (busy) return std::optional<std::string>(Text(WB_STORE_CANNOT_OPEN, {database.string(), BusyReason(database)}));
   for (char& c : verdict) {
     if (c == '\n' || c == '\r') c = ' ';
   }

@@ -8,8 +8,19 @@
 // type. A name that would leave the root is refused; files appear only when
 // complete (temporary file and rename); a file holding the same text is left
 // alone; a file holding other text is replaced only when the user says yes.
-// Opening the store removes the temporary files that killed writers left in
-// the script roots (see DiskFileSystem.h).
+// The script folders ("scripts" and the roots) must be folders of the store,
+// not symbolic links: the store refuses to open otherwise. The roots are
+// held open while the store is, and every script is written, deleted and
+// renamed through them with the path resolved by the call itself
+// (SafeFolders.h): a symbolic link below a root is followed only while it
+// stays below it, and a folder swapped for a link during a run is found.
+//
+// Temporary files of killed writers: while the store is open it holds a
+// shared lock (flock) on its "scripts" folder. Opening the store removes the
+// temporary files in the script roots whose writer has ended (see
+// DiskFileSystem.h), and does so only when it can take that lock alone: a
+// writer that holds the store open, in whatever container or pid namespace,
+// keeps its temporaries.
 //
 // Names within a session (MakeScriptName): a script name counts as stored
 // once SaveScript was called for it in this session, whatever the answer,
@@ -37,8 +48,9 @@
 //
 // Batches (BeginBatch to EndBatch, what a run does): the datapool components
 // join the store's batch through its connection (StoreBatch). Their changes
-// are then savepoints in one database transaction, each datapool still whole
-// or not at all, and the transaction commits once for many datapools. Java
+// are then part of one database transaction, each datapool still whole or
+// not at all (see Datapools.h), and the transaction commits once for many
+// datapools. Java
 // scripts join it too: each is written to its hidden temporary file without
 // a sync, and when the batch is finished one sync of the file system makes
 // all their data durable before they are renamed to their names — so a crash
@@ -51,6 +63,12 @@
 // kBatchScripts scripts (checked at each change), when Flush is called (the
 // workbench calls it before it waits for an answer, so that nothing is held
 // while the user thinks), at EndBatch, and when the store is destroyed.
+// Finishing waits for readers of the database (up to the busy patience of
+// the options). What it still cannot make durable (a full disk, a script
+// whose folder is gone) is told item by item, with the operation it belongs
+// to (BeginOperation), and counted; EndBatch returns those operations, and
+// checks the database (PRAGMA quick_check): a store found damaged is told
+// and counted as a failure of the run.
 //
 // Ownership: the store borrows the console, which must outlive it; it owns
 // its connection, which lives until the store is destroyed.
@@ -69,6 +87,7 @@
 
 #include "host/DataStore.h"
 #include "workbench/store/DatapoolNames.h"
+#include "workbench/system/SafeFolders.h"
 #include "workbench/terminal/Console.h"
 
 struct sqlite3;
@@ -83,6 +102,9 @@ struct StoreOptions {
   /// The user to log in (the host's --user); when unset or empty, Open takes
   /// $ZTUNITTEST_USER, else asks on the console.
   std::optional<std::string> userName;
+  /// How long a change waits for another program that holds the database
+  /// (a reader in a transaction) before it fails.
+  std::chrono::milliseconds busyPatience{30000};
 };
 
 /// A set of 64-bit digests, open-addressed in one array.
@@ -110,8 +132,9 @@ class StoreBatch {
   /// Before a change of the database: opens the batch's transaction unless it
   /// is open. Raises error 75 when the database is busy or read-only.
   virtual void BeforeChange() = 0;
-  /// After a change: finishes the batch when it is due. Does not raise.
-  virtual void AfterChange() = 0;
+  /// After the datapool `name` was stored in the batch: remembers it, and
+  /// finishes the batch when it is due. Does not raise.
+  virtual void AfterChange(const std::string& name) = 0;
 
  protected:
   ~StoreBatch() = default;
@@ -177,9 +200,20 @@ class SqliteStore : public DataStore, private StoreBatch {
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override;
 
-  /// How many scripts SaveScript refused or failed to write (each with a
-  /// message) since the session began; declined replacements do not count.
-  int32_t ScriptsNotStored() const { return scriptsNotStored_; }
+  /// Whether the last SaveScript that did not store refused or failed.
+  bool LastSaveFailed() override { return lastSaveFailed_; }
+
+  /// Deletes a script with the checks of SaveScript (see DataStore).
+  int32_t DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) override;
+
+  /// Whether a script is there as a file, with the checks of SaveScript.
+  bool ScriptExists(const std::string& fileName, const std::string& folder, dsScriptType type) override;
+
+  /// What went wrong in this session, each told with a message: scripts
+  /// SaveScript refused or failed to write (declined replacements do not
+  /// count) and scripts DeleteScript refused or failed to delete, scripts and
+  /// datapools a batch lost, and a database found damaged.
+  int32_t Failures() const { return scriptsNotStored_ + datapoolsLost_ + (damaged_ ? 1 : 0); }
 
   /// While true, overwrite questions also offer "yes to all" and "no to all".
   void SetMultipleItems(bool multipleItems) override;
@@ -210,8 +244,11 @@ class SqliteStore : public DataStore, private StoreBatch {
   /// Stores in batches until EndBatch (see the file comment); does nothing
   /// before Open.
   void BeginBatch() override;
-  /// Finishes the batch and stores item by item again.
-  void EndBatch() override;
+  /// What is stored from now on belongs to `operation`.
+  void BeginOperation(int32_t operation) override { operation_ = operation; }
+  /// Finishes the batch, checks the database and stores item by item again;
+  /// the operations that lost something (see the file comment).
+  std::vector<int32_t> EndBatch() override;
   /// Finishes the current batch now; a batch that is on goes on. Failures
   /// are told on the console.
   void Flush();
@@ -222,26 +259,43 @@ class SqliteStore : public DataStore, private StoreBatch {
 
   std::string LogIn();
   void OpenDatabase(const std::string& userName);
-  std::optional<std::filesystem::path> ResolveFolder(const std::filesystem::path& root, const std::string& folder);
-  int32_t Refuse(const std::string& fileName, const std::string& folder, const std::filesystem::path& root);
-  int32_t Write(const std::filesystem::path& target, const std::string& content, dsScriptType type);
+  // Opens (making them) the script folders and sweeps their temporaries.
+  void OpenScriptRoots();
+  // The folders of a script below its root; nullopt when the path is
+  // refused, told with the text `refusal` (WB_STORE_PATH_REFUSED or its
+  // delete form) or, for a name that is no name, its own; 0: told nothing.
+  std::optional<std::vector<std::string>> CheckedFolders(const std::string& fileName, const std::string& folder,
+                                                         dsScriptType type, int16_t refusal);
+  int32_t Fail(const std::string& message);
+  int32_t Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
+                const std::filesystem::path& target, const std::string& content, dsScriptType type);
   // Gives the batch's scripts their names, their data made durable first.
   void FinishScripts();
+  // Tells that the batch's datapools were lost, one by one, and why.
+  void LoseDatapools(const std::string& reason);
   void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
 
   // StoreBatch
   void BeforeChange() override;
-  void AfterChange() override;
+  void AfterChange(const std::string& name) override;
   // The current batch holds something and is kBatchInterval old.
   bool BatchDue() const;
 
   StoreOptions options_;
   Console& console_;
   std::filesystem::path folder_;
+  // While the store is open: the store folder, the "scripts" folder under
+  // its shared lock, and the root of each script type.
+  UniqueFd folderFd_;
+  UniqueFd scriptsLock_;
+  std::map<dsScriptType, UniqueFd> roots_;
   std::unique_ptr<SqliteConnection> connection_;
   std::string userName_;
   bool multipleItems_ = false;
   int32_t scriptsNotStored_ = 0;
+  int32_t datapoolsLost_ = 0;
+  bool damaged_ = false;
+  bool lastSaveFailed_ = false;
   ForAll forAll_ = ForAll::kAsk;
   // (type, folder, base name) marked by SaveScript in this session; a stored
   // file marks its folder and its folder without the first component. Kept
@@ -257,32 +311,37 @@ class SqliteStore : public DataStore, private StoreBatch {
   // ones are asked of the database again, which keeps them; a run of 100,000
   // operations would hold megabytes of them.
   std::optional<std::pair<std::string, std::string>> lastDatapoolName_;
-  // The script roots resolved in this session, and the folder of the last
-  // script: its type and name as given, and where it was resolved to.
-  std::map<dsScriptType, std::filesystem::path> canonicalRoots_;
-  struct ResolvedFolder {
-    dsScriptType type;
-    std::string folder;
-    std::filesystem::path resolved;
-  };
-  std::optional<ResolvedFolder> lastFolder_;
   // Between BeginBatch and EndBatch.
   bool batching_ = false;
   // The batch's database transaction is open.
   bool batchTransaction_ = false;
   // When the current batch took its first change; unset while it holds none.
   std::optional<std::chrono::steady_clock::time_point> batchStart_;
-  // The batch's scripts: temporary file and target, in the order stored.
-  std::vector<std::pair<std::string, std::filesystem::path>> pendingScripts_;
+  // The operation that what is stored belongs to (BeginOperation).
+  int32_t operation_ = 0;
+  // The batch's scripts, in the order stored: their folders below the Java
+  // root, temporary file and name there, and the target as messages show it.
+  struct PendingScript {
+    std::vector<std::string> folders;
+    std::string temporary, name;
+    std::filesystem::path target;
+    int32_t operation;
+  };
+  std::vector<PendingScript> pendingScripts_;
   std::set<std::string> pendingTargets_;
+  // The datapools of the batch's open transaction, with their operations.
+  std::vector<std::pair<std::string, int32_t>> pendingDatapools_;
+  // The operations that lost a script or a datapool since BeginBatch.
+  std::set<int32_t> lostOperations_;
 };
 
 /// Why the store folder `folder` cannot be opened for writing, as the text of
 /// WB_STORE_CANNOT_OPEN; nullopt when no reason is found. Looks without
-/// creating or changing anything: a file where a folder of the store should
-/// be, a folder or database that cannot be written, a database that is not a
-/// store's, is damaged or is of a newer version. A folder that does not
-/// exist yet is fine when it can be created.
+/// creating or changing anything: a file or a symbolic link where a folder
+/// of the store should be, a folder or database that cannot be written, a
+/// database that is not a store's, is damaged, is of a newer version, or is
+/// held locked by another program (named when the system tells). A folder
+/// that does not exist yet is fine when it can be created.
 std::optional<std::string> StoreFolderProblem(const std::string& folder);
 
 }  // namespace zt::wb

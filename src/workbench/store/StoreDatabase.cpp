@@ -62,6 +62,12 @@ void FinalizePreparedStatements(sqlite3* db) {
 }
 
 void RaiseDatabaseError(sqlite3* db) {
+  if (sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK) {
+    // What a killed writer left, on a connection that may not undo it.
+    const char* file = sqlite3_db_filename(db, "main");
+    const std::string path = file != nullptr ? file : "";
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_HOT_JOURNAL, {path, path + "-journal", sqlite3_errmsg(db)}));
+  }
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_FAILED, {sqlite3_errmsg(db)}));
 }
 
@@ -192,6 +198,18 @@ std::unique_ptr<SqliteConnection> OpenStoreReadOnly(const std::string& folder) {
   const std::string path = StoreDatabasePath(folder);
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return nullptr;
+  // The journal of a writer killed in a transaction must be rolled back
+  // before the database can be read, and only a connection that may write
+  // can do that: one is opened for the moment (it changes nothing but what
+  // the journal undoes). Where it cannot be, reading tells why (WB_DB_HOT_JOURNAL).
+  if (fs::exists(path + "-journal", ec)) {
+    sqlite3* writer = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &writer, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+      sqlite3_busy_timeout(writer, 5000);
+      sqlite3_exec(writer, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(writer);
+  }
   sqlite3* handle = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
   if (handle == nullptr) {

@@ -113,9 +113,10 @@ std::string ReadOnce(sqlite3* db, const std::string& key, const std::function<st
 std::string StoreDatabasePath(const std::string& folder);
 
 /// Opens the database of the store folder `folder` for reading only, without
-/// a login and without creating or migrating anything. Returns null when the
-/// folder holds no store database; raises error 75 when it does but cannot be
-/// opened.
+/// a login and without creating or migrating anything; a journal that a
+/// killed writer left is rolled back first, where the database may be
+/// written. Returns null when the folder holds no store database; raises
+/// error 75 when it does but cannot be opened.
 std::unique_ptr<SqliteConnection> OpenStoreReadOnly(const std::string& folder);
 
 }  // namespace zt::wb

@@ -1,8 +1,9 @@
 #include "workbench/system/DiskFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -19,6 +21,7 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/Text.h"
+#include "workbench/system/SafeFolders.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -29,6 +32,9 @@ namespace {
 
 // What separates the parts of a temporary file's name.
 constexpr char kTemporaryMark = '~';
+// How deep below a script root temporaries are looked for: deeper than any
+// package path, and a bound on the folders held open at once.
+constexpr int kDeepestFolder = 64;
 
 WriteFunction g_write = nullptr;
 
@@ -45,12 +51,6 @@ int32_t ErrorFromErrno(int error) {
     case EEXIST: return errc::kFileAlreadyExists;
     default: return errc::kPathFileAccessError;
   }
-}
-
-// Raises the error of `error` for `nativePath`, with the system's reason.
-[[noreturn]] void RaiseFileError(int error, const std::string& nativePath) {
-  const int32_t number = ErrorFromErrno(error);
-  RaiseError(number, {}, Text(WB_FILE_FAILED, {DescribeError(number), nativePath, std::strerror(error)}));
 }
 
 // Whether the process `pid` may still run (one we may not signal runs).
@@ -152,6 +152,11 @@ std::string ExeDir() {
   return ec ? std::string() : exe.parent_path().string();
 }
 
+void RaiseFileError(int error, const std::string& nativePath) {
+  const int32_t number = ErrorFromErrno(error);
+  RaiseError(number, {}, Text(WB_FILE_FAILED, {DescribeError(number), nativePath, std::strerror(error)}));
+}
+
 std::string DefaultTemplatesDir() {
   if (const char* env = std::getenv("PWTTEMPLATES"); env != nullptr && *env != '\0') return env;
   const std::string exeDir = ExeDir();
@@ -191,34 +196,32 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+// The name of a new temporary file for `name`: ".<name>~<pid>~" and six
+// characters, the name cut short so that the whole fits in a file name. The
+// process does not fork: its pid is asked once.
+std::string TemporaryName(const std::string& name) {
+  static const std::string pid = std::to_string(::getpid());
+  const std::string tail = kTemporaryMark + pid + kTemporaryMark + RandomSuffix();
+  constexpr size_t kLongestName = 255;
+  const size_t room = kLongestName - 1 - tail.size();
+  return "." + (name.size() > room ? name.substr(0, room) : name) + tail;
+}
+
 }  // namespace
 
-std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
-  const fs::path target(nativePath);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
+                             const std::string& shownPath) {
   // The writer's pid in the name lets a later run tell a temporary whose
-  // writer was killed from one that is being written. The process does not
-  // fork: its pid is asked once.
-  static const pid_t pid = ::getpid();
-  const std::string stem =
-      (folder / ("." + target.filename().string() + kTemporaryMark + std::to_string(pid) + kTemporaryMark)).string();
-  // Created with the usual permissions (0666 less the umask), so that
-  // nothing is changed afterwards.
+  // writer was killed from one that is being written. Created with the usual
+  // permissions (0666 less the umask), so that nothing is changed afterwards.
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = stem + RandomSuffix();
-    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp = TemporaryName(name);
+    fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) {
-    const int error = errno;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-      RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
-    }
-    RaiseFileError(error, nativePath);
-  }
+  if (fd < 0) RaiseFileError(errno, shownPath);
   size_t written = 0;
   int error = 0;
   while (written < content.size()) {
@@ -233,10 +236,24 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
   if (error == 0 && sync && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
-    ::unlink(temp.c_str());
-    RaiseFileError(error, nativePath);
+    ::unlinkat(folder, temp.c_str(), 0);
+    RaiseFileError(error, shownPath);
   }
   return temp;
+}
+
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
+  const fs::path target(nativePath);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const UniqueFd folderFd = OpenFolder(folder.string());
+  if (!folderFd) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+      RaiseError(errc::kPathNotFound, {}, DescribeError(errc::kPathNotFound) + ": " + folder.string());
+    }
+    RaiseFileError(error, nativePath);
+  }
+  return (folder / WriteTemporaryIn(folderFd.Get(), target.filename().string(), content, sync, nativePath)).string();
 }
 
 void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
@@ -272,18 +289,46 @@ bool IsTemporaryFileName(const std::string& fileName, pid_t& pid) {
   return true;
 }
 
-int RemoveStaleTemporaries(const std::string& folder) {
+namespace {
+
+// Removes the stale temporaries in the folder `folder` and, `depth` levels
+// deep, below it; no symbolic link is followed.
+int RemoveStaleIn(int folder, int depth) {
+  UniqueFd listing(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  DIR* dir = listing ? ::fdopendir(listing.Get()) : nullptr;
+  if (dir == nullptr) return 0;
+  listing.Release();
   int removed = 0;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  std::vector<std::string> folders;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     pid_t pid = 0;
-    if (!IsTemporaryFileName(it->path().filename().string(), pid) || !it->is_regular_file(ec)) continue;
-    if (ProcessRuns(pid)) continue;
-    std::error_code removeError;
-    if (fs::remove(it->path(), removeError)) ++removed;
+    if (S_ISDIR(st.st_mode)) {
+      folders.push_back(name);
+    } else if (S_ISREG(st.st_mode) && IsTemporaryFileName(name, pid) && !ProcessRuns(pid) &&
+               ::unlinkat(folder, name.c_str(), 0) == 0) {
+      ++removed;
+    }
+  }
+  ::closedir(dir);
+  if (depth <= 0) return removed;
+  for (const std::string& name : folders) {
+    const UniqueFd sub = OpenFolderNoFollow(folder, name, false);
+    if (sub) removed += RemoveStaleIn(sub.Get(), depth - 1);
   }
   return removed;
+}
+
+}  // namespace
+
+int RemoveStaleTemporariesIn(int root) { return RemoveStaleIn(root, kDeepestFolder); }
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  const UniqueFd root = OpenFolder(folder);
+  return root ? RemoveStaleTemporariesIn(root.Get()) : 0;
 }
 
 DiskFileSystem::DiskFileSystem(std::string templatesDir) : templatesDir_(std::move(templatesDir)) {}

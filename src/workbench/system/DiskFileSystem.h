@@ -87,6 +87,11 @@ std::string DefaultTemplatesDir();
 /// unchanged and the temporary file removed.
 void WriteFileAtomically(const std::string& nativePath, const std::string& content);
 
+/// Raises the file-system object's error for errno `error` (76 missing, 70
+/// not allowed, 58 exists, 75 any other), naming `nativePath` and the
+/// system's reason.
+[[noreturn]] void RaiseFileError(int error, const std::string& nativePath);
+
 /// The call WriteFileAtomically writes with: ::write's contract.
 using WriteFunction = ssize_t (*)(int fd, const void* data, size_t size);
 
@@ -99,16 +104,27 @@ WriteFunction SetWriteFunction(WriteFunction write);
 /// when it is, `pid` receives the id of the process that wrote it.
 bool IsTemporaryFileName(const std::string& fileName, pid_t& pid);
 
-/// Removes the temporary files of WriteFileAtomically below `folder` (at any
-/// depth) whose writing process no longer runs; a temporary whose writer may
-/// still run is left alone. Returns how many were removed; failures to list
-/// or remove are passed over (the next call tries again).
+/// Removes the temporary files of WriteFileAtomically below `folder` (64
+/// folders deep at most, no symbolic link followed) whose writing process no
+/// longer runs in this process's view; a temporary whose writer may still
+/// run is left alone. A writer in another pid namespace is not seen: a
+/// caller that shares the folder with such writers must know that none is
+/// at work (the store holds a lock for that). Returns how many were removed;
+/// failures to list or remove are passed over (the next call tries again).
 int RemoveStaleTemporaries(const std::string& folder);
+/// The same below the open folder `root`.
+int RemoveStaleTemporariesIn(int root);
 
 /// The first half of WriteFileAtomically: writes `content` to a new hidden
 /// temporary file (named as above) in the folder of `nativePath`, flushed to
 /// disk when `sync`, and returns its path; the caller renames it. Raises as
 /// WriteFileAtomically and then leaves nothing behind.
 std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync);
+
+/// The same in the open folder `folder` for the file `name`: returns the
+/// temporary file's name in that folder (created there with O_EXCL, so never
+/// through a symbolic link). Errors name `shownPath`.
+std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
+                             const std::string& shownPath);
 
 }  // namespace zt::wb

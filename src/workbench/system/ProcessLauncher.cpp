@@ -24,11 +24,12 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// The add-in's path as the disk knows it, without double quotes and outer blanks.
-std::string MappedPath(FileSystemObject& paths, const std::string& path) {
+// The add-in's path as the disk knows it, without outer blanks, and without
+// double quotes when `unquote` (a program's path, which may be given quoted).
+std::string MappedPath(FileSystemObject& paths, const std::string& path, bool unquote) {
   std::string cleaned;
   for (char c : path) {
-    if (c != '"') cleaned += c;
+    if (c != '"' || !unquote) cleaned += c;
   }
   const size_t first = cleaned.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -127,7 +128,7 @@ void PosixProcessLauncher::ReapDetached() {
 
 std::optional<int64_t> PosixProcessLauncher::ShellExecuteEx(const ShellExecuteInfo& info) {
   ReapDetached();
-  std::string program = MappedPath(*paths_, info.lpFile);
+  std::string program = MappedPath(*paths_, info.lpFile, true);
   if (program.empty()) RaiseError(errc::kInvalidCall, {}, Text(WB_PROC_NO_PROGRAM));
   const bool searchPath = program.find('/') == std::string::npos;
   if (!searchPath) {
@@ -135,7 +136,7 @@ std::optional<int64_t> PosixProcessLauncher::ShellExecuteEx(const ShellExecuteIn
     const fs::path absolute = fs::absolute(program, ec);
     if (!ec) program = absolute.string();
   }
-  const std::string folder = MappedPath(*paths_, info.lpDirectory);
+  const std::string folder = MappedPath(*paths_, info.lpDirectory, false);
   const auto fail = [&](int error) {
     const std::string where = folder.empty() ? Text(WB_PROC_CURRENT_FOLDER) : folder;
     int32_t number = ErrorNumberOf(error);
@@ -147,6 +148,7 @@ std::optional<int64_t> PosixProcessLauncher::ShellExecuteEx(const ShellExecuteIn
 
   std::vector<std::string> arguments = SplitCommandLine(info.lpParameters);
   arguments.insert(arguments.begin(), program);
+  arguments.insert(arguments.end(), info.lpArguments.begin(), info.lpArguments.end());
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);

@@ -6,13 +6,15 @@
 //  - lpFile, the program, and lpDirectory, the working folder, are the
 //    add-in's paths: "\" and "/" both separate, "$PWTTEMPLATES" names the
 //    template folder (the rules of the file-system object handed in, see
-//    DiskFileSystem::NativePath). Double quotes in them are dropped, as the
-//    add-in drops them when it tests that a file exists. A program without a
-//    folder is looked up on the PATH; a relative one is taken from the
-//    host's current folder, not from the working folder. An empty working
-//    folder keeps the host's current folder.
+//    DiskFileSystem::NativePath). Double quotes in the program's path are
+//    dropped, as the add-in drops them when it tests that a file exists; the
+//    working folder is taken as it is (a folder's name may hold a quote). A
+//    program without a folder is looked up on the PATH; a relative one is
+//    taken from the host's current folder, not from the working folder. An
+//    empty working folder keeps the host's current folder.
 //  - lpParameters is one command line, split into arguments as
-//    SplitCommandLine describes.
+//    SplitCommandLine describes; lpArguments follow, each one argument
+//    exactly as given.
 //  - The program runs in the working folder. Its standard output and
 //    standard error both go to the host's standard error (standard output
 //    carries the host log); its standard input is /dev/null, so that it

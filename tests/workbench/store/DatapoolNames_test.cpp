@@ -78,6 +78,8 @@ TEST_F(DatapoolNamesTest, AnOperationIsKnownByItsPackagesClassAndPlaceAmongItsNa
       {Id("a::C", "f", 3), "a::C::f#3", {"C_f2", "a_C_f2", "a_C_f2_2", "a_C_f2_3"}},
       {Id("b::inner::C", "f"), "b::inner::C::f", {"C_f", "b_inner_C_f", "b_inner_C_f_2", "b_inner_C_f_3"}},
       {Id("C", "f"), "C::f", {"C_f", "C_f_2", "C_f_3", "C_f_4"}},
+      // Package names add only letters, digits and "_" to a name.
+      {{"C", "f", "my pkg::x\"y.z", 1}, "my pkg::x\"y.z::C::f", {"C_f", "my_pkg_x_y_z_C_f", "my_pkg_x_y_z_C_f_2", "my_pkg_x_y_z_C_f_3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);

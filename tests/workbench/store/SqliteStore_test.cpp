@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +36,8 @@ std::set<std::string> Tree(const fs::path& dir) {
   for (const auto& entry : fs::recursive_directory_iterator(dir)) paths.insert(entry.path().string());
   return paths;
 }
+
+int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 std::set<std::string> Names(const fs::path& dir) {
   std::set<std::string> names;
@@ -99,11 +102,25 @@ TEST_F(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
   EXPECT_EQ(tempStore, 2);
 }
 
-TEST_F(Store, NamesLeavingTheRootAreRefused) {
+// Run as on a kernel without openat2 too: there no symbolic link below a
+// root is followed at all.
+class StoreOnEitherKernel : public Store, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    previous_ = UseOpenat2(GetParam());
+    Store::SetUp();
+  }
+  void TearDown() override { UseOpenat2(previous_); }
+  bool previous_ = true;
+};
+
+TEST_P(StoreOnEitherKernel, NamesLeavingTheRootAreRefused) {
   fs::create_directories(dir_ / "outside");
   fs::create_directories(JavaRoot() / "unittests" / "real");
   fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "unittests" / "evil");
-  fs::create_directory_symlink(JavaRoot() / "unittests" / "real", JavaRoot() / "unittests" / "alias");
+  fs::create_directory_symlink("real", JavaRoot() / "unittests" / "alias");
+  // An absolute link cannot be resolved below the root, even to a folder in it.
+  fs::create_directory_symlink(JavaRoot() / "unittests" / "real", JavaRoot() / "unittests" / "absolute");
   WriteAll(dir_ / "secret.txt", "secret");
   fs::create_symlink(dir_ / "secret.txt", JavaRoot() / "unittests" / "Leak.java");
   const std::set<std::string> before = Tree(dir_);
@@ -111,7 +128,7 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
   const std::vector<std::pair<std::string, std::string>> refused = {
       {"x.java", "unittests\\..\\..\\..\\outside"},
       {"x.java", "unittests\\bank\\.."},  // a package named ".."
-      {"..", "unittests"},                 // a class named ".."
+      {"..", "unittests"},                // a class named ".."
       {"../x.java", "unittests"},
       {"x.java", "\\outside"},
       {"x.java", "/tmp"},
@@ -120,7 +137,8 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
       {"", "unittests"},
       {"a\\b.java", "unittests"},
       {"x.java", "unittests\\evil\\deeper"},  // through a symlink leading out
-      {"Leak.java", "unittests"},              // a symlink to a file outside
+      {"Leak.java", "unittests"},             // a symlink to a file outside
+      {"x.java", "unittests\\absolute"},
   };
   for (const auto& [file, folder] : refused) {
     console_.ClearOutput();
@@ -131,10 +149,88 @@ TEST_F(Store, NamesLeavingTheRootAreRefused) {
   EXPECT_EQ(Tree(dir_), before);
   EXPECT_EQ(ReadAll(dir_ / "secret.txt"), "secret");
 
-  // A symlink that stays inside the root is fine.
+  // A relative symlink that stays inside the root is fine, where the kernel
+  // can tell (else no link is followed at all).
+  if (!KernelResolvesBeneath()) {
+    EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), save_result::kNotWritten);
+    EXPECT_EQ(Tree(dir_), before);
+    if (GetParam()) GTEST_SKIP() << "this kernel has no openat2: symbolic links below a root are refused";
+    return;
+  }
   EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), 0);
   EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "real" / "In.java"), "in");
 }
+
+
+// Deletes (the resource compiler run's) keep to the root as writes do.
+TEST_F(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
+  fs::create_directories(dir_ / "outside");
+  WriteAll(dir_ / "outside" / "victim.res", "outside");
+  fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "evil");
+  fs::create_symlink(dir_ / "outside" / "victim.res", JavaRoot() / "Link.res");
+  ASSERT_EQ(Save("A.res", "unittests", "a"), 0);
+  console_.ClearOutput();
+
+  struct Case {
+    const char* file;
+    const char* folder;
+    int32_t result;
+    bool exists;
+  };
+  for (const Case& c : {Case{"victim.res", "unittests\\..\\..\\..\\..\\outside", delete_result::kNotDeleted, false},
+                        Case{"victim.res", "evil", delete_result::kNotDeleted, false},
+                        Case{"victim.res", "C:\\outside", delete_result::kNotDeleted, false},
+                        Case{"gone.res", "unittests", delete_result::kNoSuchFile, false},
+                        Case{"gone.res", "unittests\\nowhere", delete_result::kNoSuchFile, false},
+                        Case{"unittests", "", delete_result::kNotDeleted, false},  // a folder
+                        Case{"A.res", "unittests", delete_result::kDeleted, true}}) {
+    EXPECT_EQ(store_->ScriptExists(c.file, c.folder, dsJavaScript), c.exists) << c.folder << " | " << c.file;
+    EXPECT_EQ(store_->DeleteScript(c.file, c.folder, dsJavaScript), c.result) << c.folder << " | " << c.file;
+  }
+  EXPECT_FALSE(fs::exists(JavaRoot() / "unittests" / "A.res"));
+  EXPECT_EQ(Lines(console_.Output()), 4) << console_.Output();
+  // A link is removed itself, never what it leads to.
+  EXPECT_FALSE(store_->ScriptExists("Link.res", "", dsJavaScript));
+  EXPECT_EQ(store_->DeleteScript("Link.res", "", dsJavaScript), delete_result::kDeleted);
+  EXPECT_FALSE(fs::is_symlink(fs::symlink_status(JavaRoot() / "Link.res")));
+  EXPECT_EQ(ReadAll(dir_ / "outside" / "victim.res"), "outside");
+}
+
+// A folder swapped for a symbolic link while the store is open (between two
+// scripts, or between writing a script of a batch and giving it its name)
+// lets nothing out: the store resolves every path again, below the root it
+// holds open.
+TEST_P(StoreOnEitherKernel, AFolderSwappedForALinkDuringARunLetsNothingOut) {
+  fs::create_directories(dir_ / "outside");
+  const fs::path package = JavaRoot() / "unittests" / "p";
+  const auto swap = [&] {
+    fs::remove_all(package);
+    fs::create_directory_symlink(dir_ / "outside", package);
+  };
+  ASSERT_EQ(Save("A.java", "unittests\\p", "a"), 0);
+  swap();
+  console_.ClearOutput();
+  EXPECT_EQ(Save("B.java", "unittests\\p", "b"), save_result::kNotWritten);
+  EXPECT_TRUE(store_->LastSaveFailed());
+  EXPECT_NE(console_.Output().find("outside the script folder"), std::string::npos) << console_.Output();
+
+  fs::remove(package);
+  store_->BeginBatch();
+  store_->BeginOperation(7);
+  ASSERT_EQ(Save("C.java", "unittests\\p", "c"), 0);
+  swap();
+  console_.ClearOutput();
+  EXPECT_EQ(store_->EndBatch(), std::vector<int32_t>{7}) << "the script lost names its operation";
+  EXPECT_NE(console_.Output().find((package / "C.java").string() + " was not written"), std::string::npos)
+      << console_.Output();
+  EXPECT_TRUE(fs::is_empty(dir_ / "outside"));
+  EXPECT_EQ(store_->Failures(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, StoreOnEitherKernel, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                           return std::string(param.param ? "WithOpenat2" : "WithoutOpenat2");
+                         });
 
 TEST_F(Store, ExistingFilesAreReplacedOnlyOnYes) {
   const fs::path file = JavaRoot() / "unittests" / "A.java";

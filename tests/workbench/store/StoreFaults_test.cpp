@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
@@ -116,20 +117,20 @@ TEST_P(DiskFaults, AFailedWriteChangesNothingAndSaysWhy) {
     EXPECT_EQ(code, save_result::kStored);
     EXPECT_EQ(ReadAll(Folder() / "New.java"), content_);
     EXPECT_EQ(console_.Output(), "");
-    EXPECT_EQ(store_->ScriptsNotStored(), 0);
+    EXPECT_EQ(store_->Failures(), 0);
     return;
   }
   EXPECT_EQ(code, save_result::kNotWritten);
   EXPECT_EQ(Lines(console_.Output()), 1) << console_.Output();
   EXPECT_NE(console_.Output().find((Folder() / "New.java").string()), std::string::npos) << console_.Output();
   EXPECT_NE(console_.Output().find(fault.reason), std::string::npos) << console_.Output();
-  EXPECT_EQ(store_->ScriptsNotStored(), 1);
+  EXPECT_EQ(store_->Failures(), 1);
 
   // Replacing a test (the user says yes): the old text stays.
   g_fault = fault;
   console_.Answer("y");
   EXPECT_EQ(store_->SaveScript("Old.java", "unittests\\bank", dsJavaScript, content_), save_result::kNotWritten);
-  EXPECT_EQ(store_->ScriptsNotStored(), 2);
+  EXPECT_EQ(store_->Failures(), 2);
   EXPECT_EQ(Snapshot(dir_), before) << "no temporary file, no half-written file";
 
   // The file-system object the add-in writes other files with.
@@ -195,6 +196,116 @@ TEST(DatabaseFaults, AFullDatabaseRefusesTheDatapoolAndKeepsItsBytes) {
   EXPECT_EQ(Snapshot(dir), before) << "the transaction was rolled back whole";
 }
 
+// -- A batch that cannot be made durable: told per datapool and per
+// operation, never reported as stored
+
+constexpr const char* kOneField = R"([{"name":"x","type":"int","value":"1"}])";
+
+// A store in a fresh folder whose changes wait `patience` for other programs.
+struct BatchStore {
+  explicit BatchStore(const std::string& name, std::chrono::milliseconds patience = std::chrono::milliseconds(200))
+      : dir(name), store(StoreOptions{(dir / "store").string(), "tester", patience}, console), tool(console) {
+    store.Open();
+  }
+  // Creates a datapool for each name, the n-th in operation n.
+  void Create(const std::vector<std::string>& names) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      store.BeginOperation(static_cast<int32_t>(i + 1));
+      ASSERT_EQ(tool.CreateDatapool(store.Connection(), names[i], "d", kOneField), datapool_result::kCreated);
+    }
+  }
+  std::vector<std::string> Stored() const {
+    std::unique_ptr<SqliteConnection> other = OpenStoreReadOnly((dir / "store").string());
+    return DatapoolNames(other->Handle());
+  }
+  test::TempDir dir;
+  test::ScriptedConsole console;
+  SqliteStore store;
+  WorkbenchDatapoolTool tool;
+};
+
+// Another program reading the database in a transaction (as `sqlite3
+// store.db` with "BEGIN; SELECT ...;" left open) until `End` or destruction.
+class Reader {
+ public:
+  explicit Reader(const fs::path& database) {
+    sqlite3_open_v2(database.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(db_, "BEGIN; SELECT count(*) FROM datapools;", nullptr, nullptr, nullptr);
+  }
+  ~Reader() { End(); }
+  void End() {
+    if (db_ == nullptr) return;
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+TEST(BatchFaults, AReaderIsWaitedForWithinThePatience) {
+  BatchStore s("busywait", std::chrono::milliseconds(10000));
+  s.store.BeginBatch();
+  ASSERT_NO_FATAL_FAILURE(s.Create({"A_one", "A_two"}));
+  Reader reader(s.dir / "store" / "store.db");
+  std::thread ends([&reader] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    reader.End();
+  });
+  EXPECT_EQ(s.store.EndBatch(), std::vector<int32_t>{}) << s.console.Output();
+  ends.join();
+  EXPECT_EQ(s.Stored(), (std::vector<std::string>{"A_one", "A_two"}));
+  EXPECT_EQ(s.console.Output(), "");
+  EXPECT_EQ(s.store.Failures(), 0);
+}
+
+TEST(BatchFaults, WhatCannotBeCommittedIsToldPerDatapoolAndNamesItsOperations) {
+  BatchStore s("busylost");
+  s.store.BeginBatch();
+  ASSERT_NO_FATAL_FAILURE(s.Create({"A_one", "A_two", "A_three"}));
+  {
+    Reader reader(s.dir / "store" / "store.db");
+    EXPECT_EQ(s.store.EndBatch(), (std::vector<int32_t>{1, 2, 3}));
+  }
+  EXPECT_EQ(s.Stored(), std::vector<std::string>{});
+  const std::string database = (s.dir / "store" / "store.db").string();
+  for (const char* name : {"A_one", "A_two", "A_three"}) {
+    EXPECT_NE(s.console.Output().find(Text(WB_STORE_DATAPOOL_LOST, {name, database, "database is locked"})),
+              std::string::npos)
+        << s.console.Output();
+  }
+  EXPECT_EQ(Lines(s.console.Output()), 3);
+  EXPECT_EQ(s.store.Failures(), 3);
+  // The store goes on: the next batch is stored.
+  s.store.BeginBatch();
+  ASSERT_NO_FATAL_FAILURE(s.Create({"A_four"}));
+  EXPECT_EQ(s.store.EndBatch(), std::vector<int32_t>{});
+  EXPECT_EQ(s.Stored(), std::vector<std::string>{"A_four"});
+}
+
+TEST(BatchFaults, ADatabaseDamagedUnderTheRunIsToldAtItsEnd) {
+  BatchStore s("truncated");
+  s.store.BeginBatch();
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("A_op" + std::to_string(i));
+  ASSERT_NO_FATAL_FAILURE(s.Create(names));
+  s.store.Flush();
+  ASSERT_EQ(s.console.Output(), "");
+  // Another program truncates the database while the run goes on.
+  ASSERT_EQ(::truncate((s.dir / "store" / "store.db").c_str(), 8192), 0);
+  s.store.BeginOperation(301);
+  try {
+    s.tool.CreateDatapool(s.store.Connection(), "A_late", "d", kOneField);
+  } catch (const ZtError&) {
+    // reported by the run, as any failed datapool
+  }
+  s.store.EndBatch();
+  EXPECT_GE(s.store.Failures(), 1);
+  const std::string told = Text(WB_STORE_DAMAGED_AFTER_RUN, {(s.dir / "store" / "store.db").string(), ""});
+  EXPECT_NE(s.console.Output().find(told.substr(0, told.find('('))), std::string::npos) << s.console.Output();
+}
+
 // -- Temporary files of killed writers
 
 TEST(Temporaries, NamesCarryTheWritersProcess) {
@@ -219,6 +330,30 @@ TEST(Temporaries, NamesCarryTheWritersProcess) {
       EXPECT_EQ(pid, n.pid) << n.name;
     }
   }
+}
+
+// A writer whose process this one cannot see (another pid namespace, a
+// container sharing the store) keeps its temporaries: while any store holds
+// the store open, nobody sweeps.
+TEST(Temporaries, NoneIsRemovedWhileAnotherStoreIsOpen) {
+  const test::TempDir dir("sweeplock");
+  test::ScriptedConsole console;
+  SqliteStore running({(dir / "store").string(), "tester"}, console);
+  running.Open();
+  const fs::path temporary =
+      dir / "store" / "scripts" / "java" / (".Accountdeposit.java~" + std::to_string(EndedProcess()) + "~aB3xYz");
+  WriteAll(temporary, "being written");
+  SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+  EXPECT_TRUE(fs::exists(temporary)) << "a store is open: its writer may still rename it";
+  // The lock is shared: both stores stay usable at once.
+  EXPECT_EQ(running.SaveScript("A.java", "unittests", dsJavaScript, "a"), save_result::kStored);
+  running.EndBatch();
+  {
+    SqliteStore second({(dir / "store").string(), "tester"}, console);
+    second.Open();
+    EXPECT_EQ(second.SaveScript("B.java", "unittests", dsJavaScript, "b"), save_result::kStored);
+  }
+  EXPECT_TRUE(fs::exists(temporary));
 }
 
 TEST(Temporaries, OpeningAStoreRemovesThoseOfEndedWritersInTheScriptRoots) {
@@ -248,6 +383,37 @@ TEST(Temporaries, OpeningAStoreRemovesThoseOfEndedWritersInTheScriptRoots) {
   for (const fs::path& path : stale) EXPECT_FALSE(fs::exists(path)) << path;
   for (const fs::path& path : kept) EXPECT_EQ(ReadAll(path), "kept") << path;
   EXPECT_EQ(console.Output(), "");
+}
+
+// The script folders of a store are its own: a symbolic link in their
+// place (to a folder outside, where the sweep would delete a user's file
+// named like a temporary) is refused, and nothing is written or removed there.
+TEST(StoreFoldersLinks, ScriptFoldersThatAreSymbolicLinksAreRefused) {
+  for (const char* part : {"scripts", "scripts/java", "scripts/vb"}) {
+    const test::TempDir dir("linkedroot");
+    test::ScriptedConsole console;
+    SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+    fs::create_directories(dir / "outside");
+    const std::string ended = std::to_string(EndedProcess());
+    WriteAll(dir / "outside" / (".notes~" + ended + "~abcdef"), "a user's notes");
+    fs::remove_all(dir / "store" / part);
+    fs::create_directory_symlink(dir / "outside", dir / "store" / part);
+    if (std::string(part) == "scripts") {
+      fs::create_directories(dir / "outside" / "java");
+      WriteAll(dir / "outside" / "java" / (".notes~" + ended + "~abcdef"), "a user's notes");
+    }
+    const auto before = Snapshot(dir);
+
+    const std::optional<std::string> problem = StoreFolderProblem((dir / "store").string());
+    ASSERT_TRUE(problem) << part;
+    EXPECT_NE(problem->find((dir / "store" / part).string() + ": " + Text(WB_STORE_SYMLINK_FOLDER)), std::string::npos)
+        << *problem;
+    std::string opened;
+    const auto open = [&] { SqliteStore({(dir / "store").string(), "tester"}, console).Open(); };
+    EXPECT_EQ(test::ErrorNumberOf(open, &opened), errc::kPathFileAccessError) << part;
+    EXPECT_NE(opened.find(Text(WB_STORE_SYMLINK_FOLDER)), std::string::npos) << opened;
+    EXPECT_EQ(Snapshot(dir), before) << part;
+  }
 }
 
 // -- Store folders that cannot be used

@@ -1,9 +1,12 @@
 #include "workbench/system/DiskFileSystem.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +14,7 @@
 
 #include "TestUtil.h"
 #include "support/Error.h"
+#include "workbench/system/Outputs.h"
 
 namespace zt::wb {
 namespace {
@@ -171,6 +175,59 @@ TEST_F(DiskFiles, WrittenFilesAppearWholeWithCrLf) {
 
 namespace zt::wb {
 namespace {
+
+// What a command writes to a path the user names: a file is replaced whole,
+// a link written through, a pipe written to; what is none of these is refused
+// and left as it was.
+TEST_F(DiskFiles, OutputsAreWrittenThroughLinksAndIntoPipesAndNeverReplaceThem) {
+  WriteOutputFile((dir_ / "new.csv").string(), "a\n");
+  EXPECT_EQ(ReadAll(dir_ / "new.csv"), "a\n");
+  fs::create_symlink("new.csv", dir_ / "link.csv");
+  fs::create_symlink("nowhere/made.csv", dir_ / "dangling.csv");
+  fs::create_directory(dir_ / "nowhere");
+  WriteOutputFile((dir_ / "link.csv").string(), "b\n");
+  WriteOutputFile((dir_ / "dangling.csv").string(), "c\n");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.csv"));
+  EXPECT_EQ(ReadAll(dir_ / "new.csv"), "b\n");
+  EXPECT_EQ(ReadAll(dir_ / "nowhere" / "made.csv"), "c\n");
+
+  // A pipe, as /dev/stdout leads to when the output is piped.
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  WriteOutputFile("/proc/self/fd/" + std::to_string(pipe[1]), "through a pipe");
+  char got[32] = {};
+  EXPECT_EQ(::read(pipe[0], got, sizeof got), 14);
+  EXPECT_STREQ(got, "through a pipe");
+  EXPECT_TRUE(fs::is_symlink("/proc/self/fd/" + std::to_string(pipe[1])));
+
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = (dir_ / "socket").string();
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  for (const fs::path& refused : {dir_ / "templates", dir_ / "socket"}) {
+    std::string said;
+    EXPECT_EQ(test::ErrorNumberOf([&] { WriteOutputFile(refused.string(), "x"); }, &said), errc::kPathFileAccessError);
+    EXPECT_NE(said.find(refused.string() + " is a"), std::string::npos) << said;
+  }
+  EXPECT_TRUE(fs::is_directory(dir_ / "templates"));
+  EXPECT_TRUE(fs::is_socket(dir_ / "socket"));
+
+  // A write that fails is kept, and stops the writing: a pipe without a
+  // reader, as `... | head -1` leaves it.
+  IgnoreBrokenPipes();
+  ::close(pipe[0]);
+  {
+    FdOutputBuffer buffer(pipe[1]);
+    std::ostream out(&buffer);
+    out << "lost" << std::flush;
+    EXPECT_FALSE(out.good());
+    EXPECT_EQ(buffer.Error(), EPIPE);
+  }
+  ::close(pipe[1]);
+  ::close(socket);
+}
 
 TEST(WorkbenchTexts, ArgumentsAreNotFormattedAgain) {
   EXPECT_EQ(Text(WB_VERSION, {"%1 and %2"}), "ztunittest %1 and %2");

@@ -1,0 +1,140 @@
+// Folders held open and paths resolved below them (see SafeFolders.h).
+#include "workbench/system/SafeFolders.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace zt::wb {
+
+namespace {
+
+// Whether openat2 is used: cleared at its first ENOSYS, and by UseOpenat2.
+bool g_hasOpenat2 = true;
+
+// openat2 with RESOLVE_BENEATH; -1 with errno ENOSYS where the kernel has none.
+int Openat2Beneath(int root, const std::string& relative, int flags) {
+  if (!g_hasOpenat2) {
+    errno = ENOSYS;
+    return -1;
+  }
+  open_how how{};
+  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  int fd;
+  do {
+    fd = static_cast<int>(::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how));
+  } while (fd < 0 && (errno == EAGAIN || errno == EINTR));
+  if (fd < 0 && errno == ENOSYS) g_hasOpenat2 = false;
+  return fd;
+}
+
+// Opens `name` in the folder `folder` without following a symbolic link,
+// which is told as ELOOP also where O_DIRECTORY makes it ENOTDIR.
+int OpenNoFollow(int folder, const std::string& name, int flags) {
+  const int fd = ::openat(folder, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0);
+  if (fd < 0 && errno == ENOTDIR) {
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+      errno = ELOOP;
+    } else {
+      errno = ENOTDIR;
+    }
+  }
+  return fd;
+}
+
+// The same as openat2 below `root` without it: every component opened
+// without following a symbolic link.
+int OpenNoFollowWalk(int root, const std::string& relative, int flags) {
+  UniqueFd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+  if (!current) return -1;
+  size_t start = 0;
+  while (true) {
+    const size_t slash = relative.find('/', start);
+    const std::string part = relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    if (slash == std::string::npos) return OpenNoFollow(current.Get(), part, flags);
+    UniqueFd next(OpenNoFollow(current.Get(), part, O_RDONLY | O_DIRECTORY));
+    if (!next) return -1;
+    current = std::move(next);
+    start = slash + 1;
+  }
+}
+
+}  // namespace
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) Reset(other.Release());
+  return *this;
+}
+
+int UniqueFd::Release() { return std::exchange(fd_, -1); }
+
+void UniqueFd::Reset(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
+UniqueFd OpenFolder(const std::string& path) {
+  return UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create) {
+  if (create && ::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return UniqueFd();
+  return UniqueFd(OpenNoFollow(parent, name, O_RDONLY | O_DIRECTORY));
+}
+
+UniqueFd OpenBeneath(int root, const std::string& relative, int flags) {
+  const int fd = Openat2Beneath(root, relative, flags);
+  // A sandbox may refuse a system call it does not know with EPERM.
+  if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return UniqueFd(fd);
+  return UniqueFd(OpenNoFollowWalk(root, relative, flags));
+}
+
+UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create) {
+  const int flags = O_RDONLY | O_DIRECTORY;
+  if (components.empty()) return UniqueFd(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+  // Folders that are there already (nearly always) take one call.
+  UniqueFd whole = OpenBeneath(root, JoinedPath(components), flags);
+  if (whole || errno != ENOENT || !create) return whole;
+  // Otherwise from the top, making each missing folder in its parent, which
+  // was itself opened below the root.
+  UniqueFd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+  std::vector<std::string> path;
+  for (const std::string& part : components) {
+    path.push_back(part);
+    UniqueFd next = OpenBeneath(root, JoinedPath(path), flags);
+    if (!next && errno == ENOENT) {
+      if (::mkdirat(current.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) return UniqueFd();
+      next = OpenBeneath(root, JoinedPath(path), flags);
+    }
+    if (!next) return UniqueFd();
+    current = std::move(next);
+  }
+  return current;
+}
+
+bool KernelResolvesBeneath() {
+  const UniqueFd here(Openat2Beneath(AT_FDCWD, ".", O_PATH));
+  return static_cast<bool>(here);
+}
+
+bool UseOpenat2(bool use) { return std::exchange(g_hasOpenat2, use); }
+
+bool LeavesRoot(int error) { return error == EXDEV || error == ELOOP; }
+
+std::string JoinedPath(const std::vector<std::string>& components) {
+  std::string joined;
+  for (const std::string& part : components) {
+    if (!joined.empty()) joined += '/';
+    joined += part;
+  }
+  return joined;
+}
+
+}  // namespace zt::wb

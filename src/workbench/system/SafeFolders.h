@@ -1,0 +1,80 @@
+// Folders held open, and the files below them reached without ever leaving
+// them: how the store writes, deletes and sweeps in its script roots.
+//
+// A folder is held as an open descriptor, and a path below it is resolved by
+// the call that opens it, not checked ahead: with openat2 and
+// RESOLVE_BENEATH the kernel follows a symbolic link only while it stays
+// below the folder, and fails with EXDEV where a link (or "..") leads out.
+// On a kernel without openat2 (before Linux 5.6) every component is opened
+// with O_NOFOLLOW instead, so that no symbolic link is followed at all
+// (ELOOP). Either way a folder swapped for a symbolic link between two calls
+// is found by the second: nothing is cached by path.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace zt::wb {
+
+/// An open file descriptor, closed when the object goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() { Reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int Get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  /// Gives up the descriptor without closing it.
+  int Release();
+  /// Closes the descriptor held, and holds `fd` instead.
+  void Reset(int fd = -1);
+
+ private:
+  int fd_ = -1;
+};
+
+/// Opens the folder `path` (following symbolic links, as a user's path is
+/// followed); an invalid descriptor with errno set when it cannot.
+UniqueFd OpenFolder(const std::string& path);
+
+/// Opens the folder `name` (one component) in the folder `parent` without
+/// following a symbolic link, making it first (mode 0777 less the umask)
+/// when `create` and it is missing. An invalid descriptor with errno set
+/// when it cannot: ELOOP for a symbolic link, ENOTDIR for another file.
+UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create);
+
+/// Opens `relative` (components separated by "/"; none empty, "." or "..")
+/// below the folder `root` with `flags` (O_CLOEXEC is added), never leaving
+/// `root` (see the file comment). An invalid descriptor with errno set when
+/// it cannot: EXDEV or ELOOP where the path would leave `root`.
+UniqueFd OpenBeneath(int root, const std::string& relative, int flags);
+
+/// Opens the folder `components` below the folder `root` as OpenBeneath
+/// does, making the missing ones when `create`. An invalid descriptor with
+/// errno set when it cannot.
+UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create);
+
+/// Whether this kernel resolves paths below a folder (openat2): symbolic
+/// links that stay below it are followed; without, none is.
+bool KernelResolvesBeneath();
+
+/// For tests: with false, the calls above act as on a kernel without
+/// openat2; true gives openat2 back where the kernel has it. Returns what
+/// was in force before.
+bool UseOpenat2(bool use);
+
+/// Whether errno `error` of the calls above says that the path would have
+/// left its root (a symbolic link leading out, or one where none is followed).
+bool LeavesRoot(int error);
+
+/// `components` joined with "/".
+std::string JoinedPath(const std::vector<std::string>& components);
+
+}  // namespace zt::wb
