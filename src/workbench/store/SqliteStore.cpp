@@ -411,6 +411,7 @@ void SqliteStore::OpenScriptRoots() {
     if (!rootFd) RaiseCannotOpen(root, FolderReason(errno));
     if (::access(root.c_str(), W_OK | X_OK) != 0) RaiseCannotOpen(root, Text(WB_STORE_READ_ONLY));
     roots_[type] = std::move(rootFd);
+    longestNames_.erase(type);
   }
   // The shared lock tells other stores that this one may have temporaries
   // under way; the sweep needs the lock alone.
@@ -746,8 +747,12 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), std::strerror(error)}));
   }
   // A name longer than the folder's file system takes fails now, not when a
-  // batch renames its temporary file (whose name is cut to fit).
-  const long longestName = ::fpathconf(folderFd.Get(), _PC_NAME_MAX);
+  // batch renames its temporary file (whose name is cut to fit). The longest
+  // name is asked once per root: a folder below it on a file system of its
+  // own that takes shorter names refuses the temporary file at once.
+  auto known = longestNames_.find(type);
+  if (known == longestNames_.end()) known = longestNames_.emplace(type, ::fpathconf(folderFd.Get(), _PC_NAME_MAX)).first;
+  const long longestName = known->second;
   if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
     MarkStored(fileName, folder, type);
     return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), std::strerror(ENAMETOOLONG)}));

@@ -289,6 +289,8 @@ class SqliteStore : public DataStore, private StoreBatch {
   UniqueFd folderFd_;
   UniqueFd scriptsLock_;
   std::map<dsScriptType, UniqueFd> roots_;
+  // The longest file name the file system of each root takes.
+  std::map<dsScriptType, long> longestNames_;
   std::unique_ptr<SqliteConnection> connection_;
   std::string userName_;
   bool multipleItems_ = false;
