@@ -162,9 +162,17 @@ std::string ShownName(const std::string& fileName, const std::string& folder) {
 }
 
 // The native path of the script `fileName` in `folders` below `root`.
-fs::path Below(fs::path root, const std::vector<std::string>& folders, const std::string& fileName) {
-  for (const std::string& part : folders) root /= part;
-  return root / fileName;
+fs::path Below(const fs::path& root, const std::vector<std::string>& folders, const std::string& fileName) {
+  // Joined as text and made a path once: appending name by name parses the
+  // path again each time.
+  std::string path = root.native();
+  for (const std::string& part : folders) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += part;
+  }
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += fileName;
+  return fs::path(std::move(path));
 }
 
 // The script `fileName` in `folders`, as a "/"-separated path below its root.
@@ -492,6 +500,16 @@ void SqliteStore::ResetSession() {
 
 void SqliteStore::SetMultipleItems(bool multipleItems) { multipleItems_ = multipleItems; }
 
+const fs::path* SqliteStore::Root(dsScriptType type) {
+  auto known = rootPaths_.find(type);
+  if (known == rootPaths_.end()) {
+    const std::optional<fs::path> root = RootBelow(folder_, type);
+    if (!root) return nullptr;
+    known = rootPaths_.emplace(type, *root).first;
+  }
+  return &known->second;
+}
+
 std::string SqliteStore::ScriptRoot(dsScriptType type) {
   // Asked for every script the run logs; the folder never changes.
   if (const auto known = rootTexts_.find(type); known != rootTexts_.end()) return known->second;
@@ -676,24 +694,27 @@ std::optional<std::vector<std::string>> SqliteStore::CheckedFolders(const std::s
     if (tell) Fail(Text(id, args));
     return std::nullopt;
   };
-  const std::optional<fs::path> root = RootBelow(folder_, type);
-  if (!root) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
+  const fs::path* root = Root(type);
+  if (root == nullptr) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
   if (fileName.empty() || fileName.find_first_of("\\/") != std::string::npos) {
     return refuse(WB_STORE_BAD_FILE_NAME, {fileName, folder});
   }
-  const std::string shown = ShownName(fileName, folder);
-  if ((fileName + folder).find('\0') != std::string::npos) return refuse(WB_STORE_NUL_IN_NAME, {shown});
+  // (The texts of a refusal are made only for one.)
+  const auto shown = [&] { return ShownName(fileName, folder); };
+  const auto rootShown = [&] { return root->string() + "/"; };
+  if (fileName.find('\0') != std::string::npos || folder.find('\0') != std::string::npos) {
+    return refuse(WB_STORE_NUL_IN_NAME, {shown()});
+  }
   // "C:x" would name a drive where paths have drives: no such name is taken.
   for (const std::string* name : {&folder, &fileName}) {
     if (IsAbsolute(*name) && !IsSeparator((*name)[0])) {
-      return refuse(WB_STORE_DRIVE_NAME, {shown, name->substr(0, 1), *name});
+      return refuse(WB_STORE_DRIVE_NAME, {shown(), name->substr(0, 1), *name});
     }
   }
-  const std::string rootShown = root->string() + "/";
-  if (IsAbsolute(folder) || fileName == "." || fileName == "..") return refuse(refusal, {shown, rootShown});
+  if (IsAbsolute(folder) || fileName == "." || fileName == "..") return refuse(refusal, {shown(), rootShown()});
   std::vector<std::string> folders;
   for (std::string& part : Components(folder)) {
-    if (part == "..") return refuse(refusal, {shown, rootShown});
+    if (part == "..") return refuse(refusal, {shown(), rootShown()});
     if (part != ".") folders.push_back(std::move(part));
   }
   return folders;
@@ -730,7 +751,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
   lastSaveFailed_ = false;
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
   if (!folders) return save_result::kNotWritten;
-  const fs::path root = *RootBelow(folder_, type);
+  const fs::path& root = *Root(type);
   const fs::path target = Below(root, *folders, fileName);
   const auto refuse = [&] {
     return Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), root.string() + "/"}));

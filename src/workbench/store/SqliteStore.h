@@ -306,7 +306,10 @@ class SqliteStore : public DataStore, private StoreBatch {
   // and all that would do is number a script that needs no number.
   DigestSet stored_;
   const OperationInHand* operationInHand_ = nullptr;
-  // ScriptRoot's answers, by type.
+  // The root of `type` below the store folder; null for an unknown type.
+  const std::filesystem::path* Root(dsScriptType type);
+  // The roots by type, and ScriptRoot's answers: the folder never changes.
+  std::map<dsScriptType, std::filesystem::path> rootPaths_;
   std::map<dsScriptType, std::string> rootTexts_;
   // The operation key and datapool name given last: the add-in asks for an
   // operation's name twice in a row (its tag, then its datapool). Earlier
