@@ -184,6 +184,7 @@ class TerminalWindowSystem::ModalScope {
     system_.modal_ = &window;
     system_.pending_ = false;
     system_.lastDraw_.reset();
+    system_.checkedAt_.reset();
     if (system_.modalDepth_ == 1) system_.shownAt_ = system_.clock_();
   }
 
@@ -299,6 +300,7 @@ int32_t TerminalWindowSystem::LogPixelsY(StatusWindow&) {
 }
 
 void TerminalWindowSystem::ClearProgress() {
+  checkedAt_.reset();
   if (!onScreen_) return;
   out_ << kEraseLine << std::flush;
   onScreen_ = false;
@@ -331,13 +333,19 @@ void TerminalWindowSystem::Changed(const TerminalStatusWindow& window) {
   DrawIfDue();
 }
 
-bool TerminalWindowSystem::RedrawDue(const TerminalStatusWindow& window) const {
-  return &window == modal_ && isTerminal_ && (!lastDraw_ || clock_() - *lastDraw_ >= kRedrawInterval);
+bool TerminalWindowSystem::RedrawDue(const TerminalStatusWindow& window) {
+  if (&window != modal_ || !isTerminal_) return false;
+  if (!lastDraw_) return true;
+  checkedAt_ = clock_();
+  return *checkedAt_ - *lastDraw_ >= kRedrawInterval;
 }
 
 void TerminalWindowSystem::DrawIfDue() {
   if (!pending_ || modal_ == nullptr || !isTerminal_) return;
-  const std::chrono::milliseconds now = clock_();
+  // The progress window asks whether a redraw is due, then lets events run,
+  // for every template line: the clock read for the question serves here.
+  const std::chrono::milliseconds now = checkedAt_ ? *checkedAt_ : clock_();
+  checkedAt_.reset();
   if (lastDraw_ && now - *lastDraw_ < kRedrawInterval) return;
   out_ << kEraseLine << StatusLine(*modal_, true) << std::flush;
   onScreen_ = true;

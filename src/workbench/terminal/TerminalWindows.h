@@ -182,7 +182,7 @@ class TerminalWindowSystem final : public WindowSystem {
 
   void Changed(const TerminalStatusWindow& window);
   // Whether a change of `window` now would be drawn now.
-  bool RedrawDue(const TerminalStatusWindow& window) const;
+  bool RedrawDue(const TerminalStatusWindow& window);
   void DrawIfDue();
   void DrawFinal(const TerminalStatusWindow& window);
   void ShowLines(const std::string& text);
@@ -203,6 +203,8 @@ class TerminalWindowSystem final : public WindowSystem {
   bool onScreen_ = false;
   bool pending_ = false;
   std::optional<std::chrono::milliseconds> lastDraw_;
+  // The time RedrawDue read, for the next DrawIfDue.
+  std::optional<std::chrono::milliseconds> checkedAt_;
   std::chrono::milliseconds shownAt_{0};
   int runCurrent_ = 0;
   int runTotal_ = 0;
