@@ -162,6 +162,9 @@ std::string ShownName(const std::string& fileName, const std::string& folder) {
 }
 
 // The native path of the script `fileName` in `folders` below `root`.
+// The digest of a script's path that marks it as a target of the batch.
+uint64_t TargetDigest(const std::string& target) { return std::hash<std::string>{}(target); }
+
 fs::path Below(const fs::path& root, const std::vector<std::string>& folders, const std::string& fileName) {
   // Joined as text and made a path once: appending name by name parses the
   // path again each time.
@@ -573,10 +576,10 @@ void SqliteStore::FinishScripts() {
   int folderError = 0;
   const std::vector<std::string>* opened = nullptr;
   for (const PendingScript& script : pendingScripts_) {
-    if (opened == nullptr || *opened != script.folders) {
-      folder = OpenFolderBeneath(root, script.folders, false);
+    if (opened == nullptr || *opened != *script.folders) {
+      folder = OpenFolderBeneath(root, *script.folders, false);
       folderError = errno;
-      opened = &script.folders;
+      opened = script.folders.get();
     }
     std::string reason;
     if (!folder) {
@@ -590,12 +593,12 @@ void SqliteStore::FinishScripts() {
       continue;
     }
     // Written, but not under its name: the script is lost, and so is its operation.
-    console_.Write(Text(WB_STORE_WRITE_FAILED, {script.target.string(), reason}) + kLineEnd);
+    console_.Write(Text(WB_STORE_WRITE_FAILED, {script.target, reason}) + kLineEnd);
     ++scriptsNotStored_;
     lostOperations_.insert(script.operation);
   }
   pendingScripts_.clear();
-  pendingTargets_.clear();
+  pendingTargets_.Clear();
 }
 
 void SqliteStore::LoseDatapools(const std::string& reason) {
@@ -726,8 +729,12 @@ int32_t SqliteStore::Write(int folderFd, const std::vector<std::string>& folders
   try {
     if (batching_ && type == dsJavaScript) {
       const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target.string());
-      pendingScripts_.push_back({folders, temporary, fileName, target, operation_});
-      pendingTargets_.insert(target.string());
+      std::shared_ptr<const std::vector<std::string>> shared =
+          !pendingScripts_.empty() && *pendingScripts_.back().folders == folders
+              ? pendingScripts_.back().folders
+              : std::make_shared<const std::vector<std::string>>(folders);
+      pendingScripts_.push_back({std::move(shared), temporary, fileName, target.string(), operation_});
+      pendingTargets_.Insert(TargetDigest(target.string()));
       if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
       if (BatchDue() || pendingScripts_.size() >= kBatchScripts) Flush();
       return save_result::kStored;
@@ -778,7 +785,7 @@ int32_t SqliteStore::SaveScript(const std::string& fileName, const std::string& 
     MarkStored(fileName, folder, type);
     return Fail(Text(WB_STORE_WRITE_FAILED, {target.string(), std::strerror(ENAMETOOLONG)}));
   }
-  if (pendingTargets_.count(target.string()) != 0) Flush();
+  if (pendingTargets_.Contains(TargetDigest(target.string()))) Flush();
   errno = 0;
   const std::optional<std::string> existing = ReadScript(rootFd, Relative(*folders, fileName));
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside

@@ -325,15 +325,19 @@ class SqliteStore : public DataStore, private StoreBatch {
   // The operation that what is stored belongs to (BeginOperation).
   int32_t operation_ = 0;
   // The batch's scripts, in the order stored: their folders below the Java
-  // root, temporary file and name there, and the target as messages show it.
+  // root, temporary file and name there, and the target as messages show it
+  // (text: a path would hold each of its names apart, for thousands of scripts).
+  // Scripts of one folder share its list of names.
   struct PendingScript {
-    std::vector<std::string> folders;
+    std::shared_ptr<const std::vector<std::string>> folders;
     std::string temporary, name;
-    std::filesystem::path target;
+    std::string target;
     int32_t operation;
   };
   std::vector<PendingScript> pendingScripts_;
-  std::set<std::string> pendingTargets_;
+  // The batch's targets, as digests of their paths: two that share one only
+  // finish the batch early.
+  DigestSet pendingTargets_;
   // The datapools of the batch's open transaction, with their operations.
   std::vector<std::pair<std::string, int32_t>> pendingDatapools_;
   // The operations that lost a script or a datapool since BeginBatch.
