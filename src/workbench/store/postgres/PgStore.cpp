@@ -36,6 +36,7 @@ void PgStore::OpenStore(const std::string& user) {
     RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, std::strerror(errno)}));
   }
   Scripts().Open(std::move(scripts), scriptsFolder_);
+  Scripts().SetShared(true);
   std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
   PgMakeSchema(*connection, user);
   connection_ = std::move(connection);

@@ -12,7 +12,9 @@
 // at once: each datapool is created once (the second user finds it, and
 // answers the overwrite question when it differs), each name is given to
 // one operation. A script is given its name only while no other writer's
-// file holds it (ScriptFiles.h). Nothing waits for another user longer
+// file holds it, and every script is stored at once, so that the question
+// about a name another user took first is asked while its operation is in
+// hand (ScriptFiles.h). Nothing waits for another user longer
 // than one datapool takes to store, and no run fails for being second.
 //
 // The schema is made by the first connection that logs in (an empty

@@ -362,7 +362,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
                            const fs::path& target, const std::string& content, dsScriptType type, bool fresh) {
   std::string reason;
   try {
-    if (batching_ && type == dsJavaScript) {
+    if (batching_ && !shared_ && type == dsJavaScript) {
       const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target.string());
       pending_.push_back({folders, temporary, fileName, target, operation_, fresh});
       pendingTargets_.insert(target.string());

@@ -19,7 +19,9 @@
 // only if it is still not there (a rename that replaces nothing). When
 // another writer gave the name a file meanwhile, that file is compared as
 // if it had been there: the same text is left alone, other text reaches the
-// replace question. So no writer replaces another's script unasked.
+// replace question. So no writer replaces another's script unasked. (A
+// script of a batch is compared so when the batch is finished; a store
+// shared as a rule stores every script at once instead, SetShared.)
 //
 // Temporary files of killed writers: while the store is open it holds a
 // shared lock (flock) on its scripts folder. Opening removes the temporary
@@ -141,6 +143,12 @@ class ScriptFiles {
   /// told with a message (declined replacements do not count).
   int32_t Failures() const { return failures_; }
 
+  /// Whether other writers (other users of a shared store) write in the
+  /// same folders as a rule: then even in a batch every script is stored
+  /// at once, so that a name another writer takes first is found, and its
+  /// question asked, while the script's operation is in hand.
+  void SetShared(bool shared) { shared_ = shared; }
+
   /// Stores Java scripts in batches until EndBatch (see the file comment).
   void BeginBatch();
   /// What is stored from now on belongs to `operation`.
@@ -195,6 +203,7 @@ class ScriptFiles {
   DigestSet stored_;
   // Between BeginBatch and EndBatch.
   bool batching_ = false;
+  bool shared_ = false;
   // Finish is at work (a question it asks must not finish again).
   bool finishing_ = false;
   // When the current batch took its first script; unset while it holds none.
