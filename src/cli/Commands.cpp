@@ -22,6 +22,7 @@ constexpr Registrar kCommands[] = {
     RegisterJavaCommands,
     RegisterDatapoolCommands,
     RegisterOptionsCommand,
+    RegisterStoreCommands,
     RegisterTextCommand,
 };
 

@@ -332,6 +332,22 @@ void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vect
   transaction.Commit();
 }
 
+void CopyDatapool(Database& db, const Datapool& datapool) {
+  if (const std::optional<Datapool> existing = LoadDatapool(db, datapool.name)) {
+    DeleteRows(db, existing->id);
+    Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");
+    dropFields.Bind(1, existing->id).Run();
+    Statement drop(db, "DELETE FROM datapools WHERE id = ?");
+    drop.Bind(1, existing->id).Run();
+  }
+  Statement insert(db,
+                   "INSERT INTO datapools (name, description, created, updated, \"user\") VALUES (?, ?, ?, ?, ?) "
+                   "RETURNING id");
+  insert.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, datapool.created).Bind(4, datapool.updated);
+  insert.Bind(5, datapool.user).Step();
+  InsertContent(db, insert.ColumnInt(0), datapool);
+}
+
 std::string DatapoolListing(Database& db) {
   const std::vector<std::string> names = DatapoolNames(db);
   if (names.empty()) return Text(WB_DP_LIST_EMPTY) + kLineEnd;

@@ -118,6 +118,10 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
 /// 75 when the datapool is gone or its fields changed since it was loaded.
 void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows);
 
+/// Stores `datapool` whole, as it is (times and user included), replacing a
+/// datapool of its name; joins an open transaction.
+void CopyDatapool(Database& db, const Datapool& datapool);
+
 /// The list of datapools: one line each with its fields and number of rows.
 std::string DatapoolListing(Database& db);
 
