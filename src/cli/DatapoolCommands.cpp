@@ -16,7 +16,6 @@
 // that cannot be read, written or imported), 2 usage; one message on stderr
 // per failure.
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>

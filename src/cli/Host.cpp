@@ -1,12 +1,12 @@
 #include "cli/Host.h"
 
-#include <CLI/CLI.hpp>
 #include <fcntl.h>
 
+#include <CLI/CLI.hpp>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <set>
 
@@ -297,8 +297,8 @@ int Host::Generate(const std::function<void()>& run) {
   if (!options_.summaryJson.empty()) {
     std::error_code ec;
     const std::string document =
-        wb::json::Format(report_.Summary(options_.command, options_.model, StoreLocation(),
-                                         status, outcome.canceled, outcome.totalGen, outcome.totalOps));
+        wb::json::Format(report_.Summary(options_.command, options_.model, StoreLocation(), status, outcome.canceled,
+                                         outcome.totalGen, outcome.totalOps));
     try {
       wb::WriteFileAtomically(options_.summaryJson, document);
     } catch (const ZtError& e) {

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <iostream>
 #include <memory>

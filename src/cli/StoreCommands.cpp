@@ -15,7 +15,6 @@
 // only read. Exit status 0 copied, 1 refused or failed (each failure told),
 // 2 usage.
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -60,9 +59,7 @@ struct NameTable {
 
 const NameTable kNameTables[] = {
     {"datapool_names", {"operation", "name", "recorded"}, {{0}, {1}}},
-    {"script_names",
-     {"type", "folder", "name", "base", "suffix", "operation", "recorded"},
-     {{0, 1, 2}, {0, 1, 3, 5}}},
+    {"script_names", {"type", "folder", "name", "base", "suffix", "operation", "recorded"}, {{0, 1, 2}, {0, 1, 3, 5}}},
 };
 
 std::string Joined(const std::vector<const char*>& parts, const std::string& separator, const char* suffix = "") {
@@ -108,8 +105,8 @@ void WriteRow(wb::Database& db, const NameTable& table, const Row& row) {
     remove.Run();
   }
   std::vector<const char*> marks(table.columns.size(), "?");
-  const std::string sql =
-      std::string("INSERT INTO ") + table.table + " (" + Joined(table.columns, ", ") + ") VALUES (" + Joined(marks, ", ") + ")";
+  const std::string sql = std::string("INSERT INTO ") + table.table + " (" + Joined(table.columns, ", ") +
+                          ") VALUES (" + Joined(marks, ", ") + ")";
   wb::Statement insert(db, sql.c_str());
   for (size_t c = 0; c < row.size(); ++c) insert.Bind(static_cast<int>(c + 1), row[c]);
   insert.Run();
@@ -203,7 +200,8 @@ int RunCopy(const CopyOptions& options) {
 
   std::vector<std::string> conflicts;
   for (const wb::Datapool& datapool : datapools) {
-    if (wb::LoadDatapool(target, datapool.name)) conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_DATAPOOL, {datapool.name}));
+    if (wb::LoadDatapool(target, datapool.name))
+      conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_DATAPOOL, {datapool.name}));
   }
   for (const auto& [number, value] : sourceOptions) {
     const auto there = targetOptions.find(number);
@@ -228,10 +226,11 @@ int RunCopy(const CopyOptions& options) {
   if (!conflicts.empty() && !options.replace) {
     std::string listed;
     for (size_t i = 0; i < conflicts.size() && i < 5; ++i) listed += (i > 0 ? ", " : "") + conflicts[i];
-    if (conflicts.size() > 5) listed += " " + wb::Text(wb::WB_COPY_CONFLICT_MORE, {std::to_string(conflicts.size() - 5)});
-    PrintError(wb::Text(wb::WB_COPY_CONFLICTS,
-                        {options.to, wb::Text(wb::WB_COPY_ITEMS, {std::to_string(conflicts.size())}), options.from,
-                         listed}));
+    if (conflicts.size() > 5)
+      listed += " " + wb::Text(wb::WB_COPY_CONFLICT_MORE, {std::to_string(conflicts.size() - 5)});
+    PrintError(
+        wb::Text(wb::WB_COPY_CONFLICTS,
+                 {options.to, wb::Text(wb::WB_COPY_ITEMS, {std::to_string(conflicts.size())}), options.from, listed}));
     return kExitFailed;
   }
 
@@ -267,7 +266,7 @@ int RunCopy(const CopyOptions& options) {
     }
   }
   std::cout << wb::Text(wb::WB_COPY_DONE, {std::to_string(datapools.size()), std::to_string(sourceOptions.size()),
-                                          std::to_string(records), std::to_string(copied), options.from, options.to})
+                                           std::to_string(records), std::to_string(copied), options.from, options.to})
             << "\n"
             << std::flush;
   return status;

@@ -54,8 +54,7 @@ class TrackedStore : public DataStore {
   std::string MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) override {
     return store_->MakeScriptName(baseName, folder, type);
   }
-  std::string MakeDatapoolName(const std::string& className, const std::string& operationName,
-                               int32_t kind) override {
+  std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t kind) override {
     return store_->MakeDatapoolName(className, operationName, kind);
   }
   std::string UserName() override { return store_->UserName(); }

@@ -123,8 +123,7 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
 std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation) {
   const std::string operationKey = operation.Key();
   const auto recorded = [&]() -> std::optional<std::string> {
-    Statement query(db,
-                    "SELECT suffix FROM script_names WHERE type = ? AND folder = ? AND base = ? AND operation = ?");
+    Statement query(db, "SELECT suffix FROM script_names WHERE type = ? AND folder = ? AND base = ? AND operation = ?");
     query.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName).Bind(4, operationKey);
     if (query.Step()) return query.ColumnText(0);
     return std::nullopt;

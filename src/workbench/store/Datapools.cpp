@@ -77,8 +77,7 @@ void DeleteRows(Database& db, int64_t id) {
 
 // Writes the fields and rows of `datapool` below the datapool row `id`.
 void InsertContent(Database& db, int64_t id, const Datapool& datapool) {
-  Statement field(db,
-                  "INSERT INTO datapool_fields (datapool, position, name, type) VALUES (?, ?, ?, ?) RETURNING id");
+  Statement field(db, "INSERT INTO datapool_fields (datapool, position, name, type) VALUES (?, ?, ?, ?) RETURNING id");
   std::vector<int64_t> fieldIds;
   for (size_t f = 0; f < datapool.fields.size(); ++f) {
     field.Reset();
@@ -426,8 +425,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
     if (SameContent(*existing, wanted)) return datapool_result::kNothingToReport;
     if (!overwrite_) return kDatapoolExists;
     id = existing->id;
-    Statement update(db,
-                     "UPDATE datapools SET description = ?, updated = datetime('now'), \"user\" = ? WHERE id = ?");
+    Statement update(db, "UPDATE datapools SET description = ?, updated = datetime('now'), \"user\" = ? WHERE id = ?");
     update.Bind(1, description).Bind(2, user).Bind(3, id).Run();
     DeleteRows(db, id);
     Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");

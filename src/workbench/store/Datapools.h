@@ -56,7 +56,6 @@
 #include "workbench/store/Database.h"
 #include "workbench/terminal/Console.h"
 
-
 namespace zt::wb {
 
 /// CreateDatapool's code for "a datapool of that name exists with other

@@ -49,7 +49,8 @@ void StoreBase::Open() {
 
 void StoreBase::RecordSession() {
   try {
-    Statement insert(*Db(), "INSERT INTO sessions (\"user\", client, opened) VALUES (?, ?, datetime('now')) RETURNING id");
+    Statement insert(*Db(),
+                     "INSERT INTO sessions (\"user\", client, opened) VALUES (?, ?, datetime('now')) RETURNING id");
     insert.Bind(1, userName_).Bind(2, Client());
     if (insert.Step()) session_ = insert.ColumnInt(0);
   } catch (const ZtError& e) {

@@ -108,8 +108,7 @@ class StoreBase : public DataStore {
   /// `className` and `operationName` (see DatapoolNames.h), the same for
   /// every run; else `<className>_<operationName>`. `kind` is not used.
   /// Raises error 75 when the database fails.
-  std::string MakeDatapoolName(const std::string& className, const std::string& operationName,
-                               int32_t kind) override;
+  std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t kind) override;
   /// Where the names learn the operation in hand; null: they know none.
   /// Borrowed: it must outlive the store.
   void SetOperationInHand(const OperationInHand* operationInHand) { operationInHand_ = operationInHand; }

@@ -145,7 +145,8 @@ StoreLocation ParseStoreLocation(const std::string& location) {
   }
   parsed.kind = StoreLocation::Kind::kPostgres;
   const bool uri = StartsWith(location, "postgresql://") || StartsWith(location, "postgres://");
-  parsed.conninfo = uri ? WithoutScriptsInUri(location, parsed.scripts) : WithoutScriptsInKeywords(location, parsed.scripts);
+  parsed.conninfo =
+      uri ? WithoutScriptsInUri(location, parsed.scripts) : WithoutScriptsInKeywords(location, parsed.scripts);
   char* error = nullptr;
   PQconninfoOption* options = PQconninfoParse(parsed.conninfo.c_str(), &error);
   if (options == nullptr) {
@@ -180,8 +181,9 @@ std::unique_ptr<Database> OpenStoreReadOnly(const std::string& locationText) {
   if (version == 0) return nullptr;
   if (version > kPgSchemaVersion) {
     RaiseError(errc::kPathFileAccessError, {},
-               Text(WB_STORE_CANNOT_OPEN, {connection->Where(), Text(WB_STORE_TOO_NEW, {std::to_string(version),
-                                                                                         std::to_string(kPgSchemaVersion)})}));
+               Text(WB_STORE_CANNOT_OPEN,
+                    {connection->Where(),
+                     Text(WB_STORE_TOO_NEW, {std::to_string(version), std::to_string(kPgSchemaVersion)})}));
   }
   return connection;
 }

@@ -54,7 +54,9 @@ void WorkbenchToolOptions::SetOption(int32_t option, const std::string& value) {
     remove.Bind(1, static_cast<int64_t>(option)).Run();
     return;
   }
-  Statement set(db_, "INSERT INTO tool_options (number, value) VALUES (?, ?) ON CONFLICT (number) DO UPDATE SET value = excluded.value");
+  Statement set(db_,
+                "INSERT INTO tool_options (number, value) VALUES (?, ?) ON CONFLICT (number) DO UPDATE SET value = "
+                "excluded.value");
   set.Bind(1, static_cast<int64_t>(option)).Bind(2, value).Run();
 }
 

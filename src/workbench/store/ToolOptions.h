@@ -21,7 +21,6 @@
 #include "workbench/store/Database.h"
 #include "workbench/terminal/Console.h"
 
-
 namespace zt::wb {
 
 /// Makes `path` the default of option 3 (the resource compiler), used only

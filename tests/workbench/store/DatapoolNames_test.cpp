@@ -84,7 +84,9 @@ TEST_P(DatapoolNamesTest, AnOperationIsKnownByItsPackagesClassAndPlaceAmongItsNa
       {Id("b::inner::C", "f"), "b::inner::C::f", {"C_f", "b_inner_C_f", "b_inner_C_f_2", "b_inner_C_f_3"}},
       {Id("C", "f"), "C::f", {"C_f", "C_f_2", "C_f_3", "C_f_4"}},
       // Package names add only letters, digits and "_" to a name.
-      {{"C", "f", "my pkg::x\"y.z", 1}, "my pkg::x\"y.z::C::f", {"C_f", "my_pkg_x_y_z_C_f", "my_pkg_x_y_z_C_f_2", "my_pkg_x_y_z_C_f_3"}},
+      {{"C", "f", "my pkg::x\"y.z", 1},
+       "my pkg::x\"y.z::C::f",
+       {"C_f", "my_pkg_x_y_z_C_f", "my_pkg_x_y_z_C_f_2", "my_pkg_x_y_z_C_f_3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
@@ -144,14 +146,14 @@ TEST_P(FolderNames, AStoreOfTheEarlierVersionKeepsItsDatapoolsForTheOperationsTh
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((folder + "/store.db").c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db,
-          "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
-          "INSERT INTO schema_version VALUES (1, ''), (2, ''), (3, '');"
-          "CREATE TABLE store_info (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-          "CREATE TABLE datapools (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
-          "description TEXT NOT NULL DEFAULT '', created TEXT NOT NULL, updated TEXT NOT NULL, "
-          "user TEXT NOT NULL DEFAULT '');"
-          "CREATE TABLE tool_options (number INTEGER PRIMARY KEY, value TEXT NOT NULL);"
-          "INSERT INTO datapools (name, created, updated) VALUES ('C_f', '', ''), ('C_f1', '', '');",
+                         "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
+                         "INSERT INTO schema_version VALUES (1, ''), (2, ''), (3, '');"
+                         "CREATE TABLE store_info (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                         "CREATE TABLE datapools (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
+                         "description TEXT NOT NULL DEFAULT '', created TEXT NOT NULL, updated TEXT NOT NULL, "
+                         "user TEXT NOT NULL DEFAULT '');"
+                         "CREATE TABLE tool_options (number INTEGER PRIMARY KEY, value TEXT NOT NULL);"
+                         "INSERT INTO datapools (name, created, updated) VALUES ('C_f', '', ''), ('C_f1', '', '');",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(db);

@@ -55,11 +55,10 @@ class Datapools : public test::OnEitherBackend {
   }
   // Makes the database refuse to store the value `value`.
   void RefuseValue(const std::string& value) {
-    const std::string sql =
-        GetParam() == test::Backend::kFolder
-            ? "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = '" + value +
-                  "' BEGIN SELECT RAISE(ABORT, 'refused'); END"
-            : "ALTER TABLE datapool_values ADD CONSTRAINT refused CHECK (value <> '" + value + "')";
+    const std::string sql = GetParam() == test::Backend::kFolder
+                                ? "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = '" + value +
+                                      "' BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                                : "ALTER TABLE datapool_values ADD CONSTRAINT refused CHECK (value <> '" + value + "')";
     Execute(Db(), sql.c_str());
   }
   // The number of rows in every datapool table together.

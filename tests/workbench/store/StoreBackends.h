@@ -43,7 +43,8 @@ class PgServer {
 
   /// Runs `sql` on the cluster's database as its superuser; throws on failure.
   void Run(const std::string& sql, const std::string& conninfo = {}) {
-    PGconn* connection = PQconnectdb((conninfo.empty() ? "host=" + host_ + " user=zt dbname=postgres" : conninfo).c_str());
+    PGconn* connection =
+        PQconnectdb((conninfo.empty() ? "host=" + host_ + " user=zt dbname=postgres" : conninfo).c_str());
     PGresult* result = PQexec(connection, sql.c_str());
     const ExecStatusType status = PQresultStatus(result);
     const std::string error = PQerrorMessage(connection);
@@ -114,7 +115,7 @@ class OnEitherBackend : public ::testing::TestWithParam<Backend> {
 }  // namespace zt::test
 
 /// Runs the tests of `suite` (an OnEitherBackend) on both back-ends.
-#define ZT_ON_EITHER_BACKEND(suite)                                                                              \
-  INSTANTIATE_TEST_SUITE_P(Backends, suite,                                                                      \
+#define ZT_ON_EITHER_BACKEND(suite)                                                                         \
+  INSTANTIATE_TEST_SUITE_P(Backends, suite,                                                                 \
                            ::testing::Values(::zt::test::Backend::kFolder, ::zt::test::Backend::kPostgres), \
                            ::zt::test::BackendName)

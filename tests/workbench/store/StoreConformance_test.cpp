@@ -3,8 +3,6 @@
 // writes, the replace question, script names within and across sessions and
 // batches, another writer taking a script's name meanwhile. Each test works
 // in a fresh temporary folder (and a fresh schema of the tests' cluster).
-#include "workbench/store/StoreBase.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +18,7 @@
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
 #include "workbench/store/StoreBackends.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/SafeFolders.h"
 #include "workbench/text/Texts.h"
@@ -162,7 +161,6 @@ void Store::NamesLeavingTheRootAreRefused(bool openat2) {
   EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "real" / "In.java"), "in");
 }
 
-
 // Deletes (the resource compiler run's) keep to the root as writes do.
 TEST_P(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
   fs::create_directories(dir_ / "outside");
@@ -233,7 +231,6 @@ void Store::AFolderSwappedForALinkDuringARunLetsNothingOut(bool openat2) {
   EXPECT_TRUE(fs::is_empty(dir_ / "outside"));
   EXPECT_EQ(store_->Failures(), 2);
 }
-
 
 TEST_P(Store, ExistingFilesAreReplacedOnlyOnYes) {
   const fs::path file = JavaRoot() / "unittests" / "A.java";

@@ -151,14 +151,15 @@ TEST_P(DiskFaults, AFailedWriteChangesNothingAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, DiskFaults,
-    ::testing::Combine(::testing::Values(test::Backend::kFolder, test::Backend::kPostgres),
-    ::testing::Values(WriteFault{"DiskFullAtOnce", 0, ENOSPC, SIZE_MAX, 0, "No space left on device"},
-                      WriteFault{"DiskFullHalfway", 30000, ENOSPC, 4096, 0, "No space left on device"},
-                      WriteFault{"DeviceFails", 1000, EIO, SIZE_MAX, 0, "Input/output error"},
-                      WriteFault{"QuotaExceeded", 10, EDQUOT, SIZE_MAX, 0, "quota exceeded"},
-                      WriteFault{"WriteMakesNoProgress", SIZE_MAX, 0, 0, 0, "Input/output error"},
-                      WriteFault{"ShortWrites", SIZE_MAX, 0, 7, 0, ""},
-                      WriteFault{"InterruptedWrites", SIZE_MAX, 0, SIZE_MAX, 3, ""})),
+    ::testing::Combine(
+        ::testing::Values(test::Backend::kFolder, test::Backend::kPostgres),
+        ::testing::Values(WriteFault{"DiskFullAtOnce", 0, ENOSPC, SIZE_MAX, 0, "No space left on device"},
+                          WriteFault{"DiskFullHalfway", 30000, ENOSPC, 4096, 0, "No space left on device"},
+                          WriteFault{"DeviceFails", 1000, EIO, SIZE_MAX, 0, "Input/output error"},
+                          WriteFault{"QuotaExceeded", 10, EDQUOT, SIZE_MAX, 0, "quota exceeded"},
+                          WriteFault{"WriteMakesNoProgress", SIZE_MAX, 0, 0, 0, "Input/output error"},
+                          WriteFault{"ShortWrites", SIZE_MAX, 0, 7, 0, ""},
+                          WriteFault{"InterruptedWrites", SIZE_MAX, 0, SIZE_MAX, 3, ""})),
     [](const ::testing::TestParamInfo<std::tuple<test::Backend, WriteFault>>& param) {
       return std::string(std::get<1>(param.param).name) +
              (std::get<0>(param.param) == test::Backend::kFolder ? "Folder" : "Postgres");

@@ -66,7 +66,6 @@ TEST_P(StoredOptions, SetValuesAreKeptInTheStore) {
   EXPECT_EQ(again.GetOption(7), "");
   again.SetOption(tool_option::kResourceCompilerOptions, "");
   EXPECT_EQ(again.StoredOption(tool_option::kResourceCompilerOptions), std::nullopt) << "\"\" unsets";
-
 }
 
 TEST_P(StoredOptions, TheBundledCompilerIsTheDefaultOnlyWhileUnsetAndPresent) {

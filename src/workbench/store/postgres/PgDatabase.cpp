@@ -82,8 +82,8 @@ class PgCursor final : public Database::Cursor {
     if (!result_) {
       std::vector<const char*> values;
       for (const std::optional<std::string>& value : values_) values.push_back(value ? value->c_str() : nullptr);
-      result_.reset(PQexecPrepared(connection_, name_.c_str(), static_cast<int>(values.size()), values.data(),
-                                   nullptr, nullptr, 0));
+      result_.reset(PQexecPrepared(connection_, name_.c_str(), static_cast<int>(values.size()), values.data(), nullptr,
+                                   nullptr, 0));
       if (!Succeeded(result_.get())) {
         const std::string message = FailureOf(connection_, result_.get());
         result_.reset();
@@ -216,8 +216,7 @@ void PgMakeSchema(PgConnection& db, const std::string& user) {
     db.Execute(kSchemaLock);
     const int version = PgSchemaVersion(db);
     if (version > kPgSchemaVersion) {
-      RaiseCannotOpen(db.Where(),
-                      Text(WB_STORE_TOO_NEW, {std::to_string(version), std::to_string(kPgSchemaVersion)}));
+      RaiseCannotOpen(db.Where(), Text(WB_STORE_TOO_NEW, {std::to_string(version), std::to_string(kPgSchemaVersion)}));
     }
     if (version == 0) {
       db.Execute(kSchema);

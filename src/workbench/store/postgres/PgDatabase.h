@@ -74,8 +74,7 @@ std::string PgWhere(PGconn* connection);
 /// store's settings: UTF-8, READ COMMITTED, locks waited for `patience` at
 /// most, and `readOnly` transactions when asked. Raises error 75
 /// (WB_STORE_CANNOT_OPEN) naming the database and libpq's reason.
-std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience,
-                                        bool readOnly);
+std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience, bool readOnly);
 
 /// The schema version of the store in `db`; 0 when it holds none.
 int PgSchemaVersion(PgConnection& db);

@@ -21,8 +21,7 @@ constexpr const char* kDatabaseName = "store.db";
 // next user when done) or one of its own.
 class SqliteCursor final : public Database::Cursor {
  public:
-  SqliteCursor(sqlite3* db, sqlite3_stmt* statement, bool* inUse)
-      : db_(db), statement_(statement), inUse_(inUse) {}
+  SqliteCursor(sqlite3* db, sqlite3_stmt* statement, bool* inUse) : db_(db), statement_(statement), inUse_(inUse) {}
   ~SqliteCursor() override {
     if (inUse_ == nullptr) {
       sqlite3_finalize(statement_);

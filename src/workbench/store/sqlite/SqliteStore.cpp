@@ -121,8 +121,8 @@ bool Exec(sqlite3* db, const char* sql, std::string& error) {
 // Runs the one-row, one-column query `sql` and reads its integer.
 bool QueryInt(sqlite3* db, const char* sql, int& value, std::string& error) {
   sqlite3_stmt* statement = nullptr;
-  const bool ok = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
-                  sqlite3_step(statement) == SQLITE_ROW;
+  const bool ok =
+      sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW;
   if (ok) value = sqlite3_column_int(statement, 0);
   if (!ok) error = sqlite3_errmsg(db);
   sqlite3_finalize(statement);
@@ -376,8 +376,8 @@ std::optional<std::string> StoreFolderProblem(const std::string& folderName) {
   };
   std::string error;
   int versions = 0;
-  if (!QueryInt(handle, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'",
-                versions, error)) {
+  if (!QueryInt(handle, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'", versions,
+                error)) {
     return failed(error);
   }
   int version = 0;
