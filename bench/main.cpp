@@ -11,21 +11,21 @@
 //              datapool rows into a fresh database in one transaction;
 //   sed        bench/sed-loop.sh: one sed call per operation (once, and only up
 //              to --sed-max operations, since it is slow).
+// With --team it times the team scenario instead (Team.h).
 // It checks that every run produced N files and N datapools, prints a table
 // and writes it as CSV.
-#include <CLI/CLI.hpp>
-
 #include <fcntl.h>
 #include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
-#include <exception>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -33,6 +33,7 @@
 #include "Floor.h"
 #include "ModelSynth.h"
 #include "Process.h"
+#include "Team.h"
 
 namespace fs = std::filesystem;
 using namespace zt::bench;
@@ -287,6 +288,14 @@ int Run(int argc, char** argv) {
   app.add_option("--ztunittest", options.program, "The program to time")->capture_default_str();
   app.add_option("--templates", options.templates, "The template folder")->capture_default_str();
   app.add_option("--seed", options.seed, "Seed of the model synthesizer")->capture_default_str();
+  bool team = false;
+  int teamRuns = 4;
+  int teamOperations = 2500;
+  app.add_flag("--team", team,
+               "Only the team scenario: users generating into one store at once, folder against PostgreSQL");
+  app.add_option("--team-runs", teamRuns, "Users at once in the team scenario")->capture_default_str();
+  app.add_option("--team-operations", teamOperations, "Operations of each user in the team scenario")
+      ->capture_default_str();
   CLI11_PARSE(app, argc, argv);
 
   if (::access(options.program.c_str(), X_OK) != 0) Fail("cannot run " + options.program);
@@ -302,6 +311,25 @@ int Run(int argc, char** argv) {
   }
   options.program = fs::absolute(options.program).string();
   options.templates = fs::absolute(options.templates).string();
+
+  if (team) {
+    TeamOptions teamOptions{options.program, options.templates, options.work, teamRuns,
+                            teamOperations,  options.repeat,    options.seed};
+    const std::vector<TeamRow> rows = MeasureTeam(teamOptions);
+    if (ownWork && !options.keep) Remove(options.work);
+    std::cout << "\n"
+              << teamRuns << " users at once, " << teamOperations
+              << " operations each, into one store; best wall time of " << options.repeat << "\n"
+              << "store                  operations   seconds     ops/s   failed runs\n";
+    for (const TeamRow& row : rows) {
+      char line[256];
+      std::snprintf(line, sizeof line, "%-20s %12s %9.3f %9s %7d of %d", row.store.c_str(),
+                    Grouped(row.operations).c_str(), row.seconds,
+                    Grouped(std::lround(row.operations / row.seconds)).c_str(), row.failedRuns, row.runs);
+      std::cout << line << (row.firstFailure.empty() ? "" : "  (" + row.firstFailure + ")") << '\n';
+    }
+    return 0;
+  }
 
   std::vector<Row> rows;
   for (const int size : options.sizes) {
