@@ -5,6 +5,9 @@
 #   ./bootstrap.sh test   install what is missing, build, run every test; then
 #                         build again with AddressSanitizer and
 #                         UndefinedBehaviorSanitizer and run every test again
+#                         (the PostgreSQL store's tests start a private server
+#                         of their own, tests/pg/cluster.sh; the machine's own
+#                         PostgreSQL service is neither needed nor touched)
 #
 # Installing needs root or sudo; everything else runs as the calling user.
 # BUILD_DIR (default: build), SANITIZE_BUILD_DIR (default: build-asan) and
@@ -21,8 +24,9 @@ esac
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev
+  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
   llvm default-jdk-headless junit5 sqlite3 help2man jq
+  postgresql
 )
 
 tools/install-packages.sh "${packages[@]}"

@@ -19,10 +19,11 @@
 // datapool by datapool) and the sed loop bench/sed-loop.sh (one sed call per
 // operation, up to --sed-max). It checks that every run produced N files and
 // N datapools, prints the tables and writes them as CSV.
+// With --team it times the team scenario instead (Team.h).
 #include <fcntl.h>
 #include <malloc.h>
-#include <sys/resource.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -41,6 +42,7 @@
 #include "Floor.h"
 #include "ModelSynth.h"
 #include "Process.h"
+#include "Team.h"
 #include "Trace.h"
 
 namespace fs = std::filesystem;
@@ -521,6 +523,14 @@ int Run(int argc, char** argv) {
   app.add_option("--compare", options.compare, "Another ztunittest whose output must be the same (not timed)");
   app.add_option("--templates", options.templates, "The template folder")->capture_default_str();
   app.add_option("--seed", options.seed, "Seed of the model synthesizer")->capture_default_str();
+  bool team = false;
+  int teamRuns = 4;
+  int teamOperations = 2500;
+  app.add_flag("--team", team,
+               "Only the team scenario: users generating into one store at once, folder against PostgreSQL");
+  app.add_option("--team-runs", teamRuns, "Users at once in the team scenario")->capture_default_str();
+  app.add_option("--team-operations", teamOperations, "Operations of each user in the team scenario")
+      ->capture_default_str();
   CLI11_PARSE(app, argc, argv);
 
   if (::access(options.program.c_str(), X_OK) != 0) Fail("cannot run " + options.program);
@@ -542,6 +552,25 @@ int Run(int argc, char** argv) {
   if (!options.compare.empty()) options.compare = fs::absolute(options.compare).string();
   options.templates = fs::absolute(options.templates).string();
   ::setenv("SOURCE_DATE_EPOCH", kFixedDate, 1);
+
+  if (team) {
+    TeamOptions teamOptions{options.program, options.templates, options.work, teamRuns,
+                            teamOperations,  options.repeat,    options.seed};
+    const std::vector<TeamRow> rows = MeasureTeam(teamOptions);
+    if (ownWork && !options.keep) Remove(options.work);
+    std::cout << "\n"
+              << teamRuns << " users at once, " << teamOperations
+              << " operations each, into one store; best wall time of " << options.repeat << "\n"
+              << "store                  operations   seconds     ops/s   failed runs\n";
+    for (const TeamRow& row : rows) {
+      char line[256];
+      std::snprintf(line, sizeof line, "%-20s %12s %9.3f %9s %7d of %d", row.store.c_str(),
+                    Grouped(row.operations).c_str(), row.seconds,
+                    Grouped(std::lround(row.operations / row.seconds)).c_str(), row.failedRuns, row.runs);
+      std::cout << line << (row.firstFailure.empty() ? "" : "  (" + row.firstFailure + ")") << '\n';
+    }
+    return 0;
+  }
 
   std::vector<Row> rows;
   for (const int size : options.sizes) {

@@ -1,8 +1,8 @@
 #include "cli/Commands.h"
 
-#include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -17,12 +17,8 @@ namespace {
 
 // Every group of subcommands, in the order --help lists them.
 constexpr Registrar kCommands[] = {
-    RegisterModelCommands,
-    RegisterRunCommands,
-    RegisterJavaCommands,
-    RegisterDatapoolCommands,
-    RegisterOptionsCommand,
-    RegisterTextCommand,
+    RegisterModelCommands,  RegisterRunCommands,   RegisterJavaCommands, RegisterDatapoolCommands,
+    RegisterOptionsCommand, RegisterStoreCommands, RegisterTextCommand,
 };
 
 }  // namespace

@@ -31,6 +31,7 @@ void RegisterRunCommands(CLI::App& app, Action& chosen);
 void RegisterJavaCommands(CLI::App& app, Action& chosen);
 void RegisterDatapoolCommands(CLI::App& app, Action& chosen);
 void RegisterOptionsCommand(CLI::App& app, Action& chosen);
+void RegisterStoreCommands(CLI::App& app, Action& chosen);
 
 /// The user a command that writes to the store without running the add-in
 /// records: $ZTUNITTEST_USER, else $USER, else "ztunittest". It never asks.

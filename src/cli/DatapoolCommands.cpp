@@ -16,7 +16,6 @@
 // that cannot be read, written or imported), 2 usage; one message on stderr
 // per failure.
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -30,8 +29,7 @@
 #include "cli/Commands.h"
 #include "support/Error.h"
 #include "workbench/store/Datapools.h"
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/Outputs.h"
 #include "workbench/terminal/Console.h"
@@ -46,7 +44,7 @@ namespace fs = std::filesystem;
 using wb::json::Value;
 
 struct DatapoolOptions {
-  std::string store = wb::StoreOptions{}.folder;
+  std::string store = wb::StoreOptions{}.location;
   std::string name;
   std::optional<std::string> output;
   bool all = false;
@@ -64,11 +62,11 @@ Value FieldsJson(const wb::Datapool& datapool) {
 }
 
 int RunList(const DatapoolOptions& options) {
-  const std::unique_ptr<wb::SqliteConnection> connection = wb::OpenStoreReadOnly(options.store);
+  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
   if (options.json) {
     Value datapools = Value::Array();
-    for (const std::string& name : connection ? wb::DatapoolNames(connection->Handle()) : std::vector<std::string>()) {
-      const std::optional<wb::Datapool> datapool = wb::LoadDatapool(connection->Handle(), name);
+    for (const std::string& name : connection ? wb::DatapoolNames(*connection) : std::vector<std::string>()) {
+      const std::optional<wb::Datapool> datapool = wb::LoadDatapool(*connection, name);
       if (!datapool) continue;
       datapools.Push(Value::Object()
                          .Add("name", Value::String(name))
@@ -86,18 +84,18 @@ int RunList(const DatapoolOptions& options) {
     std::cout << wb::Text(wb::WB_DP_LIST_NO_STORE, {options.store}) << "\n";
     return kExitOk;
   }
-  std::cout << wb::DatapoolListing(connection->Handle()) << std::flush;
+  std::cout << wb::DatapoolListing(*connection) << std::flush;
   return kExitOk;
 }
 
 // The datapool the options name; nullopt after telling why there is none.
 std::optional<wb::Datapool> FindDatapool(const DatapoolOptions& options) {
-  const std::unique_ptr<wb::SqliteConnection> connection = wb::OpenStoreReadOnly(options.store);
+  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
   if (!connection) {
     PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
     return std::nullopt;
   }
-  std::optional<wb::Datapool> datapool = wb::LoadDatapool(connection->Handle(), options.name);
+  std::optional<wb::Datapool> datapool = wb::LoadDatapool(*connection, options.name);
   if (!datapool) PrintError(wb::Text(wb::WB_CMD_NO_SUCH_DATAPOOL, {options.name, options.store}));
   return datapool;
 }
@@ -136,7 +134,7 @@ bool IsFileName(const std::string& name) {
 }
 
 int RunExportAll(const DatapoolOptions& options) {
-  const std::unique_ptr<wb::SqliteConnection> connection = wb::OpenStoreReadOnly(options.store);
+  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
   if (!connection) {
     PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
     return kExitFailed;
@@ -148,13 +146,13 @@ int RunExportAll(const DatapoolOptions& options) {
     return kExitFailed;
   }
   int status = kExitOk;
-  for (const std::string& name : wb::DatapoolNames(connection->Handle())) {
+  for (const std::string& name : wb::DatapoolNames(*connection)) {
     if (!IsFileName(name)) {
       PrintError(wb::Text(wb::WB_DP_EXPORT_NOT_A_FILE_NAME, {name}));
       status = kExitFailed;
       continue;
     }
-    const std::optional<wb::Datapool> datapool = wb::LoadDatapool(connection->Handle(), name);
+    const std::optional<wb::Datapool> datapool = wb::LoadDatapool(*connection, name);
     if (!datapool) continue;
     const std::string file = (fs::path(options.dir) / (name + ".csv")).string();
     try {
@@ -212,9 +210,9 @@ int RunImport(const DatapoolOptions& options) {
   // The rows go in as the user of the command; the store refuses them when
   // the datapool changed since it was read above.
   wb::TerminalConsole console;
-  wb::SqliteStore store(wb::StoreOptions{options.store, CommandUser()}, console);
-  store.Open();
-  wb::ReplaceDatapoolRows(wb::SqliteHandle(store.Connection()), *datapool, rows);
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.store, CommandUser()}, console);
+  store->Open();
+  wb::ReplaceDatapoolRows(wb::DatabaseOf(store->Connection()), *datapool, rows);
   std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(rows.size())}) << "\n" << std::flush;
   return kExitOk;
 }

@@ -1,12 +1,12 @@
 #include "cli/Host.h"
 
-#include <CLI/CLI.hpp>
 #include <fcntl.h>
 
+#include <CLI/CLI.hpp>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <set>
 
@@ -21,7 +21,7 @@
 #include "workbench/documents/ModelFile.h"
 #include "workbench/model/Application.h"
 #include "workbench/model/Model.h"
-#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/ProcessLauncher.h"
@@ -121,10 +121,15 @@ int Host::Start() {
     PrintError(wb::Text(wb::WB_HOST_NO_TEMPLATES, {templates}));
     return kExitUsage;
   }
-  const fs::path store = fs::absolute(options_.store, ec);
   // The add-in takes any store that fails to open for a cancelled login; the
   // reason is told here, before the add-in runs.
-  if (const std::optional<std::string> problem = wb::StoreFolderProblem(store.string())) {
+  try {
+    wb::ParseStoreLocation(options_.store);
+  } catch (const ZtError& e) {
+    PrintError(e.Description());
+    return kExitUsage;
+  }
+  if (const std::optional<std::string> problem = wb::StoreProblem(StoreLocation())) {
     PrintError(*problem);
     return kExitFailed;
   }
@@ -151,7 +156,7 @@ int Host::Start() {
   console_ = std::make_unique<wb::TerminalConsole>();
   console_->SetPresets(&presets_);
   wb::StoreOptions storeOptions;
-  storeOptions.folder = store.string();
+  storeOptions.location = StoreLocation();
   storeOptions.userName = options_.user;
   components_ = std::make_unique<wb::WorkbenchComponents>(templates, storeOptions, *console_);
   components_->SetApplication(application_.get());
@@ -182,28 +187,29 @@ int Host::Start() {
   return SetSelection();
 }
 
+std::string Host::StoreLocation() const { return wb::AbsoluteStoreLocation(options_.store); }
+
 bool Host::IsModelDocument() const {
   return wb::SniffModelFile(ReadHead(options_.model), options_.model) == wb::ModelFileFormat::kJson;
 }
 
 int Host::OpenStoreFirst() {
-  std::error_code ec;
-  wb::SqliteStore store({fs::absolute(options_.store, ec).string(), options_.user},
-                        components_->Windows().DialogConsole());
-  if (store.AsksForLogin()) {
+  std::unique_ptr<wb::StoreBase> store =
+      wb::MakeStore({StoreLocation(), options_.user}, components_->Windows().DialogConsole());
+  if (store->AsksForLogin()) {
     // Asked here, where the end of input can be told from a cancel; the
     // add-in would take both for a cancelled login.
     bool endOfInput = false;
-    const std::optional<std::string> user = store.AskUserName(endOfInput);
+    const std::optional<std::string> user = store->AskUserName(endOfInput);
     if (!user) {
       PrintError(endOfInput ? wb::Text(wb::WB_HOST_NO_USER) : wb::Text(wb::WB_STORE_LOGIN_CANCELLED));
       return endOfInput ? kExitUsage : kExitCancelled;
     }
     options_.user = *user;
     components_->SetStoreUser(*user);
-    wb::SqliteStore named({fs::absolute(options_.store, ec).string(), options_.user}, *console_);
+    std::unique_ptr<wb::StoreBase> named = wb::MakeStore({StoreLocation(), options_.user}, *console_);
     try {
-      named.Open();
+      named->Open();
     } catch (const ZtError& e) {
       PrintError(e.Description());
       return kExitFailed;
@@ -211,7 +217,7 @@ int Host::OpenStoreFirst() {
     return kExitOk;
   }
   try {
-    store.Open();
+    store->Open();
   } catch (const ZtError& e) {
     PrintError(e.Description());
     return kExitFailed;
@@ -291,8 +297,8 @@ int Host::Generate(const std::function<void()>& run) {
   if (!options_.summaryJson.empty()) {
     std::error_code ec;
     const std::string document =
-        wb::json::Format(report_.Summary(options_.command, options_.model, fs::absolute(options_.store, ec).string(),
-                                         status, outcome.canceled, outcome.totalGen, outcome.totalOps));
+        wb::json::Format(report_.Summary(options_.command, options_.model, StoreLocation(), status, outcome.canceled,
+                                         outcome.totalGen, outcome.totalOps));
     try {
       wb::WriteFileAtomically(options_.summaryJson, document);
     } catch (const ZtError& e) {

@@ -102,6 +102,8 @@ class Host {
   const HostOptions& Options() const { return options_; }
   /// Whether the model file is a JSON model document (not an XMI file).
   bool IsModelDocument() const;
+  /// The store's location: a folder made absolute, a database as given.
+  std::string StoreLocation() const;
 
  private:
   int SetSelection();

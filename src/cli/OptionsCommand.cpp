@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -19,8 +18,7 @@
 #include <utility>
 
 #include "cli/Commands.h"
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/terminal/Console.h"
 #include "workbench/text/Json.h"
@@ -33,7 +31,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct OptionsOptions {
-  std::string store = wb::StoreOptions{}.folder;
+  std::string store = wb::StoreOptions{}.location;
   std::optional<std::string> compiler;
   std::optional<std::string> compilerOptions;
   bool json = false;
@@ -79,11 +77,11 @@ int RunOptions(const OptionsOptions& given) {
   }
 
   wb::TerminalConsole console;
-  std::unique_ptr<wb::SqliteStore> store;
-  std::unique_ptr<wb::SqliteConnection> readOnly;
+  std::unique_ptr<wb::StoreBase> store;
+  std::unique_ptr<wb::Database> readOnly;
   DataStoreConnection* connection = nullptr;
   if (given.compiler || given.compilerOptions) {
-    store = std::make_unique<wb::SqliteStore>(wb::StoreOptions{given.store, CommandUser()}, console);
+    store = wb::MakeStore(wb::StoreOptions{given.store, CommandUser()}, console);
     store->Open();
     connection = store->Connection();
   } else {
@@ -94,7 +92,7 @@ int RunOptions(const OptionsOptions& given) {
   if (connection != nullptr) options = std::make_unique<wb::WorkbenchToolOptions>(*connection);
 
   if (store) {
-    wb::Transaction transaction(wb::SqliteHandle(connection));
+    wb::Transaction transaction(wb::DatabaseOf(connection));
     if (given.compiler) options->SetOption(tool_option::kResourceCompiler, compiler);
     if (given.compilerOptions) options->SetOption(tool_option::kResourceCompilerOptions, *given.compilerOptions);
     transaction.Commit();

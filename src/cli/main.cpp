@@ -4,9 +4,9 @@
 // terminal. Every failure ends in one message on stderr and an exit status:
 // 0 success, 1 a run that failed, 2 bad input or usage.
 #include "cli/Commands.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/StoreLocation.h"
 
 int main(int argc, char** argv) {
-  zt::wb::ConfigureDatabaseLibrary();
+  zt::wb::ConfigureStoreLibraries();
   return zt::cli::RunWithCheckedOutput(argc, argv);
 }

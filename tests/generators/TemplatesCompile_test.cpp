@@ -36,7 +36,7 @@
 #include "support/modErrorHandling.h"
 #include "template/TemplateProcessor.h"
 #include "workbench/documents/ModelDocument.h"
-#include "workbench/store/SqliteStore.h"
+#include "workbench/store/sqlite/SqliteStore.h"
 #include "workbench/system/DiskFileSystem.h"
 
 namespace zt {

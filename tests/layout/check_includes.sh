@@ -60,6 +60,26 @@ while IFS= read -r file; do
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(find src tools -name '*.h' -o -name '*.cpp' | sort)
 
+# Inside the store: the back-ends (sqlite/, postgres/) build on the shared
+# parts and never on each other; the shared parts know no back-end, except
+# the one place that makes the store of a location's kind (StoreLocation.cpp);
+# the scripts side (scripts/) knows no database.
+while IFS= read -r file; do
+  rel=${file#src/workbench/store/}
+  case "$rel" in
+    sqlite/*) banned="workbench/store/postgres/ workbench/store/scripts/" ;;
+    postgres/*) banned="workbench/store/sqlite/ workbench/store/scripts/" ;;
+    scripts/*) banned="workbench/store/sqlite/ workbench/store/postgres/ workbench/store/Database.h workbench/store/Datapool" ;;
+    StoreLocation.cpp) banned="" ;;
+    *) banned="workbench/store/sqlite/ workbench/store/postgres/" ;;
+  esac
+  while IFS= read -r target; do
+    for b in $banned; do
+      case "$target" in "$b"*) complain "$file" "$target" "the store's back-ends and shared parts (ARCHITECTURE.md)" ;; esac
+    done
+  done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
+done < <(find src/workbench/store -name '*.h' -o -name '*.cpp' | sort)
+
 # A folder under src/ stays small enough to learn at a glance.
 while IFS= read -r dir; do
   mapfile -t sources < <(find "$dir" -maxdepth 1 \( -name '*.h' -o -name '*.cpp' \))

@@ -9,6 +9,7 @@
 #include "support/Error.h"
 #include "workbench/components/WorkbenchModelHelper.h"
 #include "workbench/store/Datapools.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/ProcessLauncher.h"
@@ -21,22 +22,24 @@ namespace {
 
 // A store that tells its components when it is gone, so that they never
 // open tool options on a destroyed store, and notes the scripts it saves in
-// the run's journal.
-class TrackedStore : public SqliteStore {
+// the run's journal. It hands every call to the store of the location's kind.
+class TrackedStore : public DataStore {
  public:
-  TrackedStore(StoreOptions options, Console& console, SqliteStore*& slot, RunJournal& journal)
-      : SqliteStore(std::move(options), console), slot_(slot), journal_(journal) {
-    slot_ = this;
+  TrackedStore(std::unique_ptr<StoreBase> store, StoreBase*& slot, RunJournal& journal)
+      : store_(std::move(store)), slot_(slot), journal_(journal) {
+    slot_ = store_.get();
   }
   ~TrackedStore() override {
-    if (slot_ == this) slot_ = nullptr;
+    if (slot_ == store_.get()) slot_ = nullptr;
   }
   TrackedStore(const TrackedStore&) = delete;
   TrackedStore& operator=(const TrackedStore&) = delete;
 
+  void Open() override { store_->Open(); }
+  void ResetSession() override { store_->ResetSession(); }
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override {
-    const int32_t result = SqliteStore::SaveScript(fileName, folder, type, content);
+    const int32_t result = store_->SaveScript(fileName, folder, type, content);
     const char* outcome = result == save_result::kStored      ? "stored"
                           : result == save_result::kCancelled ? "cancelled"
                           : LastSaveFailed()                  ? "not-stored"
@@ -44,6 +47,26 @@ class TrackedStore : public SqliteStore {
     journal_.scripts.push_back({JournalPath(type, folder, fileName), outcome});
     return result;
   }
+  void SetMultipleItems(bool multipleItems) override { store_->SetMultipleItems(multipleItems); }
+  std::string ScriptRoot(dsScriptType type) override { return store_->ScriptRoot(type); }
+  std::string MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) override {
+    return store_->MakeScriptName(baseName, folder, type);
+  }
+  std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t kind) override {
+    return store_->MakeDatapoolName(className, operationName, kind);
+  }
+  std::string UserName() override { return store_->UserName(); }
+  DataStoreConnection* Connection() override { return store_->Connection(); }
+  bool LastSaveFailed() override { return store_->LastSaveFailed(); }
+  int32_t DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) override {
+    return store_->DeleteScript(fileName, folder, type);
+  }
+  bool ScriptExists(const std::string& fileName, const std::string& folder, dsScriptType type) override {
+    return store_->ScriptExists(fileName, folder, type);
+  }
+  void BeginBatch() override { store_->BeginBatch(); }
+  void BeginOperation(int32_t operation) override { store_->BeginOperation(operation); }
+  std::vector<int32_t> EndBatch() override { return store_->EndBatch(); }
 
  private:
   // The script's file as the journal names it: below the root of its type,
@@ -76,7 +99,8 @@ class TrackedStore : public SqliteStore {
     return plain ? path : std::filesystem::path(path).lexically_normal().string();
   }
 
-  SqliteStore*& slot_;
+  std::unique_ptr<StoreBase> store_;
+  StoreBase*& slot_;
   RunJournal& journal_;
   // The roots of the script types, asked once.
   std::map<dsScriptType, std::string> roots_;
@@ -133,9 +157,9 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
-  auto store = std::make_unique<TrackedStore>(storeOptions_, Windows().DialogConsole(), lastStore_, journal_);
+  std::unique_ptr<StoreBase> store = MakeStore(storeOptions_, Windows().DialogConsole());
   store->SetOperationInHand(&operationInHand_);
-  return store;
+  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_);
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {

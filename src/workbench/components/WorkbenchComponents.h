@@ -1,5 +1,6 @@
 // The outside components the workbench hands the add-in at start-up: the
-// file-system object on the local disk, the store on SQLite, the model
+// file-system object on the local disk, the store (a folder on SQLite, or a
+// PostgreSQL database for a team), the model
 // helper that answers from the open model (WorkbenchModelHelper) and the
 // process launcher that runs the resource compiler. The
 // components own the terminal console when none is handed in; a console
@@ -20,7 +21,7 @@
 
 #include "host/Components.h"
 #include "workbench/components/TemplateProperties.h"
-#include "workbench/store/SqliteStore.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/terminal/Console.h"
 #include "workbench/terminal/TerminalWindows.h"
 
@@ -59,8 +60,9 @@ class WorkbenchComponents : public HostComponents {
 
   std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
 
-  /// A new, not yet opened SqliteStore on the store options; it names
-  /// datapools by the operation the run is at.
+  /// A new, not yet opened store of the kind of the options' location
+  /// (StoreLocation.h); it names scripts and datapools by the operation the
+  /// run is at.
   std::unique_ptr<DataStore> CreateDataStore() override;
 
   /// A WorkbenchModelHelper: answers from the model (docs/model-rules.md).
@@ -97,7 +99,7 @@ class WorkbenchComponents : public HostComponents {
   std::unique_ptr<ListSelectDialog> CreateListSelectDialog() override;
 
   /// What went wrong in the session of the store created last, each told
-  /// with a message (SqliteStore::Failures); 0 when no such store lives.
+  /// with a message (StoreBase::Failures); 0 when no such store lives.
   int32_t StoreFailures() const { return lastStore_ != nullptr ? lastStore_->Failures() : 0; }
 
   /// Passes what the run tells of its operations on to the observer.
@@ -126,7 +128,7 @@ class WorkbenchComponents : public HostComponents {
   std::unique_ptr<Console> ownConsole_;
   Console& console_;
   // The store created last while it lives; it clears this when destroyed.
-  SqliteStore* lastStore_ = nullptr;
+  StoreBase* lastStore_ = nullptr;
   std::unique_ptr<TerminalWindowSystem> windows_;
   TesselApplication* application_ = nullptr;
   ModelSaver modelSaver_;

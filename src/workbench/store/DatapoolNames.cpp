@@ -3,8 +3,7 @@
 
 #include <cctype>
 
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/Database.h"
 
 namespace zt::wb {
 
@@ -96,27 +95,64 @@ const OperationIdentity* OperationInHand::Matching(const std::string& className,
   return &*operation_;
 }
 
-std::string RecordedDatapoolName(sqlite3* db, const OperationIdentity& operation, StoreBatch* batch) {
+std::string RecordedDatapoolName(Database& db, const OperationIdentity& operation) {
   const std::string key = operation.Key();
+  const auto recorded = [&]() -> std::optional<std::string> {
+    Statement query(db, "SELECT name FROM datapool_names WHERE operation = ?");
+    if (query.Bind(1, key).Step()) return query.ColumnText(0);
+    return std::nullopt;
+  };
   for (int index = 0;; ++index) {
     const std::string name = Candidate(operation, index);
     if (index == 0) {
-      // The name recorded, and whether the first candidate is taken, in one query.
+      // The name recorded ("" for none: a name is never empty), and whether
+      // the first candidate is taken, in one query.
       Statement first(db,
-                      "SELECT (SELECT name FROM datapool_names WHERE operation = ?), "
-                      "EXISTS (SELECT 1 FROM datapool_names WHERE name = ?)");
+                      "SELECT COALESCE((SELECT name FROM datapool_names WHERE operation = ?), ''), "
+                      "CASE WHEN EXISTS (SELECT 1 FROM datapool_names WHERE name = ?) THEN 1 ELSE 0 END");
       first.Bind(1, key).Bind(2, name).Step();
-      if (!first.ColumnIsNull(0)) return first.ColumnText(0);
+      if (std::string known = first.ColumnText(0); !known.empty()) return known;
       if (first.ColumnInt(1) != 0) continue;
     } else {
       Statement held(db, "SELECT 1 FROM datapool_names WHERE name = ?");
       if (held.Bind(1, name).Step()) continue;
     }
     // Recorded with the operation's datapool: in the batch, when there is one.
-    if (batch != nullptr) batch->BeforeChange();
-    Statement record(db, "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now'))");
-    record.Bind(1, key).Bind(2, name).Run();
-    return name;
+    if (db.Batch() != nullptr) db.Batch()->BeforeChange();
+    Statement record(db,
+                     "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now')) "
+                     "ON CONFLICT DO NOTHING RETURNING name");
+    if (record.Bind(1, key).Bind(2, name).Step()) return name;
+    // Another user of the store recorded the operation or the name meanwhile.
+    if (std::optional<std::string> theirs = recorded()) return *theirs;
+  }
+}
+
+std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation) {
+  const std::string operationKey = operation.Key();
+  const auto recorded = [&]() -> std::optional<std::string> {
+    Statement query(db, "SELECT suffix FROM script_names WHERE type = ? AND folder = ? AND base = ? AND operation = ?");
+    query.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName).Bind(4, operationKey);
+    if (query.Step()) return query.ColumnText(0);
+    return std::nullopt;
+  };
+  if (std::optional<std::string> suffix = recorded()) return *suffix;
+  const std::string placed = operation.place > 1 ? std::to_string(operation.place - 1) : std::string();
+  for (int n = -1;; ++n) {
+    // The place's suffix first, then "", "1", "2", ...
+    const std::string suffix = n < 0 ? placed : n == 0 ? std::string() : std::to_string(n);
+    if (n >= 0 && suffix == placed) continue;
+    {
+      Statement held(db, "SELECT 1 FROM script_names WHERE type = ? AND folder = ? AND name = ?");
+      if (held.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName + suffix).Step()) continue;
+    }
+    if (db.Batch() != nullptr) db.Batch()->BeforeChange();
+    Statement record(db,
+                     "INSERT INTO script_names (type, folder, name, base, suffix, operation, recorded) "
+                     "VALUES (?, ?, ?, ?, ?, ?, datetime('now')) ON CONFLICT DO NOTHING RETURNING suffix");
+    record.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName + suffix).Bind(4, key.baseName);
+    if (record.Bind(5, suffix).Bind(6, operationKey).Step()) return suffix;
+    if (std::optional<std::string> theirs = recorded()) return *theirs;
   }
 }
 

@@ -29,6 +29,17 @@
 // (one made before names were recorded, when they were <class>_<operation>
 // and the suffix of the test script) is taken over by the first operation
 // that asks for that name.
+//
+// Script names (ScriptNames): the suffix MakeScriptName gives is recorded
+// the same way (table script_names), by script type, folder (as
+// MakeScriptName receives it, components joined by "\"), base name and
+// operation, and the whole name (base name and suffix) is held by one
+// operation at most in a folder and type. An operation gets the first free
+// of: the suffix its place among the class's operations of that name gives
+// ("" for the first, "1" for the second, ...: what generating the class
+// whole gives), then "", "1", "2", .... A name that another store user
+// records at the same moment is found by the database (the record is
+// unique), and the next free one is taken.
 #pragma once
 
 #include <optional>
@@ -36,13 +47,12 @@
 #include <utility>
 #include <vector>
 
+#include "host/DataStore.h"
 #include "host/TesselModel.h"
-
-struct sqlite3;
 
 namespace zt::wb {
 
-class StoreBatch;
+class Database;
 
 /// What a datapool name is made of: an operation as the store knows it.
 struct OperationIdentity {
@@ -72,14 +82,29 @@ class OperationInHand {
   void Set(std::optional<OperationIdentity> operation) { operation_ = std::move(operation); }
   /// The operation in hand when it is named `className` and `operationName`.
   const OperationIdentity* Matching(const std::string& className, const std::string& operationName) const;
+  /// The operation in hand; null when there is none.
+  const OperationIdentity* Current() const { return operation_ ? &*operation_ : nullptr; }
 
  private:
   std::optional<OperationIdentity> operation_;
 };
 
 /// The datapool name recorded for `operation` in the store database `db`;
-/// when there is none, the first free candidate, recorded now (joining
-/// `batch` when not null). Raises error 75 when the database fails.
-std::string RecordedDatapoolName(sqlite3* db, const OperationIdentity& operation, StoreBatch* batch);
+/// when there is none, the first free candidate, recorded now (joining the
+/// database's batch when it has one). Raises error 75 when the database fails.
+std::string RecordedDatapoolName(Database& db, const OperationIdentity& operation);
+
+/// Where a script name is unique: its type, its folder as MakeScriptName
+/// receives it (components joined by "\"), and its base name.
+struct ScriptNameKey {
+  dsScriptType type = dsJavaScript;
+  std::string folder;
+  std::string baseName;
+};
+
+/// The suffix recorded for `operation` under `key` in `db`; when there is
+/// none, the first free one (see the file comment), recorded now. Raises
+/// error 75 when the database fails.
+std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation);
 
 }  // namespace zt::wb

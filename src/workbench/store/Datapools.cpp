@@ -3,7 +3,6 @@
 // overwrite question.
 #include "workbench/store/Datapools.h"
 
-#include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -18,8 +17,7 @@
 #include <sstream>
 
 #include "support/Error.h"
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/Database.h"
 #include "workbench/terminal/Editor.h"
 #include "workbench/text/Csv.h"
 #include "workbench/text/Json.h"
@@ -39,14 +37,13 @@ bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == 
   RaiseError(errc::kInvalidCall, {}, Text(WB_DP_FIELDS_BAD, {name, reason}));
 }
 
-// The user who last opened the store, read once per connection: the
-// store's own connection wrote it when it opened.
-std::string StoreUser(sqlite3* db) {
-  return ReadOnce(db, "last_user", [db] {
-    if (!HasTable(db, "store_info")) return std::string();
-    Statement query(db, "SELECT value FROM store_info WHERE key = 'last_user'");
-    return query.Step() ? query.ColumnText(0) : std::string();
-  });
+// Who changes the store: the user logged in on this connection, else the
+// user who last opened the store.
+std::string StoreUser(Database& db) {
+  if (!db.SessionUser().empty()) return db.SessionUser();
+  if (!HasTable(db, "store_info")) return {};
+  Statement query(db, "SELECT value FROM store_info WHERE key = 'last_user'");
+  return query.Step() ? query.ColumnText(0) : std::string();
 }
 
 // The field list made last by DatapoolFieldList, and what it describes.
@@ -98,7 +95,7 @@ void CheckFieldNames(const std::string& name, const Datapool& datapool) {
 }
 
 // The ids of the fields of datapool `id`, in order.
-std::vector<int64_t> FieldIds(sqlite3* db, int64_t id) {
+std::vector<int64_t> FieldIds(Database& db, int64_t id) {
   Statement query(db, "SELECT id FROM datapool_fields WHERE datapool = ? ORDER BY position");
   query.Bind(1, id);
   std::vector<int64_t> ids;
@@ -106,14 +103,14 @@ std::vector<int64_t> FieldIds(sqlite3* db, int64_t id) {
   return ids;
 }
 
-void InsertRows(sqlite3* db, int64_t id, const std::vector<int64_t>& fieldIds,
+void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
                 const std::vector<std::vector<std::string>>& rows) {
-  Statement row(db, "INSERT INTO datapool_rows (datapool, position) VALUES (?, ?)");
+  Statement row(db, "INSERT INTO datapool_rows (datapool, position) VALUES (?, ?) RETURNING id");
   Statement value(db, "INSERT INTO datapool_values (row, field, value) VALUES (?, ?, ?)");
   for (size_t r = 0; r < rows.size(); ++r) {
     row.Reset();
-    row.Bind(1, id).Bind(2, static_cast<int64_t>(r + 1)).Run();
-    const int64_t rowId = sqlite3_last_insert_rowid(db);
+    row.Bind(1, id).Bind(2, static_cast<int64_t>(r + 1)).Step();
+    const int64_t rowId = row.ColumnInt(0);
     for (size_t f = 0; f < fieldIds.size(); ++f) {
       value.Reset();
       value.Bind(1, rowId).Bind(2, fieldIds[f]).Bind(3, f < rows[r].size() ? rows[r][f] : std::string()).Run();
@@ -121,7 +118,7 @@ void InsertRows(sqlite3* db, int64_t id, const std::vector<int64_t>& fieldIds,
   }
 }
 
-void DeleteRows(sqlite3* db, int64_t id) {
+void DeleteRows(Database& db, int64_t id) {
   Statement values(db, "DELETE FROM datapool_values WHERE row IN (SELECT id FROM datapool_rows WHERE datapool = ?)");
   values.Bind(1, id).Run();
   Statement rows(db, "DELETE FROM datapool_rows WHERE datapool = ?");
@@ -129,14 +126,14 @@ void DeleteRows(sqlite3* db, int64_t id) {
 }
 
 // Writes the fields and rows of `datapool` below the datapool row `id`.
-void InsertContent(sqlite3* db, int64_t id, const Datapool& datapool) {
-  Statement field(db, "INSERT INTO datapool_fields (datapool, position, name, type) VALUES (?, ?, ?, ?)");
+void InsertContent(Database& db, int64_t id, const Datapool& datapool) {
+  Statement field(db, "INSERT INTO datapool_fields (datapool, position, name, type) VALUES (?, ?, ?, ?) RETURNING id");
   std::vector<int64_t> fieldIds;
   for (size_t f = 0; f < datapool.fields.size(); ++f) {
     field.Reset();
     field.Bind(1, id).Bind(2, static_cast<int64_t>(f + 1)).Bind(3, datapool.fields[f].name);
-    field.Bind(4, datapool.fields[f].type).Run();
-    fieldIds.push_back(sqlite3_last_insert_rowid(db));
+    field.Bind(4, datapool.fields[f].type).Step();
+    fieldIds.push_back(field.ColumnInt(0));
   }
   InsertRows(db, id, fieldIds, datapool.rows);
 }
@@ -149,11 +146,11 @@ void InsertContent(sqlite3* db, int64_t id, const Datapool& datapool) {
 // for the new datapool is deleted again instead.
 class DatapoolChange {
  public:
-  explicit DatapoolChange(sqlite3* db) : db_(db) {
-    if (sqlite3_get_autocommit(db_) != 0) transaction_.emplace(db_);
+  explicit DatapoolChange(Database& db) : db_(db) {
+    if (!db_.InTransaction()) transaction_.emplace(db_);
   }
   ~DatapoolChange() {
-    if (committed_ || transaction_ || added_ == 0 || sqlite3_get_autocommit(db_) != 0) return;
+    if (committed_ || transaction_ || added_ == 0 || !db_.InTransaction()) return;
     try {
       DeleteRows(db_, added_);
       Statement fields(db_, "DELETE FROM datapool_fields WHERE datapool = ?");
@@ -179,7 +176,7 @@ class DatapoolChange {
   }
 
  private:
-  sqlite3* db_;
+  Database& db_;
   std::optional<Transaction> transaction_;
   int64_t added_ = 0;
   bool committed_ = false;
@@ -336,9 +333,9 @@ Datapool ParseDatapoolFields(const std::string& name, const std::string& fields)
   return datapool;
 }
 
-std::optional<Datapool> LoadDatapool(sqlite3* db, const std::string& name) {
+std::optional<Datapool> LoadDatapool(Database& db, const std::string& name) {
   if (!HasTable(db, "datapools")) return std::nullopt;
-  Statement head(db, "SELECT id, description, created, updated, user FROM datapools WHERE name = ?");
+  Statement head(db, "SELECT id, description, created, updated, \"user\" FROM datapools WHERE name = ?");
   head.Bind(1, name);
   if (!head.Step()) return std::nullopt;
   Datapool datapool;
@@ -377,7 +374,7 @@ std::optional<Datapool> LoadDatapool(sqlite3* db, const std::string& name) {
   return datapool;
 }
 
-std::vector<std::string> DatapoolNames(sqlite3* db) {
+std::vector<std::string> DatapoolNames(Database& db) {
   std::vector<std::string> names;
   if (!HasTable(db, "datapools")) return names;
   Statement query(db, "SELECT name FROM datapools ORDER BY name");
@@ -455,7 +452,7 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
   return true;
 }
 
-void ReplaceDatapoolRows(sqlite3* db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows) {
+void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows) {
   Transaction transaction(db);
   const std::optional<Datapool> current = LoadDatapool(db, datapool.name);
   if (!current || current->id != datapool.id || current->fields != datapool.fields) {
@@ -463,12 +460,28 @@ void ReplaceDatapoolRows(sqlite3* db, const Datapool& datapool, const std::vecto
   }
   DeleteRows(db, datapool.id);
   InsertRows(db, datapool.id, FieldIds(db, datapool.id), rows);
-  Statement touch(db, "UPDATE datapools SET updated = datetime('now'), user = ? WHERE id = ?");
+  Statement touch(db, "UPDATE datapools SET updated = datetime('now'), \"user\" = ? WHERE id = ?");
   touch.Bind(1, StoreUser(db)).Bind(2, datapool.id).Run();
   transaction.Commit();
 }
 
-std::string DatapoolListing(sqlite3* db) {
+void CopyDatapool(Database& db, const Datapool& datapool) {
+  if (const std::optional<Datapool> existing = LoadDatapool(db, datapool.name)) {
+    DeleteRows(db, existing->id);
+    Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");
+    dropFields.Bind(1, existing->id).Run();
+    Statement drop(db, "DELETE FROM datapools WHERE id = ?");
+    drop.Bind(1, existing->id).Run();
+  }
+  Statement insert(db,
+                   "INSERT INTO datapools (name, description, created, updated, \"user\") VALUES (?, ?, ?, ?, ?) "
+                   "RETURNING id");
+  insert.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, datapool.created).Bind(4, datapool.updated);
+  insert.Bind(5, datapool.user).Step();
+  InsertContent(db, insert.ColumnInt(0), datapool);
+}
+
+std::string DatapoolListing(Database& db) {
   const std::vector<std::string> names = DatapoolNames(db);
   if (names.empty()) return Text(WB_DP_LIST_EMPTY) + kLineEnd;
   std::string listing = Text(WB_DP_LIST_HEADER, {std::to_string(names.size())}) + kLineEnd;
@@ -516,36 +529,43 @@ void WorkbenchDatapoolTool::Say(int16_t id, const std::vector<std::string>& args
 
 int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, const std::string& name,
                                               const std::string& description, const std::string& fields) {
-  sqlite3* db = SqliteHandle(connection);
+  Database& db = DatabaseOf(connection);
   if (IsBlank(name)) RaiseError(errc::kInvalidCall, {}, Text(WB_DP_EMPTY_NAME));
   Datapool wanted = ParseDatapoolFields(name, fields);
   wanted.name = name;
   wanted.description = description;
 
   // In a store's batch the change is part of the batch's transaction.
-  StoreBatch* batch = static_cast<SqliteConnection*>(connection)->Batch();
+  StoreBatch* batch = db.Batch();
   if (batch != nullptr) batch->BeforeChange();
   DatapoolChange transaction(db);
-  const std::optional<Datapool> existing = LoadDatapool(db, name);
   const std::string user = StoreUser(db);
+  std::optional<Datapool> existing = LoadDatapool(db, name);
   int64_t id = 0;
+  if (!existing) {
+    // Another user of the store may create the datapool at the same moment:
+    // the database lets one of them in, and the other finds it existing.
+    Statement insert(db,
+                     "INSERT INTO datapools (name, description, created, updated, \"user\") "
+                     "VALUES (?, ?, datetime('now'), datetime('now'), ?) ON CONFLICT (name) DO NOTHING RETURNING id");
+    if (insert.Bind(1, name).Bind(2, description).Bind(3, user).Step()) {
+      id = insert.ColumnInt(0);
+      transaction.Added(id);
+    } else {
+      existing = LoadDatapool(db, name);
+      if (!existing) RaiseError(errc::kPathFileAccessError, {}, Text(WB_DP_CHANGED_MEANWHILE, {name}));
+    }
+  }
   if (existing) {
     if (SameContent(*existing, wanted)) return datapool_result::kNothingToReport;
     if (!overwrite_) return kDatapoolExists;
     id = existing->id;
     transaction.Replacing();
-    Statement update(db, "UPDATE datapools SET description = ?, updated = datetime('now'), user = ? WHERE id = ?");
+    Statement update(db, "UPDATE datapools SET description = ?, updated = datetime('now'), \"user\" = ? WHERE id = ?");
     update.Bind(1, description).Bind(2, user).Bind(3, id).Run();
     DeleteRows(db, id);
     Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");
     dropFields.Bind(1, id).Run();
-  } else {
-    Statement insert(db,
-                     "INSERT INTO datapools (name, description, created, updated, user) "
-                     "VALUES (?, ?, datetime('now'), datetime('now'), ?)");
-    insert.Bind(1, name).Bind(2, description).Bind(3, user).Run();
-    id = sqlite3_last_insert_rowid(db);
-    transaction.Added(id);
   }
   InsertContent(db, id, wanted);
   transaction.Commit();
@@ -555,7 +575,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
 
 void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connection, const std::string& name,
                                          int32_t) {
-  sqlite3* db = SqliteHandle(connection);
+  Database& db = DatabaseOf(connection);
   const std::optional<Datapool> datapool = LoadDatapool(db, name);
   if (!datapool) return Say(WB_DP_NO_SUCH_DATAPOOL, {name});
   if (datapool->fields.empty()) return Say(WB_DP_EDIT_NO_FIELDS, {name});
@@ -594,7 +614,7 @@ void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connectio
 WorkbenchDatapoolView::WorkbenchDatapoolView(Console& console) : console_(console) {}
 
 void WorkbenchDatapoolView::Show(int64_t, DataStoreConnection* connection) {
-  console_.Write(DatapoolListing(SqliteHandle(connection)));
+  console_.Write(DatapoolListing(DatabaseOf(connection)));
 }
 
 WorkbenchDatapoolExplorer::WorkbenchDatapoolExplorer(Console& console)

@@ -1,5 +1,6 @@
-// Datapools in the store's database: the test inputs and the expected result
-// of one operation, as named fields and rows of values.
+// Datapools in the store's database (either back-end, Database.h): the test
+// inputs and the expected result of one operation, as named fields and rows
+// of values.
 //
 // Schema (store migration 2):
 //   datapools        (id, name UNIQUE, description, created, updated, user)
@@ -7,7 +8,8 @@
 //   datapool_rows    (id, datapool, position)               UNIQUE (datapool, position)
 //   datapool_values  (row, field, value)                    PRIMARY KEY (row, field)
 // Times are UTC, "YYYY-MM-DD HH:MM:SS"; `user` is who created or last changed
-// the datapool: the user who last opened the store (store_info.last_user).
+// the datapool: the user logged in on the connection that did (on one
+// without a login, the user who last opened the store: store_info.last_user).
 // Positions count from 1. A datapool is created with one row, its initial
 // values; editing may add or remove rows.
 //
@@ -25,11 +27,13 @@
 // reaches no overwrite question);
 // kDatapoolExists (1): a datapool of that name exists with other content and
 // overwriting is off. A field list that is not usable raises error 5 and
-// stores nothing. Every change is one transaction: all of it or nothing. In a
-// store's batch (see SqliteStore.h) it is part of the batch's transaction: a
-// replaced datapool is changed in a savepoint, and what a new one wrote is
-// deleted again when a write fails; still all of it or nothing, made durable
-// with the batch.
+// stores nothing. Every change is one transaction: all of it or nothing. Two
+// users creating one datapool at the same moment: the database lets one of
+// them create it, and the other finds it existing (code 4, or 1 and its
+// question). In a store's batch (see SqliteStore.h) it is part of the batch's
+// transaction: a replaced datapool is changed in a savepoint, and what a new
+// one wrote is deleted again when a write fails; still all of it or nothing,
+// made durable with the batch.
 //
 // Editing: the datapool is written as CSV (see Csv.h; the header is the field
 // names) to a private temporary file and opened in the user's editor (see
@@ -50,9 +54,8 @@
 #include <vector>
 
 #include "host/MakerTools.h"
+#include "workbench/store/Database.h"
 #include "workbench/terminal/Console.h"
-
-struct sqlite3;
 
 namespace zt::wb {
 
@@ -98,10 +101,10 @@ std::string DatapoolFieldList(const std::vector<DatapoolField>& fields, const st
 
 /// The datapool named `name`, or nullopt (also when the store has no datapool
 /// tables yet).
-std::optional<Datapool> LoadDatapool(sqlite3* db, const std::string& name);
+std::optional<Datapool> LoadDatapool(Database& db, const std::string& name);
 
 /// The names of all datapools, sorted.
-std::vector<std::string> DatapoolNames(sqlite3* db);
+std::vector<std::string> DatapoolNames(Database& db);
 
 /// The datapool as CSV: the field names, then one record per row.
 std::string DatapoolCsv(const Datapool& datapool);
@@ -120,10 +123,14 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
 
 /// Replaces the rows of `datapool` by `rows` in one transaction; raises error
 /// 75 when the datapool is gone or its fields changed since it was loaded.
-void ReplaceDatapoolRows(sqlite3* db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows);
+void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows);
+
+/// Stores `datapool` whole, as it is (times and user included), replacing a
+/// datapool of its name; joins an open transaction.
+void CopyDatapool(Database& db, const Datapool& datapool);
 
 /// The list of datapools: one line each with its fields and number of rows.
-std::string DatapoolListing(sqlite3* db);
+std::string DatapoolListing(Database& db);
 
 /// A datapool in full: description, times, user, fields and rows.
 std::string DatapoolDetails(const Datapool& datapool);

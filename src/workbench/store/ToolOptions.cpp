@@ -4,8 +4,7 @@
 #include <filesystem>
 
 #include "support/Error.h"
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/Database.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -33,7 +32,7 @@ void SetDefaultResourceCompiler(std::string path) { DefaultCompilerSlot() = std:
 
 std::string DefaultResourceCompiler() { return DefaultCompilerSlot(); }
 
-WorkbenchToolOptions::WorkbenchToolOptions(DataStoreConnection& connection) : db_(SqliteHandle(&connection)) {}
+WorkbenchToolOptions::WorkbenchToolOptions(DataStoreConnection& connection) : db_(DatabaseOf(&connection)) {}
 
 std::optional<std::string> WorkbenchToolOptions::StoredOption(int32_t option) {
   if (!HasTable(db_, "tool_options")) return std::nullopt;
@@ -55,7 +54,9 @@ void WorkbenchToolOptions::SetOption(int32_t option, const std::string& value) {
     remove.Bind(1, static_cast<int64_t>(option)).Run();
     return;
   }
-  Statement set(db_, "INSERT OR REPLACE INTO tool_options (number, value) VALUES (?, ?)");
+  Statement set(db_,
+                "INSERT INTO tool_options (number, value) VALUES (?, ?) ON CONFLICT (number) DO UPDATE SET value = "
+                "excluded.value");
   set.Bind(1, static_cast<int64_t>(option)).Bind(2, value).Run();
 }
 

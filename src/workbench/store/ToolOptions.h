@@ -1,4 +1,4 @@
-// The maker's tool options, kept in the store's database (table tool_options,
+// The maker's tool options, kept in the store's database, either back-end (table tool_options,
 // store migration 3: option number and its text), and the terminal dialog in
 // which the user sets the resource compiler.
 //
@@ -18,9 +18,8 @@
 #include <string>
 
 #include "host/MakerTools.h"
+#include "workbench/store/Database.h"
 #include "workbench/terminal/Console.h"
-
-struct sqlite3;
 
 namespace zt::wb {
 
@@ -50,7 +49,7 @@ class WorkbenchToolOptions : public ToolOptions {
   std::optional<std::string> StoredOption(int32_t option);
 
  private:
-  sqlite3* db_;
+  Database& db_;
 };
 
 /// The options dialog in the terminal. It has one page, the resource

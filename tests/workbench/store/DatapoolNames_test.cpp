@@ -1,10 +1,12 @@
-// Datapool names by operation: what an operation is called, and what the
-// store records for it across sessions, stores and models.
+// Datapool and script names by operation: what an operation is called, and
+// what the store (of either back-end) records for it across sessions,
+// stores and models.
 #include "workbench/store/DatapoolNames.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,8 +14,8 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "workbench/documents/ModelDocument.h"
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/StoreBackends.h"
+#include "workbench/store/sqlite/SqliteDatabase.h"
 
 namespace zt::wb {
 namespace {
@@ -29,7 +31,7 @@ constexpr const char* kModel = R"({"root": "Logical View", "packages": [
     "operations": [{"name": "f", "parameters": [{"name": "y", "type": "String"}]}]}]}]}],
   "classes": [{"name": "C", "language": "Java", "operations": [{"name": "f"}]}]})";
 
-class DatapoolNamesTest : public ::testing::Test {
+class DatapoolNamesTest : public test::OnEitherBackend {
  protected:
   DatapoolNamesTest() : model_(ParseModelDocument(kModel, "names.json")) {}
 
@@ -44,28 +46,31 @@ class DatapoolNamesTest : public ::testing::Test {
     return *IdentifyOperation(*Op(cls, name, n));
   }
 
-  std::unique_ptr<SqliteStore> OpenStore(const std::string& folder) {
-    auto store = std::make_unique<SqliteStore>(StoreOptions{(dir_ / folder).string(), "tester"}, console_);
+  // The store called `name` (one of its own for each name).
+  std::unique_ptr<StoreBase> OpenStore(const std::string& name) {
+    if (locations_.count(name) == 0) locations_[name] = test::NewStoreLocation(GetParam(), dir_ / name);
+    std::unique_ptr<StoreBase> store = wb::MakeStore(StoreOptions{locations_[name], "tester"}, console_);
     store->Open();
     store->SetOperationInHand(&inHand_);
     return store;
   }
   // What a generation asks of `store` for the operation: its template is
   // read, then the datapool name is asked for the tags and again to create it.
-  std::string NameFor(SqliteStore& store, TesselOperation* op) {
+  std::string NameFor(StoreBase& store, TesselOperation* op) {
     inHand_.Set(IdentifyOperation(*op));
     const std::string forTags = store.MakeDatapoolName(op->ParentClass()->Name(), op->Name(), 0);
     EXPECT_EQ(store.MakeDatapoolName(op->ParentClass()->Name(), op->Name(), 0), forTags);
     return forTags;
   }
 
-  test::TempDir dir_{"names"};
+  std::map<std::string, std::string> locations_;
   test::ScriptedConsole console_;
   std::unique_ptr<Model> model_;
   OperationInHand inHand_;
 };
+ZT_ON_EITHER_BACKEND(DatapoolNamesTest);
 
-TEST_F(DatapoolNamesTest, AnOperationIsKnownByItsPackagesClassAndPlaceAmongItsNamesakes) {
+TEST_P(DatapoolNamesTest, AnOperationIsKnownByItsPackagesClassAndPlaceAmongItsNamesakes) {
   struct Case {
     OperationIdentity id;
     std::string key;
@@ -79,7 +84,9 @@ TEST_F(DatapoolNamesTest, AnOperationIsKnownByItsPackagesClassAndPlaceAmongItsNa
       {Id("b::inner::C", "f"), "b::inner::C::f", {"C_f", "b_inner_C_f", "b_inner_C_f_2", "b_inner_C_f_3"}},
       {Id("C", "f"), "C::f", {"C_f", "C_f_2", "C_f_3", "C_f_4"}},
       // Package names add only letters, digits and "_" to a name.
-      {{"C", "f", "my pkg::x\"y.z", 1}, "my pkg::x\"y.z::C::f", {"C_f", "my_pkg_x_y_z_C_f", "my_pkg_x_y_z_C_f_2", "my_pkg_x_y_z_C_f_3"}},
+      {{"C", "f", "my pkg::x\"y.z", 1},
+       "my pkg::x\"y.z::C::f",
+       {"C_f", "my_pkg_x_y_z_C_f", "my_pkg_x_y_z_C_f_2", "my_pkg_x_y_z_C_f_3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
@@ -88,8 +95,8 @@ TEST_F(DatapoolNamesTest, AnOperationIsKnownByItsPackagesClassAndPlaceAmongItsNa
   }
 }
 
-TEST_F(DatapoolNamesTest, EveryOperationGetsItsOwnNameAndKeepsItInEveryStoreAndSession) {
-  std::unique_ptr<SqliteStore> store = OpenStore("one");
+TEST_P(DatapoolNamesTest, EveryOperationGetsItsOwnNameAndKeepsItInEveryStoreAndSession) {
+  std::unique_ptr<StoreBase> store = OpenStore("one");
   const std::vector<TesselOperation*> ops = {Op("a::C", "f"),     Op("a::C", "f", 2), Op("a::C", "f", 3),
                                              Op("b::inner::C", "f"), Op("C", "f"),     Op("a::C", "g")};
   const std::vector<std::string> expected = {"C_f", "C_f1", "C_f2", "b_inner_C_f", "C_f_2", "C_g"};
@@ -106,7 +113,7 @@ TEST_F(DatapoolNamesTest, EveryOperationGetsItsOwnNameAndKeepsItInEveryStoreAndS
   for (size_t i = ops.size(); i-- > 0;) EXPECT_EQ(NameFor(*store, ops[i]), expected[i]);
 
   // A fresh store in the same order gives the same names.
-  std::unique_ptr<SqliteStore> fresh = OpenStore("two");
+  std::unique_ptr<StoreBase> fresh = OpenStore("two");
   for (size_t i = 0; i < ops.size(); ++i) EXPECT_EQ(NameFor(*fresh, ops[i]), expected[i]);
 
   // Another model in the first store: its own operation of the same class
@@ -117,38 +124,84 @@ TEST_F(DatapoolNamesTest, EveryOperationGetsItsOwnNameAndKeepsItInEveryStoreAndS
   EXPECT_EQ(NameFor(*store, other->FindClass("z::C")->Operations()->GetAt(1)), "z_C_f");
 }
 
-TEST_F(DatapoolNamesTest, WithoutTheOperationInHandTheNameIsPlainAndNothingIsRecorded) {
-  std::unique_ptr<SqliteStore> store = OpenStore("plain");
+TEST_P(DatapoolNamesTest, WithoutTheOperationInHandTheNameIsPlainAndNothingIsRecorded) {
+  std::unique_ptr<StoreBase> store = OpenStore("plain");
   EXPECT_EQ(store->MakeDatapoolName("C", "f", 0), "C_f");
   inHand_.Set(IdentifyOperation(*Op("a::C", "g")));
   EXPECT_EQ(store->MakeDatapoolName("C", "f", 0), "C_f") << "the operation in hand is another one";
-  Statement count(SqliteHandle(store->Connection()), "SELECT COUNT(*) FROM datapool_names");
+  Statement count(DatabaseOf(store->Connection()), "SELECT COUNT(*) FROM datapool_names");
   ASSERT_TRUE(count.Step());
   EXPECT_EQ(count.ColumnInt(0), 0);
 }
 
-TEST_F(DatapoolNamesTest, AStoreOfTheEarlierVersionKeepsItsDatapoolsForTheOperationsThatAskFirst) {
+// Stores made before names were recorded are store folders.
+using FolderNames = DatapoolNamesTest;
+INSTANTIATE_TEST_SUITE_P(Folder, FolderNames, ::testing::Values(test::Backend::kFolder), test::BackendName);
+
+TEST_P(FolderNames, AStoreOfTheEarlierVersionKeepsItsDatapoolsForTheOperationsThatAskFirst) {
   // An earlier store: schema version 3, datapools named by class and
   // operation, one of them shared by two operations.
   const std::string folder = (dir_ / "old").string();
   std::filesystem::create_directories(folder);
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((folder + "/store.db").c_str(), &db), SQLITE_OK);
-  Execute(db,
-          "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
-          "INSERT INTO schema_version VALUES (1, ''), (2, ''), (3, '');"
-          "CREATE TABLE store_info (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-          "CREATE TABLE datapools (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
-          "description TEXT NOT NULL DEFAULT '', created TEXT NOT NULL, updated TEXT NOT NULL, "
-          "user TEXT NOT NULL DEFAULT '');"
-          "CREATE TABLE tool_options (number INTEGER PRIMARY KEY, value TEXT NOT NULL);"
-          "INSERT INTO datapools (name, created, updated) VALUES ('C_f', '', ''), ('C_f1', '', '');");
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
+                         "INSERT INTO schema_version VALUES (1, ''), (2, ''), (3, '');"
+                         "CREATE TABLE store_info (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                         "CREATE TABLE datapools (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
+                         "description TEXT NOT NULL DEFAULT '', created TEXT NOT NULL, updated TEXT NOT NULL, "
+                         "user TEXT NOT NULL DEFAULT '');"
+                         "CREATE TABLE tool_options (number INTEGER PRIMARY KEY, value TEXT NOT NULL);"
+                         "INSERT INTO datapools (name, created, updated) VALUES ('C_f', '', ''), ('C_f1', '', '');",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
   sqlite3_close(db);
 
-  std::unique_ptr<SqliteStore> store = OpenStore("old");
+  locations_["old"] = folder;
+  std::unique_ptr<StoreBase> store = OpenStore("old");
   EXPECT_EQ(NameFor(*store, Op("b::inner::C", "f")), "C_f") << "the first to ask takes the shared one over";
   EXPECT_EQ(NameFor(*store, Op("a::C", "f")), "a_C_f");
   EXPECT_EQ(NameFor(*store, Op("a::C", "f", 2)), "C_f1");
+}
+
+TEST_P(DatapoolNamesTest, ScriptNamesAreRecordedByOperationAndHeldByOneOperationEach) {
+  std::unique_ptr<StoreBase> store = OpenStore("scripts");
+  // What a generator asks for an operation: the suffix for the tags, then
+  // again for the file path.
+  auto suffix = [&](StoreBase& s, TesselOperation* op, const std::string& base, const std::string& folder) {
+    inHand_.Set(IdentifyOperation(*op));
+    const std::string first = s.MakeScriptName(base, folder, dsJavaScript);
+    EXPECT_EQ(s.MakeScriptName(base, folder, dsJavaScript), first);
+    return first;
+  };
+  // The second overload alone, first: it takes the suffix generating the
+  // class whole gives it, and the first overload still gets "".
+  EXPECT_EQ(suffix(*store, Op("a::C", "f", 2), "Cf", "a"), "1");
+  EXPECT_EQ(suffix(*store, Op("a::C", "f"), "Cf", "a"), "");
+  EXPECT_EQ(suffix(*store, Op("a::C", "f", 3), "Cf", "a"), "2");
+  // A name held by another operation is passed over; other folders, base
+  // names and script types are names of their own.
+  EXPECT_EQ(suffix(*store, Op("a::C", "g"), "Cf", "a"), "3");
+  EXPECT_EQ(suffix(*store, Op("a::C", "g"), "Cf1", "a"), "1") << "Cf1 is held by a::C::f#2";
+  EXPECT_EQ(suffix(*store, Op("b::inner::C", "f"), "Cf", "b\\inner"), "");
+  EXPECT_EQ(suffix(*store, Op("b::inner::C", "f"), "Cf", "/b/inner/"), "") << "the same folder";
+  inHand_.Set(IdentifyOperation(*Op("a::C", "f", 2)));
+  EXPECT_EQ(store->MakeScriptName("Cf", "a", dsVisualBasicScript), "1");
+
+  // Every later session and store object gives the same names, in any order.
+  store.reset();
+  store = OpenStore("scripts");
+  EXPECT_EQ(suffix(*store, Op("a::C", "g"), "Cf", "a"), "3");
+  EXPECT_EQ(suffix(*store, Op("a::C", "f"), "Cf", "a"), "");
+  EXPECT_EQ(suffix(*store, Op("a::C", "f", 2), "Cf", "a"), "1");
+
+  // Without an operation in hand only the session counts.
+  inHand_.Set(std::nullopt);
+  EXPECT_EQ(store->MakeScriptName("Cf", "a", dsJavaScript), "");
+  Statement count(DatabaseOf(store->Connection()), "SELECT COUNT(*) FROM script_names");
+  ASSERT_TRUE(count.Step());
+  EXPECT_EQ(count.ColumnInt(0), 7);
 }
 
 }  // namespace

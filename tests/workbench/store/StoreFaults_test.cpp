@@ -25,8 +25,8 @@
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
 #include "workbench/store/Datapools.h"
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/StoreBackends.h"
+#include "workbench/store/sqlite/SqliteStore.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Texts.h"
 
@@ -82,13 +82,14 @@ ssize_t FaultyWrite(int fd, const void* data, size_t size) {
   return ::write(fd, data, n);
 }
 
-class DiskFaults : public ::testing::TestWithParam<WriteFault> {
+// On either back-end: the scripts are files below the scripts folder for both.
+class DiskFaults : public ::testing::TestWithParam<std::tuple<test::Backend, WriteFault>> {
  protected:
   void SetUp() override {
-    store_ = std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+    store_ = MakeStore(StoreOptions{test::NewStoreLocation(std::get<0>(GetParam()), dir_), "tester"}, console_);
     store_->Open();
     ASSERT_EQ(store_->SaveScript("Old.java", "unittests\\bank", dsJavaScript, "old"), save_result::kStored);
-    g_fault = GetParam();
+    g_fault = std::get<1>(GetParam());
     previous_ = SetWriteFunction(FaultyWrite);
   }
   void TearDown() override { SetWriteFunction(previous_); }
@@ -97,13 +98,13 @@ class DiskFaults : public ::testing::TestWithParam<WriteFault> {
 
   test::TempDir dir_{"diskfault"};
   test::ScriptedConsole console_;
-  std::unique_ptr<SqliteStore> store_;
+  std::unique_ptr<StoreBase> store_;
   WriteFunction previous_ = nullptr;
   const std::string content_ = std::string(64 * 1024, 'x') + "\r\n";
 };
 
 TEST_P(DiskFaults, AFailedWriteChangesNothingAndSaysWhy) {
-  const WriteFault& fault = GetParam();
+  const WriteFault& fault = std::get<1>(GetParam());
   const bool fails = *fault.reason != '\0';
   const auto before = Snapshot(dir_);
 
@@ -150,14 +151,19 @@ TEST_P(DiskFaults, AFailedWriteChangesNothingAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, DiskFaults,
-    ::testing::Values(WriteFault{"DiskFullAtOnce", 0, ENOSPC, SIZE_MAX, 0, "No space left on device"},
-                      WriteFault{"DiskFullHalfway", 30000, ENOSPC, 4096, 0, "No space left on device"},
-                      WriteFault{"DeviceFails", 1000, EIO, SIZE_MAX, 0, "Input/output error"},
-                      WriteFault{"QuotaExceeded", 10, EDQUOT, SIZE_MAX, 0, "quota exceeded"},
-                      WriteFault{"WriteMakesNoProgress", SIZE_MAX, 0, 0, 0, "Input/output error"},
-                      WriteFault{"ShortWrites", SIZE_MAX, 0, 7, 0, ""},
-                      WriteFault{"InterruptedWrites", SIZE_MAX, 0, SIZE_MAX, 3, ""}),
-    [](const ::testing::TestParamInfo<WriteFault>& param) { return std::string(param.param.name); });
+    ::testing::Combine(
+        ::testing::Values(test::Backend::kFolder, test::Backend::kPostgres),
+        ::testing::Values(WriteFault{"DiskFullAtOnce", 0, ENOSPC, SIZE_MAX, 0, "No space left on device"},
+                          WriteFault{"DiskFullHalfway", 30000, ENOSPC, 4096, 0, "No space left on device"},
+                          WriteFault{"DeviceFails", 1000, EIO, SIZE_MAX, 0, "Input/output error"},
+                          WriteFault{"QuotaExceeded", 10, EDQUOT, SIZE_MAX, 0, "quota exceeded"},
+                          WriteFault{"WriteMakesNoProgress", SIZE_MAX, 0, 0, 0, "Input/output error"},
+                          WriteFault{"ShortWrites", SIZE_MAX, 0, 7, 0, ""},
+                          WriteFault{"InterruptedWrites", SIZE_MAX, 0, SIZE_MAX, 3, ""})),
+    [](const ::testing::TestParamInfo<std::tuple<test::Backend, WriteFault>>& param) {
+      return std::string(std::get<1>(param.param).name) +
+             (std::get<0>(param.param) == test::Backend::kFolder ? "Folder" : "Postgres");
+    });
 
 // -- A full database
 
@@ -168,7 +174,7 @@ TEST(DatabaseFaults, AFullDatabaseRefusesTheDatapoolAndKeepsItsBytes) {
   store.Open();
   WorkbenchDatapoolTool tool(console);
   ASSERT_EQ(tool.CreateDatapool(store.Connection(), "A_small", "d", R"([{"name":"x","type":"int","value":"1"}])"), 0);
-  sqlite3* db = SqliteHandle(store.Connection());
+  Database& db = DatabaseOf(store.Connection());
   // The database may grow by no page: as a disk that is full.
   Statement pages(db, "PRAGMA page_count");
   ASSERT_TRUE(pages.Step());
@@ -215,8 +221,8 @@ struct BatchStore {
     }
   }
   std::vector<std::string> Stored() const {
-    std::unique_ptr<SqliteConnection> other = OpenStoreReadOnly((dir / "store").string());
-    return DatapoolNames(other->Handle());
+    std::unique_ptr<SqliteConnection> other = OpenSqliteStoreReadOnly((dir / "store").string());
+    return DatapoolNames(*other);
   }
   test::TempDir dir;
   test::ScriptedConsole console;

@@ -14,8 +14,7 @@
 #include "support/Error.h"
 #include "workbench/components/WorkbenchComponents.h"
 #include "workbench/store/Datapools.h"
-#include "workbench/store/SqliteStore.h"
-#include "workbench/store/StoreDatabase.h"
+#include "workbench/store/StoreBackends.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -31,27 +30,27 @@ class ScopedDefault {
   ~ScopedDefault() { SetDefaultResourceCompiler({}); }
 };
 
-class StoredOptions : public ::testing::Test {
+class StoredOptions : public test::OnEitherBackend {
  protected:
   void SetUp() override {
     compiler_ = dir_ / "rc";
     std::ofstream(compiler_) << "#!/bin/sh\n";
     store_ = OpenStore();
   }
-  std::unique_ptr<SqliteStore> OpenStore() {
-    auto store = std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+  std::unique_ptr<StoreBase> OpenStore() {
+    std::unique_ptr<StoreBase> store = MakeStore("tester", console_);
     store->Open();
     return store;
   }
   WorkbenchToolOptions Options() { return WorkbenchToolOptions(*store_->Connection()); }
 
-  test::TempDir dir_{"options"};
   fs::path compiler_;
   test::ScriptedConsole console_;
-  std::unique_ptr<SqliteStore> store_;
+  std::unique_ptr<StoreBase> store_;
 };
+ZT_ON_EITHER_BACKEND(StoredOptions);
 
-TEST_F(StoredOptions, SetValuesAreKeptInTheStore) {
+TEST_P(StoredOptions, SetValuesAreKeptInTheStore) {
   WorkbenchToolOptions options = Options();
   EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "");
   EXPECT_EQ(options.StoredOption(tool_option::kResourceCompiler), std::nullopt);
@@ -67,10 +66,9 @@ TEST_F(StoredOptions, SetValuesAreKeptInTheStore) {
   EXPECT_EQ(again.GetOption(7), "");
   again.SetOption(tool_option::kResourceCompilerOptions, "");
   EXPECT_EQ(again.StoredOption(tool_option::kResourceCompilerOptions), std::nullopt) << "\"\" unsets";
-
 }
 
-TEST_F(StoredOptions, TheBundledCompilerIsTheDefaultOnlyWhileUnsetAndPresent) {
+TEST_P(StoredOptions, TheBundledCompilerIsTheDefaultOnlyWhileUnsetAndPresent) {
   WorkbenchToolOptions options = Options();
   {
     ScopedDefault missing((dir_ / "not-there").string());
@@ -84,7 +82,7 @@ TEST_F(StoredOptions, TheBundledCompilerIsTheDefaultOnlyWhileUnsetAndPresent) {
   EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "/opt/rc");
 }
 
-TEST_F(StoredOptions, TheDialogStoresAnExistingFileMadeAbsolute) {
+TEST_P(StoredOptions, TheDialogStoresAnExistingFileMadeAbsolute) {
   WorkbenchOptionsDialog dialog(console_);
   dialog.SetDataStore(store_.get());
   const std::string relative = fs::relative(compiler_, fs::current_path()).string();
@@ -104,7 +102,7 @@ TEST_F(StoredOptions, TheDialogStoresAnExistingFileMadeAbsolute) {
   EXPECT_EQ(console_.Output().rfind(Text(WB_OPT_ASK_COMPILER, {compiler_.string(), "-"}), 0), 0u);
 }
 
-TEST_F(StoredOptions, TheDialogLeavesTheOptionAloneWhenNotAnswered) {
+TEST_P(StoredOptions, TheDialogLeavesTheOptionAloneWhenNotAnswered) {
   WorkbenchToolOptions options = Options();
   options.SetOption(tool_option::kResourceCompiler, "/opt/rc");
   WorkbenchOptionsDialog dialog(console_);
@@ -124,7 +122,7 @@ TEST_F(StoredOptions, TheDialogLeavesTheOptionAloneWhenNotAnswered) {
   EXPECT_EQ(ErrorNumberOf([&] { unset.Show(1, 0); }), errc::kObjectNotSet);
 }
 
-TEST_F(StoredOptions, TheDialogStoresTheDefaultWhenItIsAccepted) {
+TEST_P(StoredOptions, TheDialogStoresTheDefaultWhenItIsAccepted) {
   ScopedDefault wrapper(compiler_.string());
   WorkbenchOptionsDialog dialog(console_);
   dialog.SetDataStore(store_.get());
@@ -133,8 +131,8 @@ TEST_F(StoredOptions, TheDialogStoresTheDefaultWhenItIsAccepted) {
   EXPECT_EQ(Options().StoredOption(tool_option::kResourceCompiler), compiler_.string());
 }
 
-TEST_F(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
-  WorkbenchComponents components("templates", StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+TEST_P(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
+  WorkbenchComponents components("templates", StoreOptions{Location(), "tester"}, console_);
   EXPECT_EQ(ErrorNumberOf([&] { components.CreateToolOptions(); }), errc::kCannotCreateObject);
   Options().SetOption(tool_option::kResourceCompilerOptions, "/nologo");
   {
@@ -163,23 +161,27 @@ TEST_F(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
   EXPECT_EQ(components.CreateToolOptions()->GetOption(tool_option::kResourceCompiler), compiler_.string());
 }
 
-TEST_F(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) {
-  WorkbenchComponents components("templates", StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+TEST_P(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) {
+  WorkbenchComponents components("templates", StoreOptions{Location(), "tester"}, console_);
   std::unique_ptr<DataStore> store = components.CreateDataStore();
   store->Open();
   store->BeginBatch();
   std::unique_ptr<DatapoolTool> tool = components.CreateDatapoolTool();
   ASSERT_EQ(tool->CreateDatapool(store->Connection(), "A_b", "", R"([{"name":"x"}])"), datapool_result::kCreated);
-  auto seenOutside = [&] { return DatapoolNames(OpenStoreReadOnly((dir_ / "store").string())->Handle()); };
-  EXPECT_TRUE(seenOutside().empty()) << "the batch goes on";
+  auto seenOutside = [&] { return DatapoolNames(*OpenStoreReadOnly(Location())); };
+  // A store folder gathers the batch's datapools in one transaction; a
+  // PostgreSQL store commits each at once, for the others to see.
+  if (GetParam() == test::Backend::kFolder) {
+    EXPECT_TRUE(seenOutside().empty()) << "the batch goes on";
+  }
   console_.Answer("n");
   EXPECT_EQ(components.CreateOverwritePrompt()->Ask("", "A_b", "Overwrite?"), overwrite_answer::kNo);
   EXPECT_EQ(seenOutside(), std::vector<std::string>{"A_b"});
   store->EndBatch();
 }
 
-TEST_F(StoredOptions, ComponentsJournalEveryScriptByItsPathOnTheDisk) {
-  WorkbenchComponents components("templates", StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+TEST_P(StoredOptions, ComponentsJournalEveryScriptByItsPathOnTheDisk) {
+  WorkbenchComponents components("templates", StoreOptions{Location(), "tester"}, console_);
   std::unique_ptr<DataStore> store = components.CreateDataStore();
   store->Open();
   const std::string javaRoot = store->ScriptRoot(dsJavaScript);

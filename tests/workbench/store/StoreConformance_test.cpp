@@ -1,10 +1,9 @@
-// Tests of the SQLite store on real folders: login, path checks, the
-// overwrite question, script names within and across sessions and batches.
-// Each test works in a fresh temporary folder.
-#include "workbench/store/SqliteStore.h"
-
+// What every store does, whichever back-end it has (a store folder, a
+// PostgreSQL database with its scripts folder): login, path checks, atomic
+// writes, the replace question, script names within and across sessions and
+// batches, another writer taking a script's name meanwhile. Each test works
+// in a fresh temporary folder (and a fresh schema of the tests' cluster).
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +17,10 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
+#include "workbench/store/StoreBackends.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/SafeFolders.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -45,16 +47,16 @@ std::set<std::string> Names(const fs::path& dir) {
   return names;
 }
 
-class Store : public ::testing::Test {
+class Store : public test::OnEitherBackend {
  protected:
   void SetUp() override {
     store_ = MakeStore("tester");
     store_->Open();
   }
-  std::unique_ptr<SqliteStore> MakeStore(std::optional<std::string> user) {
-    return std::make_unique<SqliteStore>(StoreOptions{(dir_ / "store").string(), std::move(user)}, console_);
+  void TearDown() override { UseOpenat2(true); }
+  std::unique_ptr<StoreBase> MakeStore(std::optional<std::string> user) {
+    return OnEitherBackend::MakeStore(std::move(user), console_);
   }
-  fs::path JavaRoot() const { return dir_ / "store" / "scripts" / "java"; }
   int32_t Save(const std::string& file, const std::string& folder, const std::string& content,
                dsScriptType type = dsJavaScript) {
     return store_->SaveScript(file, folder, type, content);
@@ -63,15 +65,20 @@ class Store : public ::testing::Test {
     return store_->MakeScriptName(base, folder, type);
   }
 
-  test::TempDir dir_{"store"};
-  test::ScriptedConsole console_;
-  std::unique_ptr<SqliteStore> store_;
-};
+  void NamesLeavingTheRootAreRefused(bool openat2);
+  void AFolderSwappedForALinkDuringARunLetsNothingOut(bool openat2);
 
-TEST_F(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
-  EXPECT_TRUE(fs::is_regular_file(dir_ / "store" / "store.db"));
+  test::ScriptedConsole console_;
+  std::unique_ptr<StoreBase> store_;
+};
+ZT_ON_EITHER_BACKEND(Store);
+
+TEST_P(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
+  if (GetParam() == test::Backend::kFolder) {
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "store" / "store.db"));
+  }
   EXPECT_EQ(store_->ScriptRoot(dsJavaScript), JavaRoot().string() + "/");
-  EXPECT_EQ(store_->ScriptRoot(dsVisualBasicScript), (dir_ / "store" / "scripts" / "vb").string() + "/");
+  EXPECT_EQ(store_->ScriptRoot(dsVisualBasicScript), (Scripts() / "vb").string() + "/");
   EXPECT_EQ(ErrorNumberOf([&] { store_->ScriptRoot(7); }), errc::kInvalidCall);
 
   EXPECT_EQ(Save("Accountdeposit.java", "unittests\\bank\\core", "A"), 0);
@@ -79,42 +86,35 @@ TEST_F(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
   EXPECT_EQ(Save("a..b.java", "unittests\\\\.\\p..q/", "dots"), 0) << "dots in names are no traversal";
   EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "p..q" / "a..b.java"), "dots");
   EXPECT_EQ(Save("ICalcAdd.cls", "unittests\\Maths", "vb", dsVisualBasicScript), 0);
-  EXPECT_EQ(ReadAll(dir_ / "store" / "scripts" / "vb" / "unittests" / "Maths" / "ICalcAdd.cls"), "vb");
+  EXPECT_EQ(ReadAll(Scripts() / "vb" / "unittests" / "Maths" / "ICalcAdd.cls"), "vb");
   EXPECT_EQ(console_.Output(), "");
 
-  // A second store opens the folder again (a repeated migration step fails).
+  // A second store opens it again (a repeated migration step fails), and
+  // records its user and its session.
   store_ = MakeStore("other");
   store_->Open();
   EXPECT_EQ(store_->UserName(), "other");
-  const char* query = "SELECT value FROM store_info WHERE key = 'last_user'";
-  EXPECT_EQ(sqlite3_exec(SqliteHandle(store_->Connection()), query, nullptr, nullptr, nullptr), SQLITE_OK);
-  EXPECT_EQ(ErrorNumberOf([] { SqliteHandle(nullptr); }), errc::kObjectNotSet);
-  // The journals of savepoints and other temporary data stay in memory, not
-  // in the system's temporary folder.
-  int tempStore = -1;
-  sqlite3_exec(
-      SqliteHandle(store_->Connection()), "PRAGMA temp_store",
-      [](void* out, int, char** values, char**) {
-        *static_cast<int*>(out) = std::atoi(values[0]);
-        return 0;
-      },
-      &tempStore, nullptr);
-  EXPECT_EQ(tempStore, 2);
+  Database& db = DatabaseOf(store_->Connection());
+  Statement last(db, "SELECT value FROM store_info WHERE key = 'last_user'");
+  ASSERT_TRUE(last.Step());
+  EXPECT_EQ(last.ColumnText(0), "other");
+  Statement sessions(db, "SELECT \"user\", client, closed FROM sessions ORDER BY id");
+  for (const char* user : {"tester", "other"}) {
+    ASSERT_TRUE(sessions.Step());
+    EXPECT_EQ(sessions.ColumnText(0), user);
+    EXPECT_NE(sessions.ColumnText(1).find(" process " + std::to_string(::getpid())), std::string::npos);
+    EXPECT_EQ(sessions.ColumnText(2).empty(), std::string(user) == "other") << "closed when the store went";
+  }
+  EXPECT_EQ(ErrorNumberOf([] { DatabaseOf(nullptr); }), errc::kObjectNotSet);
 }
 
-// Run as on a kernel without openat2 too: there no symbolic link below a
-// root is followed at all.
-class StoreOnEitherKernel : public Store, public ::testing::WithParamInterface<bool> {
- protected:
-  void SetUp() override {
-    previous_ = UseOpenat2(GetParam());
-    Store::SetUp();
-  }
-  void TearDown() override { UseOpenat2(previous_); }
-  bool previous_ = true;
-};
+// Each path test runs as on a kernel without openat2 too: there no symbolic
+// link below a root is followed at all.
+TEST_P(Store, NamesLeavingTheRootAreRefused) { NamesLeavingTheRootAreRefused(true); }
+TEST_P(Store, NamesLeavingTheRootAreRefusedWithoutOpenat2) { NamesLeavingTheRootAreRefused(false); }
 
-TEST_P(StoreOnEitherKernel, NamesLeavingTheRootAreRefused) {
+void Store::NamesLeavingTheRootAreRefused(bool openat2) {
+  UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
   fs::create_directories(JavaRoot() / "unittests" / "real");
   fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "unittests" / "evil");
@@ -154,16 +154,15 @@ TEST_P(StoreOnEitherKernel, NamesLeavingTheRootAreRefused) {
   if (!KernelResolvesBeneath()) {
     EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), save_result::kNotWritten);
     EXPECT_EQ(Tree(dir_), before);
-    if (GetParam()) GTEST_SKIP() << "this kernel has no openat2: symbolic links below a root are refused";
+    if (openat2) GTEST_SKIP() << "this kernel has no openat2: symbolic links below a root are refused";
     return;
   }
   EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), 0);
   EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "real" / "In.java"), "in");
 }
 
-
 // Deletes (the resource compiler run's) keep to the root as writes do.
-TEST_F(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
+TEST_P(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
   fs::create_directories(dir_ / "outside");
   WriteAll(dir_ / "outside" / "victim.res", "outside");
   fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "evil");
@@ -200,7 +199,13 @@ TEST_F(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
 // scripts, or between writing a script of a batch and giving it its name)
 // lets nothing out: the store resolves every path again, below the root it
 // holds open.
-TEST_P(StoreOnEitherKernel, AFolderSwappedForALinkDuringARunLetsNothingOut) {
+TEST_P(Store, AFolderSwappedForALinkDuringARunLetsNothingOut) { AFolderSwappedForALinkDuringARunLetsNothingOut(true); }
+TEST_P(Store, AFolderSwappedForALinkDuringARunLetsNothingOutWithoutOpenat2) {
+  AFolderSwappedForALinkDuringARunLetsNothingOut(false);
+}
+
+void Store::AFolderSwappedForALinkDuringARunLetsNothingOut(bool openat2) {
+  UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
   const fs::path package = JavaRoot() / "unittests" / "p";
   const auto swap = [&] {
@@ -220,19 +225,21 @@ TEST_P(StoreOnEitherKernel, AFolderSwappedForALinkDuringARunLetsNothingOut) {
   ASSERT_EQ(Save("C.java", "unittests\\p", "c"), 0);
   swap();
   console_.ClearOutput();
-  EXPECT_EQ(store_->EndBatch(), std::vector<int32_t>{7}) << "the script lost names its operation";
-  EXPECT_NE(console_.Output().find((package / "C.java").string() + " was not written"), std::string::npos)
-      << console_.Output();
+  if (GetParam() == test::Backend::kFolder) {
+    EXPECT_EQ(store_->EndBatch(), std::vector<int32_t>{7}) << "the script lost names its operation";
+    EXPECT_NE(console_.Output().find((package / "C.java").string() + " was not written"), std::string::npos)
+        << console_.Output();
+    EXPECT_TRUE(fs::is_empty(dir_ / "outside"));
+    EXPECT_EQ(store_->Failures(), 2);
+    return;
+  }
+  // A shared store stored the script at once, before the swap.
+  EXPECT_TRUE(store_->EndBatch().empty());
   EXPECT_TRUE(fs::is_empty(dir_ / "outside"));
-  EXPECT_EQ(store_->Failures(), 2);
+  EXPECT_EQ(store_->Failures(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, StoreOnEitherKernel, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                           return std::string(param.param ? "WithOpenat2" : "WithoutOpenat2");
-                         });
-
-TEST_F(Store, ExistingFilesAreReplacedOnlyOnYes) {
+TEST_P(Store, ExistingFilesAreReplacedOnlyOnYes) {
   const fs::path file = JavaRoot() / "unittests" / "A.java";
   ASSERT_EQ(Save("A.java", "unittests", "old"), 0);
   // The same text again: nothing is written, nothing asked.
@@ -261,7 +268,7 @@ TEST_F(Store, ExistingFilesAreReplacedOnlyOnYes) {
   EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});
 }
 
-TEST_F(Store, ForAllAnswersLastUntilTheSessionEnds) {
+TEST_P(Store, ForAllAnswersLastUntilTheSessionEnds) {
   const fs::path folder = JavaRoot() / "unittests";
   for (const char* name : {"A.java", "B.java", "C.java"}) ASSERT_EQ(Save(name, "unittests", "old"), 0);
   store_->SetMultipleItems(true);
@@ -287,7 +294,7 @@ TEST_F(Store, ForAllAnswersLastUntilTheSessionEnds) {
   EXPECT_EQ(console_.Reads(), 3);
 }
 
-TEST_F(Store, ASessionOfThousandsOfScriptsStillNumbersOverloads) {
+TEST_P(Store, ASessionOfThousandsOfScriptsStillNumbersOverloads) {
   // Enough scripts for the session's marks to be moved to larger tables
   // several times.
   store_->BeginBatch();
@@ -301,7 +308,7 @@ TEST_F(Store, ASessionOfThousandsOfScriptsStillNumbersOverloads) {
   EXPECT_TRUE(fs::exists(JavaRoot() / "unittests" / "bank" / "C1999op.java"));
 }
 
-TEST_F(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
+TEST_P(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
   // Three overloads of Account.deposit in bank.core; each asks twice (the
   // template tag, then the file path) before it stores.
   auto run = [&](const std::vector<std::string>& contents) {
@@ -332,7 +339,7 @@ TEST_F(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
   EXPECT_EQ(Suffix("Accountdeposit", "bank\\core"), "3");
 }
 
-TEST_F(Store, RootPackageAndComFolders) {
+TEST_P(Store, RootPackageAndComFolders) {
   // A class in the root package: no suffix folder; stored in the root folder.
   Save("Calcadd.java", "unittests\\", "a");
   EXPECT_EQ(Suffix("Calcadd", ""), "1");
@@ -350,13 +357,17 @@ TEST_F(Store, RootPackageAndComFolders) {
   EXPECT_EQ(Suffix("ICalcAdd", "Calc", dsVisualBasicScript), "");
 }
 
-TEST_F(Store, InABatchJavaScriptsGetTheirNamesWhenTheBatchIsFinished) {
+// A store folder batches Java scripts; a shared store stores each at once.
+using FolderStore = Store;
+INSTANTIATE_TEST_SUITE_P(Folder, FolderStore, ::testing::Values(test::Backend::kFolder), test::BackendName);
+
+TEST_P(FolderStore, InABatchJavaScriptsGetTheirNamesWhenTheBatchIsFinished) {
   const fs::path folder = JavaRoot() / "unittests";
   store_->BeginBatch();
   EXPECT_EQ(Save("A.java", "unittests", "a"), 0);
   EXPECT_EQ(Save("B.java", "unittests\\bank", "b"), 0);
   EXPECT_EQ(Save("ICalcAdd.rc", "unittests", "rc", dsVisualBasicScript), 0);
-  EXPECT_EQ(ReadAll(dir_ / "store" / "scripts" / "vb" / "unittests" / "ICalcAdd.rc"), "rc")
+  EXPECT_EQ(ReadAll(Scripts() / "vb" / "unittests" / "ICalcAdd.rc"), "rc")
       << "Visual Basic scripts are there at once, for the resource compiler";
   // Java scripts wait in hidden temporary files.
   const std::set<std::string> waiting = Names(folder);
@@ -399,7 +410,56 @@ TEST_F(Store, InABatchJavaScriptsGetTheirNamesWhenTheBatchIsFinished) {
   EXPECT_EQ(Names(folder).size(), 5u) << "no temporary file is left";
 }
 
-TEST_F(Store, AKilledWriteLeavesTheOldFile) {
+// Where another writer gives the file its name while this one writes it.
+fs::path g_takenMeanwhile;
+ssize_t WriteWhileAnotherTakesTheName(int fd, const void* data, size_t size) {
+  if (!g_takenMeanwhile.empty() && !fs::exists(g_takenMeanwhile)) WriteAll(g_takenMeanwhile, "theirs");
+  return ::write(fd, data, size);
+}
+
+// Another writer (another user of the store, another run) gives a script's
+// name a file after it was compared: that file is compared in its turn, and
+// replaced only when the user says so.
+TEST_P(Store, ANameAnotherWriterTookMeanwhileIsComparedNotReplaced) {
+  const fs::path folder = JavaRoot() / "unittests";
+  const fs::path vb = Scripts() / "vb" / "unittests";
+  store_->SetMultipleItems(true);
+  // A script stored at once: the other writer is quicker than the rename.
+  ASSERT_EQ(Save("A.cls", "unittests", "mine", dsVisualBasicScript), 0);
+  g_takenMeanwhile = vb / "B.cls";
+  const WriteFunction previous = SetWriteFunction(WriteWhileAnotherTakesTheName);
+  console_.Answer("n");
+  EXPECT_EQ(Save("B.cls", "unittests", "mine", dsVisualBasicScript), save_result::kNotWritten);
+  g_takenMeanwhile = vb / "C.cls";
+  console_.Answer("y");
+  EXPECT_EQ(Save("C.cls", "unittests", "mine", dsVisualBasicScript), save_result::kStored);
+  g_takenMeanwhile = vb / "D.cls";
+  EXPECT_EQ(Save("D.cls", "unittests", "theirs", dsVisualBasicScript), save_result::kStored);
+  SetWriteFunction(previous);
+  g_takenMeanwhile.clear();
+  EXPECT_EQ(console_.Reads(), 2) << "the same text asks nothing";
+  EXPECT_EQ(ReadAll(vb / "B.cls") + ReadAll(vb / "C.cls") + ReadAll(vb / "D.cls"), "theirsminetheirs");
+
+  EXPECT_EQ(Names(vb), (std::set<std::string>{"A.cls", "B.cls", "C.cls", "D.cls"}));
+  if (GetParam() != test::Backend::kFolder) return;  // a shared store batches no script
+
+  // A script of a batch: the other writer is quicker than the batch.
+  store_->BeginBatch();
+  for (const char* name : {"Same.java", "Other.java", "Kept.java"}) {
+    ASSERT_EQ(Save(name, "unittests", std::string(name) == "Same.java" ? "theirs" : "mine"), 0);
+    WriteAll(folder / name, "theirs");
+  }
+  for (const char* answer : {"y", "n"}) console_.Answer(answer);
+  store_->EndBatch();
+  EXPECT_EQ(console_.Reads(), 4);
+  EXPECT_EQ(ReadAll(folder / "Same.java") + ReadAll(folder / "Other.java") + ReadAll(folder / "Kept.java"),
+            "theirsminetheirs");
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"Kept.java", "Other.java", "Same.java"})) << "no temporary left";
+  EXPECT_EQ(Names(vb), (std::set<std::string>{"A.cls", "B.cls", "C.cls", "D.cls"}));
+  EXPECT_EQ(store_->Failures(), 0);
+}
+
+TEST_P(Store, AKilledWriteLeavesTheOldFile) {
   const fs::path folder = JavaRoot() / "unittests";
   ASSERT_EQ(Save("Accountdeposit.java", "unittests", "old"), 0);
   // A writer killed before its rename leaves only its temporary file.
@@ -408,25 +468,25 @@ TEST_F(Store, AKilledWriteLeavesTheOldFile) {
   EXPECT_EQ(console_.Reads(), 0) << "the old file is what is compared";
 }
 
-class StoreLogin : public ::testing::Test {
+class StoreLogin : public test::OnEitherBackend {
  protected:
   // Opens a store with `option` as the host's user option; returns the user.
   std::string OpenWith(std::optional<std::string> option) {
-    SqliteStore store({(dir_ / "store").string(), std::move(option)}, console_);
-    store.Open();
-    return store.UserName();
+    std::unique_ptr<StoreBase> store = MakeStore(std::move(option), console_);
+    store->Open();
+    return store->UserName();
   }
   uint32_t CancelNumber() {
     return static_cast<uint32_t>(ErrorNumberOf([&] { OpenWith(std::nullopt); }));
   }
 
-  test::TempDir dir_{"login"};
   test::ScriptedConsole console_;
   ScopedEnv ztUser_{"ZTUNITTEST_USER", std::nullopt};
   ScopedEnv user_{"USER", "alice"};
 };
+ZT_ON_EITHER_BACKEND(StoreLogin);
 
-TEST_F(StoreLogin, OptionThenEnvironmentThenPrompt) {
+TEST_P(StoreLogin, OptionThenEnvironmentThenPrompt) {
   {
     ScopedEnv env("ZTUNITTEST_USER", "carol");
     EXPECT_EQ(OpenWith("bob"), "bob");
@@ -443,11 +503,15 @@ TEST_F(StoreLogin, OptionThenEnvironmentThenPrompt) {
   EXPECT_EQ(OpenWith(std::nullopt), "erin");
 }
 
-TEST_F(StoreLogin, CancelledLoginRaisesTheCancelErrorAndCreatesNothing) {
+TEST_P(StoreLogin, CancelledLoginRaisesTheCancelErrorAndCreatesNothing) {
   EXPECT_EQ(CancelNumber(), 0x800403EEu) << "end of input";
   console_.Answer(Text(WB_STORE_LOGIN_CANCEL_WORD));
   EXPECT_EQ(CancelNumber(), 0x800403EEu);
   EXPECT_FALSE(fs::exists(dir_ / "store"));
+  if (GetParam() == test::Backend::kPostgres) {
+    // Nor is anything made in the database.
+    EXPECT_EQ(OpenStoreReadOnly(Location()), nullptr);
+  }
 }
 
 }  // namespace

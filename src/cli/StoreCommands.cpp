@@ -1,0 +1,288 @@
+// ztunittest store ...: whole stores.
+//
+//   ztunittest store copy FROM TO [--replace]
+//
+// Copies the store FROM into the store TO, of either kind (a store folder,
+// a PostgreSQL database with its scripts folder; TO is made when missing):
+// every datapool with its rows, times and user, the tool options, the name
+// records (datapools' and scripts' names by operation) and the scripts. What
+// TO holds under a name FROM holds too — a datapool, a script with other
+// text, a tool option with another value, a name given to another operation
+// — refuses the copy before anything is copied, naming what, unless
+// --replace: then FROM's replaces it. The records are copied in one
+// transaction; the scripts after them, each as the store writes scripts
+// (whole or not at all, never outside the target's scripts folder). FROM is
+// only read. Exit status 0 copied, 1 refused or failed (each failure told),
+// 2 usage.
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "support/Error.h"
+#include "workbench/store/Datapools.h"
+#include "workbench/store/StoreLocation.h"
+#include "workbench/store/ToolOptions.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/terminal/Console.h"
+#include "workbench/text/Texts.h"
+
+namespace zt::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CopyOptions {
+  std::string from;
+  std::string to;
+  bool replace = false;
+};
+
+// A row of a name table, its columns as text, and the columns that must be
+// unique in the table (each a list of column indexes).
+using Row = std::vector<std::string>;
+
+struct NameTable {
+  const char* table;
+  std::vector<const char*> columns;
+  std::vector<std::vector<size_t>> keys;
+};
+
+const NameTable kNameTables[] = {
+    {"datapool_names", {"operation", "name", "recorded"}, {{0}, {1}}},
+    {"script_names", {"type", "folder", "name", "base", "suffix", "operation", "recorded"}, {{0, 1, 2}, {0, 1, 3, 5}}},
+};
+
+std::string Joined(const std::vector<const char*>& parts, const std::string& separator, const char* suffix = "") {
+  std::string joined;
+  for (const char* part : parts) joined += (joined.empty() ? "" : separator) + part + suffix;
+  return joined;
+}
+
+std::vector<Row> ReadRows(wb::Database& db, const NameTable& table) {
+  std::vector<Row> rows;
+  if (!db.HasTable(table.table)) return rows;
+  const std::string sql = "SELECT " + Joined(table.columns, ", ") + " FROM " + table.table;
+  wb::Statement query(db, sql.c_str());
+  while (query.Step()) {
+    Row row;
+    for (size_t c = 0; c < table.columns.size(); ++c) row.push_back(query.ColumnText(static_cast<int>(c)));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// The rows of `table` in `db` that hold a key of `row` other than as `row` does.
+bool Clashes(const std::vector<Row>& target, const NameTable& table, const Row& row) {
+  for (const Row& other : target) {
+    if (other == row || std::equal(other.begin(), other.end() - 1, row.begin())) continue;  // the same record
+    for (const std::vector<size_t>& key : table.keys) {
+      bool same = true;
+      for (const size_t c : key) same = same && other[c] == row[c];
+      if (same) return true;
+    }
+  }
+  return false;
+}
+
+// Writes `row` into `table`, removing the rows that hold one of its keys.
+void WriteRow(wb::Database& db, const NameTable& table, const Row& row) {
+  for (const std::vector<size_t>& key : table.keys) {
+    std::vector<const char*> columns;
+    for (const size_t c : key) columns.push_back(table.columns[c]);
+    const std::string sql = std::string("DELETE FROM ") + table.table + " WHERE " + Joined(columns, " AND ", " = ?");
+    wb::Statement remove(db, sql.c_str());
+    for (size_t i = 0; i < key.size(); ++i) remove.Bind(static_cast<int>(i + 1), row[key[i]]);
+    remove.Run();
+  }
+  std::vector<const char*> marks(table.columns.size(), "?");
+  const std::string sql = std::string("INSERT INTO ") + table.table + " (" + Joined(table.columns, ", ") +
+                          ") VALUES (" + Joined(marks, ", ") + ")";
+  wb::Statement insert(db, sql.c_str());
+  for (size_t c = 0; c < row.size(); ++c) insert.Bind(static_cast<int>(c + 1), row[c]);
+  insert.Run();
+}
+
+std::map<int64_t, std::string> ReadOptions(wb::Database& db) {
+  std::map<int64_t, std::string> options;
+  if (!db.HasTable("tool_options")) return options;
+  wb::Statement query(db, "SELECT number, value FROM tool_options");
+  while (query.Step()) options[query.ColumnInt(0)] = query.ColumnText(1);
+  return options;
+}
+
+// A script below a scripts folder: its type, its folder below the root
+// ("\"-separated) and its name.
+struct Script {
+  dsScriptType type;
+  std::string folder;
+  std::string name;
+  fs::path path;
+};
+
+// The scripts below the scripts folder `scripts`: regular files, no
+// temporary file of a writer, no symbolic link followed.
+std::vector<Script> ScriptsBelow(const fs::path& scripts) {
+  std::vector<Script> found;
+  for (const auto& [type, root] : {std::pair{dsJavaScript, "java"}, std::pair{dsVisualBasicScript, "vb"}}) {
+    std::error_code ec;
+    const fs::path base = scripts / root;
+    if (!fs::is_directory(fs::symlink_status(base, ec))) continue;
+    for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+      pid_t writer = 0;
+      if (!it->is_regular_file(ec) || it->is_symlink(ec)) continue;
+      if (wb::IsTemporaryFileName(it->path().filename().string(), writer)) continue;
+      std::string folder;
+      for (const fs::path& part : fs::relative(it->path().parent_path(), base)) {
+        if (part == ".") continue;
+        folder += (folder.empty() ? "" : "\\") + part.string();
+      }
+      found.push_back({type, folder, it->path().filename().string(), it->path()});
+    }
+  }
+  return found;
+}
+
+std::optional<std::string> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (!in && !in.eof()) return std::nullopt;
+  return content.str();
+}
+
+// The scripts folder of the store at `location`.
+fs::path ScriptsFolder(const std::string& location) {
+  const wb::StoreLocation parsed = wb::ParseStoreLocation(location);
+  if (parsed.kind == wb::StoreLocation::Kind::kPostgres) return parsed.scripts;
+  return fs::path(wb::AbsoluteStoreLocation(parsed.folder)) / "scripts";
+}
+
+int RunCopy(const CopyOptions& options) {
+  const std::string from = wb::AbsoluteStoreLocation(options.from);
+  const std::string to = wb::AbsoluteStoreLocation(options.to);
+  const fs::path fromScripts = ScriptsFolder(from);
+  const fs::path toScripts = ScriptsFolder(to);
+  std::error_code ec;
+  if (fs::weakly_canonical(fromScripts, ec) == fs::weakly_canonical(toScripts, ec) || from == to) {
+    PrintError(wb::Text(wb::WB_COPY_SAME, {options.from, options.to}));
+    return kExitUsage;
+  }
+  const std::unique_ptr<wb::Database> source = wb::OpenStoreReadOnly(from);
+  if (!source) {
+    PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.from}));
+    return kExitFailed;
+  }
+  wb::TerminalConsole console;
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, CommandUser()}, console);
+  store->Open();
+  wb::Database& target = wb::DatabaseOf(store->Connection());
+
+  // What FROM holds, and what of it TO holds otherwise.
+  std::vector<wb::Datapool> datapools;
+  for (const std::string& name : wb::DatapoolNames(*source)) {
+    if (std::optional<wb::Datapool> datapool = wb::LoadDatapool(*source, name)) datapools.push_back(*datapool);
+  }
+  const std::map<int64_t, std::string> sourceOptions = ReadOptions(*source);
+  const std::map<int64_t, std::string> targetOptions = ReadOptions(target);
+  std::vector<std::vector<Row>> names;
+  for (const NameTable& table : kNameTables) names.push_back(ReadRows(*source, table));
+  const std::vector<Script> scripts = ScriptsBelow(fromScripts);
+
+  std::vector<std::string> conflicts;
+  for (const wb::Datapool& datapool : datapools) {
+    if (wb::LoadDatapool(target, datapool.name))
+      conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_DATAPOOL, {datapool.name}));
+  }
+  for (const auto& [number, value] : sourceOptions) {
+    const auto there = targetOptions.find(number);
+    if (there != targetOptions.end() && there->second != value) {
+      conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_OPTION, {std::to_string(number)}));
+    }
+  }
+  for (size_t t = 0; t < std::size(kNameTables); ++t) {
+    const std::vector<Row> there = ReadRows(target, kNameTables[t]);
+    for (const Row& row : names[t]) {
+      if (Clashes(there, kNameTables[t], row)) {
+        conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_NAME, {row[t == 0 ? 1 : 2]}));
+      }
+    }
+  }
+  for (const Script& script : scripts) {
+    const fs::path there = toScripts / script.path.lexically_relative(fromScripts);
+    if (fs::exists(fs::symlink_status(there, ec)) && ReadFile(there) != ReadFile(script.path)) {
+      conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_SCRIPT, {there.string()}));
+    }
+  }
+  if (!conflicts.empty() && !options.replace) {
+    std::string listed;
+    for (size_t i = 0; i < conflicts.size() && i < 5; ++i) listed += (i > 0 ? ", " : "") + conflicts[i];
+    if (conflicts.size() > 5)
+      listed += " " + wb::Text(wb::WB_COPY_CONFLICT_MORE, {std::to_string(conflicts.size() - 5)});
+    PrintError(
+        wb::Text(wb::WB_COPY_CONFLICTS,
+                 {options.to, wb::Text(wb::WB_COPY_ITEMS, {std::to_string(conflicts.size())}), options.from, listed}));
+    return kExitFailed;
+  }
+
+  // The records, in one transaction.
+  size_t records = 0;
+  {
+    wb::Transaction transaction(target);
+    for (const wb::Datapool& datapool : datapools) wb::CopyDatapool(target, datapool);
+    wb::WorkbenchToolOptions toolOptions(target);
+    for (const auto& [number, value] : sourceOptions) toolOptions.SetOption(static_cast<int32_t>(number), value);
+    for (size_t t = 0; t < std::size(kNameTables); ++t) {
+      for (const Row& row : names[t]) WriteRow(target, kNameTables[t], row);
+      records += names[t].size();
+    }
+    transaction.Commit();
+  }
+
+  // The scripts, as the target store writes them.
+  int status = kExitOk;
+  size_t copied = 0;
+  for (const Script& script : scripts) {
+    const std::optional<std::string> content = ReadFile(script.path);
+    if (!content) {
+      PrintError(wb::Text(wb::WB_COPY_NOT_COPIED, {script.path.string(), std::strerror(errno)}));
+      status = kExitFailed;
+      continue;
+    }
+    if (options.replace) store->DeleteScript(script.name, script.folder, script.type);
+    if (store->SaveScript(script.name, script.folder, script.type, *content) == save_result::kStored) {
+      ++copied;
+    } else {
+      status = kExitFailed;  // the store has said why
+    }
+  }
+  std::cout << wb::Text(wb::WB_COPY_DONE, {std::to_string(datapools.size()), std::to_string(sourceOptions.size()),
+                                           std::to_string(records), std::to_string(copied), options.from, options.to})
+            << "\n"
+            << std::flush;
+  return status;
+}
+
+}  // namespace
+
+void RegisterStoreCommands(CLI::App& app, Action& chosen) {
+  CLI::App* store = app.add_subcommand("store", wb::Text(wb::WB_HELP_STORE_GROUP));
+  store->require_subcommand(1);
+  auto copy = std::make_shared<CopyOptions>();
+  CLI::App* copyCommand = store->add_subcommand("copy", wb::Text(wb::WB_HELP_STORE_COPY));
+  copyCommand->add_option("from", copy->from, wb::Text(wb::WB_HELP_COPY_FROM))->required();
+  copyCommand->add_option("to", copy->to, wb::Text(wb::WB_HELP_COPY_TO))->required();
+  copyCommand->add_flag("--replace", copy->replace, wb::Text(wb::WB_HELP_COPY_REPLACE));
+  copyCommand->callback([copy, &chosen] { chosen = [copy] { return RunCopy(*copy); }; });
+}
+
+}  // namespace zt::cli

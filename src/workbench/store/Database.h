@@ -1,0 +1,151 @@
+// The database of a store, whichever back-end holds it: what the datapool
+// component, the tool options, the name records and the store's copy work
+// on. A store hands the add-in its Database as the connection; the
+// components find it again with DatabaseOf.
+//
+// Both back-ends take the same SQL: "?" parameters, numbered in order;
+// "datetime('now')" for the time in UTC as "YYYY-MM-DD HH:MM:SS"; the column
+// "user" quoted; "INSERT ... ON CONFLICT ... DO NOTHING/UPDATE" and
+// "RETURNING" instead of back-end calls. The PostgreSQL back-end translates
+// the first two into its own forms (PgDatabase.h).
+//
+// Failures raise error 75 (path/file access error) with the database's own
+// message; nothing here writes to a terminal. The objects below borrow the
+// database they are given, which must outlive them. A database is used from
+// one thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/DataStore.h"
+
+namespace zt::wb {
+
+/// A store's batch as the datapool components see it (see SqliteStore.h):
+/// only a store that gathers changes in one transaction has one.
+class StoreBatch {
+ public:
+  /// Before a change of the database: opens the batch's transaction unless it
+  /// is open. Raises error 75 when the database is busy or read-only.
+  virtual void BeforeChange() = 0;
+  /// After the datapool `name` was stored in the batch: remembers it, and
+  /// finishes the batch when it is due. Does not raise.
+  virtual void AfterChange(const std::string& name) = 0;
+
+ protected:
+  ~StoreBatch() = default;
+};
+
+/// An open store database.
+class Database : public DataStoreConnection {
+ public:
+  /// One prepared statement of a back-end (see Statement).
+  class Cursor {
+   public:
+    virtual ~Cursor() = default;
+    virtual void Bind(int index, const std::string& text) = 0;
+    virtual void Bind(int index, int64_t value) = 0;
+    virtual bool Step() = 0;
+    virtual void Reset() = 0;
+    virtual std::string ColumnText(int column) const = 0;
+    virtual int64_t ColumnInt(int column) const = 0;
+  };
+
+  /// The statement `sql` prepared; raises error 75 when it cannot be.
+  virtual std::unique_ptr<Cursor> Prepare(const char* sql) = 0;
+  /// Runs `sql` (one or more statements without parameters); raises on failure.
+  virtual void Execute(const char* sql) = 0;
+  /// Runs `sql` and ignores a failure (rolling back what may be gone already).
+  virtual void ExecuteQuietly(const char* sql) = 0;
+  /// Whether a transaction is open.
+  virtual bool InTransaction() = 0;
+  /// The statement that begins a write transaction.
+  virtual const char* BeginStatement() const = 0;
+  /// Whether the database has the table `table` (older stores may not).
+  virtual bool HasTable(const std::string& table) = 0;
+  /// The database as messages name it: a file, or a server and database.
+  virtual std::string Where() const = 0;
+
+  /// The batch that changes join; null while the store is not batching.
+  StoreBatch* Batch() const { return batch_; }
+  void SetBatch(StoreBatch* batch) { batch_ = batch; }
+
+  /// Who changes the database through this connection: the store's user,
+  /// once it is logged in; "" for a connection without a login.
+  const std::string& SessionUser() const { return sessionUser_; }
+  void SetSessionUser(std::string user) { sessionUser_ = std::move(user); }
+
+ private:
+  StoreBatch* batch_ = nullptr;
+  std::string sessionUser_;
+};
+
+/// The database behind `connection`; raises error 91 when `connection` is
+/// null and error 13 when it is not a workbench store's connection.
+Database& DatabaseOf(DataStoreConnection* connection);
+
+/// One prepared SQL statement on a borrowed database.
+class Statement {
+ public:
+  /// Prepares `sql`; raises error 75 when it cannot be prepared.
+  Statement(Database& db, const char* sql) : cursor_(db.Prepare(sql)) {}
+
+  /// Binds `text` to parameter `index` (1-based).
+  Statement& Bind(int index, const std::string& text) {
+    cursor_->Bind(index, text);
+    return *this;
+  }
+  /// Binds `value` to parameter `index` (1-based).
+  Statement& Bind(int index, int64_t value) {
+    cursor_->Bind(index, value);
+    return *this;
+  }
+  /// Steps once: true when a row is ready, false when done; raises on failure.
+  bool Step() { return cursor_->Step(); }
+  /// Steps to the end, for statements that return no rows.
+  void Run() {
+    while (Step()) {
+    }
+  }
+  /// Resets the statement to run again with new bindings.
+  void Reset() { cursor_->Reset(); }
+  /// The text of column `column` of the current row; "" for NULL.
+  std::string ColumnText(int column) const { return cursor_->ColumnText(column); }
+  /// The integer of column `column` of the current row.
+  int64_t ColumnInt(int column) const { return cursor_->ColumnInt(column); }
+
+ private:
+  std::unique_ptr<Database::Cursor> cursor_;
+};
+
+/// A write transaction that rolls back unless committed. Inside a
+/// transaction that is already open (a store's batch) it is a savepoint
+/// instead: Commit releases its changes into the open transaction, and
+/// rolling back undoes its own changes only.
+class Transaction {
+ public:
+  /// Begins; raises error 75 when the database is busy or read-only.
+  explicit Transaction(Database& db);
+  /// Rolls back when Commit was not reached.
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  /// Commits; raises error 75 on failure (the destructor then rolls back).
+  void Commit();
+
+ private:
+  Database& db_;
+  bool nested_;
+  bool open_ = true;
+};
+
+/// Runs `sql` (one or more statements without parameters); raises on failure.
+inline void Execute(Database& db, const char* sql) { db.Execute(sql); }
+
+/// Whether the database has a table named `table` (older stores may not).
+inline bool HasTable(Database& db, const std::string& table) { return db.HasTable(table); }
+
+}  // namespace zt::wb

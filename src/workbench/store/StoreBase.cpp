@@ -1,0 +1,172 @@
+// What every back-end of the store shares (see StoreBase.h).
+#include "workbench/store/StoreBase.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "support/Error.h"
+#include "workbench/text/Texts.h"
+
+namespace zt::wb {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : Trimmed(value);
+}
+
+// This machine and process, as a session records them: "host process 1234".
+std::string Client() {
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  return std::string(host) + " process " + std::to_string(::getpid());
+}
+
+}  // namespace
+
+StoreBase::StoreBase(StoreOptions options, Console& console)
+    : options_(std::move(options)), console_(console), scripts_(console) {}
+
+StoreBase::~StoreBase() = default;
+
+void StoreBase::Open() {
+  if (Db() != nullptr) return;
+  const std::string user = LogIn();
+  OpenStore(user);
+  Db()->SetSessionUser(user);
+  userName_ = user;
+  RecordSession();
+}
+
+void StoreBase::RecordSession() {
+  try {
+    Statement insert(*Db(),
+                     "INSERT INTO sessions (\"user\", client, opened) VALUES (?, ?, datetime('now')) RETURNING id");
+    insert.Bind(1, userName_).Bind(2, Client());
+    if (insert.Step()) session_ = insert.ColumnInt(0);
+  } catch (const ZtError& e) {
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {Location(), e.Description()}));
+  }
+}
+
+void StoreBase::Close() {
+  EndBatch();
+  if (session_ == 0 || Db() == nullptr) return;
+  try {
+    Statement update(*Db(), "UPDATE sessions SET closed = datetime('now') WHERE id = ?");
+    update.Bind(1, session_).Run();
+  } catch (const ZtError&) {
+    // A session left open says only that the store was not closed cleanly.
+  }
+  session_ = 0;
+}
+
+bool StoreBase::AsksForLogin() const {
+  return (!options_.userName || Trimmed(*options_.userName).empty()) && Environment("ZTUNITTEST_USER").empty();
+}
+
+std::string StoreBase::LogIn() {
+  if (options_.userName) {
+    const std::string given = Trimmed(*options_.userName);
+    if (!given.empty()) return given;
+  }
+  if (std::string fromEnvironment = Environment("ZTUNITTEST_USER"); !fromEnvironment.empty()) return fromEnvironment;
+  bool endOfInput = false;
+  std::optional<std::string> answer = AskUserName(endOfInput);
+  if (!answer) RaiseError(errc::kStoreCancelled, {}, Text(WB_STORE_LOGIN_CANCELLED));
+  return *answer;
+}
+
+std::optional<std::string> StoreBase::AskUserName(bool& endOfInput) {
+  TextQuestion question;
+  question.defaultText = Environment("USER");
+  question.cancelWord = Text(WB_STORE_LOGIN_CANCEL_WORD);
+  question.key = answer_key::kUser;
+  question.prompt = question.defaultText.empty()
+                        ? Text(WB_STORE_LOGIN_PROMPT_NO_DEFAULT, {Location(), question.cancelWord})
+                        : Text(WB_STORE_LOGIN_PROMPT, {Location(), question.defaultText, question.cancelWord});
+  return AskText(console_, question, &endOfInput);
+}
+
+void StoreBase::ResetSession() {
+  scripts_.ResetSession();
+  lastDatapoolName_.reset();
+  lastScriptName_.reset();
+  ResetDatabaseSession();
+}
+
+int32_t StoreBase::SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                              const std::string& content) {
+  if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  return scripts_.Save(fileName, folder, type, content);
+}
+
+int32_t StoreBase::DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  return scripts_.Delete(fileName, folder, type);
+}
+
+bool StoreBase::ScriptExists(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  return scripts_.Exists(fileName, folder, type);
+}
+
+std::string StoreBase::MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) {
+  const OperationIdentity* operation = operationInHand_ != nullptr ? operationInHand_->Current() : nullptr;
+  if (operation == nullptr || Db() == nullptr) return scripts_.SessionSuffix(baseName, folder, type);
+  const std::string folderKey = BackslashJoined(PathComponents(folder));
+  std::string key = std::to_string(type) + '\n' + folderKey + '\n' + baseName + '\n' + operation->Key();
+  if (lastScriptName_ && lastScriptName_->first == key) return lastScriptName_->second;
+  std::string suffix = RecordedScriptSuffix(*Db(), {type, folderKey, baseName}, *operation);
+  lastScriptName_.emplace(std::move(key), suffix);
+  return suffix;
+}
+
+std::string StoreBase::MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) {
+  const OperationIdentity* operation =
+      operationInHand_ != nullptr ? operationInHand_->Matching(className, operationName) : nullptr;
+  if (operation == nullptr || Db() == nullptr) return className + "_" + operationName;
+  std::string key = operation->Key();
+  if (lastDatapoolName_ && lastDatapoolName_->first == key) return lastDatapoolName_->second;
+  std::string name = RecordedDatapoolName(*Db(), *operation);
+  lastDatapoolName_.emplace(std::move(key), name);
+  return name;
+}
+
+void StoreBase::BeginBatch() {
+  if (Db() == nullptr) return;
+  batching_ = true;
+  scripts_.BeginBatch();
+  BeginDatabaseBatch();
+}
+
+void StoreBase::BeginOperation(int32_t operation) {
+  operation_ = operation;
+  scripts_.BeginOperation(operation);
+}
+
+void StoreBase::Flush() {
+  scripts_.Finish();
+  if (batching_) FlushDatabase();
+}
+
+std::vector<int32_t> StoreBase::EndBatch() {
+  if (!batching_) return {};
+  Flush();
+  std::set<int32_t> lost = scripts_.EndBatch();
+  lost.merge(EndDatabaseBatch());
+  batching_ = false;
+  operation_ = 0;
+  return {lost.begin(), lost.end()};
+}
+
+}  // namespace zt::wb

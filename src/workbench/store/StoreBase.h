@@ -1,0 +1,186 @@
+// What every back-end of the workbench's store shares: the login, the
+// session, the scripts (ScriptFiles.h), the names of scripts and datapools,
+// and the frame of a batch. A back-end (SqliteStore.h, PgStore.h) opens its
+// database and its scripts folder, and keeps what a batch gathers in its
+// database.
+//
+// Login: the host's user option, else $ZTUNITTEST_USER, else a prompt
+// whose default is $USER. The user is recorded in the database: as the
+// store's last user (store_info.last_user), on every datapool it creates or
+// changes, and in the store's sessions (table sessions: who opened the
+// store from which machine and process, when, and when it was closed).
+//
+// Names. MakeDatapoolName gives the name recorded for the operation in hand
+// (see DatapoolNames.h). MakeScriptName, with an operation in hand, gives
+// the suffix recorded for that operation, base name, folder and script type
+// in the store's name records (ScriptNames in DatapoolNames.h), which every
+// user of the store shares: no two operations ever get one script name, and
+// an operation gets the same name in every run, whoever generates it.
+// Without an operation in hand (a store used on its own) the suffix counts
+// this session only (ScriptFiles.h).
+//
+// Ownership: the store borrows the console, which must outlive it; it owns
+// its database, which lives until the store is destroyed.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/DataStore.h"
+#include "workbench/store/Database.h"
+#include "workbench/store/DatapoolNames.h"
+#include "workbench/store/scripts/ScriptFiles.h"
+#include "workbench/terminal/Console.h"
+
+namespace zt::wb {
+
+/// How the workbench's store is set up.
+struct StoreOptions {
+  /// Where the store is (StoreLocation.h): a store folder, relative paths
+  /// taken from the current folder at construction, created with its parents
+  /// on first use; or a PostgreSQL database with its scripts folder.
+  std::string location = "ztstore";
+  /// The user to log in (the host's --user); when unset or empty, Open takes
+  /// $ZTUNITTEST_USER, else asks on the console.
+  std::optional<std::string> userName;
+  /// How long a change waits for another program that holds the database
+  /// (a reader in a transaction, a writer of the same datapool) before it fails.
+  std::chrono::milliseconds busyPatience{30000};
+};
+
+class StoreBase : public DataStore {
+ public:
+  StoreBase(StoreOptions options, Console& console);
+  ~StoreBase() override;
+  StoreBase(const StoreBase&) = delete;
+  StoreBase& operator=(const StoreBase&) = delete;
+
+  /// Logs the user in, then opens the store (the back-end's OpenStore) and
+  /// records the session. Raises errc::kStoreCancelled when the login is
+  /// cancelled (end of input, or the cancel word), and error 75 naming the
+  /// place when the store cannot be opened or written. A second call does
+  /// nothing.
+  void Open() override;
+
+  /// Whether Open would ask the console for the user name: no user option
+  /// and no $ZTUNITTEST_USER.
+  bool AsksForLogin() const;
+
+  /// Asks the console for the user name as Open does (an answer given in
+  /// advance under "user" first). nullopt when none was given; then
+  /// `endOfInput` tells whether input ended rather than the user cancelling.
+  std::optional<std::string> AskUserName(bool& endOfInput);
+
+  /// Forgets the names stored and the for-all answers given in this session.
+  void ResetSession() override;
+
+  /// Stores a script (ScriptFiles::Save). Raises error 5 before Open.
+  int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                     const std::string& content) override;
+  bool LastSaveFailed() override { return scripts_.LastSaveFailed(); }
+  /// Deletes a script with the checks of SaveScript (see DataStore).
+  int32_t DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) override;
+  /// Whether a script is there as a file, with the checks of SaveScript.
+  bool ScriptExists(const std::string& fileName, const std::string& folder, dsScriptType type) override;
+
+  /// What went wrong in this session, each told with a message: scripts
+  /// refused, not written, not deleted or lost, datapools a batch lost, and
+  /// a database found damaged.
+  int32_t Failures() const { return scripts_.Failures() + DatabaseFailures(); }
+
+  /// While true, replace questions also offer "yes to all" and "no to all".
+  void SetMultipleItems(bool multipleItems) override { scripts_.SetMultipleItems(multipleItems); }
+
+  /// The absolute native root of `type` with its trailing "/"; raises error 5
+  /// for an unknown type.
+  std::string ScriptRoot(dsScriptType type) override { return scripts_.Root(type); }
+
+  /// The suffix that makes `baseName` unique in `folder` (see the file
+  /// comment). Raises error 75 when the database fails.
+  std::string MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) override;
+
+  /// The datapool name of the operation in hand when it is named
+  /// `className` and `operationName` (see DatapoolNames.h), the same for
+  /// every run; else `<className>_<operationName>`. `kind` is not used.
+  /// Raises error 75 when the database fails.
+  std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t kind) override;
+  /// Where the names learn the operation in hand; null: they know none.
+  /// Borrowed: it must outlive the store.
+  void SetOperationInHand(const OperationInHand* operationInHand) { operationInHand_ = operationInHand; }
+
+  /// The user logged in by Open; empty before.
+  std::string UserName() override { return userName_; }
+
+  /// The open database; null before Open.
+  DataStoreConnection* Connection() override { return Db(); }
+
+  /// Where the store is, as its messages name it.
+  virtual std::string Location() const = 0;
+
+  /// Stores in batches until EndBatch; does nothing before Open.
+  void BeginBatch() override;
+  /// What is stored from now on belongs to `operation`.
+  void BeginOperation(int32_t operation) override;
+  /// Finishes the batch and stores item by item again; the operations that
+  /// lost something.
+  std::vector<int32_t> EndBatch() override;
+  /// Finishes the current batch now; a batch that is on goes on. Failures
+  /// are told on the console.
+  void Flush();
+
+ protected:
+  /// Opens the scripts folder (Scripts().Open) and the database, making
+  /// them as needed and bringing the schema up to date, and records `user`
+  /// as the store's last user. Raises error 75 (WB_STORE_CANNOT_OPEN).
+  virtual void OpenStore(const std::string& user) = 0;
+  /// The open database; null before OpenStore.
+  virtual Database* Db() = 0;
+  /// Closes the session: the derived store calls it in its destructor,
+  /// while its database is open.
+  void Close();
+
+  // What a back-end adds to a batch (all do nothing unless overridden).
+  virtual void BeginDatabaseBatch() {}
+  virtual void FlushDatabase() {}
+  /// Ends the database's part of the batch; the operations that lost a datapool.
+  virtual std::set<int32_t> EndDatabaseBatch() { return {}; }
+  /// Datapools lost and a damaged database in this session.
+  virtual int32_t DatabaseFailures() const { return 0; }
+  virtual void ResetDatabaseSession() {}
+
+  ScriptFiles& Scripts() { return scripts_; }
+  Console& TheConsole() { return console_; }
+  const StoreOptions& Options() const { return options_; }
+  /// The operation that what is stored belongs to (BeginOperation).
+  int32_t Operation() const { return operation_; }
+  bool Batching() const { return batching_; }
+
+ private:
+  std::string LogIn();
+  void RecordSession();
+
+  StoreOptions options_;
+  Console& console_;
+  ScriptFiles scripts_;
+  std::string userName_;
+  const OperationInHand* operationInHand_ = nullptr;
+  // The datapool name given last, by operation key, and the script suffix
+  // given last, by type, folder, base name and operation key: the add-in
+  // asks for an operation's names twice in a row. Earlier ones are asked of
+  // the database again, which keeps them; a run of 100,000 operations would
+  // hold megabytes of them.
+  std::optional<std::pair<std::string, std::string>> lastDatapoolName_;
+  std::optional<std::pair<std::string, std::string>> lastScriptName_;
+  // The store's row in its sessions table; 0: none recorded.
+  int64_t session_ = 0;
+  bool batching_ = false;
+  int32_t operation_ = 0;
+};
+
+}  // namespace zt::wb

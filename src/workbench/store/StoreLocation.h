@@ -1,0 +1,71 @@
+// Where a store is, as the user names it (--store), and the store of that
+// kind: a folder (SqliteStore.h), or a PostgreSQL database with the folder
+// of its scripts (PgStore.h), in either of libpq's forms:
+//   postgresql://[ROLE@]HOST[:PORT]/DB?scripts=/shared/folder
+//   postgresql:///DB?host=/run/postgresql&scripts=/shared/folder
+//   host=/run/postgresql dbname=DB scripts=/shared/folder
+// ("postgres://" too). A location is a database when it starts with one of
+// those schemes, or with one of libpq's keywords and "=" (a folder of such
+// a name is given as "./host=x"). "scripts" is the store's own parameter,
+// taken out before libpq sees the rest; a relative scripts folder is taken
+// from the current folder. A password is never part of a location (others
+// can read a command line): libpq takes it from PGPASSWORD, PGPASSFILE or
+// ~/.pgpass, as for its own programs.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "workbench/store/Database.h"
+#include "workbench/store/StoreBase.h"
+#include "workbench/terminal/Console.h"
+
+namespace zt::wb {
+
+/// A store location taken apart.
+struct StoreLocation {
+  enum class Kind { kFolder, kPostgres };
+  Kind kind = Kind::kFolder;
+  /// kFolder: the folder as given.
+  std::string folder;
+  /// kPostgres: the connection as libpq takes it (without "scripts").
+  std::string conninfo;
+  /// kPostgres: the scripts folder, absolute.
+  std::string scripts;
+};
+
+/// Whether `location` names a PostgreSQL database (see the file comment).
+bool IsDatabaseLocation(const std::string& location);
+
+/// `location` with a folder made absolute (from the current folder); a
+/// database location as it is.
+std::string AbsoluteStoreLocation(const std::string& location);
+
+/// `location` taken apart; raises error 5 with the reason for a database
+/// location without a scripts folder, with a password, or that libpq cannot
+/// read.
+StoreLocation ParseStoreLocation(const std::string& location);
+
+/// Sets the libraries of the store's back-ends up for this program (a
+/// program that uses its stores from one thread); before the first store is
+/// opened.
+void ConfigureStoreLibraries();
+
+/// A new, not yet opened store at `options.location`, of its kind; raises as
+/// ParseStoreLocation.
+std::unique_ptr<StoreBase> MakeStore(const StoreOptions& options, Console& console);
+
+/// The database of the store at `location`, opened for reading only,
+/// without a login and without creating anything; null when there is no
+/// store there (a folder without a database, a database without the
+/// store's tables). Raises error 75 when it cannot be opened or is of a
+/// newer version.
+std::unique_ptr<Database> OpenStoreReadOnly(const std::string& location);
+
+/// Why the store at `location` cannot be opened for writing, as a message;
+/// nullopt when none is found before trying (a database is only found out
+/// by connecting, which Open does).
+std::optional<std::string> StoreProblem(const std::string& location);
+
+}  // namespace zt::wb

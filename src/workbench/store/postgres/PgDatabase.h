@@ -1,0 +1,88 @@
+// The PostgreSQL back-end of a store's database (see Database.h), on
+// Debian's libpq: a connection, its statements prepared once per SQL on the
+// server, and the store's schema.
+//
+// The SQL both back-ends take is translated here: "?" parameters become $1,
+// $2, ... in order, and "datetime('now')" the transaction's time in UTC in
+// the same form ("YYYY-MM-DD HH:MM:SS"). Values travel as text.
+//
+// Transactions run at READ COMMITTED: a statement sees what other users of
+// the store committed before it began, which is what lets two users who
+// create one datapool or record one name at the same moment find each
+// other's (the second waits for the first and then does nothing). A change
+// waits for a lock another user holds up to the store's busy patience
+// (lock_timeout), then fails.
+//
+// Failures raise error 75 (path/file access error) with the server's or
+// libpq's message; nothing here writes to a terminal (the server's notices
+// are dropped).
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "workbench/store/Database.h"
+
+typedef struct pg_conn PGconn;
+
+namespace zt::wb {
+
+/// The schema version the PostgreSQL store makes; the SQLite store's last
+/// migration carries the same number.
+inline constexpr int kPgSchemaVersion = 5;
+
+/// An open connection to a store's PostgreSQL database.
+class PgConnection : public Database {
+ public:
+  /// Takes ownership of the open `connection`.
+  explicit PgConnection(PGconn* connection);
+  ~PgConnection() override;
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+
+  PGconn* Handle() const { return connection_; }
+
+  std::unique_ptr<Cursor> Prepare(const char* sql) override;
+  void Execute(const char* sql) override;
+  void ExecuteQuietly(const char* sql) override;
+  bool InTransaction() override;
+  const char* BeginStatement() const override { return "BEGIN"; }
+  bool HasTable(const std::string& table) override;
+  std::string Where() const override { return where_; }
+
+  /// Raises error 75 with `message` (trimmed) in the text of a failed change.
+  [[noreturn]] static void Raise(const std::string& message);
+
+ private:
+  PGconn* connection_;
+  std::string where_;
+  // The name of the statement prepared on the server for each SQL.
+  std::unordered_map<std::string, std::string> prepared_;
+};
+
+/// `sql` in PostgreSQL's form (see the file comment).
+std::string PgDialect(const std::string& sql);
+
+/// The database `conninfo` names, as messages name it: "postgresql://ROLE@HOST:PORT/DB"
+/// (a socket folder as the host), never with a password.
+std::string PgWhere(PGconn* connection);
+
+/// Connects to `conninfo` (libpq's keyword/value or URI form) with the
+/// store's settings: UTF-8, READ COMMITTED, locks waited for `patience` at
+/// most, and `readOnly` transactions when asked. Raises error 75
+/// (WB_STORE_CANNOT_OPEN) naming the database and libpq's reason.
+std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience, bool readOnly);
+
+/// The schema version of the store in `db`; 0 when it holds none.
+int PgSchemaVersion(PgConnection& db);
+
+/// Makes the store's schema in `db` unless it is there (the first connection
+/// does, the others wait for it), and records `user` as the store's last
+/// user. Raises error 75 (WB_STORE_CANNOT_OPEN) for a schema of a newer
+/// version or a database that cannot be written.
+void PgMakeSchema(PgConnection& db, const std::string& user);
+
+}  // namespace zt::wb

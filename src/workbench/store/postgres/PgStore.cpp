@@ -1,0 +1,45 @@
+// The store on PostgreSQL (see PgStore.h).
+#include "workbench/store/postgres/PgStore.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "support/Error.h"
+#include "workbench/system/SafeFolders.h"
+#include "workbench/text/Texts.h"
+
+namespace zt::wb {
+
+namespace fs = std::filesystem;
+
+PgStore::PgStore(StoreOptions options, std::string conninfo, std::string scriptsFolder, Console& console)
+    : StoreBase(std::move(options), console),
+      conninfo_(std::move(conninfo)),
+      scriptsFolder_(std::move(scriptsFolder)) {}
+
+PgStore::~PgStore() { Close(); }
+
+std::string PgStore::Location() const {
+  const std::string database = connection_ ? connection_->Where() : conninfo_;
+  return Text(WB_PG_LOCATION, {database, scriptsFolder_});
+}
+
+void PgStore::OpenStore(const std::string& user) {
+  // The scripts folder first: a store that cannot hold scripts is refused
+  // before its database records the login.
+  std::error_code ec;
+  fs::create_directories(scriptsFolder_, ec);
+  if (ec) RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, ec.message()}));
+  UniqueFd scripts = OpenFolder(scriptsFolder_);
+  if (!scripts) {
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, std::strerror(errno)}));
+  }
+  Scripts().Open(std::move(scripts), scriptsFolder_);
+  Scripts().SetShared(true);
+  std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
+  PgMakeSchema(*connection, user);
+  connection_ = std::move(connection);
+}
+
+}  // namespace zt::wb

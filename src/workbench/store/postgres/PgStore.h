@@ -1,0 +1,59 @@
+// The workbench's store on PostgreSQL, for a team that shares it: the
+// datapools, the tool options, the store's user, its name records and its
+// sessions in a PostgreSQL database (PgDatabase.h), the scripts in a shared
+// folder below which every member of the team reaches the same files:
+//   <scripts>/java/   Java scripts (dsJavaScript)
+//   <scripts>/vb/     Visual Basic scripts (dsVisualBasicScript)
+// with the atomic writes, refused paths and replace question of every store
+// (ScriptFiles.h), and the login, session and names of StoreBase.h.
+//
+// Several users at once: every datapool and every name is its own
+// transaction, committed when it is stored, so that another user sees it
+// at once: each datapool is created once (the second user finds it, and
+// answers the overwrite question when it differs), each name is given to
+// one operation. A script is given its name only while no other writer's
+// file holds it, and every script is stored at once, so that the question
+// about a name another user took first is asked while its operation is in
+// hand (ScriptFiles.h). Nothing waits for another user longer
+// than one datapool takes to store, and no run fails for being second.
+//
+// The schema is made by the first connection that logs in (an empty
+// database becomes a store), and carries its version: a store of a newer
+// version is refused with the versions in the message.
+//
+// Ownership: the store borrows the console, which must outlive it; it owns
+// its connection.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "workbench/store/StoreBase.h"
+#include "workbench/store/postgres/PgDatabase.h"
+
+namespace zt::wb {
+
+class PgStore : public StoreBase {
+ public:
+  /// A store on the database `conninfo` (libpq's forms, without the scripts
+  /// folder) with its scripts in `scriptsFolder` (absolute), not yet opened.
+  /// `options.location` is what the user gave, and is not read.
+  PgStore(StoreOptions options, std::string conninfo, std::string scriptsFolder, Console& console);
+  ~PgStore() override;
+
+  /// The database (without a password) and the scripts folder.
+  std::string Location() const override;
+
+ protected:
+  /// Makes and opens the scripts folder, connects, and makes the schema
+  /// when the database holds none; raises error 75 (WB_STORE_CANNOT_OPEN).
+  void OpenStore(const std::string& user) override;
+  Database* Db() override { return connection_.get(); }
+
+ private:
+  std::string conninfo_;
+  std::string scriptsFolder_;
+  std::unique_ptr<PgConnection> connection_;
+};
+
+}  // namespace zt::wb

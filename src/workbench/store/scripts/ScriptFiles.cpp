@@ -1,0 +1,551 @@
+// The scripts of a store (see ScriptFiles.h): mapping and checking script
+// paths, the replace question, writing through the held roots, batches.
+#include "workbench/store/scripts/ScriptFiles.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "support/Error.h"
+#include "workbench/system/DiskFileSystem.h"
+#include "workbench/text/Texts.h"
+
+namespace zt::wb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kLineEnd = "\n";
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The digest of a script's mark: its type, folder and base name.
+uint64_t MarkDigest(dsScriptType type, const std::string& folder, const std::string& baseName) {
+  std::string key = std::to_string(type);
+  key += '\0';
+  key += folder;
+  key += '\0';
+  key += baseName;
+  // FNV-1a, then a final mix so that the low bits (the table's slot) depend
+  // on every byte.
+  uint64_t h = 14695981039346656037ull;
+  for (const char c : key) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ull;
+  }
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  return h;
+}
+
+// A leading separator, or a drive letter ("C:", "c:\x").
+bool IsAbsolute(const std::string& path) {
+  if (!path.empty() && IsSeparator(path[0])) return true;
+  const bool letter = path.size() >= 2 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  return letter && path[1] == ':';
+}
+
+// A script as messages name it: its folder as given, a backslash and its
+// file name.
+std::string ShownName(const std::string& fileName, const std::string& folder) {
+  std::string shown = folder;
+  if (!shown.empty() && !IsSeparator(shown.back())) shown += '\\';
+  shown += fileName;
+  // A NUL would end the message on a terminal.
+  std::string escaped;
+  for (const char c : shown) {
+    if (c == '\0') {
+      escaped += "\\0";
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+// The native path of the script `fileName` in `folders` below `root`, as
+// text: appending name by name to a path parses it again each time.
+std::string Below(const fs::path& root, const std::vector<std::string>& folders, const std::string& fileName) {
+  std::string path = root.native();
+  for (const std::string& part : folders) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += part;
+  }
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += fileName;
+  return path;
+}
+
+// The digest of a script's path that marks it as a target of the batch.
+uint64_t TargetDigest(const std::string& target) { return std::hash<std::string>{}(target); }
+
+// The script `fileName` in `folders`, as a "/"-separated path below its root.
+std::string Relative(std::vector<std::string> folders, const std::string& fileName) {
+  folders.push_back(fileName);
+  return JoinedPath(folders);
+}
+
+// The file name without its last extension: "ICalcAdd.cls" gives "ICalcAdd".
+std::string BaseName(const std::string& fileName) {
+  const size_t dot = fileName.rfind('.');
+  return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+}
+
+// What the file `relative` below the folder `root` holds, when it is a file
+// there (a symbolic link followed only while it stays below `root`);
+// nullopt when it is not, with errno set.
+std::optional<std::string> ReadScript(int root, const std::string& relative) {
+  const UniqueFd file = OpenBeneath(root, relative, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  struct stat st {};
+  if (!file || ::fstat(file.Get(), &st) != 0) return std::nullopt;
+  if (!S_ISREG(st.st_mode)) {
+    errno = ENOENT;  // a folder or a pipe of that name is no script
+    return std::nullopt;
+  }
+  std::string content;
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(file.Get(), buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  return content;
+}
+
+// Renames `from` to `to` in the folder `folder` only while `to` does not
+// exist: EEXIST when it does. Where the file system cannot rename so (a
+// network file system), a hard link does the same.
+int RenameNoReplace(int folder, const std::string& from, const std::string& to) {
+  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
+  if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return -1;
+  ::unlinkat(folder, from.c_str(), 0);
+  return 0;
+}
+
+// Writes back the data of the file `name` in the folder `folder`; false
+// with the reason when it cannot.
+bool SyncFile(int folder, const std::string& name, std::string& reason) {
+  const UniqueFd file(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const bool ok = file && ::fsync(file.Get()) == 0;
+  if (!ok) reason = std::strerror(errno);
+  return ok;
+}
+
+// Why a folder of the store could not be opened: errno `error` in words.
+std::string FolderReason(int error) {
+  return error == ELOOP ? Text(WB_STORE_SYMLINK_FOLDER) : std::string(std::strerror(error));
+}
+
+[[noreturn]] void RaiseCannotOpen(const fs::path& path, const std::string& reason) {
+  RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {path.string(), reason}));
+}
+
+// The answers of the replace question.
+enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
+
+// The folder name of the root of `type` in the scripts folder.
+const char* RootName(dsScriptType type) {
+  switch (type) {
+    case dsJavaScript: return "java";
+    case dsVisualBasicScript: return "vb";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> PathComponents(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (const char c : path) {
+    if (IsSeparator(c)) {
+      if (!part.empty()) parts.push_back(std::move(part));
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(std::move(part));
+  return parts;
+}
+
+std::string BackslashJoined(const std::vector<std::string>& components) {
+  std::string joined;
+  for (const std::string& part : components) {
+    if (!joined.empty()) joined += '\\';
+    joined += part;
+  }
+  return joined;
+}
+
+size_t DigestSet::Slot(uint64_t digest) const {
+  const size_t mask = slots_.size() - 1;
+  size_t slot = static_cast<size_t>(digest) & mask;
+  while (slots_[slot] != 0 && slots_[slot] != digest) slot = (slot + 1) & mask;
+  return slot;
+}
+
+bool DigestSet::Contains(uint64_t digest) const {
+  if (digest == 0) return hasZero_;
+  return !slots_.empty() && slots_[Slot(digest)] == digest;
+}
+
+void DigestSet::Insert(uint64_t digest) {
+  if (digest == 0) {
+    hasZero_ = true;
+    return;
+  }
+  // At most seven eighths full, so that a probe ends soon.
+  if ((count_ + 1) * 8 > slots_.size() * 7) {
+    std::vector<uint64_t> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+    for (const uint64_t d : old) {
+      if (d != 0) slots_[Slot(d)] = d;
+    }
+  }
+  uint64_t& slot = slots_[Slot(digest)];
+  if (slot == 0) ++count_;
+  slot = digest;
+}
+
+void DigestSet::Clear() {
+  slots_.clear();
+  slots_.shrink_to_fit();
+  count_ = 0;
+  hasZero_ = false;
+}
+
+ScriptFiles::ScriptFiles(Console& console) : console_(console) {}
+
+ScriptFiles::~ScriptFiles() { EndBatch(); }
+
+void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown) {
+  folder_ = shown;
+  rootPaths_.clear();
+  rootTexts_.clear();
+  longestNames_.clear();
+  if (::faccessat(scripts.Get(), ".", W_OK | X_OK, 0) != 0) RaiseCannotOpen(shown, Text(WB_STORE_READ_ONLY));
+  std::map<dsScriptType, UniqueFd> roots;
+  for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) {
+    UniqueFd rootFd = OpenFolderNoFollow(scripts.Get(), RootName(type), true);
+    if (!rootFd) RaiseCannotOpen(RootPath(type), FolderReason(errno));
+    if (::faccessat(scripts.Get(), RootName(type), W_OK | X_OK, 0) != 0) {
+      RaiseCannotOpen(RootPath(type), Text(WB_STORE_READ_ONLY));
+    }
+    roots[type] = std::move(rootFd);
+  }
+  // The shared lock tells other stores that this one may have temporaries
+  // under way; the sweep needs the lock alone.
+  if (::flock(scripts.Get(), LOCK_EX | LOCK_NB) == 0) {
+    for (const auto& [type, root] : roots) RemoveStaleTemporariesIn(root.Get());
+  }
+  while (::flock(scripts.Get(), LOCK_SH) != 0 && errno == EINTR) {
+  }
+  lock_ = std::move(scripts);
+  roots_ = std::move(roots);
+}
+
+const fs::path& ScriptFiles::RootPath(dsScriptType type) const {
+  if (const auto known = rootPaths_.find(type); known != rootPaths_.end()) return known->second;
+  const char* name = RootName(type);
+  if (name == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}));
+  return rootPaths_.emplace(type, folder_ / name).first->second;
+}
+
+std::string ScriptFiles::Root(dsScriptType type) const {
+  if (const auto known = rootTexts_.find(type); known != rootTexts_.end()) return known->second;
+  return rootTexts_.emplace(type, RootPath(type).string() + "/").first->second;
+}
+
+long ScriptFiles::LongestName(dsScriptType type, int folderFd) {
+  auto known = longestNames_.find(type);
+  if (known == longestNames_.end()) known = longestNames_.emplace(type, ::fpathconf(folderFd, _PC_NAME_MAX)).first;
+  return known->second;
+}
+
+void ScriptFiles::ResetSession() {
+  failures_ = 0;
+  stored_.Clear();
+  forAll_ = ForAll::kAsk;
+}
+
+std::string ScriptFiles::SessionSuffix(const std::string& baseName, const std::string& folder,
+                                       dsScriptType type) const {
+  const std::string key = BackslashJoined(PathComponents(folder));
+  for (int n = 0;; ++n) {
+    const std::string suffix = n == 0 ? std::string() : std::to_string(n);
+    if (!stored_.Contains(MarkDigest(type, key, baseName + suffix))) return suffix;
+  }
+}
+
+void ScriptFiles::MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  const std::vector<std::string> parts = PathComponents(folder);
+  const std::string base = BaseName(fileName);
+  stored_.Insert(MarkDigest(type, BackslashJoined(parts), base));
+  if (!parts.empty()) {
+    stored_.Insert(MarkDigest(type, BackslashJoined(std::vector<std::string>(parts.begin() + 1, parts.end())), base));
+  }
+}
+
+int32_t ScriptFiles::Fail(const std::string& message) {
+  console_.Write(message + kLineEnd);
+  ++failures_;
+  lastSaveFailed_ = true;
+  return save_result::kNotWritten;
+}
+
+std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::string& fileName,
+                                                                    const std::string& folder, dsScriptType type,
+                                                                    int16_t refusal) {
+  const bool tell = refusal != 0;
+  const auto refuse = [&](int16_t id, const std::vector<std::string>& args) {
+    if (tell) Fail(Text(id, args));
+    return std::nullopt;
+  };
+  if (RootName(type) == nullptr) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
+  if (fileName.empty() || fileName.find_first_of("\\/") != std::string::npos) {
+    return refuse(WB_STORE_BAD_FILE_NAME, {fileName, folder});
+  }
+  // (The texts of a refusal are made only for one.)
+  const auto shown = [&] { return ShownName(fileName, folder); };
+  if (fileName.find('\0') != std::string::npos || folder.find('\0') != std::string::npos) {
+    return refuse(WB_STORE_NUL_IN_NAME, {shown()});
+  }
+  // "C:x" would name a drive where paths have drives: no such name is taken.
+  for (const std::string* name : {&folder, &fileName}) {
+    if (IsAbsolute(*name) && !IsSeparator((*name)[0])) {
+      return refuse(WB_STORE_DRIVE_NAME, {shown(), name->substr(0, 1), *name});
+    }
+  }
+  if (IsAbsolute(folder) || fileName == "." || fileName == "..") return refuse(refusal, {shown(), Root(type)});
+  std::vector<std::string> folders;
+  for (std::string& part : PathComponents(folder)) {
+    if (part == "..") return refuse(refusal, {shown(), Root(type)});
+    if (part != ".") folders.push_back(std::move(part));
+  }
+  return folders;
+}
+
+ScriptFiles::Decision ScriptFiles::AskReplace(const std::string& target) {
+  if (forAll_ == ForAll::kYes) return Decision::kReplace;
+  if (forAll_ == ForAll::kNo) return Decision::kKeep;
+  Question question{Text(WB_STORE_REPLACE_QUESTION, {target}), {}, kNo, answer_key::kReplace};
+  question.answers.push_back({Text(WB_ANSWER_YES), kYes, answer_word::kYes});
+  if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_YES_TO_ALL), kYesToAll, answer_word::kAll});
+  question.answers.push_back({Text(WB_ANSWER_NO), kNo, answer_word::kNo});
+  if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_NO_TO_ALL), kNoToAll, answer_word::kNone});
+  question.answers.push_back({Text(WB_ANSWER_CANCEL), kCancel, answer_word::kCancel});
+  switch (Ask(console_, question)) {
+    case kYes: return Decision::kReplace;
+    case kYesToAll: forAll_ = ForAll::kYes; return Decision::kReplace;
+    case kNoToAll: forAll_ = ForAll::kNo; return Decision::kKeep;
+    case kCancel: return Decision::kCancel;
+    default: return Decision::kKeep;
+  }
+}
+
+int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std::string& name,
+                           const std::string& target, const std::string* content, bool fresh) {
+  // A file that another writer gives the name and takes away again is
+  // looked at a few times, then the name is taken as it is.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    if (!fresh || attempt == 3) return ::renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) == 0 ? 0 : -1;
+    if (RenameNoReplace(folderFd, temporary, name) == 0) return save_result::kStored;
+    if (errno != EEXIST) return -1;
+    // Another writer gave the name a file since it was compared.
+    errno = 0;
+    const std::optional<std::string> existing = ReadScript(folderFd, name);
+    if (!existing) {
+      if (errno == ENOENT) continue;
+      return -1;
+    }
+    // The text written, read back from the temporary file when not at hand.
+    const std::optional<std::string> written =
+        content != nullptr ? std::optional<std::string>(*content) : ReadScript(folderFd, temporary);
+    if (written && *existing == *written) {
+      ::unlinkat(folderFd, temporary.c_str(), 0);
+      return save_result::kStored;
+    }
+    switch (AskReplace(target)) {
+      case Decision::kReplace: fresh = false; break;
+      case Decision::kKeep: ::unlinkat(folderFd, temporary.c_str(), 0); return save_result::kNotWritten;
+      case Decision::kCancel: ::unlinkat(folderFd, temporary.c_str(), 0); return save_result::kCancelled;
+    }
+  }
+  return -1;
+}
+
+int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
+                           const std::string& target, const std::string& content, dsScriptType type, bool fresh) {
+  std::string reason;
+  try {
+    if (batching_ && !shared_ && type == dsJavaScript) {
+      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target);
+      std::shared_ptr<const std::vector<std::string>> shared =
+          !pending_.empty() && *pending_.back().folders == folders
+              ? pending_.back().folders
+              : std::make_shared<const std::vector<std::string>>(folders);
+      pending_.push_back({std::move(shared), temporary, fileName, target, operation_, fresh});
+      pendingTargets_.Insert(TargetDigest(target));
+      if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
+      if (std::chrono::steady_clock::now() - *batchStart_ >= kBatchInterval || pending_.size() >= kBatchScripts) {
+        Finish();
+      }
+      return save_result::kStored;
+    }
+    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target);
+    const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh);
+    if (placed >= 0) return placed;
+    const int error = errno;
+    ::unlinkat(folderFd, temporary.c_str(), 0);
+    reason = std::strerror(error);
+  } catch (const ZtError& e) {
+    reason = e.Description();
+  } catch (const std::exception& e) {
+    reason = e.what();
+  }
+  return Fail(Text(WB_STORE_WRITE_FAILED, {target, reason}));
+}
+
+int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder, dsScriptType type,
+                          const std::string& content) {
+  lastSaveFailed_ = false;
+  const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
+  if (!folders) return save_result::kNotWritten;
+  const std::string target = Below(RootPath(type), *folders, fileName);
+  const auto refuse = [&] { return Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)})); };
+
+  // The folder is made and opened below the root in one go: a symbolic link
+  // leading out is found before anything is created behind it.
+  const int rootFd = roots_.at(type).Get();
+  const UniqueFd folderFd = OpenFolderBeneath(rootFd, *folders, true);
+  if (!folderFd) {
+    const int error = errno;
+    if (LeavesRoot(error)) return refuse();
+    MarkStored(fileName, folder, type);
+    return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(error)}));
+  }
+  // A name longer than the folder's file system takes fails now, not when a
+  // batch renames its temporary file (whose name is cut to fit).
+  const long longestName = LongestName(type, folderFd.Get());
+  if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
+    MarkStored(fileName, folder, type);
+    return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)}));
+  }
+  if (pendingTargets_.Contains(TargetDigest(target))) Finish();
+  errno = 0;
+  const std::optional<std::string> existing = ReadScript(rootFd, Relative(*folders, fileName));
+  if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
+  MarkStored(fileName, folder, type);
+
+  if (existing) {
+    if (*existing == content) return save_result::kStored;
+    switch (AskReplace(target)) {
+      case Decision::kReplace: break;
+      case Decision::kKeep: return save_result::kNotWritten;
+      case Decision::kCancel: return save_result::kCancelled;
+    }
+  }
+  return Write(folderFd.Get(), *folders, fileName, target, content, type, !existing);
+}
+
+int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  const std::optional<std::vector<std::string>> folders =
+      CheckedFolders(fileName, folder, type, WB_STORE_DELETE_REFUSED);
+  if (!folders) return delete_result::kNotDeleted;
+  const std::string target = Below(RootPath(type), *folders, fileName);
+  const auto failed = [&](int error) {
+    Fail(Text(WB_STORE_DELETE_FAILED, {target, std::strerror(error)}));
+    return delete_result::kNotDeleted;
+  };
+  const UniqueFd folderFd = OpenFolderBeneath(roots_.at(type).Get(), *folders, false);
+  if (!folderFd) {
+    const int error = errno;
+    if (error == ENOENT) return delete_result::kNoSuchFile;
+    if (!LeavesRoot(error)) return failed(error);
+    Fail(Text(WB_STORE_DELETE_REFUSED, {ShownName(fileName, folder), Root(type)}));
+    return delete_result::kNotDeleted;
+  }
+  struct stat st {};
+  if (::fstatat(folderFd.Get(), fileName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? delete_result::kNoSuchFile : failed(errno);
+  }
+  // A symbolic link is removed itself, never what it points to; a folder is
+  // no script; a file that may not be written is not forced.
+  if (S_ISDIR(st.st_mode)) return failed(EISDIR);
+  if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) return failed(EACCES);
+  if (::unlinkat(folderFd.Get(), fileName.c_str(), 0) != 0) return failed(errno);
+  return delete_result::kDeleted;
+}
+
+bool ScriptFiles::Exists(const std::string& fileName, const std::string& folder, dsScriptType type) {
+  const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
+  if (!folders) return false;
+  const UniqueFd file = OpenBeneath(roots_.at(type).Get(), Relative(*folders, fileName), O_PATH);
+  struct stat st {};
+  return file && ::fstat(file.Get(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void ScriptFiles::BeginBatch() {
+  if (!IsOpen()) return;
+  batching_ = true;
+  lostOperations_.clear();
+}
+
+std::set<int32_t> ScriptFiles::EndBatch() {
+  if (!batching_) return {};
+  Finish();
+  batching_ = false;
+  operation_ = 0;
+  return std::move(lostOperations_);
+}
+
+void ScriptFiles::Finish() {
+  if (pending_.empty() || finishing_) return;
+  finishing_ = true;
+  batchStart_.reset();
+  // One sync of the whole file system costs about what a single file's sync
+  // does; should it fail, each file is synced on its own.
+  const bool synced = ::syncfs(lock_.Get()) == 0;
+  const int root = roots_.at(dsJavaScript).Get();
+  // Each folder is opened below the root again: one swapped for a symbolic
+  // link since the script was written is found here.
+  UniqueFd folder;
+  int folderError = 0;
+  const std::vector<std::string>* opened = nullptr;
+  const std::vector<PendingScript> pending = std::move(pending_);
+  pending_.clear();
+  pendingTargets_.Clear();
+  for (const PendingScript& script : pending) {
+    if (opened == nullptr || *opened != *script.folders) {
+      folder = OpenFolderBeneath(root, *script.folders, false);
+      folderError = errno;
+      opened = script.folders.get();
+    }
+    std::string reason;
+    if (!folder) {
+      reason = std::strerror(folderError);
+    } else if (!synced && !SyncFile(folder.Get(), script.temporary, reason)) {
+      ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
+    } else {
+      if (Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh) >= 0) continue;
+      reason = std::strerror(errno);
+      ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
+    }
+    // Written, but not under its name: the script is lost, and so is its operation.
+    console_.Write(Text(WB_STORE_WRITE_FAILED, {script.target, reason}) + kLineEnd);
+    ++failures_;
+    lostOperations_.insert(script.operation);
+  }
+  finishing_ = false;
+}
+
+}  // namespace zt::wb

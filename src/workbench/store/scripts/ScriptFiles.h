@@ -1,0 +1,242 @@
+// The scripts of a store: files below a scripts folder, one root per script
+// type, whichever back-end keeps the rest of the store:
+//   <scripts>/java/   Java scripts (dsJavaScript)
+//   <scripts>/vb/     Visual Basic scripts (dsVisualBasicScript)
+//
+// The add-in's "\"-separated folders map below the root of their type. A
+// name that would leave the root is refused; files appear only when
+// complete (temporary file and rename); a file holding the same text is left
+// alone; a file holding other text is replaced only when the user says yes.
+// The roots must be folders, not symbolic links: the store refuses to open
+// otherwise. The roots are held open while the store is, and every script is
+// written, deleted and renamed through them with the path resolved by the
+// call itself (SafeFolders.h): a symbolic link below a root is followed only
+// while it stays below it, and a folder swapped for a link during a run is
+// found.
+//
+// Several writers at once (a team on one scripts folder, two runs of one
+// user): a script that was not there when it was compared is given its name
+// only if it is still not there (a rename that replaces nothing). When
+// another writer gave the name a file meanwhile, that file is compared as
+// if it had been there: the same text is left alone, other text reaches the
+// replace question. So no writer replaces another's script unasked. (A
+// script of a batch is compared so when the batch is finished; a store
+// shared as a rule stores every script at once instead, SetShared.)
+//
+// Temporary files of killed writers: while the store is open it holds a
+// shared lock (flock) on its scripts folder. Opening removes the temporary
+// files in the roots whose writer has ended (see DiskFileSystem.h), and does
+// so only when it can take that lock alone: a writer that holds the store
+// open, in whatever container, pid namespace or machine sharing the folder,
+// keeps its temporaries.
+//
+// Names within a session (SessionSuffix): a script name counts as stored
+// once Save was called for it in this session, whatever the answer, under
+// its base name (the file name without its last extension: "ICalcAdd.cls"
+// marks "ICalcAdd"). Callers of MakeScriptName leave out the leading root
+// folder that SaveScript receives ("bank\core" there, "unittests\bank\core"
+// here), so a folder F of MakeScriptName matches a stored folder S when S is
+// F or S is one more folder followed by F, comparing whole components ("\"
+// and "/" both separate, empty components ignored):
+//   F "bank\core"  matches S "unittests\bank\core" and "bank\core",
+//                  not "unittests\x\bank\core";
+//   F ""           matches S "unittests", "unittests\" and "";
+//   F "Maths\Calc" matches S "unittests\Maths\Calc" holding ICalcAdd.cls,
+//                  ICalcAdd.rc and ICalcAdd.vbp, which all mark "ICalcAdd".
+// The suffix is "" when the base name is not marked for F, else the smallest
+// of "1", "2", ... whose name is not. Only this session counts, never the
+// disk. (A store that knows the operation in hand names by the store's name
+// records instead, see ScriptNames in DatapoolNames.h.)
+//
+// Batches (BeginBatch to EndBatch): Java scripts are written to their
+// hidden temporary files without a sync, and when the batch is finished one
+// sync of the file system makes all their data durable before they are
+// renamed to their names — so a crash never shows a script that is empty or
+// half there, it only loses the scripts of the unfinished batch. (Visual
+// Basic scripts are stored at once: the run hands them to the resource
+// compiler straight away.) A script of the batch is visible only once the
+// batch is finished; saving it again finishes the batch first. The batch is
+// finished when it is kBatchInterval old or holds kBatchScripts scripts
+// (checked at each save), when Finish is called, and at EndBatch. What it
+// cannot rename (a script whose folder is gone) is told with the operation it
+// belongs to (BeginOperation) and counted.
+//
+// Ownership: borrows the console, which must outlive it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/DataStore.h"
+#include "workbench/system/SafeFolders.h"
+#include "workbench/terminal/Console.h"
+
+namespace zt::wb {
+
+/// A set of 64-bit digests, open-addressed in one array.
+class DigestSet {
+ public:
+  bool Contains(uint64_t digest) const;
+  void Insert(uint64_t digest);
+  void Clear();
+
+ private:
+  size_t Slot(uint64_t digest) const;
+  std::vector<uint64_t> slots_;  // 0: empty; a power of two in size
+  size_t count_ = 0;
+  bool hasZero_ = false;  // the digest 0, which marks empty slots
+};
+
+/// The longest a batch of a store stays unfinished.
+inline constexpr std::chrono::milliseconds kBatchInterval{1000};
+/// The most scripts a batch of a store holds.
+inline constexpr size_t kBatchScripts = 4096;
+
+/// The non-empty components of a "\"- or "/"-separated path.
+std::vector<std::string> PathComponents(const std::string& path);
+/// `components` joined with "\".
+std::string BackslashJoined(const std::vector<std::string>& components);
+
+class ScriptFiles {
+ public:
+  explicit ScriptFiles(Console& console);
+  ~ScriptFiles();
+  ScriptFiles(const ScriptFiles&) = delete;
+  ScriptFiles& operator=(const ScriptFiles&) = delete;
+
+  /// Takes the open scripts folder `scripts` (shown in messages as `shown`),
+  /// makes and opens the roots in it and sweeps the temporaries of ended
+  /// writers (see the file comment). Raises error 75 (WB_STORE_CANNOT_OPEN)
+  /// naming the folder that is not usable.
+  void Open(UniqueFd scripts, const std::filesystem::path& shown);
+  bool IsOpen() const { return !roots_.empty(); }
+
+  /// The absolute native root of `type` with its trailing "/"; raises error 5
+  /// for an unknown type.
+  std::string Root(dsScriptType type) const;
+
+  /// Stores `content` as `fileName` in `folder` below the root of `type`.
+  /// Returns 0 when stored or already holding `content`; 1007 when refused
+  /// (with a message), declined, or failed (with a message); 1008 when the
+  /// user cancels.
+  int32_t Save(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& content);
+  /// Whether the last Save that did not store refused or failed.
+  bool LastSaveFailed() const { return lastSaveFailed_; }
+  /// Deletes a script with the checks of Save (see DataStore::DeleteScript).
+  int32_t Delete(const std::string& fileName, const std::string& folder, dsScriptType type);
+  /// Whether a script is there as a file, with the checks of Save.
+  bool Exists(const std::string& fileName, const std::string& folder, dsScriptType type);
+
+  /// While true, the replace question also offers "yes to all" and "no to all".
+  void SetMultipleItems(bool multipleItems) { multipleItems_ = multipleItems; }
+  /// The suffix that makes `baseName` unique in `folder` in this session.
+  std::string SessionSuffix(const std::string& baseName, const std::string& folder, dsScriptType type) const;
+  /// Forgets the names stored, the for-all answers and the failures.
+  void ResetSession();
+  /// Scripts refused, not written, not deleted or lost in this session, each
+  /// told with a message (declined replacements do not count).
+  int32_t Failures() const { return failures_; }
+
+  /// Whether other writers (other users of a shared store) write in the
+  /// same folders as a rule: then even in a batch every script is stored
+  /// at once, so that a name another writer takes first is found, and its
+  /// question asked, while the script's operation is in hand.
+  void SetShared(bool shared) { shared_ = shared; }
+
+  /// Stores Java scripts in batches until EndBatch (see the file comment).
+  void BeginBatch();
+  /// What is stored from now on belongs to `operation`.
+  void BeginOperation(int32_t operation) { operation_ = operation; }
+  /// Gives the batch's scripts their names now; a batch that is on goes on.
+  void Finish();
+  /// Finishes the batch and stores script by script again; the operations
+  /// that lost a script since BeginBatch.
+  std::set<int32_t> EndBatch();
+
+ private:
+  // What the user answered "for all" in this session.
+  enum class ForAll { kAsk, kYes, kNo };
+  // What to do with a script whose name holds other text.
+  enum class Decision { kReplace, kKeep, kCancel };
+
+  // The folders of a script below its root; nullopt when the path is
+  // refused, told with the text `refusal` (WB_STORE_PATH_REFUSED or its
+  // delete form) or, for a name that is no name, its own; 0: told nothing.
+  std::optional<std::vector<std::string>> CheckedFolders(const std::string& fileName, const std::string& folder,
+                                                         dsScriptType type, int16_t refusal);
+  int32_t Fail(const std::string& message);
+  // The replace question for `target` (or the for-all answer given).
+  Decision AskReplace(const std::string& target);
+  int32_t Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
+                const std::string& target, const std::string& content, dsScriptType type, bool fresh);
+  // Gives the temporary file `temporary` in `folderFd` the name `name`; when
+  // `fresh`, only while the name is free, else as the replace question
+  // decides, comparing `content` (null: read from the temporary file).
+  // kStored, kNotWritten or kCancelled; failures are for the caller to tell
+  // (errno set, -1 returned).
+  int32_t Place(int folderFd, const std::string& temporary, const std::string& name, const std::string& target,
+                const std::string* content, bool fresh);
+  void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
+  // The root of `type` (kept from Open on); raises error 5 for an unknown type.
+  const std::filesystem::path& RootPath(dsScriptType type) const;
+  // The longest file name the file system of the root of `type` takes, asked
+  // once per root: a folder below it on a file system of its own that takes
+  // shorter names refuses the temporary file at once.
+  long LongestName(dsScriptType type, int folderFd);
+
+  Console& console_;
+  std::filesystem::path folder_;
+  // While open: the scripts folder under its shared lock, and the root of
+  // each script type.
+  UniqueFd lock_;
+  std::map<dsScriptType, UniqueFd> roots_;
+  // The roots' paths and texts (with the trailing "/"), made once: a run
+  // asks for them for every script.
+  mutable std::map<dsScriptType, std::filesystem::path> rootPaths_;
+  mutable std::map<dsScriptType, std::string> rootTexts_;
+  std::map<dsScriptType, long> longestNames_;
+  bool multipleItems_ = false;
+  int32_t failures_ = 0;
+  bool lastSaveFailed_ = false;
+  ForAll forAll_ = ForAll::kAsk;
+  // (type, folder, base name) marked by Save in this session; a stored file
+  // marks its folder and its folder without the first component. Kept as
+  // 64-bit digests, so that a mark takes 8 to 16 bytes however long the run:
+  // two names share a digest about once in 10^9 runs of 100,000 scripts,
+  // and all that would do is number a script that needs no number.
+  DigestSet stored_;
+  // Between BeginBatch and EndBatch.
+  bool batching_ = false;
+  bool shared_ = false;
+  // Finish is at work (a question it asks must not finish again).
+  bool finishing_ = false;
+  // When the current batch took its first script; unset while it holds none.
+  std::optional<std::chrono::steady_clock::time_point> batchStart_;
+  int32_t operation_ = 0;
+  // The batch's scripts, in the order stored: their folders below the Java
+  // root, temporary file and name there, the target as messages show it
+  // (text: a path would hold each of its names apart, for thousands of
+  // scripts), and whether the name was free when compared. Scripts of one
+  // folder share its list of names.
+  struct PendingScript {
+    std::shared_ptr<const std::vector<std::string>> folders;
+    std::string temporary, name;
+    std::string target;
+    int32_t operation;
+    bool fresh;
+  };
+  std::vector<PendingScript> pending_;
+  // The batch's targets, as digests of their paths: two that share one only
+  // finish the batch early.
+  DigestSet pendingTargets_;
+  std::set<int32_t> lostOperations_;
+};
+
+}  // namespace zt::wb

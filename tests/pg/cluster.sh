@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# A private PostgreSQL cluster for the tests: its own data folder, its
+# socket in that folder, no TCP port, run by an unprivileged user (nobody
+# when called as root, as CI is). Nothing of a server the machine runs
+# itself is used or touched.
+#
+#   cluster.sh start DIR   make DIR, initdb into DIR/data, start the server
+#                          with its socket in DIR (the role "zt", a
+#                          superuser, logs in without a password over it)
+#   cluster.sh stop DIR    stop the server and remove DIR
+#
+# The server binaries are Debian's postgresql package's
+# (/usr/lib/postgresql/VERSION/bin, the newest), or ZT_PG_BINDIR.
+set -euo pipefail
+cmd=${1:?usage: cluster.sh start|stop DIR}
+dir=${2:?usage: cluster.sh start|stop DIR}
+
+bindir=${ZT_PG_BINDIR:-}
+if [ -z "$bindir" ]; then
+  for candidate in $(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -t/ -k5 -V -r); do
+    if [ -x "$candidate/initdb" ]; then bindir=$candidate; break; fi
+  done
+fi
+if [ -z "$bindir" ] && command -v initdb >/dev/null 2>&1; then bindir=$(dirname "$(command -v initdb)"); fi
+if [ -z "$bindir" ] || [ ! -x "$bindir/pg_ctl" ]; then
+  echo "cluster.sh: no PostgreSQL server found; install Debian's postgresql package (./bootstrap.sh test does)" >&2
+  exit 1
+fi
+
+# Runs the server's programs as the owner of the cluster.
+as_owner() {
+  if [ "$(id -u)" = 0 ]; then
+    (cd "$dir" && setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups -- env HOME="$dir" "$@")
+  else
+    (cd "$dir" && "$@")
+  fi
+}
+
+stop() {
+  if [ -f "$dir/data/postmaster.pid" ]; then
+    as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
+  fi
+  rm -rf "$dir"
+}
+
+case "$cmd" in
+  start)
+    stop  # what a killed run left
+    mkdir -p "$dir"
+    chmod 0700 "$dir"
+    [ "$(id -u)" = 0 ] && chown nobody "$dir"
+    if ! as_owner "$bindir/initdb" -D "$dir/data" -U zt -A trust -E UTF8 --locale=C --no-sync \
+        >"$dir/initdb.log" 2>&1; then
+      cat "$dir/initdb.log" >&2
+      exit 1
+    fi
+    # Speed over durability: the cluster lives as long as the tests.
+    if ! as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+        -o "-k $dir -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=60" \
+        start >/dev/null; then
+      cat "$dir/server.log" >&2
+      exit 1
+    fi
+    ;;
+  stop) stop ;;
+  *) echo "usage: cluster.sh start|stop DIR" >&2; exit 2 ;;
+esac

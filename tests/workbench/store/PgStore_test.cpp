@@ -1,0 +1,156 @@
+// What only the PostgreSQL store has: its locations, a schema of a newer
+// version, and two users creating one datapool at the same moment (the
+// second waits for the first and finds its datapool). On the tests' private
+// cluster (StoreBackends.h).
+#include "workbench/store/postgres/PgStore.h"
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "fakes/ScriptedConsole.h"
+#include "support/Error.h"
+#include "workbench/store/Datapools.h"
+#include "workbench/store/StoreBackends.h"
+#include "workbench/text/Texts.h"
+
+namespace zt::wb {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(StoreLocationPostgres, IsTakenApartIntoLibpqsPartAndTheScriptsFolder) {
+  const std::string here = fs::current_path().string();
+  struct Case {
+    const char* location;
+    bool database;
+    const char* conninfo;
+    std::string scripts;
+  };
+  for (const Case& c : {
+           Case{"ztstore", false, "", ""},
+           Case{"./host=x", false, "", ""},
+           Case{"/data/a=b", false, "", ""},
+           Case{"postgresql://u@h:5433/db?scripts=/s&sslmode=disable", true, "postgresql://u@h:5433/db?sslmode=disable",
+                "/s"},
+           Case{"postgres://h/db?scripts=%2Fs%20x/", true, "postgres://h/db", "/s x"},
+           Case{"postgresql:///db?host=/run/postgresql&scripts=rel", true, "postgresql:///db?host=/run/postgresql",
+                here + "/rel"},
+           Case{"host=/run/postgresql dbname=db scripts='/a b'", true, "host=/run/postgresql dbname=db", "/a b"},
+           Case{"scripts=/s  host = h   dbname='my db'", true, "host = h dbname='my db'", "/s"},
+       }) {
+    SCOPED_TRACE(c.location);
+    EXPECT_EQ(IsDatabaseLocation(c.location), c.database);
+    const StoreLocation parsed = ParseStoreLocation(c.location);
+    EXPECT_EQ(parsed.kind == StoreLocation::Kind::kPostgres, c.database);
+    if (!c.database) {
+      EXPECT_EQ(parsed.folder, c.location);
+      continue;
+    }
+    EXPECT_EQ(parsed.conninfo, c.conninfo);
+    EXPECT_EQ(parsed.scripts, c.scripts);
+  }
+  struct Refused {
+    const char* location;
+    int16_t reason;  // 0: libpq's
+  };
+  for (const Refused& r : {Refused{"postgresql://u:secret@h/db?scripts=/s", WB_PG_PASSWORD},
+                           Refused{"host=h password=secret scripts=/s", WB_PG_PASSWORD},
+                           Refused{"postgresql://h/db?password=secret&scripts=/s", WB_PG_PASSWORD},
+                           Refused{"host=h dbname=d", WB_PG_NO_SCRIPTS},
+                           Refused{"postgresql://h/db?scripts=", WB_PG_NO_SCRIPTS},
+                           Refused{"postgresql://h/db?scripts=/s&nonsense=1", 0}}) {
+    SCOPED_TRACE(r.location);
+    const ZtError e = test::Raised([&] { ParseStoreLocation(r.location); });
+    EXPECT_EQ(e.Number(), errc::kInvalidCall);
+    if (r.reason != 0) {
+      EXPECT_EQ(e.Description(), Text(WB_PG_BAD_LOCATION, {r.location, Text(r.reason)}));
+    }
+    EXPECT_EQ(e.Description().find("secret"), e.Description().rfind("secret")) << "said once at most: in the location";
+  }
+}
+
+class PostgresStore : public ::testing::Test {
+ protected:
+  std::unique_ptr<StoreBase> Open(const std::string& user) {
+    std::unique_ptr<StoreBase> store = MakeStore(StoreOptions{location_, user, std::chrono::seconds(10)}, console_);
+    store->Open();
+    return store;
+  }
+  test::TempDir dir_{"pgstore"};
+  std::string conninfo_ = test::PgServer::Instance().FreshConninfo();
+  std::string location_ = conninfo_ + " scripts=" + (dir_ / "scripts").string();
+  test::ScriptedConsole console_;
+};
+
+TEST_F(PostgresStore, ASchemaOfANewerVersionIsRefusedWithBothVersions) {
+  Open("tester");
+  test::PgServer::Instance().Run("INSERT INTO schema_version VALUES (99, '')", conninfo_);
+  const std::string expected = Text(WB_STORE_TOO_NEW, {"99", std::to_string(kPgSchemaVersion)});
+  for (const auto& open : std::vector<std::function<void()>>{[&] { Open("tester"); },
+                                                            [&] { OpenStoreReadOnly(location_); }}) {
+    const ZtError e = test::Raised(open);
+    EXPECT_EQ(e.Number(), errc::kPathFileAccessError);
+    EXPECT_NE(e.Description().find(expected), std::string::npos) << e.Description();
+  }
+}
+
+// Another user's transaction that has created the datapool "Calc_add" (a
+// datapool of other content) and not yet ended.
+class OtherUsersTransaction {
+ public:
+  explicit OtherUsersTransaction(const std::string& conninfo) : connection_(PQconnectdb(conninfo.c_str())) {
+    Run("BEGIN");
+    Run("INSERT INTO datapools (name, description, created, updated, \"user\") "
+        "VALUES ('Calc_add', 'theirs', '', '', 'bob')");
+  }
+  ~OtherUsersTransaction() { PQfinish(connection_); }
+  void Run(const char* sql) {
+    PGresult* result = PQexec(connection_, sql);
+    EXPECT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << PQerrorMessage(connection_);
+    PQclear(result);
+  }
+
+ private:
+  PGconn* connection_;
+};
+
+TEST_F(PostgresStore, TheSecondOfTwoUsersCreatingOneDatapoolWaitsAndFindsTheFirstOnes) {
+  constexpr const char* kFields = R"([{"name":"amount","type":"double","value":"100.0"}])";
+  struct Case {
+    bool commit;
+    int32_t code;
+    const char* description;
+  };
+  for (const Case& c : {Case{true, kDatapoolExists, "theirs"}, Case{false, datapool_result::kCreated, "mine"}}) {
+    SCOPED_TRACE(c.commit ? "the other commits" : "the other rolls back");
+    std::unique_ptr<StoreBase> store = Open("alice");
+    Execute(DatabaseOf(store->Connection()), "DELETE FROM datapools");
+    WorkbenchDatapoolTool tool(console_);
+    OtherUsersTransaction other(conninfo_);
+    std::atomic<bool> done{false};
+    int32_t code = -1;
+    std::thread mine([&] {
+      code = tool.CreateDatapool(store->Connection(), "Calc_add", "mine", kFields);
+      done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done) << "the second waits for the first";
+    other.Run(c.commit ? "COMMIT" : "ROLLBACK");
+    mine.join();
+    EXPECT_EQ(code, c.code);
+    const std::optional<Datapool> stored = LoadDatapool(DatabaseOf(store->Connection()), "Calc_add");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->description, c.description);
+    EXPECT_EQ(stored->user, c.commit ? "bob" : "alice");
+  }
+}
+
+}  // namespace
+}  // namespace zt::wb
