@@ -7,7 +7,9 @@
 // "datetime('now')" for the time in UTC as "YYYY-MM-DD HH:MM:SS"; the column
 // "user" quoted; "INSERT ... ON CONFLICT ... DO NOTHING/UPDATE" and
 // "RETURNING" instead of back-end calls. The PostgreSQL back-end translates
-// the first two into its own forms (PgDatabase.h).
+// the first two into its own forms (PgDatabase.h). An INSERT of one row that
+// ends in "RETURNING id" (an INTEGER PRIMARY KEY) or "RETURNING 1" is made
+// without SQLite's temporary table of returned rows (SqliteDatabase.h).
 //
 // Failures raise error 75 (path/file access error) with the database's own
 // message; nothing here writes to a terminal. The objects below borrow the

@@ -121,7 +121,7 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
     if (db.Batch() != nullptr) db.Batch()->BeforeChange();
     Statement record(db,
                      "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now')) "
-                     "ON CONFLICT DO NOTHING RETURNING name");
+                     "ON CONFLICT DO NOTHING RETURNING 1");
     if (record.Bind(1, key).Bind(2, name).Step()) return name;
     // Another user of the store recorded the operation or the name meanwhile.
     if (std::optional<std::string> theirs = recorded()) return *theirs;
@@ -142,14 +142,12 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
     // The place's suffix first, then "", "1", "2", ...
     const std::string suffix = n < 0 ? placed : n == 0 ? std::string() : std::to_string(n);
     if (n >= 0 && suffix == placed) continue;
-    {
-      Statement held(db, "SELECT 1 FROM script_names WHERE type = ? AND folder = ? AND name = ?");
-      if (held.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName + suffix).Step()) continue;
-    }
+    // Recorded unless the name is held (or the operation recorded meanwhile):
+    // the insert itself tells, without a query before it.
     if (db.Batch() != nullptr) db.Batch()->BeforeChange();
     Statement record(db,
                      "INSERT INTO script_names (type, folder, name, base, suffix, operation, recorded) "
-                     "VALUES (?, ?, ?, ?, ?, ?, datetime('now')) ON CONFLICT DO NOTHING RETURNING suffix");
+                     "VALUES (?, ?, ?, ?, ?, ?, datetime('now')) ON CONFLICT DO NOTHING RETURNING 1");
     record.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName + suffix).Bind(4, key.baseName);
     if (record.Bind(5, suffix).Bind(6, operationKey).Step()) return suffix;
     if (std::optional<std::string> theirs = recorded()) return *theirs;

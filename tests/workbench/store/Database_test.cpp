@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <tuple>
+
 #include "support/Error.h"
 #include "workbench/store/StoreBackends.h"
 #include "workbench/store/postgres/PgDatabase.h"
@@ -76,6 +78,22 @@ TEST(SqliteDatabase, StatementsKeptByTheirSqlsAddressTablesFoundKeptTemporaryDat
     EXPECT_EQ(second.ColumnInt(0), 2);
   }
   EXPECT_EQ(PreparedStatements(handle), 1) << "only the first is kept";
+
+  // An INSERT of one row returning its id or 1: the row is there only when
+  // one was inserted, and then once.
+  Execute(*db, "CREATE TABLE w (id INTEGER PRIMARY KEY, name TEXT UNIQUE)");
+  Statement insert(*db, "INSERT INTO w (name) VALUES (?) ON CONFLICT DO NOTHING RETURNING id");
+  Statement insertOne(*db, "INSERT INTO w (name) VALUES (?) ON CONFLICT DO NOTHING RETURNING 1");
+  for (const auto& [statement, name, row, value] :
+       {std::tuple{&insert, "a", true, 1}, std::tuple{&insert, "b", true, 2}, std::tuple{&insert, "a", false, 0},
+        std::tuple{&insertOne, "c", true, 1}, std::tuple{&insertOne, "c", false, 0}}) {
+    statement->Reset();
+    EXPECT_EQ(statement->Bind(1, std::string(name)).Step(), row) << name;
+    EXPECT_EQ(statement->ColumnInt(0), value) << name;
+    EXPECT_EQ(statement->ColumnText(0), std::to_string(value)) << name;
+    EXPECT_FALSE(statement->Step()) << "one row at most";
+  }
+  EXPECT_THROW(Statement(*db, "INSERT INTO w (id) VALUES (1) RETURNING id").Step(), ZtError) << "taken: raised";
 
   EXPECT_FALSE(HasTable(*db, "u"));
   Execute(*db, "CREATE TABLE u (b INTEGER)");

@@ -3,7 +3,10 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <filesystem>
+#include <string_view>
+#include <utility>
 
 #include "support/Error.h"
 #include "workbench/text/Texts.h"
@@ -17,11 +20,37 @@ namespace {
 // The name of the database file in a store folder, as SqliteStore makes it.
 constexpr const char* kDatabaseName = "store.db";
 
+// What an INSERT of one row returns, when SQLite is left to make it.
+enum class Returning {
+  kRows,   // no emulation: the statement's own rows
+  kRowid,  // "RETURNING id": the row's id, which is its rowid
+  kOne,    // "RETURNING 1": whether the row was inserted
+};
+
+// The clause that ends `sql`, when it is one of the two emulated; its
+// length in `clause`.
+Returning EmulatedReturning(const char* sql, size_t& clause) {
+  const std::string_view text(sql);
+  for (const auto& [ending, kind] : {std::pair{std::string_view(" RETURNING id"), Returning::kRowid},
+                                     std::pair{std::string_view(" RETURNING 1"), Returning::kOne}}) {
+    if (text.size() > ending.size() && text.substr(text.size() - ending.size()) == ending &&
+        text.substr(0, 7) == "INSERT ") {
+      clause = ending.size();
+      return kind;
+    }
+  }
+  return Returning::kRows;
+}
+
 // A statement of a SQLite database: the kept one (reset and unbound for the
-// next user when done) or one of its own.
+// next user when done) or one of its own. An INSERT of one row that returns
+// its id or 1 runs without its RETURNING clause, which SQLite would serve
+// through a temporary table of its own for every row: its one row is made
+// from the rowid and the count of rows changed.
 class SqliteCursor final : public Database::Cursor {
  public:
-  SqliteCursor(sqlite3* db, sqlite3_stmt* statement, bool* inUse) : db_(db), statement_(statement), inUse_(inUse) {}
+  SqliteCursor(sqlite3* db, sqlite3_stmt* statement, bool* inUse, Returning returning)
+      : db_(db), statement_(statement), inUse_(inUse), returning_(returning) {}
   ~SqliteCursor() override {
     if (inUse_ == nullptr) {
       sqlite3_finalize(statement_);
@@ -44,6 +73,7 @@ class SqliteCursor final : public Database::Cursor {
     if (sqlite3_bind_int64(statement_, index, value) != SQLITE_OK) RaiseDatabaseError(db_);
   }
   bool Step() override {
+    if (returning_ != Returning::kRows) return StepEmulated();
     const int rc = sqlite3_step(statement_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
@@ -52,18 +82,38 @@ class SqliteCursor final : public Database::Cursor {
   void Reset() override {
     sqlite3_reset(statement_);
     sqlite3_clear_bindings(statement_);
+    stepped_ = false;
   }
   std::string ColumnText(int column) const override {
+    if (returning_ != Returning::kRows) return std::to_string(ColumnInt(column));
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
     if (text == nullptr) return {};
     return std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
   }
-  int64_t ColumnInt(int column) const override { return sqlite3_column_int64(statement_, column); }
+  int64_t ColumnInt(int column) const override {
+    if (returning_ != Returning::kRows) return column == 0 && onRow_ ? returned_ : 0;
+    return sqlite3_column_int64(statement_, column);
+  }
 
  private:
+  bool StepEmulated() {
+    onRow_ = false;
+    if (stepped_) return false;
+    stepped_ = true;
+    if (sqlite3_step(statement_) != SQLITE_DONE) RaiseDatabaseError(db_);
+    if (sqlite3_changes(db_) == 0) return false;  // ON CONFLICT DO NOTHING did nothing
+    returned_ = returning_ == Returning::kRowid ? sqlite3_last_insert_rowid(db_) : 1;
+    onRow_ = true;
+    return true;
+  }
+
   sqlite3* db_;
   sqlite3_stmt* statement_;
   bool* inUse_;  // the kept statement's in-use mark; null for one of its own
+  Returning returning_;
+  bool stepped_ = false;
+  bool onRow_ = false;
+  int64_t returned_ = 0;
 };
 
 }  // namespace
@@ -80,10 +130,13 @@ SqliteConnection::~SqliteConnection() {
 }
 
 std::unique_ptr<Database::Cursor> SqliteConnection::Prepare(const char* sql) {
+  size_t clause = 0;
+  const Returning returning = EmulatedReturning(sql, clause);
+  const int length = static_cast<int>(std::strlen(sql) - clause);
   // Unless this SQL is in use already (a nested query), take the kept one.
   KeptStatement& entry = kept_[sql];
   if (entry.statement == nullptr) {
-    if (sqlite3_prepare_v3(handle_, sql, -1, SQLITE_PREPARE_PERSISTENT, &entry.statement, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(handle_, sql, length, SQLITE_PREPARE_PERSISTENT, &entry.statement, nullptr) != SQLITE_OK) {
       sqlite3_finalize(entry.statement);
       kept_.erase(sql);
       RaiseDatabaseError(handle_);
@@ -92,14 +145,14 @@ std::unique_ptr<Database::Cursor> SqliteConnection::Prepare(const char* sql) {
   }
   if (!entry.inUse && entry.sql == sql) {
     entry.inUse = true;
-    return std::make_unique<SqliteCursor>(handle_, entry.statement, &entry.inUse);
+    return std::make_unique<SqliteCursor>(handle_, entry.statement, &entry.inUse, returning);
   }
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(handle_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(handle_, sql, length, &statement, nullptr) != SQLITE_OK) {
     sqlite3_finalize(statement);
     RaiseDatabaseError(handle_);
   }
-  return std::make_unique<SqliteCursor>(handle_, statement, nullptr);
+  return std::make_unique<SqliteCursor>(handle_, statement, nullptr, returning);
 }
 
 void SqliteConnection::Execute(const char* sql) {
