@@ -25,6 +25,12 @@ void Redirect(const std::string& path, int flags, int target) {
 }
 
 [[noreturn]] void Exec(const std::vector<std::string>& argv, const Streams& streams) {
+  // Every program timed runs in a session of its own, as one on a
+  // pseudo-terminal must: the scheduler groups processes by session
+  // (autogroups), and a run in the benchmark's session is scheduled
+  // differently from one in a session of its own on a loaded machine, by
+  // more than the progress line costs.
+  if (!streams.terminal) ::setsid();
   Redirect(streams.in, O_RDONLY, STDIN_FILENO);
   Redirect(streams.out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
   if (!streams.terminal) Redirect(streams.err, O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
