@@ -1,14 +1,13 @@
 // Store locations and the store of each kind (see StoreLocation.h).
 #include "workbench/store/StoreLocation.h"
 
-#include <libpq-fe.h>
-
 #include <cctype>
 #include <filesystem>
 #include <set>
 #include <vector>
 
 #include "support/Error.h"
+#include "workbench/store/postgres/PgLibrary.h"
 #include "workbench/store/postgres/PgStore.h"
 #include "workbench/store/sqlite/SqliteStore.h"
 #include "workbench/text/Texts.h"
@@ -31,11 +30,11 @@ bool StartsWith(const std::string& text, const std::string& prefix) { return tex
 const std::set<std::string>& Keywords() {
   static const std::set<std::string> keywords = [] {
     std::set<std::string> names{kScriptsKey};
-    PQconninfoOption* options = PQconndefaults();
+    PQconninfoOption* options = Pq().conndefaults();
     for (PQconninfoOption* option = options; option != nullptr && option->keyword != nullptr; ++option) {
       names.insert(option->keyword);
     }
-    PQconninfoFree(options);
+    Pq().conninfoFree(options);
     return names;
   }();
   return keywords;
@@ -148,17 +147,17 @@ StoreLocation ParseStoreLocation(const std::string& location) {
   parsed.conninfo =
       uri ? WithoutScriptsInUri(location, parsed.scripts) : WithoutScriptsInKeywords(location, parsed.scripts);
   char* error = nullptr;
-  PQconninfoOption* options = PQconninfoParse(parsed.conninfo.c_str(), &error);
+  PQconninfoOption* options = Pq().conninfoParse(parsed.conninfo.c_str(), &error);
   if (options == nullptr) {
     const std::string reason = error != nullptr ? error : "out of memory";
-    PQfreemem(error);
+    Pq().freemem(error);
     RaiseBadLocation(location, reason.substr(0, reason.find_last_not_of('\n') + 1));
   }
   bool password = false;
   for (PQconninfoOption* option = options; option->keyword != nullptr; ++option) {
     if (std::string(option->keyword) == "password" && option->val != nullptr && *option->val != '\0') password = true;
   }
-  PQconninfoFree(options);
+  Pq().conninfoFree(options);
   if (password) RaiseBadLocation(location, Text(WB_PG_PASSWORD));
   if (parsed.scripts.empty()) RaiseBadLocation(location, Text(WB_PG_NO_SCRIPTS));
   std::error_code ec;

@@ -1,12 +1,11 @@
 // The PostgreSQL back-end of a store's database (see PgDatabase.h).
 #include "workbench/store/postgres/PgDatabase.h"
 
-#include <libpq-fe.h>
-
 #include <cstdlib>
 #include <vector>
 
 #include "support/Error.h"
+#include "workbench/store/postgres/PgLibrary.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -51,19 +50,19 @@ std::string Trimmed(std::string text) {
 
 // Whether a result holds what a statement was to give.
 bool Succeeded(const PGresult* result) {
-  const ExecStatusType status = PQresultStatus(result);
+  const ExecStatusType status = Pq().resultStatus(result);
   return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
 }
 
 // The message of a failed result, or of the connection when there is none.
 std::string FailureOf(PGconn* connection, const PGresult* result) {
-  const char* message = result != nullptr ? PQresultErrorMessage(result) : nullptr;
-  if (message == nullptr || *message == '\0') message = PQerrorMessage(connection);
+  const char* message = result != nullptr ? Pq().resultErrorMessage(result) : nullptr;
+  if (message == nullptr || *message == '\0') message = Pq().errorMessage(connection);
   return Trimmed(message);
 }
 
 struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
+  void operator()(PGresult* result) const { Pq().clear(result); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
@@ -82,8 +81,8 @@ class PgCursor final : public Database::Cursor {
     if (!result_) {
       std::vector<const char*> values;
       for (const std::optional<std::string>& value : values_) values.push_back(value ? value->c_str() : nullptr);
-      result_.reset(PQexecPrepared(connection_, name_.c_str(), static_cast<int>(values.size()), values.data(), nullptr,
-                                   nullptr, 0));
+      result_.reset(Pq().execPrepared(connection_, name_.c_str(), static_cast<int>(values.size()), values.data(),
+                                      nullptr, nullptr, 0));
       if (!Succeeded(result_.get())) {
         const std::string message = FailureOf(connection_, result_.get());
         result_.reset();
@@ -91,16 +90,16 @@ class PgCursor final : public Database::Cursor {
       }
       row_ = -1;
     }
-    return ++row_ < PQntuples(result_.get());
+    return ++row_ < Pq().ntuples(result_.get());
   }
   void Reset() override {
     result_.reset();
     values_.clear();
   }
   std::string ColumnText(int column) const override {
-    if (!result_ || row_ >= PQntuples(result_.get()) || PQgetisnull(result_.get(), row_, column) != 0) return {};
-    return std::string(PQgetvalue(result_.get(), row_, column),
-                       static_cast<size_t>(PQgetlength(result_.get(), row_, column)));
+    if (!result_ || row_ >= Pq().ntuples(result_.get()) || Pq().getisnull(result_.get(), row_, column) != 0) return {};
+    return std::string(Pq().getvalue(result_.get(), row_, column),
+                       static_cast<size_t>(Pq().getlength(result_.get(), row_, column)));
   }
   int64_t ColumnInt(int column) const override { return std::strtoll(ColumnText(column).c_str(), nullptr, 10); }
 
@@ -143,16 +142,16 @@ std::string PgDialect(const std::string& sql) {
 
 std::string PgWhere(PGconn* connection) {
   const auto text = [](const char* value) { return std::string(value != nullptr ? value : ""); };
-  std::string where = "postgresql://" + text(PQuser(connection)) + "@" + text(PQhost(connection));
-  if (!text(PQport(connection)).empty()) where += ":" + text(PQport(connection));
-  return where + "/" + text(PQdb(connection));
+  std::string where = "postgresql://" + text(Pq().user(connection)) + "@" + text(Pq().host(connection));
+  if (!text(Pq().port(connection)).empty()) where += ":" + text(Pq().port(connection));
+  return where + "/" + text(Pq().db(connection));
 }
 
 PgConnection::PgConnection(PGconn* connection) : connection_(connection), where_(PgWhere(connection)) {
-  PQsetNoticeProcessor(connection_, IgnoreNotice, nullptr);
+  Pq().setNoticeProcessor(connection_, IgnoreNotice, nullptr);
 }
 
-PgConnection::~PgConnection() { PQfinish(connection_); }
+PgConnection::~PgConnection() { Pq().finish(connection_); }
 
 void PgConnection::Raise(const std::string& message) {
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_FAILED, {Trimmed(message)}));
@@ -162,7 +161,7 @@ std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
   auto known = prepared_.find(sql);
   if (known == prepared_.end()) {
     const std::string name = "zt" + std::to_string(prepared_.size() + 1);
-    const Result result(PQprepare(connection_, name.c_str(), PgDialect(sql).c_str(), 0, nullptr));
+    const Result result(Pq().prepare(connection_, name.c_str(), PgDialect(sql).c_str(), 0, nullptr));
     if (!Succeeded(result.get())) Raise(FailureOf(connection_, result.get()));
     known = prepared_.emplace(sql, name).first;
   }
@@ -170,14 +169,14 @@ std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
 }
 
 void PgConnection::Execute(const char* sql) {
-  const Result result(PQexec(connection_, PgDialect(sql).c_str()));
+  const Result result(Pq().exec(connection_, PgDialect(sql).c_str()));
   if (!Succeeded(result.get())) Raise(FailureOf(connection_, result.get()));
 }
 
-void PgConnection::ExecuteQuietly(const char* sql) { PQclear(PQexec(connection_, sql)); }
+void PgConnection::ExecuteQuietly(const char* sql) { Pq().clear(Pq().exec(connection_, sql)); }
 
 bool PgConnection::InTransaction() {
-  const PGTransactionStatusType status = PQtransactionStatus(connection_);
+  const PGTransactionStatusType status = Pq().transactionStatus(connection_);
   return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
 }
 
@@ -188,18 +187,18 @@ bool PgConnection::HasTable(const std::string& table) {
 
 std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience,
                                         bool readOnly) {
-  PGconn* handle = PQconnectdb(conninfo.c_str());
+  PGconn* handle = Pq().connectdb(conninfo.c_str());
   if (handle == nullptr) RaiseCannotOpen(conninfo, "out of memory");
   auto connection = std::make_unique<PgConnection>(handle);
-  if (PQstatus(handle) != CONNECTION_OK) {
-    RaiseCannotOpen(connection->Where(), Trimmed(PQerrorMessage(handle)));
+  if (Pq().status(handle) != CONNECTION_OK) {
+    RaiseCannotOpen(connection->Where(), Trimmed(Pq().errorMessage(handle)));
   }
   std::string settings =
       "SET client_encoding = 'UTF8'; SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED; "
       "SET lock_timeout = " +
       std::to_string(patience.count()) + ";";
   if (readOnly) settings += " SET default_transaction_read_only = on;";
-  const Result result(PQexec(handle, settings.c_str()));
+  const Result result(Pq().exec(handle, settings.c_str()));
   if (!Succeeded(result.get())) RaiseCannotOpen(connection->Where(), FailureOf(handle, result.get()));
   return connection;
 }
