@@ -105,7 +105,7 @@ struct RunResult {
 };
 
 constexpr const char* kNoJavac =
-    "no javac on the PATH, or the runtime jar was not built: ./bootstrap.sh test installs default-jdk-headless and junit5";
+    "no javac on the PATH, or no runtime jar built: ./bootstrap.sh test installs default-jdk-headless and junit5";
 constexpr const char* kNoJava = "no java on the PATH: ./bootstrap.sh test installs default-jdk-headless";
 
 // A failure text a generator puts into a tag: the generated file shows it
