@@ -491,8 +491,8 @@ named names-class-with-a-slash 0 '' "./unittests/p/a/brun.java " "$names/inside2
 ejb_model com.rcorp E >"$names/rcorp.json"
 echo com.rcorp::E >"$names/rcorp.json.select"
 named names-package-com.rcorp 0 '' "./unittests/com.rcorp/Erun.java " "$names/rcorp.json"
-grep -qxF "[Verimos]--[Unit Test]: source created for Logical View::com.rcorp::E::run:" "$tmp/out" ||
-  { echo "FAIL: names-package-com.rcorp: no \"source created\" line"; fail=1; }
+check 'names-package-com.rcorp: a "source created" line' \
+  grep -qxF "[Verimos]--[Unit Test]: source created for Logical View::com.rcorp::E::run:" "$tmp/out"
 # A name the store cannot take is named with its reason; its operation is
 # not generated and gets no datapool.
 ejb_model p C:x >"$names/drive.json"
@@ -542,16 +542,15 @@ run names-com-quotes-add-no-option 0 '' "$zt" generate "$tmp/quotes.json" --sele
 # A quote in the store's path.
 rm -rf "$tmp/st\"ore"
 run store-path-with-a-quote 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/st\"ore"
-[ -s "$tmp/st\"ore/scripts/vb/unittests/Maths/Calc/ICalcAdd.res" ] ||
-  { echo "FAIL: store-path-with-a-quote: not compiled"; fail=1; }
+check "store-path-with-a-quote: compiled" test -s "$tmp/st\"ore/scripts/vb/unittests/Maths/Calc/ICalcAdd.res"
 # ".rc" in the store's path: only the script's extension becomes ".res";
 # the same file of a sibling folder "proj.res" is not touched.
 sibling=$tmp/proj.res/st/scripts/vb/unittests/Maths/Calc/ICalcAdd.res
 mkdir -p "$(dirname "$sibling")" && echo sibling >"$sibling"
 run store-below-proj.rc 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/proj.rc/st"
 [ "$(cat "$sibling")" = sibling ] || { echo "FAIL: store-below-proj.rc: the sibling's .res changed"; fail=1; }
-grep -qxF "    $tmp/proj.rc/st/scripts/vb/unittests\\Maths\\Calc\\ICalcAdd.res" "$tmp/out" ||
-  { echo "FAIL: store-below-proj.rc: the log does not name the .res"; fail=1; }
+check "store-below-proj.rc: the log names the .res" \
+  grep -qxF "    $tmp/proj.rc/st/scripts/vb/unittests\\Maths\\Calc\\ICalcAdd.res" "$tmp/out"
 # A template whose resource line leads out of the store: the store refuses
 # the script, and nothing is compiled, deleted or written there.
 templates
@@ -623,13 +622,12 @@ cases=$((cases + 1))
 "$zt" generate "$tmp/big.json" "${big_select[@]}" --store "$store" </dev/null 2>"$tmp/err" | head -1 >/dev/null
 status=${PIPESTATUS[0]}
 [ "$status" -eq 1 ] || { echo "FAIL: log-to-a-closed-pipe: exit status $status, expected 1"; fail=1; }
-grep -qx 'ztunittest: cannot write to standard output: Broken pipe' "$tmp/err" ||
-  { echo "FAIL: log-to-a-closed-pipe: not told"; fail=1; }
+check "log-to-a-closed-pipe: told" grep -qx 'ztunittest: cannot write to standard output: Broken pipe' "$tmp/err"
 [ "$(find "$store/scripts/java" -name '*.java' | wc -l)" -eq 1000 ] ||
   { echo "FAIL: log-to-a-closed-pipe: $(find "$store/scripts/java" -name '*.java' | wc -l) of 1000 tests stored"; fail=1; }
-"$zt" datapool list --store "$store" 2>&1 | grep -qx '1000 datapool(s):' ||
-  { echo "FAIL: log-to-a-closed-pipe: not every datapool stored"; fail=1; }
+"$zt" datapool list --store "$store" >"$tmp/pools" 2>&1
+check "log-to-a-closed-pipe: every datapool stored" grep -qx '1000 datapool(s):' "$tmp/pools"
 
 echo "hostile_inputs: $cases cases, $skipped skipped"
-checks=$cases
+checks=$((checks + cases))
 finish hostile_inputs
