@@ -119,7 +119,7 @@ class RcExe : public ::testing::Test {
     std::string error;
     const char* path = std::getenv("PATH");
     ASSERT_FALSE(FindLlvmRc("", path != nullptr ? path : "", error).empty())
-        << error << " (./bootstrap.sh test installs it, with the Debian package llvm)";
+        << error << " (./bootstrap.sh test installs it)";
     folder_ = dir_ / "vb" / "unittests" / "Maths" / "Calc";
     fs::create_directories(folder_);
     launcher_ = std::make_unique<PosixProcessLauncher>(std::make_unique<DiskFileSystem>(dir_.string()));
