@@ -25,6 +25,7 @@
 #include "fakes/ScriptedConsole.h"
 #include "fakes/ScriptedModelHelper.h"
 #include "generators/EJBGenerator.h"
+#include "generators/GeneratorTestBase.h"
 #include "generators/GenericJavaGenerator.h"
 #include "generators/InlineEJBGenerator.h"
 #include "host/TesselModel.h"
@@ -125,25 +126,6 @@ class TemplatesCompile : public ::testing::Test {
     java_ = test::FindProgram("java");
     fs::create_directories(dir_ / "dp");
     fs::create_directories(dir_ / "model");
-  }
-
-  // Answers for the EJB classes of a model: `remote` names remote interfaces
-  // X whose home is XHome and bean XBean; `entities` maps entity beans to
-  // their primary-key classes.
-  void DescribeBeans(const std::vector<std::string>& remote, const std::map<std::string, std::string>& entities) {
-    for (const std::string& x : remote) {
-      helper_.remote.insert(x);
-      helper_.home.insert(x + "Home");
-      for (const std::string& cls : {x, x + "Home"}) {
-        helper_.remoteOf[cls] = x;
-        helper_.homeOf[cls] = x + "Home";
-        helper_.beanOf[cls] = x + "Bean";
-      }
-    }
-    for (const auto& [bean, key] : entities) {
-      helper_.entity.insert(bean);
-      helper_.keyOf[bean] = key;
-    }
   }
 
   // Generates a test for every operation of `model` that one of `generators`
@@ -296,7 +278,7 @@ std::string DatapoolOf(const RunResult& result, const std::string& operation) {
 
 TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
   std::unique_ptr<wb::Model> model = wb::LoadModelDocument((fs::path(ZT_EXAMPLES_DIR) / "bank-ejb.json").string());
-  DescribeBeans({"Account", "Teller", "InterestCalculator"}, {{"AccountBean", "AccountPK"}});
+  test::DescribeBeans(helper_, {"Account", "Teller", "InterestCalculator"}, {{"AccountBean", "AccountPK"}});
   InlineEJBGenerator inlineEjb;
   EJBGenerator ejb;
   const RunResult result = Generate(*model, {&inlineEjb, &ejb});
@@ -505,7 +487,7 @@ constexpr const char* kRootSources[][2] = {
 
 TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
   std::unique_ptr<wb::Model> model = wb::ParseModelDocument(kRootModel, "clocks.json");
-  DescribeBeans({"Clock"}, {{"ClockBean", "ClockPK"}});
+  test::DescribeBeans(helper_, {"Clock"}, {{"ClockBean", "ClockPK"}});
   InlineEJBGenerator inlineEjb;
   EJBGenerator ejb;
   GenericJavaGenerator java;
