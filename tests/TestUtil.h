@@ -102,6 +102,24 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
   return tree;
 }
 
+/// Names each test of a parameterized suite after its case's `name`.
+struct CaseName {
+  template <class Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    return info.param.name;
+  }
+};
+
+/// A text a reader must refuse, and where and why: the first fault's line
+/// and column, and a part of its message.
+struct BrokenText {
+  const char* name;
+  std::string text;
+  int line;
+  int column;
+  const char* message;
+};
+
 /// Runs `call`, which must raise an E, and returns it; when it raises
 /// nothing, the test fails there.
 template <class E = ZtError, class F>
