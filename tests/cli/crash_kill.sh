@@ -22,7 +22,7 @@ base=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$base" "$tmp"' EXIT
 export ZTUNITTEST_USER=crash
 
-big_model 10 >"$base/big.json"
+big_model 10 labelled >"$base/big.json"
 select=()
 for p in 0 1 2 3 4 5 6 7 8 9; do select+=(--select "pkg$p"); done
 

@@ -5,9 +5,10 @@
 # when COMMAND fails; finish NAME: the summary line and the exit status;
 # need PROGRAM PACKAGE, need_llvm_rc: fail at once without a tool the test
 # runs (./bootstrap.sh test installs them all); gone_compiler STORE: STORE's
-# resource compiler set to a program that is then removed; big_model N: a
-# model of N packages of 10 EJBs (100 operations a package); sqlite3_on
-# DATABASE: an sqlite3 process on DATABASE.
+# resource compiler set to a program that is then removed; big_model N
+# [labelled]: a model of N packages of 10 EJBs (100 operations a package;
+# labelled: with a String parameter more for each); sqlite3_on DATABASE: an
+# sqlite3 process on DATABASE.
 set -u
 zt=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 src=$2
@@ -45,6 +46,8 @@ gone_compiler() {
 }
 # Each EJB is a remote interface of 8 operations and a home of 2.
 big_model() {
+  local label='' name=''
+  [ "${2:-}" = labelled ] && label=',{"name":"label","type":"String"}' name=',"parameters":[{"name":"name","type":"String"}]'
   printf '{"model":"Big","packages":[{"name":"javax","packages":[{"name":"ejb","classes":[{"name":"EJBObject"},{"name":"EJBHome"}]}]}'
   for ((p = 0; p < $1; p++)); do
     printf ',{"name":"pkg%s","classes":[' "$p"
@@ -53,10 +56,10 @@ big_model() {
       printf '{"name":"Svc%s%s","stereotype":"EJBRemoteInterface","language":"Java","operations":[' "$p" "$e"
       for o in 0 1 2 3 4 5 6 7; do
         [ "$o" -gt 0 ] && printf ','
-        printf '{"name":"op%s","returnType":"double","parameters":[{"name":"amount","type":"double","initValue":"%s.5"}]}' "$o" "$o"
+        printf '{"name":"op%s","returnType":"double","parameters":[{"name":"amount","type":"double","initValue":"%s.5"}%s]}' "$o" "$o" "$label"
       done
       printf ']},{"name":"Svc%s%sHome","stereotype":"EJBHomeInterface","language":"Java","operations":[' "$p" "$e"
-      printf '{"name":"create","returnType":"Svc%s%s"},{"name":"findByName","returnType":"Svc%s%s"}]}' "$p" "$e" "$p" "$e"
+      printf '{"name":"create","returnType":"Svc%s%s"},{"name":"findByName","returnType":"Svc%s%s"%s}]}' "$p" "$e" "$p" "$e" "$name"
     done
     printf ']}'
   done
