@@ -1,7 +1,7 @@
 // Tests of the XMI reader and of model files of either format: small XMI
 // texts for each thing the reader reads, skips or refuses, and the models
-// that real tools wrote (../shared/xmi-samples beside the project; the test
-// fails without them).
+// that real tools wrote (../shared/xmi-samples beside the project; a clone
+// kept elsewhere has none, and those tests say so and are skipped).
 #include "workbench/documents/XmiReader.h"
 
 #include <gtest/gtest.h>
@@ -390,8 +390,9 @@ std::filesystem::path SamplesDir() {
 class XmiSamples : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(std::filesystem::is_directory(SamplesDir()))
-        << "no XMI samples at " << SamplesDir().string() << ": the models real tools wrote are kept beside the project";
+    if (!std::filesystem::is_directory(SamplesDir())) {
+      GTEST_SKIP() << "no XMI samples at " << SamplesDir().string() << ": the tests of real tools' files are skipped";
+    }
   }
   static XmiResult Sample(const std::string& name, const std::string& language = {}) {
     return ParseXmi(test::ReadAll(SamplesDir() / name), name, XmiOptions{language});
