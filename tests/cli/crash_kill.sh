@@ -178,13 +178,20 @@ for i in 1 2 3 4 5; do
   sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
   cut=0
   kill -0 "$pid" 2>/dev/null && [ -e "$store/store.db" ] && truncate -s 8192 "$store/store.db" && cut=1
+  cut_at=$(ms)
   wait "$pid"
   status=$?
+  left=$(($(ms) - cut_at))
   verdict=$(sqlite3 "$store/store.db" 'PRAGMA quick_check' 2>&1 | head -1)
-  echo "cut $i: after ${delay} ms, cut $cut, status $status, check: $verdict"
+  echo "cut $i: after ${delay} ms, cut $cut, the run ended ${left} ms later, status $status, check: $verdict"
+  # A cut in the last moments of a run may come after the run's own last
+  # look at its store, which nothing can notice: only a cut with a good part
+  # of a run still to come is judged.
   if [ "$cut" -eq 1 ]; then
     cuts=$((cuts + 1))
-    [ "$verdict" = ok ] || check "cut $i: a run that leaves a damaged store fails" test "$status" -ne 0
+    if [ $((left * 4)) -ge "$duration" ]; then
+      [ "$verdict" = ok ] || check "cut $i: a run that leaves a damaged store fails" test "$status" -ne 0
+    fi
   fi
   rm -rf "$store"
 done
