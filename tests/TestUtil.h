@@ -2,14 +2,17 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -58,6 +61,36 @@ inline void WriteAll(const std::filesystem::path& path, const std::string& conte
   std::ofstream(path, std::ios::binary) << content;
 }
 
+/// The first executable `name` on the PATH, or "".
+inline std::string FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path != nullptr ? path : "");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const std::filesystem::path candidate = std::filesystem::path(dir.empty() ? "." : dir) / name;
+    if (std::filesystem::is_regular_file(candidate) && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}
+
+/// `text` as one word of the shell.
+inline std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+/// Runs `command` in the shell; its exit status (-1 when it did not exit),
+/// with its stdout and stderr in `output`.
+inline int RunCommand(const std::string& command, std::string& output) {
+  output.clear();
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 /// Every file and folder below `dir`, with the files' bytes: two snapshots are
 /// equal when nothing below `dir` was added, removed or changed.
 inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir) {
@@ -68,6 +101,24 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
   }
   return tree;
 }
+
+/// Names each test of a parameterized suite after its case's `name`.
+struct CaseName {
+  template <class Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    return info.param.name;
+  }
+};
+
+/// A text a reader must refuse, and where and why: the first fault's line
+/// and column, and a part of its message.
+struct BrokenText {
+  const char* name;
+  std::string text;
+  int line;
+  int column;
+  const char* message;
+};
 
 /// Runs `call`, which must raise an E, and returns it; when it raises
 /// nothing, the test fails there.

@@ -6,7 +6,6 @@
 # list; then runs whose resource compiler is missing, answered from the end
 # of input and with No.
 #   bash com_generate.sh PATH-TO-ZTUNITTEST SOURCE-DIR
-# Without llvm-rc the test is skipped (exit status 77) with a line that says why.
 . "$2/tests/cli/lib/common.sh" "$@"
 rc=$(dirname "$zt")/rc.exe
 unset ZTUNITTEST_USER
@@ -17,10 +16,7 @@ generate() {  # generate STORE [SELECTION]: status in $status, host log in $tmp/
 }
 log_has() { grep -qxF -- "$1" "$tmp/log"; }
 
-if [ -z "${ZTUNITTEST_LLVM_RC:-}" ] && ! command -v llvm-rc >/dev/null && ! command -v llvm-rc-14 >/dev/null; then
-  echo "SKIPPED: llvm-rc is not installed (Debian package llvm); the COM projects cannot be compiled"
-  exit 77
-fi
+need_llvm_rc
 check "rc.exe is built beside ztunittest" test -x "$rc"
 
 # With option 3 set to the bundled rc.exe: every project compiled.
@@ -74,9 +70,7 @@ check "default compiler: compiled" test -s "$tmp/default/scripts/vb/unittests/Ma
 # Option 3 names a file that is gone, and nothing answers: the questions take
 # their defaults, the run goes on without .res files and warns at the end.
 store=$tmp/norc
-printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
-"$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
-rm "$tmp/gone-rc.exe"
+gone_compiler "$store"
 generate "$store" </dev/null
 project=$store/scripts/vb/unittests/Maths/Calc
 check "no compiler: generate exits 0" test "$status" -eq 0
@@ -92,9 +86,7 @@ check "no compiler: the warning ends the log" test "$(tail -n 1 "$tmp/log")" = \
 # The same, with the option left as it is and the question answered No:
 # nothing is generated, and the run ends short.
 store=$tmp/norc-no
-printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
-"$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
-rm "$tmp/gone-rc.exe"
+gone_compiler "$store"
 generate "$store" < <(printf -- '-\nn\n')
 check "answered no: generate exits 1" test "$status" -eq 1
 check "answered no: nothing generated" test -z "$(find "$store/scripts" -type f 2>/dev/null)"

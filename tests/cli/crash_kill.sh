@@ -17,30 +17,12 @@
 # times (a full run waits tens of seconds for fsync on a disk, and takes
 # under a second on tmpfs). Without /dev/shm the series has 5 kills.
 . "$2/tests/cli/lib/common.sh" "$@"
+need sqlite3 sqlite3
 base=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$base" "$tmp"' EXIT
 export ZTUNITTEST_USER=crash
 
-# The model: javax::ejb and pkg0..pkg9, each with Svc<p><e> and Svc<p><e>Home.
-{
-  printf '{"model":"Big","packages":[{"name":"javax","packages":[{"name":"ejb","classes":[{"name":"EJBObject"},{"name":"EJBHome"}]}]}'
-  for p in 0 1 2 3 4 5 6 7 8 9; do
-    printf ',{"name":"pkg%s","classes":[' "$p"
-    for e in 0 1 2 3 4 5 6 7 8 9; do
-      [ "$e" -gt 0 ] && printf ','
-      printf '{"name":"Svc%s%s","stereotype":"EJBRemoteInterface","language":"Java","operations":[' "$p" "$e"
-      for o in 0 1 2 3 4 5 6 7; do
-        [ "$o" -gt 0 ] && printf ','
-        printf '{"name":"op%s","returnType":"double","parameters":[{"name":"amount","type":"double","initValue":"%s.5"},{"name":"label","type":"String"}]}' "$o" "$o"
-      done
-      printf ']},{"name":"Svc%s%sHome","stereotype":"EJBHomeInterface","language":"Java","operations":[' "$p" "$e"
-      printf '{"name":"create","returnType":"Svc%s%s"},' "$p" "$e"
-      printf '{"name":"findByName","returnType":"Svc%s%s","parameters":[{"name":"name","type":"String"}]}]}' "$p" "$e"
-    done
-    printf ']}'
-  done
-  printf ']}\n'
-} >"$base/big.json"
+big_model 10 labelled >"$base/big.json"
 select=()
 for p in 0 1 2 3 4 5 6 7 8 9; do select+=(--select "pkg$p"); done
 
@@ -124,11 +106,7 @@ for i in $(seq 1 "$kills"); do
   listing "$store" >"$base/files"
   check "kill $i: the next run leaves the reference's files and no temporary" diff -q "$base/ref.files" "$base/files"
   check "kill $i: no journal is left" test ! -e "$store/store.db-journal"
-  if command -v sqlite3 >/dev/null 2>&1; then
-    check "kill $i: integrity check" test "$(sqlite3 "$store/store.db" 'PRAGMA integrity_check')" = ok
-  else
-    echo "SKIP: no sqlite3 on the PATH; the integrity check after kill $i did not run"
-  fi
+  check "kill $i: integrity check" test "$(sqlite3 "$store/store.db" 'PRAGMA integrity_check')" = ok
   "$zt" datapool list --store "$store" >"$base/pools" 2>&1
   check "kill $i: every datapool is there" diff -q "$base/ref.pools" "$base/pools"
   rm -rf "$store"
@@ -139,14 +117,6 @@ echo "crash_kill: $hit of $kills kills hit a running generation; $partial partia
 check "a kill met a running generation" test "$hit" -gt 0
 
 # -- Other programs at the store during a run -----------------------------------
-# sqlite3_on DATABASE: an sqlite3 process on DATABASE that reads its commands
-# from the descriptor 3 of this shell; its pid in $holder.
-sqlite3_on() {
-  rm -f "$base/feed" && mkfifo "$base/feed"
-  sqlite3 "$1" <"$base/feed" >/dev/null 2>&1 &
-  holder=$!
-  exec 3>"$base/feed"
-}
 # A reader that starts a transaction during a run ("BEGIN; SELECT ...;" left
 # open in sqlite3) and holds it for longer than SQLite's usual wait of 5 s:
 # the run waits for it, and every datapool it logged is stored.
@@ -208,13 +178,20 @@ for i in 1 2 3 4 5; do
   sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
   cut=0
   kill -0 "$pid" 2>/dev/null && [ -e "$store/store.db" ] && truncate -s 8192 "$store/store.db" && cut=1
+  cut_at=$(ms)
   wait "$pid"
   status=$?
+  left=$(($(ms) - cut_at))
   verdict=$(sqlite3 "$store/store.db" 'PRAGMA quick_check' 2>&1 | head -1)
-  echo "cut $i: after ${delay} ms, cut $cut, status $status, check: $verdict"
+  echo "cut $i: after ${delay} ms, cut $cut, the run ended ${left} ms later, status $status, check: $verdict"
+  # A cut in the last moments of a run may come after the run's own last
+  # look at its store, which nothing can notice: only a cut with a good part
+  # of a run still to come is judged.
   if [ "$cut" -eq 1 ]; then
     cuts=$((cuts + 1))
-    [ "$verdict" = ok ] || check "cut $i: a run that leaves a damaged store fails" test "$status" -ne 0
+    if [ $((left * 4)) -ge "$duration" ]; then
+      [ "$verdict" = ok ] || check "cut $i: a run that leaves a damaged store fails" test "$status" -ne 0
+    fi
   fi
   rm -rf "$store"
 done

@@ -34,8 +34,7 @@ awk '/datapool created:$/ { skip = 1; next } skip { skip = 0; next } { print }' 
 check "second run logs the scripts only" diff -u "$tmp/expected2" "$tmp/out"
 sums >"$tmp/sums2"
 check "second run changes no file" diff -u "$tmp/sums1" "$tmp/sums2"
-"$zt" datapool list --store "$store" >"$tmp/pools2" 2>&1
-check "second run adds no datapool" diff -u "$tmp/pools" "$tmp/pools2"
+# (That a rerun leaves the datapools as they were: datapool_names.sh.)
 
 # An edited test is not replaced without a yes (end of input answers no).
 echo "// my change" >>"$store/scripts/java/unittests/bank/core/Accountdeposit.java"

@@ -10,6 +10,8 @@
 # Cases that need chattr or mount say SKIP when the machine does not allow
 # them (the tests run as root, where permission bits do not stop writes).
 . "$2/tests/cli/lib/common.sh" "$@"
+need sqlite3 sqlite3
+need_llvm_rc
 mounted=()
 cleanup() {
   chattr -R -i "$tmp" 2>/dev/null
@@ -315,14 +317,6 @@ for part in scripts scripts/java scripts/vb; do
 done
 # A store that another program holds locked is busy, and the message names
 # the program.
-# sqlite3_on DATABASE: an sqlite3 process on DATABASE, reading its commands
-# from the descriptor 3 of this shell; its pid in $holder.
-sqlite3_on() {
-  rm -f "$tmp/feed" && mkfifo "$tmp/feed"
-  sqlite3 "$1" <"$tmp/feed" >/dev/null 2>&1 &
-  holder=$!
-  exec 3>"$tmp/feed"
-}
 fresh_copy
 sqlite3_on "$store/store.db"
 echo "BEGIN EXCLUSIVE;" >&3
@@ -401,26 +395,6 @@ fi
 
 # A disk that fills up during a run: what the log says was created is in the
 # store, or a message says it was not stored; the run ends short.
-# big_model PACKAGES: PACKAGES packages of 10 EJBs, each a remote interface
-# of 8 operations and a home of 2 (100 operations a package).
-big_model() {
-  printf '{"model":"Big","packages":[{"name":"javax","packages":[{"name":"ejb","classes":[{"name":"EJBObject"},{"name":"EJBHome"}]}]}'
-  for ((p = 0; p < $1; p++)); do
-    printf ',{"name":"pkg%s","classes":[' "$p"
-    for e in 0 1 2 3 4 5 6 7 8 9; do
-      [ "$e" -gt 0 ] && printf ','
-      printf '{"name":"Svc%s%s","stereotype":"EJBRemoteInterface","language":"Java","operations":[' "$p" "$e"
-      for o in 0 1 2 3 4 5 6 7; do
-        [ "$o" -gt 0 ] && printf ','
-        printf '{"name":"op%s","returnType":"double","parameters":[{"name":"amount","type":"double","initValue":"%s.5"}]}' "$o" "$o"
-      done
-      printf ']},{"name":"Svc%s%sHome","stereotype":"EJBHomeInterface","language":"Java","operations":[' "$p" "$e"
-      printf '{"name":"create","returnType":"Svc%s%s"},{"name":"findByName","returnType":"Svc%s%s"}]}' "$p" "$e" "$p" "$e"
-    done
-    printf ']}'
-  done
-  printf ']}\n'
-}
 big_model 10 >"$tmp/big.json"
 big_select=()
 for p in 0 1 2 3 4 5 6 7 8 9; do big_select+=(--select "pkg$p"); done
@@ -517,8 +491,8 @@ named names-class-with-a-slash 0 '' "./unittests/p/a/brun.java " "$names/inside2
 ejb_model com.rcorp E >"$names/rcorp.json"
 echo com.rcorp::E >"$names/rcorp.json.select"
 named names-package-com.rcorp 0 '' "./unittests/com.rcorp/Erun.java " "$names/rcorp.json"
-grep -qxF "[Verimos]--[Unit Test]: source created for Logical View::com.rcorp::E::run:" "$tmp/out" ||
-  { echo "FAIL: names-package-com.rcorp: no \"source created\" line"; fail=1; }
+check 'names-package-com.rcorp: a "source created" line' \
+  grep -qxF "[Verimos]--[Unit Test]: source created for Logical View::com.rcorp::E::run:" "$tmp/out"
 # A name the store cannot take is named with its reason; its operation is
 # not generated and gets no datapool.
 ejb_model p C:x >"$names/drive.json"
@@ -538,64 +512,58 @@ grep -qx "Finished code generation, 0 of 1 test(s) were processed." "$tmp/err" |
 # -- Resource scripts and the resource compiler ------------------------------
 # What a model or a template puts into the path of a resource script reaches
 # the compiler as one argument, and a path the store refuses is not compiled.
-if [ -z "${ZTUNITTEST_LLVM_RC:-}" ] && ! command -v llvm-rc >/dev/null && ! command -v llvm-rc-14 >/dev/null; then
-  echo "SKIP: resource-compiler cases: llvm-rc is not installed (Debian package llvm)"
-  skipped=$((skipped + 4))
-else
-  # com_model PACKAGE...: an interface ICalc (Add) and its coclass in each package.
-  com_model() {
-    printf '{"model": "M", "components": [{"name": "CalcLib", "properties": {"COM": {"uuid": "6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D", "lcid": "0", "filename": "CalcLib.dll", "helpstring": "Calc"}}}], "packages": ['
-    local first=1 p q
-    for p in "$@"; do
-      q=$(printf '%s' "$p" | sed 's/\\/\\\\/g; s/"/\\"/g')
-      [ $first -eq 1 ] || printf ','
-      first=0
-      printf '{"name": "%s", "classes": [{"name": "ICalc", "stereotype": "Interface", "language": "COM", "operations": [{"name": "Add", "returnType": "HRESULT", "parameters": [{"name": "a", "type": "long", "initValue": "2"}, {"name": "r", "type": "long*", "properties": {"COM": {"retval": "True"}}}]}]}, {"name": "Calc", "stereotype": "coclass", "language": "COM", "realizes": ["%s::ICalc"], "components": ["CalcLib"], "properties": {"COM": {"progid": "CalcLib.Calc"}}}]}' "$q" "$q"
-    done
-    printf ']}\n'
-  }
-  outside=$tmp/outside-rc
-  mkdir -p "$outside"
-  echo keep >"$outside/victim.txt"
-  # Quotes in package names: no name adds an option (here /fo, which would
-  # write the victim); the twin without quotes makes the folder the split
-  # would name. Each project is compiled.
-  evil="P.rcd\" /fo \"$outside/victim.txt\" \".."
-  plain="P.rcd /fo $outside/victim.txt .."
-  com_model "$plain" "$evil" 'Say"Hi' >"$tmp/quotes.json"
-  rm -rf "$store"
-  run names-com-quotes-add-no-option 0 '' "$zt" generate "$tmp/quotes.json" --select "$plain::ICalc" --select "$evil::ICalc" \
-    --select 'Say"Hi::ICalc' --store "$store"
-  [ "$(cat "$outside/victim.txt")" = keep ] || { echo "FAIL: names-com-quotes-add-no-option: the victim was written"; fail=1; }
-  [ "$(find "$store/scripts/vb" -name ICalcAdd.res | wc -l)" -eq 3 ] && [ -z "$(find "$store/scripts/vb" -name '*.rc')" ] ||
-    { echo "FAIL: names-com-quotes-add-no-option: not every project compiled: $(cd "$store/scripts/vb" && find . -name 'ICalcAdd.r*')"; fail=1; }
-  # A quote in the store's path.
-  rm -rf "$tmp/st\"ore"
-  run store-path-with-a-quote 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/st\"ore"
-  [ -s "$tmp/st\"ore/scripts/vb/unittests/Maths/Calc/ICalcAdd.res" ] ||
-    { echo "FAIL: store-path-with-a-quote: not compiled"; fail=1; }
-  # ".rc" in the store's path: only the script's extension becomes ".res";
-  # the same file of a sibling folder "proj.res" is not touched.
-  sibling=$tmp/proj.res/st/scripts/vb/unittests/Maths/Calc/ICalcAdd.res
-  mkdir -p "$(dirname "$sibling")" && echo sibling >"$sibling"
-  run store-below-proj.rc 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/proj.rc/st"
-  [ "$(cat "$sibling")" = sibling ] || { echo "FAIL: store-below-proj.rc: the sibling's .res changed"; fail=1; }
-  grep -qxF "    $tmp/proj.rc/st/scripts/vb/unittests\\Maths\\Calc\\ICalcAdd.res" "$tmp/out" ||
-    { echo "FAIL: store-below-proj.rc: the log does not name the .res"; fail=1; }
-  # A template whose resource line leads out of the store: the store refuses
-  # the script, and nothing is compiled, deleted or written there.
-  templates
-  vbp="$tmp/tpl/Unit Test Templates/COM VB/TestName.vbp"
-  sed -i 's/^ResFile32=.*/ResFile32=..\\..\\..\\..\\..\\..\\somewhere\\victim; TestName.rc\r/' "$vbp"
-  rm -rf "$tmp/somewhere" "$store" && mkdir -p "$tmp/somewhere"
-  printf 'STRINGTABLE\r\nBEGIN\r\n1 "victim"\r\nEND\r\n' >"$tmp/somewhere/victim.rc"
-  echo "a victim's" >"$tmp/somewhere/victim.res"
-  sums "$tmp/somewhere" >"$tmp/before"
-  run template-resource-line-leaves-the-store 1 'Not storing ".*somewhere\\victim\.rc": it would lie outside the script folder' \
-    "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$store" --templates "$tmp/tpl"
-  sums "$tmp/somewhere" >"$tmp/after"
-  same template-resource-line-leaves-the-store "what lies outside the store" "$tmp/before" "$tmp/after"
-fi
+# com_model PACKAGE...: an interface ICalc (Add) and its coclass in each package.
+com_model() {
+  printf '{"model": "M", "components": [{"name": "CalcLib", "properties": {"COM": {"uuid": "6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D", "lcid": "0", "filename": "CalcLib.dll", "helpstring": "Calc"}}}], "packages": ['
+  local first=1 p q
+  for p in "$@"; do
+    q=$(printf '%s' "$p" | sed 's/\\/\\\\/g; s/"/\\"/g')
+    [ $first -eq 1 ] || printf ','
+    first=0
+    printf '{"name": "%s", "classes": [{"name": "ICalc", "stereotype": "Interface", "language": "COM", "operations": [{"name": "Add", "returnType": "HRESULT", "parameters": [{"name": "a", "type": "long", "initValue": "2"}, {"name": "r", "type": "long*", "properties": {"COM": {"retval": "True"}}}]}]}, {"name": "Calc", "stereotype": "coclass", "language": "COM", "realizes": ["%s::ICalc"], "components": ["CalcLib"], "properties": {"COM": {"progid": "CalcLib.Calc"}}}]}' "$q" "$q"
+  done
+  printf ']}\n'
+}
+outside=$tmp/outside-rc
+mkdir -p "$outside"
+echo keep >"$outside/victim.txt"
+# Quotes in package names: no name adds an option (here /fo, which would
+# write the victim); the twin without quotes makes the folder the split
+# would name. Each project is compiled.
+evil="P.rcd\" /fo \"$outside/victim.txt\" \".."
+plain="P.rcd /fo $outside/victim.txt .."
+com_model "$plain" "$evil" 'Say"Hi' >"$tmp/quotes.json"
+rm -rf "$store"
+run names-com-quotes-add-no-option 0 '' "$zt" generate "$tmp/quotes.json" --select "$plain::ICalc" --select "$evil::ICalc" \
+  --select 'Say"Hi::ICalc' --store "$store"
+[ "$(cat "$outside/victim.txt")" = keep ] || { echo "FAIL: names-com-quotes-add-no-option: the victim was written"; fail=1; }
+[ "$(find "$store/scripts/vb" -name ICalcAdd.res | wc -l)" -eq 3 ] && [ -z "$(find "$store/scripts/vb" -name '*.rc')" ] ||
+  { echo "FAIL: names-com-quotes-add-no-option: not every project compiled: $(cd "$store/scripts/vb" && find . -name 'ICalcAdd.r*')"; fail=1; }
+# A quote in the store's path.
+rm -rf "$tmp/st\"ore"
+run store-path-with-a-quote 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/st\"ore"
+check "store-path-with-a-quote: compiled" test -s "$tmp/st\"ore/scripts/vb/unittests/Maths/Calc/ICalcAdd.res"
+# ".rc" in the store's path: only the script's extension becomes ".res";
+# the same file of a sibling folder "proj.res" is not touched.
+sibling=$tmp/proj.res/st/scripts/vb/unittests/Maths/Calc/ICalcAdd.res
+mkdir -p "$(dirname "$sibling")" && echo sibling >"$sibling"
+run store-below-proj.rc 0 '' "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$tmp/proj.rc/st"
+[ "$(cat "$sibling")" = sibling ] || { echo "FAIL: store-below-proj.rc: the sibling's .res changed"; fail=1; }
+check "store-below-proj.rc: the log names the .res" \
+  grep -qxF "    $tmp/proj.rc/st/scripts/vb/unittests\\Maths\\Calc\\ICalcAdd.res" "$tmp/out"
+# A template whose resource line leads out of the store: the store refuses
+# the script, and nothing is compiled, deleted or written there.
+templates
+vbp="$tmp/tpl/Unit Test Templates/COM VB/TestName.vbp"
+sed -i 's/^ResFile32=.*/ResFile32=..\\..\\..\\..\\..\\..\\somewhere\\victim; TestName.rc\r/' "$vbp"
+rm -rf "$tmp/somewhere" "$store" && mkdir -p "$tmp/somewhere"
+printf 'STRINGTABLE\r\nBEGIN\r\n1 "victim"\r\nEND\r\n' >"$tmp/somewhere/victim.rc"
+echo "a victim's" >"$tmp/somewhere/victim.res"
+sums "$tmp/somewhere" >"$tmp/before"
+run template-resource-line-leaves-the-store 1 'Not storing ".*somewhere\\victim\.rc": it would lie outside the script folder' \
+  "$zt" generate "$src/examples/calc-com.json" --select Maths::ICalc::Add --store "$store" --templates "$tmp/tpl"
+sums "$tmp/somewhere" >"$tmp/after"
+same template-resource-line-leaves-the-store "what lies outside the store" "$tmp/before" "$tmp/after"
 
 # -- Outputs -------------------------------------------------------------------
 # A file named for a command's output that is a pipe, a device or a symbolic
@@ -654,13 +622,12 @@ cases=$((cases + 1))
 "$zt" generate "$tmp/big.json" "${big_select[@]}" --store "$store" </dev/null 2>"$tmp/err" | head -1 >/dev/null
 status=${PIPESTATUS[0]}
 [ "$status" -eq 1 ] || { echo "FAIL: log-to-a-closed-pipe: exit status $status, expected 1"; fail=1; }
-grep -qx 'ztunittest: cannot write to standard output: Broken pipe' "$tmp/err" ||
-  { echo "FAIL: log-to-a-closed-pipe: not told"; fail=1; }
+check "log-to-a-closed-pipe: told" grep -qx 'ztunittest: cannot write to standard output: Broken pipe' "$tmp/err"
 [ "$(find "$store/scripts/java" -name '*.java' | wc -l)" -eq 1000 ] ||
   { echo "FAIL: log-to-a-closed-pipe: $(find "$store/scripts/java" -name '*.java' | wc -l) of 1000 tests stored"; fail=1; }
-"$zt" datapool list --store "$store" 2>&1 | grep -qx '1000 datapool(s):' ||
-  { echo "FAIL: log-to-a-closed-pipe: not every datapool stored"; fail=1; }
+"$zt" datapool list --store "$store" >"$tmp/pools" 2>&1
+check "log-to-a-closed-pipe: every datapool stored" grep -qx '1000 datapool(s):' "$tmp/pools"
 
 echo "hostile_inputs: $cases cases, $skipped skipped"
-checks=$cases
+checks=$((checks + cases))
 finish hostile_inputs

@@ -9,10 +9,9 @@
 # expected value aborts its check.
 . "$2/tests/cli/lib/common.sh" "$@"
 launcher=/usr/share/java/junit-platform-console-standalone.jar
-for need in javac java; do
-  command -v "$need" >/dev/null || { echo "SKIPPED: no $need (./bootstrap.sh installs default-jdk-headless)"; exit 77; }
-done
-[ -f "$launcher" ] || { echo "SKIPPED: no $launcher (./bootstrap.sh installs junit5)"; exit 77; }
+need javac default-jdk-headless
+need java default-jdk-headless
+[ -f "$launcher" ] || { echo "FAIL: no $launcher (./bootstrap.sh test installs the Debian package junit5)"; exit 1; }
 src=$(cd "$src" && pwd)
 cd "$tmp"
 classpath=$("$zt" java-classpath --junit5)

@@ -117,6 +117,8 @@ lib=$(dirname "$(find "$prefix" -name libztunittest.so | head -1)")
 check "installed: the add-in and its satellite side by side" test -f "$lib/libztunittest.so" -a -f "$lib/libztunittestDEU.so"
 check "installed: the man page" test -s "$prefix/share/man/man1/ztunittest.1"
 check "installed: the examples" test -f "$prefix/share/ztunittest/examples/bank-ejb.json"
+check "installed: the program finds the installed runtime" \
+  test "$("$prefix/bin/ztunittest" java-classpath)" = "$prefix/share/ztunittest/java/ztunittest-runtime.jar"
 env -u PWTTEMPLATES "$prefix/bin/ztunittest" generate "$prefix/share/ztunittest/examples/bank-ejb.json" \
   --select bank::core::Account --store "$tmp/installed" </dev/null >"$tmp/log" 2>&1
 check "the installed program generates with the installed templates" \

@@ -2,7 +2,8 @@
 # ztunittest model convert, and model show on XMI files, as a user runs them:
 #   bash model_convert.sh <ztunittest> <source-dir>
 # The models real tools wrote are taken from ../shared/xmi-samples beside the
-# source folder; without that folder those checks are skipped, visibly.
+# source folder; without that folder (a clone elsewhere) those checks are
+# skipped, visibly.
 . "$2/tests/cli/lib/common.sh" "$@"
 samples=$src/../shared/xmi-samples
 

@@ -10,12 +10,9 @@ rc=$(dirname "$zt")/rc.exe
 com=$src/examples/calc-com.json
 bank=$src/examples/bank-ejb.json
 unset ZTUNITTEST_USER
-command -v jq >/dev/null || { echo "FAIL: jq is not installed (bootstrap.sh installs it)"; exit 1; }
-command -v script >/dev/null || { echo "FAIL: script is not installed (Debian package bsdutils)"; exit 1; }
-if [ -z "${ZTUNITTEST_LLVM_RC:-}" ] && ! command -v llvm-rc >/dev/null && ! command -v llvm-rc-14 >/dev/null; then
-  echo "FAIL: llvm-rc is not installed (bootstrap.sh installs the Debian package llvm)"
-  exit 1
-fi
+need jq jq
+need script bsdutils
+need_llvm_rc
 run() {  # run COMMAND...: status in $status, stdout in $tmp/out, stderr in $tmp/err; stdin closed
   "$zt" "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
   status=$?
@@ -27,9 +24,7 @@ said() { grep -qF -- "$1" "$tmp/err"; }
 # two coclasses: the run asks which. One datapool is made: the run asks
 # whether to edit it, and the editor adds a row. No --user: the login asks.
 store=$tmp/com
-printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
-"$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
-rm "$tmp/gone-rc.exe"
+gone_compiler "$store"
 printf '#!/bin/sh\ntail -n 1 "$1" >>"$1"\n' >"$tmp/editor" && chmod +x "$tmp/editor"
 EDITOR=$tmp/editor run generate "$com" --select Maths::IFormatter --store "$store" --templates "$src/templates" \
   --answer user=ann --answer "resource-compiler=$rc" --answer coclass=Maths::FancyFormatter \
@@ -57,9 +52,7 @@ check "overwrite-datapools=none kept the edited datapool" test "$(jq '.rows | le
 
 # No compiler, and the answer is not to go on: nothing is generated.
 store=$tmp/norc
-printf 'x' >"$tmp/gone-rc.exe" && chmod +x "$tmp/gone-rc.exe"
-"$zt" options --store "$store" --resource-compiler "$tmp/gone-rc.exe" >/dev/null 2>&1
-rm "$tmp/gone-rc.exe"
+gone_compiler "$store"
 run generate "$com" --select Maths::ICalc --store "$store" --user u --answer resource-compiler=/nonexistent/rc.exe \
   --answer continue-without-compiler=no
 check "continue=no exits 1 (status $status)" test "$status" -eq 1

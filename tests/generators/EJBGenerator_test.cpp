@@ -10,13 +10,14 @@ using test::GeneratorTest;
 
 TEST_F(GeneratorTest, RemoteInterfaceOperationsOfAnEntityBean) {
   EJBGenerator ejb;
-  EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Account::getBalance")), optGetter);
-  EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Account::setBalance")), optSetter);
-  EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Account::GetBalance")), optBusiness);
-  EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Account::transfer")), optBusiness);
+  // A session bean's getter (Teller::getRate) is a business method.
+  const std::vector<std::pair<std::string, OperationType>> types{{"Account::getBalance", optGetter},
+                                                                 {"Account::setBalance", optSetter},
+                                                                 {"Account::GetBalance", optBusiness},
+                                                                 {"Account::transfer", optBusiness},
+                                                                 {"Teller::getRate", optBusiness}};
+  for (const auto& [op, type] : types) EXPECT_EQ(ejb.GetOperationType(Op("bank::core::" + op)), type) << op;
   EXPECT_FALSE(CurrentRun().EjbOperationFlag);
-  // A session bean's getter is a business method.
-  EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Teller::getRate")), optBusiness);
   // No entity bean in the package: business methods all.
   helper_.entity.clear();
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Account::getBalance")), optBusiness);
@@ -154,12 +155,10 @@ TEST_F(GeneratorTest, SessionBeanWithoutKeyAndHomeWithoutCreate) {
   auto map = ejb.CalculateTemplateParams(Op("bank::core::Teller::getRate"), &store_);
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(Text(*map, "<primary_key_class_name>"), "");
-  EXPECT_EQ(Text(*map, "<createparam_declaration>"), "<createparam_declaration: Failed to find home.create operation.>");
-  EXPECT_EQ(Text(*map, "<createparam_init>"), "<createparam_init: Failed to find home.create operation.>");
-  EXPECT_EQ(Text(*map, "<create_params>"), "<create_params: Failed to find home.create operation.>");
-  EXPECT_EQ(Text(*map, "<keyvalue_declaration>"), "<keyvalue_declaration: Failed to find key create operation.>");
-  EXPECT_EQ(Text(*map, "<keyvalue_init>"), "<keyvalue_init: Failed to find key create operation.>");
-  EXPECT_EQ(Text(*map, "<key_params>"), "<key_params: Failed to find key create operation.>");
+  for (const std::string tag : {"createparam_declaration", "createparam_init", "create_params"})
+    EXPECT_EQ(Text(*map, "<" + tag + ">"), "<" + tag + ": Failed to find home.create operation.>");
+  for (const std::string tag : {"keyvalue_declaration", "keyvalue_init", "key_params"})
+    EXPECT_EQ(Text(*map, "<" + tag + ">"), "<" + tag + ": Failed to find key create operation.>");
   EXPECT_EQ(log_.lines, (std::vector<std::string>{
                             "[Verimos]--[Unit Test]: WARNING... could not find a create method in the class TellerHome",
                             "[Verimos]--[Unit Test]: WARNING... could not find the primary key class."}));

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "driver/RunState.h"
 #include "fakes/FakeHost.h"
@@ -60,20 +63,33 @@ inline constexpr const char* kBankModel = R"({
       { "name": "ping", "returnType": "int", "parameters": [ { "name": "n", "type": "int" } ] } ] } ]
 })";
 
+/// Answers of `helper` for the EJB classes of a model: `remote` names remote
+/// interfaces X whose home is XHome and bean XBean; `entities` maps entity
+/// beans to their primary-key classes.
+inline void DescribeBeans(ScriptedModelHelper& helper, const std::vector<std::string>& remote,
+                          const std::map<std::string, std::string>& entities) {
+  for (const std::string& x : remote) {
+    helper.remote.insert(x);
+    helper.home.insert(x + "Home");
+    for (const std::string& cls : {x, x + "Home"}) {
+      helper.remoteOf[cls] = x;
+      helper.homeOf[cls] = x + "Home";
+      helper.beanOf[cls] = x + "Bean";
+    }
+  }
+  for (const auto& [bean, key] : entities) {
+    helper.entity.insert(bean);
+    helper.keyOf[bean] = key;
+  }
+}
+
 class GeneratorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     model_ = wb::ParseModelDocument(kBankModel, "bank.json");
-    helper_.remote = {"Account", "Teller", "Top"};
-    helper_.home = {"AccountHome", "TellerHome"};
-    helper_.entity = {"AccountBean"};
-    helper_.remoteOf = {{"Account", "Account"}, {"AccountHome", "Account"}, {"Teller", "Teller"},
-                        {"TellerHome", "Teller"}, {"Top", "Top"}};
-    helper_.homeOf = {{"Account", "AccountHome"}, {"AccountHome", "AccountHome"}, {"Teller", "TellerHome"},
-                      {"TellerHome", "TellerHome"}};
-    helper_.beanOf = {{"Account", "AccountBean"}, {"AccountHome", "AccountBean"}, {"Teller", "TellerBean"},
-                      {"TellerHome", "TellerBean"}};
-    helper_.keyOf = {{"AccountBean", "AccountPK"}};
+    DescribeBeans(helper_, {"Account", "Teller"}, {{"AccountBean", "AccountPK"}});
+    helper_.remote.insert("Top");  // no home, no bean
+    helper_.remoteOf["Top"] = "Top";
   }
 
   TesselOperation* Op(const std::string& qualifiedName, size_t overload = 0) {

@@ -5,21 +5,17 @@
 // SQLite store writes the test files, and javac compiles them against the
 // built Java runtime (and JUnit 5), the javax.ejb interfaces of
 // tests/java-runtime/ and the model's own classes. A generated file holding a
-// failure text is not compiled; it must show that text. Without javac on the
-// PATH, or a runtime jar, the compile steps are skipped with a message.
+// failure text is not compiled; it must show that text. Without javac or java
+// on the PATH, or a runtime jar, the test fails: `./bootstrap.sh test`
+// installs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +25,7 @@
 #include "fakes/ScriptedConsole.h"
 #include "fakes/ScriptedModelHelper.h"
 #include "generators/EJBGenerator.h"
+#include "generators/GeneratorTestBase.h"
 #include "generators/GenericJavaGenerator.h"
 #include "generators/InlineEJBGenerator.h"
 #include "host/TesselModel.h"
@@ -44,6 +41,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadAll;
+using test::RunCommand;
+using test::ShellQuoted;
+using test::WriteAll;
 
 const fs::path kSourceDir = fs::path(ZT_EXAMPLES_DIR).parent_path();
 const fs::path kRuntimeDir = kSourceDir / "tests" / "java-runtime";
@@ -51,39 +51,6 @@ const std::string kJavaTemplate = "$PWTTEMPLATES\\Unit Test Templates\\Java\\jav
 const std::string kJUnit5Template = "$PWTTEMPLATES\\Unit Test Templates\\Java\\junit5_class.template";
 // The runtime and the JUnit 5 jars it was built against, as the build made them.
 const std::string kRuntimeClassPath = std::string(ZT_RUNTIME_JAR) + ":" + ZT_JUNIT5_CLASSPATH;
-
-void WriteAll(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-// The first executable `name` on the PATH, or "".
-std::string FindProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path != nullptr ? path : "");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
-    if (fs::is_regular_file(candidate) && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-  }
-  return {};
-}
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs `command` in the shell; its exit status, with stdout and stderr in `output`.
-int RunCommand(const std::string& command, std::string& output) {
-  output.clear();
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::vector<fs::path> JavaSources(const fs::path& dir) {
   std::vector<fs::path> sources;
@@ -138,6 +105,10 @@ struct RunResult {
   std::vector<std::string> withoutGenerator, withoutTemplate;
 };
 
+constexpr const char* kNoJavac =
+    "no javac on the PATH, or no runtime jar built: ./bootstrap.sh test installs default-jdk-headless and junit5";
+constexpr const char* kNoJava = "no java on the PATH: ./bootstrap.sh test installs default-jdk-headless";
+
 // A failure text a generator puts into a tag: the generated file shows it
 // and does not compile.
 const std::regex kFailureText(R"(Provide initialization code here|<[a-z_]+: [^>]*>)");
@@ -151,27 +122,10 @@ class TemplatesCompile : public ::testing::Test {
     store_->Open();
     processor_.Initialize(store_.get());
     g_javaTemplate = kJavaTemplate;
-    javac_ = std::string(ZT_RUNTIME_JAR).empty() ? std::string() : FindProgram("javac");
-    java_ = FindProgram("java");
-  }
-
-  // Answers for the EJB classes of a model: `remote` names remote interfaces
-  // X whose home is XHome and bean XBean; `entities` maps entity beans to
-  // their primary-key classes.
-  void DescribeBeans(const std::vector<std::string>& remote, const std::map<std::string, std::string>& entities) {
-    for (const std::string& x : remote) {
-      helper_.remote.insert(x);
-      helper_.home.insert(x + "Home");
-      for (const std::string& cls : {x, x + "Home"}) {
-        helper_.remoteOf[cls] = x;
-        helper_.homeOf[cls] = x + "Home";
-        helper_.beanOf[cls] = x + "Bean";
-      }
-    }
-    for (const auto& [bean, key] : entities) {
-      helper_.entity.insert(bean);
-      helper_.keyOf[bean] = key;
-    }
+    javac_ = std::string(ZT_RUNTIME_JAR).empty() ? std::string() : test::FindProgram("javac");
+    java_ = test::FindProgram("java");
+    fs::create_directories(dir_ / "dp");
+    fs::create_directories(dir_ / "model");
   }
 
   // Generates a test for every operation of `model` that one of `generators`
@@ -324,7 +278,7 @@ std::string DatapoolOf(const RunResult& result, const std::string& operation) {
 
 TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
   std::unique_ptr<wb::Model> model = wb::LoadModelDocument((fs::path(ZT_EXAMPLES_DIR) / "bank-ejb.json").string());
-  DescribeBeans({"Account", "Teller", "InterestCalculator"}, {{"AccountBean", "AccountPK"}});
+  test::DescribeBeans(helper_, {"Account", "Teller", "InterestCalculator"}, {{"AccountBean", "AccountPK"}});
   InlineEJBGenerator inlineEjb;
   EJBGenerator ejb;
   const RunResult result = Generate(*model, {&inlineEjb, &ejb});
@@ -381,11 +335,11 @@ TEST_F(TemplatesCompile, BankBeansThroughTheDefaultTemplates) {
             std::string::npos)
       << balance;
 
-  if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
+  ASSERT_FALSE(javac_.empty()) << kNoJavac;
   ASSERT_NO_FATAL_FAILURE(
       ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "bank-ejb"), dir_ / "bank-classes", 10));
 
-  if (java_.empty()) GTEST_SKIP() << "SKIP: no java on the PATH; no generated test was run";
+  ASSERT_FALSE(java_.empty()) << kNoJava;
   // No home is bound and no naming service is set up: the lookup's exception is the failure.
   WriteAll(dir_ / "dp" / (DatapoolOf(result, "Account::getBalance") + ".csv"), "expectedReturn\n250.0\n");
   std::string output;
@@ -429,12 +383,12 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
                     .content.find("@org.junit.jupiter.api.DisplayName(\"Circle.area\")\r\npublic class Circlearea extends UnitTest {\r\n"),
                 std::string::npos);
     }
-    if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac or no runtime jar; the generated tests were not compiled";
+    ASSERT_FALSE(javac_.empty()) << kNoJavac;
     const fs::path classes = dir_ / (chosen == kJavaTemplate ? "shapes-classes" : "shapes-junit5-classes");
     ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "shapes-java"), classes, 4));
   }
 
-  if (java_.empty()) GTEST_SKIP() << "SKIP: no java on the PATH; no generated test was run";
+  ASSERT_FALSE(java_.empty()) << kNoJava;
   // The standalone tests, run: once per datapool row, the expected value
   // against the value the call returns (a wrong one named beside it, an empty
   // one skipped), a value that is not of its field's type, a missing file.
@@ -533,7 +487,7 @@ constexpr const char* kRootSources[][2] = {
 
 TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
   std::unique_ptr<wb::Model> model = wb::ParseModelDocument(kRootModel, "clocks.json");
-  DescribeBeans({"Clock"}, {{"ClockBean", "ClockPK"}});
+  test::DescribeBeans(helper_, {"Clock"}, {{"ClockBean", "ClockPK"}});
   InlineEJBGenerator inlineEjb;
   EJBGenerator ejb;
   GenericJavaGenerator java;
@@ -565,7 +519,7 @@ TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
       std::string::npos)
       << "no result to declare or assign";
 
-  if (javac_.empty()) GTEST_SKIP() << "SKIP: no javac on the PATH; the generated tests were not compiled";
+  ASSERT_FALSE(javac_.empty()) << kNoJavac;
   std::vector<fs::path> sources;
   for (const auto& [file, text] : kRootSources) {
     WriteAll(dir_ / "model" / file, text);

@@ -10,23 +10,19 @@ namespace zt {
 namespace {
 
 SignatureArray Arr(std::vector<std::string> items) { return items; }
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 TEST(VisualBasic, TypesFromIdl) {
   VBLang vb;
-  EXPECT_EQ(vb.ToScriptDataType("BSTR *"), "String");
-  EXPECT_EQ(vb.ToScriptDataType("SAFEARRAY(long)"), "Long");
-  EXPECT_EQ(vb.ToScriptDataType("SAFEARRAY(BSTR) *"), "String");
-  EXPECT_EQ(vb.ToScriptDataType("unsigned char"), "Byte");
-  EXPECT_EQ(vb.ToScriptDataType("CY"), "Currency");
-  EXPECT_EQ(vb.ToScriptDataType("IDispatch*"), "Object");
-  EXPECT_EQ(vb.ToScriptDataType("_Customer"), "Customer");
-  EXPECT_EQ(vb.ToScriptDataType("int"), "Integer");
-  EXPECT_EQ(vb.ToScriptDataType("SAFEARRAY(int)"), "SAFEARRAY(int)") << "int maps only in its plain form";
+  // int maps only in its plain form.
+  const Pairs types{{"BSTR *", "String"},      {"SAFEARRAY(long)", "Long"}, {"SAFEARRAY(BSTR) *", "String"},
+                    {"unsigned char", "Byte"}, {"CY", "Currency"},          {"IDispatch*", "Object"},
+                    {"_Customer", "Customer"}, {"int", "Integer"},          {"SAFEARRAY(int)", "SAFEARRAY(int)"}};
+  for (const auto& [idl, type] : types) EXPECT_EQ(vb.ToScriptDataType(idl), type) << idl;
   EXPECT_TRUE(vb.IsArrayDataType("SAFEARRAY(BSTR) *"));
   EXPECT_FALSE(vb.IsArrayDataType("safearray(BSTR)"));
-  EXPECT_EQ(vb.MakeValidObjectName("__x"), "_x");
-  EXPECT_EQ(vb.MakeValidObjectName("3D"), "D");
-  EXPECT_EQ(vb.MakeValidObjectName(""), "");
+  for (const auto& [name, valid] : Pairs{{"__x", "_x"}, {"3D", "D"}, {"", ""}})
+    EXPECT_EQ(vb.MakeValidObjectName(name), valid) << name;
 }
 
 TEST(VisualBasic, DeclarationsAndCalls) {

@@ -86,8 +86,7 @@ TEST_P(DocumentEdit, ChangesTheOneValueAndNothingElse) {
   EXPECT_EQ(again->GetPropertyValue("Templates", "T"), "$PWTTEMPLATES\\x");
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, DocumentEdit, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<EditCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layouts, DocumentEdit, ::testing::ValuesIn(kCases), test::CaseName());
 
 TEST(DocumentEditRefusal, AnElementNotWhereTheModelHasItChangesNothing) {
   const std::unique_ptr<Model> model =

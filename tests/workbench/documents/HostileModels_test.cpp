@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestUtil.h"
 #include "workbench/documents/ModelDocument.h"
 #include "workbench/documents/ModelFile.h"
 #include "workbench/model/Model.h"
@@ -140,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         // this file took hours.
         Refused{"Xmi32768ClassesOfOneName", [] { return XmiClasses(32768); }, "m.uml",
                 "cannot hold more than 32767 classes"}),
-    [](const ::testing::TestParamInfo<Refused>& param) { return std::string(param.param.name); });
+    test::CaseName());
 
 TEST(HostileModelAccepted, HugeStringsAreKeptWhole) {
   const std::string name(16 * 1024 * 1024, 'x');

@@ -116,13 +116,7 @@ TEST(ModelDocumentLoader, DefaultsModelNameFromTheFileAndRootToLogicalView) {
   EXPECT_EQ(named->FindClass("B")->Inherits().at(0)->Name(), "A");
 }
 
-struct Broken {
-  const char* name;
-  std::string text;
-  int line;
-  int column;
-  const char* message;  // a part of the message
-};
+using Broken = test::BrokenText;
 
 class ModelDocumentBroken : public ::testing::TestWithParam<Broken> {};
 
@@ -194,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"ToolNotAnObject", "{\"properties\": {\"COM\": \"x\"}}", 1, 24, "expected an object for \"COM\""},
         Broken{"EmptyToolName", "{\"properties\": {\"\": {}}}", 1, 17, "needs a tool name and a property name"},
         Broken{"DeepPackages", NestedPackages(150), 1, 14 + 99 * 27 + 1, "nested more than 200 levels"}),
-    [](const ::testing::TestParamInfo<Broken>& p) { return std::string(p.param.name); });
+    test::CaseName());
 
 /// A document with `count` elements in one list, one per line from line 2.
 std::string ManyLines(const std::string& head, const std::string& item, int count, const std::string& tail) {

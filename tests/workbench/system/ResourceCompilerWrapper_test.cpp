@@ -1,6 +1,6 @@
 // The rc.exe wrapper: rc options turned into llvm-rc's, finding llvm-rc, and
-// the built rc.exe run as the add-in runs it, on llvm-rc itself (skipped with
-// a message when llvm-rc is not installed).
+// the built rc.exe run as the add-in runs it, on llvm-rc itself (which
+// `./bootstrap.sh test` installs, with the Debian package llvm).
 #include "workbench/system/ResourceCompilerWrapper.h"
 
 #include <gtest/gtest.h>
@@ -118,8 +118,8 @@ class RcExe : public ::testing::Test {
   void SetUp() override {
     std::string error;
     const char* path = std::getenv("PATH");
-    if (FindLlvmRc("", path != nullptr ? path : "", error).empty())
-      GTEST_SKIP() << "llvm-rc is not installed: " << error;
+    ASSERT_FALSE(FindLlvmRc("", path != nullptr ? path : "", error).empty())
+        << error << " (./bootstrap.sh test installs it)";
     folder_ = dir_ / "vb" / "unittests" / "Maths" / "Calc";
     fs::create_directories(folder_);
     launcher_ = std::make_unique<PosixProcessLauncher>(std::make_unique<DiskFileSystem>(dir_.string()));

@@ -51,13 +51,7 @@ TEST(JsonReader, CountsColumnsInCharactersNotBytes) {
   EXPECT_EQ(e.Message(), "expected ',' or ']', found '2'");
 }
 
-struct Broken {
-  const char* name;
-  std::string text;
-  int line;
-  int column;
-  const char* message;  // a part of the message
-};
+using Broken = test::BrokenText;
 
 class JsonBroken : public ::testing::TestWithParam<Broken> {};
 
@@ -76,33 +70,28 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"OnlyBlanks", "  \n  ", 2, 3, "found the end of the document"},
         Broken{"OpenObject", "{", 1, 2, "expected a member name in double quotes"},
         Broken{"TrailingComma", "{\"a\": 1,}", 1, 9, "found '}'"},
-        Broken{"OpenArray", "[1, 2", 1, 6, "expected ',' or ']'"},
-        Broken{"NoColon", "{\"a\" 1}", 1, 6, "expected ':'"},
+        Broken{"OpenArray", "[1, 2", 1, 6, "expected ',' or ']'"}, Broken{"NoColon", "{\"a\" 1}", 1, 6, "expected ':'"},
         Broken{"BareWord", "[tru]", 1, 2, "expected a value, found 'tru'"},
-        Broken{"CapitalTrue", "True", 1, 1, "found 'True'"},
-        Broken{"SingleQuotes", "['a']", 1, 2, "found '''"},
+        Broken{"CapitalTrue", "True", 1, 1, "found 'True'"}, Broken{"SingleQuotes", "['a']", 1, 2, "found '''"},
         Broken{"Garbage", "{} x", 1, 4, "expected the end of the document, found 'x'"},
         Broken{"LeadingZero", "01", 1, 2, "expected the end of the document, found '1'"},
         Broken{"LoneMinus", "-", 1, 2, "expected a digit of the number"},
-        Broken{"NoFraction", "1.", 1, 3, "expected a digit"},
-        Broken{"NoExponent", "1e+", 1, 4, "expected a digit"},
+        Broken{"NoFraction", "1.", 1, 3, "expected a digit"}, Broken{"NoExponent", "1e+", 1, 4, "expected a digit"},
         Broken{"TruncatedString", "[\"abc", 1, 2, "this string is not closed"},
         Broken{"StringOverLineEnd", "\"ab\ncd\"", 1, 1, "not closed"},
-        Broken{"ControlCharacter", "\"a\x01\"", 1, 3, "U+0001"},
-        Broken{"UnknownEscape", "\"\\q\"", 1, 2, "not 'q'"},
+        Broken{"ControlCharacter", "\"a\x01\"", 1, 3, "U+0001"}, Broken{"UnknownEscape", "\"\\q\"", 1, 2, "not 'q'"},
         Broken{"EscapeAtEnd", "\"\\", 1, 1, "not closed"},
         Broken{"ShortUnicodeEscape", "\"\\u12\"", 1, 2, "four hexadecimal digits"},
         Broken{"LoneHighSurrogate", "\"\\uD800\"", 1, 2, "surrogate \\uD800"},
         Broken{"LoneLowSurrogate", "\"\\uDC00\"", 1, 2, "surrogate \\uDC00"},
         Broken{"HighThenNotLow", "\"\\uD800\\u0041\"", 1, 2, "surrogate"},
-        Broken{"NulEscape", "\"a\\u0000\"", 1, 3, "NUL"},
-        Broken{"InvalidUtf8", "\"\xC3\x28\"", 1, 2, "invalid UTF-8"},
+        Broken{"NulEscape", "\"a\\u0000\"", 1, 3, "NUL"}, Broken{"InvalidUtf8", "\"\xC3\x28\"", 1, 2, "invalid UTF-8"},
         Broken{"OverlongUtf8", "\"\xC0\xAF\"", 1, 2, "invalid UTF-8"},
         Broken{"EncodedSurrogate", "\"\xED\xA0\x80\"", 1, 2, "invalid UTF-8"},
         Broken{"TruncatedUtf8", "\"\xE2\x82", 1, 2, "invalid UTF-8"},
         Broken{"StrayByteOutsideString", "[\xFF]", 1, 2, "the byte 0xFF"},
         Broken{"TooDeep", std::string(1000, '['), 1, kMaxDepth + 1, "nested more than"}),
-    [](const ::testing::TestParamInfo<Broken>& p) { return std::string(p.param.name); });
+    test::CaseName());
 
 TEST(JsonReader, AcceptsNestingUpToTheLimit) {
   const std::string deep = std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']');
