@@ -54,9 +54,11 @@ case "$cmd" in
       cat "$dir/initdb.log" >&2
       exit 1
     fi
-    # Speed over durability: the cluster lives as long as the tests.
+    # Speed over durability: the cluster lives as long as the tests. Its
+    # dynamic shared memory is a file in its own folder, not a segment in the
+    # machine's /dev/shm that a killed server would leave behind.
     if ! as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-k $dir -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=60" \
+        -o "-k $dir -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=60 -c dynamic_shared_memory_type=mmap" \
         start >/dev/null; then
       cat "$dir/server.log" >&2
       exit 1
