@@ -32,12 +32,15 @@ inline bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-/// `text` without leading and trailing blanks (spaces only).
-inline std::string TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
+/// `text` without the leading and trailing characters that are among `chars`.
+inline std::string TrimChars(std::string_view text, std::string_view chars) {
+  const size_t first = text.find_first_not_of(chars);
   if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(' ');
+  const size_t last = text.find_last_not_of(chars);
   return std::string(text.substr(first, last - first + 1));
 }
+
+/// `text` without leading and trailing blanks (spaces only).
+inline std::string TrimBlanks(std::string_view text) { return TrimChars(text, " "); }
 
 }  // namespace zt

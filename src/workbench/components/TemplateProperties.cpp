@@ -7,6 +7,7 @@
 
 #include "support/DynamicResources.h"
 #include "support/Error.h"
+#include "support/Text.h"
 #include "workbench/documents/DocumentEdit.h"
 #include "workbench/text/Texts.h"
 
@@ -35,11 +36,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+// Without the blanks and tabs around it.
+std::string Trimmed(std::string_view text) { return TrimChars(text, " \t"); }
 
 // "Text|*.a;*.b|Other|*.*||": pairs of display text and patterns, up to the
 // first empty display text.

@@ -5,18 +5,15 @@
 #include <cstdio>
 #include <iostream>
 
+#include "support/Text.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
+// Without the blanks and tabs around it.
+std::string Trimmed(std::string_view text) { return TrimChars(text, " \t"); }
 
 // ASCII case folding; bytes of other characters stay as they are.
 std::string Folded(std::string text) {
