@@ -59,7 +59,8 @@ struct Options {
   int repeat = 3;
   int sedMax = 10000;
   int traceMax = 10000;
-  std::string csv = ZT_BENCH_SOURCE_DIR "/results.csv";
+  // In the current folder: a run never writes into the source tree.
+  std::string csv = "zt_bench.csv";
   std::string work;
   bool keep = false;
   std::string program;
