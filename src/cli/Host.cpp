@@ -24,6 +24,7 @@
 #include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/system/ProcessLauncher.h"
 #include "workbench/terminal/Console.h"
 #include "workbench/text/Json.h"
@@ -300,7 +301,9 @@ int Host::Generate(const std::function<void()>& run) {
         wb::json::Format(report_.Summary(options_.command, options_.model, StoreLocation(), status, outcome.canceled,
                                          outcome.totalGen, outcome.totalOps));
     try {
-      wb::WriteFileAtomically(options_.summaryJson, document);
+      // The user's own file: a symbolic link is followed and a pipe or
+      // /dev/stdout written to, never replaced by a file of their name.
+      wb::WriteOutputFile(options_.summaryJson, document);
     } catch (const ZtError& e) {
       PrintError(wb::Text(wb::WB_RUN_SUMMARY_NOT_WRITTEN, {options_.summaryJson, e.Description()}));
       return status == kExitOk ? kExitFailed : status;

@@ -88,6 +88,23 @@ check "the summary gives an operation's test and datapool" test "$(cat "$tmp/dep
 check "the summary marks a bean operation not taken" test "$(jq -r '.operations[]
   | select(.operation == "Logical View::bank::core::AccountBean::deposit") | .outcome' "$tmp/summary.json")" = not-taken
 check "the summary collects the warnings" test "$(jq '.warnings | length' "$tmp/summary.json")" -gt 0
+# The summary goes where the user points: through a symbolic link, into a
+# pipe (a CI job's --summary-json /dev/stdout), never replacing either.
+ln -s summary.json "$tmp/summary-link.json"
+mkfifo "$tmp/summary.fifo"
+timeout 60 cat "$tmp/summary.fifo" >"$tmp/from-fifo" &
+reader=$!
+run generate "$bank" --select bank::core::Teller --store "$store" --user u --summary-json "$tmp/summary-link.json" \
+  --answer replace=all
+check "a summary through a symbolic link exits 0 (status $status)" test "$status" -eq 0
+check "the link is kept" test -L "$tmp/summary-link.json"
+check "the file it leads to holds the summary" test "$(jq .counts.selected "$tmp/summary.json")" -eq 2
+run generate "$bank" --select bank::core::Teller --store "$store" --user u --summary-json "$tmp/summary.fifo" \
+  --answer replace=all
+wait "$reader"
+check "a summary into a pipe exits 0 (status $status)" test "$status" -eq 0
+check "the pipe is kept" test -p "$tmp/summary.fifo"
+check "the reader of the pipe got the summary" test "$(jq .counts.selected "$tmp/from-fifo")" -eq 2
 
 # A login without --user, $ZTUNITTEST_USER or input is a usage error that
 # names both; the cancel word is a cancel.
