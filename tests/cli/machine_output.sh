@@ -82,6 +82,18 @@ check "stderr names the file that changed" grep -q "^$doc: the template property
 sed "s|{ \"name\": \"op\", \"returnType\": \"caf\\\\u00e9\" }|{ \"name\": \"op\", \"returnType\": \"caf\\\\u00e9\", \"properties\": { \"Templates\": { \"EJBBusinessTemplate\": \"$tmp/rc.exe\" } } }|" \
   "$tmp/hand.before" >"$tmp/hand.expected"
 check "a second choice replaces the value, an absolute path outside the templates" diff -u "$tmp/hand.expected" "$doc"
+# A model kept elsewhere and linked in: the choice goes into the document the
+# link leads to, which keeps its permissions; the link stays.
+mkdir "$tmp/kept"
+cp "$tmp/hand.before" "$tmp/kept/model.json"
+chmod 600 "$tmp/kept/model.json"
+ln -s kept/model.json "$tmp/linked.json"
+"$zt" invoke "$tmp/linked.json" --entry SELECT_UNIT_TEST_OPERATION --select p::C::op --file "$tmp/rc.exe" \
+  --answer template-scope=operation </dev/null >/dev/null 2>&1
+check "a linked model: the entry exits 0 (status $?)" test $? -eq 0
+check "a linked model: the link stays" test -L "$tmp/linked.json"
+check "a linked model: the document it leads to has the choice" diff -u "$tmp/hand.expected" "$tmp/kept/model.json"
+check "a linked model: its permissions are kept" test "$(stat -c %a "$tmp/kept/model.json")" = 600
 
 # -- --help, the README and the man page agree --------------------------------------
 # The option names of every command's --help...

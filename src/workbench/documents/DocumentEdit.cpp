@@ -9,6 +9,7 @@
 
 #include "support/Error.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
@@ -204,7 +205,9 @@ void SetToolPropertyInDocument(const std::string& path, const Element& element, 
   if (!in) RaiseError(errc::kPathFileAccessError, {}, Text(WB_EDIT_CANNOT_READ, {path}));
   std::ostringstream text;
   text << in.rdbuf();
-  WriteFileAtomically(path, SetToolPropertyInText(text.str(), path, element, tool, name, value));
+  // Through a symbolic link to the document it leads to: a model kept
+  // elsewhere and linked in is changed there, the link kept.
+  WriteOutputFile(path, SetToolPropertyInText(text.str(), path, element, tool, name, value));
 }
 
 }  // namespace zt::wb

@@ -20,6 +20,7 @@
 
 #include "support/Error.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/Outputs.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
@@ -625,7 +626,7 @@ std::string FormatModelDocument(const Model& model) {
 }
 
 void SaveModelDocument(const Model& model, const std::string& path) {
-  WriteFileAtomically(path, FormatModelDocument(model));
+  WriteOutputFile(path, FormatModelDocument(model));
 }
 
 }  // namespace zt::wb

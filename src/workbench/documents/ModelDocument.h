@@ -59,7 +59,8 @@ std::unique_ptr<Model> ParseModelDocument(std::string_view text, const std::stri
 std::string FormatModelDocument(const Model& model);
 
 /// Saves the model as a model document at `path`, atomically: the file
-/// there is replaced only by a complete new one. Raises a ZtError when the
+/// there is replaced only by a complete new one, with its permissions; a
+/// symbolic link is followed and kept. Raises a ZtError when the
 /// file cannot be written.
 void SaveModelDocument(const Model& model, const std::string& path);
 

@@ -258,6 +258,14 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
 
 void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
   const std::string temp = WriteTemporaryBeside(nativePath, content, true);
+  // A file replaced keeps its permissions: a document its owner keeps to
+  // himself (0600) does not become readable by all.
+  struct stat st {};
+  if (::lstat(nativePath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::chmod(temp.c_str(), st.st_mode & 07777) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    RaiseFileError(error, nativePath);
+  }
   if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp.c_str());

@@ -81,7 +81,7 @@ std::string ExeDir();
 std::string DefaultTemplatesDir();
 
 /// Writes `content` to `path` atomically: a temporary file in the same
-/// folder, flushed, then renamed over the target. Raises the file-system
+/// folder, flushed, then renamed over the target, whose permissions it takes. Raises the file-system
 /// object's errors (76 folder missing, 70 not writable, 75 any other, such as
 /// a full disk), naming the path and the system's reason; the target is then
 /// unchanged and the temporary file removed.

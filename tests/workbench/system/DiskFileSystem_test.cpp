@@ -190,6 +190,11 @@ TEST_F(DiskFiles, OutputsAreWrittenThroughLinksAndIntoPipesAndNeverReplaceThem) 
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.csv"));
   EXPECT_EQ(ReadAll(dir_ / "new.csv"), "b\n");
   EXPECT_EQ(ReadAll(dir_ / "nowhere" / "made.csv"), "c\n");
+  // A file replaced keeps its permissions, through a link too.
+  fs::permissions(dir_ / "new.csv", fs::perms::owner_read | fs::perms::owner_write);
+  WriteOutputFile((dir_ / "link.csv").string(), "d\n");
+  EXPECT_EQ(ReadAll(dir_ / "new.csv"), "d\n");
+  EXPECT_EQ(fs::status(dir_ / "new.csv").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
   // A pipe, as /dev/stdout leads to when the output is piped.
   int pipe[2];
