@@ -208,14 +208,7 @@ int Host::OpenStoreFirst() {
     }
     options_.user = *user;
     components_->SetStoreUser(*user);
-    std::unique_ptr<wb::StoreBase> named = wb::MakeStore({StoreLocation(), options_.user}, *console_);
-    try {
-      named->Open();
-    } catch (const ZtError& e) {
-      PrintError(e.Description());
-      return kExitFailed;
-    }
-    return kExitOk;
+    store = wb::MakeStore({StoreLocation(), options_.user}, *console_);
   }
   try {
     store->Open();

@@ -2,8 +2,10 @@
 // and case-sensitive.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zt {
 
@@ -38,6 +40,27 @@ inline std::string TrimChars(std::string_view text, std::string_view chars) {
   if (first == std::string_view::npos) return {};
   const size_t last = text.find_last_not_of(chars);
   return std::string(text.substr(first, last - first + 1));
+}
+
+/// The non-empty pieces of `text` between the characters of `separators`.
+inline std::vector<std::string> SplitSkippingEmpty(std::string_view text, std::string_view separators) {
+  std::vector<std::string> pieces;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find_first_of(separators, start), text.size());
+    if (end > start) pieces.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
+/// `pieces` with `separator` between each two.
+inline std::string Joined(const std::vector<std::string>& pieces, char separator) {
+  std::string joined;
+  for (const std::string& piece : pieces) {
+    if (!joined.empty()) joined += separator;
+    joined += piece;
+  }
+  return joined;
 }
 
 /// `text` without leading and trailing blanks (spaces only).

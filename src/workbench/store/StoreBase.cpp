@@ -120,7 +120,7 @@ bool StoreBase::ScriptExists(const std::string& fileName, const std::string& fol
 std::string StoreBase::MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) {
   const OperationIdentity* operation = operationInHand_ != nullptr ? operationInHand_->Current() : nullptr;
   if (operation == nullptr || Db() == nullptr) return scripts_.SessionSuffix(baseName, folder, type);
-  const std::string folderKey = BackslashJoined(PathComponents(folder));
+  const std::string folderKey = Joined(PathComponents(folder), '\\');
   std::string key = std::to_string(type) + '\n' + folderKey + '\n' + baseName + '\n' + operation->Key();
   if (lastScriptName_ && lastScriptName_->first == key) return lastScriptName_->second;
   std::string suffix = RecordedScriptSuffix(*Db(), {type, folderKey, baseName}, *operation);

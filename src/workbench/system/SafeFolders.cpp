@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "support/Text.h"
+
 namespace zt::wb {
 
 namespace {
@@ -100,7 +102,7 @@ UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components,
   const int flags = O_RDONLY | O_DIRECTORY;
   if (components.empty()) return UniqueFd(::fcntl(root, F_DUPFD_CLOEXEC, 0));
   // Folders that are there already (nearly always) take one call.
-  UniqueFd whole = OpenBeneath(root, JoinedPath(components), flags);
+  UniqueFd whole = OpenBeneath(root, Joined(components, '/'), flags);
   if (whole || errno != ENOENT || !create) return whole;
   // Otherwise from the top, making each missing folder in its parent, which
   // was itself opened below the root.
@@ -108,10 +110,10 @@ UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components,
   std::vector<std::string> path;
   for (const std::string& part : components) {
     path.push_back(part);
-    UniqueFd next = OpenBeneath(root, JoinedPath(path), flags);
+    UniqueFd next = OpenBeneath(root, Joined(path, '/'), flags);
     if (!next && errno == ENOENT) {
       if (::mkdirat(current.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) return UniqueFd();
-      next = OpenBeneath(root, JoinedPath(path), flags);
+      next = OpenBeneath(root, Joined(path, '/'), flags);
     }
     if (!next) return UniqueFd();
     current = std::move(next);
@@ -127,14 +129,5 @@ bool KernelResolvesBeneath() {
 bool UseOpenat2(bool use) { return std::exchange(g_hasOpenat2, use); }
 
 bool LeavesRoot(int error) { return error == EXDEV || error == ELOOP; }
-
-std::string JoinedPath(const std::vector<std::string>& components) {
-  std::string joined;
-  for (const std::string& part : components) {
-    if (!joined.empty()) joined += '/';
-    joined += part;
-  }
-  return joined;
-}
 
 }  // namespace zt::wb

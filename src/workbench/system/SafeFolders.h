@@ -74,7 +74,4 @@ bool UseOpenat2(bool use);
 /// left its root (a symbolic link leading out, or one where none is followed).
 bool LeavesRoot(int error);
 
-/// `components` joined with "/".
-std::string JoinedPath(const std::vector<std::string>& components);
-
 }  // namespace zt::wb

@@ -9,36 +9,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/Text.h"
 #include "workbench/text/Texts.h"
 
 extern char** environ;
 
 namespace zt::wb {
 
-namespace {
-
-std::vector<std::string> SplitOnBlanks(const std::string& text) {
-  std::vector<std::string> words;
-  std::string word;
-  for (const char c : text) {
-    if (c == ' ' || c == '\t') {
-      if (!word.empty()) words.push_back(std::move(word));
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
-  if (!word.empty()) words.push_back(std::move(word));
-  return words;
-}
-
-}  // namespace
-
 std::optional<std::vector<std::string>> EditorCommand() {
   for (const char* variable : {"VISUAL", "EDITOR"}) {
     const char* value = std::getenv(variable);
     if (value == nullptr) continue;
-    std::vector<std::string> words = SplitOnBlanks(value);
+    std::vector<std::string> words = SplitSkippingEmpty(value, " \t");
     if (!words.empty()) return words;
   }
   return std::nullopt;

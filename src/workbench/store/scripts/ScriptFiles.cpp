@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "support/Error.h"
+#include "support/Text.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Texts.h"
 
@@ -89,7 +90,7 @@ uint64_t TargetDigest(const std::string& target) { return std::hash<std::string>
 // The script `fileName` in `folders`, as a "/"-separated path below its root.
 std::string Relative(std::vector<std::string> folders, const std::string& fileName) {
   folders.push_back(fileName);
-  return JoinedPath(folders);
+  return Joined(folders, '/');
 }
 
 // The file name without its last extension: "ICalcAdd.cls" gives "ICalcAdd".
@@ -162,29 +163,7 @@ const char* RootName(dsScriptType type) {
 
 }  // namespace
 
-std::vector<std::string> PathComponents(const std::string& path) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (const char c : path) {
-    if (IsSeparator(c)) {
-      if (!part.empty()) parts.push_back(std::move(part));
-      part.clear();
-    } else {
-      part += c;
-    }
-  }
-  if (!part.empty()) parts.push_back(std::move(part));
-  return parts;
-}
-
-std::string BackslashJoined(const std::vector<std::string>& components) {
-  std::string joined;
-  for (const std::string& part : components) {
-    if (!joined.empty()) joined += '\\';
-    joined += part;
-  }
-  return joined;
-}
+std::vector<std::string> PathComponents(const std::string& path) { return SplitSkippingEmpty(path, "\\/"); }
 
 size_t DigestSet::Slot(uint64_t digest) const {
   const size_t mask = slots_.size() - 1;
@@ -279,7 +258,7 @@ void ScriptFiles::ResetSession() {
 
 std::string ScriptFiles::SessionSuffix(const std::string& baseName, const std::string& folder,
                                        dsScriptType type) const {
-  const std::string key = BackslashJoined(PathComponents(folder));
+  const std::string key = Joined(PathComponents(folder), '\\');
   for (int n = 0;; ++n) {
     const std::string suffix = n == 0 ? std::string() : std::to_string(n);
     if (!stored_.Contains(MarkDigest(type, key, baseName + suffix))) return suffix;
@@ -289,9 +268,9 @@ std::string ScriptFiles::SessionSuffix(const std::string& baseName, const std::s
 void ScriptFiles::MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type) {
   const std::vector<std::string> parts = PathComponents(folder);
   const std::string base = BaseName(fileName);
-  stored_.Insert(MarkDigest(type, BackslashJoined(parts), base));
+  stored_.Insert(MarkDigest(type, Joined(parts, '\\'), base));
   if (!parts.empty()) {
-    stored_.Insert(MarkDigest(type, BackslashJoined(std::vector<std::string>(parts.begin() + 1, parts.end())), base));
+    stored_.Insert(MarkDigest(type, Joined(std::vector<std::string>(parts.begin() + 1, parts.end()), '\\'), base));
   }
 }
 

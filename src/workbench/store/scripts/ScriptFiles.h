@@ -101,8 +101,6 @@ inline constexpr size_t kBatchScripts = 4096;
 
 /// The non-empty components of a "\"- or "/"-separated path.
 std::vector<std::string> PathComponents(const std::string& path);
-/// `components` joined with "\".
-std::string BackslashJoined(const std::vector<std::string>& components);
 
 class ScriptFiles {
  public:
