@@ -54,7 +54,9 @@ void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection)
     command.add_option("--select", options.select, wb::Text(wb::WB_HELP_SELECT));
     command.add_flag("--recursive", options.recursive, wb::Text(wb::WB_HELP_RECURSIVE));
   }
-  command.add_option("--store", options.store, wb::Text(wb::WB_HELP_STORE))->capture_default_str();
+  command.add_option("--store", options.store, wb::Text(wb::WB_HELP_STORE))
+      ->capture_default_str()
+      ->each([&options](const std::string&) { options.storeGiven = true; });
   command.add_option("--templates", options.templates, wb::Text(wb::WB_HELP_TEMPLATES));
   command.add_option("--user", options.user, wb::Text(wb::WB_HELP_USER));
   command.add_option("--log", options.log, wb::Text(wb::WB_HELP_LOG));
@@ -122,17 +124,11 @@ int Host::Start() {
     PrintError(wb::Text(wb::WB_HOST_NO_TEMPLATES, {templates}));
     return kExitUsage;
   }
-  // The add-in takes any store that fails to open for a cancelled login; the
-  // reason is told here, before the add-in runs.
   try {
     wb::ParseStoreLocation(options_.store);
   } catch (const ZtError& e) {
     PrintError(e.Description());
     return kExitUsage;
-  }
-  if (const std::optional<std::string> problem = wb::StoreProblem(StoreLocation())) {
-    PrintError(*problem);
-    return kExitFailed;
   }
   if (!options_.log.empty()) {
     logFile_.Reset(::open(options_.log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666));
@@ -176,6 +172,13 @@ int Host::Start() {
   components_->SetRunObserver(
       {[this](TesselOperation& op, bool taken) {
          report_.Starting(op, taken);
+         if (taken) {
+           for (const std::string& hint : components_->Hints(op)) {
+             // Said once a run; the summary keeps it with every operation.
+             if (hinted_.insert(hint).second) PrintError(hint);
+             report_.Warn(hint);
+           }
+         }
          components_->Windows().SetRunProgress(report_.Reached(), report_.Expected());
        },
        [this](TesselOperation& op, bool generated) { report_.Finished(op, generated, components_->Journal()); }});
@@ -194,17 +197,21 @@ bool Host::IsModelDocument() const {
   return wb::SniffModelFile(ReadHead(options_.model), options_.model) == wb::ModelFileFormat::kJson;
 }
 
-int Host::OpenStoreFirst() {
+void Host::OpenStoreFirst() {
+  if (const std::optional<std::string> problem = wb::StoreProblem(StoreLocation())) {
+    RefuseLogin(kExitFailed, *problem);
+    return;
+  }
   std::unique_ptr<wb::StoreBase> store =
       wb::MakeStore({StoreLocation(), options_.user}, components_->Windows().DialogConsole());
   if (store->AsksForLogin()) {
-    // Asked here, where the end of input can be told from a cancel; the
-    // add-in would take both for a cancelled login.
-    bool endOfInput = false;
-    const std::optional<std::string> user = store->AskUserName(endOfInput);
+    // Asked here, where input that gives no name can be told from a cancel;
+    // the add-in takes both for a cancelled login.
+    bool unanswered = false;
+    const std::optional<std::string> user = store->AskUserName(unanswered);
     if (!user) {
-      PrintError(endOfInput ? wb::Text(wb::WB_HOST_NO_USER) : wb::Text(wb::WB_STORE_LOGIN_CANCELLED));
-      return endOfInput ? kExitUsage : kExitCancelled;
+      RefuseLogin(unanswered ? kExitUsage : kExitCancelled, unanswered ? wb::Text(wb::WB_HOST_NO_USER) : "");
+      return;
     }
     options_.user = *user;
     components_->SetStoreUser(*user);
@@ -213,10 +220,14 @@ int Host::OpenStoreFirst() {
   try {
     store->Open();
   } catch (const ZtError& e) {
-    PrintError(e.Description());
-    return kExitFailed;
+    RefuseLogin(kExitFailed, e.Description());
   }
-  return kExitOk;
+}
+
+void Host::RefuseLogin(int status, const std::string& reason) {
+  login_ = {status, reason};
+  components_->RefuseStoreLogin(
+      ZtError(errc::kStoreCancelled, {}, reason.empty() ? wb::Text(wb::WB_STORE_LOGIN_CANCELLED) : reason));
 }
 
 int Host::SetSelection() {
@@ -279,7 +290,11 @@ int Host::Generate(const std::function<void()>& run) {
   SetLastRunOutcome(RunOutcome{});
   run();
   const RunOutcome& outcome = LastRunOutcome();
-  int status = report_.ExitStatus(outcome.canceled, options_.strict, components_->StoreFailures());
+  int status = login_.status != kExitOk ? login_.status
+                                        : report_.ExitStatus(outcome.canceled, options_.strict,
+                                                             components_->StoreFailures());
+  // The add-in has told of the failed login as a cancel; what it was comes last.
+  if (!login_.reason.empty()) PrintError(login_.reason);
   if (logCopy_) logCopy_->flush();
   if (logBuffer_ && logBuffer_->Error() != 0) {
     PrintError(wb::Text(wb::WB_OUT_LOG_FAILED, {options_.log, std::strerror(logBuffer_->Error())}));

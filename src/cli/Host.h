@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct HostOptions {
   std::string model;                     ///< the model document
   std::vector<std::string> select;       ///< qualified names, in selection order
   std::string store = "ztstore";         ///< --store
+  bool storeGiven = false;               ///< whether --store was given
   std::string templates;                 ///< --templates; empty: the installed templates
   std::optional<std::string> user;       ///< --user
   std::string log;                       ///< --log: a copy of the host log
@@ -76,12 +78,13 @@ class Host {
 
   /// For the commands that generate, after Start: asks the store's login
   /// question when --user and $ZTUNITTEST_USER give no user, then opens the
-  /// store once before the add-in does, so that a failure to open it (a full
-  /// disk) is told as what it is; the add-in would take either for a
-  /// cancelled login. Returns 0; 2 when input ended without a user name; 130
-  /// when the user cancelled the login; 1 when the store cannot be opened,
-  /// each after its message on stderr.
-  int OpenStoreFirst();
+  /// store once before the add-in does, so that a failure to open it (not a
+  /// folder, a damaged database, a full disk) is told as what it is. When
+  /// the login cannot be made, the add-in still runs: its own login fails
+  /// as cancelled, so that its log line and closing text tell so; Generate
+  /// then says why and exits 130 for the cancel word, 2 for input that gave
+  /// no name, 1 for a store that cannot be opened.
+  void OpenStoreFirst();
 
   /// Runs a generation (`run` shows the progress window), with the progress
   /// line counting the operations of the selection, and returns its exit
@@ -107,6 +110,9 @@ class Host {
 
  private:
   int SetSelection();
+  /// Makes the add-in's login fail; Generate then exits with `status`
+  /// after printing `reason` (nothing when empty).
+  void RefuseLogin(int status, const std::string& reason);
   void WriteLog(const std::string& line);
 
   HostOptions options_;
@@ -122,6 +128,15 @@ class Host {
   std::unique_ptr<wb::FdOutputBuffer> logBuffer_;
   std::unique_ptr<std::ostream> logCopy_;
   bool active_ = false;
+  // A login that OpenStoreFirst found cannot be made: the exit status and
+  // the reason Generate gives.
+  struct LoginRefusal {
+    int status = 0;
+    std::string reason;
+  };
+  LoginRefusal login_;
+  // The hints about operations said on stderr in this run.
+  std::set<std::string> hinted_;
 };
 
 }  // namespace zt::cli

@@ -30,6 +30,7 @@
 #include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
 #include "workbench/store/DatapoolNames.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
@@ -39,11 +40,12 @@ namespace zt::cli {
 namespace {
 
 // A store that keeps nothing: what the parameter map needs of one, without
-// a login or a disk. Datapools get the name a new store would give the
-// operation in hand.
+// a login or a disk. Datapools get the name the store database `names`
+// gives the operation in hand, or without one the name a new store would
+// give it.
 class InspectionStore : public DataStore {
  public:
-  explicit InspectionStore(std::string user) : user_(std::move(user)) {}
+  InspectionStore(std::string user, wb::Database* names) : user_(std::move(user)), names_(names) {}
   void Open() override {}
   void ResetSession() override {}
   int32_t SaveScript(const std::string&, const std::string&, dsScriptType, const std::string&) override {
@@ -54,7 +56,8 @@ class InspectionStore : public DataStore {
   std::string MakeScriptName(const std::string&, const std::string&, dsScriptType) override { return {}; }
   std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t) override {
     if (const wb::OperationIdentity* operation = inHand_.Matching(className, operationName)) {
-      return wb::DatapoolNameCandidates(*operation, 1).front();
+      return names_ != nullptr ? wb::StoredDatapoolName(*names_, *operation)
+                               : wb::DatapoolNameCandidates(*operation, 1).front();
     }
     return className + "_" + operationName;
   }
@@ -64,6 +67,7 @@ class InspectionStore : public DataStore {
 
  private:
   std::string user_;
+  wb::Database* names_;
   wb::OperationInHand inHand_;
 };
 
@@ -126,8 +130,23 @@ int RunParams(ParamsOptions& options) {
 
   const char* envUser = std::getenv("ZTUNITTEST_USER");
   const char* loginUser = std::getenv("USER");
+  // Datapool names are the store's: those of --store, else of a new store.
+  std::unique_ptr<wb::Database> names;
+  if (options.host.storeGiven) {
+    try {
+      names = wb::OpenStoreReadOnly(host.StoreLocation());
+    } catch (const ZtError& e) {
+      PrintError(e.Description());
+      return kExitFailed;
+    }
+  } else {
+    PrintError(wb::Text(wb::WB_PARAMS_FRESH_STORE_NAMES));
+  }
   InspectionStore store(options.host.user ? *options.host.user
-                                          : envUser != nullptr ? envUser : loginUser != nullptr ? loginUser : "");
+                        : envUser != nullptr ? envUser
+                        : loginUser != nullptr ? loginUser
+                                               : "",
+                        names.get());
   TemplateProcessor processor;
   processor.Initialize(&store);
   CodeFactory factory;
@@ -196,7 +215,7 @@ struct JavaTestOptions {
 int RunJavaTest(const JavaTestOptions& options) {
   Host host(options.host);
   if (const int status = host.Start(); status != kExitOk) return status;
-  if (const int status = host.OpenStoreFirst(); status != kExitOk) return status;
+  host.OpenStoreFirst();
   // The model's own choices win: an operation's value, the model's value,
   // the model's definition. Where it has none of them, the given or bundled
   // template is the definition (in memory; the document is not changed).

@@ -30,7 +30,7 @@ using wb::json::Value;
 int RunGenerate(const HostOptions& options) {
   Host host(options);
   if (const int status = host.Start(); status != kExitOk) return status;
-  if (const int status = host.OpenStoreFirst(); status != kExitOk) return status;
+  host.OpenStoreFirst();
   return host.Generate([&host] {
     host.AddIn().OnSelectedContextMenuItem(&host.Application(), GetResString(IDS_MENU_GENERATE_OPERATION));
   });
@@ -79,7 +79,7 @@ int RunInvoke(const HostOptions& options, const std::string& entry) {
   }
   const auto select = [&host, &entry] { host.AddIn().OnSelectedContextMenuItem(&host.Application(), entry); };
   if (generation) {
-    if (const int status = host.OpenStoreFirst(); status != kExitOk) return status;
+    host.OpenStoreFirst();
     return host.Generate(select);
   }
   // A template entry: a choice that could not be kept is refused before the

@@ -100,6 +100,10 @@ void RunReport::Log(const std::string& line) {
   if (details_) pending_.push_back(line);
 }
 
+void RunReport::Warn(const std::string& warning) {
+  if (details_ && !operations_.empty()) operations_.back().warnings.push_back(warning);
+}
+
 int RunReport::ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const {
   if (cancelled) return kExitCancelled;
   if (Taken() == 0 || Failed() > 0 || scriptsNotStored > 0) return kExitFailed;

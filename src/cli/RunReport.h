@@ -49,6 +49,8 @@ class RunReport {
   void Finished(TesselOperation& op, bool generated, const wb::RunJournal& journal);
   /// A host log line of the run.
   void Log(const std::string& line);
+  /// A warning of the host's own about the operation the run is at.
+  void Warn(const std::string& warning);
 
   int Expected() const { return expected_; }
   /// How many operations the run has reached.

@@ -139,10 +139,8 @@ std::unique_ptr<ParamMap> COMGenerator::CalculateTemplateParams(TesselOperation*
         chosenCoclass_ = chosen;
         coclassName_ = chosen != nullptr ? chosen->Name() : std::string();
       }
-      underTest = chosenCoclass_;
-      if (underTest == nullptr) {
-        RaiseError(errc::kApplicationDefined, {}, FormatResString1(IDS_ERR_NO_COCLASS_CHOSEN, cls->GetQualifiedName()));
-      }
+      // No choice is no object: the call ends as any call on nothing does.
+      underTest = &Ref(chosenCoclass_);
     } else if (n == 1) {
       underTest = coclasses.GetAt(1);
       coclassName_ = defaultCoclass;

@@ -87,14 +87,14 @@ std::string JavaReturnType(TesselOperation* op) {
 
 void RequireParameterTypes(TesselOperation* op) {
   TesselOperation& operation = Ref(op);
-  const std::string name = operation.GetQualifiedName();
+  // A COM class keeps an untyped parameter's empty type, which the method
+  // declaration refuses with this very error; any other class would get
+  // "void", which no Java compiler takes.
+  if (Ref(operation.ParentClass()).Language() == GetResString(IDS_LANG_COM)) return;
   TesselParameterCollection& parameters = Ref(operation.Parameters());
   for (int16_t i = 1; i <= parameters.Count(); ++i) {
-    TesselParameter& parameter = Ref(parameters.GetAt(i));
-    if (parameter.Type().empty()) {
-      RaiseError(
-          errc::kInvalidCall, {},
-          FormatResString2(IDS_ERR_NO_PARAMETER_TYPE, name, GetParamName(operation.ParentClass(), &parameter, i)));
+    if (Ref(parameters.GetAt(i)).Type().empty()) {
+      RaiseError(1, GetResString(IDS_SOURCE_JAVA_LANG), GetResString(IDS_ERR_NO_PARAM_TYPE));
     }
   }
 }

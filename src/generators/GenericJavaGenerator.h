@@ -59,8 +59,10 @@ void AddJavaTestTags(ParamMap& map, const JavaTestTexts& texts);
 /// no variable is declared without a type.
 std::string JavaReturnType(TesselOperation* op);
 
-/// Raises error 5 naming `op` and the parameter when a parameter of `op` has
-/// no type: its declaration in a test would have none.
+/// Raises the Java back-end's error 1 "No parameter datatype specified." when
+/// a parameter of `op`, of a class other than a COM class, has no type: its
+/// declaration in a test would be "void". (A COM class's untyped parameter
+/// meets the same error in the method declaration.)
 void RequireParameterTypes(TesselOperation* op);
 
 /// "unittests\<package folder>\<class><operation><suffix>.java", the suffix

@@ -21,16 +21,6 @@ std::string InlineEJBGenerator::GetTestCodePath(TesselOperation* op, DataStore* 
 }
 dsScriptType InlineEJBGenerator::GetDataStoreScriptType() { return inner_.GetDataStoreScriptType(); }
 std::unique_ptr<ParamMap> InlineEJBGenerator::CalculateTemplateParams(TesselOperation* op, DataStore* ds) {
-  // A bean without a home cannot be created by its test; the inner
-  // generator's own warning then names no class, so this one names the bean.
-  try {
-    TesselClass* cls = Ref(op).ParentClass();
-    if (inner_.GetHomeInterfaceName(cls).empty()) {
-      LogMessage(FormatResString1(IDS_LOG_INLINE_EJB_NO_HOME, Ref(cls).Name()));
-    }
-  } catch (...) {
-    // The inner generator meets the same fault and reports it.
-  }
   return inner_.CalculateTemplateParams(op, ds);
 }
 void InlineEJBGenerator::ResetMembers() {}

@@ -78,6 +78,20 @@ check "java: b's test reads its own datapool" grep -q 'super("b_C_f")' "$s1/scri
 check "java: b's datapool has b's field" test "$(fields "$s1" b_C_f)" = "y,expectedReturn"
 check "java: a's datapool has a's field" test "$(fields "$s1" C_f)" = "x,expectedReturn"
 
+# params names datapools as the store does: with --store, the name that
+# store gave, or would give; without, a new store's name, and says so.
+pool() {  # pool MODEL OPERATION [--store STORE]: the <datapool_name> params shows
+  local model=$1 operation=$2
+  shift 2
+  "$zt" params "$model" --operation "$operation" --generator java --user u "$@" 2>"$tmp/params-err" |
+    sed -n 's/^<datapool_name>\t//p'
+}
+check "params --store: the name the store gave" test "$(pool "$tmp/m.json" b::C::f --store "$s1")" = b_C_f
+check "params --store: the name the store would give" test "$(pool "$tmp/other.json" z::C::f --store "$s1")" = z_C_f
+check "params --store: nothing asked or told" test ! -s "$tmp/params-err"
+check "params: a new store's name" test "$(pool "$tmp/m.json" b::C::f)" = C_f
+check "params: says whose name it is" grep -q "datapool names are those a new store gives" "$tmp/params-err"
+
 # Another model in the same store: its C::f gets a datapool of its own.
 gen "$s1" java-test "$tmp/other.json" z::C
 check "other model: generated" test $? -eq 0

@@ -42,4 +42,30 @@ cp "$store/scripts/java/unittests/bank/core/Accountdeposit.java" "$tmp/edited"
 run
 check "an edited file is kept" cmp -s "$tmp/edited" "$store/scripts/java/unittests/bank/core/Accountdeposit.java"
 check "the user was asked" grep -q "Replace it?" "$tmp/err"
+# Beside the log: an inline bean without a home and a parameter without a
+# type. The log has the add-in's lines only; the host says what they mean
+# on stderr, once.
+cat >"$tmp/shop.json" <<'EOF'
+{"model": "Shop", "packages": [{"name": "shop", "classes": [
+  {"name": "Till", "stereotype": "EJBSession", "language": "InlineEJB", "operations": [
+    {"name": "ring", "returnType": "int", "parameters": [{"name": "amount", "type": "int"}]},
+    {"name": "scan", "returnType": "void", "parameters": [{"name": "code"}]}]}]}]}
+EOF
+"$zt" generate "$tmp/shop.json" --select shop::Till --store "$tmp/shop" --user alice </dev/null >"$tmp/out" 2>"$tmp/err"
+check "an untyped parameter fails its operation (status $?)" test $? -eq 1
+prefix='[Verimos]--[Unit Test]: '
+printf '%s\n' "" "Generating Test Scripts..." \
+  "${prefix}WARNING... could not find the home interface class " \
+  "${prefix}WARNING... could not find the primary key class." \
+  "${prefix}source created for Logical View::shop::Till::ring:" \
+  "    $tmp/shop/scripts/java/unittests\\shop\\Tillring.java" \
+  "${prefix}datapool created:" "    Till_ring" "" \
+  "${prefix}An error occurred during generation of Logical View::shop::Till::scan:" \
+  "${prefix}Error Number:  1, No parameter datatype specified." >"$tmp/expected"
+check "the log is the add-in's" diff -u "$tmp/expected" "$tmp/out"
+check "the missing home is told once on stderr" test "$(grep -c \
+  '^ztunittest: the inline EJB Till has no home interface, so its test cannot create the bean under test$' "$tmp/err")" -eq 1
+check "the untyped parameter is named on stderr" grep -qx \
+  'ztunittest: Logical View::shop::Till::scan: the parameter code has no type, so its test cannot declare it; give it one in the model' \
+  "$tmp/err"
 finish generate_ejb

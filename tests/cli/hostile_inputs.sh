@@ -33,11 +33,12 @@ sums() {
 }
 
 # What a run says beyond its usual lines: stderr without the datapool
-# question and the closing text, and the host log's lines other than what
-# it stored.
-usual_err='^(Question: Would you like to edit created datapool|Finished code generation, |Check Tessel log for details\.)'
+# question and the closing texts, and the host log's lines other than what
+# it stored and the add-in's word on a login that could not be made (the
+# exit status tells that apart).
+usual_err='^(Question: Would you like to edit created datapool|Finished code generation, |Check Tessel log for details\.|Unit test canceled:|0 scripts was generated\.)'
 log_line='^\[Verimos\]--\[Unit Test\]: '
-usual_log='^\[Verimos\]--\[Unit Test\]: (source created for |datapool created:)'
+usual_log='^\[Verimos\]--\[Unit Test\]: (source created for |datapool created:|User canceled code generation from the login dialog\.$)'
 
 # run CASE STATUS MESSAGE COMMAND...: runs COMMAND without input and checks
 # its exit status and that it said one thing matching the extended regex
@@ -460,6 +461,8 @@ while IFS='|' read -r case package class select; do
   ejb_model "$package" "$class" >"$names/m$i.json"
   echo "$select" >"$names/m$i.json.select"
   named "$case" 1 "$outside_message" "" "$names/m$i.json"
+  # The closing text points to the log, which says why.
+  check "$case: the reason is in the host log" grep -qE "^$outside_message" "$tmp/out"
 done <<'EOF'
 names-package-dots|..|E|..::E
 names-package-slashes|../../outside|E|../../outside::E
@@ -504,6 +507,8 @@ toolong=$(head -c 300 /dev/zero | tr '\0' a)
 ejb_model p "$toolong" >"$names/long.json"
 echo "p::$toolong" >"$names/long.json.select"
 named names-class-too-long 1 "${toolong}run\.java was not written: .*File name too long" "" "$names/long.json"
+check "names-class-too-long: the reason is in the host log" \
+  grep -qE "${toolong}run\.java was not written: .*File name too long" "$tmp/out"
 grep -qx "Finished code generation, 0 of 1 test(s) were processed." "$tmp/err" ||
   { echo "FAIL: names-class-too-long: counted as generated: $(grep Finished "$tmp/err")"; fail=1; }
 "$zt" datapool list --store "$names/store" | grep -q "${toolong}_run" &&

@@ -106,13 +106,42 @@ check "a summary into a pipe exits 0 (status $status)" test "$status" -eq 0
 check "the pipe is kept" test -p "$tmp/summary.fifo"
 check "the reader of the pipe got the summary" test "$(jq .counts.selected "$tmp/from-fifo")" -eq 2
 
-# A login without --user, $ZTUNITTEST_USER or input is a usage error that
-# names both; the cancel word is a cancel.
-run generate "$bank" --select bank::core::Account --store "$tmp/nouser"
-check "no user and no input exits 2 (status $status)" test "$status" -eq 2
-check "the message names --user and ZTUNITTEST_USER" grep -q -- "--user NAME, set \$ZTUNITTEST_USER" "$tmp/err"
-"$zt" generate "$bank" --select bank::core::Account --store "$tmp/nouser" <<<"-" >/dev/null 2>&1
-check "the cancel word exits 130 (status $?)" test $? -eq 130
+# Logins that cannot be made. Whatever stops one, the add-in's own login
+# fails as cancelled: its log line is all of stdout, its closing text is on
+# stderr, nothing is stored; the exit status and the last line say why.
+touch "$tmp/not-a-folder"
+mkdir "$tmp/damaged" && printf 'no database, only some text that is long enough' >"$tmp/damaged/store.db"
+cp "$tmp/damaged/store.db" "$tmp/damaged.before"
+cancelled='[Verimos]--[Unit Test]: User canceled code generation from the login dialog.'
+no_user='--user NAME, set $ZTUNITTEST_USER'
+# name | input lines | $USER | store | arguments | status | the last line of stderr holds
+while IFS='|' read -r name input login store args expected reason; do
+  environment=(-u USER)
+  [ -z "$login" ] || environment=("USER=$login")
+  # shellcheck disable=SC2086 # the arguments are words
+  printf -- "$input" | env "${environment[@]}" "$zt" generate "$bank" --select bank::core::Account \
+    --store "$tmp/$store" $args >"$tmp/out" 2>"$tmp/err"
+  status=$?
+  check "$name: exit $expected (status $status)" test "$status" -eq "$expected"
+  check "$name: stdout is the add-in's login line" test "$(cat "$tmp/out")" = "$cancelled"
+  check "$name: the closing text is the cancel" grep -qzF $'Unit test canceled:\r\n0 scripts was generated.' "$tmp/err"
+  check "$name: the reason comes last" bash -c '[ -z "$1" ] || tail -n 1 "$2" | grep -qF -- "$1"' _ "$reason" "$tmp/err"
+done <<EOF
+the cancel word typed|-\n|alice|nouser||130|
+the cancel word given in advance||alice|nouser|--answer user=-|130|
+end of input without a default|||nouser||2|$no_user
+three empty lines without a default|\n\n\n||nouser||2|$no_user
+a store that is not a folder||alice|not-a-folder|--user u|1|$tmp/not-a-folder: it is not a folder
+a damaged store database||alice|damaged|--user u|1|the database is damaged
+EOF
+check "no login made a store" test ! -e "$tmp/nouser"
+check "the damaged database is as it was" cmp -s "$tmp/damaged.before" "$tmp/damaged/store.db"
+# The end of input takes the default the prompt offers.
+USER=alice run generate "$bank" --select bank::core::Account --store "$tmp/default-user"
+check "end of input with \$USER exits 0 (status $status)" test "$status" -eq 0
+check "it says it took the default" said 'taking "alice"'
+check "the datapools are alice's" test "$("$zt" datapool show Account_deposit --store "$tmp/default-user" --json |
+  jq -r .user)" = alice
 
 # Template entries: a missing --file, a cancelled dialog, an XMI model.
 cp "$bank" "$tmp/bank.json"

@@ -183,13 +183,12 @@ TEST_F(ComTest, NoCoclassChosenOrOneOfNoComponentFailsTheCalculation) {
   list_.pick = 2;
   ASSERT_NE(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
   com.ResetMembers();
-  // ...is not taken when nothing is chosen this time: the log names the
-  // interface, for this operation and the next one of the interface, which
-  // does not ask again.
+  // ...is not taken when nothing is chosen this time: the call ends on the
+  // missing object, for this operation and the next one of the interface,
+  // which does not ask again.
   list_.pick = 0;
   const std::vector<std::string> expected{
-      kParamsFailed,
-      kPrefix + "Error Number:  1004, No coclass was chosen for the interface Logical View::Maths::IWide."};
+      kParamsFailed, kPrefix + "Error Number:  91, Object variable or With block variable not set"};
   log_.lines.clear();
   EXPECT_EQ(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
   EXPECT_EQ(log_.lines, expected);

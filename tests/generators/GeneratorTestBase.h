@@ -60,7 +60,9 @@ inline constexpr const char* kBankModel = R"({
         { "name": "Loose", "language": "Java", "operations": [
             { "name": "take", "returnType": "void", "parameters": [ { "name": "what" } ] } ] } ] } ] } ],
   "classes": [ { "name": "Top", "language": "Java", "stereotype": "EJBRemoteInterface", "operations": [
-      { "name": "ping", "returnType": "int", "parameters": [ { "name": "n", "type": "int" } ] } ] } ]
+      { "name": "ping", "returnType": "int", "parameters": [ { "name": "n", "type": "int" } ] } ] },
+    { "name": "Wire", "language": "COM", "stereotype": "EJBRemoteInterface", "operations": [
+      { "name": "send", "returnType": "void", "parameters": [ { "name": "a", "type": "long" }, { "name": "b" } ] } ] } ]
 })";
 
 /// Answers of `helper` for the EJB classes of a model: `remote` names remote

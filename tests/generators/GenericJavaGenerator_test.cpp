@@ -63,8 +63,7 @@ TEST_F(GeneratorTest, JavaRefusesWhatCannotCompile) {
                 "constructor: a Java test cannot call it on an object it has made.",
                 "[Verimos]--[Unit Test]: An error occurred while attempting to calculate the template "
                 "parameters for Java generation.",
-                "[Verimos]--[Unit Test]: Error Number:  5, The parameter what of "
-                "Logical View::bank::core::Loose::take has no type; a Java test needs one."}));
+                "[Verimos]--[Unit Test]: Error Number:  1, No parameter datatype specified."}));
 }
 
 TEST_F(GeneratorTest, JavaVoidOperationHasNoReturnTexts) {

@@ -159,6 +159,11 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
   std::unique_ptr<StoreBase> store = MakeStore(storeOptions_, Windows().DialogConsole());
   store->SetOperationInHand(&operationInHand_);
+  // The closing text of a run that lost a test points to the log: the log
+  // says why, in the host's words, without the add-in's prefix.
+  store->SetFailureLog([this](const std::string& message) {
+    if (application_ != nullptr) application_->WriteLog(message);
+  });
   return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_);
 }
 
@@ -225,6 +230,11 @@ void WorkbenchComponents::OperationStarting(TesselOperation& op, bool taken) {
 void WorkbenchComponents::OperationFinished(TesselOperation& op, bool generated) {
   operationInHand_.Set(std::nullopt);
   if (observer_.finished) observer_.finished(op, generated);
+}
+
+std::vector<std::string> WorkbenchComponents::Hints(TesselOperation& op) {
+  if (!hintHelper_) hintHelper_.emplace();
+  return hintHelper_->Hints(op);
 }
 
 ProcessLauncher& WorkbenchComponents::Processes() {

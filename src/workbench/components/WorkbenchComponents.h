@@ -21,6 +21,7 @@
 
 #include "host/Components.h"
 #include "workbench/components/TemplateProperties.h"
+#include "workbench/components/WorkbenchModelHelper.h"
 #include "workbench/store/StoreBase.h"
 #include "workbench/terminal/Console.h"
 #include "workbench/terminal/TerminalWindows.h"
@@ -105,6 +106,9 @@ class WorkbenchComponents : public HostComponents {
   /// Passes what the run tells of its operations on to the observer.
   void OperationStarting(TesselOperation& op, bool taken) override;
   void OperationFinished(TesselOperation& op, bool generated) override;
+  /// What the user should know of `op` beyond the add-in's log
+  /// (WorkbenchModelHelper::Hints).
+  std::vector<std::string> Hints(TesselOperation& op);
   void SetRunObserver(RunObserver observer) { observer_ = std::move(observer); }
   /// What the store and the datapool component did since it was cleared.
   RunJournal& Journal() { return journal_; }
@@ -112,6 +116,9 @@ class WorkbenchComponents : public HostComponents {
   const TemplateChoices& TemplateRecord() const { return templateChoices_; }
   /// The user the stores created from now on log in as.
   void SetStoreUser(std::string user) { storeOptions_.userName = std::move(user); }
+  /// The stores created from now on fail their login with `error`, without
+  /// asking (StoreOptions::loginRefusal).
+  void RefuseStoreLogin(ZtError error) { storeOptions_.loginRefusal = std::move(error); }
 
   /// The application whose open model template properties are read from and
   /// stored on; the host sets it before the add-in runs.
@@ -141,6 +148,8 @@ class WorkbenchComponents : public HostComponents {
   // The operation the run is at (OperationStarting to OperationFinished):
   // the stores name datapools by it.
   OperationInHand operationInHand_;
+  // The helper Hints asks, made on the first question.
+  std::optional<WorkbenchModelHelper> hintHelper_;
 };
 
 }  // namespace zt::wb

@@ -10,6 +10,7 @@
 #include "support/Error.h"
 #include "support/Text.h"
 #include "workbench/store/Datapools.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 
@@ -377,6 +378,24 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
 std::string WorkbenchModelHelper::GetDatapoolFields(TesselOperation* operation) {
   static const std::string kNoFields = nlohmann::ordered_json::array().dump();
   return Guarded(kNoFields, [&] { return operation != nullptr ? DatapoolFieldsOf(*operation) : kNoFields; });
+}
+
+std::vector<std::string> WorkbenchModelHelper::Hints(TesselOperation& operation) {
+  return Guarded(std::vector<std::string>(), [&] {
+    std::vector<std::string> hints;
+    TesselParameterCollection& parameters = Ref(operation.Parameters());
+    for (int16_t i = 1; i <= parameters.Count(); ++i) {
+      TesselParameter& parameter = Ref(parameters.GetAt(i));
+      if (parameter.Type().empty()) {
+        hints.push_back(Text(WB_HINT_UNTYPED_PARAMETER, {operation.GetQualifiedName(), parameter.Name()}));
+      }
+    }
+    TesselClass& cls = Ref(operation.ParentClass());
+    if (Classify(cls).inlineBean && HomeInterfaceOf(cls) == nullptr) {
+      hints.push_back(Text(WB_HINT_INLINE_EJB_NO_HOME, {cls.Name()}));
+    }
+    return hints;
+  });
 }
 
 }  // namespace zt::wb

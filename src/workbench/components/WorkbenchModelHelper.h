@@ -90,6 +90,13 @@ class WorkbenchModelHelper final : public ModelHelper {
   /// operation returns something.
   std::string GetDatapoolFields(TesselOperation* operation) override;
 
+  /// What the user should know of `operation`, which a generator takes,
+  /// beyond what the add-in logs, one message each: a parameter without a
+  /// type (its test cannot declare it), an inline bean without a home
+  /// interface (its test cannot create the bean). Empty when the model
+  /// cannot be asked.
+  std::vector<std::string> Hints(TesselOperation& operation);
+
   /// Drops the collected coclasses, so that the next question collects
   /// them afresh from the model.
   void ForgetModel() { coclasses_.clear(); }

@@ -128,6 +128,16 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
   }
 }
 
+std::string StoredDatapoolName(Database& db, const OperationIdentity& operation) {
+  Statement recorded(db, "SELECT name FROM datapool_names WHERE operation = ?");
+  if (recorded.Bind(1, operation.Key()).Step()) return recorded.ColumnText(0);
+  for (int index = 0;; ++index) {
+    std::string name = Candidate(operation, index);
+    Statement held(db, "SELECT 1 FROM datapool_names WHERE name = ?");
+    if (!held.Bind(1, name).Step()) return name;
+  }
+}
+
 std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation) {
   const std::string operationKey = operation.Key();
   const auto recorded = [&]() -> std::optional<std::string> {

@@ -94,6 +94,11 @@ class OperationInHand {
 /// database's batch when it has one). Raises error 75 when the database fails.
 std::string RecordedDatapoolName(Database& db, const OperationIdentity& operation);
 
+/// The datapool name `operation` has in the store database `db`: the one
+/// recorded for it, else the one it would get now. Reads only. Raises error
+/// 75 when the database fails.
+std::string StoredDatapoolName(Database& db, const OperationIdentity& operation);
+
 /// Where a script name is unique: its type, its folder as MakeScriptName
 /// receives it (components joined by "\"), and its base name.
 struct ScriptNameKey {

@@ -72,18 +72,19 @@ bool StoreBase::AsksForLogin() const {
 }
 
 std::string StoreBase::LogIn() {
+  if (options_.loginRefusal) throw *options_.loginRefusal;
   if (options_.userName) {
     const std::string given = Trimmed(*options_.userName);
     if (!given.empty()) return given;
   }
   if (std::string fromEnvironment = Environment("ZTUNITTEST_USER"); !fromEnvironment.empty()) return fromEnvironment;
-  bool endOfInput = false;
-  std::optional<std::string> answer = AskUserName(endOfInput);
+  bool unanswered = false;
+  std::optional<std::string> answer = AskUserName(unanswered);
   if (!answer) RaiseError(errc::kStoreCancelled, {}, Text(WB_STORE_LOGIN_CANCELLED));
   return *answer;
 }
 
-std::optional<std::string> StoreBase::AskUserName(bool& endOfInput) {
+std::optional<std::string> StoreBase::AskUserName(bool& unanswered) {
   TextQuestion question;
   question.defaultText = Environment("USER");
   question.cancelWord = Text(WB_STORE_LOGIN_CANCEL_WORD);
@@ -91,7 +92,15 @@ std::optional<std::string> StoreBase::AskUserName(bool& endOfInput) {
   question.prompt = question.defaultText.empty()
                         ? Text(WB_STORE_LOGIN_PROMPT_NO_DEFAULT, {Location(), question.cancelWord})
                         : Text(WB_STORE_LOGIN_PROMPT, {Location(), question.defaultText, question.cancelWord});
-  return AskText(console_, question, &endOfInput);
+  std::optional<std::string> answer = AskText(console_, question, &unanswered);
+  // With a default, only the end of input leaves the question unanswered:
+  // the default is then taken, as every other question takes its own.
+  if (!answer && unanswered && !question.defaultText.empty()) {
+    console_.Write(Text(WB_ASK_TAKING_DEFAULT, {question.defaultText}) + "\n");
+    unanswered = false;
+    answer = question.defaultText;
+  }
+  return answer;
 }
 
 void StoreBase::ResetSession() {

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "host/DataStore.h"
+#include "support/Error.h"
 #include "workbench/store/Database.h"
 #include "workbench/store/DatapoolNames.h"
 #include "workbench/store/scripts/ScriptFiles.h"
@@ -52,6 +53,11 @@ struct StoreOptions {
   /// How long a change waits for another program that holds the database
   /// (a reader in a transaction, a writer of the same datapool) before it fails.
   std::chrono::milliseconds busyPatience{30000};
+  /// When set, the login fails with this error without asking: a host that
+  /// has found out before the add-in runs that the store cannot be logged
+  /// into (the login cancelled or unanswered, a store that cannot be
+  /// opened) lets the add-in's own login fail the same way.
+  std::optional<ZtError> loginRefusal = std::nullopt;
 };
 
 class StoreBase : public DataStore {
@@ -63,9 +69,9 @@ class StoreBase : public DataStore {
 
   /// Logs the user in, then opens the store (the back-end's OpenStore) and
   /// records the session. Raises errc::kStoreCancelled when the login is
-  /// cancelled (end of input, or the cancel word), and error 75 naming the
-  /// place when the store cannot be opened or written. A second call does
-  /// nothing.
+  /// cancelled (the cancel word, or input that gives no name), the options'
+  /// login refusal when there is one, and error 75 naming the place when the
+  /// store cannot be opened or written. A second call does nothing.
   void Open() override;
 
   /// Whether Open would ask the console for the user name: no user option
@@ -73,9 +79,11 @@ class StoreBase : public DataStore {
   bool AsksForLogin() const;
 
   /// Asks the console for the user name as Open does (an answer given in
-  /// advance under "user" first). nullopt when none was given; then
-  /// `endOfInput` tells whether input ended rather than the user cancelling.
-  std::optional<std::string> AskUserName(bool& endOfInput);
+  /// advance under "user" first); at the end of input the default ($USER)
+  /// is taken. nullopt when no name was given; then `unanswered` tells
+  /// whether input gave none (its end without a default, or empty lines)
+  /// rather than the user cancelling.
+  std::optional<std::string> AskUserName(bool& unanswered);
 
   /// Forgets the names stored and the for-all answers given in this session.
   void ResetSession() override;
@@ -93,6 +101,10 @@ class StoreBase : public DataStore {
   /// refused, not written, not deleted or lost, datapools a batch lost, and
   /// a database found damaged.
   int32_t Failures() const { return scripts_.Failures() + DatabaseFailures(); }
+
+  /// Where each failure message goes besides the console
+  /// (ScriptFiles::SetFailureLog).
+  void SetFailureLog(std::function<void(const std::string&)> log) { scripts_.SetFailureLog(std::move(log)); }
 
   /// While true, replace questions also offer "yes to all" and "no to all".
   void SetMultipleItems(bool multipleItems) override { scripts_.SetMultipleItems(multipleItems); }

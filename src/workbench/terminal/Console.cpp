@@ -135,21 +135,25 @@ void ShowPresetAnswer(Console& console, const std::string& prompt, const std::st
   console.Write(prompt + answer + kLineEnd);
 }
 
-std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* endOfInput) {
-  if (endOfInput != nullptr) *endOfInput = false;
+std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* unanswered) {
+  if (unanswered != nullptr) *unanswered = false;
+  // An answer given in advance is shown and taken as if typed at the first
+  // attempt: the cancel word cancels, an empty one takes the default.
   const PresetAnswers* presets = console.Presets();
-  if (!question.key.empty() && presets != nullptr) {
-    if (const std::optional<std::string> preset = presets->First(question.key)) {
-      ShowPresetAnswer(console, question.prompt, *preset);
-      return Trimmed(*preset);
-    }
-  }
+  const std::optional<std::string> preset =
+      !question.key.empty() && presets != nullptr ? presets->First(question.key) : std::nullopt;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    console.Write(question.prompt);
-    const std::optional<std::string> line = console.ReadLine();
+    std::optional<std::string> line;
+    if (attempt == 0 && preset) {
+      ShowPresetAnswer(console, question.prompt, *preset);
+      line = preset;
+    } else {
+      console.Write(question.prompt);
+      line = console.ReadLine();
+    }
     if (!line) {
       console.Write(kLineEnd);
-      if (endOfInput != nullptr) *endOfInput = true;
+      if (unanswered != nullptr) *unanswered = true;
       return std::nullopt;
     }
     const std::string answer = Trimmed(*line);
@@ -159,6 +163,7 @@ std::optional<std::string> AskText(Console& console, const TextQuestion& questio
     console.Write(Text(WB_ASK_ANSWER_NEEDED) + kLineEnd);
   }
   console.Write(Text(WB_ASK_NO_ANSWER) + kLineEnd);
+  if (unanswered != nullptr) *unanswered = true;
   return std::nullopt;
 }
 

@@ -110,9 +110,11 @@ struct TextQuestion {
 /// Asks `question` and returns the answer without surrounding blanks, the
 /// default for an empty line; nullopt when the user cancels, at end of input,
 /// and after `kMaxAttempts` empty lines without a default. An answer given
-/// in advance for the question's key is taken without reading. When
-/// `endOfInput` is given, it tells whether nullopt came from the end of input.
-std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* endOfInput = nullptr);
+/// in advance for the question's key stands for the first line, shown after
+/// the prompt as if typed. When `unanswered` is given, it tells whether
+/// nullopt came from input that gave no answer (its end, or lines without
+/// one) rather than from the cancel word.
+std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* unanswered = nullptr);
 
 /// Shows `prompt` followed by `answer` and a line end: how an answer given in
 /// advance appears where a typed one would.

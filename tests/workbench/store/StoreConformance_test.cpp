@@ -503,15 +503,53 @@ TEST_P(StoreLogin, OptionThenEnvironmentThenPrompt) {
   EXPECT_EQ(OpenWith(std::nullopt), "erin");
 }
 
-TEST_P(StoreLogin, CancelledLoginRaisesTheCancelErrorAndCreatesNothing) {
-  EXPECT_EQ(CancelNumber(), 0x800403EEu) << "end of input";
-  console_.Answer(Text(WB_STORE_LOGIN_CANCEL_WORD));
-  EXPECT_EQ(CancelNumber(), 0x800403EEu);
+TEST_P(StoreLogin, NoNameRaisesTheCancelErrorAndCreatesNothing) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+    const char* preset;  // the answer given in advance, or null
+    bool withUser;       // whether $USER offers a default
+    bool unanswered;     // whether input gave no name, rather than the cancel word
+    int reads;
+  };
+  const std::string cancel = Text(WB_STORE_LOGIN_CANCEL_WORD);
+  for (const Case& c : std::vector<Case>{
+           {"the cancel word typed", {cancel}, nullptr, true, false, 1},
+           {"the cancel word given in advance", {}, "user=-", true, false, 0},
+           {"end of input without a default", {}, nullptr, false, true, 1},
+           {"empty lines without a default", {"", " ", ""}, nullptr, false, true, 3},
+       }) {
+    test::ScriptedConsole console(c.lines);
+    PresetAnswers presets;
+    if (c.preset != nullptr) {
+      ASSERT_EQ(presets.Add(c.preset), std::nullopt);
+    }
+    console.SetPresets(&presets);
+    ScopedEnv user("USER", c.withUser ? std::optional<std::string>("alice") : std::nullopt);
+    std::unique_ptr<StoreBase> store = MakeStore(std::nullopt, console);
+    bool unanswered = !c.unanswered;
+    EXPECT_EQ(store->AskUserName(unanswered), std::nullopt) << c.name;
+    EXPECT_EQ(unanswered, c.unanswered) << c.name;
+    EXPECT_EQ(console.Reads(), c.reads) << c.name;
+    test::ScriptedConsole again(c.lines);
+    again.SetPresets(&presets);
+    EXPECT_EQ(static_cast<uint32_t>(ErrorNumberOf([&] { MakeStore(std::nullopt, again)->Open(); })), 0x800403EEu)
+        << c.name;
+  }
+  // A host that knows the login cannot be made refuses it without a question.
+  StoreOptions refused{Location(), "bob"};
+  refused.loginRefusal = ZtError(errc::kPathFileAccessError, {}, "no");
+  EXPECT_EQ(ErrorNumberOf([&] { wb::MakeStore(refused, console_)->Open(); }), errc::kPathFileAccessError);
+  EXPECT_EQ(console_.Reads(), 0);
+
   EXPECT_FALSE(fs::exists(dir_ / "store"));
   if (GetParam() == test::Backend::kPostgres) {
     // Nor is anything made in the database.
     EXPECT_EQ(OpenStoreReadOnly(Location()), nullptr);
   }
+  // The end of input takes the default $USER offers.
+  EXPECT_EQ(OpenWith(std::nullopt), "alice");
+  EXPECT_NE(console_.Output().find("alice"), std::string::npos);
 }
 
 }  // namespace

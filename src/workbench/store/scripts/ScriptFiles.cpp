@@ -275,10 +275,15 @@ void ScriptFiles::MarkStored(const std::string& fileName, const std::string& fol
 }
 
 int32_t ScriptFiles::Fail(const std::string& message) {
-  console_.Write(message + kLineEnd);
-  ++failures_;
+  Tell(message);
   lastSaveFailed_ = true;
   return save_result::kNotWritten;
+}
+
+void ScriptFiles::Tell(const std::string& message) {
+  console_.Write(message + kLineEnd);
+  if (failureLog_) failureLog_(message);
+  ++failures_;
 }
 
 std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::string& fileName,
@@ -520,8 +525,7 @@ void ScriptFiles::Finish() {
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     }
     // Written, but not under its name: the script is lost, and so is its operation.
-    console_.Write(Text(WB_STORE_WRITE_FAILED, {script.target, reason}) + kLineEnd);
-    ++failures_;
+    Tell(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
     lostOperations_.insert(script.operation);
   }
   finishing_ = false;

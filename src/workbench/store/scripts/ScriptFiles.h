@@ -67,6 +67,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -141,6 +142,9 @@ class ScriptFiles {
   /// Scripts refused, not written, not deleted or lost in this session, each
   /// told with a message (declined replacements do not count).
   int32_t Failures() const { return failures_; }
+  /// Where each such message goes besides the console (the host's log, so
+  /// that the log a run points to says why a test is missing).
+  void SetFailureLog(std::function<void(const std::string&)> log) { failureLog_ = std::move(log); }
 
   /// Whether other writers (other users of a shared store) write in the
   /// same folders as a rule: then even in a batch every script is stored
@@ -170,6 +174,8 @@ class ScriptFiles {
   std::optional<std::vector<std::string>> CheckedFolders(const std::string& fileName, const std::string& folder,
                                                          dsScriptType type, int16_t refusal);
   int32_t Fail(const std::string& message);
+  // Tells a failure on the console and in the failure log, and counts it.
+  void Tell(const std::string& message);
   // The replace question for `target` (or the for-all answer given).
   Decision AskReplace(const std::string& target);
   int32_t Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
@@ -202,6 +208,7 @@ class ScriptFiles {
   std::map<dsScriptType, long> longestNames_;
   bool multipleItems_ = false;
   int32_t failures_ = 0;
+  std::function<void(const std::string&)> failureLog_;
   bool lastSaveFailed_ = false;
   ForAll forAll_ = ForAll::kAsk;
   // (type, folder, base name) marked by Save in this session; a stored file
