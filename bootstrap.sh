@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Sets ztunittest up on a Debian machine and runs it.
 #
-#   ./bootstrap.sh run    install what is missing, build, show the example model
-#   ./bootstrap.sh test   install what is missing, build, run every test; then
-#                         build again with AddressSanitizer and
-#                         UndefinedBehaviorSanitizer and run every test again
-#                         (the PostgreSQL store's tests start a private server
-#                         of their own, tests/pg/cluster.sh; the machine's own
-#                         PostgreSQL service is neither needed nor touched)
+#   ./bootstrap.sh run    install what building and running the program need,
+#                         build the program (no tests), generate the bundled
+#                         example's tests and datapools
+#   ./bootstrap.sh test   install that and what the tests need, build
+#                         everything, run every test; then build again with
+#                         AddressSanitizer and UndefinedBehaviorSanitizer and
+#                         run every test again (the PostgreSQL store's tests
+#                         start a private server of their own,
+#                         tests/pg/cluster.sh; the machine's own PostgreSQL
+#                         service is neither needed nor touched)
 #
 # Installing needs root or sudo; everything else runs as the calling user.
 # BUILD_DIR (default: build), SANITIZE_BUILD_DIR (default: build-asan) and
@@ -22,18 +25,29 @@ case "$mode" in
   *) echo "usage: $0 run|test" >&2; exit 2 ;;
 esac
 
+# What the program needs to build and to run the bundled example.
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
+  nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
+)
+# What the tests need besides: GoogleTest, the resource compiler of the COM
+# projects, a JDK and JUnit 5 for the Java runtime and the generated tests,
+# the man page's maker, the tools the command-line tests call, and the
+# PostgreSQL server of the team store's tests.
+test_packages=(
+  libgtest-dev libgmock-dev
   llvm default-jdk-headless junit5 sqlite3 help2man jq
   postgresql
 )
+if [ "$mode" = test ]; then packages+=("${test_packages[@]}"); fi
 
 tools/install-packages.sh "${packages[@]}"
 
 build=${BUILD_DIR:-build}
 jobs=${JOBS:-$(nproc)}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+testing=OFF
+if [ "$mode" = test ]; then testing=ON; fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING="$testing" >/dev/null
 cmake --build "$build" -j "$jobs"
 
 case "$mode" in

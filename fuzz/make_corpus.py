@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed inputs into fuzz/corpus/<target>/, from the
 bundled examples (examples/*.json) and templates (templates/**), and for the
-XMI reader from tests/data/xmi/ and the shared sample exports (when the
-checkout sits beside them).
+XMI reader from tests/data/xmi/ and the real tools' exports in
+tests/data/xmi-samples/.
 
     python3 fuzz/make_corpus.py
 
@@ -18,7 +18,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "fuzz" / "corpus"
 EXAMPLES = sorted((ROOT / "examples").glob("*.json"))
 TEMPLATES = sorted(p for p in (ROOT / "templates").rglob("*") if p.is_file())
-XMI_FILES = sorted(p for folder in (ROOT / "tests" / "data" / "xmi", ROOT.parent / "shared" / "xmi-samples")
+XMI_FILES = sorted(p for folder in (ROOT / "tests" / "data" / "xmi", ROOT / "tests" / "data" / "xmi-samples")
                    if folder.is_dir() for p in folder.iterdir() if p.suffix in (".uml", ".xmi", ".xml"))
 XMI_NS = "http://www.omg.org/XMI/20131001"
 UML_NS = "http://www.eclipse.org/uml2/5.0.0/UML"
@@ -120,7 +120,7 @@ def main():
     ]:
         write("project_line", line)
 
-    # XMI files: the test data and the shared exports, and small ones with
+    # XMI files: the test data and the real tools' exports, and small ones with
     # a few constructs each ("|" parts what is inside the model from what
     # follows it).
     for path in XMI_FILES:

@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # ztunittest model convert, and model show on XMI files, as a user runs them:
 #   bash model_convert.sh <ztunittest> <source-dir>
-# The models real tools wrote are taken from ../shared/xmi-samples beside the
-# source folder; without that folder (a clone elsewhere) those checks are
-# skipped, visibly.
+# The models real tools wrote are those of tests/data/xmi-samples.
 . "$2/tests/cli/lib/common.sh" "$@"
-samples=$src/../shared/xmi-samples
+samples=$src/tests/data/xmi-samples
 
 # Converts IN to JSON and checks that the document lists like the XMI file.
 round_trip() {
@@ -39,13 +37,9 @@ check "malformed: position" grep -q "^ztunittest: $tmp/bad.xmi:4:3: malformed XM
 
 # The samples, also converted to stdout; what the reader makes of each one
 # is checked by the reader's own tests.
-if [ -d "$samples" ]; then
-  for f in acceleo-uml2java.uml papyrus-car.uml ea-car-xmi21.xml; do
-    check "$f round trip" round_trip "$samples/$f"
-    "$zt" model convert "$samples/$f" --language Java >"$tmp/stdout.json" 2>/dev/null
-    check "$f to stdout" cmp -s "$tmp/$f.json" "$tmp/stdout.json"
-  done
-else
-  echo "SKIPPED: no XMI samples at $samples; the checks of real tools' files did not run"
-fi
+for f in acceleo-uml2java.uml papyrus-car.uml ea-car-xmi21.xml; do
+  check "$f round trip" round_trip "$samples/$f"
+  "$zt" model convert "$samples/$f" --language Java >"$tmp/stdout.json" 2>/dev/null
+  check "$f to stdout" cmp -s "$tmp/$f.json" "$tmp/stdout.json"
+done
 finish model_convert

@@ -1,7 +1,7 @@
 // Tests of the XMI reader and of model files of either format: small XMI
 // texts for each thing the reader reads, skips or refuses, and the models
-// that real tools wrote (../shared/xmi-samples beside the project; a clone
-// kept elsewhere has none, and those tests say so and are skipped).
+// that real tools wrote (tests/data/xmi-samples, with their sources and
+// licences).
 #include "workbench/documents/XmiReader.h"
 
 #include <gtest/gtest.h>
@@ -383,17 +383,10 @@ TEST(ModelFiles, FormatIsToldByContent) {
 
 // The models real tools wrote.
 
-std::filesystem::path SamplesDir() {
-  return std::filesystem::path(ZT_EXAMPLES_DIR).parent_path().parent_path() / "shared" / "xmi-samples";
-}
+std::filesystem::path SamplesDir() { return std::filesystem::path(ZT_TEST_DATA_DIR) / "xmi-samples"; }
 
 class XmiSamples : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::is_directory(SamplesDir())) {
-      GTEST_SKIP() << "no XMI samples at " << SamplesDir().string() << ": the tests of real tools' files are skipped";
-    }
-  }
   static XmiResult Sample(const std::string& name, const std::string& language = {}) {
     return ParseXmi(test::ReadAll(SamplesDir() / name), name, XmiOptions{language});
   }
