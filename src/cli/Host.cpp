@@ -300,7 +300,8 @@ int Host::Generate(const std::function<void()>& run) {
     PrintError(wb::Text(wb::WB_OUT_LOG_FAILED, {options_.log, std::strerror(logBuffer_->Error())}));
     if (status == kExitOk) status = kExitFailed;
   }
-  if (const std::string line = report_.NotTakenLine(options_.strict); !line.empty() && !outcome.canceled) {
+  if (const std::string line = report_.NotTakenLine(options_.strict, options_.command == "java-test");
+      !line.empty() && !outcome.canceled) {
     PrintError(line);
   }
   if (!options_.summaryJson.empty()) {

@@ -213,7 +213,12 @@ struct JavaTestOptions {
 };
 
 int RunJavaTest(const JavaTestOptions& options) {
-  Host host(options.host);
+  // This is the Java command: a class the model gives no language is taken
+  // for a Java class, as a file of a tool that states one language per file
+  // (or none) leaves most classes.
+  HostOptions hostOptions = options.host;
+  if (hostOptions.language.empty()) hostOptions.language = GetResString(IDS_LANG_JAVA);
+  Host host(hostOptions);
   if (const int status = host.Start(); status != kExitOk) return status;
   host.OpenStoreFirst();
   // The model's own choices win: an operation's value, the model's value,

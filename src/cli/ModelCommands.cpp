@@ -76,6 +76,8 @@ Value ClassJson(const wb::Class& c) {
     operations.Push(Named(*o)
                         .Add("returnType", Value::String(o->ReturnType()))
                         .Add("stereotype", Value::String(o->Stereotype()))
+                        .Add("static", Value::Bool(o->IsStatic()))
+                        .Add("visibility", Value::String(std::string(wb::VisibilityWord(o->Visibility()))))
                         .Add("parameters", std::move(parameters)));
   }
   Value components = Value::Array();

@@ -113,11 +113,12 @@ int RunReport::ExitStatus(bool cancelled, bool strict, int scriptsNotStored) con
   return kExitOk;
 }
 
-std::string RunReport::NotTakenLine(bool strict) const {
+std::string RunReport::NotTakenLine(bool strict, bool javaTest) const {
   const int notTaken = NotTaken();
   if (notTaken == 0) return {};
-  return wb::Text(strict ? wb::WB_RUN_NOT_TAKEN_STRICT : wb::WB_RUN_NOT_TAKEN,
-                  {std::to_string(notTaken), std::to_string(Reached())});
+  const int16_t text = javaTest ? (strict ? wb::WB_RUN_NOT_TAKEN_JAVA_STRICT : wb::WB_RUN_NOT_TAKEN_JAVA)
+                                : (strict ? wb::WB_RUN_NOT_TAKEN_STRICT : wb::WB_RUN_NOT_TAKEN);
+  return wb::Text(text, {std::to_string(notTaken), std::to_string(Reached())});
 }
 
 Value RunReport::Summary(const std::string& command, const std::string& model, const std::string& store, int status,

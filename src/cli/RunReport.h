@@ -67,8 +67,9 @@ class RunReport {
   /// was not generated, none was taken at all, a script was not stored, or
   /// (`strict`) an operation was not taken; else 0.
   int ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const;
-  /// The line on stderr about operations no generator takes; "" for none.
-  std::string NotTakenLine(bool strict) const;
+  /// The line on stderr about operations no generator takes, in the words
+  /// of java-test for `javaTest`; "" for none.
+  std::string NotTakenLine(bool strict, bool javaTest = false) const;
   /// The summary as a JSON document (docs/command-line.md); its operations
   /// are those kept when Begin asked for the details.
   wb::json::Value Summary(const std::string& command, const std::string& model, const std::string& store, int status,

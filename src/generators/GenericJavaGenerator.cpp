@@ -1,8 +1,12 @@
 #include "generators/GenericJavaGenerator.h"
 
+#include <functional>
+#include <vector>
+
 #include "addin/TemplateSelection.h"
 #include "host/TesselModel.h"
 #include "lang/JavaLang.h"
+#include "lang/JavaTypes.h"
 #include "lang/TesselFunctions.h"
 #include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
@@ -23,6 +27,75 @@ bool IsEjbSupertype(TesselClass* supplier) {
   if (ejb == nullptr || ejb->Name() != GetResString(IDS_PACKAGE_EJB)) return false;
   TesselCategory* javax = ejb->ParentCategory();
   return javax != nullptr && javax->Name() == GetResString(IDS_PACKAGE_JAVAX);
+}
+
+// The texts of the tags the bundled templates use beyond the generator's
+// own: how the test makes its object, calls the operation, reads inputs of
+// every type and checks the result, and what it imports.
+struct JavaOwnTexts {
+  std::string imports, objectUnderTest, callTarget, declarations, initialization, check;
+};
+
+// One line per parameter of `op` (named as GenParamData names them, with
+// `suffix`), each made by `line` from its name and type; CR LF between them.
+std::string ParameterLines(TesselOperation& op, const std::string& suffix,
+                           const std::function<std::string(const std::string&, const std::string&)>& line,
+                           std::vector<std::string>* types) {
+  TesselParameterCollection& parameters = Ref(op.Parameters());
+  std::string text;
+  for (int16_t i = 1; i <= parameters.Count(); ++i) {
+    TesselParameter& p = Ref(parameters.GetAt(i));
+    int16_t position = i;
+    if (i > 1) text += GetResString(IDS_CRLF);
+    text += line(GetParamName(op.ParentClass(), &p, position) + suffix, p.Type());
+    if (types != nullptr) types->push_back(p.Type());
+  }
+  return text;
+}
+
+JavaOwnTexts OwnTexts(TesselOperation& op, TesselClass& cls, const std::string& returnType) {
+  JavaOwnTexts texts;
+  const std::string crlf = GetResString(IDS_CRLF);
+  std::vector<std::string> types{returnType};
+  if (op.IsStatic()) {
+    texts.objectUnderTest = FormatResString1(IDS_JAVA_STATIC_TEST_OBJECT, op.Name());
+    texts.callTarget = cls.Name();
+  } else {
+    // The constructor's arguments come from fields of their own, after the
+    // operation's: the name of each of its parameters with a fixed suffix.
+    std::string arguments;
+    if (TesselOperation* constructor = GetTestConstructor(&cls)) {
+      const std::string suffix = GetResString(IDS_SUFFIX_NEW);
+      texts.objectUnderTest = ParameterLines(
+          *constructor, suffix,
+          [&](const std::string& name, const std::string& type) {
+            arguments += (arguments.empty() ? std::string() : GetResString(IDS_LIST_SEPARATOR)) + name;
+            return JavaTestVariableType(type) + GetResString(IDS_BLANK) + ReadJavaTestVariable(name, type);
+          },
+          &types);
+      if (!texts.objectUnderTest.empty()) texts.objectUnderTest += crlf;
+    }
+    texts.objectUnderTest += FormatResString2(IDS_JAVA_NEW_TEST_OBJECT, cls.Name(), arguments);
+    texts.callTarget = GetResString(IDS_VAR_TEST_OBJECT);
+  }
+  texts.declarations = ParameterLines(op, {}, DeclareJavaTestVariable, &types);
+  texts.initialization = ParameterLines(
+      op, {}, [](const std::string& name, const std::string& type) { return ReadJavaTestVariable(name, type); },
+      nullptr);
+  const std::string operationName = op.Name();
+  if (returnType == GetResString(IDS_VOID)) {
+    texts.check = JavaLang().GetCheckExpectedResult(returnType, operationName);
+  } else {
+    const std::string expected = GetResString(IDS_VAR_EXPECTED_RETURN);
+    const std::string separator = texts.declarations.empty() ? std::string() : crlf;
+    texts.declarations += separator + DeclareJavaTestVariable(expected, returnType);
+    texts.initialization += separator + ReadJavaTestVariable(expected, returnType);
+    texts.check = GetResString(IDS_JAVA_CHECK_IF_DEEP) + crlf + FormatResString1(IDS_JAVA_CHECK_PASS, operationName) +
+                  crlf + GetResString(IDS_JAVA_CHECK_ELSE) + crlf +
+                  FormatResString1(IDS_JAVA_CHECK_FAIL_TEXT, operationName);
+  }
+  texts.imports = JavaTestImports(&cls, types);
+  return texts;
 }
 
 std::string FirstEjbSupplier(TesselRelationCollection* relations) {
@@ -143,6 +216,11 @@ std::optional<bool> GenericJavaGenerator::IsValidOperationForGeneration(TesselOp
   try {
     TesselClass* cls = Ref(op).ParentClass();
     if (Ref(cls).Language() != GetResString(IDS_LANG_JAVA)) return false;
+    // A constructor is how the test makes its object, not a test of its
+    // own; a private operation is out of a test's reach.
+    if (IsConstructor(op) || op->Visibility() == OperationVisibility::kPrivate) return false;
+    // Nor can it make an object whose constructors are all private.
+    if (!op->IsStatic() && HasConstructor(cls) && GetTestConstructor(cls) == nullptr) return false;
     if (cls->Stereotype() == GetResString(IDS_STEREO_INTERFACE)) return false;
     const std::string ejbType = GetEJBType(cls);
     if (ejbType == GetResString(IDS_EJB_SESSION_BEAN) || ejbType == GetResString(IDS_EJB_ENTITY_BEAN)) return false;
@@ -192,6 +270,13 @@ std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOp
     map->Add(GetResString(IDS_TEXT_CREATEPARAM_INIT_ERROR), GetResString(IDS_TAG_CREATEPARAM_INIT));
     map->Add(GetResString(IDS_TEXT_CREATE_PARAMS_ERROR), GetResString(IDS_TAG_CREATE_PARAMS));
     map->Add(GetJavaPackageName(&cls), GetResString(IDS_TAG_JAVA_PACKAGE_NAME));
+    const JavaOwnTexts own = OwnTexts(op, cls, returnType);
+    map->Add(own.imports, GetResString(IDS_TAG_JAVA_IMPORTS));
+    map->Add(own.objectUnderTest, GetResString(IDS_TAG_JAVA_OBJECT_UNDER_TEST));
+    map->Add(own.callTarget, GetResString(IDS_TAG_JAVA_CALL_TARGET));
+    map->Add(own.declarations, GetResString(IDS_TAG_JAVA_PARAMETER_DECLARATIONS));
+    map->Add(own.initialization, GetResString(IDS_TAG_JAVA_PARAMETER_INITIALIZATION));
+    map->Add(own.check, GetResString(IDS_TAG_JAVA_CHECK_EXPECTED_RESULT));
     return map;
   } catch (...) {
     const ZtError error = CurrentError();

@@ -208,12 +208,18 @@ class TesselClass : public virtual TesselItem {
   virtual TesselComponentCollection GetAssignedComponents() = 0;
 };
 
+/// Who may call an operation.
+enum class OperationVisibility { kPublic, kProtected, kPackage, kPrivate };
+
 class TesselOperation : public virtual TesselItem {
  public:
   virtual TesselClass* ParentClass() = 0;
   virtual TesselParameterCollection* Parameters() = 0;
   virtual std::string ReturnType() const = 0;
   virtual std::string Stereotype() const = 0;
+  /// True for an operation of the class itself rather than of its objects.
+  virtual bool IsStatic() const = 0;
+  virtual OperationVisibility Visibility() const = 0;
 };
 
 class TesselParameter : public virtual TesselItem {

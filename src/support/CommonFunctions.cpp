@@ -74,6 +74,33 @@ std::string GetJavaPackageName(const TesselItem* element) {
   }
 }
 
+bool IsConstructor(TesselOperation* op) {
+  TesselClass* cls = op != nullptr ? op->ParentClass() : nullptr;
+  return cls != nullptr && op->Name() == cls->Name();
+}
+
+TesselOperation* GetTestConstructor(TesselClass* cls) {
+  if (cls == nullptr || cls->Operations() == nullptr) return nullptr;
+  const std::string marker = GetResString(IDS_JAVA_PROP_TEST_CONSTRUCTOR);
+  const std::string tool = GetResString(IDS_LANG_JAVA);
+  const std::string yes = GetResString(IDS_JAVA_TRUE);
+  TesselOperation* fewest = nullptr;
+  for (TesselOperation* op : *cls->Operations()) {
+    if (!IsConstructor(op) || op->Visibility() == OperationVisibility::kPrivate) continue;
+    if (EqualsIgnoringCase(op->GetPropertyValue(tool, marker), yes)) return op;
+    if (fewest == nullptr || Ref(op->Parameters()).Count() < Ref(fewest->Parameters()).Count()) fewest = op;
+  }
+  return fewest;
+}
+
+bool HasConstructor(TesselClass* cls) {
+  if (cls == nullptr || cls->Operations() == nullptr) return false;
+  for (TesselOperation* op : *cls->Operations()) {
+    if (IsConstructor(op)) return true;
+  }
+  return false;
+}
+
 FileSystemObject& FileSystem() {
   if (!g_fileSystem) g_fileSystem = Components().CreateFileSystemObject();
   return *g_fileSystem;

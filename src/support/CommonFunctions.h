@@ -8,7 +8,9 @@ namespace zt {
 
 class FileSystemObject;
 class ModelHelper;
+class TesselClass;
 class TesselItem;
+class TesselOperation;
 
 /// The package path of `element` with "\" between the parts: its qualified
 /// name without the root package and without its own name. "" for nullptr
@@ -24,6 +26,19 @@ std::string GetPackageName(const TesselItem* element);
 /// keyword gets a "_" before or after it). "Starter Class Diagram" becomes
 /// Starter_Class_Diagram; "bank.core" stays as it is.
 std::string GetJavaPackageName(const TesselItem* element);
+
+/// Whether `op` is a constructor of its class: an operation named like it.
+bool IsConstructor(TesselOperation* op);
+
+/// The constructor of `cls` that a Java test makes its object with: of the
+/// constructors the model gives that are not private, the first one marked
+/// with the tool property Java "testConstructor" = "true" (in any letter
+/// case), else the first with the fewest parameters. nullptr when the model
+/// gives none, or only private ones.
+TesselOperation* GetTestConstructor(TesselClass* cls);
+
+/// Whether the model gives `cls` a constructor (of any visibility).
+bool HasConstructor(TesselClass* cls);
 
 /// Removes every double quote from `path` (in the caller's variable), then
 /// asks the file-system object whether the file exists.

@@ -66,4 +66,14 @@ inline std::string Joined(const std::vector<std::string>& pieces, char separator
 /// `text` without leading and trailing blanks (spaces only).
 inline std::string TrimBlanks(std::string_view text) { return TrimChars(text, " "); }
 
+/// Whether `a` and `b` are equal but for the letter case of ASCII letters.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace zt

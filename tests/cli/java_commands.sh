@@ -14,9 +14,10 @@ check "key failure text" grep -qx $'<key_params>\t<key_params: Failed to find ke
 check "warning on stderr" grep -q "WARNING... could not find the primary key class." "$tmp/warn"
 
 "$zt" params "$src/examples/shapes-java.json" --operation geometry::Circle::scale --generator java --user u >"$tmp/java" 2>/dev/null
-check "the 23 Java tags and the dotted package" test "$(grep -c '^<' "$tmp/java")" -eq 24
+check "the 23 Java tags, the dotted package and the templates' six" test "$(grep -c '^<' "$tmp/java")" -eq 30
 check "Java package name is a path" grep -qx $'<package_name>\tgeometry' "$tmp/java"
-check "the dotted package comes last" test "$(grep '^<' "$tmp/java" | tail -1)" = $'<java_package_name>\tgeometry'
+check "the dotted package comes after the generator's own" \
+  test "$(grep '^<' "$tmp/java" | sed -n 24p)" = $'<java_package_name>\tgeometry'
 "$zt" params "$src/examples/bank-ejb.json" --operation bank::core::Nothing --user u >/dev/null 2>&1
 check "unknown operation exits 2" test $? -eq 2
 
@@ -28,6 +29,24 @@ check "java-test succeeds: interfaces and abstract classes are not taken, not fa
 check "five tests" test "$(find "$store/scripts/java" -name '*.java' | wc -l)" -eq 5
 check "closing text" grep -qx "Finished code generation, 5 of 8 test(s) were processed." "$tmp/err"
 check "the operations not taken are counted on stderr" grep -q "^ztunittest: 3 of the 8 operations" "$tmp/err"
+
+# Here a class without a language is Java. A constructor makes the object
+# under test and a private operation is out of a test's reach: neither is
+# taken, and neither fails the run, unless --strict.
+cat >"$tmp/order.json" <<'JSON'
+{"packages": [{"name": "shop", "classes": [{"name": "Order", "operations": [
+  {"name": "Order", "parameters": [{"name": "id", "type": "int"}]},
+  {"name": "total", "returnType": "double"},
+  {"name": "check", "visibility": "private", "returnType": "boolean"},
+  {"name": "Order"}]}]}]}
+JSON
+"$zt" java-test "$tmp/order.json" --select shop --store "$tmp/os" --user u </dev/null >/dev/null 2>"$tmp/err"
+check "constructors and private operations do not fail java-test" test $? -eq 0
+check "one test, of the operation a test can call" test "$(find "$tmp/os/scripts/java" -name '*.java')" = \
+  "$tmp/os/scripts/java/unittests/shop/Ordertotal.java"
+check "the three not taken are counted on stderr" grep -q "^ztunittest: 3 of the 4 operations of the selection are not taken by java-test" "$tmp/err"
+"$zt" java-test "$tmp/order.json" --select shop --store "$tmp/os" --user u --strict </dev/null >/dev/null 2>&1
+check "--strict fails them" test $? -eq 1
 
 # java-test takes the template the model chooses (the operation's value, the
 # model's value, the model's definition, in this order), and the given or

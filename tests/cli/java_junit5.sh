@@ -22,7 +22,7 @@ check "the runtime's tests compile" test $? -eq 0
 java -jar "$launcher" --disable-banner --disable-ansi-colors --details=summary \
   --class-path "$classpath:runtime-tests" --select-class ztunittest.runtime.RuntimeTest >runtime.out 2>&1
 check "the runtime's tests pass" test $? -eq 0 -a "$(summary failed runtime.out)" = 0
-check "the runtime's tests ran" test "$(summary successful runtime.out)" = 20
+check "the runtime's tests ran" test "$(summary successful runtime.out)" = 41
 [ "$fail" -eq 0 ] || cat runtime.out
 
 # 1. Generate.
@@ -80,4 +80,84 @@ row 2: expectedReturn=2.0|[X]|Call to area returned unexpected value, 1.0. ==> e
 row 1: width=3.0, height=4.0|[OK]|
 row 2: width=3.0, height=x|[X]|the field height holds "x", which is not a double
 TREE
+# The same walk on a library of ordinary object-oriented code
+# (tests/data/java-library: value objects without a constructor that takes
+# nothing, a static utility class with a private constructor, overloads,
+# arrays, varargs, boxed types, an enum, lists, maps, java.time, object
+# parameters, an interface parameter, and an operation Order.line whose test
+# would be named like the class Orderline). Every test compiles unchanged;
+# the datapools give each row its inputs in their text forms.
+lib="$src/tests/data/java-library"
+"$zt" java-test "$lib/shop.json" --select shop --recursive --junit5 --store shop --user u </dev/null >shop.log 2>shop.err
+check "java-test on the library exits 0" test $? -eq 0
+check "32 tests" test "$(find shop/scripts/java -name '*.java' | wc -l)" -eq 32
+check "constructors, private operations and the interface's are not taken" \
+  grep -q "^ztunittest: 9 of the 41 operations of the selection are not taken by java-test" shop.err
+check "the test of Order.line hides no class" test -f shop/scripts/java/unittests/shop/Orderline1.java
+check "and a warning says so" grep -qF "the test of shop::Order::line is named Orderline1, not Orderline" shop.err
+while IFS='|' read -r name rows; do
+  printf "$rows" >"$name.csv"
+  "$zt" datapool import "$name" "$name.csv" --store shop >/dev/null
+  check "rows of $name imported" test $? -eq 0
+done <<'ROWS'
+Customer_greeting|salutation,expectedReturn,name_New,id_New\nHello,Hello Ann,Ann,7\n
+Customer_getId|expectedReturn,name_New,id_New\n7,Ann,7\n8,Ann,7\n
+Customer_isRegistered|expectedReturn,name_New,id_New\ntrue,Ann,7\nfalse,Bob,0\n
+Orderline_total|expectedReturn,product_New,quantity_New,price_New\n"(7.50, EUR)",tea,3,"(2.50, EUR)"\n
+Orderline_getQuantity|expectedReturn,product_New,quantity_New,price_New\n3,tea,3,"Money(2.50, EUR)"\n
+Order_getCustomer|expectedReturn,customer_New\nAnn,Ann\n
+Order_add|line,customer_New\n"(tea, 3, (2.50, EUR))",Ann\n
+Order_add1|product,quantity,price,expectedReturn,customer_New\ntea,3,"(2.50, EUR)",1,Ann\n
+Order_line|index,expectedReturn,customer_New\n0,null,Ann\n
+Order_count|expectedReturn,customer_New\n0,Ann\n
+Order_total|currency,expectedReturn,customer_New\nEUR,"(0, EUR)",Ann\nUSD,"(0, EUR)",Ann\n
+Order_products|wanted,expectedReturn,customer_New\n"[tea, milk]",[],Ann\n
+Order_contains|item,expectedReturn,customer_New\nnull,false,Ann\nsomething,false,Ann\n
+Order_isEmpty|expectedReturn,customer_New\ntrue,Ann\n
+Money_getAmount|expectedReturn,amount_New,currency_New\n12.50,12.50,EUR\n
+Money_getCurrency|expectedReturn,amount_New,currency_New\nEUR,1,EUR\n
+Money_plus|other,expectedReturn,amount_New,currency_New\n"(1.25, EUR)","(3.75, EUR)",2.50,EUR\n
+Money_times|factor,expectedReturn,amount_New,currency_New\n3,"(7.50, EUR)",2.50,EUR\n
+Money_isZero|expectedReturn,amount_New,currency_New\ntrue,0,EUR\n
+Counter_next|expectedReturn\n1\n""\n
+Counter_add|steps,expectedReturn\n"[1, 2, 3]",6\n
+Texts_join|separator,parts,expectedReturn\n-,"[a, b, c]",a-b-c\n
+Texts_count|values,expectedReturn\n"[1, 2, 3]",3\n
+Texts_count1|items,expectedReturn\n[],0\n
+Texts_parse|text,expectedReturn\n42,42\nx,null\n
+Texts_sum|a,b,expectedReturn\n2,3,5\n
+Texts_histogram|words,expectedReturn\n"[b, a, b]","{a=1, b=2}"\n
+Texts_nextDay|day,expectedReturn\n2024-02-28,2024-02-29\n
+Texts_square|n,expectedReturn\n12345678901234567890,152415787532388367501905199875019052100\n
+Texts_currencyOf|code,expectedReturn\nGBP,GBP\n
+Texts_flags|n,expectedReturn\n2,"[false, false]"\n
+Texts_initial|text,expectedReturn\nshop,s\n
+ROWS
+"$zt" datapool export --all --dir shop-datapools --store shop >/dev/null
+check "the library's datapools exported" test $? -eq 0
+mkdir -p shop-classes/model shop-classes/tests
+javac -d shop-classes/model $(find "$lib/src" -name '*.java')
+check "the library compiles" test $? -eq 0
+javac -encoding UTF-8 -cp "$classpath:shop-classes/model" -d shop-classes/tests \
+  $(find shop/scripts/java/unittests -name '*.java') >shop-javac.out 2>&1
+check "every generated test of the library compiles unchanged" test $? -eq 0
+check "without a warning" test ! -s shop-javac.out
+[ "$fail" -eq 0 ] || cat shop-javac.out
+java -Dztunittest.datapools=shop-datapools -jar "$launcher" --disable-banner --disable-ansi-colors \
+  --details=tree --details-theme=ascii --class-path "$classpath:shop-classes/model:shop-classes/tests" \
+  --scan-classpath shop-classes/tests --include-classname '.*' >shop-junit.out 2>&1
+check "the launcher reports the failures" test $? -eq 1
+check "38 tests: one per row" test "$(summary found shop-junit.out)" = 38
+check "34 pass" test "$(summary successful shop-junit.out)" = 34
+check "two fail: a wrong expected value each" test "$(summary failed shop-junit.out)" = 2
+check "two are aborted" test "$(summary aborted shop-junit.out)" = 2
+while IFS='|' read -r label message; do
+  check "$label" grep -qF -- "$message" shop-junit.out
+done <<'TREE'
+a wrong object result, in its text form|Call to total returned unexpected value, (0, USD). ==> expected: <(0, EUR)> but was: <(0, USD)>
+a wrong int|Call to getId returned unexpected value, 7. ==> expected: <8> but was: <7>
+an interface the runtime cannot make, named with its field|no value of the type shop.Priced can be made for the field item (an interface has no objects of its own)
+an empty expected result|the expected result (expectedReturn) of row 2 of the datapool Counter_next is empty
+TREE
+[ "$fail" -eq 0 ] || cat shop-junit.out
 finish java_junit5

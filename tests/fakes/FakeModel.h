@@ -49,6 +49,8 @@ class FakeOperation : public FakeElement, public TesselOperation {
   TesselParameterCollection* Parameters() override { return &parameters_; }
   std::string ReturnType() const override { return returnType_; }
   std::string Stereotype() const override { return stereotype; }
+  bool IsStatic() const override { return false; }
+  OperationVisibility Visibility() const override { return OperationVisibility::kPublic; }
 
   FakeOperation& Param(std::string name, std::string type, std::string initValue = {}, bool isRetval = false) {
     owned_.push_back(std::make_unique<FakeParameter>(std::move(name), std::move(type), std::move(initValue), isRetval));

@@ -367,13 +367,14 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
       datapools[op] = DatapoolOf(result, op);
     ExpectGenerated(
         result,
-        {{"Circle::area", "unittests/geometry/Circlearea.java", "Calls double area() on a new Circle.", ""},
+        {{"Circle::area", "unittests/geometry/Circlearea.java", "Calls double area() of Circle.", ""},
          {"Circle::scale", "unittests/geometry/Circlescale.java", "factor = dp.value(\"factor\").doubleValue();", ""},
          {"Rectangle::area", "unittests/geometry/Rectanglearea.java", "Rectangle testObject = new Rectangle();", ""},
          {"Rectangle::resize", "unittests/geometry/Rectangleresize.java",
           "Calls void resize(double width, double height)", ""},
-         {"ShapesDemo::totalArea", "unittests/ShapesDemototalArea.java", "ShapesDemo testObject = new ShapesDemo();",
-          "shapes = Provide initialization code here."}});
+         // An array of a class of another package: read whole, the class imported.
+         {"ShapesDemo::totalArea", "unittests/ShapesDemototalArea.java",
+          "import geometry.Shape;\r\nimport ztunittest.runtime.TestLog;", ""}});
     EXPECT_EQ(result.withoutGenerator, (std::vector<std::string>{"Drawable::draw", "Shape::area", "Shape::perimeter"}));
     EXPECT_TRUE(result.withoutTemplate.empty());
     EXPECT_NE(result.generated.at("Circle::area").content.find("\r\n *geometry/ //*/ package geometry;\r\n"),
@@ -385,7 +386,7 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
     }
     ASSERT_FALSE(javac_.empty()) << kNoJavac;
     const fs::path classes = dir_ / (chosen == kJavaTemplate ? "shapes-classes" : "shapes-junit5-classes");
-    ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "shapes-java"), classes, 4));
+    ASSERT_NO_FATAL_FAILURE(ExpectCompiles(result, JavaSources(kRuntimeDir / "models" / "shapes-java"), classes, 5));
   }
 
   ASSERT_FALSE(java_.empty()) << kNoJava;

@@ -179,4 +179,70 @@ class RuntimeTest {
             System.clearProperty(Datapool.FOLDER_PROPERTY);
         }
     }
+
+    enum Color { RED, GREEN }
+
+    /** A value class of a model: made by its constructor, no parse method. */
+    static final class Point {
+        private final int x;
+        private final int y;
+
+        Point(int x, int y) {
+            this.x = x;
+            this.y = y;
+        }
+
+        @Override
+        public String toString() {
+            return "Point(" + x + ", " + y + ")";
+        }
+    }
+
+    /**
+     * The text forms of the typed read, as.(): the value's own text form,
+     * or "!" and the failure's words (a text not of its type), or "~" and
+     * the abort's words (a type of which no value can be made).
+     */
+    @TestFactory
+    Stream<DynamicTest> textForms() {
+        Object[][] cases = {
+            {new TypeOf<Integer>() {}, "42", "42"},
+            {new TypeOf<Integer>() {}, " null ", "null"},
+            {new TypeOf<Long>() {}, "x", "!holds \"x\", which is not a long"},
+            {new TypeOf<java.math.BigInteger>() {}, "123456789012345678901234567890", "123456789012345678901234567890"},
+            {new TypeOf<Character>() {}, "ab", "!which is not a single character"},
+            {new TypeOf<Color>() {}, "GREEN", "GREEN"},
+            {new TypeOf<Color>() {}, "BLUE", "!which is not a constant of Color [RED, GREEN]"},
+            {new TypeOf<int[]>() {}, "[1, 2, 3]", "[1, 2, 3]"},
+            {new TypeOf<List<String>>() {}, "[a, \"b, c\", \"q\\\"d\", \" x \"]", "[a, b, c, q\"d,  x ]"},
+            {new TypeOf<List<String>>() {}, "[null, \"null\"]", "[null, null]"},
+            {new TypeOf<List<List<Integer>>>() {}, "[[1], [2, 3], []]", "[[1], [2, 3], []]"},
+            {new TypeOf<List<Integer>>() {}, "1, 2", "!which is not a list written [a, b, ...]"},
+            {new TypeOf<java.util.Set<Color>>() {}, "[RED, RED, GREEN]", "[RED, GREEN]"},
+            {new TypeOf<java.util.Map<String, Integer>>() {}, "{b=2, \"a=\"=1}", "{b=2, a==1}"},
+            {new TypeOf<java.util.Optional<Integer>>() {}, "7", "Optional[7]"},
+            {new TypeOf<java.time.LocalDate>() {}, "2024-02-29", "2024-02-29"},
+            {new TypeOf<java.time.LocalDate>() {}, "2023-02-29", "!which is not a LocalDate"},
+            {new TypeOf<Point>() {}, "(1, 2)", "Point(1, 2)"},
+            {new TypeOf<Point[]>() {}, "[Point(3, 4)]", "[Point(3, 4)]"},
+            {new TypeOf<Point>() {}, "(1)", "!which is not a Point made by a constructor of [2] argument(s)"},
+            {new TypeOf<Runnable>() {}, "x",
+                "~no value of the type java.lang.Runnable can be made for the field value (an interface"},
+        };
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(
+                ((TypeOf<?>) c[0]).type().getTypeName() + " " + c[1], () -> {
+                    DatapoolValue value = new DatapoolValue((String) c[1]);
+                    String expected = (String) c[2];
+                    if (expected.startsWith("!")) {
+                        DatapoolException e = assertThrows(DatapoolException.class, () -> value.as((TypeOf<?>) c[0]));
+                        assertTrue(e.getMessage().contains(expected.substring(1)), e.getMessage());
+                    } else if (expected.startsWith("~")) {
+                        RowAbortedException e =
+                                assertThrows(RowAbortedException.class, () -> value.as((TypeOf<?>) c[0]));
+                        assertTrue(e.getMessage().contains(expected.substring(1)), e.getMessage());
+                    } else {
+                        assertEquals(expected, DatapoolValue.text(value.as((TypeOf<?>) c[0])));
+                    }
+                }));
+    }
 }

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/Text.h"
@@ -32,15 +33,6 @@ T Guarded(T none, F&& answer) {
   }
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 /// `name` without `suffix` when it ends with it and is longer than it.
 std::string WithoutSuffix(const std::string& name, const std::string& suffix) {
   if (suffix.empty() || name.size() <= suffix.size()) return name;
@@ -61,6 +53,8 @@ WorkbenchModelHelper::WorkbenchModelHelper() {
   w.stereoCoclass = GetResString(IDS_STEREO_COCLASS);
   w.langInlineEjb = GetResString(IDS_LANG_INLINE_EJB);
   w.langCom = GetResString(IDS_LANG_COM);
+  w.langJava = GetResString(IDS_LANG_JAVA);
+  w.suffixNew = GetResString(IDS_SUFFIX_NEW);
   w.packageJavax = GetResString(IDS_PACKAGE_JAVAX);
   w.packageEjb = GetResString(IDS_PACKAGE_EJB);
   w.ejbObject = GetResString(IDS_EJB_OBJECT);
@@ -347,9 +341,11 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
     fields.push_back({std::move(name), std::move(type)});
     values.push_back(std::move(value));
   };
-
+  // The fields of the parameters of `of`, their names followed by `suffix`.
   TesselParameter* retval = nullptr;
-  if (TesselParameterCollection* parameters = operation.Parameters()) {
+  const auto parameterFields = [&](TesselOperation& of, const std::string& suffix) {
+    TesselParameterCollection* parameters = of.Parameters();
+    if (parameters == nullptr) return;
     int position = 0;
     for (TesselParameter* parameter : *parameters) {
       ++position;  // counts every parameter, the return-value one included
@@ -360,9 +356,10 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
       }
       std::string name = parameter->Name();
       if (name.empty()) name = words_.argPrefix + std::to_string(position);
-      field(std::move(name), parameter->Type(), parameter->InitValue());
+      field(name + suffix, parameter->Type(), parameter->InitValue());
     }
-  }
+  };
+  parameterFields(operation, {});
 
   const std::string returnType = operation.ReturnType();
   TesselClass* owner = operation.ParentClass();
@@ -370,6 +367,11 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
     if (retval != nullptr) field(words_.expectedReturn, retval->Type(), {});
   } else if (!returnType.empty() && returnType != words_.voidType) {
     field(words_.expectedReturn, returnType, {});
+  }
+  // A Java test makes the object of an operation that is not static with a
+  // constructor of the model, whose arguments come from fields of their own.
+  if (owner != nullptr && owner->Language() == words_.langJava && !operation.IsStatic() && !IsConstructor(&operation)) {
+    if (TesselOperation* constructor = GetTestConstructor(owner)) parameterFields(*constructor, words_.suffixNew);
   }
   // The datapool component takes the list it was made with as it is.
   return DatapoolFieldList(fields, values);

@@ -114,7 +114,7 @@ class WorkbenchModelHelper final : public ModelHelper {
   struct Words {
     std::string ejbTool, comTool;
     std::string stereoRemote, stereoHome, stereoSession, stereoEntity, stereoCoclass;
-    std::string langInlineEjb, langCom;
+    std::string langInlineEjb, langCom, langJava, suffixNew;
     std::string packageJavax, packageEjb;
     std::string ejbObject, ejbHome, entityBean, sessionBean;
     std::string suffixHome, suffixBean, suffixPk;

@@ -52,6 +52,8 @@ constexpr std::string_view kType = "type";
 constexpr std::string_view kReturnType = "returnType";
 constexpr std::string_view kParameters = "parameters";
 constexpr std::string_view kInitValue = "initValue";
+constexpr std::string_view kStatic = "static";
+constexpr std::string_view kVisibility = "visibility";
 }  // namespace key
 
 using Keys = std::initializer_list<std::string_view>;
@@ -64,8 +66,19 @@ const Keys kClassKeys = {key::kName,     key::kStereotype, key::kLanguage,   key
                          key::kInherits, key::kRealizes,   key::kComponents, key::kProperties,
                          key::kAttributes, key::kOperations};
 const Keys kAttributeKeys = {key::kName, key::kType, key::kProperties};
-const Keys kOperationKeys = {key::kName, key::kReturnType, key::kStereotype, key::kProperties, key::kParameters};
+const Keys kOperationKeys = {key::kName,       key::kReturnType, key::kStereotype, key::kStatic,
+                             key::kVisibility, key::kProperties, key::kParameters};
 const Keys kParameterKeys = {key::kName, key::kType, key::kInitValue, key::kProperties};
+
+// The visibility words, for the message that names them.
+std::string VisibilityWords() {
+  std::string words;
+  for (auto v : {OperationVisibility::kPublic, OperationVisibility::kProtected, OperationVisibility::kPackage,
+                 OperationVisibility::kPrivate}) {
+    words += (words.empty() ? "" : ", ") + std::string(VisibilityWord(v));
+  }
+  return words;
+}
 
 class Loader {
  public:
@@ -374,6 +387,15 @@ class Loader {
         operation.SetReturnType(StringOf(item, k));
       } else if (k == key::kStereotype) {
         operation.SetStereotype(StringOf(item, k));
+      } else if (k == key::kStatic) {
+        if (item.type != Type::kBool) WrongType(item, Type::kBool, k);
+        operation.SetStatic(item.boolean);
+      } else if (k == key::kVisibility) {
+        OperationVisibility visibility{};
+        if (!VisibilityOfWord(StringOf(item, k), visibility)) {
+          Fail(item.position, Text(WB_DOC_WRONG_WORD, {std::string(k), json::Quote(item.text), VisibilityWords()}));
+        }
+        operation.SetVisibility(visibility);
       } else if (k == key::kProperties) {
         ReadProperties(operation, item);
       } else if (k == key::kParameters) {
@@ -447,6 +469,13 @@ Value MakeObject() {
   return value;
 }
 
+Value MakeTrue() {
+  Value value;
+  value.type = Type::kBool;
+  value.boolean = true;
+  return value;
+}
+
 Value MakeArray() {
   Value value;
   value.type = Type::kArray;
@@ -495,6 +524,10 @@ Value WriteOperation(const Operation& operation) {
   Put(object, key::kName, MakeString(operation.Name()));
   PutString(object, key::kReturnType, operation.ReturnType());
   PutString(object, key::kStereotype, operation.Stereotype());
+  if (operation.IsStatic()) Put(object, key::kStatic, MakeTrue());
+  if (operation.Visibility() != OperationVisibility::kPublic) {
+    PutString(object, key::kVisibility, std::string(VisibilityWord(operation.Visibility())));
+  }
   PutProperties(object, operation);
   Value parameters = MakeArray();
   for (const Parameter* p : operation.ParameterList()) parameters.items.push_back(WriteParameter(*p));
@@ -507,12 +540,7 @@ Value WriteClass(const Model& model, const Class& c) {
   Put(object, key::kName, MakeString(c.Name()));
   PutString(object, key::kStereotype, c.Stereotype());
   PutString(object, key::kLanguage, c.Language());
-  if (c.IsAbstract()) {
-    Value flag;
-    flag.type = Type::kBool;
-    flag.boolean = true;
-    Put(object, key::kAbstract, flag);
-  }
+  if (c.IsAbstract()) Put(object, key::kAbstract, MakeTrue());
   // Relations name their supplier without the root package's name, unless
   // that shorter name would find another class first.
   const auto supplierNames = [&](const Class::SupplierRange& suppliers) {

@@ -38,6 +38,8 @@ class Lister {
       }
       std::string line = Typed(Text(WB_LIST_SIGNATURE, {head, parameters}), o->ReturnType());
       if (!o->Stereotype().empty()) line += " " + Text(WB_LIST_STEREOTYPE, {Printable(o->Stereotype())});
+      if (o->IsStatic()) line += " " + Text(WB_LIST_STATIC);
+      if (o->Visibility() != OperationVisibility::kPublic) line += " " + std::string(VisibilityWord(o->Visibility()));
       Line(depth, line);
     } else if (const auto* p = dynamic_cast<const Parameter*>(&element)) {
       std::string line = Typed(head, p->Type());

@@ -2,6 +2,7 @@
 #include "workbench/model/Model.h"
 
 #include <algorithm>
+#include <array>
 #include <mutex>
 #include <type_traits>
 #include <unordered_set>
@@ -11,6 +12,32 @@
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
+
+namespace {
+constexpr std::array<std::pair<OperationVisibility, std::string_view>, 4> kVisibilityWords = {{
+    {OperationVisibility::kPublic, "public"},
+    {OperationVisibility::kProtected, "protected"},
+    {OperationVisibility::kPackage, "package"},
+    {OperationVisibility::kPrivate, "private"},
+}};
+}  // namespace
+
+std::string_view VisibilityWord(OperationVisibility visibility) {
+  for (const auto& [v, word] : kVisibilityWords) {
+    if (v == visibility) return word;
+  }
+  return {};
+}
+
+bool VisibilityOfWord(std::string_view word, OperationVisibility& visibility) {
+  for (const auto& [v, w] : kVisibilityWords) {
+    if (w == word) {
+      visibility = v;
+      return true;
+    }
+  }
+  return false;
+}
 
 namespace {
 

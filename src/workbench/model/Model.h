@@ -53,6 +53,11 @@ inline constexpr const char* kComponent = "Component";
 /// The root package's name when a document names none.
 inline constexpr const char* kDefaultRootName = "Logical View";
 
+/// The words of a model document for the visibilities of an operation.
+std::string_view VisibilityWord(OperationVisibility visibility);
+/// The visibility a word of VisibilityWord names; false for another word.
+bool VisibilityOfWord(std::string_view word, OperationVisibility& visibility);
+
 /// The largest number of elements one host collection holds.
 inline constexpr int kMaxCollection = 32767;
 
@@ -230,9 +235,13 @@ class Operation final : public TesselOperation, public Element {
   TesselParameterCollection* Parameters() override { return &parameters_; }
   std::string ReturnType() const override { return returnType_.Get(); }
   std::string Stereotype() const override { return stereotype_.Get(); }
+  bool IsStatic() const override { return static_; }
+  OperationVisibility Visibility() const override { return visibility_; }
 
   void SetReturnType(std::string_view type) { returnType_.Set(type); }
   void SetStereotype(std::string_view stereotype) { stereotype_.Set(stereotype); }
+  void SetStatic(bool isStatic) { static_ = isStatic; }
+  void SetVisibility(OperationVisibility visibility) { visibility_ = visibility; }
   /// The class the operation belongs to.
   Class& Parent() const;
   /// The parameters, in order.
@@ -243,6 +252,8 @@ class Operation final : public TesselOperation, public Element {
   friend class Model;
   SharedText returnType_;
   SharedText stereotype_;
+  bool static_ = false;
+  OperationVisibility visibility_ = OperationVisibility::kPublic;
   TesselParameterCollection parameters_;
 };
 

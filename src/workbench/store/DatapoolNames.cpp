@@ -67,6 +67,7 @@ std::optional<OperationIdentity> IdentifyOperation(TesselOperation& operation) {
     packages.insert(packages.begin(), package->Name());
   }
   identity.packagePath = Joined(packages, "::");
+  identity.package = cls->ParentCategory();
   if (TesselOperationCollection* operations = cls->Operations(); operations != nullptr) {
     int place = 0;
     for (int16_t i = operations->FindFirst(identity.operationName); i > 0;
@@ -138,7 +139,8 @@ std::string StoredDatapoolName(Database& db, const OperationIdentity& operation)
   }
 }
 
-std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation) {
+std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation,
+                                 const std::function<bool(const std::string&)>& reserved) {
   const std::string operationKey = operation.Key();
   const auto recorded = [&]() -> std::optional<std::string> {
     Statement query(db, "SELECT suffix FROM script_names WHERE type = ? AND folder = ? AND base = ? AND operation = ?");
@@ -152,6 +154,7 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
     // The place's suffix first, then "", "1", "2", ...
     const std::string suffix = n < 0 ? placed : n == 0 ? std::string() : std::to_string(n);
     if (n >= 0 && suffix == placed) continue;
+    if (reserved && reserved(key.baseName + suffix)) continue;
     // Recorded unless the name is held (or the operation recorded meanwhile):
     // the insert itself tells, without a query before it.
     if (db.Batch() != nullptr) db.Batch()->BeforeChange();

@@ -39,9 +39,12 @@
 // ("" for the first, "1" for the second, ...: what generating the class
 // whole gives), then "", "1", "2", .... A name that another store user
 // records at the same moment is found by the database (the record is
-// unique), and the next free one is taken.
+// unique), and the next free one is taken. A Java script never takes the
+// name of a class of the model in the package it lies in: a test class of
+// that name would hide the class from the tests of its package.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -63,6 +66,8 @@ struct OperationIdentity {
   std::string packagePath;
   /// 1 for the first operation of its name in its class, 2 for the second, ...
   int place = 1;
+  /// The package of the operation's class (borrowed from the model).
+  TesselCategory* package = nullptr;
 
   /// "bank::core::AccountHome::create#2" (see the file comment).
   std::string Key() const;
@@ -108,8 +113,10 @@ struct ScriptNameKey {
 };
 
 /// The suffix recorded for `operation` under `key` in `db`; when there is
-/// none, the first free one (see the file comment), recorded now. Raises
-/// error 75 when the database fails.
-std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation);
+/// none, the first free one (see the file comment), recorded now. Names for
+/// which `reserved` answers true are never given. Raises error 75 when the
+/// database fails.
+std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation,
+                                 const std::function<bool(const std::string&)>& reserved = {});
 
 }  // namespace zt::wb

@@ -132,7 +132,21 @@ std::string StoreBase::MakeScriptName(const std::string& baseName, const std::st
   const std::string folderKey = Joined(PathComponents(folder), '\\');
   std::string key = std::to_string(type) + '\n' + folderKey + '\n' + baseName + '\n' + operation->Key();
   if (lastScriptName_ && lastScriptName_->first == key) return lastScriptName_->second;
-  std::string suffix = RecordedScriptSuffix(*Db(), {type, folderKey, baseName}, *operation);
+  // A Java test class never hides a class of its package: such a name is
+  // passed over, and the user told which name the test got instead.
+  std::string hidden;
+  const auto reserved = [&](const std::string& name) {
+    TesselClassCollection* classes = operation->package != nullptr ? operation->package->Classes() : nullptr;
+    if (classes == nullptr || classes->GetFirst(name) == nullptr) return false;
+    if (hidden.empty()) hidden = name;
+    return true;
+  };
+  std::string suffix =
+      RecordedScriptSuffix(*Db(), {type, folderKey, baseName}, *operation,
+                           type == dsJavaScript ? reserved : std::function<bool(const std::string&)>());
+  if (!hidden.empty()) {
+    console_.Write(Text(WB_STORE_NAME_OF_A_CLASS, {operation->Key(), hidden, baseName + suffix}) + "\n");
+  }
   lastScriptName_.emplace(std::move(key), suffix);
   return suffix;
 }

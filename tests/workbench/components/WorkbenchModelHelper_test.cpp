@@ -243,6 +243,33 @@ TEST_F(ModelHelperTest, DatapoolFieldsSkipRetvalAndNameUnnamedByPosition) {
   EXPECT_EQ(helper_.GetDatapoolFields(nullptr), "[]");
 }
 
+TEST_F(ModelHelperTest, DatapoolFieldsOfAJavaTestEndWithTheConstructorsArguments) {
+  Load(R"({"classes": [
+    {"name": "Money", "language": "Java", "operations": [
+      {"name": "Money", "parameters": [{"name": "amount", "type": "BigDecimal"}, {"name": "unit", "type": "String"}]},
+      {"name": "Money", "visibility": "private"},
+      {"name": "times", "returnType": "Money", "parameters": [{"name": "f", "type": "int", "initValue": "2"}]},
+      {"name": "zero", "returnType": "Money", "static": true}]},
+    {"name": "Marked", "language": "Java", "operations": [
+      {"name": "Marked", "parameters": [{"type": "long"}]},
+      {"name": "Marked", "parameters": [{"name": "a", "type": "int"}, {"name": "b", "type": "int"}],
+       "properties": {"Java": {"testConstructor": "TRUE"}}},
+      {"name": "go"}]},
+    {"name": "Bean", "language": "InlineEJB", "operations": [
+      {"name": "Bean", "parameters": [{"name": "x", "type": "int"}]}, {"name": "go"}]}]})");
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Money::times")),
+            R"([{"name":"f","type":"int","value":"2"},{"name":"expectedReturn","type":"Money","value":""},)"
+            R"({"name":"amount_New","type":"BigDecimal","value":""},{"name":"unit_New","type":"String","value":""}])")
+      << "the public constructor with the fewest parameters; the private one is never chosen";
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Money::zero")), R"([{"name":"expectedReturn","type":"Money","value":""}])")
+      << "a static operation makes no object";
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Marked::go")),
+            R"([{"name":"a_New","type":"int","value":""},{"name":"b_New","type":"int","value":""}])")
+      << "the marked constructor";
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Marked::Marked")), R"([{"name":"arg1","type":"long","value":""}])");
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Bean::go")), "[]") << "only the Java tests make their object";
+}
+
 /// A class whose every model query fails, as a broken host's would.
 class FailingClass : public test::FakeClass {
  public:

@@ -39,7 +39,8 @@ void DumpCategory(TesselCategory& package, std::string& out) {
     for (const auto& p : typed.ToolProperties()) out += "  " + p->Tool() + "." + p->Name() + "=" + p->Value() + "\n";
     for (const Attribute* a : typed.AttributeList()) out += "  A " + a->Name() + ":" + a->Type() + "\n";
     for (TesselOperation* o : *c.Operations()) {
-      out += "  O " + o->Name() + ":" + o->ReturnType() + "|" + o->Stereotype() + "\n";
+      out += "  O " + o->Name() + ":" + o->ReturnType() + "|" + o->Stereotype() + "|" +
+             std::string(VisibilityWord(o->Visibility())) + (o->IsStatic() ? "|static" : "") + "\n";
       for (TesselParameter* p : *o->Parameters()) {
         out += "    " + p->Name() + ":" + p->Type() + "=" + p->InitValue() + "|" +
                p->GetPropertyValue("COM", "retval") + "\n";
@@ -75,7 +76,10 @@ const char* const kGoodDocument = R"({
         "operations": [
           { "name": "deposit", "parameters": [ { "name": "amount", "type": "double", "initValue": "1",
                                                  "properties": { "COM": { "retval": "True" } } } ] },
-          { "name": "deposit", "returnType": "void", "stereotype": "business" } ] } ] }
+          { "name": "deposit", "returnType": "void", "stereotype": "business" },
+          { "name": "audit", "visibility": "private", "static": true },
+          { "static": false, "visibility": "protected", "name": "fee" },
+          { "name": "sum", "visibility": "package", "static": true } ] } ] }
   ],
   "components": [ { "name": "Lib1" }, { "name": "Lib2", "properties": { "COM": { "uuid": "u" } } } ]
 })";
@@ -99,9 +103,12 @@ TEST(ModelDocumentLoader, KeepsOrderAndResolvesForwardReferences) {
             "C Logical View::bank::IAccount|Interface||\n"
             "C Logical View::bank::Account||Java|abstract\n"
             "  A balance:double\n"
-            "  O deposit:|\n"
+            "  O deposit:||public\n"
             "    amount:double=1|True\n"
-            "  O deposit:void|business\n");
+            "  O deposit:void|business|public\n"
+            "  O audit:||private|static\n"
+            "  O fee:||protected\n"
+            "  O sum:||package|static\n");
   EXPECT_EQ(model->Find("bank::Account::deposit").size(), 2u);
 }
 
@@ -147,6 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"NotAnObject", "[]", 1, 1, "a model document is an object"},
         Broken{"WrongTypeBool", "{\"classes\": [{\"name\": \"A\",\n  \"abstract\": \"yes\"}]}", 2, 15,
                "expected true or false for \"abstract\", found a string"},
+        Broken{"StaticNotABool",
+               "{\"classes\": [{\"name\": \"A\", \"operations\": [{\"name\": \"m\", \"static\": 1}]}]}", 1, 67,
+               "expected true or false for \"static\", found a number"},
+        Broken{
+            "VisibilityNotAWord",
+            "{\"classes\": [{\"name\": \"A\", \"operations\": [\n {\"name\": \"m\", \"visibility\": \"Private\"}]}]}",
+            2, 30, "\"visibility\" cannot be \"Private\"; expected one of: public, protected, package, private"},
         Broken{"NameNotAString", "{\"classes\": [{\"name\": 5}]}", 1, 23,
                "expected a string for \"name\", found a number"},
         Broken{"HugeNumber", "{\"model\": 1e999999999}", 1, 11, "expected a string for \"model\", found a number"},
@@ -310,7 +324,10 @@ TEST(ModelDocumentWriter, KeepsAwkwardTextAndAmbiguousNames) {
   user.SetToolProperty("B", "three", "\xF0\x9F\x98\x80");
   user.SetToolProperty("A", "two", "");
   model.AddAttribute(user, "a").SetToolProperty("T", "n", "v");
-  model.AddParameter(model.AddOperation(user, "op"), "", "long");  // an unnamed parameter
+  Operation& op = model.AddOperation(user, "op");
+  model.AddParameter(op, "", "long");  // an unnamed parameter
+  op.SetStatic(true);
+  op.SetVisibility(OperationVisibility::kProtected);
   user.SetAbstract(true);
 
   const auto reloaded = ParseModelDocument(FormatModelDocument(model), "odd.json");

@@ -14,6 +14,9 @@ TEST(ModelListing, EscapesControlCharactersAndShowsEveryDetail) {
   Operation& o = model.AddOperation(c, "op");
   o.SetStereotype("finder");
   model.AddParameter(o, "p", "", "\t1");
+  Operation& hidden = model.AddOperation(c, "count", "int");
+  hidden.SetStatic(true);
+  hidden.SetVisibility(OperationVisibility::kPrivate);
   model.AddAttribute(c, "untyped");
   c.SetToolProperty("T", "k", "a\"b\nc");
   EXPECT_EQ(ListModel(model),
@@ -23,7 +26,8 @@ TEST(ModelListing, EscapesControlCharactersAndShowsEveryDetail) {
             "      property T.k = \"a\\\"b\\nc\"\n"
             "      Attribute Logical View::Two\\nLines::untyped\n"
             "      Operation Logical View::Two\\nLines::op(p) «finder»\n"
-            "        Parameter Logical View::Two\\nLines::op::p = \\t1\n");
+            "        Parameter Logical View::Two\\nLines::op::p = \\t1\n"
+            "      Operation Logical View::Two\\nLines::count(): int static private\n");
 }
 
 }  // namespace

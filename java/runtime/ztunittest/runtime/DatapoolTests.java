@@ -11,7 +11,8 @@ import org.opentest4j.TestAbortedException;
  * A generated test under JUnit 5: one dynamic test per row of its datapool,
  * named after the row ("row 2: amount=7.5, expectedReturn=10"). A failed
  * check is an AssertionFailedError that carries the expected and the
- * actual value; a check whose expected result is empty aborts the test; an
+ * actual value; a check whose expected result is empty aborts the test, and
+ * so does a field of a type of which the runtime can make no value; an
  * exception that escapes the body fails it. A datapool that cannot be read,
  * or has no rows, gives one failing test that says so.
  *
@@ -71,6 +72,8 @@ public final class DatapoolTests {
         TestLog.begin(test.dp, JUNIT);
         try {
             test.test();
+        } catch (RowAbortedException e) {
+            throw new TestAbortedException(e.getMessage(), e);
         } finally {
             TestLog.end();
         }

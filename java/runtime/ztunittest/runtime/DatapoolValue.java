@@ -33,9 +33,55 @@ public final class DatapoolValue {
     }
 
     private DatapoolException wrong(String type, Throwable cause) {
-        String where = datapool == null ? "" : datapool.where() + ": ";
-        String what = text.isEmpty() ? "is empty" : "holds \"" + text + "\"";
-        return new DatapoolException(where + "the field " + field + " " + what + ", which is not " + type, cause);
+        return wrong(text, type, cause);
+    }
+
+    private String where() {
+        return datapool == null ? "" : datapool.where() + ": ";
+    }
+
+    private DatapoolException wrong(String value, String type, Throwable cause) {
+        String what = value.isEmpty() ? "is empty" : "holds \"" + value + "\"";
+        return new DatapoolException(where() + "the field " + field + " " + what + ", which is not " + type, cause);
+    }
+
+    /** Where the values of this field are made, for the messages that name it. */
+    private final Values.Where where = new Values.Where() {
+        @Override
+        public DatapoolValue value(String elementText) {
+            return new DatapoolValue(datapool, field, elementText);
+        }
+
+        @Override
+        public DatapoolException wrong(String value, String type, Throwable cause) {
+            return DatapoolValue.this.wrong(value, type, cause);
+        }
+
+        @Override
+        public RowAbortedException cannotMake(String type, String why) {
+            return new RowAbortedException(where() + "no value of the type " + type + " can be made for the field "
+                    + field + " (" + why + "): the row was not run");
+        }
+    };
+
+    /**
+     * The field as a value of the type T, made from its text form
+     * (docs/java.md): {@code dp.value("due").as(new TypeOf<LocalDate>() {})}.
+     * An expected result that is empty is null. Raises DatapoolException when
+     * the text is not of the type, RowAbortedException when no value of the
+     * type can be made at all.
+     */
+    @SuppressWarnings("unchecked")
+    public <T> T as(TypeOf<T> type) {
+        if (notGiven()) {
+            return null;
+        }
+        return (T) Values.make(text, type.type(), where);
+    }
+
+    /** `value` in its text form, as a failure shows an actual value: arrays and lists as [a, b]. */
+    public static String text(Object value) {
+        return Values.text(value);
     }
 
     public boolean booleanValue() {

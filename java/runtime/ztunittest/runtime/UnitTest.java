@@ -37,6 +37,8 @@ public abstract class UnitTest {
                 TestLog.begin(test.dp, TestLog.PRINTER);
                 try {
                     test.test();
+                } catch (RowAbortedException e) {
+                    TestLog.PRINTER.skip("Datapool", e.getMessage());
                 } catch (Exception | AssertionError e) {
                     TestLog.PRINTER.fail("Exception", name + " stopped by " + e, null, null);
                 } finally {
