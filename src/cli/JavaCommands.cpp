@@ -19,7 +19,7 @@
 #include "cli/Commands.h"
 #include "cli/Host.h"
 #include "driver/CodeFactory.h"
-#include "driver/RunState.h"
+#include "driver/GenerationRun.h"
 #include "driver/StatusForm.h"
 #include "generators/COMGenerator.h"
 #include "generators/EJBGenerator.h"

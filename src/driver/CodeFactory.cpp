@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "driver/GenerationRun.h"
-#include "driver/RunState.h"
 #include "driver/StatusForm.h"
 #include "generators/COMGenerator.h"
 #include "generators/EJBGenerator.h"
@@ -56,6 +55,8 @@ class OperationNotice {
 
 void CodeFactory::Initialize(TesselApplication* TesselApp, TemplateProcessor* TProcessor) {
   processor_ = TProcessor;
+  // The processor carries the add-in's run to the generators.
+  if (processor_ != nullptr) processor_->SetRun(CurrentRun());
   registry_.push_back(std::make_unique<COMGenerator>());
   registry_.push_back(std::make_unique<InlineEJBGenerator>());
   registry_.push_back(std::make_unique<EJBGenerator>());
@@ -65,6 +66,7 @@ void CodeFactory::Initialize(TesselApplication* TesselApp, TemplateProcessor* TP
 void CodeFactory::InitializeWith(TesselApplication* TesselApp, TemplateProcessor* TProcessor,
                                  std::vector<std::unique_ptr<CodeGenerator>> generators) {
   processor_ = TProcessor;
+  if (processor_ != nullptr) processor_->SetRun(CurrentRun());
   for (auto& generator : generators) registry_.push_back(std::move(generator));
   for (const auto& generator : registry_) generator->Init(TesselApp, TProcessor);
 }

@@ -14,10 +14,14 @@ namespace {
 std::unique_ptr<DataStore> g_sharedStore;
 bool g_sharedStoreOpen = false;
 std::unique_ptr<DatapoolTool> g_datapoolTool;
-int64_t g_progressWindow = 0;
+RunState g_runState;
 RunOutcome g_lastRun;
 
 }  // namespace
+
+RunState& CurrentRun() { return g_runState; }
+
+void ResetRunState() { g_runState = RunState{}; }
 
 DataStore* GetSharedDataStore() {
   if (g_sharedStoreOpen) return g_sharedStore.get();
@@ -58,10 +62,6 @@ void ResetSharedDatapoolTool() { g_datapoolTool.reset(); }
 const RunOutcome& LastRunOutcome() { return g_lastRun; }
 
 void SetLastRunOutcome(const RunOutcome& outcome) { g_lastRun = outcome; }
-
-int64_t ProgressWindowHandle() { return g_progressWindow; }
-
-void SetProgressWindowHandle(int64_t handle) { g_progressWindow = handle; }
 
 void LetWindowEventsRun() {
   WindowSystem* windows = nullptr;
@@ -124,7 +124,7 @@ std::string FindResourceCompiler(DataStore* store) {
     std::unique_ptr<OptionsDialog> dialog = Components().CreateOptionsDialog();
     dialog->SetDataStore(store);
     ShowMessage(GetResString(IDS_MSG_SPECIFY_RC), mb::kOkOnly | mb::kInformation);
-    dialog->Show(1, ProgressWindowHandle());
+    dialog->Show(1, CurrentRun().ProgressWindow);
 
     path = options->GetOption(tool_option::kResourceCompiler);
     return FileExists(path) ? path : std::string();

@@ -1,17 +1,24 @@
-// What a generation run shares module-wide besides its run state: the store
-// (created and opened on first use, kept across runs until the entry class
-// resets it), the datapool component, and the progress window's handle
-// (the owner of dialogs the run opens).
+// What a generation run shares module-wide: its run state (which the code
+// factory hands to its template processor, and through it to the
+// generators), the store (created and opened on first use, kept across runs
+// until the entry class resets it) and the datapool component.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "template/RunState.h"
 
 namespace zt {
 
 class DataStore;
 class DatapoolTool;
 class TesselModel;
+
+/// The run state of the loaded add-in.
+RunState& CurrentRun();
+/// Puts every value of the run state back to its initial state (for tests).
+void ResetRunState();
 
 /// The open shared store, opening it first when needed; nullptr when it
 /// cannot be opened (the user cancelled the login, say). Raises error 1
@@ -32,10 +39,6 @@ std::string GetSelectionLanguage(TesselModel* model);
 /// The resource compiler the tool options name; asks the user for one in
 /// the options dialog when it is missing. "" when there is none.
 std::string FindResourceCompiler(DataStore* store);
-
-/// The progress window showing the current run (0 when none).
-int64_t ProgressWindowHandle();
-void SetProgressWindowHandle(int64_t handle);
 
 /// How the last run in a progress window ended, for the host.
 struct RunOutcome {

@@ -4,7 +4,6 @@
 
 #include "driver/CodeFactory.h"
 #include "driver/GenerationRun.h"
-#include "driver/RunState.h"
 #include "host/Components.h"
 #include "support/DynamicResources.h"
 #include "support/modErrorHandling.h"
@@ -48,11 +47,11 @@ void StatusForm::Show() {
   window_->SetProgressValue(0);
   window_->SetButtonCaption(GetResString(IDS_BUTTON_CANCEL));
   if (processor_ != nullptr) processor_->AddListener(this);
-  SetProgressWindowHandle(window_->Handle());
+  CurrentRun().ProgressWindow = window_->Handle();
   struct Cleanup {
     StatusForm& form;
     ~Cleanup() {
-      SetProgressWindowHandle(0);
+      CurrentRun().ProgressWindow = 0;
       if (form.processor_ != nullptr) form.processor_->RemoveListener(&form);
     }
   } cleanup{*this};

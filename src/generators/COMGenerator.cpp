@@ -1,8 +1,6 @@
 #include "generators/COMGenerator.h"
 
-#include "addin/TemplateSelection.h"
-#include "driver/GenerationRun.h"
-#include "driver/RunState.h"
+#include "generators/TemplatePaths.h"
 #include "host/Components.h"
 #include "host/FileSystem.h"
 #include "host/ModelHelper.h"
@@ -133,7 +131,7 @@ std::unique_ptr<ParamMap> COMGenerator::CalculateTemplateParams(TesselOperation*
         std::unique_ptr<ListSelectDialog> dialog = Components().CreateListSelectDialog();
         dialog->SetCaption(GetResString(IDS_COCLASS_CAPTION));
         dialog->SetPrompt(FormatResString1(IDS_COCLASS_PROMPT, className));
-        TesselClass* chosen = dialog->SelectFromList(ProgressWindowHandle(), coclasses);
+        TesselClass* chosen = dialog->SelectFromList(Run().ProgressWindow, coclasses);
         // Nothing chosen is remembered as well: no later operation of this
         // interface may take the coclass chosen for another one.
         chosenCoclass_ = chosen;
@@ -250,14 +248,14 @@ void COMGenerator::TemplatePostProcessLine(const std::string& TemplatePath, cons
       processor.ProcessTemplate(templateFolder + sep + fileTemp, outputFile, TemplateParams, scriptType, sOperName);
       // A script the store refused or could not write is not compiled: no
       // compiler runs on, and nothing is deleted at, a path it refused.
-      if (!processor.UserCanceled && CurrentRun().CompileResources && !CurrentRun().ScriptNotStored) {
+      if (!processor.UserCanceled && Run().CompileResources && !Run().ScriptNotStored) {
         switch (CompileResourceFile(fileOut, outputFolder)) {
           case eRCCompilerNotFound:
             WriteLogLine(GetResString(IDS_DETAIL_INDENT) + Ref(processor.DataStore).ScriptRoot(scriptType) + outputFile);
-            CurrentRun().NoResourceFile = true;
+            Run().NoResourceFile = true;
             break;
           case eRCFailed:
-            CurrentRun().NoResourceFile = true;
+            Run().NoResourceFile = true;
             break;
           case eRCSuccess:
             break;
@@ -277,7 +275,7 @@ ERCReturnTypes COMGenerator::CompileResourceFile(const std::string& sFileName, c
   // below its Visual Basic root. Every delete and every test for the ".res"
   // goes through the store, with the checks of its writes.
   std::string scriptFolder, scriptName, resourceName;
-  RunState& run = CurrentRun();
+  RunState& run = Run();
   int32_t show = 0;
   try {
     const std::string root = Ref(store_).ScriptRoot(dsVisualBasicScript);
@@ -313,7 +311,7 @@ ERCReturnTypes COMGenerator::CompileResourceFile(const std::string& sFileName, c
   // From here on, failures are not reported as errors: the result tells.
   ShellExecuteInfo info;
   info.fMask = kSeeMaskNoCloseProcess;
-  info.hwnd = ProgressWindowHandle();
+  info.hwnd = Run().ProgressWindow;
   info.lpVerb = GetResString(IDS_VERB_OPEN);
   info.lpFile = run.ResourceCompilerPath;
   info.lpParameters = options;

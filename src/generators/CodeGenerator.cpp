@@ -1,5 +1,8 @@
 #include "generators/CodeGenerator.h"
 
+#include "support/Error.h"
+#include "template/TemplateProcessor.h"
+
 namespace zt {
 
 std::string CodeGenerator::TemplatePropertyName(OperationType) { return {}; }
@@ -21,5 +24,7 @@ bool GeneratorBase::InitOnce(TesselApplication* TesselApp, TemplateProcessor* TP
   application_ = TesselApp;
   return true;
 }
+
+RunState& GeneratorBase::Run() const { return Ref(processor_).Run(); }
 
 }  // namespace zt

@@ -17,6 +17,7 @@
 
 #include "host/DataStore.h"
 #include "template/ParamMap.h"
+#include "template/RunState.h"
 
 namespace zt {
 
@@ -66,6 +67,9 @@ class GeneratorBase : public CodeGenerator {
   /// Sets the flag and keeps both references unless already initialized;
   /// returns false when it was.
   bool InitOnce(TesselApplication* TesselApp, TemplateProcessor* TProcessor);
+  /// The run the generator works for: its processor's; raises error 91
+  /// before Init, as a call on a processor that is not set does.
+  RunState& Run() const;
 
   bool initialized_ = false;
   TesselApplication* application_ = nullptr;

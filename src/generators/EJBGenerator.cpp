@@ -1,8 +1,7 @@
 #include "generators/EJBGenerator.h"
 
-#include "addin/TemplateSelection.h"
-#include "driver/RunState.h"
 #include "generators/GenericJavaGenerator.h"
+#include "generators/TemplatePaths.h"
 #include "host/ModelHelper.h"
 #include "host/TesselModel.h"
 #include "lang/JavaLang.h"
@@ -155,7 +154,7 @@ OperationType EJBGenerator::GetOperationType(TesselOperation* op) {
         result = optBusiness;
       }
     } else if (helper.IsHomeInterface(cls)) {
-      CurrentRun().EjbOperationFlag = true;
+      Run().EjbOperationFlag = true;
       const std::string stereotype = operation.Stereotype();
       if (stereotype == GetResString(IDS_STEREO_EJB_CREATE_METHOD)) {
         result = optCreate;
@@ -282,7 +281,7 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     std::string declarations, initialization, list;
     // (GenParamData reads the model's return type: for none, no expected result.)
     java.GenParamData(aOperation, declarations, initialization, list,
-                      !CurrentRun().EjbOperationFlag && !op.ReturnType().empty(), {});
+                      !Run().EjbOperationFlag && !op.ReturnType().empty(), {});
 
     std::string createDeclarations, createInitialization, createList;
     if (TesselOperation* create = FindHomeCreateOperation(cls)) {

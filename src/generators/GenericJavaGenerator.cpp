@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "addin/TemplateSelection.h"
+#include "generators/TemplatePaths.h"
 #include "host/TesselModel.h"
 #include "lang/JavaLang.h"
 #include "lang/JavaTypes.h"

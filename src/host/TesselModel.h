@@ -22,7 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "support/Error.h"
+#include "host/Error.h"
 
 namespace zt {
 

@@ -6,6 +6,7 @@
 #include "lang/JavaLang.h"
 #include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
+#include "support/Error.h"
 #include "support/Text.h"
 
 namespace zt {

@@ -5,6 +5,7 @@
 #include "lang/VBLang.h"
 #include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
+#include "support/Error.h"
 
 namespace zt {
 

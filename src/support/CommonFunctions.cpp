@@ -5,6 +5,7 @@
 #include "host/Components.h"
 #include "host/TesselModel.h"
 #include "support/DynamicResources.h"
+#include "support/Error.h"
 #include "support/Text.h"
 
 namespace zt {

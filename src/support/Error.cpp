@@ -6,9 +6,6 @@
 
 namespace zt {
 
-ZtError::ZtError(int32_t number, std::string source, std::string description)
-    : number_(number), source_(std::move(source)), description_(std::move(description)) {}
-
 std::string DescribeError(int32_t number) {
   switch (number) {
     case errc::kInvalidCall: return GetResString(IDS_ERR_INVALID_CALL);
@@ -36,10 +33,6 @@ void RaiseError(int32_t number, const std::string& source) {
   std::string description =
       number == errc::kResourceNotFound ? std::string() : DescribeError(number);
   throw ZtError(number, source, std::move(description));
-}
-
-void RaiseError(int32_t number, const std::string& source, const std::string& description) {
-  throw ZtError(number, source, description);
 }
 
 ZtError CurrentError() {

@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "driver/RunState.h"
 #include "host/FileSystem.h"
 #include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
@@ -231,7 +230,7 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
 void TemplateProcessor::Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
                               const std::string& sOperName) {
   zt::DataStore& store = Ref(DataStore);
-  RunState& run = CurrentRun();
+  RunState& run = Run();
   if (run.RunHasMultipleItems) {
     store.SetMultipleItems(true);
   } else if (scriptType == dsJavaScript) {

@@ -16,6 +16,7 @@
 
 #include "host/DataStore.h"
 #include "template/ParamMap.h"
+#include "template/RunState.h"
 
 namespace zt {
 
@@ -68,6 +69,10 @@ class TemplateProcessorListener {
 
 class TemplateProcessor {
  public:
+  TemplateProcessor() = default;
+  TemplateProcessor(const TemplateProcessor&) = delete;
+  TemplateProcessor& operator=(const TemplateProcessor&) = delete;
+
   /// Keeps `store` as the processor's store and clears UserCanceled.
   bool Initialize(DataStore* store);
 
@@ -88,12 +93,21 @@ class TemplateProcessor {
   void AddListener(TemplateProcessorListener* listener);
   void RemoveListener(TemplateProcessorListener* listener);
 
+  /// The run the processor works for, which the generators it serves read
+  /// and write too: the code factory hands it the add-in's run; until then
+  /// the processor has one of its own. `run` must outlive the processor's
+  /// use of it.
+  RunState& Run() { return *run_; }
+  void SetRun(RunState& run) { run_ = &run; }
+
  private:
   void Process(const std::string& TemplatePath, const std::string& TestCodePath, ParamMap& params,
                dsScriptType scriptType, const std::string& sOperName);
   void Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
              const std::string& sOperName);
 
+  RunState ownRun_;
+  RunState* run_ = &ownRun_;
   std::vector<TemplateProcessorListener*> listeners_;
   // Counts the changes of listeners_.
   uint64_t listenersVersion_ = 0;

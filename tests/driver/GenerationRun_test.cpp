@@ -5,9 +5,10 @@
 #include "addin/OLEServer.h"
 #include "driver/CodeFactory.h"
 #include "driver/GenerationRun.h"
-#include "driver/RunState.h"
+#include "driver/GenerationRun.h"
 #include "driver/StatusForm.h"
 #include "fakes/TestHost.h"
+#include "support/Error.h"
 #include "support/modErrorHandling.h"
 
 namespace zt {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/RunState.h"
+#include "driver/GenerationRun.h"
 #include "host/Components.h"
 #include "host/TesselModel.h"
 #include "support/CommonFunctions.h"

@@ -1,7 +1,7 @@
 #include "fakes/TestHost.h"
 
 #include "driver/GenerationRun.h"
-#include "driver/RunState.h"
+#include "driver/GenerationRun.h"
 #include "support/CommonFunctions.h"
 #include "support/Error.h"
 #include "support/modErrorHandling.h"

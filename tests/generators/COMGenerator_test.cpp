@@ -19,6 +19,7 @@ const std::string kParamsFailed =
 
 TEST_F(ComTest, ValidOnlyForCOMInterfaces) {
   COMGenerator com;
+  com.Init(nullptr, &processor_);
   EXPECT_EQ(com.IsValidOperationForGeneration(Op("Maths::ICalc::Add")), std::optional<bool>(true));
   EXPECT_EQ(com.IsValidOperationForGeneration(Op("Maths::ILower::X")), std::optional<bool>(false))
       << "the stereotype is compared with its letter case";
@@ -30,6 +31,7 @@ TEST_F(ComTest, ValidOnlyForCOMInterfaces) {
 
 TEST_F(ComTest, AllTagsOfAnOperationWithAReturnValueParameter) {
   COMGenerator com;
+  com.Init(nullptr, &processor_);
   auto map = com.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(map->Keys(), (std::vector<std::string>{
@@ -112,6 +114,7 @@ TEST_F(ComTest, ReturnAndParameterTextsByOperation) {
       {"Self", "<parameter_declarations>", "Dim actRet As ICalc\r\nDim expRet As ICalc"},
   };
   COMGenerator com;
+  com.Init(nullptr, &processor_);
   std::map<std::string, std::unique_ptr<ParamMap>> maps;
   for (const Tag& t : expected) {
     SCOPED_TRACE(std::string(t.operation) + " " + t.tag);
@@ -127,6 +130,7 @@ TEST_F(ComTest, ReturnAndParameterTextsByOperation) {
 
 TEST_F(ComTest, AMissingCoclassOrProgIdWarnsAndDropsTheReference) {
   COMGenerator com;
+  com.Init(nullptr, &processor_);
   auto map = com.CalculateTemplateParams(Op("Maths::ILonely::Ping"), &store_);
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(log_.lines, std::vector<std::string>{kNoProgId});
@@ -147,6 +151,7 @@ TEST_F(ComTest, AMissingCoclassOrProgIdWarnsAndDropsTheReference) {
 
 TEST_F(ComTest, SeveralCoclassesAskOncePerInterfaceAndRun) {
   COMGenerator com;
+  com.Init(nullptr, &processor_);
   list_.pick = 2;
   auto one = com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_);
   auto two = com.CalculateTemplateParams(Op("Maths::IWide::Two"), &store_);
@@ -179,6 +184,7 @@ TEST_F(ComTest, SeveralCoclassesAskOncePerInterfaceAndRun) {
 
 TEST_F(ComTest, NoCoclassChosenOrOneOfNoComponentFailsTheCalculation) {
   COMGenerator com;
+  com.Init(nullptr, &processor_);
   // A coclass chosen for the interface in an earlier run...
   list_.pick = 2;
   ASSERT_NE(com.CalculateTemplateParams(Op("Maths::IWide::One"), &store_), nullptr);
@@ -214,7 +220,7 @@ class ProjectWriter : public ComTest {
     files_.Put(std::string(kFolder) + "TestName.cls", "Attribute VB_Name = \"<test_name>\"\n<return_val>x.<operation_name><operation_arglist>\n");
     files_.Put(std::string(kFolder) + "TestMain.bas", "Sub Main() ' <datapool_name>\n");
     files_.Put(std::string(kFolder) + "TestName.rc", "STRINGTABLE\nBEGIN\n61000 \"<datapool_name>\"\n<datapool_fields>\nEND\n");
-    CurrentRun().ResourceCompilerPath = "C:\\tools\\rc.exe";
+    processor_.Run().ResourceCompilerPath = "C:\\tools\\rc.exe";
     files_.Put("C:\\tools\\rc.exe", "");
     components_.options[tool_option::kResourceCompilerOptions] = "/v";
   }
@@ -224,8 +230,8 @@ class ProjectWriter : public ComTest {
     files_.Put(std::string(kFolder) + "TestName.vbp", project);
     map_ = com_.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_);
     ASSERT_NE(map_, nullptr);
-    CurrentRun().CompileResources = true;
-    CurrentRun().ScriptNotStored = false;
+    processor_.Run().CompileResources = true;
+    processor_.Run().ScriptNotStored = false;
     log_.lines.clear();
     processor_.ProcessTemplate(std::string(kFolder) + "TestName.vbp", com_.GetTestCodePath(Op("Maths::ICalc::Add"), &store_),
                                *map_, dsVisualBasicScript, "Maths::ICalc::Add");
@@ -237,7 +243,6 @@ class ProjectWriter : public ComTest {
     return names;
   }
 
-  TemplateProcessor processor_;
   COMGenerator com_;
   std::unique_ptr<ParamMap> map_;
 };
@@ -275,7 +280,7 @@ TEST_F(ProjectWriter, NamedFilesAreWrittenCompiledAndTheLinesRewritten) {
             std::vector<std::string>{"/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"});
   EXPECT_FALSE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.res"));
-  EXPECT_FALSE(CurrentRun().NoResourceFile);
+  EXPECT_FALSE(processor_.Run().NoResourceFile);
   EXPECT_EQ(log_.lines, (std::vector<std::string>{
                             kPrefix + "source created for Maths::ICalc::Add:",
                             "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.cls",
@@ -300,8 +305,8 @@ TEST_F(ProjectWriter, ClassModuleKeptByTheStoreLeavesTheScriptUncompiled) {
   Write("Class=<test_name>; TestName.cls\nResFile32=<test_name>; TestName.rc\n");
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc")) << "the script is written";
   EXPECT_TRUE(compiler_.started.empty()) << "but not compiled";
-  EXPECT_FALSE(CurrentRun().NoResourceFile);
-  EXPECT_FALSE(CurrentRun().CompileResources);
+  EXPECT_FALSE(processor_.Run().NoResourceFile);
+  EXPECT_FALSE(processor_.Run().CompileResources);
   ASSERT_FALSE(store_.saved.empty());
   EXPECT_EQ(store_.saved.back().content, "Class=ICalcAdd; ICalcAdd.cls\r\nResFile32=ICalcAdd.res\r\n");
 }
@@ -313,11 +318,11 @@ TEST_F(ProjectWriter, AScriptTheStoreRefusedIsNeitherCompiledNorDeleted) {
   store_.failed.insert("victim.rc");
   files_.Put("/store/vb/unittests\\Maths\\Calc\\..\\..\\..\\..\\somewhere\\victim.res", "outside");
   Write("ResFile32=..\\..\\..\\..\\somewhere\\victim; TestName.rc\nName=x\n");
-  EXPECT_TRUE(CurrentRun().ScriptNotStored);
+  EXPECT_TRUE(processor_.Run().ScriptNotStored);
   EXPECT_TRUE(compiler_.started.empty());
   EXPECT_TRUE(store_.deleted.empty());
   EXPECT_EQ(files_.Get("/store/vb/unittests\\Maths\\Calc\\..\\..\\..\\..\\somewhere\\victim.res"), "outside");
-  EXPECT_FALSE(CurrentRun().NoResourceFile) << "no end-of-run warning for a script that was never written";
+  EXPECT_FALSE(processor_.Run().NoResourceFile) << "no end-of-run warning for a script that was never written";
 }
 
 TEST_F(ProjectWriter, FileLineWithoutSeparatorCancelsTheProject) {
@@ -328,11 +333,11 @@ TEST_F(ProjectWriter, FileLineWithoutSeparatorCancelsTheProject) {
 }
 
 TEST_F(ProjectWriter, NoCompilerLeavesTheScriptAndLogsIt) {
-  CurrentRun().ResourceCompilerPath.clear();
+  processor_.Run().ResourceCompilerPath.clear();
   Write("ResFile32=<test_name>; TestName.rc\n");
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
   EXPECT_TRUE(compiler_.started.empty());
-  EXPECT_TRUE(CurrentRun().NoResourceFile);
+  EXPECT_TRUE(processor_.Run().NoResourceFile);
   EXPECT_EQ(log_.lines, (std::vector<std::string>{"    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc",
                                                   kPrefix + "source created for Maths::ICalc::Add:",
                                                   "    /store/vb/unittests\\Maths\\Calc\\ICalcAdd.vbp"}));
@@ -341,7 +346,7 @@ TEST_F(ProjectWriter, NoCompilerLeavesTheScriptAndLogsIt) {
 TEST_F(ProjectWriter, FailedCompilationSetsNoResourceFile) {
   compiler_.exitStatus = 1;
   Write("ResFile32=<test_name>; TestName.rc\n");
-  EXPECT_TRUE(CurrentRun().NoResourceFile);
+  EXPECT_TRUE(processor_.Run().NoResourceFile);
   EXPECT_TRUE(files_.Has("/store/vb/unittests\\Maths\\Calc\\ICalcAdd.rc"));
   ASSERT_EQ(store_.saved.size(), 2u) << "the project is still written";
 }

@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/GenerationRun.h"
-#include "driver/RunState.h"
+#include "template/TemplateProcessor.h"
 #include "fakes/FakeHost.h"
 #include "fakes/FakeStore.h"
 #include "fakes/MemoryFileSystem.h"
@@ -185,9 +184,8 @@ class ComTest : public ::testing::Test {
   void SetUp() override {
     model_ = wb::ParseModelDocument(kComModel, "calc.json");
     DescribeComModel(helper_);
-    SetProgressWindowHandle(77);
+    processor_.Run().ProgressWindow = 77;
   }
-  void TearDown() override { SetProgressWindowHandle(0); }
 
   TesselOperation* Op(const std::string& qualifiedName) {
     auto found = model_->Find(qualifiedName);
@@ -206,6 +204,8 @@ class ComTest : public ::testing::Test {
   FileWritingStore store_{files_};
   RecordingApplication log_;
   ComponentsInstalled installed_{components_, &log_};
+  // The run the generators work for, through this processor.
+  TemplateProcessor processor_;
 };
 
 }  // namespace zt::test

@@ -12,6 +12,7 @@ using test::GeneratorTest;
 
 TEST_F(GeneratorTest, RemoteInterfaceOperationsOfAnEntityBean) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   // A session bean's getter (Teller::getRate) is a business method.
   const std::vector<std::pair<std::string, OperationType>> types{{"Account::getBalance", optGetter},
                                                                  {"Account::setBalance", optSetter},
@@ -19,7 +20,7 @@ TEST_F(GeneratorTest, RemoteInterfaceOperationsOfAnEntityBean) {
                                                                  {"Account::transfer", optBusiness},
                                                                  {"Teller::getRate", optBusiness}};
   for (const auto& [op, type] : types) EXPECT_EQ(ejb.GetOperationType(Op("bank::core::" + op)), type) << op;
-  EXPECT_FALSE(CurrentRun().EjbOperationFlag);
+  EXPECT_FALSE(processor_.Run().EjbOperationFlag);
   // No entity bean in the package: business methods all.
   helper_.entity.clear();
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Account::getBalance")), optBusiness);
@@ -27,23 +28,25 @@ TEST_F(GeneratorTest, RemoteInterfaceOperationsOfAnEntityBean) {
 
 TEST_F(GeneratorTest, HomeInterfaceOperationsSetTheFlag) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::AccountHome::createX")), optFinder);
-  EXPECT_TRUE(CurrentRun().EjbOperationFlag);
-  CurrentRun().EjbOperationFlag = false;
+  EXPECT_TRUE(processor_.Run().EjbOperationFlag);
+  processor_.Run().EjbOperationFlag = false;
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::AccountHome::findByKey")), optFinder);
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::AccountHome::create")), optCreate);
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::AccountHome::remove")), optCreate);
-  EXPECT_TRUE(CurrentRun().EjbOperationFlag);
+  EXPECT_TRUE(processor_.Run().EjbOperationFlag);
 
-  CurrentRun().EjbOperationFlag = false;
+  processor_.Run().EjbOperationFlag = false;
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Shape::area")), optNone);
-  EXPECT_FALSE(CurrentRun().EjbOperationFlag);
+  EXPECT_FALSE(processor_.Run().EjbOperationFlag);
   EXPECT_EQ(ejb.TemplatePropertyName(optNone), "");
   EXPECT_EQ(ejb.TemplatePropertyDefault(optNone), "");
 }
 
 TEST_F(GeneratorTest, ClassificationErrorsAreReported) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   helper_.remoteOf.erase("Account");  // the remote interface's name cannot be read
   EXPECT_EQ(ejb.GetOperationType(Op("bank::core::Account::getBalance")), optNone);
   EXPECT_EQ(log_.lines, (std::vector<std::string>{
@@ -54,7 +57,9 @@ TEST_F(GeneratorTest, ClassificationErrorsAreReported) {
 
 TEST_F(GeneratorTest, TemplatePropertiesByKind) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   InlineEJBGenerator inlineEjb;
+  inlineEjb.Init(nullptr, &processor_);
   const std::pair<OperationType, std::string> expected[] = {
       {optCreate, "EJBCreateTemplate"}, {optFinder, "EJBFinderTemplate"}, {optGetter, "EJBGetterTemplate"},
       {optSetter, "EJBSetterTemplate"}, {optBusiness, "EJBBusinessTemplate"}, {optNone, ""}, {6, ""}, {-1, ""}};
@@ -77,7 +82,9 @@ TEST_F(GeneratorTest, TemplatePropertiesByKind) {
 
 TEST_F(GeneratorTest, ValidityByClassType) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   InlineEJBGenerator inlineEjb;
+  inlineEjb.Init(nullptr, &processor_);
   EXPECT_TRUE(*ejb.IsValidOperationForGeneration(Op("bank::core::Account::getBalance")));  // extends EJBObject
   EXPECT_TRUE(*ejb.IsValidOperationForGeneration(Op("bank::core::AccountHome::create")));
   EXPECT_TRUE(*ejb.IsValidOperationForGeneration(Op("Top::ping")));
@@ -90,6 +97,7 @@ TEST_F(GeneratorTest, ValidityByClassType) {
 
 TEST_F(GeneratorTest, PrimaryKeyNames) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   EXPECT_EQ(ejb.MakePrimaryKeyClassName(Class("bank::core::AccountHome")), "AccountPK");
   EXPECT_EQ(ejb.MakePrimaryKeyClassName(Class("bank::core::AccountBean")), "AccountBeanPK");
   EXPECT_EQ(ejb.MakePrimaryKeyClassName(Class("bank::core::Home")), "PK");
@@ -98,6 +106,7 @@ TEST_F(GeneratorTest, PrimaryKeyNames) {
 
 TEST_F(GeneratorTest, CreateMethodWithoutParameters) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   TesselOperation* create = ejb.FindHomeCreateOperation(Class("bank::core::Account"));
   ASSERT_NE(create, nullptr);
   EXPECT_EQ(create->Parameters()->Count(), 0) << "create(String) comes first and is passed over";
@@ -108,6 +117,7 @@ TEST_F(GeneratorTest, CreateMethodWithoutParameters) {
 
 TEST_F(GeneratorTest, AllTagsOfABusinessMethod) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   TesselOperation* transfer = Op("bank::core::Account::transfer");
   ejb.GetTemplatePath(transfer);
   auto map = ejb.CalculateTemplateParams(transfer, &store_);
@@ -145,6 +155,7 @@ TEST_F(GeneratorTest, AllTagsOfABusinessMethod) {
 
 TEST_F(GeneratorTest, HomeOperationsAreNotUnderTest) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   TesselOperation* find = Op("bank::core::AccountHome::findByKey");
   ejb.GetTemplatePath(find);
   auto map = ejb.CalculateTemplateParams(find, &store_);
@@ -154,6 +165,7 @@ TEST_F(GeneratorTest, HomeOperationsAreNotUnderTest) {
 
 TEST_F(GeneratorTest, SessionBeanWithoutKeyAndHomeWithoutCreate) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   auto map = ejb.CalculateTemplateParams(Op("bank::core::Teller::getRate"), &store_);
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(Text(*map, "<primary_key_class_name>"), "");
@@ -168,6 +180,7 @@ TEST_F(GeneratorTest, SessionBeanWithoutKeyAndHomeWithoutCreate) {
 
 TEST_F(GeneratorTest, NoHomeNoBeanInTheRootPackage) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   TesselOperation* ping = Op("Top::ping");
   auto map = ejb.CalculateTemplateParams(ping, &store_);
   ASSERT_NE(map, nullptr);
@@ -187,6 +200,7 @@ TEST_F(GeneratorTest, NoHomeNoBeanInTheRootPackage) {
 TEST_F(GeneratorTest, KeyClassWithOnlyParameterConstructors) {
   helper_.keyOf = {{"TellerBean", "TellerPK"}};
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   auto map = ejb.CalculateTemplateParams(Op("bank::core::Teller::getRate"), &store_);
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(Text(*map, "<primary_key_class_name>"), "TellerPK");
@@ -197,6 +211,7 @@ TEST_F(GeneratorTest, KeyClassWithOnlyParameterConstructors) {
 
 TEST_F(GeneratorTest, CalculationErrorsGiveNoMap) {
   EJBGenerator ejb;
+  ejb.Init(nullptr, &processor_);
   helper_.remoteOf.clear();
   EXPECT_EQ(ejb.CalculateTemplateParams(Op("bank::core::Account::transfer"), &store_), nullptr);
   ASSERT_EQ(log_.lines.size(), 2u);
@@ -207,6 +222,7 @@ TEST_F(GeneratorTest, CalculationErrorsGiveNoMap) {
 TEST_F(GeneratorTest, InlineBeanWithoutHomeAndWithoutReturnType) {
   helper_.remoteOf["Cashier"] = "Cashier";
   InlineEJBGenerator inlineEjb;
+  inlineEjb.Init(nullptr, &processor_);
   auto map = inlineEjb.CalculateTemplateParams(Op("bank::core::Cashier::pay"), &store_);
   ASSERT_NE(map, nullptr);
   // No return type: nothing to declare, compare or read as the expected result.
@@ -231,6 +247,7 @@ TEST_F(GeneratorTest, UntypedParameterIsTheJavaBackEndsError) {
   for (const std::string name : {"Wire::send", "bank::core::Loose::take"}) {
     log_.lines.clear();
     EJBGenerator ejb;
+    ejb.Init(nullptr, &processor_);
     EXPECT_EQ(ejb.CalculateTemplateParams(Op(name), &store_), nullptr) << name;
     EXPECT_EQ(log_.lines,
               (std::vector<std::string>{

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/RunState.h"
+#include "template/TemplateProcessor.h"
 #include "fakes/FakeHost.h"
 #include "fakes/FakeStore.h"
 #include "fakes/ScriptedModelHelper.h"
@@ -110,6 +110,8 @@ class GeneratorTest : public ::testing::Test {
   FakeStore store_;
   RecordingApplication log_;
   ComponentsInstalled installed_{components_, &log_};
+  // The run the generators work for, through this processor.
+  TemplateProcessor processor_;
 };
 
 }  // namespace zt::test

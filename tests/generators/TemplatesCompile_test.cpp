@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "driver/RunState.h"
 #include "fakes/FakeHost.h"
 #include "fakes/ScriptedConsole.h"
 #include "fakes/ScriptedModelHelper.h"
@@ -134,6 +133,7 @@ class TemplatesCompile : public ::testing::Test {
   // check that the template exists, the map, the test path, the processor.
   RunResult Generate(wb::Model& model, const std::vector<CodeGenerator*>& generators) {
     RunResult result;
+    for (CodeGenerator* generator : generators) generator->Init(nullptr, &processor_);
     TesselClassCollection& classes = Ref(Ref(model.RootCategory()).AllClasses());
     for (int16_t c = 1; c <= classes.Count(); ++c) {
       TesselOperationCollection& operations = Ref(Ref(classes.GetAt(c)).Operations());
@@ -155,7 +155,7 @@ class TemplatesCompile : public ::testing::Test {
           result.withoutGenerator.push_back(name);
           continue;
         }
-        RunState& run = CurrentRun();
+        RunState& run = processor_.Run();
         run.SourceHeaderLogged = false;
         run.DatapoolHeaderLogged = false;
         run.CompileResources = true;

@@ -96,6 +96,7 @@ class ResourceCompiler : public test::ComTest {
  protected:
   void SetUp() override {
     ComTest::SetUp();
+    com_.Init(nullptr, &processor_);
     ASSERT_NE(com_.CalculateTemplateParams(Op("Maths::ICalc::Add"), &store_), nullptr) << "keeps the store";
     files_.Put(kScript, "STRINGTABLE\r\n");
     UseCompiler("C:\\Program Files\\SDK\\rc.exe");
@@ -103,7 +104,7 @@ class ResourceCompiler : public test::ComTest {
     log_.lines.clear();
   }
   void UseCompiler(const std::string& path) {
-    CurrentRun().ResourceCompilerPath = path;
+    processor_.Run().ResourceCompilerPath = path;
     files_.Put(path, "");
   }
   ERCReturnTypes Compile() { return com_.CompileResourceFile("ICalcAdd.rc", "unittests\\Maths\\Calc"); }
@@ -112,9 +113,9 @@ class ResourceCompiler : public test::ComTest {
 };
 
 TEST_F(ResourceCompiler, MissingCompiler) {
-  CurrentRun().ResourceCompilerPath = "C:\\nowhere\\rc.exe";
+  processor_.Run().ResourceCompilerPath = "C:\\nowhere\\rc.exe";
   EXPECT_EQ(Compile(), eRCCompilerNotFound);
-  CurrentRun().ResourceCompilerPath.clear();
+  processor_.Run().ResourceCompilerPath.clear();
   EXPECT_EQ(Compile(), eRCCompilerNotFound);
   EXPECT_TRUE(compiler_.started.empty());
   EXPECT_TRUE(log_.lines.empty());

@@ -6,7 +6,6 @@
 #include <functional>
 #include <random>
 
-#include "driver/RunState.h"
 #include "fakes/FakeHost.h"
 #include "fakes/FakeStore.h"
 #include "fakes/MemoryFileSystem.h"
@@ -214,25 +213,25 @@ TEST_F(Processor, StoreCodesAndTheirEffects) {
   // A declined class module stops the compilation of the resource script.
   store_.codes["A.cls"] = 1007;
   processor_.ProcessTemplate("t", "out\\A.cls", params_, dsVisualBasicScript, "op");
-  EXPECT_FALSE(CurrentRun().CompileResources);
+  EXPECT_FALSE(processor_.Run().CompileResources);
   EXPECT_FALSE(processor_.UserCanceled);
 
-  CurrentRun().CompileResources = true;
+  processor_.Run().CompileResources = true;
   store_.codes["A.bas"] = 1007;
   processor_.ProcessTemplate("t", "out\\A.bas", params_, dsVisualBasicScript, "op");
-  EXPECT_TRUE(CurrentRun().CompileResources);
+  EXPECT_TRUE(processor_.Run().CompileResources);
 
   store_.codes["A.vbp"] = 1008;
   processor_.ProcessTemplate("t", "out\\A.vbp", params_, dsVisualBasicScript, "op");
   EXPECT_TRUE(processor_.UserCanceled);
   EXPECT_TRUE(app_.lines.empty());
-  EXPECT_FALSE(CurrentRun().ScriptNotStored) << "declined and cancelled scripts are no failures";
+  EXPECT_FALSE(processor_.Run().ScriptNotStored) << "declined and cancelled scripts are no failures";
 
   // A script the store refused or could not write marks the operation.
   store_.codes["B.java"] = 1007;
   store_.failed.insert("B.java");
   processor_.ProcessTemplate("t", "out\\B.java", params_, dsJavaScript, "op");
-  EXPECT_TRUE(CurrentRun().ScriptNotStored);
+  EXPECT_TRUE(processor_.Run().ScriptNotStored);
 }
 
 TEST_F(Processor, OnlyTheExtensionMakesAResourceScriptOrAClassModule) {
@@ -243,7 +242,7 @@ TEST_F(Processor, OnlyTheExtensionMakesAResourceScriptOrAClassModule) {
   processor_.ProcessTemplate("t", "unittests\\x.rc\\.rc\\ICalcAdd.vbp", params_, dsVisualBasicScript, "op");
   store_.codes["ICalcAdd.vbp"] = 1007;
   processor_.ProcessTemplate("t", "unittests\\x.cls\\ICalcAdd.vbp", params_, dsVisualBasicScript, "op");
-  EXPECT_TRUE(CurrentRun().CompileResources);
+  EXPECT_TRUE(processor_.Run().CompileResources);
   processor_.ProcessTemplate("t", "unittests\\rc\\ICalcAdd.rc", params_, dsVisualBasicScript, "op");
   EXPECT_EQ(app_.lines, (std::vector<std::string>{"[Verimos]--[Unit Test]: source created for com.rcorp::A::run:",
                                                   "    /store/java/unittests\\com.rcorp\\Arun.java",
@@ -266,7 +265,7 @@ TEST_F(Processor, MultipleItemsFollowsTheRun) {
   EXPECT_TRUE(store_.saved.back().multipleItems) << "left as it was for Visual Basic";
   processor_.ProcessTemplate("t", "out\\A.java", params_, dsJavaScript, "op");
   EXPECT_FALSE(store_.saved.back().multipleItems);
-  CurrentRun().RunHasMultipleItems = true;
+  processor_.Run().RunHasMultipleItems = true;
   processor_.ProcessTemplate("t", "out\\B.java", params_, dsJavaScript, "op");
   EXPECT_TRUE(store_.saved.back().multipleItems);
 }
@@ -275,7 +274,7 @@ TEST_F(Processor, SourceHeaderOncePerOperation) {
   files_.Put("t", "x");
   processor_.ProcessTemplate("t", "out\\A.java", params_, dsJavaScript, "Bank::A::x");
   processor_.ProcessTemplate("t", "out\\B.java", params_, dsJavaScript, "Bank::A::x");
-  CurrentRun().SourceHeaderLogged = false;
+  processor_.Run().SourceHeaderLogged = false;
   processor_.ProcessTemplate("t", "out\\C.java", params_, dsJavaScript, "Bank::A::y");
   EXPECT_EQ(app_.lines, (std::vector<std::string>{"[Verimos]--[Unit Test]: source created for Bank::A::x:",
                                                   "    /store/java/out\\A.java", "    /store/java/out\\B.java",

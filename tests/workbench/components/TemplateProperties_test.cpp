@@ -1,5 +1,5 @@
 // Tests of template properties kept in the model document and of the
-// template dialog, driven as the add-in drives them (addin/TemplateSelection.h)
+// template dialog, driven as the add-in drives them (addin/TemplateSelection.h, generators/TemplatePaths.h)
 // with the workbench's components installed.
 #include "workbench/components/TemplateProperties.h"
 
@@ -10,6 +10,7 @@
 
 #include "TestUtil.h"
 #include "addin/TemplateSelection.h"
+#include "generators/TemplatePaths.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
 #include "workbench/components/WorkbenchComponents.h"

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "TestUtil.h"
-#include "driver/RunState.h"
 #include "fakes/FakeModel.h"
 #include "generators/EJBGenerator.h"
 #include "support/CommonFunctions.h"
 #include "support/Error.h"
+#include "template/TemplateProcessor.h"
 #include "workbench/components/WorkbenchComponents.h"
 #include "workbench/documents/ModelDocument.h"
 
@@ -304,10 +304,11 @@ TEST_F(ModelHelperTest, TheAddInClassifiesTheBankOperationsThroughTheHelper) {
   WorkbenchComponents components("templates");
   SetHostComponents(&components);
   ResetModelHelper();
-  ResetRunState();
   EXPECT_NE(dynamic_cast<WorkbenchModelHelper*>(&SharedModelHelper()), nullptr);
   LoadExample("bank-ejb.json");
   EJBGenerator generator;
+  TemplateProcessor processor;
+  generator.Init(nullptr, &processor);
   std::string kinds;
   for (const char* op : {"Account::getBalance", "Account::setBalance", "Account::deposit", "AccountHome::create",
                          "AccountHome::findByPrimaryKey", "Teller::withdraw", "InterestCalculator::interestFor",
@@ -316,7 +317,6 @@ TEST_F(ModelHelperTest, TheAddInClassifiesTheBankOperationsThroughTheHelper) {
   }
   EXPECT_EQ(kinds, "34512550");  // getter, setter, business, create, finder, business, business, none
   ResetModelHelper();
-  ResetRunState();
   SetHostComponents(nullptr);
 }
 

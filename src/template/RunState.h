@@ -1,7 +1,10 @@
-// The state of one generation run, shared by the code factory, the template
-// processor, the generators and the progress window. There is one copy for
-// the loaded add-in; each value is reset where the run says so (see the
-// comments), and tests reset the whole of it with ResetRunState.
+// The state of one generation run: what the code factory, the template
+// processor, the generators and the progress window tell each other about
+// the run and its current operation. The loaded add-in keeps one copy
+// (driver/GenerationRun.h: CurrentRun), which the code factory hands to its
+// template processor; the processor and the generators read and write the
+// run through it. Each value is reset where the run says so (see the
+// comments).
 #pragma once
 
 #include <cstdint>
@@ -36,12 +39,9 @@ struct RunState {
   std::string ResourceCompilerPath;
   /// A resource script of the run could not be compiled.
   bool NoResourceFile = false;
+  /// The progress window showing the run, the owner of the dialogs it opens
+  /// (0 when none).
+  int64_t ProgressWindow = 0;
 };
-
-/// The run state of the loaded add-in.
-RunState& CurrentRun();
-
-/// Puts every value back to its initial state.
-void ResetRunState();
 
 }  // namespace zt
