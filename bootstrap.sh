@@ -25,7 +25,7 @@ esac
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
-  llvm default-jdk-headless junit5 sqlite3 help2man jq
+  llvm default-jdk-headless junit5 libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq
   postgresql
 )
 
