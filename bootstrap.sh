@@ -31,12 +31,12 @@ packages=(
   nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
 )
 # What the tests need besides: GoogleTest, the resource compiler of the COM
-# projects, a JDK and JUnit 5 for the Java runtime and the generated tests,
-# the man page's maker, the tools the command-line tests call, and the
-# PostgreSQL server of the team store's tests.
+# projects, a JDK, JUnit 5 and the javax.ejb API for the Java runtime and
+# the generated tests, the man page's maker, the tools the command-line
+# tests call, and the PostgreSQL server of the team store's tests.
 test_packages=(
   libgtest-dev libgmock-dev
-  llvm default-jdk-headless junit5 sqlite3 help2man jq
+  llvm default-jdk-headless junit5 libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq
   postgresql
 )
 if [ "$mode" = test ]; then packages+=("${test_packages[@]}"); fi

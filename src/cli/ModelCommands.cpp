@@ -82,6 +82,8 @@ Value ClassJson(const wb::Class& c) {
   }
   Value components = Value::Array();
   for (const wb::Component* k : c.ComponentList()) components.Push(Value::String(k->Name()));
+  Value literals = Value::Array();
+  for (const std::string& literal : c.Literals()) literals.Push(Value::String(literal));
   return Named(c)
       .Add("stereotype", Value::String(c.Stereotype()))
       .Add("language", Value::String(c.Language()))
@@ -90,7 +92,8 @@ Value ClassJson(const wb::Class& c) {
       .Add("realizes", QualifiedNames(c.Realizes()))
       .Add("components", std::move(components))
       .Add("attributes", std::move(attributes))
-      .Add("operations", std::move(operations));
+      .Add("operations", std::move(operations))
+      .Add("literals", std::move(literals));
 }
 
 Value PackageJson(const wb::Package& package) {

@@ -222,6 +222,8 @@ std::optional<bool> GenericJavaGenerator::IsValidOperationForGeneration(TesselOp
     // Nor can it make an object whose constructors are all private.
     if (!op->IsStatic() && HasConstructor(cls) && GetTestConstructor(cls) == nullptr) return false;
     if (cls->Stereotype() == GetResString(IDS_STEREO_INTERFACE)) return false;
+    // The objects of an enumeration are its constants: none is made with new.
+    if (cls->Stereotype() == GetResString(IDS_STEREO_ENUMERATION) && !op->IsStatic()) return false;
     const std::string ejbType = GetEJBType(cls);
     if (ejbType == GetResString(IDS_EJB_SESSION_BEAN) || ejbType == GetResString(IDS_EJB_ENTITY_BEAN)) return false;
     return !cls->IsAbstract();

@@ -3,13 +3,18 @@
 // abstract, nor an EJB bean class. Nothing registers it for a generation
 // run; clients drive it through the CodeGenerator members.
 //
-// After its 23 tags it adds one of its own, "<java_package_name>": the
-// dotted package name a package statement can hold (GetJavaPackageName);
-// "<package_name>" is the package folder.
+// After its 23 tags it adds seven of its own, for the bundled templates:
+// "<java_package_name>", the dotted package name a package statement can
+// hold (GetJavaPackageName; "<package_name>" is the package folder), then the
+// imports, the object under test, the call target, declarations and reads
+// for every type, and the deep check (lang/JavaTypes.h).
 //
-// An operation without a return type is tested as one that returns nothing
-// ("<return_type>" stays empty); one with an untyped parameter, and a
-// constructor (an operation named like its class), are refused with an error.
+// It does not take what a test cannot call: a constructor (an operation
+// named like its class: it makes the object under test), a private
+// operation, or an operation that is not static of an enumeration or of a
+// class whose constructors are all private. An operation without a return
+// type is tested as one that returns nothing ("<return_type>" stays empty);
+// one with an untyped parameter is refused with an error.
 //
 // This file also holds what the EJB generators share with it: the EJB type
 // of a Java class, the tool-property tags, the return type and parameter

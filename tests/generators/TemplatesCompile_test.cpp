@@ -49,7 +49,10 @@ const fs::path kRuntimeDir = kSourceDir / "tests" / "java-runtime";
 const std::string kJavaTemplate = "$PWTTEMPLATES\\Unit Test Templates\\Java\\java_class.template";
 const std::string kJUnit5Template = "$PWTTEMPLATES\\Unit Test Templates\\Java\\junit5_class.template";
 // The runtime and the JUnit 5 jars it was built against, as the build made them.
-const std::string kRuntimeClassPath = std::string(ZT_RUNTIME_JAR) + ":" + ZT_JUNIT5_CLASSPATH;
+// The runtime, the JUnit 5 API, and the real javax.ejb API (Debian's
+// libgeronimo-ejb-3.2-spec-java) that the bean interfaces extend.
+const std::string kRuntimeClassPath =
+    std::string(ZT_RUNTIME_JAR) + ":" + ZT_JUNIT5_CLASSPATH + ":" + ZT_EJB_API_JAR;
 
 std::vector<fs::path> JavaSources(const fs::path& dir) {
   std::vector<fs::path> sources;
@@ -185,14 +188,13 @@ class TemplatesCompile : public ::testing::Test {
 
   fs::path JavaRoot() { return store_->ScriptRoot(dsJavaScript); }
 
-  // Compiles the javax.ejb interfaces, the model's classes in `modelSources`
+  // Compiles the model's classes in `modelSources`
   // and the generated files of `result` that hold no failure text into
   // `classes`, against the runtime; returns the class files of those tests,
   // relative to `classes`.
   std::vector<fs::path> Compile(const RunResult& result, const std::vector<fs::path>& modelSources,
                                 const fs::path& classes, int& status, std::string& output) {
-    std::vector<fs::path> sources = JavaSources(kRuntimeDir / "javax");
-    sources.insert(sources.end(), modelSources.begin(), modelSources.end());
+    std::vector<fs::path> sources = modelSources;
     std::vector<fs::path> classFiles;
     for (const auto& [name, generated] : result.generated) {
       if (std::regex_search(generated.content, kFailureText)) continue;

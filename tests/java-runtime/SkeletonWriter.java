@@ -107,6 +107,17 @@ public final class SkeletonWriter {
                 types.put(current.pkg + "." + current.name, current);
             } else if (line.startsWith("Operation ") && current != null) {
                 String rest = line.substring(10);
+                // The listing ends with the visibility and "static"; the
+                // skeleton's operations are public, and static as listed.
+                for (String word : new String[] {" private", " protected", " package"}) {
+                    if (rest.endsWith(word)) {
+                        rest = rest.substring(0, rest.length() - word.length());
+                    }
+                }
+                boolean isStatic = rest.endsWith(" static");
+                if (isStatic) {
+                    rest = rest.substring(0, rest.length() - 7);
+                }
                 int open = rest.indexOf('(');
                 int close = rest.lastIndexOf(')');
                 String name = rest.substring(rest.lastIndexOf("::", open) + 2, open);
@@ -123,7 +134,8 @@ public final class SkeletonWriter {
                     named.computeIfAbsent(current.pkg, k -> new TreeSet<>()).add(type.replace("[]", ""));
                 }
                 named.computeIfAbsent(current.pkg, k -> new TreeSet<>()).add(result.replace("[]", ""));
-                String head = "    " + (current.isInterface ? "" : "public ") + result + " " + name + "("
+                String head = "    " + (current.isInterface ? "" : "public ") + (isStatic ? "static " : "") + result
+                        + " " + name + "("
                         + String.join(", ", parameters) + ")";
                 String value = defaultOf(result);
                 current.operations.add(current.isInterface ? head + ";"

@@ -53,6 +53,7 @@ constexpr std::string_view kReturnType = "returnType";
 constexpr std::string_view kParameters = "parameters";
 constexpr std::string_view kInitValue = "initValue";
 constexpr std::string_view kStatic = "static";
+constexpr std::string_view kLiterals = "literals";
 constexpr std::string_view kVisibility = "visibility";
 }  // namespace key
 
@@ -62,9 +63,9 @@ using Keys = std::initializer_list<std::string_view>;
 const Keys kDocumentKeys = {key::kModel, key::kRoot, key::kProperties, key::kComponents, key::kPackages, key::kClasses};
 const Keys kComponentKeys = {key::kName, key::kProperties};
 const Keys kPackageKeys = {key::kName, key::kProperties, key::kPackages, key::kClasses};
-const Keys kClassKeys = {key::kName,     key::kStereotype, key::kLanguage,   key::kAbstract,
-                         key::kInherits, key::kRealizes,   key::kComponents, key::kProperties,
-                         key::kAttributes, key::kOperations};
+const Keys kClassKeys = {key::kName,       key::kStereotype, key::kLanguage,   key::kAbstract,
+                         key::kInherits,   key::kRealizes,   key::kComponents, key::kProperties,
+                         key::kAttributes, key::kOperations, key::kLiterals};
 const Keys kAttributeKeys = {key::kName, key::kType, key::kProperties};
 const Keys kOperationKeys = {key::kName,       key::kReturnType, key::kStereotype, key::kStatic,
                              key::kVisibility, key::kProperties, key::kParameters};
@@ -361,6 +362,14 @@ class Loader {
         for (const Value& a : ListOf(item, k)) ReadAttribute(added, a);
       } else if (k == key::kOperations) {
         for (const Value& o : ListOf(item, k)) ReadOperation(added, o);
+      } else if (k == key::kLiterals) {
+        for (const Value& literal : ListOf(item, k)) {
+          if (literal.type != Type::kString) {
+            Fail(literal.position, Text(WB_DOC_WRONG_ITEM_TYPE,
+                                        {json::DescribeType(Type::kString), k, json::DescribeType(literal.type)}));
+          }
+          added.AddLiteral(literal.text);
+        }
       }
     }
   }
@@ -573,6 +582,9 @@ Value WriteClass(const Model& model, const Class& c) {
   Value operations = MakeArray();
   for (const Operation* o : c.OperationList()) operations.items.push_back(WriteOperation(*o));
   PutArray(object, key::kOperations, std::move(operations));
+  Value literals = MakeArray();
+  for (const std::string& literal : c.Literals()) literals.items.push_back(MakeString(literal));
+  PutArray(object, key::kLiterals, std::move(literals));
   return object;
 }
 

@@ -63,6 +63,7 @@ class Lister {
     for (const Class* s : c.Inherits()) Line(depth + 1, Text(WB_LIST_INHERITS, {Printable(s->GetQualifiedName())}));
     for (const Class* s : c.Realizes()) Line(depth + 1, Text(WB_LIST_REALIZES, {Printable(s->GetQualifiedName())}));
     for (const Component* k : c.ComponentList()) Line(depth + 1, Text(WB_LIST_ASSIGNED, {Printable(k->Name())}));
+    for (const std::string& literal : c.Literals()) Line(depth + 1, Text(WB_LIST_LITERAL, {Printable(literal)}));
   }
 
   void Properties(const wb::Element& element, int depth) {

@@ -45,8 +45,13 @@ constexpr size_t npos = std::string_view::npos;
 /// converted file can always be read back.
 constexpr int kMaxNesting = 90;
 
+/// The id Umbrello gives its Logical View.
+constexpr std::string_view kUmbrelloLogicalView = "Logical_View";
 /// The stereotype every UML interface gets.
 constexpr const char* kInterfaceStereotype = "Interface";
+/// The stereotype of an enumeration, which the model keeps as a class with
+/// its literals.
+constexpr const char* kEnumerationStereotype = "enumeration";
 /// Tool properties for what UML says and the model has no place for
 /// (a parameter's direction).
 constexpr const char* kUmlTool = "UML";
@@ -316,6 +321,10 @@ class XmiLoader {
 
     const std::string rootName = packages.front().attribute("name").value();
     std::string modelName = rootName;
+    // Umbrello's Logical View lies in the model that names the file's model.
+    if (packages.front().parent() != root_ && UmlType(packages.front().parent()) == "Model") {
+      modelName = packages.front().parent().attribute("name").value();
+    }
     if (modelName.empty()) modelName = std::filesystem::path(file_).stem().string();
     if (modelName.empty()) modelName = kDefaultRootName;
     model_ = At(packages.front(), [&] {
@@ -329,7 +338,11 @@ class XmiLoader {
     ResolveRelations();
     ApplyStereotypeApplications();
     ApplyExtensions();
+    // A tool that states the language once for the file gives it to every
+    // class that names none; --language covers what is left.
+    const std::string fileLanguage = UmbrelloLanguage();
     for (Class* c : classes_) {
+      if (c->Language().empty() && !fileLanguage.empty()) c->SetLanguage(fileLanguage);
       if (c->Language().empty() && !options_.language.empty()) c->SetLanguage(options_.language);
     }
     SpellTypes();
@@ -569,10 +582,55 @@ class XmiLoader {
         if (type == "Model" || type == "Package") packages.push_back(child);
       }
       if (packages.empty()) Fail(root_, Text(WB_XMI_NO_MODEL));
+      if (const pugi::xml_node logical = UmbrelloLogicalView(packages.front())) return {logical};
       return packages;
     }
     if (kind == Ns::kUml && (local == "Model" || local == "Package")) return {root_};
     Fail(root_, Text(WB_XMI_UNKNOWN_ROOT, {root_.name(), std::string(NamespaceUri(root_, prefix))}));
+  }
+
+  /// Whether the file is Umbrello's: its documentation names the exporter,
+  /// or it carries Umbrello's extension.
+  bool IsUmbrello() const {
+    for (pugi::xml_node child : root_.children()) {
+      if (IsXmiElement(child, "Documentation") && Lower(child.attribute("exporter").value()).find("umbrello") != npos) {
+        return true;
+      }
+      if (IsXmiElement(child, "Extension") && std::string_view(child.attribute("extender").value()) == "umbrello") {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  /// Umbrello keeps the model in fixed top-level views inside its model;
+  /// the classes are in the "Logical View", which is the model's root
+  /// package (in no Java package or test folder). Its other views hold no
+  /// classes. Null for a file of another tool.
+  pugi::xml_node UmbrelloLogicalView(pugi::xml_node model) const {
+    if (!IsUmbrello()) return {};
+    for (pugi::xml_node child : model.children()) {
+      if (child.type() == pugi::node_element && UmlType(child) == "Model" &&
+          XmiAttribute(child, "id") == kUmbrelloLogicalView) {
+        return child;
+      }
+    }
+    return {};
+  }
+
+  /// The language Umbrello's code generator is set to for the file
+  /// (<codegenerator language="Java"/>); empty when it states none.
+  std::string UmbrelloLanguage() const {
+    if (LocalName(root_) != "XMI" || !IsUmbrello()) return {};
+    for (pugi::xml_node extension : root_.children()) {
+      if (!IsXmiElement(extension, "Extension") ||
+          std::string_view(extension.attribute("extender").value()) != "umbrello") {
+        continue;
+      }
+      const pugi::xml_node generator = Child(Child(extension, "codegeneration"), "codegenerator");
+      if (generator) return generator.attribute("language").value();
+    }
+    return {};
   }
 
   // -- Step 3: the package tree
@@ -624,7 +682,7 @@ class XmiLoader {
       const std::string_view type = UmlType(child);
       if (type == "Package" || type == "Model") {
         ReadPackage(child, package, depth + 1);
-      } else if (IsClassType(type)) {
+      } else if (IsClassType(type) || type == "Enumeration") {
         ReadClass(child, package, depth + 1);
       } else if (type == "Realization" || type == "InterfaceRealization") {
         relations_.push_back({nullptr, child, Link::kRealization});
@@ -663,6 +721,8 @@ class XmiLoader {
     classes_.push_back(&added);
     Note(node, added);
     if (UmlType(node) == "Interface") added.SetStereotype(kInterfaceStereotype);
+    const bool enumeration = UmlType(node) == "Enumeration";
+    if (enumeration) added.SetStereotype(kEnumerationStereotype);
     if (std::string_view(node.attribute("isAbstract").value()) == "true") added.SetAbstract(true);
     for (pugi::xml_node child : node.children()) {
       if (child.type() != pugi::node_element) continue;
@@ -675,6 +735,8 @@ class XmiLoader {
         relations_.push_back({&added, child, Link::kGeneralization});
       } else if (local == "interfaceRealization") {
         relations_.push_back({&added, child, Link::kInterfaceRealization});
+      } else if (local == "ownedLiteral" && enumeration && !std::string_view(child.attribute("name").value()).empty()) {
+        added.AddLiteral(child.attribute("name").value());
       } else if (local == "nestedClassifier" && IsClassType(UmlType(child))) {
         // The model has no classes inside classes: a nested class joins the
         // package of the class that holds it.
@@ -700,6 +762,13 @@ class XmiLoader {
     }
     Operation& operation = At(node, [&]() -> Operation& { return model_->AddOperation(owner, name); });
     Note(node, operation);
+    // UML 2 says isStatic; Umbrello (and UML 1) the owner's scope.
+    if (std::string_view(node.attribute("isStatic").value()) == "true" ||
+        std::string_view(node.attribute("ownerScope").value()) == "classifier") {
+      operation.SetStatic(true);
+    }
+    OperationVisibility visibility{};
+    if (VisibilityOfWord(node.attribute("visibility").value(), visibility)) operation.SetVisibility(visibility);
     bool haveReturn = false;
     for (pugi::xml_node child : node.children()) {
       if (child.type() != pugi::node_element || LocalName(child) != "ownedParameter") continue;
@@ -721,10 +790,12 @@ class XmiLoader {
     }
   }
 
-  /// A parameter's default value: the `default` attribute, or its
-  /// defaultValue's `value`, first `body`, or the name of its `instance`.
+  /// A parameter's default value: the `default` attribute, Umbrello's
+  /// `value`, or its defaultValue's `value`, first `body`, or the name of
+  /// its `instance`.
   std::string DefaultValue(pugi::xml_node node) const {
     if (pugi::xml_attribute old = node.attribute("default")) return old.value();
+    if (pugi::xml_attribute umbrello = node.attribute("value")) return umbrello.value();
     const pugi::xml_node value = Child(node, "defaultValue");
     if (!value) return {};
     if (pugi::xml_attribute literal = value.attribute("value")) return literal.value();

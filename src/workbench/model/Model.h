@@ -286,6 +286,9 @@ class Class final : public TesselClass, public Element {
   void SetStereotype(std::string_view stereotype) { stereotype_.Set(stereotype); }
   void SetLanguage(std::string_view language) { language_.Set(language); }
   void SetAbstract(bool isAbstract) { abstract_ = isAbstract; }
+  /// The literals of an enumeration, in order; none for another class.
+  const std::vector<std::string>& Literals() const { return literals_; }
+  void AddLiteral(std::string literal) { literals_.push_back(std::move(literal)); }
 
   /// The package the class is in.
   Package& Parent() const;
@@ -311,6 +314,7 @@ class Class final : public TesselClass, public Element {
   TesselRelationCollection inherits_;
   TesselRelationCollection realizes_;
   std::vector<Component*> componentList_;
+  std::vector<std::string> literals_;
 };
 
 /// A package ("category" to the host).

@@ -38,6 +38,7 @@ void DumpCategory(TesselCategory& package, std::string& out) {
     const Class& typed = dynamic_cast<Class&>(c);
     for (const auto& p : typed.ToolProperties()) out += "  " + p->Tool() + "." + p->Name() + "=" + p->Value() + "\n";
     for (const Attribute* a : typed.AttributeList()) out += "  A " + a->Name() + ":" + a->Type() + "\n";
+    for (const std::string& literal : typed.Literals()) out += "  L " + literal + "\n";
     for (TesselOperation* o : *c.Operations()) {
       out += "  O " + o->Name() + ":" + o->ReturnType() + "|" + o->Stereotype() + "|" +
              std::string(VisibilityWord(o->Visibility())) + (o->IsStatic() ? "|static" : "") + "\n";
@@ -71,6 +72,7 @@ const char* const kGoodDocument = R"({
   "packages": [
     { "name": "bank", "classes": [
       { "name": "IAccount", "stereotype": "Interface" },
+      { "literals": ["EUR", "US D"], "name": "Unit", "stereotype": "enumeration" },
       { "name": "Account", "language": "Java", "abstract": true,
         "attributes": [ { "name": "balance", "type": "double" } ],
         "operations": [
@@ -101,6 +103,9 @@ TEST(ModelDocumentLoader, KeepsOrderAndResolvesForwardReferences) {
             "  component Lib1\n"
             "P Logical View::bank\n"
             "C Logical View::bank::IAccount|Interface||\n"
+            "C Logical View::bank::Unit|enumeration||\n"
+            "  L EUR\n"
+            "  L US D\n"
             "C Logical View::bank::Account||Java|abstract\n"
             "  A balance:double\n"
             "  O deposit:||public\n"
@@ -161,6 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
             "VisibilityNotAWord",
             "{\"classes\": [{\"name\": \"A\", \"operations\": [\n {\"name\": \"m\", \"visibility\": \"Private\"}]}]}",
             2, 30, "\"visibility\" cannot be \"Private\"; expected one of: public, protected, package, private"},
+        Broken{"LiteralNotAString", "{\"classes\": [{\"name\": \"E\", \"literals\": [\"A\", 2]}]}", 1, 46,
+               "expected a string in the list \"literals\", found a number"},
         Broken{"NameNotAString", "{\"classes\": [{\"name\": 5}]}", 1, 23,
                "expected a string for \"name\", found a number"},
         Broken{"HugeNumber", "{\"model\": 1e999999999}", 1, 11, "expected a string for \"model\", found a number"},
@@ -329,6 +336,7 @@ TEST(ModelDocumentWriter, KeepsAwkwardTextAndAmbiguousNames) {
   op.SetStatic(true);
   op.SetVisibility(OperationVisibility::kProtected);
   user.SetAbstract(true);
+  user.AddLiteral("ONE");
 
   const auto reloaded = ParseModelDocument(FormatModelDocument(model), "odd.json");
   EXPECT_EQ(Dump(*reloaded), Dump(model));

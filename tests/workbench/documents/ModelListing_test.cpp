@@ -11,6 +11,7 @@ TEST(ModelListing, EscapesControlCharactersAndShowsEveryDetail) {
   Class& c = model.AddClass(model.Root(), "Two\nLines");
   c.SetStereotype("s");
   c.SetAbstract(true);
+  c.AddLiteral("RED\tRUBY");
   Operation& o = model.AddOperation(c, "op");
   o.SetStereotype("finder");
   model.AddParameter(o, "p", "", "\t1");
@@ -23,6 +24,7 @@ TEST(ModelListing, EscapesControlCharactersAndShowsEveryDetail) {
             "Model M\n"
             "  Category Logical View\n"
             "    Class Logical View::Two\\nLines «s» abstract\n"
+            "      literal RED\\tRUBY\n"
             "      property T.k = \"a\\\"b\\nc\"\n"
             "      Attribute Logical View::Two\\nLines::untyped\n"
             "      Operation Logical View::Two\\nLines::op(p) «finder»\n"

@@ -416,7 +416,7 @@ TEST_F(XmiSamples, EclipseUml2) {
 
 TEST_F(XmiSamples, Papyrus) {
   const XmiResult result = Sample("papyrus-car.uml");
-  EXPECT_EQ(result.model->ClassCount(), 5);
+  EXPECT_EQ(result.model->ClassCount(), 6);  // the enumeration Gender, without literals, among them
   EXPECT_EQ(Operations(*result.model), 6);
   EXPECT_TRUE(ClassOf(result, "Person").IsAbstract());
   EXPECT_EQ(ClassOf(result, "Car").Realizes()[0]->GetQualifiedName(), "eclipse-papyrus-car-model-with-sequence::Movable");
@@ -429,7 +429,7 @@ TEST_F(XmiSamples, Papyrus) {
 
 TEST_F(XmiSamples, EnterpriseArchitect) {
   const XmiResult result = Sample("ea-car-xmi21.xml", "COM");
-  EXPECT_EQ(result.model->ClassCount(), 9);
+  EXPECT_EQ(result.model->ClassCount(), 10);  // the enumeration Gender among them
   EXPECT_EQ(Operations(*result.model), 3);
   ASSERT_EQ(result.warnings.size(), 2u);
   EXPECT_EQ(result.warnings[0].Format(),
@@ -442,6 +442,113 @@ TEST_F(XmiSamples, EnterpriseArchitect) {
   EXPECT_EQ(car.OperationList()[0]->ReturnType(), "void") << "EAJava_void in a class of Java";
   EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Wheel_2").OperationList()[0]->ReturnType(), "boolean");
   EXPECT_EQ(ClassOf(result, "Starter Class Diagram::Wheel_2").AttributeList()[2]->Type(), "Car_2");
+}
+
+// Umbrello's files: its fixed views inside its model, the Logical View the
+// root; its code generator's language for every class that names none;
+// static and visible operations, defaults and enumerations as it writes
+// them. Each case writes the same model as Umbrello may (attribute order,
+// prefixes, blanks and line ends vary; the documentation or the extension
+// tells the tool).
+struct UmbrelloCase {
+  const char* name;
+  std::string text;
+};
+
+std::string UmbrelloFile(const std::string& xmiPrefix, const std::string& documentation,
+                         const std::string& operationAttributes, const std::string& newline) {
+  const std::string x = xmiPrefix;
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + newline + "<" + x + ":XMI " + x +
+         ":version=\"2.1\" xmlns:" + x +
+         "=\"http://schema.omg.org/spec/XMI/2.1\" xmlns:uml=\"http://schema.omg.org/spec/UML/2.1\">" + newline +
+         documentation + newline + "<uml:Model " + x + ":id=\"m1\" name=\"UML Model\">" + newline +
+         "<packagedElement " + x + ":type=\"uml:Stereotype\" " + x + ":id=\"folder\" name=\"folder\"/>" + newline +
+         "<packagedElement " + x + ":type=\"uml:Model\" " + x + ":id=\"Logical_View\" name=\"Logical View\">" +
+         newline + "  <uml:Package " + x + ":id=\"Datatypes\" name=\"Datatypes\" stereotype=\"folder\">" + newline +
+         "    <packagedElement " + x + ":type=\"uml:DataType\" " + x + ":id=\"int\" name=\"int\"/>" + newline +
+         "    <packagedElement " + x + ":type=\"uml:DataType\" " + x + ":id=\"str\" name=\"String\"/>" + newline +
+         "  </uml:Package>" + newline + "  <packagedElement " + x + ":type=\"uml:Package\" " + x +
+         ":id=\"p\" name=\"shop\">" + newline + "    <packagedElement " + x + ":type=\"uml:Class\" " + x +
+         ":id=\"c\" name=\"Texts\">" + newline + "      <ownedOperation " + operationAttributes + ">" + newline +
+         "        <ownedParameter " + x + ":type=\"uml:Parameter\" " + x +
+         ":id=\"r\" type=\"str\" direction=\"return\"/>" + newline + "        <ownedParameter " + x +
+         ":type=\"uml:Parameter\" " + x + ":id=\"a\" name=\"n\" visibility=\"private\" type=\"int\" value=\"1\"/>" +
+         newline + "      </ownedOperation>" + newline + "      <ownedOperation " + x + ":type=\"uml:Operation\" " + x +
+         ":id=\"h\" name=\"hidden\" visibility=\"private\"/>" + newline + "      <ownedOperation " + x +
+         ":type=\"uml:Operation\" " + x + ":id=\"s\" name=\"safe\" visibility=\"protected\" isStatic=\"true\"/>" +
+         newline + "    </packagedElement>" + newline + "    <packagedElement " + x + ":type=\"uml:Enumeration\" " + x +
+         ":id=\"e\" name=\"Currency\" stereotype=\"enum\">" + newline + "      <ownedLiteral " + x +
+         ":type=\"uml:EnumerationLiteral\" " + x + ":id=\"l1\" name=\"EUR\"/><ownedLiteral " + x +
+         ":id=\"l2\" name=\"USD\"/>" + newline + "    </packagedElement>" + newline + "  </packagedElement>" + newline +
+         "</packagedElement>" + newline + "<packagedElement " + x + ":type=\"uml:Model\" " + x +
+         ":id=\"Use_Case_View\" name=\"Use Case View\"/>" + newline + "</uml:Model>" + newline + "<" + x +
+         ":Extension extender=\"umbrello\"><codegeneration>" + "<codegenerator language=\"Java\"/></codegeneration></" +
+         x + ":Extension>" + newline + "</" + x + ":XMI>" + newline;
+}
+
+class UmbrelloFiles : public ::testing::TestWithParam<UmbrelloCase> {};
+
+TEST_P(UmbrelloFiles, LogicalViewIsTheRootAndTheFilesLanguageTheClassesOwn) {
+  const XmiResult result = Read(GetParam().text, "COM");
+  EXPECT_EQ(result.model->Name(), "UML Model");
+  EXPECT_EQ(ListModel(*result.model),
+            "Model UML Model\n"
+            "  Category Logical View\n"
+            "    Category Logical View::shop\n"
+            "      Class Logical View::shop::Texts language Java\n"
+            "        Operation Logical View::shop::Texts::join(n: int): String static\n"
+            "          Parameter Logical View::shop::Texts::join::n: int = 1\n"
+            "        Operation Logical View::shop::Texts::hidden() private\n"
+            "        Operation Logical View::shop::Texts::safe() static protected\n"
+            "      Class Logical View::shop::Currency «enumeration» language Java\n"
+            "        literal EUR\n"
+            "        literal USD\n")
+      << "--language gives way to the file's; the Datatypes folder and the other views hold no classes";
+  EXPECT_EQ(Messages(result), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UmbrelloFiles,
+    ::testing::Values(
+        UmbrelloCase{
+            "AsUmbrelloWritesIt",
+            UmbrelloFile("xmi",
+                         "<xmi:Documentation exporter=\"umbrello uml modeller 2.37.3\" "
+                         "exporterVersion=\"2.0.4\"/>",
+                         "xmi:type=\"uml:Operation\" xmi:id=\"o\" name=\"join\" ownerScope=\"classifier\"", "\n")},
+        UmbrelloCase{
+            "OtherPrefixCrLfAndOrder",
+            UmbrelloFile("x", "<x:Documentation exporterVersion=\"2.0.4\" exporter=\"Umbrello UML Modeller\"/>",
+                         "ownerScope=\"classifier\" name=\"join\" x:id=\"o\" x:type=\"uml:Operation\"", "\r\n")},
+        UmbrelloCase{"NoDocumentationUml2Static",
+                     UmbrelloFile("xmi", "", "xmi:id=\"o\" name=\"join\"   isStatic=\"true\"", "\n")}),
+    test::CaseName());
+
+TEST(XmiUmbrello, TheFileOfAnotherToolKeepsItsViewsAndItsLanguage) {
+  // The same shape without Umbrello's marks is any tool's model of models.
+  std::string text = UmbrelloFile("xmi", "", "xmi:id=\"o\" name=\"join\"", "\n");
+  text.replace(text.find("<xmi:Extension extender=\"umbrello\">"),
+               std::string("<xmi:Extension extender=\"umbrello\">").size(), "<xmi:Extension extender=\"other\">");
+  const XmiResult result = Read(text);
+  EXPECT_NE(result.model->FindClass("UML Model::Logical View::shop::Texts"), nullptr);
+  EXPECT_EQ(ClassOf(result, "UML Model::Logical View::shop::Texts").Language(), "");
+}
+
+TEST(XmiUmbrello, TheSampleOfItsJavaImport) {
+  const XmiResult result =
+      ParseXmi(test::ReadAll(std::filesystem::path(ZT_TEST_DATA_DIR) / "umbrello" / "shop-java-import.xmi"),
+               "shop-java-import.xmi", {});
+  const Class& texts = ClassOf(result, "shop::util::Texts");
+  EXPECT_EQ(texts.Language(), "Java");
+  std::string statics;
+  for (const Operation* o : texts.OperationList()) statics += o->Name() + (o->IsStatic() ? "+ " : "- ");
+  EXPECT_EQ(statics,
+            "Texts- join+ count+ count+ parse+ sum+ histogram+ nextDay+ square+ currencyOf+ flags+ initial+ pad+ ");
+  EXPECT_EQ(texts.OperationList()[0]->Visibility(), OperationVisibility::kPrivate);
+  EXPECT_EQ(ClassOf(result, "shop::money::Currency").Literals(), (std::vector<std::string>{"EUR", "USD", "GBP"}));
+  EXPECT_EQ(ClassOf(result, "shop::Order").OperationList()[9]->Name(), "isEmpty");
+  EXPECT_EQ(ClassOf(result, "shop::Order").OperationList()[9]->Visibility(), OperationVisibility::kProtected);
+  EXPECT_EQ(result.model->FindClass("Datatypes::int"), nullptr) << "the Datatypes folder holds types, not classes";
 }
 
 }  // namespace

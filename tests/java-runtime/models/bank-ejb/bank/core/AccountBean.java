@@ -25,4 +25,33 @@ public class AccountBean implements EntityBean {
     public void deposit(double amount) {
         balance += amount;
     }
+
+    // The container's calls: nothing to do for a bean of a test.
+    @Override
+    public void setEntityContext(javax.ejb.EntityContext context) {
+    }
+
+    @Override
+    public void unsetEntityContext() {
+    }
+
+    @Override
+    public void ejbRemove() {
+    }
+
+    @Override
+    public void ejbActivate() {
+    }
+
+    @Override
+    public void ejbPassivate() {
+    }
+
+    @Override
+    public void ejbLoad() {
+    }
+
+    @Override
+    public void ejbStore() {
+    }
 }

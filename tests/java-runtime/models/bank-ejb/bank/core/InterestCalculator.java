@@ -9,4 +9,21 @@ public class InterestCalculator implements SessionBean {
     public double interestFor(double balance, double rate) {
         return balance * rate;
     }
+
+    // The container's calls: nothing to do for a bean of a test.
+    @Override
+    public void setSessionContext(javax.ejb.SessionContext context) {
+    }
+
+    @Override
+    public void ejbRemove() {
+    }
+
+    @Override
+    public void ejbActivate() {
+    }
+
+    @Override
+    public void ejbPassivate() {
+    }
 }

@@ -9,4 +9,21 @@ public class TellerBean implements SessionBean {
     public double withdraw(String accountId, double amount) {
         return amount;
     }
+
+    // The container's calls: nothing to do for a bean of a test.
+    @Override
+    public void setSessionContext(javax.ejb.SessionContext context) {
+    }
+
+    @Override
+    public void ejbRemove() {
+    }
+
+    @Override
+    public void ejbActivate() {
+    }
+
+    @Override
+    public void ejbPassivate() {
+    }
 }

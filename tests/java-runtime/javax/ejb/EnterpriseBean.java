@@ -1,6 +1,0 @@
-package javax.ejb;
-
-import java.io.Serializable;
-
-public interface EnterpriseBean extends Serializable {
-}

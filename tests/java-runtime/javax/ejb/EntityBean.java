@@ -1,4 +1,0 @@
-package javax.ejb;
-
-public interface EntityBean extends EnterpriseBean {
-}

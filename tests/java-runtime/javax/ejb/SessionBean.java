@@ -1,4 +1,0 @@
-package javax.ejb;
-
-public interface SessionBean extends EnterpriseBean {
-}
