@@ -25,8 +25,9 @@ namespace {
 // the run's journal. It hands every call to the store of the location's kind.
 class TrackedStore : public DataStore {
  public:
-  TrackedStore(std::unique_ptr<StoreBase> store, StoreBase*& slot, RunJournal& journal)
-      : store_(std::move(store)), slot_(slot), journal_(journal) {
+  TrackedStore(std::unique_ptr<StoreBase> store, StoreBase*& slot, RunJournal& journal,
+               std::vector<StoreBase::Loss>& losses)
+      : store_(std::move(store)), slot_(slot), journal_(journal), losses_(losses) {
     slot_ = store_.get();
   }
   ~TrackedStore() override {
@@ -65,8 +66,15 @@ class TrackedStore : public DataStore {
     return store_->ScriptExists(fileName, folder, type);
   }
   void BeginBatch() override { store_->BeginBatch(); }
-  void BeginOperation(int32_t operation) override { store_->BeginOperation(operation); }
-  std::vector<int32_t> EndBatch() override { return store_->EndBatch(); }
+  void BeginOperation(int32_t operation) override {
+    journal_.operation = operation;
+    store_->BeginOperation(operation);
+  }
+  std::vector<int32_t> EndBatch() override {
+    std::vector<int32_t> lost = store_->EndBatch();
+    losses_.insert(losses_.end(), store_->Losses().begin(), store_->Losses().end());
+    return lost;
+  }
 
  private:
   // The script's file as the journal names it: below the root of its type,
@@ -102,6 +110,7 @@ class TrackedStore : public DataStore {
   std::unique_ptr<StoreBase> store_;
   StoreBase*& slot_;
   RunJournal& journal_;
+  std::vector<StoreBase::Loss>& losses_;
   // The roots of the script types, asked once.
   std::map<dsScriptType, std::string> roots_;
 };
@@ -159,7 +168,7 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
   std::unique_ptr<StoreBase> store = MakeStore(storeOptions_, Windows().DialogConsole());
   store->SetOperationInHand(&operationInHand_);
-  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_);
+  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_);
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {

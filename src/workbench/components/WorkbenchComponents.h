@@ -39,6 +39,9 @@ struct RunJournal {
   std::vector<Script> scripts;
   std::string datapool;         ///< the name of the datapool created last, or ""
   std::string datapoolOutcome;  ///< "created", "unchanged", "kept" (not overwritten), "replaced"
+  /// The store's number of the operation (DataStore::BeginOperation), by
+  /// which a batch names the operations that lost something; 0: none.
+  int32_t operation = 0;
   void Clear() { *this = RunJournal(); }
 };
 
@@ -108,6 +111,9 @@ class WorkbenchComponents : public HostComponents {
   void SetRunObserver(RunObserver observer) { observer_ = std::move(observer); }
   /// What the store and the datapool component did since it was cleared.
   RunJournal& Journal() { return journal_; }
+  /// What the stores' batches could not make durable after all, each told
+  /// with a message (StoreBase::Losses), since the components were made.
+  const std::vector<StoreBase::Loss>& StoreLosses() const { return losses_; }
   /// What the template dialogs and properties did.
   const TemplateChoices& TemplateRecord() const { return templateChoices_; }
   /// The user the stores created from now on log in as.
@@ -135,6 +141,7 @@ class WorkbenchComponents : public HostComponents {
   std::optional<std::string> presetTemplatePath_;
   RunObserver observer_;
   RunJournal journal_;
+  std::vector<StoreBase::Loss> losses_;
   TemplateChoices templateChoices_;
   // The launcher, once the add-in asked for it.
   std::unique_ptr<ProcessLauncher> processes_;

@@ -94,6 +94,46 @@ void CheckFieldNames(const std::string& name, const Datapool& datapool) {
   }
 }
 
+bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+// Raises error 5 when `rows` of the datapool `name` with `fields` hold what
+// no store keeps: a NUL byte ends a text in PostgreSQL, and a store folder
+// gives the same answer rather than a datapool that cannot be copied over.
+void CheckKeepable(const std::string& name, const std::vector<DatapoolField>& fields,
+                   const std::vector<std::vector<std::string>>& rows) {
+  const auto refuse = [&name](const std::string& what) {
+    RaiseError(errc::kInvalidCall, {}, Text(WB_DP_NUL, {name, what}));
+  };
+  for (size_t f = 0; f < fields.size(); ++f) {
+    if (HasNul(fields[f].name) || HasNul(fields[f].type)) refuse(Text(WB_DP_NUL_FIELD, {std::to_string(f + 1)}));
+  }
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t f = 0; f < rows[r].size() && f < fields.size(); ++f) {
+      if (HasNul(rows[r][f])) refuse(Text(WB_DP_NUL_VALUE, {fields[f].name, std::to_string(r + 1)}));
+    }
+  }
+}
+
+void CheckKeepable(const Datapool& datapool) {
+  if (HasNul(datapool.name) || HasNul(datapool.description)) {
+    RaiseError(errc::kInvalidCall, {}, Text(WB_DP_NUL, {datapool.name, Text(WB_DP_NUL_HEAD)}));
+  }
+  CheckKeepable(datapool.name, datapool.fields, datapool.rows);
+}
+
+// `error` for the first value of the CSV `records` (after the header) that
+// holds a NUL byte, naming its line and the field of its column in `fields`.
+bool RefusedNul(const std::vector<CsvRecord>& records, const std::vector<std::string>& fields, std::string& error) {
+  for (size_t i = 1; i < records.size(); ++i) {
+    for (size_t c = 0; c < records[i].values.size() && c < fields.size(); ++c) {
+      if (!HasNul(records[i].values[c])) continue;
+      error = Text(WB_DP_CSV_NUL, {std::to_string(records[i].line), fields[c]});
+      return true;
+    }
+  }
+  return false;
+}
+
 // The ids of the fields of datapool `id`, in order.
 std::vector<int64_t> FieldIds(Database& db, int64_t id) {
   Statement query(db, "SELECT id FROM datapool_fields WHERE datapool = ? ORDER BY position");
@@ -401,6 +441,7 @@ bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vec
     error = Text(WB_DP_CSV_HEADER, {CsvLine(header)});
     return false;
   }
+  if (RefusedNul(records, header, error)) return false;
   rows.clear();
   for (size_t i = 1; i < records.size(); ++i) {
     if (records[i].values.size() != header.size()) {
@@ -437,6 +478,7 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
     error = Text(WB_DP_IMPORT_HEADER, {std::to_string(line), CsvLine(fields)});
     return false;
   }
+  if (RefusedNul(records, header, error)) return false;
   rows.clear();
   for (size_t i = 1; i < records.size(); ++i) {
     const std::vector<std::string>& values = records[i].values;
@@ -453,6 +495,7 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
 }
 
 void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows) {
+  CheckKeepable(datapool.name, datapool.fields, rows);
   Transaction transaction(db);
   const std::optional<Datapool> current = LoadDatapool(db, datapool.name);
   if (!current || current->id != datapool.id || current->fields != datapool.fields) {
@@ -466,6 +509,7 @@ void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vect
 }
 
 void CopyDatapool(Database& db, const Datapool& datapool) {
+  CheckKeepable(datapool);
   if (const std::optional<Datapool> existing = LoadDatapool(db, datapool.name)) {
     DeleteRows(db, existing->id);
     Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");
@@ -534,6 +578,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   Datapool wanted = ParseDatapoolFields(name, fields);
   wanted.name = name;
   wanted.description = description;
+  CheckKeepable(wanted);
 
   // In a store's batch the change is part of the batch's transaction.
   StoreBatch* batch = db.Batch();

@@ -127,4 +127,12 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
 std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
                              const std::string& shownPath);
 
+/// Gives the file `name` in the open folder `folder` a second name, one of
+/// a temporary file as above (a hard link), and returns it: what a writer
+/// keeps of a file it is about to replace, so that it can put it back. A
+/// writer killed meanwhile leaves a temporary that is swept as any other.
+/// Raises as WriteTemporaryIn (ENOENT when there is no such file, EPERM or
+/// ENOTSUP where the file system has no hard links).
+std::string LinkTemporaryIn(int folder, const std::string& name, const std::string& shownPath);
+
 }  // namespace zt::wb

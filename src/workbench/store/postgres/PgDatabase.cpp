@@ -73,6 +73,8 @@ class PgCursor final : public Database::Cursor {
 
   void Bind(int index, const std::string& text) override {
     if (index < 1) PgConnection::Raise("parameter " + std::to_string(index));
+    // Values travel as C strings: a NUL would cut the text short unseen.
+    if (text.find('\0') != std::string::npos) PgConnection::Raise(Text(WB_DB_NUL));
     if (values_.size() < static_cast<size_t>(index)) values_.resize(static_cast<size_t>(index));
     values_[static_cast<size_t>(index) - 1] = text;
   }
