@@ -94,6 +94,23 @@ check "a linked model: the entry exits 0 (status $?)" test $? -eq 0
 check "a linked model: the link stays" test -L "$tmp/linked.json"
 check "a linked model: the document it leads to has the choice" diff -u "$tmp/hand.expected" "$tmp/kept/model.json"
 check "a linked model: its permissions are kept" test "$(stat -c %a "$tmp/kept/model.json")" = 600
+# A document that may not be written (even by root: it has no write bit at
+# all) is refused, as it is; one with a second hard link is changed in the
+# file itself, so both names see the choice.
+cp "$tmp/hand.before" "$tmp/readonly.json"
+chmod 444 "$tmp/readonly.json"
+"$zt" invoke "$tmp/readonly.json" --entry SELECT_UNIT_TEST_OPERATION --select p::C::op --file "$tmp/rc.exe" \
+  --answer template-scope=operation </dev/null >/dev/null 2>"$tmp/err"
+check "a read-only model: the entry exits 1 (status $?)" test $? -eq 1
+check "a read-only model: it says why" grep -q "readonly.json (Permission denied)" "$tmp/err"
+check "a read-only model: it stays as it was" cmp -s "$tmp/hand.before" "$tmp/readonly.json"
+ln "$tmp/kept/model.json" "$tmp/hardlink.json"
+cp "$tmp/hand.before" "$tmp/kept/model.json"
+inode=$(stat -c %i "$tmp/kept/model.json")
+"$zt" invoke "$tmp/linked.json" --entry SELECT_UNIT_TEST_OPERATION --select p::C::op --file "$tmp/rc.exe" \
+  --answer template-scope=operation </dev/null >/dev/null 2>&1
+check "a hard-linked model: the other name sees the choice" diff -u "$tmp/hand.expected" "$tmp/hardlink.json"
+check "a hard-linked model: the file is the same" test "$(stat -c %i "$tmp/kept/model.json")" = "$inode"
 
 # -- --help, the README and the man page agree --------------------------------------
 # The option names of every command's --help...
