@@ -2,6 +2,7 @@
 #include "workbench/components/WorkbenchComponents.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string_view>
 
@@ -20,14 +21,32 @@ namespace zt::wb {
 
 namespace {
 
+// Runs `call`; when it fails after a Ctrl-C gave up a wait on the store's
+// server, `takeInterrupt` makes the Ctrl-C the click that cancels the run
+// before the failure goes on: an operation that fails before its template
+// is processed lets no window events run.
+template <class Call>
+auto Interruptible(const std::function<void()>& takeInterrupt, Call&& call) {
+  try {
+    return call();
+  } catch (...) {
+    if (TerminalWindowSystem::InterruptRecorded()) takeInterrupt();
+    throw;
+  }
+}
+
 // A store that tells its components when it is gone, so that they never
 // open tool options on a destroyed store, and notes the scripts it saves in
 // the run's journal. It hands every call to the store of the location's kind.
 class TrackedStore : public DataStore {
  public:
   TrackedStore(std::unique_ptr<StoreBase> store, StoreBase*& slot, RunJournal& journal,
-               std::vector<StoreBase::Loss>& losses)
-      : store_(std::move(store)), slot_(slot), journal_(journal), losses_(losses) {
+               std::vector<StoreBase::Loss>& losses, std::function<void()> takeInterrupt)
+      : store_(std::move(store)),
+        slot_(slot),
+        journal_(journal),
+        losses_(losses),
+        takeInterrupt_(std::move(takeInterrupt)) {
     slot_ = store_.get();
   }
   ~TrackedStore() override {
@@ -36,7 +55,9 @@ class TrackedStore : public DataStore {
   TrackedStore(const TrackedStore&) = delete;
   TrackedStore& operator=(const TrackedStore&) = delete;
 
-  void Open() override { store_->Open(); }
+  void Open() override {
+    Interruptible(takeInterrupt_, [&] { store_->Open(); });
+  }
   void ResetSession() override { store_->ResetSession(); }
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override {
@@ -51,10 +72,10 @@ class TrackedStore : public DataStore {
   void SetMultipleItems(bool multipleItems) override { store_->SetMultipleItems(multipleItems); }
   std::string ScriptRoot(dsScriptType type) override { return store_->ScriptRoot(type); }
   std::string MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) override {
-    return store_->MakeScriptName(baseName, folder, type);
+    return Interruptible(takeInterrupt_, [&] { return store_->MakeScriptName(baseName, folder, type); });
   }
   std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t kind) override {
-    return store_->MakeDatapoolName(className, operationName, kind);
+    return Interruptible(takeInterrupt_, [&] { return store_->MakeDatapoolName(className, operationName, kind); });
   }
   std::string UserName() override { return store_->UserName(); }
   DataStoreConnection* Connection() override { return store_->Connection(); }
@@ -111,6 +132,7 @@ class TrackedStore : public DataStore {
   StoreBase*& slot_;
   RunJournal& journal_;
   std::vector<StoreBase::Loss>& losses_;
+  std::function<void()> takeInterrupt_;
   // The roots of the script types, asked once.
   std::map<dsScriptType, std::string> roots_;
 };
@@ -118,13 +140,14 @@ class TrackedStore : public DataStore {
 // The datapool component, noting in the run's journal what it created.
 class JournalingDatapoolTool final : public DatapoolTool {
  public:
-  JournalingDatapoolTool(std::unique_ptr<DatapoolTool> tool, RunJournal& journal)
-      : tool_(std::move(tool)), journal_(journal) {}
+  JournalingDatapoolTool(std::unique_ptr<DatapoolTool> tool, RunJournal& journal, std::function<void()> takeInterrupt)
+      : tool_(std::move(tool)), journal_(journal), takeInterrupt_(std::move(takeInterrupt)) {}
 
   void PrepareRun(int32_t flags) override { tool_->PrepareRun(flags); }
   int32_t CreateDatapool(DataStoreConnection* connection, const std::string& name, const std::string& description,
                          const std::string& fields) override {
-    const int32_t code = tool_->CreateDatapool(connection, name, description, fields);
+    const int32_t code =
+        Interruptible(takeInterrupt_, [&] { return tool_->CreateDatapool(connection, name, description, fields); });
     journal_.datapool = name;
     journal_.datapoolOutcome = overwrite_                                  ? "replaced"
                                : code == datapool_result::kCreated         ? "created"
@@ -144,6 +167,7 @@ class JournalingDatapoolTool final : public DatapoolTool {
  private:
   std::unique_ptr<DatapoolTool> tool_;
   RunJournal& journal_;
+  std::function<void()> takeInterrupt_;
   bool overwrite_ = false;
 };
 
@@ -168,7 +192,8 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
   std::unique_ptr<StoreBase> store = MakeStore(storeOptions_, Windows().DialogConsole());
   store->SetOperationInHand(&operationInHand_);
-  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_);
+  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_,
+                                        [this] { Windows().DoEvents(); });
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {
@@ -183,7 +208,7 @@ std::unique_ptr<OptionsDialog> WorkbenchComponents::CreateOptionsDialog() {
 
 std::unique_ptr<DatapoolTool> WorkbenchComponents::CreateDatapoolTool() {
   return std::make_unique<JournalingDatapoolTool>(std::make_unique<WorkbenchDatapoolTool>(Windows().DialogConsole()),
-                                                  journal_);
+                                                  journal_, [this] { Windows().DoEvents(); });
 }
 
 std::unique_ptr<DatapoolExplorer> WorkbenchComponents::CreateDatapoolExplorer() {

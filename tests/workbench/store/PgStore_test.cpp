@@ -129,6 +129,23 @@ TEST_F(PostgresStore, ASchemaOfANewerVersionIsRefusedWithBothVersions) {
   }
 }
 
+// Many programs keep a table schema_version: a database that holds another
+// program's is no store, and none is made in it; the message says how to
+// keep the store apart.
+TEST_F(PostgresStore, AnotherProgramsSchemaVersionIsNoStore) {
+  test::PgServer::Instance().Run("CREATE TABLE schema_version (id SERIAL PRIMARY KEY, description TEXT)", conninfo_);
+  test::PgServer::Instance().Run("INSERT INTO schema_version (description) VALUES ('init'), ('more')", conninfo_);
+  const std::string expected = Text(WB_PG_FOREIGN_TABLE, {"schema_version"});
+  for (const auto& open :
+       std::vector<std::function<void()>>{[&] { Open("tester"); }, [&] { OpenStoreReadOnly(location_); }}) {
+    const ZtError e = test::Raised(open);
+    EXPECT_EQ(e.Number(), errc::kPathFileAccessError);
+    EXPECT_NE(e.Description().find(expected), std::string::npos) << e.Description();
+  }
+  EXPECT_THROW(test::PgServer::Instance().Run("SELECT 1 FROM store_info", conninfo_), std::runtime_error)
+      << "no table of the store was made";
+}
+
 // Another user's transaction that has created the datapool "Calc_add" (a
 // datapool of other content) and not yet ended.
 class OtherUsersTransaction {
