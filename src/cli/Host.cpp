@@ -211,7 +211,7 @@ int Host::OpenStoreFirst() {
     }
     options_.user = *user;
     components_->SetStoreUser(*user);
-    store = wb::MakeStore({StoreLocation(), options_.user}, *console_);
+    store = wb::MakeStore({StoreLocation(), options_.user}, components_->Windows().DialogConsole());
   }
   try {
     store->Open();
@@ -219,6 +219,8 @@ int Host::OpenStoreFirst() {
     PrintError(e.Description());
     return kExitFailed;
   }
+  // The run goes on in this store: one login, one session.
+  components_->AdoptOpenStore(std::move(store));
   return kExitOk;
 }
 

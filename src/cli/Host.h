@@ -78,9 +78,10 @@ class Host {
   /// question when --user and $ZTUNITTEST_USER give no user, then opens the
   /// store once before the add-in does, so that a failure to open it (a full
   /// disk) is told as what it is; the add-in would take either for a
-  /// cancelled login. Returns 0; 2 when input ended without a user name; 130
-  /// when the user cancelled the login; 1 when the store cannot be opened,
-  /// each after its message on stderr.
+  /// cancelled login. The run then uses that store (one login, one
+  /// session). Returns 0; 2 when input ended without a user name; 130 when
+  /// the user cancelled the login; 1 when the store cannot be opened, each
+  /// after its message on stderr.
   int OpenStoreFirst();
 
   /// Runs a generation (`run` shows the progress window), with the progress

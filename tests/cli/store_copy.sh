@@ -28,6 +28,7 @@ contents() {
 
 gen "$tmp/folder"
 check "the original is made" [ "$?" = 0 ]
+check "a run logs in once: one session" [ "$(sqlite3 "$tmp/folder/store.db" 'SELECT count(*) FROM sessions')" = 1 ]
 "$zt" options --store "$tmp/folder" --resource-compiler-options "/nologo" >/dev/null
 contents "$tmp/folder" "$tmp/folder/scripts" >"$tmp/folder.txt"
 check "the original holds datapools and scripts" [ "$(grep -c '"name"' "$tmp/folder.txt")" -gt 10 ]
@@ -39,8 +40,10 @@ check "the copy says what it copied" grep -q "^Copied 12 datapools, 1 tool optio
 contents "$team" "$tmp/shared" >"$tmp/team.txt"
 check "the PostgreSQL store holds what the folder holds" cmp -s "$tmp/folder.txt" "$tmp/team.txt"
 
+sessions=$(pg_query "$team" 'SELECT count(*) FROM sessions')
 gen "$team"
 check "a run on the copy succeeds" [ "$?" = 0 ]
+check "and adds one session" [ "$(pg_query "$team" 'SELECT count(*) FROM sessions')" = $((sessions + 1)) ]
 check "and asks nothing" [ -z "$(grep -i 'replace\|overwrite' "$tmp/err")" ]
 contents "$team" "$tmp/shared" >"$tmp/team2.txt"
 check "and changes nothing" cmp -s "$tmp/folder.txt" "$tmp/team2.txt"

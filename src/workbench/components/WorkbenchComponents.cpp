@@ -190,7 +190,8 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
-  std::unique_ptr<StoreBase> store = MakeStore(storeOptions_, Windows().DialogConsole());
+  std::unique_ptr<StoreBase> store =
+      adopted_ ? std::move(adopted_) : MakeStore(storeOptions_, Windows().DialogConsole());
   store->SetOperationInHand(&operationInHand_);
   return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_,
                                         [this] { Windows().DoEvents(); });

@@ -118,6 +118,10 @@ class WorkbenchComponents : public HostComponents {
   const TemplateChoices& TemplateRecord() const { return templateChoices_; }
   /// The user the stores created from now on log in as.
   void SetStoreUser(std::string user) { storeOptions_.userName = std::move(user); }
+  /// Takes the store the host opened before the run, made with these
+  /// options on the dialog console: the next CreateDataStore hands it out
+  /// instead of logging into a second one, so that a run records one session.
+  void AdoptOpenStore(std::unique_ptr<StoreBase> store) { adopted_ = std::move(store); }
 
   /// The application whose open model template properties are read from and
   /// stored on; the host sets it before the add-in runs.
@@ -135,6 +139,8 @@ class WorkbenchComponents : public HostComponents {
   Console& console_;
   // The store created last while it lives; it clears this when destroyed.
   StoreBase* lastStore_ = nullptr;
+  // The store the host opened, until the add-in asks for one.
+  std::unique_ptr<StoreBase> adopted_;
   std::unique_ptr<TerminalWindowSystem> windows_;
   TesselApplication* application_ = nullptr;
   ModelSaver modelSaver_;

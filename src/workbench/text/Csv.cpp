@@ -82,7 +82,9 @@ bool ParseCsv(const std::string& input, std::vector<CsvRecord>& records, std::st
       }
       continue;
     }
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    // CR LF ends a record, and so does a CR that ends the text (its LF cut
+    // off): it is no part of the last value.
+    if (c == '\r' && (i + 1 == text.size() || text[i + 1] == '\n')) continue;
     if (c == '\n') {
       ++line;
       endRecord();

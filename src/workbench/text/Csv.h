@@ -6,7 +6,8 @@
 // empty (so that the record is not a blank line); a quote inside a quoted
 // value is doubled. Bytes pass through as they are (UTF-8 stays UTF-8).
 //
-// Reading: records end in LF or CR LF outside quotes; a quoted value may hold
+// Reading: records end in LF or CR LF outside quotes (a CR that ends the
+// text ends its last record); a quoted value may hold
 // commas, doubled quotes and line ends. Blank lines are skipped, a UTF-8 byte
 // order mark at the start is dropped, and text that is not UTF-8 is refused.
 // A quote inside an unquoted value, text after a closing quote and a quoted
