@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "support/Error.h"
 #include "workbench/store/Database.h"
@@ -143,18 +145,61 @@ std::vector<int64_t> FieldIds(Database& db, int64_t id) {
   return ids;
 }
 
+// How many rows, or values, one INSERT writes: on PostgreSQL each statement
+// is a round trip to the server, and a datapool of 100,000 rows took one per
+// value.
+constexpr size_t kInsertChunk = 200;
+
+// "`head` (?, ?), (?, ?), ..." with `tuples` tuples of `width` parameters.
+// Kept for the life of the program: a database keeps its statements
+// prepared by their SQL's address (at most kInsertChunk texts of each kind).
+const char* TuplesSql(const char* head, size_t width, size_t tuples) {
+  static std::map<std::pair<const char*, size_t>, std::string> made;
+  std::string& sql = made[{head, tuples}];
+  if (sql.empty()) {
+    std::string tuple = "(";
+    for (size_t i = 0; i < width; ++i) tuple += i == 0 ? "?" : ", ?";
+    tuple += ")";
+    sql = head;
+    for (size_t i = 0; i < tuples; ++i) sql += (i == 0 ? "" : ", ") + tuple;
+  }
+  return sql.c_str();
+}
+
 void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
                 const std::vector<std::vector<std::string>>& rows) {
-  Statement row(db, "INSERT INTO datapool_rows (datapool, position) VALUES (?, ?) RETURNING id");
-  Statement value(db, "INSERT INTO datapool_values (row, field, value) VALUES (?, ?, ?)");
-  for (size_t r = 0; r < rows.size(); ++r) {
-    row.Reset();
-    row.Bind(1, id).Bind(2, static_cast<int64_t>(r + 1)).Step();
-    const int64_t rowId = row.ColumnInt(0);
-    for (size_t f = 0; f < fieldIds.size(); ++f) {
-      value.Reset();
-      value.Bind(1, rowId).Bind(2, fieldIds[f]).Bind(3, f < rows[r].size() ? rows[r][f] : std::string()).Run();
+  static constexpr const char* kRows = "INSERT INTO datapool_rows (datapool, position) VALUES ";
+  static constexpr const char* kValues = "INSERT INTO datapool_values (row, field, value) VALUES ";
+  for (size_t start = 0; start < rows.size(); start += kInsertChunk) {
+    const size_t count = std::min(kInsertChunk, rows.size() - start);
+    Statement insert(db, TuplesSql(kRows, 2, count));
+    for (size_t r = 0; r < count; ++r) {
+      insert.Bind(static_cast<int>(2 * r + 1), id)
+          .Bind(static_cast<int>(2 * r + 2), static_cast<int64_t>(start + r + 1));
     }
+    insert.Run();
+  }
+  if (fieldIds.empty() || rows.empty()) return;
+  std::vector<int64_t> rowIds(rows.size());
+  Statement ids(db, "SELECT id, position FROM datapool_rows WHERE datapool = ?");
+  ids.Bind(1, id);
+  while (ids.Step()) {
+    const int64_t position = ids.ColumnInt(1);
+    if (position >= 1 && static_cast<size_t>(position) <= rows.size())
+      rowIds[static_cast<size_t>(position) - 1] = ids.ColumnInt(0);
+  }
+  const size_t total = rows.size() * fieldIds.size();
+  for (size_t start = 0; start < total; start += kInsertChunk) {
+    const size_t count = std::min(kInsertChunk, total - start);
+    Statement insert(db, TuplesSql(kValues, 3, count));
+    for (size_t i = 0; i < count; ++i) {
+      const size_t r = (start + i) / fieldIds.size();
+      const size_t f = (start + i) % fieldIds.size();
+      const int at = static_cast<int>(3 * i);
+      insert.Bind(at + 1, rowIds[r]).Bind(at + 2, fieldIds[f]);
+      insert.Bind(at + 3, f < rows[r].size() ? rows[r][f] : std::string());
+    }
+    insert.Run();
   }
 }
 
