@@ -5,10 +5,9 @@
 // A fault: a crash; an error other than 5, or one without text; a location
 // taken for a folder that IsDatabaseLocation calls a database, or the
 // other way round; a database location whose scripts folder is not
-// absolute, is "/", holds a NUL, or whose libpq part still holds "scripts";
-// a refusal whose message shows the value of a password given as
-// "password=<value>" (the value being "pw" and a digit, which is nothing
-// else in the message).
+// absolute, is "/" or holds a NUL; a refusal whose message shows a
+// password's value after its keyword ("password=pw" and a digit: the
+// passwords of the seeds).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,12 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   } catch (const zt::ZtError& e) {
     if (e.Number() != zt::errc::kInvalidCall || e.Description().empty() || !database) __builtin_trap();
-    for (size_t at = location.find("password=pw"); at != std::string::npos; at = location.find("password=pw", at + 1)) {
-      const std::string secret = location.substr(at + 9, 3);
-      if (secret.size() == 3 && secret[2] >= '0' && secret[2] <= '9' &&
-          e.Description().find(secret) != std::string::npos) {
-        __builtin_trap();
-      }
+    const std::string& told = e.Description();
+    for (size_t at = told.find("password=pw"); at != std::string::npos; at = told.find("password=pw", at + 1)) {
+      if (at + 11 < told.size() && told[at + 11] >= '0' && told[at + 11] <= '9') __builtin_trap();
     }
   }
   return 0;

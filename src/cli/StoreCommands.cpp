@@ -140,14 +140,7 @@ struct Script {
 std::optional<std::string> ReadFile(const fs::path& path) {
   const wb::UniqueFd file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
   if (!file) return std::nullopt;
-  std::string content;
-  char buffer[65536];
-  for (ssize_t n; (n = ::read(file.Get(), buffer, sizeof buffer)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    content.append(buffer, static_cast<size_t>(n));
-  }
-  return content;
+  return wb::ReadOpenFile(file.Get());
 }
 
 // Reads the scripts in `folder` (`key` below the root of `type`) and below

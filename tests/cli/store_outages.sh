@@ -53,15 +53,20 @@ started() {
   under_way=0
   kill -0 "$run" 2>/dev/null && under_way=1
   server STOP
-  stopped=$(ms)
+  since=$(ms)
+}
+# ended: waits (30 s at most) for the run to end, the time since $since in
+# $took, then lets the server go on; the run's status in $status.
+ended() {
+  timeout 30 tail --pid="$run" -f /dev/null
+  took=$(($(ms) - since))
+  server CONT
+  wait "$run"
+  status=$?
 }
 started --store "$db options='-cstatement_timeout=2000' scripts=$tmp/t"
 check "statement timeout: the run was under way when the server stopped" test "$under_way" -eq 1
-timeout 30 tail --pid="$run" -f /dev/null
-took=$(($(ms) - stopped))
-server CONT
-wait "$run"
-status=$?
+ended
 check "statement timeout: the run fails (status $status)" test "$status" -eq 1
 check "statement timeout: after the timeout and the grace (${took} ms)" test "$took" -ge 6000 -a "$took" -lt 15000
 check "statement timeout: the log says why" grep -q "did not answer within its statement timeout (2000 ms" "$tmp/out"
@@ -72,12 +77,8 @@ started --store "$db scripts=$tmp/c"
 check "Ctrl-C: the run was under way when the server stopped" test "$under_way" -eq 1
 sleep 0.5
 kill -INT "$run"
-interrupted=$(ms)
-timeout 30 tail --pid="$run" -f /dev/null
-took=$(($(ms) - interrupted))
-server CONT
-wait "$run"
-status=$?
+since=$(ms)
+ended
 check "Ctrl-C: the run is cancelled (status $status)" test "$status" -eq 130
 check "Ctrl-C: at once (${took} ms)" test "$took" -lt 3000
 check "Ctrl-C: the log says why" grep -q "interrupted (Ctrl-C) while waiting for the database" "$tmp/out"

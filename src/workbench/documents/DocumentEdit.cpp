@@ -161,19 +161,6 @@ void AddMember(std::string& out, std::string_view text, const Offsets& offsets, 
   out.insert(lastEnd, "," + separator + member);
 }
 
-// Reads the open file `fd` from its start into `text`; false with errno set.
-bool ReadAll(int fd, std::string& text) {
-  char buffer[65536];
-  for (off_t offset = 0;;) {
-    const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    text.append(buffer, static_cast<size_t>(n));
-    offset += n;
-  }
-}
-
 // Writes `text` over the open file `fd` from its start and cuts it there; false with errno set.
 bool WriteAll(int fd, const std::string& text) {
   for (size_t written = 0; written < text.size();) {
@@ -274,8 +261,9 @@ void SetToolPropertyInDocument(const std::string& path, const Element& element, 
   // Root may write any file; a document that no one may write is meant to
   // stay as it is all the same.
   if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) RaiseFileError(EACCES, path);
-  std::string before;
-  if (!ReadAll(file.Get(), before)) RaiseFileError(errno, path);
+  const std::optional<std::string> read = ReadOpenFile(file.Get());
+  if (!read) RaiseFileError(errno, path);
+  const std::string& before = *read;
   const std::string after = SetToolPropertyInText(before, path, element, tool, name, value);
   RewriteInPlace(file.Get(), path, before, after);
 }

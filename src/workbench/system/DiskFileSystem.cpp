@@ -242,6 +242,17 @@ std::string WriteTemporaryIn(int folder, const std::string& name, const std::str
   return temp;
 }
 
+std::optional<std::string> ReadOpenFile(int fd) {
+  std::string content;
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  return content;
+}
+
 std::string LinkTemporaryIn(int folder, const std::string& name, const std::string& shownPath) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string temp = TemporaryName(name);

@@ -11,7 +11,13 @@ namespace zt::wb {
 
 namespace {
 
-bool NeedsQuotes(const std::string& value) { return value.find_first_of(",\"\r\n") != std::string::npos; }
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
+// A value that begins with a byte order mark is quoted too: at the start of
+// a file the reader would take the mark for the file's and drop it.
+bool NeedsQuotes(const std::string& value) {
+  return value.find_first_of(",\"\r\n") != std::string::npos || value.rfind(kByteOrderMark, 0) == 0;
+}
 
 std::string Quoted(const std::string& value) {
   std::string quoted = "\"";
@@ -21,8 +27,6 @@ std::string Quoted(const std::string& value) {
   }
   return quoted + "\"";
 }
-
-constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 

@@ -382,6 +382,19 @@ TEST(Csv, QuotesWhatNeedsQuotingAndReadsItBack) {
   EXPECT_EQ(read[2].values, (std::vector<std::string>{""}));
   EXPECT_EQ(read[3].values, (std::vector<std::string>{"4", "5"}));
   EXPECT_EQ(read[3].line, 7u);
+
+  // A value that begins with a byte order mark, written first in a file,
+  // reads back whole; a CR that ends the text is no part of the last value.
+  const std::vector<std::string> marked = {
+      "\xEF\xBB\xBF"
+      "a",
+      "b"};
+  ASSERT_TRUE(ParseCsv(CsvLine(marked) + "\n", read, error)) << error;
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].values, marked);
+  ASSERT_TRUE(ParseCsv("a,b\n1,2\r", read, error)) << error;
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[1].values, (std::vector<std::string>{"1", "2"}));
 }
 
 TEST(Csv, FaultsNameTheirLine) {

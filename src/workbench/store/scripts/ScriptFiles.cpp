@@ -110,14 +110,7 @@ std::optional<std::string> ReadScript(int root, const std::string& relative) {
     errno = ENOENT;  // a folder or a pipe of that name is no script
     return std::nullopt;
   }
-  std::string content;
-  char buffer[65536];
-  for (ssize_t n; (n = ::read(file.Get(), buffer, sizeof buffer)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    content.append(buffer, static_cast<size_t>(n));
-  }
-  return content;
+  return ReadOpenFile(file.Get());
 }
 
 // Renames `from` to `to` in the folder `folder` only while `to` does not
