@@ -28,7 +28,7 @@ esac
 # What the program needs to build and to run the bundled example.
 packages=(
   cmake ninja-build g++ pkg-config
-  nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
+  libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
 )
 # What the tests need besides: GoogleTest, the resource compiler of the COM
 # projects, a JDK, JUnit 5 and the javax.ejb API for the Java runtime and

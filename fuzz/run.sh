@@ -27,7 +27,7 @@ esac
 
 packages=(
   cmake ninja-build clang-14 libclang-rt-14-dev python3
-  libstdc++-12-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
+  libstdc++-12-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
 )
 tools/install-packages.sh "${packages[@]}"
 

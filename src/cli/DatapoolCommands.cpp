@@ -209,9 +209,10 @@ int RunImport(const DatapoolOptions& options) {
     return kExitFailed;
   }
   std::vector<std::vector<std::string>> rows;
-  std::string error;
-  if (!wb::ReadImportedCsv(*datapool, content.str(), rows, error)) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_REFUSED, {options.file, error, options.name}));
+  try {
+    rows = wb::ReadImportedCsv(*datapool, content.str());
+  } catch (const ZtError& e) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_REFUSED, {options.file, e.Description(), options.name}));
     return kExitFailed;
   }
   // The rows go in as the user of the command; the store refuses them when

@@ -33,6 +33,7 @@
 
 #include "cli/Commands.h"
 #include "support/Error.h"
+#include "support/Text.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
@@ -59,7 +60,7 @@ using Row = std::vector<std::string>;
 
 struct NameTable {
   const char* table;
-  std::vector<const char*> columns;
+  std::vector<std::string> columns;
   std::vector<std::vector<size_t>> keys;
 };
 
@@ -67,12 +68,6 @@ const NameTable kNameTables[] = {
     {"datapool_names", {"operation", "name", "recorded"}, {{0}, {1}}},
     {"script_names", {"type", "folder", "name", "base", "suffix", "operation", "recorded"}, {{0, 1, 2}, {0, 1, 3, 5}}},
 };
-
-std::string Joined(const std::vector<const char*>& parts, const std::string& separator, const char* suffix = "") {
-  std::string joined;
-  for (const char* part : parts) joined += (joined.empty() ? "" : separator) + part + suffix;
-  return joined;
-}
 
 std::vector<Row> ReadRows(wb::Database& db, const NameTable& table) {
   std::vector<Row> rows;
@@ -103,14 +98,14 @@ bool Clashes(const std::vector<Row>& target, const NameTable& table, const Row& 
 // Writes `row` into `table`, removing the rows that hold one of its keys.
 void WriteRow(wb::Database& db, const NameTable& table, const Row& row) {
   for (const std::vector<size_t>& key : table.keys) {
-    std::vector<const char*> columns;
-    for (const size_t c : key) columns.push_back(table.columns[c]);
-    const std::string sql = std::string("DELETE FROM ") + table.table + " WHERE " + Joined(columns, " AND ", " = ?");
+    std::vector<std::string> conditions;
+    for (const size_t c : key) conditions.push_back(table.columns[c] + " = ?");
+    const std::string sql = std::string("DELETE FROM ") + table.table + " WHERE " + Joined(conditions, " AND ");
     wb::Statement remove(db, sql.c_str());
     for (size_t i = 0; i < key.size(); ++i) remove.Bind(static_cast<int>(i + 1), row[key[i]]);
     remove.Run();
   }
-  std::vector<const char*> marks(table.columns.size(), "?");
+  const std::vector<std::string> marks(table.columns.size(), "?");
   const std::string sql = std::string("INSERT INTO ") + table.table + " (" + Joined(table.columns, ", ") +
                           ") VALUES (" + Joined(marks, ", ") + ")";
   wb::Statement insert(db, sql.c_str());

@@ -54,17 +54,24 @@ inline std::vector<std::string> SplitSkippingEmpty(std::string_view text, std::s
 }
 
 /// `pieces` with `separator` between each two.
-inline std::string Joined(const std::vector<std::string>& pieces, char separator) {
+inline std::string Joined(const std::vector<std::string>& pieces, std::string_view separator) {
   std::string joined;
-  for (const std::string& piece : pieces) {
-    if (!joined.empty()) joined += separator;
-    joined += piece;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    if (i > 0) joined += separator;
+    joined += pieces[i];
   }
   return joined;
 }
 
+inline std::string Joined(const std::vector<std::string>& pieces, char separator) {
+  return Joined(pieces, std::string_view(&separator, 1));
+}
+
 /// `text` without leading and trailing blanks (spaces only).
 inline std::string TrimBlanks(std::string_view text) { return TrimChars(text, " "); }
+
+/// `text` without leading and trailing spaces and tabs.
+inline std::string Trimmed(std::string_view text) { return TrimChars(text, " \t"); }
 
 /// Whether `a` and `b` are equal but for the letter case of ASCII letters.
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {

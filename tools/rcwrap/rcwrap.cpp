@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Error.h"
 #include "workbench/system/ResourceCompilerWrapper.h"
 #include "workbench/text/Texts.h"
 
@@ -42,10 +43,11 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::string error;
-  const std::string llvmRc = wb::FindLlvmRc(Environment("ZTUNITTEST_LLVM_RC"), Environment("PATH"), error);
-  if (llvmRc.empty()) {
-    std::cerr << error << '\n';
+  std::string llvmRc;
+  try {
+    llvmRc = wb::FindLlvmRc(Environment("ZTUNITTEST_LLVM_RC"), Environment("PATH"));
+  } catch (const zt::ZtError& e) {
+    std::cerr << e.Description() << '\n';
     return 127;
   }
   std::vector<std::string> arguments = call.arguments;

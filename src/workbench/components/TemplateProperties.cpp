@@ -36,9 +36,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-// Without the blanks and tabs around it.
-std::string Trimmed(std::string_view text) { return TrimChars(text, " \t"); }
-
 // "Text|*.a;*.b|Other|*.*||": pairs of display text and patterns, up to the
 // first empty display text.
 std::vector<FileType> FileTypes(const std::string& filter) {
@@ -81,15 +78,6 @@ bool Matches(const std::string& pattern, const std::string& name) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
-}
-
-std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
-  std::string joined;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) joined += separator;
-    joined += parts[i];
-  }
-  return joined;
 }
 
 // A path typed in double quotes, as paths with blanks often are, without them.

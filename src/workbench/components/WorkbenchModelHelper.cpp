@@ -4,7 +4,6 @@
 // of an error; only GetProgID raises, and only error 429.
 #include "workbench/components/WorkbenchModelHelper.h"
 
-#include <nlohmann/json.hpp>
 
 #include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
@@ -378,7 +377,7 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
 }
 
 std::string WorkbenchModelHelper::GetDatapoolFields(TesselOperation* operation) {
-  static const std::string kNoFields = nlohmann::ordered_json::array().dump();
+  static const std::string kNoFields = "[]";
   return Guarded(kNoFields, [&] { return operation != nullptr ? DatapoolFieldsOf(*operation) : kNoFields; });
 }
 

@@ -13,7 +13,7 @@ std::string Printable(const std::string& text) { return json::EscapeControls(tex
 
 /// "name: type", or the name alone when there is no type.
 std::string Typed(const std::string& name, const std::string& type) {
-  return type.empty() ? name : Text(WB_LIST_TYPED, {name, Printable(type)});
+  return type.empty() ? name : name + ": " + Printable(type);
 }
 
 class Lister {

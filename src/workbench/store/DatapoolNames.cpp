@@ -3,20 +3,12 @@
 
 #include <cctype>
 
+#include "support/Text.h"
 #include "workbench/store/Database.h"
 
 namespace zt::wb {
 
 namespace {
-
-std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
-  std::string joined;
-  for (const std::string& part : parts) {
-    if (!joined.empty()) joined += separator;
-    joined += part;
-  }
-  return joined;
-}
 
 // The `index`th name `operation` may get, counting from 0.
 std::string Candidate(const OperationIdentity& operation, int index) {

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -58,7 +57,7 @@ FieldList& LastFieldList() {
   return last;
 }
 
-// Appends `text` as a JSON string, as the JSON library writes one: quotes,
+// Appends `text` as a compact JSON string: quotes,
 // backslashes and control characters escaped, everything else as it is.
 void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
@@ -123,17 +122,27 @@ void CheckKeepable(const Datapool& datapool) {
   CheckKeepable(datapool.name, datapool.fields, datapool.rows);
 }
 
-// `error` for the first value of the CSV `records` (after the header) that
-// holds a NUL byte, naming its line and the field of its column in `fields`.
-bool RefusedNul(const std::vector<CsvRecord>& records, const std::vector<std::string>& fields, std::string& error) {
+// Raises error 5 for the first value of the CSV `records` (after the header)
+// that holds a NUL byte, naming its line and the field of its column in
+// `fields`.
+void RefuseNul(const std::vector<CsvRecord>& records, const std::vector<std::string>& fields) {
   for (size_t i = 1; i < records.size(); ++i) {
     for (size_t c = 0; c < records[i].values.size() && c < fields.size(); ++c) {
       if (!HasNul(records[i].values[c])) continue;
-      error = Text(WB_DP_CSV_NUL, {std::to_string(records[i].line), fields[c]});
-      return true;
+      RaiseError(errc::kInvalidCall, {}, Text(WB_DP_CSV_NUL, {std::to_string(records[i].line), fields[c]}));
     }
   }
-  return false;
+}
+
+// Raises error 5 for a record of `records` (after the header) that has not
+// one value per field of `fields`.
+void RefuseValueCounts(const std::vector<CsvRecord>& records, size_t fields) {
+  for (size_t i = 1; i < records.size(); ++i) {
+    if (records[i].values.size() == fields) continue;
+    RaiseError(errc::kInvalidCall, {},
+               Text(WB_DP_CSV_VALUE_COUNT, {std::to_string(records[i].line), std::to_string(records[i].values.size()),
+                                            std::to_string(fields)}));
+  }
 }
 
 // The ids of the fields of datapool `id`, in order.
@@ -284,7 +293,9 @@ std::string FieldNames(const Datapool& datapool) {
 // A value as shown by `datapool show`: quoted, with escapes for quotes,
 // backslashes and control characters.
 std::string ShownValue(const std::string& value) {
-  return nlohmann::json(value).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string shown;
+  AppendJsonString(shown, json::WithInvalidUtf8Replaced(value));
+  return shown;
 }
 
 // A file-name-safe form of a datapool name.
@@ -298,37 +309,35 @@ std::string SafeName(const std::string& name) {
   return safe.substr(0, 64);
 }
 
-// Writes `content` to a new private file in the temporary folder; false with
-// the reason in `error` when it cannot.
-bool WriteTemporaryFile(const std::string& name, const std::string& content, std::string& path, std::string& error) {
+// Writes `content` to a new private file in the temporary folder and returns
+// its path; raises error 75 with the system's reason when it cannot.
+std::string WriteTemporaryFile(const std::string& name, const std::string& content) {
   std::error_code ec;
   fs::path folder = fs::temp_directory_path(ec);
   if (ec) folder = "/tmp";
   std::string pattern = (folder / ("ztunittest-" + SafeName(name) + "-XXXXXX.csv")).string();
+  const auto fail = [&pattern](bool made) {
+    const int error = errno;
+    if (made) ::unlink(pattern.c_str());
+    RaiseError(errc::kPathFileAccessError, {}, std::strerror(error));
+  };
   const int fd = ::mkstemps(pattern.data(), 4);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0) fail(false);
   size_t written = 0;
   while (written < content.size()) {
     const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      error = std::strerror(errno);
+      if (n == 0) errno = EIO;
+      const int error = errno;
       ::close(fd);
-      ::unlink(pattern.c_str());
-      return false;
+      errno = error;
+      fail(true);
     }
     written += static_cast<size_t>(n);
   }
-  if (::close(fd) != 0) {
-    error = std::strerror(errno);
-    ::unlink(pattern.c_str());
-    return false;
-  }
-  path = pattern;
-  return true;
+  if (::close(fd) != 0) fail(true);
+  return pattern;
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
@@ -347,19 +356,11 @@ Answer OverwriteAnswer(int16_t label, int32_t value, const char* word) { return 
 
 std::string DatapoolFieldList(const std::vector<DatapoolField>& fields, const std::vector<std::string>& values) {
   const auto valueOf = [&values](size_t f) { return f < values.size() ? values[f] : std::string(); };
-  bool utf8 = true;
-  for (size_t f = 0; f < fields.size() && utf8; ++f) {
-    utf8 = json::IsValidUtf8(fields[f].name) && json::IsValidUtf8(fields[f].type) && json::IsValidUtf8(valueOf(f));
-  }
-  if (!utf8) {
-    // Text that is not UTF-8 is replaced rather than refused, as the JSON
-    // library replaces it; such a list is read back from its text.
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (size_t f = 0; f < fields.size(); ++f) {
-      list.push_back({{"name", fields[f].name}, {"type", fields[f].type}, {"value", valueOf(f)}});
-    }
-    return list.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-  }
+  // Text that is not UTF-8 is replaced rather than refused, so that the list
+  // is JSON; such a list is read back from its text.
+  const auto utf8 = [](const std::string& text) {
+    return json::IsValidUtf8(text) ? text : json::WithInvalidUtf8Replaced(text);
+  };
   FieldList& last = LastFieldList();
   last.text = "[";
   last.datapool = Datapool();
@@ -367,14 +368,16 @@ std::string DatapoolFieldList(const std::vector<DatapoolField>& fields, const st
   for (size_t f = 0; f < fields.size(); ++f) {
     if (f > 0) last.text += ',';
     last.text += "{\"name\":";
-    AppendJsonString(last.text, fields[f].name);
+    const DatapoolField field{utf8(fields[f].name), utf8(fields[f].type)};
+    const std::string value = utf8(valueOf(f));
+    AppendJsonString(last.text, field.name);
     last.text += ",\"type\":";
-    AppendJsonString(last.text, fields[f].type);
+    AppendJsonString(last.text, field.type);
     last.text += ",\"value\":";
-    AppendJsonString(last.text, valueOf(f));
+    AppendJsonString(last.text, value);
     last.text += '}';
-    last.datapool.fields.push_back(fields[f]);
-    row.push_back(valueOf(f));
+    last.datapool.fields.push_back(field);
+    row.push_back(value);
   }
   last.text += ']';
   if (!fields.empty()) last.datapool.rows.push_back(std::move(row));
@@ -386,28 +389,28 @@ Datapool ParseDatapoolFields(const std::string& name, const std::string& fields)
     CheckFieldNames(name, last.datapool);
     return last.datapool;
   }
-  nlohmann::json list;
+  json::Value list;
   try {
-    list = nlohmann::json::parse(fields);
-  } catch (const nlohmann::json::parse_error& e) {
-    RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_JSON, {std::to_string(e.byte)}));
+    list = json::ParseKeepingNul(fields);
+  } catch (const json::ParseError& e) {
+    RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_JSON, {std::to_string(e.Where().column)}));
   }
-  if (!list.is_array()) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_ARRAY));
+  if (list.type != json::Type::kArray) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_ARRAY));
 
   Datapool datapool;
   std::vector<std::string> values;
   std::set<std::string> seen;
   size_t number = 0;
-  for (const nlohmann::json& entry : list) {
+  for (const json::Value& entry : list.items) {
     const std::string position = std::to_string(++number);
-    if (!entry.is_object()) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_OBJECT, {position}));
+    if (entry.type != json::Type::kObject) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_OBJECT, {position}));
     auto text = [&](const char* key) {
-      const auto it = entry.find(key);
-      if (it == entry.end()) return std::string();
-      if (!it->is_string()) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_TEXT, {position, key}));
-      return it->get<std::string>();
+      const json::Value* member = entry.Find(key);
+      if (member == nullptr) return std::string();
+      if (member->type != json::Type::kString) RaiseBadFields(name, Text(WB_DP_FIELDS_NOT_TEXT, {position, key}));
+      return member->text;
     };
-    if (!entry.contains("name")) RaiseBadFields(name, Text(WB_DP_FIELDS_NO_NAME, {position}));
+    if (entry.Find("name") == nullptr) RaiseBadFields(name, Text(WB_DP_FIELDS_NO_NAME, {position}));
     std::string fieldName = text("name");
     if (fieldName.empty()) RaiseBadFields(name, Text(WB_DP_FIELDS_EMPTY_NAME, {position}));
     if (!seen.insert(fieldName).second) RaiseBadFields(name, Text(WB_DP_FIELDS_DUPLICATE, {position, fieldName}));
@@ -476,33 +479,22 @@ std::string DatapoolCsv(const Datapool& datapool) {
   return csv;
 }
 
-bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
-                     std::string& error) {
-  std::vector<CsvRecord> records;
-  if (!ParseCsv(text, records, error)) return false;
+std::vector<std::vector<std::string>> ReadDatapoolCsv(const Datapool& datapool, const std::string& text) {
+  std::vector<CsvRecord> records = ParseCsv(text);
   std::vector<std::string> header;
   for (const DatapoolField& field : datapool.fields) header.push_back(field.name);
   if (records.empty() || records.front().values != header) {
-    error = Text(WB_DP_CSV_HEADER, {CsvLine(header)});
-    return false;
+    RaiseError(errc::kInvalidCall, {}, Text(WB_DP_CSV_HEADER, {CsvLine(header)}));
   }
-  if (RefusedNul(records, header, error)) return false;
-  rows.clear();
-  for (size_t i = 1; i < records.size(); ++i) {
-    if (records[i].values.size() != header.size()) {
-      error = Text(WB_DP_CSV_VALUE_COUNT, {std::to_string(records[i].line), std::to_string(records[i].values.size()),
-                                           std::to_string(header.size())});
-      return false;
-    }
-    rows.push_back(std::move(records[i].values));
-  }
-  return true;
+  RefuseNul(records, header);
+  RefuseValueCounts(records, header.size());
+  std::vector<std::vector<std::string>> rows;
+  for (size_t i = 1; i < records.size(); ++i) rows.push_back(std::move(records[i].values));
+  return rows;
 }
 
-bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
-                     std::string& error) {
-  std::vector<CsvRecord> records;
-  if (!ParseCsv(text, records, error)) return false;
+std::vector<std::vector<std::string>> ReadImportedCsv(const Datapool& datapool, const std::string& text) {
+  const std::vector<CsvRecord> records = ParseCsv(text);
   std::vector<std::string> fields;
   std::map<std::string, size_t> wanted;
   for (const DatapoolField& field : datapool.fields) {
@@ -520,23 +512,17 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
   }
   if (records.empty() || target.size() != header.size() || header.size() != fields.size()) {
     const size_t line = records.empty() ? 1 : records.front().line;
-    error = Text(WB_DP_IMPORT_HEADER, {std::to_string(line), CsvLine(fields)});
-    return false;
+    RaiseError(errc::kInvalidCall, {}, Text(WB_DP_IMPORT_HEADER, {std::to_string(line), CsvLine(fields)}));
   }
-  if (RefusedNul(records, header, error)) return false;
-  rows.clear();
+  RefuseNul(records, header);
+  RefuseValueCounts(records, fields.size());
+  std::vector<std::vector<std::string>> rows;
   for (size_t i = 1; i < records.size(); ++i) {
-    const std::vector<std::string>& values = records[i].values;
-    if (values.size() != fields.size()) {
-      error = Text(WB_DP_CSV_VALUE_COUNT,
-                   {std::to_string(records[i].line), std::to_string(values.size()), std::to_string(fields.size())});
-      return false;
-    }
     std::vector<std::string> row(fields.size());
-    for (size_t c = 0; c < values.size(); ++c) row[target[c]] = values[c];
+    for (size_t c = 0; c < records[i].values.size(); ++c) row[target[c]] = records[i].values[c];
     rows.push_back(std::move(row));
   }
-  return true;
+  return rows;
 }
 
 void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows) {
@@ -674,8 +660,11 @@ void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connectio
 
   const std::string original = DatapoolCsv(*datapool);
   std::string path;
-  std::string error;
-  if (!WriteTemporaryFile(name, original, path, error)) return Say(WB_DP_EDIT_NO_FILE, {name, error});
+  try {
+    path = WriteTemporaryFile(name, original);
+  } catch (const ZtError& e) {
+    return Say(WB_DP_EDIT_NO_FILE, {name, e.Description()});
+  }
 
   const EditorOutcome outcome = RunEditor(*command, path);
   if (!outcome.started) {
@@ -691,7 +680,11 @@ void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connectio
     return Say(WB_DP_EDIT_UNCHANGED, {name});
   }
   std::vector<std::vector<std::string>> rows;
-  if (!ReadDatapoolCsv(*datapool, *edited, rows, error)) return Say(WB_DP_EDIT_MALFORMED, {name, error, path});
+  try {
+    rows = ReadDatapoolCsv(*datapool, *edited);
+  } catch (const ZtError& e) {
+    return Say(WB_DP_EDIT_MALFORMED, {name, e.Description(), path});
+  }
   try {
     ReplaceDatapoolRows(db, *datapool, rows);
   } catch (const ZtError& e) {
@@ -728,7 +721,7 @@ int32_t WorkbenchOverwritePrompt::Ask(const std::string& title, const std::strin
   if (remember_ && remembered_ != 0) return remembered_;
   if (!title.empty()) console_.Write(title + kLineEnd);
   Question asked{
-      Text(WB_DP_OVERWRITE_QUESTION, {item, question}), {}, overwrite_answer::kNo, answer_key::kOverwriteDatapools};
+      item + ": " + question, {}, overwrite_answer::kNo, answer_key::kOverwriteDatapools};
   asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES, overwrite_answer::kYes, answer_word::kYes));
   if (forAll_) {
     asked.answers.push_back(OverwriteAnswer(WB_ANSWER_YES_TO_ALL, overwrite_answer::kYesForAll, answer_word::kAll));

@@ -111,17 +111,15 @@ std::vector<std::string> DatapoolNames(Database& db);
 /// The datapool as CSV: the field names, then one record per row.
 std::string DatapoolCsv(const Datapool& datapool);
 
-/// Reads CSV `text` edited from `datapool` into `rows`; false with the reason
-/// in `error` when it is malformed or its header is not the field names.
-bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
-                     std::string& error);
+/// The rows of CSV `text` edited from `datapool`; raises error 5 with the
+/// reason when it is malformed or its header is not the field names.
+std::vector<std::vector<std::string>> ReadDatapoolCsv(const Datapool& datapool, const std::string& text);
 
 /// Reads CSV `text` imported into `datapool`: its header names exactly the
 /// datapool's fields, each once, in any order; every further record has one
-/// value per field. `rows` come back in the datapool's field order. False
-/// with the reason, naming its line, in `error`.
-bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vector<std::vector<std::string>>& rows,
-                     std::string& error);
+/// value per field. The rows come back in the datapool's field order; error 5
+/// with the reason, naming its line, when the file is not such.
+std::vector<std::vector<std::string>> ReadImportedCsv(const Datapool& datapool, const std::string& text);
 
 /// Replaces the rows of `datapool` by `rows` in one transaction; raises error
 /// 75 when the datapool is gone or its fields changed since it was loaded.

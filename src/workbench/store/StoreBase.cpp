@@ -13,9 +13,6 @@ namespace zt::wb {
 
 namespace {
 
-// Without the blanks and tabs around it.
-std::string Trimmed(std::string_view text) { return TrimChars(text, " \t"); }
-
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? std::string() : Trimmed(value);

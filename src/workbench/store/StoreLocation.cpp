@@ -80,109 +80,6 @@ int HexValue(char c) {
   return -1;
 }
 
-// `text` percent-decoded as libpq decodes a URI's parts: false (with the
-// reason) for a "%" without two hex digits and for "%00", which would end
-// the text unseen.
-bool PercentDecoded(const std::string& text, std::string& out, std::string& reason) {
-  out.clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0) {
-      reason = Text(WB_PG_BAD_PERCENT, {text.substr(i, 3)});
-      return false;
-    }
-    const char decoded = static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-    if (decoded == '\0') {
-      reason = Text(WB_PG_BAD_PERCENT, {text.substr(i, 3)});
-      return false;
-    }
-    out += decoded;
-    i += 2;
-  }
-  return true;
-}
-
-// Takes "scripts=..." out of the query of the URI `uri` into `scripts`.
-std::string WithoutScriptsInUri(const std::string& uri, std::optional<std::string>& scripts, std::string& reason) {
-  const size_t question = uri.find('?');
-  if (question == std::string::npos) return uri;
-  std::string kept;
-  size_t start = question + 1;
-  while (start <= uri.size()) {
-    size_t end = uri.find('&', start);
-    if (end == std::string::npos) end = uri.size();
-    const std::string parameter = uri.substr(start, end - start);
-    if (StartsWith(parameter, std::string(kScriptsKey) + "=")) {
-      std::string decoded;
-      if (!PercentDecoded(parameter.substr(std::string(kScriptsKey).size() + 1), decoded, reason)) return {};
-      scripts = decoded;
-    } else if (!parameter.empty()) {
-      kept += (kept.empty() ? "" : "&") + parameter;
-    }
-    start = end + 1;
-  }
-  return uri.substr(0, question) + (kept.empty() ? "" : "?" + kept);
-}
-
-// One keyword and its value of libpq's keyword form, and where it stands.
-struct Setting {
-  std::string keyword;
-  std::string value;
-  size_t start = 0;
-  size_t end = 0;
-};
-
-// `conninfo` cut into its settings as libpq's own reader cuts it: a keyword
-// up to "=" or a blank, blanks, "=", blanks, then a value bare up to the
-// next blank or in single quotes, "\" escaping the next character in both.
-// False with the reason for a keyword without "=" and an unclosed quote,
-// which libpq refuses too.
-bool CutSettings(const std::string& conninfo, std::vector<Setting>& settings, std::string& reason) {
-  size_t i = 0;
-  const size_t n = conninfo.size();
-  while (i < n) {
-    while (i < n && IsBlank(conninfo[i])) ++i;
-    if (i >= n) break;
-    Setting setting;
-    setting.start = i;
-    while (i < n && conninfo[i] != '=' && !IsBlank(conninfo[i])) setting.keyword += conninfo[i++];
-    while (i < n && IsBlank(conninfo[i])) ++i;
-    if (i >= n || conninfo[i] != '=') {
-      reason = Text(WB_PG_NO_EQUALS, {setting.keyword});
-      return false;
-    }
-    ++i;
-    while (i < n && IsBlank(conninfo[i])) ++i;
-    if (i < n && conninfo[i] == '\'') {
-      bool closed = false;
-      for (++i; i < n && !closed; ++i) {
-        if (conninfo[i] == '\\' && i + 1 < n) {
-          setting.value += conninfo[++i];
-        } else if (conninfo[i] == '\'') {
-          closed = true;
-        } else {
-          setting.value += conninfo[i];
-        }
-      }
-      if (!closed) {
-        reason = Text(WB_PG_UNCLOSED_QUOTE, {setting.keyword});
-        return false;
-      }
-    } else {
-      while (i < n && !IsBlank(conninfo[i])) {
-        if (conninfo[i] == '\\' && i + 1 < n) ++i;
-        setting.value += conninfo[i++];
-      }
-    }
-    setting.end = i;
-    settings.push_back(std::move(setting));
-  }
-  return true;
-}
-
 bool IsSecret(std::string keyword) {
   for (char& c : keyword) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return keyword.find("password") != std::string::npos;
@@ -230,6 +127,96 @@ std::string Shown(const std::string& location) {
   RaiseError(errc::kInvalidCall, {}, Text(WB_PG_BAD_LOCATION, {Shown(location), reason}));
 }
 
+// `text` of the location `location` percent-decoded as libpq decodes a URI's
+// parts; refuses a "%" without two hex digits and "%00", which would end the
+// text unseen.
+std::string PercentDecoded(const std::string& text, const std::string& location) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    const bool hex = i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0;
+    if (!hex || HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]) == 0) {
+      RaiseBadLocation(location, Text(WB_PG_BAD_PERCENT, {text.substr(i, 3)}));
+    }
+    out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    i += 2;
+  }
+  return out;
+}
+
+// Takes "scripts=..." out of the query of the URI `uri` into `scripts`.
+std::string WithoutScriptsInUri(const std::string& uri, std::optional<std::string>& scripts) {
+  const size_t question = uri.find('?');
+  if (question == std::string::npos) return uri;
+  std::string kept;
+  size_t start = question + 1;
+  while (start <= uri.size()) {
+    size_t end = uri.find('&', start);
+    if (end == std::string::npos) end = uri.size();
+    const std::string parameter = uri.substr(start, end - start);
+    if (StartsWith(parameter, std::string(kScriptsKey) + "=")) {
+      scripts = PercentDecoded(parameter.substr(std::string(kScriptsKey).size() + 1), uri);
+    } else if (!parameter.empty()) {
+      kept += (kept.empty() ? "" : "&") + parameter;
+    }
+    start = end + 1;
+  }
+  return uri.substr(0, question) + (kept.empty() ? "" : "?" + kept);
+}
+
+// One keyword and its value of libpq's keyword form, and where it stands.
+struct Setting {
+  std::string keyword;
+  std::string value;
+  size_t start = 0;
+  size_t end = 0;
+};
+
+// `conninfo` cut into its settings as libpq's own reader cuts it: a keyword
+// up to "=" or a blank, blanks, "=", blanks, then a value bare up to the
+// next blank or in single quotes, "\" escaping the next character in both.
+// Refuses a keyword without "=" and an unclosed quote, as libpq does.
+std::vector<Setting> CutSettings(const std::string& conninfo) {
+  std::vector<Setting> settings;
+  size_t i = 0;
+  const size_t n = conninfo.size();
+  while (i < n) {
+    while (i < n && IsBlank(conninfo[i])) ++i;
+    if (i >= n) break;
+    Setting setting;
+    setting.start = i;
+    while (i < n && conninfo[i] != '=' && !IsBlank(conninfo[i])) setting.keyword += conninfo[i++];
+    while (i < n && IsBlank(conninfo[i])) ++i;
+    if (i >= n || conninfo[i] != '=') RaiseBadLocation(conninfo, Text(WB_PG_NO_EQUALS, {setting.keyword}));
+    ++i;
+    while (i < n && IsBlank(conninfo[i])) ++i;
+    if (i < n && conninfo[i] == '\'') {
+      bool closed = false;
+      for (++i; i < n && !closed; ++i) {
+        if (conninfo[i] == '\\' && i + 1 < n) {
+          setting.value += conninfo[++i];
+        } else if (conninfo[i] == '\'') {
+          closed = true;
+        } else {
+          setting.value += conninfo[i];
+        }
+      }
+      if (!closed) RaiseBadLocation(conninfo, Text(WB_PG_UNCLOSED_QUOTE, {setting.keyword}));
+    } else {
+      while (i < n && !IsBlank(conninfo[i])) {
+        if (conninfo[i] == '\\' && i + 1 < n) ++i;
+        setting.value += conninfo[i++];
+      }
+    }
+    setting.end = i;
+    settings.push_back(std::move(setting));
+  }
+  return settings;
+}
+
 }  // namespace
 
 bool IsDatabaseLocation(const std::string& location) {
@@ -256,21 +243,17 @@ StoreLocation ParseStoreLocation(const std::string& location) {
   parsed.kind = StoreLocation::Kind::kPostgres;
   std::optional<std::string> scripts;
   if (form == Form::kUri) {
-    parsed.conninfo = WithoutScriptsInUri(location, scripts, reason);
+    parsed.conninfo = WithoutScriptsInUri(location, scripts);
   } else {
-    std::vector<Setting> settings;
-    if (CutSettings(location, settings, reason)) {
-      for (const Setting& setting : settings) {
-        if (setting.keyword == kScriptsKey) {
-          scripts = setting.value;
-        } else {
-          parsed.conninfo +=
-              (parsed.conninfo.empty() ? "" : " ") + location.substr(setting.start, setting.end - setting.start);
-        }
+    for (const Setting& setting : CutSettings(location)) {
+      if (setting.keyword == kScriptsKey) {
+        scripts = setting.value;
+      } else {
+        parsed.conninfo +=
+            (parsed.conninfo.empty() ? "" : " ") + location.substr(setting.start, setting.end - setting.start);
       }
     }
   }
-  if (!reason.empty()) RaiseBadLocation(location, reason);
   // The rest is libpq's, and libpq's own reader judges it.
   char* error = nullptr;
   PQconninfoOption* options = Pq().conninfoParse(parsed.conninfo.c_str(), &error);

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "support/Error.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -124,21 +125,19 @@ LlvmRcCall TranslateRcArguments(const std::vector<std::string>& args, const fs::
   return call;
 }
 
-std::string FindLlvmRc(const std::string& chosen, const std::string& searchPath, std::string& error) {
-  error.clear();
+std::string FindLlvmRc(const std::string& chosen, const std::string& searchPath) {
   if (!chosen.empty()) {
     const std::string found = chosen.find('/') == std::string::npos ? SearchPath(chosen, searchPath)
                               : IsExecutableFile(chosen)             ? chosen
                                                                      : std::string();
-    if (found.empty()) error = Text(WB_RC_BAD_LLVM_RC, {chosen});
+    if (found.empty()) RaiseError(errc::kFileNotFound, {}, Text(WB_RC_BAD_LLVM_RC, {chosen}));
     return found;
   }
   for (const char* name : {"llvm-rc", "llvm-rc-14"}) {
     const std::string found = SearchPath(name, searchPath);
     if (!found.empty()) return found;
   }
-  error = Text(WB_RC_NO_LLVM_RC);
-  return {};
+  RaiseError(errc::kFileNotFound, {}, Text(WB_RC_NO_LLVM_RC));
 }
 
 }  // namespace zt::wb

@@ -50,8 +50,8 @@ LlvmRcCall TranslateRcArguments(const std::vector<std::string>& args, const std:
 /// The llvm-rc to run: `chosen` (the value of $ZTUNITTEST_LLVM_RC) when it is
 /// not empty, looked up on `searchPath` when it has no "/"; else "llvm-rc",
 /// else "llvm-rc-14" on `searchPath` (the value of $PATH, folders separated
-/// by ":", an empty one meaning the current folder). "" when there is none;
-/// then `error` says why.
-std::string FindLlvmRc(const std::string& chosen, const std::string& searchPath, std::string& error);
+/// by ":", an empty one meaning the current folder). Raises error 53 saying
+/// why when there is none.
+std::string FindLlvmRc(const std::string& chosen, const std::string& searchPath);
 
 }  // namespace zt::wb

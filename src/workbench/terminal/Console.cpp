@@ -12,9 +12,6 @@ namespace zt::wb {
 
 namespace {
 
-// Without the blanks and tabs around it.
-std::string Trimmed(std::string_view text) { return TrimChars(text, " \t"); }
-
 // ASCII case folding; bytes of other characters stay as they are.
 std::string Folded(std::string text) {
   for (char& c : text) {

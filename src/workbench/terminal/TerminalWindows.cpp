@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/Error.h"
+#include "support/Text.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -84,15 +85,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
   lines.push_back(line);
   while (!lines.empty() && lines.back().empty()) lines.pop_back();
   return lines;
-}
-
-std::string Joined(const std::vector<std::string>& lines, const std::string& separator) {
-  std::string joined;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) joined += separator;
-    joined += lines[i];
-  }
-  return joined;
 }
 
 // `text` cut to at most `length` characters (UTF-8 code points).
@@ -375,7 +367,7 @@ std::string TerminalWindowSystem::StatusLine(const TerminalStatusWindow& window,
   if (window.ProgressMax() > 0) fraction = static_cast<double>(window.ProgressValue()) / window.ProgressMax();
   fraction = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
   const int done = static_cast<int>(std::lround(fraction * kBarCells));
-  const std::string bar = Repeated(Text(WB_TERM_BAR_DONE), done) + Repeated(Text(WB_TERM_BAR_TODO), kBarCells - done);
+  const std::string bar = Repeated("#", done) + Repeated("-", kBarCells - done);
   std::string percent = std::to_string(static_cast<int>(std::floor(fraction * 100 + 1e-9)));
   percent.insert(0, static_cast<size_t>(std::max(0, kPercentWidth - static_cast<int>(percent.size()))), ' ');
   std::string line;

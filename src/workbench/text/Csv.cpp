@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "support/Error.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
@@ -42,13 +43,13 @@ std::string CsvLine(const std::vector<std::string>& values) {
 
 bool IsUtf8(const std::string& text) { return json::IsValidUtf8(text); }
 
-bool ParseCsv(const std::string& input, std::vector<CsvRecord>& records, std::string& error) {
-  records.clear();
+std::vector<CsvRecord> ParseCsv(const std::string& input) {
+  const auto fault = [](int16_t id, size_t line) { RaiseError(errc::kInvalidCall, {}, Text(id, {std::to_string(line)})); };
   if (const size_t bad = json::FirstInvalidUtf8(input); bad != std::string::npos) {
     const auto lineEnds = std::count(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(bad), '\n');
-    error = Text(WB_CSV_NOT_UTF8, {std::to_string(lineEnds + 1)});
-    return false;
+    fault(WB_CSV_NOT_UTF8, static_cast<size_t>(lineEnds) + 1);
   }
+  std::vector<CsvRecord> records;
   const std::string text = input.rfind(kByteOrderMark, 0) == 0 ? input.substr(3) : input;
 
   size_t line = 1;
@@ -95,25 +96,18 @@ bool ParseCsv(const std::string& input, std::vector<CsvRecord>& records, std::st
     } else if (c == ',') {
       endValue();
     } else if (wasQuoted) {
-      error = Text(WB_CSV_TEXT_AFTER_QUOTE, {std::to_string(line)});
-      return false;
+      fault(WB_CSV_TEXT_AFTER_QUOTE, line);
     } else if (c == '"') {
-      if (!value.empty()) {
-        error = Text(WB_CSV_STRAY_QUOTE, {std::to_string(line)});
-        return false;
-      }
+      if (!value.empty()) fault(WB_CSV_STRAY_QUOTE, line);
       quoted = true;
       quoteLine = line;
     } else {
       value += c;
     }
   }
-  if (quoted) {
-    error = Text(WB_CSV_UNCLOSED_QUOTE, {std::to_string(quoteLine)});
-    return false;
-  }
+  if (quoted) fault(WB_CSV_UNCLOSED_QUOTE, quoteLine);
   endRecord();
-  return true;
+  return records;
 }
 
 }  // namespace zt::wb

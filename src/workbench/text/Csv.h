@@ -32,9 +32,9 @@ struct CsvRecord {
 /// `values` as one CSV record, without its line end.
 std::string CsvLine(const std::vector<std::string>& values);
 
-/// Reads `text` into `records`; on a fault returns false with a description
-/// of it (naming its line) in `error`, and `records` is unspecified.
-bool ParseCsv(const std::string& text, std::vector<CsvRecord>& records, std::string& error);
+/// The records of `text`; raises error 5 describing the first fault (naming
+/// its line).
+std::vector<CsvRecord> ParseCsv(const std::string& text);
 
 /// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsUtf8(const std::string& text);

@@ -71,6 +71,9 @@ class Parser {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
   }
 
+  /// Takes "\u0000" in strings as the NUL character instead of refusing it.
+  void KeepNul() { keepNul_ = true; }
+
   Value ParseDocument() {
     Value value = ParseValue(0);
     SkipSpace();
@@ -305,7 +308,7 @@ class Parser {
       case 'u': {
         Advance();
         uint32_t cp = ReadHex4(escape);
-        if (cp == 0) Fail(escape, Text(WB_JSON_NUL));
+        if (cp == 0 && !keepNul_) Fail(escape, Text(WB_JSON_NUL));
         if (cp >= 0xDC00 && cp <= 0xDFFF) Fail(escape, Text(WB_JSON_LONE_SURROGATE, {Hex(cp, 4)}));
         if (cp >= 0xD800 && cp <= 0xDBFF) {
           Fill(2);
@@ -418,6 +421,7 @@ class Parser {
   mutable std::string buffer_;
   mutable bool ended_ = false;
   size_t pos_ = 0;
+  bool keepNul_ = false;
   int line_ = 1;
   int column_ = 1;
   bool keep_ = true;  // false: check only
@@ -435,6 +439,12 @@ const Value* Value::Find(std::string_view key) const {
 ParseError::ParseError(Position where, std::string message) : where_(where), message_(std::move(message)) {}
 
 Value Parse(std::string_view text) { return detail::Parser(text).ParseDocument(); }
+
+Value ParseKeepingNul(std::string_view text) {
+  detail::Parser parser(text);
+  parser.KeepNul();
+  return parser.ParseDocument();
+}
 
 Value Check(std::string_view text) { return detail::Parser(text).CheckDocument(); }
 
@@ -462,6 +472,37 @@ size_t FirstInvalidUtf8(std::string_view text) {
     at += length;
   }
   return std::string_view::npos;
+}
+
+std::string WithInvalidUtf8Replaced(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t at = 0;
+  while (at < text.size()) {
+    if (const size_t length = Utf8Length(text.substr(at)); length > 0) {
+      out.append(text.substr(at, length));
+      at += length;
+      continue;
+    }
+    out += "\xEF\xBF\xBD";
+    // The bytes a character started here could still have had: its lead byte
+    // and the continuation bytes that fit it (the same ranges Utf8Length
+    // checks), so that a cut character is one replacement.
+    const auto c = static_cast<unsigned char>(text[at]);
+    const size_t wanted = c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 1;
+    size_t end = at + 1;
+    for (; end < at + wanted && end < text.size(); ++end) {
+      const auto next = static_cast<unsigned char>(text[end]);
+      unsigned char low = 0x80, high = 0xBF;
+      if (end == at + 1 && c == 0xE0) low = 0xA0;
+      if (end == at + 1 && c == 0xED) high = 0x9F;
+      if (end == at + 1 && c == 0xF0) low = 0x90;
+      if (end == at + 1 && c == 0xF4) high = 0x8F;
+      if (next < low || next > high) break;
+    }
+    at = end;
+  }
+  return out;
 }
 
 void AppendUtf8(std::string& out, uint32_t cp) {

@@ -79,6 +79,10 @@ class ParseError : public std::exception {
 /// Parses one JSON document; throws ParseError on the first fault.
 Value Parse(std::string_view text);
 
+/// Parse for a text whose strings are values, not names: "\u0000" is read as
+/// the NUL character, for the caller to refuse with its own reason.
+Value ParseKeepingNul(std::string_view text);
+
 /// Checks `text` as Parse does (same faults, same ParseError) without
 /// building the document: only an outermost object's member names and the
 /// positions of names and values are kept (its `items` hold no contents).
@@ -132,6 +136,10 @@ bool IsValidUtf8(std::string_view text);
 /// The offset of the first byte of `text` that is not part of well-formed
 /// UTF-8, or std::string_view::npos.
 size_t FirstInvalidUtf8(std::string_view text);
+
+/// `text` with each piece that is not UTF-8 replaced by U+FFFD: a byte that
+/// starts no character, or a character cut short (its bytes so far) as one.
+std::string WithInvalidUtf8Replaced(std::string_view text);
 
 /// Appends the UTF-8 form of the code point `cp` (at most U+10FFFF) to `out`.
 void AppendUtf8(std::string& out, uint32_t cp);

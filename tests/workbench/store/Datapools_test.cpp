@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <nlohmann/json.hpp>
 
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
@@ -103,28 +102,29 @@ TEST_P(Datapools, CreateKeepsFieldOrderAndTheInitialRow) {
   EXPECT_EQ(ErrorNumberOf([&] { Create(" ", kFields); }), errc::kInvalidCall);
 }
 
-TEST(DatapoolFieldLists, AreWrittenAsTheJsonLibraryWritesThemAndTakenBackAsMade) {
+TEST(DatapoolFieldLists, AreWrittenAsCompactJsonAndTakenBackAsMade) {
   using Fields = std::vector<DatapoolField>;
   struct Case {
     Fields fields;
     std::vector<std::string> values;
+    std::string text;
   };
   const std::vector<Case> cases = {
-      {{}, {}},
-      {{{"a", "int"}}, {"1"}},
-      {{{"q\"uote", "back\\slash"}, {"ctl\x01\x1f\x7f", "tab\tnl\ncr\rbs\bff\f"}}, {"\"\\", ""}},
-      {{{"Ω", "日本"}, {"b", ""}}, {"é"}},  // values missing at the end are ""
-      {{{"bad\xC3", "x"}}, {"\xFF"}},       // not UTF-8: replaced
+      {{}, {}, "[]"},
+      {{{"a", "int"}}, {"1"}, R"([{"name":"a","type":"int","value":"1"}])"},
+      {{{"q\"uote", "back\\slash"}, {"ctl\x01\x1f\x7f", "tab\tnl\ncr\rbs\bff\f"}},
+       {"\"\\", ""},
+       R"([{"name":"q\"uote","type":"back\\slash","value":"\"\\"},)"
+       "{\"name\":\"ctl\\u0001\\u001f\x7f\",\"type\":\"tab\\tnl\\ncr\\rbs\\bff\\f\",\"value\":\"\"}]"},
+      // values missing at the end are ""
+      {{{"Ω", "日本"}, {"b", ""}}, {"é"}, R"([{"name":"Ω","type":"日本","value":"é"},{"name":"b","type":"","value":""}])"},
+      // not UTF-8: each stray byte, and a character cut short, is one U+FFFD
+      {{{"bad\xC3", "x\xE2\x82y"}}, {"\xFF\x80\xED\xA0\x80"},
+       R"([{"name":"bad�","type":"x�y","value":"�����"}])"},
   };
   for (const Case& c : cases) {
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (size_t f = 0; f < c.fields.size(); ++f) {
-      list.push_back({{"name", c.fields[f].name},
-                      {"type", c.fields[f].type},
-                      {"value", f < c.values.size() ? c.values[f] : std::string()}});
-    }
     const std::string text = DatapoolFieldList(c.fields, c.values);
-    EXPECT_EQ(text, list.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    EXPECT_EQ(text, c.text);
     const Datapool made = ParseDatapoolFields("Calc_add", text);
     const Datapool read = ParseDatapoolFields("Calc_add", " " + text);  // read from the text
     EXPECT_EQ(made.fields, read.fields) << text;
@@ -366,15 +366,13 @@ TEST(Csv, QuotesWhatNeedsQuotingAndReadsItBack) {
       {"a", "b,c", "\"q\""}, {"x\ny", "", "Ω"}, {"", "", ""}, {"\r\n", " lead", "trail "}};
   std::string text;
   for (const auto& record : records) text += CsvLine(record) + "\n";
-  std::vector<CsvRecord> read;
-  std::string error;
-  ASSERT_TRUE(ParseCsv(text, read, error)) << error;
+  std::vector<CsvRecord> read = ParseCsv(text);
   ASSERT_EQ(read.size(), records.size());
   for (size_t i = 0; i < records.size(); ++i) EXPECT_EQ(read[i].values, records[i]) << i;
   EXPECT_EQ(read[2].line, 4u) << "a record starts after the line end inside the quotes before it";
 
   // CR LF line ends, a byte order mark, blank lines and a missing last line end.
-  ASSERT_TRUE(ParseCsv("\xEF\xBB\xBF" "a,b\r\n\r\n1,\"2\r\n3\"\r\n\n\"\"\n4,5", read, error)) << error;
+  read = ParseCsv("\xEF\xBB\xBF" "a,b\r\n\r\n1,\"2\r\n3\"\r\n\n\"\"\n4,5");
   ASSERT_EQ(read.size(), 4u);
   EXPECT_EQ(read[0].values, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(read[1].values, (std::vector<std::string>{"1", "2\r\n3"}));
@@ -389,25 +387,29 @@ TEST(Csv, QuotesWhatNeedsQuotingAndReadsItBack) {
       "\xEF\xBB\xBF"
       "a",
       "b"};
-  ASSERT_TRUE(ParseCsv(CsvLine(marked) + "\n", read, error)) << error;
+  read = ParseCsv(CsvLine(marked) + "\n");
   ASSERT_EQ(read.size(), 1u);
   EXPECT_EQ(read[0].values, marked);
-  ASSERT_TRUE(ParseCsv("a,b\n1,2\r", read, error)) << error;
+  read = ParseCsv("a,b\n1,2\r");
   ASSERT_EQ(read.size(), 2u);
   EXPECT_EQ(read[1].values, (std::vector<std::string>{"1", "2"}));
 }
 
 TEST(Csv, FaultsNameTheirLine) {
-  std::vector<CsvRecord> read;
-  std::string error;
-  EXPECT_FALSE(ParseCsv("a,b\n1,x\"y\n", read, error));
-  EXPECT_EQ(error, Text(WB_CSV_STRAY_QUOTE, {"2"}));
-  EXPECT_FALSE(ParseCsv("a,b\n\"1\"x,2\n", read, error));
-  EXPECT_EQ(error, Text(WB_CSV_TEXT_AFTER_QUOTE, {"2"}));
-  EXPECT_FALSE(ParseCsv("a\n\n\"open\nstill open\n", read, error));
-  EXPECT_EQ(error, Text(WB_CSV_UNCLOSED_QUOTE, {"3"}));
-  EXPECT_FALSE(ParseCsv("a\n\"x\ny\xFF\"\n", read, error));
-  EXPECT_EQ(error, Text(WB_CSV_NOT_UTF8, {"3"})) << "the line of the bad byte, inside a quoted value too";
+  const struct {
+    const char* text;
+    std::string error;
+  } cases[] = {
+      {"a,b\n1,x\"y\n", Text(WB_CSV_STRAY_QUOTE, {"2"})},
+      {"a,b\n\"1\"x,2\n", Text(WB_CSV_TEXT_AFTER_QUOTE, {"2"})},
+      {"a\n\n\"open\nstill open\n", Text(WB_CSV_UNCLOSED_QUOTE, {"3"})},
+      {"a\n\"x\ny\xFF\"\n", Text(WB_CSV_NOT_UTF8, {"3"})},  // the line of the bad byte, inside a quoted value too
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_EQ(ErrorNumberOf([&] { ParseCsv(c.text); }, &error), errc::kInvalidCall) << c.text;
+    EXPECT_EQ(error, c.error);
+  }
   EXPECT_FALSE(IsUtf8("\xC0\xAF")) << "overlong";
   EXPECT_FALSE(IsUtf8("\xED\xA0\x80")) << "surrogate";
   EXPECT_FALSE(IsUtf8("\xE6\x97")) << "cut short";
@@ -417,19 +419,23 @@ TEST(Csv, FaultsNameTheirLine) {
 TEST_P(Datapools, EditedCsvMustKeepTheHeaderAndOneValuePerField) {
   ASSERT_EQ(Create("Calc_add", kFields), datapool_result::kCreated);
   const Datapool datapool = Load("Calc_add");
-  Rows rows;
-  std::string error;
-  EXPECT_TRUE(ReadDatapoolCsv(datapool, "amount,expectedReturn\n1,2\n\"3,5\",\n", rows, error)) << error;
-  EXPECT_EQ(rows, (Rows{{"1", "2"}, {"3,5", ""}}));
-  EXPECT_TRUE(ReadDatapoolCsv(datapool, "amount,expectedReturn\n", rows, error)) << "every row may go";
-  EXPECT_TRUE(rows.empty());
+  EXPECT_EQ(ReadDatapoolCsv(datapool, "amount,expectedReturn\n1,2\n\"3,5\",\n"), (Rows{{"1", "2"}, {"3,5", ""}}));
+  EXPECT_TRUE(ReadDatapoolCsv(datapool, "amount,expectedReturn\n").empty()) << "every row may go";
 
-  EXPECT_FALSE(ReadDatapoolCsv(datapool, "amount,expected\n1,2\n", rows, error));
-  EXPECT_EQ(error, Text(WB_DP_CSV_HEADER, {"amount,expectedReturn"}));
-  EXPECT_FALSE(ReadDatapoolCsv(datapool, "", rows, error)) << "no header";
-  EXPECT_FALSE(ReadDatapoolCsv(datapool, "amount,expectedReturn\n1,2\n\n3\n", rows, error));
-  EXPECT_EQ(error, Text(WB_DP_CSV_VALUE_COUNT, {"4", "1", "2"}));
-  EXPECT_FALSE(ReadDatapoolCsv(datapool, "amount,expectedReturn\n1,2,3\n", rows, error));
+  const struct {
+    const char* text;
+    std::string error;
+  } faults[] = {
+      {"amount,expected\n1,2\n", Text(WB_DP_CSV_HEADER, {"amount,expectedReturn"})},
+      {"", Text(WB_DP_CSV_HEADER, {"amount,expectedReturn"})},  // no header
+      {"amount,expectedReturn\n1,2\n\n3\n", Text(WB_DP_CSV_VALUE_COUNT, {"4", "1", "2"})},
+      {"amount,expectedReturn\n1,2,3\n", Text(WB_DP_CSV_VALUE_COUNT, {"2", "3", "2"})},
+  };
+  for (const auto& fault : faults) {
+    std::string error;
+    EXPECT_EQ(ErrorNumberOf([&] { ReadDatapoolCsv(datapool, fault.text); }, &error), errc::kInvalidCall) << fault.text;
+    EXPECT_EQ(error, fault.error);
+  }
 }
 
 // Edits through editor scripts in the test's folder; edited files go to its tmp/.

@@ -12,6 +12,7 @@
 #include "TestUtil.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/ProcessLauncher.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 namespace {
@@ -98,28 +99,27 @@ TEST(FindLlvmRc, ChosenThenPath) {
   const std::string first = makeProgram("c", "llvm-rc", true);
   const std::string custom = makeProgram("d", "my-rc", true);
   const std::string a = (dir / "a").string(), b = (dir / "b").string(), c = (dir / "c").string();
+
+  EXPECT_EQ(FindLlvmRc("", a + ":" + b + ":" + c), first) << "llvm-rc anywhere on the PATH before llvm-rc-14";
+  EXPECT_EQ(FindLlvmRc("", a + ":" + b), versioned) << "a file that cannot run does not count";
+  EXPECT_EQ(FindLlvmRc(custom, a), custom) << "the variable wins";
+  EXPECT_EQ(FindLlvmRc("my-rc", a + ":" + (dir / "d").string()), custom) << "a bare name is looked up";
+
   std::string error;
-
-  EXPECT_EQ(FindLlvmRc("", a + ":" + b + ":" + c, error), first) << "llvm-rc anywhere on the PATH before llvm-rc-14";
-  EXPECT_EQ(FindLlvmRc("", a + ":" + b, error), versioned) << "a file that cannot run does not count";
-  EXPECT_EQ(FindLlvmRc(custom, a, error), custom) << "the variable wins";
-  EXPECT_EQ(FindLlvmRc("my-rc", a + ":" + (dir / "d").string(), error), custom) << "a bare name is looked up";
-  EXPECT_TRUE(error.empty());
-
-  EXPECT_EQ(FindLlvmRc(plain, c, error), "") << "a chosen file that cannot run is not replaced by another";
-  EXPECT_NE(error.find(plain), std::string::npos) << error;
-  EXPECT_EQ(FindLlvmRc("", a, error), "");
-  EXPECT_NE(error.find("ZTUNITTEST_LLVM_RC"), std::string::npos) << error;
+  EXPECT_EQ(test::ErrorNumberOf([&] { FindLlvmRc(plain, c); }, &error), errc::kFileNotFound)
+      << "a chosen file that cannot run is not replaced by another";
+  EXPECT_EQ(error, Text(WB_RC_BAD_LLVM_RC, {plain}));
+  EXPECT_EQ(test::ErrorNumberOf([&] { FindLlvmRc("", a); }, &error), errc::kFileNotFound);
+  EXPECT_EQ(error, Text(WB_RC_NO_LLVM_RC));
 }
 
 // The built rc.exe, started as the add-in starts it, on the installed llvm-rc.
 class RcExe : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string error;
     const char* path = std::getenv("PATH");
-    ASSERT_FALSE(FindLlvmRc("", path != nullptr ? path : "", error).empty())
-        << error << " (./bootstrap.sh test installs it)";
+    ASSERT_EQ(test::ErrorNumberOf([&] { FindLlvmRc("", path != nullptr ? path : ""); }), 0)
+        << "no llvm-rc (./bootstrap.sh test installs it)";
     folder_ = dir_ / "vb" / "unittests" / "Maths" / "Calc";
     fs::create_directories(folder_);
     launcher_ = std::make_unique<PosixProcessLauncher>(std::make_unique<DiskFileSystem>(dir_.string()));

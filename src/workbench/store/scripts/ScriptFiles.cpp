@@ -124,13 +124,12 @@ int RenameNoReplace(int folder, const std::string& from, const std::string& to) 
   return 0;
 }
 
-// Writes back the data of the file `name` in the folder `folder`; false
-// with the reason when it cannot.
-bool SyncFile(int folder, const std::string& name, std::string& reason) {
+// Writes back the data of the file `name` in the folder `folder`; false with
+// errno set when it cannot, as the system calls it makes.
+bool SyncFile(int folder, const std::string& name) {
   const UniqueFd file(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  const bool ok = file && ::fsync(file.Get()) == 0;
-  if (!ok) reason = std::strerror(errno);
-  return ok;
+  if (!file || ::fsync(file.Get()) != 0) return false;
+  return true;
 }
 
 // Why a folder of the store could not be opened: errno `error` in words.
@@ -514,7 +513,8 @@ void ScriptFiles::Finish() {
     std::string reason;
     if (!folder) {
       reason = std::strerror(folderError);
-    } else if (!synced && !SyncFile(folder.Get(), script.temporary, reason)) {
+    } else if (!synced && !SyncFile(folder.Get(), script.temporary)) {
+      reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
       if (Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh) >= 0) continue;

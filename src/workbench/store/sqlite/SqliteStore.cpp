@@ -109,28 +109,33 @@ std::string BusyReason(const fs::path& database) {
   return Text(WB_STORE_BUSY, {holder.empty() ? Text(WB_STORE_BUSY_SOMEONE) : holder});
 }
 
-// Runs `sql`; on failure returns false with the database's message in `error`.
-bool Exec(sqlite3* db, const char* sql, std::string& error) {
+[[noreturn]] void RaiseDatabaseError(sqlite3* db) { RaiseError(errc::kPathFileAccessError, {}, sqlite3_errmsg(db)); }
+
+// Runs `sql`; raises error 75 with the database's message when it fails.
+void Exec(sqlite3* db, const char* sql) {
   char* message = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
-  error = message != nullptr ? message : sqlite3_errmsg(db);
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return;
+  const std::string error = message != nullptr ? message : sqlite3_errmsg(db);
   sqlite3_free(message);
-  return false;
+  RaiseError(errc::kPathFileAccessError, {}, error);
 }
 
-// Runs the one-row, one-column query `sql` and reads its integer.
-bool QueryInt(sqlite3* db, const char* sql, int& value, std::string& error) {
+// Undoes the transaction in hand, if any; what it says is of no use then.
+void Rollback(sqlite3* db) { sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr); }
+
+// Runs the one-row, one-column query `sql` and returns its integer.
+int QueryInt(sqlite3* db, const char* sql) {
   sqlite3_stmt* statement = nullptr;
   const bool ok =
       sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW;
-  if (ok) value = sqlite3_column_int(statement, 0);
-  if (!ok) error = sqlite3_errmsg(db);
+  const int value = ok ? sqlite3_column_int(statement, 0) : 0;
   sqlite3_finalize(statement);
-  return ok;
+  if (!ok) RaiseDatabaseError(db);
+  return value;
 }
 
 // Runs `sql` with `args` bound to its parameters in order.
-bool ExecBound(sqlite3* db, const char* sql, const std::vector<std::string>& args, std::string& error) {
+void ExecBound(sqlite3* db, const char* sql, const std::vector<std::string>& args) {
   sqlite3_stmt* statement = nullptr;
   bool ok = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK;
   for (size_t i = 0; ok && i < args.size(); ++i) {
@@ -138,41 +143,34 @@ bool ExecBound(sqlite3* db, const char* sql, const std::vector<std::string>& arg
                            SQLITE_TRANSIENT) == SQLITE_OK;
   }
   ok = ok && sqlite3_step(statement) == SQLITE_DONE;
-  if (!ok) error = sqlite3_errmsg(db);
   sqlite3_finalize(statement);
-  return ok;
+  if (!ok) RaiseDatabaseError(db);
 }
 
 // Brings the schema up to date and records the login, in one transaction.
 // Writing on every open is what finds a store that cannot be written.
-bool Migrate(sqlite3* db, const std::string& userName, std::string& error) {
-  if (!Exec(db, "BEGIN IMMEDIATE", error)) return false;
-  int current = 0;
-  bool ok = Exec(db,
-                 "CREATE TABLE IF NOT EXISTS schema_version "
-                 "(version INTEGER PRIMARY KEY, applied TEXT NOT NULL)",
-                 error) &&
-            QueryInt(db, "SELECT COALESCE(MAX(version), 0) FROM schema_version", current, error);
-  if (ok && current > kSchemaVersion) {
-    error = Text(WB_STORE_TOO_NEW, {std::to_string(current), std::to_string(kSchemaVersion)});
-    ok = false;
+void Migrate(sqlite3* db, const std::string& userName) {
+  Exec(db, "BEGIN IMMEDIATE");
+  try {
+    Exec(db, "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL)");
+    const int current = QueryInt(db, "SELECT COALESCE(MAX(version), 0) FROM schema_version");
+    if (current > kSchemaVersion) {
+      RaiseError(errc::kPathFileAccessError, {},
+                 Text(WB_STORE_TOO_NEW, {std::to_string(current), std::to_string(kSchemaVersion)}));
+    }
+    for (const Migration& step : kMigrations) {
+      if (step.version <= current) continue;
+      Exec(db, step.sql);
+      ExecBound(db, "INSERT INTO schema_version (version, applied) VALUES (?, datetime('now'))",
+                {std::to_string(step.version)});
+    }
+    ExecBound(db, "INSERT OR REPLACE INTO store_info (key, value) VALUES ('last_user', ?)", {userName});
+    ExecBound(db, "INSERT OR REPLACE INTO store_info (key, value) VALUES ('last_opened', datetime('now'))", {});
+    Exec(db, "COMMIT");
+  } catch (const ZtError&) {
+    Rollback(db);
+    throw;
   }
-  for (const Migration& step : kMigrations) {
-    if (!ok || step.version <= current) continue;
-    ok = Exec(db, step.sql, error) &&
-         ExecBound(db, "INSERT INTO schema_version (version, applied) VALUES (?, datetime('now'))",
-                   {std::to_string(step.version)}, error);
-  }
-  ok = ok &&
-       ExecBound(db, "INSERT OR REPLACE INTO store_info (key, value) VALUES ('last_user', ?)", {userName}, error) &&
-       ExecBound(db, "INSERT OR REPLACE INTO store_info (key, value) VALUES ('last_opened', datetime('now'))", {},
-                 error) &&
-       Exec(db, "COMMIT", error);
-  if (!ok) {
-    std::string ignored;
-    Exec(db, "ROLLBACK", ignored);
-  }
-  return ok;
 }
 
 [[noreturn]] void RaiseCannotOpen(const fs::path& path, const std::string& reason) {
@@ -229,9 +227,10 @@ void SqliteStore::OpenStore(const std::string& userName) {
   if (rc != SQLITE_OK) RaiseCannotOpen(database, sqlite3_errmsg(handle));
   if (sqlite3_db_readonly(handle, "main") == 1) RaiseCannotOpen(database, Text(WB_STORE_READ_ONLY));
   sqlite3_busy_timeout(handle, static_cast<int>(Options().busyPatience.count()));
-  std::string error;
-  if (!Migrate(handle, userName, error)) {
-    RaiseCannotOpen(database, IsBusy(sqlite3_extended_errcode(handle)) ? BusyReason(database) : error);
+  try {
+    Migrate(handle, userName);
+  } catch (const ZtError& e) {
+    RaiseCannotOpen(database, IsBusy(sqlite3_extended_errcode(handle)) ? BusyReason(database) : e.Description());
   }
   connection_ = std::move(connection);
 }
@@ -289,27 +288,23 @@ void SqliteStore::FlushDatabase() {
   if (!batchTransaction_) return;
   batchTransaction_ = false;
   sqlite3* db = connection_->Handle();
-  std::string error;
   // A failure inside the batch may have rolled all of it back already. A
   // reader in a transaction makes COMMIT wait (the busy patience), not fail.
-  if (sqlite3_get_autocommit(db) != 0) {
-    error = sqlite3_errmsg(db);
-  } else if (Exec(db, "COMMIT", error)) {
-    pendingDatapools_.clear();
-    return;
-  } else {
-    std::string ignored;
-    Exec(db, "ROLLBACK", ignored);
+  if (sqlite3_get_autocommit(db) != 0) return LoseDatapools(sqlite3_errmsg(db));
+  try {
+    Exec(db, "COMMIT");
+  } catch (const ZtError& e) {
+    Rollback(db);
+    return LoseDatapools(e.Description());
   }
-  LoseDatapools(error);
+  pendingDatapools_.clear();
 }
 
 void SqliteStore::BeforeChange() {
   sqlite3* db = connection_->Handle();
   if (batchTransaction_ && sqlite3_get_autocommit(db) != 0) Flush();  // rolled back by a failure: told there
   if (!batchTransaction_) {
-    std::string error;
-    if (!Exec(db, "BEGIN IMMEDIATE", error)) RaiseError(errc::kPathFileAccessError, {}, error);
+    Exec(db, "BEGIN IMMEDIATE");
     batchTransaction_ = true;
   }
   if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
@@ -376,15 +371,13 @@ std::optional<std::string> StoreFolderProblem(const std::string& folderName) {
     }
     return problem(database, WB_STORE_DAMAGED, {error});
   };
-  std::string error;
-  int versions = 0;
-  if (!QueryInt(handle, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'", versions,
-                error)) {
-    return failed(error);
-  }
   int version = 0;
-  if (versions == 1 && !QueryInt(handle, "SELECT COALESCE(MAX(version), 0) FROM schema_version", version, error)) {
-    return failed(error);
+  try {
+    if (QueryInt(handle, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'") == 1) {
+      version = QueryInt(handle, "SELECT COALESCE(MAX(version), 0) FROM schema_version");
+    }
+  } catch (const ZtError& e) {
+    return failed(e.Description());
   }
   if (version > kSchemaVersion) {
     return problem(database, WB_STORE_TOO_NEW, {std::to_string(version), std::to_string(kSchemaVersion)});
