@@ -160,26 +160,5 @@ an interface the runtime cannot make, named with its field|no value of the type 
 an empty expected result|the expected result (expectedReturn) of row 2 of the datapool Counter_next is empty
 TREE
 [ "$fail" -eq 0 ] || cat shop-junit.out
-# The library as Umbrello's Java import saw it (tests/data/umbrello), read
-# without --language: the Logical View is the root, the file's language is
-# the classes' own. The tests lie in the library's packages and folders and
-# compile unchanged against it. The operation with the parameter the import
-# left without a type (Order.total's currency) gets no test.
-"$zt" java-test "$src/tests/data/umbrello/shop-java-import.xmi" --select shop --recursive --junit5 --store umb \
-  --user u </dev/null >umb.log 2>umb.err
-check "java-test on Umbrello's file fails only for the untyped parameter" test $? -eq 1
-check "Order.total, with the untyped parameter, has no test" test ! -e umb/scripts/java/unittests/shop/Ordertotal.java
-check "the others get tests" test "$(find umb/scripts/java -name '*.java' | wc -l)" -eq 40
-check "in the library's folders" test "$(cd umb/scripts/java/unittests && find . -type d | LC_ALL=C sort | tr '\n' ' ')" \
-  = ". ./shop ./shop/money ./shop/util "
-wrong=0
-while IFS= read -r file; do
-  folder=$(dirname "${file#umb/scripts/java/unittests/}")
-  grep -q "//\*/ package ${folder//\//.};" "$file" || wrong=1
-done < <(find umb/scripts/java -name '*.java')
-check "each declaring the package of its folder" test "$wrong" -eq 0
-javac -encoding UTF-8 -cp "$classpath:shop-classes/model" -d umb-classes $(find umb/scripts/java -name '*.java') \
-  >umb-javac.out 2>&1
-check "every test of Umbrello's model compiles unchanged" test $? -eq 0
-[ "$fail" -eq 0 ] || cat umb.err umb-javac.out
+# Umbrello's models of the library and of other code: java_umbrello.sh.
 finish java_junit5

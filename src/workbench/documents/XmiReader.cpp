@@ -843,9 +843,18 @@ class XmiLoader {
 
   /// The type of an attribute or parameter element: by its `type`
   /// attribute, or by a `type` child with xmi:idref or href. Empty when
-  /// none is given.
-  TypeName TypeOf(pugi::xml_node node, const std::string& owner) {
-    if (pugi::xml_attribute type = node.attribute("type")) return TypeById(node, type.value(), owner);
+  /// none is given. An empty `type` attribute gives none either: Umbrello
+  /// writes it for an element whose type object it does not have (its Java
+  /// import loses the type of a parameter whose enumeration it had made a
+  /// class before reading the enumeration's file), and shows no type for
+  /// it. A result (`result`) without a type returns nothing; an attribute
+  /// or parameter gets a warning, since no code can declare it.
+  TypeName TypeOf(pugi::xml_node node, const std::string& owner, bool result) {
+    if (pugi::xml_attribute type = node.attribute("type")) {
+      if (!std::string_view(type.value()).empty()) return TypeById(node, type.value(), owner);
+      if (!result) Warn(node, Text(WB_XMI_WARN_EMPTY_TYPE, {owner}));
+      return {};
+    }
     const pugi::xml_node child = Child(node, "type");
     if (!child) return {};
     const std::string_view idref = XmiAttribute(child, "idref");
@@ -859,7 +868,7 @@ class XmiLoader {
       Element& owner = pending.attribute != nullptr   ? static_cast<Element&>(*pending.attribute)
                        : pending.parameter != nullptr ? static_cast<Element&>(*pending.parameter)
                                                       : static_cast<Element&>(*pending.returnOf);
-      TypeName type = TypeOf(pending.node, owner.GetQualifiedName());
+      TypeName type = TypeOf(pending.node, owner.GetQualifiedName(), pending.returnOf != nullptr);
       pending.primitive = type.primitive;
       if (pending.attribute != nullptr) {
         pending.attribute->SetType(type.name);

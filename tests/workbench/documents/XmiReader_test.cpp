@@ -135,6 +135,7 @@ TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
   <ownedAttribute xmi:id="a12" name="ratio"><type href="pathmap://UML_LIBRARIES/UMLPrimitiveTypes.library.uml#Real"/></ownedAttribute>
   <ownedAttribute xmi:id="a13" name="boxed" type="integerClass"/>
   <ownedAttribute xmi:id="a14" name="whole" type="EAnone_Integer"/>
+  <ownedAttribute xmi:id="a15" name="lostByTool" type=""/>
 </packagedElement>
 <packagedElement xmi:type="uml:PrimitiveType" xmi:id="str" name="string"/>
 <packagedElement xmi:type="uml:Class" xmi:id="later" name="Later"/>
@@ -149,18 +150,21 @@ TEST(XmiTypes, ByIdIdrefHrefAndUnresolved) {
   EXPECT_EQ(typesOf(result),
             (std::vector<std::string>{"byId:Later", "byIdref:string", "byPathmap:String", "byOmgHref:Boolean",
                                       "byLocalHref:Later", "lost:nowhere", "foreign:_x7Ab", "eaBuiltIn:int", "untyped:",
-                                      "count:UnlimitedNatural", "ratio:Real", "boxed:Integer", "whole:Integer"}));
+                                      "count:UnlimitedNatural", "ratio:Real", "boxed:Integer", "whole:Integer",
+                                      "lostByTool:"}));
   // In a class of Java, UML's primitive types (of the file, of a library, a
   // tool's built-in ones) take their Java names; a class named Integer keeps its.
   EXPECT_EQ(typesOf(Read(text, "Java")),
             (std::vector<std::string>{"byId:Later", "byIdref:String", "byPathmap:String", "byOmgHref:boolean",
                                       "byLocalHref:Later", "lost:nowhere", "foreign:_x7Ab", "eaBuiltIn:int",
-                                      "untyped:", "count:int", "ratio:double", "boxed:Integer", "whole:int"}));
+                                      "untyped:", "count:int", "ratio:double", "boxed:Integer", "whole:int",
+                                      "lostByTool:"}));
   EXPECT_EQ(Messages(result),
             "the type of \"M::C::lost\" refers to \"nowhere\", which names no type in the file; the type is read as "
             "\"nowhere\"\n"
             "the type of \"M::C::foreign\" refers to \"_x7Ab\", which names no type in the file; the type is read as "
-            "\"_x7Ab\"\n");
+            "\"_x7Ab\"\n"
+            "the type of \"M::C::lostByTool\" is empty: the file gives it no type, and it is read without one\n");
 }
 
 TEST(XmiOperations, DirectionsReturnTypesAndDefaults) {
@@ -177,13 +181,17 @@ TEST(XmiOperations, DirectionsReturnTypesAndDefaults) {
   <ownedOperation xmi:id="o2" name="g"><ownedParameter kind="return"><type href="x.library.uml#void"/></ownedParameter></ownedOperation>
   <ownedOperation xmi:id="o3" name="h"/>
   <ownedOperation xmi:id="o4"/>
+  <ownedOperation xmi:id="o5" name="total">
+    <ownedParameter xmi:id="p6" type="" direction="return"/>
+    <ownedParameter xmi:type="uml:Parameter" xmi:id="p7" name="currency" visibility="private" type="" value=""/>
+  </ownedOperation>
 </packagedElement>
 <packagedElement xmi:type="uml:PrimitiveType" xmi:id="int" name="long"/>
 <packagedElement xmi:type="uml:Enumeration" xmi:id="E" name="Colour"><ownedLiteral xmi:id="red" name="Red"/></packagedElement>
 )");
   const XmiResult result = Read(text);
   const Class& i = ClassOf(result, "I");
-  ASSERT_EQ(i.OperationList().size(), 3u);
+  ASSERT_EQ(i.OperationList().size(), 4u);
   const Operation& f = *i.OperationList()[0];
   EXPECT_EQ(f.ReturnType(), "long");
   EXPECT_EQ(i.OperationList()[1]->ReturnType(), "");
@@ -193,11 +201,20 @@ TEST(XmiOperations, DirectionsReturnTypesAndDefaults) {
     parameters += p->Name() + ":" + p->Type() + "=" + p->InitValue() + "/" + p->GetPropertyValue("UML", "direction") + " ";
   }
   EXPECT_EQ(parameters, "a:long=2/ b:long=1 + 1/inout r:long=/out :Colour=Red/ old:=x/ ");
-  EXPECT_EQ(Messages(result), "an operation without a name is skipped\n");
+  // An empty type (as Umbrello writes a parameter whose type it lost) is no
+  // type: a result without one returns nothing, a parameter has none.
+  const Operation& total = *i.OperationList()[3];
+  EXPECT_EQ(total.ReturnType(), "");
+  ASSERT_EQ(total.ParameterList().size(), 1u);
+  EXPECT_EQ(total.ParameterList()[0]->Type(), "");
+  EXPECT_EQ(Messages(result),
+            "an operation without a name is skipped\n"
+            "the type of \"M::I::total::currency\" is empty: the file gives it no type, and it is read without one\n");
   // In Java an explicit void stays the return type; no return parameter stays no return type.
   const XmiResult java = Read(text, "Java");
   EXPECT_EQ(ClassOf(java, "I").OperationList()[1]->ReturnType(), "void");
   EXPECT_EQ(ClassOf(java, "I").OperationList()[2]->ReturnType(), "");
+  EXPECT_EQ(ClassOf(java, "I").OperationList()[3]->ReturnType(), "");
 }
 
 TEST(XmiRelations, GeneralizationsAndRealizationsInAnyOrder) {
@@ -548,7 +565,50 @@ TEST(XmiUmbrello, TheSampleOfItsJavaImport) {
   EXPECT_EQ(ClassOf(result, "shop::money::Currency").Literals(), (std::vector<std::string>{"EUR", "USD", "GBP"}));
   EXPECT_EQ(ClassOf(result, "shop::Order").OperationList()[9]->Name(), "isEmpty");
   EXPECT_EQ(ClassOf(result, "shop::Order").OperationList()[9]->Visibility(), OperationVisibility::kProtected);
+  // The enumeration's file was imported first: the parameter that names it
+  // has its type (see tests/data/umbrello/README.md).
+  const Operation& total = *ClassOf(result, "shop::Order").OperationList()[6];
+  ASSERT_EQ(total.Name(), "total");
+  EXPECT_EQ(total.ParameterList()[0]->Type(), "Currency");
   EXPECT_EQ(result.model->FindClass("Datatypes::int"), nullptr) << "the Datatypes folder holds types, not classes";
+  EXPECT_EQ(Messages(result), "");
+}
+
+TEST(XmiUmbrello, TheModelDrawnInItsGui) {
+  // Typed into its tree view: operations as "name(parameter : Type = default) :
+  // Result", "close() : void" and constructors without a result; one
+  // operation made static, one private in its properties dialog.
+  const XmiResult result =
+      ParseXmi(test::ReadAll(std::filesystem::path(ZT_TEST_DATA_DIR) / "umbrello" / "bank-gui.xmi"), "bank-gui.xmi",
+               {});
+  EXPECT_EQ(ListModel(*result.model),
+            "Model UML Model\n"
+            "  Category Logical View\n"
+            "    Category Logical View::bank\n"
+            "      Class Logical View::bank::Account language Java\n"
+            "        Operation Logical View::bank::Account::Account(owner: String, balance: int)\n"
+            "          Parameter Logical View::bank::Account::Account::owner: String\n"
+            "          Parameter Logical View::bank::Account::Account::balance: int\n"
+            "        Operation Logical View::bank::Account::deposit(amount: int)\n"
+            "          Parameter Logical View::bank::Account::deposit::amount: int = 1\n"
+            "        Operation Logical View::bank::Account::getBalance(): int\n"
+            "        Operation Logical View::bank::Account::getOwner(): String\n"
+            "        Operation Logical View::bank::Account::of(owner: String): Account static\n"
+            "          Parameter Logical View::bank::Account::of::owner: String\n"
+            "        Operation Logical View::bank::Account::audit() private\n"
+            "        Operation Logical View::bank::Account::transfer(to: Account, amount: int): boolean\n"
+            "          Parameter Logical View::bank::Account::transfer::to: Account\n"
+            "          Parameter Logical View::bank::Account::transfer::amount: int\n"
+            "        Operation Logical View::bank::Account::close()\n"
+            "        Operation Logical View::bank::Account::last(): Entry\n"
+            "      Category Logical View::bank::ledger\n"
+            "        Class Logical View::bank::ledger::Entry language Java\n"
+            "          Operation Logical View::bank::ledger::Entry::Entry(amount: int, note: String)\n"
+            "            Parameter Logical View::bank::ledger::Entry::Entry::amount: int\n"
+            "            Parameter Logical View::bank::ledger::Entry::Entry::note: String\n"
+            "          Operation Logical View::bank::ledger::Entry::getAmount(): int\n"
+            "          Operation Logical View::bank::ledger::Entry::getNote(): String\n");
+  EXPECT_EQ(Messages(result), "");
 }
 
 }  // namespace
