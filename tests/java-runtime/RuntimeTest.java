@@ -245,4 +245,147 @@ class RuntimeTest {
                     }
                 }));
     }
+
+    /** A value whose toString() throws: a failure's message must still be made. */
+    static final class Broken {
+        @Override
+        public String toString() {
+            throw new IllegalStateException("broken");
+        }
+    }
+
+    /**
+     * The oracles of Results.same, under the tolerance a row gives (empty:
+     * the default): each case is expected, actual, tolerance, and whether
+     * they are the same.
+     */
+    @TestFactory
+    Stream<DynamicTest> oracles() throws IOException {
+        Object[][] cases = {
+            {0.3, 0.1 + 0.2, "", true},
+            {0.3, 0.31, "", false},
+            {0.3, 0.31, "0.05", true},
+            {Double.NaN, Double.NaN, "", true},
+            {Double.POSITIVE_INFINITY, Double.NEGATIVE_INFINITY, "", false},
+            {1e12, 1e12 + 1e-2, "", true},
+            {0.3f, 0.1f + 0.2f, "", true},
+            {new java.math.BigDecimal("19"), new java.math.BigDecimal("19.00"), "", true},
+            {new java.math.BigDecimal("19"), new java.math.BigDecimal("19.01"), "", false},
+            {new java.math.BigDecimal("19"), new java.math.BigDecimal("19.01"), "0.01", true},
+            {new int[] {1, 2}, new int[] {1, 2}, "", true},
+            {new int[] {1, 2}, new int[] {1, 2, 3}, "", false},
+            {new double[] {0.3}, new double[] {0.1 + 0.2}, "", true},
+            {List.of(1, 2), new java.util.LinkedList<>(List.of(1, 2)), "", true},
+            {List.of(1, 2), List.of(2, 1), "", false},
+            {java.util.Set.of(0.3), java.util.Set.of(0.1 + 0.2), "", true},
+            {new java.util.ArrayDeque<>(List.of("a")), new java.util.ArrayDeque<>(List.of("a")), "", true},
+            {java.util.Map.of("a", 0.3), java.util.Map.of("a", 0.1 + 0.2), "", true},
+            {java.util.Map.of("a", 1), java.util.Map.of("b", 1), "", false},
+            {java.util.Optional.of(0.3), java.util.Optional.of(0.1 + 0.2), "", true},
+            {"Bob", null, "", false},
+            {null, null, "", true},
+            {"", "", "", true},
+        };
+        Files.write(dir.resolve("Tol.csv"), ("tolerance\n" + Arrays.stream(cases).map(c -> "\"" + c[2] + "\"")
+                .collect(Collectors.joining("\n")) + "\n").getBytes(StandardCharsets.UTF_8));
+        Datapool dp = Datapool.read("Tol", dir.resolve("Tol.csv"));
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(
+                Values.text(c[0]) + " ~ " + Values.text(c[1]) + " within [" + c[2] + "]", () -> {
+                    dp.select(Arrays.asList(cases).indexOf(c));
+                    TestLog.begin(dp, TestLog.PRINTER);
+                    try {
+                        assertEquals(c[3], Results.same(c[0], c[1]));
+                    } finally {
+                        TestLog.end();
+                    }
+                }));
+    }
+
+    @Test
+    void primitiveResultsAndMessagesThatNeverThrow() {
+        assertTrue(Results.same(0.3, 0.1 + 0.2));
+        assertTrue(Results.same(Double.NaN, Double.NaN));
+        assertEquals(false, Results.same(9007199254740993L, 9007199254740992L), "longs compare exactly");
+        assertEquals(false, Results.same(new Broken(), new Broken()));
+        assertTrue(DatapoolValue.text(new Broken()).contains("its toString() threw java.lang.IllegalStateException"));
+        assertEquals("[a, <ztunittest.runtime.RuntimeTest$Broken: its toString() threw "
+                + "java.lang.IllegalStateException: broken>]", DatapoolValue.text(List.of("a", new Broken())));
+    }
+
+    /** The null form and the quoted form of a text, beside the text as it is. */
+    @Test
+    void textsHaveANullAndAQuotedForm() {
+        String[][] cases = {{"null", null}, {"\"null\"", "null"}, {"\"\"", ""}, {"\"a \\\" b\"", "a \" b"},
+            {" Bob ", " Bob "}, {"say \"hi\"", "say \"hi\""}};
+        for (String[] c : cases) {
+            assertEquals(c[1], new DatapoolValue(c[0]).stringValue(), c[0]);
+        }
+        assertEquals(null, new DatapoolValue("null").getBigDecimal());
+    }
+
+    /** A test of an operation that may throw, as the bundled templates write it. */
+    static final class Dividing extends UnitTest {
+        Dividing() {
+            super("Dividing");
+        }
+
+        @Override
+        public void test() throws Exception {
+            int a = dp.value("a").intValue();
+            int b = dp.value("b").intValue();
+            int expectedReturn = dp.value("expectedReturn").intValue();
+            int actualReturn = 0;
+            try {
+                actualReturn = a / b;
+            } catch (Throwable thrown) {
+                Results.threw("divide", thrown);
+                return;
+            }
+            if (!Results.returned("divide")) {
+                return;
+            }
+            if (Results.same(expectedReturn, actualReturn)) {
+                TestLog.message("Expected result", TestLog.KTS_LOG_RESULT_PASS, "Call to divide returned expected value");
+            } else {
+                TestLog.message("Unexpected result", TestLog.KTS_LOG_RESULT_FAIL,
+                        "Call to divide returned unexpected value, " + DatapoolValue.text(actualReturn) + ".");
+            }
+        }
+    }
+
+    /** Each row's outcome under JUnit: "ok", or the message of its failure. */
+    @Test
+    void expectedExceptionsUnderJUnit() throws Throwable {
+        Files.write(dir.resolve("Dividing.csv"), ("a,b,expectedReturn,expectedException\n"
+                + "7,2,3,\n5,0,,ArithmeticException\n5,0,,java.lang.RuntimeException\n5,0,1,\n"
+                + "7,2,,IllegalStateException\n5,0,,IllegalStateException\n7,2,4,\n").getBytes(StandardCharsets.UTF_8));
+        System.setProperty(Datapool.FOLDER_PROPERTY, dir.toString());
+        try {
+            List<String> outcomes = new java.util.ArrayList<>();
+            for (DynamicTest row : DatapoolTests.rows(new Dividing()).collect(Collectors.toList())) {
+                try {
+                    row.getExecutable().execute();
+                    outcomes.add(row.getDisplayName() + " | ok");
+                } catch (AssertionFailedError e) {
+                    outcomes.add(row.getDisplayName() + " | " + e.getMessage()
+                            + (e.getCause() != null ? " | caused by " + e.getCause().getClass().getSimpleName() : ""));
+                }
+            }
+            assertEquals(List.of(
+                    "row 1: a=7, b=2, expectedReturn=3 | ok",
+                    "row 2: a=5, b=0, expectedReturn=, expectedException=ArithmeticException | ok",
+                    "row 3: a=5, b=0, expectedReturn=, expectedException=java.lang.RuntimeException | ok",
+                    "row 4: a=5, b=0, expectedReturn=1 | Call to divide threw java.lang.ArithmeticException: / by zero"
+                            + " (row 4: a=5, b=0) | caused by ArithmeticException",
+                    "row 5: a=7, b=2, expectedReturn=, expectedException=IllegalStateException | Call to divide "
+                            + "returned instead of throwing the expected IllegalStateException (row 5: a=7, b=2)",
+                    "row 6: a=5, b=0, expectedReturn=, expectedException=IllegalStateException | Call to divide threw "
+                            + "java.lang.ArithmeticException: / by zero, not the expected IllegalStateException"
+                            + " (row 6: a=5, b=0)",
+                    "row 7: a=7, b=2, expectedReturn=4 | Call to divide returned unexpected value, 3. ==> expected:"
+                            + " <4> but was: <3> (row 7: a=7, b=2)"), outcomes);
+        } finally {
+            System.clearProperty(Datapool.FOLDER_PROPERTY);
+        }
+    }
 }

@@ -36,6 +36,11 @@ public final class DatapoolTests {
         }
 
         @Override
+        public void fail(String event, String message, Throwable cause) {
+            throw new AssertionFailedError(message, cause);
+        }
+
+        @Override
         public void skip(String event, String message) {
             throw new TestAbortedException(message);
         }

@@ -130,9 +130,22 @@ public final class DatapoolValue {
         return notGiven() ? 0.0 : decimal("a double");
     }
 
+    /**
+     * The field as a text: "null" is null, a text in double quotes the text
+     * inside them ("" the empty text, "null" the word), any other text as
+     * it is. An expected result that is empty is null.
+     */
+    public String stringValue() {
+        return notGiven() ? null : (String) Values.make(text, String.class, where);
+    }
+
+    /** The decimal number the field holds; "null" is null. */
     public BigDecimal getBigDecimal() {
         if (notGiven()) {
             return BigDecimal.ZERO;
+        }
+        if (text.trim().equals("null")) {
+            return null;
         }
         try {
             return new BigDecimal(text.trim());

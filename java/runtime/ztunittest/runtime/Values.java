@@ -38,8 +38,9 @@ import java.util.ArrayDeque;
  * Values of any type made from their text in a datapool field (docs/java.md,
  * "The text forms"):
  *
- * - {@code null} is null for every type that is not primitive (write
- *   {@code "null"}, in quotes, inside a list for the text null);
+ * - {@code null} is null for every type that is not primitive; a text in
+ *   double quotes is the text inside them, so {@code "null"} is the word
+ *   and {@code ""} the empty text;
  * - numbers, truth values and characters as the primitive reads take them,
  *   for their boxed types too; BigDecimal and BigInteger as decimals;
  * - an enum constant by its name;
@@ -120,7 +121,7 @@ final class Values {
             return null;
         }
         if (c == String.class || c == CharSequence.class || c == Object.class) {
-            return text;
+            return word.length() >= 2 && word.startsWith("\"") && word.endsWith("\"") ? Element.of(word).text : text;
         }
         Object simple = simple(text, c, where);
         if (simple != null) {
@@ -350,8 +351,19 @@ final class Values {
                 + " argument(s), written (a, b, ...)", null);
     }
 
-    /** The text of a value as its text form writes it: what a failure shows of an actual value. */
+    /**
+     * The text of a value as its text form writes it: what a failure shows
+     * of an actual value. It never throws: a toString() that does is named.
+     */
     static String text(Object value) {
+        try {
+            return textOf(value);
+        } catch (RuntimeException | StackOverflowError e) {
+            return "<" + value.getClass().getName() + ": its toString() threw " + e + ">";
+        }
+    }
+
+    private static String textOf(Object value) {
         if (value == null) {
             return "null";
         }
