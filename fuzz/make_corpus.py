@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed inputs into fuzz/corpus/<target>/, from the
-bundled examples (examples/*.json) and templates (templates/**), and for the
+bundled examples (examples/*.json) and templates (templates/**), for the
 XMI reader from tests/data/xmi/ and the real tools' exports in
-tests/data/xmi-samples/.
+tests/data/xmi-samples/, and typical CSV files, store locations and
+--answer values.
 
     python3 fuzz/make_corpus.py
 
@@ -145,6 +146,33 @@ def main():
         inside, _, beside = body.partition("|")
         write("xmi", head + inside + "</uml:Model>\n" + beside + "</xmi:XMI>\n")
     write("xmi", '<?xml version="1.0"?>\n<XMI xmi.version="1.2"><XMI.content/></XMI>')
+
+    # CSV as datapools are exported, imported and edited (fields a, b, c).
+    for csv in [
+        "a,b,c\n1,2,3\n",
+        'c,a,b\r\n"x, ""y""",1,\r\n"two\nlines",,z\r',
+        '\ufeffa,b,c\n"",,\n\n4,5,6',
+        'a,b,c\n1,"open\n',
+        "a,b\n1,2\n",
+    ]:
+        write("csv", csv)
+
+    # Store locations: folders, both of libpq's forms, and what is refused.
+    for location in [
+        "ztstore", "./host=x", "/data/a=b", " ztstore",
+        "postgresql://u@h:5433/db?scripts=/s&sslmode=disable",
+        "postgres://h/db?scripts=%2Fs%20x/", "postgresql:///db?host=/run/postgresql&scripts=rel",
+        "host=/run/postgresql dbname=db scripts='/a b'", "scripts=/s  host = h   dbname='my db'",
+        "host=/s scripts dbname=zkw", "POSTGRESQL://u:pw1@h/db?scripts=/s", "postgresql:/db",
+        "host=h password=pw2 scripts=/s", "postgresql://h/db?password=pw3&scripts=/s%00x",
+        "host=h options='-csearch_path=x' connect_timeout=3 scripts=/", "Host=h scripts=/s",
+    ]:
+        write("store_location", location)
+
+    # --answer values, one per line.
+    write("answer", "replace=all\nuser=ann\ncoclass=Maths::FancyFormatter\ncoclass=A")
+    write("answer", "overwrite-datapools=none\nedit-datapools=yes\ntemplate-scope=model\ntemplate-file=/x=y")
+    write("answer", "replace=maybe\ncolour=red\nuser=\nreplace=no\nreplace=yes\n=x\nresource-compiler")
 
 
 if __name__ == "__main__":

@@ -4,7 +4,7 @@
 #   fuzz/run.sh TARGET SECONDS [LIBFUZZER-OPTION...]
 #
 # TARGET is one of: template_line model_document project_line
-# resource_fields selection_name xmi. The build goes to build-fuzz/ (FUZZ_BUILD_DIR),
+# resource_fields selection_name xmi csv store_location answer. The build goes to build-fuzz/ (FUZZ_BUILD_DIR),
 # sanitized and instrumented, without the tests. The seeds come from
 # fuzz/make_corpus.py (fuzz/corpus/TARGET/, rewritten on each run); what the
 # run finds goes to build-fuzz/corpus/TARGET/, a crashing input to
@@ -21,13 +21,13 @@ target=$1
 seconds=$2
 shift 2
 case "$target" in
-  template_line|model_document|project_line|resource_fields|selection_name|xmi) ;;
+  template_line|model_document|project_line|resource_fields|selection_name|xmi|csv|store_location|answer) ;;
   *) echo "$0: unknown target '$target'" >&2; exit 2 ;;
 esac
 
 packages=(
   cmake ninja-build clang-14 libclang-rt-14-dev python3
-  libstdc++-12-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev
+  libstdc++-12-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
 )
 tools/install-packages.sh "${packages[@]}"
 

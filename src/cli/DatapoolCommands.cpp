@@ -188,6 +188,13 @@ int RunExport(const DatapoolOptions& options) {
 }
 
 int RunImport(const DatapoolOptions& options) {
+  // A folder opens as a stream that reads nothing, which would be taken for
+  // a file without a header.
+  std::error_code ec;
+  if (fs::is_directory(options.file, ec)) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {options.file, std::strerror(EISDIR)}));
+    return kExitFailed;
+  }
   std::ifstream in(options.file, std::ios::binary);
   std::ostringstream content;
   if (in) content << in.rdbuf();

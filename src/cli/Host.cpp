@@ -67,7 +67,10 @@ void AddRunOptions(CLI::App& command, HostOptions& options, bool generation) {
   command.add_option("--answer", options.answers, wb::Text(wb::WB_HELP_ANSWER))->type_name("KEY=VALUE");
   if (generation) {
     command.add_flag("--strict", options.strict, wb::Text(wb::WB_HELP_STRICT));
-    command.add_option("--summary-json", options.summaryJson, wb::Text(wb::WB_HELP_SUMMARY_JSON));
+    // An empty name would silently write no summary at all.
+    command.add_option("--summary-json", options.summaryJson, wb::Text(wb::WB_HELP_SUMMARY_JSON))
+        ->check(
+            [](const std::string& file) { return file.empty() ? wb::Text(wb::WB_RUN_SUMMARY_EMPTY) : std::string(); });
   }
   command.footer(AnswerKeysHelp());
 }
@@ -215,13 +218,16 @@ void Host::OpenStoreFirst() {
     }
     options_.user = *user;
     components_->SetStoreUser(*user);
-    store = wb::MakeStore({StoreLocation(), options_.user}, *console_);
+    store = wb::MakeStore({StoreLocation(), options_.user}, components_->Windows().DialogConsole());
   }
   try {
     store->Open();
   } catch (const ZtError& e) {
     RefuseLogin(kExitFailed, e.Description());
+    return;
   }
+  // The run goes on in this store: one login, one session.
+  components_->AdoptOpenStore(std::move(store));
 }
 
 void Host::RefuseLogin(int status, const std::string& reason) {
@@ -289,6 +295,10 @@ int Host::Generate(const std::function<void()>& run) {
   components_->Windows().SetRunProgress(0, report_.Expected());
   SetLastRunOutcome(RunOutcome{});
   run();
+  // What the store lost after the add-in was done with an operation is
+  // counted from what the store said, not from what the add-in heard.
+  report_.Lost(components_->StoreLosses());
+  if (report_.LostOperations() > 0) PrintError(wb::Text(wb::WB_RUN_LOST, {std::to_string(report_.LostOperations())}));
   const RunOutcome& outcome = LastRunOutcome();
   int status = login_.status != kExitOk ? login_.status
                                         : report_.ExitStatus(outcome.canceled, options_.strict,

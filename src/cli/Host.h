@@ -79,11 +79,12 @@ class Host {
   /// For the commands that generate, after Start: asks the store's login
   /// question when --user and $ZTUNITTEST_USER give no user, then opens the
   /// store once before the add-in does, so that a failure to open it (not a
-  /// folder, a damaged database, a full disk) is told as what it is. When
-  /// the login cannot be made, the add-in still runs: its own login fails
-  /// as cancelled, so that its log line and closing text tell so; Generate
-  /// then says why and exits 130 for the cancel word, 2 for input that gave
-  /// no name, 1 for a store that cannot be opened.
+  /// folder, a damaged database, a full disk) is told as what it is; the run
+  /// then uses that store (one login, one session). When the login cannot
+  /// be made, the add-in still runs: its own login fails as cancelled, so
+  /// that its log line and closing text tell so; Generate then says why and
+  /// exits 130 for the cancel word, 2 for input that gave no name, 1 for a
+  /// store that cannot be opened.
   void OpenStoreFirst();
 
   /// Runs a generation (`run` shows the progress window), with the progress

@@ -213,6 +213,10 @@ struct JavaTestOptions {
 };
 
 int RunJavaTest(const JavaTestOptions& options) {
+  if (options.javaTemplate.find('"') != std::string::npos) {
+    PrintError(wb::Text(wb::WB_TMPL_QUOTE_IN_PATH, {options.javaTemplate}));
+    return kExitUsage;
+  }
   // This is the Java command: a class the model gives no language is taken
   // for a Java class, as a file of a tool that states one language per file
   // (or none) leaves most classes.
@@ -262,6 +266,12 @@ int RunJavaClasspath(bool junit5) {
       fs::weakly_canonical(fs::path(wb::ExeDir()) / ".." / ZT_INSTALL_JAVA_SUBDIR / "ztunittest-runtime.jar", ec);
   if (ec || !fs::is_regular_file(jar, ec)) {
     PrintError(wb::Text(wb::WB_JAVA_NO_RUNTIME, {jar.string()}));
+    return kExitFailed;
+  }
+  // ':' separates the entries of a class path: a path that holds one would
+  // be taken for two, neither of them the jar.
+  if (jar.string().find(':') != std::string::npos) {
+    PrintError(wb::Text(wb::WB_JAVA_COLON_IN_PATH, {jar.string()}));
     return kExitFailed;
   }
   std::string classpath = jar.string();

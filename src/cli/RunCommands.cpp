@@ -88,6 +88,10 @@ int RunInvoke(const HostOptions& options, const std::string& entry) {
     PrintError(wb::Text(wb::WB_TMPL_XMI_ENTRY, {options.model}));
     return kExitUsage;
   }
+  if (options.templateFile.find('"') != std::string::npos) {
+    PrintError(wb::Text(wb::WB_TMPL_QUOTE_IN_PATH, {options.templateFile}));
+    return kExitUsage;
+  }
   if (!options.templateFile.empty() && !host.Components().CreateFileSystemObject()->FileExists(options.templateFile)) {
     PrintError(wb::Text(wb::WB_TMPL_FILE_MISSING, {options.templateFile}));
     return kExitUsage;

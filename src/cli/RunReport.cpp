@@ -1,6 +1,8 @@
 // What the command line makes of a generation run (see RunReport.h).
 #include "cli/RunReport.h"
 
+#include <map>
+
 #include "cli/Commands.h"
 #include "support/DynamicResources.h"
 #include "workbench/text/Texts.h"
@@ -79,9 +81,15 @@ void RunReport::Starting(TesselOperation& op, bool taken) {
 void RunReport::Finished(TesselOperation&, bool generated, const wb::RunJournal& journal) {
   generated_ += generated ? 1 : 0;
   failed_ += takenNow_ && !generated ? 1 : 0;
+  if (generated && journal.operation > 0) {
+    const auto number = static_cast<size_t>(journal.operation);
+    if (generatedNumbers_.size() <= number) generatedNumbers_.resize(number + 1);
+    generatedNumbers_[number] = true;
+  }
   if (!details_ || operations_.empty()) return;
   Operation& entry = operations_.back();
   entry.generated = generated;
+  entry.number = journal.operation;
   entry.scripts = journal.scripts;
   entry.datapool = journal.datapool;
   entry.datapoolOutcome = journal.datapoolOutcome;
@@ -104,13 +112,47 @@ void RunReport::Warn(const std::string& warning) {
   if (details_ && !operations_.empty()) operations_.back().warnings.push_back(warning);
 }
 
-int RunReport::ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const {
-  if (cancelled) return kExitCancelled;
-  if (Taken() == 0 || Failed() > 0 || scriptsNotStored > 0) return kExitFailed;
-  // An operation the run never reached without a cancel was lost on the way.
-  if (Reached() < expected_) return kExitFailed;
-  if (strict && NotTaken() > 0) return kExitFailed;
+void RunReport::Lost(const std::vector<wb::StoreBase::Loss>& losses) {
+  std::map<int32_t, Operation*> entries;
+  for (Operation& entry : operations_) {
+    if (entry.number > 0) entries[entry.number] = &entry;
+  }
+  for (const wb::StoreBase::Loss& loss : losses) {
+    const auto number = static_cast<size_t>(loss.operation);
+    if (loss.operation > 0 && number < generatedNumbers_.size() && generatedNumbers_[number]) {
+      generatedNumbers_[number] = false;
+      --generated_;
+      ++failed_;
+      ++lostOperations_;
+    }
+    const auto found = entries.find(loss.operation);
+    if (found == entries.end()) continue;
+    Operation& entry = *found->second;
+    entry.generated = false;
+    std::string lost = loss.datapool;
+    if (!loss.datapool.empty() && loss.datapool == entry.datapool) entry.datapoolOutcome = "not-stored";
+    for (wb::RunJournal::Script& script : entry.scripts) {
+      if (!loss.script.empty() && script.path == loss.script) {
+        script.outcome = "not-stored";
+        lost = script.path;
+      }
+    }
+    if (lost.empty()) lost = loss.script;
+    const std::string warning = wb::Text(wb::WB_RUN_NOT_STORED, {lost});
+    entry.warnings.push_back(warning);
+    warnings_.push_back(entry.name + ": " + warning);
+  }
+}
+
+int RunExitStatus(const RunTally& tally) {
+  if (tally.cancelled) return kExitCancelled;
+  if (tally.taken == 0 || tally.failed > 0 || tally.storeFailures > 0) return kExitFailed;
+  if (tally.strict && tally.notTaken > 0) return kExitFailed;
   return kExitOk;
+}
+
+int RunReport::ExitStatus(bool cancelled, bool strict, int storeFailures) const {
+  return RunExitStatus({cancelled, strict, Taken(), Failed(), NotTaken(), storeFailures});
 }
 
 std::string RunReport::NotTakenLine(bool strict, bool javaTest) const {

@@ -6,8 +6,11 @@
 // The add-in tells the host when it reaches an operation and when it is
 // done with it; the components' journal tells which scripts the store saved
 // and which datapool was made meanwhile; the host log gives the lines
-// written for it. The report keeps the add-in's own counts apart: its
-// closing text and totals stay as the add-in has them.
+// written for it. What the store's batch could not make durable after all,
+// it tells when the batch ends, after the add-in was done with those
+// operations: the report takes them back (Lost), so that its counts are
+// what the store confirmed. The report keeps the add-in's own counts apart:
+// its closing text and totals stay as the add-in has them.
 #pragma once
 
 #include <string>
@@ -24,6 +27,23 @@ namespace zt::cli {
 /// classes, those of the classes of selected packages.
 int OperationsOfSelection(TesselModel& model);
 
+/// What a run came to, as the exit status weighs it.
+struct RunTally {
+  bool cancelled = false;
+  bool strict = false;  ///< --strict: operations no generator takes fail the run
+  int taken = 0;        ///< operations a generator takes
+  int failed = 0;       ///< of those, not generated (or lost by the store after all)
+  int notTaken = 0;
+  /// What the store told of that belongs to no operation: a database found
+  /// damaged at the run's end, a file it could not delete.
+  int storeFailures = 0;
+};
+
+/// The exit status of a run: 130 cancelled; 1 when no operation was taken
+/// at all, one taken was not generated, the store failed, or (strict) one
+/// was not taken; else 0.
+int RunExitStatus(const RunTally& tally);
+
 class RunReport {
  public:
   /// What became of one operation.
@@ -31,6 +51,7 @@ class RunReport {
     std::string name;    ///< qualified name
     bool taken = false;  ///< a generator takes it
     bool generated = false;
+    int32_t number = 0;  ///< the store's number of it (RunJournal::operation)
     std::vector<wb::RunJournal::Script> scripts;
     std::string datapool;
     std::string datapoolOutcome;
@@ -51,6 +72,12 @@ class RunReport {
   void Log(const std::string& line);
   /// A warning of the host's own about the operation the run is at.
   void Warn(const std::string& warning);
+  /// What the store could not make durable after all, at the end of the
+  /// run: an operation generated that lost its datapool or a script was not
+  /// generated, and its summary says what was lost.
+  void Lost(const std::vector<wb::StoreBase::Loss>& losses);
+  /// Operations counted generated until the store lost something of theirs.
+  int LostOperations() const { return lostOperations_; }
 
   int Expected() const { return expected_; }
   /// How many operations the run has reached.
@@ -63,10 +90,8 @@ class RunReport {
   int Failed() const { return failed_; }
   int Generated() const { return generated_; }
 
-  /// The exit status: 130 cancelled; 1 when an operation a generator takes
-  /// was not generated, none was taken at all, a script was not stored, or
-  /// (`strict`) an operation was not taken; else 0.
-  int ExitStatus(bool cancelled, bool strict, int scriptsNotStored) const;
+  /// The exit status (RunExitStatus); `storeFailures` as RunTally has them.
+  int ExitStatus(bool cancelled, bool strict, int storeFailures) const;
   /// The line on stderr about operations no generator takes, in the words
   /// of java-test for `javaTest`; "" for none.
   std::string NotTakenLine(bool strict, bool javaTest = false) const;
@@ -82,8 +107,11 @@ class RunReport {
   int taken_ = 0;
   int generated_ = 0;
   int failed_ = 0;
+  int lostOperations_ = 0;
   // Whether the operation in hand is taken.
   bool takenNow_ = false;
+  // By the store's number of an operation: whether it was counted generated.
+  std::vector<bool> generatedNumbers_;
   std::vector<Operation> operations_;
   // Log lines since the last operation ended.
   std::vector<std::string> pending_;

@@ -9,21 +9,26 @@
 // TO holds under a name FROM holds too — a datapool, a script with other
 // text, a tool option with another value, a name given to another operation
 // — refuses the copy before anything is copied, naming what, unless
-// --replace: then FROM's replaces it. The records are copied in one
-// transaction; the scripts after them, each as the store writes scripts
-// (whole or not at all, never outside the target's scripts folder). FROM is
-// only read. Exit status 0 copied, 1 refused or failed (each failure told),
-// 2 usage.
+// --replace: then FROM's replaces it. FROM is only read, and read whole
+// first: a folder or file of it that cannot be read fails the copy, naming
+// it. The copy is all or nothing: the records go in one transaction that
+// commits only once every script is in its place; the scripts are written
+// beside their targets (never outside the target's scripts folder) and
+// given their names together at the end, and a file they replace is kept
+// until then, so that a failure leaves TO as it was. Exit status 0 copied,
+// 1 refused or failed (each failure told), 2 usage.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -32,6 +37,7 @@
 #include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/system/DiskFileSystem.h"
+#include "workbench/system/SafeFolders.h"
 #include "workbench/terminal/Console.h"
 #include "workbench/text/Texts.h"
 
@@ -121,43 +127,72 @@ std::map<int64_t, std::string> ReadOptions(wb::Database& db) {
 }
 
 // A script below a scripts folder: its type, its folder below the root
-// ("\"-separated) and its name.
+// ("\"-separated), its name and what it holds.
 struct Script {
   dsScriptType type;
   std::string folder;
   std::string name;
   fs::path path;
+  std::string content;
 };
 
-// The scripts below the scripts folder `scripts`: regular files, no
-// temporary file of a writer, no symbolic link followed.
-std::vector<Script> ScriptsBelow(const fs::path& scripts) {
+// What the regular file `path` holds; nullopt with errno set when it cannot be read.
+std::optional<std::string> ReadFile(const fs::path& path) {
+  const wb::UniqueFd file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+  if (!file) return std::nullopt;
+  return wb::ReadOpenFile(file.Get());
+}
+
+// Reads the scripts in `folder` (`key` below the root of `type`) and below
+// it into `found`: regular files, no temporary file of a writer, no symbolic
+// link followed. False after telling which folder or file cannot be read: a
+// copy that left it out would say it copied the store.
+bool ReadScriptsIn(const fs::path& folder, const std::string& key, dsScriptType type, std::vector<Script>& found) {
+  std::error_code ec;
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+  if (ec) {
+    PrintError(wb::Text(wb::WB_COPY_UNREADABLE, {folder.string(), ec.message()}));
+    return false;
+  }
+  std::sort(entries.begin(), entries.end());
+  for (const fs::path& entry : entries) {
+    const std::string name = entry.filename().string();
+    const fs::file_status status = fs::symlink_status(entry, ec);
+    pid_t writer = 0;
+    if (fs::is_directory(status)) {
+      if (!ReadScriptsIn(entry, key.empty() ? name : key + "\\" + name, type, found)) return false;
+    } else if (fs::is_regular_file(status) && !wb::IsTemporaryFileName(name, writer)) {
+      std::optional<std::string> content = ReadFile(entry);
+      if (!content) {
+        PrintError(wb::Text(wb::WB_COPY_UNREADABLE, {entry.string(), std::strerror(errno)}));
+        return false;
+      }
+      found.push_back({type, key, name, entry, std::move(*content)});
+    }
+  }
+  return true;
+}
+
+// The scripts below the scripts folder `scripts` of `store`, read whole; nullopt after
+// telling what could not be read. A store's scripts folder holds java/ and
+// vb/ from its first use on: one with neither is a mistyped scripts=, not a
+// store without scripts.
+std::optional<std::vector<Script>> ReadScriptsBelow(const fs::path& scripts, const std::string& store) {
   std::vector<Script> found;
+  bool roots = false;
   for (const auto& [type, root] : {std::pair{dsJavaScript, "java"}, std::pair{dsVisualBasicScript, "vb"}}) {
     std::error_code ec;
     const fs::path base = scripts / root;
     if (!fs::is_directory(fs::symlink_status(base, ec))) continue;
-    for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
-      pid_t writer = 0;
-      if (!it->is_regular_file(ec) || it->is_symlink(ec)) continue;
-      if (wb::IsTemporaryFileName(it->path().filename().string(), writer)) continue;
-      std::string folder;
-      for (const fs::path& part : fs::relative(it->path().parent_path(), base)) {
-        if (part == ".") continue;
-        folder += (folder.empty() ? "" : "\\") + part.string();
-      }
-      found.push_back({type, folder, it->path().filename().string(), it->path()});
-    }
+    roots = true;
+    if (!ReadScriptsIn(base, "", type, found)) return std::nullopt;
+  }
+  if (!roots) {
+    PrintError(wb::Text(wb::WB_COPY_NOT_SCRIPTS, {scripts.string(), store}));
+    return std::nullopt;
   }
   return found;
-}
-
-std::optional<std::string> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (!in && !in.eof()) return std::nullopt;
-  return content.str();
 }
 
 // The scripts folder of the store at `location`.
@@ -165,6 +200,56 @@ fs::path ScriptsFolder(const std::string& location) {
   const wb::StoreLocation parsed = wb::ParseStoreLocation(location);
   if (parsed.kind == wb::StoreLocation::Kind::kPostgres) return parsed.scripts;
   return fs::path(wb::AbsoluteStoreLocation(parsed.folder)) / "scripts";
+}
+
+// Whether `there` is `datapool` as it is, times and user included: a copy
+// that was made before is no conflict.
+bool SameDatapool(const wb::Datapool& there, const wb::Datapool& datapool) {
+  return there.description == datapool.description && there.created == datapool.created &&
+         there.updated == datapool.updated && there.user == datapool.user && there.fields == datapool.fields &&
+         there.rows == datapool.rows;
+}
+
+// Writes what FROM holds into the target in one go: the records in one
+// transaction that commits only once every script is in its place; the
+// scripts staged beside their targets and placed together. False after
+// telling why, with the target as it was.
+bool CopyInto(wb::StoreBase& store, const std::vector<wb::Datapool>& datapools,
+              const std::map<int64_t, std::string>& options, const std::vector<std::vector<Row>>& names,
+              const std::vector<Script>& scripts) {
+  wb::Database& target = wb::DatabaseOf(store.Connection());
+  wb::ScriptFiles& files = store.Scripts();
+  try {
+    wb::Transaction transaction(target);
+    for (const wb::Datapool& datapool : datapools) {
+      const std::optional<wb::Datapool> there = wb::LoadDatapool(target, datapool.name);
+      if (!there || !SameDatapool(*there, datapool)) wb::CopyDatapool(target, datapool);
+    }
+    wb::WorkbenchToolOptions toolOptions(target);
+    for (const auto& [number, value] : options) toolOptions.SetOption(static_cast<int32_t>(number), value);
+    for (size_t t = 0; t < std::size(kNameTables); ++t) {
+      for (const Row& row : names[t]) WriteRow(target, kNameTables[t], row);
+    }
+    for (const Script& script : scripts) {
+      if (!files.Stage(script.name, script.folder, script.type, script.content)) {
+        files.DiscardStaged();
+        return false;
+      }
+    }
+    if (!files.PlaceStaged()) return false;
+    try {
+      transaction.Commit();
+    } catch (const ZtError&) {
+      files.UndoPlaced();
+      throw;
+    }
+    files.KeepPlaced();
+    return true;
+  } catch (const ZtError& e) {
+    files.DiscardStaged();
+    PrintError(e.Description());
+    return false;
+  }
 }
 
 int RunCopy(const CopyOptions& options) {
@@ -182,33 +267,38 @@ int RunCopy(const CopyOptions& options) {
     PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.from}));
     return kExitFailed;
   }
-  wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, CommandUser()}, console);
-  store->Open();
-  wb::Database& target = wb::DatabaseOf(store->Connection());
-
-  // What FROM holds, and what of it TO holds otherwise.
+  // All of FROM is read before anything of TO is written.
   std::vector<wb::Datapool> datapools;
   for (const std::string& name : wb::DatapoolNames(*source)) {
     if (std::optional<wb::Datapool> datapool = wb::LoadDatapool(*source, name)) datapools.push_back(*datapool);
   }
   const std::map<int64_t, std::string> sourceOptions = ReadOptions(*source);
-  const std::map<int64_t, std::string> targetOptions = ReadOptions(target);
   std::vector<std::vector<Row>> names;
   for (const NameTable& table : kNameTables) names.push_back(ReadRows(*source, table));
-  const std::vector<Script> scripts = ScriptsBelow(fromScripts);
+  const std::optional<std::vector<Script>> scripts = ReadScriptsBelow(fromScripts, options.from);
+  if (!scripts) return kExitFailed;
 
+  wb::TerminalConsole console;
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, CommandUser()}, console);
+  store->Open();
+  wb::Database& target = wb::DatabaseOf(store->Connection());
+
+  // What of it TO holds otherwise.
   std::vector<std::string> conflicts;
   for (const wb::Datapool& datapool : datapools) {
-    if (wb::LoadDatapool(target, datapool.name))
+    const std::optional<wb::Datapool> there = wb::LoadDatapool(target, datapool.name);
+    if (there && !SameDatapool(*there, datapool)) {
       conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_DATAPOOL, {datapool.name}));
+    }
   }
+  const std::map<int64_t, std::string> targetOptions = ReadOptions(target);
   for (const auto& [number, value] : sourceOptions) {
     const auto there = targetOptions.find(number);
     if (there != targetOptions.end() && there->second != value) {
       conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_OPTION, {std::to_string(number)}));
     }
   }
+  size_t records = 0;
   for (size_t t = 0; t < std::size(kNameTables); ++t) {
     const std::vector<Row> there = ReadRows(target, kNameTables[t]);
     for (const Row& row : names[t]) {
@@ -216,11 +306,13 @@ int RunCopy(const CopyOptions& options) {
         conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_NAME, {row[t == 0 ? 1 : 2]}));
       }
     }
+    records += names[t].size();
   }
-  for (const Script& script : scripts) {
-    const fs::path there = toScripts / script.path.lexically_relative(fromScripts);
-    if (fs::exists(fs::symlink_status(there, ec)) && ReadFile(there) != ReadFile(script.path)) {
-      conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_SCRIPT, {there.string()}));
+  for (const Script& script : *scripts) {
+    const std::optional<std::string> there = store->Scripts().Read(script.name, script.folder, script.type);
+    if (there && *there != script.content) {
+      conflicts.push_back(
+          wb::Text(wb::WB_COPY_CONFLICT_SCRIPT, {(toScripts / script.path.lexically_relative(fromScripts)).string()}));
     }
   }
   if (!conflicts.empty() && !options.replace) {
@@ -233,43 +325,16 @@ int RunCopy(const CopyOptions& options) {
                  {options.to, wb::Text(wb::WB_COPY_ITEMS, {std::to_string(conflicts.size())}), options.from, listed}));
     return kExitFailed;
   }
-
-  // The records, in one transaction.
-  size_t records = 0;
-  {
-    wb::Transaction transaction(target);
-    for (const wb::Datapool& datapool : datapools) wb::CopyDatapool(target, datapool);
-    wb::WorkbenchToolOptions toolOptions(target);
-    for (const auto& [number, value] : sourceOptions) toolOptions.SetOption(static_cast<int32_t>(number), value);
-    for (size_t t = 0; t < std::size(kNameTables); ++t) {
-      for (const Row& row : names[t]) WriteRow(target, kNameTables[t], row);
-      records += names[t].size();
-    }
-    transaction.Commit();
+  if (!CopyInto(*store, datapools, sourceOptions, names, *scripts)) {
+    PrintError(wb::Text(wb::WB_COPY_FAILED, {options.to}));
+    return kExitFailed;
   }
-
-  // The scripts, as the target store writes them.
-  int status = kExitOk;
-  size_t copied = 0;
-  for (const Script& script : scripts) {
-    const std::optional<std::string> content = ReadFile(script.path);
-    if (!content) {
-      PrintError(wb::Text(wb::WB_COPY_NOT_COPIED, {script.path.string(), std::strerror(errno)}));
-      status = kExitFailed;
-      continue;
-    }
-    if (options.replace) store->DeleteScript(script.name, script.folder, script.type);
-    if (store->SaveScript(script.name, script.folder, script.type, *content) == save_result::kStored) {
-      ++copied;
-    } else {
-      status = kExitFailed;  // the store has said why
-    }
-  }
-  std::cout << wb::Text(wb::WB_COPY_DONE, {std::to_string(datapools.size()), std::to_string(sourceOptions.size()),
-                                           std::to_string(records), std::to_string(copied), options.from, options.to})
+  std::cout << wb::Text(wb::WB_COPY_DONE,
+                        {std::to_string(datapools.size()), std::to_string(sourceOptions.size()),
+                         std::to_string(records), std::to_string(scripts->size()), options.from, options.to})
             << "\n"
             << std::flush;
-  return status;
+  return kExitOk;
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <ctime>
 #include <iomanip>
 #include <locale>
-#include <optional>
 #include <sstream>
 #include <utility>
 
@@ -133,13 +132,7 @@ std::string FormatDate(const ParamDate& date) {
 
 std::string ToText(const ParamValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return *text;
-  // Every operation of a run asks for the date of the same second: the
-  // last one is kept.
-  static std::optional<std::pair<std::pair<std::time_t, bool>, std::string>> last;
-  const ParamDate& date = std::get<ParamDate>(value);
-  const std::pair<std::time_t, bool> second{std::chrono::system_clock::to_time_t(date.when), date.fixed};
-  if (!last || last->first != second) last.emplace(second, FormatDate(date));
-  return last->second;
+  return FormatDate(std::get<ParamDate>(value));
 }
 
 }  // namespace zt

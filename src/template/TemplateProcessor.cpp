@@ -1,6 +1,8 @@
 #include "template/TemplateProcessor.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -56,39 +58,31 @@ void TemplateProcessor::RemoveListener(TemplateProcessorListener* listener) {
 
 namespace {
 
-// The value of a key as it goes into a line indented by `indent`: a
-// multi-line value takes the indent after each line end, without trailing
-// blanks. A text value that needs no change is given as it is, without a copy;
-// otherwise the value is made in `made`.
-std::string_view IndentedValue(const ParamValue& value, const std::string& indent, const std::string& crlf,
-                               std::string& made) {
+bool IsBracket(char c) { return c == '<' || c == '>'; }
+
+}  // namespace
+
+const std::string& LineSubstitution::DateText(const ParamDate& date) {
+  const std::pair<std::time_t, bool> second{std::chrono::system_clock::to_time_t(date.when), date.fixed};
+  if (!lastDate_ || lastDate_->first != second) lastDate_.emplace(second, ToText(date));
+  return lastDate_->second;
+}
+
+std::string_view LineSubstitution::IndentedValue(const ParamValue& value, const std::string& indent,
+                                                 std::string& made) {
   const std::string* text = std::get_if<std::string>(&value);
-  if (text != nullptr &&
-      (indent.empty() || (text->find(crlf) == std::string::npos && (text->empty() || text->back() != ' ')))) {
+  if (text == nullptr) text = &DateText(std::get<ParamDate>(value));
+  if (indent.empty() || (text->find(crlf_) == std::string::npos && (text->empty() || text->back() != ' '))) {
     return *text;
   }
-  made = text != nullptr ? *text : ToText(value);
-  if (!indent.empty()) {
-    ReplaceAll(made, crlf, crlf + indent);
-    made.erase(made.find_last_not_of(' ') + 1);
-  }
+  made = *text;
+  ReplaceAll(made, crlf_, crlf_ + indent);
+  made.erase(made.find_last_not_of(' ') + 1);
   return made;
 }
 
-// A key found in a line: its place in the map, and whether the bracket
-// before its "<" is another "<".
-struct TagHit {
-  ptrdiff_t place;
-  bool afterOpen;
-};
-
-bool IsBracket(char c) { return c == '<' || c == '>'; }
-
-// The keys that occur in `line`, every key being a simple tag: one occurs
-// where a "<" is followed by a ">" before any other "<", so one pass over the
-// line finds them all.
-void FindTags(std::string_view line, const ParamMap& params, std::vector<TagHit>& hits) {
-  hits.clear();
+void LineSubstitution::FindTags(std::string_view line, const ParamMap& params) {
+  hits_.clear();
   bool afterOpen = false;
   size_t open = line.find('<');
   while (open != std::string_view::npos) {
@@ -101,54 +95,53 @@ void FindTags(std::string_view line, const ParamMap& params, std::vector<TagHit>
       continue;
     }
     const ptrdiff_t place = params.Find(line.substr(open, next - open + 1));
-    if (place >= 0) hits.push_back({place, afterOpen});
+    if (place >= 0) hits_.push_back({place, afterOpen});
     afterOpen = false;
     open = line.find('<', next + 1);
   }
 }
 
-}  // namespace
-
-void SubstituteLine(std::string& line, const ParamMap& params) {
-  static const std::string open = GetResString(IDS_TAG_OPEN);
-  static const std::string close = GetResString(IDS_TAG_CLOSE);
-  static const std::string crlf = GetResString(IDS_CRLF);
-  static const bool angleTags = open == "<" && close == ">";
-  if (line.find(close) == std::string::npos || line.find(open) == std::string::npos) return;
+void LineSubstitution::Substitute(std::string& line, const ParamMap& params) {
+  if (!loaded_) {
+    open_ = GetResString(IDS_TAG_OPEN);
+    close_ = GetResString(IDS_TAG_CLOSE);
+    crlf_ = GetResString(IDS_CRLF);
+    loaded_ = true;
+  }
+  if (line.find(close_) == std::string::npos || line.find(open_) == std::string::npos) return;
   const size_t indentEnd = line.find_first_not_of(' ');
   const std::string indent = line.substr(0, indentEnd == std::string::npos ? line.size() : indentEnd);
-  if (angleTags && params.KeysAreSimpleTags()) {
-    // The keys in map order, each against the line replaced so far, as
-    // below, but the line is searched for all keys at once. Replacing a key
-    // by a value without brackets removes that key's tags and changes no
-    // other, unless a "<" stood right before one of them: the line is
-    // searched again only then, or when the value has brackets.
-    // The add-in runs on one thread; the list is kept for its capacity.
-    static std::vector<TagHit> hits;
-    std::string made;
-    FindTags(line, params, hits);
-    for (ptrdiff_t from = 0;;) {
-      ptrdiff_t place = -1;
-      for (const TagHit& hit : hits) {
-        if (hit.place >= from && (place < 0 || hit.place < place)) place = hit.place;
-      }
-      if (place < 0) break;
-      bool afterOpen = false;
-      for (const TagHit& hit : hits) afterOpen = afterOpen || (hit.place == place && hit.afterOpen);
-      const size_t at = static_cast<size_t>(place);
-      const std::string_view value = IndentedValue(params.ValueAt(at), indent, crlf, made);
-      ReplaceAll(line, params.Keys()[at], value);
-      from = place + 1;
-      if (afterOpen || std::any_of(value.begin(), value.end(), IsBracket)) FindTags(line, params, hits);
+  std::string made;
+  if (open_ != "<" || close_ != ">" || !params.KeysAreSimpleTags()) {
+    for (const std::string& key : params.Keys()) {
+      if (line.find(key) == std::string::npos) continue;
+      ReplaceAll(line, key, IndentedValue(params.Item(key), indent, made));
     }
     return;
   }
-  std::string made;
-  for (const std::string& key : params.Keys()) {
-    if (line.find(key) == std::string::npos) continue;
-    ReplaceAll(line, key, IndentedValue(params.Item(key), indent, crlf, made));
+  // Every key a simple tag: the keys in map order, each against the line
+  // replaced so far, as above, but the line is searched for all keys at
+  // once. Replacing a key by a value without brackets removes that key's
+  // tags and changes no other, unless a "<" stood right before one of them:
+  // the line is searched again only then, or when the value has brackets.
+  FindTags(line, params);
+  for (ptrdiff_t from = 0;;) {
+    ptrdiff_t place = -1;
+    for (const TagHit& hit : hits_) {
+      if (hit.place >= from && (place < 0 || hit.place < place)) place = hit.place;
+    }
+    if (place < 0) break;
+    bool afterOpen = false;
+    for (const TagHit& hit : hits_) afterOpen = afterOpen || (hit.place == place && hit.afterOpen);
+    const size_t at = static_cast<size_t>(place);
+    const std::string_view value = IndentedValue(params.ValueAt(at), indent, made);
+    ReplaceAll(line, params.Keys()[at], value);
+    from = place + 1;
+    if (afterOpen || std::any_of(value.begin(), value.end(), IsBracket)) FindTags(line, params);
   }
 }
+
+void SubstituteLine(std::string& line, const ParamMap& params) { LineSubstitution().Substitute(line, params); }
 
 void TemplateProcessor::ProcessTemplate(const std::string& TemplatePath, const std::string& TestCodePath,
                                         ParamMap& params, dsScriptType scriptType, const std::string& sOperName) {
@@ -212,7 +205,7 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
     }
     if (UserCanceled) return;
 
-    if (bProcess) SubstituteLine(line, params);
+    if (bProcess) substitution_.Substitute(line, params);
 
     if (scriptType == dsVisualBasicScript) {
       for (TemplateProcessorListener* listener : registered()) {

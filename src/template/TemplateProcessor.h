@@ -10,8 +10,13 @@
 // the caller reads `UserCanceled`.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/DataStore.h"
@@ -67,6 +72,43 @@ class TemplateProcessorListener {
                                        std::string& TemplateLine, bool& bCancel, const std::string& sOperName);
 };
 
+/// Replaces the keys of a parameter map in template lines, as ProcessTemplate
+/// does for a line with substitution on: nothing unless the line holds both
+/// "<" and ">"; keys in map order against the line replaced so far; a
+/// multi-line value is indented like the line. When every key is a simple
+/// tag (ParamMap::KeysAreSimpleTags) the line is searched for all keys at
+/// once, which gives what the search key by key gives. Between lines it
+/// keeps what makes the next one cheaper: the list of tags a line holds, and
+/// the text of the last date rendered (every operation of a run asks for the
+/// same second).
+class LineSubstitution {
+ public:
+  void Substitute(std::string& line, const ParamMap& params);
+
+ private:
+  // A key found in a line: its place in the map, and whether the bracket
+  // before its "<" is another "<".
+  struct TagHit {
+    ptrdiff_t place;
+    bool afterOpen;
+  };
+  // The keys that occur in `line`, every key being a simple tag: one occurs
+  // where a "<" is followed by a ">" before any other "<", so one pass over
+  // the line finds them all.
+  void FindTags(std::string_view line, const ParamMap& params);
+  // The value as it goes into a line indented by `indent`: a multi-line
+  // value takes the indent after each line end, without trailing blanks. A
+  // text that needs no change is given as it is; otherwise it is made in
+  // `made`.
+  std::string_view IndentedValue(const ParamValue& value, const std::string& indent, std::string& made);
+  const std::string& DateText(const ParamDate& date);
+
+  bool loaded_ = false;
+  std::string open_, close_, crlf_;
+  std::vector<TagHit> hits_;
+  std::optional<std::pair<std::pair<std::time_t, bool>, std::string>> lastDate_;
+};
+
 class TemplateProcessor {
  public:
   TemplateProcessor() = default;
@@ -106,6 +148,7 @@ class TemplateProcessor {
   void Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
              const std::string& sOperName);
 
+  LineSubstitution substitution_;
   RunState ownRun_;
   RunState* run_ = &ownRun_;
   std::vector<TemplateProcessorListener*> listeners_;
@@ -113,10 +156,7 @@ class TemplateProcessor {
   uint64_t listenersVersion_ = 0;
 };
 
-/// Replaces the keys of `params` in `line`, as ProcessTemplate does for one
-/// line with substitution on: nothing unless the line holds both "<" and
-/// ">"; keys in map order against the line replaced so far; a multi-line
-/// value is indented like the line.
+/// Replaces the keys of `params` in `line` (LineSubstitution, afresh).
 void SubstituteLine(std::string& line, const ParamMap& params);
 
 }  // namespace zt

@@ -142,7 +142,18 @@ a repeated field|amount,amount\n1,2\n|line 1: the header must
 a short line|\xef\xbb\xbfamount,note\r\n1,2\r\n3\r\n|line 3 has 1 value(s), the datapool has 2 field(s)
 a stray quote|amount,note\n1,"a"b\n|line 2: text follows a closing quote
 text that is not UTF-8|amount,note\n1,"two\nlines \xff"\n|line 3: the text is not UTF-8
+a NUL byte|amount,note\n1,a\0b\n|line 2, field note: the value holds a NUL byte, which a store cannot keep
 CASES
+# A CR that ends the file (its LF cut off) ends the last record: it is no
+# part of the last value.
+printf 'amount,note\r\n1,z\r' >"$tmp/cr.csv"
+run datapool import Calc_add "$tmp/cr.csv" --store "$store"
+run datapool export Calc_add --store "$store"
+check "a CR at the end of the file is no part of the last value" test "$(cat "$tmp/out")" = "$(printf 'amount,note\n1,z')"
+"$zt" datapool import Calc_add "$tmp/before.csv" --store "$store" >/dev/null
+run datapool import Calc_add "$tmp" --store "$store"
+check "import of a folder exits 1" test "$status" -eq 1
+check "import of a folder says it is one" grep -qF "$tmp cannot be read: Is a directory" "$tmp/err"
 run datapool import Empty "$tmp/in.csv" --store "$store"
 check "import into a datapool without fields exits 1" test "$status" -eq 1
 run datapool import Nowhere "$tmp/in.csv" --store "$store"

@@ -94,6 +94,35 @@ check "a linked model: the entry exits 0 (status $?)" test $? -eq 0
 check "a linked model: the link stays" test -L "$tmp/linked.json"
 check "a linked model: the document it leads to has the choice" diff -u "$tmp/hand.expected" "$tmp/kept/model.json"
 check "a linked model: its permissions are kept" test "$(stat -c %a "$tmp/kept/model.json")" = 600
+# A template path with a quote: a run takes quotes out of template paths and
+# would not find it, so the entry refuses it rather than saving it.
+cp "$tmp/rc.exe" "$tmp/my\"template.template"
+cp "$tmp/hand.expected" "$tmp/quoted.json"
+"$zt" invoke "$tmp/quoted.json" --entry SELECT_UNIT_TEST_OPERATION --select p::C::op \
+  --file "$tmp/my\"template.template" --answer template-scope=operation </dev/null >/dev/null 2>"$tmp/err"
+check "a template path with a quote: the entry exits 2 (status $?)" test $? -eq 2
+check "a template path with a quote: it says why" grep -q 'holds a quote (")' "$tmp/err"
+"$zt" invoke "$tmp/quoted.json" --entry SELECT_UNIT_TEST_OPERATION --select p::C::op \
+  --answer "template-file=$tmp/my\"template.template" --answer template-scope=operation </dev/null >/dev/null 2>"$tmp/err"
+check "a template path with a quote answered: nothing is chosen (status $?)" test $? -eq 130
+check "a template path with a quote: the model is unchanged" cmp -s "$tmp/hand.expected" "$tmp/quoted.json"
+# A document that may not be written (even by root: it has no write bit at
+# all) is refused, as it is; one with a second hard link is changed in the
+# file itself, so both names see the choice.
+cp "$tmp/hand.before" "$tmp/readonly.json"
+chmod 444 "$tmp/readonly.json"
+"$zt" invoke "$tmp/readonly.json" --entry SELECT_UNIT_TEST_OPERATION --select p::C::op --file "$tmp/rc.exe" \
+  --answer template-scope=operation </dev/null >/dev/null 2>"$tmp/err"
+check "a read-only model: the entry exits 1 (status $?)" test $? -eq 1
+check "a read-only model: it says why" grep -q "readonly.json (Permission denied)" "$tmp/err"
+check "a read-only model: it stays as it was" cmp -s "$tmp/hand.before" "$tmp/readonly.json"
+ln "$tmp/kept/model.json" "$tmp/hardlink.json"
+cp "$tmp/hand.before" "$tmp/kept/model.json"
+inode=$(stat -c %i "$tmp/kept/model.json")
+"$zt" invoke "$tmp/linked.json" --entry SELECT_UNIT_TEST_OPERATION --select p::C::op --file "$tmp/rc.exe" \
+  --answer template-scope=operation </dev/null >/dev/null 2>&1
+check "a hard-linked model: the other name sees the choice" diff -u "$tmp/hand.expected" "$tmp/hardlink.json"
+check "a hard-linked model: the file is the same" test "$(stat -c %i "$tmp/kept/model.json")" = "$inode"
 
 # -- --help, the README and the man page agree --------------------------------------
 # The option names of every command's --help...
@@ -131,6 +160,13 @@ check "installed: the man page" test -s "$prefix/share/man/man1/ztunittest.1"
 check "installed: the examples" test -f "$prefix/share/ztunittest/examples/bank-ejb.json"
 check "installed: the program finds the installed runtime" \
   test "$("$prefix/bin/ztunittest" java-classpath)" = "$prefix/share/ztunittest/java/ztunittest-runtime.jar"
+# A folder whose name holds ":" (the separator of a class path) cannot hold
+# the jar of a class path: java-classpath says so and fails.
+mv "$prefix" "$tmp/pre:fix"
+"$tmp/pre:fix/bin/ztunittest" java-classpath >"$tmp/out" 2>"$tmp/err"
+check "installed below a ':': java-classpath fails (status $?)" test $? -eq 1
+check "installed below a ':': saying why" grep -q "pre:fix/share/ztunittest/java/ztunittest-runtime.jar holds a \":\"" "$tmp/err"
+mv "$tmp/pre:fix" "$prefix"
 env -u PWTTEMPLATES "$prefix/bin/ztunittest" generate "$prefix/share/ztunittest/examples/bank-ejb.json" \
   --select bank::core::Account --store "$tmp/installed" </dev/null >"$tmp/log" 2>&1
 check "the installed program generates with the installed templates" \

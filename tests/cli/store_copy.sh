@@ -2,12 +2,15 @@
 # Moving a team over: a store folder copied into a PostgreSQL store and back
 # holds the same datapools (rows, times, user), tool options, name records
 # and scripts; a run on the copy names everything as on the original and
-# finds nothing to do; a target that holds something of the same names is
-# refused, with nothing copied, unless --replace. On the tests' private
-# PostgreSQL cluster (tests/cli/lib/pg.sh).
+# finds nothing to do; a target that holds something else under the same
+# names is refused, with nothing copied, unless --replace. A copy is all or
+# nothing; a source it cannot read whole, or a value no store keeps, fails
+# it. On the tests' private PostgreSQL cluster (tests/cli/lib/pg.sh).
 . "$2/tests/cli/lib/common.sh" "$@"
 . "$src/tests/cli/lib/pg.sh"
 unset ZTUNITTEST_USER
+need jq jq
+need sqlite3 sqlite3
 
 gen() {  # gen STORE: the bundled EJB example, whole
   "$zt" generate "$src/examples/bank-ejb.json" --select bank --recursive --store "$1" --user alice \
@@ -25,6 +28,7 @@ contents() {
 
 gen "$tmp/folder"
 check "the original is made" [ "$?" = 0 ]
+check "a run logs in once: one session" [ "$(sqlite3 "$tmp/folder/store.db" 'SELECT count(*) FROM sessions')" = 1 ]
 "$zt" options --store "$tmp/folder" --resource-compiler-options "/nologo" >/dev/null
 contents "$tmp/folder" "$tmp/folder/scripts" >"$tmp/folder.txt"
 check "the original holds datapools and scripts" [ "$(grep -c '"name"' "$tmp/folder.txt")" -gt 10 ]
@@ -36,16 +40,20 @@ check "the copy says what it copied" grep -q "^Copied 12 datapools, 1 tool optio
 contents "$team" "$tmp/shared" >"$tmp/team.txt"
 check "the PostgreSQL store holds what the folder holds" cmp -s "$tmp/folder.txt" "$tmp/team.txt"
 
+sessions=$(pg_query "$team" 'SELECT count(*) FROM sessions')
 gen "$team"
 check "a run on the copy succeeds" [ "$?" = 0 ]
+check "and adds one session" [ "$(pg_query "$team" 'SELECT count(*) FROM sessions')" = $((sessions + 1)) ]
 check "and asks nothing" [ -z "$(grep -i 'replace\|overwrite' "$tmp/err")" ]
 contents "$team" "$tmp/shared" >"$tmp/team2.txt"
 check "and changes nothing" cmp -s "$tmp/folder.txt" "$tmp/team2.txt"
 
 "$zt" store copy "$tmp/folder" "$team" >"$tmp/out" 2>"$tmp/err"
-check "a target holding the same names is refused" [ "$?" = 1 ]
-check "naming what it holds" grep -q "already holds 12 items of what .* holds: datapool AccountHome_create, " "$tmp/err"
+check "copying what the target holds already is no conflict" [ "$?" = 0 ]
 "$zt" datapool import Account_deposit /dev/stdin --store "$tmp/folder" <<<$'amount\n1.5\n2.5' >/dev/null
+"$zt" store copy "$tmp/folder" "$team" >"$tmp/out" 2>"$tmp/err"
+check "a target holding other content under a name is refused" [ "$?" = 1 ]
+check "naming what it holds" grep -q "already holds 1 items of what .* holds: datapool Account_deposit. Nothing" "$tmp/err"
 "$zt" store copy "$tmp/folder" "$team" --replace >"$tmp/out" 2>"$tmp/err"
 check "--replace replaces" [ "$?" = 0 ]
 check "the changed rows with it" [ "$("$zt" datapool show Account_deposit --store "$team" --json | jq -c '.rows')" = '[["1.5"],["2.5"]]' ]
@@ -62,7 +70,89 @@ check "a store is not copied onto itself" [ "$?" = 2 ]
 check "no store, no copy" [ "$?" = 1 -a ! -e "$tmp/x" ]
 "$zt" store copy "$tmp/folder" "host=$pg_host dbname=postgres password=secret scripts=$tmp/s" >"$tmp/out" 2>"$tmp/err"
 check "a password on the command line is refused" grep -q "a password does not belong" "$tmp/err"
+check "without showing it" grep -q "password=\*\*\* " "$tmp/err"
+check "not even once" [ "$(grep -c secret "$tmp/err")" = 0 ]
 "$zt" store copy "$tmp/folder" "host=$pg_host dbname=postgres" >"$tmp/out" 2>"$tmp/err"
 check "a database without a scripts folder is refused" grep -q "needs the folder of its scripts" "$tmp/err"
+
+# The copy is all or nothing. A target that cannot take one of the scripts
+# (a file larger than the process may write: a full disk as far as the copy
+# can tell) gets nothing: no datapool, no name, no script, no temporary; a
+# plain retry then copies it all. With --replace, not one of the target's
+# own scripts is lost.
+big=$tmp/folder/scripts/java/unittests/bank/core/Big.java
+head -c 200000 /dev/zero | tr '\0' x >"$big"
+limited() {  # limited COMMAND...: COMMAND with files of at most 100 KiB
+  (trap '' XFSZ && ulimit -f 100 && exec "$@")
+}
+team="$(pg_fresh_conninfo) scripts=$tmp/full"
+limited "$zt" store copy "$tmp/folder" "$team" >"$tmp/out" 2>"$tmp/err"
+check "a copy into a full target fails" [ "$?" = 1 ]
+check "naming the script it could not write" grep -q "$tmp/full/java/unittests/bank/core/Big.java.*File too large" "$tmp/err"
+check "and what it leaves" grep -q "Nothing was copied into .*: it holds what it held before" "$tmp/err"
+check "no datapool went in" [ "$(pg_query "$team" 'SELECT count(*) FROM datapools')" = 0 ]
+check "no name went in" [ "$(pg_query "$team" 'SELECT (SELECT count(*) FROM datapool_names) + (SELECT count(*) FROM script_names)')" = 0 ]
+check "no script and no temporary file went in" [ -z "$(find "$tmp/full" -type f)" ]
+check "nor the folders made for them" [ -z "$(find "$tmp/full" -mindepth 2)" ]
+"$zt" store copy "$tmp/folder" "$team" >"$tmp/out" 2>"$tmp/err"
+check "a plain retry finishes the copy" [ "$?" = 0 ]
+contents "$tmp/folder" "$tmp/folder/scripts" >"$tmp/folder3.txt"
+contents "$team" "$tmp/full" >"$tmp/full.txt"
+check "and the target holds what the source holds" cmp -s "$tmp/folder3.txt" "$tmp/full.txt"
+for f in $(cd "$tmp/full" && find . -name '*.java'); do echo "// edited by hand" >>"$tmp/full/$f"; done
+(cd "$tmp/full" && find . -type f -exec sha256sum {} + | sort -k2) >"$tmp/edited"
+limited "$zt" store copy "$tmp/folder" "$team" --replace >"$tmp/out" 2>"$tmp/err"
+check "--replace into a full target fails" [ "$?" = 1 ]
+(cd "$tmp/full" && find . -type f -exec sha256sum {} + | sort -k2) >"$tmp/edited-after"
+check "and keeps every script the target held" cmp -s "$tmp/edited" "$tmp/edited-after"
+rm "$big"
+
+# FROM is read whole before anything is written: a folder or a file of it
+# that cannot be read fails the copy, naming it. (Root reads every folder:
+# the copy runs as nobody then.)
+as_user() { if [ "$(id -u)" = 0 ]; then setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups -- "$@"; else "$@"; fi; }
+mkdir -m 0777 "$tmp/own"
+chmod 0711 "$tmp"
+as_user "$zt" store copy "$tmp/folder" "$tmp/own/src" >/dev/null 2>&1
+rm -rf "$tmp/own/dst"
+for part in unittests/bank unittests/bank/core/Accountdeposit.java; do
+  chmod 000 "$tmp/own/src/scripts/java/$part"
+  as_user "$zt" store copy "$tmp/own/src" "$tmp/own/dst" >"$tmp/out" 2>"$tmp/err"
+  status=$?
+  chmod 755 "$tmp/own/src/scripts/java/$part"
+  check "an unreadable $part fails the copy (status $status)" [ "$status" = 1 ]
+  check "naming it" grep -q "$tmp/own/src/scripts/java/$part cannot be read: Permission denied. Nothing was copied" "$tmp/err"
+  check "with nothing copied" [ "$("$zt" datapool list --store "$tmp/own/dst" --json | jq '.datapools | length')" = 0 ]
+done
+
+# A PostgreSQL source whose scripts= names no store's scripts folder (a typo)
+# copies nothing, and says so.
+"$zt" store copy "${team% scripts=*} scripts=$tmp/fulll" "$tmp/typo2" >"$tmp/out" 2>"$tmp/err"
+check "a mistyped scripts= of the source fails the copy" [ "$?" = 1 ]
+check "naming the folder" grep -q "$tmp/fulll is no store's scripts folder" "$tmp/err"
+check "with nothing copied" [ ! -e "$tmp/typo2/store.db" ]
+
+# A value that a store cannot keep (a NUL byte) is refused with its field
+# and row by both kinds of store, never shortened: by an import, and by a
+# copy into PostgreSQL, which then copies nothing.
+team="$(pg_fresh_conninfo) scripts=$tmp/nul"
+"$zt" store copy "$tmp/folder" "$team" >/dev/null 2>&1
+for store in "$tmp/folder" "$team"; do
+  "$zt" datapool export Account_deposit --store "$store" >"$tmp/before.csv"
+  printf 'amount\n1\nx\0y\n' | "$zt" datapool import Account_deposit /dev/stdin --store "$store" >"$tmp/out" 2>"$tmp/err"
+  check "an import of a NUL byte is refused (${store%% *})" [ "$?" = 1 ]
+  check "naming its line and field" grep -q "line 3, field amount: the value holds a NUL byte" "$tmp/err"
+  "$zt" datapool export Account_deposit --store "$store" >"$tmp/after.csv"
+  check "and the datapool is unchanged" cmp -s "$tmp/before.csv" "$tmp/after.csv"
+done
+cp -r "$tmp/folder" "$tmp/nulfolder"
+sqlite3 "$tmp/nulfolder/store.db" "UPDATE datapool_values SET value = 'x' || char(0) || 'y'
+  WHERE field = (SELECT f.id FROM datapool_fields f JOIN datapools d ON d.id = f.datapool
+                 WHERE d.name = 'Account_deposit' AND f.name = 'amount')"
+team="$(pg_fresh_conninfo) scripts=$tmp/nulcopy"
+"$zt" store copy "$tmp/nulfolder" "$team" >"$tmp/out" 2>"$tmp/err"
+check "a copy of a NUL byte into PostgreSQL is refused" [ "$?" = 1 ]
+check "naming the datapool, field and row" grep -q '"Account_deposit" is not stored: the value of field amount in row 1 holds a NUL byte' "$tmp/err"
+check "with nothing copied" [ "$(pg_query "$team" 'SELECT count(*) FROM datapools')" = 0 ]
 
 finish store_copy

@@ -106,6 +106,34 @@ check "a summary into a pipe exits 0 (status $status)" test "$status" -eq 0
 check "the pipe is kept" test -p "$tmp/summary.fifo"
 check "the reader of the pipe got the summary" test "$(jq .counts.selected "$tmp/from-fifo")" -eq 2
 
+run generate "$bank" --select bank::core::Teller --store "$store" --user u --summary-json ""
+check "an empty --summary-json is a usage error (status $status)" test "$status" -eq 2
+check "that says what it needs" said "--summary-json needs a file name"
+
+# A store that cannot keep what the run made (its database may not grow past
+# a limit, as on a full disk) loses the datapools of a batch after the add-in
+# was done with their operations. The summary counts what the store kept:
+# its operations and counts agree with `datapool list`, and with the
+# add-in's own count.
+big_model 10 >"$tmp/big.json"
+mkfifo "$tmp/lost.fifo"
+timeout 120 cat "$tmp/lost.fifo" >"$tmp/lost.json" &
+reader=$!
+(trap '' XFSZ && ulimit -f 600 && exec "$zt" generate "$tmp/big.json" $(printf -- '--select pkg%s ' {0..9}) \
+  --store "$tmp/full" --user u --summary-json "$tmp/lost.fifo") </dev/null >"$tmp/out" 2>"$tmp/err"
+status=$?
+wait "$reader"
+"$zt" datapool list --store "$tmp/full" --json | jq -r '.datapools[].name' | sort >"$tmp/kept"
+jq -r '.operations[] | select(.outcome == "generated") | .datapool' "$tmp/lost.json" | sort >"$tmp/generated"
+check "a run whose store lost datapools fails (status $status)" test "$status" -eq 1
+check "it lost some" test "$(jq .counts.failed "$tmp/lost.json")" -gt 0
+check "the summary's generated operations are those whose datapool the store kept" cmp -s "$tmp/kept" "$tmp/generated"
+check "its count too" test "$(jq .counts.generated "$tmp/lost.json")" -eq "$(wc -l <"$tmp/kept")"
+check "as the add-in counts" test "$(jq '.counts | .generated == .addInGenerated' "$tmp/lost.json")" = true
+check "a lost datapool is not-stored" test "$(jq '[.operations[] | select(.outcome == "failed")
+  | .datapoolOutcome] | unique' -c "$tmp/lost.json")" = '["not-stored"]'
+check "one line counts the operations lost" said "of the operations generated lost their datapool or test"
+
 # Logins that cannot be made. Whatever stops one, the add-in's own login
 # fails as cancelled: its log line is all of stdout, its closing text is on
 # stderr, nothing is stored; the exit status and the last line say why.

@@ -339,6 +339,9 @@ TEST(SubstituteLine, TagsFoundAtOnceGiveWhatKeyByKeyGives) {
   const std::vector<std::string> keys = {"<a>", "<b>", "<>", "<ab>", "<a b>", "<ba>"};
   const std::vector<std::string> values = {"", "<b>", "a>", "<", ">", "x", "<a", "b>", "<ab>", "\r\n", " ", "<>"};
   auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
+  // One substitution for all lines, as a processor keeps one: nothing of a
+  // line may leak into the next.
+  LineSubstitution substitution;
   for (int i = 0; i < 20000; ++i) {
     ParamMap params;
     const size_t count = 1 + pick(4);
@@ -346,8 +349,17 @@ TEST(SubstituteLine, TagsFoundAtOnceGiveWhatKeyByKeyGives) {
     std::string line(pick(3), ' ');
     for (size_t n = pick(12); n > 0; --n) line += letters[pick(letters.size())];
     std::string substituted = line;
-    SubstituteLine(substituted, params);
+    substitution.Substitute(substituted, params);
     ASSERT_EQ(substituted, KeyByKey(line, params)) << "line \"" << line << "\", case " << i;
+  }
+
+  // Dates: each line gets the text of its own date, the same second or not.
+  for (const int64_t seconds : {0, 0, 86400, 0, 3600}) {
+    ParamMap params;
+    params.Add(ParamDate{std::chrono::system_clock::time_point(std::chrono::seconds(seconds)), true}, "<d>");
+    std::string line = "// <d>";
+    substitution.Substitute(line, params);
+    EXPECT_EQ(line, KeyByKey("// <d>", params)) << seconds;
   }
 }
 

@@ -268,6 +268,10 @@ int32_t WorkbenchTemplateDialog::Show(int32_t) {
 
 std::optional<std::string> WorkbenchTemplateDialog::ChoosePath() {
   if (presetPath_) {
+    if (presetPath_->find('"') != std::string::npos) {
+      console_.Write(Text(WB_TMPL_QUOTE_IN_PATH, {*presetPath_}) + kLineEnd);
+      return std::nullopt;
+    }
     if (files_->FileExists(*presetPath_)) {
       WarnUnlessFiltered(*presetPath_);
       return presetPath_;
@@ -283,6 +287,11 @@ std::optional<std::string> WorkbenchTemplateDialog::ChoosePath() {
     question.key.clear();
     if (!answer) break;
     const std::string path = Unquoted(*answer);
+    // A choice the run could not use is no choice.
+    if (path.find('"') != std::string::npos) {
+      console_.Write(Text(WB_TMPL_QUOTE_IN_PATH, {path}) + kLineEnd);
+      continue;
+    }
     if (files_->FileExists(path)) {
       WarnUnlessFiltered(path);
       return path;

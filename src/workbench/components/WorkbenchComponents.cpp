@@ -2,6 +2,7 @@
 #include "workbench/components/WorkbenchComponents.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string_view>
 
@@ -20,13 +21,32 @@ namespace zt::wb {
 
 namespace {
 
+// Runs `call`; when it fails after a Ctrl-C gave up a wait on the store's
+// server, `takeInterrupt` makes the Ctrl-C the click that cancels the run
+// before the failure goes on: an operation that fails before its template
+// is processed lets no window events run.
+template <class Call>
+auto Interruptible(const std::function<void()>& takeInterrupt, Call&& call) {
+  try {
+    return call();
+  } catch (...) {
+    if (TerminalWindowSystem::InterruptRecorded()) takeInterrupt();
+    throw;
+  }
+}
+
 // A store that tells its components when it is gone, so that they never
 // open tool options on a destroyed store, and notes the scripts it saves in
 // the run's journal. It hands every call to the store of the location's kind.
 class TrackedStore : public DataStore {
  public:
-  TrackedStore(std::unique_ptr<StoreBase> store, StoreBase*& slot, RunJournal& journal)
-      : store_(std::move(store)), slot_(slot), journal_(journal) {
+  TrackedStore(std::unique_ptr<StoreBase> store, StoreBase*& slot, RunJournal& journal,
+               std::vector<StoreBase::Loss>& losses, std::function<void()> takeInterrupt)
+      : store_(std::move(store)),
+        slot_(slot),
+        journal_(journal),
+        losses_(losses),
+        takeInterrupt_(std::move(takeInterrupt)) {
     slot_ = store_.get();
   }
   ~TrackedStore() override {
@@ -35,7 +55,9 @@ class TrackedStore : public DataStore {
   TrackedStore(const TrackedStore&) = delete;
   TrackedStore& operator=(const TrackedStore&) = delete;
 
-  void Open() override { store_->Open(); }
+  void Open() override {
+    Interruptible(takeInterrupt_, [&] { store_->Open(); });
+  }
   void ResetSession() override { store_->ResetSession(); }
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override {
@@ -50,10 +72,10 @@ class TrackedStore : public DataStore {
   void SetMultipleItems(bool multipleItems) override { store_->SetMultipleItems(multipleItems); }
   std::string ScriptRoot(dsScriptType type) override { return store_->ScriptRoot(type); }
   std::string MakeScriptName(const std::string& baseName, const std::string& folder, dsScriptType type) override {
-    return store_->MakeScriptName(baseName, folder, type);
+    return Interruptible(takeInterrupt_, [&] { return store_->MakeScriptName(baseName, folder, type); });
   }
   std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t kind) override {
-    return store_->MakeDatapoolName(className, operationName, kind);
+    return Interruptible(takeInterrupt_, [&] { return store_->MakeDatapoolName(className, operationName, kind); });
   }
   std::string UserName() override { return store_->UserName(); }
   DataStoreConnection* Connection() override { return store_->Connection(); }
@@ -65,8 +87,15 @@ class TrackedStore : public DataStore {
     return store_->ScriptExists(fileName, folder, type);
   }
   void BeginBatch() override { store_->BeginBatch(); }
-  void BeginOperation(int32_t operation) override { store_->BeginOperation(operation); }
-  std::vector<int32_t> EndBatch() override { return store_->EndBatch(); }
+  void BeginOperation(int32_t operation) override {
+    journal_.operation = operation;
+    store_->BeginOperation(operation);
+  }
+  std::vector<int32_t> EndBatch() override {
+    std::vector<int32_t> lost = store_->EndBatch();
+    losses_.insert(losses_.end(), store_->Losses().begin(), store_->Losses().end());
+    return lost;
+  }
 
  private:
   // The script's file as the journal names it: below the root of its type,
@@ -102,6 +131,8 @@ class TrackedStore : public DataStore {
   std::unique_ptr<StoreBase> store_;
   StoreBase*& slot_;
   RunJournal& journal_;
+  std::vector<StoreBase::Loss>& losses_;
+  std::function<void()> takeInterrupt_;
   // The roots of the script types, asked once.
   std::map<dsScriptType, std::string> roots_;
 };
@@ -109,13 +140,14 @@ class TrackedStore : public DataStore {
 // The datapool component, noting in the run's journal what it created.
 class JournalingDatapoolTool final : public DatapoolTool {
  public:
-  JournalingDatapoolTool(std::unique_ptr<DatapoolTool> tool, RunJournal& journal)
-      : tool_(std::move(tool)), journal_(journal) {}
+  JournalingDatapoolTool(std::unique_ptr<DatapoolTool> tool, RunJournal& journal, std::function<void()> takeInterrupt)
+      : tool_(std::move(tool)), journal_(journal), takeInterrupt_(std::move(takeInterrupt)) {}
 
   void PrepareRun(int32_t flags) override { tool_->PrepareRun(flags); }
   int32_t CreateDatapool(DataStoreConnection* connection, const std::string& name, const std::string& description,
                          const std::string& fields) override {
-    const int32_t code = tool_->CreateDatapool(connection, name, description, fields);
+    const int32_t code =
+        Interruptible(takeInterrupt_, [&] { return tool_->CreateDatapool(connection, name, description, fields); });
     journal_.datapool = name;
     journal_.datapoolOutcome = overwrite_                                  ? "replaced"
                                : code == datapool_result::kCreated         ? "created"
@@ -135,6 +167,7 @@ class JournalingDatapoolTool final : public DatapoolTool {
  private:
   std::unique_ptr<DatapoolTool> tool_;
   RunJournal& journal_;
+  std::function<void()> takeInterrupt_;
   bool overwrite_ = false;
 };
 
@@ -157,14 +190,16 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
-  std::unique_ptr<StoreBase> store = MakeStore(storeOptions_, Windows().DialogConsole());
+  std::unique_ptr<StoreBase> store =
+      adopted_ ? std::move(adopted_) : MakeStore(storeOptions_, Windows().DialogConsole());
   store->SetOperationInHand(&operationInHand_);
   // The closing text of a run that lost a test points to the log: the log
   // says why, in the host's words, without the add-in's prefix.
   store->SetFailureLog([this](const std::string& message) {
     if (application_ != nullptr) application_->WriteLog(message);
   });
-  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_);
+  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_,
+                                        [this] { Windows().DoEvents(); });
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {
@@ -179,7 +214,7 @@ std::unique_ptr<OptionsDialog> WorkbenchComponents::CreateOptionsDialog() {
 
 std::unique_ptr<DatapoolTool> WorkbenchComponents::CreateDatapoolTool() {
   return std::make_unique<JournalingDatapoolTool>(std::make_unique<WorkbenchDatapoolTool>(Windows().DialogConsole()),
-                                                  journal_);
+                                                  journal_, [this] { Windows().DoEvents(); });
 }
 
 std::unique_ptr<DatapoolExplorer> WorkbenchComponents::CreateDatapoolExplorer() {

@@ -40,6 +40,9 @@ struct RunJournal {
   std::vector<Script> scripts;
   std::string datapool;         ///< the name of the datapool created last, or ""
   std::string datapoolOutcome;  ///< "created", "unchanged", "kept" (not overwritten), "replaced"
+  /// The store's number of the operation (DataStore::BeginOperation), by
+  /// which a batch names the operations that lost something; 0: none.
+  int32_t operation = 0;
   void Clear() { *this = RunJournal(); }
 };
 
@@ -112,6 +115,9 @@ class WorkbenchComponents : public HostComponents {
   void SetRunObserver(RunObserver observer) { observer_ = std::move(observer); }
   /// What the store and the datapool component did since it was cleared.
   RunJournal& Journal() { return journal_; }
+  /// What the stores' batches could not make durable after all, each told
+  /// with a message (StoreBase::Losses), since the components were made.
+  const std::vector<StoreBase::Loss>& StoreLosses() const { return losses_; }
   /// What the template dialogs and properties did.
   const TemplateChoices& TemplateRecord() const { return templateChoices_; }
   /// The user the stores created from now on log in as.
@@ -119,6 +125,10 @@ class WorkbenchComponents : public HostComponents {
   /// The stores created from now on fail their login with `error`, without
   /// asking (StoreOptions::loginRefusal).
   void RefuseStoreLogin(ZtError error) { storeOptions_.loginRefusal = std::move(error); }
+  /// Takes the store the host opened before the run, made with these
+  /// options on the dialog console: the next CreateDataStore hands it out
+  /// instead of logging into a second one, so that a run records one session.
+  void AdoptOpenStore(std::unique_ptr<StoreBase> store) { adopted_ = std::move(store); }
 
   /// The application whose open model template properties are read from and
   /// stored on; the host sets it before the add-in runs.
@@ -136,12 +146,15 @@ class WorkbenchComponents : public HostComponents {
   Console& console_;
   // The store created last while it lives; it clears this when destroyed.
   StoreBase* lastStore_ = nullptr;
+  // The store the host opened, until the add-in asks for one.
+  std::unique_ptr<StoreBase> adopted_;
   std::unique_ptr<TerminalWindowSystem> windows_;
   TesselApplication* application_ = nullptr;
   ModelSaver modelSaver_;
   std::optional<std::string> presetTemplatePath_;
   RunObserver observer_;
   RunJournal journal_;
+  std::vector<StoreBase::Loss> losses_;
   TemplateChoices templateChoices_;
   // The launcher, once the add-in asked for it.
   std::unique_ptr<ProcessLauncher> processes_;

@@ -1,15 +1,19 @@
 // One value changed in a model document, the rest kept (see DocumentEdit.h).
 #include "workbench/documents/DocumentEdit.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <filesystem>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "support/Error.h"
 #include "workbench/system/DiskFileSystem.h"
-#include "workbench/system/Outputs.h"
+#include "workbench/system/SafeFolders.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
@@ -157,6 +161,49 @@ void AddMember(std::string& out, std::string_view text, const Offsets& offsets, 
   out.insert(lastEnd, "," + separator + member);
 }
 
+// Writes `text` over the open file `fd` from its start and cuts it there; false with errno set.
+bool WriteAll(int fd, const std::string& text) {
+  for (size_t written = 0; written < text.size();) {
+    const ssize_t n = ::pwrite(fd, text.data() + written, text.size() - written, static_cast<off_t>(written));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    written += static_cast<size_t>(n);
+  }
+  return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 && ::fsync(fd) == 0;
+}
+
+// Replaces the text `before` of the open document `fd` (at `path`) by
+// `after` in the file itself. A longer text gets its room first, so that a
+// full disk refuses it before anything is written; while the document is
+// rewritten a copy of `after` lies beside it where the folder takes one
+// (what a crash would leave), and a write that fails puts `before` back.
+void RewriteInPlace(int fd, const std::string& path, const std::string& before, const std::string& after) {
+  std::error_code ec;
+  const std::string real = std::filesystem::canonical(path, ec).string();
+  std::string copy;
+  try {
+    copy = WriteTemporaryBeside(ec ? path : real, after, true);
+  } catch (const ZtError&) {
+    // A folder that may not be written (or is full) gets no copy; the
+    // document is still written whole or put back.
+  }
+  int error = 0;
+  if (after.size() > before.size()) {
+    error = ::posix_fallocate(fd, 0, static_cast<off_t>(after.size()));
+    if (error == EOPNOTSUPP || error == EINVAL) error = 0;  // a file system that cannot: the write finds out
+  }
+  if (error == 0 && !WriteAll(fd, after)) {
+    error = errno;
+    WriteAll(fd, before);
+  }
+  if (error != 0) ::ftruncate(fd, static_cast<off_t>(before.size()));
+  if (!copy.empty()) ::unlink(copy.c_str());
+  if (error != 0) RaiseFileError(error, path);
+}
+
 }  // namespace
 
 std::string SetToolPropertyInText(std::string_view text, const std::string& fileName, const Element& element,
@@ -201,13 +248,24 @@ std::string SetToolPropertyInText(std::string_view text, const std::string& file
 
 void SetToolPropertyInDocument(const std::string& path, const Element& element, const std::string& tool,
                                const std::string& name, const std::string& value) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) RaiseError(errc::kPathFileAccessError, {}, Text(WB_EDIT_CANNOT_READ, {path}));
-  std::ostringstream text;
-  text << in.rdbuf();
-  // Through a symbolic link to the document it leads to: a model kept
-  // elsewhere and linked in is changed there, the link kept.
-  WriteOutputFile(path, SetToolPropertyInText(text.str(), path, element, tool, name, value));
+  // The document itself is changed, through a symbolic link to where it
+  // is: its inode, its other hard links, its owner, group and mode stay.
+  const UniqueFd file(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!file) {
+    if (errno == EACCES || errno == EROFS) RaiseFileError(errno, path);
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_EDIT_CANNOT_READ, {path}));
+  }
+  struct stat st {};
+  if (::fstat(file.Get(), &st) != 0) RaiseFileError(errno, path);
+  if (!S_ISREG(st.st_mode)) RaiseError(errc::kPathFileAccessError, {}, Text(WB_EDIT_CANNOT_READ, {path}));
+  // Root may write any file; a document that no one may write is meant to
+  // stay as it is all the same.
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) RaiseFileError(EACCES, path);
+  const std::optional<std::string> read = ReadOpenFile(file.Get());
+  if (!read) RaiseFileError(errno, path);
+  const std::string& before = *read;
+  const std::string after = SetToolPropertyInText(before, path, element, tool, name, value);
+  RewriteInPlace(file.Get(), path, before, after);
 }
 
 }  // namespace zt::wb

@@ -28,8 +28,14 @@ std::string SetToolPropertyInText(std::string_view text, const std::string& file
                                   const std::string& tool, const std::string& name, const std::string& value);
 
 /// Reads the model document at `path`, sets the tool property as
-/// SetToolPropertyInText does, and writes the document back atomically.
-/// Raises the file-system object's errors when it cannot read or write.
+/// SetToolPropertyInText does, and writes the change into the document
+/// itself: through a symbolic link, keeping its inode (and so its other hard
+/// links), owner, group and mode. A document the user may not write, or one
+/// without any write permission (even for root), is refused. Room for a
+/// longer text is taken before anything is written, and a write that fails
+/// puts the old text back; during the write a copy of the new text lies
+/// beside the document, which a crash would leave. Raises the file-system
+/// object's errors when it cannot read or write.
 void SetToolPropertyInDocument(const std::string& path, const Element& element, const std::string& tool,
                                const std::string& name, const std::string& value);
 

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "support/DynamicResources.h"
 #include "support/Error.h"
@@ -96,6 +97,46 @@ void CheckFieldNames(const std::string& name, const Datapool& datapool) {
   }
 }
 
+bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+// Raises error 5 when `rows` of the datapool `name` with `fields` hold what
+// no store keeps: a NUL byte ends a text in PostgreSQL, and a store folder
+// gives the same answer rather than a datapool that cannot be copied over.
+void CheckKeepable(const std::string& name, const std::vector<DatapoolField>& fields,
+                   const std::vector<std::vector<std::string>>& rows) {
+  const auto refuse = [&name](const std::string& what) {
+    RaiseError(errc::kInvalidCall, {}, Text(WB_DP_NUL, {name, what}));
+  };
+  for (size_t f = 0; f < fields.size(); ++f) {
+    if (HasNul(fields[f].name) || HasNul(fields[f].type)) refuse(Text(WB_DP_NUL_FIELD, {std::to_string(f + 1)}));
+  }
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t f = 0; f < rows[r].size() && f < fields.size(); ++f) {
+      if (HasNul(rows[r][f])) refuse(Text(WB_DP_NUL_VALUE, {fields[f].name, std::to_string(r + 1)}));
+    }
+  }
+}
+
+void CheckKeepable(const Datapool& datapool) {
+  if (HasNul(datapool.name) || HasNul(datapool.description)) {
+    RaiseError(errc::kInvalidCall, {}, Text(WB_DP_NUL, {datapool.name, Text(WB_DP_NUL_HEAD)}));
+  }
+  CheckKeepable(datapool.name, datapool.fields, datapool.rows);
+}
+
+// `error` for the first value of the CSV `records` (after the header) that
+// holds a NUL byte, naming its line and the field of its column in `fields`.
+bool RefusedNul(const std::vector<CsvRecord>& records, const std::vector<std::string>& fields, std::string& error) {
+  for (size_t i = 1; i < records.size(); ++i) {
+    for (size_t c = 0; c < records[i].values.size() && c < fields.size(); ++c) {
+      if (!HasNul(records[i].values[c])) continue;
+      error = Text(WB_DP_CSV_NUL, {std::to_string(records[i].line), fields[c]});
+      return true;
+    }
+  }
+  return false;
+}
+
 // The ids of the fields of datapool `id`, in order.
 std::vector<int64_t> FieldIds(Database& db, int64_t id) {
   Statement query(db, "SELECT id FROM datapool_fields WHERE datapool = ? ORDER BY position");
@@ -105,18 +146,61 @@ std::vector<int64_t> FieldIds(Database& db, int64_t id) {
   return ids;
 }
 
+// How many rows, or values, one INSERT writes: on PostgreSQL each statement
+// is a round trip to the server, and a datapool of 100,000 rows took one per
+// value.
+constexpr size_t kInsertChunk = 200;
+
+// "`head` (?, ?), (?, ?), ..." with `tuples` tuples of `width` parameters.
+// Kept for the life of the program: a database keeps its statements
+// prepared by their SQL's address (at most kInsertChunk texts of each kind).
+const char* TuplesSql(const char* head, size_t width, size_t tuples) {
+  static std::map<std::pair<const char*, size_t>, std::string> made;
+  std::string& sql = made[{head, tuples}];
+  if (sql.empty()) {
+    std::string tuple = "(";
+    for (size_t i = 0; i < width; ++i) tuple += i == 0 ? "?" : ", ?";
+    tuple += ")";
+    sql = head;
+    for (size_t i = 0; i < tuples; ++i) sql += (i == 0 ? "" : ", ") + tuple;
+  }
+  return sql.c_str();
+}
+
 void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
                 const std::vector<std::vector<std::string>>& rows) {
-  Statement row(db, "INSERT INTO datapool_rows (datapool, position) VALUES (?, ?) RETURNING id");
-  Statement value(db, "INSERT INTO datapool_values (row, field, value) VALUES (?, ?, ?)");
-  for (size_t r = 0; r < rows.size(); ++r) {
-    row.Reset();
-    row.Bind(1, id).Bind(2, static_cast<int64_t>(r + 1)).Step();
-    const int64_t rowId = row.ColumnInt(0);
-    for (size_t f = 0; f < fieldIds.size(); ++f) {
-      value.Reset();
-      value.Bind(1, rowId).Bind(2, fieldIds[f]).Bind(3, f < rows[r].size() ? rows[r][f] : std::string()).Run();
+  static constexpr const char* kRows = "INSERT INTO datapool_rows (datapool, position) VALUES ";
+  static constexpr const char* kValues = "INSERT INTO datapool_values (row, field, value) VALUES ";
+  for (size_t start = 0; start < rows.size(); start += kInsertChunk) {
+    const size_t count = std::min(kInsertChunk, rows.size() - start);
+    Statement insert(db, TuplesSql(kRows, 2, count));
+    for (size_t r = 0; r < count; ++r) {
+      insert.Bind(static_cast<int>(2 * r + 1), id)
+          .Bind(static_cast<int>(2 * r + 2), static_cast<int64_t>(start + r + 1));
     }
+    insert.Run();
+  }
+  if (fieldIds.empty() || rows.empty()) return;
+  std::vector<int64_t> rowIds(rows.size());
+  Statement ids(db, "SELECT id, position FROM datapool_rows WHERE datapool = ?");
+  ids.Bind(1, id);
+  while (ids.Step()) {
+    const int64_t position = ids.ColumnInt(1);
+    if (position >= 1 && static_cast<size_t>(position) <= rows.size())
+      rowIds[static_cast<size_t>(position) - 1] = ids.ColumnInt(0);
+  }
+  const size_t total = rows.size() * fieldIds.size();
+  for (size_t start = 0; start < total; start += kInsertChunk) {
+    const size_t count = std::min(kInsertChunk, total - start);
+    Statement insert(db, TuplesSql(kValues, 3, count));
+    for (size_t i = 0; i < count; ++i) {
+      const size_t r = (start + i) / fieldIds.size();
+      const size_t f = (start + i) % fieldIds.size();
+      const int at = static_cast<int>(3 * i);
+      insert.Bind(at + 1, rowIds[r]).Bind(at + 2, fieldIds[f]);
+      insert.Bind(at + 3, f < rows[r].size() ? rows[r][f] : std::string());
+    }
+    insert.Run();
   }
 }
 
@@ -403,6 +487,7 @@ bool ReadDatapoolCsv(const Datapool& datapool, const std::string& text, std::vec
     error = Text(WB_DP_CSV_HEADER, {CsvLine(header)});
     return false;
   }
+  if (RefusedNul(records, header, error)) return false;
   rows.clear();
   for (size_t i = 1; i < records.size(); ++i) {
     if (records[i].values.size() != header.size()) {
@@ -445,6 +530,7 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
     error = Text(WB_DP_IMPORT_HEADER, {std::to_string(line), CsvLine(fields)});
     return false;
   }
+  if (RefusedNul(records, header, error)) return false;
   rows.clear();
   for (size_t i = 1; i < records.size(); ++i) {
     const std::vector<std::string>& values = records[i].values;
@@ -461,6 +547,7 @@ bool ReadImportedCsv(const Datapool& datapool, const std::string& text, std::vec
 }
 
 void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vector<std::vector<std::string>>& rows) {
+  CheckKeepable(datapool.name, datapool.fields, rows);
   Transaction transaction(db);
   const std::optional<Datapool> current = LoadDatapool(db, datapool.name);
   if (!current || current->id != datapool.id || current->fields != datapool.fields) {
@@ -474,6 +561,7 @@ void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vect
 }
 
 void CopyDatapool(Database& db, const Datapool& datapool) {
+  CheckKeepable(datapool);
   if (const std::optional<Datapool> existing = LoadDatapool(db, datapool.name)) {
     DeleteRows(db, existing->id);
     Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");
@@ -542,6 +630,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   Datapool wanted = ParseDatapoolFields(name, fields);
   wanted.name = name;
   wanted.description = description;
+  CheckKeepable(wanted);
 
   // In a store's batch the change is part of the batch's transaction.
   StoreBatch* batch = db.Batch();

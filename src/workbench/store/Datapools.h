@@ -27,10 +27,12 @@
 // reaches no overwrite question);
 // kDatapoolExists (1): a datapool of that name exists with other content and
 // overwriting is off. A field list that is not usable raises error 5 and
-// stores nothing. Every change is one transaction: all of it or nothing. Two
-// users creating one datapool at the same moment: the database lets one of
-// them create it, and the other finds it existing (code 4, or 1 and its
-// question). In a store's batch (see SqliteStore.h) it is part of the batch's
+// stores nothing; so does a value no store can keep (a NUL byte, which
+// PostgreSQL cannot hold: both back-ends refuse it, naming the field and
+// the row, rather than one of them cutting it short), here and wherever
+// rows are stored (ReplaceDatapoolRows, CopyDatapool, the CSV readers). Every change is one transaction: all of it or
+// nothing. Two users creating one datapool at the same moment: the database lets one of them create it, and the other
+// finds it existing (code 4, or 1 and its question). In a store's batch (see SqliteStore.h) it is part of the batch's
 // transaction: a replaced datapool is changed in a savepoint, and what a new
 // one wrote is deleted again when a write fails; still all of it or nothing,
 // made durable with the batch.

@@ -183,7 +183,12 @@ std::vector<int32_t> StoreBase::EndBatch() {
   if (!batching_) return {};
   Flush();
   std::set<int32_t> lost = scripts_.EndBatch();
-  lost.merge(EndDatabaseBatch());
+  losses_.clear();
+  for (const auto& [operation, script] : scripts_.LostScripts()) losses_.push_back({operation, {}, script});
+  for (auto& [operation, datapool] : EndDatabaseBatch()) {
+    lost.insert(operation);
+    losses_.push_back({operation, std::move(datapool), {}});
+  }
   batching_ = false;
   operation_ = 0;
   return {lost.begin(), lost.end()};

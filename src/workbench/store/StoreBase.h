@@ -135,6 +135,9 @@ class StoreBase : public DataStore {
   /// Where the store is, as its messages name it.
   virtual std::string Location() const = 0;
 
+  /// The store's scripts (ScriptFiles.h): what a store's copy stages and places.
+  ScriptFiles& Scripts() { return scripts_; }
+
   /// Stores in batches until EndBatch; does nothing before Open.
   void BeginBatch() override;
   /// What is stored from now on belongs to `operation`.
@@ -142,6 +145,16 @@ class StoreBase : public DataStore {
   /// Finishes the batch and stores item by item again; the operations that
   /// lost something.
   std::vector<int32_t> EndBatch() override;
+  /// What the last batch could not make durable after all (each told on the
+  /// console): a datapool, by name, or a script, by its file as messages
+  /// name it; with the operation it belonged to.
+  struct Loss {
+    int32_t operation = 0;
+    std::string datapool;
+    std::string script;
+  };
+  /// The losses of the batch that ended last (EndBatch).
+  const std::vector<Loss>& Losses() const { return losses_; }
   /// Finishes the current batch now; a batch that is on goes on. Failures
   /// are told on the console.
   void Flush();
@@ -160,13 +173,13 @@ class StoreBase : public DataStore {
   // What a back-end adds to a batch (all do nothing unless overridden).
   virtual void BeginDatabaseBatch() {}
   virtual void FlushDatabase() {}
-  /// Ends the database's part of the batch; the operations that lost a datapool.
-  virtual std::set<int32_t> EndDatabaseBatch() { return {}; }
+  /// Ends the database's part of the batch; the datapools lost since it
+  /// began, by name, with their operations.
+  virtual std::vector<std::pair<int32_t, std::string>> EndDatabaseBatch() { return {}; }
   /// Datapools lost and a damaged database in this session.
   virtual int32_t DatabaseFailures() const { return 0; }
   virtual void ResetDatabaseSession() {}
 
-  ScriptFiles& Scripts() { return scripts_; }
   Console& TheConsole() { return console_; }
   const StoreOptions& Options() const { return options_; }
   /// The operation that what is stored belongs to (BeginOperation).
@@ -191,6 +204,7 @@ class StoreBase : public DataStore {
   std::optional<std::pair<std::string, std::string>> lastScriptName_;
   // The store's row in its sessions table; 0: none recorded.
   int64_t session_ = 0;
+  std::vector<Loss> losses_;
   bool batching_ = false;
   int32_t operation_ = 0;
 };

@@ -1,9 +1,9 @@
 // Store locations and the store of each kind (see StoreLocation.h).
 #include "workbench/store/StoreLocation.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <set>
 #include <vector>
 
 #include "support/Error.h"
@@ -20,24 +20,57 @@ namespace {
 
 constexpr const char* kScriptsKey = "scripts";
 
-[[noreturn]] void RaiseBadLocation(const std::string& location, const std::string& reason) {
-  RaiseError(errc::kInvalidCall, {}, Text(WB_PG_BAD_LOCATION, {location, reason}));
-}
-
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
-// libpq's keywords, "scripts" among them.
-const std::set<std::string>& Keywords() {
-  static const std::set<std::string> keywords = [] {
-    std::set<std::string> names{kScriptsKey};
-    PQconninfoOption* options = Pq().conndefaults();
-    for (PQconninfoOption* option = options; option != nullptr && option->keyword != nullptr; ++option) {
-      names.insert(option->keyword);
-    }
-    Pq().conninfoFree(options);
-    return names;
-  }();
-  return keywords;
+bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+bool IsUri(const std::string& location) {
+  return StartsWith(location, "postgresql://") || StartsWith(location, "postgres://");
+}
+
+// The length of a URI scheme and its ":" at the start of `text`; 0 for none.
+size_t SchemeLength(const std::string& text) {
+  if (text.empty() || std::isalpha(static_cast<unsigned char>(text[0])) == 0) return 0;
+  size_t i = 1;
+  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) != 0 || text[i] == '+' ||
+                             text[i] == '-' || text[i] == '.')) {
+    ++i;
+  }
+  return i < text.size() && text[i] == ':' ? i + 1 : 0;
+}
+
+// Whether `text` starts as libpq's keyword form does: a word of letters,
+// digits and "_", then "=" (blanks around it allowed).
+bool LooksLikeKeywords(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) != 0 || text[i] == '_')) ++i;
+  if (i == 0) return false;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  return i < text.size() && text[i] == '=';
+}
+
+enum class Form { kFolder, kUri, kKeywords };
+
+// The form `location` is written in; a reason (as the text of
+// WB_PG_BAD_LOCATION's second part) for one that looks like a database's
+// and is none, which is never taken for a folder.
+Form FormOf(const std::string& location, std::string* reason) {
+  if (IsUri(location)) return Form::kUri;
+  size_t start = 0;
+  while (start < location.size() && IsBlank(location[start])) ++start;
+  const std::string text = location.substr(start);
+  if (LooksLikeKeywords(text)) return Form::kKeywords;
+  if (start > 0) {
+    if (reason != nullptr) *reason = Text(WB_PG_LEADING_BLANK);
+    return Form::kFolder;
+  }
+  const size_t scheme = SchemeLength(text);
+  std::string lower = text.substr(0, scheme);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme > 0 && (StartsWith(lower, "postgres") || text.compare(scheme, 2, "//") == 0)) {
+    if (reason != nullptr) *reason = Text(WB_PG_BAD_SCHEME, {text.substr(0, scheme)});
+  }
+  return Form::kFolder;
 }
 
 int HexValue(char c) {
@@ -47,21 +80,33 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string PercentDecoded(const std::string& text) {
-  std::string out;
+// `text` percent-decoded as libpq decodes a URI's parts: false (with the
+// reason) for a "%" without two hex digits and for "%00", which would end
+// the text unseen.
+bool PercentDecoded(const std::string& text, std::string& out, std::string& reason) {
+  out.clear();
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
+    if (text[i] != '%') {
       out += text[i];
+      continue;
     }
+    if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0) {
+      reason = Text(WB_PG_BAD_PERCENT, {text.substr(i, 3)});
+      return false;
+    }
+    const char decoded = static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    if (decoded == '\0') {
+      reason = Text(WB_PG_BAD_PERCENT, {text.substr(i, 3)});
+      return false;
+    }
+    out += decoded;
+    i += 2;
   }
-  return out;
+  return true;
 }
 
-// Takes "scripts=..." out of the query of the URI `uri`.
-std::string WithoutScriptsInUri(const std::string& uri, std::string& scripts) {
+// Takes "scripts=..." out of the query of the URI `uri` into `scripts`.
+std::string WithoutScriptsInUri(const std::string& uri, std::optional<std::string>& scripts, std::string& reason) {
   const size_t question = uri.find('?');
   if (question == std::string::npos) return uri;
   std::string kept;
@@ -71,7 +116,9 @@ std::string WithoutScriptsInUri(const std::string& uri, std::string& scripts) {
     if (end == std::string::npos) end = uri.size();
     const std::string parameter = uri.substr(start, end - start);
     if (StartsWith(parameter, std::string(kScriptsKey) + "=")) {
-      scripts = PercentDecoded(parameter.substr(std::string(kScriptsKey).size() + 1));
+      std::string decoded;
+      if (!PercentDecoded(parameter.substr(std::string(kScriptsKey).size() + 1), decoded, reason)) return {};
+      scripts = decoded;
     } else if (!parameter.empty()) {
       kept += (kept.empty() ? "" : "&") + parameter;
     }
@@ -80,53 +127,114 @@ std::string WithoutScriptsInUri(const std::string& uri, std::string& scripts) {
   return uri.substr(0, question) + (kept.empty() ? "" : "?" + kept);
 }
 
-// Takes "scripts=..." out of the keyword/value string `conninfo` (values
-// bare or in single quotes with backslash escapes, as libpq reads them).
-std::string WithoutScriptsInKeywords(const std::string& conninfo, std::string& scripts) {
-  std::string kept;
+// One keyword and its value of libpq's keyword form, and where it stands.
+struct Setting {
+  std::string keyword;
+  std::string value;
+  size_t start = 0;
+  size_t end = 0;
+};
+
+// `conninfo` cut into its settings as libpq's own reader cuts it: a keyword
+// up to "=" or a blank, blanks, "=", blanks, then a value bare up to the
+// next blank or in single quotes, "\" escaping the next character in both.
+// False with the reason for a keyword without "=" and an unclosed quote,
+// which libpq refuses too.
+bool CutSettings(const std::string& conninfo, std::vector<Setting>& settings, std::string& reason) {
   size_t i = 0;
-  while (i < conninfo.size()) {
-    while (i < conninfo.size() && std::isspace(static_cast<unsigned char>(conninfo[i])) != 0) ++i;
-    if (i >= conninfo.size()) break;
-    const size_t start = i;
-    std::string keyword;
-    while (i < conninfo.size() && conninfo[i] != '=' && std::isspace(static_cast<unsigned char>(conninfo[i])) == 0) {
-      keyword += conninfo[i++];
+  const size_t n = conninfo.size();
+  while (i < n) {
+    while (i < n && IsBlank(conninfo[i])) ++i;
+    if (i >= n) break;
+    Setting setting;
+    setting.start = i;
+    while (i < n && conninfo[i] != '=' && !IsBlank(conninfo[i])) setting.keyword += conninfo[i++];
+    while (i < n && IsBlank(conninfo[i])) ++i;
+    if (i >= n || conninfo[i] != '=') {
+      reason = Text(WB_PG_NO_EQUALS, {setting.keyword});
+      return false;
     }
-    while (i < conninfo.size() && std::isspace(static_cast<unsigned char>(conninfo[i])) != 0) ++i;
-    if (i < conninfo.size() && conninfo[i] == '=') ++i;
-    while (i < conninfo.size() && std::isspace(static_cast<unsigned char>(conninfo[i])) != 0) ++i;
-    std::string value;
-    if (i < conninfo.size() && conninfo[i] == '\'') {
-      for (++i; i < conninfo.size() && conninfo[i] != '\''; ++i) {
-        if (conninfo[i] == '\\' && i + 1 < conninfo.size()) ++i;
-        value += conninfo[i];
+    ++i;
+    while (i < n && IsBlank(conninfo[i])) ++i;
+    if (i < n && conninfo[i] == '\'') {
+      bool closed = false;
+      for (++i; i < n && !closed; ++i) {
+        if (conninfo[i] == '\\' && i + 1 < n) {
+          setting.value += conninfo[++i];
+        } else if (conninfo[i] == '\'') {
+          closed = true;
+        } else {
+          setting.value += conninfo[i];
+        }
       }
-      ++i;
+      if (!closed) {
+        reason = Text(WB_PG_UNCLOSED_QUOTE, {setting.keyword});
+        return false;
+      }
     } else {
-      while (i < conninfo.size() && std::isspace(static_cast<unsigned char>(conninfo[i])) == 0) {
-        if (conninfo[i] == '\\' && i + 1 < conninfo.size()) ++i;
-        value += conninfo[i++];
+      while (i < n && !IsBlank(conninfo[i])) {
+        if (conninfo[i] == '\\' && i + 1 < n) ++i;
+        setting.value += conninfo[i++];
       }
     }
-    if (keyword == kScriptsKey) {
-      scripts = value;
-    } else {
-      kept += (kept.empty() ? "" : " ") + conninfo.substr(start, i - start);
-    }
+    setting.end = i;
+    settings.push_back(std::move(setting));
   }
-  return kept;
+  return true;
+}
+
+bool IsSecret(std::string keyword) {
+  for (char& c : keyword) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return keyword.find("password") != std::string::npos;
+}
+
+// `location` as messages show it: what follows a password's keyword, and the
+// password of a URI's user, replaced by "***".
+std::string Shown(const std::string& location) {
+  std::string shown = location;
+  // Any URL's user, mistyped schemes included.
+  const size_t blanks = std::min(shown.find_first_not_of(" \t\n\r\f\v"), shown.size());
+  const size_t scheme = SchemeLength(shown.substr(blanks));
+  if (scheme > 0 && shown.compare(blanks + scheme, 2, "//") == 0) {
+    const size_t authority = blanks + scheme + 2;
+    const size_t end = std::min(shown.find_first_of("/?#", authority), shown.size());
+    const size_t at = shown.rfind('@', end);
+    const size_t colon = shown.find(':', authority);
+    if (at != std::string::npos && at >= authority && colon < at) shown.replace(colon + 1, at - colon - 1, "***");
+  }
+  // Keyword settings and URI parameters alike, whether or not they parse.
+  std::string lower = shown;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (size_t at = lower.find("password"); at != std::string::npos; at = lower.find("password", at + 1)) {
+    size_t i = at + 8;
+    while (i < shown.size() && IsBlank(shown[i])) ++i;
+    if (i >= shown.size() || shown[i] != '=') continue;
+    ++i;
+    while (i < shown.size() && IsBlank(shown[i])) ++i;
+    size_t end = i;
+    if (end < shown.size() && shown[end] == '\'') {
+      for (++end; end < shown.size() && shown[end] != '\''; ++end) {
+        if (shown[end] == '\\') ++end;
+      }
+      end = std::min(end + 1, shown.size());
+    } else {
+      while (end < shown.size() && !IsBlank(shown[end]) && shown[end] != '&' && shown[end] != '#') ++end;
+    }
+    shown.replace(i, end - i, "***");
+    lower.replace(i, end - i, "***");
+  }
+  return shown;
+}
+
+[[noreturn]] void RaiseBadLocation(const std::string& location, const std::string& reason) {
+  RaiseError(errc::kInvalidCall, {}, Text(WB_PG_BAD_LOCATION, {Shown(location), reason}));
 }
 
 }  // namespace
 
 bool IsDatabaseLocation(const std::string& location) {
-  if (StartsWith(location, "postgresql://") || StartsWith(location, "postgres://")) return true;
-  const size_t equals = location.find('=');
-  if (equals == std::string::npos) return false;
-  std::string keyword = location.substr(0, equals);
-  while (!keyword.empty() && keyword.back() == ' ') keyword.pop_back();
-  return Keywords().count(keyword) != 0;
+  std::string reason;
+  return FormOf(location, &reason) != Form::kFolder || !reason.empty();
 }
 
 std::string AbsoluteStoreLocation(const std::string& location) {
@@ -138,31 +246,50 @@ std::string AbsoluteStoreLocation(const std::string& location) {
 
 StoreLocation ParseStoreLocation(const std::string& location) {
   StoreLocation parsed;
-  if (!IsDatabaseLocation(location)) {
+  std::string reason;
+  const Form form = FormOf(location, &reason);
+  if (!reason.empty()) RaiseBadLocation(location, reason);
+  if (form == Form::kFolder) {
     parsed.folder = location;
     return parsed;
   }
   parsed.kind = StoreLocation::Kind::kPostgres;
-  const bool uri = StartsWith(location, "postgresql://") || StartsWith(location, "postgres://");
-  parsed.conninfo =
-      uri ? WithoutScriptsInUri(location, parsed.scripts) : WithoutScriptsInKeywords(location, parsed.scripts);
+  std::optional<std::string> scripts;
+  if (form == Form::kUri) {
+    parsed.conninfo = WithoutScriptsInUri(location, scripts, reason);
+  } else {
+    std::vector<Setting> settings;
+    if (CutSettings(location, settings, reason)) {
+      for (const Setting& setting : settings) {
+        if (setting.keyword == kScriptsKey) {
+          scripts = setting.value;
+        } else {
+          parsed.conninfo +=
+              (parsed.conninfo.empty() ? "" : " ") + location.substr(setting.start, setting.end - setting.start);
+        }
+      }
+    }
+  }
+  if (!reason.empty()) RaiseBadLocation(location, reason);
+  // The rest is libpq's, and libpq's own reader judges it.
   char* error = nullptr;
   PQconninfoOption* options = Pq().conninfoParse(parsed.conninfo.c_str(), &error);
   if (options == nullptr) {
-    const std::string reason = error != nullptr ? error : "out of memory";
+    const std::string libpqReason = error != nullptr ? error : "out of memory";
     Pq().freemem(error);
-    RaiseBadLocation(location, reason.substr(0, reason.find_last_not_of('\n') + 1));
+    RaiseBadLocation(location, Shown(libpqReason.substr(0, libpqReason.find_last_not_of('\n') + 1)));
   }
   bool password = false;
   for (PQconninfoOption* option = options; option->keyword != nullptr; ++option) {
-    if (std::string(option->keyword) == "password" && option->val != nullptr && *option->val != '\0') password = true;
+    if (IsSecret(option->keyword) && option->val != nullptr && *option->val != '\0') password = true;
   }
   Pq().conninfoFree(options);
   if (password) RaiseBadLocation(location, Text(WB_PG_PASSWORD));
-  if (parsed.scripts.empty()) RaiseBadLocation(location, Text(WB_PG_NO_SCRIPTS));
+  if (!scripts || scripts->empty()) RaiseBadLocation(location, Text(WB_PG_NO_SCRIPTS));
   std::error_code ec;
-  parsed.scripts = fs::absolute(parsed.scripts, ec).lexically_normal().string();
+  parsed.scripts = fs::absolute(*scripts, ec).lexically_normal().string();
   while (parsed.scripts.size() > 1 && parsed.scripts.back() == '/') parsed.scripts.pop_back();
+  if (parsed.scripts == "/") RaiseBadLocation(location, Text(WB_PG_SCRIPTS_ROOT));
   return parsed;
 }
 

@@ -5,12 +5,17 @@
 //   postgresql:///DB?host=/run/postgresql&scripts=/shared/folder
 //   host=/run/postgresql dbname=DB scripts=/shared/folder
 // ("postgres://" too). A location is a database when it starts with one of
-// those schemes, or with one of libpq's keywords and "=" (a folder of such
-// a name is given as "./host=x"). "scripts" is the store's own parameter,
-// taken out before libpq sees the rest; a relative scripts folder is taken
-// from the current folder. A password is never part of a location (others
-// can read a command line): libpq takes it from PGPASSWORD, PGPASSFILE or
-// ~/.pgpass, as for its own programs.
+// those schemes, or with a word and "=" (blanks before it allowed; a folder
+// of such a name is given as "./host=x"). What looks like a database
+// location and is none (another or a mistyped scheme, a leading blank) is
+// refused with the reason, never taken for a folder. "scripts" is the
+// store's own parameter, taken out before libpq's own reader
+// (PQconninfoParse) judges the rest; the keyword form is cut as that reader
+// cuts it, so that the two never disagree on where "scripts" ends. A
+// relative scripts folder is taken from the current folder; "/" is refused.
+// A password is never part of a location (others can read a command line):
+// libpq takes it from PGPASSWORD, PGPASSFILE or ~/.pgpass, as for its own
+// programs; a message that names a refused location shows "***" for it.
 #pragma once
 
 #include <memory>
@@ -35,16 +40,17 @@ struct StoreLocation {
   std::string scripts;
 };
 
-/// Whether `location` names a PostgreSQL database (see the file comment).
+/// Whether `location` names a PostgreSQL database, or looks like it and is
+/// refused by ParseStoreLocation (see the file comment).
 bool IsDatabaseLocation(const std::string& location);
 
 /// `location` with a folder made absolute (from the current folder); a
 /// database location as it is.
 std::string AbsoluteStoreLocation(const std::string& location);
 
-/// `location` taken apart; raises error 5 with the reason for a database
-/// location without a scripts folder, with a password, or that libpq cannot
-/// read.
+/// `location` taken apart; raises error 5 with the reason (the location
+/// shown without its secrets) for a database location without a scripts
+/// folder, with a password, that libpq cannot read, or that only looks like one.
 StoreLocation ParseStoreLocation(const std::string& location);
 
 /// Sets the libraries of the store's back-ends up for this program (a

@@ -242,6 +242,26 @@ std::string WriteTemporaryIn(int folder, const std::string& name, const std::str
   return temp;
 }
 
+std::optional<std::string> ReadOpenFile(int fd) {
+  std::string content;
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  return content;
+}
+
+std::string LinkTemporaryIn(int folder, const std::string& name, const std::string& shownPath) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp = TemporaryName(name);
+    if (::linkat(folder, name.c_str(), folder, temp.c_str(), 0) == 0) return temp;
+    if (errno != EEXIST) break;
+  }
+  RaiseFileError(errno, shownPath);
+}
+
 std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
   const fs::path target(nativePath);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");

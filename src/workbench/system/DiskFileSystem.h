@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -126,5 +127,17 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
 /// through a symbolic link). Errors name `shownPath`.
 std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
                              const std::string& shownPath);
+
+/// What the open file `fd` holds from where it is read on; nullopt with
+/// errno set when it cannot be read.
+std::optional<std::string> ReadOpenFile(int fd);
+
+/// Gives the file `name` in the open folder `folder` a second name, one of
+/// a temporary file as above (a hard link), and returns it: what a writer
+/// keeps of a file it is about to replace, so that it can put it back. A
+/// writer killed meanwhile leaves a temporary that is swept as any other.
+/// Raises as WriteTemporaryIn (ENOENT when there is no such file, EPERM or
+/// ENOTSUP where the file system has no hard links).
+std::string LinkTemporaryIn(int folder, const std::string& name, const std::string& shownPath);
 
 }  // namespace zt::wb

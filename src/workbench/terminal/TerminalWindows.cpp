@@ -310,6 +310,8 @@ void TerminalWindowSystem::ClearProgress() {
 
 void TerminalWindowSystem::SimulateInterrupt() { RecordInterrupt(SIGINT); }
 
+bool TerminalWindowSystem::InterruptRecorded() { return g_interrupts.load(std::memory_order_relaxed) != 0; }
+
 void TerminalWindowSystem::SetRunProgress(int current, int total) {
   runCurrent_ = current;
   runTotal_ = total;

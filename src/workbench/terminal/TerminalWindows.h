@@ -163,6 +163,10 @@ class TerminalWindowSystem final : public WindowSystem {
   void SetRunProgress(int current, int total);
   /// Records a Ctrl-C, as the handler does when the signal arrives.
   static void SimulateInterrupt();
+  /// Whether a Ctrl-C is recorded and not yet taken: what a wait for
+  /// something outside (a database server) gives up on; DoEvents still
+  /// takes it as the click that cancels the run.
+  static bool InterruptRecorded();
 
  private:
   friend class TerminalStatusWindow;

@@ -11,7 +11,13 @@ namespace zt::wb {
 
 namespace {
 
-bool NeedsQuotes(const std::string& value) { return value.find_first_of(",\"\r\n") != std::string::npos; }
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
+// A value that begins with a byte order mark is quoted too: at the start of
+// a file the reader would take the mark for the file's and drop it.
+bool NeedsQuotes(const std::string& value) {
+  return value.find_first_of(",\"\r\n") != std::string::npos || value.rfind(kByteOrderMark, 0) == 0;
+}
 
 std::string Quoted(const std::string& value) {
   std::string quoted = "\"";
@@ -21,8 +27,6 @@ std::string Quoted(const std::string& value) {
   }
   return quoted + "\"";
 }
-
-constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -82,7 +86,9 @@ bool ParseCsv(const std::string& input, std::vector<CsvRecord>& records, std::st
       }
       continue;
     }
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    // CR LF ends a record, and so does a CR that ends the text (its LF cut
+    // off): it is no part of the last value.
+    if (c == '\r' && (i + 1 == text.size() || text[i + 1] == '\n')) continue;
     if (c == '\n') {
       ++line;
       endRecord();

@@ -2,11 +2,13 @@
 // quoting, lines ending in LF.
 //
 // Writing: a value is quoted when it holds a comma, a quote, a carriage
-// return or a line feed, or when it is the only value of its record and
-// empty (so that the record is not a blank line); a quote inside a quoted
+// return or a line feed, begins with a UTF-8 byte order mark (which the
+// reader drops at the start of a file), or when it is the only value of its
+// record and empty (so that the record is not a blank line); a quote inside a quoted
 // value is doubled. Bytes pass through as they are (UTF-8 stays UTF-8).
 //
-// Reading: records end in LF or CR LF outside quotes; a quoted value may hold
+// Reading: records end in LF or CR LF outside quotes (a CR that ends the
+// text ends its last record); a quoted value may hold
 // commas, doubled quotes and line ends. Blank lines are skipped, a UTF-8 byte
 // order mark at the start is dropped, and text that is not UTF-8 is refused.
 // A quote inside an unquoted value, text after a closing quote and a quoted

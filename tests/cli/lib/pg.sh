@@ -12,10 +12,9 @@ else
   bash "$src/tests/pg/cluster.sh" start "$pg_host" || { echo "FAIL: the tests' PostgreSQL cluster did not start"; exit 1; }
   trap 'bash "$src/tests/pg/cluster.sh" stop "$pg_host"; rm -rf "$tmp"' EXIT
 fi
-pg_schemas=0
 pg_fresh_conninfo() {
-  pg_schemas=$((pg_schemas + 1))
-  local schema="cli$$_$pg_schemas"
+  # Called as $(pg_fresh_conninfo): each call is a subshell of its own.
+  local schema="cli$$_$BASHPID"
   "$pg_bindir/psql" -X -q -h "$pg_host" -U zt -d postgres -c "CREATE SCHEMA $schema" >/dev/null || return 1
   echo "host=$pg_host user=zt dbname=postgres options='-csearch_path=$schema'"
 }

@@ -4,6 +4,12 @@
 #include "workbench/documents/DocumentEdit.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "TestUtil.h"
 #include "support/Error.h"
@@ -102,6 +108,57 @@ TEST(DocumentEditRefusal, AnElementNotWhereTheModelHasItChangesNothing) {
   test::TempDir dir("edit");
   const std::string path = (dir / "m.json").string();
   EXPECT_THROW(SetToolPropertyInDocument(path, cls, "Templates", "T", "x"), ZtError) << "a missing file";
+}
+
+// The document is changed in the file itself: another hard link sees the
+// change, and inode, owner, group and mode stay; a document that may not be
+// written (no write permission at all: even for root) is refused, unchanged.
+TEST(DocumentEditInPlace, KeepsTheFileAndRefusesOneThatMayNotBeWritten) {
+  const std::string text = R"({"packages": [{"name": "p", "classes": [{"name": "C"}]}]})";
+  const std::unique_ptr<Model> model = ParseModelDocument(text, "m.json");
+  const Element& cls = *model->Find("p::C").at(0);
+  test::TempDir dir("inplace");
+  const std::string path = (dir / "m.json").string();
+  const std::string other = (dir / "other.json").string();
+  const auto read = [](const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  struct Case {
+    mode_t mode;
+    bool written;
+  };
+  for (const Case& c : {Case{0640, true}, Case{0604, true}, Case{0444, false}, Case{0400, false}}) {
+    SCOPED_TRACE(c.mode);
+    std::filesystem::remove(path);
+    std::filesystem::remove(other);
+    std::ofstream(path, std::ios::binary) << text;
+    ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+    // Root hands the document to another user, whose it stays.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    if (c.written) {
+      SetToolPropertyInDocument(path, cls, "Templates", "T", "x");
+      EXPECT_NE(read(other).find(R"("Templates": { "T": "x" })"), std::string::npos) << read(other);
+    } else {
+      const ZtError e = test::Raised([&] { SetToolPropertyInDocument(path, cls, "Templates", "T", "x"); });
+      EXPECT_NE(e.Description().find(path), std::string::npos) << e.Description();
+      EXPECT_EQ(read(other), text);
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "no copy left beside it";
+  }
 }
 
 }  // namespace

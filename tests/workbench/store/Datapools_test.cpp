@@ -224,6 +224,91 @@ TEST_P(Datapools, AWriteThatFailsMidwayLeavesNothingBehind) {
   EXPECT_EQ(Create("Calc_mul", kFields), datapool_result::kCreated);
 }
 
+// A NUL byte ends a text in PostgreSQL: both back-ends refuse a value that
+// holds one, naming the field and the row, rather than one of them keeping
+// it shortened; nothing is stored.
+TEST_P(Datapools, AValueNoStoreKeepsIsRefusedByBoth) {
+  const std::string nul("x\0y", 3);
+  std::string description;
+  const std::string fields = R"([{"name":"amount","value":"1"},{"name":"note","value":"x\u0000y"}])";
+  EXPECT_EQ(ErrorNumberOf([&] { Create("Calc_add", fields); }, &description), errc::kInvalidCall);
+  EXPECT_EQ(description, Text(WB_DP_NUL, {"Calc_add", Text(WB_DP_NUL_VALUE, {"note", "1"})}));
+  EXPECT_EQ(StoredRows(), 0);
+  ASSERT_EQ(Create("Calc_add", kFields), datapool_result::kCreated);
+  const Datapool stored = Load("Calc_add");
+  for (const Rows& rows : {Rows{{"1", ""}, {"2", nul}}, Rows{{nul, "3"}}}) {
+    EXPECT_EQ(ErrorNumberOf([&] { ReplaceDatapoolRows(Db(), stored, rows); }, &description), errc::kInvalidCall);
+    EXPECT_NE(description.find(
+                  Text(WB_DP_NUL_VALUE, {rows.size() == 2 ? "expectedReturn" : "amount", std::to_string(rows.size())})),
+              std::string::npos)
+        << description;
+    EXPECT_EQ(Load("Calc_add").rows, stored.rows);
+  }
+  Datapool copied = stored;
+  copied.name = "Copied";
+  copied.rows = {{nul, ""}};
+  EXPECT_EQ(ErrorNumberOf([&] { CopyDatapool(Db(), copied); }), errc::kInvalidCall);
+  EXPECT_FALSE(LoadDatapool(Db(), "Copied"));
+}
+
+// Counts the statements a database is asked to run: on PostgreSQL each is a
+// round trip to the server.
+class CountingDatabase : public Database {
+ public:
+  explicit CountingDatabase(Database& db) : db_(db) {}
+  std::unique_ptr<Cursor> Prepare(const char* sql) override {
+    return std::make_unique<CountingCursor>(db_.Prepare(sql), runs_);
+  }
+  void Execute(const char* sql) override {
+    ++runs_;
+    db_.Execute(sql);
+  }
+  void ExecuteQuietly(const char* sql) override { db_.ExecuteQuietly(sql); }
+  bool InTransaction() override { return db_.InTransaction(); }
+  const char* BeginStatement() const override { return db_.BeginStatement(); }
+  bool HasTable(const std::string& table) override { return db_.HasTable(table); }
+  std::string Where() const override { return db_.Where(); }
+  int Runs() const { return runs_; }
+
+ private:
+  class CountingCursor : public Cursor {
+   public:
+    CountingCursor(std::unique_ptr<Cursor> cursor, int& runs) : cursor_(std::move(cursor)), runs_(runs) {}
+    void Bind(int index, const std::string& text) override { cursor_->Bind(index, text); }
+    void Bind(int index, int64_t value) override { cursor_->Bind(index, value); }
+    bool Step() override {
+      if (!stepped_) ++runs_;
+      stepped_ = true;
+      return cursor_->Step();
+    }
+    void Reset() override {
+      stepped_ = false;
+      cursor_->Reset();
+    }
+    std::string ColumnText(int column) const override { return cursor_->ColumnText(column); }
+    int64_t ColumnInt(int column) const override { return cursor_->ColumnInt(column); }
+
+   private:
+    std::unique_ptr<Cursor> cursor_;
+    int& runs_;
+    bool stepped_ = false;
+  };
+  Database& db_;
+  int runs_ = 0;
+};
+
+// Rows go in many to a statement: an import of 1,000 rows of two fields took
+// a statement per value, 3,000 round trips to a PostgreSQL server.
+TEST_P(Datapools, RowsAreStoredManyToAStatement) {
+  ASSERT_EQ(Create("Calc_add", kFields), datapool_result::kCreated);
+  Rows rows;
+  for (int r = 0; r < 1000; ++r) rows.push_back({std::to_string(r), "v" + std::to_string(r)});
+  CountingDatabase counting(Db());
+  ReplaceDatapoolRows(counting, Load("Calc_add"), rows);
+  EXPECT_LE(counting.Runs(), 30);
+  EXPECT_EQ(Load("Calc_add").rows, rows);
+}
+
 // The folder store gathers a batch's datapools in one transaction.
 using FolderDatapools = Datapools;
 INSTANTIATE_TEST_SUITE_P(Folder, FolderDatapools, ::testing::Values(test::Backend::kFolder), test::BackendName);
@@ -297,6 +382,19 @@ TEST(Csv, QuotesWhatNeedsQuotingAndReadsItBack) {
   EXPECT_EQ(read[2].values, (std::vector<std::string>{""}));
   EXPECT_EQ(read[3].values, (std::vector<std::string>{"4", "5"}));
   EXPECT_EQ(read[3].line, 7u);
+
+  // A value that begins with a byte order mark, written first in a file,
+  // reads back whole; a CR that ends the text is no part of the last value.
+  const std::vector<std::string> marked = {
+      "\xEF\xBB\xBF"
+      "a",
+      "b"};
+  ASSERT_TRUE(ParseCsv(CsvLine(marked) + "\n", read, error)) << error;
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].values, marked);
+  ASSERT_TRUE(ParseCsv("a,b\n1,2\r", read, error)) << error;
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[1].values, (std::vector<std::string>{"1", "2"}));
 }
 
 TEST(Csv, FaultsNameTheirLine) {

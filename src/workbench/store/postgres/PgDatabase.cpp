@@ -1,16 +1,30 @@
 // The PostgreSQL back-end of a store's database (see PgDatabase.h).
 #include "workbench/store/postgres/PgDatabase.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 #include "support/Error.h"
 #include "workbench/store/postgres/PgLibrary.h"
+#include "workbench/terminal/TerminalWindows.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
 
 namespace {
+
+// How often a wait looks at Ctrl-C and the clock.
+constexpr std::chrono::milliseconds kSlice{100};
+// The store's own timeouts, where the user's and the server's settings give none.
+constexpr const char* kConnectTimeout = "10";
+constexpr int64_t kStatementTimeoutMs = 60000;
+// How much longer than its statement timeout a statement is waited for: the
+// server ends it after the timeout, a server that cannot answer never does.
+constexpr std::chrono::milliseconds kGrace{5000};
 
 // The store's schema, as the SQLite store's migrations 1 to 5 leave it (see
 // SqliteStore.cpp), in PostgreSQL's types. Made in one transaction.
@@ -69,10 +83,12 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
 // A statement prepared on the server, its values bound as text.
 class PgCursor final : public Database::Cursor {
  public:
-  PgCursor(PGconn* connection, const std::string& name) : connection_(connection), name_(name) {}
+  PgCursor(PgConnection& connection, const std::string& name) : connection_(connection), name_(name) {}
 
   void Bind(int index, const std::string& text) override {
     if (index < 1) PgConnection::Raise("parameter " + std::to_string(index));
+    // Values travel as C strings: a NUL would cut the text short unseen.
+    if (text.find('\0') != std::string::npos) PgConnection::Raise(Text(WB_DB_NUL));
     if (values_.size() < static_cast<size_t>(index)) values_.resize(static_cast<size_t>(index));
     values_[static_cast<size_t>(index) - 1] = text;
   }
@@ -81,10 +97,9 @@ class PgCursor final : public Database::Cursor {
     if (!result_) {
       std::vector<const char*> values;
       for (const std::optional<std::string>& value : values_) values.push_back(value ? value->c_str() : nullptr);
-      result_.reset(Pq().execPrepared(connection_, name_.c_str(), static_cast<int>(values.size()), values.data(),
-                                      nullptr, nullptr, 0));
+      result_.reset(connection_.Run(name_.c_str(), {}, values, false));
       if (!Succeeded(result_.get())) {
-        const std::string message = FailureOf(connection_, result_.get());
+        const std::string message = FailureOf(connection_.Handle(), result_.get());
         result_.reset();
         PgConnection::Raise(message);
       }
@@ -104,12 +119,32 @@ class PgCursor final : public Database::Cursor {
   int64_t ColumnInt(int column) const override { return std::strtoll(ColumnText(column).c_str(), nullptr, 10); }
 
  private:
-  PGconn* connection_;
+  PgConnection& connection_;
   std::string name_;
   std::vector<std::optional<std::string>> values_;
   Result result_;
   int row_ = -1;
 };
+
+// Waits up to `slice` for `socket` to be ready for `events`; whether it is.
+bool WaitFor(int socket, short events, std::chrono::milliseconds slice) {
+  pollfd ready{socket, events, 0};
+  return ::poll(&ready, 1, static_cast<int>(slice.count())) > 0;
+}
+
+// The connect_timeout in force for the connection being made, as libpq
+// takes it: none for 0 or less, at least 2 s.
+std::chrono::seconds ConnectTimeout(PGconn* connection) {
+  long seconds = 0;
+  PQconninfoOption* options = Pq().conninfo(connection);
+  for (PQconninfoOption* option = options; option != nullptr && option->keyword != nullptr; ++option) {
+    if (std::string(option->keyword) == "connect_timeout" && option->val != nullptr) {
+      seconds = std::strtol(option->val, nullptr, 10);
+    }
+  }
+  Pq().conninfoFree(options);
+  return std::chrono::seconds(seconds <= 0 ? 0 : std::max(seconds, 2L));
+}
 
 // Drops the server's notices ("... already exists, skipping"): the store
 // tells what it has to tell itself.
@@ -157,23 +192,71 @@ void PgConnection::Raise(const std::string& message) {
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_FAILED, {Trimmed(message)}));
 }
 
+void PgConnection::GiveUp(const std::string& reason) {
+  lost_ = reason;
+  // Closed under libpq, which then fails every later call at once; nothing
+  // waits for the server to take the connection down.
+  const int socket = Pq().socket(connection_);
+  if (socket >= 0) ::shutdown(socket, SHUT_RDWR);
+  Raise(reason);
+}
+
+void PgConnection::Await(std::chrono::steady_clock::time_point start) {
+  for (;;) {
+    const int flushed = Pq().flush(connection_);
+    if (flushed < 0) return;  // the connection failed: its result tells
+    if (flushed == 0 && Pq().isBusy(connection_) == 0) return;
+    if (TerminalWindowSystem::InterruptRecorded()) GiveUp(Text(WB_PG_INTERRUPTED));
+    if (limit_.count() > 0 && std::chrono::steady_clock::now() - start >= limit_) {
+      GiveUp(Text(WB_PG_NO_ANSWER, {std::to_string((limit_ - kGrace).count())}));
+    }
+    WaitFor(Pq().socket(connection_), static_cast<short>(flushed == 1 ? POLLIN | POLLOUT : POLLIN), kSlice);
+    if (Pq().consumeInput(connection_) == 0) return;
+  }
+}
+
+PGresult* PgConnection::Run(const char* name, const std::string& sql, const std::vector<const char*>& values,
+                            bool prepare) {
+  if (!lost_.empty()) Raise(lost_);
+  const int sent = prepare           ? Pq().sendPrepare(connection_, name, sql.c_str(), 0, nullptr)
+                   : name != nullptr ? Pq().sendQueryPrepared(connection_, name, static_cast<int>(values.size()),
+                                                              values.data(), nullptr, nullptr, 0)
+                                     : Pq().sendQuery(connection_, sql.c_str());
+  if (sent == 0) Raise(FailureOf(connection_, nullptr));
+  const auto start = std::chrono::steady_clock::now();
+  Result kept;
+  for (;;) {
+    Await(start);
+    Result result(Pq().getResult(connection_));
+    if (!result) return kept.release();
+    if (!kept || Succeeded(kept.get())) kept = std::move(result);
+  }
+}
+
 std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
   auto known = prepared_.find(sql);
   if (known == prepared_.end()) {
     const std::string name = "zt" + std::to_string(prepared_.size() + 1);
-    const Result result(Pq().prepare(connection_, name.c_str(), PgDialect(sql).c_str(), 0, nullptr));
+    const Result result(Run(name.c_str(), PgDialect(sql), {}, true));
     if (!Succeeded(result.get())) Raise(FailureOf(connection_, result.get()));
     known = prepared_.emplace(sql, name).first;
   }
-  return std::make_unique<PgCursor>(connection_, known->second);
+  return std::make_unique<PgCursor>(*this, known->second);
 }
 
 void PgConnection::Execute(const char* sql) {
-  const Result result(Pq().exec(connection_, PgDialect(sql).c_str()));
+  const Result result(Run(nullptr, PgDialect(sql), {}, false));
   if (!Succeeded(result.get())) Raise(FailureOf(connection_, result.get()));
 }
 
-void PgConnection::ExecuteQuietly(const char* sql) { Pq().clear(Pq().exec(connection_, sql)); }
+void PgConnection::ExecuteQuietly(const char* sql) {
+  if (!lost_.empty()) return;
+  try {
+    const Result result(Run(nullptr, sql, {}, false));
+  } catch (const ZtError&) {
+    // Given up: the server rolls back what was not committed.
+  }
+}
 
 bool PgConnection::InTransaction() {
   const PGTransactionStatusType status = Pq().transactionStatus(connection_);
@@ -185,26 +268,84 @@ bool PgConnection::HasTable(const std::string& table) {
   return query.Bind(1, table).Step();
 }
 
+void PgConnection::AwaitConnection() {
+  const std::chrono::seconds timeout = ConnectTimeout(connection_);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+  while (status != PGRES_POLLING_OK) {
+    if (status == PGRES_POLLING_FAILED) RaiseCannotOpen(Where(), Trimmed(Pq().errorMessage(connection_)));
+    if (TerminalWindowSystem::InterruptRecorded()) RaiseCannotOpen(Where(), Text(WB_PG_INTERRUPTED));
+    if (timeout.count() > 0 && std::chrono::steady_clock::now() >= deadline) {
+      RaiseCannotOpen(Where(), Text(WB_PG_CONNECT_TIMEOUT, {std::to_string(timeout.count())}));
+    }
+    // libpq is asked again only once its socket is ready, as it wants.
+    if (WaitFor(Pq().socket(connection_), status == PGRES_POLLING_READING ? POLLIN : POLLOUT, kSlice)) {
+      status = Pq().connectPoll(connection_);
+    }
+  }
+  where_ = PgWhere(connection_);
+  Pq().setnonblocking(connection_, 1);
+  // Until the settings are known, the store's own statement timeout holds.
+  limit_ = std::chrono::milliseconds(kStatementTimeoutMs) + kGrace;
+}
+
+void PgConnection::TakeStatementTimeout() {
+  Statement query(*this, "SELECT setting, source FROM pg_settings WHERE name = 'statement_timeout'");
+  int64_t timeout = kStatementTimeoutMs;
+  if (query.Step() && query.ColumnText(1) != "default") {
+    timeout = query.ColumnInt(0);
+  } else {
+    Execute(("SET statement_timeout = " + std::to_string(kStatementTimeoutMs)).c_str());
+  }
+  limit_ = timeout > 0 ? std::chrono::milliseconds(timeout) + kGrace : std::chrono::milliseconds(0);
+}
+
 std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience,
                                         bool readOnly) {
-  PGconn* handle = Pq().connectdb(conninfo.c_str());
+  // The location's connect_timeout, and PGCONNECT_TIMEOUT, come first: a
+  // keyword before "dbname" is what the expanded location overrides.
+  std::vector<const char*> keywords;
+  std::vector<const char*> values;
+  if (std::getenv("PGCONNECT_TIMEOUT") == nullptr) {
+    keywords.push_back("connect_timeout");
+    values.push_back(kConnectTimeout);
+  }
+  keywords.push_back("dbname");
+  values.push_back(conninfo.c_str());
+  keywords.push_back(nullptr);
+  values.push_back(nullptr);
+  PGconn* handle = Pq().connectStartParams(keywords.data(), values.data(), 1);
   if (handle == nullptr) RaiseCannotOpen(conninfo, "out of memory");
   auto connection = std::make_unique<PgConnection>(handle);
-  if (Pq().status(handle) != CONNECTION_OK) {
+  if (Pq().status(handle) == CONNECTION_BAD) {
     RaiseCannotOpen(connection->Where(), Trimmed(Pq().errorMessage(handle)));
   }
+  connection->AwaitConnection();
   std::string settings =
       "SET client_encoding = 'UTF8'; SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED; "
       "SET lock_timeout = " +
       std::to_string(patience.count()) + ";";
   if (readOnly) settings += " SET default_transaction_read_only = on;";
-  const Result result(Pq().exec(handle, settings.c_str()));
-  if (!Succeeded(result.get())) RaiseCannotOpen(connection->Where(), FailureOf(handle, result.get()));
+  try {
+    connection->Execute(settings.c_str());
+    connection->TakeStatementTimeout();
+  } catch (const ZtError& e) {
+    RaiseCannotOpen(connection->Where(), e.Description());
+  }
   return connection;
 }
 
 int PgSchemaVersion(PgConnection& db) {
   if (!db.HasTable("schema_version")) return 0;
+  // Another program's table of that name (many keep one) is no store: its
+  // numbers are not the store's versions, and its database has none of the
+  // store's tables.
+  Statement columns(db,
+                    "SELECT count(*) FROM pg_attribute WHERE attrelid = to_regclass('schema_version') "
+                    "AND attname IN ('version', 'applied') AND NOT attisdropped");
+  if (!columns.Step() || columns.ColumnInt(0) != 2 || !db.HasTable("store_info")) {
+    RaiseCannotOpen(db.Where(), Text(WB_PG_FOREIGN_TABLE, {"schema_version"}));
+  }
   Statement query(db, "SELECT COALESCE(MAX(version), 0) FROM schema_version");
   return query.Step() ? static_cast<int>(query.ColumnInt(0)) : 0;
 }

@@ -13,6 +13,17 @@
 // waits for a lock another user holds up to the store's busy patience
 // (lock_timeout), then fails.
 //
+// Waiting. Nothing waits on the server without an end: a connection is
+// given up after connect_timeout (10 s unless the location or
+// PGCONNECT_TIMEOUT says otherwise), a statement after statement_timeout
+// (60 s unless the location's options, PGOPTIONS or the server's own
+// settings for the role or database say otherwise; 0 waits without end)
+// and 5 s more, which is when a server that cannot answer at all (stopped,
+// unreachable) is given up by the client. A Ctrl-C recorded during a run
+// (TerminalWindowSystem::InterruptRecorded) gives the wait up at once. A
+// connection given up is closed: every later statement on it fails at once,
+// and the server rolls back what it had not committed.
+//
 // Failures raise error 75 (path/file access error) with the server's or
 // libpq's message; nothing here writes to a terminal (the server's notices
 // are dropped).
@@ -23,10 +34,12 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "workbench/store/Database.h"
 
 typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
 
 namespace zt::wb {
 
@@ -56,9 +69,33 @@ class PgConnection : public Database {
   /// Raises error 75 with `message` (trimmed) in the text of a failed change.
   [[noreturn]] static void Raise(const std::string& message);
 
+  /// Sends `sql` with `values` as the statement prepared as `name` (or, with
+  /// `name` null, `sql` as one or more statements without parameters; with
+  /// `prepare`, prepares it as `name`), waits for its result (see the file
+  /// comment) and returns it, owned by the caller: the first that failed,
+  /// else the last. Raises error 75 when it cannot be sent, on a Ctrl-C, and
+  /// when no answer comes in time; the connection is then given up.
+  PGresult* Run(const char* name, const std::string& sql, const std::vector<const char*>& values, bool prepare);
+
+  /// Waits for the connection started on this handle (PQconnectStartParams)
+  /// to be made, within connect_timeout; raises error 75 (WB_STORE_CANNOT_OPEN).
+  void AwaitConnection();
+  /// Sets the statement timeout unless the user's or the server's settings
+  /// do, and takes it (and a grace) as how long a wait on the server lasts.
+  void TakeStatementTimeout();
+
  private:
+  // Closes the connection (without waiting for the server) and raises `reason`.
+  [[noreturn]] void GiveUp(const std::string& reason);
+  // Waits until the output is sent and the result is there.
+  void Await(std::chrono::steady_clock::time_point start);
+
   PGconn* connection_;
   std::string where_;
+  // How long a statement is waited for; 0: without end.
+  std::chrono::milliseconds limit_{0};
+  // Why the connection was given up; "" while it is usable.
+  std::string lost_;
   // The name of the statement prepared on the server for each SQL.
   std::unordered_map<std::string, std::string> prepared_;
 };
@@ -76,7 +113,9 @@ std::string PgWhere(PGconn* connection);
 /// (WB_STORE_CANNOT_OPEN) naming the database and libpq's reason.
 std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience, bool readOnly);
 
-/// The schema version of the store in `db`; 0 when it holds none.
+/// The schema version of the store in `db`; 0 when it holds none. Raises
+/// error 75 (WB_STORE_CANNOT_OPEN) when a table schema_version there is
+/// another program's.
 int PgSchemaVersion(PgConnection& db);
 
 /// Makes the store's schema in `db` unless it is there (the first connection

@@ -12,25 +12,35 @@ namespace zt::wb {
 struct PgLibrary {
   decltype(&::PQclear) clear;
   decltype(&::PQconndefaults) conndefaults;
-  decltype(&::PQconnectdb) connectdb;
+  decltype(&::PQconnectPoll) connectPoll;
+  decltype(&::PQconnectStartParams) connectStartParams;
+  decltype(&::PQconninfo) conninfo;
+  decltype(&::PQconsumeInput) consumeInput;
   decltype(&::PQconninfoFree) conninfoFree;
   decltype(&::PQconninfoParse) conninfoParse;
   decltype(&::PQdb) db;
   decltype(&::PQerrorMessage) errorMessage;
-  decltype(&::PQexec) exec;
-  decltype(&::PQexecPrepared) execPrepared;
+
   decltype(&::PQfinish) finish;
+  decltype(&::PQflush) flush;
   decltype(&::PQfreemem) freemem;
   decltype(&::PQgetisnull) getisnull;
+  decltype(&::PQgetResult) getResult;
   decltype(&::PQgetlength) getlength;
   decltype(&::PQgetvalue) getvalue;
   decltype(&::PQhost) host;
+  decltype(&::PQisBusy) isBusy;
   decltype(&::PQntuples) ntuples;
   decltype(&::PQport) port;
-  decltype(&::PQprepare) prepare;
+
   decltype(&::PQresultErrorMessage) resultErrorMessage;
   decltype(&::PQresultStatus) resultStatus;
+  decltype(&::PQsendPrepare) sendPrepare;
+  decltype(&::PQsendQuery) sendQuery;
+  decltype(&::PQsendQueryPrepared) sendQueryPrepared;
   decltype(&::PQsetNoticeProcessor) setNoticeProcessor;
+  decltype(&::PQsetnonblocking) setnonblocking;
+  decltype(&::PQsocket) socket;
   decltype(&::PQstatus) status;
   decltype(&::PQtransactionStatus) transactionStatus;
   decltype(&::PQuser) user;

@@ -110,14 +110,7 @@ std::optional<std::string> ReadScript(int root, const std::string& relative) {
     errno = ENOENT;  // a folder or a pipe of that name is no script
     return std::nullopt;
   }
-  std::string content;
-  char buffer[65536];
-  for (ssize_t n; (n = ::read(file.Get(), buffer, sizeof buffer)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    content.append(buffer, static_cast<size_t>(n));
-  }
-  return content;
+  return ReadOpenFile(file.Get());
 }
 
 // Renames `from` to `to` in the folder `folder` only while `to` does not
@@ -204,7 +197,10 @@ void DigestSet::Clear() {
 
 ScriptFiles::ScriptFiles(Console& console) : console_(console) {}
 
-ScriptFiles::~ScriptFiles() { EndBatch(); }
+ScriptFiles::~ScriptFiles() {
+  EndBatch();
+  UndoPlaced();
+}
 
 void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown) {
   folder_ = shown;
@@ -482,6 +478,7 @@ void ScriptFiles::BeginBatch() {
   if (!IsOpen()) return;
   batching_ = true;
   lostOperations_.clear();
+  lostScripts_.clear();
 }
 
 std::set<int32_t> ScriptFiles::EndBatch() {
@@ -527,8 +524,147 @@ void ScriptFiles::Finish() {
     // Written, but not under its name: the script is lost, and so is its operation.
     Tell(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
     lostOperations_.insert(script.operation);
+    lostScripts_.emplace_back(script.operation, script.target);
   }
   finishing_ = false;
+}
+
+std::optional<std::string> ScriptFiles::Read(const std::string& fileName, const std::string& folder,
+                                             dsScriptType type) {
+  const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
+  if (!folders) return std::nullopt;
+  return ReadScript(roots_.at(type).Get(), Relative(*folders, fileName));
+}
+
+bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, dsScriptType type,
+                        const std::string& content) {
+  const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
+  if (!folders) return false;
+  const std::string target = Below(RootPath(type), *folders, fileName);
+  const int rootFd = roots_.at(type).Get();
+  // The folders that are not there yet are made now, and removed again
+  // should the script not be placed.
+  size_t present = folders->size();
+  while (present > 0 &&
+         !OpenFolderBeneath(rootFd, std::vector<std::string>(folders->begin(), folders->begin() + present), false)) {
+    --present;
+  }
+  const UniqueFd folderFd = OpenFolderBeneath(rootFd, *folders, true);
+  if (!folderFd) {
+    const int error = errno;
+    if (LeavesRoot(error)) Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
+    if (!LeavesRoot(error)) Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(error)}));
+    return false;
+  }
+  for (size_t made = present + 1; made <= folders->size(); ++made) {
+    madeFolders_.emplace_back(type, std::vector<std::string>(folders->begin(), folders->begin() + made));
+  }
+  const long longestName = LongestName(type, folderFd.Get());
+  if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
+    Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)}));
+    return false;
+  }
+  errno = 0;
+  std::optional<std::string> existing = ReadScript(rootFd, Relative(*folders, fileName));
+  if (!existing && LeavesRoot(errno)) {
+    Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
+    return false;
+  }
+  if (existing && *existing == content) return true;
+  try {
+    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target);
+    staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(existing), {}, false});
+  } catch (const ZtError& e) {
+    Fail(Text(WB_STORE_WRITE_FAILED, {target, e.Description()}));
+    return false;
+  }
+  return true;
+}
+
+bool ScriptFiles::PlaceStaged() {
+  for (StagedScript& script : staged_) {
+    const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+    std::string reason;
+    if (!folderFd) {
+      reason = std::strerror(errno);
+    } else if (script.replaced) {
+      // The old file keeps a name of its own until the copy stands; where
+      // the file system has no hard links, its text (read when staged) is
+      // what can be put back.
+      try {
+        script.kept = LinkTemporaryIn(folderFd.Get(), script.name, script.target);
+      } catch (const ZtError&) {
+        script.kept.clear();
+      }
+      if (::renameat(folderFd.Get(), script.temporary.c_str(), folderFd.Get(), script.name.c_str()) != 0) {
+        reason = std::strerror(errno);
+        if (!script.kept.empty()) ::unlinkat(folderFd.Get(), script.kept.c_str(), 0);
+      }
+    } else if (RenameNoReplace(folderFd.Get(), script.temporary, script.name) != 0) {
+      // Another writer gave the name a file since it was looked at.
+      reason = std::strerror(errno);
+    }
+    if (!reason.empty()) {
+      Fail(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+      UndoPlaced();
+      return false;
+    }
+    script.placed = true;
+  }
+  return true;
+}
+
+void ScriptFiles::PutBack(const StagedScript& script) {
+  const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+  if (!folderFd) return;
+  const int folder = folderFd.Get();
+  if (!script.replaced) {
+    ::unlinkat(folder, script.name.c_str(), 0);
+  } else if (!script.kept.empty()) {
+    ::renameat(folder, script.kept.c_str(), folder, script.name.c_str());
+  } else {
+    try {
+      const std::string temporary = WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target);
+      ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
+    } catch (const ZtError& e) {
+      Fail(Text(WB_STORE_WRITE_FAILED, {script.target, e.Description()}));
+    }
+  }
+}
+
+void ScriptFiles::KeepPlaced() {
+  for (StagedScript& script : staged_) {
+    if (!script.placed || script.kept.empty()) continue;
+    const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+    if (folderFd) ::unlinkat(folderFd.Get(), script.kept.c_str(), 0);
+  }
+  staged_.clear();
+  madeFolders_.clear();
+}
+
+void ScriptFiles::UndoPlaced() {
+  for (auto script = staged_.rbegin(); script != staged_.rend(); ++script) {
+    if (script->placed) PutBack(*script);
+    script->placed = false;
+  }
+  DiscardStaged();
+}
+
+void ScriptFiles::DiscardStaged() {
+  for (const StagedScript& script : staged_) {
+    if (script.placed) continue;
+    const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+    if (folderFd) ::unlinkat(folderFd.Get(), script.temporary.c_str(), 0);
+  }
+  std::erase_if(staged_, [](const StagedScript& script) { return !script.placed; });
+  // Deepest first; a folder that holds something by now stays.
+  for (auto made = madeFolders_.rbegin(); made != madeFolders_.rend() && staged_.empty(); ++made) {
+    const std::vector<std::string>& folders = made->second;
+    const UniqueFd parent = OpenFolderBeneath(roots_.at(made->first).Get(),
+                                              std::vector<std::string>(folders.begin(), folders.end() - 1), false);
+    if (parent) ::unlinkat(parent.Get(), folders.back().c_str(), AT_REMOVEDIR);
+  }
+  if (staged_.empty()) madeFolders_.clear();
 }
 
 }  // namespace zt::wb

@@ -59,7 +59,16 @@
 // finished when it is kBatchInterval old or holds kBatchScripts scripts
 // (checked at each save), when Finish is called, and at EndBatch. What it
 // cannot rename (a script whose folder is gone) is told with the operation it
-// belongs to (BeginOperation) and counted.
+// belongs to (BeginOperation) and counted; LostScripts names each.
+//
+// Scripts placed together, all or none (a store's copy): Stage writes each
+// to a temporary file beside its target, leaving a script that holds the
+// text already alone; PlaceStaged then gives them all their names, keeping
+// each file it replaces under a temporary name of its own; KeepPlaced drops
+// those, UndoPlaced (or a failure of PlaceStaged) puts them back and removes
+// what was added. What staging wrote and did not place — temporary files,
+// the folders made for them — is removed by DiscardStaged and when the
+// store goes. No question is asked: what may be replaced was decided before.
 //
 // Ownership: borrows the console, which must outlive it.
 #pragma once
@@ -73,6 +82,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/DataStore.h"
@@ -132,6 +142,22 @@ class ScriptFiles {
   int32_t Delete(const std::string& fileName, const std::string& folder, dsScriptType type);
   /// Whether a script is there as a file, with the checks of Save.
   bool Exists(const std::string& fileName, const std::string& folder, dsScriptType type);
+  /// What the script holds, when it is there as a file (checks of Save, told nothing).
+  std::optional<std::string> Read(const std::string& fileName, const std::string& folder, dsScriptType type);
+
+  /// Writes `content` to a temporary file beside the script (see the file
+  /// comment); nothing when the script holds `content` already. False after
+  /// telling why (a refused path, a full disk), with nothing of it left.
+  bool Stage(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& content);
+  /// Gives every staged script its name; false after telling why, with
+  /// every script as it was before.
+  bool PlaceStaged();
+  /// The placed scripts stay: what they replaced is dropped.
+  void KeepPlaced();
+  /// Puts back what PlaceStaged replaced, and removes what it added.
+  void UndoPlaced();
+  /// Removes what Stage wrote and PlaceStaged did not place.
+  void DiscardStaged();
 
   /// While true, the replace question also offers "yes to all" and "no to all".
   void SetMultipleItems(bool multipleItems) { multipleItems_ = multipleItems; }
@@ -161,6 +187,8 @@ class ScriptFiles {
   /// Finishes the batch and stores script by script again; the operations
   /// that lost a script since BeginBatch.
   std::set<int32_t> EndBatch();
+  /// The scripts lost since BeginBatch, each as messages name it, with its operation.
+  const std::vector<std::pair<int32_t, std::string>>& LostScripts() const { return lostScripts_; }
 
  private:
   // What the user answered "for all" in this session.
@@ -242,6 +270,24 @@ class ScriptFiles {
   // finish the batch early.
   DigestSet pendingTargets_;
   std::set<int32_t> lostOperations_;
+  std::vector<std::pair<int32_t, std::string>> lostScripts_;
+
+  // A script staged to be placed (Stage): its folder below its root, the
+  // temporary file there and its name; when it replaces a file, what that
+  // held and the temporary name it is kept under while PlaceStaged works.
+  struct StagedScript {
+    dsScriptType type;
+    std::vector<std::string> folders;
+    std::string temporary, name, target;
+    std::optional<std::string> replaced;
+    std::string kept;
+    bool placed = false;
+  };
+  // Puts a placed script's old file back (or removes a new one).
+  void PutBack(const StagedScript& script);
+  std::vector<StagedScript> staged_;
+  // The folders Stage made, in the order made, by type.
+  std::vector<std::pair<dsScriptType, std::vector<std::string>>> madeFolders_;
 };
 
 }  // namespace zt::wb

@@ -242,11 +242,11 @@ void SqliteStore::ResetDatabaseSession() {
 }
 
 void SqliteStore::BeginDatabaseBatch() {
-  lostOperations_.clear();
+  lostDatapools_.clear();
   connection_->SetBatch(this);
 }
 
-std::set<int32_t> SqliteStore::EndDatabaseBatch() {
+std::vector<std::pair<int32_t, std::string>> SqliteStore::EndDatabaseBatch() {
   connection_->SetBatch(nullptr);
   // A database damaged under the run (truncated, overwritten) is not a
   // success, whatever each change said. The check reads the file through a
@@ -271,7 +271,7 @@ std::set<int32_t> SqliteStore::EndDatabaseBatch() {
     damaged_ = true;
     TheConsole().Write(Text(WB_STORE_DAMAGED_AFTER_RUN, {database.string(), verdict}) + kLineEnd);
   }
-  return std::move(lostOperations_);
+  return std::move(lostDatapools_);
 }
 
 void SqliteStore::LoseDatapools(const std::string& reason) {
@@ -279,7 +279,7 @@ void SqliteStore::LoseDatapools(const std::string& reason) {
   for (const auto& [name, operation] : pendingDatapools_) {
     TheConsole().Write(Text(WB_STORE_DATAPOOL_LOST, {name, database, reason}) + kLineEnd);
     ++datapoolsLost_;
-    lostOperations_.insert(operation);
+    lostDatapools_.emplace_back(operation, name);
   }
   pendingDatapools_.clear();
 }

@@ -69,7 +69,7 @@ class SqliteStore : public StoreBase, private StoreBatch {
 
   void BeginDatabaseBatch() override;
   void FlushDatabase() override;
-  std::set<int32_t> EndDatabaseBatch() override;
+  std::vector<std::pair<int32_t, std::string>> EndDatabaseBatch() override;
   int32_t DatabaseFailures() const override { return datapoolsLost_ + (damaged_ ? 1 : 0); }
   void ResetDatabaseSession() override;
 
@@ -95,8 +95,8 @@ class SqliteStore : public StoreBase, private StoreBatch {
   std::optional<std::chrono::steady_clock::time_point> batchStart_;
   // The datapools of the batch's open transaction, with their operations.
   std::vector<std::pair<std::string, int32_t>> pendingDatapools_;
-  // The operations that lost a datapool since BeginBatch.
-  std::set<int32_t> lostOperations_;
+  // The datapools lost since BeginBatch, with their operations.
+  std::vector<std::pair<int32_t, std::string>> lostDatapools_;
 };
 
 /// Why the store folder `folder` cannot be opened for writing, as the text of
