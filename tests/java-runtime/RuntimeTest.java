@@ -81,7 +81,10 @@ class RuntimeTest {
         assertTrue(e.getMessage().endsWith("P.csv:3: the text is not UTF-8"), e.getMessage());
     }
 
-    /** Each read takes its type's spellings and refuses others, naming row and field. */
+    /**
+     * Each read takes its type's spellings and refuses others, naming row and
+     * field; an empty input is its type's default (row 6).
+     */
     @TestFactory
     Stream<DynamicTest> values() throws IOException {
         Datapool dp = datapool("v,expectedReturn\n 42 ,\nTRUE,\nyes,\n300,\nab,\n,\n-9223372036854775808,\n1e3,\n");
@@ -96,8 +99,11 @@ class RuntimeTest {
             {3, asByte, "row 4 of the datapool P: the field v holds \"300\", which is not a byte (-128 to 127)"},
             {4, (Function<DatapoolValue, Object>) DatapoolValue::charValue,
                 "row 5 of the datapool P: the field v holds \"ab\", which is not a single character"},
-            {5, (Function<DatapoolValue, Object>) DatapoolValue::doubleValue,
-                "row 6 of the datapool P: the field v is empty, which is not a double"},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::doubleValue, 0.0},
+            {5, asBoolean, false},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::charValue, '\0'},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::stringValue, null},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::getBigDecimal, null},
             {6, (Function<DatapoolValue, Object>) DatapoolValue::longValue, Long.MIN_VALUE},
             {7, (Function<DatapoolValue, Object>) DatapoolValue::getBigDecimal, new java.math.BigDecimal("1E+3")},
         };
@@ -221,6 +227,7 @@ class RuntimeTest {
             {new TypeOf<java.util.Set<Color>>() {}, "[RED, RED, GREEN]", "[RED, GREEN]"},
             {new TypeOf<java.util.Map<String, Integer>>() {}, "{b=2, \"a=\"=1}", "{b=2, a==1}"},
             {new TypeOf<java.util.Optional<Integer>>() {}, "7", "Optional[7]"},
+            {new TypeOf<java.util.Optional<Integer>>() {}, "null", "Optional.empty"},
             {new TypeOf<java.time.LocalDate>() {}, "2024-02-29", "2024-02-29"},
             {new TypeOf<java.time.LocalDate>() {}, "2023-02-29", "!which is not a LocalDate"},
             {new TypeOf<Point>() {}, "(1, 2)", "Point(1, 2)"},
@@ -228,6 +235,16 @@ class RuntimeTest {
             {new TypeOf<Point>() {}, "(1)", "!which is not a Point made by a constructor of [2] argument(s)"},
             {new TypeOf<Runnable>() {}, "x",
                 "~no value of the type java.lang.Runnable can be made for the field value (an interface"},
+            // An empty field: its type's default.
+            {new TypeOf<Integer>() {}, "", "null"},
+            {new TypeOf<String>() {}, "", "null"},
+            {new TypeOf<String>() {}, "\"\"", ""},
+            {new TypeOf<int[]>() {}, "", "[]"},
+            {new TypeOf<List<String>>() {}, "", "[]"},
+            {new TypeOf<java.util.Map<String, Integer>>() {}, "", "{}"},
+            {new TypeOf<java.util.Optional<Integer>>() {}, "", "Optional.empty"},
+            {new TypeOf<Point>() {}, "", "null"},
+            {new TypeOf<Runnable>() {}, "", "null"},
         };
         return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(
                 ((TypeOf<?>) c[0]).type().getTypeName() + " " + c[1], () -> {
@@ -386,6 +403,82 @@ class RuntimeTest {
                             + " <4> but was: <3> (row 7: a=7, b=2)"), outcomes);
         } finally {
             System.clearProperty(Datapool.FOLDER_PROPERTY);
+        }
+    }
+
+    /**
+     * The text form a recorded result is written in reads back as the same
+     * value: each case is a value, its form, and the type it is read as; a
+     * form "!" and words: the value cannot be recorded, and why.
+     */
+    @TestFactory
+    Stream<DynamicTest> recordedForms() {
+        Object[][] cases = {
+            {"Bob", "Bob", new TypeOf<String>() {}},
+            {"", "\"\"", new TypeOf<String>() {}},
+            {"null", "\"null\"", new TypeOf<String>() {}},
+            {"  ", "\"  \"", new TypeOf<String>() {}},
+            {" a ", " a ", new TypeOf<String>() {}},
+            {"\"q\"", "\"\\\"q\\\"\"", new TypeOf<String>() {}},
+            {null, "null", new TypeOf<String>() {}},
+            {'x', "x", new TypeOf<Character>() {}},
+            {0.1 + 0.2, "0.30000000000000004", new TypeOf<Double>() {}},
+            {Double.NaN, "NaN", new TypeOf<Double>() {}},
+            {new java.math.BigDecimal("19.00"), "19.00", new TypeOf<java.math.BigDecimal>() {}},
+            {new java.math.BigDecimal("1E+3"), "1000", new TypeOf<java.math.BigDecimal>() {}},
+            {Color.RED, "RED", new TypeOf<Color>() {}},
+            {java.time.LocalDate.of(2024, 2, 29), "2024-02-29", new TypeOf<java.time.LocalDate>() {}},
+            {new int[] {1, 2}, "[1, 2]", new TypeOf<int[]>() {}},
+            {Arrays.asList("a, b", "", "null", " x ", null, "[", "k=v"),
+                "[\"a, b\", \"\", \"null\", \" x \", null, \"[\", \"k=v\"]", new TypeOf<List<String>>() {}},
+            {List.of('a', ','), "[a, \",\"]", new TypeOf<List<Character>>() {}},
+            {java.util.Map.of("k=", List.of(1)), "{\"k=\"=[1]}", new TypeOf<java.util.Map<String, List<Integer>>>() {}},
+            {java.util.Optional.of(7), "7", new TypeOf<java.util.Optional<Integer>>() {}},
+            {java.util.Optional.empty(), "null", new TypeOf<java.util.Optional<Integer>>() {}},
+            {new Point(1, 2), "!\"Point(1, 2)\" ", null},
+            {new Object(), "!reads back as java.lang.Object@", null},
+        };
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(Values.text(c[0]) + " as " + c[1], () -> {
+            String form = (String) c[1];
+            if (form.startsWith("!")) {
+                IllegalArgumentException e = assertThrows(IllegalArgumentException.class, () -> Values.form(c[0]));
+                assertTrue(e.getMessage().contains(form.substring(1)), e.getMessage());
+                return;
+            }
+            assertEquals(form, Values.form(c[0]));
+            assertTrue(Results.equal(c[0], new DatapoolValue(form).as((TypeOf<?>) c[2])), form + " reads back");
+        }));
+    }
+
+    /**
+     * Record mode: every row passes and the datapool is written with what
+     * the run gave, a result or an exception, the inputs as they were; a
+     * row that cannot run fails, naming why it cannot be recorded.
+     */
+    @Test
+    void recordingWritesWhatTheRunGave() throws Throwable {
+        Files.write(dir.resolve("Dividing.csv"), ("a,b,expectedReturn,expectedException\n"
+                + "7,2,4,\n5,0,1,\n\" 9\",3,,IllegalStateException\n,,,\n8,x,,\n").getBytes(StandardCharsets.UTF_8));
+        System.setProperty(Datapool.FOLDER_PROPERTY, dir.toString());
+        System.setProperty(Recording.PROPERTY, dir.resolve("recorded").toString());
+        try {
+            List<String> outcomes = new java.util.ArrayList<>();
+            for (DynamicTest row : DatapoolTests.rows(new Dividing()).collect(Collectors.toList())) {
+                try {
+                    row.getExecutable().execute();
+                    outcomes.add("ok");
+                } catch (DatapoolException | AssertionFailedError e) {
+                    outcomes.add(e.getMessage());
+                }
+            }
+            assertEquals(List.of("ok", "ok", "ok", "ok",
+                    "row 5 of the datapool Dividing: the field b holds \"x\", which is not an int"), outcomes);
+            assertEquals("a,b,expectedReturn,expectedException\n7,2,3,\n5,0,,java.lang.ArithmeticException\n"
+                    + " 9,3,3,\n,,,java.lang.ArithmeticException\n8,x,,\n",
+                    new String(Files.readAllBytes(dir.resolve("recorded/Dividing.csv")), StandardCharsets.UTF_8));
+        } finally {
+            System.clearProperty(Datapool.FOLDER_PROPERTY);
+            System.clearProperty(Recording.PROPERTY);
         }
     }
 }

@@ -128,6 +128,12 @@ public final class Datapool {
         return index.containsKey(field);
     }
 
+    /** The rows as read, each a list of values in field order. */
+    List<List<String>> rows() {
+        load();
+        return Collections.unmodifiableList(rows);
+    }
+
     /** The number of rows; the test runs once for each. */
     public int rowCount() {
         load();

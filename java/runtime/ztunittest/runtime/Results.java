@@ -23,6 +23,9 @@ import java.util.Set;
  * - threw(method, thrown) and returned(method): the row's field
  *   "expectedException" names the exception the call must throw (its simple
  *   or qualified class name; a subclass counts); empty, the call must return.
+ *
+ * When recording (Recording), nothing is judged: the result or the
+ * exception is recorded as the row's expectation, and the checks hold.
  */
 public final class Results {
     /** The tolerance of doubles when the row gives none. */
@@ -34,26 +37,44 @@ public final class Results {
     }
 
     public static boolean same(long expected, long actual) {
-        return expected == actual;
+        return recorded(actual) || expected == actual;
+    }
+
+    public static boolean same(char expected, char actual) {
+        return recorded(actual) || expected == actual;
     }
 
     public static boolean same(float expected, float actual) {
-        return close(expected, actual, tolerance(DEFAULT_FLOAT_TOLERANCE));
+        return recorded(actual) || close(expected, actual, tolerance(DEFAULT_FLOAT_TOLERANCE));
     }
 
     public static boolean same(double expected, double actual) {
-        return close(expected, actual, tolerance(DEFAULT_TOLERANCE));
+        return recorded(actual) || close(expected, actual, tolerance(DEFAULT_TOLERANCE));
     }
 
+    /** Whether `actual` is the same as `expected` by the rules above; when recording, `actual` is recorded. */
     public static boolean same(Object expected, Object actual) {
+        return recorded(actual) || equal(expected, actual);
+    }
+
+    // When recording, records `actual` as the row's expected result: the check then holds.
+    private static boolean recorded(Object actual) {
+        if (!Recording.on()) {
+            return false;
+        }
+        Recording.result(actual);
+        return true;
+    }
+
+    static boolean equal(Object expected, Object actual) {
         if (expected == null || actual == null) {
             return expected == actual;
         }
         if (expected instanceof Float && actual instanceof Float) {
-            return same((float) (Float) expected, (float) (Float) actual);
+            return close((Float) expected, (Float) actual, tolerance(DEFAULT_FLOAT_TOLERANCE));
         }
         if (expected instanceof Double && actual instanceof Double) {
-            return same((double) (Double) expected, (double) (Double) actual);
+            return close((Double) expected, (Double) actual, tolerance(DEFAULT_TOLERANCE));
         }
         if (expected instanceof BigDecimal && actual instanceof BigDecimal) {
             BigDecimal difference = ((BigDecimal) expected).subtract((BigDecimal) actual).abs();
@@ -73,7 +94,7 @@ public final class Results {
             return sameMap((Map<?, ?>) expected, (Map<?, ?>) actual);
         }
         if (expected instanceof Optional && actual instanceof Optional) {
-            return same(((Optional<?>) expected).orElse(null), ((Optional<?>) actual).orElse(null));
+            return equal(((Optional<?>) expected).orElse(null), ((Optional<?>) actual).orElse(null));
         }
         try {
             return expected.equals(actual);
@@ -88,6 +109,11 @@ public final class Results {
      * `thrown` as its cause when it expects none.
      */
     public static void threw(String method, Throwable thrown) {
+        if (Recording.on()) {
+            Recording.threw(thrown);
+            TestLog.reporter().pass("Recorded exception", "Call to " + method + " threw " + thrown);
+            return;
+        }
         String expected = expectedException();
         if (expected.isEmpty()) {
             TestLog.reporter().fail("Unexpected exception", inRow("Call to " + method + " threw " + thrown), thrown);
@@ -107,6 +133,10 @@ public final class Results {
      * otherwise the row fails (false on standard output, where the run goes on).
      */
     public static boolean returned(String method) {
+        if (Recording.on()) {
+            Recording.returned();
+            return true;
+        }
         String expected = expectedException();
         if (expected.isEmpty()) {
             return true;
@@ -183,7 +213,7 @@ public final class Results {
         }
         Iterator<?> other = actual.iterator();
         for (Object element : expected) {
-            if (!same(element, other.next())) {
+            if (!equal(element, other.next())) {
                 return false;
             }
         }
@@ -197,7 +227,7 @@ public final class Results {
         for (Object element : expected) {
             boolean found = false;
             for (Object candidate : actual) {
-                if (same(element, candidate)) {
+                if (equal(element, candidate)) {
                     found = true;
                     break;
                 }
@@ -218,13 +248,13 @@ public final class Results {
             Object value = null;
             boolean found = false;
             for (Map.Entry<?, ?> candidate : actual.entrySet()) {
-                if (same(key, candidate.getKey())) {
+                if (equal(key, candidate.getKey())) {
                     value = candidate.getValue();
                     found = true;
                     break;
                 }
             }
-            if (!found || !same(entry.getValue(), value)) {
+            if (!found || !equal(entry.getValue(), value)) {
                 return false;
             }
         }
