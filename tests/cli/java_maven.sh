@@ -4,8 +4,8 @@
 # Java example's classes and run its generated JUnit 5 tests with `mvn -o`,
 # offline, on Debian's Maven packages (bootstrap.sh installs them), with a
 # private local repository (the machine's ~/.m2 is not touched). A wrong
-# row fails the build, its message naming the row's inputs; with right rows
-# the build succeeds.
+# row fails the build, its message naming the row's inputs; recorded
+# (-Dztunittest.record) and imported with import --all, the rows pass.
 . "$2/tests/cli/lib/common.sh" "$@"
 need mvn maven
 need javac default-jdk-headless
@@ -34,8 +34,10 @@ rows() {  # rows NAME CSV: the rows of a datapool, then every datapool exported 
   check "rows of $1 imported" test $? -eq 0
   "$zt" datapool export --all --dir src/test/resources/datapools --store ztstore >/dev/null
 }
-mvn_test() {  # mvn_test OUT: the page's command, offline, with a private local repository
-  mvn -o -B -Dmaven.repo.local="$tmp/m2" -Dztunittest.runtime="$("$zt" java-classpath)" test >"$1" 2>&1
+mvn_test() {  # mvn_test OUT [OPTION...]: the page's command, offline, with a private local repository
+  local out=$1
+  shift
+  mvn -o -B -Dmaven.repo.local="$tmp/m2" -Dztunittest.runtime="$("$zt" java-classpath)" "$@" test >"$out" 2>&1
 }
 rows Circle_area 'expectedReturn\n3.141592653589793\n'
 rows Circle_scale 'factor,expectedException\n2.0,\n2.0,IllegalStateException\n'
@@ -46,10 +48,19 @@ check "a wrong row fails the build" test $? -ne 0
 check "Surefire ran every row" grep -q "Tests run: 5, Failures: 1, Errors: 0, Skipped: 0$" wrong.out
 check "the failure names the row's inputs" grep -qF "Call to scale returned instead of throwing the expected IllegalStateException (row 2: factor=2.0)" wrong.out
 check "nothing was fetched from the network" test -z "$(grep -i "downloading from" wrong.out | grep -v "file:///usr/share/maven-repo")"
-rows Circle_scale 'factor,expectedException\n2.0,\n'
+# Record mode under Maven (the page's loop): the expectations the run
+# gives, imported all at once, then a green build.
+mvn_test record.out -Dztunittest.record=recorded
+check "recording: the build succeeds" test $? -eq 0
+check "a file per datapool with rows" test "$(ls recorded | wc -l)" -eq 4
+check "the wrong expectation replaced by what the run gave" \
+  test "$(cat recorded/Circle_scale.csv)" = "$(printf 'factor,expectedException\n2.0,\n2.0,\n')"
+"$zt" datapool import --all --dir recorded --store ztstore >/dev/null
+check "import --all of the recorded files" test $? -eq 0
+"$zt" datapool export --all --dir src/test/resources/datapools --store ztstore >/dev/null
 mvn_test right.out
-check "right rows: the build succeeds" test $? -eq 0
-check "with every row run" grep -q "Tests run: 4, Failures: 0, Errors: 0, Skipped: 0$" right.out
+check "then the build succeeds" test $? -eq 0
+check "with every row run" grep -q "Tests run: 5, Failures: 0, Errors: 0, Skipped: 0$" right.out
 check "BUILD SUCCESS" grep -q "BUILD SUCCESS" right.out
-[ "$fail" -eq 0 ] || cat wrong.out right.out
+[ "$fail" -eq 0 ] || cat wrong.out record.out right.out
 finish java_maven

@@ -41,7 +41,9 @@ final class Recording {
 
     /** The message of a row that cannot be recorded, naming the row and why. */
     static String notRecorded(Datapool dp, String why) {
-        return dp.where() + " cannot be recorded: " + why;
+        String row = dp.where() + ": ";
+        return row.substring(0, row.length() - 2) + " cannot be recorded: "
+                + (why.startsWith(row) ? why.substring(row.length()) : why);
     }
 
     /** The call returned `actual`: it is the row's expected result. */

@@ -104,11 +104,20 @@ public final class Results {
     }
 
     /**
-     * The call of `method` threw `thrown`: passes when the row expects that
-     * exception, fails naming both when it expects another, and fails with
-     * `thrown` as its cause when it expects none.
+     * The call of `method` (or the making of its object) threw `thrown`:
+     * passes when the row expects that exception, fails naming both when it
+     * expects another, and fails with `thrown` as its cause when it expects
+     * none. A DatapoolException or RowAbortedException, which the reads of
+     * the row's fields raise, is thrown on.
      */
     public static void threw(String method, Throwable thrown) {
+        // A field the test could not read is no outcome of the call.
+        if (thrown instanceof DatapoolException) {
+            throw (DatapoolException) thrown;
+        }
+        if (thrown instanceof RowAbortedException) {
+            throw (RowAbortedException) thrown;
+        }
         if (Recording.on()) {
             Recording.threw(thrown);
             TestLog.reporter().pass("Recorded exception", "Call to " + method + " threw " + thrown);
