@@ -32,11 +32,15 @@ packages=(
 )
 # What the tests need besides: GoogleTest, the resource compiler of the COM
 # projects, a JDK, JUnit 5 and the javax.ejb API for the Java runtime and
-# the generated tests, the man page's maker, the tools the command-line
-# tests call, and the PostgreSQL server of the team store's tests.
+# the generated tests, Maven and the plugins the Maven build of
+# docs/java.md uses offline (Debian's repository /usr/share/maven-repo), the
+# man page's maker, the tools the command-line tests call, and the
+# PostgreSQL server of the team store's tests.
 test_packages=(
   libgtest-dev libgmock-dev
   llvm default-jdk-headless junit5 libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq
+  maven libmaven-resources-plugin-java libmaven-compiler-plugin-java libsurefire-java
+  libbuild-helper-maven-plugin-java
   postgresql
 )
 if [ "$mode" = test ]; then packages+=("${test_packages[@]}"); fi

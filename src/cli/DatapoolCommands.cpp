@@ -5,6 +5,7 @@
 //   ztunittest datapool export NAME [--store DIR] [--output FILE]
 //   ztunittest datapool export --all --dir DIR [--store DIR]
 //   ztunittest datapool import NAME FILE [--store DIR]
+//   ztunittest datapool import --all --dir DIR [--store DIR]
 //
 // All but import only read: the store database is opened read-only, without
 // a login, and nothing is created. A store folder without a database is a
@@ -12,10 +13,12 @@
 // datapools), the others fail. Import replaces the rows of an existing
 // datapool in one transaction, under the user of CommandUser, after the
 // whole file has been read and found right; otherwise the datapool is left
-// as it was. Exit status 0 ok, 1 failure (no store, unknown datapool, a file
-// that cannot be read, written or imported), 2 usage; one message on stderr
-// per failure.
+// as it was; `import --all` reads every DIR/NAME.csv so, and stores them
+// all in one transaction, or none when one of them is refused. Exit status
+// 0 ok, 1 failure (no store, unknown datapool, a file that cannot be read,
+// written or imported), 2 usage; one message on stderr per failure.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -24,10 +27,12 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "support/Error.h"
+#include "workbench/store/Database.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/system/DiskFileSystem.h"
@@ -187,41 +192,116 @@ int RunExport(const DatapoolOptions& options) {
   return kExitOk;
 }
 
-int RunImport(const DatapoolOptions& options) {
+// A datapool and the rows read for it.
+using Import = std::pair<wb::Datapool, std::vector<std::vector<std::string>>>;
+
+// The rows of `file` for the datapool `name` of the store, read as
+// `datapool import NAME FILE` reads them; nullopt after telling why not.
+std::optional<Import> ReadImport(const std::string& store, const std::string& name, const std::string& file,
+                                 bool emptyIsNothing = false) {
   // A folder opens as a stream that reads nothing, which would be taken for
   // a file without a header.
   std::error_code ec;
-  if (fs::is_directory(options.file, ec)) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {options.file, std::strerror(EISDIR)}));
-    return kExitFailed;
+  if (fs::is_directory(file, ec)) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {file, std::strerror(EISDIR)}));
+    return std::nullopt;
   }
-  std::ifstream in(options.file, std::ios::binary);
+  std::ifstream in(file, std::ios::binary);
   std::ostringstream content;
   if (in) content << in.rdbuf();
   if (!in || in.bad()) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {options.file, std::strerror(errno)}));
-    return kExitFailed;
+    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {file, std::strerror(errno)}));
+    return std::nullopt;
   }
-  const std::optional<wb::Datapool> datapool = FindDatapool(options);
-  if (!datapool) return kExitFailed;
+  DatapoolOptions named;
+  named.store = store;
+  named.name = name;
+  std::optional<wb::Datapool> datapool = FindDatapool(named);
+  if (!datapool) return std::nullopt;
+  // What `export --all` writes of a datapool without fields, an empty file,
+  // is nothing to import for `import --all`: the datapool comes back
+  // without rows to store.
+  if (datapool->fields.empty() && emptyIsNothing && content.str().empty()) {
+    return std::make_pair(std::move(*datapool), std::vector<std::vector<std::string>>());
+  }
   if (datapool->fields.empty()) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_NO_FIELDS, {options.name}));
-    return kExitFailed;
+    PrintError(wb::Text(wb::WB_DP_IMPORT_NO_FIELDS, {name}));
+    return std::nullopt;
   }
   std::vector<std::vector<std::string>> rows;
   try {
     rows = wb::ReadImportedCsv(*datapool, content.str());
   } catch (const ZtError& e) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_REFUSED, {options.file, e.Description(), options.name}));
+    PrintError(wb::Text(wb::WB_DP_IMPORT_REFUSED, {file, e.Description(), name}));
+    return std::nullopt;
+  }
+  return std::make_pair(std::move(*datapool), std::move(rows));
+}
+
+// Stores the rows of each datapool, all in one transaction, as the user of
+// the command; the store refuses them when a datapool changed since it was
+// read.
+void StoreImports(const std::string& location, const std::vector<Import>& imports) {
+  wb::TerminalConsole console;
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{location, CommandUser()}, console);
+  store->Open();
+  wb::Database& db = wb::DatabaseOf(store->Connection());
+  wb::Transaction transaction(db);
+  for (const auto& [datapool, rows] : imports) wb::ReplaceDatapoolRows(db, datapool, rows);
+  transaction.Commit();
+}
+
+int RunImportAll(const DatapoolOptions& options) {
+  // The files NAME.csv of the folder, by name, so that the messages come in
+  // one order.
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(options.dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& path = it->path();
+    if (path.extension() == ".csv" && path.stem() != "" && !it->is_directory()) files.push_back(path);
+  }
+  if (ec) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {options.dir, ec.message()}));
     return kExitFailed;
   }
-  // The rows go in as the user of the command; the store refuses them when
-  // the datapool changed since it was read above.
-  wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.store, CommandUser()}, console);
-  store->Open();
-  wb::ReplaceDatapoolRows(wb::DatabaseOf(store->Connection()), *datapool, rows);
-  std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(rows.size())}) << "\n" << std::flush;
+  if (files.empty()) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_ALL_NO_FILES, {options.dir}));
+    return kExitFailed;
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<Import> imports;
+  size_t refused = 0;
+  for (const fs::path& file : files) {
+    auto read = ReadImport(options.store, file.stem().string(), file.string(), true);
+    if (read && !read->first.fields.empty()) {
+      imports.push_back(std::move(*read));
+    } else if (!read) {
+      ++refused;
+    }
+  }
+  if (refused != 0) {
+    PrintError(
+        wb::Text(wb::WB_DP_IMPORT_ALL_REFUSED, {std::to_string(refused), std::to_string(files.size()), options.dir}));
+    return kExitFailed;
+  }
+  StoreImports(options.store, imports);
+  for (const auto& [datapool, rows] : imports) {
+    std::cout << wb::Text(wb::WB_DP_IMPORTED, {datapool.name, std::to_string(rows.size())}) << "\n";
+  }
+  std::cout << wb::Text(wb::WB_DP_IMPORTED_ALL, {std::to_string(imports.size()), options.dir}) << "\n" << std::flush;
+  return kExitOk;
+}
+
+int RunImport(const DatapoolOptions& options) {
+  if (options.all) return RunImportAll(options);
+  if (options.name.empty() || options.file.empty()) {
+    PrintError(wb::Text(wb::WB_DP_IMPORT_WHAT));
+    return kExitUsage;
+  }
+  auto read = ReadImport(options.store, options.name, options.file);
+  if (!read) return kExitFailed;
+  StoreImports(options.store, {*read});
+  std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(read->second.size())}) << "\n" << std::flush;
   return kExitOk;
 }
 
@@ -261,8 +341,12 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
 
   auto imported = std::make_shared<DatapoolOptions>();
   CLI::App* importCommand = AddSubcommand(*datapool, "import", wb::WB_HELP_DATAPOOL_IMPORT, *imported);
-  importCommand->add_option("name", imported->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME))->required();
-  importCommand->add_option("file", imported->file, wb::Text(wb::WB_HELP_DATAPOOL_FILE))->required();
+  CLI::Option* importName = importCommand->add_option("name", imported->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME));
+  CLI::Option* importFile = importCommand->add_option("file", imported->file, wb::Text(wb::WB_HELP_DATAPOOL_FILE));
+  CLI::Option* importAll = importCommand->add_flag("--all", imported->all, wb::Text(wb::WB_HELP_DATAPOOL_IMPORT_ALL));
+  CLI::Option* importDir = importCommand->add_option("--dir", imported->dir, wb::Text(wb::WB_HELP_DATAPOOL_IMPORT_DIR));
+  importAll->excludes(importName)->excludes(importFile)->needs(importDir);
+  importDir->needs(importAll);
   importCommand->callback([imported, &chosen] { chosen = [imported] { return RunImport(*imported); }; });
 }
 

@@ -67,10 +67,16 @@ std::string DeclareJavaTestVariable(const std::string& name, const std::string& 
 std::string ReadJavaTestVariable(const std::string& name, const std::string& type, const std::string& column) {
   JavaLang java;
   const std::string variableType = JavaTestVariableType(type);
+  const std::string field = column.empty() ? name : column;
+  // A text has a null form and a quoted form (the empty text), which the
+  // generator's own read does not know.
+  if (variableType == GetResString(IDS_JAVA_STRING) || variableType == GetResString(IDS_JAVA_LANG_STRING)) {
+    return name + FormatResString1(IDS_JAVA_READ_STRING_VALUE, field);
+  }
   if (java.IsValidDataTypeForDatapoolValueAssignment(variableType).value_or(false)) {
     return java.InitVariableWithDatapoolValue(name, variableType, column);
   }
-  return name + FormatResString2(IDS_JAVA_READ_TYPED, column.empty() ? name : column, variableType);
+  return name + FormatResString2(IDS_JAVA_READ_TYPED, field, variableType);
 }
 
 std::string JavaTestImports(TesselClass* cls, const std::vector<std::string>& types) {

@@ -23,8 +23,10 @@ std::string JavaTestVariableType(const std::string& type);
 /// JavaTestVariableType; "" for "void".
 std::string DeclareJavaTestVariable(const std::string& name, const std::string& type);
 
-/// "name = <read of the field>;" that compiles for every type: JavaLang's
-/// datapool read for the types it reads, else the runtime's typed read
+/// "name = <read of the field>;" that compiles for every type: for a String
+/// the runtime's read that knows the null and the quoted form
+/// (`dp.value("f").stringValue()`), JavaLang's datapool read for the other
+/// types it reads, else the runtime's typed read
 /// (`dp.value("f").as(new ztunittest.runtime.TypeOf<T>() {})`). The field is
 /// `column`, or `name` when that is empty.
 std::string ReadJavaTestVariable(const std::string& name, const std::string& type, const std::string& column = {});

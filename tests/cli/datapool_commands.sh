@@ -58,6 +58,8 @@ datapool export --store "$store"
 datapool export --all --store "$store"
 datapool export Calc_add --all --dir "$tmp/all" --store "$store"
 datapool import Calc_add --store "$store"
+datapool import --all --store "$store"
+datapool import Calc_add "$tmp/in.csv" --all --dir "$tmp" --store "$store"
 options --bogus
 USAGE
 

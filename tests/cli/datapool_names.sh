@@ -75,8 +75,8 @@ gen "$s1" java-test "$tmp/m.json" a::C b::C
 check "java: generated" test $? -eq 0
 check "java: one datapool per operation" test "$(logged | tr '\n' ' ')" = "C_f C_f1 b_C_f "
 check "java: b's test reads its own datapool" grep -q 'super("b_C_f")' "$s1/scripts/java/unittests/b/Cf.java"
-check "java: b's datapool has b's field" test "$(fields "$s1" b_C_f)" = "y,expectedReturn"
-check "java: a's datapool has a's field" test "$(fields "$s1" C_f)" = "x,expectedReturn"
+check "java: b's datapool has b's field" test "$(fields "$s1" b_C_f)" = "y,expectedReturn,expectedException"
+check "java: a's datapool has a's field" test "$(fields "$s1" C_f)" = "x,expectedReturn,expectedException"
 
 # params names datapools as the store does: with --store, the name that
 # store gave, or would give; without, a new store's name, and says so.

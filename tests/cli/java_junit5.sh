@@ -22,7 +22,7 @@ check "the runtime's tests compile" test $? -eq 0
 java -jar "$launcher" --disable-banner --disable-ansi-colors --details=summary \
   --class-path "$classpath:runtime-tests" --select-class ztunittest.runtime.RuntimeTest >runtime.out 2>&1
 check "the runtime's tests pass" test $? -eq 0 -a "$(summary failed runtime.out)" = 0
-check "the runtime's tests ran" test "$(summary successful runtime.out)" = 41
+check "the runtime's tests ran" test "$(summary successful runtime.out)" = 104
 [ "$fail" -eq 0 ] || cat runtime.out
 
 # 1. Generate.
@@ -86,13 +86,18 @@ TREE
 # arrays, varargs, boxed types, an enum, lists, maps, java.time, object
 # parameters, an interface parameter, and an operation Order.line whose test
 # would be named like the class Orderline). Every test compiles unchanged;
-# the datapools give each row its inputs in their text forms.
+# the datapools give each row its inputs in their text forms. The class
+# Numbers has a right and a wrong row of each oracle: an expected exception
+# (simple and qualified name, a superclass), a tolerance (the default and
+# one given), NaN and the infinities, BigDecimal by value, the null form and
+# the empty text, an array and a list by content; each wrong row fails with
+# a message naming its inputs.
 lib="$src/tests/data/java-library"
 "$zt" java-test "$lib/shop.json" --select shop --recursive --junit5 --store shop --user u </dev/null >shop.log 2>shop.err
 check "java-test on the library exits 0" test $? -eq 0
-check "32 tests" test "$(find shop/scripts/java -name '*.java' | wc -l)" -eq 32
+check "40 tests" test "$(find shop/scripts/java -name '*.java' | wc -l)" -eq 40
 check "constructors, private operations and the interface's are not taken" \
-  grep -q "^ztunittest: 9 of the 41 operations of the selection are not taken by java-test" shop.err
+  grep -q "^ztunittest: 10 of the 50 operations of the selection are not taken by java-test" shop.err
 check "the test of Order.line hides no class" test -f shop/scripts/java/unittests/shop/Orderline1.java
 check "and a warning says so" grep -qF "the test of shop::Order::line is named Orderline1, not Orderline" shop.err
 while IFS='|' read -r name rows; do
@@ -132,6 +137,14 @@ Texts_square|n,expectedReturn\n12345678901234567890,1524157875323883675019051998
 Texts_currencyOf|code,expectedReturn\nGBP,GBP\n
 Texts_flags|n,expectedReturn\n2,"[false, false]"\n
 Texts_initial|text,expectedReturn\nshop,s\n
+Numbers_divide|dividend,divisor,expectedReturn,expectedException\n7,2,3,\n5,0,,ArithmeticException\n5,0,,java.lang.RuntimeException\n5,0,1,\n7,2,,IllegalStateException\n5,0,,IllegalStateException\n
+Numbers_sum|a,b,expectedReturn,tolerance\n0.1,0.2,0.3,\n1,2,3.05,0.1\n0.1,0.2,0.31,0.001\n
+Numbers_ratio|a,b,expectedReturn\n0,0,NaN\n1,0,Infinity\n1,0,-Infinity\n
+Numbers_gross|net,expectedReturn\n19,19\n19,19.01\n
+Numbers_trim|text,expectedReturn,expectedException\n"  ","""""",\nnull,,NullPointerException\n" a ","""""",\n
+Numbers_nickname|name,expectedReturn\nBo,null\nRobert,Rob\nBob,Bob\n
+Numbers_digits|n,expectedReturn\n123,"[1, 2, 3]"\n120,"[1, 2]"\n
+Numbers_words|text,expectedReturn\n" a  b ","[a, b]"\n"a b c","[a, c]"\n
 ROWS
 "$zt" datapool export --all --dir shop-datapools --store shop >/dev/null
 check "the library's datapools exported" test $? -eq 0
@@ -147,18 +160,111 @@ java -Dztunittest.datapools=shop-datapools -jar "$launcher" --disable-banner --d
   --details=tree --details-theme=ascii --class-path "$classpath:shop-classes/model:shop-classes/tests" \
   --scan-classpath shop-classes/tests --include-classname '.*' >shop-junit.out 2>&1
 check "the launcher reports the failures" test $? -eq 1
-check "38 tests: one per row" test "$(summary found shop-junit.out)" = 38
-check "34 pass" test "$(summary successful shop-junit.out)" = 34
-check "two fail: a wrong expected value each" test "$(summary failed shop-junit.out)" = 2
+check "62 tests: one per row" test "$(summary found shop-junit.out)" = 62
+check "48 pass" test "$(summary successful shop-junit.out)" = 48
+check "twelve fail: a wrong row each" test "$(summary failed shop-junit.out)" = 12
 check "two are aborted" test "$(summary aborted shop-junit.out)" = 2
-while IFS='|' read -r label message; do
-  check "$label" grep -qF -- "$message" shop-junit.out
+# (The launcher's tree cuts long names short: a row's mark is looked for
+# after the beginning of its name.)
+while IFS='|' read -r label message mark; do
+  check "$label" sh -c 'grep -F -- "$1" shop-junit.out | grep -qF -- "$2"' _ "$message" "$mark"
 done <<'TREE'
 a wrong object result, in its text form|Call to total returned unexpected value, (0, USD). ==> expected: <(0, EUR)> but was: <(0, USD)>
 a wrong int|Call to getId returned unexpected value, 7. ==> expected: <8> but was: <7>
 an interface the runtime cannot make, named with its field|no value of the type shop.Priced can be made for the field item (an interface has no objects of its own)
 an empty expected result|the expected result (expectedReturn) of row 2 of the datapool Counter_next is empty
+an expected exception, in the row's name|row 2: dividend=5, divisor=0, expectedReturn=, expectedException=Arithmetic|[OK]
+its superclass, qualified|row 3: dividend=5, divisor=0, expectedReturn=, expectedException=java.lang.Runti|[OK]
+an exception no row expects|Call to divide threw java.lang.ArithmeticException: / by zero (row 4: dividend=5, divisor=0)
+a return where an exception is expected|Call to divide returned instead of throwing the expected IllegalStateException (row 5: dividend=7, divisor=2)
+another exception than the expected one|Call to divide threw java.lang.ArithmeticException: / by zero, not the expected IllegalStateException (row 6: dividend=5, divisor=0)
+0.1 + 0.2 within the default tolerance|row 1: a=0.1, b=0.2, expectedReturn=0.3 [OK]
+a tolerance given|row 2: a=1, b=2, expectedReturn=3.05, tolerance=0.1 [OK]
+outside a tolerance given|Call to sum returned unexpected value, 0.30000000000000004. ==> expected: <0.31> but was: <0.30000000000000004> (row 3: a=0.1, b=0.2)
+NaN is NaN|row 1: a=0, b=0, expectedReturn=NaN [OK]
+an infinity only itself|Call to ratio returned unexpected value, Infinity. ==> expected: <-Infinity> but was: <Infinity> (row 3: a=1, b=0)
+BigDecimal by value|row 1: net=19, expectedReturn=19 [OK]
+BigDecimal, another value|Call to gross returned unexpected value, 19.00. ==> expected: <19.01> but was: <19.00> (row 2: net=19)
+the empty text expected|row 1: text=  , expectedReturn="" [OK]
+the null form of an input|row 2: text=null, expectedReturn=, expectedException=NullPointer|[OK]
+the empty text, another value|Call to trim returned unexpected value, a. ==> expected: <""> but was: <a> (row 3: text= a )
+null expected|row 1: name=Bo, expectedReturn=null [OK]
+null returned, no exception in the message|Call to nickname returned unexpected value, null. ==> expected: <Bob> but was: <null> (row 3: name=Bob)
+an array by content|row 1: n=123, expectedReturn=[1, 2, 3] [OK]
+an array, another content|Call to digits returned unexpected value, [1, 2, 0]. ==> expected: <[1, 2]> but was: <[1, 2, 0]> (row 2: n=120)
+a list by content|row 1: text= a  b , expectedReturn=[a, b] [OK]
+a list, another content|Call to words returned unexpected value, [a, b, c]. ==> expected: <[a, c]> but was: <[a, b, c]> (row 2: text=a b c)
 TREE
 [ "$fail" -eq 0 ] || cat shop-junit.out
+# Recorded expectations. (1) The datapools as generated, one row each with
+# empty fields: every row runs as it is (an empty input is its type's
+# default); recording writes each datapool with the expected results the
+# run gave, import --all takes them, and the tests then run green.
+run_tests() {  # run_tests OUT DATAPOOLS CLASSES [JAVA OPTION...]
+  local out=$1 datapools=$2 classes=$3
+  shift 3
+  java -Dztunittest.datapools="$datapools" "$@" -jar "$launcher" --disable-banner --disable-ansi-colors \
+    --details=tree --details-theme=ascii --class-path "$classpath:$classes:shop-classes/tests" \
+    --scan-classpath shop-classes/tests --include-classname '.*' >"$out" 2>&1
+}
+"$zt" java-test "$lib/shop.json" --select shop --recursive --junit5 --store rec --user u </dev/null >/dev/null 2>&1
+"$zt" datapool export --all --dir rec-generated --store rec >/dev/null
+run_tests rec-generated.out rec-generated shop-classes/model
+check "generated rows run as they are: no empty field is refused" test -z "$(grep "is empty, which is not" rec-generated.out)"
+check "an empty expected result aborts (not given)" test "$(summary aborted rec-generated.out)" -gt 0
+run_tests rec-record.out rec-generated shop-classes/model -Dztunittest.record=rec-recorded
+check "recording passes" test $? -eq 0 -a "$(summary failed rec-record.out)" = 0 -a "$(summary aborted rec-record.out)" = 0
+check "a file per datapool" test "$(ls rec-recorded | wc -l)" = "$(ls rec-generated | wc -l)"
+check "the generated datapool is left alone" cmp -s rec-generated/Numbers_divide.csv \
+  <("$zt" datapool export Numbers_divide --store rec)
+check "a thrown exception is recorded, the inputs kept" grep -qx ',,,java.lang.ArithmeticException' \
+  rec-recorded/Numbers_divide.csv
+"$zt" datapool import --all --dir rec-recorded --store rec >rec-import.out 2>&1
+check "import --all takes every file" test $? -eq 0
+check "and says so" grep -qx "$(ls rec-recorded | wc -l) datapool(s) imported from rec-recorded." rec-import.out
+"$zt" datapool export --all --dir rec-imported --store rec >/dev/null
+run_tests rec-green.out rec-imported shop-classes/model
+check "the recorded datapools run green" test $? -eq 0 -a "$(summary failed rec-green.out)" = 0 \
+  -a "$(summary aborted rec-green.out)" = 0 -a "$(summary successful rec-green.out)" = "$(summary found rec-green.out)"
+[ "$fail" -eq 0 ] || cat rec-record.out rec-import.out rec-green.out
+# (2) The library's datapools with their rows (above), right and wrong:
+# recorded, imported all at once, green; then one method of the library
+# changed: its rows fail, and only those. A row of a type the runtime
+# cannot make (Order.contains with an interface) cannot be recorded: it
+# fails while recording, and stays aborted.
+run_tests shop-record.out shop-datapools shop-classes/model -Dztunittest.record=shop-recorded
+check "recording fails only for the row that cannot be recorded" test "$(summary failed shop-record.out)" = 1
+check "naming it" grep -qF "row 2 of the datapool Order_contains cannot be recorded: no value of the type shop.Priced" \
+  shop-record.out
+check "a wrong expectation is replaced by what the run gave" test "$(sed -n 3p shop-recorded/Customer_getId.csv)" = '7,,Ann,7'
+check "null recorded in its form" test "$(sed -n 2p shop-recorded/Numbers_nickname.csv)" = 'Bo,null,'
+check "the empty text in its form" test "$(sed -n 2p shop-recorded/Numbers_trim.csv)" = '  ,"""""",'
+"$zt" datapool import --all --dir shop-recorded --store shop >/dev/null
+check "import --all of the recorded files" test $? -eq 0
+"$zt" datapool export --all --dir shop-imported --store shop >/dev/null
+run_tests shop-green.out shop-imported shop-classes/model
+check "then the library's tests pass" test "$(summary failed shop-green.out)" = 0
+check "but the row that could not be recorded" test "$(summary aborted shop-green.out)" = 1
+mkdir -p changed-src changed-classes
+cp -r "$lib/src/." changed-src/
+sed -i 's|return dividend / divisor;|return dividend * divisor;|' changed-src/shop/util/Numbers.java
+javac -d changed-classes $(find changed-src -name '*.java')
+run_tests shop-changed.out shop-imported changed-classes
+check "Numbers.divide changed: its six rows fail" test "$(summary failed shop-changed.out)" = 6
+check "and only those" test "$(grep -c '\[X\]' shop-changed.out)" = 6 -a "$(grep '\[X\]' shop-changed.out | grep -c 'Call to divide')" = 6
+[ "$fail" -eq 0 ] || cat shop-record.out shop-green.out shop-changed.out
+# import --all is all or nothing: one refused file stores none.
+mkdir -p bad-import
+printf 'dividend,divisor,expectedReturn,expectedException\n1,1,1,\n' >bad-import/Numbers_divide.csv
+printf 'nothing\n1\n' >bad-import/Numbers_sum.csv
+printf 'a,b\n' >bad-import/No_such.csv
+before=$("$zt" datapool export Numbers_divide --store shop)
+"$zt" datapool import --all --dir bad-import --store shop >bad-import.out 2>bad-import.err
+check "a refused file fails import --all" test $? -eq 1
+check "naming the file" grep -qF "bad-import/Numbers_sum.csv: line 1: the header must name" bad-import.err
+check "and the datapool that does not exist" grep -qF '"No_such"' bad-import.err
+check "and how many" grep -qF "nothing was imported: 2 of the 3 file(s) in bad-import were refused" bad-import.err
+check "the good file was not stored either" test "$("$zt" datapool export Numbers_divide --store shop)" = "$before"
+check "nothing on stdout" test ! -s bad-import.out
 # Umbrello's models of the library and of other code: java_umbrello.sh.
 finish java_junit5

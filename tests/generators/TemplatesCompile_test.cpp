@@ -407,7 +407,7 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
             "PASS  Expected result: Call to area returned expected value\n"
             "DATA  row 2: expectedReturn=3.0\n"
             "FAIL  Unexpected result: Call to area returned unexpected value, 3.141592653589793. "
-            "==> expected: <3.0> but was: <3.141592653589793>\n"
+            "==> expected: <3.0> but was: <3.141592653589793> (row 2)\n"
             "DATA  row 3: expectedReturn=\n"
             "SKIP  Expected result: the expected result (expectedReturn) of row 3 of the datapool " +
                 datapools["Circle::area"] +
@@ -518,7 +518,8 @@ TEST_F(TemplatesCompile, RootPackageClassesCompileIntoTheUnnamedPackage) {
         << name;
   }
   EXPECT_NE(
-      result.generated.at("Gauge::reset").content.find("// The call under test\r\n         testObject.reset();\r\n"),
+      result.generated.at("Gauge::reset").content.find(
+          "Gauge testObject = new Gauge();\r\n             testObject.reset();\r\n"),
       std::string::npos)
       << "no result to declare or assign";
 

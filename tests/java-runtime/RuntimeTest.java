@@ -81,7 +81,10 @@ class RuntimeTest {
         assertTrue(e.getMessage().endsWith("P.csv:3: the text is not UTF-8"), e.getMessage());
     }
 
-    /** Each read takes its type's spellings and refuses others, naming row and field. */
+    /**
+     * Each read takes its type's spellings and refuses others, naming row and
+     * field; an empty input is its type's default (row 6).
+     */
     @TestFactory
     Stream<DynamicTest> values() throws IOException {
         Datapool dp = datapool("v,expectedReturn\n 42 ,\nTRUE,\nyes,\n300,\nab,\n,\n-9223372036854775808,\n1e3,\n");
@@ -96,8 +99,11 @@ class RuntimeTest {
             {3, asByte, "row 4 of the datapool P: the field v holds \"300\", which is not a byte (-128 to 127)"},
             {4, (Function<DatapoolValue, Object>) DatapoolValue::charValue,
                 "row 5 of the datapool P: the field v holds \"ab\", which is not a single character"},
-            {5, (Function<DatapoolValue, Object>) DatapoolValue::doubleValue,
-                "row 6 of the datapool P: the field v is empty, which is not a double"},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::doubleValue, 0.0},
+            {5, asBoolean, false},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::charValue, '\0'},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::stringValue, null},
+            {5, (Function<DatapoolValue, Object>) DatapoolValue::getBigDecimal, null},
             {6, (Function<DatapoolValue, Object>) DatapoolValue::longValue, Long.MIN_VALUE},
             {7, (Function<DatapoolValue, Object>) DatapoolValue::getBigDecimal, new java.math.BigDecimal("1E+3")},
         };
@@ -221,6 +227,7 @@ class RuntimeTest {
             {new TypeOf<java.util.Set<Color>>() {}, "[RED, RED, GREEN]", "[RED, GREEN]"},
             {new TypeOf<java.util.Map<String, Integer>>() {}, "{b=2, \"a=\"=1}", "{b=2, a==1}"},
             {new TypeOf<java.util.Optional<Integer>>() {}, "7", "Optional[7]"},
+            {new TypeOf<java.util.Optional<Integer>>() {}, "null", "Optional.empty"},
             {new TypeOf<java.time.LocalDate>() {}, "2024-02-29", "2024-02-29"},
             {new TypeOf<java.time.LocalDate>() {}, "2023-02-29", "!which is not a LocalDate"},
             {new TypeOf<Point>() {}, "(1, 2)", "Point(1, 2)"},
@@ -228,6 +235,16 @@ class RuntimeTest {
             {new TypeOf<Point>() {}, "(1)", "!which is not a Point made by a constructor of [2] argument(s)"},
             {new TypeOf<Runnable>() {}, "x",
                 "~no value of the type java.lang.Runnable can be made for the field value (an interface"},
+            // An empty field: its type's default.
+            {new TypeOf<Integer>() {}, "", "null"},
+            {new TypeOf<String>() {}, "", "null"},
+            {new TypeOf<String>() {}, "\"\"", ""},
+            {new TypeOf<int[]>() {}, "", "[]"},
+            {new TypeOf<List<String>>() {}, "", "[]"},
+            {new TypeOf<java.util.Map<String, Integer>>() {}, "", "{}"},
+            {new TypeOf<java.util.Optional<Integer>>() {}, "", "Optional.empty"},
+            {new TypeOf<Point>() {}, "", "null"},
+            {new TypeOf<Runnable>() {}, "", "null"},
         };
         return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(
                 ((TypeOf<?>) c[0]).type().getTypeName() + " " + c[1], () -> {
@@ -244,5 +261,224 @@ class RuntimeTest {
                         assertEquals(expected, DatapoolValue.text(value.as((TypeOf<?>) c[0])));
                     }
                 }));
+    }
+
+    /** A value whose toString() throws: a failure's message must still be made. */
+    static final class Broken {
+        @Override
+        public String toString() {
+            throw new IllegalStateException("broken");
+        }
+    }
+
+    /**
+     * The oracles of Results.same, under the tolerance a row gives (empty:
+     * the default): each case is expected, actual, tolerance, and whether
+     * they are the same.
+     */
+    @TestFactory
+    Stream<DynamicTest> oracles() throws IOException {
+        Object[][] cases = {
+            {0.3, 0.1 + 0.2, "", true},
+            {0.3, 0.31, "", false},
+            {0.3, 0.31, "0.05", true},
+            {Double.NaN, Double.NaN, "", true},
+            {Double.POSITIVE_INFINITY, Double.NEGATIVE_INFINITY, "", false},
+            {1e12, 1e12 + 1e-2, "", true},
+            {0.3f, 0.1f + 0.2f, "", true},
+            {new java.math.BigDecimal("19"), new java.math.BigDecimal("19.00"), "", true},
+            {new java.math.BigDecimal("19"), new java.math.BigDecimal("19.01"), "", false},
+            {new java.math.BigDecimal("19"), new java.math.BigDecimal("19.01"), "0.01", true},
+            {new int[] {1, 2}, new int[] {1, 2}, "", true},
+            {new int[] {1, 2}, new int[] {1, 2, 3}, "", false},
+            {new double[] {0.3}, new double[] {0.1 + 0.2}, "", true},
+            {List.of(1, 2), new java.util.LinkedList<>(List.of(1, 2)), "", true},
+            {List.of(1, 2), List.of(2, 1), "", false},
+            {java.util.Set.of(0.3), java.util.Set.of(0.1 + 0.2), "", true},
+            {new java.util.ArrayDeque<>(List.of("a")), new java.util.ArrayDeque<>(List.of("a")), "", true},
+            {java.util.Map.of("a", 0.3), java.util.Map.of("a", 0.1 + 0.2), "", true},
+            {java.util.Map.of("a", 1), java.util.Map.of("b", 1), "", false},
+            {java.util.Optional.of(0.3), java.util.Optional.of(0.1 + 0.2), "", true},
+            {"Bob", null, "", false},
+            {null, null, "", true},
+            {"", "", "", true},
+        };
+        Files.write(dir.resolve("Tol.csv"), ("tolerance\n" + Arrays.stream(cases).map(c -> "\"" + c[2] + "\"")
+                .collect(Collectors.joining("\n")) + "\n").getBytes(StandardCharsets.UTF_8));
+        Datapool dp = Datapool.read("Tol", dir.resolve("Tol.csv"));
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(
+                Values.text(c[0]) + " ~ " + Values.text(c[1]) + " within [" + c[2] + "]", () -> {
+                    dp.select(Arrays.asList(cases).indexOf(c));
+                    TestLog.begin(dp, TestLog.PRINTER);
+                    try {
+                        assertEquals(c[3], Results.same(c[0], c[1]));
+                    } finally {
+                        TestLog.end();
+                    }
+                }));
+    }
+
+    @Test
+    void primitiveResultsAndMessagesThatNeverThrow() {
+        assertTrue(Results.same(0.3, 0.1 + 0.2));
+        assertTrue(Results.same(Double.NaN, Double.NaN));
+        assertEquals(false, Results.same(9007199254740993L, 9007199254740992L), "longs compare exactly");
+        assertEquals(false, Results.same(new Broken(), new Broken()));
+        assertTrue(DatapoolValue.text(new Broken()).contains("its toString() threw java.lang.IllegalStateException"));
+        assertEquals("[a, <ztunittest.runtime.RuntimeTest$Broken: its toString() threw "
+                + "java.lang.IllegalStateException: broken>]", DatapoolValue.text(List.of("a", new Broken())));
+    }
+
+    /** The null form and the quoted form of a text, beside the text as it is. */
+    @Test
+    void textsHaveANullAndAQuotedForm() {
+        String[][] cases = {{"null", null}, {"\"null\"", "null"}, {"\"\"", ""}, {"\"a \\\" b\"", "a \" b"},
+            {" Bob ", " Bob "}, {"say \"hi\"", "say \"hi\""}};
+        for (String[] c : cases) {
+            assertEquals(c[1], new DatapoolValue(c[0]).stringValue(), c[0]);
+        }
+        assertEquals(null, new DatapoolValue("null").getBigDecimal());
+    }
+
+    /** A test of an operation that may throw, as the bundled templates write it. */
+    static final class Dividing extends UnitTest {
+        Dividing() {
+            super("Dividing");
+        }
+
+        @Override
+        public void test() throws Exception {
+            int a = dp.value("a").intValue();
+            int b = dp.value("b").intValue();
+            int expectedReturn = dp.value("expectedReturn").intValue();
+            int actualReturn = 0;
+            try {
+                actualReturn = a / b;
+            } catch (Throwable thrown) {
+                Results.threw("divide", thrown);
+                return;
+            }
+            if (!Results.returned("divide")) {
+                return;
+            }
+            if (Results.same(expectedReturn, actualReturn)) {
+                TestLog.message("Expected result", TestLog.KTS_LOG_RESULT_PASS, "Call to divide returned expected value");
+            } else {
+                TestLog.message("Unexpected result", TestLog.KTS_LOG_RESULT_FAIL,
+                        "Call to divide returned unexpected value, " + DatapoolValue.text(actualReturn) + ".");
+            }
+        }
+    }
+
+    /** Each row's outcome under JUnit: "ok", or the message of its failure. */
+    @Test
+    void expectedExceptionsUnderJUnit() throws Throwable {
+        Files.write(dir.resolve("Dividing.csv"), ("a,b,expectedReturn,expectedException\n"
+                + "7,2,3,\n5,0,,ArithmeticException\n5,0,,java.lang.RuntimeException\n5,0,1,\n"
+                + "7,2,,IllegalStateException\n5,0,,IllegalStateException\n7,2,4,\n").getBytes(StandardCharsets.UTF_8));
+        System.setProperty(Datapool.FOLDER_PROPERTY, dir.toString());
+        try {
+            List<String> outcomes = new java.util.ArrayList<>();
+            for (DynamicTest row : DatapoolTests.rows(new Dividing()).collect(Collectors.toList())) {
+                try {
+                    row.getExecutable().execute();
+                    outcomes.add(row.getDisplayName() + " | ok");
+                } catch (AssertionFailedError e) {
+                    outcomes.add(row.getDisplayName() + " | " + e.getMessage()
+                            + (e.getCause() != null ? " | caused by " + e.getCause().getClass().getSimpleName() : ""));
+                }
+            }
+            assertEquals(List.of(
+                    "row 1: a=7, b=2, expectedReturn=3 | ok",
+                    "row 2: a=5, b=0, expectedReturn=, expectedException=ArithmeticException | ok",
+                    "row 3: a=5, b=0, expectedReturn=, expectedException=java.lang.RuntimeException | ok",
+                    "row 4: a=5, b=0, expectedReturn=1 | Call to divide threw java.lang.ArithmeticException: / by zero"
+                            + " (row 4: a=5, b=0) | caused by ArithmeticException",
+                    "row 5: a=7, b=2, expectedReturn=, expectedException=IllegalStateException | Call to divide "
+                            + "returned instead of throwing the expected IllegalStateException (row 5: a=7, b=2)",
+                    "row 6: a=5, b=0, expectedReturn=, expectedException=IllegalStateException | Call to divide threw "
+                            + "java.lang.ArithmeticException: / by zero, not the expected IllegalStateException"
+                            + " (row 6: a=5, b=0)",
+                    "row 7: a=7, b=2, expectedReturn=4 | Call to divide returned unexpected value, 3. ==> expected:"
+                            + " <4> but was: <3> (row 7: a=7, b=2)"), outcomes);
+        } finally {
+            System.clearProperty(Datapool.FOLDER_PROPERTY);
+        }
+    }
+
+    /**
+     * The text form a recorded result is written in reads back as the same
+     * value: each case is a value, its form, and the type it is read as; a
+     * form "!" and words: the value cannot be recorded, and why.
+     */
+    @TestFactory
+    Stream<DynamicTest> recordedForms() {
+        Object[][] cases = {
+            {"Bob", "Bob", new TypeOf<String>() {}},
+            {"", "\"\"", new TypeOf<String>() {}},
+            {"null", "\"null\"", new TypeOf<String>() {}},
+            {"  ", "\"  \"", new TypeOf<String>() {}},
+            {" a ", " a ", new TypeOf<String>() {}},
+            {"\"q\"", "\"\\\"q\\\"\"", new TypeOf<String>() {}},
+            {null, "null", new TypeOf<String>() {}},
+            {'x', "x", new TypeOf<Character>() {}},
+            {0.1 + 0.2, "0.30000000000000004", new TypeOf<Double>() {}},
+            {Double.NaN, "NaN", new TypeOf<Double>() {}},
+            {new java.math.BigDecimal("19.00"), "19.00", new TypeOf<java.math.BigDecimal>() {}},
+            {new java.math.BigDecimal("1E+3"), "1000", new TypeOf<java.math.BigDecimal>() {}},
+            {Color.RED, "RED", new TypeOf<Color>() {}},
+            {java.time.LocalDate.of(2024, 2, 29), "2024-02-29", new TypeOf<java.time.LocalDate>() {}},
+            {new int[] {1, 2}, "[1, 2]", new TypeOf<int[]>() {}},
+            {Arrays.asList("a, b", "", "null", " x ", null, "[", "k=v"),
+                "[\"a, b\", \"\", \"null\", \" x \", null, \"[\", \"k=v\"]", new TypeOf<List<String>>() {}},
+            {List.of('a', ','), "[a, \",\"]", new TypeOf<List<Character>>() {}},
+            {java.util.Map.of("k=", List.of(1)), "{\"k=\"=[1]}", new TypeOf<java.util.Map<String, List<Integer>>>() {}},
+            {java.util.Optional.of(7), "7", new TypeOf<java.util.Optional<Integer>>() {}},
+            {java.util.Optional.empty(), "null", new TypeOf<java.util.Optional<Integer>>() {}},
+            {new Point(1, 2), "!\"Point(1, 2)\" ", null},
+            {new Object(), "!reads back as java.lang.Object@", null},
+        };
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(Values.text(c[0]) + " as " + c[1], () -> {
+            String form = (String) c[1];
+            if (form.startsWith("!")) {
+                IllegalArgumentException e = assertThrows(IllegalArgumentException.class, () -> Values.form(c[0]));
+                assertTrue(e.getMessage().contains(form.substring(1)), e.getMessage());
+                return;
+            }
+            assertEquals(form, Values.form(c[0]));
+            assertTrue(Results.equal(c[0], new DatapoolValue(form).as((TypeOf<?>) c[2])), form + " reads back");
+        }));
+    }
+
+    /**
+     * Record mode: every row passes and the datapool is written with what
+     * the run gave, a result or an exception, the inputs as they were; a
+     * row that cannot run fails, naming why it cannot be recorded.
+     */
+    @Test
+    void recordingWritesWhatTheRunGave() throws Throwable {
+        Files.write(dir.resolve("Dividing.csv"), ("a,b,expectedReturn,expectedException\n"
+                + "7,2,4,\n5,0,1,\n\" 9\",3,,IllegalStateException\n,,,\n8,x,,\n").getBytes(StandardCharsets.UTF_8));
+        System.setProperty(Datapool.FOLDER_PROPERTY, dir.toString());
+        System.setProperty(Recording.PROPERTY, dir.resolve("recorded").toString());
+        try {
+            List<String> outcomes = new java.util.ArrayList<>();
+            for (DynamicTest row : DatapoolTests.rows(new Dividing()).collect(Collectors.toList())) {
+                try {
+                    row.getExecutable().execute();
+                    outcomes.add("ok");
+                } catch (DatapoolException | AssertionFailedError e) {
+                    outcomes.add(e.getMessage());
+                }
+            }
+            assertEquals(List.of("ok", "ok", "ok", "ok",
+                    "row 5 of the datapool Dividing: the field b holds \"x\", which is not an int"), outcomes);
+            assertEquals("a,b,expectedReturn,expectedException\n7,2,3,\n5,0,,java.lang.ArithmeticException\n"
+                    + " 9,3,3,\n,,,java.lang.ArithmeticException\n8,x,,\n",
+                    new String(Files.readAllBytes(dir.resolve("recorded/Dividing.csv")), StandardCharsets.UTF_8));
+        } finally {
+            System.clearProperty(Datapool.FOLDER_PROPERTY);
+            System.clearProperty(Recording.PROPERTY);
+        }
     }
 }

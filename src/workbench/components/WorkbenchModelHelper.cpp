@@ -4,6 +4,7 @@
 // of an error; only GetProgID raises, and only error 429.
 #include "workbench/components/WorkbenchModelHelper.h"
 
+#include <cctype>
 
 #include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
@@ -80,6 +81,26 @@ WorkbenchModelHelper::WorkbenchModelHelper() {
   w.voidType = GetResString(IDS_VOID);
   w.argPrefix = GetResString(IDS_ARG);
   w.expectedReturn = GetResString(IDS_VAR_EXPECTED_RETURN);
+  w.expectedException = GetResString(IDS_FIELD_EXPECTED_EXCEPTION);
+  w.exceptionType = GetResString(IDS_TYPE_EXPECTED_EXCEPTION);
+  w.tolerance = GetResString(IDS_FIELD_TOLERANCE);
+  w.doubleType = GetResString(IDS_JAVA_DOUBLE);
+  w.floatingTypes = GetResString(IDS_JAVA_FLOATING_TYPES);
+}
+
+bool WorkbenchModelHelper::NamesFloatingType(const std::string& type) const {
+  // The names in the type, as "List<Double>" or "double[]" writes them.
+  std::string name;
+  for (size_t at = 0; at <= type.size(); ++at) {
+    const char c = at < type.size() ? type[at] : ' ';
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '.') {
+      name += c;
+      continue;
+    }
+    if (!name.empty() && words_.floatingTypes.find(' ' + name + ' ') != std::string::npos) return true;
+    name.clear();
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -366,6 +387,15 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
     if (retval != nullptr) field(words_.expectedReturn, retval->Type(), {});
   } else if (!returnType.empty() && returnType != words_.voidType) {
     field(words_.expectedReturn, returnType, {});
+  }
+  // The oracles of the bundled plain Java templates: a test of a class that
+  // no EJB rule marks (the EJB templates read neither).
+  if (owner != nullptr && owner->Language() == words_.langJava && !IsConstructor(&operation)) {
+    const Marks marks = Classify(*owner);
+    if (!marks.remote && !marks.home && !marks.bean) {
+      field(words_.expectedException, words_.exceptionType, {});
+      if (NamesFloatingType(returnType)) field(words_.tolerance, words_.doubleType, {});
+    }
   }
   // A Java test makes the object of an operation that is not static with a
   // constructor of the model, whose arguments come from fields of their own.

@@ -87,7 +87,9 @@ class WorkbenchModelHelper final : public ModelHelper {
 
   /// A JSON array of {"name", "type", "value"} objects: one per parameter
   /// that is not the return-value parameter, then "expectedReturn" when the
-  /// operation returns something.
+  /// operation returns something; for a Java class that no EJB rule marks,
+  /// then "expectedException" and, for a floating-point result, "tolerance";
+  /// then a Java test constructor's arguments ("_New").
   std::string GetDatapoolFields(TesselOperation* operation) override;
 
   /// What the user should know of `operation`, which a generator takes,
@@ -122,6 +124,7 @@ class WorkbenchModelHelper final : public ModelHelper {
     std::string beanTypeSession, beanTypeEntity;
     std::string propTypelib, propDefaultCoclass, propProgId, propRetval, retvalTrue;
     std::string interfacePrefix, hresult, voidType, argPrefix, expectedReturn;
+    std::string expectedException, exceptionType, tolerance, doubleType, floatingTypes;
   };
 
   /// Coclasses by the interface they realize, for one root package.
@@ -136,6 +139,9 @@ class WorkbenchModelHelper final : public ModelHelper {
   /// The name that the conventions add suffixes to: the class's name without
   /// "Home" (home interface) or "Bean" (bean class).
   std::string BaseName(TesselClass& cls, const Marks& marks) const;
+  /// Whether the type text `type` names a floating-point type ("double",
+  /// "List<Double>", "float[]").
+  bool NamesFloatingType(const std::string& type) const;
   /// The EJB property "beantype" of `cls` is "Session" or "Entity".
   bool HasBeanType(TesselClass& cls) const;
 

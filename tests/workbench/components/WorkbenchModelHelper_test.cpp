@@ -16,6 +16,7 @@
 #include "template/TemplateProcessor.h"
 #include "workbench/components/WorkbenchComponents.h"
 #include "workbench/documents/ModelDocument.h"
+#include "workbench/store/Datapools.h"
 
 namespace zt::wb {
 namespace {
@@ -237,9 +238,11 @@ TEST_F(ModelHelperTest, DatapoolFieldsSkipRetvalAndNameUnnamedByPosition) {
             R"({"name":"expectedReturn","type":"BSTR*","value":""}])");
   EXPECT_EQ(helper_.GetDatapoolFields(Op("IUnit::Reset")), R"([{"name":"hard","type":"VARIANT_BOOL","value":""}])");
   EXPECT_EQ(helper_.GetDatapoolFields(Op("IUnit::Count")), R"([{"name":"expectedReturn","type":"long","value":""}])");
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Java::run")), R"([{"name":"x","type":"int","value":"1"}])");
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Java::noType")), "[]");
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Java::status")), R"([{"name":"expectedReturn","type":"HRESULT","value":""}])");
+  const std::string exception = R"({"name":"expectedException","type":"Throwable","value":""})";
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Java::run")), R"([{"name":"x","type":"int","value":"1"},)" + exception + "]");
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Java::noType")), "[" + exception + "]");
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Java::status")),
+            R"([{"name":"expectedReturn","type":"HRESULT","value":""},)" + exception + "]");
   EXPECT_EQ(helper_.GetDatapoolFields(nullptr), "[]");
 }
 
@@ -257,17 +260,44 @@ TEST_F(ModelHelperTest, DatapoolFieldsOfAJavaTestEndWithTheConstructorsArguments
       {"name": "go"}]},
     {"name": "Bean", "language": "InlineEJB", "operations": [
       {"name": "Bean", "parameters": [{"name": "x", "type": "int"}]}, {"name": "go"}]}]})");
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Money::times")),
-            R"([{"name":"f","type":"int","value":"2"},{"name":"expectedReturn","type":"Money","value":""},)"
-            R"({"name":"amount_New","type":"BigDecimal","value":""},{"name":"unit_New","type":"String","value":""}])")
+  const std::string exception = R"({"name":"expectedException","type":"Throwable","value":""})";
+  EXPECT_EQ(
+      helper_.GetDatapoolFields(Op("Money::times")),
+      R"([{"name":"f","type":"int","value":"2"},{"name":"expectedReturn","type":"Money","value":""},)" + exception +
+          R"(,{"name":"amount_New","type":"BigDecimal","value":""},{"name":"unit_New","type":"String","value":""}])")
       << "the public constructor with the fewest parameters; the private one is never chosen";
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Money::zero")), R"([{"name":"expectedReturn","type":"Money","value":""}])")
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Money::zero")),
+            R"([{"name":"expectedReturn","type":"Money","value":""},)" + exception + "]")
       << "a static operation makes no object";
   EXPECT_EQ(helper_.GetDatapoolFields(Op("Marked::go")),
-            R"([{"name":"a_New","type":"int","value":""},{"name":"b_New","type":"int","value":""}])")
+            "[" + exception + R"(,{"name":"a_New","type":"int","value":""},{"name":"b_New","type":"int","value":""}])")
       << "the marked constructor";
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Marked::Marked")), R"([{"name":"arg1","type":"long","value":""}])");
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Marked::Marked")), R"([{"name":"arg1","type":"long","value":""}])")
+      << "a constructor is no test: it has no oracles";
   EXPECT_EQ(helper_.GetDatapoolFields(Op("Bean::go")), "[]") << "only the Java tests make their object";
+}
+
+TEST_F(ModelHelperTest, AFloatingPointResultHasATolerance) {
+  Load(R"({"classes": [
+    {"name": "Calc", "language": "Java", "operations": [
+      {"name": "d", "returnType": "double", "static": true}, {"name": "f", "returnType": "Float", "static": true},
+      {"name": "a", "returnType": "double[]", "static": true}, {"name": "l", "returnType": "List<java.lang.Double>", "static": true},
+      {"name": "i", "returnType": "int", "static": true}, {"name": "n", "returnType": "Doubles", "static": true}]},
+    {"name": "Remote", "stereotype": "EJBRemoteInterface", "language": "Java", "operations": [
+      {"name": "rate", "returnType": "double"}]}]})");
+  const auto fields = [&](const char* op) {
+    std::string names;
+    for (const DatapoolField& field : ParseDatapoolFields("d", helper_.GetDatapoolFields(Op(op))).fields) {
+      names += (names.empty() ? "" : " ") + field.name;
+    }
+    return names;
+  };
+  for (const char* op : {"Calc::d", "Calc::f", "Calc::a", "Calc::l"}) {
+    EXPECT_EQ(fields(op), "expectedReturn expectedException tolerance") << op;
+  }
+  EXPECT_EQ(fields("Calc::i"), "expectedReturn expectedException");
+  EXPECT_EQ(fields("Calc::n"), "expectedReturn expectedException") << "a name that only starts like one";
+  EXPECT_EQ(fields("Remote::rate"), "expectedReturn") << "the EJB templates read no oracles";
 }
 
 /// A class whose every model query fails, as a broken host's would.

@@ -28,6 +28,10 @@ public final class Datapool {
     public static final String FOLDER_PROPERTY = "ztunittest.datapools";
     /** The field of the expected result; an empty value means "not given". */
     public static final String EXPECTED_RESULT = "expectedReturn";
+    /** The field that names the exception a row expects the call to throw; empty: none. */
+    public static final String EXPECTED_EXCEPTION = "expectedException";
+    /** The field of the tolerance of floating-point results; empty: the default (Results). */
+    public static final String TOLERANCE = "tolerance";
 
     private final String name;
     private final Path file;
@@ -124,6 +128,12 @@ public final class Datapool {
         return index.containsKey(field);
     }
 
+    /** The rows as read, each a list of values in field order. */
+    List<List<String>> rows() {
+        load();
+        return Collections.unmodifiableList(rows);
+    }
+
     /** The number of rows; the test runs once for each. */
     public int rowCount() {
         load();
@@ -174,13 +184,33 @@ public final class Datapool {
         return expectedRead;
     }
 
-    /** "row N" and, when the row has values, its values: "row 2: amount=7.5, expectedReturn=10". */
+    /**
+     * "row N" and, when the row has values, its values: "row 2: amount=7.5,
+     * expectedReturn=10"; the oracle fields expectedException and tolerance
+     * only when they hold something.
+     */
     public String rowLabel(int row) {
+        return label(row, true);
+    }
+
+    /** "row N" and the inputs of the current row: its fields but the expected result and the oracles. */
+    String inputLabel() {
+        return label(current, false);
+    }
+
+    private String label(int row, boolean expected) {
         load();
         StringBuilder label = new StringBuilder("row ").append(row + 1);
         List<String> values = rows.get(row);
+        String separator = ": ";
         for (int f = 0; f < values.size(); f++) {
-            label.append(f == 0 ? ": " : ", ").append(fields.get(f)).append('=').append(shown(values.get(f)));
+            String field = fields.get(f);
+            boolean oracle = field.equals(EXPECTED_EXCEPTION) || field.equals(TOLERANCE);
+            if (oracle && (!expected || values.get(f).trim().isEmpty()) || !expected && field.equals(EXPECTED_RESULT)) {
+                continue;
+            }
+            label.append(separator).append(field).append('=').append(shown(values.get(f)));
+            separator = ", ";
         }
         return label.toString();
     }

@@ -14,7 +14,8 @@ import org.opentest4j.TestAbortedException;
  * actual value; a check whose expected result is empty aborts the test, and
  * so does a field of a type of which the runtime can make no value; an
  * exception that escapes the body fails it. A datapool that cannot be read,
- * or has no rows, gives one failing test that says so.
+ * or has no rows, gives one failing test that says so. When recording
+ * (Recording), a row fails only when it cannot be recorded.
  *
  *     &#64;TestFactory
  *     Stream&lt;DynamicTest&gt; datapoolRows() {
@@ -33,6 +34,11 @@ public final class DatapoolTests {
                 throw new AssertionFailedError(message, expected, actual);
             }
             throw new AssertionFailedError(message);
+        }
+
+        @Override
+        public void fail(String event, String message, Throwable cause) {
+            throw new AssertionFailedError(message, cause);
         }
 
         @Override
@@ -73,9 +79,13 @@ public final class DatapoolTests {
         try {
             test.test();
         } catch (RowAbortedException e) {
+            if (Recording.on()) {
+                throw new AssertionFailedError(Recording.notRecorded(test.dp, e.getMessage()), e);
+            }
             throw new TestAbortedException(e.getMessage(), e);
         } finally {
             TestLog.end();
         }
+        Recording.write(test.dp);
     }
 }

@@ -8,8 +8,12 @@ import java.math.BigDecimal;
  * type raises a DatapoolException naming the row and the field.
  *
  * The expected result (the field "expectedReturn") may be left empty: it
- * then reads as zero, false, the character 0 or the empty text, and the
- * test's check of the result is skipped (see TestLog).
+ * then reads as zero, false, the character 0 or null, and the test's check
+ * of the result is skipped (see TestLog); so it reads when recording
+ * (Recording), whatever it holds. Any other field that is empty reads as
+ * its type's default: 0, false, the character 0, an empty array,
+ * collection, map or Optional, null for other objects (a text included:
+ * the empty text is written "").
  */
 public final class DatapoolValue {
     private final Datapool datapool;
@@ -29,7 +33,12 @@ public final class DatapoolValue {
 
     // Whether this is an expected result that was not given.
     private boolean notGiven() {
-        return field.equals(Datapool.EXPECTED_RESULT) && text.trim().isEmpty();
+        return field.equals(Datapool.EXPECTED_RESULT) && (text.trim().isEmpty() || Recording.on());
+    }
+
+    // Whether a number, a truth value or a character is empty: its type's default.
+    private boolean blank() {
+        return text.trim().isEmpty();
     }
 
     private DatapoolException wrong(String type, Throwable cause) {
@@ -76,7 +85,12 @@ public final class DatapoolValue {
         if (notGiven()) {
             return null;
         }
-        return (T) Values.make(text, type.type(), where);
+        return (T) as(type.type());
+    }
+
+    /** The field as a value of `type`; an empty field is the type's default. */
+    Object as(java.lang.reflect.Type type) {
+        return text.isEmpty() ? Values.empty(type, where) : Values.make(text, type, where);
     }
 
     /** `value` in its text form, as a failure shows an actual value: arrays and lists as [a, b]. */
@@ -89,7 +103,7 @@ public final class DatapoolValue {
         if (word.equalsIgnoreCase("true")) {
             return true;
         }
-        if (word.equalsIgnoreCase("false") || notGiven()) {
+        if (word.equalsIgnoreCase("false") || notGiven() || blank()) {
             return false;
         }
         throw wrong("a boolean (true or false)", null);
@@ -97,10 +111,10 @@ public final class DatapoolValue {
 
     /** The one character the field holds. */
     public char charValue() {
-        if (text.length() == 1) {
+        if (text.length() == 1 && !notGiven()) {
             return text.charAt(0);
         }
-        if (notGiven()) {
+        if (notGiven() || text.isEmpty()) {
             return '\0';
         }
         throw wrong("a single character", null);
@@ -123,16 +137,29 @@ public final class DatapoolValue {
     }
 
     public float floatValue() {
-        return notGiven() ? 0.0F : (float) decimal("a float");
+        return notGiven() || blank() ? 0.0F : (float) decimal("a float");
     }
 
     public double doubleValue() {
-        return notGiven() ? 0.0 : decimal("a double");
+        return notGiven() || blank() ? 0.0 : decimal("a double");
     }
 
+    /**
+     * The field as a text: "null" is null, a text in double quotes the text
+     * inside them ("" the empty text, "null" the word), any other text as
+     * it is. An empty field is null.
+     */
+    public String stringValue() {
+        return notGiven() ? null : (String) as(String.class);
+    }
+
+    /** The decimal number the field holds; "null" and an empty input are null. */
     public BigDecimal getBigDecimal() {
         if (notGiven()) {
             return BigDecimal.ZERO;
+        }
+        if (text.trim().equals("null") || blank()) {
+            return null;
         }
         try {
             return new BigDecimal(text.trim());
@@ -142,7 +169,7 @@ public final class DatapoolValue {
     }
 
     private long integer(String type, long min, long max) {
-        if (notGiven()) {
+        if (notGiven() || blank()) {
             return 0;
         }
         try {

@@ -10,10 +10,12 @@ import java.util.regex.Pattern;
  * the run's reporter takes the results: on standard output every result is
  * one line, "PASS|FAIL|SKIP|INFO  event: detail", and failures are counted
  * for the exit status; under JUnit a failed check is an assertion failure.
- * A failure names the expected result of the row beside the actual one.
+ * A failure names the expected result of the row beside the actual one,
+ * and the row's inputs.
  * When the test read the row's expected result (the field "expectedReturn")
  * and it is empty, the result of a check is not known: the check is skipped
- * (under JUnit the test is aborted), whatever the comparison gave.
+ * (under JUnit the test is aborted), whatever the comparison gave. When
+ * recording (Recording), every result is only told, as information.
  */
 public final class TestLog {
     /** The result of a check that held. */
@@ -27,6 +29,11 @@ public final class TestLog {
 
         /** `expected` and `actual` are null when they are not known. */
         void fail(String event, String message, String expected, String actual);
+
+        /** A failure caused by `cause`, whose trace a test framework keeps. */
+        default void fail(String event, String message, Throwable cause) {
+            fail(event, message, null, null);
+        }
 
         void skip(String event, String message);
 
@@ -85,6 +92,11 @@ public final class TestLog {
         REPORTER.remove();
     }
 
+    /** The datapool whose current row this thread's test runs; null outside a run. */
+    static Datapool row() {
+        return ROW.get();
+    }
+
     static Reporter reporter() {
         Reporter reporter = REPORTER.get();
         return reporter == null ? PRINTER : reporter;
@@ -94,7 +106,8 @@ public final class TestLog {
     public static void message(String event, int result, String detail) {
         Reporter reporter = reporter();
         Datapool row = ROW.get();
-        if (result != KTS_LOG_RESULT_PASS && result != KTS_LOG_RESULT_FAIL) {
+        if (result != KTS_LOG_RESULT_PASS && result != KTS_LOG_RESULT_FAIL || Recording.on()) {
+            // Recording judges nothing: a check's result is only told.
             reporter.info(event, detail);
             return;
         }
@@ -112,7 +125,7 @@ public final class TestLog {
             if (expected != null) {
                 message += " ==> expected: <" + expected + ">" + (actual != null ? " but was: <" + actual + ">" : "");
             }
-            reporter.fail(event, message, expected, actual);
+            reporter.fail(event, Results.inRow(message), expected, actual);
         }
     }
 

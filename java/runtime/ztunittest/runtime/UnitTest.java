@@ -21,7 +21,8 @@ public abstract class UnitTest {
     /**
      * Runs `test` once for every row of its datapool, each preceded by a line
      * "DATA  row N: field=value, ...". An exception that escapes a row is
-     * logged as a failure and the next row runs. The result is the exit
+     * logged as a failure and the next row runs. When recording
+     * (Recording), the datapool is written after each row. The result is the exit
      * status for a test program: 0 when no failure was logged.
      */
     public static int run(UnitTest test) {
@@ -37,8 +38,13 @@ public abstract class UnitTest {
                 TestLog.begin(test.dp, TestLog.PRINTER);
                 try {
                     test.test();
+                    Recording.write(test.dp);
                 } catch (RowAbortedException e) {
-                    TestLog.PRINTER.skip("Datapool", e.getMessage());
+                    if (Recording.on()) {
+                        TestLog.PRINTER.fail("Datapool", Recording.notRecorded(test.dp, e.getMessage()), null, null);
+                    } else {
+                        TestLog.PRINTER.skip("Datapool", e.getMessage());
+                    }
                 } catch (Exception | AssertionError e) {
                     TestLog.PRINTER.fail("Exception", name + " stopped by " + e, null, null);
                 } finally {

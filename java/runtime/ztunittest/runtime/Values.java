@@ -38,8 +38,9 @@ import java.util.ArrayDeque;
  * Values of any type made from their text in a datapool field (docs/java.md,
  * "The text forms"):
  *
- * - {@code null} is null for every type that is not primitive (write
- *   {@code "null"}, in quotes, inside a list for the text null);
+ * - {@code null} is null for every type that is not primitive; a text in
+ *   double quotes is the text inside them, so {@code "null"} is the word
+ *   and {@code ""} the empty text;
  * - numbers, truth values and characters as the primitive reads take them,
  *   for their boxed types too; BigDecimal and BigInteger as decimals;
  * - an enum constant by its name;
@@ -117,10 +118,10 @@ final class Values {
     private static Object makeClass(String text, Class<?> c, Type[] arguments, Where where) {
         String word = text.trim();
         if (!c.isPrimitive() && word.equals("null")) {
-            return null;
+            return c == Optional.class ? Optional.empty() : null;
         }
         if (c == String.class || c == CharSequence.class || c == Object.class) {
-            return text;
+            return word.length() >= 2 && word.startsWith("\"") && word.endsWith("\"") ? Element.of(word).text : text;
         }
         Object simple = simple(text, c, where);
         if (simple != null) {
@@ -350,8 +351,126 @@ final class Values {
                 + " argument(s), written (a, b, ...)", null);
     }
 
-    /** The text of a value as its text form writes it: what a failure shows of an actual value. */
+    /**
+     * The value of an empty field of `type`: 0, false or the character 0 for
+     * a primitive, an empty array, collection, map or Optional, null for any
+     * other object.
+     */
+    static Object empty(Type type, Where where) {
+        Class<?> c = raw(type instanceof WildcardType ? ((WildcardType) type).getUpperBounds()[0] : type);
+        if (c.isPrimitive()) {
+            return simple("", c, where);
+        }
+        if (c.isArray() || Collection.class.isAssignableFrom(c) || c == Iterable.class) {
+            return make("[]", type, where);
+        }
+        if (Map.class.isAssignableFrom(c)) {
+            return make("{}", type, where);
+        }
+        return c == Optional.class ? Optional.empty() : null;
+    }
+
+    /**
+     * The text form of `value` that reads back as the same value, as a
+     * recorded expected result writes it: a text in double quotes where it
+     * would read as something else (the empty text, "null", blanks at its
+     * ends, a text in quotes; in a list also commas, brackets, quotes,
+     * "="), numbers as Java writes them, an enum constant by its name, a
+     * Date as an instant, and any other object as its toString(), which must
+     * read back as an object of its class that is the same
+     * (Results.same). Raises IllegalArgumentException when it does not.
+     */
+    static String form(Object value) {
+        return form(value, false);
+    }
+
+    private static String form(Object value, boolean element) {
+        if (value == null) {
+            return "null";
+        }
+        if (value instanceof String) {
+            return formOfText((String) value, element);
+        }
+        if (value instanceof Character) {
+            return element ? formOfText(value.toString(), true) : value.toString();
+        }
+        if (value instanceof Number && (value.getClass().getName().startsWith("java.lang.")
+                || value instanceof BigDecimal || value instanceof BigInteger) || value instanceof Boolean) {
+            return value instanceof BigDecimal ? ((BigDecimal) value).toPlainString() : value.toString();
+        }
+        if (value instanceof Enum) {
+            return ((Enum<?>) value).name();
+        }
+        if (value instanceof Date) {
+            return ((Date) value).toInstant().toString();
+        }
+        if (value instanceof Optional) {
+            return form(((Optional<?>) value).orElse(null), element);
+        }
+        if (value.getClass().isArray() || value instanceof Collection) {
+            StringBuilder text = new StringBuilder("[");
+            Iterable<?> elements = value instanceof Collection ? (Collection<?>) value : arrayElements(value);
+            for (Object e : elements) {
+                text.append(text.length() > 1 ? ", " : "").append(form(e, true));
+            }
+            return text.append("]").toString();
+        }
+        if (value instanceof Map) {
+            StringBuilder text = new StringBuilder("{");
+            for (Map.Entry<?, ?> entry : ((Map<?, ?>) value).entrySet()) {
+                text.append(text.length() > 1 ? ", " : "").append(form(entry.getKey(), true)).append("=")
+                        .append(form(entry.getValue(), true));
+            }
+            return text.append("}").toString();
+        }
+        String text = String.valueOf(value);
+        Object back;
+        try {
+            back = new DatapoolValue(text).as(value.getClass());
+        } catch (RuntimeException e) {
+            throw new IllegalArgumentException("\"" + text + "\" does not read back as a " + value.getClass().getName()
+                    + ": " + e.getMessage(), e);
+        }
+        if (!Results.equal(value, back)) {
+            throw new IllegalArgumentException("\"" + text + "\" reads back as " + text(back) + ", another value");
+        }
+        return text;
+    }
+
+    private static List<Object> arrayElements(Object array) {
+        List<Object> list = new ArrayList<>();
+        for (int i = 0; i < Array.getLength(array); i++) {
+            list.add(Array.get(array, i));
+        }
+        return list;
+    }
+
+    // A text as it reads back: quoted, with \" and \\, where it would not.
+    private static String formOfText(String text, boolean element) {
+        String word = text.trim();
+        boolean quote = word.isEmpty() || word.equals("null") || word.startsWith("\"") && word.endsWith("\"");
+        if (element) {
+            quote = quote || !word.equals(text) || text.matches("(?s).*[,\"\\\\\\[\\]{}()=].*");
+        }
+        if (!quote) {
+            return text;
+        }
+        return "\"" + text.replace("\\", "\\\\").replace("\"", "\\\"") + "\"";
+    }
+
+    /**
+     * The text of a value as its text form writes it: what a failure shows
+     * of an actual value. It never throws: a toString() that does is named.
+     */
     static String text(Object value) {
+        try {
+            return textOf(value);
+        } catch (RuntimeException | StackOverflowError e) {
+            return "<" + value.getClass().getName() + ": its toString() threw " + e + ">";
+        }
+    }
+
+    private static String textOf(Object value) {
         if (value == null) {
             return "null";
         }
