@@ -39,6 +39,7 @@ void PgStore::OpenStore(const std::string& user) {
   Scripts().SetShared(true);
   std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
   PgMakeSchema(*connection, user);
+  connection->ReadRunRecords();
   connection_ = std::move(connection);
 }
 
