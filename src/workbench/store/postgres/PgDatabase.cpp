@@ -468,12 +468,16 @@ bool PgConnection::LoadDatapools(const std::string* name, std::vector<Datapool>&
 bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,
                                     const std::vector<std::vector<std::string>>& rows) {
   constexpr size_t kValuesPerStatement = 100000;
+  // The values are numbered by unnest and joined to their row and field
+  // (a subscript of a long text array would walk it for every value).
   static const char* sql =
       "WITH r AS (INSERT INTO datapool_rows (datapool, position) "
-      "SELECT $1::bigint, g FROM generate_series($2::int, $3::int) g RETURNING id, position) "
+      "SELECT $1::bigint, g FROM generate_series($2::int, $3::int) g RETURNING id, position), "
+      "f AS (SELECT field, n FROM unnest($4::bigint[]) WITH ORDINALITY AS f(field, n)) "
       "INSERT INTO datapool_values (row, field, value) "
-      "SELECT r.id, f.field, ($5::text[])[(r.position - $2::int) * cardinality($4::bigint[]) + f.n] "
-      "FROM r, unnest($4::bigint[]) WITH ORDINALITY AS f(field, n)";
+      "SELECT r.id, f.field, v.value FROM unnest($5::text[]) WITH ORDINALITY AS v(value, n) "
+      "JOIN r ON r.position::bigint = $2::bigint + (v.n - 1) / $6::bigint "
+      "JOIN f ON f.n = (v.n - 1) % $6::bigint + 1";
   std::string fields = "{";
   for (const int64_t field : fieldIds) fields += (fields.size() > 1 ? "," : "") + std::to_string(field);
   fields += "}";
@@ -488,7 +492,8 @@ bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>
     }
     insert.Reset();
     insert.Bind(1, datapool).Bind(2, static_cast<int64_t>(start + 1)).Bind(3, static_cast<int64_t>(end));
-    insert.Bind(4, fields).Bind(5, ArrayText(values)).Run();
+    insert.Bind(4, fields).Bind(5, ArrayText(values));
+    insert.Bind(6, static_cast<int64_t>(std::max<size_t>(1, fieldIds.size()))).Run();
   }
   return true;
 }
