@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,12 +16,19 @@
 #include "Floor.h"
 #include "ModelSynth.h"
 #include "Process.h"
+#include "Relay.h"
 
 namespace zt::bench {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string Fixed(double value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "zt_bench: " << message << '\n';
@@ -95,27 +103,51 @@ std::vector<TeamRow> MeasureTeam(const TeamOptions& options) {
             << summary.packages.size() << " packages\n";
 
   Cluster cluster("/tmp/zt-bench-pg-" + std::to_string(::getpid()));
+  DelayRelay relay(cluster.Host() + "/relay", cluster.Host());
   std::vector<TeamRow> rows;
-  for (const bool postgres : {false, true}) {
+  // The folder store once (no network), then PostgreSQL at each delay.
+  std::vector<double> delays = {-1};
+  delays.insert(delays.end(), options.delaysMs.begin(), options.delaysMs.end());
+  for (const double delayMs : delays) {
+    const bool postgres = delayMs >= 0;
+    relay.SetDelay(std::chrono::microseconds(std::lround(std::max(delayMs, 0.0) * 1000)));
     TeamRow row;
     row.store = postgres ? "PostgreSQL" : "folder (SQLite)";
-    row.operations = summary.operations;
-    for (int r = 0; r < options.repeat; ++r) {
-      const fs::path place = folder / (postgres ? "pg" : "folder");
+    row.delayMs = std::max(delayMs, 0.0);
+    const fs::path place = folder / (postgres ? "pg" : "folder");
+    int schemas = 0;
+    // A fresh store: its location.
+    const auto freshStore = [&]() {
       fs::remove_all(place);
       fs::create_directories(place);
-      std::string location = (place / "store").string();
-      const std::string schema = "bench" + std::to_string(r);
-      if (postgres) {
-        PgQuery(cluster.Host(), "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
-        location = "host=" + cluster.Host() + " user=zt dbname=postgres options='-csearch_path=" + schema +
-                   "' scripts=" + (place / "scripts").string();
+      if (!postgres) return (place / "store").string();
+      const std::string schema = "bench" + std::to_string(++schemas);
+      PgQuery(cluster.Host(), "SET client_min_messages = warning; DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
+      return "host=" + cluster.Host() + "/relay user=zt dbname=postgres options='-csearch_path=" + schema +
+             "' scripts=" + (place / "scripts").string();
+    };
+    const auto schema = [&]() { return "bench" + std::to_string(schemas); };
+    // What the runs left together: a test and a datapool per operation.
+    const auto checkStore = [&](int expected) {
+      const size_t files = CountJava(postgres ? place / "scripts" / "java" : place / "store" / "scripts" / "java");
+      std::string error;
+      const int64_t datapools =
+          postgres ? std::stoll(PgQuery(cluster.Host(), "SELECT count(*) FROM datapools", schema()))
+                   : CountDatapools((place / "store" / "store.db").string(), error);
+      if ((files != static_cast<size_t>(expected) || datapools != expected) && row.failedRuns == 0) {
+        ++row.failedRuns;
+        row.firstFailure = "the store holds " + std::to_string(files) + " tests and " + std::to_string(datapools) +
+                           " datapools, not " + std::to_string(expected);
       }
-      std::vector<RunResult> results(static_cast<size_t>(options.runs));
-      std::vector<std::thread> users;
+    };
+    // Runs `users` users at once (the first `users` selections) on `location`;
+    // the wall time, first start to last end.
+    const auto runUsers = [&](int users, const std::string& location) {
+      std::vector<RunResult> results(static_cast<size_t>(users));
+      std::vector<std::thread> threads;
       const auto start = std::chrono::steady_clock::now();
-      for (int u = 0; u < options.runs; ++u) {
-        users.emplace_back([&, u] {
+      for (int u = 0; u < users; ++u) {
+        threads.emplace_back([&, u] {
           std::vector<std::string> argv = {options.program, "generate", model.string()};
           for (const std::string& package : selections[static_cast<size_t>(u)]) {
             argv.push_back("--select");
@@ -128,37 +160,54 @@ std::vector<TeamRow> MeasureTeam(const TeamOptions& options) {
           results[static_cast<size_t>(u)] = RunProgram(argv, streams);
         });
       }
-      for (std::thread& user : users) user.join();
+      for (std::thread& thread : threads) thread.join();
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      for (int u = 0; u < options.runs; ++u) {
+      for (int u = 0; u < users; ++u) {
         ++row.runs;
-        if (results[static_cast<size_t>(u)].status != 0) {
-          ++row.failedRuns;
-          if (row.firstFailure.empty()) {
-            std::ifstream err(place / ("stderr" + std::to_string(u + 1) + ".txt"));
-            std::string line, last;
-            while (std::getline(err, line)) {
-              if (line.find("ztunittest:") != std::string::npos || line.find("locked") != std::string::npos)
-                last = line;
-            }
-            row.firstFailure = last;
+        if (results[static_cast<size_t>(u)].status == 0) continue;
+        ++row.failedRuns;
+        if (row.firstFailure.empty()) {
+          std::ifstream err(place / ("stderr" + std::to_string(u + 1) + ".txt"));
+          std::string line, last;
+          while (std::getline(err, line)) {
+            if (line.find("ztunittest:") != std::string::npos || line.find("locked") != std::string::npos) last = line;
           }
+          row.firstFailure = "status " + std::to_string(results[static_cast<size_t>(u)].status) + ": " + last;
         }
       }
-      // What the runs left together: a test and a datapool per operation.
-      const size_t files = CountJava(postgres ? place / "scripts" / "java" : place / "store" / "scripts" / "java");
-      std::string error;
-      const int64_t datapools = postgres ? std::stoll(PgQuery(cluster.Host(), "SELECT count(*) FROM datapools", schema))
-                                         : CountDatapools((place / "store" / "store.db").string(), error);
-      std::cerr << "  " << row.store << " " << (r + 1) << "/" << options.repeat << ": " << seconds << " s, " << files
-                << " tests, " << datapools << " datapools\n";
-      if ((files != static_cast<size_t>(summary.operations) || datapools != summary.operations) &&
-          row.failedRuns == 0) {
+      return seconds;
+    };
+    const auto best = [](double& kept, double seconds, int round) {
+      if (round == 0 || seconds < kept) kept = seconds;
+    };
+    for (int r = 0; r < options.repeat; ++r) {
+      // One user, a fresh store, then the same again over it, then the list.
+      const std::string location = freshStore();
+      relay.Reset();
+      best(row.first, runUsers(1, location), r);
+      row.firstTrips = static_cast<double>(relay.RoundTrips());
+      row.connections = static_cast<int>(relay.Connections());
+      row.operations = static_cast<int>(
+          CountJava(postgres ? place / "scripts" / "java" : place / "store" / "scripts" / "java"));
+      checkStore(row.operations);
+      relay.Reset();
+      best(row.rerun, runUsers(1, location), r);
+      row.rerunTrips = static_cast<double>(relay.RoundTrips());
+      relay.Reset();
+      const auto start = std::chrono::steady_clock::now();
+      const RunResult listed = RunProgram({options.program, "datapool", "list", "--store", location}, Streams{});
+      best(row.list, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), r);
+      row.listTrips = static_cast<double>(relay.RoundTrips());
+      if (listed.status != 0 && row.firstFailure.empty()) {
         ++row.failedRuns;
-        row.firstFailure = "the store holds " + std::to_string(files) + " tests and " + std::to_string(datapools) +
-                           " datapools, not " + std::to_string(summary.operations);
+        row.firstFailure = "datapool list: status " + std::to_string(listed.status);
       }
-      if (r == 0 || seconds < row.seconds) row.seconds = seconds;
+      // All users at once on a fresh store.
+      best(row.team, runUsers(options.runs, freshStore()), r);
+      checkStore(summary.operations);
+      std::cerr << "  " << row.store << (postgres ? " at " + Fixed(row.delayMs) + " ms" : std::string()) << " "
+                << (r + 1) << "/" << options.repeat << ": one user " << row.first << " s, rerun " << row.rerun
+                << " s, list " << row.list << " s, " << options.runs << " users " << row.team << " s\n";
     }
     rows.push_back(row);
   }

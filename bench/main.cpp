@@ -532,6 +532,10 @@ int Run(int argc, char** argv) {
   app.add_option("--team-runs", teamRuns, "Users at once in the team scenario")->capture_default_str();
   app.add_option("--team-operations", teamOperations, "Operations of each user in the team scenario")
       ->capture_default_str();
+  std::vector<double> teamDelays = {0, 0.5, 1, 5};
+  app.add_option("--team-delays", teamDelays, "One-way delays (ms) of the relay before the PostgreSQL server")
+      ->delimiter(',')
+      ->capture_default_str();
   CLI11_PARSE(app, argc, argv);
 
   if (::access(options.program.c_str(), X_OK) != 0) Fail("cannot run " + options.program);
@@ -556,18 +560,23 @@ int Run(int argc, char** argv) {
 
   if (team) {
     TeamOptions teamOptions{options.program, options.templates, options.work, teamRuns,
-                            teamOperations,  options.repeat,    options.seed};
+                            teamOperations,  options.repeat,    options.seed,  teamDelays};
     const std::vector<TeamRow> rows = MeasureTeam(teamOptions);
     if (ownWork && !options.keep) Remove(options.work);
-    std::cout << "\n"
-              << teamRuns << " users at once, " << teamOperations
-              << " operations each, into one store; best wall time of " << options.repeat << "\n"
-              << "store                  operations   seconds     ops/s   failed runs\n";
+    std::cout << "\nbest of " << options.repeat << " rounds; one user: " << teamOperations
+              << " operations; " << teamRuns << " users at once: " << teamRuns << " x " << teamOperations
+              << "\nstore              one-way  one user  trips/op  rerun  trips/op  list  trips  conn  " << teamRuns
+              << " users  failed\n";
     for (const TeamRow& row : rows) {
-      char line[256];
-      std::snprintf(line, sizeof line, "%-20s %12s %9.3f %9s %7d of %d", row.store.c_str(),
-                    Grouped(row.operations).c_str(), row.seconds,
-                    Grouped(std::lround(row.operations / row.seconds)).c_str(), row.failedRuns, row.runs);
+      const bool pg = row.store == "PostgreSQL";
+      const double ops = std::max(row.operations, 1);
+      char line[512];
+      std::snprintf(line, sizeof line, "%-17s %6.1fms %8.3fs %9s %6.3fs %9s %5.3fs %6s %5s %7.3fs %4d of %d",
+                    row.store.c_str(), row.delayMs, row.first,
+                    pg ? Fixed(row.firstTrips / ops, 2).c_str() : "-", row.rerun,
+                    pg ? Fixed(row.rerunTrips / ops, 3).c_str() : "-", row.list,
+                    pg ? std::to_string(std::lround(row.listTrips)).c_str() : "-",
+                    pg ? std::to_string(row.connections).c_str() : "-", row.team, row.failedRuns, row.runs);
       std::cout << line << (row.firstFailure.empty() ? "" : "  (" + row.firstFailure + ")") << '\n';
     }
     return 0;

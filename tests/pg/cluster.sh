@@ -8,6 +8,8 @@
 #                          with its socket in DIR (the role "zt", a
 #                          superuser, logs in without a password over it)
 #   cluster.sh stop DIR    stop the server and remove DIR
+#   cluster.sh down DIR    stop the server, ending its connections, keeping DIR
+#   cluster.sh up DIR      start the server of DIR again
 #
 # The server binaries are Debian's postgresql package's
 # (/usr/lib/postgresql/VERSION/bin, the newest), or ZT_PG_BINDIR.
@@ -43,7 +45,15 @@ stop() {
   rm -rf "$dir"
 }
 
+serve() {
+  as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+    -o "-k $dir -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=60 -c dynamic_shared_memory_type=mmap" \
+    start >/dev/null
+}
+
 case "$cmd" in
+  down) as_owner "$bindir/pg_ctl" -D "$dir/data" -m fast -w -t 30 stop >/dev/null ;;
+  up) serve || { cat "$dir/server.log" >&2; exit 1; } ;;
   start)
     stop  # what a killed run left
     mkdir -p "$dir"
@@ -57,13 +67,11 @@ case "$cmd" in
     # Speed over durability: the cluster lives as long as the tests. Its
     # dynamic shared memory is a file in its own folder, not a segment in the
     # machine's /dev/shm that a killed server would leave behind.
-    if ! as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-k $dir -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=60 -c dynamic_shared_memory_type=mmap" \
-        start >/dev/null; then
+    if ! serve; then
       cat "$dir/server.log" >&2
       exit 1
     fi
     ;;
   stop) stop ;;
-  *) echo "usage: cluster.sh start|stop DIR" >&2; exit 2 ;;
+  *) echo "usage: cluster.sh start|stop|down|up DIR" >&2; exit 2 ;;
 esac

@@ -20,10 +20,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/DataStore.h"
 
 namespace zt::wb {
+
+struct Datapool;     // Datapools.h
+struct KnownNames;   // DatapoolNames.h
 
 /// A store's batch as the datapool components see it (see SqliteStore.h):
 /// only a store that gathers changes in one transaction has one.
@@ -69,6 +73,39 @@ class Database : public DataStoreConnection {
   virtual bool HasTable(const std::string& table) = 0;
   /// The database as messages name it: a file, or a server and database.
   virtual std::string Where() const = 0;
+
+  // What a back-end over a network does in one round trip instead of
+  // several (PgDatabase.h). A back-end that does not offer it answers as
+  // below, and the caller takes the statements that both back-ends run.
+
+  /// What CreateNewDatapool did.
+  enum class AtOnce { kNotOffered, kCreated, kExists };
+  /// Creates `datapool` (name, description, fields and rows) as `user`, in
+  /// a transaction of its own, unless a datapool of its name exists; then
+  /// `existing` gets that one as stored. kNotOffered also when the answer is
+  /// not clear at once (another user creating it that moment): the caller
+  /// then takes its own way. Raises error 75 when the database fails.
+  virtual AtOnce CreateNewDatapool(const Datapool& datapool, const std::string& user, Datapool& existing) {
+    (void)datapool, (void)user, (void)existing;
+    return AtOnce::kNotOffered;
+  }
+  /// Reads the datapool `name` (all datapools, sorted by name, when `name`
+  /// is null) into `datapools` in one query; false when not offered.
+  virtual bool LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) {
+    (void)name, (void)datapools;
+    return false;
+  }
+  /// Inserts `rows` (positions 1, 2, ...) of the datapool `datapool`, with
+  /// one value for each of the fields `fieldIds`, in a few statements of
+  /// arrays rather than a statement per chunk of rows; false when not offered.
+  virtual bool InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,
+                                const std::vector<std::vector<std::string>>& rows) {
+    (void)datapool, (void)fieldIds, (void)rows;
+    return false;
+  }
+  /// The store's name records as the back-end read them once (DatapoolNames.h);
+  /// null: ask the database each time.
+  virtual KnownNames* Known() { return nullptr; }
 
   /// The batch that changes join; null while the store is not batching.
   StoreBatch* Batch() const { return batch_; }

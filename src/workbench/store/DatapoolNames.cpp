@@ -88,8 +88,41 @@ const OperationIdentity* OperationInHand::Matching(const std::string& className,
   return &*operation_;
 }
 
+namespace {
+
+// The name of a script as the known names hold it.
+std::string ScriptNameKeyText(const ScriptNameKey& key, const std::string& name) {
+  return std::to_string(key.type) + '\n' + key.folder + '\n' + name;
+}
+
+}  // namespace
+
 std::string RecordedDatapoolName(Database& db, const OperationIdentity& operation) {
   const std::string key = operation.Key();
+  if (KnownNames* known = db.Known()) {
+    if (const auto it = known->datapools.find(key); it != known->datapools.end()) return it->second;
+    // What the store held at the start is not asked again: the insert tells
+    // whether another user took the name since.
+    for (int index = 0;; ++index) {
+      const std::string name = Candidate(operation, index);
+      if (known->datapoolNames.count(name) != 0) continue;
+      Statement record(db,
+                       "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now')) "
+                       "ON CONFLICT DO NOTHING RETURNING 1");
+      std::string given = name;
+      if (!record.Bind(1, key).Bind(2, name).Step()) {
+        Statement query(db, "SELECT name FROM datapool_names WHERE operation = ?");
+        if (!query.Bind(1, key).Step()) {
+          known->datapoolNames.insert(name);  // another operation's
+          continue;
+        }
+        given = query.ColumnText(0);
+      }
+      known->datapoolNames.insert(given);
+      known->datapools.emplace(key, given);
+      return given;
+    }
+  }
   const auto recorded = [&]() -> std::optional<std::string> {
     Statement query(db, "SELECT name FROM datapool_names WHERE operation = ?");
     if (query.Bind(1, key).Step()) return query.ColumnText(0);
@@ -134,19 +167,36 @@ std::string StoredDatapoolName(Database& db, const OperationIdentity& operation)
 std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation,
                                  const std::function<bool(const std::string&)>& reserved) {
   const std::string operationKey = operation.Key();
+  KnownNames* known = db.Known();
+  const std::string knownKey =
+      known != nullptr ? ScriptNameKeyText(key, key.baseName) + '\n' + operationKey : std::string();
+  if (known != nullptr) {
+    if (const auto it = known->scripts.find(knownKey); it != known->scripts.end()) return it->second;
+  }
+  // Remembered as this operation's, with its name held.
+  const auto keep = [&](std::string suffix) {
+    if (known != nullptr) {
+      known->scriptNames.insert(ScriptNameKeyText(key, key.baseName + suffix));
+      known->scripts.emplace(knownKey, suffix);
+    }
+    return suffix;
+  };
   const auto recorded = [&]() -> std::optional<std::string> {
     Statement query(db, "SELECT suffix FROM script_names WHERE type = ? AND folder = ? AND base = ? AND operation = ?");
     query.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName).Bind(4, operationKey);
     if (query.Step()) return query.ColumnText(0);
     return std::nullopt;
   };
-  if (std::optional<std::string> suffix = recorded()) return *suffix;
+  if (known == nullptr) {
+    if (std::optional<std::string> suffix = recorded()) return *suffix;
+  }
   const std::string placed = operation.place > 1 ? std::to_string(operation.place - 1) : std::string();
   for (int n = -1;; ++n) {
     // The place's suffix first, then "", "1", "2", ...
     const std::string suffix = n < 0 ? placed : n == 0 ? std::string() : std::to_string(n);
     if (n >= 0 && suffix == placed) continue;
     if (reserved && reserved(key.baseName + suffix)) continue;
+    if (known != nullptr && known->scriptNames.count(ScriptNameKeyText(key, key.baseName + suffix)) != 0) continue;
     // Recorded unless the name is held (or the operation recorded meanwhile):
     // the insert itself tells, without a query before it.
     if (db.Batch() != nullptr) db.Batch()->BeforeChange();
@@ -154,8 +204,9 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
                      "INSERT INTO script_names (type, folder, name, base, suffix, operation, recorded) "
                      "VALUES (?, ?, ?, ?, ?, ?, datetime('now')) ON CONFLICT DO NOTHING RETURNING 1");
     record.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName + suffix).Bind(4, key.baseName);
-    if (record.Bind(5, suffix).Bind(6, operationKey).Step()) return suffix;
-    if (std::optional<std::string> theirs = recorded()) return *theirs;
+    if (record.Bind(5, suffix).Bind(6, operationKey).Step()) return keep(suffix);
+    if (std::optional<std::string> theirs = recorded()) return keep(*theirs);
+    if (known != nullptr) known->scriptNames.insert(ScriptNameKeyText(key, key.baseName + suffix));
   }
 }
 

@@ -47,6 +47,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -92,6 +94,21 @@ class OperationInHand {
 
  private:
   std::optional<OperationIdentity> operation_;
+};
+
+/// The store's name records as a back-end over a network reads them, once
+/// per connection (Database::Known): what the store held when the run
+/// began, and what this run recorded since. A name found here is not asked
+/// of the database again; one not found is recorded at once, and the
+/// database tells whether another user holds it.
+struct KnownNames {
+  /// Datapool names by operation key, and every datapool name held.
+  std::unordered_map<std::string, std::string> datapools;
+  std::unordered_set<std::string> datapoolNames;
+  /// Script suffixes by "type\nfolder\nbase\noperation", and every script
+  /// name held, as "type\nfolder\nname".
+  std::unordered_map<std::string, std::string> scripts;
+  std::unordered_set<std::string> scriptNames;
 };
 
 /// The datapool name recorded for `operation` in the store database `db`;

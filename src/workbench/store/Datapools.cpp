@@ -178,6 +178,7 @@ const char* TuplesSql(const char* head, size_t width, size_t tuples) {
 
 void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
                 const std::vector<std::vector<std::string>>& rows) {
+  if (db.InsertRowsAtOnce(id, fieldIds, rows)) return;
   static constexpr const char* kRows = "INSERT INTO datapool_rows (datapool, position) VALUES ";
   static constexpr const char* kValues = "INSERT INTO datapool_values (row, field, value) VALUES ";
   for (size_t start = 0; start < rows.size(); start += kInsertChunk) {
@@ -423,6 +424,10 @@ Datapool ParseDatapoolFields(const std::string& name, const std::string& fields)
 }
 
 std::optional<Datapool> LoadDatapool(Database& db, const std::string& name) {
+  if (std::vector<Datapool> found; db.LoadDatapools(&name, found)) {
+    if (found.empty()) return std::nullopt;
+    return std::move(found.front());
+  }
   if (!HasTable(db, "datapools")) return std::nullopt;
   Statement head(db, "SELECT id, description, created, updated, \"user\" FROM datapools WHERE name = ?");
   head.Bind(1, name);
@@ -564,6 +569,15 @@ void CopyDatapool(Database& db, const Datapool& datapool) {
 }
 
 std::string DatapoolListing(Database& db) {
+  if (std::vector<Datapool> all; db.LoadDatapools(nullptr, all)) {
+    if (all.empty()) return Text(WB_DP_LIST_EMPTY) + kLineEnd;
+    std::string listing = Text(WB_DP_LIST_HEADER, {std::to_string(all.size())}) + kLineEnd;
+    for (const Datapool& datapool : all) {
+      listing += Text(WB_DP_LIST_ENTRY, {datapool.name, FieldNames(datapool), std::to_string(datapool.rows.size())}) +
+                 kLineEnd;
+    }
+    return listing;
+  }
   const std::vector<std::string> names = DatapoolNames(db);
   if (names.empty()) return Text(WB_DP_LIST_EMPTY) + kLineEnd;
   std::string listing = Text(WB_DP_LIST_HEADER, {std::to_string(names.size())}) + kLineEnd;
@@ -620,6 +634,19 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
 
   // In a store's batch the change is part of the batch's transaction.
   StoreBatch* batch = db.Batch();
+  if (batch == nullptr && !db.InTransaction()) {
+    // A back-end over a network creates a new datapool in one statement; the
+    // way below only when another user created it first.
+    Datapool found;
+    switch (db.CreateNewDatapool(wanted, StoreUser(db), found)) {
+      case Database::AtOnce::kCreated: return datapool_result::kCreated;
+      case Database::AtOnce::kExists:
+        if (SameContent(found, wanted)) return datapool_result::kNothingToReport;
+        if (!overwrite_) return kDatapoolExists;
+        break;
+      case Database::AtOnce::kNotOffered: break;
+    }
+  }
   if (batch != nullptr) batch->BeforeChange();
   DatapoolChange transaction(db);
   const std::string user = StoreUser(db);

@@ -197,5 +197,44 @@ TEST_F(PostgresStore, TheSecondOfTwoUsersCreatingOneDatapoolWaitsAndFindsTheFirs
   }
 }
 
+// The server ends the store's connection (as a restart does): the next
+// statement makes a new one and is sent again on it, the statements
+// prepared before are prepared again, and the store goes on as if nothing
+// happened. A statement inside a transaction fails instead (the
+// transaction is gone), and the one after it finds the new connection.
+TEST_F(PostgresStore, ALostConnectionIsMadeAnewAndTheStatementSentAgain) {
+  constexpr const char* kFields = R"([{"name":"amount","type":"double","value":"1.5"}])";
+  std::unique_ptr<StoreBase> store = Open("alice");
+  Database& db = DatabaseOf(store->Connection());
+  WorkbenchDatapoolTool tool(console_);
+  const auto backend = [&] {
+    Statement pid(db, "SELECT pg_backend_pid()");
+    EXPECT_TRUE(pid.Step());
+    return pid.ColumnText(0);
+  };
+  const auto cut = [&](const std::string& pid) {
+    test::PgServer::Instance().Run("SELECT pg_terminate_backend(" + pid + ")", conninfo_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  };
+  ASSERT_EQ(tool.CreateDatapool(store->Connection(), "A_one", "", kFields), datapool_result::kCreated);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    const std::string before = backend();
+    cut(before);
+    const std::string name = "A_after" + std::to_string(round);
+    EXPECT_EQ(tool.CreateDatapool(store->Connection(), name, "", kFields), datapool_result::kCreated);
+    EXPECT_EQ(tool.CreateDatapool(store->Connection(), "A_one", "", kFields), datapool_result::kNothingToReport);
+    EXPECT_NE(backend(), before) << "a new connection";
+    ASSERT_TRUE(LoadDatapool(db, name));
+  }
+  {
+    Transaction transaction(db);
+    cut(backend());
+    EXPECT_THROW(Execute(db, "UPDATE datapools SET description = 'x'"), ZtError);
+  }
+  EXPECT_EQ(DatapoolNames(db).size(), 3u);
+  EXPECT_EQ(LoadDatapool(db, "A_one")->description, "") << "the transaction was not made again";
+}
+
 }  // namespace
 }  // namespace zt::wb

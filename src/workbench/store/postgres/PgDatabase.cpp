@@ -5,10 +5,15 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <iostream>
+#include <thread>
 #include <cstdlib>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "support/Error.h"
+#include "workbench/store/Datapools.h"
 #include "workbench/store/postgres/PgLibrary.h"
 #include "workbench/terminal/TerminalWindows.h"
 #include "workbench/text/Texts.h"
@@ -186,7 +191,9 @@ PgConnection::PgConnection(PGconn* connection) : connection_(connection), where_
   Pq().setNoticeProcessor(connection_, IgnoreNotice, nullptr);
 }
 
-PgConnection::~PgConnection() { Pq().finish(connection_); }
+PgConnection::~PgConnection() {
+  if (connection_ != nullptr) Pq().finish(connection_);
+}
 
 void PgConnection::Raise(const std::string& message) {
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_DB_FAILED, {Trimmed(message)}));
@@ -215,29 +222,90 @@ void PgConnection::Await(std::chrono::steady_clock::time_point start) {
   }
 }
 
-PGresult* PgConnection::Run(const char* name, const std::string& sql, const std::vector<const char*>& values,
-                            bool prepare) {
+PGresult* PgConnection::RunOnce(const char* name, const std::string& sql, const std::vector<const char*>& values,
+                                bool prepare) {
   if (!lost_.empty()) Raise(lost_);
+  if (name != nullptr && !prepare && preparedHere_.count(name) == 0) {
+    // Prepared on a connection that was lost: prepared again on this one.
+    Result prepared(RunOnce(name, sqlOf_[name], {}, true));
+    if (!prepared || !Succeeded(prepared.get())) return prepared.release();
+  }
   const int sent = prepare           ? Pq().sendPrepare(connection_, name, sql.c_str(), 0, nullptr)
                    : name != nullptr ? Pq().sendQueryPrepared(connection_, name, static_cast<int>(values.size()),
                                                               values.data(), nullptr, nullptr, 0)
                                      : Pq().sendQuery(connection_, sql.c_str());
-  if (sent == 0) Raise(FailureOf(connection_, nullptr));
+  if (sent == 0) return nullptr;
   const auto start = std::chrono::steady_clock::now();
   Result kept;
   for (;;) {
     Await(start);
     Result result(Pq().getResult(connection_));
-    if (!result) return kept.release();
+    if (!result) {
+      if (prepare && kept && Succeeded(kept.get())) preparedHere_.insert(name);
+      return kept.release();
+    }
     if (!kept || Succeeded(kept.get())) kept = std::move(result);
   }
+}
+
+bool PgConnection::Lost() const {
+  return !conninfo_.empty() && lost_.empty() && Pq().status(connection_) == CONNECTION_BAD;
+}
+
+PGresult* PgConnection::Run(const char* name, const std::string& sql, const std::vector<const char*>& values,
+                            bool prepare) {
+  // Outside a transaction a statement is all of it or nothing: it may be sent again.
+  const bool again = !conninfo_.empty() && Pq().transactionStatus(connection_) == PQTRANS_IDLE;
+  PGresult* result = RunOnce(name, sql, values, prepare);
+  if (Lost()) {
+    const std::string cause = FailureOf(connection_, result);
+    if (result != nullptr) Pq().clear(result);
+    Reconnect();
+    if (!again) Raise(cause);
+    result = RunOnce(name, sql, values, prepare);
+  }
+  if (result == nullptr) Raise(FailureOf(connection_, nullptr));
+  return result;
+}
+
+void PgConnection::Reconnect() {
+  // libpq's message, on one line.
+  std::string cause;
+  for (const char c : FailureOf(connection_, nullptr)) {
+    if (c == '\n' || c == '\t') {
+      if (!cause.empty() && cause.back() != ' ') cause += ' ';
+    } else {
+      cause += c;
+    }
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kReconnectBound;
+  for (;;) {
+    if (TerminalWindowSystem::InterruptRecorded()) GiveUp(Text(WB_PG_INTERRUPTED));
+    try {
+      std::unique_ptr<PgConnection> fresh = PgConnect(conninfo_, patience_, readOnly_);
+      std::swap(connection_, fresh->connection_);
+      limit_ = fresh->limit_;
+      preparedHere_.clear();
+      return;
+    } catch (const ZtError&) {
+      if (std::chrono::steady_clock::now() >= deadline) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+  // The server stays away: the run stops at once, as on a Ctrl-C, with the
+  // cause on stderr rather than a failure for every operation left.
+  std::cerr << Text(WB_PG_LOST, {where_, cause, std::to_string(kReconnectBound.count())}) << std::endl;
+  lost_ = cause;
+  TerminalWindowSystem::SimulateInterrupt();
+  Raise(cause);
 }
 
 std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
   auto known = prepared_.find(sql);
   if (known == prepared_.end()) {
     const std::string name = "zt" + std::to_string(prepared_.size() + 1);
-    const Result result(Run(name.c_str(), PgDialect(sql), {}, true));
+    sqlOf_[name] = PgDialect(sql);
+    const Result result(Run(name.c_str(), sqlOf_[name], {}, true));
     if (!Succeeded(result.get())) Raise(FailureOf(connection_, result.get()));
     known = prepared_.emplace(sql, name).first;
   }
@@ -264,8 +332,195 @@ bool PgConnection::InTransaction() {
 }
 
 bool PgConnection::HasTable(const std::string& table) {
+  if (tables_.count(table) != 0) return true;
   Statement query(*this, "SELECT 1 WHERE to_regclass(?) IS NOT NULL");
-  return query.Bind(1, table).Step();
+  if (!query.Bind(1, table).Step()) return false;
+  tables_.insert(table);
+  return true;
+}
+
+namespace {
+
+// `values` as the text of a PostgreSQL array of text.
+std::string ArrayText(const std::vector<std::string>& values) {
+  std::string text = "{";
+  for (const std::string& value : values) {
+    if (text.size() > 1) text += ',';
+    text += '"';
+    for (const char c : value) {
+      if (c == '"' || c == '\\') text += '\\';
+      text += c;
+    }
+    text += '"';
+  }
+  return text + "}";
+}
+
+// A datapool as one JSON text, in the form ParseDatapoolJson reads.
+constexpr const char* kDatapoolJson =
+    "json_build_array(d.id, d.name, d.description, d.created, d.updated, d.\"user\", "
+    "COALESCE((SELECT json_agg(json_build_array(f.name, f.type) ORDER BY f.position) "
+    "FROM datapool_fields f WHERE f.datapool = d.id), '[]'), "
+    "COALESCE((SELECT json_agg((SELECT COALESCE(json_agg(COALESCE(v.value, '') ORDER BY f.position), '[]') "
+    "FROM datapool_fields f LEFT JOIN datapool_values v ON v.field = f.id AND v.row = r.id "
+    "WHERE f.datapool = d.id) ORDER BY r.position) FROM datapool_rows r WHERE r.datapool = d.id), '[]'))::text";
+
+Datapool ParseDatapoolJson(const std::string& text) {
+  const nlohmann::json entry = nlohmann::json::parse(text);
+  Datapool datapool;
+  datapool.id = entry.at(0).get<int64_t>();
+  datapool.name = entry.at(1).get<std::string>();
+  datapool.description = entry.at(2).get<std::string>();
+  datapool.created = entry.at(3).get<std::string>();
+  datapool.updated = entry.at(4).get<std::string>();
+  datapool.user = entry.at(5).get<std::string>();
+  for (const nlohmann::json& field : entry.at(6)) {
+    datapool.fields.push_back({field.at(0).get<std::string>(), field.at(1).get<std::string>()});
+  }
+  for (const nlohmann::json& row : entry.at(7)) datapool.rows.push_back(row.get<std::vector<std::string>>());
+  return datapool;
+}
+
+// Two hashes of a datapool's description, fields and rows, each text with
+// its length before it: equal content, equal digest.
+std::pair<uint64_t, uint64_t> Digest(const Datapool& datapool) {
+  std::string text;
+  const auto add = [&text](const std::string& part) {
+    text += std::to_string(part.size());
+    text += ':';
+    text += part;
+  };
+  add(datapool.description);
+  text += std::to_string(datapool.fields.size()) + 'f';
+  for (const DatapoolField& field : datapool.fields) {
+    add(field.name);
+    add(field.type);
+  }
+  text += std::to_string(datapool.rows.size()) + 'r';
+  for (const std::vector<std::string>& row : datapool.rows) {
+    text += std::to_string(row.size()) + 'v';
+    for (const std::string& value : row) add(value);
+  }
+  uint64_t fnv = 14695981039346656037ULL;
+  for (const char c : text) fnv = (fnv ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  return {std::hash<std::string>()(text), fnv};
+}
+
+}  // namespace
+
+Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const std::string& user,
+                                                 Datapool& existing) {
+  if (!HasTable("datapools")) return AtOnce::kNotOffered;
+  if (const auto known = digests_.find(datapool.name); known != digests_.end()) {
+    // As it was when the run began: nothing to ask. Otherwise it changed,
+    // and is asked below, and no longer known here.
+    if (known->second == Digest(datapool)) {
+      existing = datapool;
+      return AtOnce::kExists;
+    }
+    digests_.erase(known);
+  }
+  // The insert is made only when no datapool of the name was there when the
+  // statement began; one that another user commits meanwhile makes the
+  // insert do nothing, and the answer is then empty.
+  static const std::string sql = std::string(
+      "WITH old AS (SELECT * FROM datapools WHERE name = $1), "
+      "dp AS (INSERT INTO datapools (name, description, created, updated, \"user\") "
+      "SELECT $1, $2, ") + kNow + ", " + kNow + ", $3 WHERE NOT EXISTS (SELECT 1 FROM old) "
+      "ON CONFLICT (name) DO NOTHING RETURNING id), "
+      "f AS (INSERT INTO datapool_fields (datapool, position, name, type) "
+      "SELECT dp.id, t.n, t.name, t.type FROM dp, unnest($4::text[], $5::text[]) WITH ORDINALITY AS t(name, type, n) "
+      "RETURNING id, position), "
+      "r AS (INSERT INTO datapool_rows (datapool, position) SELECT dp.id, g FROM dp, generate_series(1, $7::int) g "
+      "RETURNING id, position), "
+      "v AS (INSERT INTO datapool_values (row, field, value) "
+      "SELECT r.id, f.id, ($6::text[])[(r.position - 1) * cardinality($4::text[]) + f.position] FROM r, f) "
+      "SELECT 1, '' FROM dp UNION ALL SELECT 2, " + kDatapoolJson + " FROM old d";
+  std::vector<std::string> names, types, values;
+  for (const DatapoolField& field : datapool.fields) {
+    names.push_back(field.name);
+    types.push_back(field.type);
+  }
+  for (const std::vector<std::string>& row : datapool.rows) {
+    for (size_t f = 0; f < datapool.fields.size(); ++f) values.push_back(f < row.size() ? row[f] : std::string());
+  }
+  Statement create(*this, sql.c_str());
+  create.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, user).Bind(4, ArrayText(names));
+  create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values));
+  create.Bind(7, static_cast<int64_t>(datapool.fields.empty() ? 0 : datapool.rows.size()));
+  if (!create.Step()) return AtOnce::kNotOffered;
+  if (create.ColumnInt(0) == 1) return AtOnce::kCreated;
+  existing = ParseDatapoolJson(create.ColumnText(1));
+  return AtOnce::kExists;
+}
+
+bool PgConnection::LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) {
+  datapools.clear();
+  if (!HasTable("datapools")) return true;
+  static const std::string one = std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.name = $1";
+  static const std::string all = std::string("SELECT ") + kDatapoolJson + " FROM datapools d ORDER BY d.name";
+  Statement query(*this, (name != nullptr ? one : all).c_str());
+  if (name != nullptr) query.Bind(1, *name);
+  while (query.Step()) datapools.push_back(ParseDatapoolJson(query.ColumnText(0)));
+  return true;
+}
+
+bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,
+                                    const std::vector<std::vector<std::string>>& rows) {
+  constexpr size_t kValuesPerStatement = 100000;
+  // The values are numbered by unnest and joined to their row and field
+  // (a subscript of a long text array would walk it for every value).
+  static const char* sql =
+      "WITH r AS (INSERT INTO datapool_rows (datapool, position) "
+      "SELECT $1::bigint, g FROM generate_series($2::int, $3::int) g RETURNING id, position), "
+      "f AS (SELECT field, n FROM unnest($4::bigint[]) WITH ORDINALITY AS f(field, n)) "
+      "INSERT INTO datapool_values (row, field, value) "
+      "SELECT r.id, f.field, v.value FROM unnest($5::text[]) WITH ORDINALITY AS v(value, n) "
+      "JOIN r ON r.position::bigint = $2::bigint + (v.n - 1) / $6::bigint "
+      "JOIN f ON f.n = (v.n - 1) % $6::bigint + 1";
+  std::string fields = "{";
+  for (const int64_t field : fieldIds) fields += (fields.size() > 1 ? "," : "") + std::to_string(field);
+  fields += "}";
+  const size_t perStatement = std::max<size_t>(1, kValuesPerStatement / std::max<size_t>(1, fieldIds.size()));
+  Statement insert(*this, sql);
+  for (size_t start = 0; start < rows.size(); start += perStatement) {
+    const size_t end = std::min(rows.size(), start + perStatement);
+    std::vector<std::string> values;
+    values.reserve((end - start) * fieldIds.size());
+    for (size_t r = start; r < end; ++r) {
+      for (size_t f = 0; f < fieldIds.size(); ++f) values.push_back(f < rows[r].size() ? rows[r][f] : std::string());
+    }
+    insert.Reset();
+    insert.Bind(1, datapool).Bind(2, static_cast<int64_t>(start + 1)).Bind(3, static_cast<int64_t>(end));
+    insert.Bind(4, fields).Bind(5, ArrayText(values));
+    insert.Bind(6, static_cast<int64_t>(std::max<size_t>(1, fieldIds.size()))).Run();
+  }
+  return true;
+}
+
+void PgConnection::ReadRunRecords() {
+  digests_.clear();
+  if (HasTable("datapools")) {
+    Statement all(*this, (std::string("SELECT ") + kDatapoolJson + " FROM datapools d").c_str());
+    while (all.Step()) {
+      const Datapool datapool = ParseDatapoolJson(all.ColumnText(0));
+      digests_.emplace(datapool.name, Digest(datapool));
+    }
+  }
+  auto known = std::make_unique<KnownNames>();
+  Statement datapools(*this, "SELECT operation, name FROM datapool_names");
+  while (datapools.Step()) {
+    std::string name = datapools.ColumnText(1);
+    known->datapoolNames.insert(name);
+    known->datapools.emplace(datapools.ColumnText(0), std::move(name));
+  }
+  Statement scripts(*this, "SELECT type, folder, base, operation, suffix, name FROM script_names");
+  while (scripts.Step()) {
+    const std::string head = scripts.ColumnText(0) + '\n' + scripts.ColumnText(1) + '\n';
+    known->scripts.emplace(head + scripts.ColumnText(2) + '\n' + scripts.ColumnText(3), scripts.ColumnText(4));
+    known->scriptNames.insert(head + scripts.ColumnText(5));
+  }
+  known_ = std::move(known);
 }
 
 void PgConnection::AwaitConnection() {
@@ -287,6 +542,12 @@ void PgConnection::AwaitConnection() {
   Pq().setnonblocking(connection_, 1);
   // Until the settings are known, the store's own statement timeout holds.
   limit_ = std::chrono::milliseconds(kStatementTimeoutMs) + kGrace;
+}
+
+void PgConnection::SetOrigin(std::string conninfo, std::chrono::milliseconds patience, bool readOnly) {
+  conninfo_ = std::move(conninfo);
+  patience_ = patience;
+  readOnly_ = readOnly;
 }
 
 void PgConnection::TakeStatementTimeout() {
@@ -332,6 +593,7 @@ std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono
   } catch (const ZtError& e) {
     RaiseCannotOpen(connection->Where(), e.Description());
   }
+  connection->SetOrigin(conninfo, patience, readOnly);
   return connection;
 }
 

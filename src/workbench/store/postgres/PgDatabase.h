@@ -24,8 +24,18 @@
 // connection given up is closed: every later statement on it fails at once,
 // and the server rolls back what it had not committed.
 //
+// A lost connection (the server restarted, or closed it) is made anew:
+// a statement sent outside a transaction (every name record and every new
+// datapool is one) is sent again on the new connection, with the store's
+// settings and statements prepared again. The new connection is tried for
+// kReconnectBound; a server that stays away that long ends the run: the
+// cause goes to stderr (WB_PG_LOST) and the run is stopped as a Ctrl-C
+// stops it, rather than failing every operation that is left. A statement
+// inside a transaction is not sent again (the transaction is gone): its
+// failure is raised, and the next statement finds the new connection.
+//
 // Failures raise error 75 (path/file access error) with the server's or
-// libpq's message; nothing here writes to a terminal (the server's notices
+// libpq's message; nothing here writes to a terminal but WB_PG_LOST (the server's notices
 // are dropped).
 #pragma once
 
@@ -34,9 +44,11 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "workbench/store/Database.h"
+#include "workbench/store/DatapoolNames.h"
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
@@ -46,6 +58,9 @@ namespace zt::wb {
 /// The schema version the PostgreSQL store makes; the SQLite store's last
 /// migration carries the same number.
 inline constexpr int kPgSchemaVersion = 5;
+
+/// How long a lost connection is tried again before the run stops.
+inline constexpr std::chrono::seconds kReconnectBound{30};
 
 /// An open connection to a store's PostgreSQL database.
 class PgConnection : public Database {
@@ -63,8 +78,25 @@ class PgConnection : public Database {
   void ExecuteQuietly(const char* sql) override;
   bool InTransaction() override;
   const char* BeginStatement() const override { return "BEGIN"; }
+  /// Asks the server once per table and connection: a table found stays.
   bool HasTable(const std::string& table) override;
   std::string Where() const override { return where_; }
+
+  /// A new datapool in one statement (data-modifying CTEs with array
+  /// parameters), or the one of its name as stored (see Database).
+  AtOnce CreateNewDatapool(const Datapool& datapool, const std::string& user, Datapool& existing) override;
+  /// One datapool or all of them in one query.
+  bool LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) override;
+  /// Rows and values as arrays, up to 100,000 values a statement.
+  bool InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,
+                        const std::vector<std::vector<std::string>>& rows) override;
+  /// The name records ReadRunRecords read; null before.
+  KnownNames* Known() override { return known_.get(); }
+  /// Reads the store's name records (DatapoolNames.h) and a digest of every
+  /// datapool, in three queries: this connection's names are then taken
+  /// from them, and a datapool asked for with the content it had then is
+  /// found unchanged without asking the server again.
+  void ReadRunRecords();
 
   /// Raises error 75 with `message` (trimmed) in the text of a failed change.
   [[noreturn]] static void Raise(const std::string& message);
@@ -80,6 +112,8 @@ class PgConnection : public Database {
   /// Waits for the connection started on this handle (PQconnectStartParams)
   /// to be made, within connect_timeout; raises error 75 (WB_STORE_CANNOT_OPEN).
   void AwaitConnection();
+  /// Remembers how the connection was made, to make it again when it is lost.
+  void SetOrigin(std::string conninfo, std::chrono::milliseconds patience, bool readOnly);
   /// Sets the statement timeout unless the user's or the server's settings
   /// do, and takes it (and a grace) as how long a wait on the server lasts.
   void TakeStatementTimeout();
@@ -89,6 +123,19 @@ class PgConnection : public Database {
   [[noreturn]] void GiveUp(const std::string& reason);
   // Waits until the output is sent and the result is there.
   void Await(std::chrono::steady_clock::time_point start);
+  // Sends and waits once (see Run).
+  PGresult* RunOnce(const char* name, const std::string& sql, const std::vector<const char*>& values, bool prepare);
+  // Whether the connection was lost under a statement that may be sent again.
+  bool Lost() const;
+  // Makes the connection anew (see the file comment); raises when it cannot.
+  void Reconnect();
+
+  std::string conninfo_;
+  std::chrono::milliseconds patience_{0};
+  bool readOnly_ = false;
+  // The statements prepared on this connection (a new one has none).
+  std::unordered_set<std::string> preparedHere_;
+  std::unordered_map<std::string, std::string> sqlOf_;
 
   PGconn* connection_;
   std::string where_;
@@ -98,6 +145,11 @@ class PgConnection : public Database {
   std::string lost_;
   // The name of the statement prepared on the server for each SQL.
   std::unordered_map<std::string, std::string> prepared_;
+  // The tables found (HasTable).
+  std::unordered_set<std::string> tables_;
+  std::unique_ptr<KnownNames> known_;
+  // The digest of each datapool's content (ReadRunRecords), by name.
+  std::unordered_map<std::string, std::pair<uint64_t, uint64_t>> digests_;
 };
 
 /// `sql` in PostgreSQL's form (see the file comment).

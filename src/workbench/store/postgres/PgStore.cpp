@@ -39,6 +39,11 @@ void PgStore::OpenStore(const std::string& user) {
   Scripts().SetShared(true);
   std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
   PgMakeSchema(*connection, user);
+  try {
+    connection->ReadRunRecords();
+  } catch (const ZtError& e) {
+    RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {connection->Where(), e.Description()}));
+  }
   connection_ = std::move(connection);
 }
 

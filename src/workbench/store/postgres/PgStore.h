@@ -17,6 +17,11 @@
 // hand (ScriptFiles.h). Nothing waits for another user longer
 // than one datapool takes to store, and no run fails for being second.
 //
+// Round trips: the store's one connection reads the name records and a
+// digest of every datapool once, when it is opened (PgConnection::
+// ReadRunRecords); a new datapool is one statement. A lost connection is
+// made anew (PgDatabase.h).
+//
 // The schema is made by the first connection that logs in (an empty
 // database becomes a store), and carries its version: a store of a newer
 // version is refused with the versions in the message.
@@ -45,8 +50,9 @@ class PgStore : public StoreBase {
   std::string Location() const override;
 
  protected:
-  /// Makes and opens the scripts folder, connects, and makes the schema
-  /// when the database holds none; raises error 75 (WB_STORE_CANNOT_OPEN).
+  /// Makes and opens the scripts folder, connects, makes the schema when
+  /// the database holds none, and reads the run's records; raises error 75
+  /// (WB_STORE_CANNOT_OPEN).
   void OpenStore(const std::string& user) override;
   Database* Db() override { return connection_.get(); }
 

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# A PostgreSQL store whose server goes away in the middle of a run. A
+# restart (the server down for a moment) is survived: the store makes its
+# connection anew, sends the operation in hand again, and the run finishes
+# with every test and datapool, as a run without the restart does. A server
+# that stays away past the store's bound (30 s) stops the run at once, with
+# the cause on stderr, instead of failing every operation left; a rerun
+# once it is back completes the store, and leaves no test without its
+# datapool. On a cluster of this test's own (tests/pg/cluster.sh), since it
+# is taken down.
+. "$2/tests/cli/lib/common.sh" "$@"
+need jq jq
+export ZTUNITTEST_USER=tester
+pg=/tmp/zt-pg-restart-$$
+cluster() { bash "$src/tests/pg/cluster.sh" "$1" "$pg"; }
+cluster start || { echo "FAIL: the test's PostgreSQL cluster did not start"; exit 1; }
+trap 'cluster stop; rm -rf "$tmp"' EXIT
+ms() { date +%s%3N; }
+big_model 20 >"$tmp/big.json"
+selection=$(printf -- '--select pkg%s ' {0..19})
+db="host=$pg user=zt dbname=postgres"
+psql=${ZT_PG_BINDIR:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -t/ -k5 -V -r | head -1)}/psql
+query() { PGOPTIONS="-csearch_path=$1" "$psql" -h "$pg" -U zt -d postgres -XAtc "$2"; }
+gen() {  # gen SCHEMA SUMMARY: a run of the whole selection
+  "$zt" generate "$tmp/big.json" $selection --store "$db options='-csearch_path=$1' scripts=$tmp/$1" \
+    --summary-json "$tmp/$2.json" </dev/null >"$tmp/$2.out" 2>"$tmp/$2.err"
+}
+# started SCHEMA SUMMARY: the run in the background, its pid in $run, once
+# it has stored 300 datapools (under way, far from done).
+started() {
+  gen "$1" "$2" &
+  run=$!
+  for _ in $(seq 600); do
+    [ "$(query "$1" 'SELECT count(*) FROM datapools' 2>/dev/null)" -ge 300 ] 2>/dev/null && return
+    sleep 0.05
+  done
+}
+# Tests without their datapool in the store of SCHEMA: scripts whose
+# operation has no datapool name, or whose datapool is missing.
+orphans() {
+  query "$1" "SELECT count(*) FROM script_names s LEFT JOIN datapool_names n ON n.operation = s.operation
+              LEFT JOIN datapools d ON d.name = n.name WHERE d.id IS NULL"
+}
+for schema in survived stopped; do query public "CREATE SCHEMA $schema" >/dev/null; done
+
+# A restart: down for a second, up again.
+started survived first
+cluster down
+sleep 1
+cluster up
+wait "$run"
+status=$?
+check "restart: the run finishes (status $status)" test "$status" -eq 0
+check "restart: no failure on stderr" bash -c "! grep -qiE 'error|lost|not stored|failed' '$tmp/first.err'"
+check "restart: every operation generated" \
+  test "$(jq -c '.counts | [.taken == .generated, .failed]' "$tmp/first.json")" = "[true,0]"
+check "restart: 2,000 tests" test "$(find "$tmp/survived/java" -name '*.java' | wc -l)" -eq 2000
+check "restart: 2,000 datapools" test "$(query survived 'SELECT count(*) FROM datapools')" -eq 2000
+check "restart: no test without its datapool" test "$(orphans survived)" -eq 0
+
+# A server that stays away: the run stops after the bound, with the cause.
+started stopped second
+cluster down
+since=$(ms)
+timeout 60 tail --pid="$run" -f /dev/null
+took=$(($(ms) - since))
+wait "$run"
+status=$?
+check "gone: the run stops (status $status)" test "$status" -ne 0
+check "gone: after the bound of 30 s, at once (${took} ms)" test "$took" -ge 29000 -a "$took" -lt 40000
+check "gone: the cause on stderr" grep -q "the connection to the database .* was lost (.*), and no new one could be made within 30 s" "$tmp/second.err"
+check "gone: said once" test "$(grep -c "was lost" "$tmp/second.err")" -eq 1
+failed=$(jq '.counts.failed' "$tmp/second.json" 2>/dev/null || echo none)
+check "gone: not every operation left failed ($failed)" test "$failed" != none -a "$failed" -le 1
+cluster up
+gen stopped third
+status=$?
+check "gone: a rerun completes (status $status)" test "$status" -eq 0
+check "gone: 2,000 tests after the rerun" test "$(find "$tmp/stopped/java" -name '*.java' | wc -l)" -eq 2000
+check "gone: 2,000 datapools after the rerun" test "$(query stopped 'SELECT count(*) FROM datapools')" -eq 2000
+check "gone: no test without its datapool" test "$(orphans stopped)" -eq 0
+
+finish team_restart
