@@ -14,9 +14,9 @@
 // datapool in one transaction, under the user of CommandUser, after the
 // whole file has been read and found right; otherwise the datapool is left
 // as it was. add-rows adds boundary rows (BoundaryRows.h) to the datapools
-// named, or to all, in one transaction, as the user of CommandUser. Exit status 0 ok, 1 failure (no store, unknown datapool, a file
-// that cannot be read, written or imported), 2 usage; one message on stderr
-// per failure.
+// named, or to all, in one transaction, as the user of CommandUser. Exit
+// status 0 ok, 1 failure (no store, unknown datapool, a file that cannot be
+// read, written or imported), 2 usage; one message on stderr per failure.
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>

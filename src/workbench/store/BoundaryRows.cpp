@@ -37,10 +37,10 @@ const std::vector<std::string>& Numbers(const std::string& name) {
   static const std::vector<std::string> kShort{"0", "1", "-1", "-32768", "32767"};
   static const std::vector<std::string> kInt{"0", "1", "-1", "-2147483648", "2147483647"};
   static const std::vector<std::string> kLong{"0", "1", "-1", "-9223372036854775808", "9223372036854775807"};
-  static const std::vector<std::string> kFloat{"0",        "1",   "-1",       "-3.4028235E38", "3.4028235E38",
+  static const std::vector<std::string> kFloat{"0",       "1",   "-1",       "-3.4028235E38", "3.4028235E38",
                                                "1.4E-45", "NaN", "Infinity", "-Infinity"};
-  static const std::vector<std::string> kDouble{"0",      "1",   "-1",       "-1.7976931348623157E308", "1.7976931348623157E308",
-                                                "4.9E-324", "NaN", "Infinity", "-Infinity"};
+  static const std::vector<std::string> kDouble{
+      "0", "1", "-1", "-1.7976931348623157E308", "1.7976931348623157E308", "4.9E-324", "NaN", "Infinity", "-Infinity"};
   static const std::vector<std::string> kDecimal{"0", "1", "-1"};
   static const std::vector<std::string> kNone;
   if (name == "byte" || name == "Byte") return kByte;
@@ -55,9 +55,8 @@ const std::vector<std::string>& Numbers(const std::string& name) {
 
 bool IsCollection(const std::string& name) {
   static const std::set<std::string> kCollections{
-      "List",   "ArrayList",     "LinkedList", "Set",          "HashSet", "LinkedHashSet", "TreeSet",
-      "SortedSet", "NavigableSet", "Collection", "Queue",      "Deque",   "ArrayDeque",    "PriorityQueue",
-      "Iterable", "EnumSet"};
+      "List",         "ArrayList",  "LinkedList", "Set",   "HashSet",    "LinkedHashSet", "TreeSet",  "SortedSet",
+      "NavigableSet", "Collection", "Queue",      "Deque", "ArrayDeque", "PriorityQueue", "Iterable", "EnumSet"};
   return kCollections.count(name) != 0;
 }
 
@@ -90,7 +89,9 @@ std::vector<std::string> BoundaryValues(const std::string& type) {
   } else if (name == "char" || name == "Character") {
     values = {" ", "\xC3\xA9", "\xEF\xBF\xBF"};  // a blank, é, U+FFFF
   } else if (name == "String" || name == "CharSequence") {
-    values = {"\"\"", std::string(1000, 'x'), "Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\x96\xE7\x95\x8C \xE2\x9C\x93"};
+    values = {"\"\"", std::string(1000, 'x'),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e, \xE4\xB8\x96\xE7\x95\x8C \xE2\x9C\x93"};
   } else {
     values = Numbers(name);
   }

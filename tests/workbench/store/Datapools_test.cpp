@@ -556,10 +556,12 @@ TEST_P(Editing, UnknownAndFieldlessDatapoolsAreNotOpened) {
 
 TEST(BoundaryValues, EachTypeHasTheValuesOfItsKind) {
   const std::string longText(1000, 'x');
-  const std::string foreign = "Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\x96\xE7\x95\x8C \xE2\x9C\x93";
+  const std::string foreign =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e, \xE4\xB8\x96\xE7\x95\x8C \xE2\x9C\x93";
   const std::vector<std::string> ints{"0", "1", "-1", "-2147483648", "2147483647"};
-  const std::vector<std::string> doubles{"0",        "1",   "-1",       "-1.7976931348623157E308", "1.7976931348623157E308",
-                                         "4.9E-324", "NaN", "Infinity", "-Infinity"};
+  const std::vector<std::string> doubles{
+      "0", "1", "-1", "-1.7976931348623157E308", "1.7976931348623157E308", "4.9E-324", "NaN", "Infinity", "-Infinity"};
   const auto with = [](std::vector<std::string> values, const std::string& more) {
     values.push_back(more);
     return values;
@@ -595,11 +597,12 @@ TEST(BoundaryValues, EachTypeHasTheValuesOfItsKind) {
 // Boundary rows keep the other inputs at the first row's values, leave the
 // expected fields empty, keep the tolerance, and are added once.
 TEST_P(Datapools, BoundaryRowsAreAddedOnceInOneTransaction) {
-  ASSERT_EQ(Create("Calc_div",
-                   R"([{"name":"flag","type":"boolean","value":"true"},{"name":"expectedReturn","type":"int","value":"3"},)"
-                   R"({"name":"expectedException","type":"","value":"x"},{"name":"tolerance","type":"double","value":"0.5"},)"
-                   R"({"name":"note","type":"Character","value":"n"}])"),
-            0);
+  ASSERT_EQ(
+      Create("Calc_div",
+             R"([{"name":"flag","type":"boolean","value":"true"},{"name":"expectedReturn","type":"int","value":"3"},)"
+             R"({"name":"expectedException","type":"","value":"x"},{"name":"tolerance","type":"double","value":"0.5"},)"
+             R"({"name":"note","type":"Character","value":"n"}])"),
+      0);
   ASSERT_EQ(Create("Calc_none", R"([{"name":"what","type":"","value":"v"}])"), 0);
   const std::vector<RowsAdded> added = AddBoundaryRows(Db(), {"Calc_div", "Calc_none"});
   ASSERT_EQ(added.size(), 2u);
@@ -608,11 +611,11 @@ TEST_P(Datapools, BoundaryRowsAreAddedOnceInOneTransaction) {
   EXPECT_EQ(added[0].rows, 6u);
   EXPECT_EQ(added[1].added, 0u);
   EXPECT_EQ(Load("Calc_div").rows, (Rows{{"true", "3", "x", "0.5", "n"},
-                                        {"false", "", "", "0.5", "n"},
-                                        {"true", "", "", "0.5", " "},
-                                        {"true", "", "", "0.5", "\xC3\xA9"},
-                                        {"true", "", "", "0.5", "\xEF\xBF\xBF"},
-                                        {"true", "", "", "0.5", "null"}}));
+                                         {"false", "", "", "0.5", "n"},
+                                         {"true", "", "", "0.5", " "},
+                                         {"true", "", "", "0.5", "\xC3\xA9"},
+                                         {"true", "", "", "0.5", "\xEF\xBF\xBF"},
+                                         {"true", "", "", "0.5", "null"}}));
   EXPECT_EQ(Load("Calc_none").rows, (Rows{{"v"}}));
 
   // Again: nothing more. A name that is not there: nothing at all, the others included.

@@ -325,9 +325,9 @@ TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
   console_.ClearOutput();
   console_.Answer("y");
   EXPECT_EQ(save(text("12/09/26 07:00:00", "f(a, b);", ""), "12/09/26 07:00:00"), 0);
-  EXPECT_NE(console_.Output().find(Text(WB_STORE_REPLACE_BAD_REGIONS,
-                                        {file.string(), Text(WB_REGION_UNCLOSED, {"setup"})})),
-            std::string::npos);
+  EXPECT_NE(
+      console_.Output().find(Text(WB_STORE_REPLACE_BAD_REGIONS, {file.string(), Text(WB_REGION_UNCLOSED, {"setup"})})),
+      std::string::npos);
   EXPECT_EQ(ReadAll(file), text("12/09/26 07:00:00", "f(a, b);", ""));
   EXPECT_EQ(console_.Reads(), 4);
   EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});

@@ -25,11 +25,13 @@ TEST(UserRegions, MarkersInTheCommentsOfEachLanguage) {
     std::vector<std::string> contents;
   };
   const Case cases[] = {
-      {"a\r\n// user code begin: imports\r\nimport x.Y;\r\n// user code end: imports\r\nb\r\n", {"imports"},
+      {"a\r\n// user code begin: imports\r\nimport x.Y;\r\n// user code end: imports\r\nb\r\n",
+       {"imports"},
        {"import x.Y;\r\n"}},
       {"    //user code begin:setup\n    x();\n\n    //   user code end: setup\n", {"setup"}, {"    x();\n\n"}},
       {"' user code begin: vb.part-1\r\n' user code end: vb.part-1\r\n", {"vb.part-1"}, {""}},
-      {"/* user code begin: a */\n1\n/* user code end: a */\n# user code begin: b\n2\n# user code end: b", {"a", "b"},
+      {"/* user code begin: a */\n1\n/* user code end: a */\n# user code begin: b\n2\n# user code end: b",
+       {"a", "b"},
        {"1\n", "2\n"}},
       {"-- user code begin: sql\n--user code end: sql\n", {"sql"}, {""}},
       // Not markers: no comment before the words, no name, other words.
@@ -103,25 +105,38 @@ TEST(UserRegions, RegenerationCarriesTheStoredRegions) {
       {"an edited region and another date: unchanged",
        "// D1\n// user code begin: imports\nimport a.B;\n// user code end: imports\nvoid f(int a, int b);\n"
        "  // user code begin: setup\n  // user code end: setup\n",
-       true, "", {}, ""},
+       true,
+       "",
+       {},
+       ""},
       {"a model change: the regions are carried into the new text",
        "// D1\n// user code begin: imports\nimport a.B;\n// user code end: imports\nvoid f(int a);\n"
        "  // user code begin: setup\n  b = 2;\n  // user code end: setup\n",
        false,
        "// D2\n// user code begin: imports\nimport a.B;\n// user code end: imports\nvoid f(int a, int b);\n"
        "  // user code begin: setup\n  b = 2;\n  // user code end: setup\n",
-       {}, ""},
+       {},
+       ""},
       {"a region the new text lacks: named, unless it is empty",
        "// D1\n// user code begin: members\nint n;\n// user code end: members\n"
        "// user code begin: empty\n// user code end: empty\nvoid f(int a);\n",
-       false, generated, {"members"}, ""},
+       false,
+       generated,
+       {"members"},
+       ""},
       {"malformed stored regions: nothing carried, the fault named",
-       "// D1\n// user code begin: imports\nimport a.B;\nvoid f(int a);\n", false, generated, {},
+       "// D1\n// user code begin: imports\nimport a.B;\nvoid f(int a);\n",
+       false,
+       generated,
+       {},
        Text(WB_REGION_UNCLOSED, {"imports"})},
       {"only the date differs: unchanged",
        "// D1\n// user code begin: imports\n// user code end: imports\nvoid f(int a, int b);\n"
        "  // user code begin: setup\n  // user code end: setup\n",
-       true, "", {}, ""},
+       true,
+       "",
+       {},
+       ""},
   };
   for (const Case& c : cases) {
     const Regeneration result = Regenerate(c.stored, generated, today);
@@ -132,9 +147,10 @@ TEST(UserRegions, RegenerationCarriesTheStoredRegions) {
   }
 
   // A new text whose own regions are malformed takes none: the stored ones with content are lost.
-  const Regeneration broken = Regenerate("// user code begin: a\nx\n// user code end: a\n// user code begin: b\n"
-                                         "// user code end: b\n",
-                                         "// user code begin: a\n// user code end: b\n", {});
+  const Regeneration broken = Regenerate(
+      "// user code begin: a\nx\n// user code end: a\n// user code begin: b\n"
+      "// user code end: b\n",
+      "// user code begin: a\n// user code end: b\n", {});
   EXPECT_EQ(broken.text, "// user code begin: a\n// user code end: b\n");
   EXPECT_EQ(broken.lost, std::vector<std::string>{"a"});
 }

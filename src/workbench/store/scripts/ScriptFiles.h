@@ -6,7 +6,9 @@
 // The add-in's "\"-separated folders map below the root of their type. A
 // name that would leave the root is refused; files appear only when
 // complete (temporary file and rename); a file holding the same text is left
-// alone; a file holding other text is replaced only when the user says yes.
+// alone, and so is one that differs only in its generation date or in what its
+// user regions hold (UserRegions.h: regions are carried into the new text); a
+// file holding other text is replaced only when the user says yes.
 // The roots must be folders, not symbolic links: the store refuses to open
 // otherwise. The roots are held open while the store is, and every script is
 // written, deleted and renamed through them with the path resolved by the

@@ -17,8 +17,7 @@ constexpr std::string_view kEnd = "user code end:";
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsCommentCharacter(char c) { return std::string_view("/*'#;-!%").find(c) != std::string_view::npos; }
 bool IsNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-         c == '-';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '-';
 }
 
 // A marker line: whether it begins or ends a region, and the region's name.
@@ -64,8 +63,7 @@ std::vector<size_t> Places(std::string_view text, std::string_view needle) {
 
 // Whether `stored` is `generated` with the text at `places` (each `length`
 // long) replaced by one text, the same at each place, without a line end.
-bool SameButAt(std::string_view stored, std::string_view generated, const std::vector<size_t>& places,
-               size_t length) {
+bool SameButAt(std::string_view stored, std::string_view generated, const std::vector<size_t>& places, size_t length) {
   const size_t count = places.size();
   const size_t fixed = generated.size() - count * length;
   if (stored.size() < fixed || (stored.size() - fixed) % count != 0) return false;
@@ -75,7 +73,8 @@ bool SameButAt(std::string_view stored, std::string_view generated, const std::v
   size_t from = 0;      // in `generated`
   ptrdiff_t shift = 0;  // how far `stored` is ahead of `generated` at `from`
   for (const size_t place : places) {
-    if (stored.substr(from + static_cast<size_t>(shift), place - from) != generated.substr(from, place - from)) return false;
+    if (stored.substr(from + static_cast<size_t>(shift), place - from) != generated.substr(from, place - from))
+      return false;
     const std::string_view here = stored.substr(place + static_cast<size_t>(shift), other);
     if (here.find_first_of("\r\n") != std::string_view::npos) return false;
     if (place == places.front()) {
