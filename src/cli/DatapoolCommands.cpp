@@ -6,6 +6,7 @@
 //   ztunittest datapool export --all --dir DIR [--store DIR]
 //   ztunittest datapool import NAME FILE [--store DIR]
 //   ztunittest datapool import --all --dir DIR [--store DIR]
+//   ztunittest datapool add-rows --boundary (NAME... | --all) [--store DIR]
 //
 // All but import only read: the store database is opened read-only, without
 // a login, and nothing is created. A store folder without a database is a
@@ -14,9 +15,11 @@
 // datapool in one transaction, under the user of CommandUser, after the
 // whole file has been read and found right; otherwise the datapool is left
 // as it was; `import --all` reads every DIR/NAME.csv so, and stores them
-// all in one transaction, or none when one of them is refused. Exit status
-// 0 ok, 1 failure (no store, unknown datapool, a file that cannot be read,
-// written or imported), 2 usage; one message on stderr per failure.
+// all in one transaction, or none when one of them is refused. add-rows adds
+// boundary rows (BoundaryRows.h) to the datapools named, or to all, in one
+// transaction, as the user of CommandUser. Exit status 0 ok, 1 failure (no
+// store, unknown datapool, a file that cannot be read, written or
+// imported), 2 usage; one message on stderr per failure.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -32,6 +35,7 @@
 
 #include "cli/Commands.h"
 #include "support/Error.h"
+#include "workbench/store/BoundaryRows.h"
 #include "workbench/store/Database.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/StoreLocation.h"
@@ -56,6 +60,8 @@ struct DatapoolOptions {
   std::string dir;
   std::string file;
   bool json = false;
+  std::vector<std::string> names;
+  bool boundary = false;
 };
 
 Value FieldsJson(const wb::Datapool& datapool) {
@@ -305,6 +311,50 @@ int RunImport(const DatapoolOptions& options) {
   return kExitOk;
 }
 
+int RunAddRows(const DatapoolOptions& options) {
+  if (!options.boundary) {
+    PrintError(wb::Text(wb::WB_DP_ADD_ROWS_HOW));
+    return kExitUsage;
+  }
+  if (options.names.empty() == !options.all) {
+    PrintError(wb::Text(wb::WB_DP_ADD_ROWS_WHAT));
+    return kExitUsage;
+  }
+  std::vector<std::string> names = options.names;
+  {
+    const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
+    if (!connection) {
+      PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
+      return kExitFailed;
+    }
+    if (options.all) names = wb::DatapoolNames(*connection);
+    for (const std::string& name : names) {
+      if (!wb::LoadDatapool(*connection, name)) {
+        PrintError(wb::Text(wb::WB_CMD_NO_SUCH_DATAPOOL, {name, options.store}));
+        PrintError(wb::Text(wb::WB_DP_ROWS_NONE_ADDED));
+        return kExitFailed;
+      }
+    }
+  }
+  wb::TerminalConsole console;
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.store, CommandUser()}, console);
+  store->Open();
+  std::vector<wb::RowsAdded> added;
+  try {
+    added = wb::AddBoundaryRows(wb::DatabaseOf(store->Connection()), names);
+  } catch (const ZtError& e) {
+    PrintError(e.Description());
+    PrintError(wb::Text(wb::WB_DP_ROWS_NONE_ADDED));
+    return kExitFailed;
+  }
+  for (const wb::RowsAdded& pool : added) {
+    std::cout << wb::Text(wb::WB_DP_ROWS_ADDED, {pool.name, std::to_string(pool.added), std::to_string(pool.rows)})
+              << "\n";
+  }
+  std::cout << std::flush;
+  return kExitOk;
+}
+
 // Adds a subcommand of `datapool` with its --store option.
 CLI::App* AddSubcommand(CLI::App& datapool, const char* name, int16_t help, DatapoolOptions& options) {
   CLI::App* command = datapool.add_subcommand(name, wb::Text(help));
@@ -348,6 +398,13 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
   importAll->excludes(importName)->excludes(importFile)->needs(importDir);
   importDir->needs(importAll);
   importCommand->callback([imported, &chosen] { chosen = [imported] { return RunImport(*imported); }; });
+
+  auto adding = std::make_shared<DatapoolOptions>();
+  CLI::App* addCommand = AddSubcommand(*datapool, "add-rows", wb::WB_HELP_DATAPOOL_ADD_ROWS, *adding);
+  addCommand->add_option("names", adding->names, wb::Text(wb::WB_HELP_DATAPOOL_NAMES));
+  addCommand->add_flag("--boundary", adding->boundary, wb::Text(wb::WB_HELP_DATAPOOL_BOUNDARY));
+  addCommand->add_flag("--all", adding->all, wb::Text(wb::WB_HELP_DATAPOOL_ADD_ALL));
+  addCommand->callback([adding, &chosen] { chosen = [adding] { return RunAddRows(*adding); }; });
 }
 
 }  // namespace zt::cli

@@ -51,6 +51,16 @@ class DataStore {
   virtual int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                              const std::string& content) = 0;
 
+  /// SaveScript for a text a template made: `dates` are the texts of the
+  /// generation date it holds. A stored file that differs from `content`
+  /// only in those places (holding another date there) counts as holding
+  /// `content`: it is left alone, and nothing is asked. A store that does
+  /// not compare so stores as SaveScript does.
+  virtual int32_t SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                                      const std::string& content, const std::vector<std::string>& /*dates*/) {
+    return SaveScript(fileName, folder, type, content);
+  }
+
   /// True while the run generates for more than one item: overwrite
   /// questions then offer answers for all items.
   virtual void SetMultipleItems(bool multipleItems) = 0;

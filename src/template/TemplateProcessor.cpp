@@ -71,7 +71,10 @@ const std::string& LineSubstitution::DateText(const ParamDate& date) {
 std::string_view LineSubstitution::IndentedValue(const ParamValue& value, const std::string& indent,
                                                  std::string& made) {
   const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) text = &DateText(std::get<ParamDate>(value));
+  if (text == nullptr) {
+    text = &DateText(std::get<ParamDate>(value));
+    if (std::find(dates_.begin(), dates_.end(), *text) == dates_.end()) dates_.push_back(*text);
+  }
   if (indent.empty() || (text->find(crlf_) == std::string::npos && (text->empty() || text->back() != ' '))) {
     return *text;
   }
@@ -174,6 +177,14 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
 
   UserCanceled = false;
   bool bProcess = true;
+  // The date texts of this text: a listener that processes another template
+  // meanwhile (the COM project writer) collects its own, and this one's go on
+  // after it.
+  struct DatesOfThisText {
+    LineSubstitution& substitution;
+    std::vector<std::string> outer;
+    ~DatesOfThisText() { substitution.SetDates(std::move(outer)); }
+  } datesOfThisText{substitution_, substitution_.TakeDates()};
   const std::string crlf = GetResString(IDS_CRLF);
   // The line counter's text, looked up once: each line fills in its numbers
   // as FormatResString2 would, when a listener asks for the text.
@@ -217,11 +228,11 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
     text += line;
     text += crlf;
   }
-  Store(TestCodePath, scriptType, text, sOperName);
+  Store(TestCodePath, scriptType, text, sOperName, substitution_.TakeDates());
 }
 
 void TemplateProcessor::Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
-                              const std::string& sOperName) {
+                              const std::string& sOperName, const std::vector<std::string>& dates) {
   zt::DataStore& store = Ref(DataStore);
   RunState& run = Run();
   if (run.RunHasMultipleItems) {
@@ -232,7 +243,7 @@ void TemplateProcessor::Store(const std::string& TestCodePath, dsScriptType scri
 
   const std::string fileName = FileSystemObject::GetFileName(TestCodePath);
   const std::string folder = FileSystemObject::GetParentFolderName(TestCodePath);
-  const int32_t code = store.SaveScript(fileName, folder, scriptType, text);
+  const int32_t code = store.SaveGeneratedScript(fileName, folder, scriptType, text, dates);
   // A script the store refused or failed to write (it said why) makes the
   // operation one that was not generated; a declined replacement does not.
   if (code != save_result::kStored && code != save_result::kCancelled && store.LastSaveFailed()) {

@@ -84,6 +84,11 @@ class TemplateProcessorListener {
 class LineSubstitution {
  public:
   void Substitute(std::string& line, const ParamMap& params);
+  /// The date texts put into lines since the last call, each once; the
+  /// list starts again empty.
+  std::vector<std::string> TakeDates() { return std::exchange(dates_, {}); }
+  /// Makes `dates` the list of date texts put into lines so far.
+  void SetDates(std::vector<std::string> dates) { dates_ = std::move(dates); }
 
  private:
   // A key found in a line: its place in the map, and whether the bracket
@@ -107,6 +112,7 @@ class LineSubstitution {
   std::string open_, close_, crlf_;
   std::vector<TagHit> hits_;
   std::optional<std::pair<std::pair<std::time_t, bool>, std::string>> lastDate_;
+  std::vector<std::string> dates_;
 };
 
 class TemplateProcessor {
@@ -145,8 +151,9 @@ class TemplateProcessor {
  private:
   void Process(const std::string& TemplatePath, const std::string& TestCodePath, ParamMap& params,
                dsScriptType scriptType, const std::string& sOperName);
+  // Hands `text` to the store; `dates` are the date texts it holds.
   void Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
-             const std::string& sOperName);
+             const std::string& sOperName, const std::vector<std::string>& dates);
 
   LineSubstitution substitution_;
   RunState ownRun_;

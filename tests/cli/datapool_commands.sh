@@ -173,4 +173,36 @@ run datapool export Nowhere --store "$store" --output "$tmp/exports/nowhere.csv"
 check "exporting an unknown datapool exits 1" test "$status" -eq 1
 check "exporting an unknown datapool writes no file" test ! -e "$tmp/exports/nowhere.csv"
 
+# Boundary rows: per input field, one row per boundary value of its type, the
+# other fields as in the first row, the expected ones empty; added once; all
+# or nothing.
+bstore=$tmp/bstore
+"$zt" java-test "$src/examples/shapes-java.json" --select geometry::Circle --select geometry::Rectangle \
+  --store "$bstore" --user u </dev/null >/dev/null 2>&1
+run datapool add-rows --boundary Circle_scale --store "$bstore"
+check "add-rows exits 0" test "$status" -eq 0
+check "add-rows says what it added" \
+  test "$(cat "$tmp/out")" = 'The datapool "Circle_scale" got 9 new row(s); it now holds 10 row(s).'
+run datapool export Circle_scale --store "$bstore"
+check "the boundary values of a double" test "$(cat "$tmp/out")" = "$(printf '%s,\n' factor 2.0 0 1 -1 \
+  -1.7976931348623157E308 1.7976931348623157E308 4.9E-324 NaN Infinity -Infinity | sed '1s/,$/,expectedException/')"
+run datapool add-rows --boundary --all --store "$bstore"
+check "add-rows --all exits 0" test "$status" -eq 0
+check "add-rows --all: each datapool once, and nothing again" test "$(cat "$tmp/out")" = 'The datapool "Circle_area" got 0 new row(s); it now holds 1 row(s).
+The datapool "Circle_scale" got 0 new row(s); it now holds 10 row(s).
+The datapool "Rectangle_area" got 0 new row(s); it now holds 1 row(s).
+The datapool "Rectangle_resize" got 18 new row(s); it now holds 19 row(s).'
+run datapool export Rectangle_resize --store "$bstore"
+check "the other field keeps the first row's value" \
+  test "$(sed -n '2p;3p;12p' "$tmp/out" | tr '\n' ' ')" = "3.0,4.0, 0,4.0, 3.0,0, "
+run datapool add-rows --boundary Circle_scale Nothing_here --store "$bstore"
+check "an unknown datapool: exit 1" test "$status" -eq 1
+check "an unknown datapool: named, and nothing added" \
+  bash -c "grep -q 'no datapool named \"Nothing_here\"' '$tmp/err' && grep -q 'Nothing was added' '$tmp/err'"
+for args in "Circle_scale" "--boundary" "--boundary --all Circle_scale"; do
+  run datapool add-rows $args --store "$bstore"
+  check "add-rows $args: usage, exit 2" test "$status" -eq 2
+done
+check "nothing changed meanwhile" test "$("$zt" datapool list --store "$bstore" | grep -c 'rows: 19)')" -eq 1
+
 finish datapool_commands

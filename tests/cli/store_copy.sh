@@ -155,4 +155,17 @@ check "a copy of a NUL byte into PostgreSQL is refused" [ "$?" = 1 ]
 check "naming the datapool, field and row" grep -q '"Account_deposit" is not stored: the value of field amount in row 1 holds a NUL byte' "$tmp/err"
 check "with nothing copied" [ "$(pg_query "$team" 'SELECT count(*) FROM datapools')" = 0 ]
 
+# Boundary rows on both kinds of store, the same rows (datapools.md).
+team="$(pg_fresh_conninfo) scripts=$tmp/bounds"
+"$zt" store copy "$tmp/folder" "$team" >/dev/null 2>&1
+kind=0
+for store in "$tmp/folder" "$team"; do
+  kind=$((kind + 1))
+  "$zt" datapool add-rows --boundary Account_deposit --store "$store" >"$tmp/out" 2>"$tmp/err"
+  check "add-rows (${store%% *})" [ "$?" = 0 ]
+  check "nine rows for a double (${store%% *})" grep -qF '"Account_deposit" got 9 new row(s); it now holds 11 row(s)' "$tmp/out"
+  "$zt" datapool export Account_deposit --store "$store" >"$tmp/bounds$kind.csv"
+done
+check "the same rows in both" cmp -s "$tmp/bounds1.csv" "$tmp/bounds2.csv"
+
 finish store_copy

@@ -19,6 +19,7 @@ class FakeStore : public DataStore {
     dsScriptType type;
     std::string content;
     bool multipleItems;
+    std::vector<std::string> dates = {};  // the date texts of SaveGeneratedScript
   };
 
   void Open() override { ++opened; }
@@ -29,6 +30,12 @@ class FakeStore : public DataStore {
     saved.push_back({fileName, folder, type, content, multipleItems});
     auto it = codes.find(fileName);
     return it == codes.end() ? 0 : it->second;
+  }
+  int32_t SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                              const std::string& content, const std::vector<std::string>& dates) override {
+    const int32_t code = SaveScript(fileName, folder, type, content);
+    saved.back().dates = dates;
+    return code;
   }
   void SetMultipleItems(bool value) override { multipleItems = value; }
   std::string ScriptRoot(dsScriptType type) override { return type == 0 ? "/store/java/" : vbRoot; }

@@ -203,6 +203,36 @@ TEST_F(Processor, NestedFilesAreStoredBeforeTheProject) {
                                                   "    /store/vb/out\\A.cls", "    /store/vb/out\\A.vbp"}));
 }
 
+// The store is told the date texts each file holds, so that a file that
+// differs from the stored one only there is unchanged; a file processed
+// inside another (a project's class module) has its own.
+TEST_F(Processor, EachFileTellsTheStoreItsDateTexts) {
+  const auto at = [](int64_t seconds) {
+    return ParamDate{std::chrono::system_clock::time_point(std::chrono::seconds(seconds)), true};
+  };
+  params_.Add(at(0), "<d>");
+  params_.Add(std::string("x"), "<x>");
+  files_.Put("T.vbp", "' <d>\nClass=A; T.cls\nEnd <d> <x>");
+  files_.Put("T.cls", "<x>");
+  files_.Put("T.bas", "<e>");
+  recorder_.onPost = [this, &at](const std::string&, std::string& line, bool&) {
+    if (line.rfind("Class=", 0) != 0) return;
+    processor_.ProcessTemplate("T.cls", "out\\A.cls", params_, dsVisualBasicScript, "op");
+    ParamMap other;
+    other.Add(at(86400), "<e>");
+    processor_.ProcessTemplate("T.bas", "out\\A.bas", other, dsVisualBasicScript, "op");
+  };
+  processor_.ProcessTemplate("T.vbp", "out\\A.vbp", params_, dsVisualBasicScript, "op");
+  ASSERT_EQ(store_.saved.size(), 3u);
+  const std::string first = store_.saved[2].content.substr(2, store_.saved[2].content.find('\r') - 2);
+  EXPECT_FALSE(first.empty());
+  EXPECT_EQ(store_.saved[0].dates, std::vector<std::string>{}) << "the class module holds no date";
+  ASSERT_EQ(store_.saved[1].dates.size(), 1u);
+  EXPECT_NE(store_.saved[1].dates[0], first) << "the other map's date";
+  EXPECT_EQ(store_.saved[1].content, store_.saved[1].dates[0] + "\r\n");
+  EXPECT_EQ(store_.saved[2].dates, std::vector<std::string>{first}) << "once, though the file holds it twice";
+}
+
 TEST_F(Processor, StoreCodesAndTheirEffects) {
   files_.Put("t", "x");
   // A resource script is stored without a log line.

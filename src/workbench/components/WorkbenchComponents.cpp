@@ -61,7 +61,14 @@ class TrackedStore : public DataStore {
   void ResetSession() override { store_->ResetSession(); }
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override {
-    const int32_t result = store_->SaveScript(fileName, folder, type, content);
+    return Noted(store_->SaveScript(fileName, folder, type, content), fileName, folder, type);
+  }
+  int32_t SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                              const std::string& content, const std::vector<std::string>& dates) override {
+    return Noted(store_->SaveGeneratedScript(fileName, folder, type, content, dates), fileName, folder, type);
+  }
+  // Notes a script's saving, which came to `result`, in the run's journal.
+  int32_t Noted(int32_t result, const std::string& fileName, const std::string& folder, dsScriptType type) {
     const char* outcome = result == save_result::kStored      ? "stored"
                           : result == save_result::kCancelled ? "cancelled"
                           : LastSaveFailed()                  ? "not-stored"

@@ -113,6 +113,12 @@ int32_t StoreBase::SaveScript(const std::string& fileName, const std::string& fo
   return scripts_.Save(fileName, folder, type, content);
 }
 
+int32_t StoreBase::SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                                       const std::string& content, const std::vector<std::string>& dates) {
+  if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  return scripts_.Save(fileName, folder, type, content, dates);
+}
+
 int32_t StoreBase::DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) {
   if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
   return scripts_.Delete(fileName, folder, type);

@@ -91,6 +91,10 @@ class StoreBase : public DataStore {
   /// Stores a script (ScriptFiles::Save). Raises error 5 before Open.
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override;
+  /// Stores a generated script: a stored file that differs only in the
+  /// texts `dates` is left alone (ScriptFiles::Save).
+  int32_t SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
+                              const std::string& content, const std::vector<std::string>& dates) override;
   bool LastSaveFailed() override { return scripts_.LastSaveFailed(); }
   /// Deletes a script with the checks of SaveScript (see DataStore).
   int32_t DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) override;

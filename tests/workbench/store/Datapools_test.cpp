@@ -17,6 +17,7 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
+#include "workbench/store/BoundaryRows.h"
 #include "workbench/store/StoreBackends.h"
 #include "workbench/store/sqlite/SqliteDatabase.h"
 #include "workbench/text/Csv.h"
@@ -557,6 +558,83 @@ TEST_P(Editing, UnknownAndFieldlessDatapoolsAreNotOpened) {
   Edit("Empty");
   EXPECT_EQ(console_.Output(), Text(WB_DP_EDIT_NO_FIELDS, {"Empty"}) + "\n");
   EXPECT_FALSE(fs::exists(dir_ / "called"));
+}
+
+TEST(BoundaryValues, EachTypeHasTheValuesOfItsKind) {
+  const std::string longText(1000, 'x');
+  const std::string foreign =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e, \xE4\xB8\x96\xE7\x95\x8C \xE2\x9C\x93";
+  const std::vector<std::string> ints{"0", "1", "-1", "-2147483648", "2147483647"};
+  const std::vector<std::string> doubles{
+      "0", "1", "-1", "-1.7976931348623157E308", "1.7976931348623157E308", "4.9E-324", "NaN", "Infinity", "-Infinity"};
+  const auto with = [](std::vector<std::string> values, const std::string& more) {
+    values.push_back(more);
+    return values;
+  };
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"boolean", {"true", "false"}},
+      {"Boolean", {"true", "false", "null"}},
+      {"char", {" ", "\xC3\xA9", "\xEF\xBF\xBF"}},
+      {"byte", {"0", "1", "-1", "-128", "127"}},
+      {"short", {"0", "1", "-1", "-32768", "32767"}},
+      {"int", ints},
+      {" java.lang.Integer ", with(ints, "null")},
+      {"long", {"0", "1", "-1", "-9223372036854775808", "9223372036854775807"}},
+      {"float", {"0", "1", "-1", "-3.4028235E38", "3.4028235E38", "1.4E-45", "NaN", "Infinity", "-Infinity"}},
+      {"double", doubles},
+      {"Double", with(doubles, "null")},
+      {"java.math.BigDecimal", {"0", "1", "-1", "null"}},
+      {"String", {"\"\"", longText, foreign, "null"}},
+      {"int[]", {"[]", "null"}},
+      {"String...", {"[]", "null"}},
+      {"java.util.List<java.lang.String>", {"[]", "null"}},
+      {"Set<Map<String, Integer>>", {"[]", "null"}},
+      {"List<String>[]", {"[]", "null"}},
+      {"Map<String, List<Integer>>", {"{}", "null"}},
+      {"shop.Money", {"null"}},
+      {"LocalDate", {"null"}},
+      {"Optional<Integer>", {"null"}},
+      {"", {}},
+  };
+  for (const auto& [type, values] : cases) EXPECT_EQ(BoundaryValues(type), values) << type;
+}
+
+// Boundary rows keep the other inputs at the first row's values, leave the
+// expected fields empty, keep the tolerance, and are added once.
+TEST_P(Datapools, BoundaryRowsAreAddedOnceInOneTransaction) {
+  ASSERT_EQ(
+      Create("Calc_div",
+             R"([{"name":"flag","type":"boolean","value":"true"},{"name":"expectedReturn","type":"int","value":"3"},)"
+             R"({"name":"expectedException","type":"","value":"x"},{"name":"tolerance","type":"double","value":"0.5"},)"
+             R"({"name":"note","type":"Character","value":"n"}])"),
+      0);
+  ASSERT_EQ(Create("Calc_none", R"([{"name":"what","type":"","value":"v"}])"), 0);
+  const std::vector<RowsAdded> added = AddBoundaryRows(Db(), {"Calc_div", "Calc_none"});
+  ASSERT_EQ(added.size(), 2u);
+  EXPECT_EQ(added[0].name, "Calc_div");
+  EXPECT_EQ(added[0].added, 5u) << "true is the first row's flag already";
+  EXPECT_EQ(added[0].rows, 6u);
+  EXPECT_EQ(added[1].added, 0u);
+  EXPECT_EQ(Load("Calc_div").rows, (Rows{{"true", "3", "x", "0.5", "n"},
+                                         {"false", "", "", "0.5", "n"},
+                                         {"true", "", "", "0.5", " "},
+                                         {"true", "", "", "0.5", "\xC3\xA9"},
+                                         {"true", "", "", "0.5", "\xEF\xBF\xBF"},
+                                         {"true", "", "", "0.5", "null"}}));
+  EXPECT_EQ(Load("Calc_none").rows, (Rows{{"v"}}));
+
+  // Again: nothing more. A name that is not there: nothing at all, the others included.
+  EXPECT_EQ(AddBoundaryRows(Db(), {"Calc_div"}).at(0).added, 0u);
+  ASSERT_EQ(Create("Calc_more", R"([{"name":"n","type":"int","value":"5"}])"), 0);
+  try {
+    AddBoundaryRows(Db(), {"Calc_more", "Calc_gone"});
+    ADD_FAILURE() << "no error";
+  } catch (const ZtError& e) {
+    EXPECT_EQ(e.Description(), Text(WB_DP_NO_SUCH_DATAPOOL, {"Calc_gone"}));
+  }
+  EXPECT_EQ(Load("Calc_more").rows, (Rows{{"5"}}));
+  EXPECT_EQ(Load("Calc_div").rows.size(), 6u);
 }
 
 TEST_P(Datapools, TheExplorerListsEveryDatapool) {

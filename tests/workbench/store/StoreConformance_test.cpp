@@ -268,6 +268,71 @@ TEST_P(Store, ExistingFilesAreReplacedOnlyOnYes) {
   EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});
 }
 
+// Regenerating a test: another date alone, or edits in the user regions,
+// leave the file as it is, unasked; a change elsewhere is asked about, and
+// "yes" keeps the regions; a region the new text lacks, or regions that are
+// malformed, are named, and asked about even after "yes to all".
+TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
+  const fs::path file = JavaRoot() / "unittests" / "A.java";
+  const auto text = [](const std::string& date, const std::string& call, const std::string& setup) {
+    return "// generated " + date + ".\r\nclass A {\r\n    // user code begin: setup\r\n" + setup +
+           "    // user code end: setup\r\n    " + call + "\r\n}\r\n";
+  };
+  const auto save = [&](const std::string& content, const std::string& date) {
+    return store_->SaveGeneratedScript("A.java", "unittests", dsJavaScript, content, {date});
+  };
+  const std::string setup = "        a = 7;\n";
+  ASSERT_EQ(save(text("1/2/25 10:11:12", "f(a);", ""), "1/2/25 10:11:12"), 0);
+  const std::string edited = text("1/2/25 10:11:12", "f(a);", setup);
+  WriteAll(file, edited);
+  const auto past = fs::last_write_time(file) - std::chrono::hours(1);
+  fs::last_write_time(file, past);
+  struct stat before {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+
+  EXPECT_EQ(save(text("12/08/26 07:00:00", "f(a);", ""), "12/08/26 07:00:00"), 0);
+  struct stat after {};
+  ASSERT_EQ(::stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(fs::last_write_time(file), past) << "not written again";
+  EXPECT_EQ(ReadAll(file), edited);
+  EXPECT_EQ(console_.Reads(), 0);
+  EXPECT_EQ(console_.Output(), "");
+
+  // Without the date texts only the same text counts as unchanged.
+  console_.Answer("n");
+  EXPECT_EQ(Save("A.java", "unittests", text("12/08/26 07:00:00", "f(a);", "")), save_result::kNotWritten);
+  EXPECT_EQ(console_.Reads(), 1);
+
+  // The model changed: asked as for any change, and "yes to all" keeps the region.
+  store_->SetMultipleItems(true);
+  console_.Answer("a");
+  EXPECT_EQ(save(text("12/08/26 07:00:00", "f(a, b);", ""), "12/08/26 07:00:00"), 0);
+  EXPECT_NE(console_.Output().find(Text(WB_STORE_REPLACE_QUESTION, {file.string()})), std::string::npos);
+  EXPECT_EQ(ReadAll(file), text("12/08/26 07:00:00", "f(a, b);", setup));
+  EXPECT_EQ(console_.Reads(), 2);
+
+  // A new text without the region: asked after "yes to all", naming it; the end of input keeps the file.
+  const std::string kept = ReadAll(file);
+  console_.ClearOutput();
+  EXPECT_EQ(save("// generated 12/09/26 07:00:00.\r\nclass A {}\r\n", "12/09/26 07:00:00"), save_result::kNotWritten);
+  EXPECT_EQ(console_.Reads(), 3);
+  EXPECT_NE(console_.Output().find(Text(WB_STORE_REPLACE_LOSES_REGIONS, {file.string(), "setup"})), std::string::npos);
+  EXPECT_EQ(ReadAll(file), kept);
+
+  // Malformed regions in the stored file: nothing carried, the fault named; "yes" replaces.
+  WriteAll(file, "// user code begin: setup\r\n        a = 7;\r\n");
+  console_.ClearOutput();
+  console_.Answer("y");
+  EXPECT_EQ(save(text("12/09/26 07:00:00", "f(a, b);", ""), "12/09/26 07:00:00"), 0);
+  EXPECT_NE(
+      console_.Output().find(Text(WB_STORE_REPLACE_BAD_REGIONS, {file.string(), Text(WB_REGION_UNCLOSED, {"setup"})})),
+      std::string::npos);
+  EXPECT_EQ(ReadAll(file), text("12/09/26 07:00:00", "f(a, b);", ""));
+  EXPECT_EQ(console_.Reads(), 4);
+  EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});
+}
+
 TEST_P(Store, ForAllAnswersLastUntilTheSessionEnds) {
   const fs::path folder = JavaRoot() / "unittests";
   for (const char* name : {"A.java", "B.java", "C.java"}) ASSERT_EQ(Save(name, "unittests", "old"), 0);

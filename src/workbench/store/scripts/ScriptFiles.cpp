@@ -13,6 +13,7 @@
 
 #include "support/Error.h"
 #include "support/Text.h"
+#include "workbench/store/scripts/UserRegions.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Texts.h"
 
@@ -313,10 +314,10 @@ std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::s
   return folders;
 }
 
-ScriptFiles::Decision ScriptFiles::AskReplace(const std::string& target) {
-  if (forAll_ == ForAll::kYes) return Decision::kReplace;
+ScriptFiles::Decision ScriptFiles::AskReplace(const std::string& target, const std::string& loss) {
+  if (forAll_ == ForAll::kYes && loss.empty()) return Decision::kReplace;
   if (forAll_ == ForAll::kNo) return Decision::kKeep;
-  Question question{Text(WB_STORE_REPLACE_QUESTION, {target}), {}, kNo, answer_key::kReplace};
+  Question question{loss.empty() ? Text(WB_STORE_REPLACE_QUESTION, {target}) : loss, {}, kNo, answer_key::kReplace};
   question.answers.push_back({Text(WB_ANSWER_YES), kYes, answer_word::kYes});
   if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_YES_TO_ALL), kYesToAll, answer_word::kAll});
   question.answers.push_back({Text(WB_ANSWER_NO), kNo, answer_word::kNo});
@@ -395,7 +396,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
 }
 
 int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder, dsScriptType type,
-                          const std::string& content) {
+                          const std::string& content, const std::vector<std::string>& dates) {
   lastSaveFailed_ = false;
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
   if (!folders) return save_result::kNotWritten;
@@ -425,15 +426,24 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
 
-  if (existing) {
-    if (*existing == content) return save_result::kStored;
-    switch (AskReplace(target)) {
-      case Decision::kReplace: break;
-      case Decision::kKeep: return save_result::kNotWritten;
-      case Decision::kCancel: return save_result::kCancelled;
-    }
+  if (!existing) return Write(folderFd.Get(), *folders, fileName, target, content, type, true);
+  if (*existing == content) return save_result::kStored;
+  const Regeneration regenerated = Regenerate(*existing, content, dates);
+  if (regenerated.unchanged) return save_result::kStored;
+  std::string loss;
+  if (!regenerated.fault.empty()) {
+    loss = Text(WB_STORE_REPLACE_BAD_REGIONS, {target, regenerated.fault});
+  } else if (!regenerated.lost.empty()) {
+    std::string names;
+    for (const std::string& name : regenerated.lost) names += (names.empty() ? "" : Text(WB_REGION_SEPARATOR)) + name;
+    loss = Text(WB_STORE_REPLACE_LOSES_REGIONS, {target, names});
   }
-  return Write(folderFd.Get(), *folders, fileName, target, content, type, !existing);
+  switch (AskReplace(target, loss)) {
+    case Decision::kReplace: break;
+    case Decision::kKeep: return save_result::kNotWritten;
+    case Decision::kCancel: return save_result::kCancelled;
+  }
+  return Write(folderFd.Get(), *folders, fileName, target, regenerated.text, type, false);
 }
 
 int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& folder, dsScriptType type) {

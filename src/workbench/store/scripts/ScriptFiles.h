@@ -6,7 +6,9 @@
 // The add-in's "\"-separated folders map below the root of their type. A
 // name that would leave the root is refused; files appear only when
 // complete (temporary file and rename); a file holding the same text is left
-// alone; a file holding other text is replaced only when the user says yes.
+// alone, and so is one that differs only in its generation date or in what its
+// user regions hold (UserRegions.h: regions are carried into the new text); a
+// file holding other text is replaced only when the user says yes.
 // The roots must be folders, not symbolic links: the store refuses to open
 // otherwise. The roots are held open while the store is, and every script is
 // written, deleted and renamed through them with the path resolved by the
@@ -134,8 +136,13 @@ class ScriptFiles {
   /// Stores `content` as `fileName` in `folder` below the root of `type`.
   /// Returns 0 when stored or already holding `content`; 1007 when refused
   /// (with a message), declined, or failed (with a message); 1008 when the
-  /// user cancels.
-  int32_t Save(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& content);
+  /// user cancels. A file there is regenerated (UserRegions.h): its user
+  /// regions are carried into `content`, and a file that then differs only
+  /// in the texts `dates` (the generation date `content` holds) is left
+  /// alone, unasked; replacing one whose regions would be lost asks even
+  /// after "yes to all", naming them.
+  int32_t Save(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& content,
+               const std::vector<std::string>& dates = {});
   /// Whether the last Save that did not store refused or failed.
   bool LastSaveFailed() const { return lastSaveFailed_; }
   /// Deletes a script with the checks of Save (see DataStore::DeleteScript).
@@ -204,8 +211,10 @@ class ScriptFiles {
   int32_t Fail(const std::string& message);
   // Tells a failure on the console and in the failure log, and counts it.
   void Tell(const std::string& message);
-  // The replace question for `target` (or the for-all answer given).
-  Decision AskReplace(const std::string& target);
+  // The replace question for `target` (or the for-all answer given); with
+  // `loss` (what replacing loses, the question's text) it is asked after
+  // "yes to all" too.
+  Decision AskReplace(const std::string& target, const std::string& loss = {});
   int32_t Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
                 const std::string& target, const std::string& content, dsScriptType type, bool fresh);
   // Gives the temporary file `temporary` in `folderFd` the name `name`; when

@@ -1,0 +1,177 @@
+// What a regenerated script keeps of the stored one (see UserRegions.h).
+#include "workbench/store/scripts/UserRegions.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "workbench/text/Texts.h"
+
+namespace zt::wb {
+
+namespace {
+
+constexpr std::string_view kBegin = "user code begin:";
+constexpr std::string_view kEnd = "user code end:";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsCommentCharacter(char c) { return std::string_view("/*'#;-!%").find(c) != std::string_view::npos; }
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '-';
+}
+
+// A marker line: whether it begins or ends a region, and the region's name.
+struct Marker {
+  bool begins;
+  std::string name;
+};
+
+// The marker `line` is, if it is one.
+std::optional<Marker> MarkerOf(std::string_view line) {
+  size_t at = 0;
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  const size_t comment = at;
+  while (at < line.size() && IsCommentCharacter(line[at])) ++at;
+  if (at == comment) return std::nullopt;
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  const std::string_view rest = line.substr(at);
+  bool begins = false;
+  if (rest.substr(0, kBegin.size()) == kBegin) {
+    begins = true;
+    at += kBegin.size();
+  } else if (rest.substr(0, kEnd.size()) == kEnd) {
+    at += kEnd.size();
+  } else {
+    return std::nullopt;
+  }
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  const size_t name = at;
+  while (at < line.size() && IsNameCharacter(line[at])) ++at;
+  if (at == name) return std::nullopt;
+  return Marker{begins, std::string(line.substr(name, at - name))};
+}
+
+// The places of `needle` in `text`, not overlapping, in order.
+std::vector<size_t> Places(std::string_view text, std::string_view needle) {
+  std::vector<size_t> places;
+  if (needle.empty()) return places;
+  for (size_t at = text.find(needle); at != std::string_view::npos; at = text.find(needle, at + needle.size())) {
+    places.push_back(at);
+  }
+  return places;
+}
+
+// Whether `stored` is `generated` with the text at `places` (each `length`
+// long) replaced by one text, the same at each place, without a line end.
+bool SameButAt(std::string_view stored, std::string_view generated, const std::vector<size_t>& places, size_t length) {
+  const size_t count = places.size();
+  const size_t fixed = generated.size() - count * length;
+  if (stored.size() < fixed || (stored.size() - fixed) % count != 0) return false;
+  const size_t other = (stored.size() - fixed) / count;
+  if (other == 0) return false;  // a date is never empty
+  std::string_view date;
+  size_t from = 0;      // in `generated`
+  ptrdiff_t shift = 0;  // how far `stored` is ahead of `generated` at `from`
+  for (const size_t place : places) {
+    if (stored.substr(from + static_cast<size_t>(shift), place - from) != generated.substr(from, place - from))
+      return false;
+    const std::string_view here = stored.substr(place + static_cast<size_t>(shift), other);
+    if (here.find_first_of("\r\n") != std::string_view::npos) return false;
+    if (place == places.front()) {
+      date = here;
+    } else if (here != date) {
+      return false;
+    }
+    from = place + length;
+    shift += static_cast<ptrdiff_t>(other) - static_cast<ptrdiff_t>(length);
+  }
+  return stored.substr(from + static_cast<size_t>(shift)) == generated.substr(from);
+}
+
+}  // namespace
+
+RegionScan ScanUserRegions(std::string_view text) {
+  RegionScan scan;
+  std::optional<UserRegion> open;
+  std::map<std::string, bool> seen;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t next = text.find('\n', start);
+    next = next == std::string_view::npos ? text.size() : next + 1;
+    std::string_view line = text.substr(start, next - start);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (const std::optional<Marker> marker = MarkerOf(line)) {
+      if (marker->begins) {
+        if (open) {
+          scan.fault = Text(WB_REGION_NESTED, {marker->name, open->name});
+          return scan;
+        }
+        if (seen.count(marker->name) != 0) {
+          scan.fault = Text(WB_REGION_TWICE, {marker->name});
+          return scan;
+        }
+        seen[marker->name] = true;
+        open = UserRegion{marker->name, next, next};
+      } else {
+        if (!open || open->name != marker->name) {
+          scan.fault = Text(WB_REGION_UNOPENED, {marker->name});
+          return scan;
+        }
+        open->end = start;
+        scan.regions.push_back(std::move(*open));
+        open.reset();
+      }
+    }
+    start = next;
+  }
+  if (open) scan.fault = Text(WB_REGION_UNCLOSED, {open->name});
+  return scan;
+}
+
+bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates) {
+  if (stored == generated) return true;
+  for (const std::string& date : dates) {
+    const std::vector<size_t> places = Places(generated, date);
+    if (!places.empty() && SameButAt(stored, generated, places, date.size())) return true;
+  }
+  return false;
+}
+
+Regeneration Regenerate(const std::string& stored, const std::string& generated,
+                        const std::vector<std::string>& dates) {
+  Regeneration result;
+  const RegionScan old = ScanUserRegions(stored);
+  if (!old.fault.empty()) {
+    result.text = generated;
+    result.unchanged = SameButDates(stored, generated, dates);
+    if (!result.unchanged) result.fault = old.fault;
+    return result;
+  }
+  const RegionScan fresh = ScanUserRegions(generated);
+  std::map<std::string, std::string_view> kept;
+  for (const UserRegion& region : old.regions) {
+    kept[region.name] = std::string_view(stored).substr(region.begin, region.end - region.begin);
+  }
+  // The new text with the stored content in its regions; a new text whose
+  // regions are malformed takes none.
+  std::string& text = result.text;
+  size_t from = 0;
+  if (fresh.fault.empty()) {
+    for (const UserRegion& region : fresh.regions) {
+      const auto found = kept.find(region.name);
+      if (found == kept.end()) continue;
+      text.append(generated, from, region.begin - from);
+      text.append(found->second);
+      from = region.end;
+      kept.erase(found);
+    }
+  }
+  text.append(generated, from, std::string::npos);
+  for (const UserRegion& region : old.regions) {
+    if (kept.count(region.name) != 0 && region.end > region.begin) result.lost.push_back(region.name);
+  }
+  result.unchanged = result.lost.empty() && SameButDates(stored, text, dates);
+  return result;
+}
+
+}  // namespace zt::wb

@@ -1,0 +1,75 @@
+// What a regenerated script keeps of the stored one: the generation date and
+// the user regions.
+//
+// The date. A template's date tag gives each run a text of its own (the
+// generation date). A new text that differs from the stored one only where
+// the new one holds its date texts, the stored one holding some other text
+// there (the same at every such place, on one line), is the stored text: it
+// is not written again.
+//
+// User regions. A region is the lines between a line whose comment starts
+// with `user code begin: NAME` and the next whose comment starts with
+// `user code end: NAME`: after the line's blanks come one or more comment
+// characters (`/`, `*`, `'`, `#`, `;`, `-`, `!`, `%`), blanks, the words,
+// and NAME (letters, digits, `_`, `.`, `-`); what follows the name is free
+// (a `*/`). Its content is the text between the end of the begin line and
+// the start of the end line, line ends included. When a script is generated
+// again, each region of the stored file whose name the new text has gets the
+// stored content in the new text, before the texts are compared; so a file
+// whose only changes are in its regions (and its date) is unchanged.
+//
+// Nothing written in a region is lost unasked:
+// - a region of the stored file with content whose name the new text does not
+//   have (or a new text whose own regions are malformed: then none is carried)
+//   is "lost": the caller asks before it replaces the file, naming it;
+// - a stored file whose regions are malformed (a begin without its end, an end
+//   without its begin, a region inside another, a name twice) carries nothing:
+//   its fault is named, and the caller asks before it replaces the file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zt::wb {
+
+/// A user region: its name and where its content lies in the text.
+struct UserRegion {
+  std::string name;
+  size_t begin = 0;  // the first byte of the content (after the begin line)
+  size_t end = 0;    // the first byte of the end line
+};
+
+/// The regions of a text, in order; `fault` names what is malformed (then
+/// `regions` holds those found before it).
+struct RegionScan {
+  std::vector<UserRegion> regions;
+  std::string fault;
+};
+
+/// The user regions of `text`.
+RegionScan ScanUserRegions(std::string_view text);
+
+/// Whether `stored` is `generated` but for the texts `dates` (see the file
+/// comment): every place in `generated` that holds one of them may hold in
+/// `stored` another text without a line end, the same at every place.
+bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates);
+
+/// What regenerating a stored script comes to.
+struct Regeneration {
+  /// The stored file holds what would be written: nothing to do.
+  bool unchanged = false;
+  /// The text to write: the new text, the stored regions' content carried in.
+  std::string text;
+  /// The regions with content that the text to write does not keep.
+  std::vector<std::string> lost;
+  /// What is malformed in the stored file's regions; none were carried.
+  std::string fault;
+};
+
+/// Carries the regions of `stored` into `generated` and compares (see the
+/// file comment); `dates` are the date texts in `generated`.
+Regeneration Regenerate(const std::string& stored, const std::string& generated, const std::vector<std::string>& dates);
+
+}  // namespace zt::wb

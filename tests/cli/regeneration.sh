@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Regenerating Java tests keeps hand edits (docs/templates.md, "Regenerating
+# tests"): JUnit 5 tests of the shapes example are generated, one user region
+# is edited, and the tests are generated again on other days with standard
+# input closed: from the same model nothing is asked and nothing rewritten
+# (same inode and time); from a model whose Circle.scale has a parameter
+# more, only that test is asked about (kept at the end of input; answered
+# yes, it gets the parameter and keeps the region, and the other files are
+# not rewritten). The store folder and a PostgreSQL store share this logic;
+# the store's conformance tests run it on both.
+. "$2/tests/cli/lib/common.sh" "$@"
+store=$tmp/store
+root=$store/scripts/java/unittests/geometry
+file=$root/Circlescale.java
+# generate MODEL DAY [ARG...]: java-test on the two classes, on day DAY after 1970-01-01.
+generate() {
+  local model=$1 day=$2
+  shift 2
+  SOURCE_DATE_EPOCH=$((day * 86400)) "$zt" java-test "$model" --select geometry::Circle --select geometry::Rectangle \
+    --junit5 --store "$store" --user me --templates "$src/templates" "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
+}
+# The files of the tests: name, inode and modification time.
+listing() { (cd "$root" && stat -c '%n %i %Y' -- *.java); }
+
+generate "$src/examples/shapes-java.json" 0
+check "the first generation succeeds" test $? -eq 0
+check "the bundled template has the three regions" \
+  test "$(grep -c -e '// user code begin: imports' -e '// user code begin: setup' -e '// user code begin: members' "$file")" -eq 3
+# The region edited (written in place: the file keeps its inode).
+awk '{ print } /\/\/ user code begin: setup/ { print "        factor = factor * 1; // kept\r" }' "$file" >"$tmp/edited"
+cat "$tmp/edited" >"$file"
+touch -d '2001-01-01 00:00:00' "$root"/*.java
+listing >"$tmp/before"
+
+generate "$src/examples/shapes-java.json" 3
+check "another day, same model: it succeeds" test $? -eq 0
+check "another day, same model: nothing is asked" test "$(grep -c '?' "$tmp/err")" -eq 0
+listing >"$tmp/after"
+check "another day, same model: no file is rewritten" cmp -s "$tmp/before" "$tmp/after"
+check "the edited region is there" grep -q 'factor = factor \* 1; // kept' "$file"
+check "the date is the first day's" grep -q "generated 01/01/70" "$file"
+
+# Circle.scale gets a parameter more. Unanswered, the changed test is the
+# one test file asked about, and the end of input keeps it.
+sed 's|{ "name": "factor", "type": "double", "initValue": "2.0" }|&, { "name": "times", "type": "int", "initValue": "3" }|' \
+  "$src/examples/shapes-java.json" >"$tmp/shapes2.json"
+check "the model changed" grep -q '"times"' "$tmp/shapes2.json"
+generate "$tmp/shapes2.json" 5
+check "a parameter more: one test file is asked about" test "$(grep -c 'exists. Replace it?' "$tmp/err")" -eq 1
+check "a parameter more: the changed one" grep -q 'Circlescale.java exists. Replace it?' "$tmp/err"
+listing >"$tmp/after"
+check "a parameter more, unanswered: no file is rewritten" cmp -s "$tmp/before" "$tmp/after"
+
+# Answered yes: the parameter and the region are in the file; the others stay.
+generate "$tmp/shapes2.json" 5 --answer replace=all --answer overwrite-datapools=all
+check "answered: it succeeds" test $? -eq 0
+check "answered: still only that file is asked about" test "$(grep -c 'exists. Replace it?' "$tmp/err")" -eq 1
+check "the parameter is in the file" grep -q 'testObject.scale(factor, times);' "$file"
+check "the region is kept" grep -q 'factor = factor \* 1; // kept' "$file"
+check "the file has the new date" grep -q "generated 01/06/70" "$file"
+listing >"$tmp/after"
+check "the other files are not rewritten" \
+  cmp -s <(grep -v '^Circlescale.java ' "$tmp/before") <(grep -v '^Circlescale.java ' "$tmp/after")
+
+finish regeneration

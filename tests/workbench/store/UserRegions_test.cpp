@@ -1,0 +1,159 @@
+// What a regenerated script keeps of the stored one: the date texts and the
+// user regions (UserRegions.h).
+#include "workbench/store/scripts/UserRegions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "workbench/text/Texts.h"
+
+namespace zt::wb {
+namespace {
+
+std::vector<std::string> Names(const RegionScan& scan) {
+  std::vector<std::string> names;
+  for (const UserRegion& region : scan.regions) names.push_back(region.name);
+  return names;
+}
+
+TEST(UserRegions, MarkersInTheCommentsOfEachLanguage) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> names;
+    std::vector<std::string> contents;
+  };
+  const Case cases[] = {
+      {"a\r\n// user code begin: imports\r\nimport x.Y;\r\n// user code end: imports\r\nb\r\n",
+       {"imports"},
+       {"import x.Y;\r\n"}},
+      {"    //user code begin:setup\n    x();\n\n    //   user code end: setup\n", {"setup"}, {"    x();\n\n"}},
+      {"' user code begin: vb.part-1\r\n' user code end: vb.part-1\r\n", {"vb.part-1"}, {""}},
+      {"/* user code begin: a */\n1\n/* user code end: a */\n# user code begin: b\n2\n# user code end: b",
+       {"a", "b"},
+       {"1\n", "2\n"}},
+      {"-- user code begin: sql\n--user code end: sql\n", {"sql"}, {""}},
+      // Not markers: no comment before the words, no name, other words.
+      {"user code begin: a\nint x; // user code begin: b\n// user code begin:\n// User code begin: c\n", {}, {}},
+  };
+  for (const Case& c : cases) {
+    const RegionScan scan = ScanUserRegions(c.text);
+    EXPECT_EQ(scan.fault, "") << c.text;
+    EXPECT_EQ(Names(scan), c.names) << c.text;
+    std::vector<std::string> contents;
+    for (const UserRegion& region : scan.regions) {
+      contents.push_back(std::string(c.text).substr(region.begin, region.end - region.begin));
+    }
+    EXPECT_EQ(contents, c.contents) << c.text;
+  }
+}
+
+TEST(UserRegions, MalformedRegionsAreNamed) {
+  struct Case {
+    const char* text;
+    std::string fault;
+  };
+  const Case cases[] = {
+      {"// user code begin: a\nx\n", Text(WB_REGION_UNCLOSED, {"a"})},
+      {"x\n// user code end: a\n", Text(WB_REGION_UNOPENED, {"a"})},
+      {"// user code begin: a\n// user code end: b\n", Text(WB_REGION_UNOPENED, {"b"})},
+      {"// user code begin: a\n// user code begin: b\n// user code end: b\n// user code end: a\n",
+       Text(WB_REGION_NESTED, {"b", "a"})},
+      {"// user code begin: a\n// user code end: a\n// user code begin: a\n// user code end: a\n",
+       Text(WB_REGION_TWICE, {"a"})},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ScanUserRegions(c.text).fault, c.fault) << c.text;
+}
+
+TEST(UserRegions, OnlyTheDateTextMayDiffer) {
+  const std::vector<std::string> date{"12/08/26 07:00:00"};
+  struct Case {
+    const char* stored;
+    const char* generated;
+    bool same;
+  };
+  const Case cases[] = {
+      {"// generated 01/02/25 10:11:12.\r\nx\r\n", "// generated 12/08/26 07:00:00.\r\nx\r\n", true},
+      // Another length, twice in the file, the same each time.
+      {"a 1/2/25 1:02:03 PM b\r\n1/2/25 1:02:03 PM\r\n", "a 12/08/26 07:00:00 b\r\n12/08/26 07:00:00\r\n", true},
+      {"a 1/2/25 b\r\n1/3/25\r\n", "a 12/08/26 07:00:00 b\r\n12/08/26 07:00:00\r\n", false},
+      // Anything else that differs, a line end in the place of the date, or no date at all.
+      {"// generated 01/02/25 10:11:12.\r\ny\r\n", "// generated 12/08/26 07:00:00.\r\nx\r\n", false},
+      {"// generated 01/02/25\r\n10:11.\r\n", "// generated 12/08/26 07:00:00.\r\n", false},
+      {"// generated x.\r\n", "// generated y.\r\n", false},
+      {"", "12/08/26 07:00:00", false},  // a date is never empty
+  };
+  for (const Case& c : cases) EXPECT_EQ(SameButDates(c.stored, c.generated, date), c.same) << c.stored;
+  EXPECT_FALSE(SameButDates("// generated 01/02/25 10:11:12.", "// generated 12/08/26 07:00:00.", {}));
+}
+
+TEST(UserRegions, RegenerationCarriesTheStoredRegions) {
+  const std::vector<std::string> today{"D2"};
+  const std::string generated =
+      "// D2\n// user code begin: imports\n// user code end: imports\nvoid f(int a, int b);\n"
+      "  // user code begin: setup\n  // user code end: setup\n";
+  struct Case {
+    const char* what;
+    std::string stored;
+    bool unchanged;
+    std::string text;
+    std::vector<std::string> lost;
+    std::string fault;
+  };
+  const Case cases[] = {
+      {"an edited region and another date: unchanged",
+       "// D1\n// user code begin: imports\nimport a.B;\n// user code end: imports\nvoid f(int a, int b);\n"
+       "  // user code begin: setup\n  // user code end: setup\n",
+       true,
+       "",
+       {},
+       ""},
+      {"a model change: the regions are carried into the new text",
+       "// D1\n// user code begin: imports\nimport a.B;\n// user code end: imports\nvoid f(int a);\n"
+       "  // user code begin: setup\n  b = 2;\n  // user code end: setup\n",
+       false,
+       "// D2\n// user code begin: imports\nimport a.B;\n// user code end: imports\nvoid f(int a, int b);\n"
+       "  // user code begin: setup\n  b = 2;\n  // user code end: setup\n",
+       {},
+       ""},
+      {"a region the new text lacks: named, unless it is empty",
+       "// D1\n// user code begin: members\nint n;\n// user code end: members\n"
+       "// user code begin: empty\n// user code end: empty\nvoid f(int a);\n",
+       false,
+       generated,
+       {"members"},
+       ""},
+      {"malformed stored regions: nothing carried, the fault named",
+       "// D1\n// user code begin: imports\nimport a.B;\nvoid f(int a);\n",
+       false,
+       generated,
+       {},
+       Text(WB_REGION_UNCLOSED, {"imports"})},
+      {"only the date differs: unchanged",
+       "// D1\n// user code begin: imports\n// user code end: imports\nvoid f(int a, int b);\n"
+       "  // user code begin: setup\n  // user code end: setup\n",
+       true,
+       "",
+       {},
+       ""},
+  };
+  for (const Case& c : cases) {
+    const Regeneration result = Regenerate(c.stored, generated, today);
+    EXPECT_EQ(result.unchanged, c.unchanged) << c.what;
+    if (!c.unchanged) EXPECT_EQ(result.text, c.text) << c.what;
+    EXPECT_EQ(result.lost, c.lost) << c.what;
+    EXPECT_EQ(result.fault, c.fault) << c.what;
+  }
+
+  // A new text whose own regions are malformed takes none: the stored ones with content are lost.
+  const Regeneration broken = Regenerate(
+      "// user code begin: a\nx\n// user code end: a\n// user code begin: b\n"
+      "// user code end: b\n",
+      "// user code begin: a\n// user code end: b\n", {});
+  EXPECT_EQ(broken.text, "// user code begin: a\n// user code end: b\n");
+  EXPECT_EQ(broken.lost, std::vector<std::string>{"a"});
+}
+
+}  // namespace
+}  // namespace zt::wb
