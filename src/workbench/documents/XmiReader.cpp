@@ -941,19 +941,17 @@ class XmiLoader {
     return references;
   }
 
-  /// The class a reference names; nullptr, with the reason in `why`, when
-  /// it names none.
-  Class* ClassOf(const Reference& reference, std::string& why) const {
-    if (auto* c = dynamic_cast<Class*>(ModelElement(reference.id))) return c;
-    const auto found = byId_.find(reference.id);
-    if (reference.external || found != byId_.end()) {
-      std::string name = NameById(reference.id);
-      if (const Element* element = ModelElement(reference.id)) name = element->GetQualifiedName();
-      why = Text(WB_XMI_REASON_NOT_A_CLASS, {name.empty() ? reference.id : name});
-    } else {
-      why = Text(WB_XMI_REASON_NO_SUCH_ID, {reference.id});
+  /// The class a reference names; nullptr when it names none (WhyNoClass).
+  Class* ClassOf(const Reference& reference) const { return dynamic_cast<Class*>(ModelElement(reference.id)); }
+
+  // Why `reference` names no class: what it names instead, or nothing.
+  std::string WhyNoClass(const Reference& reference) const {
+    if (!reference.external && byId_.find(reference.id) == byId_.end()) {
+      return Text(WB_XMI_REASON_NO_SUCH_ID, {reference.id});
     }
-    return nullptr;
+    std::string name = NameById(reference.id);
+    if (const Element* element = ModelElement(reference.id)) name = element->GetQualifiedName();
+    return Text(WB_XMI_REASON_NOT_A_CLASS, {name.empty() ? reference.id : name});
   }
 
   void Relate(pugi::xml_node at, Class& client, Class& supplier, bool inherit) {
@@ -974,7 +972,6 @@ class XmiLoader {
   void ResolveRelations() {
     for (const PendingRelation& relation : relations_) {
       const pugi::xml_node node = relation.node;
-      std::string why;
       if (relation.link == Link::kGeneralization) {
         const std::vector<Reference> generals = References(node, "general");
         if (generals.empty()) {
@@ -982,10 +979,10 @@ class XmiLoader {
                           {relation.client->GetQualifiedName(), Text(WB_XMI_REASON_NO_END)}));
         }
         for (const Reference& general : generals) {
-          if (Class* supplier = ClassOf(general, why)) {
+          if (Class* supplier = ClassOf(general)) {
             Relate(node, *relation.client, *supplier, true);
           } else {
-            Warn(node, Text(WB_XMI_WARN_GENERALIZATION, {relation.client->GetQualifiedName(), why}));
+            Warn(node, Text(WB_XMI_WARN_GENERALIZATION, {relation.client->GetQualifiedName(), WhyNoClass(general)}));
           }
         }
         continue;
@@ -1004,16 +1001,16 @@ class XmiLoader {
       std::vector<Class*> clientClasses;
       if (relation.client != nullptr) clientClasses.push_back(relation.client);
       for (const Reference& client : clients) {
-        if (Class* c = ClassOf(client, why)) {
+        if (Class* c = ClassOf(client)) {
           clientClasses.push_back(c);
         } else {
-          Warn(node, Text(WB_XMI_WARN_REALIZATION_END, {why}));
+          Warn(node, Text(WB_XMI_WARN_REALIZATION_END, {WhyNoClass(client)}));
         }
       }
       for (const Reference& supplier : suppliers) {
-        Class* s = ClassOf(supplier, why);
+        Class* s = ClassOf(supplier);
         if (s == nullptr) {
-          Warn(node, Text(WB_XMI_WARN_REALIZATION_END, {why}));
+          Warn(node, Text(WB_XMI_WARN_REALIZATION_END, {WhyNoClass(supplier)}));
           continue;
         }
         for (Class* c : clientClasses) Relate(node, *c, *s, false);
