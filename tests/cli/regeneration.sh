@@ -4,9 +4,10 @@
 # is edited, and the tests are generated again on other days with standard
 # input closed: from the same model nothing is asked and nothing rewritten
 # (same inode and time); from a model whose Circle.scale has a parameter
-# more, only that test is asked about (kept at the end of input; answered
-# yes, it gets the parameter and keeps the region, and the other files are
-# not rewritten). The store folder and a PostgreSQL store share this logic;
+# more, that test gets it unasked, keeping its region, and its datapool the
+# field, keeping the user's rows; a test edited outside its regions is asked
+# about (kept at the end of input; answered yes, replaced, keeping the
+# region), and the other files are never rewritten. The store folder and a PostgreSQL store share this logic;
 # the store's conformance tests run it on both.
 . "$2/tests/cli/lib/common.sh" "$@"
 store=$tmp/store
@@ -40,26 +41,50 @@ check "another day, same model: no file is rewritten" cmp -s "$tmp/before" "$tmp
 check "the edited region is there" grep -q 'factor = factor \* 1; // kept' "$file"
 check "the date is the first day's" grep -q "generated 01/01/70" "$file"
 
-# Circle.scale gets a parameter more. Unanswered, the changed test is the
-# one test file asked about, and the end of input keeps it.
+# Circle.scale gets a parameter more, and its datapool holds rows of the
+# user's. Regenerated unanswered: the test was not edited outside its
+# regions since it was generated, so it is replaced unasked, keeping the
+# region; its datapool gains the field and keeps the rows.
+printf 'factor,expectedException\r\n2.0,\r\n-1,java.lang.IllegalArgumentException\r\n' >"$tmp/rows.csv"
+"$zt" datapool import Circle_scale "$tmp/rows.csv" --store "$store" >/dev/null 2>&1
+check "the user's rows are stored" test "$("$zt" datapool export Circle_scale --store "$store" | wc -l)" -eq 3
 sed 's|{ "name": "factor", "type": "double", "initValue": "2.0" }|&, { "name": "times", "type": "int", "initValue": "3" }|' \
   "$src/examples/shapes-java.json" >"$tmp/shapes2.json"
 check "the model changed" grep -q '"times"' "$tmp/shapes2.json"
 generate "$tmp/shapes2.json" 5
-check "a parameter more: one test file is asked about" test "$(grep -c 'exists. Replace it?' "$tmp/err")" -eq 1
-check "a parameter more: the changed one" grep -q 'Circlescale.java exists. Replace it?' "$tmp/err"
-listing >"$tmp/after"
-check "a parameter more, unanswered: no file is rewritten" cmp -s "$tmp/before" "$tmp/after"
-
-# Answered yes: the parameter and the region are in the file; the others stay.
-generate "$tmp/shapes2.json" 5 --answer replace=all --answer overwrite-datapools=all
-check "answered: it succeeds" test $? -eq 0
-check "answered: still only that file is asked about" test "$(grep -c 'exists. Replace it?' "$tmp/err")" -eq 1
+check "a parameter more: it succeeds" test $? -eq 0
+check "a parameter more: nothing is asked" test "$(grep -c '?' "$tmp/err")" -eq 0
 check "the parameter is in the file" grep -q 'testObject.scale(factor, times);' "$file"
 check "the region is kept" grep -q 'factor = factor \* 1; // kept' "$file"
 check "the file has the new date" grep -q "generated 01/06/70" "$file"
 listing >"$tmp/after"
 check "the other files are not rewritten" \
+  cmp -s <(grep -v '^Circlescale.java ' "$tmp/before") <(grep -v '^Circlescale.java ' "$tmp/after")
+check "the datapool gains the field, its rows kept" \
+  test "$("$zt" datapool export Circle_scale --store "$store" | tr -d '\r')" = "$(printf 'factor,times,expectedException\n2.0,3,\n-1,3,java.lang.IllegalArgumentException')"
+check "stderr says so" grep -q 'The datapool "Circle_scale" gains the field(s) times from the model; its 2 row(s) keep' "$tmp/err"
+
+# Edited outside its regions, the test is asked about when the model changes
+# again; the end of input keeps it as it is.
+printf '// a hand edit\n' >>"$file"
+listing >"$tmp/before"
+generate "$src/examples/shapes-java.json" 7
+check "edited outside a region: one test file is asked about" test "$(grep -c 'exists. Replace it?' "$tmp/err")" -eq 1
+check "edited outside a region: the edited one" grep -q 'Circlescale.java exists. Replace it?' "$tmp/err"
+listing >"$tmp/after"
+check "edited outside a region, unanswered: no file is rewritten" cmp -s "$tmp/before" "$tmp/after"
+check "the hand edit is kept" grep -q '^// a hand edit' "$file"
+check "a field fewer: its datapool is asked about and kept" \
+  test "$("$zt" datapool export Circle_scale --store "$store" | head -1 | tr -d '\r')" = "factor,times,expectedException"
+
+# Answered yes: the model's text and the region are in the file.
+generate "$src/examples/shapes-java.json" 7 --answer replace=all
+check "answered: it succeeds" test $? -eq 0
+check "answered: the parameter is gone" grep -q 'testObject.scale(factor);' "$file"
+check "answered: the region is kept" grep -q 'factor = factor \* 1; // kept' "$file"
+check "answered: the hand edit is replaced" test "$(grep -c '^// a hand edit' "$file")" -eq 0
+listing >"$tmp/after"
+check "answered: the other files are not rewritten" \
   cmp -s <(grep -v '^Circlescale.java ' "$tmp/before") <(grep -v '^Circlescale.java ' "$tmp/after")
 
 finish regeneration

@@ -109,6 +109,8 @@ struct KnownNames {
   /// name held, as "type\nfolder\nname".
   std::unordered_map<std::string, std::string> scripts;
   std::unordered_set<std::string> scriptNames;
+  /// What was generated (GeneratedScripts in StoreBase.h): digests by "type\npath".
+  std::unordered_map<std::string, std::string> generated;
 };
 
 /// The datapool name recorded for `operation` in the store database `db`;

@@ -282,6 +282,49 @@ bool SameContent(const Datapool& stored, const Datapool& wanted) {
   return stored.description == wanted.description && stored.fields == wanted.fields && stored.rows == wanted.rows;
 }
 
+// Whether `wanted` only adds fields to `stored`: the same description, and
+// every stored field, of the same name and type, among the wanted ones in the
+// same order. (A model that gives an operation a parameter more.)
+bool GainsFieldsOnly(const Datapool& stored, const Datapool& wanted) {
+  if (stored.description != wanted.description || stored.fields.size() >= wanted.fields.size()) return false;
+  size_t s = 0;
+  for (const DatapoolField& field : wanted.fields) {
+    if (s < stored.fields.size() && stored.fields[s] == field) ++s;
+  }
+  return s == stored.fields.size();
+}
+
+// `stored` with the fields of `wanted` (see GainsFieldsOnly): every stored row
+// keeps its values, and a field it did not have gets the wanted initial value.
+Datapool WithFieldsAdded(const Datapool& stored, const Datapool& wanted) {
+  Datapool merged = wanted;
+  merged.rows.clear();
+  for (const std::vector<std::string>& row : stored.rows) {
+    std::vector<std::string>& values = merged.rows.emplace_back();
+    size_t s = 0;
+    for (size_t f = 0; f < wanted.fields.size(); ++f) {
+      if (s < stored.fields.size() && stored.fields[s] == wanted.fields[f]) {
+        values.push_back(s < row.size() ? row[s] : std::string());
+        ++s;
+      } else {
+        values.push_back(wanted.rows.empty() || f >= wanted.rows[0].size() ? std::string() : wanted.rows[0][f]);
+      }
+    }
+  }
+  return merged;
+}
+
+// The names of the fields `merged` has and `stored` had not, as a list.
+std::string AddedFieldNames(const Datapool& stored, const Datapool& merged) {
+  std::string names;
+  for (const DatapoolField& field : merged.fields) {
+    if (std::find(stored.fields.begin(), stored.fields.end(), field) != stored.fields.end()) continue;
+    if (!names.empty()) names += Text(WB_DP_LIST_SEPARATOR);
+    names += field.name;
+  }
+  return names;
+}
+
 std::string FieldNames(const Datapool& datapool) {
   if (datapool.fields.empty()) return Text(WB_DP_LIST_NO_FIELDS);
   std::string names;
@@ -642,7 +685,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
       case Database::AtOnce::kCreated: return datapool_result::kCreated;
       case Database::AtOnce::kExists:
         if (SameContent(found, wanted)) return datapool_result::kNothingToReport;
-        if (!overwrite_) return kDatapoolExists;
+        if (!overwrite_ && !GainsFieldsOnly(found, wanted)) return kDatapoolExists;
         break;
       case Database::AtOnce::kNotOffered: break;
     }
@@ -666,9 +709,14 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
       if (!existing) RaiseError(errc::kPathFileAccessError, {}, Text(WB_DP_CHANGED_MEANWHILE, {name}));
     }
   }
+  // A datapool that only gains fields keeps its rows, unasked: the values
+  // typed or recorded in them are the user's.
+  bool gainsFields = false;
   if (existing) {
     if (SameContent(*existing, wanted)) return datapool_result::kNothingToReport;
-    if (!overwrite_) return kDatapoolExists;
+    gainsFields = GainsFieldsOnly(*existing, wanted);
+    if (!overwrite_ && !gainsFields) return kDatapoolExists;
+    if (gainsFields) wanted = WithFieldsAdded(*existing, wanted);
     id = existing->id;
     transaction.Replacing();
     Statement update(db, "UPDATE datapools SET description = ?, updated = datetime('now'), \"user\" = ? WHERE id = ?");
@@ -680,7 +728,9 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   InsertContent(db, id, wanted);
   transaction.Commit();
   if (batch != nullptr) batch->AfterChange(name);
-  return datapool_result::kCreated;
+  if (!gainsFields) return datapool_result::kCreated;
+  Say(WB_DP_FIELDS_ADDED, {name, AddedFieldNames(*existing, wanted), std::to_string(wanted.rows.size())});
+  return datapool_result::kNothingToReport;
 }
 
 void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connection, const std::string& name,

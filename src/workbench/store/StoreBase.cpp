@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "support/Error.h"
@@ -25,10 +26,74 @@ std::string Client() {
   return std::string(host) + " process " + std::to_string(::getpid());
 }
 
+// The statement that records `count` scripts.
+std::string RecordStatement(size_t count) {
+  std::string sql = "INSERT INTO generated_scripts (type, path, digest, recorded) VALUES ";
+  for (size_t i = 0; i < count; ++i) sql += i == 0 ? "(?, ?, ?, datetime('now'))" : ", (?, ?, ?, datetime('now'))";
+  return sql + " ON CONFLICT (type, path) DO UPDATE SET digest = excluded.digest, recorded = excluded.recorded";
+}
+
+// A record's key among the known names: "type\npath".
+std::string KnownKey(int type, const std::string& path) { return std::to_string(type) + '\n' + path; }
+
 }  // namespace
 
+std::optional<std::string> GeneratedScripts::Recorded(dsScriptType type, const std::string& path) {
+  if (const auto found = waiting_.find({type, path}); found != waiting_.end()) return found->second;
+  Database* db = database_();
+  if (db == nullptr) return std::nullopt;
+  if (KnownNames* known = db->Known()) {
+    const auto found = known->generated.find(KnownKey(type, path));
+    if (found == known->generated.end()) return std::nullopt;
+    return found->second;
+  }
+  try {
+    Statement query(*db, "SELECT digest FROM generated_scripts WHERE type = ? AND path = ?");
+    if (query.Bind(1, int64_t{type}).Bind(2, path).Step()) return query.ColumnText(0);
+  } catch (const ZtError&) {
+    // Not known: the file is asked about.
+  }
+  return std::nullopt;
+}
+
+void GeneratedScripts::Record(dsScriptType type, const std::string& path, const std::string& digest) {
+  waiting_[{type, path}] = digest;
+  if (!batching_ || waiting_.size() >= kRecordsAtOnce) Flush();
+}
+
+void GeneratedScripts::Flush() {
+  if (waiting_.empty()) return;
+  const std::map<std::pair<int, std::string>, std::string> records = std::move(waiting_);
+  waiting_.clear();
+  Database* db = database_();
+  if (db == nullptr) return;
+  try {
+    Transaction transaction(*db);
+    constexpr size_t kPerStatement = 64;
+    auto next = records.begin();
+    for (size_t left = records.size(); left > 0;) {
+      const size_t count = std::min(left, kPerStatement);
+      Statement insert(*db, RecordStatement(count).c_str());
+      for (int i = 0; i < static_cast<int>(count); ++i, ++next) {
+        insert.Bind(3 * i + 1, int64_t{next->first.first}).Bind(3 * i + 2, next->first.second);
+        insert.Bind(3 * i + 3, next->second);
+      }
+      insert.Run();
+      left -= count;
+    }
+    transaction.Commit();
+  } catch (const ZtError&) {
+    return;  // dropped: those files are asked about next time
+  }
+  if (KnownNames* known = db->Known()) {
+    for (const auto& [key, digest] : records) known->generated[KnownKey(key.first, key.second)] = digest;
+  }
+}
+
 StoreBase::StoreBase(StoreOptions options, Console& console)
-    : options_(std::move(options)), console_(console), scripts_(console) {}
+    : options_(std::move(options)), console_(console), scripts_(console), generated_([this] { return Db(); }) {
+  scripts_.SetRecords(&generated_);
+}
 
 StoreBase::~StoreBase() = default;
 
@@ -168,6 +233,7 @@ std::string StoreBase::MakeDatapoolName(const std::string& className, const std:
 void StoreBase::BeginBatch() {
   if (Db() == nullptr) return;
   batching_ = true;
+  generated_.SetBatching(true);
   scripts_.BeginBatch();
   BeginDatabaseBatch();
 }
@@ -179,6 +245,7 @@ void StoreBase::BeginOperation(int32_t operation) {
 
 void StoreBase::Flush() {
   scripts_.Finish();
+  generated_.Flush();
   if (batching_) FlushDatabase();
 }
 
@@ -193,6 +260,7 @@ std::vector<int32_t> StoreBase::EndBatch() {
     losses_.push_back({operation, std::move(datapool), {}});
   }
   batching_ = false;
+  generated_.SetBatching(false);
   operation_ = 0;
   return {lost.begin(), lost.end()};
 }

@@ -19,11 +19,16 @@
 // Without an operation in hand (a store used on its own) the suffix counts
 // this session only (ScriptFiles.h).
 //
+// What was generated: the store records a digest of every script it writes
+// (GeneratedScripts below), so that a test not edited outside its user regions
+// is regenerated without a question (ScriptFiles.h).
+//
 // Ownership: the store borrows the console, which must outlive it; it owns
 // its database, which lives until the store is destroyed.
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -40,6 +45,48 @@
 #include "workbench/terminal/Console.h"
 
 namespace zt::wb {
+
+// What the store generated: for each script it wrote, a digest of the text
+// outside its user regions (ScriptFiles.h, "What was generated"), kept in
+// the store's database, so that every user of a shared store finds what the
+// last run wrote, whoever made it.
+//
+// Schema (store migration 6):
+//   generated_scripts (type, path, digest, recorded)   PRIMARY KEY (type, path)
+// `path` is "/"-separated below the root of the script type; `recorded` is
+// the time in UTC, "YYYY-MM-DD HH:MM:SS".
+//
+// In a store's batch the records are written together (at Flush, or when
+// kRecordsAtOnce wait), else at once. A record that is never written (the
+// run killed, the database failing) costs nothing but a question: the file
+// is asked about when it is generated again, as if it had been edited.
+
+/// The most records that wait for a batch's Flush.
+inline constexpr size_t kRecordsAtOnce = 256;
+
+class GeneratedScripts final : public ScriptRecords {
+ public:
+  /// `database` gives the store's open database (null while it has none).
+  explicit GeneratedScripts(std::function<Database*()> database) : database_(std::move(database)) {}
+
+  /// The digest recorded for the script: one waiting to be written, else
+  /// the database's (read once per run by a back-end over a network,
+  /// Database::Known). nullopt when there is none or it cannot be read.
+  std::optional<std::string> Recorded(dsScriptType type, const std::string& path) override;
+  /// Records `digest`; written at once unless batching.
+  void Record(dsScriptType type, const std::string& path, const std::string& digest) override;
+
+  /// While true, records wait for Flush.
+  void SetBatching(bool batching) { batching_ = batching; }
+  /// Writes the waiting records in one transaction (joining an open one);
+  /// when the database fails they are dropped (see the file comment).
+  void Flush();
+
+ private:
+  std::function<Database*()> database_;
+  std::map<std::pair<int, std::string>, std::string> waiting_;
+  bool batching_ = false;
+};
 
 /// How the workbench's store is set up.
 struct StoreOptions {
@@ -197,6 +244,7 @@ class StoreBase : public DataStore {
   StoreOptions options_;
   Console& console_;
   ScriptFiles scripts_;
+  GeneratedScripts generated_;
   std::string userName_;
   const OperationInHand* operationInHand_ = nullptr;
   // The datapool name given last, by operation key, and the script suffix

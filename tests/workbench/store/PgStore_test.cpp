@@ -117,6 +117,27 @@ class PostgresStore : public ::testing::Test {
   test::ScriptedConsole console_;
 };
 
+// A store made by the release before (version 5) is brought up to date at
+// the next login, keeping what it holds; every later login finds it so.
+TEST_F(PostgresStore, AStoreOfVersionFiveGainsTheRecordsOfWhatWasGenerated) {
+  Open("tester");
+  test::PgServer::Instance().Run(
+      "DROP TABLE generated_scripts; DELETE FROM schema_version WHERE version > 5; "
+      "INSERT INTO tool_options VALUES (1, 'kept')",
+      conninfo_);
+  for (int login = 0; login < 2; ++login) {
+    std::unique_ptr<StoreBase> store = Open("tester");
+    Database& db = DatabaseOf(store->Connection());
+    Statement versions(db, "SELECT string_agg(version::text, ',' ORDER BY version) FROM schema_version");
+    ASSERT_TRUE(versions.Step());
+    EXPECT_EQ(versions.ColumnText(0), "5,6");
+    EXPECT_TRUE(db.HasTable("generated_scripts"));
+    Statement option(db, "SELECT value FROM tool_options WHERE number = 1");
+    ASSERT_TRUE(option.Step());
+    EXPECT_EQ(option.ColumnText(0), "kept");
+  }
+}
+
 TEST_F(PostgresStore, ASchemaOfANewerVersionIsRefusedWithBothVersions) {
   Open("tester");
   test::PgServer::Instance().Run("INSERT INTO schema_version VALUES (99, '')", conninfo_);

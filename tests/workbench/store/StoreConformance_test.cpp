@@ -19,6 +19,7 @@
 #include "support/Error.h"
 #include "workbench/store/StoreBackends.h"
 #include "workbench/store/StoreBase.h"
+#include "workbench/store/scripts/UserRegions.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/SafeFolders.h"
 #include "workbench/text/Texts.h"
@@ -269,7 +270,8 @@ TEST_P(Store, ExistingFilesAreReplacedOnlyOnYes) {
 }
 
 // Regenerating a test: another date alone, or edits in the user regions,
-// leave the file as it is, unasked; a change elsewhere is asked about, and
+// leave the file as it is, unasked; a change elsewhere replaces it unasked
+// while it was not edited outside its regions, else is asked about, and
 // "yes" keeps the regions; a region the new text lacks, or regions that are
 // malformed, are named, and asked about even after "yes to all".
 TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
@@ -299,17 +301,31 @@ TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
   EXPECT_EQ(console_.Reads(), 0);
   EXPECT_EQ(console_.Output(), "");
 
-  // Without the date texts only the same text counts as unchanged.
-  console_.Answer("n");
-  EXPECT_EQ(Save("A.java", "unittests", text("12/08/26 07:00:00", "f(a);", "")), save_result::kNotWritten);
-  EXPECT_EQ(console_.Reads(), 1);
+  // Without the date texts another date is a change; the file was not edited
+  // outside its region since it was generated, so the new text, made to be
+  // generated again, is written unasked, the region carried. So is a model change.
+  EXPECT_EQ(Save("A.java", "unittests", text("12/08/26 07:00:00", "f(a);", "")), 0);
+  EXPECT_EQ(ReadAll(file), text("12/08/26 07:00:00", "f(a);", setup));
+  EXPECT_EQ(save(text("12/08/26 07:00:00", "f(a, b);", ""), "12/08/26 07:00:00"), 0);
+  EXPECT_EQ(ReadAll(file), text("12/08/26 07:00:00", "f(a, b);", setup));
+  EXPECT_EQ(console_.Reads(), 0);
 
-  // The model changed: asked as for any change, and "yes to all" keeps the region.
+  // A file the store did not write has no record: asked about.
+  const fs::path other = JavaRoot() / "unittests" / "B.java";
+  WriteAll(other, text("1/2/25 10:11:12", "g();", ""));
+  console_.Answer("n");
+  EXPECT_EQ(store_->SaveGeneratedScript("B.java", "unittests", dsJavaScript, text("1/2/25 10:11:12", "g(x);", ""), {}),
+            save_result::kNotWritten);
+  EXPECT_EQ(console_.Reads(), 1);
+  EXPECT_EQ(ReadAll(other), text("1/2/25 10:11:12", "g();", ""));
+
+  // Edited outside its region: the model's change is asked about, and "yes to all" keeps the region.
+  WriteAll(file, ReadAll(file) + "// mine\r\n");
   store_->SetMultipleItems(true);
   console_.Answer("a");
-  EXPECT_EQ(save(text("12/08/26 07:00:00", "f(a, b);", ""), "12/08/26 07:00:00"), 0);
+  EXPECT_EQ(save(text("12/08/26 07:00:00", "f(a, c);", ""), "12/08/26 07:00:00"), 0);
   EXPECT_NE(console_.Output().find(Text(WB_STORE_REPLACE_QUESTION, {file.string()})), std::string::npos);
-  EXPECT_EQ(ReadAll(file), text("12/08/26 07:00:00", "f(a, b);", setup));
+  EXPECT_EQ(ReadAll(file), text("12/08/26 07:00:00", "f(a, c);", setup));
   EXPECT_EQ(console_.Reads(), 2);
 
   // A new text without the region: asked after "yes to all", naming it; the end of input keeps the file.
@@ -330,7 +346,39 @@ TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
       std::string::npos);
   EXPECT_EQ(ReadAll(file), text("12/09/26 07:00:00", "f(a, b);", ""));
   EXPECT_EQ(console_.Reads(), 4);
-  EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});
+  EXPECT_EQ(Names(file.parent_path()), (std::set<std::string>{"A.java", "B.java"}));
+}
+
+// What was generated is recorded in the store, written with a run's batch,
+// and every user of the store goes by it: another user's run takes a model
+// change unasked, and never replaces a test someone edited outside its
+// regions.
+TEST_P(Store, EveryUserGoesByWhatTheStoreRecordedAsGenerated) {
+  const auto text = [](const std::string& name, const std::string& call) {
+    return "class " + name + " {\n  // user code begin: setup\n  // user code end: setup\n  " + call + "\n}\n";
+  };
+  store_->BeginBatch();
+  for (const char* name : {"A", "B"}) ASSERT_EQ(Save(std::string(name) + ".java", "unittests", text(name, "f();")), 0);
+  store_->EndBatch();
+  store_ = MakeStore("other");
+  store_->Open();
+  const fs::path folder = JavaRoot() / "unittests";
+  WriteAll(folder / "B.java", text("B", "f();") + "// mine\n");
+  store_->BeginBatch();
+  EXPECT_EQ(Save("A.java", "unittests", text("A", "f(x);")), 0);
+  EXPECT_EQ(Save("B.java", "unittests", text("B", "f(x);")), save_result::kNotWritten) << "end of input keeps it";
+  store_->EndBatch();
+  EXPECT_EQ(console_.Reads(), 1);
+  EXPECT_NE(console_.Output().find(Text(WB_STORE_REPLACE_QUESTION, {(folder / "B.java").string()})), std::string::npos);
+  EXPECT_EQ(ReadAll(folder / "A.java"), text("A", "f(x);"));
+  EXPECT_EQ(ReadAll(folder / "B.java"), text("B", "f();") + "// mine\n");
+
+  // The records: one per script written, by its path below the root.
+  Statement records(DatabaseOf(store_->Connection()), "SELECT type, path, digest FROM generated_scripts ORDER BY path");
+  std::vector<std::string> rows;
+  while (records.Step()) rows.push_back(records.ColumnText(0) + " " + records.ColumnText(1) + " " + records.ColumnText(2));
+  EXPECT_EQ(rows, (std::vector<std::string>{"0 unittests/A.java " + *GeneratedDigest(text("A", "f(x);")),
+                                            "0 unittests/B.java " + *GeneratedDigest(text("B", "f();"))}));
 }
 
 TEST_P(Store, ForAllAnswersLastUntilTheSessionEnds) {

@@ -141,7 +141,9 @@ TEST(UserRegions, RegenerationCarriesTheStoredRegions) {
   for (const Case& c : cases) {
     const Regeneration result = Regenerate(c.stored, generated, today);
     EXPECT_EQ(result.unchanged, c.unchanged) << c.what;
-    if (!c.unchanged) EXPECT_EQ(result.text, c.text) << c.what;
+    if (!c.unchanged) {
+      EXPECT_EQ(result.text, c.text) << c.what;
+    }
     EXPECT_EQ(result.lost, c.lost) << c.what;
     EXPECT_EQ(result.fault, c.fault) << c.what;
   }
@@ -153,6 +155,25 @@ TEST(UserRegions, RegenerationCarriesTheStoredRegions) {
       "// user code begin: a\n// user code end: b\n", {});
   EXPECT_EQ(broken.text, "// user code begin: a\n// user code end: b\n");
   EXPECT_EQ(broken.lost, std::vector<std::string>{"a"});
+}
+
+// The digest a store records of what it generated: what the regions hold
+// does not count, everything else does; it stays the same from release to
+// release (stores keep it), and malformed regions give none.
+TEST(GeneratedDigest, CountsTheTextOutsideTheRegionsOnly) {
+  EXPECT_EQ(GeneratedDigest(""), "6c62272e07bb014262b821756295c58d") << "FNV-1a 128 of nothing";
+  EXPECT_EQ(GeneratedDigest("a"), "d228cb696f1a8caf78912b704e4a8964");
+  const std::string text = "x\n// user code begin: setup\n// user code end: setup\ny\n";
+  const std::optional<std::string> digest = GeneratedDigest(text);
+  ASSERT_TRUE(digest);
+  EXPECT_EQ(GeneratedDigest("x\n// user code begin: setup\n  a = 1;\r\n// user code end: setup\ny\n"), digest);
+  for (const char* other : {"x\n// user code begin: setup\n// user code end: setup\ny \n",
+                            "x\n// user code begin: setup\n// user code end: setup\n",
+                            "x\n// user code begin: set\n// user code end: set\ny\n",
+                            "x\n\ny\n"}) {
+    EXPECT_NE(GeneratedDigest(other), digest) << other;
+  }
+  EXPECT_EQ(GeneratedDigest("// user code begin: a\n"), std::nullopt);
 }
 
 }  // namespace

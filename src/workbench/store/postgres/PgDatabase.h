@@ -57,7 +57,7 @@ namespace zt::wb {
 
 /// The schema version the PostgreSQL store makes; the SQLite store's last
 /// migration carries the same number.
-inline constexpr int kPgSchemaVersion = 5;
+inline constexpr int kPgSchemaVersion = 6;
 
 /// How long a lost connection is tried again before the run stops.
 inline constexpr std::chrono::seconds kReconnectBound{30};

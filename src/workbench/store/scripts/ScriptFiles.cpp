@@ -422,14 +422,27 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   }
   if (pendingTargets_.Contains(TargetDigest(target))) Finish();
   errno = 0;
-  const std::optional<std::string> existing = ReadScript(rootFd, Relative(*folders, fileName));
+  const std::string path = Relative(*folders, fileName);
+  const std::optional<std::string> existing = ReadScript(rootFd, path);
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
 
-  if (!existing) return Write(folderFd.Get(), *folders, fileName, target, content, type, true);
-  if (*existing == content) return save_result::kStored;
-  const Regeneration regenerated = Regenerate(*existing, content, dates);
-  if (regenerated.unchanged) return save_result::kStored;
+  const auto write = [&](const std::string& text, bool fresh) {
+    const int32_t result = Write(folderFd.Get(), *folders, fileName, target, text, type, fresh);
+    if (result == save_result::kStored) Remember(type, path, text);
+    return result;
+  };
+  if (!existing) return write(content, true);
+  const Regeneration regenerated =
+      *existing == content ? Regeneration{true, content, {}, {}, false} : Regenerate(*existing, content, dates);
+  if (regenerated.unchanged) {
+    Remember(type, path, *existing);
+    return save_result::kStored;
+  }
+  // A text made to be generated again (it has user regions) replaces a file
+  // that was not edited outside them since it was generated, unasked.
+  const bool keepsAll = regenerated.regions && regenerated.fault.empty() && regenerated.lost.empty();
+  if (keepsAll && AsGenerated(type, path, *existing)) return write(regenerated.text, false);
   std::string loss;
   if (!regenerated.fault.empty()) {
     loss = Text(WB_STORE_REPLACE_BAD_REGIONS, {target, regenerated.fault});
@@ -443,7 +456,19 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
     case Decision::kKeep: return save_result::kNotWritten;
     case Decision::kCancel: return save_result::kCancelled;
   }
-  return Write(folderFd.Get(), *folders, fileName, target, regenerated.text, type, false);
+  return write(regenerated.text, false);
+}
+
+void ScriptFiles::Remember(dsScriptType type, const std::string& path, std::string_view text) {
+  if (records_ == nullptr) return;
+  const std::optional<std::string> digest = GeneratedDigest(text);
+  if (digest && records_->Recorded(type, path) != digest) records_->Record(type, path, *digest);
+}
+
+bool ScriptFiles::AsGenerated(dsScriptType type, const std::string& path, std::string_view stored) {
+  if (records_ == nullptr) return false;
+  const std::optional<std::string> recorded = records_->Recorded(type, path);
+  return recorded && recorded == GeneratedDigest(stored);
 }
 
 int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& folder, dsScriptType type) {

@@ -16,6 +16,20 @@
 // while it stays below it, and a folder swapped for a link during a run is
 // found.
 //
+// What was generated (SetRecords): the store records for each script it
+// writes a digest of the text outside its user regions (GeneratedDigest in
+// UserRegions.h). A stored file that differs from the new text, but still
+// gives the digest recorded for it, was not edited outside its regions since
+// it was written: when the new text has user regions (it is made to be
+// generated again), the file is replaced unasked, its regions carried over
+// (a model change reaches the test). A text without regions is asked about
+// as before. A file edited outside its regions, one without a
+// record (written before records were kept, or by another store) and one
+// whose regions would be lost reach the question as before. The record is
+// kept by the script's path below its root, whoever wrote it: a file one
+// user of a shared store edited by hand never gives the digest another
+// user's run recorded.
+//
 // Several writers at once (a team on one scripts folder, two runs of one
 // user): a script that was not there when it was compared is given its name
 // only if it is still not there (a rename that replaces nothing). When
@@ -84,6 +98,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -114,6 +129,19 @@ inline constexpr size_t kBatchScripts = 4096;
 
 /// The non-empty components of a "\"- or "/"-separated path.
 std::vector<std::string> PathComponents(const std::string& path);
+
+/// Where a store keeps what it generated (see the file comment): a digest
+/// per script, by type and "/"-separated path below the root of its type.
+class ScriptRecords {
+ public:
+  /// The digest recorded for the script; nullopt when there is none.
+  virtual std::optional<std::string> Recorded(dsScriptType type, const std::string& path) = 0;
+  /// Records `digest` for the script (perhaps later, with others).
+  virtual void Record(dsScriptType type, const std::string& path, const std::string& digest) = 0;
+
+ protected:
+  ~ScriptRecords() = default;
+};
 
 class ScriptFiles {
  public:
@@ -179,6 +207,10 @@ class ScriptFiles {
   /// that the log a run points to says why a test is missing).
   void SetFailureLog(std::function<void(const std::string&)> log) { failureLog_ = std::move(log); }
 
+  /// Where what was generated is recorded (see the file comment); null:
+  /// nowhere, and every changed file is asked about. Borrowed.
+  void SetRecords(ScriptRecords* records) { records_ = records; }
+
   /// Whether other writers (other users of a shared store) write in the
   /// same folders as a rule: then even in a batch every script is stored
   /// at once, so that a name another writer takes first is found, and its
@@ -225,6 +257,11 @@ class ScriptFiles {
   int32_t Place(int folderFd, const std::string& temporary, const std::string& name, const std::string& target,
                 const std::string* content, bool fresh);
   void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
+  // Records `text` as what the script at `path` holds as generated, unless
+  // that is recorded already.
+  void Remember(dsScriptType type, const std::string& path, std::string_view text);
+  // Whether `stored` is the script at `path` as it was last generated.
+  bool AsGenerated(dsScriptType type, const std::string& path, std::string_view stored);
   // The root of `type` (kept from Open on); raises error 5 for an unknown type.
   const std::filesystem::path& RootPath(dsScriptType type) const;
   // The longest file name the file system of the root of `type` takes, asked
@@ -247,6 +284,7 @@ class ScriptFiles {
   int32_t failures_ = 0;
   std::function<void(const std::string&)> failureLog_;
   bool lastSaveFailed_ = false;
+  ScriptRecords* records_ = nullptr;
   ForAll forAll_ = ForAll::kAsk;
   // (type, folder, base name) marked by Save in this session; a stored file
   // marks its folder and its folder without the first component. Kept as

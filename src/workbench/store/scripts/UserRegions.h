@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,10 +67,20 @@ struct Regeneration {
   std::vector<std::string> lost;
   /// What is malformed in the stored file's regions; none were carried.
   std::string fault;
+  /// Whether the new text has user regions (well formed): a text made to be
+  /// generated again.
+  bool regions = false;
 };
 
 /// Carries the regions of `stored` into `generated` and compares (see the
 /// file comment); `dates` are the date texts in `generated`.
 Regeneration Regenerate(const std::string& stored, const std::string& generated, const std::vector<std::string>& dates);
+
+/// What a text holds outside its user regions, as 32 hexadecimal digits (a
+/// 128-bit FNV-1a digest of the text without the regions' content): a store
+/// records it for each script it writes, and a file that still gives it was
+/// not edited outside its regions since. nullopt when the regions are
+/// malformed.
+std::optional<std::string> GeneratedDigest(std::string_view text);
 
 }  // namespace zt::wb

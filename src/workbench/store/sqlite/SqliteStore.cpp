@@ -35,7 +35,8 @@ constexpr const char* kLineEnd = "\n";
 // The database schema, one step per version. Later tables are added by
 // appending a step; a released step is never edited, because stores made
 // with it already carry its version. (The PostgreSQL store makes the schema
-// of the last version in one go, PgStore.cpp, and carries the same number.)
+// of version 5 in one go and takes the later steps as these do,
+// PgDatabase.cpp, carrying the same numbers.)
 struct Migration {
   int version;
   const char* sql;
@@ -71,6 +72,10 @@ constexpr Migration kMigrations[] = {
      "PRIMARY KEY (type, folder, name), UNIQUE (type, folder, base, operation));"
      "CREATE TABLE sessions (id INTEGER PRIMARY KEY, user TEXT NOT NULL, client TEXT NOT NULL, "
      "opened TEXT NOT NULL, closed TEXT)"},
+    // What was generated, by script (see GeneratedScripts in StoreBase.h).
+    {6,
+     "CREATE TABLE generated_scripts (type INTEGER NOT NULL, path TEXT NOT NULL, digest TEXT NOT NULL, "
+     "recorded TEXT NOT NULL, PRIMARY KEY (type, path))"},
 };
 constexpr int kSchemaVersion = kMigrations[std::size(kMigrations) - 1].version;
 
