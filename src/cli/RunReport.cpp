@@ -118,6 +118,11 @@ void RunReport::Lost(const std::vector<wb::StoreBase::Loss>& losses) {
     if (entry.number > 0) entries[entry.number] = &entry;
   }
   for (const wb::StoreBase::Loss& loss : losses) {
+    if (loss.thereAlready) {
+      const auto found = entries.find(loss.operation);
+      if (found != entries.end() && found->second->datapool == loss.datapool) found->second->datapoolOutcome = "unchanged";
+      continue;
+    }
     const auto number = static_cast<size_t>(loss.operation);
     if (loss.operation > 0 && number < generatedNumbers_.size() && generatedNumbers_[number]) {
       generatedNumbers_[number] = false;

@@ -18,8 +18,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/DataStore.h"
@@ -107,6 +109,45 @@ class Database : public DataStoreConnection {
   /// null: ask the database each time.
   virtual KnownNames* Known() { return nullptr; }
 
+  /// What a deferred statement's answer comes to.
+  struct DeferredOutcome {
+    enum Kind {
+      kAsForeseen,    ///< it did what was foreseen
+      kThereAlready,  ///< another user made the same that moment: nothing was changed, and nothing is missing
+      kFailed,        ///< not made as foreseen, for `reason`
+    } kind = kAsForeseen;
+    std::string reason;
+  };
+  using DeferredCheck = std::function<DeferredOutcome(const std::vector<std::string>* firstRow)>;
+  /// Whether changes whose outcome the caller foresees may be deferred
+  /// (Defer): a back-end over a network, in a store's batch, outside a
+  /// transaction.
+  virtual bool Deferring() { return false; }
+  /// Sends `sql` (the change of `subject`: a datapool or a script, by name)
+  /// with `values` later, together with the other deferred
+  /// statements (each is a transaction of its own) in one round trip: before
+  /// any statement that waits for its answer, and when the store confirms
+  /// (SendDeferred). `check` is then given the first row of the answer (null:
+  /// none); an outcome other than kAsForeseen is kept with the operation in
+  /// hand (TakeDeferredFailures). Only while Deferring().
+  virtual void Defer(const char* sql, std::vector<std::string> values, std::string subject, DeferredCheck check) {
+    (void)sql, (void)values, (void)subject, (void)check;
+  }
+  /// Sends the deferred statements and checks their answers. Raises error 75
+  /// when they cannot be sent.
+  virtual void SendDeferred() {}
+  /// A deferred change that was not made as foreseen.
+  struct DeferredFailure {
+    int32_t operation;    ///< in hand when it was deferred
+    std::string subject;  ///< what it changed
+    DeferredOutcome outcome;
+  };
+  /// The failures of deferred statements since the last call.
+  virtual std::vector<DeferredFailure> TakeDeferredFailures() { return {}; }
+  /// The store's number of the operation in hand (DataStore::BeginOperation).
+  void SetOperation(int32_t operation) { operation_ = operation; }
+  int32_t Operation() const { return operation_; }
+
   /// The batch that changes join; null while the store is not batching.
   StoreBatch* Batch() const { return batch_; }
   void SetBatch(StoreBatch* batch) { batch_ = batch; }
@@ -119,6 +160,7 @@ class Database : public DataStoreConnection {
  private:
   StoreBatch* batch_ = nullptr;
   std::string sessionUser_;
+  int32_t operation_ = 0;
 };
 
 /// The database behind `connection`; raises error 91 when `connection` is

@@ -5,6 +5,7 @@
 
 #include "support/Text.h"
 #include "workbench/store/Database.h"
+#include "workbench/text/Texts.h"
 
 namespace zt::wb {
 
@@ -90,6 +91,13 @@ const OperationIdentity* OperationInHand::Matching(const std::string& className,
 
 namespace {
 
+constexpr const char* kRecordDatapoolName =
+    "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now')) "
+    "ON CONFLICT DO NOTHING RETURNING 1";
+constexpr const char* kRecordScriptName =
+    "INSERT INTO script_names (type, folder, name, base, suffix, operation, recorded) "
+    "VALUES (?, ?, ?, ?, ?, ?, datetime('now')) ON CONFLICT DO NOTHING RETURNING 1";
+
 // The name of a script as the known names hold it.
 std::string ScriptNameKeyText(const ScriptNameKey& key, const std::string& name) {
   return std::to_string(key.type) + '\n' + key.folder + '\n' + name;
@@ -106,9 +114,22 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
     for (int index = 0;; ++index) {
       const std::string name = Candidate(operation, index);
       if (known->datapoolNames.count(name) != 0) continue;
-      Statement record(db,
-                       "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now')) "
-                       "ON CONFLICT DO NOTHING RETURNING 1");
+      if (db.Deferring()) {
+        // No one held the name when the run began: it is this operation's
+        // unless another user records it that very moment, which the check
+        // finds (the same name for the same operation is no conflict).
+        known->datapoolNames.insert(name);
+        known->datapools.emplace(key, name);
+        db.Defer(kRecordDatapoolName, {key, name}, name,
+                 [&db, key, name](const std::vector<std::string>* row) -> Database::DeferredOutcome {
+                   if (row != nullptr) return {};
+                   Statement query(db, "SELECT name FROM datapool_names WHERE operation = ?");
+                   if (query.Bind(1, key).Step() && query.ColumnText(0) == name) return {};
+                   return {Database::DeferredOutcome::kFailed, Text(WB_NAME_TAKEN_MEANWHILE, {name, key})};
+                 });
+        return name;
+      }
+      Statement record(db, kRecordDatapoolName);
       std::string given = name;
       if (!record.Bind(1, key).Bind(2, name).Step()) {
         Statement query(db, "SELECT name FROM datapool_names WHERE operation = ?");
@@ -197,12 +218,25 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
     if (n >= 0 && suffix == placed) continue;
     if (reserved && reserved(key.baseName + suffix)) continue;
     if (known != nullptr && known->scriptNames.count(ScriptNameKeyText(key, key.baseName + suffix)) != 0) continue;
+    if (known != nullptr && db.Deferring()) {
+      // Free when the run began: deferred as a datapool name is.
+      const std::string name = key.baseName + suffix;
+      db.Defer(kRecordScriptName,
+               {std::to_string(key.type), key.folder, name, key.baseName, suffix, operationKey}, name,
+               [&db, key, suffix, operationKey, name](const std::vector<std::string>* row) -> Database::DeferredOutcome {
+                 if (row != nullptr) return {};
+                 Statement query(
+                     db, "SELECT suffix FROM script_names WHERE type = ? AND folder = ? AND base = ? AND operation = ?");
+                 query.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName).Bind(4, operationKey);
+                 if (query.Step() && query.ColumnText(0) == suffix) return {};
+                 return {Database::DeferredOutcome::kFailed, Text(WB_NAME_TAKEN_MEANWHILE, {name, operationKey})};
+               });
+      return keep(suffix);
+    }
     // Recorded unless the name is held (or the operation recorded meanwhile):
     // the insert itself tells, without a query before it.
     if (db.Batch() != nullptr) db.Batch()->BeforeChange();
-    Statement record(db,
-                     "INSERT INTO script_names (type, folder, name, base, suffix, operation, recorded) "
-                     "VALUES (?, ?, ?, ?, ?, ?, datetime('now')) ON CONFLICT DO NOTHING RETURNING 1");
+    Statement record(db, kRecordScriptName);
     record.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName + suffix).Bind(4, key.baseName);
     if (record.Bind(5, suffix).Bind(6, operationKey).Step()) return keep(suffix);
     if (std::optional<std::string> theirs = recorded()) return keep(*theirs);

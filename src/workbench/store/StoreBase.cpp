@@ -174,13 +174,15 @@ void StoreBase::ResetSession() {
 
 int32_t StoreBase::SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                               const std::string& content) {
-  if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
-  return scripts_.Save(fileName, folder, type, content);
+  return SaveGeneratedScript(fileName, folder, type, content, {});
 }
 
 int32_t StoreBase::SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                                        const std::string& content, const std::vector<std::string>& dates) {
   if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
+  if (const std::string refusal = ConfirmChanges(); !refusal.empty()) {
+    return scripts_.Refuse(fileName, folder, type, refusal);
+  }
   return scripts_.Save(fileName, folder, type, content, dates);
 }
 
@@ -240,6 +242,7 @@ void StoreBase::BeginBatch() {
 
 void StoreBase::BeginOperation(int32_t operation) {
   operation_ = operation;
+  if (Db() != nullptr) Db()->SetOperation(operation);
   scripts_.BeginOperation(operation);
 }
 
@@ -259,6 +262,7 @@ std::vector<int32_t> StoreBase::EndBatch() {
     lost.insert(operation);
     losses_.push_back({operation, std::move(datapool), {}});
   }
+  for (auto& [operation, datapool] : TakeThereAlready()) losses_.push_back({operation, std::move(datapool), {}, true});
   batching_ = false;
   generated_.SetBatching(false);
   operation_ = 0;

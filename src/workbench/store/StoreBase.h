@@ -203,6 +203,9 @@ class StoreBase : public DataStore {
     int32_t operation = 0;
     std::string datapool;
     std::string script;
+    /// Not lost after all: the datapool was there, the same, made by another
+    /// user that moment (its outcome is "unchanged", not "created").
+    bool thereAlready = false;
   };
   /// The losses of the batch that ended last (EndBatch).
   const std::vector<Loss>& Losses() const { return losses_; }
@@ -230,6 +233,14 @@ class StoreBase : public DataStore {
   /// Datapools lost and a damaged database in this session.
   virtual int32_t DatabaseFailures() const { return 0; }
   virtual void ResetDatabaseSession() {}
+  /// Before a script is placed: sends what the back-end deferred, and tells
+  /// why a change of the operation in hand was not made ("": all were),
+  /// the script then not being stored; failures of earlier operations are
+  /// losses of the batch.
+  virtual std::string ConfirmChanges() { return {}; }
+  /// The datapools the batch created as foreseen, but found made the same
+  /// by another user that moment, with their operations.
+  virtual std::vector<std::pair<int32_t, std::string>> TakeThereAlready() { return {}; }
 
   Console& TheConsole() { return console_; }
   const StoreOptions& Options() const { return options_; }

@@ -312,7 +312,7 @@ void PgConnection::Reconnect() {
   Raise(cause);
 }
 
-std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
+const std::string& PgConnection::PreparedName(const char* sql) {
   auto known = prepared_.find(sql);
   if (known == prepared_.end()) {
     const std::string name = "zt" + std::to_string(prepared_.size() + 1);
@@ -321,10 +321,123 @@ std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
     if (!Succeeded(result.get())) Raise(FailureOf(connection_, result.get()));
     known = prepared_.emplace(sql, name).first;
   }
-  return std::make_unique<PgCursor>(*this, known->second);
+  return known->second;
+}
+
+std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
+  if (!deferred_.empty()) SendDeferred();
+  return std::make_unique<PgCursor>(*this, PreparedName(sql));
+}
+
+bool PgConnection::Deferring() { return deferring_ && known_ != nullptr && !InTransaction(); }
+
+void PgConnection::Defer(const char* sql, std::vector<std::string> values, std::string subject,
+                         DeferredCheck check) {
+  for (const std::string& value : values) {
+    if (value.find('\0') != std::string::npos) Raise(Text(WB_DB_NUL));
+  }
+  std::string name = PreparedName(sql);
+  deferred_.push_back({std::move(name), std::move(values), std::move(subject), std::move(check), Operation()});
+}
+
+bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred,
+                                std::vector<std::optional<std::vector<std::string>>>& rows,
+                                std::vector<std::string>& failures) {
+  rows.assign(deferred.size(), std::nullopt);
+  failures.assign(deferred.size(), std::string());
+  // Statements prepared on a connection that was lost are prepared again first.
+  for (const DeferredStatement& statement : deferred) {
+    if (preparedHere_.count(statement.name) != 0) continue;
+    const Result prepared(RunOnce(statement.name.c_str(), sqlOf_[statement.name], {}, true));
+    if (!prepared || !Succeeded(prepared.get())) {
+      if (Lost()) return false;
+      Raise(FailureOf(connection_, prepared.get()));
+    }
+  }
+  if (Pq().enterPipelineMode(connection_) != 1) Raise(FailureOf(connection_, nullptr));
+  struct Leave {
+    PGconn* connection;
+    ~Leave() { Pq().exitPipelineMode(connection); }
+  } leave{connection_};
+  for (const DeferredStatement& statement : deferred) {
+    std::vector<const char*> values;
+    for (const std::string& value : statement.values) values.push_back(value.c_str());
+    if (Pq().sendQueryPrepared(connection_, statement.name.c_str(), static_cast<int>(values.size()), values.data(),
+                               nullptr, nullptr, 0) != 1 ||
+        Pq().pipelineSync(connection_) != 1) {
+      if (Lost()) return false;
+      Raise(FailureOf(connection_, nullptr));
+    }
+  }
+  const auto start = std::chrono::steady_clock::now();
+  // Each statement's answer: its results, then a null, then the sync's.
+  for (size_t i = 0; i < deferred.size(); ++i) {
+    for (;;) {
+      Await(start);
+      Result result(Pq().getResult(connection_));
+      if (!result) {
+        if (Lost()) return false;
+        if (Pq().status(connection_) == CONNECTION_BAD) Raise(FailureOf(connection_, nullptr));
+        continue;
+      }
+      const ExecStatusType status = Pq().resultStatus(result.get());
+      if (status == PGRES_PIPELINE_SYNC) break;
+      if (status == PGRES_TUPLES_OK && Pq().ntuples(result.get()) > 0) {
+        std::vector<std::string> row;
+        for (int c = 0; c < Pq().nfields(result.get()); ++c) {
+          row.emplace_back(Pq().getvalue(result.get(), 0, c), static_cast<size_t>(Pq().getlength(result.get(), 0, c)));
+        }
+        rows[i] = std::move(row);
+      } else if (Succeeded(result.get())) {
+        rows[i] = std::vector<std::string>();
+      } else {
+        failures[i] = Trimmed(FailureOf(connection_, result.get()));
+      }
+    }
+  }
+  return true;
+}
+
+void PgConnection::SendDeferred() {
+  if (deferred_.empty()) return;
+  const std::vector<DeferredStatement> deferred = std::move(deferred_);
+  deferred_.clear();
+  std::vector<std::optional<std::vector<std::string>>> rows;
+  std::vector<std::string> failures;
+  try {
+    if (!lost_.empty()) Raise(lost_);
+    if (!SendPipeline(deferred, rows, failures)) {
+      Reconnect();
+      if (!SendPipeline(deferred, rows, failures)) Raise(FailureOf(connection_, nullptr));
+    }
+  } catch (const ZtError& e) {
+    // Not sent, or not answered: none of them is known to be made.
+    for (const DeferredStatement& statement : deferred) {
+      deferredFailures_.push_back(
+          {statement.operation, statement.subject, {DeferredOutcome::kFailed, Trimmed(e.Description())}});
+    }
+    throw;
+  }
+  for (size_t i = 0; i < deferred.size(); ++i) {
+    DeferredOutcome outcome{DeferredOutcome::kFailed, failures[i]};
+    if (failures[i].empty()) {
+      const std::vector<std::string>* row = rows[i] && !rows[i]->empty() ? &*rows[i] : nullptr;
+      outcome = deferred[i].check(row);
+    }
+    if (outcome.kind != DeferredOutcome::kAsForeseen) {
+      deferredFailures_.push_back({deferred[i].operation, deferred[i].subject, std::move(outcome)});
+    }
+  }
+}
+
+std::vector<Database::DeferredFailure> PgConnection::TakeDeferredFailures() {
+  std::vector<DeferredFailure> failures = std::move(deferredFailures_);
+  deferredFailures_.clear();
+  return failures;
 }
 
 void PgConnection::Execute(const char* sql) {
+  if (!deferred_.empty()) SendDeferred();
   const Result result(Run(nullptr, PgDialect(sql), {}, false));
   if (!Succeeded(result.get())) Raise(FailureOf(connection_, result.get()));
 }
@@ -456,10 +569,33 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
   for (const std::vector<std::string>& row : datapool.rows) {
     for (size_t f = 0; f < datapool.fields.size(); ++f) values.push_back(f < row.size() ? row[f] : std::string());
   }
+  const std::string rowCount = std::to_string(datapool.fields.empty() ? 0 : datapool.rows.size());
+  if (Deferring() && presentAtStart_.count(datapool.name) == 0) {
+    // No datapool of the name when the run began: created, unless another
+    // user creates it that very moment, which the check finds (the same
+    // content is no conflict: a statement sent again after a reconnection).
+    const std::pair<uint64_t, uint64_t> digest = Digest(datapool);
+    presentAtStart_.insert(datapool.name);
+    digests_[datapool.name] = digest;
+    const std::string name = datapool.name;
+    Defer(sql.c_str(),
+          {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount}, name,
+          [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
+            if (row != nullptr && !row->empty() && (*row)[0] == "1") return {};
+            std::vector<Datapool> stored;
+            if (row != nullptr && row->size() > 1) {
+              stored.push_back(ParseDatapoolJson((*row)[1]));
+            } else {
+              LoadDatapools(&name, stored);
+            }
+            if (!stored.empty() && Digest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
+            return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
+          });
+    return AtOnce::kCreated;
+  }
   Statement create(*this, sql.c_str());
   create.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, user).Bind(4, ArrayText(names));
-  create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values));
-  create.Bind(7, static_cast<int64_t>(datapool.fields.empty() ? 0 : datapool.rows.size()));
+  create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values)).Bind(7, rowCount);
   if (!create.Step()) return AtOnce::kNotOffered;
   if (create.ColumnInt(0) == 1) return AtOnce::kCreated;
   existing = ParseDatapoolJson(create.ColumnText(1));
@@ -512,10 +648,12 @@ bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>
 
 void PgConnection::ReadRunRecords() {
   digests_.clear();
+  presentAtStart_.clear();
   if (HasTable("datapools")) {
     Statement all(*this, (std::string("SELECT ") + kDatapoolJson + " FROM datapools d").c_str());
     while (all.Step()) {
       const Datapool datapool = ParseDatapoolJson(all.ColumnText(0));
+      presentAtStart_.insert(datapool.name);
       digests_.emplace(datapool.name, Digest(datapool));
     }
   }

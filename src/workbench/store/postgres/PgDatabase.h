@@ -34,6 +34,20 @@
 // inside a transaction is not sent again (the transaction is gone): its
 // failure is raised, and the next statement finds the new connection.
 //
+// Deferred statements. In a store's batch, a change whose outcome the
+// caller foresees from what the run read when it began (a name record that
+// no one held, a datapool that did not exist) is not waited for: it is
+// queued (Defer), and the queue goes to the server in pipeline mode, each
+// statement a transaction of its own, in one round trip — before any
+// statement that waits for its answer (so that it sees them), and when the
+// store confirms them (SendDeferred: before a script is placed, and when
+// the batch is finished). Each answer is checked as the caller said; what
+// was not as foreseen (another user took the name, or created the datapool
+// with other content, that moment) is kept with the operation that was in
+// hand, for the store to tell. A connection lost under the queue is made
+// anew and the whole queue sent again: a name record or a datapool that got
+// in the first time is found as this run's own.
+//
 // Failures raise error 75 (path/file access error) with the server's or
 // libpq's message; nothing here writes to a terminal but WB_PG_LOST (the server's notices
 // are dropped).
@@ -45,6 +59,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "workbench/store/Database.h"
@@ -92,6 +107,15 @@ class PgConnection : public Database {
                         const std::vector<std::vector<std::string>>& rows) override;
   /// The name records ReadRunRecords read; null before.
   KnownNames* Known() override { return known_.get(); }
+
+  /// Deferred statements (see the file comment): while SetDeferring(true)
+  /// and outside a transaction.
+  bool Deferring() override;
+  void Defer(const char* sql, std::vector<std::string> values, std::string subject, DeferredCheck check) override;
+  void SendDeferred() override;
+  std::vector<DeferredFailure> TakeDeferredFailures() override;
+  /// Whether changes may be deferred from now on (the store's batch).
+  void SetDeferring(bool deferring) { deferring_ = deferring; }
   /// Reads the store's name records (DatapoolNames.h) and a digest of every
   /// datapool, in three queries: this connection's names are then taken
   /// from them, and a datapool asked for with the content it had then is
@@ -129,6 +153,21 @@ class PgConnection : public Database {
   bool Lost() const;
   // Makes the connection anew (see the file comment); raises when it cannot.
   void Reconnect();
+  // The name of the statement `sql` prepared on the server (prepared now when
+  // it is not yet).
+  const std::string& PreparedName(const char* sql);
+  struct DeferredStatement {
+    std::string name;
+    std::vector<std::string> values;
+    std::string subject;
+    DeferredCheck check;
+    int32_t operation;
+  };
+  // Sends `deferred` in pipeline mode, a sync after each, and reads each
+  // answer's first row (`rows`: nullopt for none or a failure, with
+  // `failures` telling why). False when the connection was lost meanwhile.
+  bool SendPipeline(const std::vector<DeferredStatement>& deferred,
+                    std::vector<std::optional<std::vector<std::string>>>& rows, std::vector<std::string>& failures);
 
   std::string conninfo_;
   std::chrono::milliseconds patience_{0};
@@ -148,8 +187,14 @@ class PgConnection : public Database {
   // The tables found (HasTable).
   std::unordered_set<std::string> tables_;
   std::unique_ptr<KnownNames> known_;
+  bool deferring_ = false;
+  std::vector<DeferredStatement> deferred_;
+  std::vector<DeferredFailure> deferredFailures_;
   // The digest of each datapool's content (ReadRunRecords), by name.
   std::unordered_map<std::string, std::pair<uint64_t, uint64_t>> digests_;
+  // The datapools there when ReadRunRecords read them, and those this
+  // connection created since.
+  std::unordered_set<std::string> presentAtStart_;
 };
 
 /// `sql` in PostgreSQL's form (see the file comment).

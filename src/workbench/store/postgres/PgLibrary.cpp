@@ -41,7 +41,9 @@ PgLibrary Load() {
   Resolve(handle, "PQconninfoFree", pq.conninfoFree);
   Resolve(handle, "PQconninfoParse", pq.conninfoParse);
   Resolve(handle, "PQdb", pq.db);
+  Resolve(handle, "PQenterPipelineMode", pq.enterPipelineMode);
   Resolve(handle, "PQerrorMessage", pq.errorMessage);
+  Resolve(handle, "PQexitPipelineMode", pq.exitPipelineMode);
   Resolve(handle, "PQfinish", pq.finish);
   Resolve(handle, "PQflush", pq.flush);
   Resolve(handle, "PQfreemem", pq.freemem);
@@ -51,7 +53,9 @@ PgLibrary Load() {
   Resolve(handle, "PQgetvalue", pq.getvalue);
   Resolve(handle, "PQhost", pq.host);
   Resolve(handle, "PQisBusy", pq.isBusy);
+  Resolve(handle, "PQnfields", pq.nfields);
   Resolve(handle, "PQntuples", pq.ntuples);
+  Resolve(handle, "PQpipelineSync", pq.pipelineSync);
   Resolve(handle, "PQport", pq.port);
   Resolve(handle, "PQresultErrorMessage", pq.resultErrorMessage);
   Resolve(handle, "PQresultStatus", pq.resultStatus);

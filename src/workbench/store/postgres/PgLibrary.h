@@ -19,7 +19,9 @@ struct PgLibrary {
   decltype(&::PQconninfoFree) conninfoFree;
   decltype(&::PQconninfoParse) conninfoParse;
   decltype(&::PQdb) db;
+  decltype(&::PQenterPipelineMode) enterPipelineMode;
   decltype(&::PQerrorMessage) errorMessage;
+  decltype(&::PQexitPipelineMode) exitPipelineMode;
 
   decltype(&::PQfinish) finish;
   decltype(&::PQflush) flush;
@@ -30,7 +32,9 @@ struct PgLibrary {
   decltype(&::PQgetvalue) getvalue;
   decltype(&::PQhost) host;
   decltype(&::PQisBusy) isBusy;
+  decltype(&::PQnfields) nfields;
   decltype(&::PQntuples) ntuples;
+  decltype(&::PQpipelineSync) pipelineSync;
   decltype(&::PQport) port;
 
   decltype(&::PQresultErrorMessage) resultErrorMessage;

@@ -47,4 +47,41 @@ void PgStore::OpenStore(const std::string& user) {
   connection_ = std::move(connection);
 }
 
+void PgStore::BeginDatabaseBatch() {
+  if (connection_) connection_->SetDeferring(true);
+}
+
+std::string PgStore::Confirm(int32_t current) {
+  if (!connection_) return {};
+  connection_->SendDeferred();
+  std::string refusal;
+  for (Database::DeferredFailure& failure : connection_->TakeDeferredFailures()) {
+    if (failure.outcome.kind == Database::DeferredOutcome::kThereAlready) {
+      thereAlready_.emplace_back(failure.operation, std::move(failure.subject));
+    } else if (current != 0 && failure.operation == current) {
+      if (refusal.empty()) refusal = std::move(failure.outcome.reason);
+    } else {
+      TheConsole().Write(
+          Text(WB_STORE_DATAPOOL_LOST, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
+      ++datapoolsLost_;
+      lost_.emplace_back(failure.operation, std::move(failure.subject));
+    }
+  }
+  return refusal;
+}
+
+std::vector<std::pair<int32_t, std::string>> PgStore::EndDatabaseBatch() {
+  if (!connection_) return {};
+  try {
+    Confirm(0);
+  } catch (const ZtError& e) {
+    // The connection is gone for good: what is still deferred is lost.
+    TheConsole().Write(e.Description() + "\n");
+  }
+  connection_->SetDeferring(false);
+  std::vector<std::pair<int32_t, std::string>> lost = std::move(lost_);
+  lost_.clear();
+  return lost;
+}
+
 }  // namespace zt::wb

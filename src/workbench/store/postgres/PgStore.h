@@ -19,8 +19,17 @@
 //
 // Round trips: the store's one connection reads the name records and a
 // digest of every datapool once, when it is opened (PgConnection::
-// ReadRunRecords); a new datapool is one statement. A lost connection is
-// made anew (PgDatabase.h).
+// ReadRunRecords); a new datapool is one statement. In a batch, the name
+// records and new datapools of a run are deferred (PgDatabase.h) and sent
+// together: before a script is placed, the changes so far go to the server
+// in one round trip, so a script is placed only once the names in it are
+// the operation's, and the datapool of the operation before it is
+// committed. A change that was not made as foreseen (another user took the
+// name, or created the datapool with other content, that very moment) is
+// told on the console: the operation in hand gets no script (its save is
+// refused with the reason), an earlier one has lost its datapool, as in a
+// batch of the folder store (StoreBase::Losses). A lost connection is made
+// anew (PgDatabase.h).
 //
 // The schema is made by the first connection that logs in (an empty
 // database becomes a store), and carries its version: a store of a newer
@@ -32,6 +41,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "workbench/store/StoreBase.h"
 #include "workbench/store/postgres/PgDatabase.h"
@@ -56,7 +67,26 @@ class PgStore : public StoreBase {
   void OpenStore(const std::string& user) override;
   Database* Db() override { return connection_.get(); }
 
+  void BeginDatabaseBatch() override;
+  void FlushDatabase() override { Confirm(0); }
+  std::vector<std::pair<int32_t, std::string>> EndDatabaseBatch() override;
+  int32_t DatabaseFailures() const override { return datapoolsLost_; }
+  void ResetDatabaseSession() override { datapoolsLost_ = 0; }
+  std::string ConfirmChanges() override { return Confirm(Operation()); }
+  std::vector<std::pair<int32_t, std::string>> TakeThereAlready() override {
+    std::vector<std::pair<int32_t, std::string>> found = std::move(thereAlready_);
+    thereAlready_.clear();
+    return found;
+  }
+
  private:
+  // Sends the deferred changes; the reason one of operation `current` failed
+  // ("" when none did), the failures of others told and kept as losses.
+  std::string Confirm(int32_t current);
+
+  int32_t datapoolsLost_ = 0;
+  std::vector<std::pair<int32_t, std::string>> lost_;
+  std::vector<std::pair<int32_t, std::string>> thereAlready_;
   std::string conninfo_;
   std::string scriptsFolder_;
   std::unique_ptr<PgConnection> connection_;

@@ -459,6 +459,14 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   return write(regenerated.text, false);
 }
 
+int32_t ScriptFiles::Refuse(const std::string& fileName, const std::string& folder, dsScriptType type,
+                            const std::string& reason) {
+  MarkStored(fileName, folder, type);
+  const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
+  const std::string target = folders ? Below(RootPath(type), *folders, fileName) : ShownName(fileName, folder);
+  return Fail(Text(WB_STORE_WRITE_FAILED, {target, reason}));
+}
+
 void ScriptFiles::Remember(dsScriptType type, const std::string& path, std::string_view text) {
   if (records_ == nullptr) return;
   const std::optional<std::string> digest = GeneratedDigest(text);

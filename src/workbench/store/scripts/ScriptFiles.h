@@ -171,6 +171,9 @@ class ScriptFiles {
   /// after "yes to all", naming them.
   int32_t Save(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& content,
                const std::vector<std::string>& dates = {});
+  /// Does not store the script, telling `reason` as Save tells a failed
+  /// write; kNotWritten.
+  int32_t Refuse(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& reason);
   /// Whether the last Save that did not store refused or failed.
   bool LastSaveFailed() const { return lastSaveFailed_; }
   /// Deletes a script with the checks of Save (see DataStore::DeleteScript).
