@@ -118,9 +118,13 @@ void RunReport::Lost(const std::vector<wb::StoreBase::Loss>& losses) {
     if (entry.number > 0) entries[entry.number] = &entry;
   }
   for (const wb::StoreBase::Loss& loss : losses) {
-    if (loss.thereAlready) {
+    if (loss.thereAlready || loss.kept) {
       const auto found = entries.find(loss.operation);
-      if (found != entries.end() && found->second->datapool == loss.datapool) found->second->datapoolOutcome = "unchanged";
+      if (found == entries.end()) continue;
+      if (loss.thereAlready && found->second->datapool == loss.datapool) found->second->datapoolOutcome = "unchanged";
+      for (wb::RunJournal::Script& script : found->second->scripts) {
+        if (loss.kept && script.path == loss.script) script.outcome = "kept";
+      }
       continue;
     }
     const auto number = static_cast<size_t>(loss.operation);

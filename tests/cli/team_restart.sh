@@ -71,9 +71,12 @@ check "gone: after the bound of 30 s, at once (${took} ms)" test "$took" -ge 290
 check "gone: the cause on stderr" grep -q "the connection to the database .* was lost (.*), and no new one could be made within 30 s" "$tmp/second.err"
 check "gone: said once" test "$(grep -c "was lost" "$tmp/second.err")" -eq 1
 failed=$(jq '.counts.failed' "$tmp/second.json" 2>/dev/null || echo none)
-# Failed are the operations whose changes were on their way: the one in
-# hand, and those whose names or datapool were sent with it.
-check "gone: not every operation left failed ($failed)" test "$failed" != none -a "$failed" -le 3
+# Failed are the operations of the batch on its way (their scripts are not
+# placed, since their datapools are not known to be stored); the operations
+# after it were never reached.
+generated=$(jq '.counts.generated' "$tmp/second.json" 2>/dev/null || echo none)
+check "gone: not every operation left failed (generated $generated, failed $failed)" \
+  test "$failed" != none -a "$generated" != none -a $((generated + failed)) -lt 2000
 cluster up
 gen stopped third
 status=$?

@@ -119,19 +119,23 @@ class Database : public DataStoreConnection {
     std::string reason;
   };
   using DeferredCheck = std::function<DeferredOutcome(const std::vector<std::string>* firstRow)>;
+  /// Takes back a change that was made as foreseen when another change of
+  /// its operation was not (a datapool whose name another user took).
+  using DeferredUndo = std::function<void(const std::vector<std::string>& firstRow)>;
   /// Whether changes whose outcome the caller foresees may be deferred
   /// (Defer): a back-end over a network, in a store's batch, outside a
   /// transaction.
   virtual bool Deferring() { return false; }
-  /// Sends `sql` (the change of `subject`: a datapool or a script, by name)
-  /// with `values` later, together with the other deferred
+  /// Sends `sql` (the change of `subject`: a datapool, when `datapool`, or
+  /// a name record) with `values` later, together with the other deferred
   /// statements (each is a transaction of its own) in one round trip: before
   /// any statement that waits for its answer, and when the store confirms
   /// (SendDeferred). `check` is then given the first row of the answer (null:
   /// none); an outcome other than kAsForeseen is kept with the operation in
   /// hand (TakeDeferredFailures). Only while Deferring().
-  virtual void Defer(const char* sql, std::vector<std::string> values, std::string subject, DeferredCheck check) {
-    (void)sql, (void)values, (void)subject, (void)check;
+  virtual void Defer(const char* sql, std::vector<std::string> values, std::string subject, bool datapool,
+                     DeferredCheck check, DeferredUndo undo = {}) {
+    (void)sql, (void)values, (void)subject, (void)datapool, (void)check, (void)undo;
   }
   /// Sends the deferred statements and checks their answers. Raises error 75
   /// when they cannot be sent.
@@ -140,6 +144,7 @@ class Database : public DataStoreConnection {
   struct DeferredFailure {
     int32_t operation;    ///< in hand when it was deferred
     std::string subject;  ///< what it changed
+    bool datapool;        ///< a datapool, else a name record
     DeferredOutcome outcome;
   };
   /// The failures of deferred statements since the last call.

@@ -120,7 +120,7 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
         // finds (the same name for the same operation is no conflict).
         known->datapoolNames.insert(name);
         known->datapools.emplace(key, name);
-        db.Defer(kRecordDatapoolName, {key, name}, name,
+        db.Defer(kRecordDatapoolName, {key, name}, name, false,
                  [&db, key, name](const std::vector<std::string>* row) -> Database::DeferredOutcome {
                    if (row != nullptr) return {};
                    Statement query(db, "SELECT name FROM datapool_names WHERE operation = ?");
@@ -222,7 +222,7 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
       // Free when the run began: deferred as a datapool name is.
       const std::string name = key.baseName + suffix;
       db.Defer(kRecordScriptName,
-               {std::to_string(key.type), key.folder, name, key.baseName, suffix, operationKey}, name,
+               {std::to_string(key.type), key.folder, name, key.baseName, suffix, operationKey}, name, false,
                [&db, key, suffix, operationKey, name](const std::vector<std::string>* row) -> Database::DeferredOutcome {
                  if (row != nullptr) return {};
                  Statement query(

@@ -180,8 +180,13 @@ int32_t StoreBase::SaveScript(const std::string& fileName, const std::string& fo
 int32_t StoreBase::SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                                        const std::string& content, const std::vector<std::string>& dates) {
   if (Db() == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_NOT_OPEN));
-  if (const std::string refusal = ConfirmChanges(); !refusal.empty()) {
-    return scripts_.Refuse(fileName, folder, type, refusal);
+  // A script stored at once (not one the batch places) is stored once what
+  // its operation changed is made.
+  if (DefersChanges() && !(batching_ && type == dsJavaScript)) {
+    const std::map<int32_t, std::string> failed = ConfirmChanges();
+    if (const auto refused = failed.find(operation_); refused != failed.end()) {
+      return scripts_.Refuse(fileName, folder, type, refused->second);
+    }
   }
   return scripts_.Save(fileName, folder, type, content, dates);
 }
@@ -236,6 +241,7 @@ void StoreBase::BeginBatch() {
   if (Db() == nullptr) return;
   batching_ = true;
   generated_.SetBatching(true);
+  if (DefersChanges()) scripts_.SetBeforePlacing([this] { return ConfirmChanges(); });
   scripts_.BeginBatch();
   BeginDatabaseBatch();
 }
@@ -263,6 +269,8 @@ std::vector<int32_t> StoreBase::EndBatch() {
     losses_.push_back({operation, std::move(datapool), {}});
   }
   for (auto& [operation, datapool] : TakeThereAlready()) losses_.push_back({operation, std::move(datapool), {}, true});
+  for (const auto& [operation, script] : scripts_.KeptScripts()) losses_.push_back({operation, {}, script, false, true});
+  scripts_.SetBeforePlacing({});
   batching_ = false;
   generated_.SetBatching(false);
   operation_ = 0;

@@ -206,6 +206,9 @@ class StoreBase : public DataStore {
     /// Not lost after all: the datapool was there, the same, made by another
     /// user that moment (its outcome is "unchanged", not "created").
     bool thereAlready = false;
+    /// Not lost either: another writer's file took the script's name
+    /// meanwhile, and the user kept it (its outcome is "kept").
+    bool kept = false;
   };
   /// The losses of the batch that ended last (EndBatch).
   const std::vector<Loss>& Losses() const { return losses_; }
@@ -233,11 +236,12 @@ class StoreBase : public DataStore {
   /// Datapools lost and a damaged database in this session.
   virtual int32_t DatabaseFailures() const { return 0; }
   virtual void ResetDatabaseSession() {}
-  /// Before a script is placed: sends what the back-end deferred, and tells
-  /// why a change of the operation in hand was not made ("": all were),
-  /// the script then not being stored; failures of earlier operations are
-  /// losses of the batch.
-  virtual std::string ConfirmChanges() { return {}; }
+  /// Whether the back-end defers changes in a batch (Database::Defer): then
+  /// ConfirmChanges is asked before scripts are placed.
+  virtual bool DefersChanges() const { return false; }
+  /// Sends what the back-end deferred: the operations whose changes were
+  /// not made, each with the reason (their scripts are not stored).
+  virtual std::map<int32_t, std::string> ConfirmChanges() { return {}; }
   /// The datapools the batch created as foreseen, but found made the same
   /// by another user that moment, with their operations.
   virtual std::vector<std::pair<int32_t, std::string>> TakeThereAlready() { return {}; }

@@ -331,13 +331,14 @@ std::unique_ptr<Database::Cursor> PgConnection::Prepare(const char* sql) {
 
 bool PgConnection::Deferring() { return deferring_ && known_ != nullptr && !InTransaction(); }
 
-void PgConnection::Defer(const char* sql, std::vector<std::string> values, std::string subject,
-                         DeferredCheck check) {
+void PgConnection::Defer(const char* sql, std::vector<std::string> values, std::string subject, bool datapool,
+                         DeferredCheck check, DeferredUndo undo) {
   for (const std::string& value : values) {
     if (value.find('\0') != std::string::npos) Raise(Text(WB_DB_NUL));
   }
   std::string name = PreparedName(sql);
-  deferred_.push_back({std::move(name), std::move(values), std::move(subject), std::move(check), Operation()});
+  deferred_.push_back(
+      {std::move(name), std::move(values), std::move(subject), datapool, std::move(check), std::move(undo), Operation()});
 }
 
 bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred,
@@ -413,19 +414,31 @@ void PgConnection::SendDeferred() {
   } catch (const ZtError& e) {
     // Not sent, or not answered: none of them is known to be made.
     for (const DeferredStatement& statement : deferred) {
-      deferredFailures_.push_back(
-          {statement.operation, statement.subject, {DeferredOutcome::kFailed, Trimmed(e.Description())}});
+      deferredFailures_.push_back({statement.operation, statement.subject, statement.datapool,
+                                   {DeferredOutcome::kFailed, Trimmed(e.Description())}});
     }
     throw;
   }
+  std::vector<DeferredOutcome> outcomes;
+  std::unordered_set<int32_t> failedOperations;
   for (size_t i = 0; i < deferred.size(); ++i) {
     DeferredOutcome outcome{DeferredOutcome::kFailed, failures[i]};
     if (failures[i].empty()) {
       const std::vector<std::string>* row = rows[i] && !rows[i]->empty() ? &*rows[i] : nullptr;
       outcome = deferred[i].check(row);
     }
-    if (outcome.kind != DeferredOutcome::kAsForeseen) {
-      deferredFailures_.push_back({deferred[i].operation, deferred[i].subject, std::move(outcome)});
+    if (outcome.kind == DeferredOutcome::kFailed) failedOperations.insert(deferred[i].operation);
+    outcomes.push_back(std::move(outcome));
+  }
+  for (size_t i = 0; i < deferred.size(); ++i) {
+    // What an operation that failed made all the same is taken back.
+    if (outcomes[i].kind == DeferredOutcome::kAsForeseen && deferred[i].undo &&
+        failedOperations.count(deferred[i].operation) != 0 && rows[i] && !rows[i]->empty()) {
+      deferred[i].undo(*rows[i]);
+    }
+    if (outcomes[i].kind != DeferredOutcome::kAsForeseen) {
+      deferredFailures_.push_back(
+          {deferred[i].operation, deferred[i].subject, deferred[i].datapool, std::move(outcomes[i])});
     }
   }
 }
@@ -560,7 +573,7 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
       "RETURNING id, position), "
       "v AS (INSERT INTO datapool_values (row, field, value) "
       "SELECT r.id, f.id, ($6::text[])[(r.position - 1) * cardinality($4::text[]) + f.position] FROM r, f) "
-      "SELECT 1, '' FROM dp UNION ALL SELECT 2, " + kDatapoolJson + " FROM old d";
+      "SELECT 1, dp.id::text FROM dp UNION ALL SELECT 2, " + kDatapoolJson + " FROM old d";
   std::vector<std::string> names, types, values;
   for (const DatapoolField& field : datapool.fields) {
     names.push_back(field.name);
@@ -578,9 +591,17 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
     presentAtStart_.insert(datapool.name);
     digests_[datapool.name] = digest;
     const std::string name = datapool.name;
+    // Taken back when the operation's name record failed: the name is another
+    // operation's.
+    const auto undo = [this, name](const std::vector<std::string>& row) {
+      if (row.size() < 2 || row[0] != "1") return;
+      Statement drop(*this, "DELETE FROM datapools WHERE id = ?");
+      drop.Bind(1, row[1]).Run();
+      digests_.erase(name);
+    };
     Defer(sql.c_str(),
           {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount}, name,
-          [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
+          true, [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
             if (row != nullptr && !row->empty() && (*row)[0] == "1") return {};
             std::vector<Datapool> stored;
             if (row != nullptr && row->size() > 1) {
@@ -590,7 +611,8 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
             }
             if (!stored.empty() && Digest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
             return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
-          });
+          },
+          undo);
     return AtOnce::kCreated;
   }
   Statement create(*this, sql.c_str());

@@ -111,7 +111,8 @@ class PgConnection : public Database {
   /// Deferred statements (see the file comment): while SetDeferring(true)
   /// and outside a transaction.
   bool Deferring() override;
-  void Defer(const char* sql, std::vector<std::string> values, std::string subject, DeferredCheck check) override;
+  void Defer(const char* sql, std::vector<std::string> values, std::string subject, bool datapool, DeferredCheck check,
+             DeferredUndo undo = {}) override;
   void SendDeferred() override;
   std::vector<DeferredFailure> TakeDeferredFailures() override;
   /// Whether changes may be deferred from now on (the store's batch).
@@ -160,7 +161,9 @@ class PgConnection : public Database {
     std::string name;
     std::vector<std::string> values;
     std::string subject;
+    bool datapool;
     DeferredCheck check;
+    DeferredUndo undo;
     int32_t operation;
   };
   // Sends `deferred` in pipeline mode, a sync after each, and reads each

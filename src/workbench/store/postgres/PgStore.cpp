@@ -36,7 +36,6 @@ void PgStore::OpenStore(const std::string& user) {
     RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, std::strerror(errno)}));
   }
   Scripts().Open(std::move(scripts), scriptsFolder_);
-  Scripts().SetShared(true);
   std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
   PgMakeSchema(*connection, user);
   try {
@@ -51,29 +50,30 @@ void PgStore::BeginDatabaseBatch() {
   if (connection_) connection_->SetDeferring(true);
 }
 
-std::string PgStore::Confirm(int32_t current) {
-  if (!connection_) return {};
+std::map<int32_t, std::string> PgStore::Confirm() {
+  std::map<int32_t, std::string> failed;
+  if (!connection_) return failed;
   connection_->SendDeferred();
-  std::string refusal;
   for (Database::DeferredFailure& failure : connection_->TakeDeferredFailures()) {
     if (failure.outcome.kind == Database::DeferredOutcome::kThereAlready) {
       thereAlready_.emplace_back(failure.operation, std::move(failure.subject));
-    } else if (current != 0 && failure.operation == current) {
-      if (refusal.empty()) refusal = std::move(failure.outcome.reason);
+    } else if (!failure.datapool) {
+      failed.emplace(failure.operation, std::move(failure.outcome.reason));
     } else {
       TheConsole().Write(
           Text(WB_STORE_DATAPOOL_LOST, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
       ++datapoolsLost_;
+      failed.emplace(failure.operation, Text(WB_SCRIPT_DATAPOOL_LOST, {failure.subject}));
       lost_.emplace_back(failure.operation, std::move(failure.subject));
     }
   }
-  return refusal;
+  return failed;
 }
 
 std::vector<std::pair<int32_t, std::string>> PgStore::EndDatabaseBatch() {
   if (!connection_) return {};
   try {
-    Confirm(0);
+    Confirm();
   } catch (const ZtError& e) {
     // The connection is gone for good: what is still deferred is lost.
     TheConsole().Write(e.Description() + "\n");

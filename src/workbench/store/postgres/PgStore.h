@@ -9,12 +9,10 @@
 //
 // Several users at once: every datapool and every name is its own
 // transaction, committed when it is stored, so that another user sees it
-// at once: each datapool is created once (the second user finds it, and
-// answers the overwrite question when it differs), each name is given to
-// one operation. A script is given its name only while no other writer's
-// file holds it, and every script is stored at once, so that the question
-// about a name another user took first is asked while its operation is in
-// hand (ScriptFiles.h). Nothing waits for another user longer
+// within the batch (a second at most): each datapool is created once (the
+// second user finds it, and answers the overwrite question when it
+// differs), each name is given to one operation. A script is given its name
+// only while no other writer's file holds it (ScriptFiles.h). Nothing waits for another user longer
 // than one datapool takes to store, and no run fails for being second.
 //
 // Round trips: the store's one connection reads the name records and a
@@ -22,13 +20,14 @@
 // ReadRunRecords); a new datapool is one statement. In a batch, the name
 // records and new datapools of a run are deferred (PgDatabase.h) and sent
 // together: before a script is placed, the changes so far go to the server
-// in one round trip, so a script is placed only once the names in it are
-// the operation's, and the datapool of the operation before it is
-// committed. A change that was not made as foreseen (another user took the
-// name, or created the datapool with other content, that very moment) is
-// told on the console: the operation in hand gets no script (its save is
-// refused with the reason), an earlier one has lost its datapool, as in a
-// batch of the folder store (StoreBase::Losses). A lost connection is made
+// in one round trip when the batch's scripts are placed (ScriptFiles.h), so
+// a script is placed only once the names in it are its operation's and its
+// datapool is committed. A change that was not made as foreseen (another
+// user took the name, or created the datapool with other content, that very
+// moment) is told on the console, and its operation loses its script (and
+// its datapool), as a batch of the folder store loses what it cannot make
+// durable (StoreBase::Losses). A script that another user's file took the
+// name of meanwhile is the replace question when it is placed. A lost connection is made
 // anew (PgDatabase.h).
 //
 // The schema is made by the first connection that logs in (an empty
@@ -39,6 +38,7 @@
 // its connection.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -68,11 +68,12 @@ class PgStore : public StoreBase {
   Database* Db() override { return connection_.get(); }
 
   void BeginDatabaseBatch() override;
-  void FlushDatabase() override { Confirm(0); }
+  void FlushDatabase() override { Confirm(); }
   std::vector<std::pair<int32_t, std::string>> EndDatabaseBatch() override;
   int32_t DatabaseFailures() const override { return datapoolsLost_; }
   void ResetDatabaseSession() override { datapoolsLost_ = 0; }
-  std::string ConfirmChanges() override { return Confirm(Operation()); }
+  bool DefersChanges() const override { return true; }
+  std::map<int32_t, std::string> ConfirmChanges() override { return Confirm(); }
   std::vector<std::pair<int32_t, std::string>> TakeThereAlready() override {
     std::vector<std::pair<int32_t, std::string>> found = std::move(thereAlready_);
     thereAlready_.clear();
@@ -80,9 +81,10 @@ class PgStore : public StoreBase {
   }
 
  private:
-  // Sends the deferred changes; the reason one of operation `current` failed
-  // ("" when none did), the failures of others told and kept as losses.
-  std::string Confirm(int32_t current);
+  // Sends the deferred changes: the operations whose changes failed, with
+  // the reason for their scripts; a datapool not stored is told and kept
+  // as a loss.
+  std::map<int32_t, std::string> Confirm();
 
   int32_t datapoolsLost_ = 0;
   std::vector<std::pair<int32_t, std::string>> lost_;

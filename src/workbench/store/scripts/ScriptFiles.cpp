@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -367,7 +368,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
                            const std::string& target, const std::string& content, dsScriptType type, bool fresh) {
   std::string reason;
   try {
-    if (batching_ && !shared_ && type == dsJavaScript) {
+    if (batching_ && type == dsJavaScript) {
       const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target);
       std::shared_ptr<const std::vector<std::string>> shared =
           !pending_.empty() && *pending_.back().folders == folders
@@ -377,7 +378,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
       pendingTargets_.Insert(TargetDigest(target));
       if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
       if (std::chrono::steady_clock::now() - *batchStart_ >= kBatchInterval || pending_.size() >= kBatchScripts) {
-        Finish();
+        FinishBatch(false);
       }
       return save_result::kStored;
     }
@@ -521,6 +522,7 @@ void ScriptFiles::BeginBatch() {
   batching_ = true;
   lostOperations_.clear();
   lostScripts_.clear();
+  keptScripts_.clear();
 }
 
 std::set<int32_t> ScriptFiles::EndBatch() {
@@ -531,10 +533,23 @@ std::set<int32_t> ScriptFiles::EndBatch() {
   return std::move(lostOperations_);
 }
 
-void ScriptFiles::Finish() {
+void ScriptFiles::Finish() { FinishBatch(true); }
+
+void ScriptFiles::FinishBatch(bool all) {
   if (pending_.empty() || finishing_) return;
   finishing_ = true;
   batchStart_.reset();
+  // A store whose changes wait for the batch confirms them first: the
+  // scripts of an operation whose names or datapool were not made as
+  // foreseen are not placed.
+  std::map<int32_t, std::string> failed;
+  if (confirm_) {
+    try {
+      failed = confirm_();
+    } catch (const ZtError& e) {
+      for (const PendingScript& script : pending_) failed.emplace(script.operation, e.Description());
+    }
+  }
   // One sync of the whole file system costs about what a single file's sync
   // does; should it fail, each file is synced on its own.
   const bool synced = ::syncfs(lock_.Get()) == 0;
@@ -544,9 +559,20 @@ void ScriptFiles::Finish() {
   UniqueFd folder;
   int folderError = 0;
   const std::vector<std::string>* opened = nullptr;
-  const std::vector<PendingScript> pending = std::move(pending_);
+  std::vector<PendingScript> pending = std::move(pending_);
   pending_.clear();
   pendingTargets_.Clear();
+  if (confirm_ && !all) {
+    // The operation in hand is not done: its scripts wait for the next finish.
+    const auto inHand = std::stable_partition(pending.begin(), pending.end(),
+                                              [&](const PendingScript& script) { return script.operation != operation_; });
+    for (auto it = inHand; it != pending.end(); ++it) {
+      pendingTargets_.Insert(TargetDigest(it->target));
+      pending_.push_back(std::move(*it));
+    }
+    pending.erase(inHand, pending.end());
+    if (!pending_.empty()) batchStart_ = std::chrono::steady_clock::now();
+  }
   for (const PendingScript& script : pending) {
     if (opened == nullptr || *opened != *script.folders) {
       folder = OpenFolderBeneath(root, *script.folders, false);
@@ -556,11 +582,16 @@ void ScriptFiles::Finish() {
     std::string reason;
     if (!folder) {
       reason = std::strerror(folderError);
+    } else if (const auto refused = failed.find(script.operation); refused != failed.end()) {
+      reason = refused->second;
+      ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else if (!synced && !SyncFile(folder.Get(), script.temporary)) {
       reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
-      if (Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh) >= 0) continue;
+      const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh);
+      if (placed == save_result::kNotWritten) keptScripts_.emplace_back(script.operation, script.target);
+      if (placed >= 0) continue;
       reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     }

@@ -36,8 +36,8 @@
 // another writer gave the name a file meanwhile, that file is compared as
 // if it had been there: the same text is left alone, other text reaches the
 // replace question. So no writer replaces another's script unasked. (A
-// script of a batch is compared so when the batch is finished; a store
-// shared as a rule stores every script at once instead, SetShared.)
+// script of a batch is compared so when the batch is finished: the answer
+// is among the batch's KeptScripts.)
 //
 // Temporary files of killed writers: while the store is open it holds a
 // shared lock (flock) on its scripts folder. Opening removes the temporary
@@ -214,11 +214,6 @@ class ScriptFiles {
   /// nowhere, and every changed file is asked about. Borrowed.
   void SetRecords(ScriptRecords* records) { records_ = records; }
 
-  /// Whether other writers (other users of a shared store) write in the
-  /// same folders as a rule: then even in a batch every script is stored
-  /// at once, so that a name another writer takes first is found, and its
-  /// question asked, while the script's operation is in hand.
-  void SetShared(bool shared) { shared_ = shared; }
 
   /// Stores Java scripts in batches until EndBatch (see the file comment).
   void BeginBatch();
@@ -231,6 +226,16 @@ class ScriptFiles {
   std::set<int32_t> EndBatch();
   /// The scripts lost since BeginBatch, each as messages name it, with its operation.
   const std::vector<std::pair<int32_t, std::string>>& LostScripts() const { return lostScripts_; }
+  /// The scripts of the batch that were kept out when placed (another
+  /// writer's file had taken the name meanwhile, and the user kept it).
+  const std::vector<std::pair<int32_t, std::string>>& KeptScripts() const { return keptScripts_; }
+  /// Asked before a batch's scripts are placed, by a store whose changes
+  /// wait for the batch (PgStore.h): the operations whose changes were not
+  /// made, each with the reason; their scripts are not placed, but told
+  /// and lost. While it is set, the scripts of the operation in hand wait
+  /// when a batch is finished for being due: a script is placed only once
+  /// its operation is done, its datapool included.
+  void SetBeforePlacing(std::function<std::map<int32_t, std::string>()> confirm) { confirm_ = std::move(confirm); }
 
  private:
   // What the user answered "for all" in this session.
@@ -260,6 +265,9 @@ class ScriptFiles {
   int32_t Place(int folderFd, const std::string& temporary, const std::string& name, const std::string& target,
                 const std::string* content, bool fresh);
   void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
+  // Finishes the batch; unless `all`, the scripts of the operation in hand
+  // wait (see SetBeforePlacing).
+  void FinishBatch(bool all);
   // Records `text` as what the script at `path` holds as generated, unless
   // that is recorded already.
   void Remember(dsScriptType type, const std::string& path, std::string_view text);
@@ -297,7 +305,6 @@ class ScriptFiles {
   DigestSet stored_;
   // Between BeginBatch and EndBatch.
   bool batching_ = false;
-  bool shared_ = false;
   // Finish is at work (a question it asks must not finish again).
   bool finishing_ = false;
   // When the current batch took its first script; unset while it holds none.
@@ -321,6 +328,8 @@ class ScriptFiles {
   DigestSet pendingTargets_;
   std::set<int32_t> lostOperations_;
   std::vector<std::pair<int32_t, std::string>> lostScripts_;
+  std::vector<std::pair<int32_t, std::string>> keptScripts_;
+  std::function<std::map<int32_t, std::string>()> confirm_;
 
   // A script staged to be placed (Stage): its folder below its root, the
   // temporary file there and its name; when it replaces a file, what that
