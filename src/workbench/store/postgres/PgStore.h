@@ -8,27 +8,27 @@
 // (ScriptFiles.h), and the login, session and names of StoreBase.h.
 //
 // Several users at once: every datapool and every name is its own
-// transaction, committed when it is stored, so that another user sees it
+// transaction, committed when it is sent, so that another user sees it
 // within the batch (a second at most): each datapool is created once (the
 // second user finds it, and answers the overwrite question when it
-// differs), each name is given to one operation. A script is given its name
-// only while no other writer's file holds it (ScriptFiles.h). Nothing waits for another user longer
-// than one datapool takes to store, and no run fails for being second.
+// differs), each name is given to one operation. A script is given its
+// name only while no other writer's file holds it (ScriptFiles.h). Nothing
+// waits for another user longer than one datapool takes to store, and no
+// run fails for being second.
 //
 // Round trips: the store's one connection reads the name records and a
 // digest of every datapool once, when it is opened (PgConnection::
 // ReadRunRecords); a new datapool is one statement. In a batch, the name
-// records and new datapools of a run are deferred (PgDatabase.h) and sent
-// together: before a script is placed, the changes so far go to the server
-// in one round trip when the batch's scripts are placed (ScriptFiles.h), so
-// a script is placed only once the names in it are its operation's and its
-// datapool is committed. A change that was not made as foreseen (another
-// user took the name, or created the datapool with other content, that very
-// moment) is told on the console, and its operation loses its script (and
-// its datapool), as a batch of the folder store loses what it cannot make
-// durable (StoreBase::Losses). A script that another user's file took the
-// name of meanwhile is the replace question when it is placed. A lost connection is made
-// anew (PgDatabase.h).
+// records and new datapools of a run are deferred (PgDatabase.h) and go to
+// the server together, in one round trip, when the batch's scripts are
+// placed (ScriptFiles.h): a script is placed only once the names in it are
+// its operation's and its datapool is committed. A change that was not made
+// as foreseen (another user took the name, or created the datapool with
+// other content, that very moment) is told on the console, and its
+// operation loses its script (and its datapool), as a batch of the folder
+// store loses what it cannot make durable (StoreBase::Losses). A script
+// whose name another user's file took meanwhile is the replace question
+// when it is placed. A lost connection is made anew (PgDatabase.h).
 //
 // The schema is made by the first connection that logs in (an empty
 // database becomes a store), and carries its version: a store of a newer
