@@ -70,14 +70,20 @@ std::map<int32_t, std::string> PgStore::Confirm() {
   return failed;
 }
 
-std::vector<std::pair<int32_t, std::string>> PgStore::EndDatabaseBatch() {
-  if (!connection_) return {};
+void PgStore::FlushDatabase() {
   try {
     Confirm();
   } catch (const ZtError& e) {
-    // The connection is gone for good: what is still deferred is lost.
+    // The connection is gone for good: what was still deferred is lost,
+    // and told with its operations when the batch ends.
     TheConsole().Write(e.Description() + "\n");
   }
+}
+
+std::vector<std::pair<int32_t, std::string>> PgStore::EndDatabaseBatch() {
+  if (!connection_) return {};
+  FlushDatabase();
+  Confirm();  // what the failure above left to tell
   connection_->SetDeferring(false);
   std::vector<std::pair<int32_t, std::string>> lost = std::move(lost_);
   lost_.clear();

@@ -68,7 +68,7 @@ class PgStore : public StoreBase {
   Database* Db() override { return connection_.get(); }
 
   void BeginDatabaseBatch() override;
-  void FlushDatabase() override { Confirm(); }
+  void FlushDatabase() override;
   std::vector<std::pair<int32_t, std::string>> EndDatabaseBatch() override;
   int32_t DatabaseFailures() const override { return datapoolsLost_; }
   void ResetDatabaseSession() override { datapoolsLost_ = 0; }
