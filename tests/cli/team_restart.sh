@@ -16,8 +16,9 @@ cluster() { bash "$src/tests/pg/cluster.sh" "$1" "$pg"; }
 cluster start || { echo "FAIL: the test's PostgreSQL cluster did not start"; exit 1; }
 trap 'cluster stop; rm -rf "$tmp"' EXIT
 ms() { date +%s%3N; }
-big_model 20 >"$tmp/big.json"
-selection=$(printf -- '--select pkg%s ' {0..19})
+# 6,000 operations: a run far from done when the server goes away.
+big_model 60 >"$tmp/big.json"
+selection=$(printf -- '--select pkg%s ' {0..59})
 db="host=$pg user=zt dbname=postgres"
 psql=${ZT_PG_BINDIR:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -t/ -k5 -V -r | head -1)}/psql
 query() { PGOPTIONS="-csearch_path=$1" "$psql" -h "$pg" -U zt -d postgres -XAtc "$2"; }
@@ -54,8 +55,8 @@ check "restart: the run finishes (status $status)" test "$status" -eq 0
 check "restart: no failure on stderr" bash -c "! grep -qiE 'error|lost|not stored|failed' '$tmp/first.err'"
 check "restart: every operation generated" \
   test "$(jq -c '.counts | [.taken == .generated, .failed]' "$tmp/first.json")" = "[true,0]"
-check "restart: 2,000 tests" test "$(find "$tmp/survived/java" -name '*.java' | wc -l)" -eq 2000
-check "restart: 2,000 datapools" test "$(query survived 'SELECT count(*) FROM datapools')" -eq 2000
+check "restart: 6,000 tests" test "$(find "$tmp/survived/java" -name '*.java' | wc -l)" -eq 6000
+check "restart: 6,000 datapools" test "$(query survived 'SELECT count(*) FROM datapools')" -eq 6000
 check "restart: no test without its datapool" test "$(orphans survived)" -eq 0
 
 # A server that stays away: the run stops after the bound, with the cause.
@@ -76,13 +77,13 @@ failed=$(jq '.counts.failed' "$tmp/second.json" 2>/dev/null || echo none)
 # after it were never reached.
 generated=$(jq '.counts.generated' "$tmp/second.json" 2>/dev/null || echo none)
 check "gone: not every operation left failed (generated $generated, failed $failed)" \
-  test "$failed" != none -a "$generated" != none -a $((generated + failed)) -lt 2000
+  test "$failed" != none -a "$generated" != none -a $((generated + failed)) -lt 6000
 cluster up
 gen stopped third
 status=$?
 check "gone: a rerun completes (status $status)" test "$status" -eq 0
-check "gone: 2,000 tests after the rerun" test "$(find "$tmp/stopped/java" -name '*.java' | wc -l)" -eq 2000
-check "gone: 2,000 datapools after the rerun" test "$(query stopped 'SELECT count(*) FROM datapools')" -eq 2000
+check "gone: 6,000 tests after the rerun" test "$(find "$tmp/stopped/java" -name '*.java' | wc -l)" -eq 6000
+check "gone: 6,000 datapools after the rerun" test "$(query stopped 'SELECT count(*) FROM datapools')" -eq 6000
 check "gone: no test without its datapool" test "$(orphans stopped)" -eq 0
 
 finish team_restart
