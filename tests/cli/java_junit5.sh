@@ -8,14 +8,7 @@
 # wrong expected value shows the expected and the actual value), and an empty
 # expected value aborts its check.
 . "$2/tests/cli/lib/common.sh" "$@"
-launcher=/usr/share/java/junit-platform-console-standalone.jar
-need javac default-jdk-headless
-need java default-jdk-headless
-[ -f "$launcher" ] || { echo "FAIL: no $launcher (./bootstrap.sh test installs the Debian package junit5)"; exit 1; }
-src=$(cd "$src" && pwd)
-cd "$tmp"
-classpath=$("$zt" java-classpath --junit5)
-summary() { sed -n "s/^\[ *\([0-9]*\) tests $1 *\]\$/\1/p" "$2"; }
+. "$src/tests/cli/lib/junit.sh"
 
 javac -encoding UTF-8 -cp "$classpath" -d runtime-tests "$src/tests/java-runtime/RuntimeTest.java"
 check "the runtime's tests compile" test $? -eq 0

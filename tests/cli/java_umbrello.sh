@@ -8,15 +8,8 @@
 # the package of its folder and compiles unchanged against the code the model
 # was made from; a few rows of the GUI model's tests run.
 . "$2/tests/cli/lib/common.sh" "$@"
-launcher=/usr/share/java/junit-platform-console-standalone.jar
-need javac default-jdk-headless
-need java default-jdk-headless
-[ -f "$launcher" ] || { echo "FAIL: no $launcher (./bootstrap.sh test installs the Debian package junit5)"; exit 1; }
-src=$(cd "$src" && pwd)
+. "$src/tests/cli/lib/junit.sh"
 data=$src/tests/data
-cd "$tmp"
-classpath=$("$zt" java-classpath --junit5)
-summary() { sed -n "s/^\[ *\([0-9]*\) tests $1 *\]\$/\1/p" "$2"; }
 # has_line LINE FILE: FILE has the line LINE (the tests end their lines with CR LF).
 has_line() { tr -d '\r' <"$2" | grep -qxF -- "$1"; }
 
