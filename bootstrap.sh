@@ -12,6 +12,15 @@
 #                         tests/pg/cluster.sh; the machine's own PostgreSQL
 #                         service is neither needed nor touched)
 #
+#   ./bootstrap.sh packages run|test
+#                         print the Debian packages of the mode, one a line
+#                         (what tests/layout/check_packages.sh checks against)
+#
+# Before building, both modes check that every header, jar and program the
+# build (and with `test`, the tests) take from the machine comes from those
+# packages (tests/layout/check_packages.sh): what was installed by hand on
+# one machine is missing on the next.
+#
 # Installing needs root or sudo; everything else runs as the calling user.
 # BUILD_DIR (default: build), SANITIZE_BUILD_DIR (default: build-asan) and
 # JOBS (default: the number of cores) may be set; SANITIZE=0 skips the
@@ -19,33 +28,41 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+usage() { echo "usage: $0 run|test (or: $0 packages run|test)" >&2; exit 2; }
 mode=${1:-}
+listing=false
+if [ "$mode" = packages ]; then listing=true; mode=${2:-}; fi
 case "$mode" in
   run|test) ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  *) usage ;;
 esac
 
-# What the program needs to build and to run the bundled example.
+# What the program needs to build and to run: the compiler and the
+# libraries, and a JDK and JUnit 5, from which the build makes the Java
+# runtime of the generated tests with its JUnit 5 part (a build made
+# without them has no runtime jar, or one that `java-test --junit5` refuses).
 packages=(
   cmake ninja-build g++ pkg-config
   libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
+  default-jdk-headless junit5
 )
 # What the tests need besides: GoogleTest, the resource compiler of the COM
-# projects, a JDK, JUnit 5 and the javax.ejb API for the Java runtime and
-# the generated tests, Maven and the plugins the Maven build of
-# docs/java.md uses offline (Debian's repository /usr/share/maven-repo), the
-# man page's maker, the tools the command-line tests call, and the
-# PostgreSQL server of the team store's tests.
+# projects, the javax.ejb API for the generated EJB tests, Maven and the
+# plugins the Maven build of docs/java.md uses offline (Debian's repository
+# /usr/share/maven-repo), the man page's maker, the tools the command-line
+# tests call, and the PostgreSQL server of the team store's tests.
 test_packages=(
   libgtest-dev libgmock-dev
-  llvm default-jdk-headless junit5 libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq
+  llvm libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq
   maven libmaven-resources-plugin-java libmaven-compiler-plugin-java libsurefire-java
   libbuild-helper-maven-plugin-java
   postgresql
 )
 if [ "$mode" = test ]; then packages+=("${test_packages[@]}"); fi
+if $listing; then printf '%s\n' "${packages[@]}"; exit 0; fi
 
 tools/install-packages.sh "${packages[@]}"
+tests/layout/check_packages.sh . "$mode"
 
 build=${BUILD_DIR:-build}
 jobs=${JOBS:-$(nproc)}
@@ -65,7 +82,15 @@ case "$mode" in
       --select bank::core::Account --select bank::core::AccountHome \
       --store "$store" --user "${USER:-demo}" </dev/null || status=$?
     "$build/bin/ztunittest" datapool list --store "$store"
-    echo "Tests: $store/scripts/java/unittests"
+    cat <<EOF
+
+The example's tests are in $store/scripts/java/unittests/, its datapools in
+$store/store.db ("$build/bin/ztunittest datapool list --store $store" lists them).
+Next:
+  - tests for your own Java classes, compiled and run with JUnit 5: docs/java.md
+  - every command and option: $build/bin/ztunittest --help
+  - the whole test suite: ./bootstrap.sh test
+EOF
     exit "$status"
     ;;
   test)

@@ -10,11 +10,16 @@
 //       (and of the JUnit 5 jars it was built against), absolute, on one line
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "cli/Commands.h"
 #include "cli/Host.h"
@@ -26,6 +31,7 @@
 #include "generators/GenericJavaGenerator.h"
 #include "generators/InlineEJBGenerator.h"
 #include "support/DynamicResources.h"
+#include "support/Error.h"
 #include "support/modErrorHandling.h"
 #include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
@@ -206,6 +212,76 @@ int RunParams(ParamsOptions& options) {
   return kExitOk;
 }
 
+namespace fs = std::filesystem;
+
+// Whether the zip archive `path` (a jar) lists an entry `name`, read from its
+// central directory; nullopt when it cannot be read as a zip archive.
+std::optional<bool> ArchiveHolds(const fs::path& path, std::string_view name) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in.seekg(0, std::ios::end)) return std::nullopt;
+  const std::streamoff size = in.tellg();
+  // The end record (22 bytes and a comment of up to 65535) closes the archive.
+  const std::streamoff tail = std::min<std::streamoff>(size, 22 + 65535);
+  std::string bytes(static_cast<size_t>(tail), '\0');
+  if (!in.seekg(size - tail) || !in.read(bytes.data(), tail)) return std::nullopt;
+  const auto u16 = [](const std::string& b, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+  };
+  const auto u32 = [&u16](const std::string& b, size_t at) { return u16(b, at) | u16(b, at + 2) << 16; };
+  size_t end = bytes.size() < 22 ? std::string::npos : bytes.size() - 22;
+  while (end != std::string::npos && u32(bytes, end) != 0x06054b50) end = end == 0 ? std::string::npos : end - 1;
+  if (end == std::string::npos) return std::nullopt;
+  const uint32_t entries = u16(bytes, end + 10);
+  const uint32_t directorySize = u32(bytes, end + 12);
+  const uint32_t directoryOffset = u32(bytes, end + 16);
+  if (directoryOffset + static_cast<std::streamoff>(directorySize) > size) return std::nullopt;
+  std::string directory(directorySize, '\0');
+  if (!in.seekg(directoryOffset) || !in.read(directory.data(), directorySize)) return std::nullopt;
+  size_t at = 0;
+  for (uint32_t i = 0; i < entries; ++i) {
+    if (at + 46 > directory.size() || u32(directory, at) != 0x02014b50) return std::nullopt;
+    const size_t nameSize = u16(directory, at + 28);
+    const size_t next = at + 46 + nameSize + u16(directory, at + 30) + u16(directory, at + 32);
+    if (next > directory.size()) return std::nullopt;
+    if (std::string_view(directory).substr(at + 46, nameSize) == name) return true;
+    at = next;
+  }
+  return false;
+}
+
+// The runtime jar beside the program (bin/../share/ztunittest/java/).
+fs::path RuntimeJar() {
+  std::error_code ec;
+  const fs::path jar =
+      fs::weakly_canonical(fs::path(wb::ExeDir()) / ".." / ZT_INSTALL_JAVA_SUBDIR / "ztunittest-runtime.jar", ec);
+  if (ec || !fs::is_regular_file(jar, ec)) {
+    RaiseError(errc::kFileNotFound, {}, wb::Text(wb::WB_JAVA_NO_RUNTIME, {jar.string()}));
+  }
+  // ':' separates the entries of a class path: a path that holds one would
+  // be taken for two, neither of them the jar.
+  if (jar.string().find(':') != std::string::npos) {
+    RaiseError(errc::kPathFileAccessError, {}, wb::Text(wb::WB_JAVA_COLON_IN_PATH, {jar.string()}));
+  }
+  return jar;
+}
+
+// The JUnit 5 jars the runtime `jar` was built against, joined by ':'. A
+// runtime built where Debian's junit5 was not installed has no JUnit 5 part
+// (no DatapoolTests class), and JUnit 5 tests written against it cannot
+// compile: installing junit5 is not enough, the build must be made again.
+std::string Junit5Jars(const fs::path& jar) {
+  const std::string jars = ZT_JUNIT5_CLASSPATH;
+  if (jars.empty() || ArchiveHolds(jar, "ztunittest/runtime/DatapoolTests.class") == false) {
+    RaiseError(errc::kFileNotFound, {}, wb::Text(wb::WB_JAVA_NO_JUNIT5));
+  }
+  std::stringstream list(jars);
+  std::error_code ec;
+  for (std::string one; std::getline(list, one, ':');) {
+    if (!fs::is_regular_file(one, ec)) RaiseError(errc::kFileNotFound, {}, wb::Text(wb::WB_JAVA_JUNIT5_MISSING, {one}));
+  }
+  return jars;
+}
+
 struct JavaTestOptions {
   HostOptions host;
   std::string javaTemplate;
@@ -216,6 +292,16 @@ int RunJavaTest(const JavaTestOptions& options) {
   if (options.javaTemplate.find('"') != std::string::npos) {
     PrintError(wb::Text(wb::WB_TMPL_QUOTE_IN_PATH, {options.javaTemplate}));
     return kExitUsage;
+  }
+  // JUnit 5 tests need the runtime's JUnit 5 part to compile: without it,
+  // nothing is written.
+  if (options.junit5) {
+    try {
+      Junit5Jars(RuntimeJar());
+    } catch (const ZtError& e) {
+      PrintError(e.Description());
+      return kExitUsage;
+    }
   }
   // This is the Java command: a class the model gives no language is taken
   // for a Java class, as a file of a tool that states one language per file
@@ -257,39 +343,12 @@ int RunJavaTest(const JavaTestOptions& options) {
   return failed ? kExitFailed : status;
 }
 
-// The runtime jar beside the program (bin/../share/ztunittest/java/), and
-// with `junit5` the JUnit 5 jars of the build, joined by ':'.
+// The runtime jar beside the program, and with `junit5` the JUnit 5 jars of
+// the build, joined by ':'.
 int RunJavaClasspath(bool junit5) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path jar =
-      fs::weakly_canonical(fs::path(wb::ExeDir()) / ".." / ZT_INSTALL_JAVA_SUBDIR / "ztunittest-runtime.jar", ec);
-  if (ec || !fs::is_regular_file(jar, ec)) {
-    PrintError(wb::Text(wb::WB_JAVA_NO_RUNTIME, {jar.string()}));
-    return kExitFailed;
-  }
-  // ':' separates the entries of a class path: a path that holds one would
-  // be taken for two, neither of them the jar.
-  if (jar.string().find(':') != std::string::npos) {
-    PrintError(wb::Text(wb::WB_JAVA_COLON_IN_PATH, {jar.string()}));
-    return kExitFailed;
-  }
+  const fs::path jar = RuntimeJar();
   std::string classpath = jar.string();
-  if (junit5) {
-    const std::string jars = ZT_JUNIT5_CLASSPATH;
-    if (jars.empty()) {
-      PrintError(wb::Text(wb::WB_JAVA_NO_JUNIT5));
-      return kExitFailed;
-    }
-    std::stringstream list(jars);
-    for (std::string one; std::getline(list, one, ':');) {
-      if (!fs::is_regular_file(one, ec)) {
-        PrintError(wb::Text(wb::WB_JAVA_JUNIT5_MISSING, {one}));
-        return kExitFailed;
-      }
-    }
-    classpath += ":" + jars;
-  }
+  if (junit5) classpath += ":" + Junit5Jars(jar);
   std::cout << classpath << "\n" << std::flush;
   return kExitOk;
 }

@@ -259,5 +259,27 @@ check "and the datapool that does not exist" grep -qF '"No_such"' bad-import.err
 check "and how many" grep -qF "nothing was imported: 2 of the 3 file(s) in bad-import were refused" bad-import.err
 check "the good file was not stored either" test "$("$zt" datapool export Numbers_divide --store shop)" = "$before"
 check "nothing on stdout" test ! -s bad-import.out
+# A ztunittest whose runtime was built without JUnit 5 (junit5 was not
+# installed then): the program beside a runtime jar without its JUnit 5
+# part. JUnit 5 tests are refused before anything is written, naming what to
+# install and that the build must be made again; the same tree with the whole
+# jar generates them.
+for part in without with; do
+  mkdir -p "$part/bin" "$part/share/ztunittest/java" "$part/jar"
+  cp "$zt" "$part/bin/"
+  (cd "$part/jar" && jar xf "$(dirname "$zt")/../share/ztunittest/java/ztunittest-runtime.jar" &&
+    { [ "$part" = with ] || rm ztunittest/runtime/DatapoolTests*.class; } &&
+    jar cf ../share/ztunittest/java/ztunittest-runtime.jar .)
+  "$part/bin/ztunittest" java-test "$src/examples/shapes-java.json" --select geometry::Circle --junit5 \
+    --store "$part/store" --user u </dev/null >"$part.out" 2>"$part.err"
+  echo $? >"$part.status"
+done
+check "without the JUnit 5 part: exit 2" test "$(cat without.status)" = 2
+check "naming what to install and to build again" grep -qx \
+  "ztunittest: this ztunittest was built without JUnit 5: install Debian's junit5 package and build it again" without.err
+check "and nothing else" test "$(wc -l <without.err)" = 1 -a ! -s without.out
+check "nothing written" test ! -e without/store
+check "java-classpath --junit5 refuses too" bash -c "! without/bin/ztunittest java-classpath --junit5 2>/dev/null"
+check "with it: generated" test "$(cat with.status)" = 0 -a -f with/store/scripts/java/unittests/geometry/Circlearea.java
 # Umbrello's models of the library and of other code: java_umbrello.sh.
 finish java_junit5

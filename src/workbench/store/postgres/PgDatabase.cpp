@@ -10,12 +10,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "support/Error.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/postgres/PgLibrary.h"
 #include "workbench/terminal/TerminalWindows.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -503,19 +502,42 @@ constexpr const char* kDatapoolJson =
     "FROM datapool_fields f LEFT JOIN datapool_values v ON v.field = f.id AND v.row = r.id "
     "WHERE f.datapool = d.id) ORDER BY r.position) FROM datapool_rows r WHERE r.datapool = d.id), '[]'))::text";
 
-Datapool ParseDatapoolJson(const std::string& text) {
-  const nlohmann::json entry = nlohmann::json::parse(text);
-  Datapool datapool;
-  datapool.id = entry.at(0).get<int64_t>();
-  datapool.name = entry.at(1).get<std::string>();
-  datapool.description = entry.at(2).get<std::string>();
-  datapool.created = entry.at(3).get<std::string>();
-  datapool.updated = entry.at(4).get<std::string>();
-  datapool.user = entry.at(5).get<std::string>();
-  for (const nlohmann::json& field : entry.at(6)) {
-    datapool.fields.push_back({field.at(0).get<std::string>(), field.at(1).get<std::string>()});
+// The server built the text, so a shape other than kDatapoolJson's is a
+// fault of the server's answer, told as a failed statement.
+const json::Value& Item(const json::Value& array, size_t index, json::Type type) {
+  if (array.type != json::Type::kArray || index >= array.items.size() || array.items[index].type != type) {
+    PgConnection::Raise("unexpected datapool record from the server");
   }
-  for (const nlohmann::json& row : entry.at(7)) datapool.rows.push_back(row.get<std::vector<std::string>>());
+  return array.items[index];
+}
+
+const std::string& TextAt(const json::Value& array, size_t index) {
+  return Item(array, index, json::Type::kString).text;
+}
+
+Datapool ParseDatapoolJson(const std::string& text) {
+  json::Value entry;
+  try {
+    // Values are the user's: a NUL in one is kept for the datapool's own checks.
+    entry = json::ParseKeepingNul(text);
+  } catch (const json::ParseError& e) {
+    PgConnection::Raise("unexpected datapool record from the server: " + e.Message());
+  }
+  Datapool datapool;
+  datapool.id = std::stoll(Item(entry, 0, json::Type::kNumber).text);
+  datapool.name = TextAt(entry, 1);
+  datapool.description = TextAt(entry, 2);
+  datapool.created = TextAt(entry, 3);
+  datapool.updated = TextAt(entry, 4);
+  datapool.user = TextAt(entry, 5);
+  for (const json::Value& field : Item(entry, 6, json::Type::kArray).items) {
+    datapool.fields.push_back({TextAt(field, 0), TextAt(field, 1)});
+  }
+  for (const json::Value& row : Item(entry, 7, json::Type::kArray).items) {
+    std::vector<std::string>& values = datapool.rows.emplace_back();
+    if (row.type != json::Type::kArray) PgConnection::Raise("unexpected datapool record from the server");
+    for (size_t i = 0; i < row.items.size(); ++i) values.push_back(TextAt(row, i));
+  }
   return datapool;
 }
 
