@@ -210,10 +210,11 @@ std::string TemporaryName(const std::string& name) {
 }  // namespace
 
 std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
-                             const std::string& shownPath) {
+                             const std::string& shownPath, std::optional<mode_t> mode) {
   // The writer's pid in the name lets a later run tell a temporary whose
   // writer was killed from one that is being written. Created with the usual
-  // permissions (0666 less the umask), so that nothing is changed afterwards.
+  // permissions (0666 less the umask), or given `mode` before anything is
+  // written into it.
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -223,8 +224,8 @@ std::string WriteTemporaryIn(int folder, const std::string& name, const std::str
   }
   if (fd < 0) RaiseFileError(errno, shownPath);
   size_t written = 0;
-  int error = 0;
-  while (written < content.size()) {
+  int error = mode && ::fchmod(fd, *mode) != 0 ? errno : 0;
+  while (error == 0 && written < content.size()) {
     const ssize_t n = WriteSome(fd, content.data() + written, content.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -22,6 +23,7 @@
 #include "workbench/store/scripts/UserRegions.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/SafeFolders.h"
+#include "workbench/terminal/Answers.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -372,6 +374,91 @@ TEST_P(Store, EveryUserGoesByWhatTheStoreRecordedAsGenerated) {
   while (records.Step()) rows.push_back(records.ColumnText(0) + " " + records.ColumnText(1) + " " + records.ColumnText(2));
   EXPECT_EQ(rows, (std::vector<std::string>{"0 unittests/A.java " + *GeneratedDigest(text("A", "f(x);")),
                                             "0 unittests/B.java " + *GeneratedDigest(text("B", "f();"))}));
+}
+
+// What regeneration must never do: take a note typed beside the generation
+// date for a date (and then record the edited file as generated, so that
+// the next model change replaces it unasked), let an answer given in advance
+// replace a file whose user regions would be lost, take other line ends for
+// an edit, or change the permissions of the file it replaces.
+TEST_P(Store, RegenerationNeverLosesAHandEdit) {
+  const fs::path file = JavaRoot() / "unittests" / "A.java";
+  const auto text = [](const std::string& date, const std::string& call) {
+    return "// generated " + date + "\r\nclass A {\r\n  // user code begin: setup\r\n  // user code end: setup\r\n  " +
+           call + "\r\n}\r\n";
+  };
+  const auto save = [&](const std::string& content, const std::string& date) {
+    return store_->SaveGeneratedScript("A.java", "unittests", dsJavaScript, content, {date});
+  };
+  const std::string d1 = "01/01/70 00:00:00";
+  const std::string d2 = "12/08/26 07:00:00";
+
+  // A note beside the date: never recorded as generated, so each model change asks (and the end of input keeps it).
+  for (const std::string note : {" -- reviewed by Bob, ticket 4711", " -- Bob"}) {
+    fs::remove(file);
+    ASSERT_EQ(save(text(d1, "f();"), d1), 0);
+    const std::string edited = text(d1 + note, "f();");
+    WriteAll(file, edited);
+    const int reads = console_.Reads();
+    EXPECT_EQ(save(text(d2, "f();"), d2), note.size() > 10 ? save_result::kNotWritten : 0) << note;
+    EXPECT_EQ(save(text(d2, "f(x);"), d2), save_result::kNotWritten) << note;
+    EXPECT_EQ(ReadAll(file), edited) << note;
+    EXPECT_EQ(console_.Reads() - reads, note.size() > 10 ? 2 : 1) << note;
+  }
+
+  // Replacing loses a region's code: "replace=all" given in advance does not answer that; the end of input keeps it.
+  PresetAnswers presets;
+  ASSERT_FALSE(presets.Add("replace=all"));
+  console_.SetPresets(&presets);
+  store_->SetMultipleItems(true);
+  const std::string withCode = "// generated " + d1 + "\r\nclass A {\r\n  // user code begin: setup\r\n  a = 7;\r\n" +
+                               "  // user code end: setup\r\n}\r\n";
+  const std::string broken = "// user code begin: setup\r\n  a = 7;\r\n";
+  for (const std::string& stored : {withCode, broken}) {
+    WriteAll(file, stored);
+    const int reads = console_.Reads();
+    EXPECT_EQ(save("// generated " + d2 + "\r\nclass A {}\r\n", d2), save_result::kNotWritten);
+    EXPECT_EQ(ReadAll(file), stored);
+    EXPECT_EQ(console_.Reads(), reads + 1) << "asked on the terminal";
+  }
+  // An ordinary replacement still takes the answer given in advance.
+  WriteAll(file, "old\r\n");
+  EXPECT_EQ(save(text(d2, "f();"), d2), 0);
+  EXPECT_EQ(ReadAll(file), text(d2, "f();"));
+  console_.SetPresets(nullptr);
+  store_->SetMultipleItems(false);
+
+  // Saved with LF by an editor: the same text, and a model change replaces it unasked, in its own line ends.
+  const auto lf = [](std::string crlf) {
+    std::erase(crlf, '\r');
+    return crlf;
+  };
+  fs::remove(file);
+  ASSERT_EQ(save(text(d1, "f();"), d1), 0);
+  WriteAll(file, lf(text(d1, "f();")));
+  const int reads = console_.Reads();
+  EXPECT_EQ(save(text(d2, "f();"), d2), 0);
+  EXPECT_EQ(ReadAll(file), lf(text(d1, "f();"))) << "not written";
+  EXPECT_EQ(save(text(d2, "f(x);"), d2), 0);
+  EXPECT_EQ(ReadAll(file), lf(text(d2, "f(x);")));
+  EXPECT_EQ(save(text(d2, "f(y);"), d2), 0) << "and again";
+  EXPECT_EQ(ReadAll(file), lf(text(d2, "f(y);")));
+  EXPECT_EQ(console_.Reads(), reads);
+
+  // Permissions: a replaced file keeps its own; one without write permission is not replaced (even by root).
+  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0444)}) {
+    fs::remove(file);
+    ASSERT_EQ(save(text(d1, "f();"), d1), 0);
+    fs::permissions(file, mode);
+    const bool writable = (mode & fs::perms::owner_write) != fs::perms::none;
+    EXPECT_EQ(save(text(d2, "g();"), d2), writable ? 0 : save_result::kNotWritten) << static_cast<int>(mode);
+    EXPECT_EQ(ReadAll(file), text(writable ? d2 : d1, writable ? "g();" : "f();")) << static_cast<int>(mode);
+    EXPECT_EQ(fs::status(file).permissions(), mode);
+    fs::permissions(file, fs::perms(0644));
+  }
+  EXPECT_NE(console_.Output().find(Text(WB_STORE_WRITE_FAILED, {file.string(), std::strerror(EACCES)})),
+            std::string::npos);
+  EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});
 }
 
 TEST_P(Store, ForAllAnswersLastUntilTheSessionEnds) {

@@ -68,23 +68,37 @@ TEST(UserRegions, MalformedRegionsAreNamed) {
 
 TEST(UserRegions, OnlyTheDateTextMayDiffer) {
   const std::vector<std::string> date{"12/08/26 07:00:00"};
+  constexpr DateLikeness kSame = DateLikeness::kSameForm;
+  constexpr DateLikeness kOther = DateLikeness::kOtherForm;
+  constexpr DateLikeness kDiffers = DateLikeness::kDiffers;
   struct Case {
     const char* stored;
     const char* generated;
-    bool same;
+    DateLikeness likeness;
   };
   const Case cases[] = {
-      {"// generated 01/02/25 10:11:12.\r\nx\r\n", "// generated 12/08/26 07:00:00.\r\nx\r\n", true},
-      // Another length, twice in the file, the same each time.
-      {"a 1/2/25 1:02:03 PM b\r\n1/2/25 1:02:03 PM\r\n", "a 12/08/26 07:00:00 b\r\n12/08/26 07:00:00\r\n", true},
-      {"a 1/2/25 b\r\n1/3/25\r\n", "a 12/08/26 07:00:00 b\r\n12/08/26 07:00:00\r\n", false},
+      {"// generated 01/02/25 10:11:12.\r\nx\r\n", "// generated 12/08/26 07:00:00.\r\nx\r\n", kSame},
+      // Another length or locale, twice in the file, the same each time.
+      {"a 1/2/25 1:02:03 PM b\r\n1/2/25 1:02:03 PM\r\n", "a 12/08/26 07:00:00 b\r\n12/08/26 07:00:00\r\n", kOther},
+      {"// 07.12.2026 14:05:28.\r\n", "// 12/08/26 07:00:00.\r\n", kOther},
+      {"// 7 Dec 2026, 14:05:28.\r\n", "// 12/08/26 07:00:00.\r\n", kOther},
+      {"a 1/2/25 b\r\n1/3/25\r\n", "a 12/08/26 07:00:00 b\r\n12/08/26 07:00:00\r\n", kDiffers},
+      // A note typed beside the date is no date.
+      {"// generated 01/02/25 10:11:12 -- reviewed by Bob, ticket 4711.\r\n", "// generated 12/08/26 07:00:00.\r\n",
+       kDiffers},
+      {"// generated 01/02/25 10:11:12 -- ok (Bob).\r\n", "// generated 12/08/26 07:00:00.\r\n", kDiffers},
+      {"// generated 01/02/25 10:11:12 reviewed by Bob.\r\n", "// generated 12/08/26 07:00:00.\r\n", kDiffers},
+      {"// generated 01/02/25 10:11:12 -- Bob.\r\n", "// generated 12/08/26 07:00:00.\r\n", kOther},
       // Anything else that differs, a line end in the place of the date, or no date at all.
-      {"// generated 01/02/25 10:11:12.\r\ny\r\n", "// generated 12/08/26 07:00:00.\r\nx\r\n", false},
-      {"// generated 01/02/25\r\n10:11.\r\n", "// generated 12/08/26 07:00:00.\r\n", false},
-      {"// generated x.\r\n", "// generated y.\r\n", false},
-      {"", "12/08/26 07:00:00", false},  // a date is never empty
+      {"// generated 01/02/25 10:11:12.\r\ny\r\n", "// generated 12/08/26 07:00:00.\r\nx\r\n", kDiffers},
+      {"// generated 01/02/25\r\n10:11.\r\n", "// generated 12/08/26 07:00:00.\r\n", kDiffers},
+      {"// generated x.\r\n", "// generated y.\r\n", kDiffers},
+      {"", "12/08/26 07:00:00", kDiffers},  // a date is never empty
   };
-  for (const Case& c : cases) EXPECT_EQ(SameButDates(c.stored, c.generated, date), c.same) << c.stored;
+  for (const Case& c : cases) {
+    EXPECT_EQ(CompareButDates(c.stored, c.generated, date), c.likeness) << c.stored;
+    EXPECT_EQ(SameButDates(c.stored, c.generated, date), c.likeness != kDiffers) << c.stored;
+  }
   EXPECT_FALSE(SameButDates("// generated 01/02/25 10:11:12.", "// generated 12/08/26 07:00:00.", {}));
 }
 

@@ -101,10 +101,16 @@ std::string BaseName(const std::string& fileName) {
   return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
 }
 
+// A script as stored: its text and its permissions.
+struct ScriptFile {
+  std::string text;
+  mode_t mode;
+};
+
 // What the file `relative` below the folder `root` holds, when it is a file
 // there (a symbolic link followed only while it stays below `root`);
 // nullopt when it is not, with errno set.
-std::optional<std::string> ReadScript(int root, const std::string& relative) {
+std::optional<ScriptFile> ReadScript(int root, const std::string& relative) {
   const UniqueFd file = OpenBeneath(root, relative, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   struct stat st {};
   if (!file || ::fstat(file.Get(), &st) != 0) return std::nullopt;
@@ -112,7 +118,33 @@ std::optional<std::string> ReadScript(int root, const std::string& relative) {
     errno = ENOENT;  // a folder or a pipe of that name is no script
     return std::nullopt;
   }
-  return ReadOpenFile(file.Get());
+  std::optional<std::string> text = ReadOpenFile(file.Get());
+  if (!text) return std::nullopt;
+  return ScriptFile{std::move(*text), st.st_mode};
+}
+
+// How the lines of a text end.
+enum class LineEnds { kNone, kLf, kCrLf, kMixed };
+
+LineEnds LineEndsOf(std::string_view text) {
+  bool lf = false;
+  bool crlf = false;
+  for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+    (at > 0 && text[at - 1] == '\r' ? crlf : lf) = true;
+  }
+  return lf && crlf ? LineEnds::kMixed : crlf ? LineEnds::kCrLf : lf ? LineEnds::kLf : LineEnds::kNone;
+}
+
+// `text`, whose lines all end one way, with its lines ending `ends` (LF or CR LF).
+std::string WithLineEnds(std::string_view text, LineEnds ends) {
+  std::string converted;
+  converted.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\r') continue;
+    if (c == '\n' && ends == LineEnds::kCrLf) converted += '\r';
+    converted += c;
+  }
+  return converted;
 }
 
 // Renames `from` to `to` in the folder `folder` only while `to` does not
@@ -319,8 +351,13 @@ ScriptFiles::Decision ScriptFiles::AskReplace(const std::string& target, const s
   if (forAll_ == ForAll::kYes && loss.empty()) return Decision::kReplace;
   if (forAll_ == ForAll::kNo) return Decision::kKeep;
   Question question{loss.empty() ? Text(WB_STORE_REPLACE_QUESTION, {target}) : loss, {}, kNo, answer_key::kReplace};
-  question.answers.push_back({Text(WB_ANSWER_YES), kYes, answer_word::kYes});
-  if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_YES_TO_ALL), kYesToAll, answer_word::kAll});
+  // Replacing a file that loses what was written in it is never answered
+  // in advance: only a person at the terminal says yes to that. (No, none
+  // and cancel given in advance still answer it.)
+  const char* yes = loss.empty() ? answer_word::kYes : "";
+  const char* all = loss.empty() ? answer_word::kAll : "";
+  question.answers.push_back({Text(WB_ANSWER_YES), kYes, yes});
+  if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_YES_TO_ALL), kYesToAll, all});
   question.answers.push_back({Text(WB_ANSWER_NO), kNo, answer_word::kNo});
   if (multipleItems_) question.answers.push_back({Text(WB_ANSWER_NO_TO_ALL), kNoToAll, answer_word::kNone});
   question.answers.push_back({Text(WB_ANSWER_CANCEL), kCancel, answer_word::kCancel});
@@ -343,15 +380,15 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
     if (errno != EEXIST) return -1;
     // Another writer gave the name a file since it was compared.
     errno = 0;
-    const std::optional<std::string> existing = ReadScript(folderFd, name);
+    const std::optional<ScriptFile> existing = ReadScript(folderFd, name);
     if (!existing) {
       if (errno == ENOENT) continue;
       return -1;
     }
     // The text written, read back from the temporary file when not at hand.
-    const std::optional<std::string> written =
-        content != nullptr ? std::optional<std::string>(*content) : ReadScript(folderFd, temporary);
-    if (written && *existing == *written) {
+    const std::optional<ScriptFile> written =
+        content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0}) : ReadScript(folderFd, temporary);
+    if (written && existing->text == written->text) {
       ::unlinkat(folderFd, temporary.c_str(), 0);
       return save_result::kStored;
     }
@@ -365,11 +402,12 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
 }
 
 int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
-                           const std::string& target, const std::string& content, dsScriptType type, bool fresh) {
+                           const std::string& target, const std::string& content, dsScriptType type, bool fresh,
+                           std::optional<mode_t> mode) {
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
-      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target);
+      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode);
       std::shared_ptr<const std::vector<std::string>> shared =
           !pending_.empty() && *pending_.back().folders == folders
               ? pending_.back().folders
@@ -382,7 +420,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
       }
       return save_result::kStored;
     }
-    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target);
+    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode);
     const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh);
     if (placed >= 0) return placed;
     const int error = errno;
@@ -424,26 +462,45 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   if (pendingTargets_.Contains(TargetDigest(target))) Finish();
   errno = 0;
   const std::string path = Relative(*folders, fileName);
-  const std::optional<std::string> existing = ReadScript(rootFd, path);
+  const std::optional<ScriptFile> existing = ReadScript(rootFd, path);
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
+  if (!existing) {
+    const int32_t result = Write(folderFd.Get(), *folders, fileName, target, content, type, true, std::nullopt);
+    if (result == save_result::kStored) Remember(type, path, content);
+    return result;
+  }
 
-  const auto write = [&](const std::string& text, bool fresh) {
-    const int32_t result = Write(folderFd.Get(), *folders, fileName, target, text, type, fresh);
+  // The stored file is compared in the line ends of the new text (an editor
+  // that saves other line ends made no edit), and replaced in its own line
+  // ends and with its own permissions. What is recorded as generated is the
+  // text in the new text's line ends.
+  const LineEnds own = LineEndsOf(existing->text);
+  const LineEnds generated = LineEndsOf(content);
+  const bool convert = own != generated && own != LineEnds::kMixed && generated != LineEnds::kMixed &&
+                       own != LineEnds::kNone && generated != LineEnds::kNone;
+  const std::string stored = convert ? WithLineEnds(existing->text, generated) : existing->text;
+  const Regeneration regenerated =
+      stored == content ? Regeneration{true, true, content, {}, {}, false} : Regenerate(stored, content, dates);
+  if (regenerated.unchanged) {
+    // Only a file that holds what this store writes is recorded as generated:
+    // a date in another form, or an edit beside it, is not.
+    if (regenerated.asWritten) Remember(type, path, stored);
+    return save_result::kStored;
+  }
+  const auto replace = [&] {
+    // A file without write permission is not replaced, as it is not deleted.
+    if ((existing->mode & S_IWUSR) == 0) return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(EACCES)}));
+    const std::string& text = regenerated.text;
+    const int32_t result = Write(folderFd.Get(), *folders, fileName, target, convert ? WithLineEnds(text, own) : text,
+                                 type, false, existing->mode & 07777);
     if (result == save_result::kStored) Remember(type, path, text);
     return result;
   };
-  if (!existing) return write(content, true);
-  const Regeneration regenerated =
-      *existing == content ? Regeneration{true, content, {}, {}, false} : Regenerate(*existing, content, dates);
-  if (regenerated.unchanged) {
-    Remember(type, path, *existing);
-    return save_result::kStored;
-  }
   // A text made to be generated again (it has user regions) replaces a file
   // that was not edited outside them since it was generated, unasked.
   const bool keepsAll = regenerated.regions && regenerated.fault.empty() && regenerated.lost.empty();
-  if (keepsAll && AsGenerated(type, path, *existing)) return write(regenerated.text, false);
+  if (keepsAll && AsGenerated(type, path, stored)) return replace();
   std::string loss;
   if (!regenerated.fault.empty()) {
     loss = Text(WB_STORE_REPLACE_BAD_REGIONS, {target, regenerated.fault});
@@ -457,7 +514,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
     case Decision::kKeep: return save_result::kNotWritten;
     case Decision::kCancel: return save_result::kCancelled;
   }
-  return write(regenerated.text, false);
+  return replace();
 }
 
 int32_t ScriptFiles::Refuse(const std::string& fileName, const std::string& folder, dsScriptType type,
@@ -607,7 +664,9 @@ std::optional<std::string> ScriptFiles::Read(const std::string& fileName, const 
                                              dsScriptType type) {
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
   if (!folders) return std::nullopt;
-  return ReadScript(roots_.at(type).Get(), Relative(*folders, fileName));
+  std::optional<ScriptFile> file = ReadScript(roots_.at(type).Get(), Relative(*folders, fileName));
+  if (!file) return std::nullopt;
+  return std::move(file->text);
 }
 
 bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, dsScriptType type,
@@ -639,15 +698,20 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     return false;
   }
   errno = 0;
-  std::optional<std::string> existing = ReadScript(rootFd, Relative(*folders, fileName));
+  std::optional<ScriptFile> existing = ReadScript(rootFd, Relative(*folders, fileName));
   if (!existing && LeavesRoot(errno)) {
     Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
     return false;
   }
-  if (existing && *existing == content) return true;
+  if (existing && existing->text == content) return true;
   try {
-    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target);
-    staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(existing), {}, false});
+    // A file replaced keeps its permissions.
+    std::optional<mode_t> mode;
+    if (existing) mode = existing->mode & 07777;
+    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode);
+    std::optional<std::string> replaced;
+    if (existing) replaced = std::move(existing->text);
+    staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(replaced), {}, false});
   } catch (const ZtError& e) {
     Fail(Text(WB_STORE_WRITE_FAILED, {target, e.Description()}));
     return false;

@@ -89,6 +89,8 @@
 // Ownership: borrows the console, which must outlive it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -255,8 +257,11 @@ class ScriptFiles {
   // `loss` (what replacing loses, the question's text) it is asked after
   // "yes to all" too.
   Decision AskReplace(const std::string& target, const std::string& loss = {});
+  // Writes `content` as the script (a fresh name, or one replaced); `mode`:
+  // the permissions of the file it replaces.
   int32_t Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
-                const std::string& target, const std::string& content, dsScriptType type, bool fresh);
+                const std::string& target, const std::string& content, dsScriptType type, bool fresh,
+                std::optional<mode_t> mode);
   // Gives the temporary file `temporary` in `folderFd` the name `name`; when
   // `fresh`, only while the name is free, else as the replace question
   // decides, comparing `content` (null: read from the temporary file).

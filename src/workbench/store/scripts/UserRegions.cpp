@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "workbench/text/Texts.h"
 
@@ -61,31 +62,80 @@ std::vector<size_t> Places(std::string_view text, std::string_view needle) {
   return places;
 }
 
-// Whether `stored` is `generated` with the text at `places` (each `length`
-// long) replaced by one text, the same at each place, without a line end.
-bool SameButAt(std::string_view stored, std::string_view generated, const std::vector<size_t>& places, size_t length) {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// A letter of a word in a date: ASCII, or a byte of a character beyond it.
+bool IsWordByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// How many runs of digits and of letters `text` has.
+std::pair<int, int> Runs(std::string_view text) {
+  int numbers = 0;
+  int words = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool first = i == 0;
+    if (IsDigit(text[i]) && (first || !IsDigit(text[i - 1]))) ++numbers;
+    if (IsWordByte(text[i]) && (first || !IsWordByte(text[i - 1]))) ++words;
+  }
+  return {numbers, words};
+}
+
+// Whether `text` has the form of the date `date`: digits where it has
+// digits, letters where it has letters, its other characters as they are.
+bool SameForm(std::string_view text, std::string_view date) {
+  if (text.size() != date.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool same = IsDigit(date[i])      ? IsDigit(text[i])
+                      : IsWordByte(date[i]) ? IsWordByte(text[i])
+                                            : text[i] == date[i];
+    if (!same) return false;
+  }
+  return true;
+}
+
+// Whether `text` can stand where the date `date` stands: a date and time
+// written at another time, perhaps in another locale's form. It has as many
+// numbers as `date` (a month's name may stand for one), and besides them
+// only blanks, the separators / . - : , and at most two words more than
+// `date` (AM or PM, a month's name). A note typed beside a date is no date.
+bool DateLike(std::string_view text, std::string_view date) {
+  if (text.empty()) return false;  // a date is never empty
+  for (const char c : text) {
+    if (!IsDigit(c) && !IsWordByte(c) && std::string_view(" /.-:,").find(c) == std::string_view::npos) return false;
+  }
+  const auto [numbers, words] = Runs(text);
+  const auto [dateNumbers, dateWords] = Runs(date);
+  return numbers <= dateNumbers && numbers + words >= dateNumbers && words <= dateWords + 2;
+}
+
+// How `stored` compares with `generated` with the text at `places` (each
+// `length` long) replaced by one text, the same at each place: a date (see
+// DateLike), of the same form (SameForm) or another.
+DateLikeness SameButAt(std::string_view stored, std::string_view generated, const std::vector<size_t>& places,
+                       size_t length) {
   const size_t count = places.size();
   const size_t fixed = generated.size() - count * length;
-  if (stored.size() < fixed || (stored.size() - fixed) % count != 0) return false;
+  if (stored.size() < fixed || (stored.size() - fixed) % count != 0) return DateLikeness::kDiffers;
   const size_t other = (stored.size() - fixed) / count;
-  if (other == 0) return false;  // a date is never empty
   std::string_view date;
   size_t from = 0;      // in `generated`
   ptrdiff_t shift = 0;  // how far `stored` is ahead of `generated` at `from`
   for (const size_t place : places) {
     if (stored.substr(from + static_cast<size_t>(shift), place - from) != generated.substr(from, place - from))
-      return false;
+      return DateLikeness::kDiffers;
     const std::string_view here = stored.substr(place + static_cast<size_t>(shift), other);
-    if (here.find_first_of("\r\n") != std::string_view::npos) return false;
     if (place == places.front()) {
       date = here;
     } else if (here != date) {
-      return false;
+      return DateLikeness::kDiffers;
     }
     from = place + length;
     shift += static_cast<ptrdiff_t>(other) - static_cast<ptrdiff_t>(length);
   }
-  return stored.substr(from + static_cast<size_t>(shift)) == generated.substr(from);
+  if (stored.substr(from + static_cast<size_t>(shift)) != generated.substr(from)) return DateLikeness::kDiffers;
+  const std::string_view generatedDate = generated.substr(places.front(), length);
+  if (!DateLike(date, generatedDate)) return DateLikeness::kDiffers;
+  return SameForm(date, generatedDate) ? DateLikeness::kSameForm : DateLikeness::kOtherForm;
 }
 
 }  // namespace
@@ -128,13 +178,22 @@ RegionScan ScanUserRegions(std::string_view text) {
   return scan;
 }
 
-bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates) {
-  if (stored == generated) return true;
+DateLikeness CompareButDates(std::string_view stored, std::string_view generated,
+                             const std::vector<std::string>& dates) {
+  if (stored == generated) return DateLikeness::kSameForm;
+  DateLikeness best = DateLikeness::kDiffers;
   for (const std::string& date : dates) {
     const std::vector<size_t> places = Places(generated, date);
-    if (!places.empty() && SameButAt(stored, generated, places, date.size())) return true;
+    if (places.empty()) continue;
+    const DateLikeness likeness = SameButAt(stored, generated, places, date.size());
+    if (likeness == DateLikeness::kSameForm) return likeness;
+    if (likeness == DateLikeness::kOtherForm) best = likeness;
   }
-  return false;
+  return best;
+}
+
+bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates) {
+  return CompareButDates(stored, generated, dates) != DateLikeness::kDiffers;
 }
 
 Regeneration Regenerate(const std::string& stored, const std::string& generated,
@@ -143,7 +202,9 @@ Regeneration Regenerate(const std::string& stored, const std::string& generated,
   const RegionScan old = ScanUserRegions(stored);
   if (!old.fault.empty()) {
     result.text = generated;
-    result.unchanged = SameButDates(stored, generated, dates);
+    const DateLikeness likeness = CompareButDates(stored, generated, dates);
+    result.unchanged = likeness != DateLikeness::kDiffers;
+    result.asWritten = likeness == DateLikeness::kSameForm;
     if (!result.unchanged) result.fault = old.fault;
     return result;
   }
@@ -171,7 +232,9 @@ Regeneration Regenerate(const std::string& stored, const std::string& generated,
   for (const UserRegion& region : old.regions) {
     if (kept.count(region.name) != 0 && region.end > region.begin) result.lost.push_back(region.name);
   }
-  result.unchanged = result.lost.empty() && SameButDates(stored, text, dates);
+  const DateLikeness likeness = result.lost.empty() ? CompareButDates(stored, text, dates) : DateLikeness::kDiffers;
+  result.unchanged = likeness != DateLikeness::kDiffers;
+  result.asWritten = likeness == DateLikeness::kSameForm;
   return result;
 }
 

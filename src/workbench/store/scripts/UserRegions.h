@@ -3,9 +3,16 @@
 //
 // The date. A template's date tag gives each run a text of its own (the
 // generation date). A new text that differs from the stored one only where
-// the new one holds its date texts, the stored one holding some other text
-// there (the same at every such place, on one line), is the stored text: it
-// is not written again.
+// the new one holds its date texts, the stored one holding another date
+// there (the same at every such place), is the stored text: it is not
+// written again. Another date is a date and time as a locale writes them:
+// as many numbers as the new date (a month's name may stand for one),
+// blanks, the separators / . - : , and at most two words more (AM or PM, a
+// month's name); a note typed beside the date makes the text another one.
+// Only a stored date of the very form of the new one (digits for digits,
+// letters for letters) makes the stored text what this store writes
+// (`asWritten`): one in another locale's form is left alone, but it is not
+// taken for what the store wrote.
 //
 // User regions. A region is the lines between a line whose comment starts
 // with `user code begin: NAME` and the next whose comment starts with
@@ -52,15 +59,29 @@ struct RegionScan {
 /// The user regions of `text`.
 RegionScan ScanUserRegions(std::string_view text);
 
-/// Whether `stored` is `generated` but for the texts `dates` (see the file
-/// comment): every place in `generated` that holds one of them may hold in
-/// `stored` another text without a line end, the same at every place.
+/// How a stored text compares with a generated one but for its dates.
+enum class DateLikeness {
+  kDiffers,    ///< other text, or something that is no date in a date's place
+  kOtherForm,  ///< the same but for a date written in another form
+  kSameForm,   ///< the same but for a date of the same form (or the same text)
+};
+
+/// How `stored` compares with `generated` but for the texts `dates` (see the
+/// file comment): every place in `generated` that holds one of them may hold
+/// in `stored` another date, the same at every place.
+DateLikeness CompareButDates(std::string_view stored, std::string_view generated,
+                             const std::vector<std::string>& dates);
+
+/// Whether CompareButDates finds `stored` the same but for its dates.
 bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates);
 
 /// What regenerating a stored script comes to.
 struct Regeneration {
   /// The stored file holds what would be written: nothing to do.
   bool unchanged = false;
+  /// Unchanged, and with its dates of the form this store writes: the stored
+  /// file may be recorded as what the store generated.
+  bool asWritten = false;
   /// The text to write: the new text, the stored regions' content carried in.
   std::string text;
   /// The regions with content that the text to write does not keep.
