@@ -257,6 +257,21 @@ void StoreImports(const std::string& location, const std::vector<Import>& import
   transaction.Commit();
 }
 
+// What `path` is when it is neither a regular file (or a link to one) nor
+// what ReadImport tells of itself (a folder, a link that leads nowhere):
+// reading a pipe would wait for a writer, and a device or a socket holds no
+// datapool. Looked at without opening it; nullopt for the others.
+std::optional<std::string> SpecialFileKind(const fs::path& path) {
+  std::error_code ec;
+  switch (fs::status(path, ec).type()) {
+    case fs::file_type::fifo: return wb::Text(wb::WB_FILE_KIND_PIPE);
+    case fs::file_type::socket: return wb::Text(wb::WB_OUT_KIND_SOCKET);
+    case fs::file_type::block: return wb::Text(wb::WB_OUT_KIND_BLOCK_DEVICE);
+    case fs::file_type::character: return wb::Text(wb::WB_FILE_KIND_CHARACTER_DEVICE);
+    default: return std::nullopt;
+  }
+}
+
 int RunImportAll(const DatapoolOptions& options) {
   // The files NAME.csv of the folder, by name, so that the messages come in
   // one order.
@@ -278,6 +293,11 @@ int RunImportAll(const DatapoolOptions& options) {
   std::vector<Import> imports;
   size_t refused = 0;
   for (const fs::path& file : files) {
+    if (const std::optional<std::string> kind = SpecialFileKind(file)) {
+      PrintError(wb::Text(wb::WB_DP_IMPORT_NOT_A_FILE, {file.string(), *kind}));
+      ++refused;
+      continue;
+    }
     auto read = ReadImport(options.store, file.stem().string(), file.string(), true);
     if (read && !read->first.fields.empty()) {
       imports.push_back(std::move(*read));
