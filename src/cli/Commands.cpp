@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "support/Error.h"
 #include "workbench/system/Outputs.h"
+#include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::cli {
@@ -23,12 +25,34 @@ constexpr Registrar kCommands[] = {
 
 }  // namespace
 
-std::string CommandUser() {
+std::optional<std::string> CommandUser() {
   for (const char* variable : {"ZTUNITTEST_USER", "USER"}) {
     const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
+    if (value == nullptr || *value == '\0') continue;
+    if (const std::optional<std::string> fault = UserNameFault(value, std::string("$") + variable)) {
+      PrintError(*fault);
+      return std::nullopt;
+    }
+    return value;
   }
   return wb::Text(wb::WB_CMD_USER);
+}
+
+std::optional<std::string> UserNameFault(const std::string& name, const std::string& source) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    // C0 and DEL, and C1 in UTF-8 (0xC2 0x80 to 0xC2 0x9F).
+    unsigned int code = static_cast<unsigned char>(name[i]);
+    const unsigned int next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    if (code == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      code = next;
+    } else if (code >= 0x20 && code != 0x7F) {
+      continue;
+    }
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "%04X", code);
+    return wb::Text(wb::WB_CMD_USER_CONTROL, {source, wb::json::Quote(name), hex});
+  }
+  return std::nullopt;
 }
 
 void PrintError(const std::string& message) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace CLI {
@@ -35,7 +36,15 @@ void RegisterStoreCommands(CLI::App& app, Action& chosen);
 
 /// The user a command that writes to the store without running the add-in
 /// records: $ZTUNITTEST_USER, else $USER, else "ztunittest". It never asks.
-std::string CommandUser();
+/// nullopt after telling (UserNameFault) that the name it would take holds
+/// a control character: the command then exits with kExitUsage.
+std::optional<std::string> CommandUser();
+
+/// Why `name`, a user name that `source` gives ("--user",
+/// "$ZTUNITTEST_USER", ...), cannot be one: it holds a control character (a
+/// line break, a tab, ...), which would break the lines that show it; nullopt
+/// when it can.
+std::optional<std::string> UserNameFault(const std::string& name, const std::string& source);
 
 /// Writes "ztunittest: " and `message` to stderr.
 void PrintError(const std::string& message);

@@ -19,7 +19,8 @@
 // boundary rows (BoundaryRows.h) to the datapools named, or to all, in one
 // transaction, as the user of CommandUser. Exit status 0 ok, 1 failure (no
 // store, unknown datapool, a file that cannot be read, written or
-// imported), 2 usage; one message on stderr per failure.
+// imported), 2 usage (a user name with a control character among them); one
+// message on stderr per failure.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -244,12 +245,11 @@ std::optional<Import> ReadImport(const std::string& store, const std::string& na
   return std::make_pair(std::move(*datapool), std::move(rows));
 }
 
-// Stores the rows of each datapool, all in one transaction, as the user of
-// the command; the store refuses them when a datapool changed since it was
-// read.
-void StoreImports(const std::string& location, const std::vector<Import>& imports) {
+// Stores the rows of each datapool, all in one transaction, as `user`; the
+// store refuses them when a datapool changed since it was read.
+void StoreImports(const std::string& location, const std::string& user, const std::vector<Import>& imports) {
   wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{location, CommandUser()}, console);
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{location, user}, console);
   store->Open();
   wb::Database& db = wb::DatabaseOf(store->Connection());
   wb::Transaction transaction(db);
@@ -257,7 +257,24 @@ void StoreImports(const std::string& location, const std::vector<Import>& import
   transaction.Commit();
 }
 
+// What `path` is when it is neither a regular file (or a link to one) nor
+// what ReadImport tells of itself (a folder, a link that leads nowhere):
+// reading a pipe would wait for a writer, and a device or a socket holds no
+// datapool. Looked at without opening it; nullopt for the others.
+std::optional<std::string> SpecialFileKind(const fs::path& path) {
+  std::error_code ec;
+  switch (fs::status(path, ec).type()) {
+    case fs::file_type::fifo: return wb::Text(wb::WB_FILE_KIND_PIPE);
+    case fs::file_type::socket: return wb::Text(wb::WB_OUT_KIND_SOCKET);
+    case fs::file_type::block: return wb::Text(wb::WB_OUT_KIND_BLOCK_DEVICE);
+    case fs::file_type::character: return wb::Text(wb::WB_FILE_KIND_CHARACTER_DEVICE);
+    default: return std::nullopt;
+  }
+}
+
 int RunImportAll(const DatapoolOptions& options) {
+  const std::optional<std::string> user = CommandUser();
+  if (!user) return kExitUsage;
   // The files NAME.csv of the folder, by name, so that the messages come in
   // one order.
   std::vector<fs::path> files;
@@ -278,6 +295,11 @@ int RunImportAll(const DatapoolOptions& options) {
   std::vector<Import> imports;
   size_t refused = 0;
   for (const fs::path& file : files) {
+    if (const std::optional<std::string> kind = SpecialFileKind(file)) {
+      PrintError(wb::Text(wb::WB_DP_IMPORT_NOT_A_FILE, {file.string(), *kind}));
+      ++refused;
+      continue;
+    }
     auto read = ReadImport(options.store, file.stem().string(), file.string(), true);
     if (read && !read->first.fields.empty()) {
       imports.push_back(std::move(*read));
@@ -290,7 +312,7 @@ int RunImportAll(const DatapoolOptions& options) {
         wb::Text(wb::WB_DP_IMPORT_ALL_REFUSED, {std::to_string(refused), std::to_string(files.size()), options.dir}));
     return kExitFailed;
   }
-  StoreImports(options.store, imports);
+  StoreImports(options.store, *user, imports);
   for (const auto& [datapool, rows] : imports) {
     std::cout << wb::Text(wb::WB_DP_IMPORTED, {datapool.name, std::to_string(rows.size())}) << "\n";
   }
@@ -304,9 +326,11 @@ int RunImport(const DatapoolOptions& options) {
     PrintError(wb::Text(wb::WB_DP_IMPORT_WHAT));
     return kExitUsage;
   }
+  const std::optional<std::string> user = CommandUser();
+  if (!user) return kExitUsage;
   auto read = ReadImport(options.store, options.name, options.file);
   if (!read) return kExitFailed;
-  StoreImports(options.store, {*read});
+  StoreImports(options.store, *user, {*read});
   std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(read->second.size())}) << "\n" << std::flush;
   return kExitOk;
 }
@@ -320,6 +344,8 @@ int RunAddRows(const DatapoolOptions& options) {
     PrintError(wb::Text(wb::WB_DP_ADD_ROWS_WHAT));
     return kExitUsage;
   }
+  const std::optional<std::string> user = CommandUser();
+  if (!user) return kExitUsage;
   std::vector<std::string> names = options.names;
   {
     const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
@@ -337,7 +363,7 @@ int RunAddRows(const DatapoolOptions& options) {
     }
   }
   wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.store, CommandUser()}, console);
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.store, *user}, console);
   store->Open();
   std::vector<wb::RowsAdded> added;
   try {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,10 @@ int Host::Start() {
       return kExitUsage;
     }
   }
+  if (const std::optional<std::string> fault = GivenUserFault()) {
+    PrintError(*fault);
+    return kExitUsage;
+  }
   std::unique_ptr<wb::Model> model;
   try {
     wb::ModelFileOptions fileOptions;
@@ -194,6 +199,20 @@ int Host::Start() {
   return SetSelection();
 }
 
+std::optional<std::string> Host::GivenUserFault() const {
+  for (const std::string& answer : presets_.Values(wb::answer_key::kUser)) {
+    if (auto fault = UserNameFault(answer, "--answer " + std::string(wb::answer_key::kUser) + "=")) return fault;
+  }
+  if (options_.user) {
+    if (auto fault = UserNameFault(*options_.user, "--user")) return fault;
+  }
+  // $ZTUNITTEST_USER where the store's login takes it: --user gives no name.
+  const char* environment = std::getenv("ZTUNITTEST_USER");
+  const bool named = options_.user && options_.user->find_first_not_of(" \t") != std::string::npos;
+  if (named || environment == nullptr) return std::nullopt;
+  return UserNameFault(environment, "$ZTUNITTEST_USER");
+}
+
 std::string Host::StoreLocation() const { return wb::AbsoluteStoreLocation(options_.store); }
 
 bool Host::IsModelDocument() const {
@@ -214,6 +233,11 @@ void Host::OpenStoreFirst() {
     const std::optional<std::string> user = store->AskUserName(unanswered);
     if (!user) {
       RefuseLogin(unanswered ? kExitUsage : kExitCancelled, unanswered ? wb::Text(wb::WB_HOST_NO_USER) : "");
+      return;
+    }
+    // Typed, or $USER taken as the answer's default.
+    if (const std::optional<std::string> fault = UserNameFault(*user, wb::Text(wb::WB_HOST_USER_ASKED))) {
+      RefuseLogin(kExitUsage, *fault);
       return;
     }
     options_.user = *user;

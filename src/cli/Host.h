@@ -111,6 +111,10 @@ class Host {
 
  private:
   int SetSelection();
+  /// Why a user name the command line gives cannot be one (UserNameFault):
+  /// --user, $ZTUNITTEST_USER where the store's login takes it (--user gives
+  /// no name), --answer user=; nullopt when each can.
+  std::optional<std::string> GivenUserFault() const;
   /// Makes the add-in's login fail; Generate then exits with `status`
   /// after printing `reason` (nothing when empty).
   void RefuseLogin(int status, const std::string& reason);

@@ -136,6 +136,13 @@ int RunParams(ParamsOptions& options) {
 
   const char* envUser = std::getenv("ZTUNITTEST_USER");
   const char* loginUser = std::getenv("USER");
+  // (--user and $ZTUNITTEST_USER were looked at by Start.)
+  if (!options.host.user && envUser == nullptr && loginUser != nullptr) {
+    if (const std::optional<std::string> fault = UserNameFault(loginUser, "$USER")) {
+      PrintError(*fault);
+      return kExitUsage;
+    }
+  }
   // Datapool names are the store's: those of --store, else of a new store.
   std::unique_ptr<wb::Database> names;
   if (options.host.storeGiven) {

@@ -81,7 +81,9 @@ int RunOptions(const OptionsOptions& given) {
   std::unique_ptr<wb::Database> readOnly;
   DataStoreConnection* connection = nullptr;
   if (given.compiler || given.compilerOptions) {
-    store = wb::MakeStore(wb::StoreOptions{given.store, CommandUser()}, console);
+    const std::optional<std::string> user = CommandUser();
+    if (!user) return kExitUsage;
+    store = wb::MakeStore(wb::StoreOptions{given.store, *user}, console);
     store->Open();
     connection = store->Connection();
   } else {

@@ -257,6 +257,8 @@ int RunCopy(const CopyOptions& options) {
     PrintError(wb::Text(wb::WB_COPY_SAME, {options.from, options.to}));
     return kExitUsage;
   }
+  const std::optional<std::string> user = CommandUser();
+  if (!user) return kExitUsage;
   const std::unique_ptr<wb::Database> source = wb::OpenStoreReadOnly(from);
   if (!source) {
     PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.from}));
@@ -274,7 +276,7 @@ int RunCopy(const CopyOptions& options) {
   if (!scripts) return kExitFailed;
 
   wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, CommandUser()}, console);
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, *user}, console);
   store->Open();
   wb::Database& target = wb::DatabaseOf(store->Connection());
 

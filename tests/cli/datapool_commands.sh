@@ -164,6 +164,26 @@ run datapool import Calc_add "$tmp/none.csv" --store "$store"
 check "import of a missing file exits 1" test "$status" -eq 1 -a "$(wc -l <"$tmp/err")" -eq 1
 run datapool import Calc_add "$tmp/in.csv" --store "$tmp/nostore"
 check "import into a missing store creates none" test "$status" -eq 1 -a ! -e "$tmp/nostore"
+# import --all reads regular files only: a NAME.csv that is a named pipe
+# (reading it would wait for a writer for ever) or leads to a device is
+# refused without being opened, and the good file beside it is not stored
+# either. (A folder named NAME.csv is no file: it is passed over.)
+while IFS='|' read -r what make kind; do
+  rm -rf "$tmp/special" && mkdir -p "$tmp/special/Folder.csv"
+  printf 'amount,note\n9,changed\n' >"$tmp/special/Calc_add.csv"
+  (cd "$tmp/special" && $make Empty.csv)
+  status=0
+  timeout 20 "$zt" datapool import --all --dir "$tmp/special" --store "$store" >"$tmp/out" 2>"$tmp/err" || status=$?
+  check "import --all with $what: refused, not hung (status $status)" test "$status" -eq 1
+  check "import --all names $what" grep -qxF "ztunittest: $tmp/special/Empty.csv is $kind, not a regular file: it was not read" \
+    "$tmp/err"
+  check "import --all with $what counts it" grep -qF "1 of the 2 file(s) in $tmp/special were refused" "$tmp/err"
+  run datapool export Calc_add --store "$store"
+  check "import --all with $what stores nothing" cmp -s "$tmp/out" "$tmp/before.csv"
+done <<'CASES'
+a named pipe|mkfifo|a named pipe
+a link to a character device|ln -s /dev/null|a character device
+CASES
 
 run datapool show Nowhere --store "$store"
 check "an unknown datapool exits 1" test "$status" -eq 1

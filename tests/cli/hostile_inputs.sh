@@ -248,6 +248,42 @@ sums "$store/scripts" >"$tmp/after"
 sums "$tmp/base/scripts" >"$tmp/before"
 same options-empty-path "the scripts" "$tmp/before" "$tmp/after"
 
+# -- User names ----------------------------------------------------------------
+# A user name is one line of printable characters: one with a control
+# character (a line break would split every line that shows it) is a bad
+# value, exit 2, named with where it came from, and nothing is written;
+# whichever source the command takes the name from. A printable character
+# beyond ASCII is taken (the no-break space, whose UTF-8 follows the C1
+# controls').
+"$zt" datapool export Account_deposit --store "$tmp/base" >"$tmp/deposit.csv" 2>/dev/null
+# case | the environment (env's arguments) | the command after $zt | status | its message (a regex)
+while IFS='|' read -r name environment command status message; do
+  eval "refused \"user-\$name\" $status \"\$message\" env -u ZTUNITTEST_USER $environment \"\$zt\" $command"
+done <<'EOF'
+option|USER=u|generate "$bank" --select "$deposit" --store "$store" --user $'x\ny'|2|^ztunittest: --user: the user name "x\\ny" holds a control character \(U\+000A\); a user name is one line of printable characters$
+answer|USER=u|generate "$bank" --select "$deposit" --store "$store" --answer user=$'x\ty'|2|^ztunittest: --answer user=: the user name "x\\ty" holds a control character \(U\+0009\)
+variable|ZTUNITTEST_USER=$'x\ry'|generate "$bank" --select "$deposit" --store "$store"|2|^ztunittest: \$ZTUNITTEST_USER: the user name "x\\ry" holds a control character \(U\+000D\)
+import|ZTUNITTEST_USER=$'x\ny'|datapool import Account_deposit "$tmp/deposit.csv" --store "$store"|2|^ztunittest: \$ZTUNITTEST_USER: the user name "x\\ny"
+add-rows|USER=$'x\x7fy'|datapool add-rows --boundary --all --store "$store"|2|^ztunittest: \$USER: the user name .* \(U\+007F\)
+options|ZTUNITTEST_USER=$'x\xc2\x85y'|options --store "$store" --resource-compiler-options /nologo|2|^ztunittest: \$ZTUNITTEST_USER: the user name .* \(U\+0085\)
+copy|ZTUNITTEST_USER=$'x\ny'|store copy "$store" "$tmp/user-copy"|2|^ztunittest: \$ZTUNITTEST_USER: the user name "x\\ny"
+params|USER=$'x\ny'|params "$bank" --operation "$deposit" --store "$store"|2|^ztunittest: \$USER: the user name "x\\ny"
+no-break-space|USER=u|params "$bank" --operation "$deposit" --store "$store" --user $'x\xc2\xa0y'|0|
+EOF
+[ ! -e "$tmp/user-copy" ] || { echo "FAIL: user-copy: the copy was made"; fail=1; }
+# The login's answer (typed; or $USER, its default, at the end of input):
+# the add-in's login is cancelled as for no name, and the reason comes last.
+fresh_copy
+cases=$((cases + 1))
+printf 'x\033y\n' | env -u ZTUNITTEST_USER USER=u "$zt" generate "$bank" --select "$deposit" --store "$store" \
+  >"$tmp/out" 2>"$tmp/err"
+status=$?
+[ "$status" -eq 2 ] && tail -n 1 "$tmp/err" | grep -qxF \
+  'ztunittest: the answer to the login: the user name "x\u001By" holds a control character (U+001B); a user name is one line of printable characters' ||
+  { echo "FAIL: user-typed-at-the-login: status $status"; cat "$tmp/err"; fail=1; }
+sums "$store" >"$tmp/after"
+same user-typed-at-the-login "the store" "$tmp/before" "$tmp/after"
+
 # -- Store folders -------------------------------------------------------------
 generate_into() { "$zt" generate "$bank" --select "$deposit" --store "$1"; }
 # broken CASE MESSAGE SPOIL: a copy of the store spoiled by the command SPOIL

@@ -245,6 +245,12 @@ class RuntimeTest {
             {new TypeOf<java.util.Optional<Integer>>() {}, "", "Optional.empty"},
             {new TypeOf<Point>() {}, "", "null"},
             {new TypeOf<Runnable>() {}, "", "null"},
+            // A char in quotes, \0 the character 0; map entries whose key and value are both quoted.
+            {new TypeOf<Character>() {}, "\"\\0\"", "\0"},
+            {new TypeOf<Character>() {}, "\",\"", ","},
+            {new TypeOf<Character>() {}, "\"\"", "!which is not a single character"},
+            {new TypeOf<List<String>>() {}, "[\"a\\0\", \"\\\\0\"]", "[a\0, \\0]"},
+            {new TypeOf<java.util.Map<String, String>>() {}, "{\"a\"=\"b, c\", \"{\"=\"\"}", "{a=b, c, {=}"},
         };
         return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(
                 ((TypeOf<?>) c[0]).type().getTypeName() + " " + c[1], () -> {
@@ -435,6 +441,11 @@ class RuntimeTest {
             {java.util.Map.of("k=", List.of(1)), "{\"k=\"=[1]}", new TypeOf<java.util.Map<String, List<Integer>>>() {}},
             {java.util.Optional.of(7), "7", new TypeOf<java.util.Optional<Integer>>() {}},
             {java.util.Optional.empty(), "null", new TypeOf<java.util.Optional<Integer>>() {}},
+            {"a\0b", "\"a\\0b\"", new TypeOf<String>() {}},
+            {'\0', "\"\\0\"", new TypeOf<Character>() {}},
+            {Arrays.asList("\0", "\\0"), "[\"\\0\", \"\\\\0\"]", new TypeOf<List<String>>() {}},
+            {java.util.Map.of("\"", ""), "{\"\\\"\"=\"\"}", new TypeOf<java.util.Map<String, String>>() {}},
+            {java.util.Map.of("{", "a=b"), "{\"{\"=\"a=b\"}", new TypeOf<java.util.Map<String, String>>() {}},
             {new Point(1, 2), "!\"Point(1, 2)\" ", null},
             {new Object(), "!reads back as java.lang.Object@", null},
         };
@@ -480,5 +491,88 @@ class RuntimeTest {
             System.clearProperty(Datapool.FOLDER_PROPERTY);
             System.clearProperty(Recording.PROPERTY);
         }
+    }
+
+    /** A test whose call returns `result` for the input 0 and null for others, its expected result read as `type`. */
+    static final class Returning extends UnitTest {
+        private final TypeOf<?> type;
+        private final Object result;
+
+        Returning(TypeOf<?> type, Object result) {
+            super("Returning");
+            this.type = type;
+            this.result = result;
+        }
+
+        @Override
+        public void test() throws Exception {
+            int n = dp.value("n").intValue();
+            Object expectedReturn = dp.value("expectedReturn").as(type);
+            Object actualReturn = n == 0 ? result : null;
+            if (!Results.returned("pick")) {
+                return;
+            }
+            if (Results.same(expectedReturn, actualReturn)) {
+                TestLog.message("Expected result", TestLog.KTS_LOG_RESULT_PASS, "Call to pick returned expected value");
+            }
+        }
+    }
+
+    /**
+     * Record mode writes a result only in a form that comes back from the
+     * file (UTF-8, no NUL, which the import refuses) and reads back as the
+     * same value of the type the test reads; otherwise the row fails, says
+     * why, and keeps what it held (row 1 expected an exception). Each case:
+     * the type, the result, and the cell recorded, or "!" and why not.
+     */
+    @TestFactory
+    Stream<DynamicTest> recordingWritesOnlyWhatReadsBack() {
+        Object[][] cases = {
+            {new TypeOf<String>() {}, "a\0b", "\"\"\"a\\0b\"\"\""},
+            {new TypeOf<Character>() {}, '\0', "\"\"\"\\0\"\"\""},
+            {new TypeOf<java.util.Map<String, String>>() {}, java.util.Map.of("{", "}"), "\"{\"\"{\"\"=\"\"}\"\"}\""},
+            {new TypeOf<List<String>>() {}, List.of("x\uD800y"),
+                "!the result [x\\uD800y] has no text form that reads back as it ([x\\uD800y] holds a lone surrogate"
+                        + " (U+D800), which UTF-8 cannot write)"},
+            {new TypeOf<Object>() {}, 7, "!the result 7 has no text form that reads back as it (7 reads back as the "
+                    + "java.lang.String 7, not as a java.lang.Integer)"},
+            {new TypeOf<Object>() {}, new Object(), "!has no text form that reads back as it"},
+        };
+        return Arrays.stream(cases).map(c -> DynamicTest.dynamicTest(((TypeOf<?>) c[0]).type().getTypeName() + " "
+                + Values.text(c[1]).replace("\0", "\\0"), () -> {
+            Files.write(dir.resolve("Returning.csv"), "n,expectedReturn,expectedException\n0,,IllegalStateException\n1,,\n"
+                    .getBytes(StandardCharsets.UTF_8));
+            Path recorded = dir.resolve("recorded/Returning.csv");
+            Files.deleteIfExists(recorded);
+            System.setProperty(Datapool.FOLDER_PROPERTY, dir.toString());
+            System.setProperty(Recording.PROPERTY, recorded.getParent().toString());
+            List<String> outcomes = new java.util.ArrayList<>();
+            try {
+                for (DynamicTest row : DatapoolTests.rows(new Returning((TypeOf<?>) c[0], c[1]))
+                        .collect(Collectors.toList())) {
+                    try {
+                        row.getExecutable().execute();
+                        outcomes.add("ok");
+                    } catch (AssertionFailedError e) {
+                        outcomes.add(e.getMessage());
+                    }
+                }
+            } finally {
+                System.clearProperty(Datapool.FOLDER_PROPERTY);
+                System.clearProperty(Recording.PROPERTY);
+            }
+            String cell = (String) c[2];
+            String file = new String(Files.readAllBytes(recorded), StandardCharsets.UTF_8);
+            if (cell.startsWith("!")) {
+                assertTrue(outcomes.get(0).startsWith("row 1 of the datapool Returning cannot be recorded: "), outcomes.get(0));
+                assertTrue(outcomes.get(0).contains(cell.substring(1)), outcomes.get(0));
+                assertEquals("n,expectedReturn,expectedException\n0,,IllegalStateException\n1,null,\n", file);
+                return;
+            }
+            assertEquals(List.of("ok", "ok"), outcomes);
+            assertEquals("n,expectedReturn,expectedException\n0," + cell + ",\n1,null,\n", file);
+            Datapool back = Datapool.read("Returning", recorded);
+            assertTrue(Results.equal(c[1], back.value("expectedReturn").as((TypeOf<?>) c[0])), "reads back");
+        }));
     }
 }

@@ -40,6 +40,7 @@ public final class Datapool {
     private List<List<String>> rows;
     private int current;
     private boolean expectedRead;
+    private java.lang.reflect.Type expectedType;
 
     private Datapool(String name, Path file) {
         this.name = name;
@@ -148,6 +149,7 @@ public final class Datapool {
         }
         current = row;
         expectedRead = false;
+        expectedType = null;
     }
 
     /** The row value() reads (0-based). */
@@ -182,6 +184,19 @@ public final class Datapool {
      */
     public boolean expectedResultRead() {
         return expectedRead;
+    }
+
+    /** The expected result of the current row is read as a value of `type` (DatapoolValue). */
+    void expectedReadAs(java.lang.reflect.Type type) {
+        expectedType = type;
+    }
+
+    /**
+     * The type the test read the expected result of the current row as
+     * (a primitive type for the primitive reads); null when it read none.
+     */
+    java.lang.reflect.Type expectedType() {
+        return expectedType;
     }
 
     /**

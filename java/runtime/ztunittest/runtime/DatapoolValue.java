@@ -82,10 +82,19 @@ public final class DatapoolValue {
      */
     @SuppressWarnings("unchecked")
     public <T> T as(TypeOf<T> type) {
+        readAs(type.type());
         if (notGiven()) {
             return null;
         }
         return (T) as(type.type());
+    }
+
+    // Tells the datapool the type its expected result is read as, which a
+    // recorded result must read back as (Recording).
+    private void readAs(java.lang.reflect.Type type) {
+        if (datapool != null && field.equals(Datapool.EXPECTED_RESULT)) {
+            datapool.expectedReadAs(type);
+        }
     }
 
     /** The field as a value of `type`; an empty field is the type's default. */
@@ -99,6 +108,7 @@ public final class DatapoolValue {
     }
 
     public boolean booleanValue() {
+        readAs(boolean.class);
         String word = text.trim();
         if (word.equalsIgnoreCase("true")) {
             return true;
@@ -109,10 +119,17 @@ public final class DatapoolValue {
         throw wrong("a boolean (true or false)", null);
     }
 
-    /** The one character the field holds. */
+    /** The one character the field holds, as it is or in double quotes ("\0" is the character 0). */
     public char charValue() {
+        readAs(char.class);
         if (text.length() == 1 && !notGiven()) {
             return text.charAt(0);
+        }
+        if (text.length() > 2 && text.startsWith("\"") && text.endsWith("\"") && !notGiven()) {
+            String inside = Values.Element.of(text).text;
+            if (inside.length() == 1) {
+                return inside.charAt(0);
+            }
         }
         if (notGiven() || text.isEmpty()) {
             return '\0';
@@ -121,26 +138,32 @@ public final class DatapoolValue {
     }
 
     public byte byteValue() {
+        readAs(byte.class);
         return (byte) integer("a byte", Byte.MIN_VALUE, Byte.MAX_VALUE);
     }
 
     public short shortValue() {
+        readAs(short.class);
         return (short) integer("a short", Short.MIN_VALUE, Short.MAX_VALUE);
     }
 
     public int intValue() {
+        readAs(int.class);
         return (int) integer("an int", Integer.MIN_VALUE, Integer.MAX_VALUE);
     }
 
     public long longValue() {
+        readAs(long.class);
         return integer("a long", Long.MIN_VALUE, Long.MAX_VALUE);
     }
 
     public float floatValue() {
+        readAs(float.class);
         return notGiven() || blank() ? 0.0F : (float) decimal("a float");
     }
 
     public double doubleValue() {
+        readAs(double.class);
         return notGiven() || blank() ? 0.0 : decimal("a double");
     }
 
@@ -150,11 +173,13 @@ public final class DatapoolValue {
      * it is. An empty field is null.
      */
     public String stringValue() {
+        readAs(String.class);
         return notGiven() ? null : (String) as(String.class);
     }
 
     /** The decimal number the field holds; "null" and an empty input are null. */
     public BigDecimal getBigDecimal() {
+        readAs(BigDecimal.class);
         if (notGiven()) {
             return BigDecimal.ZERO;
         }

@@ -48,6 +48,8 @@ import java.util.ArrayDeque;
  *   {@code {k=v, k2=v2}}, each element in its own text form; an element
  *   holding a comma, a bracket or blanks at its ends is quoted,
  *   {@code "a, b"}, with {@code \"} and {@code \\} inside the quotes;
+ * - inside double quotes, {@code \0} is the character 0, which a datapool
+ *   cannot hold as it is: {@code "a\0b"} is a text, {@code "\0"} a char;
  * - an Optional as its value, or {@code null} for an empty one;
  * - java.time types, and every other type with a static parse(CharSequence),
  *   valueOf(String), of(String) or fromString(String), or a constructor
@@ -392,7 +394,9 @@ final class Values {
             return formOfText((String) value, element);
         }
         if (value instanceof Character) {
-            return element ? formOfText(value.toString(), true) : value.toString();
+            // The character 0 is written "\0": a datapool keeps no NUL.
+            String character = value.toString();
+            return element || character.equals("\0") ? formOfText(character, element) : character;
         }
         if (value instanceof Number && (value.getClass().getName().startsWith("java.lang.")
                 || value instanceof BigDecimal || value instanceof BigInteger) || value instanceof Boolean) {
@@ -445,17 +449,19 @@ final class Values {
         return list;
     }
 
-    // A text as it reads back: quoted, with \" and \\, where it would not.
+    // A text as it reads back: quoted, with \" and \\, where it would not;
+    // a text that holds the character 0 is quoted, with \0 for it.
     private static String formOfText(String text, boolean element) {
         String word = text.trim();
-        boolean quote = word.isEmpty() || word.equals("null") || word.startsWith("\"") && word.endsWith("\"");
+        boolean quote = word.isEmpty() || word.equals("null") || word.startsWith("\"") && word.endsWith("\"")
+                || text.indexOf('\0') >= 0;
         if (element) {
             quote = quote || !word.equals(text) || text.matches("(?s).*[,\"\\\\\\[\\]{}()=].*");
         }
         if (!quote) {
             return text;
         }
-        return "\"" + text.replace("\\", "\\\\").replace("\"", "\\\"") + "\"";
+        return "\"" + text.replace("\\", "\\\\").replace("\"", "\\\"").replace("\0", "\\0") + "\"";
     }
 
     /**
@@ -516,6 +522,10 @@ final class Values {
             return Values.make(text, type, where);
         }
 
+        private static Element piece(String piece, char open) {
+            return open == '{' ? new Element(piece, false) : of(piece);
+        }
+
         /** A map entry, "key=value", split at its first "=" outside quotes and brackets. */
         Element[] pair(Where where) {
             int depth = 0;
@@ -537,13 +547,16 @@ final class Values {
             throw where.wrong(text, "a map entry (key=value)", null);
         }
 
-        private static Element of(String piece) {
+        // A piece in double quotes is the text inside them, where a backslash
+        // takes the next character as it is, except that \0 is the character 0.
+        static Element of(String piece) {
             if (piece.length() >= 2 && piece.startsWith("\"") && piece.endsWith("\"")) {
                 StringBuilder text = new StringBuilder();
                 for (int i = 1; i < piece.length() - 1; i++) {
                     char c = piece.charAt(i);
                     if (c == '\\' && i + 1 < piece.length() - 1) {
                         c = piece.charAt(++i);
+                        c = c == '0' ? '\0' : c;
                     }
                     text.append(c);
                 }
@@ -552,7 +565,12 @@ final class Values {
             return new Element(piece, false);
         }
 
-        /** The elements of "[a, b]" (with `open` and `close` as the brackets), split at top-level commas. */
+        /**
+         * The elements of "[a, b]" (with `open` and `close` as the brackets),
+         * split at top-level commas; the entries of a map ("{k=v}") are kept
+         * as they are written, for pair() to split: an entry whose key and
+         * value are both quoted is no quoted text.
+         */
         static List<Element> list(String word, char open, char close, Where where) {
             if (word.length() < 2 || word.charAt(0) != open || word.charAt(word.length() - 1) != close) {
                 throw where.wrong(word, "a list written " + open + "a, b, ..." + close, null);
@@ -576,14 +594,14 @@ final class Values {
                 } else if (!inQuotes && "]})".indexOf(c) >= 0) {
                     depth--;
                 } else if (!inQuotes && depth == 0 && c == ',') {
-                    elements.add(of(inside.substring(start, i).trim()));
+                    elements.add(piece(inside.substring(start, i).trim(), open));
                     start = i + 1;
                 }
             }
             if (inQuotes || depth != 0) {
                 throw where.wrong(word, "a list whose quotes and brackets are closed", null);
             }
-            elements.add(of(inside.substring(start).trim()));
+            elements.add(piece(inside.substring(start).trim(), open));
             return elements;
         }
     }
