@@ -82,7 +82,14 @@ class TrackedStore : public DataStore {
     return Interruptible(takeInterrupt_, [&] { return store_->MakeScriptName(baseName, folder, type); });
   }
   std::string MakeDatapoolName(const std::string& className, const std::string& operationName, int32_t kind) override {
-    return Interruptible(takeInterrupt_, [&] { return store_->MakeDatapoolName(className, operationName, kind); });
+    try {
+      return Interruptible(takeInterrupt_, [&] { return store_->MakeDatapoolName(className, operationName, kind); });
+    } catch (...) {
+      // The operation gets no datapool: its test is not placed either.
+      journal_.datapool = className + "_" + operationName;
+      journal_.datapoolOutcome = "not-stored";
+      throw;
+    }
   }
   std::string UserName() override { return store_->UserName(); }
   DataStoreConnection* Connection() override { return store_->Connection(); }
@@ -144,20 +151,31 @@ class TrackedStore : public DataStore {
   std::map<dsScriptType, std::string> roots_;
 };
 
-// The datapool component, noting in the run's journal what it created.
+// The datapool component, noting in the run's journal what it created, and
+// keeping every existing datapool as it is once the user said "no to all".
 class JournalingDatapoolTool final : public DatapoolTool {
  public:
-  JournalingDatapoolTool(std::unique_ptr<DatapoolTool> tool, RunJournal& journal, std::function<void()> takeInterrupt)
-      : tool_(std::move(tool)), journal_(journal), takeInterrupt_(std::move(takeInterrupt)) {}
+  JournalingDatapoolTool(std::unique_ptr<WorkbenchDatapoolTool> tool, RunJournal& journal, bool& keepAll,
+                         std::function<void()> takeInterrupt)
+      : tool_(std::move(tool)), journal_(journal), keepAll_(keepAll), takeInterrupt_(std::move(takeInterrupt)) {}
 
-  void PrepareRun(int32_t flags) override { tool_->PrepareRun(flags); }
+  void PrepareRun(int32_t flags) override {
+    keepAll_ = false;
+    tool_->PrepareRun(flags);
+  }
   int32_t CreateDatapool(DataStoreConnection* connection, const std::string& name, const std::string& description,
                          const std::string& fields) override {
-    const int32_t code =
-        Interruptible(takeInterrupt_, [&] { return tool_->CreateDatapool(connection, name, description, fields); });
     journal_.datapool = name;
+    tool_->SetKeepExisting(keepAll_);
+    int32_t code = 0;
+    try {
+      code = Interruptible(takeInterrupt_, [&] { return tool_->CreateDatapool(connection, name, description, fields); });
+    } catch (...) {
+      journal_.datapoolOutcome = "not-stored";
+      throw;
+    }
     journal_.datapoolOutcome = overwrite_                                  ? "replaced"
-                               : code == datapool_result::kCreated         ? "created"
+                               : code == datapool_result::kCreated         ? (tool_->GainedFields() ? "changed" : "created")
                                : code == datapool_result::kNothingToReport ? "unchanged"
                                                                            : "kept";
     return code;
@@ -172,10 +190,28 @@ class JournalingDatapoolTool final : public DatapoolTool {
   }
 
  private:
-  std::unique_ptr<DatapoolTool> tool_;
+  std::unique_ptr<WorkbenchDatapoolTool> tool_;
   RunJournal& journal_;
+  bool& keepAll_;
   std::function<void()> takeInterrupt_;
   bool overwrite_ = false;
+};
+
+// The overwrite question, noting a "no to all" for the datapool component.
+class NotingOverwritePrompt final : public OverwritePrompt {
+ public:
+  NotingOverwritePrompt(Console& console, bool& keepAll) : prompt_(console), keepAll_(keepAll) {}
+  void SetPromptSetting(bool value) override { prompt_.SetPromptSetting(value); }
+  void SetForAllAnswers(bool value) override { prompt_.SetForAllAnswers(value); }
+  int32_t Ask(const std::string& title, const std::string& item, const std::string& question) override {
+    const int32_t answer = prompt_.Ask(title, item, question);
+    if (answer == overwrite_answer::kNoForAll) keepAll_ = true;
+    return answer;
+  }
+
+ private:
+  WorkbenchOverwritePrompt prompt_;
+  bool& keepAll_;
 };
 
 }  // namespace
@@ -200,6 +236,9 @@ std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
   std::unique_ptr<StoreBase> store =
       adopted_ ? std::move(adopted_) : MakeStore(storeOptions_, Windows().DialogConsole());
   store->SetOperationInHand(&operationInHand_);
+  // A test and its datapool are decided together: an operation's scripts
+  // wait in the batch until its datapool is (OperationFinished).
+  store->Scripts().SetAwaitVerdicts(true);
   // The closing text of a run that lost a test points to the log: the log
   // says why, in the host's words, without the add-in's prefix.
   store->SetFailureLog([this](const std::string& message) {
@@ -221,7 +260,7 @@ std::unique_ptr<OptionsDialog> WorkbenchComponents::CreateOptionsDialog() {
 
 std::unique_ptr<DatapoolTool> WorkbenchComponents::CreateDatapoolTool() {
   return std::make_unique<JournalingDatapoolTool>(std::make_unique<WorkbenchDatapoolTool>(Windows().DialogConsole()),
-                                                  journal_, [this] { Windows().DoEvents(); });
+                                                  journal_, keepAllDatapools_, [this] { Windows().DoEvents(); });
 }
 
 std::unique_ptr<DatapoolExplorer> WorkbenchComponents::CreateDatapoolExplorer() {
@@ -229,7 +268,7 @@ std::unique_ptr<DatapoolExplorer> WorkbenchComponents::CreateDatapoolExplorer() 
 }
 
 std::unique_ptr<OverwritePrompt> WorkbenchComponents::CreateOverwritePrompt() {
-  return std::make_unique<WorkbenchOverwritePrompt>(Windows().DialogConsole());
+  return std::make_unique<NotingOverwritePrompt>(Windows().DialogConsole(), keepAllDatapools_);
 }
 
 std::unique_ptr<ModelHelper> WorkbenchComponents::CreateModelHelper() {
@@ -271,6 +310,18 @@ void WorkbenchComponents::OperationStarting(TesselOperation& op, bool taken) {
 
 void WorkbenchComponents::OperationFinished(TesselOperation& op, bool generated) {
   operationInHand_.Set(std::nullopt);
+  // The operation's scripts go with its datapool: none without it, and a
+  // test that was to replace a file unasked only when its datapool fits it.
+  if (lastStore_ != nullptr && journal_.operation > 0) {
+    using Verdict = ScriptFiles::Verdict;
+    const std::string& outcome = journal_.datapoolOutcome;
+    if (outcome == "not-stored") {
+      lastStore_->Scripts().Decide(journal_.operation, Verdict::kRefuse,
+                                   Text(WB_SCRIPT_DATAPOOL_LOST, {journal_.datapool}));
+    } else {
+      lastStore_->Scripts().Decide(journal_.operation, outcome == "kept" ? Verdict::kKeepReplaced : Verdict::kPlace);
+    }
+  }
   if (observer_.finished) observer_.finished(op, generated);
 }
 

@@ -39,7 +39,9 @@ struct RunJournal {
   };
   std::vector<Script> scripts;
   std::string datapool;         ///< the name of the datapool created last, or ""
-  std::string datapoolOutcome;  ///< "created", "unchanged", "kept" (not overwritten), "replaced"
+  /// "created", "unchanged", "kept" (not overwritten), "replaced", "changed"
+  /// (it gained fields), "not-stored" (its creation failed)
+  std::string datapoolOutcome;
   /// The store's number of the operation (DataStore::BeginOperation), by
   /// which a batch names the operations that lost something; 0: none.
   int32_t operation = 0;
@@ -154,6 +156,9 @@ class WorkbenchComponents : public HostComponents {
   std::optional<std::string> presetTemplatePath_;
   RunObserver observer_;
   RunJournal journal_;
+  // The user said "no to all" to the overwrite question in this run: no
+  // existing datapool changes, not even one that would gain fields.
+  bool keepAllDatapools_ = false;
   std::vector<StoreBase::Loss> losses_;
   TemplateChoices templateChoices_;
   // The launcher, once the add-in asked for it.

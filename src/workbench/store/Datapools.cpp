@@ -20,6 +20,9 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "workbench/store/Database.h"
+#include "workbench/store/DatapoolNames.h"
+#include "workbench/store/scripts/UserRegions.h"
+#include "workbench/terminal/Answers.h"
 #include "workbench/terminal/Editor.h"
 #include "workbench/text/Csv.h"
 #include "workbench/text/Json.h"
@@ -277,6 +280,50 @@ class DatapoolChange {
   int64_t added_ = 0;
   bool committed_ = false;
 };
+
+// The model's side of the datapool `wanted` as the model gives it: its
+// description, fields and initial row, as a digest (see the file comment).
+std::string ModelDigest(const Datapool& wanted) {
+  std::string text;
+  const auto add = [&text](const std::string& part) { text += std::to_string(part.size()) + ':' + part; };
+  add(wanted.description);
+  for (const DatapoolField& field : wanted.fields) {
+    add(field.name);
+    add(field.type);
+  }
+  text += '|';
+  if (!wanted.rows.empty()) {
+    for (const std::string& value : wanted.rows.front()) add(value);
+  }
+  return TextDigest(text);
+}
+
+// The digest recorded as the model side of the datapool `name`; "" for none.
+std::string RecordedModel(Database& db, const std::string& name) {
+  if (KnownNames* known = db.Known()) {
+    const auto found = known->generated.find(std::to_string(kGeneratedDatapool) + '\n' + name);
+    return found == known->generated.end() ? std::string() : found->second;
+  }
+  Statement query(db, "SELECT digest FROM generated_scripts WHERE type = ? AND path = ?");
+  return query.Bind(1, int64_t{kGeneratedDatapool}).Bind(2, name).Step() ? query.ColumnText(0) : std::string();
+}
+
+constexpr const char* kRecordModel =
+    "INSERT INTO generated_scripts (type, path, digest, recorded) VALUES (?, ?, ?, datetime('now')) "
+    "ON CONFLICT (type, path) DO UPDATE SET digest = excluded.digest, recorded = excluded.recorded";
+
+// Records `digest` as the model side of the datapool `name`, joining an open
+// transaction, or sent with the batch's deferred changes.
+void RecordModel(Database& db, const std::string& name, const std::string& digest) {
+  if (db.Deferring()) {
+    db.Defer(kRecordModel, {std::to_string(kGeneratedDatapool), name, digest}, name, false,
+             [](const std::vector<std::string>*) { return Database::DeferredOutcome{}; });
+  } else {
+    Statement record(db, kRecordModel);
+    record.Bind(1, int64_t{kGeneratedDatapool}).Bind(2, name).Bind(3, digest).Run();
+  }
+  if (KnownNames* known = db.Known()) known->generated[std::to_string(kGeneratedDatapool) + '\n' + name] = digest;
+}
 
 bool SameContent(const Datapool& stored, const Datapool& wanted) {
   return stored.description == wanted.description && stored.fields == wanted.fields && stored.rows == wanted.rows;
@@ -658,7 +705,10 @@ std::string DatapoolDetails(const Datapool& datapool) {
 
 WorkbenchDatapoolTool::WorkbenchDatapoolTool(Console& console) : console_(console) {}
 
-void WorkbenchDatapoolTool::PrepareRun(int32_t) { overwrite_ = false; }
+void WorkbenchDatapoolTool::PrepareRun(int32_t) {
+  overwrite_ = false;
+  keepExisting_ = false;
+}
 
 void WorkbenchDatapoolTool::SetOverwrite(bool overwrite) { overwrite_ = overwrite; }
 
@@ -666,26 +716,49 @@ void WorkbenchDatapoolTool::Say(int16_t id, const std::vector<std::string>& args
   console_.Write(Text(id, args) + kLineEnd);
 }
 
+bool WorkbenchDatapoolTool::MayGainFields() const {
+  if (keepExisting_) return false;
+  const PresetAnswers* presets = console_.Presets();
+  const std::optional<std::string> given =
+      presets != nullptr ? presets->First(answer_key::kOverwriteDatapools) : std::nullopt;
+  return !given || (*given != answer_word::kNo && *given != answer_word::kNone && *given != answer_word::kCancel);
+}
+
 int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, const std::string& name,
                                               const std::string& description, const std::string& fields) {
+  gainedFields_ = false;
   Database& db = DatabaseOf(connection);
   if (IsBlank(name)) RaiseError(errc::kInvalidCall, {}, Text(WB_DP_EMPTY_NAME));
   Datapool wanted = ParseDatapoolFields(name, fields);
   wanted.name = name;
   wanted.description = description;
   CheckKeepable(wanted);
+  const std::string model = ModelDigest(wanted);
+  // What a datapool found under the name comes to, unless overwriting is on:
+  // nothing to do, a change asked about, or fields it gains unasked.
+  const auto found = [&](const Datapool& existing) -> std::optional<int32_t> {
+    if (SameContent(existing, wanted)) {
+      if (RecordedModel(db, name) != model) RecordModel(db, name, model);
+      return datapool_result::kNothingToReport;
+    }
+    const bool fits = existing.description == wanted.description && existing.fields == wanted.fields;
+    if (fits && RecordedModel(db, name) == model) return datapool_result::kNothingToReport;
+    if (!overwrite_ && !(GainsFieldsOnly(existing, wanted) && MayGainFields())) return kDatapoolExists;
+    return std::nullopt;
+  };
 
   // In a store's batch the change is part of the batch's transaction.
   StoreBatch* batch = db.Batch();
   if (batch == nullptr && !db.InTransaction()) {
     // A back-end over a network creates a new datapool in one statement; the
     // way below only when another user created it first.
-    Datapool found;
-    switch (db.CreateNewDatapool(wanted, StoreUser(db), found)) {
-      case Database::AtOnce::kCreated: return datapool_result::kCreated;
+    Datapool existing;
+    switch (db.CreateNewDatapool(wanted, StoreUser(db), existing)) {
+      case Database::AtOnce::kCreated:
+        RecordModel(db, name, model);
+        return datapool_result::kCreated;
       case Database::AtOnce::kExists:
-        if (SameContent(found, wanted)) return datapool_result::kNothingToReport;
-        if (!overwrite_ && !GainsFieldsOnly(found, wanted)) return kDatapoolExists;
+        if (const std::optional<int32_t> code = found(existing)) return *code;
         break;
       case Database::AtOnce::kNotOffered: break;
     }
@@ -713,9 +786,11 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   // typed or recorded in them are the user's.
   bool gainsFields = false;
   if (existing) {
-    if (SameContent(*existing, wanted)) return datapool_result::kNothingToReport;
+    if (const std::optional<int32_t> code = found(*existing)) {
+      transaction.Commit();  // a record made for a datapool found the same
+      return *code;
+    }
     gainsFields = GainsFieldsOnly(*existing, wanted);
-    if (!overwrite_ && !gainsFields) return kDatapoolExists;
     if (gainsFields) wanted = WithFieldsAdded(*existing, wanted);
     id = existing->id;
     transaction.Replacing();
@@ -726,11 +801,14 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
     dropFields.Bind(1, id).Run();
   }
   InsertContent(db, id, wanted);
+  RecordModel(db, name, model);
   transaction.Commit();
   if (batch != nullptr) batch->AfterChange(name);
-  if (!gainsFields) return datapool_result::kCreated;
-  Say(WB_DP_FIELDS_ADDED, {name, AddedFieldNames(*existing, wanted), std::to_string(wanted.rows.size())});
-  return datapool_result::kNothingToReport;
+  if (gainsFields) {
+    Say(WB_DP_FIELDS_ADDED, {name, AddedFieldNames(*existing, wanted), std::to_string(wanted.rows.size())});
+    gainedFields_ = true;
+  }
+  return datapool_result::kCreated;
 }
 
 void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connection, const std::string& name,

@@ -20,11 +20,14 @@
 // list creates a datapool without fields and without rows (there are no
 // values to hold); such a datapool cannot be edited.
 //
-// Codes of CreateDatapool: 0 created (or replaced, while overwriting is on);
+// Codes of CreateDatapool: 0 created (or replaced, while overwriting is on;
+// or changed: it gained fields, below);
 // 4 nothing to report: a datapool of that name exists with the same
-// description, fields and rows as the one asked for, so it is left as it is,
-// whether or not overwriting is on (a run repeated on an unchanged model
-// reaches no overwrite question);
+// description, fields and rows as the one asked for, or with the same
+// description and fields and rows of the user's while the model gives what
+// it gave when the store made the datapool (below), so it is left as it
+// is, whether or not overwriting is on (a run repeated on an unchanged
+// model reaches no overwrite question);
 // kDatapoolExists (1): a datapool of that name exists with other content and
 // overwriting is off. A field list that is not usable raises error 5 and
 // stores nothing; so does a value no store can keep (a NUL byte, which
@@ -36,6 +39,24 @@
 // transaction: a replaced datapool is changed in a savepoint, and what a new
 // one wrote is deleted again when a write fails; still all of it or nothing,
 // made durable with the batch.
+//
+// What was generated: the store records, for each datapool it creates,
+// replaces or changes from the model, a digest of the model's side of it
+// (description, fields and initial row) in its table of what was generated
+// (generated_scripts, see StoreBase.h; type kGeneratedDatapool, the name as
+// the path). A datapool whose rows the user changed (imported, recorded,
+// edited) but whose model side is what the record says is the user's: it is
+// left alone, unasked. A model change still asks. A record without its
+// datapool's change (a batch that lost it) costs only that question: a
+// datapool is taken as unchanged only when its description and fields are
+// the model's too.
+//
+// A datapool that only gains fields (the model gave its operation a
+// parameter more) gains them unasked, its rows keeping their values, and is
+// reported as changed (code 0) — unless the user said to keep every
+// existing datapool (an answer "no" or "none" given in advance to the
+// overwrite question, or "no to all" in this run: SetKeepExisting): then it
+// is asked about like any other change (code 1).
 //
 // Editing: the datapool is written as CSV (see Csv.h; the header is the field
 // names) to a private temporary file and opened in the user's editor (see
@@ -64,6 +85,10 @@ namespace zt::wb {
 /// CreateDatapool's code for "a datapool of that name exists with other
 /// content, and overwriting is off".
 inline constexpr int32_t kDatapoolExists = 1;
+
+/// The type under which the store's table of what was generated keeps
+/// datapools (script types are 0 and up).
+inline constexpr int kGeneratedDatapool = -1;
 
 /// The name under which the explorer hands out its only view.
 inline constexpr const char* kDatapoolViewName = "Datapool";
@@ -157,12 +182,22 @@ class WorkbenchDatapoolTool : public DatapoolTool {
 
   /// Whether overwriting is on.
   bool Overwrite() const { return overwrite_; }
+  /// While true, a datapool that would gain fields is left as it is and
+  /// asked about (the user said "no to all" to the overwrite question).
+  void SetKeepExisting(bool keep) { keepExisting_ = keep; }
+  /// Whether the last CreateDatapool that returned 0 changed a datapool
+  /// that gained fields, rather than creating or replacing one.
+  bool GainedFields() const { return gainedFields_; }
 
  private:
   void Say(int16_t id, const std::vector<std::string>& args);
+  // Whether a datapool may gain fields unasked (see the file comment).
+  bool MayGainFields() const;
 
   Console& console_;
   bool overwrite_ = false;
+  bool keepExisting_ = false;
+  bool gainedFields_ = false;
 };
 
 /// The explorer's view: the list of datapools, written to the console.

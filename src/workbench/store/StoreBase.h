@@ -54,7 +54,9 @@ namespace zt::wb {
 // Schema (store migration 6):
 //   generated_scripts (type, path, digest, recorded)   PRIMARY KEY (type, path)
 // `path` is "/"-separated below the root of the script type; `recorded` is
-// the time in UTC, "YYYY-MM-DD HH:MM:SS".
+// the time in UTC, "YYYY-MM-DD HH:MM:SS". Rows of the type
+// kGeneratedDatapool record what the model gave each datapool the store
+// made (Datapools.h), with the datapool's name as the path.
 //
 // In a store's batch the records are written together (at Flush, or when
 // kRecordsAtOnce wait), else at once. A record that is never written (the

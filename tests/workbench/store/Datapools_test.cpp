@@ -20,6 +20,7 @@
 #include "workbench/store/BoundaryRows.h"
 #include "workbench/store/StoreBackends.h"
 #include "workbench/store/sqlite/SqliteDatabase.h"
+#include "workbench/terminal/Answers.h"
 #include "workbench/text/Csv.h"
 #include "workbench/text/Texts.h"
 
@@ -168,10 +169,18 @@ TEST_P(Datapools, AnExistingNameIsReportedUnlessOverwriting) {
   EXPECT_FALSE(tool_.Overwrite());
   EXPECT_EQ(Create("Calc_add", kFields), kDatapoolExists);
 
-  // Rows added by the user make the datapool differ from the one asked for.
+  // Rows of the user's, while the model gives what it gave when the store
+  // made the datapool, are the user's: nothing to report. A model change
+  // (another initial value) is asked about; so is a datapool the store has
+  // no record of.
   ReplaceDatapoolRows(Db(), replaced, {{"5"}, {"6"}});
-  EXPECT_EQ(Create("Calc_add", other, "Replaced"), kDatapoolExists);
+  EXPECT_EQ(Create("Calc_add", other, "Replaced"), datapool_result::kNothingToReport);
+  EXPECT_EQ(Create("Calc_add", R"([{"name":"amount","type":"double","value":"9"}])", "Replaced"), kDatapoolExists);
   EXPECT_EQ(Load("Calc_add").rows, (Rows{{"5"}, {"6"}}));
+  Datapool copied = Load("Calc_add");
+  copied.name = "Calc_copied";
+  CopyDatapool(Db(), copied);
+  EXPECT_EQ(Create("Calc_copied", other, "Replaced"), kDatapoolExists);
 }
 
 // A model that gives an operation a parameter more: the datapool gains the
@@ -183,7 +192,24 @@ TEST_P(Datapools, FieldsTheModelAddsJoinTheRowsUnasked) {
   const std::string more = R"([{"name":"amount","type":"double","value":"100.0"},{"name":"rate","type":"int",)"
                            R"("value":"7"},{"name":"expectedReturn","type":"double","value":""},)"
                            R"({"name":"expectedException","value":""}])";
-  EXPECT_EQ(Create("Calc_add", more), datapool_result::kNothingToReport);
+  // Not while the user keeps every existing datapool: "no to all" in this
+  // run, or "no" or "none" given in advance.
+  tool_.SetKeepExisting(true);
+  EXPECT_EQ(Create("Calc_add", more), kDatapoolExists);
+  tool_.SetKeepExisting(false);
+  for (const char* answer : {"overwrite-datapools=none", "overwrite-datapools=no"}) {
+    PresetAnswers presets;
+    ASSERT_FALSE(presets.Add(answer));
+    console_.SetPresets(&presets);
+    EXPECT_EQ(Create("Calc_add", more), kDatapoolExists) << answer;
+    console_.SetPresets(nullptr);
+  }
+  EXPECT_EQ(Load("Calc_add").fields.size(), 2U);
+  EXPECT_EQ(console_.Output(), "");
+
+  // Changed, and reported as such: the code of a datapool created.
+  EXPECT_EQ(Create("Calc_add", more), datapool_result::kCreated);
+  EXPECT_TRUE(tool_.GainedFields());
   const Datapool merged = Load("Calc_add");
   EXPECT_EQ(merged.fields, (std::vector<DatapoolField>{
                                {"amount", "double"}, {"rate", "int"}, {"expectedReturn", "double"}, {"expectedException", ""}}));

@@ -461,6 +461,57 @@ TEST_P(Store, RegenerationNeverLosesAHandEdit) {
   EXPECT_EQ(Names(file.parent_path()), std::set<std::string>{"A.java"});
 }
 
+// A test and its datapool are decided together: in a batch that awaits
+// verdicts an operation's scripts wait, even through a finish before a
+// question, until its datapool is decided; a test that was to replace a file
+// unasked stays out when the datapool kept its fields, and none is placed
+// when the datapool could not be stored.
+TEST_P(Store, AnOperationsScriptsWaitForItsVerdict) {
+  using Verdict = ScriptFiles::Verdict;
+  const fs::path folder = JavaRoot() / "unittests";
+  const auto text = [](const std::string& call) {
+    return "class T {\n  // user code begin: setup\n  // user code end: setup\n  " + call + "\n}\n";
+  };
+  for (const char* name : {"Kept.java", "Placed.java"}) ASSERT_EQ(Save(name, "unittests", text("f();")), 0);
+  store_->Scripts().SetAwaitVerdicts(true);
+  store_->BeginBatch();
+  struct Case {
+    const char* file;
+    Verdict verdict;
+    std::string expected;  // what the file holds afterwards; "" when there is none
+    int32_t lost;          // the operation lost, or 0
+  };
+  const Case cases[] = {
+      {"Kept.java", Verdict::kKeepReplaced, text("f();"), 0},
+      {"Placed.java", Verdict::kPlace, text("f(x);"), 0},
+      {"Fresh.java", Verdict::kKeepReplaced, text("f(x);"), 0},
+      {"Refused.java", Verdict::kRefuse, "", 4},
+  };
+  int32_t operation = 0;
+  for (const Case& c : cases) {
+    store_->BeginOperation(++operation);
+    ASSERT_EQ(Save(c.file, "unittests", text("f(x);")), 0) << c.file;
+    store_->Flush();  // before a question: nothing of the operation is placed
+    EXPECT_EQ(ReadAll(folder / c.file), operation <= 2 ? text("f();") : "") << c.file;
+    store_->Scripts().Decide(operation, c.verdict, "its datapool was not stored");
+  }
+  const std::vector<int32_t> lost = store_->EndBatch();
+  for (const Case& c : cases) {
+    EXPECT_EQ(fs::exists(folder / c.file) ? ReadAll(folder / c.file) : "", c.expected) << c.file;
+  }
+  EXPECT_EQ(lost, std::vector<int32_t>{4});
+  EXPECT_NE(console_.Output().find(Text(WB_STORE_KEPT_FOR_DATAPOOL, {(folder / "Kept.java").string()})),
+            std::string::npos);
+  EXPECT_NE(console_.Output().find(
+                Text(WB_STORE_WRITE_FAILED, {(folder / "Refused.java").string(), "its datapool was not stored"})),
+            std::string::npos);
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"Fresh.java", "Kept.java", "Placed.java"}));
+  // The kept file's record is as it was: the next model change replaces it unasked.
+  store_->Scripts().SetAwaitVerdicts(false);
+  EXPECT_EQ(Save("Kept.java", "unittests", text("f(y);")), 0);
+  EXPECT_EQ(ReadAll(folder / "Kept.java"), text("f(y);"));
+}
+
 TEST_P(Store, ForAllAnswersLastUntilTheSessionEnds) {
   const fs::path folder = JavaRoot() / "unittests";
   for (const char* name : {"A.java", "B.java", "C.java"}) ASSERT_EQ(Save(name, "unittests", "old"), 0);

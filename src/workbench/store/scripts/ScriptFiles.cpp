@@ -310,9 +310,13 @@ int32_t ScriptFiles::Fail(const std::string& message) {
 }
 
 void ScriptFiles::Tell(const std::string& message) {
+  Note(message);
+  ++failures_;
+}
+
+void ScriptFiles::Note(const std::string& message) {
   console_.Write(message + kLineEnd);
   if (failureLog_) failureLog_(message);
-  ++failures_;
 }
 
 std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::string& fileName,
@@ -403,7 +407,8 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
 
 int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
                            const std::string& target, const std::string& content, dsScriptType type, bool fresh,
-                           std::optional<mode_t> mode) {
+                           std::optional<mode_t> mode, bool unasked, const std::string& path,
+                           std::string_view generated) {
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
@@ -412,7 +417,9 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
           !pending_.empty() && *pending_.back().folders == folders
               ? pending_.back().folders
               : std::make_shared<const std::vector<std::string>>(folders);
-      pending_.push_back({std::move(shared), temporary, fileName, target, operation_, fresh});
+      pending_.push_back(
+          {std::move(shared), temporary, fileName, target, operation_, fresh, unasked, false, path, std::nullopt});
+      if (records_ != nullptr) pending_.back().digest = GeneratedDigest(generated);
       pendingTargets_.Insert(TargetDigest(target));
       if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
       if (std::chrono::steady_clock::now() - *batchStart_ >= kBatchInterval || pending_.size() >= kBatchScripts) {
@@ -422,6 +429,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
     }
     const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode);
     const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh);
+    if (placed == save_result::kStored) Remember(type, path, generated);
     if (placed >= 0) return placed;
     const int error = errno;
     ::unlinkat(folderFd, temporary.c_str(), 0);
@@ -466,9 +474,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
   if (!existing) {
-    const int32_t result = Write(folderFd.Get(), *folders, fileName, target, content, type, true, std::nullopt);
-    if (result == save_result::kStored) Remember(type, path, content);
-    return result;
+    return Write(folderFd.Get(), *folders, fileName, target, content, type, true, std::nullopt, false, path, content);
   }
 
   // The stored file is compared in the line ends of the new text (an editor
@@ -488,19 +494,18 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
     if (regenerated.asWritten) Remember(type, path, stored);
     return save_result::kStored;
   }
-  const auto replace = [&] {
+  const auto replace = [&](bool unasked) {
     // A file without write permission is not replaced, as it is not deleted.
     if ((existing->mode & S_IWUSR) == 0) return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(EACCES)}));
     const std::string& text = regenerated.text;
-    const int32_t result = Write(folderFd.Get(), *folders, fileName, target, convert ? WithLineEnds(text, own) : text,
-                                 type, false, existing->mode & 07777);
-    if (result == save_result::kStored) Remember(type, path, text);
-    return result;
+    return Write(folderFd.Get(), *folders, fileName, target, convert ? WithLineEnds(text, own) : text, type, false,
+                 existing->mode & 07777, unasked, path, text);
   };
   // A text made to be generated again (it has user regions) replaces a file
-  // that was not edited outside them since it was generated, unasked.
+  // that was not edited outside them since it was generated, unasked (in a
+  // batch that awaits verdicts, only if its operation's datapool fits it).
   const bool keepsAll = regenerated.regions && regenerated.fault.empty() && regenerated.lost.empty();
-  if (keepsAll && AsGenerated(type, path, stored)) return replace();
+  if (keepsAll && AsGenerated(type, path, stored)) return replace(true);
   std::string loss;
   if (!regenerated.fault.empty()) {
     loss = Text(WB_STORE_REPLACE_BAD_REGIONS, {target, regenerated.fault});
@@ -514,7 +519,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
     case Decision::kKeep: return save_result::kNotWritten;
     case Decision::kCancel: return save_result::kCancelled;
   }
-  return replace();
+  return replace(false);
 }
 
 int32_t ScriptFiles::Refuse(const std::string& fileName, const std::string& folder, dsScriptType type,
@@ -584,7 +589,7 @@ void ScriptFiles::BeginBatch() {
 
 std::set<int32_t> ScriptFiles::EndBatch() {
   if (!batching_) return {};
-  Finish();
+  FinishBatch(true, true);
   batching_ = false;
   operation_ = 0;
   return std::move(lostOperations_);
@@ -592,7 +597,32 @@ std::set<int32_t> ScriptFiles::EndBatch() {
 
 void ScriptFiles::Finish() { FinishBatch(true); }
 
-void ScriptFiles::FinishBatch(bool all) {
+void ScriptFiles::Decide(int32_t operation, Verdict verdict, const std::string& reason) {
+  const auto dropped = [&](PendingScript& script) {
+    const bool refused = verdict == Verdict::kRefuse;
+    if (script.operation != operation || (!refused && !(verdict == Verdict::kKeepReplaced && script.unasked))) {
+      if (script.operation == operation) script.decided = true;
+      return false;
+    }
+    if (const UniqueFd folder = OpenFolderBeneath(roots_.at(dsJavaScript).Get(), *script.folders, false)) {
+      ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
+    }
+    if (refused) {
+      Tell(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+      lostOperations_.insert(operation);
+      lostScripts_.emplace_back(operation, script.target);
+    } else {
+      Note(Text(WB_STORE_KEPT_FOR_DATAPOOL, {script.target}));
+      keptScripts_.emplace_back(operation, script.target);
+    }
+    return true;
+  };
+  if (std::erase_if(pending_, dropped) == 0) return;
+  pendingTargets_.Clear();
+  for (const PendingScript& script : pending_) pendingTargets_.Insert(TargetDigest(script.target));
+}
+
+void ScriptFiles::FinishBatch(bool all, bool final) {
   if (pending_.empty() || finishing_) return;
   finishing_ = true;
   batchStart_.reset();
@@ -619,10 +649,28 @@ void ScriptFiles::FinishBatch(bool all) {
   std::vector<PendingScript> pending = std::move(pending_);
   pending_.clear();
   pendingTargets_.Clear();
-  if (confirm_ && !all) {
-    // The operation in hand is not done: its scripts wait for the next finish.
+  if (final && awaitVerdicts_) {
+    // A run that ended before an operation was done: a file it was to
+    // replace unasked stays; its other scripts are placed.
+    std::erase_if(pending, [&](const PendingScript& script) {
+      if (script.decided || !script.unasked) return false;
+      if (const UniqueFd at = OpenFolderBeneath(root, *script.folders, false)) {
+        ::unlinkat(at.Get(), script.temporary.c_str(), 0);
+      }
+      Note(Text(WB_STORE_KEPT_FOR_DATAPOOL, {script.target}));
+      keptScripts_.emplace_back(script.operation, script.target);
+      return true;
+    });
+  }
+  if ((confirm_ && !all) || (awaitVerdicts_ && !final)) {
+    // An operation that is not done: its scripts wait for the next finish
+    // (but for those whose changes the store found not made).
+    const auto waits = [&](const PendingScript& script) {
+      if (failed.count(script.operation) != 0) return false;
+      return (confirm_ && !all && script.operation == operation_) || (awaitVerdicts_ && !script.decided);
+    };
     const auto inHand = std::stable_partition(pending.begin(), pending.end(),
-                                              [&](const PendingScript& script) { return script.operation != operation_; });
+                                              [&](const PendingScript& script) { return !waits(script); });
     for (auto it = inHand; it != pending.end(); ++it) {
       pendingTargets_.Insert(TargetDigest(it->target));
       pending_.push_back(std::move(*it));
@@ -648,6 +696,10 @@ void ScriptFiles::FinishBatch(bool all) {
     } else {
       const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh);
       if (placed == save_result::kNotWritten) keptScripts_.emplace_back(script.operation, script.target);
+      if (placed == save_result::kStored && script.digest && records_ != nullptr &&
+          records_->Recorded(dsJavaScript, script.path) != script.digest) {
+        records_->Record(dsJavaScript, script.path, *script.digest);
+      }
       if (placed >= 0) continue;
       reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);

@@ -231,6 +231,22 @@ class ScriptFiles {
   /// The scripts of the batch that were kept out when placed (another
   /// writer's file had taken the name meanwhile, and the user kept it).
   const std::vector<std::pair<int32_t, std::string>>& KeptScripts() const { return keptScripts_; }
+  /// What becomes of the scripts an operation stored in a batch, once the
+  /// operation is done and its datapool decided (see the file comment).
+  enum class Verdict {
+    kPlace,         ///< they are placed
+    kKeepReplaced,  ///< as kPlace, but a script that was to replace a file
+                    ///< unasked is not placed: the file stays, and that is told
+    kRefuse,        ///< none is placed: each is told, with the reason, and lost
+  };
+  /// While true, the scripts of a batch wait for their operation's verdict
+  /// before they are placed; at EndBatch those without one are placed, but
+  /// for those that were to replace a file unasked (kept, as kKeepReplaced).
+  void SetAwaitVerdicts(bool await) { awaitVerdicts_ = await; }
+  /// The verdict on the scripts `operation` stored in the batch; `reason`
+  /// tells a refusal.
+  void Decide(int32_t operation, Verdict verdict, const std::string& reason = {});
+
   /// Asked before a batch's scripts are placed, by a store whose changes
   /// wait for the batch (PgStore.h): the operations whose changes were not
   /// made, each with the reason; their scripts are not placed, but told
@@ -253,15 +269,21 @@ class ScriptFiles {
   int32_t Fail(const std::string& message);
   // Tells a failure on the console and in the failure log, and counts it.
   void Tell(const std::string& message);
+  // Tells what the store did instead of what was asked, as Tell does, without
+  // counting it as a failure.
+  void Note(const std::string& message);
   // The replace question for `target` (or the for-all answer given); with
   // `loss` (what replacing loses, the question's text) it is asked after
   // "yes to all" too.
   Decision AskReplace(const std::string& target, const std::string& loss = {});
   // Writes `content` as the script (a fresh name, or one replaced); `mode`:
-  // the permissions of the file it replaces.
+  // the permissions of the file it replaces. Once it is placed, `generated`
+  // (the text as generated, in its own line ends) is recorded for it at
+  // `path` (Remember): a script a batch does not place after all leaves the
+  // record as it was.
   int32_t Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
                 const std::string& target, const std::string& content, dsScriptType type, bool fresh,
-                std::optional<mode_t> mode);
+                std::optional<mode_t> mode, bool unasked, const std::string& path, std::string_view generated);
   // Gives the temporary file `temporary` in `folderFd` the name `name`; when
   // `fresh`, only while the name is free, else as the replace question
   // decides, comparing `content` (null: read from the temporary file).
@@ -271,8 +293,9 @@ class ScriptFiles {
                 const std::string* content, bool fresh);
   void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
   // Finishes the batch; unless `all`, the scripts of the operation in hand
-  // wait (see SetBeforePlacing).
-  void FinishBatch(bool all);
+  // wait (see SetBeforePlacing); unless `final`, those waiting for their
+  // verdict do (SetAwaitVerdicts).
+  void FinishBatch(bool all, bool final = false);
   // Records `text` as what the script at `path` holds as generated, unless
   // that is recorded already.
   void Remember(dsScriptType type, const std::string& path, std::string_view text);
@@ -318,14 +341,21 @@ class ScriptFiles {
   // The batch's scripts, in the order stored: their folders below the Java
   // root, temporary file and name there, the target as messages show it
   // (text: a path would hold each of its names apart, for thousands of
-  // scripts), and whether the name was free when compared. Scripts of one
-  // folder share its list of names.
+  // scripts), whether the name was free when compared, whether it replaces
+  // a file unasked, and whether its operation's verdict allows placing it.
+  // Scripts of one folder share its list of names.
   struct PendingScript {
     std::shared_ptr<const std::vector<std::string>> folders;
     std::string temporary, name;
     std::string target;
     int32_t operation;
     bool fresh;
+    bool unasked = false;
+    bool decided = false;
+    // The record to make once it is placed: its path below the root and the
+    // digest of what was generated; no digest: none.
+    std::string path;
+    std::optional<std::string> digest;
   };
   std::vector<PendingScript> pending_;
   // The batch's targets, as digests of their paths: two that share one only
@@ -335,6 +365,7 @@ class ScriptFiles {
   std::vector<std::pair<int32_t, std::string>> lostScripts_;
   std::vector<std::pair<int32_t, std::string>> keptScripts_;
   std::function<std::map<int32_t, std::string>()> confirm_;
+  bool awaitVerdicts_ = false;
 
   // A script staged to be placed (Stage): its folder below its root, the
   // temporary file there and its name; when it replaces a file, what that

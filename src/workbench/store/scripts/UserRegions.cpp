@@ -238,25 +238,46 @@ Regeneration Regenerate(const std::string& stored, const std::string& generated,
   return result;
 }
 
+namespace {
+
+// FNV-1a, 128 bits: prime 2^88 + 2^8 + 0x3b.
+class Fnv128 {
+ public:
+  void Add(std::string_view part) {
+    for (const char c : part) hash_ = (hash_ ^ static_cast<unsigned char>(c)) * kPrime;
+  }
+  std::string Hex() const {
+    std::string digits(32, '0');
+    u128 hash = hash_;
+    for (size_t i = 32; i-- > 0; hash >>= 4) digits[i] = "0123456789abcdef"[static_cast<unsigned>(hash & 0xF)];
+    return digits;
+  }
+
+ private:
+  __extension__ using u128 = unsigned __int128;
+  static constexpr u128 kPrime = (u128{1} << 88) + (u128{1} << 8) + 0x3b;
+  u128 hash_ = (u128{0x6c62272e07bb0142ULL} << 64) | u128{0x62b821756295c58dULL};
+};
+
+}  // namespace
+
+std::string TextDigest(std::string_view text) {
+  Fnv128 hash;
+  hash.Add(text);
+  return hash.Hex();
+}
+
 std::optional<std::string> GeneratedDigest(std::string_view text) {
   const RegionScan scan = ScanUserRegions(text);
   if (!scan.fault.empty()) return std::nullopt;
-  // FNV-1a, 128 bits: prime 2^88 + 2^8 + 0x3b.
-  __extension__ using u128 = unsigned __int128;
-  constexpr u128 kPrime = (u128{1} << 88) + (u128{1} << 8) + 0x3b;
-  u128 hash = (u128{0x6c62272e07bb0142ULL} << 64) | u128{0x62b821756295c58dULL};
-  const auto add = [&](std::string_view part) {
-    for (const char c : part) hash = (hash ^ static_cast<unsigned char>(c)) * kPrime;
-  };
+  Fnv128 hash;
   size_t from = 0;
   for (const UserRegion& region : scan.regions) {
-    add(text.substr(from, region.begin - from));
+    hash.Add(text.substr(from, region.begin - from));
     from = region.end;
   }
-  add(text.substr(from));
-  std::string digits(32, '0');
-  for (size_t i = 32; i-- > 0; hash >>= 4) digits[i] = "0123456789abcdef"[static_cast<unsigned>(hash & 0xF)];
-  return digits;
+  hash.Add(text.substr(from));
+  return hash.Hex();
 }
 
 }  // namespace zt::wb

@@ -97,6 +97,9 @@ struct Regeneration {
 /// file comment); `dates` are the date texts in `generated`.
 Regeneration Regenerate(const std::string& stored, const std::string& generated, const std::vector<std::string>& dates);
 
+/// A 128-bit FNV-1a digest of `text`, as 32 hexadecimal digits.
+std::string TextDigest(std::string_view text);
+
 /// What a text holds outside its user regions, as 32 hexadecimal digits (a
 /// 128-bit FNV-1a digest of the text without the regions' content): a store
 /// records it for each script it writes, and a file that still gives it was
