@@ -810,7 +810,9 @@ int PgSchemaVersion(PgConnection& db) {
   return query.Step() ? static_cast<int>(query.ColumnInt(0)) : 0;
 }
 
-void PgMakeSchema(PgConnection& db, const std::string& user) {
+void PgMakeSchema(PgConnection& db, const std::string& user, const std::function<void()>& accepted) {
+  // What `accepted` raises goes on as it is (the transaction rolled back).
+  bool inAccepted = false;
   try {
     Transaction transaction(db);
     db.Execute(kSchemaLock);
@@ -839,9 +841,14 @@ void PgMakeSchema(PgConnection& db, const std::string& user) {
     db.Execute(
         "INSERT INTO store_info (key, value) VALUES ('last_opened', datetime('now')) "
         "ON CONFLICT (key) DO UPDATE SET value = excluded.value");
+    if (accepted) {
+      inAccepted = true;
+      accepted();
+      inAccepted = false;
+    }
     transaction.Commit();
   } catch (const ZtError& e) {
-    if (e.Description().rfind(Text(WB_STORE_CANNOT_OPEN, {db.Where(), ""}), 0) == 0) throw;
+    if (inAccepted || e.Description().rfind(Text(WB_STORE_CANNOT_OPEN, {db.Where(), ""}), 0) == 0) throw;
     RaiseCannotOpen(db.Where(), e.Description());
   }
 }

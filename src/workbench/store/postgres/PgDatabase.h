@@ -54,6 +54,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -220,8 +221,12 @@ int PgSchemaVersion(PgConnection& db);
 
 /// Makes the store's schema in `db` unless it is there (the first connection
 /// does, the others wait for it), and records `user` as the store's last
-/// user. Raises error 75 (WB_STORE_CANNOT_OPEN) for a schema of a newer
-/// version or a database that cannot be written.
-void PgMakeSchema(PgConnection& db, const std::string& user);
+/// user, in one transaction. `accepted` is called in it once the database
+/// is found to hold a store this program takes (or none yet) and to take
+/// what is written, before it commits: what it raises goes on as it is, and
+/// nothing is written. Raises error 75 (WB_STORE_CANNOT_OPEN) for another
+/// program's table schema_version, a schema of a newer version or a
+/// database that cannot be written.
+void PgMakeSchema(PgConnection& db, const std::string& user, const std::function<void()>& accepted = {});
 
 }  // namespace zt::wb

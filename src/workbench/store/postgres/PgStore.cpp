@@ -26,18 +26,20 @@ std::string PgStore::Location() const {
 }
 
 void PgStore::OpenStore(const std::string& user) {
-  // The scripts folder first: a store that cannot hold scripts is refused
-  // before its database records the login.
-  std::error_code ec;
-  fs::create_directories(scriptsFolder_, ec);
-  if (ec) RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, ec.message()}));
-  UniqueFd scripts = OpenFolder(scriptsFolder_);
-  if (!scripts) {
-    RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, std::strerror(errno)}));
-  }
-  Scripts().Open(std::move(scripts), scriptsFolder_);
   std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
-  PgMakeSchema(*connection, user);
+  // The scripts folder is made once the database is found to hold a store
+  // this program takes (or none yet) and to take the login, and before that
+  // is committed: a store refused for either makes nothing.
+  PgMakeSchema(*connection, user, [this] {
+    std::error_code ec;
+    fs::create_directories(scriptsFolder_, ec);
+    if (ec) RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, ec.message()}));
+    UniqueFd scripts = OpenFolder(scriptsFolder_);
+    if (!scripts) {
+      RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, std::strerror(errno)}));
+    }
+    Scripts().Open(std::move(scripts), scriptsFolder_);
+  });
   try {
     connection->ReadRunRecords();
   } catch (const ZtError& e) {

@@ -61,9 +61,10 @@ class PgStore : public StoreBase {
   std::string Location() const override;
 
  protected:
-  /// Makes and opens the scripts folder, connects, makes the schema when
-  /// the database holds none, and reads the run's records; raises error 75
-  /// (WB_STORE_CANNOT_OPEN).
+  /// Connects, makes the schema when the database holds none and records
+  /// the login, makes and opens the scripts folder before that is
+  /// committed, and reads the run's records; raises error 75
+  /// (WB_STORE_CANNOT_OPEN), having made nothing when the database is refused.
   void OpenStore(const std::string& user) override;
   Database* Db() override { return connection_.get(); }
 
