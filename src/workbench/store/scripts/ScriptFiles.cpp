@@ -278,9 +278,13 @@ int32_t ScriptFiles::Fail(const std::string& message) {
 }
 
 void ScriptFiles::Tell(const std::string& message) {
+  Say(message);
+  ++failures_;
+}
+
+void ScriptFiles::Say(const std::string& message) {
   console_.Write(message + kLineEnd);
   if (failureLog_) failureLog_(message);
-  ++failures_;
 }
 
 std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::string& fileName,
@@ -590,7 +594,12 @@ void ScriptFiles::FinishBatch(bool all) {
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
       const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh);
-      if (placed == save_result::kNotWritten) keptScripts_.emplace_back(script.operation, script.target);
+      if (placed == save_result::kNotWritten || placed == save_result::kCancelled) {
+        // Saving it was answered "stored" (the add-in has logged it so):
+        // that it is not, after all, is said where that was.
+        keptScripts_.emplace_back(script.operation, script.target);
+        Say(Text(WB_STORE_KEPT_THEIRS, {script.target}));
+      }
       if (placed >= 0) continue;
       reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
