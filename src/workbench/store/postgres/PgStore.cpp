@@ -61,6 +61,14 @@ std::map<int32_t, std::string> PgStore::Confirm() {
       thereAlready_.emplace_back(failure.operation, std::move(failure.subject));
     } else if (!failure.datapool) {
       failed.emplace(failure.operation, std::move(failure.outcome.reason));
+    } else if (failure.outcome.kind == Database::DeferredOutcome::kUnknown) {
+      // Sent, and no answer came: the server may have stored it, so it is
+      // not called lost, and its script is not placed either.
+      TheConsole().Write(
+          Text(WB_STORE_DATAPOOL_UNKNOWN, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
+      ++datapoolsLost_;
+      failed.emplace(failure.operation, Text(WB_SCRIPT_DATAPOOL_UNKNOWN, {failure.subject}));
+      unknown_.emplace_back(failure.operation, std::move(failure.subject));
     } else {
       TheConsole().Write(
           Text(WB_STORE_DATAPOOL_LOST, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
@@ -80,6 +88,12 @@ void PgStore::FlushDatabase() {
     // and told with its operations when the batch ends.
     TheConsole().Write(e.Description() + "\n");
   }
+}
+
+std::vector<std::pair<int32_t, std::string>> PgStore::TakeUnknown() {
+  std::vector<std::pair<int32_t, std::string>> unknown = std::move(unknown_);
+  unknown_.clear();
+  return unknown;
 }
 
 std::vector<std::pair<int32_t, std::string>> PgStore::EndDatabaseBatch() {
