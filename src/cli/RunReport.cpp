@@ -139,7 +139,9 @@ void RunReport::Lost(const std::vector<wb::StoreBase::Loss>& losses) {
     Operation& entry = *found->second;
     entry.generated = false;
     std::string lost = loss.datapool;
-    if (!loss.datapool.empty() && loss.datapool == entry.datapool) entry.datapoolOutcome = "not-stored";
+    if (!loss.datapool.empty() && loss.datapool == entry.datapool) {
+      entry.datapoolOutcome = loss.unknown ? "unknown" : "not-stored";
+    }
     for (wb::RunJournal::Script& script : entry.scripts) {
       if (!loss.script.empty() && script.path == loss.script) {
         script.outcome = "not-stored";
@@ -147,7 +149,7 @@ void RunReport::Lost(const std::vector<wb::StoreBase::Loss>& losses) {
       }
     }
     if (lost.empty()) lost = loss.script;
-    const std::string warning = wb::Text(wb::WB_RUN_NOT_STORED, {lost});
+    const std::string warning = wb::Text(loss.unknown ? wb::WB_RUN_UNKNOWN : wb::WB_RUN_NOT_STORED, {lost});
     entry.warnings.push_back(warning);
     warnings_.push_back(entry.name + ": " + warning);
   }

@@ -74,7 +74,8 @@ class RunReport {
   void Warn(const std::string& warning);
   /// What the store could not make durable after all, at the end of the
   /// run: an operation generated that lost its datapool or a script was not
-  /// generated, and its summary says what was lost.
+  /// generated, and its summary says what was lost (a datapool sent without
+  /// an answer as "unknown", to be generated again).
   void Lost(const std::vector<wb::StoreBase::Loss>& losses);
   /// Operations counted generated until the store lost something of theirs.
   int LostOperations() const { return lostOperations_; }

@@ -39,7 +39,8 @@ TEST(RunExitStatus, FollowsWhatTheRunCameTo) {
 }
 
 // Four operations: the first not taken, the other three generated; then the
-// store's batch loses the second's datapool and the third's test.
+// store's batch loses the second's datapool and the third's test, and
+// cannot tell whether the fourth's datapool is stored.
 TEST(RunReport, CountsWhatTheStoreLostAsNotGenerated) {
   test::FakeClass cls("Calc", "Java");
   std::vector<test::FakeOperation*> ops;
@@ -80,6 +81,14 @@ TEST(RunReport, CountsWhatTheStoreLostAsNotGenerated) {
     const std::string summary = wb::json::Format(report.Summary("generate", "m.json", "st", 1, false, 1, 4));
     EXPECT_NE(summary.find("\"generated\": 1,"), std::string::npos) << summary;
     EXPECT_NE(summary.find("\"failed\": 2,"), std::string::npos) << summary;
+    // A datapool sent to a server that gave no answer may be stored after
+    // all: "unknown", to be generated again, never "not-stored"; its
+    // operation's test was not placed.
+    report.Lost({{3, "Calc_3", "", false, false, true}});
+    EXPECT_EQ(report.Generated(), 0);
+    EXPECT_FALSE(operations[3].generated);
+    EXPECT_EQ(operations[3].datapoolOutcome, "unknown");
+    EXPECT_EQ(operations[3].warnings, std::vector<std::string>{wb::Text(wb::WB_RUN_UNKNOWN, {"Calc_3"})});
   }
 }
 

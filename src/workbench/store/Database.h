@@ -115,6 +115,8 @@ class Database : public DataStoreConnection {
       kAsForeseen,    ///< it did what was foreseen
       kThereAlready,  ///< another user made the same that moment: nothing was changed, and nothing is missing
       kFailed,        ///< not made as foreseen, for `reason`
+      kUnknown,       ///< sent, and no answer came (the connection was given up or lost, for `reason`): it may
+                      ///< or may not have been made
     } kind = kAsForeseen;
     std::string reason;
   };

@@ -268,6 +268,10 @@ std::vector<int32_t> StoreBase::EndBatch() {
     lost.insert(operation);
     losses_.push_back({operation, std::move(datapool), {}});
   }
+  for (auto& [operation, datapool] : TakeUnknown()) {
+    lost.insert(operation);
+    losses_.push_back({operation, std::move(datapool), {}, false, false, true});
+  }
   for (auto& [operation, datapool] : TakeThereAlready()) losses_.push_back({operation, std::move(datapool), {}, true});
   for (const auto& [operation, script] : scripts_.KeptScripts()) losses_.push_back({operation, {}, script, false, true});
   scripts_.SetBeforePlacing({});

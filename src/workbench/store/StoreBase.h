@@ -211,6 +211,10 @@ class StoreBase : public DataStore {
     /// Not lost either: another writer's file took the script's name
     /// meanwhile, and the user kept it (its outcome is "kept").
     bool kept = false;
+    /// Not known to be lost: the datapool was sent and no answer came (the
+    /// connection was given up or lost), so the server may have stored it
+    /// (its outcome is "unknown"). Its operation loses its script all the same.
+    bool unknown = false;
   };
   /// The losses of the batch that ended last (EndBatch).
   const std::vector<Loss>& Losses() const { return losses_; }
@@ -247,6 +251,9 @@ class StoreBase : public DataStore {
   /// The datapools the batch created as foreseen, but found made the same
   /// by another user that moment, with their operations.
   virtual std::vector<std::pair<int32_t, std::string>> TakeThereAlready() { return {}; }
+  /// The datapools the batch sent without an answer (Loss::unknown), with
+  /// their operations; each told on the console.
+  virtual std::vector<std::pair<int32_t, std::string>> TakeUnknown() { return {}; }
 
   Console& TheConsole() { return console_; }
   const StoreOptions& Options() const { return options_; }

@@ -197,6 +197,7 @@ TEST_F(PostgresStore, AStoreOfVersionFiveGainsTheRecordsOfWhatWasGenerated) {
 TEST_F(PostgresStore, ASchemaOfANewerVersionIsRefusedWithBothVersions) {
   Open("tester");
   test::PgServer::Instance().Run("INSERT INTO schema_version VALUES (99, '')", conninfo_);
+  fs::remove_all(dir_ / "scripts");
   const std::string expected = Text(WB_STORE_TOO_NEW, {"99", std::to_string(kPgSchemaVersion)});
   for (const auto& open : std::vector<std::function<void()>>{[&] { Open("tester"); },
                                                             [&] { OpenStoreReadOnly(location_); }}) {
@@ -204,6 +205,7 @@ TEST_F(PostgresStore, ASchemaOfANewerVersionIsRefusedWithBothVersions) {
     EXPECT_EQ(e.Number(), errc::kPathFileAccessError);
     EXPECT_NE(e.Description().find(expected), std::string::npos) << e.Description();
   }
+  EXPECT_FALSE(fs::exists(dir_ / "scripts")) << "a store refused makes no scripts folder";
 }
 
 // Many programs keep a table schema_version: a database that holds another
@@ -221,6 +223,7 @@ TEST_F(PostgresStore, AnotherProgramsSchemaVersionIsNoStore) {
   }
   EXPECT_THROW(test::PgServer::Instance().Run("SELECT 1 FROM store_info", conninfo_), std::runtime_error)
       << "no table of the store was made";
+  EXPECT_FALSE(fs::exists(dir_ / "scripts")) << "nor its scripts folder";
 }
 
 // Another user's transaction that has created the datapool "Calc_add" (a

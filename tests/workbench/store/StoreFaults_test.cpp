@@ -483,6 +483,18 @@ std::function<void(const fs::path&)> FileInstead(const char* part) {
   };
 }
 
+// Makes a store's database one of a newer version, its script folders
+// removed when `withoutScripts`.
+std::function<void(const fs::path&)> NewerDatabase(bool withoutScripts) {
+  return [withoutScripts](const fs::path& store) {
+    if (withoutScripts) fs::remove_all(store / "scripts");
+    sqlite3* db = nullptr;
+    sqlite3_open((store / "store.db").c_str(), &db);
+    sqlite3_exec(db, "INSERT INTO schema_version VALUES (99, 'later')", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  };
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, StoreFolders,
     ::testing::Values(
@@ -509,14 +521,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "store/store.db", "the database is damaged"},
         BrokenStore{"DatabasePageDamaged", [](const fs::path& s) { Spoil(s / "store.db", 4096 * 3, 4096); }, "store",
                     "store/store.db", "the database is damaged"},
-        BrokenStore{"DatabaseFromANewerProgram",
-                    [](const fs::path& s) {
-                      sqlite3* db = nullptr;
-                      sqlite3_open((s / "store.db").c_str(), &db);
-                      sqlite3_exec(db, "INSERT INTO schema_version VALUES (99, 'later')", nullptr, nullptr, nullptr);
-                      sqlite3_close(db);
-                    },
-                    "store", "store/store.db", "it was made by a newer ztunittest (store version 99"}),
+        BrokenStore{"DatabaseFromANewerProgram", NewerDatabase(false), "store", "store/store.db",
+                    "it was made by a newer ztunittest (store version 99"},
+        // Nothing is made for a store that is refused, its script folders neither.
+        BrokenStore{"DatabaseFromANewerProgramWithoutScripts", NewerDatabase(true), "store", "store/store.db",
+                    "it was made by a newer ztunittest (store version 99"}),
     [](const ::testing::TestParamInfo<BrokenStore>& param) { return std::string(param.param.name); });
 
 // As a user without privileges (root writes through permission bits): asks

@@ -219,15 +219,26 @@ void PgConnection::GiveUp(const std::string& reason) {
   Raise(reason);
 }
 
+void PgConnection::GiveUpUnanswered() {
+  const std::string timeout = std::to_string((limit_ - kGrace).count());
+  if (!conninfo_.empty()) {
+    // A store's connection: as when the server stays away (Reconnect), the
+    // run stops at once, with the cause on stderr, rather than failing every
+    // operation left on a connection that is given up. What was sent and not
+    // answered may yet be made by the server: the store tells it as unknown.
+    std::cerr << Text(WB_PG_HUNG, {where_, timeout, std::to_string(kGrace.count() / 1000)}) << std::endl;
+    TerminalWindowSystem::SimulateInterrupt();
+  }
+  GiveUp(Text(WB_PG_NO_ANSWER, {timeout}));
+}
+
 void PgConnection::Await(std::chrono::steady_clock::time_point start) {
   for (;;) {
     const int flushed = Pq().flush(connection_);
     if (flushed < 0) return;  // the connection failed: its result tells
     if (flushed == 0 && Pq().isBusy(connection_) == 0) return;
     if (TerminalWindowSystem::InterruptRecorded()) GiveUp(Text(WB_PG_INTERRUPTED));
-    if (limit_.count() > 0 && std::chrono::steady_clock::now() - start >= limit_) {
-      GiveUp(Text(WB_PG_NO_ANSWER, {std::to_string((limit_ - kGrace).count())}));
-    }
+    if (limit_.count() > 0 && std::chrono::steady_clock::now() - start >= limit_) GiveUpUnanswered();
     WaitFor(Pq().socket(connection_), static_cast<short>(flushed == 1 ? POLLIN | POLLOUT : POLLIN), kSlice);
     if (Pq().consumeInput(connection_) == 0) return;
   }
@@ -342,7 +353,7 @@ void PgConnection::Defer(const char* sql, std::vector<std::string> values, std::
 
 bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred,
                                 std::vector<std::optional<std::vector<std::string>>>& rows,
-                                std::vector<std::string>& failures) {
+                                std::vector<std::string>& failures, bool& sent) {
   rows.assign(deferred.size(), std::nullopt);
   failures.assign(deferred.size(), std::string());
   // Statements prepared on a connection that was lost are prepared again first.
@@ -359,6 +370,7 @@ bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred,
     PGconn* connection;
     ~Leave() { Pq().exitPipelineMode(connection); }
   } leave{connection_};
+  sent = true;
   for (const DeferredStatement& statement : deferred) {
     std::vector<const char*> values;
     for (const std::string& value : statement.values) values.push_back(value.c_str());
@@ -404,17 +416,21 @@ void PgConnection::SendDeferred() {
   deferred_.clear();
   std::vector<std::optional<std::vector<std::string>>> rows;
   std::vector<std::string> failures;
+  bool sent = false;
   try {
     if (!lost_.empty()) Raise(lost_);
-    if (!SendPipeline(deferred, rows, failures)) {
+    if (!SendPipeline(deferred, rows, failures, sent)) {
       Reconnect();
-      if (!SendPipeline(deferred, rows, failures)) Raise(FailureOf(connection_, nullptr));
+      if (!SendPipeline(deferred, rows, failures, sent)) Raise(FailureOf(connection_, nullptr));
     }
   } catch (const ZtError& e) {
-    // Not sent, or not answered: none of them is known to be made.
+    // Not sent: none of them is made. Sent and not answered (the connection
+    // given up or lost under them): the server may have made any of them,
+    // or may yet make them, so none is known either way.
+    const DeferredOutcome::Kind kind = sent ? DeferredOutcome::kUnknown : DeferredOutcome::kFailed;
     for (const DeferredStatement& statement : deferred) {
-      deferredFailures_.push_back({statement.operation, statement.subject, statement.datapool,
-                                   {DeferredOutcome::kFailed, Trimmed(e.Description())}});
+      deferredFailures_.push_back(
+          {statement.operation, statement.subject, statement.datapool, {kind, Trimmed(e.Description())}});
     }
     throw;
   }
@@ -810,7 +826,9 @@ int PgSchemaVersion(PgConnection& db) {
   return query.Step() ? static_cast<int>(query.ColumnInt(0)) : 0;
 }
 
-void PgMakeSchema(PgConnection& db, const std::string& user) {
+void PgMakeSchema(PgConnection& db, const std::string& user, const std::function<void()>& accepted) {
+  // What `accepted` raises goes on as it is (the transaction rolled back).
+  bool inAccepted = false;
   try {
     Transaction transaction(db);
     db.Execute(kSchemaLock);
@@ -839,9 +857,14 @@ void PgMakeSchema(PgConnection& db, const std::string& user) {
     db.Execute(
         "INSERT INTO store_info (key, value) VALUES ('last_opened', datetime('now')) "
         "ON CONFLICT (key) DO UPDATE SET value = excluded.value");
+    if (accepted) {
+      inAccepted = true;
+      accepted();
+      inAccepted = false;
+    }
     transaction.Commit();
   } catch (const ZtError& e) {
-    if (e.Description().rfind(Text(WB_STORE_CANNOT_OPEN, {db.Where(), ""}), 0) == 0) throw;
+    if (inAccepted || e.Description().rfind(Text(WB_STORE_CANNOT_OPEN, {db.Where(), ""}), 0) == 0) throw;
     RaiseCannotOpen(db.Where(), e.Description());
   }
 }

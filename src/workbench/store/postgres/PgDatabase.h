@@ -22,7 +22,9 @@
 // unreachable) is given up by the client. A Ctrl-C recorded during a run
 // (TerminalWindowSystem::InterruptRecorded) gives the wait up at once. A
 // connection given up is closed: every later statement on it fails at once,
-// and the server rolls back what it had not committed.
+// and the server rolls back what it had not committed. A store's
+// connection that is given up for want of an answer stops the run, as a
+// lost connection does (below): the cause goes to stderr (WB_PG_HUNG).
 //
 // A lost connection (the server restarted, or closed it) is made anew:
 // a statement sent outside a transaction (every name record and every new
@@ -46,14 +48,18 @@
 // with other content, that moment) is kept with the operation that was in
 // hand, for the store to tell. A connection lost under the queue is made
 // anew and the whole queue sent again: a name record or a datapool that got
-// in the first time is found as this run's own.
+// in the first time is found as this run's own. A queue that was sent and
+// not answered (the connection given up, or lost for good) is kept with the
+// outcome kUnknown for each statement: the server may have made it, or may
+// still make it once it goes on; one that was never sent, kFailed.
 //
 // Failures raise error 75 (path/file access error) with the server's or
-// libpq's message; nothing here writes to a terminal but WB_PG_LOST (the server's notices
-// are dropped).
+// libpq's message; nothing here writes to a terminal but WB_PG_LOST and
+// WB_PG_HUNG (the server's notices are dropped).
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -146,6 +152,10 @@ class PgConnection : public Database {
  private:
   // Closes the connection (without waiting for the server) and raises `reason`.
   [[noreturn]] void GiveUp(const std::string& reason);
+  // Gives the connection up when no answer came within the statement
+  // timeout and the grace; a store's connection stops the run (see the file
+  // comment).
+  [[noreturn]] void GiveUpUnanswered();
   // Waits until the output is sent and the result is there.
   void Await(std::chrono::steady_clock::time_point start);
   // Sends and waits once (see Run).
@@ -169,8 +179,10 @@ class PgConnection : public Database {
   // Sends `deferred` in pipeline mode, a sync after each, and reads each
   // answer's first row (`rows`: nullopt for none or a failure, with
   // `failures` telling why). False when the connection was lost meanwhile.
+  // Sets `sent` once a statement of them may have reached the server.
   bool SendPipeline(const std::vector<DeferredStatement>& deferred,
-                    std::vector<std::optional<std::vector<std::string>>>& rows, std::vector<std::string>& failures);
+                    std::vector<std::optional<std::vector<std::string>>>& rows, std::vector<std::string>& failures,
+                    bool& sent);
 
   std::string conninfo_;
   std::chrono::milliseconds patience_{0};
@@ -220,8 +232,12 @@ int PgSchemaVersion(PgConnection& db);
 
 /// Makes the store's schema in `db` unless it is there (the first connection
 /// does, the others wait for it), and records `user` as the store's last
-/// user. Raises error 75 (WB_STORE_CANNOT_OPEN) for a schema of a newer
-/// version or a database that cannot be written.
-void PgMakeSchema(PgConnection& db, const std::string& user);
+/// user, in one transaction. `accepted` is called in it once the database
+/// is found to hold a store this program takes (or none yet) and to take
+/// what is written, before it commits: what it raises goes on as it is, and
+/// nothing is written. Raises error 75 (WB_STORE_CANNOT_OPEN) for another
+/// program's table schema_version, a schema of a newer version or a
+/// database that cannot be written.
+void PgMakeSchema(PgConnection& db, const std::string& user, const std::function<void()>& accepted = {});
 
 }  // namespace zt::wb

@@ -26,18 +26,20 @@ std::string PgStore::Location() const {
 }
 
 void PgStore::OpenStore(const std::string& user) {
-  // The scripts folder first: a store that cannot hold scripts is refused
-  // before its database records the login.
-  std::error_code ec;
-  fs::create_directories(scriptsFolder_, ec);
-  if (ec) RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, ec.message()}));
-  UniqueFd scripts = OpenFolder(scriptsFolder_);
-  if (!scripts) {
-    RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, std::strerror(errno)}));
-  }
-  Scripts().Open(std::move(scripts), scriptsFolder_);
   std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
-  PgMakeSchema(*connection, user);
+  // The scripts folder is made once the database is found to hold a store
+  // this program takes (or none yet) and to take the login, and before that
+  // is committed: a store refused for either makes nothing.
+  PgMakeSchema(*connection, user, [this] {
+    std::error_code ec;
+    fs::create_directories(scriptsFolder_, ec);
+    if (ec) RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, ec.message()}));
+    UniqueFd scripts = OpenFolder(scriptsFolder_);
+    if (!scripts) {
+      RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {scriptsFolder_, std::strerror(errno)}));
+    }
+    Scripts().Open(std::move(scripts), scriptsFolder_);
+  });
   try {
     connection->ReadRunRecords();
   } catch (const ZtError& e) {
@@ -59,6 +61,14 @@ std::map<int32_t, std::string> PgStore::Confirm() {
       thereAlready_.emplace_back(failure.operation, std::move(failure.subject));
     } else if (!failure.datapool) {
       failed.emplace(failure.operation, std::move(failure.outcome.reason));
+    } else if (failure.outcome.kind == Database::DeferredOutcome::kUnknown) {
+      // Sent, and no answer came: the server may have stored it, so it is
+      // not called lost, and its script is not placed either.
+      TheConsole().Write(
+          Text(WB_STORE_DATAPOOL_UNKNOWN, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
+      ++datapoolsLost_;
+      failed.emplace(failure.operation, Text(WB_SCRIPT_DATAPOOL_UNKNOWN, {failure.subject}));
+      unknown_.emplace_back(failure.operation, std::move(failure.subject));
     } else {
       TheConsole().Write(
           Text(WB_STORE_DATAPOOL_LOST, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
@@ -78,6 +88,12 @@ void PgStore::FlushDatabase() {
     // and told with its operations when the batch ends.
     TheConsole().Write(e.Description() + "\n");
   }
+}
+
+std::vector<std::pair<int32_t, std::string>> PgStore::TakeUnknown() {
+  std::vector<std::pair<int32_t, std::string>> unknown = std::move(unknown_);
+  unknown_.clear();
+  return unknown;
 }
 
 std::vector<std::pair<int32_t, std::string>> PgStore::EndDatabaseBatch() {

@@ -26,7 +26,10 @@
 // as foreseen (another user took the name, or created the datapool with
 // other content, that very moment) is told on the console, and its
 // operation loses its script (and its datapool), as a batch of the folder
-// store loses what it cannot make durable (StoreBase::Losses). A script
+// store loses what it cannot make durable (StoreBase::Losses). A datapool
+// that was sent and not answered (the connection given up for want of an
+// answer, or lost for good) is told as unknown, not as lost: the server may
+// have stored it, or may store it once it goes on. A script
 // whose name another user's file took meanwhile is the replace question
 // when it is placed. A lost connection is made anew (PgDatabase.h).
 //
@@ -61,9 +64,10 @@ class PgStore : public StoreBase {
   std::string Location() const override;
 
  protected:
-  /// Makes and opens the scripts folder, connects, makes the schema when
-  /// the database holds none, and reads the run's records; raises error 75
-  /// (WB_STORE_CANNOT_OPEN).
+  /// Connects, makes the schema when the database holds none and records
+  /// the login, makes and opens the scripts folder before that is
+  /// committed, and reads the run's records; raises error 75
+  /// (WB_STORE_CANNOT_OPEN), having made nothing when the database is refused.
   void OpenStore(const std::string& user) override;
   Database* Db() override { return connection_.get(); }
 
@@ -79,6 +83,7 @@ class PgStore : public StoreBase {
     thereAlready_.clear();
     return found;
   }
+  std::vector<std::pair<int32_t, std::string>> TakeUnknown() override;
 
  private:
   // Sends the deferred changes: the operations whose changes failed, with
@@ -89,6 +94,7 @@ class PgStore : public StoreBase {
   int32_t datapoolsLost_ = 0;
   std::vector<std::pair<int32_t, std::string>> lost_;
   std::vector<std::pair<int32_t, std::string>> thereAlready_;
+  std::vector<std::pair<int32_t, std::string>> unknown_;
   std::string conninfo_;
   std::string scriptsFolder_;
   std::unique_ptr<PgConnection> connection_;

@@ -695,7 +695,12 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
       const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh);
-      if (placed == save_result::kNotWritten) keptScripts_.emplace_back(script.operation, script.target);
+      if (placed == save_result::kNotWritten || placed == save_result::kCancelled) {
+        // Saving it was answered "stored" (the add-in has logged it so):
+        // that it is not, after all, is said where that was.
+        keptScripts_.emplace_back(script.operation, script.target);
+        Note(Text(WB_STORE_KEPT_THEIRS, {script.target}));
+      }
       if (placed == save_result::kStored && script.digest && records_ != nullptr &&
           records_->Recorded(dsJavaScript, script.path) != script.digest) {
         records_->Record(dsJavaScript, script.path, *script.digest);

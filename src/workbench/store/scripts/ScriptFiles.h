@@ -37,7 +37,8 @@
 // if it had been there: the same text is left alone, other text reaches the
 // replace question. So no writer replaces another's script unasked. (A
 // script of a batch is compared so when the batch is finished: the answer
-// is among the batch's KeptScripts.)
+// is among the batch's KeptScripts, and one kept out is told on the console
+// and in the failure log, since its saving was answered as stored.)
 //
 // Temporary files of killed writers: while the store is open it holds a
 // shared lock (flock) on its scripts folder. Opening removes the temporary
@@ -209,7 +210,8 @@ class ScriptFiles {
   /// told with a message (declined replacements do not count).
   int32_t Failures() const { return failures_; }
   /// Where each such message goes besides the console (the host's log, so
-  /// that the log a run points to says why a test is missing).
+  /// that the log a run points to says why a test is missing), and so does
+  /// the message of a script of a batch kept out when placed (KeptScripts).
   void SetFailureLog(std::function<void(const std::string&)> log) { failureLog_ = std::move(log); }
 
   /// Where what was generated is recorded (see the file comment); null:

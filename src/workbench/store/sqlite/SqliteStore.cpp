@@ -152,6 +152,14 @@ void ExecBound(sqlite3* db, const char* sql, const std::vector<std::string>& arg
   if (!ok) RaiseDatabaseError(db);
 }
 
+// The schema version of the store in `db`: 0 when it has none yet. Reads only.
+int StoredVersion(sqlite3* db) {
+  if (QueryInt(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'") == 0) {
+    return 0;
+  }
+  return QueryInt(db, "SELECT COALESCE(MAX(version), 0) FROM schema_version");
+}
+
 // Brings the schema up to date and records the login, in one transaction.
 // Writing on every open is what finds a store that cannot be written.
 void Migrate(sqlite3* db, const std::string& userName) {
@@ -213,16 +221,32 @@ SqliteStore::~SqliteStore() { Close(); }
 
 void SqliteStore::OpenStore(const std::string& userName) {
   MakeFolder(folder_);
-  // The script roots first: a store that cannot hold scripts is refused
-  // before its database records the login.
   folderFd_ = OpenFolder(folder_.string());
   if (!folderFd_) RaiseCannotOpen(folder_, std::strerror(errno));
+  const fs::path database = folder_ / kDatabaseName;
+  // A database that is there is looked at first: one the store does not
+  // take (damaged, of a newer version) is refused before anything is made.
+  // A new one is made only after the script roots.
+  std::error_code ec;
+  std::unique_ptr<SqliteConnection> connection;
+  if (fs::exists(database, ec)) connection = OpenDatabase(database);
+  // The script roots before the database records the login: a store that
+  // cannot hold scripts is refused first.
   const fs::path scripts = folder_ / "scripts";
   UniqueFd scriptsFd = OpenFolderNoFollow(folderFd_.Get(), "scripts", true);
   if (!scriptsFd) RaiseCannotOpen(scripts, FolderReason(errno));
   Scripts().Open(std::move(scriptsFd), scripts);
+  if (!connection) connection = OpenDatabase(database);
+  sqlite3* handle = connection->Handle();
+  try {
+    Migrate(handle, userName);
+  } catch (const ZtError& e) {
+    RaiseCannotOpen(database, IsBusy(sqlite3_extended_errcode(handle)) ? BusyReason(database) : e.Description());
+  }
+  connection_ = std::move(connection);
+}
 
-  const fs::path database = folder_ / kDatabaseName;
+std::unique_ptr<SqliteConnection> SqliteStore::OpenDatabase(const fs::path& database) const {
   sqlite3* handle = nullptr;
   // The store is used from one thread: its connection takes no lock of its own.
   const int rc = sqlite3_open_v2(database.c_str(), &handle,
@@ -232,12 +256,16 @@ void SqliteStore::OpenStore(const std::string& userName) {
   if (rc != SQLITE_OK) RaiseCannotOpen(database, sqlite3_errmsg(handle));
   if (sqlite3_db_readonly(handle, "main") == 1) RaiseCannotOpen(database, Text(WB_STORE_READ_ONLY));
   sqlite3_busy_timeout(handle, static_cast<int>(Options().busyPatience.count()));
+  int version = 0;
   try {
-    Migrate(handle, userName);
+    version = StoredVersion(handle);
   } catch (const ZtError& e) {
     RaiseCannotOpen(database, IsBusy(sqlite3_extended_errcode(handle)) ? BusyReason(database) : e.Description());
   }
-  connection_ = std::move(connection);
+  if (version > kSchemaVersion) {
+    RaiseCannotOpen(database, Text(WB_STORE_TOO_NEW, {std::to_string(version), std::to_string(kSchemaVersion)}));
+  }
+  return connection;
 }
 
 void SqliteStore::ResetDatabaseSession() {
@@ -378,9 +406,7 @@ std::optional<std::string> StoreFolderProblem(const std::string& folderName) {
   };
   int version = 0;
   try {
-    if (QueryInt(handle, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'") == 1) {
-      version = QueryInt(handle, "SELECT COALESCE(MAX(version), 0) FROM schema_version");
-    }
+    version = StoredVersion(handle);
   } catch (const ZtError& e) {
     return failed(e.Description());
   }

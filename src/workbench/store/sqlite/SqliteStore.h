@@ -63,7 +63,8 @@ class SqliteStore : public StoreBase, private StoreBatch {
  protected:
   /// Creates the folder, the script roots and the database as needed and
   /// brings the schema up to date; raises error 75 naming the path when the
-  /// store cannot be created or written.
+  /// store cannot be created or written. A database the store does not take
+  /// (damaged, of a newer version) is refused before the script roots are made.
   void OpenStore(const std::string& user) override;
   Database* Db() override { return connection_.get(); }
 
@@ -74,6 +75,9 @@ class SqliteStore : public StoreBase, private StoreBatch {
   void ResetDatabaseSession() override;
 
  private:
+  // Opens `database` (made when missing) and checks that the store takes
+  // it, writing nothing; raises error 75 (WB_STORE_CANNOT_OPEN).
+  std::unique_ptr<SqliteConnection> OpenDatabase(const std::filesystem::path& database) const;
   // Tells that the batch's datapools were lost, one by one, and why.
   void LoseDatapools(const std::string& reason);
 
