@@ -19,8 +19,8 @@ server() {  # server STOP|CONT: the signal to the server and every process of it
 }
 trap 'server CONT 2>/dev/null; bash "$src/tests/pg/cluster.sh" stop "$pg"; rm -rf "$tmp"' EXIT
 ms() { date +%s%3N; }
-big_model 30 >"$tmp/big.json"
-selection=$(printf -- '--select pkg%s ' {0..29})
+big_model 150 >"$tmp/big.json"
+selection=$(printf -- '--select pkg%s ' {0..149})
 db="host=$pg user=zt dbname=postgres"
 
 # A server that does not answer a connection: given up after connect_timeout,
@@ -55,7 +55,8 @@ server CONT
 # started SCRIPTS RUN-ARGS...: a run in the background, its pid in $run,
 # the server (or with backend=1 the run's backend, its pid in $backend)
 # stopped under it once it is under way (its first batch of tests is in
-# SCRIPTS; 3,000 operations are far from done then).
+# SCRIPTS; a batch holds 4,096 tests at most, and 15,000 operations are far
+# from done then).
 psql=${ZT_PG_BINDIR:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -t/ -k5 -V -r | head -1)}/psql
 query() { "$psql" -h "$pg" -U zt -d postgres -XAtqc "$1"; }
 backend=0
@@ -108,7 +109,7 @@ check "statement timeout: the log says why" grep -q "did not answer within its s
 check "statement timeout: stderr says the run stops, once" \
   test "$(grep -c "did not answer within .*; the run stops here" "$tmp/err")" -eq 1
 reached=$(jq '.counts.reached' "$tmp/hung.json")
-check "statement timeout: the operations after it are not reached (reached $reached of 3000)" test "$reached" -lt 3000
+check "statement timeout: the operations after it are not reached (reached $reached of 15000)" test "$reached" -lt 15000
 jq -r '.operations[] | select(.datapoolOutcome == "not-stored") | .datapool' "$tmp/hung.json" | sort >"$tmp/not-stored"
 query "SELECT name FROM hung.datapools" | sort >"$tmp/stored"
 check "statement timeout: no datapool called not stored is in the store ($(comm -12 "$tmp/not-stored" "$tmp/stored" | wc -l) are)" \
