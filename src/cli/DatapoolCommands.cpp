@@ -39,6 +39,7 @@
 #include "workbench/store/BoundaryRows.h"
 #include "workbench/store/Database.h"
 #include "workbench/store/Datapools.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/Outputs.h"
@@ -54,7 +55,8 @@ namespace fs = std::filesystem;
 using wb::json::Value;
 
 struct DatapoolOptions {
-  std::string store = wb::StoreOptions{}.location;
+  std::string store = "ztstore";  ///< --store as given, for messages
+  wb::StoreLocation location;     ///< --store, read where the command starts (Parsed)
   std::string name;
   std::optional<std::string> output;
   bool all = false;
@@ -65,6 +67,13 @@ struct DatapoolOptions {
   bool boundary = false;
 };
 
+// `options` with --store read: the command's one reading of it (a location
+// that cannot be one raises, which the command line tells).
+DatapoolOptions& Parsed(DatapoolOptions& options) {
+  options.location = wb::ParseStoreLocation(options.store);
+  return options;
+}
+
 Value FieldsJson(const wb::Datapool& datapool) {
   Value fields = Value::Array();
   for (const wb::DatapoolField& field : datapool.fields) {
@@ -74,7 +83,7 @@ Value FieldsJson(const wb::Datapool& datapool) {
 }
 
 int RunList(const DatapoolOptions& options) {
-  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
+  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.location);
   if (options.json) {
     Value datapools = Value::Array();
     for (const std::string& name : connection ? wb::DatapoolNames(*connection) : std::vector<std::string>()) {
@@ -102,7 +111,7 @@ int RunList(const DatapoolOptions& options) {
 
 // The datapool the options name; nullopt after telling why there is none.
 std::optional<wb::Datapool> FindDatapool(const DatapoolOptions& options) {
-  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
+  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.location);
   if (!connection) {
     PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
     return std::nullopt;
@@ -146,7 +155,7 @@ bool IsFileName(const std::string& name) {
 }
 
 int RunExportAll(const DatapoolOptions& options) {
-  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
+  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.location);
   if (!connection) {
     PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
     return kExitFailed;
@@ -204,7 +213,7 @@ using Import = std::pair<wb::Datapool, std::vector<std::vector<std::string>>>;
 
 // The rows of `file` for the datapool `name` of the store, read as
 // `datapool import NAME FILE` reads them; nullopt after telling why not.
-std::optional<Import> ReadImport(const std::string& store, const std::string& name, const std::string& file,
+std::optional<Import> ReadImport(const DatapoolOptions& options, const std::string& name, const std::string& file,
                                  bool emptyIsNothing = false) {
   // A folder opens as a stream that reads nothing, which would be taken for
   // a file without a header.
@@ -220,8 +229,7 @@ std::optional<Import> ReadImport(const std::string& store, const std::string& na
     PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {file, std::strerror(errno)}));
     return std::nullopt;
   }
-  DatapoolOptions named;
-  named.store = store;
+  DatapoolOptions named = options;
   named.name = name;
   std::optional<wb::Datapool> datapool = FindDatapool(named);
   if (!datapool) return std::nullopt;
@@ -247,7 +255,7 @@ std::optional<Import> ReadImport(const std::string& store, const std::string& na
 
 // Stores the rows of each datapool, all in one transaction, as `user`; the
 // store refuses them when a datapool changed since it was read.
-void StoreImports(const std::string& location, const std::string& user, const std::vector<Import>& imports) {
+void StoreImports(const wb::StoreLocation& location, const std::string& user, const std::vector<Import>& imports) {
   wb::TerminalConsole console;
   const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{location, user}, console);
   store->Open();
@@ -300,7 +308,7 @@ int RunImportAll(const DatapoolOptions& options) {
       ++refused;
       continue;
     }
-    auto read = ReadImport(options.store, file.stem().string(), file.string(), true);
+    auto read = ReadImport(options, file.stem().string(), file.string(), true);
     if (read && !read->first.fields.empty()) {
       imports.push_back(std::move(*read));
     } else if (!read) {
@@ -312,7 +320,7 @@ int RunImportAll(const DatapoolOptions& options) {
         wb::Text(wb::WB_DP_IMPORT_ALL_REFUSED, {std::to_string(refused), std::to_string(files.size()), options.dir}));
     return kExitFailed;
   }
-  StoreImports(options.store, *user, imports);
+  StoreImports(options.location, *user, imports);
   for (const auto& [datapool, rows] : imports) {
     std::cout << wb::Text(wb::WB_DP_IMPORTED, {datapool.name, std::to_string(rows.size())}) << "\n";
   }
@@ -328,9 +336,9 @@ int RunImport(const DatapoolOptions& options) {
   }
   const std::optional<std::string> user = CommandUser();
   if (!user) return kExitUsage;
-  auto read = ReadImport(options.store, options.name, options.file);
+  auto read = ReadImport(options, options.name, options.file);
   if (!read) return kExitFailed;
-  StoreImports(options.store, *user, {*read});
+  StoreImports(options.location, *user, {*read});
   std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(read->second.size())}) << "\n" << std::flush;
   return kExitOk;
 }
@@ -348,7 +356,7 @@ int RunAddRows(const DatapoolOptions& options) {
   if (!user) return kExitUsage;
   std::vector<std::string> names = options.names;
   {
-    const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.store);
+    const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.location);
     if (!connection) {
       PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
       return kExitFailed;
@@ -363,7 +371,7 @@ int RunAddRows(const DatapoolOptions& options) {
     }
   }
   wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.store, *user}, console);
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.location, *user}, console);
   store->Open();
   std::vector<wb::RowsAdded> added;
   try {
@@ -397,13 +405,13 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
   auto list = std::make_shared<DatapoolOptions>();
   CLI::App* listCommand = AddSubcommand(*datapool, "list", wb::WB_HELP_DATAPOOL_LIST, *list);
   listCommand->add_flag("--json", list->json, wb::Text(wb::WB_HELP_JSON));
-  listCommand->callback([list, &chosen] { chosen = [list] { return RunList(*list); }; });
+  listCommand->callback([list, &chosen] { chosen = [list] { return RunList(Parsed(*list)); }; });
 
   auto show = std::make_shared<DatapoolOptions>();
   CLI::App* showCommand = AddSubcommand(*datapool, "show", wb::WB_HELP_DATAPOOL_SHOW, *show);
   showCommand->add_option("name", show->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME))->required();
   showCommand->add_flag("--json", show->json, wb::Text(wb::WB_HELP_JSON));
-  showCommand->callback([show, &chosen] { chosen = [show] { return RunShow(*show); }; });
+  showCommand->callback([show, &chosen] { chosen = [show] { return RunShow(Parsed(*show)); }; });
 
   auto exported = std::make_shared<DatapoolOptions>();
   CLI::App* exportCommand = AddSubcommand(*datapool, "export", wb::WB_HELP_DATAPOOL_EXPORT, *exported);
@@ -413,7 +421,7 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
   CLI::Option* dir = exportCommand->add_option("--dir", exported->dir, wb::Text(wb::WB_HELP_DATAPOOL_DIR));
   all->excludes(name)->excludes(output)->needs(dir);
   dir->needs(all);
-  exportCommand->callback([exported, &chosen] { chosen = [exported] { return RunExport(*exported); }; });
+  exportCommand->callback([exported, &chosen] { chosen = [exported] { return RunExport(Parsed(*exported)); }; });
 
   auto imported = std::make_shared<DatapoolOptions>();
   CLI::App* importCommand = AddSubcommand(*datapool, "import", wb::WB_HELP_DATAPOOL_IMPORT, *imported);
@@ -423,14 +431,14 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
   CLI::Option* importDir = importCommand->add_option("--dir", imported->dir, wb::Text(wb::WB_HELP_DATAPOOL_IMPORT_DIR));
   importAll->excludes(importName)->excludes(importFile)->needs(importDir);
   importDir->needs(importAll);
-  importCommand->callback([imported, &chosen] { chosen = [imported] { return RunImport(*imported); }; });
+  importCommand->callback([imported, &chosen] { chosen = [imported] { return RunImport(Parsed(*imported)); }; });
 
   auto adding = std::make_shared<DatapoolOptions>();
   CLI::App* addCommand = AddSubcommand(*datapool, "add-rows", wb::WB_HELP_DATAPOOL_ADD_ROWS, *adding);
   addCommand->add_option("names", adding->names, wb::Text(wb::WB_HELP_DATAPOOL_NAMES));
   addCommand->add_flag("--boundary", adding->boundary, wb::Text(wb::WB_HELP_DATAPOOL_BOUNDARY));
   addCommand->add_flag("--all", adding->all, wb::Text(wb::WB_HELP_DATAPOOL_ADD_ALL));
-  addCommand->callback([adding, &chosen] { chosen = [adding] { return RunAddRows(*adding); }; });
+  addCommand->callback([adding, &chosen] { chosen = [adding] { return RunAddRows(Parsed(*adding)); }; });
 }
 
 }  // namespace zt::cli

@@ -22,6 +22,7 @@
 #include "workbench/documents/ModelFile.h"
 #include "workbench/model/Application.h"
 #include "workbench/model/Model.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/system/DiskFileSystem.h"
@@ -133,7 +134,7 @@ int Host::Start() {
     return kExitUsage;
   }
   try {
-    wb::ParseStoreLocation(options_.store);
+    location_ = wb::ParseStoreLocation(options_.store);
   } catch (const ZtError& e) {
     PrintError(e.Description());
     return kExitUsage;
@@ -161,7 +162,7 @@ int Host::Start() {
   console_ = std::make_unique<wb::TerminalConsole>();
   console_->SetPresets(&presets_);
   wb::StoreOptions storeOptions;
-  storeOptions.location = StoreLocation();
+  storeOptions.location = location_;
   storeOptions.userName = options_.user;
   components_ = std::make_unique<wb::WorkbenchComponents>(templates, storeOptions, *console_);
   components_->SetApplication(application_.get());
@@ -213,19 +214,17 @@ std::optional<std::string> Host::GivenUserFault() const {
   return UserNameFault(environment, "$ZTUNITTEST_USER");
 }
 
-std::string Host::StoreLocation() const { return wb::AbsoluteStoreLocation(options_.store); }
 
 bool Host::IsModelDocument() const {
   return wb::SniffModelFile(ReadHead(options_.model), options_.model) == wb::ModelFileFormat::kJson;
 }
 
 void Host::OpenStoreFirst() {
-  if (const std::optional<std::string> problem = wb::StoreProblem(StoreLocation())) {
+  if (const std::optional<std::string> problem = wb::StoreProblem(location_)) {
     RefuseLogin(kExitFailed, *problem);
     return;
   }
-  std::unique_ptr<wb::StoreBase> store =
-      wb::MakeStore({StoreLocation(), options_.user}, components_->Windows().DialogConsole());
+  std::unique_ptr<wb::StoreBase> store = wb::MakeStore({location_, options_.user}, components_->StoreEnvironment());
   if (store->AsksForLogin()) {
     // Asked here, where input that gives no name can be told from a cancel;
     // the add-in takes both for a cancelled login.
@@ -242,7 +241,7 @@ void Host::OpenStoreFirst() {
     }
     options_.user = *user;
     components_->SetStoreUser(*user);
-    store = wb::MakeStore({StoreLocation(), options_.user}, components_->Windows().DialogConsole());
+    store = wb::MakeStore({location_, options_.user}, components_->StoreEnvironment());
   }
   try {
     store->Open();
@@ -341,7 +340,7 @@ int Host::Generate(const std::function<void()>& run) {
   if (!options_.summaryJson.empty()) {
     std::error_code ec;
     const std::string document =
-        wb::json::Format(report_.Summary(options_.command, options_.model, StoreLocation(), status, outcome.canceled,
+        wb::json::Format(report_.Summary(options_.command, options_.model, location_.text, status, outcome.canceled,
                                          outcome.totalGen, outcome.totalOps));
     try {
       // The user's own file: a symbolic link is followed and a pipe or

@@ -16,6 +16,7 @@
 
 #include "cli/RunReport.h"
 #include "workbench/system/Outputs.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/system/SafeFolders.h"
 #include "workbench/terminal/Answers.h"
 
@@ -106,8 +107,8 @@ class Host {
   const HostOptions& Options() const { return options_; }
   /// Whether the model file is a JSON model document (not an XMI file).
   bool IsModelDocument() const;
-  /// The store's location: a folder made absolute, a database as given.
-  std::string StoreLocation() const;
+  /// The store's location, as Start read it from --store.
+  const wb::StoreLocation& StoreLocation() const { return location_; }
 
  private:
   int SetSelection();
@@ -121,6 +122,7 @@ class Host {
   void WriteLog(const std::string& line);
 
   HostOptions options_;
+  wb::StoreLocation location_;
   wb::PresetAnswers presets_;
   RunReport report_;
   std::unique_ptr<wb::Console> console_;

@@ -36,6 +36,7 @@
 #include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
 #include "workbench/store/DatapoolNames.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Json.h"

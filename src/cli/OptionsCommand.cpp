@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "cli/Commands.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/terminal/Console.h"
@@ -31,7 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct OptionsOptions {
-  std::string store = wb::StoreOptions{}.location;
+  std::string store = "ztstore";
   std::optional<std::string> compiler;
   std::optional<std::string> compilerOptions;
   bool json = false;
@@ -76,6 +77,7 @@ int RunOptions(const OptionsOptions& given) {
     }
   }
 
+  const wb::StoreLocation location = wb::ParseStoreLocation(given.store);
   wb::TerminalConsole console;
   std::unique_ptr<wb::StoreBase> store;
   std::unique_ptr<wb::Database> readOnly;
@@ -83,11 +85,11 @@ int RunOptions(const OptionsOptions& given) {
   if (given.compiler || given.compilerOptions) {
     const std::optional<std::string> user = CommandUser();
     if (!user) return kExitUsage;
-    store = wb::MakeStore(wb::StoreOptions{given.store, *user}, console);
+    store = wb::MakeStore(wb::StoreOptions{location, *user}, console);
     store->Open();
     connection = store->Connection();
   } else {
-    readOnly = wb::OpenStoreReadOnly(given.store);
+    readOnly = wb::OpenStoreReadOnly(location);
     connection = readOnly.get();
   }
   std::unique_ptr<wb::WorkbenchToolOptions> options;

@@ -35,6 +35,7 @@
 #include "support/Error.h"
 #include "support/Text.h"
 #include "workbench/store/Datapools.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 #include "workbench/system/DiskFileSystem.h"
@@ -191,10 +192,9 @@ std::optional<std::vector<Script>> ReadScriptsBelow(const fs::path& scripts, con
 }
 
 // The scripts folder of the store at `location`.
-fs::path ScriptsFolder(const std::string& location) {
-  const wb::StoreLocation parsed = wb::ParseStoreLocation(location);
-  if (parsed.kind == wb::StoreLocation::Kind::kPostgres) return parsed.scripts;
-  return fs::path(wb::AbsoluteStoreLocation(parsed.folder)) / "scripts";
+fs::path ScriptsFolder(const wb::StoreLocation& location) {
+  if (location.kind == wb::StoreLocation::Kind::kPostgres) return location.scripts;
+  return fs::path(location.folder) / "scripts";
 }
 
 // Whether `there` is `datapool` as it is, times and user included: a copy
@@ -248,12 +248,12 @@ bool CopyInto(wb::StoreBase& store, const std::vector<wb::Datapool>& datapools,
 }
 
 int RunCopy(const CopyOptions& options) {
-  const std::string from = wb::AbsoluteStoreLocation(options.from);
-  const std::string to = wb::AbsoluteStoreLocation(options.to);
+  const wb::StoreLocation from = wb::ParseStoreLocation(options.from);
+  const wb::StoreLocation to = wb::ParseStoreLocation(options.to);
   const fs::path fromScripts = ScriptsFolder(from);
   const fs::path toScripts = ScriptsFolder(to);
   std::error_code ec;
-  if (fs::weakly_canonical(fromScripts, ec) == fs::weakly_canonical(toScripts, ec) || from == to) {
+  if (fs::weakly_canonical(fromScripts, ec) == fs::weakly_canonical(toScripts, ec) || from.text == to.text) {
     PrintError(wb::Text(wb::WB_COPY_SAME, {options.from, options.to}));
     return kExitUsage;
   }

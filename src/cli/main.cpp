@@ -4,6 +4,7 @@
 // terminal. Every failure ends in one message on stderr and an exit status:
 // 0 success, 1 a run that failed, 2 bad input or usage.
 #include "cli/Commands.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/store/StoreLocation.h"
 
 int main(int argc, char** argv) {

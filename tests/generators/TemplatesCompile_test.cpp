@@ -32,6 +32,7 @@
 #include "support/modErrorHandling.h"
 #include "template/TemplateProcessor.h"
 #include "workbench/documents/ModelDocument.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/sqlite/SqliteStore.h"
 #include "workbench/system/DiskFileSystem.h"
 
@@ -120,7 +121,7 @@ const std::regex kLeftOverTag(R"(<(\$[A-Za-z_]+\$|[a-z_]+)>)");
 class TemplatesCompile : public ::testing::Test {
  protected:
   void SetUp() override {
-    store_ = std::make_unique<wb::SqliteStore>(wb::StoreOptions{(dir_ / "store").string(), "tester"}, console_);
+    store_ = std::make_unique<wb::SqliteStore>(wb::StoreOptions{wb::ParseStoreLocation((dir_ / "store").string()), "tester"}, console_);
     store_->Open();
     processor_.Initialize(store_.get());
     g_javaTemplate = kJavaTemplate;

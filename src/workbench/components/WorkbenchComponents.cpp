@@ -22,15 +22,16 @@ namespace zt::wb {
 namespace {
 
 // Runs `call`; when it fails after a Ctrl-C gave up a wait on the store's
-// server, `takeInterrupt` makes the Ctrl-C the click that cancels the run
-// before the failure goes on: an operation that fails before its template
-// is processed lets no window events run.
+// server, or the store gave its server up for good, `takeInterrupt` makes
+// that the click that cancels the run before the failure goes on: an
+// operation that fails before its template is processed lets no window
+// events run.
 template <class Call>
 auto Interruptible(const std::function<void()>& takeInterrupt, Call&& call) {
   try {
     return call();
   } catch (...) {
-    if (TerminalWindowSystem::InterruptRecorded()) takeInterrupt();
+    takeInterrupt();
     throw;
   }
 }
@@ -233,8 +234,7 @@ std::unique_ptr<FileSystemObject> WorkbenchComponents::CreateFileSystemObject() 
 }
 
 std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
-  std::unique_ptr<StoreBase> store =
-      adopted_ ? std::move(adopted_) : MakeStore(storeOptions_, Windows().DialogConsole());
+  std::unique_ptr<StoreBase> store = adopted_ ? std::move(adopted_) : MakeStore(storeOptions_, StoreEnvironment());
   store->SetOperationInHand(&operationInHand_);
   // A test and its datapool are decided together: an operation's scripts
   // wait in the batch until its datapool is (OperationFinished).
@@ -244,8 +244,7 @@ std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
   store->SetFailureLog([this](const std::string& message) {
     if (application_ != nullptr) application_->WriteLog(message);
   });
-  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_,
-                                        [this] { Windows().DoEvents(); });
+  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_, [this] { TakeStop(); });
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {
@@ -260,7 +259,7 @@ std::unique_ptr<OptionsDialog> WorkbenchComponents::CreateOptionsDialog() {
 
 std::unique_ptr<DatapoolTool> WorkbenchComponents::CreateDatapoolTool() {
   return std::make_unique<JournalingDatapoolTool>(std::make_unique<WorkbenchDatapoolTool>(Windows().DialogConsole()),
-                                                  journal_, keepAllDatapools_, [this] { Windows().DoEvents(); });
+                                                  journal_, keepAllDatapools_, [this] { TakeStop(); });
 }
 
 std::unique_ptr<DatapoolExplorer> WorkbenchComponents::CreateDatapoolExplorer() {
@@ -308,8 +307,23 @@ void WorkbenchComponents::OperationStarting(TesselOperation& op, bool taken) {
   if (observer_.starting) observer_.starting(op, taken);
 }
 
+StoreEnv WorkbenchComponents::StoreEnvironment() {
+  StoreEnv env(Windows().DialogConsole());
+  env.interrupted = [] { return TerminalWindowSystem::InterruptRecorded(); };
+  return env;
+}
+
+void WorkbenchComponents::TakeStop() {
+  // A Ctrl-C that gave a wait up, or a store that gave its server up for
+  // good: the run stops here.
+  const bool givenUp = lastStore_ != nullptr && lastStore_->GivenUp();
+  if (givenUp) Windows().StopRun();
+  if (givenUp || TerminalWindowSystem::InterruptRecorded()) Windows().DoEvents();
+}
+
 void WorkbenchComponents::OperationFinished(TesselOperation& op, bool generated) {
   operationInHand_.Set(std::nullopt);
+  if (lastStore_ != nullptr && lastStore_->GivenUp()) Windows().StopRun();
   // The operation's scripts go with its datapool: none without it, and a
   // test that was to replace a file unasked only when its datapool fits it.
   if (lastStore_ != nullptr && journal_.operation > 0) {

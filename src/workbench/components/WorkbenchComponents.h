@@ -96,6 +96,9 @@ class WorkbenchComponents : public HostComponents {
 
   /// The terminal's window system over the components' console, made on first use.
   TerminalWindowSystem& Windows() override;
+  /// What a store this program makes takes from it: the dialogs' console,
+  /// and the Ctrl-C of the run's window.
+  StoreEnv StoreEnvironment();
   /// A WorkbenchTemplateProperty on the application and the model saver.
   std::unique_ptr<TemplateProperty> CreateTemplateProperty() override;
   /// A WorkbenchTemplateDialog on the disk's file-system object; it takes
@@ -142,6 +145,9 @@ class WorkbenchComponents : public HostComponents {
   void SetPresetTemplatePath(std::optional<std::string> path) { presetTemplatePath_ = std::move(path); }
 
  private:
+  // Stops the run when the store gave its server up for good, and lets a
+  // Ctrl-C (or that) cancel the run now.
+  void TakeStop();
   std::string templatesDir_;
   StoreOptions storeOptions_;
   std::unique_ptr<Console> ownConsole_;

@@ -90,8 +90,12 @@ void GeneratedScripts::Flush() {
   }
 }
 
-StoreBase::StoreBase(StoreOptions options, Console& console)
-    : options_(std::move(options)), console_(console), scripts_(console), generated_([this] { return Db(); }) {
+StoreBase::StoreBase(StoreOptions options, const StoreEnv& env)
+    : options_(std::move(options)),
+      env_(env),
+      console_(env_.console),
+      scripts_(env_.console),
+      generated_([this] { return Db(); }) {
   scripts_.SetRecords(&generated_);
 }
 

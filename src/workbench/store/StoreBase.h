@@ -41,6 +41,7 @@
 #include "support/Error.h"
 #include "workbench/store/Database.h"
 #include "workbench/store/DatapoolNames.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/scripts/ScriptFiles.h"
 #include "workbench/terminal/Console.h"
 
@@ -90,12 +91,27 @@ class GeneratedScripts final : public ScriptRecords {
   bool batching_ = false;
 };
 
+/// What a store takes from the program around it, and nothing else: no
+/// store code writes to the terminal or reads a global flag.
+struct StoreEnv {
+  /// A program's stores talk through `console`, and only through it.
+  StoreEnv(Console& console) : console(console) {}  // NOLINT: a console is all a store needs by default
+
+  /// Questions, and what the store tells the user (stderr for the command line).
+  Console& console;
+  /// Whether the user asked to stop (Ctrl-C): a wait on a server gives up at once.
+  std::function<bool()> interrupted = [] { return false; };
+  /// The clock that waits on a server are measured with.
+  std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+};
+
 /// How the workbench's store is set up.
 struct StoreOptions {
-  /// Where the store is (StoreLocation.h): a store folder, relative paths
-  /// taken from the current folder at construction, created with its parents
-  /// on first use; or a PostgreSQL database with its scripts folder.
-  std::string location = "ztstore";
+  /// Where the store is (StoreLocation.h): a store folder, created with its
+  /// parents on first use (a relative one built by hand is taken from the
+  /// current folder at construction); or a PostgreSQL database with its
+  /// scripts folder.
+  StoreLocation location;
   /// The user to log in (the host's --user); when unset or empty, Open takes
   /// $ZTUNITTEST_USER, else asks on the console.
   std::optional<std::string> userName;
@@ -111,7 +127,7 @@ struct StoreOptions {
 
 class StoreBase : public DataStore {
  public:
-  StoreBase(StoreOptions options, Console& console);
+  StoreBase(StoreOptions options, const StoreEnv& env);
   ~StoreBase() override;
   StoreBase(const StoreBase&) = delete;
   StoreBase& operator=(const StoreBase&) = delete;
@@ -221,6 +237,10 @@ class StoreBase : public DataStore {
   /// Finishes the current batch now; a batch that is on goes on. Failures
   /// are told on the console.
   void Flush();
+  /// Why the store gave up its database for good (a server that stayed away
+  /// or stopped answering), told once on the console when it did; nullopt
+  /// while it has not. A run stops then: every later change would fail.
+  virtual std::optional<std::string> GivenUp() const { return std::nullopt; }
 
  protected:
   /// Opens the scripts folder (Scripts().Open) and the database, making
@@ -256,6 +276,7 @@ class StoreBase : public DataStore {
   virtual std::vector<std::pair<int32_t, std::string>> TakeUnknown() { return {}; }
 
   Console& TheConsole() { return console_; }
+  const StoreEnv& Env() const { return env_; }
   const StoreOptions& Options() const { return options_; }
   /// The operation that what is stored belongs to (BeginOperation).
   int32_t Operation() const { return operation_; }
@@ -266,6 +287,7 @@ class StoreBase : public DataStore {
   void RecordSession();
 
   StoreOptions options_;
+  StoreEnv env_;
   Console& console_;
   ScriptFiles scripts_;
   GeneratedScripts generated_;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/Error.h"
+#include "workbench/store/StoreBase.h"
 #include "workbench/store/postgres/PgLibrary.h"
 #include "workbench/store/postgres/PgStore.h"
 #include "workbench/store/sqlite/SqliteStore.h"
@@ -51,26 +52,28 @@ bool LooksLikeKeywords(const std::string& text) {
 
 enum class Form { kFolder, kUri, kKeywords };
 
-// The form `location` is written in; a reason (as the text of
-// WB_PG_BAD_LOCATION's second part) for one that looks like a database's
-// and is none, which is never taken for a folder.
-Form FormOf(const std::string& location, std::string* reason) {
-  if (IsUri(location)) return Form::kUri;
+// The form `location` is written in, and for one that looks like a
+// database's and is none (which is never taken for a folder) the reason, as
+// the text of WB_PG_BAD_LOCATION's second part.
+struct FormFound {
+  Form form = Form::kFolder;
+  std::string refusal;
+};
+
+FormFound FormOf(const std::string& location) {
+  if (IsUri(location)) return {Form::kUri, {}};
   size_t start = 0;
   while (start < location.size() && IsBlank(location[start])) ++start;
   const std::string text = location.substr(start);
-  if (LooksLikeKeywords(text)) return Form::kKeywords;
-  if (start > 0) {
-    if (reason != nullptr) *reason = Text(WB_PG_LEADING_BLANK);
-    return Form::kFolder;
-  }
+  if (LooksLikeKeywords(text)) return {Form::kKeywords, {}};
+  if (start > 0) return {Form::kFolder, Text(WB_PG_LEADING_BLANK)};
   const size_t scheme = SchemeLength(text);
   std::string lower = text.substr(0, scheme);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (scheme > 0 && (StartsWith(lower, "postgres") || text.compare(scheme, 2, "//") == 0)) {
-    if (reason != nullptr) *reason = Text(WB_PG_BAD_SCHEME, {text.substr(0, scheme)});
+    return {Form::kFolder, Text(WB_PG_BAD_SCHEME, {text.substr(0, scheme)})};
   }
-  return Form::kFolder;
+  return {Form::kFolder, {}};
 }
 
 int HexValue(char c) {
@@ -219,28 +222,20 @@ std::vector<Setting> CutSettings(const std::string& conninfo) {
 
 }  // namespace
 
-bool IsDatabaseLocation(const std::string& location) {
-  std::string reason;
-  return FormOf(location, &reason) != Form::kFolder || !reason.empty();
-}
-
-std::string AbsoluteStoreLocation(const std::string& location) {
-  if (IsDatabaseLocation(location)) return location;
-  std::error_code ec;
-  const fs::path absolute = fs::absolute(location, ec);
-  return ec ? location : absolute.string();
-}
-
 StoreLocation ParseStoreLocation(const std::string& location) {
   StoreLocation parsed;
-  std::string reason;
-  const Form form = FormOf(location, &reason);
-  if (!reason.empty()) RaiseBadLocation(location, reason);
+  const auto [form, refusal] = FormOf(location);
+  if (!refusal.empty()) RaiseBadLocation(location, refusal);
   if (form == Form::kFolder) {
-    parsed.folder = location;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(location, ec);
+    parsed.folder = ec ? location : absolute.string();
+    parsed.text = parsed.folder;
     return parsed;
   }
   parsed.kind = StoreLocation::Kind::kPostgres;
+  parsed.text = location;
+  parsed.folder.clear();
   std::optional<std::string> scripts;
   if (form == Form::kUri) {
     parsed.conninfo = WithoutScriptsInUri(location, scripts);
@@ -278,14 +273,12 @@ StoreLocation ParseStoreLocation(const std::string& location) {
 
 void ConfigureStoreLibraries() { ConfigureDatabaseLibrary(); }
 
-std::unique_ptr<StoreBase> MakeStore(const StoreOptions& options, Console& console) {
-  const StoreLocation location = ParseStoreLocation(options.location);
-  if (location.kind == StoreLocation::Kind::kFolder) return std::make_unique<SqliteStore>(options, console);
-  return std::make_unique<PgStore>(options, location.conninfo, location.scripts, console);
+std::unique_ptr<StoreBase> MakeStore(const StoreOptions& options, const StoreEnv& env) {
+  if (options.location.kind == StoreLocation::Kind::kFolder) return std::make_unique<SqliteStore>(options, env);
+  return std::make_unique<PgStore>(options, env);
 }
 
-std::unique_ptr<Database> OpenStoreReadOnly(const std::string& locationText) {
-  const StoreLocation location = ParseStoreLocation(locationText);
+std::unique_ptr<Database> OpenStoreReadOnly(const StoreLocation& location) {
   if (location.kind == StoreLocation::Kind::kFolder) return OpenSqliteStoreReadOnly(location.folder);
   std::unique_ptr<PgConnection> connection = PgConnect(location.conninfo, StoreOptions{}.busyPatience, true);
   const int version = PgSchemaVersion(*connection);
@@ -299,9 +292,9 @@ std::unique_ptr<Database> OpenStoreReadOnly(const std::string& locationText) {
   return connection;
 }
 
-std::optional<std::string> StoreProblem(const std::string& location) {
-  if (IsDatabaseLocation(location)) return std::nullopt;
-  return StoreFolderProblem(location);
+std::optional<std::string> StoreProblem(const StoreLocation& location) {
+  if (location.kind != StoreLocation::Kind::kFolder) return std::nullopt;
+  return StoreFolderProblem(location.folder);
 }
 
 }  // namespace zt::wb

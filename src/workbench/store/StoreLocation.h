@@ -22,35 +22,36 @@
 #include <optional>
 #include <string>
 
-#include "workbench/store/Database.h"
-#include "workbench/store/StoreBase.h"
-#include "workbench/terminal/Console.h"
-
 namespace zt::wb {
 
-/// A store location taken apart.
+class Console;
+class Database;
+class StoreBase;
+struct StoreEnv;
+struct StoreOptions;
+
+/// A store location taken apart: what the command line read from --store,
+/// and all that the host, the components and the stores take.
 struct StoreLocation {
   enum class Kind { kFolder, kPostgres };
   Kind kind = Kind::kFolder;
-  /// kFolder: the folder as given.
-  std::string folder;
+  /// kFolder: the folder, absolute (relative only in a location built by
+  /// hand, which a store takes from the current folder).
+  std::string folder = "ztstore";
   /// kPostgres: the connection as libpq takes it (without "scripts").
   std::string conninfo;
   /// kPostgres: the scripts folder, absolute.
   std::string scripts;
+  /// The location as the user named it, a folder made absolute: what
+  /// messages and a run's summary show.
+  std::string text = "ztstore";
 };
 
-/// Whether `location` names a PostgreSQL database, or looks like it and is
-/// refused by ParseStoreLocation (see the file comment).
-bool IsDatabaseLocation(const std::string& location);
-
-/// `location` with a folder made absolute (from the current folder); a
-/// database location as it is.
-std::string AbsoluteStoreLocation(const std::string& location);
-
-/// `location` taken apart; raises error 5 with the reason (the location
-/// shown without its secrets) for a database location without a scripts
-/// folder, with a password, that libpq cannot read, or that only looks like one.
+/// `location` taken apart, a folder made absolute (from the current
+/// folder); raises error 5 with the reason (the location shown without its
+/// secrets) for a database location without a scripts folder, with a
+/// password, that libpq cannot read, or that only looks like one. The one
+/// reader of a location the user gives.
 StoreLocation ParseStoreLocation(const std::string& location);
 
 /// Sets the libraries of the store's back-ends up for this program (a
@@ -58,20 +59,19 @@ StoreLocation ParseStoreLocation(const std::string& location);
 /// opened.
 void ConfigureStoreLibraries();
 
-/// A new, not yet opened store at `options.location`, of its kind; raises as
-/// ParseStoreLocation.
-std::unique_ptr<StoreBase> MakeStore(const StoreOptions& options, Console& console);
+/// A new, not yet opened store at `options.location`, of its kind.
+std::unique_ptr<StoreBase> MakeStore(const StoreOptions& options, const StoreEnv& env);
 
 /// The database of the store at `location`, opened for reading only,
 /// without a login and without creating anything; null when there is no
 /// store there (a folder without a database, a database without the
 /// store's tables). Raises error 75 when it cannot be opened or is of a
 /// newer version.
-std::unique_ptr<Database> OpenStoreReadOnly(const std::string& location);
+std::unique_ptr<Database> OpenStoreReadOnly(const StoreLocation& location);
 
 /// Why the store at `location` cannot be opened for writing, as a message;
 /// nullopt when none is found before trying (a database is only found out
 /// by connecting, which Open does).
-std::optional<std::string> StoreProblem(const std::string& location);
+std::optional<std::string> StoreProblem(const StoreLocation& location);
 
 }  // namespace zt::wb

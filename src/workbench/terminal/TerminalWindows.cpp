@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 #include <vector>
 
 #include "support/Error.h"
@@ -166,6 +167,7 @@ class TerminalWindowSystem::ModalScope {
   ModalScope(TerminalWindowSystem& system, TerminalStatusWindow& window) : system_(system), outer_(system.modal_) {
     if (system_.modalDepth_++ == 0) {
       g_interrupts.store(0);
+      system_.stopRequested_ = false;
       struct sigaction action {};
       action.sa_handler = RecordInterrupt;
       sigemptyset(&action.sa_mask);
@@ -244,7 +246,8 @@ int32_t TerminalWindowSystem::MessageBox(const std::string& text, int32_t flags,
 
 void TerminalWindowSystem::DoEvents() {
   if (modal_ == nullptr) return;
-  if (g_interrupts.exchange(0) != 0) modal_->Events().OnButtonClick();
+  const bool interrupted = g_interrupts.exchange(0) != 0;
+  if (interrupted || std::exchange(stopRequested_, false)) modal_->Events().OnButtonClick();
   DrawIfDue();
 }
 

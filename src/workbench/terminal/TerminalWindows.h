@@ -161,6 +161,9 @@ class TerminalWindowSystem final : public WindowSystem {
   /// "operation k of N" and the time since the modal window was shown,
   /// before the message. Cleared when the modal display ends.
   void SetRunProgress(int current, int total);
+  /// Stops the run shown: the modal window's button is clicked at the next
+  /// DoEvents, as a Ctrl-C clicks it (a host stops a run whose store is gone).
+  void StopRun() { stopRequested_ = true; }
   /// Records a Ctrl-C, as the handler does when the signal arrives.
   static void SimulateInterrupt();
   /// Whether a Ctrl-C is recorded and not yet taken: what a wait for
@@ -196,6 +199,7 @@ class TerminalWindowSystem final : public WindowSystem {
 
   Console& console_;
   ProgressSafeConsole dialogConsole_;
+  bool stopRequested_ = false;
   std::ostream& out_;
   bool isTerminal_;
   MonotonicClock clock_;

@@ -1,6 +1,7 @@
 // Tests of template properties kept in the model document and of the
 // template dialog, driven as the add-in drives them (addin/TemplateSelection.h, generators/TemplatePaths.h)
 // with the workbench's components installed.
+#include "workbench/store/StoreLocation.h"
 #include "workbench/components/TemplateProperties.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ class TemplateProperties : public ::testing::Test {
     std::ofstream(documentPath_) << kDocument;
     app_.SetCurrentModel(LoadModelDocument(documentPath_));
     components_ = std::make_unique<WorkbenchComponents>((dir_ / "templates").string(),
-                                                        StoreOptions{(dir_ / "store").string(), {}}, console_);
+                                                        StoreOptions{ParseStoreLocation((dir_ / "store").string()), {}}, console_);
     components_->SetApplication(&app_);
     components_->SetModelSaver(DocumentSaver(documentPath_));
     SetHostComponents(components_.get());

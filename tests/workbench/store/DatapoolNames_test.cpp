@@ -1,6 +1,7 @@
 // Datapool and script names by operation: what an operation is called, and
 // what the store (of either back-end) records for it across sessions,
 // stores and models.
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/DatapoolNames.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ class DatapoolNamesTest : public test::OnEitherBackend {
   // The store called `name` (one of its own for each name).
   std::unique_ptr<StoreBase> OpenStore(const std::string& name) {
     if (locations_.count(name) == 0) locations_[name] = test::NewStoreLocation(GetParam(), dir_ / name);
-    std::unique_ptr<StoreBase> store = wb::MakeStore(StoreOptions{locations_[name], "tester"}, console_);
+    std::unique_ptr<StoreBase> store = wb::MakeStore(StoreOptions{ParseStoreLocation(locations_[name]), "tester"}, console_);
     store->Open();
     store->SetOperationInHand(&inHand_);
     return store;

@@ -382,7 +382,7 @@ INSTANTIATE_TEST_SUITE_P(Folder, FolderDatapools, ::testing::Values(test::Backen
 TEST_P(FolderDatapools, InABatchEachDatapoolIsWholeAndOthersSeeItWhenTheBatchIsFinished) {
   // What another program sees of the store.
   auto seenOutside = [&] {
-    std::unique_ptr<Database> other = OpenStoreReadOnly(Location());
+    std::unique_ptr<Database> other = OpenStoreReadOnly(ParseStoreLocation(Location()));
     return other ? DatapoolNames(*other) : std::vector<std::string>{"(no store)"};
   };
   using Names = std::vector<std::string>;

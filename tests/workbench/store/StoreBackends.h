@@ -101,7 +101,7 @@ class OnEitherBackend : public ::testing::TestWithParam<Backend> {
   }
   std::unique_ptr<wb::StoreBase> MakeStore(std::optional<std::string> user, wb::Console& console,
                                            std::chrono::milliseconds patience = std::chrono::milliseconds(30000)) {
-    return wb::MakeStore(wb::StoreOptions{Location(), std::move(user), patience}, console);
+    return wb::MakeStore(wb::StoreOptions{wb::ParseStoreLocation(Location()), std::move(user), patience}, console);
   }
   std::filesystem::path Scripts() const { return dir_ / "store" / "scripts"; }
   std::filesystem::path JavaRoot() const { return Scripts() / "java"; }

@@ -786,7 +786,7 @@ TEST_P(StoreLogin, NoNameRaisesTheCancelErrorAndCreatesNothing) {
         << c.name;
   }
   // A host that knows the login cannot be made refuses it without a question.
-  StoreOptions refused{Location(), "bob"};
+  StoreOptions refused{ParseStoreLocation(Location()), "bob"};
   refused.loginRefusal = ZtError(errc::kPathFileAccessError, {}, "no");
   EXPECT_EQ(ErrorNumberOf([&] { wb::MakeStore(refused, console_)->Open(); }), errc::kPathFileAccessError);
   EXPECT_EQ(console_.Reads(), 0);
@@ -794,7 +794,7 @@ TEST_P(StoreLogin, NoNameRaisesTheCancelErrorAndCreatesNothing) {
   EXPECT_FALSE(fs::exists(dir_ / "store"));
   if (GetParam() == test::Backend::kPostgres) {
     // Nor is anything made in the database.
-    EXPECT_EQ(OpenStoreReadOnly(Location()), nullptr);
+    EXPECT_EQ(OpenStoreReadOnly(ParseStoreLocation(Location())), nullptr);
   }
   // The end of input takes the default $USER offers.
   EXPECT_EQ(OpenWith(std::nullopt), "alice");

@@ -24,6 +24,7 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/StoreBackends.h"
 #include "workbench/store/sqlite/SqliteStore.h"
@@ -86,7 +87,7 @@ ssize_t FaultyWrite(int fd, const void* data, size_t size) {
 class DiskFaults : public ::testing::TestWithParam<std::tuple<test::Backend, WriteFault>> {
  protected:
   void SetUp() override {
-    store_ = MakeStore(StoreOptions{test::NewStoreLocation(std::get<0>(GetParam()), dir_), "tester"}, console_);
+    store_ = MakeStore(StoreOptions{ParseStoreLocation(test::NewStoreLocation(std::get<0>(GetParam()), dir_)), "tester"}, console_);
     store_->Open();
     ASSERT_EQ(store_->SaveScript("Old.java", "unittests\\bank", dsJavaScript, "old"), save_result::kStored);
     g_fault = std::get<1>(GetParam());
@@ -170,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DatabaseFaults, AFullDatabaseRefusesTheDatapoolAndKeepsItsBytes) {
   const test::TempDir dir("dbfull");
   test::ScriptedConsole console;
-  SqliteStore store({(dir / "store").string(), "tester"}, console);
+  SqliteStore store({ParseStoreLocation((dir / "store").string()), "tester"}, console);
   store.Open();
   WorkbenchDatapoolTool tool(console);
   ASSERT_EQ(tool.CreateDatapool(store.Connection(), "A_small", "d", R"([{"name":"x","type":"int","value":"1"}])"), 0);
@@ -210,7 +211,7 @@ constexpr const char* kOneField = R"([{"name":"x","type":"int","value":"1"}])";
 // A store in a fresh folder whose changes wait `patience` for other programs.
 struct BatchStore {
   explicit BatchStore(const std::string& name, std::chrono::milliseconds patience = std::chrono::milliseconds(200))
-      : dir(name), store(StoreOptions{(dir / "store").string(), "tester", patience}, console), tool(console) {
+      : dir(name), store(StoreOptions{ParseStoreLocation((dir / "store").string()), "tester", patience}, console), tool(console) {
     store.Open();
   }
   // Creates a datapool for each name, the n-th in operation n.
@@ -344,18 +345,18 @@ TEST(Temporaries, NamesCarryTheWritersProcess) {
 TEST(Temporaries, NoneIsRemovedWhileAnotherStoreIsOpen) {
   const test::TempDir dir("sweeplock");
   test::ScriptedConsole console;
-  SqliteStore running({(dir / "store").string(), "tester"}, console);
+  SqliteStore running({ParseStoreLocation((dir / "store").string()), "tester"}, console);
   running.Open();
   const fs::path temporary =
       dir / "store" / "scripts" / "java" / (".Accountdeposit.java~" + std::to_string(EndedProcess()) + "~aB3xYz");
   WriteAll(temporary, "being written");
-  SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+  SqliteStore({ParseStoreLocation((dir / "store").string()), "tester"}, console).Open();
   EXPECT_TRUE(fs::exists(temporary)) << "a store is open: its writer may still rename it";
   // The lock is shared: both stores stay usable at once.
   EXPECT_EQ(running.SaveScript("A.java", "unittests", dsJavaScript, "a"), save_result::kStored);
   running.EndBatch();
   {
-    SqliteStore second({(dir / "store").string(), "tester"}, console);
+    SqliteStore second({ParseStoreLocation((dir / "store").string()), "tester"}, console);
     second.Open();
     EXPECT_EQ(second.SaveScript("B.java", "unittests", dsJavaScript, "b"), save_result::kStored);
   }
@@ -365,7 +366,7 @@ TEST(Temporaries, NoneIsRemovedWhileAnotherStoreIsOpen) {
 TEST(Temporaries, OpeningAStoreRemovesThoseOfEndedWritersInTheScriptRoots) {
   const test::TempDir dir("temporaries");
   test::ScriptedConsole console;
-  SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+  SqliteStore({ParseStoreLocation((dir / "store").string()), "tester"}, console).Open();
   const fs::path deep = dir / "store" / "scripts" / "java" / "unittests" / "bank" / "core";
   const fs::path vb = dir / "store" / "scripts" / "vb" / "unittests";
   fs::create_directories(deep);
@@ -385,7 +386,7 @@ TEST(Temporaries, OpeningAStoreRemovesThoseOfEndedWritersInTheScriptRoots) {
   for (const fs::path& path : kept) WriteAll(path, "kept");
 
   EXPECT_EQ(RemoveStaleTemporaries((dir / "nothing").string()), 0) << "a missing folder is passed over";
-  SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+  SqliteStore({ParseStoreLocation((dir / "store").string()), "tester"}, console).Open();
   for (const fs::path& path : stale) EXPECT_FALSE(fs::exists(path)) << path;
   for (const fs::path& path : kept) EXPECT_EQ(ReadAll(path), "kept") << path;
   EXPECT_EQ(console.Output(), "");
@@ -398,7 +399,7 @@ TEST(StoreFoldersLinks, ScriptFoldersThatAreSymbolicLinksAreRefused) {
   for (const char* part : {"scripts", "scripts/java", "scripts/vb"}) {
     const test::TempDir dir("linkedroot");
     test::ScriptedConsole console;
-    SqliteStore({(dir / "store").string(), "tester"}, console).Open();
+    SqliteStore({ParseStoreLocation((dir / "store").string()), "tester"}, console).Open();
     fs::create_directories(dir / "outside");
     const std::string ended = std::to_string(EndedProcess());
     WriteAll(dir / "outside" / (".notes~" + ended + "~abcdef"), "a user's notes");
@@ -415,7 +416,7 @@ TEST(StoreFoldersLinks, ScriptFoldersThatAreSymbolicLinksAreRefused) {
     EXPECT_NE(problem->find((dir / "store" / part).string() + ": " + Text(WB_STORE_SYMLINK_FOLDER)), std::string::npos)
         << *problem;
     std::string opened;
-    const auto open = [&] { SqliteStore({(dir / "store").string(), "tester"}, console).Open(); };
+    const auto open = [&] { SqliteStore({ParseStoreLocation((dir / "store").string()), "tester"}, console).Open(); };
     EXPECT_EQ(test::ErrorNumberOf(open, &opened), errc::kPathFileAccessError) << part;
     EXPECT_NE(opened.find(Text(WB_STORE_SYMLINK_FOLDER)), std::string::npos) << opened;
     EXPECT_EQ(Snapshot(dir), before) << part;
@@ -442,7 +443,7 @@ TEST_P(StoreFolders, AreRefusedBeforeAnythingIsWrittenWithTheReason) {
   test::ScriptedConsole console;
   const fs::path store = dir / "store";
   {
-    SqliteStore made({store.string(), "tester"}, console);
+    SqliteStore made({ParseStoreLocation(store.string()), "tester"}, console);
     made.Open();
     WorkbenchDatapoolTool(console).CreateDatapool(made.Connection(), "A_a", "d", R"([{"name":"x"}])");
   }
@@ -452,7 +453,7 @@ TEST_P(StoreFolders, AreRefusedBeforeAnythingIsWrittenWithTheReason) {
   const std::optional<std::string> problem = StoreFolderProblem((dir / broken.at).string());
   EXPECT_EQ(Snapshot(dir), before) << "looking changes nothing";
   std::string opened;
-  auto open = [&] { SqliteStore({(dir / broken.at).string(), "tester"}, console).Open(); };
+  auto open = [&] { SqliteStore({ParseStoreLocation((dir / broken.at).string()), "tester"}, console).Open(); };
   const int32_t number = test::ErrorNumberOf(open, &opened);
   if (broken.named == nullptr) {
     EXPECT_FALSE(problem) << *problem;
@@ -536,14 +537,14 @@ INSTANTIATE_TEST_SUITE_P(
   const std::optional<std::string> problem = StoreFolderProblem(store.string());
   if (problem) std::fprintf(stderr, "%s\n", problem->c_str());
   test::ScriptedConsole console;
-  const int32_t opened = test::ErrorNumberOf([&] { SqliteStore({store.string(), "tester"}, console).Open(); });
+  const int32_t opened = test::ErrorNumberOf([&] { SqliteStore({ParseStoreLocation(store.string()), "tester"}, console).Open(); });
   std::_Exit(problem && opened == errc::kPathFileAccessError ? 0 : 1);
 }
 
 TEST(StoreFoldersDeathTest, ReadOnlyPartsAreNamed) {
   const test::TempDir dir("readonlyparts");
   test::ScriptedConsole console;
-  for (const char* name : {"folder", "database", "root"}) SqliteStore({(dir / name).string(), "tester"}, console).Open();
+  for (const char* name : {"folder", "database", "root"}) SqliteStore({ParseStoreLocation((dir / name).string()), "tester"}, console).Open();
   const auto all = fs::perms::all;
   const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
                         fs::perms::others_read | fs::perms::others_exec;

@@ -1,6 +1,7 @@
 // Tests of the tool options in a real store: get, set and unset, the default
 // resource compiler, the options dialog's questions, and the components that
 // open options on the store they created last.
+#include "workbench/store/StoreLocation.h"
 #include "workbench/store/ToolOptions.h"
 
 #include <gtest/gtest.h>
@@ -132,7 +133,7 @@ TEST_P(StoredOptions, TheDialogStoresTheDefaultWhenItIsAccepted) {
 }
 
 TEST_P(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
-  WorkbenchComponents components("templates", StoreOptions{Location(), "tester"}, console_);
+  WorkbenchComponents components("templates", StoreOptions{ParseStoreLocation(Location()), "tester"}, console_);
   EXPECT_EQ(ErrorNumberOf([&] { components.CreateToolOptions(); }), errc::kCannotCreateObject);
   Options().SetOption(tool_option::kResourceCompilerOptions, "/nologo");
   {
@@ -162,13 +163,13 @@ TEST_P(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
 }
 
 TEST_P(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) {
-  WorkbenchComponents components("templates", StoreOptions{Location(), "tester"}, console_);
+  WorkbenchComponents components("templates", StoreOptions{ParseStoreLocation(Location()), "tester"}, console_);
   std::unique_ptr<DataStore> store = components.CreateDataStore();
   store->Open();
   store->BeginBatch();
   std::unique_ptr<DatapoolTool> tool = components.CreateDatapoolTool();
   ASSERT_EQ(tool->CreateDatapool(store->Connection(), "A_b", "", R"([{"name":"x"}])"), datapool_result::kCreated);
-  auto seenOutside = [&] { return DatapoolNames(*OpenStoreReadOnly(Location())); };
+  auto seenOutside = [&] { return DatapoolNames(*OpenStoreReadOnly(ParseStoreLocation(Location()))); };
   // A store folder gathers the batch's datapools in one transaction; a
   // PostgreSQL store commits each at once, for the others to see.
   if (GetParam() == test::Backend::kFolder) {
@@ -181,7 +182,7 @@ TEST_P(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) 
 }
 
 TEST_P(StoredOptions, ComponentsJournalEveryScriptByItsPathOnTheDisk) {
-  WorkbenchComponents components("templates", StoreOptions{Location(), "tester"}, console_);
+  WorkbenchComponents components("templates", StoreOptions{ParseStoreLocation(Location()), "tester"}, console_);
   std::unique_ptr<DataStore> store = components.CreateDataStore();
   store->Open();
   const std::string javaRoot = store->ScriptRoot(dsJavaScript);

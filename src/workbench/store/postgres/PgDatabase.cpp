@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <iostream>
 #include <thread>
 #include <cstdlib>
 #include <vector>
@@ -13,7 +12,6 @@
 #include "support/Error.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/postgres/PgLibrary.h"
-#include "workbench/terminal/TerminalWindows.h"
 #include "workbench/text/Json.h"
 #include "workbench/text/Texts.h"
 
@@ -222,12 +220,11 @@ void PgConnection::GiveUp(const std::string& reason) {
 void PgConnection::GiveUpUnanswered() {
   const std::string timeout = std::to_string((limit_ - kGrace).count());
   if (!conninfo_.empty()) {
-    // A store's connection: as when the server stays away (Reconnect), the
-    // run stops at once, with the cause on stderr, rather than failing every
-    // operation left on a connection that is given up. What was sent and not
-    // answered may yet be made by the server: the store tells it as unknown.
-    std::cerr << Text(WB_PG_HUNG, {where_, timeout, std::to_string(kGrace.count() / 1000)}) << std::endl;
-    TerminalWindowSystem::SimulateInterrupt();
+    // A store's connection: as when the server stays away (Reconnect), it is
+    // given up for good, and the store stops the run rather than failing
+    // every operation left. What was sent and not answered may yet be made
+    // by the server: the store tells it as unknown.
+    TellGivenUp(Text(WB_PG_HUNG, {where_, timeout, std::to_string(kGrace.count() / 1000)}));
   }
   GiveUp(Text(WB_PG_NO_ANSWER, {timeout}));
 }
@@ -237,8 +234,8 @@ void PgConnection::Await(std::chrono::steady_clock::time_point start) {
     const int flushed = Pq().flush(connection_);
     if (flushed < 0) return;  // the connection failed: its result tells
     if (flushed == 0 && Pq().isBusy(connection_) == 0) return;
-    if (TerminalWindowSystem::InterruptRecorded()) GiveUp(Text(WB_PG_INTERRUPTED));
-    if (limit_.count() > 0 && std::chrono::steady_clock::now() - start >= limit_) GiveUpUnanswered();
+    if (Interrupted()) GiveUp(Text(WB_PG_INTERRUPTED));
+    if (limit_.count() > 0 && Now() - start >= limit_) GiveUpUnanswered();
     WaitFor(Pq().socket(connection_), static_cast<short>(flushed == 1 ? POLLIN | POLLOUT : POLLIN), kSlice);
     if (Pq().consumeInput(connection_) == 0) return;
   }
@@ -257,7 +254,7 @@ PGresult* PgConnection::RunOnce(const char* name, const std::string& sql, const 
                                                               values.data(), nullptr, nullptr, 0)
                                      : Pq().sendQuery(connection_, sql.c_str());
   if (sent == 0) return nullptr;
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = Now();
   Result kept;
   for (;;) {
     Await(start);
@@ -300,25 +297,24 @@ void PgConnection::Reconnect() {
       cause += c;
     }
   }
-  const auto deadline = std::chrono::steady_clock::now() + kReconnectBound;
+  const auto deadline = Now() + kReconnectBound;
   for (;;) {
-    if (TerminalWindowSystem::InterruptRecorded()) GiveUp(Text(WB_PG_INTERRUPTED));
+    if (Interrupted()) GiveUp(Text(WB_PG_INTERRUPTED));
     try {
-      std::unique_ptr<PgConnection> fresh = PgConnect(conninfo_, patience_, readOnly_);
+      std::unique_ptr<PgConnection> fresh = PgConnect(conninfo_, patience_, readOnly_, surroundings_);
       std::swap(connection_, fresh->connection_);
       limit_ = fresh->limit_;
       preparedHere_.clear();
       return;
     } catch (const ZtError&) {
-      if (std::chrono::steady_clock::now() >= deadline) break;
+      if (Now() >= deadline) break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
   }
-  // The server stays away: the run stops at once, as on a Ctrl-C, with the
-  // cause on stderr rather than a failure for every operation left.
-  std::cerr << Text(WB_PG_LOST, {where_, cause, std::to_string(kReconnectBound.count())}) << std::endl;
+  // The server stays away: given up for good, which the store tells once
+  // and which stops the run, rather than a failure for every operation left.
   lost_ = cause;
-  TerminalWindowSystem::SimulateInterrupt();
+  TellGivenUp(Text(WB_PG_LOST, {where_, cause, std::to_string(kReconnectBound.count())}));
   Raise(cause);
 }
 
@@ -381,7 +377,7 @@ bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred,
       Raise(FailureOf(connection_, nullptr));
     }
   }
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = Now();
   // Each statement's answer: its results, then a null, then the sync's.
   for (size_t i = 0; i < deferred.size(); ++i) {
     for (;;) {
@@ -739,12 +735,12 @@ void PgConnection::ReadRunRecords() {
 
 void PgConnection::AwaitConnection() {
   const std::chrono::seconds timeout = ConnectTimeout(connection_);
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = Now() + timeout;
   PostgresPollingStatusType status = PGRES_POLLING_WRITING;
   while (status != PGRES_POLLING_OK) {
     if (status == PGRES_POLLING_FAILED) RaiseCannotOpen(Where(), Trimmed(Pq().errorMessage(connection_)));
-    if (TerminalWindowSystem::InterruptRecorded()) RaiseCannotOpen(Where(), Text(WB_PG_INTERRUPTED));
-    if (timeout.count() > 0 && std::chrono::steady_clock::now() >= deadline) {
+    if (Interrupted()) RaiseCannotOpen(Where(), Text(WB_PG_INTERRUPTED));
+    if (timeout.count() > 0 && Now() >= deadline) {
       RaiseCannotOpen(Where(), Text(WB_PG_CONNECT_TIMEOUT, {std::to_string(timeout.count())}));
     }
     // libpq is asked again only once its socket is ready, as it wants.
@@ -776,7 +772,7 @@ void PgConnection::TakeStatementTimeout() {
 }
 
 std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience,
-                                        bool readOnly) {
+                                        bool readOnly, PgConnection::Surroundings surroundings) {
   // The location's connect_timeout, and PGCONNECT_TIMEOUT, come first: a
   // keyword before "dbname" is what the expanded location overrides.
   std::vector<const char*> keywords;
@@ -792,6 +788,7 @@ std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono
   PGconn* handle = Pq().connectStartParams(keywords.data(), values.data(), 1);
   if (handle == nullptr) RaiseCannotOpen(conninfo, "out of memory");
   auto connection = std::make_unique<PgConnection>(handle);
+  connection->SetSurroundings(std::move(surroundings));
   if (Pq().status(handle) == CONNECTION_BAD) {
     RaiseCannotOpen(connection->Where(), Trimmed(Pq().errorMessage(handle)));
   }

@@ -19,20 +19,21 @@
 // (60 s unless the location's options, PGOPTIONS or the server's own
 // settings for the role or database say otherwise; 0 waits without end)
 // and 5 s more, which is when a server that cannot answer at all (stopped,
-// unreachable) is given up by the client. A Ctrl-C recorded during a run
-// (TerminalWindowSystem::InterruptRecorded) gives the wait up at once. A
-// connection given up is closed: every later statement on it fails at once,
-// and the server rolls back what it had not committed. A store's
-// connection that is given up for want of an answer stops the run, as a
-// lost connection does (below): the cause goes to stderr (WB_PG_HUNG).
+// unreachable) is given up by the client. The user's request to stop (a
+// Ctrl-C, as the connection's surroundings tell it) gives the wait up at
+// once. A connection given up is closed: every later statement on it fails
+// at once, and the server rolls back what it had not committed. A store's
+// connection that is given up for want of an answer is given up for good,
+// as a lost connection is (below): the cause (WB_PG_HUNG) goes to the
+// surroundings, once, and the store stops the run.
 //
 // A lost connection (the server restarted, or closed it) is made anew:
 // a statement sent outside a transaction (every name record and every new
 // datapool is one) is sent again on the new connection, with the store's
 // settings and statements prepared again. The new connection is tried for
-// kReconnectBound; a server that stays away that long ends the run: the
-// cause goes to stderr (WB_PG_LOST) and the run is stopped as a Ctrl-C
-// stops it, rather than failing every operation that is left. A statement
+// kReconnectBound; a server that stays away that long is given up for
+// good: the cause (WB_PG_LOST) goes to the surroundings, and the store
+// stops the run rather than failing every operation that is left. A statement
 // inside a transaction is not sent again (the transaction is gone): its
 // failure is raised, and the next statement finds the new connection.
 //
@@ -54,8 +55,8 @@
 // still make it once it goes on; one that was never sent, kFailed.
 //
 // Failures raise error 75 (path/file access error) with the server's or
-// libpq's message; nothing here writes to a terminal but WB_PG_LOST and
-// WB_PG_HUNG (the server's notices are dropped).
+// libpq's message; nothing here writes to a terminal (the server's notices
+// are dropped).
 #pragma once
 
 #include <chrono>
@@ -143,6 +144,17 @@ class PgConnection : public Database {
   /// Waits for the connection started on this handle (PQconnectStartParams)
   /// to be made, within connect_timeout; raises error 75 (WB_STORE_CANNOT_OPEN).
   void AwaitConnection();
+  /// What the connection takes from the store around it (all optional).
+  struct Surroundings {
+    /// Whether the user asked to stop: a wait gives up at once.
+    std::function<bool()> interrupted;
+    /// The clock waits are measured with.
+    std::function<std::chrono::steady_clock::time_point()> now;
+    /// Told once, with the message, when a store's connection is given up
+    /// for good (the server stayed away, or stopped answering).
+    std::function<void(const std::string&)> givenUp;
+  };
+  void SetSurroundings(Surroundings surroundings) { surroundings_ = std::move(surroundings); }
   /// Remembers how the connection was made, to make it again when it is lost.
   void SetOrigin(std::string conninfo, std::chrono::milliseconds patience, bool readOnly);
   /// Sets the statement timeout unless the user's or the server's settings
@@ -162,6 +174,14 @@ class PgConnection : public Database {
   PGresult* RunOnce(const char* name, const std::string& sql, const std::vector<const char*>& values, bool prepare);
   // Whether the connection was lost under a statement that may be sent again.
   bool Lost() const;
+  bool Interrupted() const { return surroundings_.interrupted && surroundings_.interrupted(); }
+  std::chrono::steady_clock::time_point Now() const {
+    return surroundings_.now ? surroundings_.now() : std::chrono::steady_clock::now();
+  }
+  // Tells the surroundings that the connection is given up for good.
+  void TellGivenUp(const std::string& message) const {
+    if (surroundings_.givenUp) surroundings_.givenUp(message);
+  }
   // Makes the connection anew (see the file comment); raises when it cannot.
   void Reconnect();
   // The name of the statement `sql` prepared on the server (prepared now when
@@ -187,6 +207,7 @@ class PgConnection : public Database {
   std::string conninfo_;
   std::chrono::milliseconds patience_{0};
   bool readOnly_ = false;
+  Surroundings surroundings_;
   // The statements prepared on this connection (a new one has none).
   std::unordered_set<std::string> preparedHere_;
   std::unordered_map<std::string, std::string> sqlOf_;
@@ -223,7 +244,8 @@ std::string PgWhere(PGconn* connection);
 /// store's settings: UTF-8, READ COMMITTED, locks waited for `patience` at
 /// most, and `readOnly` transactions when asked. Raises error 75
 /// (WB_STORE_CANNOT_OPEN) naming the database and libpq's reason.
-std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience, bool readOnly);
+std::unique_ptr<PgConnection> PgConnect(const std::string& conninfo, std::chrono::milliseconds patience, bool readOnly,
+                                        PgConnection::Surroundings surroundings = {});
 
 /// The schema version of the store in `db`; 0 when it holds none. Raises
 /// error 75 (WB_STORE_CANNOT_OPEN) when a table schema_version there is

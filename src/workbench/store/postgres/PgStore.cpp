@@ -13,10 +13,10 @@ namespace zt::wb {
 
 namespace fs = std::filesystem;
 
-PgStore::PgStore(StoreOptions options, std::string conninfo, std::string scriptsFolder, Console& console)
-    : StoreBase(std::move(options), console),
-      conninfo_(std::move(conninfo)),
-      scriptsFolder_(std::move(scriptsFolder)) {}
+PgStore::PgStore(StoreOptions options, const StoreEnv& env)
+    : StoreBase(std::move(options), env),
+      conninfo_(Options().location.conninfo),
+      scriptsFolder_(Options().location.scripts) {}
 
 PgStore::~PgStore() { Close(); }
 
@@ -26,7 +26,14 @@ std::string PgStore::Location() const {
 }
 
 void PgStore::OpenStore(const std::string& user) {
-  std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false);
+  // The wait on the server gives up on the user's Ctrl-C; a connection
+  // given up for good is told once, and stops the run (GivenUp).
+  PgConnection::Surroundings surroundings{Env().interrupted, Env().now, [this](const std::string& message) {
+                                            if (givenUp_) return;
+                                            givenUp_ = message;
+                                            TheConsole().Write(message + "\n");
+                                          }};
+  std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false, surroundings);
   // The scripts folder is made once the database is found to hold a store
   // this program takes (or none yet) and to take the login, and before that
   // is committed: a store refused for either makes nothing.

@@ -43,6 +43,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,14 +55,16 @@ namespace zt::wb {
 
 class PgStore : public StoreBase {
  public:
-  /// A store on the database `conninfo` (libpq's forms, without the scripts
-  /// folder) with its scripts in `scriptsFolder` (absolute), not yet opened.
-  /// `options.location` is what the user gave, and is not read.
-  PgStore(StoreOptions options, std::string conninfo, std::string scriptsFolder, Console& console);
+  /// A store on the database of `options.location` with its scripts
+  /// folder, not yet opened.
+  PgStore(StoreOptions options, const StoreEnv& env);
   ~PgStore() override;
 
   /// The database (without a password) and the scripts folder.
   std::string Location() const override;
+  /// Why the connection was given up for good (the server stayed away or
+  /// stopped answering), told once on the console when it was.
+  std::optional<std::string> GivenUp() const override { return givenUp_; }
 
  protected:
   /// Connects, makes the schema when the database holds none and records
@@ -97,6 +100,7 @@ class PgStore : public StoreBase {
   std::vector<std::pair<int32_t, std::string>> unknown_;
   std::string conninfo_;
   std::string scriptsFolder_;
+  std::optional<std::string> givenUp_;
   std::unique_ptr<PgConnection> connection_;
 };
 

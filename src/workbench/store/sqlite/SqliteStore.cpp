@@ -214,8 +214,8 @@ fs::path StoreFolderPath(const std::string& location) {
   return folder;
 }
 
-SqliteStore::SqliteStore(StoreOptions options, Console& console)
-    : StoreBase(std::move(options), console), folder_(StoreFolderPath(Options().location)) {}
+SqliteStore::SqliteStore(StoreOptions options, const StoreEnv& env)
+    : StoreBase(std::move(options), env), folder_(StoreFolderPath(Options().location.folder)) {}
 
 SqliteStore::~SqliteStore() { Close(); }
 

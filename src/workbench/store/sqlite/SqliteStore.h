@@ -54,7 +54,7 @@ class SqliteStore : public StoreBase, private StoreBatch {
  public:
   /// A store on the folder `options.location`, not yet opened; dialogs go
   /// to `console`.
-  SqliteStore(StoreOptions options, Console& console);
+  SqliteStore(StoreOptions options, const StoreEnv& env);
   ~SqliteStore() override;
 
   /// The store folder.
