@@ -320,7 +320,7 @@ int Host::Generate(const std::function<void()>& run) {
   run();
   // What the store lost after the add-in was done with an operation is
   // counted from what the store said, not from what the add-in heard.
-  report_.Lost(components_->StoreLosses());
+  report_.Late(components_->StoreLateOutcomes());
   if (report_.LostOperations() > 0) PrintError(wb::Text(wb::WB_RUN_LOST, {std::to_string(report_.LostOperations())}));
   const RunOutcome& outcome = LastRunOutcome();
   int status = login_.status != kExitOk ? login_.status

@@ -112,46 +112,47 @@ void RunReport::Warn(const std::string& warning) {
   if (details_ && !operations_.empty()) operations_.back().warnings.push_back(warning);
 }
 
-void RunReport::Lost(const std::vector<wb::StoreBase::Loss>& losses) {
+void RunReport::Late(const std::vector<wb::StoreBase::LateOutcome>& outcomes) {
+  using Kind = wb::StoreBase::LateOutcome::Kind;
   std::map<int32_t, Operation*> entries;
   for (Operation& entry : operations_) {
     if (entry.number > 0) entries[entry.number] = &entry;
   }
-  for (const wb::StoreBase::Loss& loss : losses) {
-    if (loss.thereAlready || loss.kept) {
-      const auto found = entries.find(loss.operation);
-      if (found == entries.end()) continue;
-      if (loss.thereAlready && found->second->datapool == loss.datapool) found->second->datapoolOutcome = "unchanged";
-      for (wb::RunJournal::Script& script : found->second->scripts) {
-        if (loss.kept && script.path == loss.script) script.outcome = "kept";
-      }
-      continue;
+  for (const wb::StoreBase::LateOutcome& late : outcomes) {
+    const auto found = entries.find(late.operation);
+    Operation* entry = found != entries.end() ? found->second : nullptr;
+    // What it came to, as the summary names it.
+    const char* outcome = late.kind == Kind::kUnchanged ? "unchanged"
+                          : late.kind == Kind::kKept    ? "kept"
+                          : late.kind == Kind::kUnknown ? "unknown"
+                                                        : "not-stored";
+    if (entry != nullptr && !late.datapool.empty() && late.datapool == entry->datapool) {
+      entry->datapoolOutcome = outcome;
     }
-    const auto number = static_cast<size_t>(loss.operation);
-    if (loss.operation > 0 && number < generatedNumbers_.size() && generatedNumbers_[number]) {
+    std::string subject = late.datapool;
+    if (entry != nullptr && !late.script.empty()) {
+      for (wb::RunJournal::Script& script : entry->scripts) {
+        if (script.path != late.script) continue;
+        script.outcome = late.kind == Kind::kUnknown ? "not-stored" : outcome;
+        subject = script.path;
+      }
+    }
+    if (late.kind == Kind::kUnchanged || late.kind == Kind::kKept) continue;
+    // Not stored after all, or not known to be: the operation fails.
+    const auto number = static_cast<size_t>(late.operation);
+    if (late.operation > 0 && number < generatedNumbers_.size() && generatedNumbers_[number]) {
       generatedNumbers_[number] = false;
       --generated_;
       ++failed_;
       ++lostOperations_;
     }
-    const auto found = entries.find(loss.operation);
-    if (found == entries.end()) continue;
-    Operation& entry = *found->second;
-    entry.generated = false;
-    std::string lost = loss.datapool;
-    if (!loss.datapool.empty() && loss.datapool == entry.datapool) {
-      entry.datapoolOutcome = loss.unknown ? "unknown" : "not-stored";
-    }
-    for (wb::RunJournal::Script& script : entry.scripts) {
-      if (!loss.script.empty() && script.path == loss.script) {
-        script.outcome = "not-stored";
-        lost = script.path;
-      }
-    }
-    if (lost.empty()) lost = loss.script;
-    const std::string warning = wb::Text(loss.unknown ? wb::WB_RUN_UNKNOWN : wb::WB_RUN_NOT_STORED, {lost});
-    entry.warnings.push_back(warning);
-    warnings_.push_back(entry.name + ": " + warning);
+    if (entry == nullptr) continue;
+    entry->generated = false;
+    if (subject.empty()) subject = late.script;
+    const std::string warning =
+        wb::Text(late.kind == Kind::kUnknown ? wb::WB_RUN_UNKNOWN : wb::WB_RUN_NOT_STORED, {subject});
+    entry->warnings.push_back(warning);
+    warnings_.push_back(entry->name + ": " + warning);
   }
 }
 

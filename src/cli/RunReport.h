@@ -72,11 +72,13 @@ class RunReport {
   void Log(const std::string& line);
   /// A warning of the host's own about the operation the run is at.
   void Warn(const std::string& warning);
-  /// What the store could not make durable after all, at the end of the
-  /// run: an operation generated that lost its datapool or a script was not
-  /// generated, and its summary says what was lost (a datapool sent without
-  /// an answer as "unknown", to be generated again).
-  void Lost(const std::vector<wb::StoreBase::Loss>& losses);
+  /// What the store found out about the run's batches when they were
+  /// finished: an operation generated that lost its datapool or a script
+  /// was not generated after all, and its summary says what was lost (a
+  /// datapool sent without an answer as "unknown", to be generated again);
+  /// a datapool another user made the same is "unchanged", a script whose
+  /// file was kept "kept".
+  void Late(const std::vector<wb::StoreBase::LateOutcome>& outcomes);
   /// Operations counted generated until the store lost something of theirs.
   int LostOperations() const { return lostOperations_; }
 

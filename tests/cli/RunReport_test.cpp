@@ -62,7 +62,10 @@ TEST(RunReport, CountsWhatTheStoreLostAsNotGenerated) {
     }
     ASSERT_EQ(report.ExitStatus(false, false, 0), kExitOk);
     // The same operation twice (its datapool and its test) is one operation lost.
-    report.Lost({{1, "Calc_1", ""}, {2, "", "/s/java/Calc2.java"}, {2, "Calc_2", ""}});
+    using Kind = wb::StoreBase::LateOutcome::Kind;
+    report.Late({{1, Kind::kNotStored, "Calc_1", ""},
+                 {2, Kind::kNotStored, "", "/s/java/Calc2.java"},
+                 {2, Kind::kNotStored, "Calc_2", ""}});
     EXPECT_EQ(report.Generated(), 1);
     EXPECT_EQ(report.Failed(), 2);
     EXPECT_EQ(report.LostOperations(), 2);
@@ -84,7 +87,7 @@ TEST(RunReport, CountsWhatTheStoreLostAsNotGenerated) {
     // A datapool sent to a server that gave no answer may be stored after
     // all: "unknown", to be generated again, never "not-stored"; its
     // operation's test was not placed.
-    report.Lost({{3, "Calc_3", "", false, false, true}});
+    report.Late({{3, Kind::kUnknown, "Calc_3", ""}});
     EXPECT_EQ(report.Generated(), 0);
     EXPECT_FALSE(operations[3].generated);
     EXPECT_EQ(operations[3].datapoolOutcome, "unknown");

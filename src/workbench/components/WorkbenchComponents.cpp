@@ -42,11 +42,11 @@ auto Interruptible(const std::function<void()>& takeInterrupt, Call&& call) {
 class TrackedStore : public DataStore {
  public:
   TrackedStore(std::unique_ptr<StoreBase> store, StoreBase*& slot, RunJournal& journal,
-               std::vector<StoreBase::Loss>& losses, std::function<void()> takeInterrupt)
+               std::vector<StoreBase::LateOutcome>& late, std::function<void()> takeInterrupt)
       : store_(std::move(store)),
         slot_(slot),
         journal_(journal),
-        losses_(losses),
+        late_(late),
         takeInterrupt_(std::move(takeInterrupt)) {
     slot_ = store_.get();
   }
@@ -108,7 +108,7 @@ class TrackedStore : public DataStore {
   }
   std::vector<int32_t> EndBatch() override {
     std::vector<int32_t> lost = store_->EndBatch();
-    losses_.insert(losses_.end(), store_->Losses().begin(), store_->Losses().end());
+    late_.insert(late_.end(), store_->LateOutcomes().begin(), store_->LateOutcomes().end());
     return lost;
   }
 
@@ -146,7 +146,7 @@ class TrackedStore : public DataStore {
   std::unique_ptr<StoreBase> store_;
   StoreBase*& slot_;
   RunJournal& journal_;
-  std::vector<StoreBase::Loss>& losses_;
+  std::vector<StoreBase::LateOutcome>& late_;
   std::function<void()> takeInterrupt_;
   // The roots of the script types, asked once.
   std::map<dsScriptType, std::string> roots_;
@@ -244,7 +244,7 @@ std::unique_ptr<DataStore> WorkbenchComponents::CreateDataStore() {
   store->SetFailureLog([this](const std::string& message) {
     if (application_ != nullptr) application_->WriteLog(message);
   });
-  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, losses_, [this] { TakeStop(); });
+  return std::make_unique<TrackedStore>(std::move(store), lastStore_, journal_, lateOutcomes_, [this] { TakeStop(); });
 }
 
 std::unique_ptr<ToolOptions> WorkbenchComponents::CreateToolOptions() {

@@ -122,7 +122,7 @@ class WorkbenchComponents : public HostComponents {
   RunJournal& Journal() { return journal_; }
   /// What the stores' batches could not make durable after all, each told
   /// with a message (StoreBase::Losses), since the components were made.
-  const std::vector<StoreBase::Loss>& StoreLosses() const { return losses_; }
+  const std::vector<StoreBase::LateOutcome>& StoreLateOutcomes() const { return lateOutcomes_; }
   /// What the template dialogs and properties did.
   const TemplateChoices& TemplateRecord() const { return templateChoices_; }
   /// The user the stores created from now on log in as.
@@ -165,7 +165,7 @@ class WorkbenchComponents : public HostComponents {
   // The user said "no to all" to the overwrite question in this run: no
   // existing datapool changes, not even one that would gain fields.
   bool keepAllDatapools_ = false;
-  std::vector<StoreBase::Loss> losses_;
+  std::vector<StoreBase::LateOutcome> lateOutcomes_;
   TemplateChoices templateChoices_;
   // The launcher, once the add-in asked for it.
   std::unique_ptr<ProcessLauncher> processes_;

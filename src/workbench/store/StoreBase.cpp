@@ -266,18 +266,25 @@ std::vector<int32_t> StoreBase::EndBatch() {
   if (!batching_) return {};
   Flush();
   std::set<int32_t> lost = scripts_.EndBatch();
-  losses_.clear();
-  for (const auto& [operation, script] : scripts_.LostScripts()) losses_.push_back({operation, {}, script});
-  for (auto& [operation, datapool] : EndDatabaseBatch()) {
+  using Kind = LateOutcome::Kind;
+  lateOutcomes_.clear();
+  const auto datapool = [this](int32_t operation, Kind kind, std::string name) {
+    lateOutcomes_.push_back({.operation = operation, .kind = kind, .datapool = std::move(name)});
+  };
+  const auto script = [this](int32_t operation, Kind kind, std::string file) {
+    lateOutcomes_.push_back({.operation = operation, .kind = kind, .script = std::move(file)});
+  };
+  for (const auto& [operation, file] : scripts_.LostScripts()) script(operation, Kind::kNotStored, file);
+  for (auto& [operation, name] : EndDatabaseBatch()) {
     lost.insert(operation);
-    losses_.push_back({operation, std::move(datapool), {}});
+    datapool(operation, Kind::kNotStored, std::move(name));
   }
-  for (auto& [operation, datapool] : TakeUnknown()) {
+  for (auto& [operation, name] : TakeUnknown()) {
     lost.insert(operation);
-    losses_.push_back({operation, std::move(datapool), {}, false, false, true});
+    datapool(operation, Kind::kUnknown, std::move(name));
   }
-  for (auto& [operation, datapool] : TakeThereAlready()) losses_.push_back({operation, std::move(datapool), {}, true});
-  for (const auto& [operation, script] : scripts_.KeptScripts()) losses_.push_back({operation, {}, script, false, true});
+  for (auto& [operation, name] : TakeThereAlready()) datapool(operation, Kind::kUnchanged, std::move(name));
+  for (const auto& [operation, file] : scripts_.KeptScripts()) script(operation, Kind::kKept, file);
   scripts_.SetBeforePlacing({});
   batching_ = false;
   generated_.SetBatching(false);

@@ -95,7 +95,7 @@ class GeneratedScripts final : public ScriptRecords {
 /// store code writes to the terminal or reads a global flag.
 struct StoreEnv {
   /// A program's stores talk through `console`, and only through it.
-  StoreEnv(Console& console) : console(console) {}  // NOLINT: a console is all a store needs by default
+  StoreEnv(Console& dialogs) : console(dialogs) {}  // NOLINT: a console is all a store needs by default
 
   /// Questions, and what the store tells the user (stderr for the command line).
   Console& console;
@@ -214,26 +214,25 @@ class StoreBase : public DataStore {
   /// Finishes the batch and stores item by item again; the operations that
   /// lost something.
   std::vector<int32_t> EndBatch() override;
-  /// What the last batch could not make durable after all (each told on the
-  /// console): a datapool, by name, or a script, by its file as messages
-  /// name it; with the operation it belonged to.
-  struct Loss {
+  /// What became of something of a batch that the add-in was told was
+  /// stored, found out when the batch was finished: a datapool, by name, or
+  /// a script, by its file as messages name it; with the operation it
+  /// belonged to. Each was told on the console when it was found.
+  struct LateOutcome {
+    enum class Kind {
+      kNotStored,  ///< lost after all: its operation fails
+      kUnknown,    ///< a datapool sent and not answered (the connection given
+                   ///< up or lost): the server may have stored it; its operation fails
+      kUnchanged,  ///< a datapool another user made the same that moment: nothing is missing
+      kKept,       ///< a script not placed, its file kept as it was: nothing is lost
+    };
     int32_t operation = 0;
+    Kind kind = Kind::kNotStored;
     std::string datapool;
     std::string script;
-    /// Not lost after all: the datapool was there, the same, made by another
-    /// user that moment (its outcome is "unchanged", not "created").
-    bool thereAlready = false;
-    /// Not lost either: another writer's file took the script's name
-    /// meanwhile, and the user kept it (its outcome is "kept").
-    bool kept = false;
-    /// Not known to be lost: the datapool was sent and no answer came (the
-    /// connection was given up or lost), so the server may have stored it
-    /// (its outcome is "unknown"). Its operation loses its script all the same.
-    bool unknown = false;
   };
-  /// The losses of the batch that ended last (EndBatch).
-  const std::vector<Loss>& Losses() const { return losses_; }
+  /// The late outcomes of the batch that ended last (EndBatch).
+  const std::vector<LateOutcome>& LateOutcomes() const { return lateOutcomes_; }
   /// Finishes the current batch now; a batch that is on goes on. Failures
   /// are told on the console.
   void Flush();
@@ -271,7 +270,7 @@ class StoreBase : public DataStore {
   /// The datapools the batch created as foreseen, but found made the same
   /// by another user that moment, with their operations.
   virtual std::vector<std::pair<int32_t, std::string>> TakeThereAlready() { return {}; }
-  /// The datapools the batch sent without an answer (Loss::unknown), with
+  /// The datapools the batch sent without an answer (LateOutcome::kUnknown), with
   /// their operations; each told on the console.
   virtual std::vector<std::pair<int32_t, std::string>> TakeUnknown() { return {}; }
 
@@ -302,7 +301,7 @@ class StoreBase : public DataStore {
   std::optional<std::pair<std::string, std::string>> lastScriptName_;
   // The store's row in its sessions table; 0: none recorded.
   int64_t session_ = 0;
-  std::vector<Loss> losses_;
+  std::vector<LateOutcome> lateOutcomes_;
   bool batching_ = false;
   int32_t operation_ = 0;
 };

@@ -157,9 +157,9 @@ TEST_F(PostgresStore, DeferredChangesAreCheckedAndWhatAnotherUserDidMeanwhileIsT
   EXPECT_EQ(console_.Output(), "") << "nothing is sent before the batch is finished";
   EXPECT_EQ(alice->EndBatch(), (std::vector<int32_t>{1, 2}));
   std::vector<std::string> losses;
-  for (const StoreBase::Loss& loss : alice->Losses()) {
-    losses.push_back(std::to_string(loss.operation) + " " + loss.datapool + fs::path(loss.script).filename().string() +
-                     (loss.thereAlready ? " there" : ""));
+  for (const StoreBase::LateOutcome& late : alice->LateOutcomes()) {
+    losses.push_back(std::to_string(late.operation) + " " + late.datapool + fs::path(late.script).filename().string() +
+                     (late.kind == StoreBase::LateOutcome::Kind::kUnchanged ? " there" : ""));
   }
   EXPECT_EQ(losses, (std::vector<std::string>{"1 Cf.java", "2 Cg.java", "2 C_g", "3 C_h there"}));
   Database& db = DatabaseOf(alice->Connection());

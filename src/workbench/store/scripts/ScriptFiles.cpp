@@ -486,8 +486,9 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   const bool convert = own != generated && own != LineEnds::kMixed && generated != LineEnds::kMixed &&
                        own != LineEnds::kNone && generated != LineEnds::kNone;
   const std::string stored = convert ? WithLineEnds(existing->text, generated) : existing->text;
-  const Regeneration regenerated =
-      stored == content ? Regeneration{true, true, content, {}, {}, false} : Regenerate(stored, content, dates);
+  const Regeneration regenerated = stored == content
+                                       ? Regeneration{.unchanged = true, .asWritten = true, .text = content}
+                                       : Regenerate(stored, content, dates);
   if (regenerated.unchanged) {
     // Only a file that holds what this store writes is recorded as generated:
     // a date in another form, or an edit beside it, is not.
