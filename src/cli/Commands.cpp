@@ -25,13 +25,14 @@ constexpr Registrar kCommands[] = {
 
 }  // namespace
 
-std::optional<std::string> CommandUser() {
+void Fail(int status, const std::string& message) { throw CommandFailure(status, message); }
+
+std::string CommandUser() {
   for (const char* variable : {"ZTUNITTEST_USER", "USER"}) {
     const char* value = std::getenv(variable);
     if (value == nullptr || *value == '\0') continue;
     if (const std::optional<std::string> fault = UserNameFault(value, std::string("$") + variable)) {
-      PrintError(*fault);
-      return std::nullopt;
+      Fail(kExitUsage, *fault);
     }
     return value;
   }
@@ -78,6 +79,9 @@ int Run(int argc, char** argv) {
   if (!chosen) return kExitUsage;
   try {
     return chosen();
+  } catch (const CommandFailure& e) {
+    PrintError(e.what());
+    return e.Status();
   } catch (const ZtError& e) {
     PrintError(e.Description());
     return kExitFailed;

@@ -4,9 +4,11 @@
 // it stores the action to run in `chosen`.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace CLI {
 class App;
@@ -34,11 +36,28 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen);
 void RegisterOptionsCommand(CLI::App& app, Action& chosen);
 void RegisterStoreCommands(CLI::App& app, Action& chosen);
 
+/// How a command fails anywhere in its code: raised, it ends the command
+/// with `status` after the message on stderr (PrintError). The command
+/// line's one way to fail; the workbench's errors (ZtError) end a command
+/// with status 1.
+class CommandFailure : public std::exception {
+ public:
+  CommandFailure(int status, std::string message) : status_(status), message_(std::move(message)) {}
+  int Status() const { return status_; }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  int status_;
+  std::string message_;
+};
+
+/// Raises CommandFailure.
+[[noreturn]] void Fail(int status, const std::string& message);
+
 /// The user a command that writes to the store without running the add-in
-/// records: $ZTUNITTEST_USER, else $USER, else "ztunittest". It never asks.
-/// nullopt after telling (UserNameFault) that the name it would take holds
-/// a control character: the command then exits with kExitUsage.
-std::optional<std::string> CommandUser();
+/// records: $ZTUNITTEST_USER, else $USER, else "ztunittest". It never asks;
+/// raises CommandFailure (2) for a name that cannot be one.
+std::string CommandUser();
 
 /// Why `name`, a user name that `source` gives ("--user",
 /// "$ZTUNITTEST_USER", ...), cannot be one: it holds a control character (a

@@ -109,39 +109,36 @@ int RunList(const DatapoolOptions& options) {
   return kExitOk;
 }
 
-// The datapool the options name; nullopt after telling why there is none.
-std::optional<wb::Datapool> FindDatapool(const DatapoolOptions& options) {
+// The datapool the options name; raises CommandFailure (1) telling why
+// there is none.
+wb::Datapool FindDatapool(const DatapoolOptions& options) {
   const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.location);
-  if (!connection) {
-    PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
-    return std::nullopt;
-  }
+  if (!connection) Fail(kExitFailed, wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
   std::optional<wb::Datapool> datapool = wb::LoadDatapool(*connection, options.name);
-  if (!datapool) PrintError(wb::Text(wb::WB_CMD_NO_SUCH_DATAPOOL, {options.name, options.store}));
-  return datapool;
+  if (!datapool) Fail(kExitFailed, wb::Text(wb::WB_CMD_NO_SUCH_DATAPOOL, {options.name, options.store}));
+  return std::move(*datapool);
 }
 
 int RunShow(const DatapoolOptions& options) {
-  const std::optional<wb::Datapool> datapool = FindDatapool(options);
-  if (!datapool) return kExitFailed;
+  const wb::Datapool datapool = FindDatapool(options);
   if (!options.json) {
-    std::cout << wb::DatapoolDetails(*datapool) << std::flush;
+    std::cout << wb::DatapoolDetails(datapool) << std::flush;
     return kExitOk;
   }
   // A row is an array of its values, one per field, in field order.
   Value rows = Value::Array();
-  for (const std::vector<std::string>& row : datapool->rows) {
+  for (const std::vector<std::string>& row : datapool.rows) {
     Value values = Value::Array();
     for (const std::string& value : row) values.Push(Value::String(value));
     rows.Push(std::move(values));
   }
   std::cout << wb::json::Format(Value::Object()
-                                    .Add("name", Value::String(datapool->name))
-                                    .Add("description", Value::String(datapool->description))
-                                    .Add("created", Value::String(datapool->created))
-                                    .Add("updated", Value::String(datapool->updated))
-                                    .Add("user", Value::String(datapool->user))
-                                    .Add("fields", FieldsJson(*datapool))
+                                    .Add("name", Value::String(datapool.name))
+                                    .Add("description", Value::String(datapool.description))
+                                    .Add("created", Value::String(datapool.created))
+                                    .Add("updated", Value::String(datapool.updated))
+                                    .Add("user", Value::String(datapool.user))
+                                    .Add("fields", FieldsJson(datapool))
                                     .Add("rows", std::move(rows)))
             << std::flush;
   return kExitOk;
@@ -192,9 +189,8 @@ int RunExport(const DatapoolOptions& options) {
     PrintError(wb::Text(wb::WB_DP_EXPORT_WHAT));
     return kExitUsage;
   }
-  const std::optional<wb::Datapool> datapool = FindDatapool(options);
-  if (!datapool) return kExitFailed;
-  const std::string csv = wb::DatapoolCsv(*datapool);
+  const wb::Datapool datapool = FindDatapool(options);
+  const std::string csv = wb::DatapoolCsv(datapool);
   if (!options.output) {
     std::cout << csv << std::flush;
     return kExitOk;
@@ -212,45 +208,35 @@ int RunExport(const DatapoolOptions& options) {
 using Import = std::pair<wb::Datapool, std::vector<std::vector<std::string>>>;
 
 // The rows of `file` for the datapool `name` of the store, read as
-// `datapool import NAME FILE` reads them; nullopt after telling why not.
-std::optional<Import> ReadImport(const DatapoolOptions& options, const std::string& name, const std::string& file,
-                                 bool emptyIsNothing = false) {
+// `datapool import NAME FILE` reads them; raises CommandFailure (1) telling
+// why not.
+Import ReadImport(const DatapoolOptions& options, const std::string& name, const std::string& file,
+                  bool emptyIsNothing = false) {
   // A folder opens as a stream that reads nothing, which would be taken for
   // a file without a header.
   std::error_code ec;
-  if (fs::is_directory(file, ec)) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {file, std::strerror(EISDIR)}));
-    return std::nullopt;
-  }
+  if (fs::is_directory(file, ec)) Fail(kExitFailed, wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {file, std::strerror(EISDIR)}));
   std::ifstream in(file, std::ios::binary);
   std::ostringstream content;
   if (in) content << in.rdbuf();
-  if (!in || in.bad()) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {file, std::strerror(errno)}));
-    return std::nullopt;
-  }
+  if (!in || in.bad()) Fail(kExitFailed, wb::Text(wb::WB_DP_IMPORT_UNREADABLE, {file, std::strerror(errno)}));
   DatapoolOptions named = options;
   named.name = name;
-  std::optional<wb::Datapool> datapool = FindDatapool(named);
-  if (!datapool) return std::nullopt;
+  wb::Datapool datapool = FindDatapool(named);
   // What `export --all` writes of a datapool without fields, an empty file,
   // is nothing to import for `import --all`: the datapool comes back
   // without rows to store.
-  if (datapool->fields.empty() && emptyIsNothing && content.str().empty()) {
-    return std::make_pair(std::move(*datapool), std::vector<std::vector<std::string>>());
+  if (datapool.fields.empty() && emptyIsNothing && content.str().empty()) {
+    return std::make_pair(std::move(datapool), std::vector<std::vector<std::string>>());
   }
-  if (datapool->fields.empty()) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_NO_FIELDS, {name}));
-    return std::nullopt;
-  }
+  if (datapool.fields.empty()) Fail(kExitFailed, wb::Text(wb::WB_DP_IMPORT_NO_FIELDS, {name}));
   std::vector<std::vector<std::string>> rows;
   try {
-    rows = wb::ReadImportedCsv(*datapool, content.str());
+    rows = wb::ReadImportedCsv(datapool, content.str());
   } catch (const ZtError& e) {
-    PrintError(wb::Text(wb::WB_DP_IMPORT_REFUSED, {file, e.Description(), name}));
-    return std::nullopt;
+    Fail(kExitFailed, wb::Text(wb::WB_DP_IMPORT_REFUSED, {file, e.Description(), name}));
   }
-  return std::make_pair(std::move(*datapool), std::move(rows));
+  return std::make_pair(std::move(datapool), std::move(rows));
 }
 
 // Stores the rows of each datapool, all in one transaction, as `user`; the
@@ -281,8 +267,7 @@ std::optional<std::string> SpecialFileKind(const fs::path& path) {
 }
 
 int RunImportAll(const DatapoolOptions& options) {
-  const std::optional<std::string> user = CommandUser();
-  if (!user) return kExitUsage;
+  const std::string user = CommandUser();
   // The files NAME.csv of the folder, by name, so that the messages come in
   // one order.
   std::vector<fs::path> files;
@@ -308,10 +293,12 @@ int RunImportAll(const DatapoolOptions& options) {
       ++refused;
       continue;
     }
-    auto read = ReadImport(options, file.stem().string(), file.string(), true);
-    if (read && !read->first.fields.empty()) {
-      imports.push_back(std::move(*read));
-    } else if (!read) {
+    try {
+      Import read = ReadImport(options, file.stem().string(), file.string(), true);
+      if (!read.first.fields.empty()) imports.push_back(std::move(read));
+    } catch (const CommandFailure& e) {
+      // Each refused file is told; then none is imported.
+      PrintError(e.what());
       ++refused;
     }
   }
@@ -320,7 +307,7 @@ int RunImportAll(const DatapoolOptions& options) {
         wb::Text(wb::WB_DP_IMPORT_ALL_REFUSED, {std::to_string(refused), std::to_string(files.size()), options.dir}));
     return kExitFailed;
   }
-  StoreImports(options.location, *user, imports);
+  StoreImports(options.location, user, imports);
   for (const auto& [datapool, rows] : imports) {
     std::cout << wb::Text(wb::WB_DP_IMPORTED, {datapool.name, std::to_string(rows.size())}) << "\n";
   }
@@ -334,12 +321,10 @@ int RunImport(const DatapoolOptions& options) {
     PrintError(wb::Text(wb::WB_DP_IMPORT_WHAT));
     return kExitUsage;
   }
-  const std::optional<std::string> user = CommandUser();
-  if (!user) return kExitUsage;
-  auto read = ReadImport(options, options.name, options.file);
-  if (!read) return kExitFailed;
-  StoreImports(options.location, *user, {*read});
-  std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(read->second.size())}) << "\n" << std::flush;
+  const std::string user = CommandUser();
+  const Import read = ReadImport(options, options.name, options.file);
+  StoreImports(options.location, user, {read});
+  std::cout << wb::Text(wb::WB_DP_IMPORTED, {options.name, std::to_string(read.second.size())}) << "\n" << std::flush;
   return kExitOk;
 }
 
@@ -352,8 +337,7 @@ int RunAddRows(const DatapoolOptions& options) {
     PrintError(wb::Text(wb::WB_DP_ADD_ROWS_WHAT));
     return kExitUsage;
   }
-  const std::optional<std::string> user = CommandUser();
-  if (!user) return kExitUsage;
+  const std::string user = CommandUser();
   std::vector<std::string> names = options.names;
   {
     const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.location);
@@ -371,7 +355,7 @@ int RunAddRows(const DatapoolOptions& options) {
     }
   }
   wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.location, *user}, console);
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.location, user}, console);
   store->Open();
   std::vector<wb::RowsAdded> added;
   try {

@@ -83,9 +83,8 @@ int RunOptions(const OptionsOptions& given) {
   std::unique_ptr<wb::Database> readOnly;
   DataStoreConnection* connection = nullptr;
   if (given.compiler || given.compilerOptions) {
-    const std::optional<std::string> user = CommandUser();
-    if (!user) return kExitUsage;
-    store = wb::MakeStore(wb::StoreOptions{location, *user}, console);
+    const std::string user = CommandUser();
+    store = wb::MakeStore(wb::StoreOptions{location, user}, console);
     store->Open();
     connection = store->Connection();
   } else {

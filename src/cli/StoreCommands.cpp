@@ -141,40 +141,33 @@ std::optional<std::string> ReadFile(const fs::path& path) {
 
 // Reads the scripts in `folder` (`key` below the root of `type`) and below
 // it into `found`: regular files, no temporary file of a writer, no symbolic
-// link followed. False after telling which folder or file cannot be read: a
-// copy that left it out would say it copied the store.
-bool ReadScriptsIn(const fs::path& folder, const std::string& key, dsScriptType type, std::vector<Script>& found) {
+// link followed. Raises CommandFailure (1) telling which folder or file
+// cannot be read: a copy that left it out would say it copied the store.
+void ReadScriptsIn(const fs::path& folder, const std::string& key, dsScriptType type, std::vector<Script>& found) {
   std::error_code ec;
   std::vector<fs::path> entries;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
-  if (ec) {
-    PrintError(wb::Text(wb::WB_COPY_UNREADABLE, {folder.string(), ec.message()}));
-    return false;
-  }
+  if (ec) Fail(kExitFailed, wb::Text(wb::WB_COPY_UNREADABLE, {folder.string(), ec.message()}));
   std::sort(entries.begin(), entries.end());
   for (const fs::path& entry : entries) {
     const std::string name = entry.filename().string();
     const fs::file_status status = fs::symlink_status(entry, ec);
     pid_t writer = 0;
     if (fs::is_directory(status)) {
-      if (!ReadScriptsIn(entry, key.empty() ? name : key + "\\" + name, type, found)) return false;
+      ReadScriptsIn(entry, key.empty() ? name : key + "\\" + name, type, found);
     } else if (fs::is_regular_file(status) && !wb::IsTemporaryFileName(name, writer)) {
       std::optional<std::string> content = ReadFile(entry);
-      if (!content) {
-        PrintError(wb::Text(wb::WB_COPY_UNREADABLE, {entry.string(), std::strerror(errno)}));
-        return false;
-      }
+      if (!content) Fail(kExitFailed, wb::Text(wb::WB_COPY_UNREADABLE, {entry.string(), std::strerror(errno)}));
       found.push_back({type, key, name, entry, std::move(*content)});
     }
   }
-  return true;
 }
 
-// The scripts below the scripts folder `scripts` of `store`, read whole; nullopt after
-// telling what could not be read. A store's scripts folder holds java/ and
-// vb/ from its first use on: one with neither is a mistyped scripts=, not a
-// store without scripts.
-std::optional<std::vector<Script>> ReadScriptsBelow(const fs::path& scripts, const std::string& store) {
+// The scripts below the scripts folder `scripts` of `store`, read whole;
+// raises CommandFailure (1) telling what could not be read. A store's
+// scripts folder holds java/ and vb/ from its first use on: one with
+// neither is a mistyped scripts=, not a store without scripts.
+std::vector<Script> ReadScriptsBelow(const fs::path& scripts, const std::string& store) {
   std::vector<Script> found;
   bool roots = false;
   for (const auto& [type, root] : {std::pair{dsJavaScript, "java"}, std::pair{dsVisualBasicScript, "vb"}}) {
@@ -182,12 +175,9 @@ std::optional<std::vector<Script>> ReadScriptsBelow(const fs::path& scripts, con
     const fs::path base = scripts / root;
     if (!fs::is_directory(fs::symlink_status(base, ec))) continue;
     roots = true;
-    if (!ReadScriptsIn(base, "", type, found)) return std::nullopt;
+    ReadScriptsIn(base, "", type, found);
   }
-  if (!roots) {
-    PrintError(wb::Text(wb::WB_COPY_NOT_SCRIPTS, {scripts.string(), store}));
-    return std::nullopt;
-  }
+  if (!roots) Fail(kExitFailed, wb::Text(wb::WB_COPY_NOT_SCRIPTS, {scripts.string(), store}));
   return found;
 }
 
@@ -257,8 +247,7 @@ int RunCopy(const CopyOptions& options) {
     PrintError(wb::Text(wb::WB_COPY_SAME, {options.from, options.to}));
     return kExitUsage;
   }
-  const std::optional<std::string> user = CommandUser();
-  if (!user) return kExitUsage;
+  const std::string user = CommandUser();
   const std::unique_ptr<wb::Database> source = wb::OpenStoreReadOnly(from);
   if (!source) {
     PrintError(wb::Text(wb::WB_CMD_NO_STORE, {options.from}));
@@ -272,11 +261,10 @@ int RunCopy(const CopyOptions& options) {
   const std::map<int64_t, std::string> sourceOptions = ReadOptions(*source);
   std::vector<std::vector<Row>> names;
   for (const NameTable& table : kNameTables) names.push_back(ReadRows(*source, table));
-  const std::optional<std::vector<Script>> scripts = ReadScriptsBelow(fromScripts, options.from);
-  if (!scripts) return kExitFailed;
+  const std::vector<Script> scripts = ReadScriptsBelow(fromScripts, options.from);
 
   wb::TerminalConsole console;
-  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, *user}, console);
+  const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, user}, console);
   store->Open();
   wb::Database& target = wb::DatabaseOf(store->Connection());
 
@@ -305,7 +293,7 @@ int RunCopy(const CopyOptions& options) {
     }
     records += names[t].size();
   }
-  for (const Script& script : *scripts) {
+  for (const Script& script : scripts) {
     const std::optional<std::string> there = store->Scripts().Read(script.name, script.folder, script.type);
     if (there && *there != script.content) {
       conflicts.push_back(
@@ -322,13 +310,13 @@ int RunCopy(const CopyOptions& options) {
                  {options.to, wb::Text(wb::WB_COPY_ITEMS, {std::to_string(conflicts.size())}), options.from, listed}));
     return kExitFailed;
   }
-  if (!CopyInto(*store, datapools, sourceOptions, names, *scripts)) {
+  if (!CopyInto(*store, datapools, sourceOptions, names, scripts)) {
     PrintError(wb::Text(wb::WB_COPY_FAILED, {options.to}));
     return kExitFailed;
   }
   std::cout << wb::Text(wb::WB_COPY_DONE,
                         {std::to_string(datapools.size()), std::to_string(sourceOptions.size()),
-                         std::to_string(records), std::to_string(scripts->size()), options.from, options.to})
+                         std::to_string(records), std::to_string(scripts.size()), options.from, options.to})
             << "\n"
             << std::flush;
   return kExitOk;
