@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include "support/DynamicResources.h"
@@ -164,11 +165,13 @@ std::vector<int64_t> FieldIds(Database& db, int64_t id) {
 constexpr size_t kInsertChunk = 200;
 
 // "`head` (?, ?), (?, ?), ..." with `tuples` tuples of `width` parameters.
-// Kept for the life of the program: a database keeps its statements
-// prepared by their SQL's address (at most kInsertChunk texts of each kind).
+// Kept for the life of the program, under every part the text is made of:
+// the SQLite database keeps its statements prepared by their SQL's address,
+// so one text must come back at one address (at most kInsertChunk texts of
+// each kind).
 const char* TuplesSql(const char* head, size_t width, size_t tuples) {
-  static std::map<std::pair<const char*, size_t>, std::string> made;
-  std::string& sql = made[{head, tuples}];
+  static std::map<std::tuple<std::string, size_t, size_t>, std::string> made;
+  std::string& sql = made[{head, width, tuples}];
   if (sql.empty()) {
     std::string tuple = "(";
     for (size_t i = 0; i < width; ++i) tuple += i == 0 ? "?" : ", ?";

@@ -71,6 +71,56 @@ constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(2053469044)";
 
 constexpr const char* kNow = "to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS')";
 
+// A datapool as one JSON text, in the form ParseDatapoolJson reads.
+constexpr const char* kDatapoolJson =
+    "json_build_array(d.id, d.name, d.description, d.created, d.updated, d.\"user\", "
+    "COALESCE((SELECT json_agg(json_build_array(f.name, f.type) ORDER BY f.position) "
+    "FROM datapool_fields f WHERE f.datapool = d.id), '[]'), "
+    "COALESCE((SELECT json_agg((SELECT COALESCE(json_agg(COALESCE(v.value, '') ORDER BY f.position), '[]') "
+    "FROM datapool_fields f LEFT JOIN datapool_values v ON v.field = f.id AND v.row = r.id "
+    "WHERE f.datapool = d.id) ORDER BY r.position) FROM datapool_rows r WHERE r.datapool = d.id), '[]'))::text";
+
+// The statements built of the parts above, made once for each connection
+// (PgConnection's members) and prepared by their text (PreparedName).
+//
+// A new datapool: inserted only when no datapool of the name was there when
+// the statement began; one that another user commits meanwhile makes the
+// insert do nothing, and the answer is then empty.
+std::string CreateDatapoolSql() {
+  return std::string(
+             "WITH old AS (SELECT * FROM datapools WHERE name = $1), "
+             "dp AS (INSERT INTO datapools (name, description, created, updated, \"user\") "
+             "SELECT $1, $2, ") +
+         kNow + ", " + kNow +
+         ", $3 WHERE NOT EXISTS (SELECT 1 FROM old) "
+         "ON CONFLICT (name) DO NOTHING RETURNING id), "
+         "f AS (INSERT INTO datapool_fields (datapool, position, name, type) "
+         "SELECT dp.id, t.n, t.name, t.type "
+         "FROM dp, unnest($4::text[], $5::text[]) WITH ORDINALITY AS t(name, type, n) "
+         "RETURNING id, position), "
+         "r AS (INSERT INTO datapool_rows (datapool, position) SELECT dp.id, g FROM dp, generate_series(1, $7::int) g "
+         "RETURNING id, position), "
+         "v AS (INSERT INTO datapool_values (row, field, value) "
+         "SELECT r.id, f.id, ($6::text[])[(r.position - 1) * cardinality($4::text[]) + f.position] FROM r, f) "
+         "SELECT 1, dp.id::text FROM dp UNION ALL SELECT 2, " +
+         kDatapoolJson + " FROM old d";
+}
+
+std::string LoadDatapoolSql() { return std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.name = $1"; }
+
+std::string LoadDatapoolsSql() { return std::string("SELECT ") + kDatapoolJson + " FROM datapools d ORDER BY d.name"; }
+
+// Rows of a datapool, its values numbered by unnest and joined to their row
+// and field (a subscript of a long text array would walk it for every value).
+constexpr const char* kInsertRowsSql =
+    "WITH r AS (INSERT INTO datapool_rows (datapool, position) "
+    "SELECT $1::bigint, g FROM generate_series($2::int, $3::int) g RETURNING id, position), "
+    "f AS (SELECT field, n FROM unnest($4::bigint[]) WITH ORDINALITY AS f(field, n)) "
+    "INSERT INTO datapool_values (row, field, value) "
+    "SELECT r.id, f.field, v.value FROM unnest($5::text[]) WITH ORDINALITY AS v(value, n) "
+    "JOIN r ON r.position::bigint = $2::bigint + (v.n - 1) / $6::bigint "
+    "JOIN f ON f.n = (v.n - 1) % $6::bigint + 1";
+
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   return text;
@@ -196,7 +246,12 @@ std::string PgWhere(PGconn* connection) {
   return where + "/" + text(Pq().db(connection));
 }
 
-PgConnection::PgConnection(PGconn* connection) : connection_(connection), where_(PgWhere(connection)) {
+PgConnection::PgConnection(PGconn* connection)
+    : createDatapoolSql_(CreateDatapoolSql()),
+      loadDatapoolSql_(LoadDatapoolSql()),
+      loadDatapoolsSql_(LoadDatapoolsSql()),
+      connection_(connection),
+      where_(PgWhere(connection)) {
   Pq().setNoticeProcessor(connection_, IgnoreNotice, nullptr);
 }
 
@@ -505,15 +560,6 @@ std::string ArrayText(const std::vector<std::string>& values) {
   return text + "}";
 }
 
-// A datapool as one JSON text, in the form ParseDatapoolJson reads.
-constexpr const char* kDatapoolJson =
-    "json_build_array(d.id, d.name, d.description, d.created, d.updated, d.\"user\", "
-    "COALESCE((SELECT json_agg(json_build_array(f.name, f.type) ORDER BY f.position) "
-    "FROM datapool_fields f WHERE f.datapool = d.id), '[]'), "
-    "COALESCE((SELECT json_agg((SELECT COALESCE(json_agg(COALESCE(v.value, '') ORDER BY f.position), '[]') "
-    "FROM datapool_fields f LEFT JOIN datapool_values v ON v.field = f.id AND v.row = r.id "
-    "WHERE f.datapool = d.id) ORDER BY r.position) FROM datapool_rows r WHERE r.datapool = d.id), '[]'))::text";
-
 // The server built the text, so a shape other than kDatapoolJson's is a
 // fault of the server's answer, told as a failed statement.
 const json::Value& Item(const json::Value& array, size_t index, json::Type type) {
@@ -592,22 +638,6 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
     }
     digests_.erase(known);
   }
-  // The insert is made only when no datapool of the name was there when the
-  // statement began; one that another user commits meanwhile makes the
-  // insert do nothing, and the answer is then empty.
-  static const std::string sql = std::string(
-      "WITH old AS (SELECT * FROM datapools WHERE name = $1), "
-      "dp AS (INSERT INTO datapools (name, description, created, updated, \"user\") "
-      "SELECT $1, $2, ") + kNow + ", " + kNow + ", $3 WHERE NOT EXISTS (SELECT 1 FROM old) "
-      "ON CONFLICT (name) DO NOTHING RETURNING id), "
-      "f AS (INSERT INTO datapool_fields (datapool, position, name, type) "
-      "SELECT dp.id, t.n, t.name, t.type FROM dp, unnest($4::text[], $5::text[]) WITH ORDINALITY AS t(name, type, n) "
-      "RETURNING id, position), "
-      "r AS (INSERT INTO datapool_rows (datapool, position) SELECT dp.id, g FROM dp, generate_series(1, $7::int) g "
-      "RETURNING id, position), "
-      "v AS (INSERT INTO datapool_values (row, field, value) "
-      "SELECT r.id, f.id, ($6::text[])[(r.position - 1) * cardinality($4::text[]) + f.position] FROM r, f) "
-      "SELECT 1, dp.id::text FROM dp UNION ALL SELECT 2, " + kDatapoolJson + " FROM old d";
   std::vector<std::string> names, types, values;
   for (const DatapoolField& field : datapool.fields) {
     names.push_back(field.name);
@@ -633,23 +663,24 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
       drop.Bind(1, row[1]).Run();
       digests_.erase(name);
     };
-    Defer(sql.c_str(),
-          {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount}, name,
-          true, [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
-            if (row != nullptr && !row->empty() && (*row)[0] == "1") return {};
-            std::vector<Datapool> stored;
-            if (row != nullptr && row->size() > 1) {
-              stored.push_back(ParseDatapoolJson((*row)[1]));
-            } else {
-              LoadDatapools(&name, stored);
-            }
-            if (!stored.empty() && Digest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
-            return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
-          },
-          undo);
+    Defer(
+        createDatapoolSql_.c_str(),
+        {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount}, name, true,
+        [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
+          if (row != nullptr && !row->empty() && (*row)[0] == "1") return {};
+          std::vector<Datapool> stored;
+          if (row != nullptr && row->size() > 1) {
+            stored.push_back(ParseDatapoolJson((*row)[1]));
+          } else {
+            LoadDatapools(&name, stored);
+          }
+          if (!stored.empty() && Digest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
+          return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
+        },
+        undo);
     return AtOnce::kCreated;
   }
-  Statement create(*this, sql.c_str());
+  Statement create(*this, createDatapoolSql_.c_str());
   create.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, user).Bind(4, ArrayText(names));
   create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values)).Bind(7, rowCount);
   if (!create.Step()) return AtOnce::kNotOffered;
@@ -661,9 +692,7 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
 bool PgConnection::LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) {
   datapools.clear();
   if (!HasTable("datapools")) return true;
-  static const std::string one = std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.name = $1";
-  static const std::string all = std::string("SELECT ") + kDatapoolJson + " FROM datapools d ORDER BY d.name";
-  Statement query(*this, (name != nullptr ? one : all).c_str());
+  Statement query(*this, (name != nullptr ? loadDatapoolSql_ : loadDatapoolsSql_).c_str());
   if (name != nullptr) query.Bind(1, *name);
   while (query.Step()) datapools.push_back(ParseDatapoolJson(query.ColumnText(0)));
   return true;
@@ -672,21 +701,11 @@ bool PgConnection::LoadDatapools(const std::string* name, std::vector<Datapool>&
 bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,
                                     const std::vector<std::vector<std::string>>& rows) {
   constexpr size_t kValuesPerStatement = 100000;
-  // The values are numbered by unnest and joined to their row and field
-  // (a subscript of a long text array would walk it for every value).
-  static const char* sql =
-      "WITH r AS (INSERT INTO datapool_rows (datapool, position) "
-      "SELECT $1::bigint, g FROM generate_series($2::int, $3::int) g RETURNING id, position), "
-      "f AS (SELECT field, n FROM unnest($4::bigint[]) WITH ORDINALITY AS f(field, n)) "
-      "INSERT INTO datapool_values (row, field, value) "
-      "SELECT r.id, f.field, v.value FROM unnest($5::text[]) WITH ORDINALITY AS v(value, n) "
-      "JOIN r ON r.position::bigint = $2::bigint + (v.n - 1) / $6::bigint "
-      "JOIN f ON f.n = (v.n - 1) % $6::bigint + 1";
   std::string fields = "{";
   for (const int64_t field : fieldIds) fields += (fields.size() > 1 ? "," : "") + std::to_string(field);
   fields += "}";
   const size_t perStatement = std::max<size_t>(1, kValuesPerStatement / std::max<size_t>(1, fieldIds.size()));
-  Statement insert(*this, sql);
+  Statement insert(*this, kInsertRowsSql);
   for (size_t start = 0; start < rows.size(); start += perStatement) {
     const size_t end = std::min(rows.size(), start + perStatement);
     std::vector<std::string> values;
@@ -706,7 +725,7 @@ void PgConnection::ReadRunRecords() {
   digests_.clear();
   presentAtStart_.clear();
   if (HasTable("datapools")) {
-    Statement all(*this, (std::string("SELECT ") + kDatapoolJson + " FROM datapools d").c_str());
+    Statement all(*this, loadDatapoolsSql_.c_str());
     while (all.Step()) {
       const Datapool datapool = ParseDatapoolJson(all.ColumnText(0));
       presentAtStart_.insert(datapool.name);

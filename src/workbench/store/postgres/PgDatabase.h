@@ -204,6 +204,11 @@ class PgConnection : public Database {
                     std::vector<std::optional<std::vector<std::string>>>& rows, std::vector<std::string>& failures,
                     bool& sent);
 
+  // The datapool statements built of parts (PgDatabase.cpp), made once for
+  // the connection; prepared, as every statement is, by their text.
+  const std::string createDatapoolSql_;
+  const std::string loadDatapoolSql_;
+  const std::string loadDatapoolsSql_;
   std::string conninfo_;
   std::chrono::milliseconds patience_{0};
   bool readOnly_ = false;
