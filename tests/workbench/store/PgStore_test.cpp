@@ -226,6 +226,63 @@ TEST_F(PostgresStore, AnotherProgramsSchemaVersionIsNoStore) {
   EXPECT_FALSE(fs::exists(dir_ / "scripts")) << "nor its scripts folder";
 }
 
+// Why a store cannot be opened is told once, in English and in German: a
+// reason the store finds itself (a newer schema, another program's table)
+// as it is, a statement that fails wrapped once in WB_STORE_CANNOT_OPEN.
+TEST_F(PostgresStore, WhyAStoreCannotBeOpenedIsToldOnceInEitherLanguage) {
+  struct Language {
+    std::string saved = std::getenv("LANG") != nullptr ? std::getenv("LANG") : "C";
+    ~Language() {
+      test::SetLocale(saved);
+      ResetTextLanguage();
+    }
+  } language;
+  const std::string where = PgConnect(conninfo_, std::chrono::seconds(10), false)->Where();
+  const auto fresh = [&](const std::string& sql) {
+    const std::string conninfo = test::PgServer::Instance().FreshConninfo();
+    if (!sql.empty()) test::PgServer::Instance().Run(sql, conninfo);
+    return conninfo;
+  };
+  std::string english;
+  for (const char* locale : {"C", "de_DE.UTF-8"}) {
+    test::SetLocale(locale);
+    ResetTextLanguage();
+    const std::string head = Text(WB_STORE_CANNOT_OPEN, {where, ""});
+    if (english.empty()) english = head;
+    EXPECT_EQ(head == english, std::string(locale) == "C") << head;
+    struct Case {
+      const char* what;
+      std::string conninfo;
+      std::string reason;
+    };
+    const std::string newer = fresh("");
+    MakeStore(StoreOptions{ParseStoreLocation(newer + " scripts=" + (dir_ / "newer").string()), "tester",
+                           std::chrono::seconds(10)},
+              console_)
+        ->Open();
+    test::PgServer::Instance().Run("INSERT INTO schema_version VALUES (99, '')", newer);
+    std::string readOnly = fresh("");
+    readOnly.insert(readOnly.size() - 1, " -cdefault_transaction_read_only=on");
+    for (const Case& c : {
+             Case{"a newer schema", newer, Text(WB_STORE_TOO_NEW, {"99", std::to_string(kPgSchemaVersion)})},
+             Case{"another program's table",
+                  fresh("CREATE TABLE schema_version (id SERIAL PRIMARY KEY, description TEXT)"),
+                  Text(WB_PG_FOREIGN_TABLE, {"schema_version"})},
+             Case{"a database that cannot be written", readOnly, Text(WB_DB_FAILED, {""})},
+         }) {
+      SCOPED_TRACE(std::string(locale) + ": " + c.what);
+      const std::string location = c.conninfo + " scripts=" + (dir_ / "refused").string();
+      const ZtError e = test::Raised([&] {
+        MakeStore(StoreOptions{ParseStoreLocation(location), "tester", std::chrono::seconds(10)}, console_)->Open();
+      });
+      EXPECT_EQ(e.Number(), errc::kPathFileAccessError);
+      EXPECT_EQ(e.Description().rfind(head, 0), 0u) << e.Description();
+      EXPECT_EQ(e.Description().find(head, 1), std::string::npos) << "told once: " << e.Description();
+      EXPECT_NE(e.Description().find(c.reason), std::string::npos) << e.Description();
+    }
+  }
+}
+
 // Another user's transaction that has created the datapool "Calc_add" (a
 // datapool of other content) and not yet ended.
 class OtherUsersTransaction {

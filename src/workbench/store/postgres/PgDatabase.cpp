@@ -214,8 +214,17 @@ std::chrono::seconds ConnectTimeout(PGconn* connection) {
 // tells what it has to tell itself.
 void IgnoreNotice(void*, const char*) {}
 
+// Error 75 that says already why the store cannot be opened (its
+// description is WB_STORE_CANNOT_OPEN's): PgMakeSchema passes it on as it
+// is and wraps every other failure in one. Told apart by its type, not by
+// its text, which is a translation.
+class CannotOpen : public ZtError {
+ public:
+  using ZtError::ZtError;
+};
+
 [[noreturn]] void RaiseCannotOpen(const std::string& where, const std::string& reason) {
-  RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {where, reason}));
+  throw CannotOpen(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {where, reason}));
 }
 
 }  // namespace
@@ -879,8 +888,10 @@ void PgMakeSchema(PgConnection& db, const std::string& user, const std::function
       inAccepted = false;
     }
     transaction.Commit();
+  } catch (const CannotOpen&) {
+    throw;
   } catch (const ZtError& e) {
-    if (inAccepted || e.Description().rfind(Text(WB_STORE_CANNOT_OPEN, {db.Where(), ""}), 0) == 0) throw;
+    if (inAccepted) throw;
     RaiseCannotOpen(db.Where(), e.Description());
   }
 }
