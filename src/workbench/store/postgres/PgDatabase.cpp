@@ -63,6 +63,15 @@ constexpr PgMigration kPgMigrations[] = {
     {6,
      "CREATE TABLE generated_scripts (type INTEGER NOT NULL, path TEXT NOT NULL, digest TEXT NOT NULL, "
      "recorded TEXT NOT NULL, PRIMARY KEY (type, path))"},
+    // A digest of each datapool's content, written with every change of it
+    // (Datapools.h), which the open reads instead of the rows. A column of
+    // both back-ends (the SQLite store's step 7 is this one) rather than a
+    // digest the open's query computes from the rows: such a query costs the
+    // server about what sending the rows did (seconds for 100,000 datapools,
+    // in every run), where the column costs a row of one table; and one
+    // schema for both keeps one code (Datapools.cpp) writing it on either,
+    // and `store copy` between them the same.
+    {7, "ALTER TABLE datapools ADD COLUMN digest TEXT"},
 };
 
 // What the first connection locks while it makes the schema ("ztst" as a
@@ -89,10 +98,10 @@ constexpr const char* kDatapoolJson =
 std::string CreateDatapoolSql() {
   return std::string(
              "WITH old AS (SELECT * FROM datapools WHERE name = $1), "
-             "dp AS (INSERT INTO datapools (name, description, created, updated, \"user\") "
+             "dp AS (INSERT INTO datapools (name, description, created, updated, \"user\", digest) "
              "SELECT $1, $2, ") +
          kNow + ", " + kNow +
-         ", $3 WHERE NOT EXISTS (SELECT 1 FROM old) "
+         ", $3, $8 WHERE NOT EXISTS (SELECT 1 FROM old) "
          "ON CONFLICT (name) DO NOTHING RETURNING id), "
          "f AS (INSERT INTO datapool_fields (datapool, position, name, type) "
          "SELECT dp.id, t.n, t.name, t.type "
@@ -109,6 +118,11 @@ std::string CreateDatapoolSql() {
 std::string LoadDatapoolSql() { return std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.name = $1"; }
 
 std::string LoadDatapoolsSql() { return std::string("SELECT ") + kDatapoolJson + " FROM datapools d ORDER BY d.name"; }
+
+// The datapools whose digest the store does not know (Datapools.h).
+std::string LoadUndigestedSql() {
+  return std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.digest IS NULL";
+}
 
 // Rows of a datapool, its values numbered by unnest and joined to their row
 // and field (a subscript of a long text array would walk it for every value).
@@ -259,6 +273,7 @@ PgConnection::PgConnection(PGconn* connection)
     : createDatapoolSql_(CreateDatapoolSql()),
       loadDatapoolSql_(LoadDatapoolSql()),
       loadDatapoolsSql_(LoadDatapoolsSql()),
+      loadUndigestedSql_(LoadUndigestedSql()),
       connection_(connection),
       where_(PgWhere(connection)) {
   Pq().setNoticeProcessor(connection_, IgnoreNotice, nullptr);
@@ -608,31 +623,6 @@ Datapool ParseDatapoolJson(const std::string& text) {
   return datapool;
 }
 
-// Two hashes of a datapool's description, fields and rows, each text with
-// its length before it: equal content, equal digest.
-std::pair<uint64_t, uint64_t> Digest(const Datapool& datapool) {
-  std::string text;
-  const auto add = [&text](const std::string& part) {
-    text += std::to_string(part.size());
-    text += ':';
-    text += part;
-  };
-  add(datapool.description);
-  text += std::to_string(datapool.fields.size()) + 'f';
-  for (const DatapoolField& field : datapool.fields) {
-    add(field.name);
-    add(field.type);
-  }
-  text += std::to_string(datapool.rows.size()) + 'r';
-  for (const std::vector<std::string>& row : datapool.rows) {
-    text += std::to_string(row.size()) + 'v';
-    for (const std::string& value : row) add(value);
-  }
-  uint64_t fnv = 14695981039346656037ULL;
-  for (const char c : text) fnv = (fnv ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-  return {std::hash<std::string>()(text), fnv};
-}
-
 }  // namespace
 
 Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const std::string& user,
@@ -641,7 +631,7 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
   if (const auto known = digests_.find(datapool.name); known != digests_.end()) {
     // As it was when the run began: nothing to ask. Otherwise it changed,
     // and is asked below, and no longer known here.
-    if (known->second == Digest(datapool)) {
+    if (known->second == DatapoolDigest(datapool)) {
       existing = datapool;
       return AtOnce::kExists;
     }
@@ -656,11 +646,15 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
     for (size_t f = 0; f < datapool.fields.size(); ++f) values.push_back(f < row.size() ? row[f] : std::string());
   }
   const std::string rowCount = std::to_string(datapool.fields.empty() ? 0 : datapool.rows.size());
+  // The digest of what the statement stores: no rows without fields.
+  const std::string storedDigest =
+      StoredDigest(datapool.description, datapool.fields,
+                   datapool.fields.empty() ? std::vector<std::vector<std::string>>() : datapool.rows);
   if (Deferring() && presentAtStart_.count(datapool.name) == 0) {
     // No datapool of the name when the run began: created, unless another
     // user creates it that very moment, which the check finds (the same
     // content is no conflict: a statement sent again after a reconnection).
-    const std::pair<uint64_t, uint64_t> digest = Digest(datapool);
+    const std::string digest = DatapoolDigest(datapool);
     presentAtStart_.insert(datapool.name);
     digests_[datapool.name] = digest;
     const std::string name = datapool.name;
@@ -674,7 +668,9 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
     };
     Defer(
         createDatapoolSql_.c_str(),
-        {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount}, name, true,
+        {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount,
+         storedDigest},
+        name, true,
         [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
           if (row != nullptr && !row->empty() && (*row)[0] == "1") return {};
           std::vector<Datapool> stored;
@@ -683,7 +679,7 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
           } else {
             LoadDatapools(&name, stored);
           }
-          if (!stored.empty() && Digest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
+          if (!stored.empty() && DatapoolDigest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
           return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
         },
         undo);
@@ -691,7 +687,7 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
   }
   Statement create(*this, createDatapoolSql_.c_str());
   create.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, user).Bind(4, ArrayText(names));
-  create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values)).Bind(7, rowCount);
+  create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values)).Bind(7, rowCount).Bind(8, storedDigest);
   if (!create.Step()) return AtOnce::kNotOffered;
   if (create.ColumnInt(0) == 1) return AtOnce::kCreated;
   existing = ParseDatapoolJson(create.ColumnText(1));
@@ -730,16 +726,42 @@ bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>
   return true;
 }
 
+void PgConnection::MakeMissingDigests() {
+  std::vector<std::string> ids;
+  std::vector<std::string> digests;
+  Statement undigested(*this, loadUndigestedSql_.c_str());
+  while (undigested.Step()) {
+    const Datapool datapool = ParseDatapoolJson(undigested.ColumnText(0));
+    std::string digest = DatapoolDigest(datapool);
+    ids.push_back(std::to_string(datapool.id));
+    digests_[datapool.name] = digest;
+    digests.push_back(std::move(digest));
+  }
+  if (ids.empty()) return;
+  // Only where no change wrote one meanwhile: every change writes its own.
+  Statement made(*this,
+                 "UPDATE datapools d SET digest = m.digest FROM unnest(?::bigint[], ?::text[]) AS m(id, digest) "
+                 "WHERE d.id = m.id AND d.digest IS NULL");
+  made.Bind(1, ArrayText(ids)).Bind(2, ArrayText(digests)).Run();
+}
+
 void PgConnection::ReadRunRecords() {
   digests_.clear();
   presentAtStart_.clear();
   if (HasTable("datapools")) {
-    Statement all(*this, loadDatapoolsSql_.c_str());
+    bool undigested = false;
+    Statement all(*this, "SELECT name, digest FROM datapools");
     while (all.Step()) {
-      const Datapool datapool = ParseDatapoolJson(all.ColumnText(0));
-      presentAtStart_.insert(datapool.name);
-      digests_.emplace(datapool.name, Digest(datapool));
+      std::string name = all.ColumnText(0);
+      std::string digest = all.ColumnText(1);
+      presentAtStart_.insert(name);
+      if (digest.empty()) {
+        undigested = true;
+      } else {
+        digests_.emplace(std::move(name), std::move(digest));
+      }
     }
+    if (undigested) MakeMissingDigests();
   }
   auto known = std::make_unique<KnownNames>();
   Statement datapools(*this, "SELECT operation, name FROM datapool_names");
