@@ -185,6 +185,21 @@ a named pipe|mkfifo|a named pipe
 a link to a character device|ln -s /dev/null|a character device
 CASES
 
+# import --all reads the files in the order of their names, and tells of
+# them in that order whatever order the folder lists them in (made here
+# last name first).
+rm -rf "$tmp/order" && mkdir -p "$tmp/order"
+printf 'amount,note\n9,changed\n' >"$tmp/order/Calc_add.csv"
+for name in Gone_h Gone_g Gone_f Gone_e Gone_d Gone_c Gone_b Gone_a; do printf 'a\n' >"$tmp/order/$name.csv"; done
+run datapool import --all --dir "$tmp/order" --store "$store"
+check "import --all of unknown datapools exits 1" test "$status" -eq 1
+check "import --all tells the files in the order of their names" test \
+  "$(sed -n 's/.*there is no datapool named "\([^"]*\)".*/\1/p' "$tmp/err" | tr '\n' ' ')" = \
+  "Gone_a Gone_b Gone_c Gone_d Gone_e Gone_f Gone_g Gone_h "
+check "import --all counts them" grep -qF "8 of the 9 file(s) in $tmp/order were refused" "$tmp/err"
+run datapool export Calc_add --store "$store"
+check "import --all of unknown datapools stores nothing" cmp -s "$tmp/out" "$tmp/before.csv"
+
 run datapool show Nowhere --store "$store"
 check "an unknown datapool exits 1" test "$status" -eq 1
 check "an unknown datapool is one error line" one_error_line

@@ -284,6 +284,24 @@ status=$?
 sums "$store" >"$tmp/after"
 same user-typed-at-the-login "the store" "$tmp/before" "$tmp/after"
 
+# -- Store locations that are none: refused first, exit 2 --------------------
+# A location that looks like a database's and is none is refused with the
+# reason before anything is made (a folder of that name, a scripts folder),
+# never taken for a store folder.
+mkdir -p "$tmp/here"
+while IFS='|' read -r name location message; do
+  run "store-location-$name" 2 "$message" env -C "$tmp/here" "$zt" generate "$bank" --select "$deposit" --store "$location"
+  [ -z "$(ls -A "$tmp/here")" ] || { echo "FAIL: store-location-$name: made $(ls -A "$tmp/here")"; fail=1; }
+  [ ! -e "$tmp/shared" ] || { echo "FAIL: store-location-$name: made the scripts folder"; fail=1; }
+done <<EOF
+scheme-in-capitals|POSTGRESQL://h/db?scripts=$tmp/shared|^ztunittest: POSTGRESQL://h/db\?scripts=.* is no usable store location: it begins like a URL \(POSTGRESQL:\)
+one-slash|postgresql:/db?scripts=$tmp/shared|is no usable store location: it begins like a URL \(postgresql:\)
+no-scripts-folder|host=h dbname=d|^ztunittest: host=h dbname=d is no usable store location: a PostgreSQL store needs the folder of its scripts
+password|postgresql://u:secret@h/db?scripts=$tmp/shared|u:\*\*\*@h/db.* is no usable store location: a password does not belong
+leading-blank| ztstore|is no usable store location: it begins with a blank
+bad-percent|postgresql://h/db?scripts=$tmp/shared%zz|is no usable store location: %zz is no percent-encoded character
+EOF
+
 # -- Store folders -------------------------------------------------------------
 generate_into() { "$zt" generate "$bank" --select "$deposit" --store "$1"; }
 # broken CASE MESSAGE SPOIL: a copy of the store spoiled by the command SPOIL

@@ -252,19 +252,25 @@ run_tests shop-changed.out shop-imported changed-classes
 check "Numbers.divide changed: its six rows fail" test "$(summary failed shop-changed.out)" = 6
 check "and only those" test "$(grep -c '\[X\]' shop-changed.out)" = 6 -a "$(grep '\[X\]' shop-changed.out | grep -c 'Call to divide')" = 6
 [ "$fail" -eq 0 ] || cat shop-record.out shop-green.out shop-changed.out
-# import --all is all or nothing: one refused file stores none.
-mkdir -p bad-import
-printf 'dividend,divisor,expectedReturn,expectedException\n1,1,1,\n' >bad-import/Numbers_divide.csv
-printf 'nothing\n1\n' >bad-import/Numbers_sum.csv
-printf 'a,b\n' >bad-import/No_such.csv
+# import --all is all or nothing: one refused file, beside a good one,
+# stores none. Each of the ways a file is refused on its own.
 before=$("$zt" datapool export Numbers_divide --store shop)
-"$zt" datapool import --all --dir bad-import --store shop >bad-import.out 2>bad-import.err
-check "a refused file fails import --all" test $? -eq 1
-check "naming the file" grep -qF "bad-import/Numbers_sum.csv: line 1: the header must name" bad-import.err
-check "and the datapool that does not exist" grep -qF '"No_such"' bad-import.err
-check "and how many" grep -qF "nothing was imported: 2 of the 3 file(s) in bad-import were refused" bad-import.err
-check "the good file was not stored either" test "$("$zt" datapool export Numbers_divide --store shop)" = "$before"
-check "nothing on stdout" test ! -s bad-import.out
+while IFS='|' read -r file content said; do
+  rm -rf bad-import && mkdir bad-import
+  printf 'dividend,divisor,expectedReturn,expectedException\n1,1,1,\n' >bad-import/Numbers_divide.csv
+  printf "$content" >"bad-import/$file"
+  "$zt" datapool import --all --dir bad-import --store shop </dev/null >bad-import.out 2>bad-import.err
+  check "$file: a refused file fails import --all" test $? -eq 1
+  check "$file: naming it" grep -qF "$said" bad-import.err
+  check "$file: and how many" grep -qF "nothing was imported: 1 of the 2 file(s) in bad-import were refused" \
+    bad-import.err
+  check "$file: the good file was not stored either" \
+    test "$("$zt" datapool export Numbers_divide --store shop </dev/null)" = "$before"
+  check "$file: nothing on stdout" test ! -s bad-import.out
+done <<'BAD'
+Numbers_sum.csv|nothing\n1\n|bad-import/Numbers_sum.csv: line 1: the header must name
+No_such.csv|a,b\n|there is no datapool named "No_such"
+BAD
 # A ztunittest whose runtime was built without JUnit 5 (junit5 was not
 # installed then): the program beside a runtime jar without its JUnit 5
 # part. JUnit 5 tests are refused before anything is written, naming what to

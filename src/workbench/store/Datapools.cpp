@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include "support/DynamicResources.h"
@@ -164,11 +165,13 @@ std::vector<int64_t> FieldIds(Database& db, int64_t id) {
 constexpr size_t kInsertChunk = 200;
 
 // "`head` (?, ?), (?, ?), ..." with `tuples` tuples of `width` parameters.
-// Kept for the life of the program: a database keeps its statements
-// prepared by their SQL's address (at most kInsertChunk texts of each kind).
+// Kept for the life of the program, under every part the text is made of:
+// the SQLite database keeps its statements prepared by their SQL's address,
+// so one text must come back at one address (at most kInsertChunk texts of
+// each kind).
 const char* TuplesSql(const char* head, size_t width, size_t tuples) {
-  static std::map<std::pair<const char*, size_t>, std::string> made;
-  std::string& sql = made[{head, tuples}];
+  static std::map<std::tuple<std::string, size_t, size_t>, std::string> made;
+  std::string& sql = made[{head, width, tuples}];
   if (sql.empty()) {
     std::string tuple = "(";
     for (size_t i = 0; i < width; ++i) tuple += i == 0 ? "?" : ", ?";
@@ -222,6 +225,33 @@ void DeleteRows(Database& db, int64_t id) {
   values.Bind(1, id).Run();
   Statement rows(db, "DELETE FROM datapool_rows WHERE datapool = ?");
   rows.Bind(1, id).Run();
+}
+
+// The digest of a datapool's description, fields and rows, each text with
+// its length before it, each list with its count (see DatapoolDigest); each
+// row with one value per field when `asStored`, else with its own.
+std::string ContentDigest(const std::string& description, const std::vector<DatapoolField>& fields,
+                          const std::vector<std::vector<std::string>>& rows, bool asStored) {
+  std::string text;
+  const auto add = [&text](const std::string& part) {
+    text += std::to_string(part.size());
+    text += ':';
+    text += part;
+  };
+  add(description);
+  text += std::to_string(fields.size()) + 'f';
+  for (const DatapoolField& field : fields) {
+    add(field.name);
+    add(field.type);
+  }
+  text += std::to_string(rows.size()) + 'r';
+  const std::string none;
+  for (const std::vector<std::string>& row : rows) {
+    const size_t values = asStored ? fields.size() : row.size();
+    text += std::to_string(values) + 'v';
+    for (size_t v = 0; v < values; ++v) add(v < row.size() ? row[v] : none);
+  }
+  return TextDigest(text);
 }
 
 // Writes the fields and rows of `datapool` below the datapool row `id`.
@@ -513,6 +543,15 @@ Datapool ParseDatapoolFields(const std::string& name, const std::string& fields)
   return datapool;
 }
 
+std::string DatapoolDigest(const Datapool& datapool) {
+  return ContentDigest(datapool.description, datapool.fields, datapool.rows, false);
+}
+
+std::string StoredDigest(const std::string& description, const std::vector<DatapoolField>& fields,
+                         const std::vector<std::vector<std::string>>& rows) {
+  return ContentDigest(description, fields, rows, true);
+}
+
 std::optional<Datapool> LoadDatapool(Database& db, const std::string& name) {
   if (std::vector<Datapool> found; db.LoadDatapools(&name, found)) {
     if (found.empty()) return std::nullopt;
@@ -636,8 +675,9 @@ void ReplaceDatapoolRows(Database& db, const Datapool& datapool, const std::vect
   }
   DeleteRows(db, datapool.id);
   InsertRows(db, datapool.id, FieldIds(db, datapool.id), rows);
-  Statement touch(db, "UPDATE datapools SET updated = datetime('now'), \"user\" = ? WHERE id = ?");
-  touch.Bind(1, StoreUser(db)).Bind(2, datapool.id).Run();
+  Statement touch(db, "UPDATE datapools SET updated = datetime('now'), \"user\" = ?, digest = ? WHERE id = ?");
+  touch.Bind(1, StoreUser(db)).Bind(2, StoredDigest(datapool.description, datapool.fields, rows));
+  touch.Bind(3, datapool.id).Run();
   transaction.Commit();
 }
 
@@ -651,10 +691,10 @@ void CopyDatapool(Database& db, const Datapool& datapool) {
     drop.Bind(1, existing->id).Run();
   }
   Statement insert(db,
-                   "INSERT INTO datapools (name, description, created, updated, \"user\") VALUES (?, ?, ?, ?, ?) "
-                   "RETURNING id");
+                   "INSERT INTO datapools (name, description, created, updated, \"user\", digest) "
+                   "VALUES (?, ?, ?, ?, ?, ?) RETURNING id");
   insert.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, datapool.created).Bind(4, datapool.updated);
-  insert.Bind(5, datapool.user).Step();
+  insert.Bind(5, datapool.user).Bind(6, StoredDigest(datapool.description, datapool.fields, datapool.rows)).Step();
   InsertContent(db, insert.ColumnInt(0), datapool);
 }
 
@@ -771,10 +811,12 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   if (!existing) {
     // Another user of the store may create the datapool at the same moment:
     // the database lets one of them in, and the other finds it existing.
-    Statement insert(db,
-                     "INSERT INTO datapools (name, description, created, updated, \"user\") "
-                     "VALUES (?, ?, datetime('now'), datetime('now'), ?) ON CONFLICT (name) DO NOTHING RETURNING id");
-    if (insert.Bind(1, name).Bind(2, description).Bind(3, user).Step()) {
+    Statement insert(
+        db,
+        "INSERT INTO datapools (name, description, created, updated, \"user\", digest) "
+        "VALUES (?, ?, datetime('now'), datetime('now'), ?, ?) ON CONFLICT (name) DO NOTHING RETURNING id");
+    insert.Bind(1, name).Bind(2, description).Bind(3, user);
+    if (insert.Bind(4, StoredDigest(description, wanted.fields, wanted.rows)).Step()) {
       id = insert.ColumnInt(0);
       transaction.Added(id);
     } else {
@@ -794,8 +836,11 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
     if (gainsFields) wanted = WithFieldsAdded(*existing, wanted);
     id = existing->id;
     transaction.Replacing();
-    Statement update(db, "UPDATE datapools SET description = ?, updated = datetime('now'), \"user\" = ? WHERE id = ?");
-    update.Bind(1, description).Bind(2, user).Bind(3, id).Run();
+    Statement update(db,
+                     "UPDATE datapools SET description = ?, updated = datetime('now'), \"user\" = ?, digest = ? "
+                     "WHERE id = ?");
+    update.Bind(1, description).Bind(2, user).Bind(3, StoredDigest(description, wanted.fields, wanted.rows));
+    update.Bind(4, id).Run();
     DeleteRows(db, id);
     Statement dropFields(db, "DELETE FROM datapool_fields WHERE datapool = ?");
     dropFields.Bind(1, id).Run();

@@ -2,11 +2,18 @@
 // inputs and the expected result of one operation, as named fields and rows
 // of values.
 //
-// Schema (store migration 2):
-//   datapools        (id, name UNIQUE, description, created, updated, user)
+// Schema (store migration 2; `digest` migration 7):
+//   datapools        (id, name UNIQUE, description, created, updated, user, digest)
 //   datapool_fields  (id, datapool, position, name, type)   UNIQUE (datapool, position), (datapool, name)
 //   datapool_rows    (id, datapool, position)               UNIQUE (datapool, position)
 //   datapool_values  (row, field, value)                    PRIMARY KEY (row, field)
+// `digest` is StoredDigest of what the datapool holds, written by every
+// change of its description, fields or rows (here, and in the PostgreSQL
+// back-end's statement that creates one), so that a store over a network
+// knows every datapool's content without reading its rows (PgDatabase.h);
+// NULL for a datapool stored before version 7 or by other means (that
+// store's open makes it). It only tells whether a datapool holds given
+// content; what a datapool holds is always read from its rows.
 // Times are UTC, "YYYY-MM-DD HH:MM:SS"; `user` is who created or last changed
 // the datapool: the user logged in on the connection that did (on one
 // without a login, the user who last opened the store: store_info.last_user).
@@ -125,6 +132,18 @@ Datapool ParseDatapoolFields(const std::string& name, const std::string& fields)
 /// kept with what it describes: ParseDatapoolFields given its text again
 /// takes that without reading the text.
 std::string DatapoolFieldList(const std::vector<DatapoolField>& fields, const std::vector<std::string>& values);
+
+/// A digest of the content of `datapool`: its description, its fields and
+/// its rows, each row with the values it holds. Equal content, equal digest
+/// (32 hexadecimal digits, the same on every machine).
+std::string DatapoolDigest(const Datapool& datapool);
+
+/// DatapoolDigest of the datapool that `description`, `fields` and `rows`
+/// come to as stored: each row with one value per field (a missing value
+/// stored as "", one beyond the last field not at all). What the column
+/// `digest` holds (see the file comment).
+std::string StoredDigest(const std::string& description, const std::vector<DatapoolField>& fields,
+                         const std::vector<std::vector<std::string>>& rows);
 
 /// The datapool named `name`, or nullopt (also when the store has no datapool
 /// tables yet).

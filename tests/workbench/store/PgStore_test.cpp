@@ -1,6 +1,7 @@
 // What only the PostgreSQL store has: its locations, a schema of a newer
-// version, and two users creating one datapool at the same moment (the
-// second waits for the first and finds its datapool). On the tests' private
+// version, two users creating one datapool at the same moment (the second
+// waits for the first and finds its datapool), and an open that reads a
+// digest of each datapool instead of its rows. On the tests' private
 // cluster (StoreBackends.h).
 #include "workbench/store/postgres/PgStore.h"
 
@@ -9,8 +10,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -105,6 +109,41 @@ TEST(StoreLocationPostgres, IsTakenApartIntoLibpqsPartAndTheScriptsFolder) {
   }
 }
 
+// What a call exchanged with the server on `connection`, from libpq's trace
+// of the protocol's messages: the bytes of the messages the server sent (as
+// their length words count them), and the number of messages the client sent.
+struct Traffic {
+  size_t received = 0;
+  size_t sent = 0;
+};
+Traffic Exchanged(PGconn* connection, const std::function<void()>& call) {
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* trace = open_memstream(&text, &size);
+  PQtrace(connection, trace);
+  PQsetTraceFlags(connection, PQTRACE_SUPPRESS_TIMESTAMPS);
+  struct Untrace {
+    PGconn* connection;
+    FILE* trace;
+    ~Untrace() {
+      PQuntrace(connection);
+      std::fclose(trace);
+    }
+  };
+  {
+    const Untrace untrace{connection, trace};
+    call();
+  }
+  std::istringstream lines(std::string(text, size));
+  std::free(text);
+  Traffic traffic;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("B\t", 0) == 0) traffic.received += std::stoul(line.substr(2));
+    if (line.rfind("F\t", 0) == 0) ++traffic.sent;
+  }
+  return traffic;
+}
+
 class PostgresStore : public ::testing::Test {
  protected:
   std::unique_ptr<StoreBase> Open(const std::string& user) {
@@ -119,8 +158,6 @@ class PostgresStore : public ::testing::Test {
   test::ScriptedConsole console_;
 };
 
-// A store made by the release before (version 5) is brought up to date at
-// the next login, keeping what it holds; every later login finds it so.
 // In a batch the names and new datapools of a run go to the server together
 // when the batch's scripts are placed. What another user changed that very
 // moment is found then: an operation whose name was taken, or whose
@@ -175,23 +212,162 @@ TEST_F(PostgresStore, DeferredChangesAreCheckedAndWhatAnotherUserDidMeanwhileIsT
   EXPECT_EQ(LoadDatapool(db, "C_g")->rows, (std::vector<std::vector<std::string>>{{"1"}})) << "bob's stays";
 }
 
-TEST_F(PostgresStore, AStoreOfVersionFiveGainsTheRecordsOfWhatWasGenerated) {
-  Open("tester");
-  test::PgServer::Instance().Run(
-      "DROP TABLE generated_scripts; DELETE FROM schema_version WHERE version > 5; "
-      "INSERT INTO tool_options VALUES (1, 'kept')",
-      conninfo_);
-  for (int login = 0; login < 2; ++login) {
-    std::unique_ptr<StoreBase> store = Open("tester");
-    Database& db = DatabaseOf(store->Connection());
-    Statement versions(db, "SELECT string_agg(version::text, ',' ORDER BY version) FROM schema_version");
-    ASSERT_TRUE(versions.Step());
-    EXPECT_EQ(versions.ColumnText(0), "5,6");
-    EXPECT_TRUE(db.HasTable("generated_scripts"));
-    Statement option(db, "SELECT value FROM tool_options WHERE number = 1");
-    ASSERT_TRUE(option.Step());
-    EXPECT_EQ(option.ColumnText(0), "kept");
+// A datapool asked for with the content the store held when the run began
+// is found unchanged without a word to the server.
+void ExpectFoundWithoutAsking(const std::string& conninfo, const std::vector<Datapool>& datapools) {
+  std::unique_ptr<PgConnection> connection = PgConnect(conninfo, std::chrono::seconds(10), false);
+  connection->ReadRunRecords();
+  for (const Datapool& datapool : datapools) {
+    SCOPED_TRACE(datapool.name);
+    Datapool existing;
+    const Traffic traffic = Exchanged(connection->Handle(), [&] {
+      EXPECT_EQ(connection->CreateNewDatapool(datapool, "tester", existing), Database::AtOnce::kExists);
+    });
+    EXPECT_EQ(traffic.sent, 0u);
   }
+}
+
+// A store made by a release before (version 5, or 6) is brought up to date
+// at the next login, keeping what it holds; every later login finds it so.
+// Its datapools, stored without the digest the store keeps of each since
+// version 7, get theirs at the first open: later ones find them unchanged
+// without reading them.
+TEST_F(PostgresStore, AStoreOfAnEarlierVersionIsBroughtUpToDateKeepingWhatItHolds) {
+  for (const auto& [version, downgrade] :
+       {std::pair{5, "DROP TABLE generated_scripts; ALTER TABLE datapools DROP COLUMN digest"},
+        std::pair{6, "ALTER TABLE datapools DROP COLUMN digest"}}) {
+    SCOPED_TRACE(version);
+    const std::string conninfo = test::PgServer::Instance().FreshConninfo();
+    const StoreOptions options{ParseStoreLocation(conninfo + " scripts=" + (dir_ / "scripts").string()), "tester",
+                               std::chrono::seconds(10)};
+    {
+      std::unique_ptr<StoreBase> store = MakeStore(options, console_);
+      store->Open();
+      WorkbenchDatapoolTool tool(console_);
+      tool.CreateDatapool(store->Connection(), "C_f", "Autogenerated", R"([{"name":"x","type":"int","value":"1"}])");
+    }
+    test::PgServer::Instance().Run(std::string(downgrade) + "; DELETE FROM schema_version WHERE version > " +
+                                       std::to_string(version) + "; INSERT INTO tool_options VALUES (1, 'kept')",
+                                   conninfo);
+    for (int login = 0; login < 2; ++login) {
+      std::unique_ptr<StoreBase> store = MakeStore(options, console_);
+      store->Open();
+      Database& db = DatabaseOf(store->Connection());
+      Statement versions(db, "SELECT string_agg(version::text, ',' ORDER BY version) FROM schema_version");
+      ASSERT_TRUE(versions.Step());
+      EXPECT_EQ(versions.ColumnText(0), "5,6,7");
+      EXPECT_TRUE(db.HasTable("generated_scripts"));
+      Statement option(db, "SELECT value FROM tool_options WHERE number = 1");
+      ASSERT_TRUE(option.Step());
+      EXPECT_EQ(option.ColumnText(0), "kept");
+      const std::optional<Datapool> datapool = LoadDatapool(db, "C_f");
+      ASSERT_TRUE(datapool);
+      EXPECT_EQ(datapool->rows, (std::vector<std::vector<std::string>>{{"1"}}));
+      Statement undigested(db, "SELECT count(*) FROM datapools WHERE digest IS NULL");
+      ASSERT_TRUE(undigested.Step());
+      EXPECT_EQ(undigested.ColumnInt(0), 0) << "the open wrote the digest";
+      ExpectFoundWithoutAsking(conninfo, {*datapool});
+    }
+  }
+}
+
+// Every change of a datapool writes the digest of what it then holds: the
+// next open finds it unchanged without asking, and asks about the content
+// it had before, finding what it holds.
+TEST_F(PostgresStore, EveryChangeOfADatapoolKeepsItsDigestForTheNextOpen) {
+  std::unique_ptr<StoreBase> store = Open("alice");
+  Database& db = DatabaseOf(store->Connection());
+  WorkbenchDatapoolTool tool(console_);
+  const std::string one = R"([{"name":"x","type":"int","value":"1"}])";
+  const std::string two = R"([{"name":"x","type":"int","value":"2"}])";
+  const std::string more = R"([{"name":"x","type":"int","value":"1"},{"name":"y","type":"String","value":"é, \"q\""}])";
+  Datapool copied;
+  copied.name = "C_copied";
+  copied.description = "copied";
+  copied.created = copied.updated = "2024-01-02 03:04:05";
+  copied.fields = {{"a", ""}, {"b", "String"}};
+  copied.rows = {{"1", ""}, {"{}", "\\"}};
+  struct Case {
+    const char* name;
+    std::function<void()> change;
+  };
+  for (const Case& c : {
+           Case{"C_created", [] {}},
+           Case{"C_replaced",
+                [&] {
+                  tool.SetOverwrite(true);
+                  EXPECT_EQ(tool.CreateDatapool(store->Connection(), "C_replaced", "Autogenerated", two),
+                            datapool_result::kCreated);
+                  tool.SetOverwrite(false);
+                }},
+           Case{"C_gained",
+                [&] {
+                  EXPECT_EQ(tool.CreateDatapool(store->Connection(), "C_gained", "Autogenerated", more),
+                            datapool_result::kCreated);
+                  EXPECT_TRUE(tool.GainedFields());
+                }},
+           Case{"C_imported",
+                [&] {
+                  ReplaceDatapoolRows(db, *LoadDatapool(db, "C_imported"), {{"7"}, {"8"}, {""}});
+                }},
+           Case{"C_copied", [&] { CopyDatapool(db, copied); }},
+       }) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(tool.CreateDatapool(store->Connection(), c.name, "Autogenerated", one), datapool_result::kCreated);
+    const Datapool before = *LoadDatapool(db, c.name);
+    c.change();
+    const Datapool after = *LoadDatapool(db, c.name);
+    ExpectFoundWithoutAsking(conninfo_, {after});
+    if (after.rows == before.rows && after.fields == before.fields) continue;  // C_created
+    std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, std::chrono::seconds(10), false);
+    connection->ReadRunRecords();
+    Datapool existing;
+    const Traffic traffic = Exchanged(connection->Handle(), [&] {
+      EXPECT_EQ(connection->CreateNewDatapool(before, "tester", existing), Database::AtOnce::kExists);
+    });
+    EXPECT_GT(traffic.sent, 0u) << "the content before is asked about";
+    EXPECT_EQ(existing.fields, after.fields);
+    EXPECT_EQ(existing.rows, after.rows);
+  }
+}
+
+// The store's own end of a batch, which StoreBase::EndBatch calls after
+// its flush: here on its own, as a store whose flush failed there.
+class BatchOfItsOwn : public PgStore {
+ public:
+  using PgStore::EndDatabaseBatch;
+  using PgStore::PgStore;
+  using PgStore::TakeUnknown;
+};
+
+// The end of a batch tells each datapool that was on its way, also when
+// sending them fails there: the connection was lost under them, and the
+// new one cannot take the statement (its table was renamed meanwhile).
+TEST_F(PostgresStore, TheEndOfABatchTellsTheDatapoolsItsFailedSendingLeft) {
+  BatchOfItsOwn store(StoreOptions{ParseStoreLocation(location_), "alice", std::chrono::seconds(10)}, console_);
+  store.Open();
+  Database& db = DatabaseOf(store.Connection());
+  Statement pid(db, "SELECT pg_backend_pid()");
+  ASSERT_TRUE(pid.Step());
+  const std::string backend = pid.ColumnText(0);
+  OperationInHand operation;
+  store.SetOperationInHand(&operation);
+  WorkbenchDatapoolTool tool(console_);
+  store.BeginBatch();
+  store.BeginOperation(1);
+  operation.Set(OperationIdentity{"C", "f", "p", 1});
+  EXPECT_EQ(
+      tool.CreateDatapool(store.Connection(), "C_f", "Autogenerated", R"([{"name":"x","type":"int","value":"1"}])"),
+      datapool_result::kCreated);
+  test::PgServer::Instance().Run("ALTER TABLE datapool_fields RENAME TO datapool_fields_gone", conninfo_);
+  test::PgServer::Instance().Run("SELECT pg_terminate_backend(" + backend + ")", conninfo_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(store.EndDatabaseBatch(), (std::vector<std::pair<int32_t, std::string>>{}));
+  // Sent into the lost connection: it may have got in, as far as the store knows.
+  const std::string told = Text(WB_STORE_DATAPOOL_UNKNOWN, {"C_f", db.Where(), "\x01"});
+  EXPECT_NE(console_.Output().find(told.substr(0, told.find('\x01'))), std::string::npos) << console_.Output();
+  EXPECT_EQ(store.TakeUnknown(), (std::vector<std::pair<int32_t, std::string>>{{1, "C_f"}}));
+  EXPECT_EQ(store.Failures(), 1);
 }
 
 TEST_F(PostgresStore, ASchemaOfANewerVersionIsRefusedWithBothVersions) {
@@ -224,6 +400,100 @@ TEST_F(PostgresStore, AnotherProgramsSchemaVersionIsNoStore) {
   EXPECT_THROW(test::PgServer::Instance().Run("SELECT 1 FROM store_info", conninfo_), std::runtime_error)
       << "no table of the store was made";
   EXPECT_FALSE(fs::exists(dir_ / "scripts")) << "nor its scripts folder";
+}
+
+// The open of a team store reads the names and a digest of every datapool,
+// not their rows: 10,000 datapools of one row each give it the same bytes to
+// read as 10,000 of five rows, a few dozen a datapool. (The datapools are
+// made at the server, without the digests the store keeps: the first open
+// reads them once, to make those.)
+TEST_F(PostgresStore, ItsOpenReadsADigestOfEachDatapoolAndNotItsRows) {
+  constexpr int kDatapools = 10000;
+  const auto opened = [&](int rows) {
+    const std::string conninfo = test::PgServer::Instance().FreshConninfo();
+    const StoreOptions options{ParseStoreLocation(conninfo + " scripts=" + (dir_ / "scripts").string()), "tester",
+                               std::chrono::seconds(10)};
+    MakeStore(options, console_)->Open();
+    test::PgServer::Instance().Run(
+        "INSERT INTO datapools (name, description, created, updated, \"user\") "
+        "SELECT 'C' || g || '_f', 'Autogenerated', '2024-01-02 03:04:05', '2024-01-02 03:04:05', 'bob' "
+        "FROM generate_series(1, " +
+            std::to_string(kDatapools) +
+            ") g; "
+            "INSERT INTO datapool_fields (datapool, position, name, type) "
+            "SELECT d.id, p, 'field' || p, 'double' FROM datapools d, generate_series(1, 2) p; "
+            "INSERT INTO datapool_rows (datapool, position) "
+            "SELECT d.id, p FROM datapools d, generate_series(1, " +
+            std::to_string(rows) +
+            ") p; "
+            "INSERT INTO datapool_values (row, field, value) "
+            "SELECT r.id, f.id, r.position || '.5' FROM datapool_rows r JOIN datapool_fields f ON f.datapool = "
+            "r.datapool",
+        conninfo);
+    MakeStore(options, console_)->Open();
+    std::unique_ptr<PgConnection> connection = PgConnect(conninfo, std::chrono::seconds(10), false);
+    return Exchanged(connection->Handle(), [&] { connection->ReadRunRecords(); }).received;
+  };
+  const size_t oneRow = opened(1);
+  EXPECT_LT(oneRow, size_t{kDatapools} * 64) << "a name and a digest for each datapool";
+  EXPECT_EQ(opened(5), oneRow) << "the rows are not read";
+}
+
+// Why a store cannot be opened is told once, in English and in German: a
+// reason the store finds itself (a newer schema, another program's table)
+// as it is, a statement that fails wrapped once in WB_STORE_CANNOT_OPEN.
+TEST_F(PostgresStore, WhyAStoreCannotBeOpenedIsToldOnceInEitherLanguage) {
+  struct Language {
+    std::string saved = std::getenv("LANG") != nullptr ? std::getenv("LANG") : "C";
+    ~Language() {
+      test::SetLocale(saved);
+      ResetTextLanguage();
+    }
+  } language;
+  const std::string where = PgConnect(conninfo_, std::chrono::seconds(10), false)->Where();
+  const auto fresh = [&](const std::string& sql) {
+    const std::string conninfo = test::PgServer::Instance().FreshConninfo();
+    if (!sql.empty()) test::PgServer::Instance().Run(sql, conninfo);
+    return conninfo;
+  };
+  std::string english;
+  for (const char* locale : {"C", "de_DE.UTF-8"}) {
+    test::SetLocale(locale);
+    ResetTextLanguage();
+    const std::string head = Text(WB_STORE_CANNOT_OPEN, {where, ""});
+    if (english.empty()) english = head;
+    EXPECT_EQ(head == english, std::string(locale) == "C") << head;
+    struct Case {
+      const char* what;
+      std::string conninfo;
+      std::string reason;
+    };
+    const std::string newer = fresh("");
+    MakeStore(StoreOptions{ParseStoreLocation(newer + " scripts=" + (dir_ / "newer").string()), "tester",
+                           std::chrono::seconds(10)},
+              console_)
+        ->Open();
+    test::PgServer::Instance().Run("INSERT INTO schema_version VALUES (99, '')", newer);
+    std::string readOnly = fresh("");
+    readOnly.insert(readOnly.size() - 1, " -cdefault_transaction_read_only=on");
+    for (const Case& c : {
+             Case{"a newer schema", newer, Text(WB_STORE_TOO_NEW, {"99", std::to_string(kPgSchemaVersion)})},
+             Case{"another program's table",
+                  fresh("CREATE TABLE schema_version (id SERIAL PRIMARY KEY, description TEXT)"),
+                  Text(WB_PG_FOREIGN_TABLE, {"schema_version"})},
+             Case{"a database that cannot be written", readOnly, Text(WB_DB_FAILED, {""})},
+         }) {
+      SCOPED_TRACE(std::string(locale) + ": " + c.what);
+      const std::string location = c.conninfo + " scripts=" + (dir_ / "refused").string();
+      const ZtError e = test::Raised([&] {
+        MakeStore(StoreOptions{ParseStoreLocation(location), "tester", std::chrono::seconds(10)}, console_)->Open();
+      });
+      EXPECT_EQ(e.Number(), errc::kPathFileAccessError);
+      EXPECT_EQ(e.Description().rfind(head, 0), 0u) << e.Description();
+      EXPECT_EQ(e.Description().find(head, 1), std::string::npos) << "told once: " << e.Description();
+      EXPECT_NE(e.Description().find(c.reason), std::string::npos) << e.Description();
+    }
+  }
 }
 
 // Another user's transaction that has created the datapool "Calc_add" (a

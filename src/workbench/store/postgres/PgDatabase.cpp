@@ -63,6 +63,15 @@ constexpr PgMigration kPgMigrations[] = {
     {6,
      "CREATE TABLE generated_scripts (type INTEGER NOT NULL, path TEXT NOT NULL, digest TEXT NOT NULL, "
      "recorded TEXT NOT NULL, PRIMARY KEY (type, path))"},
+    // A digest of each datapool's content, written with every change of it
+    // (Datapools.h), which the open reads instead of the rows. A column of
+    // both back-ends (the SQLite store's step 7 is this one) rather than a
+    // digest the open's query computes from the rows: such a query costs the
+    // server about what sending the rows did (seconds for 100,000 datapools,
+    // in every run), where the column costs a row of one table; and one
+    // schema for both keeps one code (Datapools.cpp) writing it on either,
+    // and `store copy` between them the same.
+    {7, "ALTER TABLE datapools ADD COLUMN digest TEXT"},
 };
 
 // What the first connection locks while it makes the schema ("ztst" as a
@@ -70,6 +79,61 @@ constexpr PgMigration kPgMigrations[] = {
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(2053469044)";
 
 constexpr const char* kNow = "to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS')";
+
+// A datapool as one JSON text, in the form ParseDatapoolJson reads.
+constexpr const char* kDatapoolJson =
+    "json_build_array(d.id, d.name, d.description, d.created, d.updated, d.\"user\", "
+    "COALESCE((SELECT json_agg(json_build_array(f.name, f.type) ORDER BY f.position) "
+    "FROM datapool_fields f WHERE f.datapool = d.id), '[]'), "
+    "COALESCE((SELECT json_agg((SELECT COALESCE(json_agg(COALESCE(v.value, '') ORDER BY f.position), '[]') "
+    "FROM datapool_fields f LEFT JOIN datapool_values v ON v.field = f.id AND v.row = r.id "
+    "WHERE f.datapool = d.id) ORDER BY r.position) FROM datapool_rows r WHERE r.datapool = d.id), '[]'))::text";
+
+// The statements built of the parts above, made once for each connection
+// (PgConnection's members) and prepared by their text (PreparedName).
+//
+// A new datapool: inserted only when no datapool of the name was there when
+// the statement began; one that another user commits meanwhile makes the
+// insert do nothing, and the answer is then empty.
+std::string CreateDatapoolSql() {
+  return std::string(
+             "WITH old AS (SELECT * FROM datapools WHERE name = $1), "
+             "dp AS (INSERT INTO datapools (name, description, created, updated, \"user\", digest) "
+             "SELECT $1, $2, ") +
+         kNow + ", " + kNow +
+         ", $3, $8 WHERE NOT EXISTS (SELECT 1 FROM old) "
+         "ON CONFLICT (name) DO NOTHING RETURNING id), "
+         "f AS (INSERT INTO datapool_fields (datapool, position, name, type) "
+         "SELECT dp.id, t.n, t.name, t.type "
+         "FROM dp, unnest($4::text[], $5::text[]) WITH ORDINALITY AS t(name, type, n) "
+         "RETURNING id, position), "
+         "r AS (INSERT INTO datapool_rows (datapool, position) SELECT dp.id, g FROM dp, generate_series(1, $7::int) g "
+         "RETURNING id, position), "
+         "v AS (INSERT INTO datapool_values (row, field, value) "
+         "SELECT r.id, f.id, ($6::text[])[(r.position - 1) * cardinality($4::text[]) + f.position] FROM r, f) "
+         "SELECT 1, dp.id::text FROM dp UNION ALL SELECT 2, " +
+         kDatapoolJson + " FROM old d";
+}
+
+std::string LoadDatapoolSql() { return std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.name = $1"; }
+
+std::string LoadDatapoolsSql() { return std::string("SELECT ") + kDatapoolJson + " FROM datapools d ORDER BY d.name"; }
+
+// The datapools whose digest the store does not know (Datapools.h).
+std::string LoadUndigestedSql() {
+  return std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.digest IS NULL";
+}
+
+// Rows of a datapool, its values numbered by unnest and joined to their row
+// and field (a subscript of a long text array would walk it for every value).
+constexpr const char* kInsertRowsSql =
+    "WITH r AS (INSERT INTO datapool_rows (datapool, position) "
+    "SELECT $1::bigint, g FROM generate_series($2::int, $3::int) g RETURNING id, position), "
+    "f AS (SELECT field, n FROM unnest($4::bigint[]) WITH ORDINALITY AS f(field, n)) "
+    "INSERT INTO datapool_values (row, field, value) "
+    "SELECT r.id, f.field, v.value FROM unnest($5::text[]) WITH ORDINALITY AS v(value, n) "
+    "JOIN r ON r.position::bigint = $2::bigint + (v.n - 1) / $6::bigint "
+    "JOIN f ON f.n = (v.n - 1) % $6::bigint + 1";
 
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
@@ -164,8 +228,17 @@ std::chrono::seconds ConnectTimeout(PGconn* connection) {
 // tells what it has to tell itself.
 void IgnoreNotice(void*, const char*) {}
 
+// Error 75 that says already why the store cannot be opened (its
+// description is WB_STORE_CANNOT_OPEN's): PgMakeSchema passes it on as it
+// is and wraps every other failure in one. Told apart by its type, not by
+// its text, which is a translation.
+class CannotOpen : public ZtError {
+ public:
+  using ZtError::ZtError;
+};
+
 [[noreturn]] void RaiseCannotOpen(const std::string& where, const std::string& reason) {
-  RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {where, reason}));
+  throw CannotOpen(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {where, reason}));
 }
 
 }  // namespace
@@ -196,7 +269,13 @@ std::string PgWhere(PGconn* connection) {
   return where + "/" + text(Pq().db(connection));
 }
 
-PgConnection::PgConnection(PGconn* connection) : connection_(connection), where_(PgWhere(connection)) {
+PgConnection::PgConnection(PGconn* connection)
+    : createDatapoolSql_(CreateDatapoolSql()),
+      loadDatapoolSql_(LoadDatapoolSql()),
+      loadDatapoolsSql_(LoadDatapoolsSql()),
+      loadUndigestedSql_(LoadUndigestedSql()),
+      connection_(connection),
+      where_(PgWhere(connection)) {
   Pq().setNoticeProcessor(connection_, IgnoreNotice, nullptr);
 }
 
@@ -505,15 +584,6 @@ std::string ArrayText(const std::vector<std::string>& values) {
   return text + "}";
 }
 
-// A datapool as one JSON text, in the form ParseDatapoolJson reads.
-constexpr const char* kDatapoolJson =
-    "json_build_array(d.id, d.name, d.description, d.created, d.updated, d.\"user\", "
-    "COALESCE((SELECT json_agg(json_build_array(f.name, f.type) ORDER BY f.position) "
-    "FROM datapool_fields f WHERE f.datapool = d.id), '[]'), "
-    "COALESCE((SELECT json_agg((SELECT COALESCE(json_agg(COALESCE(v.value, '') ORDER BY f.position), '[]') "
-    "FROM datapool_fields f LEFT JOIN datapool_values v ON v.field = f.id AND v.row = r.id "
-    "WHERE f.datapool = d.id) ORDER BY r.position) FROM datapool_rows r WHERE r.datapool = d.id), '[]'))::text";
-
 // The server built the text, so a shape other than kDatapoolJson's is a
 // fault of the server's answer, told as a failed statement.
 const json::Value& Item(const json::Value& array, size_t index, json::Type type) {
@@ -553,31 +623,6 @@ Datapool ParseDatapoolJson(const std::string& text) {
   return datapool;
 }
 
-// Two hashes of a datapool's description, fields and rows, each text with
-// its length before it: equal content, equal digest.
-std::pair<uint64_t, uint64_t> Digest(const Datapool& datapool) {
-  std::string text;
-  const auto add = [&text](const std::string& part) {
-    text += std::to_string(part.size());
-    text += ':';
-    text += part;
-  };
-  add(datapool.description);
-  text += std::to_string(datapool.fields.size()) + 'f';
-  for (const DatapoolField& field : datapool.fields) {
-    add(field.name);
-    add(field.type);
-  }
-  text += std::to_string(datapool.rows.size()) + 'r';
-  for (const std::vector<std::string>& row : datapool.rows) {
-    text += std::to_string(row.size()) + 'v';
-    for (const std::string& value : row) add(value);
-  }
-  uint64_t fnv = 14695981039346656037ULL;
-  for (const char c : text) fnv = (fnv ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-  return {std::hash<std::string>()(text), fnv};
-}
-
 }  // namespace
 
 Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const std::string& user,
@@ -586,28 +631,12 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
   if (const auto known = digests_.find(datapool.name); known != digests_.end()) {
     // As it was when the run began: nothing to ask. Otherwise it changed,
     // and is asked below, and no longer known here.
-    if (known->second == Digest(datapool)) {
+    if (known->second == DatapoolDigest(datapool)) {
       existing = datapool;
       return AtOnce::kExists;
     }
     digests_.erase(known);
   }
-  // The insert is made only when no datapool of the name was there when the
-  // statement began; one that another user commits meanwhile makes the
-  // insert do nothing, and the answer is then empty.
-  static const std::string sql = std::string(
-      "WITH old AS (SELECT * FROM datapools WHERE name = $1), "
-      "dp AS (INSERT INTO datapools (name, description, created, updated, \"user\") "
-      "SELECT $1, $2, ") + kNow + ", " + kNow + ", $3 WHERE NOT EXISTS (SELECT 1 FROM old) "
-      "ON CONFLICT (name) DO NOTHING RETURNING id), "
-      "f AS (INSERT INTO datapool_fields (datapool, position, name, type) "
-      "SELECT dp.id, t.n, t.name, t.type FROM dp, unnest($4::text[], $5::text[]) WITH ORDINALITY AS t(name, type, n) "
-      "RETURNING id, position), "
-      "r AS (INSERT INTO datapool_rows (datapool, position) SELECT dp.id, g FROM dp, generate_series(1, $7::int) g "
-      "RETURNING id, position), "
-      "v AS (INSERT INTO datapool_values (row, field, value) "
-      "SELECT r.id, f.id, ($6::text[])[(r.position - 1) * cardinality($4::text[]) + f.position] FROM r, f) "
-      "SELECT 1, dp.id::text FROM dp UNION ALL SELECT 2, " + kDatapoolJson + " FROM old d";
   std::vector<std::string> names, types, values;
   for (const DatapoolField& field : datapool.fields) {
     names.push_back(field.name);
@@ -617,11 +646,15 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
     for (size_t f = 0; f < datapool.fields.size(); ++f) values.push_back(f < row.size() ? row[f] : std::string());
   }
   const std::string rowCount = std::to_string(datapool.fields.empty() ? 0 : datapool.rows.size());
+  // The digest of what the statement stores: no rows without fields.
+  const std::string storedDigest =
+      StoredDigest(datapool.description, datapool.fields,
+                   datapool.fields.empty() ? std::vector<std::vector<std::string>>() : datapool.rows);
   if (Deferring() && presentAtStart_.count(datapool.name) == 0) {
     // No datapool of the name when the run began: created, unless another
     // user creates it that very moment, which the check finds (the same
     // content is no conflict: a statement sent again after a reconnection).
-    const std::pair<uint64_t, uint64_t> digest = Digest(datapool);
+    const std::string digest = DatapoolDigest(datapool);
     presentAtStart_.insert(datapool.name);
     digests_[datapool.name] = digest;
     const std::string name = datapool.name;
@@ -633,25 +666,28 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
       drop.Bind(1, row[1]).Run();
       digests_.erase(name);
     };
-    Defer(sql.c_str(),
-          {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount}, name,
-          true, [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
-            if (row != nullptr && !row->empty() && (*row)[0] == "1") return {};
-            std::vector<Datapool> stored;
-            if (row != nullptr && row->size() > 1) {
-              stored.push_back(ParseDatapoolJson((*row)[1]));
-            } else {
-              LoadDatapools(&name, stored);
-            }
-            if (!stored.empty() && Digest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
-            return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
-          },
-          undo);
+    Defer(
+        createDatapoolSql_.c_str(),
+        {name, datapool.description, user, ArrayText(names), ArrayText(types), ArrayText(values), rowCount,
+         storedDigest},
+        name, true,
+        [this, name, digest](const std::vector<std::string>* row) -> DeferredOutcome {
+          if (row != nullptr && !row->empty() && (*row)[0] == "1") return {};
+          std::vector<Datapool> stored;
+          if (row != nullptr && row->size() > 1) {
+            stored.push_back(ParseDatapoolJson((*row)[1]));
+          } else {
+            LoadDatapools(&name, stored);
+          }
+          if (!stored.empty() && DatapoolDigest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
+          return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
+        },
+        undo);
     return AtOnce::kCreated;
   }
-  Statement create(*this, sql.c_str());
+  Statement create(*this, createDatapoolSql_.c_str());
   create.Bind(1, datapool.name).Bind(2, datapool.description).Bind(3, user).Bind(4, ArrayText(names));
-  create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values)).Bind(7, rowCount);
+  create.Bind(5, ArrayText(types)).Bind(6, ArrayText(values)).Bind(7, rowCount).Bind(8, storedDigest);
   if (!create.Step()) return AtOnce::kNotOffered;
   if (create.ColumnInt(0) == 1) return AtOnce::kCreated;
   existing = ParseDatapoolJson(create.ColumnText(1));
@@ -661,9 +697,7 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
 bool PgConnection::LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) {
   datapools.clear();
   if (!HasTable("datapools")) return true;
-  static const std::string one = std::string("SELECT ") + kDatapoolJson + " FROM datapools d WHERE d.name = $1";
-  static const std::string all = std::string("SELECT ") + kDatapoolJson + " FROM datapools d ORDER BY d.name";
-  Statement query(*this, (name != nullptr ? one : all).c_str());
+  Statement query(*this, (name != nullptr ? loadDatapoolSql_ : loadDatapoolsSql_).c_str());
   if (name != nullptr) query.Bind(1, *name);
   while (query.Step()) datapools.push_back(ParseDatapoolJson(query.ColumnText(0)));
   return true;
@@ -672,21 +706,11 @@ bool PgConnection::LoadDatapools(const std::string* name, std::vector<Datapool>&
 bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,
                                     const std::vector<std::vector<std::string>>& rows) {
   constexpr size_t kValuesPerStatement = 100000;
-  // The values are numbered by unnest and joined to their row and field
-  // (a subscript of a long text array would walk it for every value).
-  static const char* sql =
-      "WITH r AS (INSERT INTO datapool_rows (datapool, position) "
-      "SELECT $1::bigint, g FROM generate_series($2::int, $3::int) g RETURNING id, position), "
-      "f AS (SELECT field, n FROM unnest($4::bigint[]) WITH ORDINALITY AS f(field, n)) "
-      "INSERT INTO datapool_values (row, field, value) "
-      "SELECT r.id, f.field, v.value FROM unnest($5::text[]) WITH ORDINALITY AS v(value, n) "
-      "JOIN r ON r.position::bigint = $2::bigint + (v.n - 1) / $6::bigint "
-      "JOIN f ON f.n = (v.n - 1) % $6::bigint + 1";
   std::string fields = "{";
   for (const int64_t field : fieldIds) fields += (fields.size() > 1 ? "," : "") + std::to_string(field);
   fields += "}";
   const size_t perStatement = std::max<size_t>(1, kValuesPerStatement / std::max<size_t>(1, fieldIds.size()));
-  Statement insert(*this, sql);
+  Statement insert(*this, kInsertRowsSql);
   for (size_t start = 0; start < rows.size(); start += perStatement) {
     const size_t end = std::min(rows.size(), start + perStatement);
     std::vector<std::string> values;
@@ -702,16 +726,42 @@ bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>
   return true;
 }
 
+void PgConnection::MakeMissingDigests() {
+  std::vector<std::string> ids;
+  std::vector<std::string> digests;
+  Statement undigested(*this, loadUndigestedSql_.c_str());
+  while (undigested.Step()) {
+    const Datapool datapool = ParseDatapoolJson(undigested.ColumnText(0));
+    std::string digest = DatapoolDigest(datapool);
+    ids.push_back(std::to_string(datapool.id));
+    digests_[datapool.name] = digest;
+    digests.push_back(std::move(digest));
+  }
+  if (ids.empty()) return;
+  // Only where no change wrote one meanwhile: every change writes its own.
+  Statement made(*this,
+                 "UPDATE datapools d SET digest = m.digest FROM unnest(?::bigint[], ?::text[]) AS m(id, digest) "
+                 "WHERE d.id = m.id AND d.digest IS NULL");
+  made.Bind(1, ArrayText(ids)).Bind(2, ArrayText(digests)).Run();
+}
+
 void PgConnection::ReadRunRecords() {
   digests_.clear();
   presentAtStart_.clear();
   if (HasTable("datapools")) {
-    Statement all(*this, (std::string("SELECT ") + kDatapoolJson + " FROM datapools d").c_str());
+    bool undigested = false;
+    Statement all(*this, "SELECT name, digest FROM datapools");
     while (all.Step()) {
-      const Datapool datapool = ParseDatapoolJson(all.ColumnText(0));
-      presentAtStart_.insert(datapool.name);
-      digests_.emplace(datapool.name, Digest(datapool));
+      std::string name = all.ColumnText(0);
+      std::string digest = all.ColumnText(1);
+      presentAtStart_.insert(name);
+      if (digest.empty()) {
+        undigested = true;
+      } else {
+        digests_.emplace(std::move(name), std::move(digest));
+      }
     }
+    if (undigested) MakeMissingDigests();
   }
   auto known = std::make_unique<KnownNames>();
   Statement datapools(*this, "SELECT operation, name FROM datapool_names");
@@ -860,8 +910,10 @@ void PgMakeSchema(PgConnection& db, const std::string& user, const std::function
       inAccepted = false;
     }
     transaction.Commit();
+  } catch (const CannotOpen&) {
+    throw;
   } catch (const ZtError& e) {
-    if (inAccepted || e.Description().rfind(Text(WB_STORE_CANNOT_OPEN, {db.Where(), ""}), 0) == 0) throw;
+    if (inAccepted) throw;
     RaiseCannotOpen(db.Where(), e.Description());
   }
 }

@@ -79,7 +79,7 @@ namespace zt::wb {
 
 /// The schema version the PostgreSQL store makes; the SQLite store's last
 /// migration carries the same number.
-inline constexpr int kPgSchemaVersion = 6;
+inline constexpr int kPgSchemaVersion = 7;
 
 /// How long a lost connection is tried again before the run stops.
 inline constexpr std::chrono::seconds kReconnectBound{30};
@@ -124,10 +124,12 @@ class PgConnection : public Database {
   std::vector<DeferredFailure> TakeDeferredFailures() override;
   /// Whether changes may be deferred from now on (the store's batch).
   void SetDeferring(bool deferring) { deferring_ = deferring; }
-  /// Reads the store's name records (DatapoolNames.h) and a digest of every
-  /// datapool, in three queries: this connection's names are then taken
-  /// from them, and a datapool asked for with the content it had then is
-  /// found unchanged without asking the server again.
+  /// Reads the store's name records (DatapoolNames.h) and the digest every
+  /// datapool keeps (Datapools.h), not its rows, in four queries: this
+  /// connection's names are then taken from them, and a datapool asked for
+  /// with the content it had then is found unchanged without asking the
+  /// server again. Datapools without a digest (stored before the store kept
+  /// them) are read once, and their digests written for every later open.
   void ReadRunRecords();
 
   /// Raises error 75 with `message` (trimmed) in the text of a failed change.
@@ -172,6 +174,8 @@ class PgConnection : public Database {
   void Await(std::chrono::steady_clock::time_point start);
   // Sends and waits once (see Run).
   PGresult* RunOnce(const char* name, const std::string& sql, const std::vector<const char*>& values, bool prepare);
+  // Reads the datapools without a digest, and writes theirs (ReadRunRecords).
+  void MakeMissingDigests();
   // Whether the connection was lost under a statement that may be sent again.
   bool Lost() const;
   bool Interrupted() const { return surroundings_.interrupted && surroundings_.interrupted(); }
@@ -204,6 +208,12 @@ class PgConnection : public Database {
                     std::vector<std::optional<std::vector<std::string>>>& rows, std::vector<std::string>& failures,
                     bool& sent);
 
+  // The datapool statements built of parts (PgDatabase.cpp), made once for
+  // the connection; prepared, as every statement is, by their text.
+  const std::string createDatapoolSql_;
+  const std::string loadDatapoolSql_;
+  const std::string loadDatapoolsSql_;
+  const std::string loadUndigestedSql_;
   std::string conninfo_;
   std::chrono::milliseconds patience_{0};
   bool readOnly_ = false;
@@ -227,7 +237,7 @@ class PgConnection : public Database {
   std::vector<DeferredStatement> deferred_;
   std::vector<DeferredFailure> deferredFailures_;
   // The digest of each datapool's content (ReadRunRecords), by name.
-  std::unordered_map<std::string, std::pair<uint64_t, uint64_t>> digests_;
+  std::unordered_map<std::string, std::string> digests_;
   // The datapools there when ReadRunRecords read them, and those this
   // connection created since.
   std::unordered_set<std::string> presentAtStart_;

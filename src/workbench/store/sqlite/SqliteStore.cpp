@@ -76,6 +76,10 @@ constexpr Migration kMigrations[] = {
     {6,
      "CREATE TABLE generated_scripts (type INTEGER NOT NULL, path TEXT NOT NULL, digest TEXT NOT NULL, "
      "recorded TEXT NOT NULL, PRIMARY KEY (type, path))"},
+    // A digest of each datapool's content (see Datapools.h), which the
+    // PostgreSQL store reads at its open instead of the rows; kept here too,
+    // so that both back-ends have one schema and one code writes it.
+    {7, "ALTER TABLE datapools ADD COLUMN digest TEXT"},
 };
 constexpr int kSchemaVersion = kMigrations[std::size(kMigrations) - 1].version;
 
