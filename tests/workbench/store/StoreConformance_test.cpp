@@ -675,7 +675,7 @@ TEST_P(Store, ANameAnotherWriterTookMeanwhileIsComparedNotReplaced) {
   // A script stored at once: the other writer is quicker than the rename.
   ASSERT_EQ(Save("A.cls", "unittests", "mine", dsVisualBasicScript), 0);
   g_takenMeanwhile = vb / "B.cls";
-  const WriteFunction previous = SetWriteFunction(WriteWhileAnotherTakesTheName);
+  store_->Scripts().SetWriteHook(WriteWhileAnotherTakesTheName);
   console_.Answer("n");
   EXPECT_EQ(Save("B.cls", "unittests", "mine", dsVisualBasicScript), save_result::kNotWritten);
   g_takenMeanwhile = vb / "C.cls";
@@ -683,7 +683,7 @@ TEST_P(Store, ANameAnotherWriterTookMeanwhileIsComparedNotReplaced) {
   EXPECT_EQ(Save("C.cls", "unittests", "mine", dsVisualBasicScript), save_result::kStored);
   g_takenMeanwhile = vb / "D.cls";
   EXPECT_EQ(Save("D.cls", "unittests", "theirs", dsVisualBasicScript), save_result::kStored);
-  SetWriteFunction(previous);
+  store_->Scripts().SetWriteHook({});
   g_takenMeanwhile.clear();
   EXPECT_EQ(console_.Reads(), 2) << "the same text asks nothing";
   EXPECT_EQ(ReadAll(vb / "B.cls") + ReadAll(vb / "C.cls") + ReadAll(vb / "D.cls"), "theirsminetheirs");

@@ -412,7 +412,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
-      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode);
+      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_);
       std::shared_ptr<const std::vector<std::string>> shared =
           !pending_.empty() && *pending_.back().folders == folders
               ? pending_.back().folders
@@ -427,7 +427,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
       }
       return save_result::kStored;
     }
-    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode);
+    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_);
     const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh);
     if (placed == save_result::kStored) Remember(type, path, generated);
     if (placed >= 0) return placed;
@@ -766,7 +766,7 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     // A file replaced keeps its permissions.
     std::optional<mode_t> mode;
     if (existing) mode = existing->mode & 07777;
-    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode);
+    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_);
     std::optional<std::string> replaced;
     if (existing) replaced = std::move(existing->text);
     staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(replaced), {}, false});
@@ -820,7 +820,8 @@ void ScriptFiles::PutBack(const StagedScript& script) {
     ::renameat(folder, script.kept.c_str(), folder, script.name.c_str());
   } else {
     try {
-      const std::string temporary = WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target);
+      const std::string temporary = WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target,
+                                                      std::nullopt, write_);
       ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
     } catch (const ZtError& e) {
       Fail(Text(WB_STORE_WRITE_FAILED, {script.target, e.Description()}));
