@@ -197,10 +197,10 @@ std::string RandomSuffix() {
 
 // The name of a new temporary file for `name`: ".<name>~<pid>~" and six
 // characters, the name cut short so that the whole fits in a file name. The
-// process does not fork: its pid is asked once.
+// pid is asked each time: a child of a fork that writes is another writer,
+// whose temporaries are swept once it ends, not once its parent does.
 std::string TemporaryName(const std::string& name) {
-  static const std::string pid = std::to_string(::getpid());
-  const std::string tail = kTemporaryMark + pid + kTemporaryMark + RandomSuffix();
+  const std::string tail = kTemporaryMark + std::to_string(::getpid()) + kTemporaryMark + RandomSuffix();
   constexpr size_t kLongestName = 255;
   const size_t room = kLongestName - 1 - tail.size();
   return "." + (name.size() > room ? name.substr(0, room) : name) + tail;
