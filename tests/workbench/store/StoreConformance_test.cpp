@@ -56,7 +56,6 @@ class Store : public test::OnEitherBackend {
     store_ = MakeStore("tester");
     store_->Open();
   }
-  void TearDown() override { UseOpenat2(true); }
   std::unique_ptr<StoreBase> MakeStore(std::optional<std::string> user) {
     return OnEitherBackend::MakeStore(std::move(user), console_);
   }
@@ -117,7 +116,7 @@ TEST_P(Store, NamesLeavingTheRootAreRefused) { NamesLeavingTheRootAreRefused(tru
 TEST_P(Store, NamesLeavingTheRootAreRefusedWithoutOpenat2) { NamesLeavingTheRootAreRefused(false); }
 
 void Store::NamesLeavingTheRootAreRefused(bool openat2) {
-  UseOpenat2(openat2);
+  store_->Scripts().Resolver().UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
   fs::create_directories(JavaRoot() / "unittests" / "real");
   fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "unittests" / "evil");
@@ -154,7 +153,7 @@ void Store::NamesLeavingTheRootAreRefused(bool openat2) {
 
   // A relative symlink that stays inside the root is fine, where the kernel
   // can tell (else no link is followed at all).
-  if (!KernelResolvesBeneath()) {
+  if (!store_->Scripts().Resolver().ResolvesBeneath()) {
     EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), save_result::kNotWritten);
     EXPECT_EQ(Tree(dir_), before);
     if (openat2) GTEST_SKIP() << "this kernel has no openat2: symbolic links below a root are refused";
@@ -208,7 +207,7 @@ TEST_P(Store, AFolderSwappedForALinkDuringARunLetsNothingOutWithoutOpenat2) {
 }
 
 void Store::AFolderSwappedForALinkDuringARunLetsNothingOut(bool openat2) {
-  UseOpenat2(openat2);
+  store_->Scripts().Resolver().UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
   const fs::path package = JavaRoot() / "unittests" / "p";
   const auto swap = [&] {

@@ -222,6 +222,9 @@ class ScriptFiles {
   /// What scripts are written through (DiskFileSystem.h); empty, the start
   /// value: ::write.
   void SetWriteHook(WriteHook write) { write_ = std::move(write); }
+  /// How paths below the roots are resolved (SafeFolders.h): a test
+  /// switches openat2 off there.
+  PathResolver& Resolver() { return resolver_; }
 
   /// Stores Java scripts in batches until EndBatch (see the file comment).
   void BeginBatch();
@@ -316,6 +319,7 @@ class ScriptFiles {
 
   Console& console_;
   WriteHook write_;
+  PathResolver resolver_;
   std::filesystem::path folder_;
   // While open: the scripts folder under its shared lock, and the root of
   // each script type.
