@@ -274,8 +274,8 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
     }
     RaiseFileError(error, nativePath);
   }
-  return (folder / WriteTemporaryIn(folderFd.Get(), target.filename().string(), content, sync, nativePath,
-                                    std::nullopt, write))
+  return (folder /
+          WriteTemporaryIn(folderFd.Get(), target.filename().string(), content, sync, nativePath, std::nullopt, write))
       .string();
 }
 

@@ -390,8 +390,8 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
       return -1;
     }
     // The text written, read back from the temporary file when not at hand.
-    const std::optional<ScriptFile> written =
-        content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0}) : ReadScript(resolver_, folderFd, temporary);
+    const std::optional<ScriptFile> written = content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0})
+                                                                 : ReadScript(resolver_, folderFd, temporary);
     if (written && existing->text == written->text) {
       ::unlinkat(folderFd, temporary.c_str(), 0);
       return save_result::kStored;
@@ -736,8 +736,8 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
   // The folders that are not there yet are made now, and removed again
   // should the script not be placed.
   size_t present = folders->size();
-  while (present > 0 &&
-         !resolver_.OpenFolderBeneath(rootFd, std::vector<std::string>(folders->begin(), folders->begin() + present), false)) {
+  while (present > 0 && !resolver_.OpenFolderBeneath(
+                            rootFd, std::vector<std::string>(folders->begin(), folders->begin() + present), false)) {
     --present;
   }
   const UniqueFd folderFd = resolver_.OpenFolderBeneath(rootFd, *folders, true);
@@ -820,8 +820,8 @@ void ScriptFiles::PutBack(const StagedScript& script) {
     ::renameat(folder, script.kept.c_str(), folder, script.name.c_str());
   } else {
     try {
-      const std::string temporary = WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target,
-                                                      std::nullopt, write_);
+      const std::string temporary =
+          WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target, std::nullopt, write_);
       ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
     } catch (const ZtError& e) {
       Fail(Text(WB_STORE_WRITE_FAILED, {script.target, e.Description()}));
@@ -857,8 +857,8 @@ void ScriptFiles::DiscardStaged() {
   // Deepest first; a folder that holds something by now stays.
   for (auto made = madeFolders_.rbegin(); made != madeFolders_.rend() && staged_.empty(); ++made) {
     const std::vector<std::string>& folders = made->second;
-    const UniqueFd parent = resolver_.OpenFolderBeneath(roots_.at(made->first).Get(),
-                                              std::vector<std::string>(folders.begin(), folders.end() - 1), false);
+    const UniqueFd parent = resolver_.OpenFolderBeneath(
+        roots_.at(made->first).Get(), std::vector<std::string>(folders.begin(), folders.end() - 1), false);
     if (parent) ::unlinkat(parent.Get(), folders.back().c_str(), AT_REMOVEDIR);
   }
   if (staged_.empty()) madeFolders_.clear();
