@@ -775,9 +775,9 @@ TEST_P(StoreLogin, NoNameRaisesTheCancelErrorAndCreatesNothing) {
     console.SetPresets(&presets);
     ScopedEnv user("USER", c.withUser ? std::optional<std::string>("alice") : std::nullopt);
     std::unique_ptr<StoreBase> store = MakeStore(std::nullopt, console);
-    bool unanswered = !c.unanswered;
-    EXPECT_EQ(store->AskUserName(unanswered), std::nullopt) << c.name;
-    EXPECT_EQ(unanswered, c.unanswered) << c.name;
+    const TextAnswer answer = store->AskUserName();
+    EXPECT_EQ(answer.text, std::nullopt) << c.name;
+    EXPECT_EQ(answer.unanswered, c.unanswered) << c.name;
     EXPECT_EQ(console.Reads(), c.reads) << c.name;
     test::ScriptedConsole again(c.lines);
     again.SetPresets(&presets);
