@@ -228,10 +228,11 @@ void Host::OpenStoreFirst() {
   if (store->AsksForLogin()) {
     // Asked here, where input that gives no name can be told from a cancel;
     // the add-in takes both for a cancelled login.
-    bool unanswered = false;
-    const std::optional<std::string> user = store->AskUserName(unanswered);
+    const wb::TextAnswer answer = store->AskUserName();
+    const std::optional<std::string>& user = answer.text;
     if (!user) {
-      RefuseLogin(unanswered ? kExitUsage : kExitCancelled, unanswered ? wb::Text(wb::WB_HOST_NO_USER) : "");
+      RefuseLogin(answer.unanswered ? kExitUsage : kExitCancelled,
+                  answer.unanswered ? wb::Text(wb::WB_HOST_NO_USER) : "");
       return;
     }
     // Typed, or $USER taken as the answer's default.

@@ -120,14 +120,11 @@ TEST(ShippedTables, HostTextsFollowTheLocale) {
   const char* saved = std::getenv("LANG");
   const std::string restore = saved != nullptr ? saved : "C";
   test::SetLocale("de_DE.UTF-8");
-  wb::ResetTextLanguage();
   EXPECT_EQ(wb::Text(wb::WB_ANSWER_YES), "&ja");
   EXPECT_EQ(wb::Text(wb::WB_STORE_REPLACE_QUESTION, {"a.java"}), "a.java existiert. Ersetzen?");
   test::SetLocale("C");
-  wb::ResetTextLanguage();
   EXPECT_EQ(wb::Text(wb::WB_ANSWER_YES), "&yes");
   test::SetLocale(restore);
-  wb::ResetTextLanguage();
 }
 
 TEST(ShippedTables, IdRangesAreKept) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <mutex>
 #include <type_traits>
 #include <unordered_set>
 
@@ -60,57 +59,32 @@ void CheckName(const std::string& name, int16_t what) {
 
 }  // namespace
 
-namespace {
-
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-};
-
-// The texts elements share, with how many elements hold each. Never
-// destroyed: an element of a static model may go after it.
-struct TextPool {
-  std::mutex mutex;
-  std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> texts;
-};
-
-TextPool& Pool() {
-  static auto* pool = new TextPool;
-  return *pool;
+TextPool::Entry& TextPool::Hold(std::string_view text) {
+  auto found = texts_.find(text);
+  if (found == texts_.end()) found = texts_.emplace(std::string(text), 0).first;
+  ++found->second;
+  return *found;
 }
 
-}  // namespace
-
-SharedText::~SharedText() { Release(); }
+void TextPool::Release(Entry& entry) {
+  if (--entry.second == 0) texts_.erase(texts_.find(entry.first));
+}
 
 const std::string& SharedText::Get() const {
   static const std::string kEmpty;
   return entry_ == nullptr ? kEmpty : entry_->first;
 }
 
-void SharedText::Set(std::string_view text) {
+void SharedText::Set(TextPool& pool, std::string_view text) {
   if (entry_ != nullptr && entry_->first == text) return;
-  Release();
-  if (text.empty()) return;
-  TextPool& pool = Pool();
-  const std::lock_guard lock(pool.mutex);
-  auto found = pool.texts.find(text);
-  if (found == pool.texts.end()) found = pool.texts.emplace(std::string(text), 0).first;
-  ++found->second;
-  entry_ = &*found;
+  if (entry_ != nullptr) pool.Release(*std::exchange(entry_, nullptr));
+  if (!text.empty()) entry_ = &pool.Hold(text);
 }
 
-void SharedText::Release() {
-  if (entry_ == nullptr) return;
-  TextPool& pool = Pool();
-  const std::lock_guard lock(pool.mutex);
-  if (--entry_->second == 0) pool.texts.erase(pool.texts.find(entry_->first));
-  entry_ = nullptr;
-}
-
-ToolProperty::ToolProperty(std::string_view tool, std::string_view name, std::string value) : value_(std::move(value)) {
-  tool_.Set(tool);
-  name_.Set(name);
+ToolProperty::ToolProperty(TextPool& texts, std::string_view tool, std::string_view name, std::string value)
+    : value_(std::move(value)) {
+  tool_.Set(texts, tool);
+  name_.Set(texts, name);
 }
 
 Element::Element(std::string name, Element* owner) : name_(std::move(name)), owner_(owner) {}
@@ -186,10 +160,10 @@ void Element::SetToolProperty(const std::string& tool, const std::string& name, 
     ++count;
     properties.index->positions.emplace(PropertyKey(tool, name), properties.list.size());
   }
-  properties.list.push_back(std::make_unique<ToolProperty>(tool, name, std::move(value)));
+  properties.list.push_back(std::make_unique<ToolProperty>(Texts(), tool, name, std::move(value)));
 }
 
-Component::Component(std::string name) : Element(std::move(name), nullptr) {}
+Component::Component(std::string name, Model& model) : Element(std::move(name), nullptr), model_(model) {}
 
 Attribute::Attribute(std::string name, Class& owner) : Element(std::move(name), &owner) {}
 
@@ -213,20 +187,18 @@ TesselComponentCollection Class::GetAssignedComponents() {
   return result;
 }
 
-Package::Package(std::string name, Package* owner) : Element(std::move(name), owner), parent_(owner) {}
+Package::Package(std::string name, Package& owner)
+    : Element(std::move(name), &owner), model_(owner.model_), parent_(&owner) {}
 
-namespace {
-// Counts the packages and classes added to any model, so that a package can
-// tell whether the classes below it may have changed since it last looked.
-uint64_t g_classVersion = 1;
-}  // namespace
+Package::Package(std::string name, Model& model) : Element(std::move(name), nullptr), model_(model), parent_(nullptr) {}
 
 TesselClassCollection* Package::AllClasses() {
   // Rebuilt only when classes or packages were added since the last call.
-  if (allClassesVersion_ != g_classVersion) {
+  const uint64_t version = OwningModel().classVersion_;
+  if (allClassesVersion_ != version) {
     allClasses_ = TesselClassCollection();
     CollectClasses(allClasses_);
-    allClassesVersion_ = g_classVersion;
+    allClassesVersion_ = version;
   }
   return &allClasses_;
 }
@@ -266,7 +238,7 @@ T& Model::Own(std::unique_ptr<T> element) {
 
 Model::Model(std::string name, std::string rootName) : Element(std::move(name), nullptr) {
   CheckName(rootName, WB_WHAT_PACKAGE);
-  root_ = &Own(std::make_unique<Package>(std::move(rootName), nullptr));
+  root_ = &Own(std::make_unique<Package>(std::move(rootName), *this));
 }
 
 Model::~Model() = default;
@@ -362,20 +334,20 @@ Component* Model::FindComponent(std::string_view name) const {
 }
 
 Package& Model::AddPackage(Package& parent, const std::string& name) {
-  ++g_classVersion;
+  ++classVersion_;
   CheckName(name, WB_WHAT_PACKAGE);
   const std::string parentName = parent.GetQualifiedName();
   for (Element* e : FindIndexed(parentName + "::" + name)) {
     if (dynamic_cast<Package*>(e) != nullptr) Refuse(Text(WB_MODEL_DUPLICATE_PACKAGE, {parentName, name}));
   }
   if (Full(parent.packages_)) Overflow(Text(WB_MODEL_TOO_MANY_PACKAGES, {parentName, kMax}));
-  Package& package = Own(std::make_unique<Package>(name, &parent));
+  Package& package = Own(std::make_unique<Package>(name, parent));
   parent.packages_.Add(&package);
   return package;
 }
 
 Class& Model::AddClass(Package& parent, const std::string& name) {
-  ++g_classVersion;
+  ++classVersion_;
   CheckName(name, WB_WHAT_CLASS);
   const std::string parentName = parent.GetQualifiedName();
   for (Element* e : FindIndexed(parentName + "::" + name)) {
@@ -422,7 +394,7 @@ Component& Model::AddComponent(const std::string& name) {
   }
   // Components stand beside the logical view: they are not in the index of
   // qualified names.
-  auto owned = std::make_unique<Component>(name);
+  auto owned = std::make_unique<Component>(name, *this);
   Component& component = *owned;
   elements_.push_back(std::move(owned));
   componentList_.push_back(&component);

@@ -18,6 +18,10 @@
 // limit (32767 elements; the limit counts all classes of the model, since
 // the root package's AllClasses holds them all). They raise a ZtError whose
 // description says what was refused.
+//
+// A model and its elements are for one thread at a time: what the elements
+// share (SharedText) and what a package keeps of the classes below it are
+// the model's, unguarded.
 #pragma once
 
 #include <cstddef>
@@ -61,24 +65,42 @@ bool VisibilityOfWord(std::string_view word, OperationVisibility& visibility);
 /// The largest number of elements one host collection holds.
 inline constexpr int kMaxCollection = 32767;
 
+/// The texts that the elements of one model hold alike (SharedText), each
+/// with how many hold it. The model keeps one for its elements.
+class TextPool {
+ public:
+  using Entry = std::pair<const std::string, size_t>;  // the text, how many hold it
+
+  /// The entry of `text` (not empty), held once more.
+  Entry& Hold(std::string_view text);
+  /// Holds `entry` once less; the last holder drops it.
+  void Release(Entry& entry);
+
+ private:
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+  std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> texts_;
+};
+
 /// A text that many elements hold alike (a type, a stereotype, a language):
-/// one copy is kept for all that hold it, for as long as any does. The empty
-/// text takes nothing.
+/// one copy is kept in the model's TextPool for all that hold it, for as
+/// long as any does. The empty text takes nothing. An element goes only
+/// with its model, and the pool with it: a text is let go when its holder
+/// is given another, not when the holder goes.
 class SharedText {
  public:
   SharedText() = default;
-  ~SharedText();
   SharedText(const SharedText&) = delete;
   SharedText& operator=(const SharedText&) = delete;
 
   const std::string& Get() const;
-  void Set(std::string_view text);
+  /// Holds `text` from `pool`, the pool of whatever it held before.
+  void Set(TextPool& pool, std::string_view text);
 
  private:
-  using Entry = std::pair<const std::string, size_t>;  // the text, how many hold it
-  void Release();
-
-  Entry* entry_ = nullptr;
+  TextPool::Entry* entry_ = nullptr;
 };
 
 /// The elements of a host collection as the workbench's own type, in order.
@@ -131,7 +153,8 @@ T* Downcast(Item* item) {
 /// One tool property of an element: a value under a tool's and a name.
 class ToolProperty final : public TesselProperty {
  public:
-  ToolProperty(std::string_view tool, std::string_view name, std::string value);
+  /// The tool's and the property's names are held from `texts`.
+  ToolProperty(TextPool& texts, std::string_view tool, std::string_view name, std::string value);
 
   std::string Name() const override { return name_.Get(); }
   std::string Value() const override { return value_; }
@@ -166,6 +189,12 @@ class Element : public virtual TesselItem {
 
  protected:
   Element(std::string name, Element* owner);
+  /// The model the element is part of: its owner's, unless it knows its
+  /// model itself (a package, a component, the model), which saves the
+  /// many elements below a package a reference each.
+  virtual Model& OwningModel() { return owner_->OwningModel(); }
+  /// The texts the element's model shares among its elements.
+  TextPool& Texts();
 
  private:
   struct PropertyIndex {
@@ -193,8 +222,13 @@ class Element : public virtual TesselItem {
 /// A component that classes are assigned to (a type library, say).
 class Component final : public TesselComponent, public Element {
  public:
-  explicit Component(std::string name);
+  Component(std::string name, Model& model);
   std::string KindName() const override { return kind::kComponent; }
+
+ private:
+  Model& OwningModel() override { return model_; }
+
+  Model& model_;
 };
 
 /// An attribute of a class: selectable, with a type and nothing more.
@@ -204,7 +238,7 @@ class Attribute final : public Element {
   std::string KindName() const override { return kind::kAttribute; }
 
   const std::string& Type() const { return type_.Get(); }
-  void SetType(std::string_view type) { type_.Set(type); }
+  void SetType(std::string_view type) { type_.Set(Texts(), type); }
 
  private:
   SharedText type_;
@@ -219,8 +253,8 @@ class Parameter final : public TesselParameter, public Element {
   std::string Type() const override { return type_.Get(); }
   std::string InitValue() const override { return initValue_.Get(); }
 
-  void SetType(std::string_view type) { type_.Set(type); }
-  void SetInitValue(std::string_view value) { initValue_.Set(value); }
+  void SetType(std::string_view type) { type_.Set(Texts(), type); }
+  void SetInitValue(std::string_view value) { initValue_.Set(Texts(), value); }
 
  private:
   SharedText type_;
@@ -238,8 +272,8 @@ class Operation final : public TesselOperation, public Element {
   bool IsStatic() const override { return static_; }
   OperationVisibility Visibility() const override { return visibility_; }
 
-  void SetReturnType(std::string_view type) { returnType_.Set(type); }
-  void SetStereotype(std::string_view stereotype) { stereotype_.Set(stereotype); }
+  void SetReturnType(std::string_view type) { returnType_.Set(Texts(), type); }
+  void SetStereotype(std::string_view stereotype) { stereotype_.Set(Texts(), stereotype); }
   void SetStatic(bool isStatic) { static_ = isStatic; }
   void SetVisibility(OperationVisibility visibility) { visibility_ = visibility; }
   /// The class the operation belongs to.
@@ -283,8 +317,8 @@ class Class final : public TesselClass, public Element {
   TesselRelationCollection* RealizeRelations() override { return &realizes_; }
   TesselComponentCollection GetAssignedComponents() override;
 
-  void SetStereotype(std::string_view stereotype) { stereotype_.Set(stereotype); }
-  void SetLanguage(std::string_view language) { language_.Set(language); }
+  void SetStereotype(std::string_view stereotype) { stereotype_.Set(Texts(), stereotype); }
+  void SetLanguage(std::string_view language) { language_.Set(Texts(), language); }
   void SetAbstract(bool isAbstract) { abstract_ = isAbstract; }
   /// The literals of an enumeration, in order; none for another class.
   const std::vector<std::string>& Literals() const { return literals_; }
@@ -320,8 +354,10 @@ class Class final : public TesselClass, public Element {
 /// A package ("category" to the host).
 class Package final : public TesselCategory, public Element {
  public:
-  /// A root package when `owner` is nullptr.
-  Package(std::string name, Package* owner);
+  /// A package in `owner`.
+  Package(std::string name, Package& owner);
+  /// The root package of `model`.
+  Package(std::string name, Model& model);
   std::string KindName() const override { return kind::kCategory; }
   TesselClassCollection* Classes() override { return &classes_; }
   /// The classes of this package, then those of each subpackage in turn.
@@ -342,13 +378,15 @@ class Package final : public TesselCategory, public Element {
 
  private:
   friend class Model;
+  Model& OwningModel() override { return model_; }
   void CollectClasses(TesselClassCollection& into) const;
 
+  Model& model_;
   Package* parent_;
   TesselClassCollection classes_;
   TesselCategoryCollection packages_;
   TesselClassCollection allClasses_;
-  uint64_t allClassesVersion_ = 0;  // the class version allClasses_ was built at
+  uint64_t allClassesVersion_ = 0;  // the model's class version allClasses_ was built at
 };
 
 inline Class& Operation::Parent() const { return static_cast<Class&>(*Owner()); }
@@ -421,6 +459,9 @@ class Model final : public TesselModel, public Element {
   void Walk(const std::function<void(Element& element, int depth)>& visit) const;
 
  private:
+  friend class Element;
+  Model& OwningModel() override { return *this; }
+  friend class Package;
   template <class T>
   T& Own(std::unique_ptr<T> element);
   std::vector<Element*> FindExact(const std::string& qualifiedName) const;
@@ -429,6 +470,11 @@ class Model final : public TesselModel, public Element {
   void WalkPackage(Package& package, int depth, const std::function<void(Element&, int)>& visit) const;
 
   TesselApplication* application_ = nullptr;
+  // The texts the elements share.
+  TextPool texts_;
+  // Counts the packages and classes added, so that a package can tell
+  // whether the classes below it may have changed since it last looked.
+  uint64_t classVersion_ = 1;
   std::vector<std::unique_ptr<Element>> elements_;
   Package* root_ = nullptr;
   std::vector<Component*> componentList_;
@@ -444,5 +490,7 @@ class Model final : public TesselModel, public Element {
   size_t longestIndexed_ = 0;
   int classCount_ = 0;
 };
+
+inline TextPool& Element::Texts() { return OwningModel().texts_; }
 
 }  // namespace zt::wb

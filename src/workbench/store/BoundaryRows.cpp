@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "support/Error.h"
 #include "workbench/text/Texts.h"
@@ -12,11 +13,18 @@ namespace zt::wb {
 
 namespace {
 
-// The type without blanks, type arguments and package: "java.util.List<String>"
-// gives "List"; `array` tells whether it ends in "[]" or "...".
-std::string SimpleName(std::string type, bool& array) {
+// A type as the boundary values tell types apart.
+struct SimpleType {
+  // Without blanks, type arguments and package: "java.util.List<String>"
+  // gives "List".
+  std::string name;
+  // Whether it ends in "[]" or "...".
+  bool array = false;
+};
+
+SimpleType SimpleTypeOf(std::string type) {
   type.erase(std::remove_if(type.begin(), type.end(), [](char c) { return c == ' ' || c == '\t'; }), type.end());
-  array = false;
+  bool array = false;
   // The brackets of an array come after the type arguments: "List<String>[]".
   while (type.size() >= 2 && type.compare(type.size() - 2, 2, "[]") == 0) {
     type.resize(type.size() - 2);
@@ -28,7 +36,7 @@ std::string SimpleName(std::string type, bool& array) {
   }
   if (const size_t open = type.find('<'); open != std::string::npos) type.resize(open);
   if (const size_t dot = type.rfind('.'); dot != std::string::npos) type.erase(0, dot + 1);
-  return type;
+  return {std::move(type), array};
 }
 
 // The values of the whole-number types and of the floating-point ones.
@@ -76,8 +84,7 @@ bool IsPrimitive(const std::string& name) {
 bool IsExpectedField(const std::string& name) { return name == "expectedReturn" || name == "expectedException"; }
 
 std::vector<std::string> BoundaryValues(const std::string& type) {
-  bool array = false;
-  const std::string name = SimpleName(type, array);
+  const auto [name, array] = SimpleTypeOf(type);
   if (name.empty()) return {};
   std::vector<std::string> values;
   if (array || IsCollection(name)) {

@@ -52,16 +52,6 @@ std::string StoreUser(Database& db) {
   return query.Step() ? query.ColumnText(0) : std::string();
 }
 
-// The field list made last by DatapoolFieldList, and what it describes.
-struct FieldList {
-  std::string text;
-  Datapool datapool;
-};
-FieldList& LastFieldList() {
-  static FieldList last;
-  return last;
-}
-
 // Appends `text` as a compact JSON string: quotes,
 // backslashes and control characters escaped, everything else as it is.
 void AppendJsonString(std::string& out, const std::string& text) {
@@ -86,18 +76,6 @@ void AppendJsonString(std::string& out, const std::string& text) {
     }
   }
   out += '"';
-}
-
-// Raises error 5 when a field of `datapool` has no name or the name of an
-// earlier one.
-void CheckFieldNames(const std::string& name, const Datapool& datapool) {
-  std::set<std::string> seen;
-  for (size_t f = 0; f < datapool.fields.size(); ++f) {
-    const std::string position = std::to_string(f + 1);
-    const std::string& fieldName = datapool.fields[f].name;
-    if (fieldName.empty()) RaiseBadFields(name, Text(WB_DP_FIELDS_EMPTY_NAME, {position}));
-    if (!seen.insert(fieldName).second) RaiseBadFields(name, Text(WB_DP_FIELDS_DUPLICATE, {position, fieldName}));
-  }
 }
 
 bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
@@ -483,34 +461,22 @@ std::string DatapoolFieldList(const std::vector<DatapoolField>& fields, const st
   const auto utf8 = [](const std::string& text) {
     return json::IsValidUtf8(text) ? text : json::WithInvalidUtf8Replaced(text);
   };
-  FieldList& last = LastFieldList();
-  last.text = "[";
-  last.datapool = Datapool();
-  std::vector<std::string> row;
+  std::string text = "[";
   for (size_t f = 0; f < fields.size(); ++f) {
-    if (f > 0) last.text += ',';
-    last.text += "{\"name\":";
-    const DatapoolField field{utf8(fields[f].name), utf8(fields[f].type)};
-    const std::string value = utf8(valueOf(f));
-    AppendJsonString(last.text, field.name);
-    last.text += ",\"type\":";
-    AppendJsonString(last.text, field.type);
-    last.text += ",\"value\":";
-    AppendJsonString(last.text, value);
-    last.text += '}';
-    last.datapool.fields.push_back(field);
-    row.push_back(value);
+    if (f > 0) text += ',';
+    text += "{\"name\":";
+    AppendJsonString(text, utf8(fields[f].name));
+    text += ",\"type\":";
+    AppendJsonString(text, utf8(fields[f].type));
+    text += ",\"value\":";
+    AppendJsonString(text, utf8(valueOf(f)));
+    text += '}';
   }
-  last.text += ']';
-  if (!fields.empty()) last.datapool.rows.push_back(std::move(row));
-  return last.text;
+  text += ']';
+  return text;
 }
 
 Datapool ParseDatapoolFields(const std::string& name, const std::string& fields) {
-  if (const FieldList& last = LastFieldList(); !last.text.empty() && fields == last.text) {
-    CheckFieldNames(name, last.datapool);
-    return last.datapool;
-  }
   json::Value list;
   try {
     list = json::ParseKeepingNul(fields);

@@ -128,9 +128,7 @@ Datapool ParseDatapoolFields(const std::string& name, const std::string& fields)
 
 /// The JSON field list of `fields` with the initial values `values` (one per
 /// field; missing ones are ""), without blanks, in the order name, type,
-/// value. Text that is not UTF-8 is replaced by U+FFFD. The list made last is
-/// kept with what it describes: ParseDatapoolFields given its text again
-/// takes that without reading the text.
+/// value. Text that is not UTF-8 is replaced by U+FFFD.
 std::string DatapoolFieldList(const std::vector<DatapoolField>& fields, const std::vector<std::string>& values);
 
 /// A digest of the content of `datapool`: its description, its fields and

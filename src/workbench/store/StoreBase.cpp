@@ -144,13 +144,12 @@ std::string StoreBase::LogIn() {
     if (!given.empty()) return given;
   }
   if (std::string fromEnvironment = Environment("ZTUNITTEST_USER"); !fromEnvironment.empty()) return fromEnvironment;
-  bool unanswered = false;
-  std::optional<std::string> answer = AskUserName(unanswered);
+  std::optional<std::string> answer = AskUserName().text;
   if (!answer) RaiseError(errc::kStoreCancelled, {}, Text(WB_STORE_LOGIN_CANCELLED));
   return *answer;
 }
 
-std::optional<std::string> StoreBase::AskUserName(bool& unanswered) {
+TextAnswer StoreBase::AskUserName() {
   TextQuestion question;
   question.defaultText = Environment("USER");
   question.cancelWord = Text(WB_STORE_LOGIN_CANCEL_WORD);
@@ -158,13 +157,12 @@ std::optional<std::string> StoreBase::AskUserName(bool& unanswered) {
   question.prompt = question.defaultText.empty()
                         ? Text(WB_STORE_LOGIN_PROMPT_NO_DEFAULT, {Location(), question.cancelWord})
                         : Text(WB_STORE_LOGIN_PROMPT, {Location(), question.defaultText, question.cancelWord});
-  std::optional<std::string> answer = AskText(console_, question, &unanswered);
+  TextAnswer answer = AskTextAnswer(console_, question);
   // With a default, only the end of input leaves the question unanswered:
   // the default is then taken, as every other question takes its own.
-  if (!answer && unanswered && !question.defaultText.empty()) {
+  if (!answer.text && answer.unanswered && !question.defaultText.empty()) {
     console_.Write(Text(WB_ASK_TAKING_DEFAULT, {question.defaultText}) + "\n");
-    unanswered = false;
-    answer = question.defaultText;
+    answer = {question.defaultText};
   }
   return answer;
 }

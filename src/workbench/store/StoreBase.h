@@ -145,10 +145,10 @@ class StoreBase : public DataStore {
 
   /// Asks the console for the user name as Open does (an answer given in
   /// advance under "user" first); at the end of input the default ($USER)
-  /// is taken. nullopt when no name was given; then `unanswered` tells
-  /// whether input gave none (its end without a default, or empty lines)
-  /// rather than the user cancelling.
-  std::optional<std::string> AskUserName(bool& unanswered);
+  /// is taken. Without a name, the answer tells whether input gave none
+  /// (its end without a default, or empty lines) rather than the user
+  /// cancelling.
+  TextAnswer AskUserName();
 
   /// Forgets the names stored and the for-all answers given in this session.
   void ResetSession() override;

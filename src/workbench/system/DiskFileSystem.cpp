@@ -36,10 +36,8 @@ constexpr char kTemporaryMark = '~';
 // package path, and a bound on the folders held open at once.
 constexpr int kDeepestFolder = 64;
 
-WriteFunction g_write = nullptr;
-
-ssize_t WriteSome(int fd, const void* data, size_t size) {
-  return g_write != nullptr ? g_write(fd, data, size) : ::write(fd, data, size);
+ssize_t WriteSome(const WriteHook& write, int fd, const void* data, size_t size) {
+  return write ? write(fd, data, size) : ::write(fd, data, size);
 }
 
 int32_t ErrorFromErrno(int error) {
@@ -121,7 +119,7 @@ class MemoryReadStream : public TextStream {
 // without Close leaves nothing behind.
 class WriteStream : public TextStream {
  public:
-  explicit WriteStream(std::string nativePath) : path_(std::move(nativePath)) {}
+  WriteStream(std::string nativePath, WriteHook write) : path_(std::move(nativePath)), write_(std::move(write)) {}
   bool AtEndOfStream() override { return true; }
   int32_t Line() override { return line_; }
   std::string ReadLine() override { RaiseError(errc::kBadFileMode); }
@@ -134,11 +132,12 @@ class WriteStream : public TextStream {
   void Close() override {
     if (closed_) return;
     closed_ = true;
-    WriteFileAtomically(path_, content_);
+    WriteFileAtomically(path_, content_, write_);
   }
 
  private:
   std::string path_;
+  WriteHook write_;
   std::string content_;
   int32_t line_ = 1;
   bool closed_ = false;
@@ -198,10 +197,10 @@ std::string RandomSuffix() {
 
 // The name of a new temporary file for `name`: ".<name>~<pid>~" and six
 // characters, the name cut short so that the whole fits in a file name. The
-// process does not fork: its pid is asked once.
+// pid is asked each time: a child of a fork that writes is another writer,
+// whose temporaries are swept once it ends, not once its parent does.
 std::string TemporaryName(const std::string& name) {
-  static const std::string pid = std::to_string(::getpid());
-  const std::string tail = kTemporaryMark + pid + kTemporaryMark + RandomSuffix();
+  const std::string tail = kTemporaryMark + std::to_string(::getpid()) + kTemporaryMark + RandomSuffix();
   constexpr size_t kLongestName = 255;
   const size_t room = kLongestName - 1 - tail.size();
   return "." + (name.size() > room ? name.substr(0, room) : name) + tail;
@@ -210,7 +209,7 @@ std::string TemporaryName(const std::string& name) {
 }  // namespace
 
 std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
-                             const std::string& shownPath, std::optional<mode_t> mode) {
+                             const std::string& shownPath, std::optional<mode_t> mode, const WriteHook& write) {
   // The writer's pid in the name lets a later run tell a temporary whose
   // writer was killed from one that is being written. Created with the usual
   // permissions (0666 less the umask), or given `mode` before anything is
@@ -226,7 +225,7 @@ std::string WriteTemporaryIn(int folder, const std::string& name, const std::str
   size_t written = 0;
   int error = mode && ::fchmod(fd, *mode) != 0 ? errno : 0;
   while (error == 0 && written < content.size()) {
-    const ssize_t n = WriteSome(fd, content.data() + written, content.size() - written);
+    const ssize_t n = WriteSome(write, fd, content.data() + written, content.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = n < 0 ? errno : EIO;
@@ -263,7 +262,8 @@ std::string LinkTemporaryIn(int folder, const std::string& name, const std::stri
   RaiseFileError(errno, shownPath);
 }
 
-std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync) {
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync,
+                                 const WriteHook& write) {
   const fs::path target(nativePath);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   const UniqueFd folderFd = OpenFolder(folder.string());
@@ -274,11 +274,13 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
     }
     RaiseFileError(error, nativePath);
   }
-  return (folder / WriteTemporaryIn(folderFd.Get(), target.filename().string(), content, sync, nativePath)).string();
+  return (folder /
+          WriteTemporaryIn(folderFd.Get(), target.filename().string(), content, sync, nativePath, std::nullopt, write))
+      .string();
 }
 
-void WriteFileAtomically(const std::string& nativePath, const std::string& content) {
-  const std::string temp = WriteTemporaryBeside(nativePath, content, true);
+void WriteFileAtomically(const std::string& nativePath, const std::string& content, const WriteHook& write) {
+  const std::string temp = WriteTemporaryBeside(nativePath, content, true, write);
   // A file replaced keeps its permissions: a document its owner keeps to
   // himself (0600) does not become readable by all.
   struct stat st {};
@@ -292,12 +294,6 @@ void WriteFileAtomically(const std::string& nativePath, const std::string& conte
     ::unlink(temp.c_str());
     RaiseFileError(error, nativePath);
   }
-}
-
-WriteFunction SetWriteFunction(WriteFunction write) {
-  const WriteFunction previous = g_write;
-  g_write = write;
-  return previous;
 }
 
 bool IsTemporaryFileName(const std::string& fileName, pid_t& pid) {
@@ -452,7 +448,7 @@ std::unique_ptr<TextStream> DiskFileSystem::CreateTextFile(const std::string& pa
   std::error_code ec;
   if (!overwrite && fs::exists(native, ec)) RaiseError(errc::kFileAlreadyExists);
   Forget(native);
-  return std::make_unique<WriteStream>(native);
+  return std::make_unique<WriteStream>(native, write_);
 }
 
 }  // namespace zt::wb

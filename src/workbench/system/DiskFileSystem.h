@@ -22,14 +22,22 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "host/FileSystem.h"
 
 namespace zt::wb {
+
+/// How a writer below puts bytes into a file: ::write's contract; empty:
+/// ::write itself. A seam for tests that simulate a full disk or a failing
+/// device. Each writer holds the one it is handed (DiskFileSystem's,
+/// ScriptFiles's), so that a test reaches only the writer it hands it to.
+using WriteHook = std::function<ssize_t(int fd, const void* data, size_t size)>;
 
 class DiskFileSystem : public FileSystemObject {
  public:
@@ -46,6 +54,10 @@ class DiskFileSystem : public FileSystemObject {
   /// How long a kept file, once checked, is taken as it is (see the file
   /// comment); zero, the start value: every open and test looks at the disk.
   void TrustCheckedFilesFor(std::chrono::milliseconds interval) { trust_ = interval; }
+
+  /// What the files this object writes are written through (WriteHook);
+  /// a stream keeps the hook in force when it was created.
+  void SetWriteHook(WriteHook write) { write_ = std::move(write); }
 
  private:
   // What tells one state of a file on disk from another.
@@ -72,6 +84,7 @@ class DiskFileSystem : public FileSystemObject {
   std::unordered_map<std::string, CachedFile> cache_;
   size_t cachedBytes_ = 0;
   std::chrono::milliseconds trust_{0};
+  WriteHook write_;
 };
 
 /// The folder of the running program; empty when the system does not tell.
@@ -85,21 +98,13 @@ std::string DefaultTemplatesDir();
 /// folder, flushed, then renamed over the target, whose permissions it takes. Raises the file-system
 /// object's errors (76 folder missing, 70 not writable, 75 any other, such as
 /// a full disk), naming the path and the system's reason; the target is then
-/// unchanged and the temporary file removed.
-void WriteFileAtomically(const std::string& nativePath, const std::string& content);
+/// unchanged and the temporary file removed. The bytes go through `write`.
+void WriteFileAtomically(const std::string& nativePath, const std::string& content, const WriteHook& write = {});
 
 /// Raises the file-system object's error for errno `error` (76 missing, 70
 /// not allowed, 58 exists, 75 any other), naming `nativePath` and the
 /// system's reason.
 [[noreturn]] void RaiseFileError(int error, const std::string& nativePath);
-
-/// The call WriteFileAtomically writes with: ::write's contract.
-using WriteFunction = ssize_t (*)(int fd, const void* data, size_t size);
-
-/// Makes WriteFileAtomically write through `write` (nullptr: ::write again)
-/// and returns the function it used before. A seam for tests that simulate a
-/// full disk or a failing device; not for concurrent use.
-WriteFunction SetWriteFunction(WriteFunction write);
 
 /// Whether `fileName` is the name of a temporary file of WriteFileAtomically;
 /// when it is, `pid` receives the id of the process that wrote it.
@@ -120,14 +125,16 @@ int RemoveStaleTemporariesIn(int root);
 /// temporary file (named as above) in the folder of `nativePath`, flushed to
 /// disk when `sync`, and returns its path; the caller renames it. Raises as
 /// WriteFileAtomically and then leaves nothing behind.
-std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync);
+std::string WriteTemporaryBeside(const std::string& nativePath, const std::string& content, bool sync,
+                                 const WriteHook& write = {});
 
 /// The same in the open folder `folder` for the file `name`: returns the
 /// temporary file's name in that folder (created there with O_EXCL, so never
 /// through a symbolic link), with the permissions `mode` when given (those
 /// of a file it is to replace). Errors name `shownPath`.
 std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
-                             const std::string& shownPath, std::optional<mode_t> mode = std::nullopt);
+                             const std::string& shownPath, std::optional<mode_t> mode = std::nullopt,
+                             const WriteHook& write = {});
 
 /// What the open file `fd` holds from where it is read on; nullopt with
 /// errno set when it cannot be read.

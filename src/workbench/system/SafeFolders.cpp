@@ -16,26 +16,6 @@ namespace zt::wb {
 
 namespace {
 
-// Whether openat2 is used: cleared at its first ENOSYS, and by UseOpenat2.
-bool g_hasOpenat2 = true;
-
-// openat2 with RESOLVE_BENEATH; -1 with errno ENOSYS where the kernel has none.
-int Openat2Beneath(int root, const std::string& relative, int flags) {
-  if (!g_hasOpenat2) {
-    errno = ENOSYS;
-    return -1;
-  }
-  open_how how{};
-  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
-  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-  int fd;
-  do {
-    fd = static_cast<int>(::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how));
-  } while (fd < 0 && (errno == EAGAIN || errno == EINTR));
-  if (fd < 0 && errno == ENOSYS) g_hasOpenat2 = false;
-  return fd;
-}
-
 // Opens `name` in the folder `folder` without following a symbolic link,
 // which is told as ELOOP also where O_DIRECTORY makes it ENOTDIR.
 int OpenNoFollow(int folder, const std::string& name, int flags) {
@@ -91,14 +71,30 @@ UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create) {
   return UniqueFd(OpenNoFollow(parent, name, O_RDONLY | O_DIRECTORY));
 }
 
-UniqueFd OpenBeneath(int root, const std::string& relative, int flags) {
+int PathResolver::Openat2Beneath(int root, const std::string& relative, int flags) {
+  if (!openat2_) {
+    errno = ENOSYS;
+    return -1;
+  }
+  open_how how{};
+  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  int fd;
+  do {
+    fd = static_cast<int>(::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how));
+  } while (fd < 0 && (errno == EAGAIN || errno == EINTR));
+  if (fd < 0 && errno == ENOSYS) openat2_ = false;
+  return fd;
+}
+
+UniqueFd PathResolver::OpenBeneath(int root, const std::string& relative, int flags) {
   const int fd = Openat2Beneath(root, relative, flags);
   // A sandbox may refuse a system call it does not know with EPERM.
   if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return UniqueFd(fd);
   return UniqueFd(OpenNoFollowWalk(root, relative, flags));
 }
 
-UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create) {
+UniqueFd PathResolver::OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create) {
   const int flags = O_RDONLY | O_DIRECTORY;
   if (components.empty()) return UniqueFd(::fcntl(root, F_DUPFD_CLOEXEC, 0));
   // Folders that are there already (nearly always) take one call.
@@ -121,12 +117,10 @@ UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components,
   return current;
 }
 
-bool KernelResolvesBeneath() {
+bool PathResolver::ResolvesBeneath() {
   const UniqueFd here(Openat2Beneath(AT_FDCWD, ".", O_PATH));
   return static_cast<bool>(here);
 }
-
-bool UseOpenat2(bool use) { return std::exchange(g_hasOpenat2, use); }
 
 bool LeavesRoot(int error) { return error == EXDEV || error == ELOOP; }
 

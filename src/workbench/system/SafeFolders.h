@@ -50,25 +50,39 @@ UniqueFd OpenFolder(const std::string& path);
 /// when it cannot: ELOOP for a symbolic link, ENOTDIR for another file.
 UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create);
 
-/// Opens `relative` (components separated by "/"; none empty, "." or "..")
-/// below the folder `root` with `flags` (O_CLOEXEC is added), never leaving
-/// `root` (see the file comment). An invalid descriptor with errno set when
-/// it cannot: EXDEV or ELOOP where the path would leave `root`.
-UniqueFd OpenBeneath(int root, const std::string& relative, int flags);
+/// How paths below a folder held open are resolved (see the file comment):
+/// with openat2 while the kernel takes it, else component by component. A
+/// holder of folders keeps one (a store's scripts do), which stops asking
+/// for openat2 once the kernel says it has none; a test switches openat2
+/// off to try the other way on the holder it hands the switch to.
+class PathResolver {
+ public:
+  /// Opens `relative` (components separated by "/"; none empty, "." or
+  /// "..") below the folder `root` with `flags` (O_CLOEXEC is added), never
+  /// leaving `root`. An invalid descriptor with errno set when it cannot:
+  /// EXDEV or ELOOP where the path would leave `root`.
+  UniqueFd OpenBeneath(int root, const std::string& relative, int flags);
 
-/// Opens the folder `components` below the folder `root` as OpenBeneath
-/// does, making the missing ones when `create`. An invalid descriptor with
-/// errno set when it cannot.
-UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create);
+  /// Opens the folder `components` below the folder `root` as OpenBeneath
+  /// does, making the missing ones when `create`. An invalid descriptor with
+  /// errno set when it cannot.
+  UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create);
 
-/// Whether this kernel resolves paths below a folder (openat2): symbolic
-/// links that stay below it are followed; without, none is.
-bool KernelResolvesBeneath();
+  /// Whether symbolic links that stay below a folder are followed: openat2
+  /// is in use and the kernel has it; without, no link is followed.
+  bool ResolvesBeneath();
 
-/// For tests: with false, the calls above act as on a kernel without
-/// openat2; true gives openat2 back where the kernel has it. Returns what
-/// was in force before.
-bool UseOpenat2(bool use);
+  /// For tests: with false, this resolver acts as on a kernel without
+  /// openat2; true gives openat2 back where the kernel has it.
+  void UseOpenat2(bool use) { openat2_ = use; }
+
+ private:
+  // openat2 with RESOLVE_BENEATH; -1 with errno ENOSYS where it is not used.
+  int Openat2Beneath(int root, const std::string& relative, int flags);
+
+  // Whether openat2 is used: cleared at its first ENOSYS, and by UseOpenat2.
+  bool openat2_ = true;
+};
 
 /// Whether errno `error` of the calls above says that the path would have
 /// left its root (a symbolic link leading out, or one where none is followed).

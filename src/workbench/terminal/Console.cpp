@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <utility>
 
 #include "support/Text.h"
 #include "workbench/text/Texts.h"
@@ -132,8 +133,7 @@ void ShowPresetAnswer(Console& console, const std::string& prompt, const std::st
   console.Write(prompt + answer + kLineEnd);
 }
 
-std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* unanswered) {
-  if (unanswered != nullptr) *unanswered = false;
+TextAnswer AskTextAnswer(Console& console, const TextQuestion& question) {
   // An answer given in advance is shown and taken as if typed at the first
   // attempt: the cancel word cancels, an empty one takes the default.
   const PresetAnswers* presets = console.Presets();
@@ -150,18 +150,20 @@ std::optional<std::string> AskText(Console& console, const TextQuestion& questio
     }
     if (!line) {
       console.Write(kLineEnd);
-      if (unanswered != nullptr) *unanswered = true;
-      return std::nullopt;
+      return {std::nullopt, true};
     }
-    const std::string answer = Trimmed(*line);
-    if (!question.cancelWord.empty() && Folded(answer) == Folded(question.cancelWord)) return std::nullopt;
-    if (!answer.empty()) return answer;
-    if (!question.defaultText.empty()) return question.defaultText;
+    std::string answer = Trimmed(*line);
+    if (!question.cancelWord.empty() && Folded(answer) == Folded(question.cancelWord)) return {};
+    if (!answer.empty()) return {std::move(answer)};
+    if (!question.defaultText.empty()) return {question.defaultText};
     console.Write(Text(WB_ASK_ANSWER_NEEDED) + kLineEnd);
   }
   console.Write(Text(WB_ASK_NO_ANSWER) + kLineEnd);
-  if (unanswered != nullptr) *unanswered = true;
-  return std::nullopt;
+  return {std::nullopt, true};
+}
+
+std::optional<std::string> AskText(Console& console, const TextQuestion& question) {
+  return AskTextAnswer(console, question).text;
 }
 
 }  // namespace zt::wb

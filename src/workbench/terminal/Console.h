@@ -107,14 +107,25 @@ struct TextQuestion {
   std::string key = {};
 };
 
-/// Asks `question` and returns the answer without surrounding blanks, the
-/// default for an empty line; nullopt when the user cancels, at end of input,
+/// What a question answered with free text came to.
+struct TextAnswer {
+  /// The answer; nullopt when none was given.
+  std::optional<std::string> text;
+  /// Without an answer: whether input gave none (its end, or lines without
+  /// one) rather than the user cancelling.
+  bool unanswered = false;
+};
+
+/// Asks `question`; the answer is the line without surrounding blanks, the
+/// default for an empty line; none when the user cancels, at end of input,
 /// and after `kMaxAttempts` empty lines without a default. An answer given
 /// in advance for the question's key stands for the first line, shown after
-/// the prompt as if typed. When `unanswered` is given, it tells whether
-/// nullopt came from input that gave no answer (its end, or lines without
-/// one) rather than from the cancel word.
-std::optional<std::string> AskText(Console& console, const TextQuestion& question, bool* unanswered = nullptr);
+/// the prompt as if typed.
+TextAnswer AskTextAnswer(Console& console, const TextQuestion& question);
+
+/// The answer of AskTextAnswer alone, for a caller to whom a cancel and
+/// input that gives no answer come to the same.
+std::optional<std::string> AskText(Console& console, const TextQuestion& question);
 
 /// Shows `prompt` followed by `answer` and a line end: how an answer given in
 /// advance appears where a typed one would.

@@ -1,6 +1,6 @@
 // Texts of the workbench and the command-line host, by id (strings/workbench*.txt),
 // in German when the user's locale is German (strings/workbench-de-DE.txt),
-// else in English. The language is decided at the first lookup.
+// else in English. Each lookup follows the locale as it is then.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,5 @@ std::string Text(int16_t id);
 
 /// The text of `id` with "%1", "%2", ... replaced by the arguments in order.
 std::string Text(int16_t id, const std::vector<std::string>& args);
-
-/// Decides the language again at the next lookup (for tests that change the
-/// locale).
-void ResetTextLanguage();
 
 }  // namespace zt::wb

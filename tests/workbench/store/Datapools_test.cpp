@@ -104,7 +104,7 @@ TEST_P(Datapools, CreateKeepsFieldOrderAndTheInitialRow) {
   EXPECT_EQ(ErrorNumberOf([&] { Create(" ", kFields); }), errc::kInvalidCall);
 }
 
-TEST(DatapoolFieldLists, AreWrittenAsCompactJsonAndTakenBackAsMade) {
+TEST(DatapoolFieldLists, AreWrittenAsCompactJsonAndReadBack) {
   using Fields = std::vector<DatapoolField>;
   struct Case {
     Fields fields;
@@ -127,20 +127,16 @@ TEST(DatapoolFieldLists, AreWrittenAsCompactJsonAndTakenBackAsMade) {
   for (const Case& c : cases) {
     const std::string text = DatapoolFieldList(c.fields, c.values);
     EXPECT_EQ(text, c.text);
-    const Datapool made = ParseDatapoolFields("Calc_add", text);
-    const Datapool read = ParseDatapoolFields("Calc_add", " " + text);  // read from the text
-    EXPECT_EQ(made.fields, read.fields) << text;
-    EXPECT_EQ(made.rows, read.rows) << text;
+    // Read back, the list is written again as it was.
+    const Datapool read = ParseDatapoolFields("Calc_add", text);
+    EXPECT_EQ(DatapoolFieldList(read.fields, read.rows.empty() ? std::vector<std::string>() : read.rows.front()), text);
   }
   EXPECT_EQ(ParseDatapoolFields("Calc_add", DatapoolFieldList({{"a", "int"}}, {"1"})).rows, (Rows{{"1"}}));
 
-  // A list made with unusable names is refused as its text would be.
+  // A list made with unusable names is refused when read.
   for (const Fields& fields : {Fields{{"", "int"}}, Fields{{"a", ""}, {"a", "int"}}}) {
     const std::string text = DatapoolFieldList(fields, {});
-    std::string made, read;
-    EXPECT_EQ(ErrorNumberOf([&] { ParseDatapoolFields("Calc_add", text); }, &made), errc::kInvalidCall);
-    EXPECT_EQ(ErrorNumberOf([&] { ParseDatapoolFields("Calc_add", text + " "); }, &read), errc::kInvalidCall);
-    EXPECT_EQ(made, read);
+    EXPECT_EQ(ErrorNumberOf([&] { ParseDatapoolFields("Calc_add", text); }), errc::kInvalidCall) << text;
   }
 }
 

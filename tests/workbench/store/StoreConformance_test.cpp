@@ -56,7 +56,6 @@ class Store : public test::OnEitherBackend {
     store_ = MakeStore("tester");
     store_->Open();
   }
-  void TearDown() override { UseOpenat2(true); }
   std::unique_ptr<StoreBase> MakeStore(std::optional<std::string> user) {
     return OnEitherBackend::MakeStore(std::move(user), console_);
   }
@@ -117,7 +116,7 @@ TEST_P(Store, NamesLeavingTheRootAreRefused) { NamesLeavingTheRootAreRefused(tru
 TEST_P(Store, NamesLeavingTheRootAreRefusedWithoutOpenat2) { NamesLeavingTheRootAreRefused(false); }
 
 void Store::NamesLeavingTheRootAreRefused(bool openat2) {
-  UseOpenat2(openat2);
+  store_->Scripts().Resolver().UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
   fs::create_directories(JavaRoot() / "unittests" / "real");
   fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "unittests" / "evil");
@@ -154,7 +153,7 @@ void Store::NamesLeavingTheRootAreRefused(bool openat2) {
 
   // A relative symlink that stays inside the root is fine, where the kernel
   // can tell (else no link is followed at all).
-  if (!KernelResolvesBeneath()) {
+  if (!store_->Scripts().Resolver().ResolvesBeneath()) {
     EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), save_result::kNotWritten);
     EXPECT_EQ(Tree(dir_), before);
     if (openat2) GTEST_SKIP() << "this kernel has no openat2: symbolic links below a root are refused";
@@ -208,7 +207,7 @@ TEST_P(Store, AFolderSwappedForALinkDuringARunLetsNothingOutWithoutOpenat2) {
 }
 
 void Store::AFolderSwappedForALinkDuringARunLetsNothingOut(bool openat2) {
-  UseOpenat2(openat2);
+  store_->Scripts().Resolver().UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
   const fs::path package = JavaRoot() / "unittests" / "p";
   const auto swap = [&] {
@@ -675,7 +674,7 @@ TEST_P(Store, ANameAnotherWriterTookMeanwhileIsComparedNotReplaced) {
   // A script stored at once: the other writer is quicker than the rename.
   ASSERT_EQ(Save("A.cls", "unittests", "mine", dsVisualBasicScript), 0);
   g_takenMeanwhile = vb / "B.cls";
-  const WriteFunction previous = SetWriteFunction(WriteWhileAnotherTakesTheName);
+  store_->Scripts().SetWriteHook(WriteWhileAnotherTakesTheName);
   console_.Answer("n");
   EXPECT_EQ(Save("B.cls", "unittests", "mine", dsVisualBasicScript), save_result::kNotWritten);
   g_takenMeanwhile = vb / "C.cls";
@@ -683,7 +682,7 @@ TEST_P(Store, ANameAnotherWriterTookMeanwhileIsComparedNotReplaced) {
   EXPECT_EQ(Save("C.cls", "unittests", "mine", dsVisualBasicScript), save_result::kStored);
   g_takenMeanwhile = vb / "D.cls";
   EXPECT_EQ(Save("D.cls", "unittests", "theirs", dsVisualBasicScript), save_result::kStored);
-  SetWriteFunction(previous);
+  store_->Scripts().SetWriteHook({});
   g_takenMeanwhile.clear();
   EXPECT_EQ(console_.Reads(), 2) << "the same text asks nothing";
   EXPECT_EQ(ReadAll(vb / "B.cls") + ReadAll(vb / "C.cls") + ReadAll(vb / "D.cls"), "theirsminetheirs");
@@ -776,9 +775,9 @@ TEST_P(StoreLogin, NoNameRaisesTheCancelErrorAndCreatesNothing) {
     console.SetPresets(&presets);
     ScopedEnv user("USER", c.withUser ? std::optional<std::string>("alice") : std::nullopt);
     std::unique_ptr<StoreBase> store = MakeStore(std::nullopt, console);
-    bool unanswered = !c.unanswered;
-    EXPECT_EQ(store->AskUserName(unanswered), std::nullopt) << c.name;
-    EXPECT_EQ(unanswered, c.unanswered) << c.name;
+    const TextAnswer answer = store->AskUserName();
+    EXPECT_EQ(answer.text, std::nullopt) << c.name;
+    EXPECT_EQ(answer.unanswered, c.unanswered) << c.name;
     EXPECT_EQ(console.Reads(), c.reads) << c.name;
     test::ScriptedConsole again(c.lines);
     again.SetPresets(&presets);

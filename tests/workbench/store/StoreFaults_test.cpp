@@ -1,6 +1,6 @@
 // Faults of the disk and the store through the real components, each in a
 // fresh temporary folder: a full disk and failing writes (through the write
-// seam of DiskFileSystem), a full database, temporary files of killed
+// hook the store's scripts and the file-system object are handed), a full database, temporary files of killed
 // writers, and store folders that cannot be used. Every fault gives one
 // message, and what must not change is compared byte for byte.
 #include <gtest/gtest.h>
@@ -91,16 +91,14 @@ class DiskFaults : public ::testing::TestWithParam<std::tuple<test::Backend, Wri
     store_->Open();
     ASSERT_EQ(store_->SaveScript("Old.java", "unittests\\bank", dsJavaScript, "old"), save_result::kStored);
     g_fault = std::get<1>(GetParam());
-    previous_ = SetWriteFunction(FaultyWrite);
+    store_->Scripts().SetWriteHook(FaultyWrite);
   }
-  void TearDown() override { SetWriteFunction(previous_); }
 
   fs::path Folder() const { return dir_ / "store" / "scripts" / "java" / "unittests" / "bank"; }
 
   test::TempDir dir_{"diskfault"};
   test::ScriptedConsole console_;
   std::unique_ptr<StoreBase> store_;
-  WriteFunction previous_ = nullptr;
   const std::string content_ = std::string(64 * 1024, 'x') + "\r\n";
 };
 
@@ -138,6 +136,7 @@ TEST_P(DiskFaults, AFailedWriteChangesNothingAndSaysWhy) {
   // The file-system object the add-in writes other files with.
   g_fault = fault;
   DiskFileSystem disk(dir_.string());
+  disk.SetWriteHook(FaultyWrite);
   auto stream = disk.CreateTextFile((Folder() / "Project.vbp").string(), true);
   stream->WriteLine(content_);
   try {

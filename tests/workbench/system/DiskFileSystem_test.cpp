@@ -4,10 +4,12 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -166,6 +168,38 @@ TEST_F(DiskFiles, WrittenFilesAppearWholeWithCrLf) {
   dropped->WriteLine("half");
   dropped.reset();
   EXPECT_FALSE(fs::exists(dir_ / "dropped.rc"));
+}
+
+// A child of a fork is a writer of its own: a temporary it leaves behind
+// names the child, not its parent, and is swept once the child has ended
+// while the parent still runs.
+TEST_F(DiskFiles, AForkedWritersTemporaryNamesItsOwnProcess) {
+  // The parent writes first: what it learnt of itself then must not pass
+  // to the child.
+  fs::remove(WriteTemporaryBeside((dir_ / "parent.txt").string(), "parent", false));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // The child ends before the rename, as a writer killed does.
+    try {
+      WriteTemporaryBeside((dir_ / "child.txt").string(), "half", false);
+    } catch (...) {
+      std::_Exit(1);
+    }
+    std::_Exit(0);
+  }
+  ASSERT_GT(child, 0);
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::vector<std::pair<fs::path, pid_t>> temporaries;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    pid_t writer = 0;
+    if (IsTemporaryFileName(entry.path().filename().string(), writer)) temporaries.emplace_back(entry.path(), writer);
+  }
+  ASSERT_EQ(temporaries.size(), 1u);
+  EXPECT_EQ(temporaries[0].second, child);
+  EXPECT_EQ(RemoveStaleTemporaries(dir_.string()), 1);
+  EXPECT_FALSE(fs::exists(temporaries[0].first));
 }
 
 }  // namespace

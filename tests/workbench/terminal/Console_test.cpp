@@ -123,16 +123,18 @@ TEST(AskText, TakesTheAnswerGivenInAdvanceAndTellsEndOfInputFromCancel) {
   ASSERT_EQ(presets.Add("user= ann "), std::nullopt);
   test::ScriptedConsole console({"bob"});
   console.SetPresets(&presets);
-  bool endOfInput = true;
-  EXPECT_EQ(AskText(console, TextQuestion{"Name: ", "", "-", "user"}, &endOfInput), "ann");
-  EXPECT_FALSE(endOfInput);
+  TextAnswer answer = AskTextAnswer(console, TextQuestion{"Name: ", "", "-", "user"});
+  EXPECT_EQ(answer.text, "ann");
+  EXPECT_FALSE(answer.unanswered);
   EXPECT_EQ(console.Output(), "Name:  ann \n");
   EXPECT_EQ(AskText(console, TextQuestion{"Path: ", "", "-", "resource-compiler"}), "bob");
-  EXPECT_EQ(AskText(console, TextQuestion{"Name: ", "", "-"}, &endOfInput), std::nullopt);
-  EXPECT_TRUE(endOfInput);
+  answer = AskTextAnswer(console, TextQuestion{"Name: ", "", "-"});
+  EXPECT_EQ(answer.text, std::nullopt);
+  EXPECT_TRUE(answer.unanswered);
   test::ScriptedConsole cancelling({"-"});
-  EXPECT_EQ(AskText(cancelling, TextQuestion{"Name: ", "", "-"}, &endOfInput), std::nullopt);
-  EXPECT_FALSE(endOfInput);
+  answer = AskTextAnswer(cancelling, TextQuestion{"Name: ", "", "-"});
+  EXPECT_EQ(answer.text, std::nullopt);
+  EXPECT_FALSE(answer.unanswered);
 }
 
 TEST(PresetAnswers, RefusesWhatNoQuestionTakes) {

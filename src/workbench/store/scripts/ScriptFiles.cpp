@@ -108,10 +108,10 @@ struct ScriptFile {
 };
 
 // What the file `relative` below the folder `root` holds, when it is a file
-// there (a symbolic link followed only while it stays below `root`);
-// nullopt when it is not, with errno set.
-std::optional<ScriptFile> ReadScript(int root, const std::string& relative) {
-  const UniqueFd file = OpenBeneath(root, relative, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+// there (a symbolic link followed only while it stays below `root`, as
+// `resolver` resolves); nullopt when it is not, with errno set.
+std::optional<ScriptFile> ReadScript(PathResolver& resolver, int root, const std::string& relative) {
+  const UniqueFd file = resolver.OpenBeneath(root, relative, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   struct stat st {};
   if (!file || ::fstat(file.Get(), &st) != 0) return std::nullopt;
   if (!S_ISREG(st.st_mode)) {
@@ -384,14 +384,14 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
     if (errno != EEXIST) return -1;
     // Another writer gave the name a file since it was compared.
     errno = 0;
-    const std::optional<ScriptFile> existing = ReadScript(folderFd, name);
+    const std::optional<ScriptFile> existing = ReadScript(resolver_, folderFd, name);
     if (!existing) {
       if (errno == ENOENT) continue;
       return -1;
     }
     // The text written, read back from the temporary file when not at hand.
-    const std::optional<ScriptFile> written =
-        content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0}) : ReadScript(folderFd, temporary);
+    const std::optional<ScriptFile> written = content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0})
+                                                                 : ReadScript(resolver_, folderFd, temporary);
     if (written && existing->text == written->text) {
       ::unlinkat(folderFd, temporary.c_str(), 0);
       return save_result::kStored;
@@ -412,7 +412,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
-      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode);
+      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_);
       std::shared_ptr<const std::vector<std::string>> shared =
           !pending_.empty() && *pending_.back().folders == folders
               ? pending_.back().folders
@@ -427,7 +427,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
       }
       return save_result::kStored;
     }
-    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode);
+    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_);
     const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh);
     if (placed == save_result::kStored) Remember(type, path, generated);
     if (placed >= 0) return placed;
@@ -453,7 +453,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   // The folder is made and opened below the root in one go: a symbolic link
   // leading out is found before anything is created behind it.
   const int rootFd = roots_.at(type).Get();
-  const UniqueFd folderFd = OpenFolderBeneath(rootFd, *folders, true);
+  const UniqueFd folderFd = resolver_.OpenFolderBeneath(rootFd, *folders, true);
   if (!folderFd) {
     const int error = errno;
     if (LeavesRoot(error)) return refuse();
@@ -470,7 +470,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   if (pendingTargets_.Contains(TargetDigest(target))) Finish();
   errno = 0;
   const std::string path = Relative(*folders, fileName);
-  const std::optional<ScriptFile> existing = ReadScript(rootFd, path);
+  const std::optional<ScriptFile> existing = ReadScript(resolver_, rootFd, path);
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
   if (!existing) {
@@ -552,7 +552,7 @@ int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& fold
     Fail(Text(WB_STORE_DELETE_FAILED, {target, std::strerror(error)}));
     return delete_result::kNotDeleted;
   };
-  const UniqueFd folderFd = OpenFolderBeneath(roots_.at(type).Get(), *folders, false);
+  const UniqueFd folderFd = resolver_.OpenFolderBeneath(roots_.at(type).Get(), *folders, false);
   if (!folderFd) {
     const int error = errno;
     if (error == ENOENT) return delete_result::kNoSuchFile;
@@ -575,7 +575,7 @@ int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& fold
 bool ScriptFiles::Exists(const std::string& fileName, const std::string& folder, dsScriptType type) {
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
   if (!folders) return false;
-  const UniqueFd file = OpenBeneath(roots_.at(type).Get(), Relative(*folders, fileName), O_PATH);
+  const UniqueFd file = resolver_.OpenBeneath(roots_.at(type).Get(), Relative(*folders, fileName), O_PATH);
   struct stat st {};
   return file && ::fstat(file.Get(), &st) == 0 && S_ISREG(st.st_mode);
 }
@@ -605,7 +605,7 @@ void ScriptFiles::Decide(int32_t operation, Verdict verdict, const std::string& 
       if (script.operation == operation) script.decided = true;
       return false;
     }
-    if (const UniqueFd folder = OpenFolderBeneath(roots_.at(dsJavaScript).Get(), *script.folders, false)) {
+    if (const UniqueFd folder = resolver_.OpenFolderBeneath(roots_.at(dsJavaScript).Get(), *script.folders, false)) {
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     }
     if (refused) {
@@ -655,7 +655,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
     // replace unasked stays; its other scripts are placed.
     std::erase_if(pending, [&](const PendingScript& script) {
       if (script.decided || !script.unasked) return false;
-      if (const UniqueFd at = OpenFolderBeneath(root, *script.folders, false)) {
+      if (const UniqueFd at = resolver_.OpenFolderBeneath(root, *script.folders, false)) {
         ::unlinkat(at.Get(), script.temporary.c_str(), 0);
       }
       Note(Text(WB_STORE_KEPT_FOR_DATAPOOL, {script.target}));
@@ -681,7 +681,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
   }
   for (const PendingScript& script : pending) {
     if (opened == nullptr || *opened != *script.folders) {
-      folder = OpenFolderBeneath(root, *script.folders, false);
+      folder = resolver_.OpenFolderBeneath(root, *script.folders, false);
       folderError = errno;
       opened = script.folders.get();
     }
@@ -722,7 +722,7 @@ std::optional<std::string> ScriptFiles::Read(const std::string& fileName, const 
                                              dsScriptType type) {
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
   if (!folders) return std::nullopt;
-  std::optional<ScriptFile> file = ReadScript(roots_.at(type).Get(), Relative(*folders, fileName));
+  std::optional<ScriptFile> file = ReadScript(resolver_, roots_.at(type).Get(), Relative(*folders, fileName));
   if (!file) return std::nullopt;
   return std::move(file->text);
 }
@@ -736,11 +736,11 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
   // The folders that are not there yet are made now, and removed again
   // should the script not be placed.
   size_t present = folders->size();
-  while (present > 0 &&
-         !OpenFolderBeneath(rootFd, std::vector<std::string>(folders->begin(), folders->begin() + present), false)) {
+  while (present > 0 && !resolver_.OpenFolderBeneath(
+                            rootFd, std::vector<std::string>(folders->begin(), folders->begin() + present), false)) {
     --present;
   }
-  const UniqueFd folderFd = OpenFolderBeneath(rootFd, *folders, true);
+  const UniqueFd folderFd = resolver_.OpenFolderBeneath(rootFd, *folders, true);
   if (!folderFd) {
     const int error = errno;
     if (LeavesRoot(error)) Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
@@ -756,7 +756,7 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     return false;
   }
   errno = 0;
-  std::optional<ScriptFile> existing = ReadScript(rootFd, Relative(*folders, fileName));
+  std::optional<ScriptFile> existing = ReadScript(resolver_, rootFd, Relative(*folders, fileName));
   if (!existing && LeavesRoot(errno)) {
     Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
     return false;
@@ -766,7 +766,7 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     // A file replaced keeps its permissions.
     std::optional<mode_t> mode;
     if (existing) mode = existing->mode & 07777;
-    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode);
+    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_);
     std::optional<std::string> replaced;
     if (existing) replaced = std::move(existing->text);
     staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(replaced), {}, false});
@@ -779,7 +779,7 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
 
 bool ScriptFiles::PlaceStaged() {
   for (StagedScript& script : staged_) {
-    const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+    const UniqueFd folderFd = resolver_.OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
     std::string reason;
     if (!folderFd) {
       reason = std::strerror(errno);
@@ -811,7 +811,7 @@ bool ScriptFiles::PlaceStaged() {
 }
 
 void ScriptFiles::PutBack(const StagedScript& script) {
-  const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+  const UniqueFd folderFd = resolver_.OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
   if (!folderFd) return;
   const int folder = folderFd.Get();
   if (!script.replaced) {
@@ -820,7 +820,8 @@ void ScriptFiles::PutBack(const StagedScript& script) {
     ::renameat(folder, script.kept.c_str(), folder, script.name.c_str());
   } else {
     try {
-      const std::string temporary = WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target);
+      const std::string temporary =
+          WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target, std::nullopt, write_);
       ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
     } catch (const ZtError& e) {
       Fail(Text(WB_STORE_WRITE_FAILED, {script.target, e.Description()}));
@@ -831,7 +832,7 @@ void ScriptFiles::PutBack(const StagedScript& script) {
 void ScriptFiles::KeepPlaced() {
   for (StagedScript& script : staged_) {
     if (!script.placed || script.kept.empty()) continue;
-    const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+    const UniqueFd folderFd = resolver_.OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
     if (folderFd) ::unlinkat(folderFd.Get(), script.kept.c_str(), 0);
   }
   staged_.clear();
@@ -849,15 +850,15 @@ void ScriptFiles::UndoPlaced() {
 void ScriptFiles::DiscardStaged() {
   for (const StagedScript& script : staged_) {
     if (script.placed) continue;
-    const UniqueFd folderFd = OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
+    const UniqueFd folderFd = resolver_.OpenFolderBeneath(roots_.at(script.type).Get(), script.folders, false);
     if (folderFd) ::unlinkat(folderFd.Get(), script.temporary.c_str(), 0);
   }
   std::erase_if(staged_, [](const StagedScript& script) { return !script.placed; });
   // Deepest first; a folder that holds something by now stays.
   for (auto made = madeFolders_.rbegin(); made != madeFolders_.rend() && staged_.empty(); ++made) {
     const std::vector<std::string>& folders = made->second;
-    const UniqueFd parent = OpenFolderBeneath(roots_.at(made->first).Get(),
-                                              std::vector<std::string>(folders.begin(), folders.end() - 1), false);
+    const UniqueFd parent = resolver_.OpenFolderBeneath(
+        roots_.at(made->first).Get(), std::vector<std::string>(folders.begin(), folders.end() - 1), false);
     if (parent) ::unlinkat(parent.Get(), folders.back().c_str(), AT_REMOVEDIR);
   }
   if (staged_.empty()) madeFolders_.clear();

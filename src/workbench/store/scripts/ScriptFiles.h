@@ -106,6 +106,7 @@
 #include <vector>
 
 #include "host/DataStore.h"
+#include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/SafeFolders.h"
 #include "workbench/terminal/Console.h"
 
@@ -218,6 +219,12 @@ class ScriptFiles {
   /// nowhere, and every changed file is asked about. Borrowed.
   void SetRecords(ScriptRecords* records) { records_ = records; }
 
+  /// What scripts are written through (DiskFileSystem.h); empty, the start
+  /// value: ::write.
+  void SetWriteHook(WriteHook write) { write_ = std::move(write); }
+  /// How paths below the roots are resolved (SafeFolders.h): a test
+  /// switches openat2 off there.
+  PathResolver& Resolver() { return resolver_; }
 
   /// Stores Java scripts in batches until EndBatch (see the file comment).
   void BeginBatch();
@@ -311,6 +318,8 @@ class ScriptFiles {
   long LongestName(dsScriptType type, int folderFd);
 
   Console& console_;
+  WriteHook write_;
+  PathResolver resolver_;
   std::filesystem::path folder_;
   // While open: the scripts folder under its shared lock, and the root of
   // each script type.
