@@ -267,10 +267,10 @@ std::vector<int32_t> StoreBase::EndBatch() {
   using Kind = LateOutcome::Kind;
   lateOutcomes_.clear();
   const auto datapool = [this](int32_t operation, Kind kind, std::string name) {
-    lateOutcomes_.push_back({.operation = operation, .kind = kind, .datapool = std::move(name)});
+    lateOutcomes_.push_back({.operation = operation, .kind = kind, .datapool = std::move(name), .script = {}});
   };
   const auto script = [this](int32_t operation, Kind kind, std::string file) {
-    lateOutcomes_.push_back({.operation = operation, .kind = kind, .script = std::move(file)});
+    lateOutcomes_.push_back({.operation = operation, .kind = kind, .datapool = {}, .script = std::move(file)});
   };
   for (const auto& [operation, file] : scripts_.LostScripts()) script(operation, Kind::kNotStored, file);
   for (auto& [operation, name] : EndDatabaseBatch()) {

@@ -447,7 +447,6 @@ TEST_F(PostgresStore, WhyAStoreCannotBeOpenedIsToldOnceInEitherLanguage) {
     std::string saved = std::getenv("LANG") != nullptr ? std::getenv("LANG") : "C";
     ~Language() {
       test::SetLocale(saved);
-      ResetTextLanguage();
     }
   } language;
   const std::string where = PgConnect(conninfo_, std::chrono::seconds(10), false)->Where();
@@ -459,7 +458,6 @@ TEST_F(PostgresStore, WhyAStoreCannotBeOpenedIsToldOnceInEitherLanguage) {
   std::string english;
   for (const char* locale : {"C", "de_DE.UTF-8"}) {
     test::SetLocale(locale);
-    ResetTextLanguage();
     const std::string head = Text(WB_STORE_CANNOT_OPEN, {where, ""});
     if (english.empty()) english = head;
     EXPECT_EQ(head == english, std::string(locale) == "C") << head;

@@ -487,7 +487,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
                        own != LineEnds::kNone && generated != LineEnds::kNone;
   const std::string stored = convert ? WithLineEnds(existing->text, generated) : existing->text;
   const Regeneration regenerated = stored == content
-                                       ? Regeneration{.unchanged = true, .asWritten = true, .text = content}
+                                       ? Regeneration{.unchanged = true, .asWritten = true, .text = content, .lost = {}, .fault = {}, .regions = false}
                                        : Regenerate(stored, content, dates);
   if (regenerated.unchanged) {
     // Only a file that holds what this store writes is recorded as generated:
