@@ -157,8 +157,6 @@ int Host::Start() {
   application_->AddIns().AddAddIn(GetResString(IDS_ADDIN_RECORD_PWT));
   application_->HostMenuItemsOf(GetResString(IDS_ADDIN_NAME), GetResString(IDS_ADDIN_RECORD_PWT));
 
-  // Option 3 defaults to the rc.exe wrapper installed beside this program.
-  wb::SetDefaultResourceCompiler(wb::BundledResourceCompiler());
   console_ = std::make_unique<wb::TerminalConsole>();
   console_->SetPresets(&presets_);
   wb::StoreOptions storeOptions;

@@ -15,12 +15,6 @@ namespace {
 
 constexpr const char* kLineEnd = "\n";
 
-// The default of option 3; set once at start-up.
-std::string& DefaultCompilerSlot() {
-  static std::string path;
-  return path;
-}
-
 bool IsFile(const std::string& path) {
   std::error_code ec;
   return !path.empty() && fs::is_regular_file(path, ec);
@@ -28,11 +22,8 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-void SetDefaultResourceCompiler(std::string path) { DefaultCompilerSlot() = std::move(path); }
-
-std::string DefaultResourceCompiler() { return DefaultCompilerSlot(); }
-
-WorkbenchToolOptions::WorkbenchToolOptions(DataStoreConnection& connection) : db_(DatabaseOf(&connection)) {}
+WorkbenchToolOptions::WorkbenchToolOptions(DataStoreConnection& connection, std::string defaultCompiler)
+    : db_(DatabaseOf(&connection)), defaultCompiler_(std::move(defaultCompiler)) {}
 
 std::optional<std::string> WorkbenchToolOptions::StoredOption(int32_t option) {
   if (!HasTable(db_, "tool_options")) return std::nullopt;
@@ -44,7 +35,7 @@ std::optional<std::string> WorkbenchToolOptions::StoredOption(int32_t option) {
 
 std::string WorkbenchToolOptions::GetOption(int32_t option) {
   if (std::optional<std::string> stored = StoredOption(option)) return *stored;
-  if (option == tool_option::kResourceCompiler && IsFile(DefaultResourceCompiler())) return DefaultResourceCompiler();
+  if (option == tool_option::kResourceCompiler && IsFile(defaultCompiler_)) return defaultCompiler_;
   return {};
 }
 
@@ -60,12 +51,13 @@ void WorkbenchToolOptions::SetOption(int32_t option, const std::string& value) {
   set.Bind(1, static_cast<int64_t>(option)).Bind(2, value).Run();
 }
 
-WorkbenchOptionsDialog::WorkbenchOptionsDialog(Console& console) : console_(console) {}
+WorkbenchOptionsDialog::WorkbenchOptionsDialog(Console& console, std::string defaultCompiler)
+    : console_(console), defaultCompiler_(std::move(defaultCompiler)) {}
 
 void WorkbenchOptionsDialog::SetDataStore(DataStore* store) { store_ = store; }
 
 void WorkbenchOptionsDialog::Show(int32_t, int64_t) {
-  WorkbenchToolOptions options(Ref(Ref(store_).Connection()));
+  WorkbenchToolOptions options(Ref(Ref(store_).Connection()), defaultCompiler_);
   const std::string current = options.GetOption(tool_option::kResourceCompiler);
   TextQuestion question;
   question.defaultText = current;

@@ -4,10 +4,9 @@
 //
 // Option 3 is the resource compiler's path, option 4 its command-line
 // options. An option that was never set (or was set to "") reads as "", with
-// one exception: while option 3 is unset, it reads as the bundled resource-
-// compiler wrapper that the host names at start-up with
-// SetDefaultResourceCompiler, provided that file exists at the time of the
-// read. Nothing is stored for a default: setting the option always wins.
+// one exception: while option 3 is unset, it reads as the default the
+// options are made with (the rc.exe wrapper installed beside the program),
+// provided that file exists at the time of the read. Nothing is stored for a default: setting the option always wins.
 //
 // Ownership: the options borrow the store's connection and the dialog its
 // store and console; each must outlive the object that borrows it.
@@ -19,24 +18,19 @@
 
 #include "host/MakerTools.h"
 #include "workbench/store/Database.h"
+#include "workbench/system/ProcessLauncher.h"
 #include "workbench/terminal/Console.h"
 
 namespace zt::wb {
 
-/// Makes `path` the default of option 3 (the resource compiler), used only
-/// while that option is unset and only when the file exists. The host calls
-/// it once at start-up with the path of the bundled wrapper; "" removes it.
-void SetDefaultResourceCompiler(std::string path);
-
-/// The path given to SetDefaultResourceCompiler; "" when none was.
-std::string DefaultResourceCompiler();
-
 /// Tool options on a store's database.
 class WorkbenchToolOptions : public ToolOptions {
  public:
-  /// The options of the store whose connection is `connection`; raises error
-  /// 13 when it is not a workbench store's connection.
-  explicit WorkbenchToolOptions(DataStoreConnection& connection);
+  /// The options of the store whose connection is `connection`, option 3
+  /// defaulting to `defaultCompiler` ("" for none); raises error 13 when it
+  /// is not a workbench store's connection.
+  explicit WorkbenchToolOptions(DataStoreConnection& connection,
+                                std::string defaultCompiler = BundledResourceCompiler());
 
   /// The value of `option`, or its default (see the file comment); "" when unset.
   std::string GetOption(int32_t option) override;
@@ -50,14 +44,15 @@ class WorkbenchToolOptions : public ToolOptions {
 
  private:
   Database& db_;
+  std::string defaultCompiler_;
 };
 
 /// The options dialog in the terminal. It has one page, the resource
 /// compiler, whatever page is asked for.
 class WorkbenchOptionsDialog : public OptionsDialog {
  public:
-  /// Questions go to `console`.
-  explicit WorkbenchOptionsDialog(Console& console);
+  /// Questions go to `console`; option 3 defaults to `defaultCompiler`.
+  explicit WorkbenchOptionsDialog(Console& console, std::string defaultCompiler = BundledResourceCompiler());
 
   /// The store whose options the dialog edits (borrowed; may be null).
   void SetDataStore(DataStore* store) override;
@@ -73,6 +68,7 @@ class WorkbenchOptionsDialog : public OptionsDialog {
 
  private:
   Console& console_;
+  std::string defaultCompiler_;
   DataStore* store_ = nullptr;
 };
 

@@ -426,9 +426,9 @@ void PgConnection::Defer(const char* sql, std::vector<std::string> values, std::
       {std::move(name), std::move(values), std::move(subject), datapool, std::move(check), std::move(undo), Operation()});
 }
 
-bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred,
-                                std::vector<std::optional<std::vector<std::string>>>& rows,
-                                std::vector<std::string>& failures, bool& sent) {
+bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred, PipelineAnswers& answers) {
+  std::vector<std::optional<std::vector<std::string>>>& rows = answers.rows;
+  std::vector<std::string>& failures = answers.failures;
   rows.assign(deferred.size(), std::nullopt);
   failures.assign(deferred.size(), std::string());
   // Statements prepared on a connection that was lost are prepared again first.
@@ -445,7 +445,7 @@ bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred,
     PGconn* connection;
     ~Leave() { Pq().exitPipelineMode(connection); }
   } leave{connection_};
-  sent = true;
+  answers.sent = true;
   for (const DeferredStatement& statement : deferred) {
     std::vector<const char*> values;
     for (const std::string& value : statement.values) values.push_back(value.c_str());
@@ -489,26 +489,26 @@ void PgConnection::SendDeferred() {
   if (deferred_.empty()) return;
   const std::vector<DeferredStatement> deferred = std::move(deferred_);
   deferred_.clear();
-  std::vector<std::optional<std::vector<std::string>>> rows;
-  std::vector<std::string> failures;
-  bool sent = false;
+  PipelineAnswers answers;
   try {
     if (!lost_.empty()) Raise(lost_);
-    if (!SendPipeline(deferred, rows, failures, sent)) {
+    if (!SendPipeline(deferred, answers)) {
       Reconnect();
-      if (!SendPipeline(deferred, rows, failures, sent)) Raise(FailureOf(connection_, nullptr));
+      if (!SendPipeline(deferred, answers)) Raise(FailureOf(connection_, nullptr));
     }
   } catch (const ZtError& e) {
     // Not sent: none of them is made. Sent and not answered (the connection
     // given up or lost under them): the server may have made any of them,
     // or may yet make them, so none is known either way.
-    const DeferredOutcome::Kind kind = sent ? DeferredOutcome::kUnknown : DeferredOutcome::kFailed;
+    const DeferredOutcome::Kind kind = answers.sent ? DeferredOutcome::kUnknown : DeferredOutcome::kFailed;
     for (const DeferredStatement& statement : deferred) {
       deferredFailures_.push_back(
           {statement.operation, statement.subject, statement.datapool, {kind, Trimmed(e.Description())}});
     }
     throw;
   }
+  const auto& rows = answers.rows;
+  const auto& failures = answers.failures;
   std::vector<DeferredOutcome> outcomes;
   std::unordered_set<int32_t> failedOperations;
   for (size_t i = 0; i < deferred.size(); ++i) {
@@ -677,7 +677,7 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
           if (row != nullptr && row->size() > 1) {
             stored.push_back(ParseDatapoolJson((*row)[1]));
           } else {
-            LoadDatapools(&name, stored);
+            stored = *LoadDatapools(name);
           }
           if (!stored.empty() && DatapoolDigest(stored.front()) == digest) return {DeferredOutcome::kThereAlready, {}};
           return {DeferredOutcome::kFailed, Text(WB_DATAPOOL_THEIRS)};
@@ -694,13 +694,13 @@ Database::AtOnce PgConnection::CreateNewDatapool(const Datapool& datapool, const
   return AtOnce::kExists;
 }
 
-bool PgConnection::LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) {
-  datapools.clear();
-  if (!HasTable("datapools")) return true;
-  Statement query(*this, (name != nullptr ? loadDatapoolSql_ : loadDatapoolsSql_).c_str());
-  if (name != nullptr) query.Bind(1, *name);
+std::optional<std::vector<Datapool>> PgConnection::LoadDatapools(const std::optional<std::string>& name) {
+  std::vector<Datapool> datapools;
+  if (!HasTable("datapools")) return datapools;
+  Statement query(*this, (name ? loadDatapoolSql_ : loadDatapoolsSql_).c_str());
+  if (name) query.Bind(1, *name);
   while (query.Step()) datapools.push_back(ParseDatapoolJson(query.ColumnText(0)));
-  return true;
+  return datapools;
 }
 
 bool PgConnection::InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,

@@ -108,7 +108,7 @@ class PgConnection : public Database {
   /// parameters), or the one of its name as stored (see Database).
   AtOnce CreateNewDatapool(const Datapool& datapool, const std::string& user, Datapool& existing) override;
   /// One datapool or all of them in one query.
-  bool LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) override;
+  std::optional<std::vector<Datapool>> LoadDatapools(const std::optional<std::string>& name) override;
   /// Rows and values as arrays, up to 100,000 values a statement.
   bool InsertRowsAtOnce(int64_t datapool, const std::vector<int64_t>& fieldIds,
                         const std::vector<std::vector<std::string>>& rows) override;
@@ -200,13 +200,17 @@ class PgConnection : public Database {
     DeferredUndo undo;
     int32_t operation;
   };
+  // What the server answered to the statements of one pipeline, each at its
+  // index; `sent` is set once a statement may have reached the server, and
+  // stays set when sending fails after that.
+  struct PipelineAnswers {
+    std::vector<std::optional<std::vector<std::string>>> rows;  // first row; nullopt for none or a failure
+    std::vector<std::string> failures;                          // why a statement failed; "" when it did not
+    bool sent = false;
+  };
   // Sends `deferred` in pipeline mode, a sync after each, and reads each
-  // answer's first row (`rows`: nullopt for none or a failure, with
-  // `failures` telling why). False when the connection was lost meanwhile.
-  // Sets `sent` once a statement of them may have reached the server.
-  bool SendPipeline(const std::vector<DeferredStatement>& deferred,
-                    std::vector<std::optional<std::vector<std::string>>>& rows, std::vector<std::string>& failures,
-                    bool& sent);
+  // answer into `answers`. False when the connection was lost meanwhile.
+  bool SendPipeline(const std::vector<DeferredStatement>& deferred, PipelineAnswers& answers);
 
   // The datapool statements built of parts (PgDatabase.cpp), made once for
   // the connection; prepared, as every statement is, by their text.

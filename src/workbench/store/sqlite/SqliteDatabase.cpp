@@ -134,16 +134,17 @@ std::unique_ptr<Database::Cursor> SqliteConnection::Prepare(const char* sql) {
   const Returning returning = EmulatedReturning(sql, clause);
   const int length = static_cast<int>(std::strlen(sql) - clause);
   // Unless this SQL is in use already (a nested query), take the kept one.
-  KeptStatement& entry = kept_[sql];
-  if (entry.statement == nullptr) {
-    if (sqlite3_prepare_v3(handle_, sql, length, SQLITE_PREPARE_PERSISTENT, &entry.statement, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(entry.statement);
-      kept_.erase(sql);
+  const std::string_view text(sql);
+  auto kept = kept_.find(text);
+  if (kept == kept_.end()) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(handle_, sql, length, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(statement);
       RaiseDatabaseError(handle_);
     }
-    entry.sql = sql;
+    kept = kept_.emplace(text, KeptStatement{statement, false}).first;
   }
-  if (!entry.inUse && entry.sql == sql) {
+  if (KeptStatement& entry = kept->second; !entry.inUse) {
     entry.inUse = true;
     return std::make_unique<SqliteCursor>(handle_, entry.statement, &entry.inUse, returning);
   }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "workbench/store/Database.h"
@@ -26,10 +27,8 @@ void ConfigureDatabaseLibrary();
 
 /// The open SQLite database of a store. Statements on it are kept prepared
 /// until it closes: a statement is prepared once and, reset and unbound,
-/// serves every later Statement of the same SQL at the same address (the
-/// callers' SQL are literals); a second Statement of that SQL while the first
-/// lives (a nested query), or other SQL at an address seen before, is
-/// prepared on its own. SQLite's temporary data (statement journals, sorts)
+/// serves every later Statement of the same SQL text; a second Statement of
+/// that SQL while the first lives (a nested query) is prepared on its own. SQLite's temporary data (statement journals, sorts)
 /// stays in memory: nothing of a store is written outside its folder. Tables
 /// found are remembered: a store's tables are never dropped.
 class SqliteConnection : public Database {
@@ -54,14 +53,18 @@ class SqliteConnection : public Database {
  private:
   // A statement kept prepared for its SQL, and whether a Statement has it.
   struct KeptStatement {
-    std::string sql;
     sqlite3_stmt* statement = nullptr;
     bool inUse = false;
   };
+  // Looked up by a view of the caller's text: no copy of it for a lookup.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
   sqlite3* handle_;
-  // By the address of their SQL: hashing a pointer costs nothing, hashing the
-  // text costs its length, for every statement of every datapool.
-  std::unordered_map<const char*, KeptStatement> kept_;
+  // By their SQL text (a few dozen bytes to hash, against the SQL's parsing
+  // that a kept statement saves).
+  std::unordered_map<std::string, KeptStatement, TextHash, std::equal_to<>> kept_;
   std::set<std::string, std::less<>> tables_;
 };
 
