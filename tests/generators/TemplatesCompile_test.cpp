@@ -427,7 +427,8 @@ TEST_F(TemplatesCompile, PlainJavaClassesThroughTheirTemplateProperty) {
   EXPECT_EQ(output, "FAIL  Datapool: the datapool " + scale + " has no file " +
                         (dir_ / "dp" / (scale + ".csv")).string() +
                         ": export the datapools with \"ztunittest datapool export --all --dir DIR\" and run with "
-                        "-Dztunittest.datapools=DIR\n");
+                        "-Dztunittest.datapools=DIR, or keep them in a project store, which puts them on the class "
+                        "path\n");
 }
 
 // Classes in the root package: the package statement of every template

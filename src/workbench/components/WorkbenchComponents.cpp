@@ -128,7 +128,7 @@ class TrackedStore : public DataStore {
     }
     std::string path = root->second;
     if (!path.empty() && path.back() != '/') path += '/';
-    path += folder;
+    path += store_->Scripts().FolderBelowRoot(folder, type);
     path += '/';
     path += fileName;
     bool plain = true;

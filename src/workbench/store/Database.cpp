@@ -25,6 +25,7 @@ Transaction::~Transaction() {
 void Transaction::Commit() {
   db_.Execute(nested_ ? "RELEASE zt_change" : "COMMIT");
   open_ = false;
+  if (!nested_) db_.Committed();
 }
 
 }  // namespace zt::wb

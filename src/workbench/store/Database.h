@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +70,9 @@ class Database : public DataStoreConnection {
   virtual void ExecuteQuietly(const char* sql) = 0;
   /// Whether a transaction is open.
   virtual bool InTransaction() = 0;
+  /// After a Transaction of its own (not a savepoint in another) committed:
+  /// a back-end that keeps its data elsewhere writes it there.
+  virtual void Committed() {}
   /// The statement that begins a write transaction.
   virtual const char* BeginStatement() const = 0;
   /// Whether the database has the table `table` (older stores may not).
@@ -91,12 +95,9 @@ class Database : public DataStoreConnection {
     (void)datapool, (void)user, (void)existing;
     return AtOnce::kNotOffered;
   }
-  /// Reads the datapool `name` (all datapools, sorted by name, when `name`
-  /// is null) into `datapools` in one query; false when not offered.
-  virtual bool LoadDatapools(const std::string* name, std::vector<Datapool>& datapools) {
-    (void)name, (void)datapools;
-    return false;
-  }
+  /// The datapool `name` (all datapools, sorted by name, when `name` is
+  /// nullopt), read in one query; nullopt when not offered.
+  virtual std::optional<std::vector<Datapool>> LoadDatapools(const std::optional<std::string>& name);
   /// Inserts `rows` (positions 1, 2, ...) of the datapool `datapool`, with
   /// one value for each of the fields `fieldIds`, in a few statements of
   /// arrays rather than a statement per chunk of rows; false when not offered.

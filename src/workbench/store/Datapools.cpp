@@ -143,21 +143,13 @@ std::vector<int64_t> FieldIds(Database& db, int64_t id) {
 constexpr size_t kInsertChunk = 200;
 
 // "`head` (?, ?), (?, ?), ..." with `tuples` tuples of `width` parameters.
-// Kept for the life of the program, under every part the text is made of:
-// the SQLite database keeps its statements prepared by their SQL's address,
-// so one text must come back at one address (at most kInsertChunk texts of
-// each kind).
-const char* TuplesSql(const char* head, size_t width, size_t tuples) {
-  static std::map<std::tuple<std::string, size_t, size_t>, std::string> made;
-  std::string& sql = made[{head, width, tuples}];
-  if (sql.empty()) {
-    std::string tuple = "(";
-    for (size_t i = 0; i < width; ++i) tuple += i == 0 ? "?" : ", ?";
-    tuple += ")";
-    sql = head;
-    for (size_t i = 0; i < tuples; ++i) sql += (i == 0 ? "" : ", ") + tuple;
-  }
-  return sql.c_str();
+std::string TuplesSql(const char* head, size_t width, size_t tuples) {
+  std::string tuple = "(";
+  for (size_t i = 0; i < width; ++i) tuple += i == 0 ? "?" : ", ?";
+  tuple += ")";
+  std::string sql = head;
+  for (size_t i = 0; i < tuples; ++i) sql += (i == 0 ? "" : ", ") + tuple;
+  return sql;
 }
 
 void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
@@ -167,7 +159,7 @@ void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
   static constexpr const char* kValues = "INSERT INTO datapool_values (row, field, value) VALUES ";
   for (size_t start = 0; start < rows.size(); start += kInsertChunk) {
     const size_t count = std::min(kInsertChunk, rows.size() - start);
-    Statement insert(db, TuplesSql(kRows, 2, count));
+    Statement insert(db, TuplesSql(kRows, 2, count).c_str());
     for (size_t r = 0; r < count; ++r) {
       insert.Bind(static_cast<int>(2 * r + 1), id)
           .Bind(static_cast<int>(2 * r + 2), static_cast<int64_t>(start + r + 1));
@@ -186,7 +178,7 @@ void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
   const size_t total = rows.size() * fieldIds.size();
   for (size_t start = 0; start < total; start += kInsertChunk) {
     const size_t count = std::min(kInsertChunk, total - start);
-    Statement insert(db, TuplesSql(kValues, 3, count));
+    Statement insert(db, TuplesSql(kValues, 3, count).c_str());
     for (size_t i = 0; i < count; ++i) {
       const size_t r = (start + i) / fieldIds.size();
       const size_t f = (start + i) % fieldIds.size();
@@ -518,10 +510,15 @@ std::string StoredDigest(const std::string& description, const std::vector<Datap
   return ContentDigest(description, fields, rows, true);
 }
 
+std::optional<std::vector<Datapool>> Database::LoadDatapools(const std::optional<std::string>& name) {
+  (void)name;
+  return std::nullopt;
+}
+
 std::optional<Datapool> LoadDatapool(Database& db, const std::string& name) {
-  if (std::vector<Datapool> found; db.LoadDatapools(&name, found)) {
-    if (found.empty()) return std::nullopt;
-    return std::move(found.front());
+  if (std::optional<std::vector<Datapool>> found = db.LoadDatapools(name)) {
+    if (found->empty()) return std::nullopt;
+    return std::move(found->front());
   }
   if (!HasTable(db, "datapools")) return std::nullopt;
   Statement head(db, "SELECT id, description, created, updated, \"user\" FROM datapools WHERE name = ?");
@@ -665,10 +662,10 @@ void CopyDatapool(Database& db, const Datapool& datapool) {
 }
 
 std::string DatapoolListing(Database& db) {
-  if (std::vector<Datapool> all; db.LoadDatapools(nullptr, all)) {
-    if (all.empty()) return Text(WB_DP_LIST_EMPTY) + kLineEnd;
-    std::string listing = Text(WB_DP_LIST_HEADER, {std::to_string(all.size())}) + kLineEnd;
-    for (const Datapool& datapool : all) {
+  if (const std::optional<std::vector<Datapool>> all = db.LoadDatapools(std::nullopt)) {
+    if (all->empty()) return Text(WB_DP_LIST_EMPTY) + kLineEnd;
+    std::string listing = Text(WB_DP_LIST_HEADER, {std::to_string(all->size())}) + kLineEnd;
+    for (const Datapool& datapool : *all) {
       listing += Text(WB_DP_LIST_ENTRY, {datapool.name, FieldNames(datapool), std::to_string(datapool.rows.size())}) +
                  kLineEnd;
     }

@@ -10,6 +10,7 @@
 #include "workbench/store/StoreBase.h"
 #include "workbench/store/postgres/PgLibrary.h"
 #include "workbench/store/postgres/PgStore.h"
+#include "workbench/store/project/ProjectStore.h"
 #include "workbench/store/sqlite/SqliteStore.h"
 #include "workbench/text/Texts.h"
 
@@ -20,6 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kScriptsKey = "scripts";
+constexpr const char* kProjectScheme = "project:";
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -224,6 +226,18 @@ std::vector<Setting> CutSettings(const std::string& conninfo) {
 
 StoreLocation ParseStoreLocation(const std::string& location) {
   StoreLocation parsed;
+  if (StartsWith(location, kProjectScheme)) {
+    const std::string root = location.substr(std::string(kProjectScheme).size());
+    if (root.empty()) RaiseBadLocation(location, Text(WB_PROJECT_NO_FOLDER));
+    std::error_code ec;
+    fs::path absolute = fs::absolute(root, ec).lexically_normal();
+    if (ec) RaiseBadLocation(location, ec.message());
+    if (absolute.filename().empty() && absolute.has_relative_path()) absolute = absolute.parent_path();
+    parsed.kind = StoreLocation::Kind::kProject;
+    parsed.folder = absolute.string();
+    parsed.text = kProjectScheme + parsed.folder;
+    return parsed;
+  }
   const auto [form, refusal] = FormOf(location);
   if (!refusal.empty()) RaiseBadLocation(location, refusal);
   if (form == Form::kFolder) {
@@ -274,12 +288,17 @@ StoreLocation ParseStoreLocation(const std::string& location) {
 void ConfigureStoreLibraries() { ConfigureDatabaseLibrary(); }
 
 std::unique_ptr<StoreBase> MakeStore(const StoreOptions& options, const StoreEnv& env) {
-  if (options.location.kind == StoreLocation::Kind::kFolder) return std::make_unique<SqliteStore>(options, env);
+  switch (options.location.kind) {
+    case StoreLocation::Kind::kFolder: return std::make_unique<SqliteStore>(options, env);
+    case StoreLocation::Kind::kProject: return std::make_unique<ProjectStore>(options, env);
+    case StoreLocation::Kind::kPostgres: break;
+  }
   return std::make_unique<PgStore>(options, env);
 }
 
 std::unique_ptr<Database> OpenStoreReadOnly(const StoreLocation& location) {
   if (location.kind == StoreLocation::Kind::kFolder) return OpenSqliteStoreReadOnly(location.folder);
+  if (location.kind == StoreLocation::Kind::kProject) return OpenProjectStoreReadOnly(location.folder);
   std::unique_ptr<PgConnection> connection = PgConnect(location.conninfo, StoreOptions{}.busyPatience, true);
   const int version = PgSchemaVersion(*connection);
   if (version == 0) return nullptr;
@@ -293,6 +312,7 @@ std::unique_ptr<Database> OpenStoreReadOnly(const StoreLocation& location) {
 }
 
 std::optional<std::string> StoreProblem(const StoreLocation& location) {
+  if (location.kind == StoreLocation::Kind::kProject) return ProjectStoreProblem(location.folder);
   if (location.kind != StoreLocation::Kind::kFolder) return std::nullopt;
   return StoreFolderProblem(location.folder);
 }

@@ -1,6 +1,8 @@
 // Where a store is, as the user names it (--store), and the store of that
-// kind: a folder (SqliteStore.h), or a PostgreSQL database with the folder
-// of its scripts (PgStore.h), in either of libpq's forms:
+// kind: a folder (SqliteStore.h); a Java project's own tree,
+// "project:DIR" (ProjectStore.h; "project:." the current folder); or a
+// PostgreSQL database with the folder of its scripts (PgStore.h), in either
+// of libpq's forms:
 //   postgresql://[ROLE@]HOST[:PORT]/DB?scripts=/shared/folder
 //   postgresql:///DB?host=/run/postgresql&scripts=/shared/folder
 //   host=/run/postgresql dbname=DB scripts=/shared/folder
@@ -33,10 +35,11 @@ struct StoreOptions;
 /// A store location taken apart: what the command line read from --store,
 /// and all that the host, the components and the stores take.
 struct StoreLocation {
-  enum class Kind { kFolder, kPostgres };
+  enum class Kind { kFolder, kPostgres, kProject };
   Kind kind = Kind::kFolder;
   /// kFolder: the folder, absolute (relative only in a location built by
-  /// hand, which a store takes from the current folder).
+  /// hand, which a store takes from the current folder); kProject: the
+  /// project's root folder, absolute.
   std::string folder = "ztstore";
   /// kPostgres: the connection as libpq takes it (without "scripts").
   std::string conninfo;

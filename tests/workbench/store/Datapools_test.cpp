@@ -57,7 +57,7 @@ class Datapools : public test::OnEitherBackend {
   }
   // Makes the database refuse to store the value `value`.
   void RefuseValue(const std::string& value) {
-    const std::string sql = GetParam() == test::Backend::kFolder
+    const std::string sql = GetParam() != test::Backend::kPostgres
                                 ? "CREATE TRIGGER refuse BEFORE INSERT ON datapool_values WHEN NEW.value = '" + value +
                                       "' BEGIN SELECT RAISE(ABORT, 'refused'); END"
                                 : "ALTER TABLE datapool_values ADD CONSTRAINT refused CHECK (value <> '" + value + "')";

@@ -1,5 +1,6 @@
-// The store's back-ends as the tests use them: a store folder, and a
-// PostgreSQL store on the tests' private cluster (tests/pg/cluster.sh).
+// The store's back-ends as the tests use them: a store folder, a project's
+// tree, and a PostgreSQL store on the tests' private cluster
+// (tests/pg/cluster.sh).
 // Under ctest the cluster is started once for all tests (ZT_TEST_PG_HOST
 // names its socket folder); a test program run on its own starts one for
 // itself at the first PostgreSQL test and stops it at exit. Each store gets
@@ -78,21 +79,32 @@ class PgServer {
 };
 
 /// The back-ends a conformance test runs on.
-enum class Backend { kFolder, kPostgres };
+enum class Backend { kFolder, kPostgres, kProject };
 
 inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
-  return info.param == Backend::kFolder ? "Folder" : "Postgres";
+  switch (info.param) {
+    case Backend::kFolder: return "Folder";
+    case Backend::kProject: return "Project";
+    case Backend::kPostgres: break;
+  }
+  return "Postgres";
 }
 
-/// A store location of `backend` below `dir` (a folder store there, or a
-/// fresh PostgreSQL schema with its scripts folder there).
+/// A store location of `backend` below `dir` (a folder store there, a
+/// project there, or a fresh PostgreSQL schema with its scripts folder there).
 inline std::string NewStoreLocation(Backend backend, const std::filesystem::path& dir) {
   if (backend == Backend::kFolder) return (dir / "store").string();
+  if (backend == Backend::kProject) {
+    std::filesystem::create_directories(dir / "store");
+    return "project:" + (dir / "store").string();
+  }
   return PgServer::Instance().FreshConninfo() + " scripts=" + (dir / "store" / "scripts").string();
 }
 
-/// A fixture of a test run on both back-ends: `Location()` is where its
-/// store is; `JavaRoot()` the root of its Java scripts.
+/// A fixture of a test run on every back-end: `Location()` is where its
+/// store is; `JavaRoot()` the root of its Java scripts, `JavaTests()` the
+/// folder the add-in's folder "unittests" comes to below it, `VbRoot()` the
+/// root of its Visual Basic scripts.
 class OnEitherBackend : public ::testing::TestWithParam<Backend> {
  protected:
   const std::string& Location() {
@@ -104,7 +116,15 @@ class OnEitherBackend : public ::testing::TestWithParam<Backend> {
     return wb::MakeStore(wb::StoreOptions{wb::ParseStoreLocation(Location()), std::move(user), patience}, console);
   }
   std::filesystem::path Scripts() const { return dir_ / "store" / "scripts"; }
-  std::filesystem::path JavaRoot() const { return Scripts() / "java"; }
+  std::filesystem::path JavaRoot() const {
+    return GetParam() == Backend::kProject ? dir_ / "store" / "src" / "test" / "java" : Scripts() / "java";
+  }
+  std::filesystem::path JavaTests() const {
+    return GetParam() == Backend::kProject ? JavaRoot() : JavaRoot() / "unittests";
+  }
+  std::filesystem::path VbRoot() const {
+    return GetParam() == Backend::kProject ? dir_ / "store" / "src" / "test" / "vb" : Scripts() / "vb";
+  }
 
   TempDir dir_{"backend"};
 
@@ -114,8 +134,9 @@ class OnEitherBackend : public ::testing::TestWithParam<Backend> {
 
 }  // namespace zt::test
 
-/// Runs the tests of `suite` (an OnEitherBackend) on both back-ends.
-#define ZT_ON_EITHER_BACKEND(suite)                                                                         \
-  INSTANTIATE_TEST_SUITE_P(Backends, suite,                                                                 \
-                           ::testing::Values(::zt::test::Backend::kFolder, ::zt::test::Backend::kPostgres), \
+/// Runs the tests of `suite` (an OnEitherBackend) on every back-end.
+#define ZT_ON_EITHER_BACKEND(suite)                                                                           \
+  INSTANTIATE_TEST_SUITE_P(Backends, suite,                                                                   \
+                           ::testing::Values(::zt::test::Backend::kFolder, ::zt::test::Backend::kPostgres,    \
+                                             ::zt::test::Backend::kProject),                                  \
                            ::zt::test::BackendName)

@@ -80,15 +80,15 @@ TEST_P(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
     EXPECT_TRUE(fs::is_regular_file(dir_ / "store" / "store.db"));
   }
   EXPECT_EQ(store_->ScriptRoot(dsJavaScript), JavaRoot().string() + "/");
-  EXPECT_EQ(store_->ScriptRoot(dsVisualBasicScript), (Scripts() / "vb").string() + "/");
+  EXPECT_EQ(store_->ScriptRoot(dsVisualBasicScript), (VbRoot()).string() + "/");
   EXPECT_EQ(ErrorNumberOf([&] { store_->ScriptRoot(7); }), errc::kInvalidCall);
 
   EXPECT_EQ(Save("Accountdeposit.java", "unittests\\bank\\core", "A"), 0);
-  EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "bank" / "core" / "Accountdeposit.java"), "A");
+  EXPECT_EQ(ReadAll(JavaTests() / "bank" / "core" / "Accountdeposit.java"), "A");
   EXPECT_EQ(Save("a..b.java", "unittests\\\\.\\p..q/", "dots"), 0) << "dots in names are no traversal";
-  EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "p..q" / "a..b.java"), "dots");
+  EXPECT_EQ(ReadAll(JavaTests() / "p..q" / "a..b.java"), "dots");
   EXPECT_EQ(Save("ICalcAdd.cls", "unittests\\Maths", "vb", dsVisualBasicScript), 0);
-  EXPECT_EQ(ReadAll(Scripts() / "vb" / "unittests" / "Maths" / "ICalcAdd.cls"), "vb");
+  EXPECT_EQ(ReadAll(VbRoot() / "unittests" / "Maths" / "ICalcAdd.cls"), "vb");
   EXPECT_EQ(console_.Output(), "");
 
   // A second store opens it again (a repeated migration step fails), and
@@ -100,8 +100,10 @@ TEST_P(Store, OpenMakesTheLayoutAndFoldersMapBelowTheRootOfTheirType) {
   Statement last(db, "SELECT value FROM store_info WHERE key = 'last_user'");
   ASSERT_TRUE(last.Step());
   EXPECT_EQ(last.ColumnText(0), "other");
+  // A project keeps no sessions: nothing of a machine or a moment is in its files.
   Statement sessions(db, "SELECT \"user\", client, closed FROM sessions ORDER BY id");
   for (const char* user : {"tester", "other"}) {
+    if (GetParam() == test::Backend::kProject && std::string(user) == "tester") continue;
     ASSERT_TRUE(sessions.Step());
     EXPECT_EQ(sessions.ColumnText(0), user);
     EXPECT_NE(sessions.ColumnText(1).find(" process " + std::to_string(::getpid())), std::string::npos);
@@ -118,13 +120,13 @@ TEST_P(Store, NamesLeavingTheRootAreRefusedWithoutOpenat2) { NamesLeavingTheRoot
 void Store::NamesLeavingTheRootAreRefused(bool openat2) {
   store_->Scripts().Resolver().UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
-  fs::create_directories(JavaRoot() / "unittests" / "real");
-  fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "unittests" / "evil");
-  fs::create_directory_symlink("real", JavaRoot() / "unittests" / "alias");
+  fs::create_directories(JavaTests() / "real");
+  fs::create_directory_symlink(dir_ / "outside", JavaTests() / "evil");
+  fs::create_directory_symlink("real", JavaTests() / "alias");
   // An absolute link cannot be resolved below the root, even to a folder in it.
-  fs::create_directory_symlink(JavaRoot() / "unittests" / "real", JavaRoot() / "unittests" / "absolute");
+  fs::create_directory_symlink(JavaTests() / "real", JavaTests() / "absolute");
   WriteAll(dir_ / "secret.txt", "secret");
-  fs::create_symlink(dir_ / "secret.txt", JavaRoot() / "unittests" / "Leak.java");
+  fs::create_symlink(dir_ / "secret.txt", JavaTests() / "Leak.java");
   const std::set<std::string> before = Tree(dir_);
 
   const std::vector<std::pair<std::string, std::string>> refused = {
@@ -160,7 +162,7 @@ void Store::NamesLeavingTheRootAreRefused(bool openat2) {
     return;
   }
   EXPECT_EQ(Save("In.java", "unittests\\alias", "in"), 0);
-  EXPECT_EQ(ReadAll(JavaRoot() / "unittests" / "real" / "In.java"), "in");
+  EXPECT_EQ(ReadAll(JavaTests() / "real" / "In.java"), "in");
 }
 
 // Deletes (the resource compiler run's) keep to the root as writes do.
@@ -170,6 +172,7 @@ TEST_P(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
   fs::create_directory_symlink(dir_ / "outside", JavaRoot() / "evil");
   fs::create_symlink(dir_ / "outside" / "victim.res", JavaRoot() / "Link.res");
   ASSERT_EQ(Save("A.res", "unittests", "a"), 0);
+  fs::create_directories(JavaRoot() / "sub");
   console_.ClearOutput();
 
   struct Case {
@@ -183,12 +186,12 @@ TEST_P(Store, DeletesAndTestsForScriptsKeepToTheRoot) {
                         Case{"victim.res", "C:\\outside", delete_result::kNotDeleted, false},
                         Case{"gone.res", "unittests", delete_result::kNoSuchFile, false},
                         Case{"gone.res", "unittests\\nowhere", delete_result::kNoSuchFile, false},
-                        Case{"unittests", "", delete_result::kNotDeleted, false},  // a folder
+                        Case{"sub", "", delete_result::kNotDeleted, false},  // a folder
                         Case{"A.res", "unittests", delete_result::kDeleted, true}}) {
     EXPECT_EQ(store_->ScriptExists(c.file, c.folder, dsJavaScript), c.exists) << c.folder << " | " << c.file;
     EXPECT_EQ(store_->DeleteScript(c.file, c.folder, dsJavaScript), c.result) << c.folder << " | " << c.file;
   }
-  EXPECT_FALSE(fs::exists(JavaRoot() / "unittests" / "A.res"));
+  EXPECT_FALSE(fs::exists(JavaTests() / "A.res"));
   EXPECT_EQ(Lines(console_.Output()), 4) << console_.Output();
   // A link is removed itself, never what it leads to.
   EXPECT_FALSE(store_->ScriptExists("Link.res", "", dsJavaScript));
@@ -209,7 +212,7 @@ TEST_P(Store, AFolderSwappedForALinkDuringARunLetsNothingOutWithoutOpenat2) {
 void Store::AFolderSwappedForALinkDuringARunLetsNothingOut(bool openat2) {
   store_->Scripts().Resolver().UseOpenat2(openat2);
   fs::create_directories(dir_ / "outside");
-  const fs::path package = JavaRoot() / "unittests" / "p";
+  const fs::path package = JavaTests() / "p";
   const auto swap = [&] {
     fs::remove_all(package);
     fs::create_directory_symlink(dir_ / "outside", package);
@@ -235,7 +238,7 @@ void Store::AFolderSwappedForALinkDuringARunLetsNothingOut(bool openat2) {
 }
 
 TEST_P(Store, ExistingFilesAreReplacedOnlyOnYes) {
-  const fs::path file = JavaRoot() / "unittests" / "A.java";
+  const fs::path file = JavaTests() / "A.java";
   ASSERT_EQ(Save("A.java", "unittests", "old"), 0);
   // The same text again: nothing is written, nothing asked.
   const auto past = fs::last_write_time(file) - std::chrono::hours(1);
@@ -269,7 +272,7 @@ TEST_P(Store, ExistingFilesAreReplacedOnlyOnYes) {
 // "yes" keeps the regions; a region the new text lacks, or regions that are
 // malformed, are named, and asked about even after "yes to all".
 TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
-  const fs::path file = JavaRoot() / "unittests" / "A.java";
+  const fs::path file = JavaTests() / "A.java";
   const auto text = [](const std::string& date, const std::string& call, const std::string& setup) {
     return "// generated " + date + ".\r\nclass A {\r\n    // user code begin: setup\r\n" + setup +
            "    // user code end: setup\r\n    " + call + "\r\n}\r\n";
@@ -305,7 +308,7 @@ TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
   EXPECT_EQ(console_.Reads(), 0);
 
   // A file the store did not write has no record: asked about.
-  const fs::path other = JavaRoot() / "unittests" / "B.java";
+  const fs::path other = JavaTests() / "B.java";
   WriteAll(other, text("1/2/25 10:11:12", "g();", ""));
   console_.Answer("n");
   EXPECT_EQ(store_->SaveGeneratedScript("B.java", "unittests", dsJavaScript, text("1/2/25 10:11:12", "g(x);", ""), {}),
@@ -356,7 +359,7 @@ TEST_P(Store, EveryUserGoesByWhatTheStoreRecordedAsGenerated) {
   store_->EndBatch();
   store_ = MakeStore("other");
   store_->Open();
-  const fs::path folder = JavaRoot() / "unittests";
+  const fs::path folder = JavaTests();
   WriteAll(folder / "B.java", text("B", "f();") + "// mine\n");
   store_->BeginBatch();
   EXPECT_EQ(Save("A.java", "unittests", text("A", "f(x);")), 0);
@@ -371,8 +374,9 @@ TEST_P(Store, EveryUserGoesByWhatTheStoreRecordedAsGenerated) {
   Statement records(DatabaseOf(store_->Connection()), "SELECT type, path, digest FROM generated_scripts ORDER BY path");
   std::vector<std::string> rows;
   while (records.Step()) rows.push_back(records.ColumnText(0) + " " + records.ColumnText(1) + " " + records.ColumnText(2));
-  EXPECT_EQ(rows, (std::vector<std::string>{"0 unittests/A.java " + *GeneratedDigest(text("A", "f(x);")),
-                                            "0 unittests/B.java " + *GeneratedDigest(text("B", "f();"))}));
+  const std::string below = GetParam() == test::Backend::kProject ? "" : "unittests/";
+  EXPECT_EQ(rows, (std::vector<std::string>{"0 " + below + "A.java " + *GeneratedDigest(text("A", "f(x);")),
+                                            "0 " + below + "B.java " + *GeneratedDigest(text("B", "f();"))}));
 }
 
 // What regeneration must never do: take a note typed beside the generation
@@ -381,7 +385,7 @@ TEST_P(Store, EveryUserGoesByWhatTheStoreRecordedAsGenerated) {
 // replace a file whose user regions would be lost, take other line ends for
 // an edit, or change the permissions of the file it replaces.
 TEST_P(Store, RegenerationNeverLosesAHandEdit) {
-  const fs::path file = JavaRoot() / "unittests" / "A.java";
+  const fs::path file = JavaTests() / "A.java";
   const auto text = [](const std::string& date, const std::string& call) {
     return "// generated " + date + "\r\nclass A {\r\n  // user code begin: setup\r\n  // user code end: setup\r\n  " +
            call + "\r\n}\r\n";
@@ -467,7 +471,7 @@ TEST_P(Store, RegenerationNeverLosesAHandEdit) {
 // when the datapool could not be stored.
 TEST_P(Store, AnOperationsScriptsWaitForItsVerdict) {
   using Verdict = ScriptFiles::Verdict;
-  const fs::path folder = JavaRoot() / "unittests";
+  const fs::path folder = JavaTests();
   const auto text = [](const std::string& call) {
     return "class T {\n  // user code begin: setup\n  // user code end: setup\n  " + call + "\n}\n";
   };
@@ -512,7 +516,7 @@ TEST_P(Store, AnOperationsScriptsWaitForItsVerdict) {
 }
 
 TEST_P(Store, ForAllAnswersLastUntilTheSessionEnds) {
-  const fs::path folder = JavaRoot() / "unittests";
+  const fs::path folder = JavaTests();
   for (const char* name : {"A.java", "B.java", "C.java"}) ASSERT_EQ(Save(name, "unittests", "old"), 0);
   store_->SetMultipleItems(true);
   console_.Answer("yes to all");
@@ -548,7 +552,7 @@ TEST_P(Store, ASessionOfThousandsOfScriptsStillNumbersOverloads) {
   // In another folder the name is free again.
   EXPECT_EQ(Suffix("Aop", "other"), "");
   store_->EndBatch();
-  EXPECT_TRUE(fs::exists(JavaRoot() / "unittests" / "bank" / "C1999op.java"));
+  EXPECT_TRUE(fs::exists(JavaTests() / "bank" / "C1999op.java"));
 }
 
 TEST_P(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
@@ -572,7 +576,7 @@ TEST_P(Store, OverloadsGetDistinctNamesAndTheNextRunTheSame) {
   console_.Answer("n");
   EXPECT_EQ(run({"one", "TWO", "three"}), first);
   EXPECT_EQ(console_.Reads(), 1);
-  EXPECT_EQ(Names(JavaRoot() / "unittests" / "bank" / "core"), std::set<std::string>(first.begin(), first.end()));
+  EXPECT_EQ(Names(JavaTests() / "bank" / "core"), std::set<std::string>(first.begin(), first.end()));
 
   // Other packages and script types keep their own names.
   EXPECT_EQ(Suffix("Accountdeposit", "core"), "");
@@ -605,12 +609,12 @@ using FolderStore = Store;
 INSTANTIATE_TEST_SUITE_P(Folder, FolderStore, ::testing::Values(test::Backend::kFolder), test::BackendName);
 
 TEST_P(FolderStore, InABatchJavaScriptsGetTheirNamesWhenTheBatchIsFinished) {
-  const fs::path folder = JavaRoot() / "unittests";
+  const fs::path folder = JavaTests();
   store_->BeginBatch();
   EXPECT_EQ(Save("A.java", "unittests", "a"), 0);
   EXPECT_EQ(Save("B.java", "unittests\\bank", "b"), 0);
   EXPECT_EQ(Save("ICalcAdd.rc", "unittests", "rc", dsVisualBasicScript), 0);
-  EXPECT_EQ(ReadAll(Scripts() / "vb" / "unittests" / "ICalcAdd.rc"), "rc")
+  EXPECT_EQ(ReadAll(VbRoot() / "unittests" / "ICalcAdd.rc"), "rc")
       << "Visual Basic scripts are there at once, for the resource compiler";
   // Java scripts wait in hidden temporary files.
   const std::set<std::string> waiting = Names(folder);
@@ -666,8 +670,8 @@ ssize_t WriteWhileAnotherTakesTheName(int fd, const void* data, size_t size) {
 // after its saving was answered, is told in the log, naming it; a script
 // stored at once gets its answer when it is saved, and the log says nothing.
 TEST_P(Store, ANameAnotherWriterTookMeanwhileIsComparedNotReplaced) {
-  const fs::path folder = JavaRoot() / "unittests";
-  const fs::path vb = Scripts() / "vb" / "unittests";
+  const fs::path folder = JavaTests();
+  const fs::path vb = VbRoot() / "unittests";
   std::vector<std::string> log;
   store_->SetFailureLog([&log](const std::string& line) { log.push_back(line); });
   store_->SetMultipleItems(true);
@@ -708,7 +712,7 @@ TEST_P(Store, ANameAnotherWriterTookMeanwhileIsComparedNotReplaced) {
 }
 
 TEST_P(Store, AKilledWriteLeavesTheOldFile) {
-  const fs::path folder = JavaRoot() / "unittests";
+  const fs::path folder = JavaTests();
   ASSERT_EQ(Save("Accountdeposit.java", "unittests", "old"), 0);
   // A writer killed before its rename leaves only its temporary file.
   WriteAll(folder / ".Accountdeposit.java.k1ll3d", "half of the ne");
@@ -790,7 +794,8 @@ TEST_P(StoreLogin, NoNameRaisesTheCancelErrorAndCreatesNothing) {
   EXPECT_EQ(ErrorNumberOf([&] { wb::MakeStore(refused, console_)->Open(); }), errc::kPathFileAccessError);
   EXPECT_EQ(console_.Reads(), 0);
 
-  EXPECT_FALSE(fs::exists(dir_ / "store"));
+  // (A project's folder is there before: it is the project's.)
+  EXPECT_TRUE(GetParam() == test::Backend::kProject ? fs::is_empty(dir_ / "store") : !fs::exists(dir_ / "store"));
   if (GetParam() == test::Backend::kPostgres) {
     // Nor is anything made in the database.
     EXPECT_EQ(OpenStoreReadOnly(ParseStoreLocation(Location())), nullptr);

@@ -24,13 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ErrorNumberOf;
 
-// Sets the default resource compiler for one scope.
-class ScopedDefault {
- public:
-  explicit ScopedDefault(const std::string& path) { SetDefaultResourceCompiler(path); }
-  ~ScopedDefault() { SetDefaultResourceCompiler({}); }
-};
-
 class StoredOptions : public test::OnEitherBackend {
  protected:
   void SetUp() override {
@@ -43,7 +36,9 @@ class StoredOptions : public test::OnEitherBackend {
     store->Open();
     return store;
   }
-  WorkbenchToolOptions Options() { return WorkbenchToolOptions(*store_->Connection()); }
+  WorkbenchToolOptions Options(const std::string& defaultCompiler = "") {
+    return WorkbenchToolOptions(*store_->Connection(), defaultCompiler);
+  }
 
   fs::path compiler_;
   test::ScriptedConsole console_;
@@ -60,6 +55,7 @@ TEST_P(StoredOptions, SetValuesAreKeptInTheStore) {
   options.SetOption(tool_option::kResourceCompilerOptions, "/nologo");
   EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "/opt/rc");
 
+  store_.reset();
   store_ = OpenStore();  // another session on the same store
   WorkbenchToolOptions again = Options();
   EXPECT_EQ(again.GetOption(tool_option::kResourceCompiler), "/opt/rc");
@@ -70,12 +66,8 @@ TEST_P(StoredOptions, SetValuesAreKeptInTheStore) {
 }
 
 TEST_P(StoredOptions, TheBundledCompilerIsTheDefaultOnlyWhileUnsetAndPresent) {
-  WorkbenchToolOptions options = Options();
-  {
-    ScopedDefault missing((dir_ / "not-there").string());
-    EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), "");
-  }
-  ScopedDefault wrapper(compiler_.string());
+  EXPECT_EQ(Options((dir_ / "not-there").string()).GetOption(tool_option::kResourceCompiler), "");
+  WorkbenchToolOptions options = Options(compiler_.string());
   EXPECT_EQ(options.GetOption(tool_option::kResourceCompiler), compiler_.string());
   EXPECT_EQ(options.GetOption(tool_option::kResourceCompilerOptions), "") << "only option 3 has a default";
   EXPECT_EQ(options.StoredOption(tool_option::kResourceCompiler), std::nullopt) << "a default is not stored";
@@ -84,7 +76,7 @@ TEST_P(StoredOptions, TheBundledCompilerIsTheDefaultOnlyWhileUnsetAndPresent) {
 }
 
 TEST_P(StoredOptions, TheDialogStoresAnExistingFileMadeAbsolute) {
-  WorkbenchOptionsDialog dialog(console_);
+  WorkbenchOptionsDialog dialog(console_, "");
   dialog.SetDataStore(store_.get());
   const std::string relative = fs::relative(compiler_, fs::current_path()).string();
   console_.Answer((dir_ / "nowhere").string());
@@ -106,7 +98,7 @@ TEST_P(StoredOptions, TheDialogStoresAnExistingFileMadeAbsolute) {
 TEST_P(StoredOptions, TheDialogLeavesTheOptionAloneWhenNotAnswered) {
   WorkbenchToolOptions options = Options();
   options.SetOption(tool_option::kResourceCompiler, "/opt/rc");
-  WorkbenchOptionsDialog dialog(console_);
+  WorkbenchOptionsDialog dialog(console_, "");
   dialog.SetDataStore(store_.get());
   for (const std::vector<std::string>& answers :
        {std::vector<std::string>{}, {"-"}, {"/no/1", "/no/2", "/no/3", compiler_.string()}}) {
@@ -119,13 +111,12 @@ TEST_P(StoredOptions, TheDialogLeavesTheOptionAloneWhenNotAnswered) {
   EXPECT_EQ(console_.Unread(), 1u) << "three unusable answers end the dialog";
 
   // Without a store there is nothing to edit.
-  WorkbenchOptionsDialog unset(console_);
+  WorkbenchOptionsDialog unset(console_, "");
   EXPECT_EQ(ErrorNumberOf([&] { unset.Show(1, 0); }), errc::kObjectNotSet);
 }
 
 TEST_P(StoredOptions, TheDialogStoresTheDefaultWhenItIsAccepted) {
-  ScopedDefault wrapper(compiler_.string());
-  WorkbenchOptionsDialog dialog(console_);
+  WorkbenchOptionsDialog dialog(console_, compiler_.string());
   dialog.SetDataStore(store_.get());
   console_.Answer("");
   dialog.Show(1, 0);
@@ -136,6 +127,7 @@ TEST_P(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
   WorkbenchComponents components("templates", StoreOptions{ParseStoreLocation(Location()), "tester"}, console_);
   EXPECT_EQ(ErrorNumberOf([&] { components.CreateToolOptions(); }), errc::kCannotCreateObject);
   Options().SetOption(tool_option::kResourceCompilerOptions, "/nologo");
+  store_.reset();  // (a project is open in one store at a time)
   {
     std::unique_ptr<DataStore> store = components.CreateDataStore();
     std::unique_ptr<ToolOptions> options = components.CreateToolOptions();  // opens the store
@@ -163,6 +155,7 @@ TEST_P(StoredOptions, ComponentsOpenOptionsOnTheStoreTheyCreatedLast) {
 }
 
 TEST_P(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) {
+  store_.reset();
   WorkbenchComponents components("templates", StoreOptions{ParseStoreLocation(Location()), "tester"}, console_);
   std::unique_ptr<DataStore> store = components.CreateDataStore();
   store->Open();
@@ -170,9 +163,9 @@ TEST_P(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) 
   std::unique_ptr<DatapoolTool> tool = components.CreateDatapoolTool();
   ASSERT_EQ(tool->CreateDatapool(store->Connection(), "A_b", "", R"([{"name":"x"}])"), datapool_result::kCreated);
   auto seenOutside = [&] { return DatapoolNames(*OpenStoreReadOnly(ParseStoreLocation(Location()))); };
-  // A store folder gathers the batch's datapools in one transaction; a
+  // A store folder or a project gathers the batch's datapools until it is finished; a
   // PostgreSQL store commits each at once, for the others to see.
-  if (GetParam() == test::Backend::kFolder) {
+  if (GetParam() != test::Backend::kPostgres) {
     EXPECT_TRUE(seenOutside().empty()) << "the batch goes on";
   }
   console_.Answer("n");
@@ -182,6 +175,7 @@ TEST_P(StoredOptions, ComponentsFinishTheBatchOfTheirStoreBeforeAQuestionWaits) 
 }
 
 TEST_P(StoredOptions, ComponentsJournalEveryScriptByItsPathOnTheDisk) {
+  store_.reset();
   WorkbenchComponents components("templates", StoreOptions{ParseStoreLocation(Location()), "tester"}, console_);
   std::unique_ptr<DataStore> store = components.CreateDataStore();
   store->Open();
@@ -196,10 +190,14 @@ TEST_P(StoredOptions, ComponentsJournalEveryScriptByItsPathOnTheDisk) {
   EXPECT_EQ(store->SaveScript("E.java", "x", 7, "e"), save_result::kNotWritten) << "a type without a root";
   std::vector<std::string> journal;
   for (const RunJournal::Script& script : components.Journal().scripts) journal.push_back(script.path + " " + script.outcome);
-  EXPECT_EQ(journal, (std::vector<std::string>{javaRoot + "unittests/bank/core/A.java stored",
-                                               javaRoot + "unittests/y/B.java not-stored", javaRoot + "C.java stored",
-                                               vbRoot + "unittests/Maths/Calc/D.cls stored",
-                                               javaRoot + "unittests/bank/core/A.java kept", "x/E.java not-stored"}));
+  // (A project keeps a Java test in the folder of its package.)
+  const std::string java = javaRoot + (GetParam() == test::Backend::kProject ? "" : "unittests/");
+  EXPECT_EQ(journal, (std::vector<std::string>{java + "bank/core/A.java stored", java + "y/B.java not-stored",
+                                               javaRoot + "C.java stored", vbRoot + "unittests/Maths/Calc/D.cls stored",
+                                               java + "bank/core/A.java kept", "x/E.java not-stored"}));
+  for (const std::string& path : {java + "bank/core/A.java", javaRoot + "C.java", vbRoot + "unittests/Maths/Calc/D.cls"}) {
+    EXPECT_TRUE(fs::is_regular_file(path)) << path;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 package ztunittest.runtime;
 
 import java.io.IOException;
+import java.io.InputStream;
+import java.net.URISyntaxException;
+import java.net.URL;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
@@ -15,9 +18,12 @@ import java.util.Map;
  * The test inputs and expected results of one generated test: named fields
  * and rows of values. A datapool named N is the file N.csv, as
  * "ztunittest datapool export" writes it (the field names, then one line
- * per row), in the folder the system property "ztunittest.datapools" names
- * (the current folder when it is not set). An empty file is a datapool
- * without fields: one row with no values, for a test that has no inputs.
+ * per row), in the folder the system property "ztunittest.datapools" names.
+ * When it is not set, N.csv is looked for on the class path, in the folder
+ * ztunittest/ (where a project store keeps it, src/test/resources/ztunittest,
+ * which a build puts on the test class path), then in the current folder.
+ * An empty file is a datapool without fields: one row with no values, for a
+ * test that has no inputs.
  *
  * A test runs once per row; value(field) reads the row being run. The file
  * is read when the datapool is first used, so that a missing or malformed
@@ -26,6 +32,8 @@ import java.util.Map;
 public final class Datapool {
     /** The system property that names the folder of the datapool files. */
     public static final String FOLDER_PROPERTY = "ztunittest.datapools";
+    /** The folder on the class path that holds the datapool files when FOLDER_PROPERTY is not set. */
+    public static final String RESOURCE_FOLDER = "ztunittest";
     /** The field of the expected result; an empty value means "not given". */
     public static final String EXPECTED_RESULT = "expectedReturn";
     /** The field that names the exception a row expects the call to throw; empty: none. */
@@ -35,6 +43,8 @@ public final class Datapool {
 
     private final String name;
     private final Path file;
+    /** Where the file is read from when it is not a file of its own (in a jar); null otherwise. */
+    private final URL resource;
     private List<String> fields;
     private Map<String, Integer> index;
     private List<List<String>> rows;
@@ -42,19 +52,39 @@ public final class Datapool {
     private boolean expectedRead;
     private java.lang.reflect.Type expectedType;
 
-    private Datapool(String name, Path file) {
+    private Datapool(String name, Path file, URL resource) {
         this.name = name;
         this.file = file;
+        this.resource = resource;
     }
 
-    /** The datapool `name`, read from its file in the folder of FOLDER_PROPERTY. */
+    /** The datapool `name`, read from its file where the class comment says. */
     public static Datapool open(String name) {
-        return new Datapool(name, Paths.get(System.getProperty(FOLDER_PROPERTY, "."), name + ".csv"));
+        String folder = System.getProperty(FOLDER_PROPERTY);
+        if (folder == null) {
+            ClassLoader loader = Thread.currentThread().getContextClassLoader();
+            if (loader == null) {
+                loader = Datapool.class.getClassLoader();
+            }
+            URL found = loader.getResource(RESOURCE_FOLDER + "/" + name + ".csv");
+            if (found != null) {
+                if ("file".equals(found.getProtocol())) {
+                    try {
+                        return new Datapool(name, Paths.get(found.toURI()), null);
+                    } catch (URISyntaxException | IllegalArgumentException e) {
+                        // read through the URL below
+                    }
+                }
+                return new Datapool(name, Paths.get(RESOURCE_FOLDER, name + ".csv"), found);
+            }
+            folder = ".";
+        }
+        return new Datapool(name, Paths.get(folder, name + ".csv"), null);
     }
 
     /** The datapool `name`, read from `file`. */
     public static Datapool read(String name, Path file) {
-        Datapool datapool = new Datapool(name, file);
+        Datapool datapool = new Datapool(name, file, null);
         datapool.load();
         return datapool;
     }
@@ -75,11 +105,17 @@ public final class Datapool {
         }
         byte[] bytes;
         try {
-            bytes = Files.readAllBytes(file);
+            if (resource != null) {
+                try (InputStream in = resource.openStream()) {
+                    bytes = in.readAllBytes();
+                }
+            } else {
+                bytes = Files.readAllBytes(file);
+            }
         } catch (NoSuchFileException e) {
             throw new DatapoolException("the datapool " + name + " has no file " + file.toAbsolutePath()
                     + ": export the datapools with \"ztunittest datapool export --all --dir DIR\" and run with -D"
-                    + FOLDER_PROPERTY + "=DIR");
+                    + FOLDER_PROPERTY + "=DIR, or keep them in a project store, which puts them on the class path");
         } catch (IOException e) {
             throw new DatapoolException("the datapool file " + file + " cannot be read: " + e.getMessage(), e);
         }

@@ -178,15 +178,6 @@ std::string FolderReason(int error) {
 // The answers of the replace question.
 enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
 
-// The folder name of the root of `type` in the scripts folder.
-const char* RootName(dsScriptType type) {
-  switch (type) {
-    case dsJavaScript: return "java";
-    case dsVisualBasicScript: return "vb";
-    default: return nullptr;
-  }
-}
-
 }  // namespace
 
 std::vector<std::string> PathComponents(const std::string& path) { return SplitSkippingEmpty(path, "\\/"); }
@@ -235,17 +226,25 @@ ScriptFiles::~ScriptFiles() {
   UndoPlaced();
 }
 
-void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown) {
+void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown, ScriptLayout layout) {
   folder_ = shown;
+  layout_ = std::move(layout);
   rootPaths_.clear();
   rootTexts_.clear();
   longestNames_.clear();
   if (::faccessat(scripts.Get(), ".", W_OK | X_OK, 0) != 0) RaiseCannotOpen(shown, Text(WB_STORE_READ_ONLY));
   std::map<dsScriptType, UniqueFd> roots;
-  for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) {
-    UniqueFd rootFd = OpenFolderNoFollow(scripts.Get(), RootName(type), true);
-    if (!rootFd) RaiseCannotOpen(RootPath(type), FolderReason(errno));
-    if (::faccessat(scripts.Get(), RootName(type), W_OK | X_OK, 0) != 0) {
+  for (const auto& [type, root] : layout_.roots) {
+    // Each folder on the way is made as needed and never a symbolic link.
+    UniqueFd rootFd;
+    fs::path reached = folder_;
+    for (const std::string& part : PathComponents(root)) {
+      reached /= part;
+      UniqueFd next = OpenFolderNoFollow(rootFd ? rootFd.Get() : scripts.Get(), part, true);
+      if (!next) RaiseCannotOpen(reached, FolderReason(errno));
+      rootFd = std::move(next);
+    }
+    if (!rootFd || ::faccessat(rootFd.Get(), ".", W_OK | X_OK, 0) != 0) {
       RaiseCannotOpen(RootPath(type), Text(WB_STORE_READ_ONLY));
     }
     roots[type] = std::move(rootFd);
@@ -263,9 +262,19 @@ void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown) {
 
 const fs::path& ScriptFiles::RootPath(dsScriptType type) const {
   if (const auto known = rootPaths_.find(type); known != rootPaths_.end()) return known->second;
-  const char* name = RootName(type);
-  if (name == nullptr) RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}));
-  return rootPaths_.emplace(type, folder_ / name).first->second;
+  const auto root = layout_.roots.find(type);
+  if (root == layout_.roots.end()) {
+    RaiseError(errc::kInvalidCall, {}, Text(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)}));
+  }
+  return rootPaths_.emplace(type, folder_ / root->second).first->second;
+}
+
+std::string ScriptFiles::FolderBelowRoot(const std::string& folder, dsScriptType type) const {
+  const auto dropped = layout_.droppedFirstFolder.find(type);
+  if (dropped == layout_.droppedFirstFolder.end()) return folder;
+  const std::vector<std::string> parts = PathComponents(folder);
+  if (parts.empty() || parts.front() != dropped->second) return folder;
+  return Joined(std::vector<std::string>(parts.begin() + 1, parts.end()), '/');
 }
 
 std::string ScriptFiles::Root(dsScriptType type) const {
@@ -327,7 +336,7 @@ std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::s
     if (tell) Fail(Text(id, args));
     return std::nullopt;
   };
-  if (RootName(type) == nullptr) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
+  if (layout_.roots.count(type) == 0) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
   if (fileName.empty() || fileName.find_first_of("\\/") != std::string::npos) {
     return refuse(WB_STORE_BAD_FILE_NAME, {fileName, folder});
   }
@@ -347,6 +356,10 @@ std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::s
   for (std::string& part : PathComponents(folder)) {
     if (part == "..") return refuse(refusal, {shown(), Root(type)});
     if (part != ".") folders.push_back(std::move(part));
+  }
+  if (const auto dropped = layout_.droppedFirstFolder.find(type);
+      dropped != layout_.droppedFirstFolder.end() && !folders.empty() && folders.front() == dropped->second) {
+    folders.erase(folders.begin());
   }
   return folders;
 }

@@ -147,6 +147,20 @@ class ScriptRecords {
   ~ScriptRecords() = default;
 };
 
+/// Where the roots lie in the scripts folder, and what the add-in's folders
+/// become below them.
+struct ScriptLayout {
+  /// The root of each script type, "/"-separated below the scripts folder.
+  std::map<dsScriptType, std::string> roots{{dsJavaScript, "java"}, {dsVisualBasicScript, "vb"}};
+  /// A folder of the given type whose first component is the one named
+  /// here goes below its root without it (a Java test of the package a.b
+  /// in a.b, where a source tree wants it); none by default.
+  std::map<dsScriptType, std::string> droppedFirstFolder;
+
+  /// The layout of a store folder and a team store's scripts folder.
+  static ScriptLayout Store() { return {}; }
+};
+
 class ScriptFiles {
  public:
   explicit ScriptFiles(Console& console);
@@ -158,12 +172,15 @@ class ScriptFiles {
   /// makes and opens the roots in it and sweeps the temporaries of ended
   /// writers (see the file comment). Raises error 75 (WB_STORE_CANNOT_OPEN)
   /// naming the folder that is not usable.
-  void Open(UniqueFd scripts, const std::filesystem::path& shown);
+  void Open(UniqueFd scripts, const std::filesystem::path& shown, ScriptLayout layout = ScriptLayout::Store());
   bool IsOpen() const { return !roots_.empty(); }
 
   /// The absolute native root of `type` with its trailing "/"; raises error 5
   /// for an unknown type.
   std::string Root(dsScriptType type) const;
+  /// The add-in's folder `folder` as it lies below the root of `type`
+  /// (ScriptLayout::droppedFirstFolder), its separators as given.
+  std::string FolderBelowRoot(const std::string& folder, dsScriptType type) const;
 
   /// Stores `content` as `fileName` in `folder` below the root of `type`.
   /// Returns 0 when stored or already holding `content`; 1007 when refused
@@ -328,6 +345,7 @@ class ScriptFiles {
   // The roots' paths and texts (with the trailing "/"), made once: a run
   // asks for them for every script.
   mutable std::map<dsScriptType, std::filesystem::path> rootPaths_;
+  ScriptLayout layout_;
   mutable std::map<dsScriptType, std::string> rootTexts_;
   std::map<dsScriptType, long> longestNames_;
   bool multipleItems_ = false;

@@ -210,6 +210,8 @@ std::string FolderReason(int error) {
 
 }  // namespace
 
+void CreateStoreSchema(sqlite3* db, const std::string& user) { Migrate(db, user); }
+
 fs::path StoreFolderPath(const std::string& location) {
   std::error_code ec;
   fs::path folder = fs::absolute(location, ec).lexically_normal();

@@ -47,6 +47,10 @@
 
 namespace zt::wb {
 
+/// Makes the store's schema in the empty database `db` (the project store's
+/// in memory) and records `user` as its last user; raises error 75.
+void CreateStoreSchema(sqlite3* db, const std::string& user);
+
 /// The store folder `location` as a store names it: absolute and normal.
 std::filesystem::path StoreFolderPath(const std::string& location);
 
