@@ -11,16 +11,16 @@ need mvn maven
 need javac default-jdk-headless
 src=$(cd "$src" && pwd)
 cd "$tmp"
-# The code block after the line "`NAME`:" of the page (the first fenced one).
+# The code block after the line of the page that begins with HEADING (the first fenced one).
 block() {
-  awk -v head="\`$1\`:" -v head2="\`$1\` (" '
-    index($0, head) == 1 || index($0, head2) == 1 { found = 1; next }
+  awk -v head="$1" '
+    index($0, head) == 1 { found = 1; next }
     found && /^```/ { if (inside) exit; inside = 1; next }
     inside { print }' "$src/docs/java.md"
 }
 mkdir -p project/.mvn project/src/main/java/geometry
-block pom.xml >project/pom.xml
-block .mvn/maven.config >project/.mvn/maven.config
+block '`pom.xml`:' >project/pom.xml
+block '`.mvn/maven.config` (' >project/.mvn/maven.config
 check "the page has the pom" grep -q "<artifactId>maven-surefire-plugin</artifactId>" project/pom.xml
 check "and the Maven config" grep -qx -- "-Daether.offline.protocols=file" project/.mvn/maven.config
 cp "$src"/tests/java-runtime/models/shapes-java/geometry/*.java project/src/main/java/geometry/
