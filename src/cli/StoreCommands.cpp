@@ -29,9 +29,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "cli/Commands.h"
+#include "strings/StringIds.h"
+#include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/Text.h"
 #include "workbench/store/Datapools.h"
@@ -181,10 +184,96 @@ std::vector<Script> ReadScriptsBelow(const fs::path& scripts, const std::string&
   return found;
 }
 
-// The scripts folder of the store at `location`.
+// The scripts folder of the store at `location` (a project's: its root).
 fs::path ScriptsFolder(const wb::StoreLocation& location) {
   if (location.kind == wb::StoreLocation::Kind::kPostgres) return location.scripts;
+  if (location.kind == wb::StoreLocation::Kind::kProject) return location.folder;
   return fs::path(location.folder) / "scripts";
+}
+
+// The scripts of the store at `location`, whose database is `db`, read
+// whole, each with the add-in's folder; raises CommandFailure (1) as
+// ReadScriptsBelow. A project's Java tests share their folders with the
+// project's own: only the tests the store generated (its records) are its.
+std::vector<Script> ReadStoreScripts(const wb::StoreLocation& location, wb::Database& db, const std::string& shown) {
+  if (location.kind != wb::StoreLocation::Kind::kProject) return ReadScriptsBelow(ScriptsFolder(location), shown);
+  const fs::path root = location.folder;
+  std::vector<Script> found;
+  std::error_code ec;
+  if (const fs::path vb = root / "src" / "test" / "vb"; fs::is_directory(fs::symlink_status(vb, ec))) {
+    ReadScriptsIn(vb, "", dsVisualBasicScript, found);
+  }
+  // The tests named for an operation (their folder is the package's) and
+  // those recorded as generated, by their path below the Java root.
+  std::set<std::string> paths;
+  if (wb::HasTable(db, "script_names")) {
+    wb::Statement named(db, "SELECT folder, name FROM script_names WHERE type = ?");
+    named.Bind(1, static_cast<int64_t>(dsJavaScript));
+    while (named.Step()) {
+      std::string folder = named.ColumnText(0);
+      std::replace(folder.begin(), folder.end(), '\\', '/');
+      paths.insert((folder.empty() ? "" : folder + "/") + named.ColumnText(1) + ".java");
+    }
+  }
+  if (wb::HasTable(db, "generated_scripts")) {
+    wb::Statement generated(db, "SELECT path FROM generated_scripts WHERE type = ?");
+    generated.Bind(1, static_cast<int64_t>(dsJavaScript));
+    while (generated.Step()) paths.insert(generated.ColumnText(0));
+  }
+  const std::string package = GetResString(IDS_ROOT_PACKAGE);
+  for (const std::string& text : paths) {
+    const fs::path below = fs::path(text).lexically_normal();
+    if (below.empty() || below.is_absolute() || *below.begin() == "..") continue;
+    const fs::path path = root / "src" / "test" / "java" / below;
+    std::optional<std::string> content = ReadFile(path);
+    if (!content) {
+      if (errno == ENOENT) continue;  // deleted since: not the store's any more
+      Fail(kExitFailed, wb::Text(wb::WB_COPY_UNREADABLE, {path.string(), std::strerror(errno)}));
+    }
+    std::string folder = package;
+    for (const fs::path& part : below.parent_path()) folder += "\\" + part.string();
+    found.push_back({dsJavaScript, folder, below.filename().string(), path, std::move(*content)});
+  }
+  return found;
+}
+
+// What a store recorded as generated: a script by its path below its
+// root (a datapool by its name), as the add-in's folders give it: a
+// project's Java paths with the folder it drops put back.
+struct Generated {
+  int type;
+  std::string path;
+  std::string digest;
+  std::string recorded;
+};
+
+std::vector<Generated> ReadGenerated(const wb::StoreLocation& location, wb::Database& db) {
+  std::vector<Generated> found;
+  if (!wb::HasTable(db, "generated_scripts")) return found;
+  wb::Statement query(db, "SELECT type, path, digest, recorded FROM generated_scripts ORDER BY type, path");
+  const bool project = location.kind == wb::StoreLocation::Kind::kProject;
+  while (query.Step()) {
+    Generated record{static_cast<int>(query.ColumnInt(0)), query.ColumnText(1), query.ColumnText(2),
+                     query.ColumnText(3)};
+    if (project && record.type == dsJavaScript) record.path = GetResString(IDS_ROOT_PACKAGE) + "/" + record.path;
+    found.push_back(std::move(record));
+  }
+  return found;
+}
+
+// The path below its root under which `store` keeps the record `record`.
+std::string TargetPath(wb::StoreBase& store, const Generated& record) {
+  const size_t slash = record.path.rfind('/');
+  if (slash == std::string::npos) return record.path;
+  const std::string folder = store.Scripts().FolderBelowRoot(record.path.substr(0, slash), record.type);
+  return (folder.empty() ? "" : folder + "/") + record.path.substr(slash + 1);
+}
+
+// Where `script` lies in `store`.
+std::string PathIn(wb::StoreBase& store, const Script& script) {
+  std::string folder = store.Scripts().FolderBelowRoot(script.folder, script.type);
+  std::replace(folder.begin(), folder.end(), '\\', '/');
+  return store.ScriptRoot(script.type) + (folder.empty() ? "" : folder + "/") + script.name;
 }
 
 // Whether `there` is `datapool` as it is, times and user included: a copy
@@ -201,7 +290,7 @@ bool SameDatapool(const wb::Datapool& there, const wb::Datapool& datapool) {
 // telling why, with the target as it was.
 bool CopyInto(wb::StoreBase& store, const std::vector<wb::Datapool>& datapools,
               const std::map<int64_t, std::string>& options, const std::vector<std::vector<Row>>& names,
-              const std::vector<Script>& scripts) {
+              const std::vector<Script>& scripts, const std::vector<Generated>& generated) {
   wb::Database& target = wb::DatabaseOf(store.Connection());
   wb::ScriptFiles& files = store.Scripts();
   try {
@@ -214,6 +303,13 @@ bool CopyInto(wb::StoreBase& store, const std::vector<wb::Datapool>& datapools,
     for (const auto& [number, value] : options) toolOptions.SetOption(static_cast<int32_t>(number), value);
     for (size_t t = 0; t < std::size(kNameTables); ++t) {
       for (const Row& row : names[t]) WriteRow(target, kNameTables[t], row);
+    }
+    for (const Generated& record : generated) {
+      wb::Statement upsert(target,
+                           "INSERT INTO generated_scripts (type, path, digest, recorded) VALUES (?, ?, ?, ?) "
+                           "ON CONFLICT (type, path) DO UPDATE SET digest = excluded.digest, recorded = excluded.recorded");
+      const std::string path = record.type == wb::kGeneratedDatapool ? record.path : TargetPath(store, record);
+      upsert.Bind(1, static_cast<int64_t>(record.type)).Bind(2, path).Bind(3, record.digest).Bind(4, record.recorded).Run();
     }
     for (const Script& script : scripts) {
       if (!files.Stage(script.name, script.folder, script.type, script.content)) {
@@ -261,7 +357,8 @@ int RunCopy(const CopyOptions& options) {
   const std::map<int64_t, std::string> sourceOptions = ReadOptions(*source);
   std::vector<std::vector<Row>> names;
   for (const NameTable& table : kNameTables) names.push_back(ReadRows(*source, table));
-  const std::vector<Script> scripts = ReadScriptsBelow(fromScripts, options.from);
+  const std::vector<Script> scripts = ReadStoreScripts(from, *source, options.from);
+  const std::vector<Generated> generated = ReadGenerated(from, *source);
 
   wb::TerminalConsole console;
   const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{to, user}, console);
@@ -297,7 +394,7 @@ int RunCopy(const CopyOptions& options) {
     const std::optional<std::string> there = store->Scripts().Read(script.name, script.folder, script.type);
     if (there && *there != script.content) {
       conflicts.push_back(
-          wb::Text(wb::WB_COPY_CONFLICT_SCRIPT, {(toScripts / script.path.lexically_relative(fromScripts)).string()}));
+          wb::Text(wb::WB_COPY_CONFLICT_SCRIPT, {PathIn(*store, script)}));
     }
   }
   if (!conflicts.empty() && !options.replace) {
@@ -310,7 +407,7 @@ int RunCopy(const CopyOptions& options) {
                  {options.to, wb::Text(wb::WB_COPY_ITEMS, {std::to_string(conflicts.size())}), options.from, listed}));
     return kExitFailed;
   }
-  if (!CopyInto(*store, datapools, sourceOptions, names, scripts)) {
+  if (!CopyInto(*store, datapools, sourceOptions, names, scripts, generated)) {
     PrintError(wb::Text(wb::WB_COPY_FAILED, {options.to}));
     return kExitFailed;
   }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Moving a team over: a store folder copied into a PostgreSQL store and back
 # holds the same datapools (rows, times, user), tool options, name records
-# and scripts; a run on the copy names everything as on the original and
+# and scripts, and so does a copy through a project; a run on the copy names everything as on the original and
 # finds nothing to do; a target that holds something else under the same
 # names is refused, with nothing copied, unless --replace. A copy is all or
 # nothing; a source it cannot read whole, or a value no store keeps, fails
@@ -63,6 +63,32 @@ check "copied back into a folder" [ "$?" = 0 ]
 contents "$tmp/folder" "$tmp/folder/scripts" >"$tmp/folder2.txt"
 contents "$tmp/back" "$tmp/back/scripts" >"$tmp/back.txt"
 check "the round trip keeps everything" cmp -s "$tmp/folder2.txt" "$tmp/back.txt"
+
+# A team's store into a project and back into a folder: the same datapools
+# (but their times, which a project does not keep), options, name records
+# and scripts; the Java tests lie in their packages' folders in the project.
+timeless() {  # timeless STORE SCRIPTS: contents, without the datapools' times
+  local name
+  for name in $("$zt" datapool list --store "$1" --json | jq -r '.datapools[].name'); do
+    "$zt" datapool show "$name" --store "$1" --json | jq -c 'del(.created, .updated)'
+  done
+  "$zt" options --store "$1" --json | jq -c '.options'
+  (cd "$2" && find . -type f -exec sha256sum {} + | sort -k2)
+}
+mkdir "$tmp/project"
+"$zt" store copy "$team" "project:$tmp/project" >"$tmp/out" 2>"$tmp/err"
+check "copied into a project" [ "$?" = 0 ]
+check "a test in its package's folder" test -f "$tmp/project/src/test/java/bank/core/Accountdeposit.java"
+check "a datapool as a CSV file" test -f "$tmp/project/src/test/resources/ztunittest/Account_deposit.csv"
+"$zt" store copy "project:$tmp/project" "$tmp/fromproject" >"$tmp/out" 2>"$tmp/err"
+check "copied from the project into a folder" [ "$?" = 0 ]
+check "every script of it" grep -q "^Copied 12 datapools, 1 tool options, 24 name records and 12 scripts from " "$tmp/out"
+timeless "$tmp/back" "$tmp/back/scripts" >"$tmp/back-timeless.txt"
+timeless "$tmp/fromproject" "$tmp/fromproject/scripts" >"$tmp/project.txt"
+check "(which holds the datapools)" [ "$(grep -c '"rows"' "$tmp/project.txt")" = 12 ]
+check "the project's round trip keeps all but the times" cmp -s "$tmp/back-timeless.txt" "$tmp/project.txt"
+gen "project:$tmp/project"
+check "a run on the project copy asks nothing" [ -z "$(grep -i 'replace\|overwrite' "$tmp/err")" ]
 
 "$zt" store copy "$tmp/folder" "$tmp/folder/" >"$tmp/out" 2>"$tmp/err"
 check "a store is not copied onto itself" [ "$?" = 2 ]
