@@ -506,6 +506,66 @@ void Report(const std::vector<Row>& rows, const Options& options) {
   std::cout << "written to " << options.csv << '\n';
 }
 
+// The project scenario: for each size, a fresh folder store against a fresh
+// project store (--store project:DIR), then a rerun over the project, in
+// interleaved rounds; the ratio of each round's two first runs.
+int MeasureProjects(const Options& options) {
+  std::cout << "\noperations  folder store        project store       project / folder     project rerun\n";
+  for (const int operations : options.sizes) {
+    const fs::path folder = fs::path(options.work) / ("project-" + std::to_string(operations));
+    fs::create_directories(folder);
+    const fs::path model = folder / "model.json";
+    const fs::path jobs = folder / "jobs.txt";
+    SynthSummary summary;
+    {
+      std::ofstream modelOut(model, std::ios::binary);
+      std::ofstream jobsOut(jobs, std::ios::binary);
+      SynthOptions synth;
+      synth.operations = operations;
+      synth.seed = options.seed;
+      std::string error;
+      if (!SynthesizeModel(synth, options.templates, modelOut, jobsOut, summary, error)) Fail(error);
+    }
+    Samples plain, project, ratio, rerun;
+    const fs::path err = folder / "stderr.txt";
+    for (int r = 0; r < options.repeat; ++r) {
+      const fs::path store = folder / "store";
+      const fs::path tree = folder / "project";
+      Remove(store);
+      Remove(tree);
+      fs::create_directories(tree);
+      Settle(folder);
+      const double a =
+          Generate(GenerateCommand(options.program, model, summary, store, options.templates), false, err).seconds;
+      Settle(folder);
+      std::vector<std::string> argv = GenerateCommand(options.program, model, summary, store, options.templates);
+      *std::find(argv.begin(), argv.end(), store.string()) = "project:" + tree.string();
+      const double b = Generate(argv, false, err).seconds;
+      const size_t tests = FilesBelow(tree / "src" / "test" / "java").size();
+      const size_t csvs = FilesBelow(tree / "src" / "test" / "resources" / "ztunittest").size();
+      if (tests != static_cast<size_t>(summary.operations) || csvs != static_cast<size_t>(summary.operations) + 1) {
+        Fail("the project holds " + std::to_string(tests) + " tests and " + std::to_string(csvs) +
+             " files of datapools and records for " + std::to_string(summary.operations) + " tests (see " + tree.string() +
+             ")");
+      }
+      Settle(folder);
+      const double c = Generate(argv, false, err).seconds;
+      plain.Add(a);
+      project.Add(b);
+      ratio.Add(b / a);
+      rerun.Add(c);
+      Note("  N=" + Grouped(operations) + " " + std::to_string(r + 1) + "/" + std::to_string(options.repeat) +
+           ": folder " + Fixed(a, 3) + " s, project " + Fixed(b, 3) + " s, rerun " + Fixed(c, 3) + " s");
+    }
+    char line[256];
+    std::snprintf(line, sizeof line, "%10s  %-18s  %-18s  %-19s  %s", Grouped(operations).c_str(),
+                  (Spread(plain, 3) + " s").c_str(), (Spread(project, 3) + " s").c_str(),
+                  (Spread(ratio, 2) + "x").c_str(), (Spread(rerun, 3) + " s").c_str());
+    std::cout << line << '\n';
+  }
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   Options options;
   options.program = ProgramBesideThis();
@@ -536,6 +596,8 @@ int Run(int argc, char** argv) {
   app.add_option("--team-delays", teamDelays, "One-way delays (ms) of the relay before the PostgreSQL server")
       ->delimiter(',')
       ->capture_default_str();
+  bool project = false;
+  app.add_flag("--project", project, "Only the project scenario: a folder store against a project store");
   CLI11_PARSE(app, argc, argv);
 
   if (::access(options.program.c_str(), X_OK) != 0) Fail("cannot run " + options.program);
@@ -558,6 +620,11 @@ int Run(int argc, char** argv) {
   options.templates = fs::absolute(options.templates).string();
   ::setenv("SOURCE_DATE_EPOCH", kFixedDate, 1);
 
+  if (project) {
+    const int status = MeasureProjects(options);
+    if (ownWork && !options.keep) Remove(options.work);
+    return status;
+  }
   if (team) {
     TeamOptions teamOptions{options.program, options.templates, options.work, teamRuns,
                             teamOperations,  options.repeat,    options.seed,  teamDelays};

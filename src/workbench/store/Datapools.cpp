@@ -685,8 +685,9 @@ std::string DatapoolListing(Database& db) {
 std::string DatapoolDetails(const Datapool& datapool) {
   std::string details = Text(WB_DP_SHOW_NAME, {datapool.name}) + kLineEnd;
   details += Text(WB_DP_SHOW_DESCRIPTION, {datapool.description}) + kLineEnd;
-  details += Text(WB_DP_SHOW_CREATED, {datapool.created}) + kLineEnd;
-  details += Text(WB_DP_SHOW_UPDATED, {datapool.updated}) + kLineEnd;
+  // (A project store keeps no times.)
+  if (!datapool.created.empty()) details += Text(WB_DP_SHOW_CREATED, {datapool.created}) + kLineEnd;
+  if (!datapool.updated.empty()) details += Text(WB_DP_SHOW_UPDATED, {datapool.updated}) + kLineEnd;
   details += Text(WB_DP_SHOW_USER, {datapool.user}) + kLineEnd;
   details += Text(WB_DP_SHOW_FIELDS, {std::to_string(datapool.fields.size())}) + kLineEnd;
   for (size_t f = 0; f < datapool.fields.size(); ++f) {

@@ -410,7 +410,13 @@ void ProjectDatabase::Save() {
   try {
     for (const auto& [name, content] : files) {
       const fs::path shown = dataPath_ / name;
-      if (const std::optional<std::string> held = ReadIn(folder, name, shown); held && *held == content) continue;
+      // A datapool the files did not hold has no file to compare with.
+      const bool held = name == kProjectRecordsFile ||
+                        savedDigests_.count(name.substr(0, name.size() - std::strlen(kCsvExtension))) != 0;
+      if (const std::optional<std::string> text = held ? ReadIn(folder, name, shown) : std::nullopt;
+          text && *text == content) {
+        continue;
+      }
       renames.emplace_back(WriteTemporaryIn(folder, name, content, false, shown.string()), name);
     }
     if (!renames.empty() && ::syncfs(folder) != 0) RaiseFileError(errno, dataPath_.string());
