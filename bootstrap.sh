@@ -50,10 +50,11 @@ packages=(
 # projects, the javax.ejb API for the generated EJB tests, Maven and the
 # plugins the Maven build of docs/java.md uses offline (Debian's repository
 # /usr/share/maven-repo), the man page's maker, the tools the command-line
-# tests call, and the PostgreSQL server of the team store's tests.
+# tests call (git: a project store's branches merged), and the PostgreSQL
+# server of the team store's tests.
 test_packages=(
   libgtest-dev libgmock-dev
-  llvm libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq
+  llvm libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq git
   maven libmaven-resources-plugin-java libmaven-compiler-plugin-java libsurefire-java
   libbuild-helper-maven-plugin-java
   postgresql

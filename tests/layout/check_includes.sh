@@ -64,17 +64,22 @@ for entry in "${includes[@]}"; do
     */*) unit=${target%%/*} ;;
     *) continue ;;
   esac
-  # Inside the store: the back-ends (sqlite/, postgres/) build on the shared
-  # parts and never on each other; the shared parts know no back-end, except
-  # the one place that makes the store of a location's kind (StoreLocation.cpp);
-  # the scripts side (scripts/) knows no database.
+  # Inside the store: the back-ends (sqlite/, postgres/, project/) build on
+  # the shared parts and never on each other, but for the project store,
+  # which keeps its data in an SQLite database in memory; the shared parts
+  # know no back-end, except the one place that makes the store of a
+  # location's kind (StoreLocation.cpp); the scripts side (scripts/) knows no
+  # database.
   case "$file" in
-    src/workbench/store/sqlite/*) banned="workbench/store/postgres/ workbench/store/scripts/" ;;
-    src/workbench/store/postgres/*) banned="workbench/store/sqlite/ workbench/store/scripts/" ;;
+    src/workbench/store/sqlite/*)
+      banned="workbench/store/postgres/ workbench/store/project/ workbench/store/scripts/" ;;
+    src/workbench/store/postgres/*)
+      banned="workbench/store/sqlite/ workbench/store/project/ workbench/store/scripts/" ;;
+    src/workbench/store/project/*) banned="workbench/store/postgres/ workbench/store/scripts/" ;;
     src/workbench/store/scripts/*)
-      banned="workbench/store/sqlite/ workbench/store/postgres/ workbench/store/Database.h workbench/store/Datapool" ;;
+      banned="workbench/store/sqlite/ workbench/store/postgres/ workbench/store/project/ workbench/store/Database.h workbench/store/Datapool" ;;
     src/workbench/store/StoreLocation.cpp) banned="" ;;
-    src/workbench/store/*) banned="workbench/store/sqlite/ workbench/store/postgres/" ;;
+    src/workbench/store/*) banned="workbench/store/sqlite/ workbench/store/postgres/ workbench/store/project/" ;;
     *) banned="" ;;
   esac
   for b in $banned; do
