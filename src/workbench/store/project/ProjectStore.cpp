@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "strings/StringIds.h"
@@ -184,7 +185,14 @@ class ProjectDatabase : public SqliteConnection {
   std::function<void()> onCommit_;
   // What the files hold as this store last read or wrote them: each
   // datapool's digest, and the records text.
-  std::map<std::string, std::string> savedDigests_;
+  struct Saved {
+    std::string digest;
+    uint64_t pass = 0;  // the last Save that found the datapool
+  };
+  std::unordered_map<std::string, Saved> savedDigests_;
+  uint64_t pass_ = 0;
+  // The database's count of changed rows when the files were last in step.
+  int64_t savedChanges_ = -1;
   std::string savedRecords_;
   // The record lines of datapools whose file could not be read: written
   // back as they were, so that mending the file is all it takes.
@@ -230,7 +238,8 @@ void ProjectDatabase::Load(Console* console) {
   // A record whose file is gone: the datapool was deleted outside the store.
   transaction.Commit();
   Statement digests(*this, "SELECT name, digest FROM datapools");
-  while (digests.Step()) savedDigests_[digests.ColumnText(0)] = digests.ColumnText(1);
+  while (digests.Step()) savedDigests_[digests.ColumnText(0)] = {digests.ColumnText(1), pass_};
+  savedChanges_ = sqlite3_total_changes64(Handle());
 }
 
 void ProjectDatabase::LoadRecords(const std::string& text, Console* console,
@@ -371,22 +380,36 @@ std::string ProjectDatabase::RecordsText() {
   add("generated", "SELECT type, path, digest FROM generated_scripts", 3);
   add("option", "SELECT number, value FROM tool_options", 2);
   std::sort(lines.begin(), lines.end());
+  size_t size = RecordsHeading().size();
+  for (const std::string& line : lines) size += line.size() + 1;
   std::string text = RecordsHeading();
-  for (const std::string& line : lines) text += line + kLineEnd;
+  text.reserve(size);
+  for (const std::string& line : lines) text.append(line).append(kLineEnd);
   return text;
 }
 
 void ProjectDatabase::Save() {
-  // The datapools whose content is not what their file holds.
-  std::map<std::string, std::string> digests;
+  // Nothing changed in the database since the files were last written (or
+  // read): nothing to look at.
+  const int64_t changes = sqlite3_total_changes64(Handle());
+  if (changes == savedChanges_) return;
+  // The datapools whose content is not what their file holds, and those
+  // whose file is no datapool's any more (not seen in this pass).
+  ++pass_;
+  std::vector<std::pair<std::string, std::string>> changed;  // name, digest
+  std::vector<std::pair<std::string, std::string>> files;    // file, content
   {
     Statement query(*this, "SELECT name, digest FROM datapools");
-    while (query.Step()) digests[query.ColumnText(0)] = query.ColumnText(1);
+    while (query.Step()) {
+      std::string name = query.ColumnText(0);
+      std::string digest = query.ColumnText(1);
+      const auto saved = savedDigests_.find(name);
+      if (saved != savedDigests_.end()) saved->second.pass = pass_;
+      if (saved != savedDigests_.end() && saved->second.digest == digest && !digest.empty()) continue;
+      changed.emplace_back(std::move(name), std::move(digest));
+    }
   }
-  std::vector<std::pair<std::string, std::string>> files;  // name, content
-  for (const auto& [name, digest] : digests) {
-    const auto saved = savedDigests_.find(name);
-    if (saved != savedDigests_.end() && saved->second == digest && !digest.empty()) continue;
+  for (const auto& [name, digest] : changed) {
     if (!IsFileName(name)) {
       RaiseError(errc::kPathFileAccessError, {}, Text(WB_PROJECT_NAME_NOT_A_FILE, {name, dataPath_.string()}));
     }
@@ -394,13 +417,16 @@ void ProjectDatabase::Save() {
     if (datapool) files.emplace_back(name + kCsvExtension, DatapoolCsv(*datapool));
   }
   std::vector<std::string> gone;
-  for (const auto& [name, digest] : savedDigests_) {
-    if (digests.count(name) == 0) gone.push_back(name + kCsvExtension);
+  for (const auto& [name, saved] : savedDigests_) {
+    if (saved.pass != pass_) gone.push_back(name);
   }
   const std::string records = RecordsText();
   // A store that holds nothing makes no file.
   const bool recordsChanged = records != savedRecords_ && !(savedRecords_.empty() && records == RecordsHeading());
-  if (files.empty() && gone.empty() && !recordsChanged) return;
+  if (files.empty() && gone.empty() && !recordsChanged) {
+    savedChanges_ = changes;
+    return;
+  }
   if (recordsChanged) files.emplace_back(kProjectRecordsFile, records);
 
   // Each file is written beside its name, all are made durable together,
@@ -433,11 +459,14 @@ void ProjectDatabase::Save() {
     throw;
   }
   for (const std::string& name : gone) {
-    if (::unlinkat(folder, name.c_str(), 0) != 0 && errno != ENOENT) RaiseFileError(errno, (dataPath_ / name).string());
+    const std::string file = name + kCsvExtension;
+    if (::unlinkat(folder, file.c_str(), 0) != 0 && errno != ENOENT) RaiseFileError(errno, (dataPath_ / file).string());
+    savedDigests_.erase(name);
   }
-  savedDigests_ = std::move(digests);
+  for (auto& [name, digest] : changed) savedDigests_[name] = {std::move(digest), pass_};
   if (recordsChanged) MarkForUnionMerge();
   savedRecords_ = records;
+  savedChanges_ = changes;
 }
 
 void ProjectDatabase::MarkForUnionMerge() {
