@@ -162,8 +162,9 @@ class ProjectDatabase : public SqliteConnection {
   /// Reads the records and the datapool files (none: an empty store);
   /// what cannot be taken is told on `console` and kept in the files.
   void Load(Console* console);
-  /// Writes what differs from the files (see the file comment).
-  void Save();
+  /// Writes what differs from the files (see the file comment); the
+  /// records only when `records`.
+  void Save(bool records = true);
 
  private:
   // The datapools' folder, made when `create`; empty when it is not there.
@@ -235,7 +236,8 @@ void ProjectDatabase::Load(Console* console) {
     if (!csv) continue;
     LoadDatapool(name, *csv, record != datapoolRecords.end() ? &record->second : nullptr, console);
   }
-  // A record whose file is gone: the datapool was deleted outside the store.
+  // (A record whose file is gone names a datapool deleted outside the store:
+  // it is dropped when the records are next written.)
   transaction.Commit();
   Statement digests(*this, "SELECT name, digest FROM datapools");
   while (digests.Step()) savedDigests_[digests.ColumnText(0)] = {digests.ColumnText(1), pass_};
@@ -344,28 +346,26 @@ void ProjectDatabase::LoadDatapool(const std::string& name, const std::string& c
 
 std::string ProjectDatabase::RecordsText() {
   std::vector<std::string> lines;
-  std::map<int64_t, std::vector<std::string>> datapools;
+  // Each datapool's line, its fields appended as both queries walk the
+  // datapools in the order of their keys.
   {
-    Statement query(*this, "SELECT id, name, description, \"user\" FROM datapools");
-    while (query.Step()) {
-      datapools[query.ColumnInt(0)] = {"datapool", query.ColumnText(1), query.ColumnText(2), query.ColumnText(3)};
+    Statement datapools(*this, "SELECT id, name, description, \"user\" FROM datapools ORDER BY id");
+    Statement fields(*this, "SELECT datapool, name, type FROM datapool_fields ORDER BY datapool, position");
+    bool field = fields.Step();
+    while (datapools.Step()) {
+      const int64_t id = datapools.ColumnInt(0);
+      std::string name = datapools.ColumnText(1);
+      std::string line = RecordLine({"datapool", name, datapools.ColumnText(2), datapools.ColumnText(3)});
+      for (; field && fields.ColumnInt(0) <= id; field = fields.Step()) {
+        if (fields.ColumnInt(0) < id) continue;
+        line.append("\t").append(Escaped(fields.ColumnText(1))).append("\t").append(Escaped(fields.ColumnText(2)));
+      }
+      lines.push_back(std::move(line));
     }
-  }
-  {
-    Statement query(*this, "SELECT datapool, name, type FROM datapool_fields ORDER BY datapool, position");
-    while (query.Step()) {
-      std::vector<std::string>& line = datapools[query.ColumnInt(0)];
-      line.push_back(query.ColumnText(1));
-      line.push_back(query.ColumnText(2));
-    }
-  }
-  std::set<std::string> stored;
-  for (const auto& [id, fields] : datapools) {
-    stored.insert(fields[1]);
-    lines.push_back(RecordLine(fields));
   }
   for (const auto& [name, line] : keptDatapoolLines_) {
-    if (stored.count(name) == 0) lines.push_back(line);
+    Statement stored(*this, "SELECT 1 FROM datapools WHERE name = ?");
+    if (!stored.Bind(1, name).Step()) lines.push_back(line);
   }
   const auto add = [&](const char* kind, const char* sql, int columns) {
     Statement query(*this, sql);
@@ -388,7 +388,7 @@ std::string ProjectDatabase::RecordsText() {
   return text;
 }
 
-void ProjectDatabase::Save() {
+void ProjectDatabase::Save(bool withRecords) {
   // Nothing changed in the database since the files were last written (or
   // read): nothing to look at.
   const int64_t changes = sqlite3_total_changes64(Handle());
@@ -420,11 +420,11 @@ void ProjectDatabase::Save() {
   for (const auto& [name, saved] : savedDigests_) {
     if (saved.pass != pass_) gone.push_back(name);
   }
-  const std::string records = RecordsText();
+  const std::string records = withRecords ? RecordsText() : savedRecords_;
   // A store that holds nothing makes no file.
   const bool recordsChanged = records != savedRecords_ && !(savedRecords_.empty() && records == RecordsHeading());
   if (files.empty() && gone.empty() && !recordsChanged) {
-    savedChanges_ = changes;
+    if (withRecords) savedChanges_ = changes;
     return;
   }
   if (recordsChanged) files.emplace_back(kProjectRecordsFile, records);
@@ -466,7 +466,7 @@ void ProjectDatabase::Save() {
   for (auto& [name, digest] : changed) savedDigests_[name] = {std::move(digest), pass_};
   if (recordsChanged) MarkForUnionMerge();
   savedRecords_ = records;
-  savedChanges_ = changes;
+  if (withRecords) savedChanges_ = changes;
 }
 
 void ProjectDatabase::MarkForUnionMerge() {
@@ -588,7 +588,7 @@ void ProjectStore::OpenStore(const std::string& user) {
 }
 
 void ProjectStore::Save() {
-  if (db_) db_->Save();
+  if (db_) db_->Save(!datapoolsOnly_);
 }
 
 void ProjectStore::BeginDatabaseBatch() {
@@ -605,7 +605,14 @@ void ProjectStore::AfterChange(const std::string& name) {
   if (pendingDatapools_.empty() || pendingDatapools_.back() != std::pair(name, Operation())) {
     pendingDatapools_.emplace_back(name, Operation());
   }
-  if (batchStart_ && std::chrono::steady_clock::now() - *batchStart_ >= kBatchInterval) Flush();
+  if (batchStart_ && std::chrono::steady_clock::now() - *batchStart_ >= kBatchInterval) {
+    // A batch finished for its age writes the datapools; the records follow
+    // at the batch's end, before a question and at the close (a record
+    // written late costs at most a question, see StoreBase.h).
+    datapoolsOnly_ = true;
+    Flush();
+    datapoolsOnly_ = false;
+  }
 }
 
 void ProjectStore::SaveBatch() {

@@ -29,9 +29,9 @@
 //
 // The store works on an in-memory SQLite database of the folder store's
 // schema, read from the files at the open; every change is written back
-// to the files as the folder store commits (a batch at once, at most a
-// batch interval old; a change outside a batch at its commit; everything
-// when the store closes). A file is written only when what it would hold
+// to the files as the folder store commits (a batch's datapools at once, at
+// most a batch interval old, its records when it ends or a question waits;
+// a change outside a batch at its commit; everything when the store closes). A file is written only when what it would hold
 // differs from what it holds, by a temporary file and a rename, so that a
 // run with nothing changed writes nothing. Files are reached only through
 // folders opened below DIR without following symbolic links.
@@ -101,6 +101,8 @@ class ProjectStore : public StoreBase, private StoreBatch {
   UniqueFd lock_;
   std::unique_ptr<ProjectDatabase> db_;
   bool batching_ = false;
+  // While a batch is finished for its age: its write-back leaves the records.
+  bool datapoolsOnly_ = false;
   std::optional<std::chrono::steady_clock::time_point> batchStart_;
   std::vector<std::pair<std::string, int32_t>> pendingDatapools_;
   std::vector<std::pair<int32_t, std::string>> lostDatapools_;
