@@ -132,7 +132,10 @@ kill -INT "$run"
 since=$(ms)
 ended
 check "Ctrl-C: the run is cancelled (status $status)" test "$status" -eq 130
-check "Ctrl-C: at once (${took} ms)" test "$took" -lt 3000
+# (The server stays stopped until the run ends or 30 s pass: a run that
+# waited for it would take the 30 s. Well below that, the bound leaves room
+# for a loaded machine.)
+check "Ctrl-C: at once (${took} ms)" test "$took" -lt 10000
 check "Ctrl-C: the log says why" grep -q "interrupted (Ctrl-C) while waiting for the database" "$tmp/out"
 "$zt" datapool list --store "$db options='-csearch_path=ctrlc' scripts=$tmp/c" >/dev/null 2>&1
 check "the store answers once the server is back (status $?)" test $? -eq 0
