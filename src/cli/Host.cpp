@@ -180,7 +180,13 @@ int Host::Start() {
   }
   components_->SetRunObserver(
       {[this](TesselOperation& op, bool taken) {
-         report_.Starting(op, taken);
+         NotTakenReason reason;
+         if (!taken) {
+           // The add-in's log says that it is not taken; the host says why.
+           reason = WhyNotTaken(op, options_.command == "java-test");
+           PrintError(wb::Text(wb::WB_RUN_WHY_NOT_TAKEN, {op.GetQualifiedName(), reason.text}));
+         }
+         report_.Starting(op, taken, reason.code);
          if (taken) {
            for (const std::string& hint : components_->Hints(op)) {
              // Said once a run; the summary keeps it with every operation.
