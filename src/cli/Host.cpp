@@ -183,7 +183,8 @@ int Host::Start() {
          NotTakenReason reason;
          if (!taken) {
            // The add-in's log says that it is not taken; the host says why.
-           reason = WhyNotTaken(op, options_.command == "java-test");
+           const auto refused = refusals_.find(&op);
+           reason = refused != refusals_.end() ? refused->second : WhyNotTaken(op, options_.command == "java-test");
            PrintError(wb::Text(wb::WB_RUN_WHY_NOT_TAKEN, {op.GetQualifiedName(), reason.text}));
          }
          report_.Starting(op, taken, reason.code);
