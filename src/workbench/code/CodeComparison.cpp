@@ -49,6 +49,17 @@ bool Implicit(const CodeMember& member, const CodeClass& cls) {
           (member.name == "valueOf" && member.parameters.size() == 1));
 }
 
+// The constructors (for a constructor) or the methods of `code` named like
+// `operation`.
+std::vector<const CodeMember*> SameNamed(Operation& operation, const CodeClass& code) {
+  const bool constructor = IsConstructor(&operation);
+  std::vector<const CodeMember*> members;
+  for (const CodeMember& member : constructor ? code.constructors : code.methods) {
+    if (constructor || member.name == operation.Name()) members.push_back(&member);
+  }
+  return members;
+}
+
 }  // namespace
 
 std::string ModelSignature(const Operation& operation) {
@@ -93,30 +104,41 @@ CodeComparison::CodeComparison(const std::vector<Class*>& classes, std::vector<C
         check.operations.push_back(std::move(entry));
         continue;
       }
-      const bool constructor = IsConstructor(op);
-      const std::vector<CodeMember>& members = constructor ? code->constructors : code->methods;
-      std::string same;
-      for (const CodeMember& member : members) {
-        if (!constructor && member.name != op->Name()) continue;
-        if (Matches(*op, member, *code) && entry.member == nullptr) entry.member = &member;
-        same += (same.empty() ? "" : ", ") + SignatureOf(member, LastPart(code->name));
-      }
-      if (entry.member != nullptr) {
-        used.insert(entry.member);
-      } else if (same.empty()) {
-        entry.status = OperationCheck::Status::kMissing;
-      } else {
-        entry.status = OperationCheck::Status::kDiffers;
-        entry.codeSignatures = same;
+      for (const CodeMember* member : SameNamed(*op, *code)) {
+        if (Matches(*op, *member, *code)) {
+          entry.member = member;
+          used.insert(member);
+          break;
+        }
       }
       check.operations.push_back(std::move(entry));
     }
-    if (code != nullptr) {
-      for (const auto* members : {&code->constructors, &code->methods}) {
-        for (const CodeMember& member : *members) {
-          if (member.inheritedFrom.empty() && !used.count(&member) && !Implicit(member, *code)) {
-            check.unmodelled.push_back(&member);
-          }
+    if (code == nullptr) {
+      classes_.push_back(std::move(check));
+      continue;
+    }
+    // An operation that matches nothing differs from the members of its
+    // name that no other operation matches (from all of them when each is
+    // matched), or is missing when the code has none of its name.
+    std::set<const CodeMember*> told;
+    for (OperationCheck& entry : check.operations) {
+      if (entry.member != nullptr) continue;
+      std::string free, all;
+      for (const CodeMember* member : SameNamed(*entry.operation, *code)) {
+        const std::string signature = SignatureOf(*member, LastPart(code->name));
+        all += (all.empty() ? "" : ", ") + signature;
+        if (used.count(member)) continue;
+        free += (free.empty() ? "" : ", ") + signature;
+        told.insert(member);
+      }
+      entry.status = all.empty() ? OperationCheck::Status::kMissing : OperationCheck::Status::kDiffers;
+      entry.codeSignatures = free.empty() ? all : free;
+    }
+    for (const auto* members : {&code->constructors, &code->methods}) {
+      for (const CodeMember& member : *members) {
+        if (member.inheritedFrom.empty() && !used.count(&member) && !told.count(&member) &&
+            !Implicit(member, *code)) {
+          check.unmodelled.push_back(&member);
         }
       }
     }
