@@ -54,8 +54,10 @@ CodeRefusal ObjectRefusal(const CodeClass& code) {
   if (code.isAbstract) return {"abstract-class", Text(WB_CODE_WHY_ABSTRACT, {code.name})};
   if (code.kind == "enum") return {"enumeration", Text(WB_CODE_WHY_ENUM, {code.name})};
   if (code.inner) return {"inner-class", Text(WB_CODE_WHY_INNER, {code.name})};
+  // The test is in the class's package: any constructor that is not
+  // private makes its object.
   const bool constructible = std::any_of(code.constructors.begin(), code.constructors.end(),
-                                         [](const CodeMember& k) { return k.visibility == "public"; });
+                                         [](const CodeMember& k) { return k.visibility != "private"; });
   if (!constructible) return {"no-public-constructor", Text(WB_CODE_WHY_NO_CONSTRUCTOR, {code.name})};
   return {};
 }
@@ -147,8 +149,8 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
       }
       const CodeMember& member = *o.member;
       if (constructor) {
-        // Only a public constructor of the code makes the object under test.
-        if (member.visibility != "public" || !objectRefusal.code.empty()) {
+        // Only a constructor of the code that is not private makes the object under test.
+        if (member.visibility == "private" || !objectRefusal.code.empty()) {
           op.SetVisibility(OperationVisibility::kPrivate);
         } else {
           op.SetVisibility(OperationVisibility::kPublic);
@@ -168,13 +170,13 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
       TakeSignature(op, member, code, adjustments.notes);
     }
     if (constructorKept || !objectRefusal.code.empty()) continue;
-    // The model has no constructor the code has public: the one with the
-    // fewest parameters joins the model.
+    // The model has no constructor of the code that a test can call: the
+    // public one with the fewest parameters joins the model (else the one
+    // with the fewest that is not private).
     const CodeMember* fewest = nullptr;
+    const auto rank = [](const CodeMember& k) { return std::pair(k.visibility != "public", k.parameters.size()); };
     for (const CodeMember& k : code.constructors) {
-      if (k.visibility == "public" && (fewest == nullptr || k.parameters.size() < fewest->parameters.size())) {
-        fewest = &k;
-      }
+      if (k.visibility != "private" && (fewest == nullptr || rank(k) < rank(*fewest))) fewest = &k;
     }
     if (fewest == nullptr) continue;
     Operation& added = model.AddOperation(*c.cls, LastPart(code.name));

@@ -12,13 +12,15 @@
 //  - an operation the code lacks or has with another signature, one that is
 //    private in the code, and one that is not static of a class whose object
 //    a test cannot make (an interface, an abstract class, an inner class, a
-//    class without a public constructor in the code) is refused: it is made
+//    class whose constructors are all private in the code) is refused: it is made
 //    private in the host's model, which every generator leaves alone, and
 //    its reason is kept for the host to tell;
-//  - the object under test is made with a public constructor of the code:
-//    the model's constructors that match one keep it, the others are made
-//    private; when none matches, the public constructor with the fewest
-//    parameters is added to the model (its parameters unnamed).
+//  - the object under test is made with a constructor of the code that is
+//    not private (the test is in the class's package): the model's
+//    constructors that match one keep it, the others are made private; when
+//    none matches, the public constructor with the fewest parameters (else
+//    the one that is not private with the fewest) is added to the model, its
+//    parameters unnamed.
 // Every operation of a class the class path lacks is refused.
 #pragma once
 
