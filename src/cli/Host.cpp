@@ -257,6 +257,9 @@ void Host::OpenStoreFirst() {
     RefuseLogin(kExitFailed, e.Description());
     return;
   }
+  if (DataStoreConnection* connection = store->Connection()) {
+    storedClassPath_ = wb::WorkbenchToolOptions(*connection).StoredOption(wb::kClassPathOption).value_or("");
+  }
   // The run goes on in this store: one login, one session.
   components_->AdoptOpenStore(std::move(store));
 }

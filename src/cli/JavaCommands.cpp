@@ -323,7 +323,8 @@ int RunJavaTest(const JavaTestOptions& options) {
   host.OpenStoreFirst();
   // With the compiled classes behind the model, the host's model gives
   // their real signatures, and what the code lacks is not taken.
-  if (const std::string classPath = CompiledClassPath(options.classPath); !classPath.empty()) {
+  if (const std::string classPath = CompiledClassPath(options.classPath, host.StoredClassPath());
+      !classPath.empty()) {
     wb::Model& opened = *host.Application().OpenModel();
     std::vector<wb::Class*> classes;
     opened.Walk([&](wb::Element& element, int) {

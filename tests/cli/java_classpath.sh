@@ -114,6 +114,18 @@ drift|java-drift/drift.json|java-drift/src||11|11|15|4
 commons-io|umbrello/commons-io-java-import.xmi|/usr/share/java/commons-io.jar||151|151|151|144
 SAMPLES
 
+# The class path the store keeps (ztunittest options --classpath), stored
+# absolute, is the one java-test takes where neither --classpath nor
+# $ZTUNITTEST_CLASSPATH gives one.
+(cd "$tmp" && "$zt" options --store "$tmp/kept" --classpath drift-code >kept.out 2>&1)
+check "options --classpath is kept, absolute" grep -qxF "class path of the compiled classes (option 5): $tmp/drift-code" kept.out
+"$zt" java-test "$data/java-drift/drift.json" --select "Logical View" --recursive --store "$tmp/kept" --user u \
+  --summary-json kept.json </dev/null >/dev/null 2>&1
+check "java-test takes the store's class path" test "$(jq -r '.operations[1].notTakenReason' kept.json)" = \
+  "signature-differs"
+"$zt" options --store "$tmp/kept" --classpath nothing-here >/dev/null 2>&1
+check "an entry that is not there is not kept" test $? -eq 2
+
 # -- The drifted model: what is not taken, and why -----------------------------
 check "each operation's reason in the summary" test "$(jq -r \
   '.operations[] | "\(.operation | sub("^Logical View::drift::"; "")) \(.notTakenReason)"' drift-with.json)" = \

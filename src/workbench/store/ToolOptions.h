@@ -23,6 +23,10 @@
 
 namespace zt::wb {
 
+/// The host's own option beside the maker's: the class path of the compiled
+/// classes behind the models (java-test --classpath); the add-in never reads it.
+inline constexpr int32_t kClassPathOption = 5;
+
 /// Makes `path` the default of option 3 (the resource compiler), used only
 /// while that option is unset and only when the file exists. The host calls
 /// it once at start-up with the path of the bundled wrapper; "" removes it.
