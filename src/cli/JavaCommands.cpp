@@ -33,11 +33,11 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/modErrorHandling.h"
+#include "workbench/code/CodeModel.h"
 #include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
 #include "workbench/store/DatapoolNames.h"
 #include "workbench/store/StoreBase.h"
-#include "workbench/code/CodeModel.h"
 #include "workbench/store/StoreLocation.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/text/Json.h"
@@ -331,8 +331,8 @@ int RunJavaTest(const JavaTestOptions& options) {
       auto* cls = dynamic_cast<wb::Class*>(&element);
       if (cls != nullptr && cls->Language() == GetResString(IDS_LANG_JAVA)) classes.push_back(cls);
     });
-    const wb::CodeComparison comparison(classes,
-                                        wb::DescribeClasses(wb::JavaNamesOf(classes), classPath, RuntimeJar().string()));
+    const wb::CodeComparison comparison(
+        classes, wb::DescribeClasses(wb::JavaNamesOf(classes), classPath, RuntimeJar().string()));
     wb::CodeAdjustments adjustments = wb::ApplyTheCode(opened, comparison);
     for (const std::string& note : adjustments.notes) PrintError(note);
     std::map<const TesselOperation*, NotTakenReason> refusals;

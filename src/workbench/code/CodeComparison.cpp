@@ -136,8 +136,7 @@ CodeComparison::CodeComparison(const std::vector<Class*>& classes, std::vector<C
     }
     for (const auto* members : {&code->constructors, &code->methods}) {
       for (const CodeMember& member : *members) {
-        if (member.inheritedFrom.empty() && !used.count(&member) && !told.count(&member) &&
-            !Implicit(member, *code)) {
+        if (member.inheritedFrom.empty() && !used.count(&member) && !told.count(&member) && !Implicit(member, *code)) {
           check.unmodelled.push_back(&member);
         }
       }

@@ -130,7 +130,9 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
       if (!c.operations.empty()) {
         adjustments.notes.push_back(Text(WB_CODE_CLASS_MISSING, {c.javaName, c.cls->GetQualifiedName()}));
       }
-      for (const OperationCheck& o : c.operations) refuse(o.operation, {"class-not-in-code", Text(WB_CODE_WHY_NO_CLASS, {c.javaName})});
+      for (const OperationCheck& o : c.operations) {
+        refuse(o.operation, {"class-not-in-code", Text(WB_CODE_WHY_NO_CLASS, {c.javaName})});
+      }
       continue;
     }
     const CodeClass& code = *c.code;

@@ -19,8 +19,8 @@ using json::Value;
 
 [[noreturn]] void Malformed(const Value& at, const std::string& what) {
   RaiseError(errc::kInvalidCall, {},
-             Text(WB_CODE_DESCRIPTION_MALFORMED, {std::to_string(at.position.line), std::to_string(at.position.column),
-                                                  what}));
+             Text(WB_CODE_DESCRIPTION_MALFORMED,
+                  {std::to_string(at.position.line), std::to_string(at.position.column), what}));
 }
 
 const Value& Member(const Value& object, std::string_view key, Type type) {
@@ -64,7 +64,8 @@ CodeMember MemberOf(const Value& object) {
 }
 
 bool StartsName(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' ||
+         static_cast<unsigned char>(c) >= 0x80;
 }
 bool InName(char c) { return StartsName(c) || (c >= '0' && c <= '9'); }
 
@@ -133,8 +134,8 @@ std::string SimpleSpelling(const std::string& type) {
     // A dotted name: its parts that start with a small letter, before the
     // first that does not, are its package.
     size_t end = i;
-    while (end < type.size() && (InName(type[end]) || (type[end] == '.' && end + 1 < type.size() &&
-                                                       StartsName(type[end + 1])))) {
+    while (end < type.size() &&
+           (InName(type[end]) || (type[end] == '.' && end + 1 < type.size() && StartsName(type[end + 1])))) {
       ++end;
     }
     std::string name = type.substr(i, end - i);

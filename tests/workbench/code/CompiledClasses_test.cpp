@@ -106,9 +106,10 @@ TEST(CompiledClasses, TheModelIsComparedWithTheCode) {
   ASSERT_EQ(comparison.Classes().size(), 2U);
   std::string lines;
   for (const OperationCheck& o : comparison.Classes()[0].operations) {
-    lines += o.modelSignature + " " + (o.status == OperationCheck::Status::kMatch     ? "same"
-                                       : o.status == OperationCheck::Status::kMissing ? "missing"
-                                                                                      : "differs " + o.codeSignatures) +
+    lines += o.modelSignature + " " +
+             (o.status == OperationCheck::Status::kMatch     ? "same"
+              : o.status == OperationCheck::Status::kMissing ? "missing"
+                                                             : "differs " + o.codeSignatures) +
              "\n";
   }
   EXPECT_EQ(lines,
@@ -140,8 +141,8 @@ TEST(CompiledClasses, TheModelGivesWhatTheCodeHas) {
   EXPECT_EQ(op("lib::Range::hashCode")->Visibility(), OperationVisibility::kPublic);
   // What a test cannot call is private in the host's model, with its reason.
   std::string refused;
-  for (const char* name : {"lib::Range::Range", "lib::Range::format", "lib::Range::secret", "lib::Range::stop",
-                           "lib::Gone::work"}) {
+  for (const char* name :
+       {"lib::Range::Range", "lib::Range::format", "lib::Range::secret", "lib::Range::stop", "lib::Gone::work"}) {
     Operation* o = op(name);
     EXPECT_EQ(o->Visibility(), OperationVisibility::kPrivate) << name;
     const auto found = adjustments.refused.find(o);
@@ -181,12 +182,22 @@ TEST(CompiledClasses, ObjectsATestCannotMake) {
       "typeParameters": [], "parameters": [], "returnType": "void", "throws": []},
      {"name": "make", "visibility": "public", "static": true, "abstract": false, "varargs": false,
       "typeParameters": [], "parameters": [], "returnType": "lib.K", "throws": []}]}]})";
-  for (const Case& c : {
-           Case{"an interface", R"("kind": "interface", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)", "interface"},
-           Case{"abstract", R"("kind": "class", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)", "abstract-class"},
-           Case{"inner", R"("kind": "class", "visibility": "public", "abstract": false, "nested": true, "inner": true|public)", "inner-class"},
-           Case{"a private constructor", R"("kind": "class", "visibility": "public", "abstract": false, "nested": false, "inner": false|private)", "no-public-constructor"},
-       }) {
+  for (
+      const Case& c : {
+          Case{
+              "an interface",
+              R"("kind": "interface", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)",
+              "interface"},
+          Case{"abstract",
+               R"("kind": "class", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)",
+               "abstract-class"},
+          Case{"inner",
+               R"("kind": "class", "visibility": "public", "abstract": false, "nested": true, "inner": true|public)",
+               "inner-class"},
+          Case{"a private constructor",
+               R"("kind": "class", "visibility": "public", "abstract": false, "nested": false, "inner": false|private)",
+               "no-public-constructor"},
+      }) {
     std::string patch = c.patch;
     const size_t bar = patch.find('|');
     std::string text = base;
@@ -199,8 +210,7 @@ TEST(CompiledClasses, ObjectsATestCannotMake) {
     const CodeAdjustments adjustments = ApplyTheCode(*model, comparison);
     ASSERT_EQ(adjustments.refused.size(), 1U) << c.what;
     EXPECT_EQ(adjustments.refused.begin()->second.code, c.code) << c.what;
-    EXPECT_EQ(adjustments.refused.begin()->first, dynamic_cast<Operation*>(model->Find("lib::K::run").at(0)))
-        << c.what;
+    EXPECT_EQ(adjustments.refused.begin()->first, dynamic_cast<Operation*>(model->Find("lib::K::run").at(0))) << c.what;
     EXPECT_TRUE(dynamic_cast<Operation*>(model->Find("lib::K::make").at(0))->IsStatic()) << c.what;
     EXPECT_EQ(model->Find("lib::K::K").size(), 0U) << c.what << ": no constructor added for an object not made";
   }
