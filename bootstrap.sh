@@ -50,14 +50,15 @@ packages=(
 # projects, the javax.ejb API for the generated EJB tests, Maven and the
 # plugins the Maven build of docs/java.md uses offline (Debian's repository
 # /usr/share/maven-repo), the man page's maker, the tools the command-line
-# tests call (git: a project store's branches merged), and the PostgreSQL
-# server of the team store's tests.
+# tests call (git: a project store's branches merged), the PostgreSQL
+# server of the team store's tests, and the compiled classes of the real
+# library an Umbrello sample was imported from (Apache Commons IO's jar).
 test_packages=(
   libgtest-dev libgmock-dev
   llvm libgeronimo-ejb-3.2-spec-java sqlite3 help2man jq git
   maven libmaven-resources-plugin-java libmaven-compiler-plugin-java libsurefire-java
   libbuild-helper-maven-plugin-java
-  postgresql
+  postgresql libcommons-io-java
 )
 if [ "$mode" = test ]; then packages+=("${test_packages[@]}"); fi
 if $listing; then printf '%s\n' "${packages[@]}"; exit 0; fi

@@ -65,6 +65,17 @@ std::string CommandUser();
 /// when it can.
 std::optional<std::string> UserNameFault(const std::string& name, const std::string& source);
 
+/// The runtime jar beside the program (bin/../share/ztunittest/java/).
+/// Raises ZtError 53 when it is not there.
+std::string RuntimeJarPath();
+
+/// The class path of the compiled classes behind a model: `given`
+/// (--classpath) when it is set, else $ZTUNITTEST_CLASSPATH, else `stored`
+/// (the store's tool option); "" when none gives one. Relative folders and
+/// jars are made absolute; raises CommandFailure (2) for an entry that is
+/// not there.
+std::string CompiledClassPath(const std::optional<std::string>& given, const std::string& stored = {});
+
 /// Writes "ztunittest: " and `message` to stderr.
 void PrintError(const std::string& message);
 

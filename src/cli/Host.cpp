@@ -178,7 +178,14 @@ int Host::Start() {
   }
   components_->SetRunObserver(
       {[this](TesselOperation& op, bool taken) {
-         report_.Starting(op, taken);
+         NotTakenReason reason;
+         if (!taken) {
+           // The add-in's log says that it is not taken; the host says why.
+           const auto refused = refusals_.find(&op);
+           reason = refused != refusals_.end() ? refused->second : WhyNotTaken(op, options_.command == "java-test");
+           PrintError(wb::Text(wb::WB_RUN_WHY_NOT_TAKEN, {op.GetQualifiedName(), reason.text}));
+         }
+         report_.Starting(op, taken, reason.code);
          if (taken) {
            for (const std::string& hint : components_->Hints(op)) {
              // Said once a run; the summary keeps it with every operation.
@@ -247,6 +254,9 @@ void Host::OpenStoreFirst() {
   } catch (const ZtError& e) {
     RefuseLogin(kExitFailed, e.Description());
     return;
+  }
+  if (DataStoreConnection* connection = store->Connection()) {
+    storedClassPath_ = wb::WorkbenchToolOptions(*connection).StoredOption(wb::kClassPathOption).value_or("");
   }
   // The run goes on in this store: one login, one session.
   components_->AdoptOpenStore(std::move(store));

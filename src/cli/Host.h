@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -103,6 +104,12 @@ class Host {
 
   wb::Application& Application() { return *application_; }
   OLEServer& AddIn() { return *addIn_; }
+  /// Why operations are not taken that the host itself refused (the code
+  /// behind the model lacks them, ...): told instead of the add-in's rule.
+  void SetRefusals(std::map<const TesselOperation*, NotTakenReason> refusals) { refusals_ = std::move(refusals); }
+  /// The class path the store keeps (`ztunittest options --classpath`), as
+  /// OpenStoreFirst read it; "" when none.
+  const std::string& StoredClassPath() const { return storedClassPath_; }
   wb::WorkbenchComponents& Components() { return *components_; }
   const HostOptions& Options() const { return options_; }
   /// Whether the model file is a JSON model document (not an XMI file).
@@ -122,6 +129,8 @@ class Host {
   void WriteLog(const std::string& line);
 
   HostOptions options_;
+  std::map<const TesselOperation*, NotTakenReason> refusals_;
+  std::string storedClassPath_;
   wb::StoreLocation location_;
   wb::PresetAnswers presets_;
   RunReport report_;

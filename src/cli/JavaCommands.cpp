@@ -33,6 +33,7 @@
 #include "support/DynamicResources.h"
 #include "support/Error.h"
 #include "support/modErrorHandling.h"
+#include "workbench/code/CodeModel.h"
 #include "workbench/components/TemplateProperties.h"
 #include "workbench/model/Application.h"
 #include "workbench/store/DatapoolNames.h"
@@ -294,6 +295,7 @@ struct JavaTestOptions {
   HostOptions host;
   std::string javaTemplate;
   bool junit5 = false;
+  std::optional<std::string> classPath;  ///< --classpath
 };
 
 int RunJavaTest(const JavaTestOptions& options) {
@@ -319,6 +321,24 @@ int RunJavaTest(const JavaTestOptions& options) {
   Host host(hostOptions);
   if (const int status = host.Start(); status != kExitOk) return status;
   host.OpenStoreFirst();
+  // With the compiled classes behind the model, the host's model gives
+  // their real signatures, and what the code lacks is not taken.
+  if (const std::string classPath = CompiledClassPath(options.classPath, host.StoredClassPath());
+      !classPath.empty()) {
+    wb::Model& opened = *host.Application().OpenModel();
+    std::vector<wb::Class*> classes;
+    opened.Walk([&](wb::Element& element, int) {
+      auto* cls = dynamic_cast<wb::Class*>(&element);
+      if (cls != nullptr && cls->Language() == GetResString(IDS_LANG_JAVA)) classes.push_back(cls);
+    });
+    const wb::CodeComparison comparison(
+        classes, wb::DescribeClasses(wb::JavaNamesOf(classes), classPath, RuntimeJar().string()));
+    wb::CodeAdjustments adjustments = wb::ApplyTheCode(opened, comparison);
+    for (const std::string& note : adjustments.notes) PrintError(note);
+    std::map<const TesselOperation*, NotTakenReason> refusals;
+    for (auto& [op, why] : adjustments.refused) refusals.emplace(op, NotTakenReason{why.code, why.text});
+    host.SetRefusals(std::move(refusals));
+  }
   // The model's own choices win: an operation's value, the model's value,
   // the model's definition. Where it has none of them, the given or bundled
   // template is the definition (in memory; the document is not changed).
@@ -363,6 +383,8 @@ int RunJavaClasspath(bool junit5) {
 
 }  // namespace
 
+std::string RuntimeJarPath() { return RuntimeJar().string(); }
+
 void RegisterJavaCommands(CLI::App& app, Action& chosen) {
   auto params = std::make_shared<ParamsOptions>();
   CLI::App* paramsCommand = app.add_subcommand("params", wb::Text(wb::WB_HELP_PARAMS));
@@ -379,6 +401,7 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen) {
   CLI::Option* given =
       javaCommand->add_option("--template", javaTest->javaTemplate, wb::Text(wb::WB_HELP_JAVA_TEMPLATE));
   javaCommand->add_flag("--junit5", javaTest->junit5, wb::Text(wb::WB_HELP_JAVA_TEST_JUNIT5))->excludes(given);
+  javaCommand->add_option("--classpath", javaTest->classPath, wb::Text(wb::WB_HELP_CLASSPATH));
   AddRunOptions(*javaCommand, javaTest->host, true);
   javaCommand->callback([javaTest, &chosen] { chosen = [javaTest] { return RunJavaTest(*javaTest); }; });
 

@@ -1,5 +1,5 @@
 // ztunittest options [--store DIR] [--resource-compiler PATH]
-//                    [--resource-compiler-options TEXT] [--json]
+//                    [--resource-compiler-options TEXT] [--classpath CP] [--json]
 //
 // Sets the tool options that are given ("" unsets one), then prints the
 // current options. Setting opens the store as the generation run does,
@@ -35,6 +35,7 @@ struct OptionsOptions {
   std::string store = "ztstore";
   std::optional<std::string> compiler;
   std::optional<std::string> compilerOptions;
+  std::optional<std::string> classPath;
   bool json = false;
 };
 
@@ -77,12 +78,14 @@ int RunOptions(const OptionsOptions& given) {
     }
   }
 
+  // The class path's entries must be there; they are stored absolute.
+  const std::string classPath = given.classPath ? CompiledClassPath(given.classPath) : std::string();
   const wb::StoreLocation location = wb::ParseStoreLocation(given.store);
   wb::TerminalConsole console;
   std::unique_ptr<wb::StoreBase> store;
   std::unique_ptr<wb::Database> readOnly;
   DataStoreConnection* connection = nullptr;
-  if (given.compiler || given.compilerOptions) {
+  if (given.compiler || given.compilerOptions || given.classPath) {
     const std::string user = CommandUser();
     store = wb::MakeStore(wb::StoreOptions{location, user}, console);
     store->Open();
@@ -98,6 +101,7 @@ int RunOptions(const OptionsOptions& given) {
     wb::Transaction transaction(wb::DatabaseOf(connection));
     if (given.compiler) options->SetOption(tool_option::kResourceCompiler, compiler);
     if (given.compilerOptions) options->SetOption(tool_option::kResourceCompilerOptions, *given.compilerOptions);
+    if (given.classPath) options->SetOption(wb::kClassPathOption, classPath);
     transaction.Commit();
   }
   if (given.json) {
@@ -105,7 +109,8 @@ int RunOptions(const OptionsOptions& given) {
     // value a run takes (the default when not set; null for none).
     wb::json::Value list = wb::json::Value::Array();
     for (const auto& [option, key] : {std::pair{tool_option::kResourceCompiler, "resourceCompiler"},
-                                      std::pair{tool_option::kResourceCompilerOptions, "resourceCompilerOptions"}}) {
+                                      std::pair{tool_option::kResourceCompilerOptions, "resourceCompilerOptions"},
+                                      std::pair{wb::kClassPathOption, "classPath"}}) {
       const std::optional<std::string> stored = options ? options->StoredOption(option) : std::nullopt;
       std::string used = stored.value_or("");
       if (!stored && options && option == tool_option::kResourceCompiler) used = options->GetOption(option);
@@ -124,6 +129,7 @@ int RunOptions(const OptionsOptions& given) {
   std::cout << OptionLine(options.get(), tool_option::kResourceCompiler, wb::WB_OPT_NAME_COMPILER) << "\n"
             << OptionLine(options.get(), tool_option::kResourceCompilerOptions, wb::WB_OPT_NAME_COMPILER_OPTIONS)
             << "\n"
+            << OptionLine(options.get(), wb::kClassPathOption, wb::WB_OPT_NAME_CLASSPATH) << "\n"
             << std::flush;
   return kExitOk;
 }
@@ -137,6 +143,7 @@ void RegisterOptionsCommand(CLI::App& app, Action& chosen) {
   command->add_option("--resource-compiler", given->compiler, wb::Text(wb::WB_HELP_OPTIONS_COMPILER));
   command->add_option("--resource-compiler-options", given->compilerOptions,
                       wb::Text(wb::WB_HELP_OPTIONS_COMPILER_OPTIONS));
+  command->add_option("--classpath", given->classPath, wb::Text(wb::WB_HELP_OPTIONS_CLASSPATH));
   command->add_flag("--json", given->json, wb::Text(wb::WB_HELP_JSON));
   command->callback([given, &chosen] { chosen = [given] { return RunOptions(*given); }; });
 }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/Commands.h"
+#include "generators/GenericJavaGenerator.h"
 #include "support/DynamicResources.h"
 #include "workbench/text/Texts.h"
 
@@ -61,7 +62,39 @@ void RunReport::Begin(int expected, bool details) {
   details_ = details;
 }
 
-void RunReport::Starting(TesselOperation& op, bool taken) {
+NotTakenReason WhyNotTaken(TesselOperation& op, bool javaTest) {
+  TesselClass* cls = op.ParentClass();
+  const std::string className = cls != nullptr ? cls->GetQualifiedName() : std::string();
+  const auto reason = [](const char* code, int16_t text, const std::vector<std::string>& args = {}) {
+    return NotTakenReason{code, wb::Text(text, args)};
+  };
+  if (cls == nullptr) return reason("no-class", wb::WB_WHY_NO_CLASS);
+  if (!javaTest) return reason("no-generator", wb::WB_WHY_NO_GENERATOR, {className});
+  switch (WhyJavaTestNotTaken(&op)) {
+    case JavaNotTaken::kConstructor:
+      return reason("constructor", wb::WB_WHY_CONSTRUCTOR);
+    case JavaNotTaken::kPrivate:
+      return reason("private", wb::WB_WHY_PRIVATE);
+    case JavaNotTaken::kNoPublicConstructor:
+      return reason("no-public-constructor", wb::WB_WHY_NO_PUBLIC_CONSTRUCTOR, {className});
+    case JavaNotTaken::kInterface:
+      return reason("interface", wb::WB_WHY_INTERFACE, {className});
+    case JavaNotTaken::kEnumeration:
+      return reason("enumeration", wb::WB_WHY_ENUMERATION, {className});
+    case JavaNotTaken::kBean:
+      return reason("bean", wb::WB_WHY_BEAN, {className});
+    case JavaNotTaken::kAbstractClass:
+      return reason("abstract-class", wb::WB_WHY_ABSTRACT_CLASS, {className});
+    case JavaNotTaken::kLanguage:
+      return reason("language", wb::WB_WHY_LANGUAGE, {className, cls->Language()});
+    case JavaNotTaken::kNoOperation:
+    case JavaNotTaken::kTaken:
+      break;
+  }
+  return reason("no-class", wb::WB_WHY_NO_CLASS);
+}
+
+void RunReport::Starting(TesselOperation& op, bool taken, const std::string& reason) {
   ++reached_;
   taken_ += taken ? 1 : 0;
   takenNow_ = taken;
@@ -69,6 +102,7 @@ void RunReport::Starting(TesselOperation& op, bool taken) {
   Operation entry;
   entry.name = op.GetQualifiedName();
   entry.taken = taken;
+  if (!taken) entry.notTakenReason = reason;
   // Lines before the first operation are the run's own heading.
   if (!operations_.empty()) entry.log = std::move(pending_);
   pending_.clear();
@@ -199,6 +233,7 @@ Value RunReport::Summary(const std::string& command, const std::string& model, c
                         .Add("index", Value::Number(static_cast<int64_t>(i) + 1))
                         .Add("operation", Value::String(o.name))
                         .Add("outcome", Value::String(outcome))
+                        .Add("notTakenReason", OrNull(o.notTakenReason))
                         .Add("test", test != nullptr ? Value::String(test->path) : Value::Null())
                         .Add("testOutcome", test != nullptr ? Value::String(test->outcome) : Value::Null())
                         .Add("files", std::move(files))

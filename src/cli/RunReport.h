@@ -39,6 +39,17 @@ struct RunTally {
   int storeFailures = 0;
 };
 
+/// Why a generation run does not take an operation: `code` for the summary
+/// (`notTakenReason`), `text` for the line on stderr.
+struct NotTakenReason {
+  std::string code;
+  std::string text;
+};
+
+/// Why the generators of java-test (`javaTest`) or of generate do not take
+/// `op`: the rule of the Java generator it fails, or no generator's.
+NotTakenReason WhyNotTaken(TesselOperation& op, bool javaTest);
+
 /// The exit status of a run: 130 cancelled; 1 when no operation was taken
 /// at all, one taken was not generated, the store failed, or (strict) one
 /// was not taken; else 0.
@@ -50,6 +61,7 @@ class RunReport {
   struct Operation {
     std::string name;    ///< qualified name
     bool taken = false;  ///< a generator takes it
+    std::string notTakenReason;  ///< NotTakenReason::code, when not taken
     bool generated = false;
     int32_t number = 0;  ///< the store's number of it (RunJournal::operation)
     std::vector<wb::RunJournal::Script> scripts;
@@ -65,7 +77,8 @@ class RunReport {
   void Begin(int expected, bool details);
   /// The run reached `op`: the log lines written since the last operation
   /// ended belong to it (before the first one, they are the run's heading).
-  void Starting(TesselOperation& op, bool taken);
+  /// `reason`: why it is not taken (NotTakenReason::code).
+  void Starting(TesselOperation& op, bool taken, const std::string& reason = {});
   /// The run is done with `op`; `journal` holds what was saved for it.
   void Finished(TesselOperation& op, bool generated, const wb::RunJournal& journal);
   /// A host log line of the run.

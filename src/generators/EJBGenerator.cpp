@@ -261,7 +261,7 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     TesselClass* bean = FindClassInPackage(aOperation, beanName);
     const std::string keyName = GetPrimaryKeyClassName(bean);
 
-    const std::string testName = className + operationName;
+    const std::string testName = JavaTestName(aOperation);
     const std::string folder = GetPackagePath(cls);
     const std::string packageName = GetPackageName(cls);
     const std::string returnType = JavaReturnType(aOperation);

@@ -175,7 +175,7 @@ void RequireParameterTypes(TesselOperation* op) {
 std::string JavaTestCodePath(TesselOperation* op, DataStore* ds) {
   TesselOperation& operation = Ref(op);
   TesselClass& cls = Ref(operation.ParentClass());
-  const std::string testName = cls.Name() + operation.Name();
+  const std::string testName = JavaTestName(&operation);
   const std::string folder = GetPackagePath(&cls);
   const std::string suffix = Ref(ds).MakeScriptName(testName, folder, dsJavaScript);
   const std::string sep = GetResString(IDS_BACKSLASH);
@@ -212,24 +212,33 @@ std::string GenericJavaGenerator::GetTestCodePath(TesselOperation* op, DataStore
   return JavaTestCodePath(op, ds);
 }
 
-std::optional<bool> GenericJavaGenerator::IsValidOperationForGeneration(TesselOperation* op) {
+JavaNotTaken WhyJavaTestNotTaken(TesselOperation* op) {
   try {
     TesselClass* cls = Ref(op).ParentClass();
-    if (Ref(cls).Language() != GetResString(IDS_LANG_JAVA)) return false;
+    if (Ref(cls).Language() != GetResString(IDS_LANG_JAVA)) return JavaNotTaken::kLanguage;
     // A constructor is how the test makes its object, not a test of its
     // own; a private operation is out of a test's reach.
-    if (IsConstructor(op) || op->Visibility() == OperationVisibility::kPrivate) return false;
+    if (IsConstructor(op)) return JavaNotTaken::kConstructor;
+    if (op->Visibility() == OperationVisibility::kPrivate) return JavaNotTaken::kPrivate;
     // Nor can it make an object whose constructors are all private.
-    if (!op->IsStatic() && HasConstructor(cls) && GetTestConstructor(cls) == nullptr) return false;
-    if (cls->Stereotype() == GetResString(IDS_STEREO_INTERFACE)) return false;
+    if (!op->IsStatic() && HasConstructor(cls) && GetTestConstructor(cls) == nullptr) {
+      return JavaNotTaken::kNoPublicConstructor;
+    }
+    if (cls->Stereotype() == GetResString(IDS_STEREO_INTERFACE)) return JavaNotTaken::kInterface;
     // The objects of an enumeration are its constants: none is made with new.
-    if (cls->Stereotype() == GetResString(IDS_STEREO_ENUMERATION) && !op->IsStatic()) return false;
+    if (cls->Stereotype() == GetResString(IDS_STEREO_ENUMERATION) && !op->IsStatic()) return JavaNotTaken::kEnumeration;
     const std::string ejbType = GetEJBType(cls);
-    if (ejbType == GetResString(IDS_EJB_SESSION_BEAN) || ejbType == GetResString(IDS_EJB_ENTITY_BEAN)) return false;
-    return !cls->IsAbstract();
+    if (ejbType == GetResString(IDS_EJB_SESSION_BEAN) || ejbType == GetResString(IDS_EJB_ENTITY_BEAN)) {
+      return JavaNotTaken::kBean;
+    }
+    return cls->IsAbstract() ? JavaNotTaken::kAbstractClass : JavaNotTaken::kTaken;
   } catch (...) {
-    return false;
+    return JavaNotTaken::kNoOperation;
   }
+}
+
+std::optional<bool> GenericJavaGenerator::IsValidOperationForGeneration(TesselOperation* op) {
+  return WhyJavaTestNotTaken(op) == JavaNotTaken::kTaken;
 }
 
 std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOperation* aOperation, DataStore* ds) {
@@ -243,7 +252,7 @@ std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOp
       RaiseError(errc::kInvalidCall, {}, FormatResString1(IDS_ERR_CONSTRUCTOR, op.GetQualifiedName()));
     }
     RequireParameterTypes(&op);
-    const std::string testName = className + operationName;
+    const std::string testName = JavaTestName(&op);
     const std::string folder = GetPackagePath(&cls);
     const std::string returnType = JavaReturnType(&op);
 

@@ -28,6 +28,24 @@ namespace zt {
 class TesselClass;
 class TesselItem;
 
+/// Why the Java generator does not take an operation, in the order its rules
+/// are tried; kTaken when it takes it. The host tells the user the reason.
+enum class JavaNotTaken {
+  kTaken,
+  kNoOperation,          ///< no operation, or one without a class
+  kLanguage,             ///< its class's language is not Java
+  kConstructor,          ///< it makes the object under test
+  kPrivate,              ///< out of a test's reach
+  kNoPublicConstructor,  ///< not static, and every constructor the model gives is private
+  kInterface,            ///< of an interface
+  kEnumeration,          ///< not static, of an enumeration
+  kBean,                 ///< of an EJB session or entity bean class
+  kAbstractClass,        ///< of an abstract class
+};
+
+/// The first rule of the Java generator that `op` fails (IsValidOperationForGeneration).
+JavaNotTaken WhyJavaTestNotTaken(TesselOperation* op);
+
 class GenericJavaGenerator : public GeneratorBase {
  public:
   std::string TemplatePropertyName(OperationType optType) override;

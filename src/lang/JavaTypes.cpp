@@ -87,8 +87,14 @@ std::string JavaTestImports(TesselClass* cls, const std::vector<std::string>& ty
   const std::string dot = GetResString(IDS_DOT);
   std::set<std::string> imports;
   for (const std::string& type : types) {
-    for (const std::string& name : NamesIn(type)) {
-      if (name.find(dot) != std::string::npos || InWordList(IDS_JAVA_KEYWORDS, name)) continue;
+    for (std::string name : NamesIn(type)) {
+      // "Outer.Inner" of a nested class of the model needs its outer class
+      // imported; any other qualified name none.
+      if (const size_t first = name.find(dot); first != std::string::npos) {
+        name.resize(first);
+        if (all == nullptr || all->FindFirst(name) <= 0) continue;
+      }
+      if (InWordList(IDS_JAVA_KEYWORDS, name)) continue;
       // A class of the model: none of the test's package (an import would
       // hide it), else the first one, unless it is in the root package.
       std::string imported;

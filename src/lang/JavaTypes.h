@@ -35,7 +35,8 @@ std::string ReadJavaTestVariable(const std::string& name, const std::string& typ
 /// `cls`, in the package of `cls`, needs for the simple names in `types`:
 /// classes of the model in other packages, and the usual java.* types. A
 /// name that a class of the test's own package has, or that java.lang has,
-/// needs none; a class of the root package cannot be imported.
+/// needs none; a class of the root package cannot be imported. A nested
+/// class of the model, "Outer.Inner", is reached through its outer class.
 std::string JavaTestImports(TesselClass* cls, const std::vector<std::string>& types);
 
 }  // namespace zt

@@ -18,14 +18,17 @@ std::unique_ptr<ModelHelper> g_modelHelper;
 std::string PackagePart(const TesselItem* element, const std::string& sep) {
   if (element == nullptr) return {};
   std::string name = element->GetQualifiedName();
-  ReplaceAll(name, GetResString(IDS_SCOPE_SEPARATOR), sep);
-  // Drop the root package's name, then the element's own name.
-  const size_t first = name.find(sep);
+  // Drop the element's own name (a nested class's "Outer.Inner" is one),
+  // then the root package's name.
+  const std::string scope = GetResString(IDS_SCOPE_SEPARATOR);
+  const size_t own = name.rfind(scope);
+  if (own == std::string::npos) return {};
+  name.resize(own);
+  const size_t first = name.find(scope);
   if (first == std::string::npos) return {};
-  name.erase(0, first + sep.size());
-  const size_t last = name.rfind(sep);
-  if (last == std::string::npos) return {};
-  return name.substr(0, last);
+  name.erase(0, first + scope.size());
+  ReplaceAll(name, scope, sep);
+  return name;
 }
 
 // `name` as a Java identifier. Letters, digits, "_" and "$" stay, and so do
@@ -75,9 +78,37 @@ std::string GetJavaPackageName(const TesselItem* element) {
   }
 }
 
+namespace {
+
+// Whether `name` is a nested class's name: Java identifiers joined by dots
+// ("Outer.Inner"), as the XMI reader names a class inside a class.
+bool IsNestedClassName(const std::string& name) {
+  const std::string dot = GetResString(IDS_DOT);
+  if (name.find(dot) == std::string::npos) return false;
+  for (size_t start = 0;;) {
+    const size_t end = name.find(dot, start);
+    const std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part.empty() || JavaIdentifier(part) != part) return false;
+    if (end == std::string::npos) return true;
+    start = end + dot.size();
+  }
+}
+
+}  // namespace
+
 bool IsConstructor(TesselOperation* op) {
   TesselClass* cls = op != nullptr ? op->ParentClass() : nullptr;
-  return cls != nullptr && op->Name() == cls->Name();
+  if (cls == nullptr) return false;
+  const std::string name = cls->Name();
+  if (!IsNestedClassName(name)) return op->Name() == name;
+  return op->Name() == name.substr(name.rfind(GetResString(IDS_DOT)) + GetResString(IDS_DOT).size());
+}
+
+std::string JavaTestName(TesselOperation* op) {
+  TesselOperation& operation = Ref(op);
+  std::string name = Ref(operation.ParentClass()).Name();
+  if (IsNestedClassName(name)) ReplaceAll(name, GetResString(IDS_DOT), {});
+  return name + operation.Name();
 }
 
 TesselOperation* GetTestConstructor(TesselClass* cls) {

@@ -27,8 +27,15 @@ std::string GetPackageName(const TesselItem* element);
 /// Starter_Class_Diagram; "bank.core" stays as it is.
 std::string GetJavaPackageName(const TesselItem* element);
 
-/// Whether `op` is a constructor of its class: an operation named like it.
+/// Whether `op` is a constructor of its class: an operation named like it
+/// (like its last part, for a nested class "Outer.Inner": Java identifiers
+/// joined by dots).
 bool IsConstructor(TesselOperation* op);
+
+/// The name of a test of `op`: its class's name without the dots of a
+/// nested class ("Outer.Inner" gives "OuterInner"; any other name as it is)
+/// and the operation's name.
+std::string JavaTestName(TesselOperation* op);
 
 /// The constructor of `cls` that a Java test makes its object with: of the
 /// constructors the model gives that are not private, the first one marked

@@ -26,7 +26,7 @@ run datapool export Calc_add --store "$store"
 check "export from a missing store exits 1" test "$status" -eq 1
 run options --store "$store"
 check "options of a missing store exits 0" test "$status" -eq 0
-check "options of a missing store are unset" test "$(grep -c '(not set)$' "$tmp/out")" -eq 2
+check "options of a missing store are unset" test "$(grep -c '(not set)$' "$tmp/out")" -eq 3
 check "read-only commands create no store" test ! -e "$store"
 
 # Options: set what is given, print the options; a relative path is stored absolute.
@@ -38,7 +38,8 @@ status=$?
 check "options set exits 0" test "$status" -eq 0
 check "options set prints nothing on stderr" test ! -s "$tmp/err"
 expected="resource compiler (option 3): $tmp/rc.exe
-resource compiler options (option 4): /nologo /l 0x409"
+resource compiler options (option 4): /nologo /l 0x409
+class path of the compiled classes (option 5): (not set)"
 check "options prints what was set" test "$(cat "$tmp/out")" = "$expected"
 run options --store "$store"
 check "options are kept in the store" test "$(cat "$tmp/out")" = "$expected"

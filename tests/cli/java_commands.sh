@@ -48,6 +48,58 @@ check "the three not taken are counted on stderr" grep -q "^ztunittest: 3 of the
 "$zt" java-test "$tmp/order.json" --select shop --store "$tmp/os" --user u --strict </dev/null >/dev/null 2>&1
 check "--strict fails them" test $? -eq 1
 
+# Every operation not taken says why: a line on stderr after the add-in's
+# own log line, and notTakenReason in the summary (null for those taken).
+cat >"$tmp/why.json" <<'JSON'
+{"packages": [{"name": "javax", "packages": [{"name": "ejb", "classes": [{"name": "SessionBean"}]}]},
+ {"name": "why", "classes": [
+  {"name": "Plain", "operations": [{"name": "Plain", "parameters": [{"name": "n", "type": "int"}]},
+    {"name": "hidden", "visibility": "private"}, {"name": "run"}]},
+  {"name": "Shape", "abstract": true, "operations": [{"name": "area", "returnType": "double"}]},
+  {"name": "Api", "stereotype": "Interface", "operations": [{"name": "call"}]},
+  {"name": "Single", "operations": [{"name": "Single", "visibility": "private"}, {"name": "work"}]},
+  {"name": "Color", "stereotype": "enumeration", "literals": ["RED"], "operations": [{"name": "next"}]},
+  {"name": "Calc", "language": "COM", "operations": [{"name": "Add"}]},
+  {"name": "CartBean", "realizes": ["javax::ejb::SessionBean"], "operations": [{"name": "buy"}]}]}]}
+JSON
+"$zt" java-test "$tmp/why.json" --select why --store "$tmp/why" --user u --summary-json "$tmp/why-summary.json" \
+  </dev/null >"$tmp/why.log" 2>"$tmp/why.err"
+check "java-test on the model of every reason exits 0" test $? -eq 0
+reasons=$(jq -r '.operations[] | "\(.operation | sub("^Logical View::why::"; "")) \(.notTakenReason)"' "$tmp/why-summary.json")
+check "each operation's reason in the summary" test "$reasons" = "Plain::Plain constructor
+Plain::hidden private
+Plain::run null
+Shape::area abstract-class
+Api::call interface
+Single::Single constructor
+Single::work no-public-constructor
+Color::next enumeration
+Calc::Add language
+CartBean::buy bean"
+while IFS= read -r line; do
+  check "stderr: $line" grep -qxF "ztunittest: Logical View::why::$line" "$tmp/why.err"
+done <<'LINES'
+Plain::Plain is not taken: it is a constructor: the test makes its object with one, it does not test it
+Plain::hidden is not taken: it is private, out of a test's reach
+Shape::area is not taken: Logical View::why::Shape is abstract: a test cannot make its object
+Api::call is not taken: Logical View::why::Api is an interface: a test has no object to call it on
+Single::work is not taken: every constructor of Logical View::why::Single is private, and the operation is not static: a test cannot make its object
+Color::next is not taken: Logical View::why::Color is an enumeration and the operation is not static: its objects are its constants, which a test does not make
+Calc::Add is not taken: Logical View::why::Calc is not a Java class (its language is "COM")
+CartBean::buy is not taken: Logical View::why::CartBean is an EJB bean class: its tests call it through its home and remote interfaces (generate)
+LINES
+check "one reason line per operation not taken" test "$(grep -c ' is not taken: ' "$tmp/why.err")" -eq 9
+check "the add-in's own log line stays as it is" \
+  grep -qF "Logical View::why::Plain::hidden is not a valid operation for unit test generation." "$tmp/why.log"
+"$zt" generate "$src/examples/bank-ejb.json" --select bank::core --store "$tmp/why-g" --user u \
+  --summary-json "$tmp/why-g.json" </dev/null >/dev/null 2>"$tmp/why-g.err"
+check "generate: no generator takes the beans and the key class" test "$(jq -r \
+  '[.operations[] | select(.outcome == "not-taken") | .notTakenReason] | unique | join(" ")' "$tmp/why-g.json")" = \
+  "no-generator"
+check "generate: and says so" grep -qxF "ztunittest: Logical View::bank::core::TellerBean::withdraw is not taken: \
+no generator takes the operations of Logical View::bank::core::TellerBean: it is no COM interface, EJB home or \
+remote interface or inline EJB bean class (model-rules.md)" "$tmp/why-g.err"
+
 # java-test takes the template the model chooses (the operation's value, the
 # model's value, the model's definition, in this order), and the given or
 # bundled one only where the model chooses none.

@@ -39,7 +39,8 @@ printf '#!/bin/sh\n' >"$tmp/rc.exe" && chmod +x "$tmp/rc.exe"
 "$zt" options --store "$store" --resource-compiler "$tmp/rc.exe" >/dev/null 2>&1
 json "options --json" ".options == [{\"name\": \"resourceCompiler\", \"option\": 3, \"value\": \"$tmp/rc.exe\",
   \"inEffect\": \"$tmp/rc.exe\"}, {\"name\": \"resourceCompilerOptions\", \"option\": 4, \"value\": null,
-  \"inEffect\": null}]" options --store "$store" --json
+  \"inEffect\": null}, {\"name\": \"classPath\", \"option\": 5, \"value\": null, \"inEffect\": null}]" \
+  options --store "$store" --json
 json "model show --json" '.kind == "Model" and (.root.packages[] | select(.name == "bank") | .packages[0].classes[0]
   | .qualifiedName == "Logical View::bank::core::Account" and .stereotype == "EJBRemoteInterface" and
   (.operations | map(.name) | index("deposit")) != null and

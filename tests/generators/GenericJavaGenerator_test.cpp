@@ -260,5 +260,44 @@ TEST_F(JavaOwnTags, TakesWhatATestCanCall) {
       << "an object whose constructors are all private cannot be made";
 }
 
+// A nested class, "Outer.Builder" as the XMI reader names it: its
+// constructor is one, Java names it with its outer class, a test of another
+// package imports the outer class, and the test's own name has no dot.
+TEST_F(JavaOwnTags, NestedClassesAreNamedThroughTheirOuterClass) {
+  auto nested = wb::ParseModelDocument(R"({"packages": [
+      {"name": "lib", "classes": [{"name": "Outer", "language": "Java"},
+        {"name": "Outer.Builder", "language": "Java", "operations": [
+          {"name": "Builder", "parameters": [{"name": "name", "type": "String"}]},
+          {"name": "build", "returnType": "Outer"},
+          {"name": "of", "static": true, "returnType": "Outer.Builder"}]}]},
+      {"name": "app", "classes": [{"name": "User", "language": "Java", "operations": [
+          {"name": "use", "parameters": [{"name": "b", "type": "Outer.Builder"}]},
+          {"name": "name", "parameters": [{"name": "l", "type": "java.util.List<String>"}]}]}]}]})",
+                                       "nested.json");
+  const auto op = [&](const char* name) { return dynamic_cast<TesselOperation*>(nested->Find(name).at(0)); };
+  GenericJavaGenerator java;
+  EXPECT_FALSE(*java.IsValidOperationForGeneration(op("lib::Outer.Builder::Builder"))) << "its constructor";
+  auto build = java.CalculateTemplateParams(op("lib::Outer.Builder::build"), &store_);
+  ASSERT_NE(build, nullptr);
+  EXPECT_EQ(ToText(build->Item("<test_name>")), "OuterBuilderbuild");
+  EXPECT_EQ(ToText(build->Item("<class_name>")), "Outer.Builder");
+  EXPECT_EQ(ToText(build->Item("<java_object_under_test>")),
+            "String name_New = dp.value(\"name_New\").stringValue();\r\n"
+            "Outer.Builder testObject = new Outer.Builder(name_New);");
+  EXPECT_EQ(ToText(build->Item("<java_imports>")), "");
+  EXPECT_EQ(ToText(build->Item("<java_package_name>")), "lib");
+  EXPECT_EQ(java.GetTestCodePath(op("lib::Outer.Builder::build"), &store_), "unittests\\lib\\OuterBuilderbuild.java");
+  auto of = java.CalculateTemplateParams(op("lib::Outer.Builder::of"), &store_);
+  ASSERT_NE(of, nullptr);
+  EXPECT_EQ(ToText(of->Item("<java_call_target>")), "Outer.Builder");
+  auto use = java.CalculateTemplateParams(op("app::User::use"), &store_);
+  ASSERT_NE(use, nullptr);
+  EXPECT_EQ(ToText(use->Item("<java_imports>")), "import lib.Outer;");
+  EXPECT_EQ(ToText(use->Item("<java_parameter_declarations>")), "Outer.Builder b = null;");
+  auto name = java.CalculateTemplateParams(op("app::User::name"), &store_);
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(ToText(name->Item("<java_imports>")), "") << "a qualified name of no model class imports nothing";
+}
+
 }  // namespace
 }  // namespace zt

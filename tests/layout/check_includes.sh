@@ -31,7 +31,8 @@ allowed+=(
   [workbench/model]="$base workbench/text"
   [workbench/documents]="$base workbench/model workbench/system workbench/text"
   [workbench/store]="$base workbench/terminal workbench/system workbench/text"
-  [workbench/components]="$base workbench/store workbench/documents workbench/model workbench/terminal workbench/system workbench/text"
+  [workbench/code]="$base workbench/model workbench/system workbench/text"
+  [workbench/components]="$base workbench/store workbench/documents workbench/code workbench/model workbench/terminal workbench/system workbench/text"
 )
 
 bad=0

@@ -706,13 +706,16 @@ class XmiLoader {
     ReadPackageContents(node, package, depth);
   }
 
-  void ReadClass(pugi::xml_node node, Package& package, int depth) {
+  /// Reads the class `node` into `package`; a class inside the class named
+  /// `outer` is named "Outer.Inner", as Java names it.
+  void ReadClass(pugi::xml_node node, Package& package, int depth, const std::string& outer = {}) {
     CheckNesting(node, depth);
-    const std::string name = node.attribute("name").value();
+    std::string name = node.attribute("name").value();
     if (name.empty()) {
       Warn(node, Text(WB_XMI_WARN_UNNAMED, {Text(WB_WHAT_CLASS)}));
       return;
     }
+    if (!outer.empty()) name = outer + "." + name;
     const std::string unique = FreeName<Class>(package, name, nextClassSuffix_);
     if (unique != name) {
       WarnDuplicate(node, WB_XMI_WARN_DUPLICATE_CLASS, WB_XMI_WARN_DUPLICATE_CLASS_NO_ID, package, name, unique);
@@ -737,10 +740,12 @@ class XmiLoader {
         relations_.push_back({&added, child, Link::kInterfaceRealization});
       } else if (local == "ownedLiteral" && enumeration && !std::string_view(child.attribute("name").value()).empty()) {
         added.AddLiteral(child.attribute("name").value());
-      } else if (local == "nestedClassifier" && IsClassType(UmlType(child))) {
-        // The model has no classes inside classes: a nested class joins the
-        // package of the class that holds it.
-        ReadClass(child, package, depth + 1);
+      } else if ((local == "nestedClassifier" || local == "packagedElement" || local == "ownedMember") &&
+                 (IsClassType(UmlType(child)) || UmlType(child) == "Enumeration")) {
+        // The model has no classes inside classes: a nested class (UML's
+        // nestedClassifier; Umbrello writes a packagedElement inside the
+        // class) joins the package of the class that holds it, named after it.
+        ReadClass(child, package, depth + 1, added.Name());
       }
     }
   }

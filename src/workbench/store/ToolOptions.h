@@ -23,6 +23,10 @@
 
 namespace zt::wb {
 
+/// The host's own option beside the maker's: the class path of the compiled
+/// classes behind the models (java-test --classpath); the add-in never reads it.
+inline constexpr int32_t kClassPathOption = 5;
+
 /// Tool options on a store's database.
 class WorkbenchToolOptions : public ToolOptions {
  public:

@@ -126,6 +126,56 @@ void PosixProcessLauncher::ReapDetached() {
   });
 }
 
+ProgramOutput RunReadingOutput(const std::vector<std::string>& arguments) {
+  if (arguments.empty() || arguments.front().empty()) RaiseError(errc::kInvalidCall, {}, Text(WB_PROC_NO_PROGRAM));
+  const std::string& program = arguments.front();
+  const auto fail = [&](int error) {
+    RaiseError(ErrorNumberOf(error), {}, Text(WB_PROC_SPAWN_FAILED, {program, Text(WB_PROC_CURRENT_FOLDER),
+                                                                     std::strerror(error)}));
+  };
+  int pipeEnds[2];
+  if (::pipe2(pipeEnds, O_CLOEXEC) != 0) fail(errno);
+  std::vector<std::string> copies = arguments;
+  std::vector<char*> argv;
+  for (std::string& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  FileActions actions;
+  ::posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  ::posix_spawn_file_actions_adddup2(actions.Get(), pipeEnds[1], STDOUT_FILENO);
+  pid_t pid = 0;
+  const bool searchPath = program.find('/') == std::string::npos;
+  const int error = searchPath ? ::posix_spawnp(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), environ)
+                               : ::posix_spawn(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), environ);
+  ::close(pipeEnds[1]);
+  if (error != 0) {
+    ::close(pipeEnds[0]);
+    fail(error);
+  }
+  ProgramOutput output;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
+    if (got > 0) {
+      output.out.append(buffer, static_cast<size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  ::close(pipeEnds[0]);
+  int status = 0;
+  pid_t result;
+  do {
+    result = ::waitpid(pid, &status, 0);
+  } while (result < 0 && errno == EINTR);
+  if (result < 0) {
+    const int waitError = errno;
+    RaiseError(errc::kPathFileAccessError, {},
+               Text(WB_PROC_WAIT_FAILED, {std::to_string(pid), std::strerror(waitError)}));
+  }
+  output.status = StatusOf(status);
+  return output;
+}
+
 std::optional<int64_t> PosixProcessLauncher::ShellExecuteEx(const ShellExecuteInfo& info) {
   ReapDetached();
   std::string program = MappedPath(*paths_, info.lpFile, true);

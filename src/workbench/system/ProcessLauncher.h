@@ -60,6 +60,19 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 /// running program (read from /proc/self/exe); "" when that cannot be read.
 std::string BundledResourceCompiler();
 
+/// What a program run by RunReadingOutput printed and how it ended.
+struct ProgramOutput {
+  int32_t status = 0;  ///< its exit status; 128 + n when signal n ended it
+  std::string out;     ///< all it wrote on standard output
+};
+
+/// Runs `arguments` (the program first, looked up on the PATH when it names
+/// no folder) with standard input /dev/null and its standard error the
+/// host's, and waits for it: what it wrote on standard output and its exit
+/// status. Raises error 53 (no such program), 70 (not allowed) or 75 when it
+/// cannot be started or read.
+ProgramOutput RunReadingOutput(const std::vector<std::string>& arguments);
+
 class PosixProcessLauncher : public ProcessLauncher {
  public:
   /// Paths are mapped to the disk with `paths` (owned).

@@ -3,7 +3,7 @@
 # samples are kept as Umbrello wrote them). Needs Debian's umbrello, xvfb,
 # xdotool and dbus:
 #
-#   tests/data/umbrello/make-samples.sh [shop|optparse|bank]...
+#   tests/data/umbrello/make-samples.sh [shop|optparse|bank|commons-io]...
 #
 # Umbrello runs under Xvfb and dbus-run-session, with its settings in a
 # folder of their own (so that the user's are not touched) and uml2=true, so
@@ -21,6 +21,11 @@
 #   "name(parameter : Type = default) : Result", one made static and one
 #   private in its properties dialog. The code it stands for is src/bank.
 #   The clicks are at the places of a 1280x900 screen.
+# - commons-io-java-import.xmi: its Java import of two packages of a real
+#   library, Apache Commons IO 2.11.0 as Debian ships its source (apt-get
+#   source commons-io, which needs a deb-src line in the apt sources):
+#   org.apache.commons.io.comparator and .filefilter, file by file. An
+#   import may stop at a modal "New Class" dialog; Return lets it go on.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 shop=$(cd "$here/../java-library/src/shop" && pwd)
@@ -38,7 +43,12 @@ out=$1
 shift
 "$@" >/dev/null 2>&1 &
 pid=$!
-sleep 25
+# WAIT seconds (25 by default) for it to start and import; a "New Class"
+# dialog that stops an import is answered with Return.
+for _ in $(seq 1 $((${WAIT:-25} / 5))); do
+  sleep 5
+  if xdotool search --name "New Class" >/dev/null 2>&1; then xdotool key Return; fi
+done
 if [ "${DRAW:-0}" = 1 ]; then
   # click X Y [BUTTON]: a click, and time for the window to follow.
   click() { xdotool mousemove "$1" "$2" click "${3:-1}"; sleep 1; }
@@ -126,6 +136,11 @@ for sample in "$@"; do
         "$shop/Orderline.java" "$shop/Order.java" "$shop/util/Counter.java" "$shop/util/Texts.java" ;;
     optparse) run "$here/optparse-java-import.xmi" umbrello5 --set-language-java --import-directory "$here/src/optparse" ;;
     bank) DRAW=1 run "$here/bank-gui.xmi" umbrello5 ;;
-    *) echo "no sample $sample (shop, optparse, bank)" >&2; exit 2 ;;
+    commons-io)
+      (cd "$home" && apt-get source --download-only commons-io >/dev/null && tar xzf commons-io_2.11.0.orig.tar.gz)
+      io="$home/commons-io-2.11.0-src/src/main/java/org/apache/commons/io"
+      WAIT=120 run "$here/commons-io-java-import.xmi" umbrello5 --set-language-java --import-files \
+        "$io"/comparator/*.java "$io"/filefilter/*.java ;;
+    *) echo "no sample $sample (shop, optparse, bank, commons-io)" >&2; exit 2 ;;
   esac
 done

@@ -270,7 +270,7 @@ TEST(XmiStructure, NestingDuplicatesAndUnnamedElements) {
 )"));
   std::string classes;
   for (const Class* c : result.model->FindPackage("p")->ClassList()) classes += c->Name() + " ";
-  EXPECT_EQ(classes, "Car Engine Car_2 ");
+  EXPECT_EQ(classes, "Car Car.Engine Car_2 ") << "a nested class is named after the class that holds it";
   EXPECT_TRUE(ClassOf(result, "p::Car_2").IsAbstract());
   EXPECT_TRUE(ClassOf(result, "p::Car").AttributeList().empty());
   EXPECT_EQ(ClassOf(result, "User").AttributeList()[0]->Type(), "Car_2");
@@ -281,6 +281,54 @@ TEST(XmiStructure, NestingDuplicatesAndUnnamedElements) {
             "a class without a name is skipped\n"
             "\"M::p\" already has a package named \"q\"; the package with id \"q2\" is read as \"q_2\"\n");
   EXPECT_EQ(result.warnings[0].line, 10);
+}
+
+// Classes inside classes, as UML nests them (nestedClassifier) and as
+// Umbrello's Java import writes a Java nested class (a packagedElement inside
+// its class): each joins its package, named "Outer.Inner" as Java names it,
+// and a type that refers to it says so; its constructor is named like its
+// own last part.
+TEST(XmiStructure, NestedClassesAreNamedThroughTheirOuterClasses) {
+  const XmiResult result = Read(Xmi(R"(
+<packagedElement xmi:type="uml:Package" xmi:id="p" name="p">
+  <packagedElement xmi:type="uml:Class" xmi:id="outer" name="Outer">
+    <ownedOperation xmi:id="o1" name="builder" isStatic="true">
+      <ownedParameter xmi:id="o1r" type="builder" direction="return"/>
+    </ownedOperation>
+    <packagedElement xmi:type="uml:Class" xmi:id="builder" name="Builder">
+      <ownedOperation xmi:id="b1" name="Builder"/>
+      <ownedOperation xmi:id="b2" name="mode">
+        <ownedParameter xmi:id="b2p" name="m" type="mode"/>
+        <ownedParameter xmi:id="b2r" type="builder" direction="return"/>
+      </ownedOperation>
+      <packagedElement xmi:type="uml:Class" xmi:id="deep" name="Part"/>
+    </packagedElement>
+    <packagedElement xmi:type="uml:Enumeration" xmi:id="mode" name="Mode"><ownedLiteral xmi:id="l" name="FAST"/></packagedElement>
+    <nestedClassifier xmi:type="uml:Interface" xmi:id="cb" name="Callback"/>
+    <packagedElement xmi:type="uml:Association" xmi:id="as" name="link"/>
+  </packagedElement>
+  <packagedElement xmi:type="uml:Class" xmi:id="builder2" name="Builder"/>
+</packagedElement>
+<packagedElement xmi:type="uml:Class" xmi:id="user" name="User"><ownedAttribute name="b" type="builder"/></packagedElement>
+)"));
+  EXPECT_EQ(ListModel(*result.model),
+            "Model M\n"
+            "  Category M\n"
+            "    Class M::User\n"
+            "      Attribute M::User::b: Outer.Builder\n"
+            "    Category M::p\n"
+            "      Class M::p::Outer\n"
+            "        Operation M::p::Outer::builder(): Outer.Builder static\n"
+            "      Class M::p::Outer.Builder\n"
+            "        Operation M::p::Outer.Builder::Builder()\n"
+            "        Operation M::p::Outer.Builder::mode(m: Outer.Mode): Outer.Builder\n"
+            "          Parameter M::p::Outer.Builder::mode::m: Outer.Mode\n"
+            "      Class M::p::Outer.Builder.Part\n"
+            "      Class M::p::Outer.Mode «enumeration»\n"
+            "        literal FAST\n"
+            "      Class M::p::Outer.Callback «Interface»\n"
+            "      Class M::p::Builder\n");
+  EXPECT_EQ(Messages(result), "") << "Builder and Outer.Builder are two names";
 }
 
 TEST(XmiStereotypes, ApplicationsSetStereotypesPropertiesAndLanguage) {
