@@ -221,7 +221,7 @@ bool Host::IsModelDocument() const {
 
 void Host::OpenStoreFirst() {
   if (const std::optional<std::string> problem = wb::StoreProblem(location_)) {
-    RefuseLogin(kExitFailed, *problem);
+    login_ = {kExitFailed, *problem, true};
     return;
   }
   std::unique_ptr<wb::StoreBase> store = wb::MakeStore({location_, options_.user}, components_->StoreEnvironment());
@@ -247,7 +247,9 @@ void Host::OpenStoreFirst() {
   try {
     store->Open();
   } catch (const ZtError& e) {
-    RefuseLogin(kExitFailed, e.Description());
+    // A store that cannot be opened is no login cancelled: the run does not
+    // start, and the one line says which store and why.
+    login_ = {kExitFailed, e.Description(), true};
     return;
   }
   // The run goes on in this store: one login, one session.
@@ -255,7 +257,7 @@ void Host::OpenStoreFirst() {
 }
 
 void Host::RefuseLogin(int status, const std::string& reason) {
-  login_ = {status, reason};
+  login_ = {status, reason, false};
   components_->RefuseStoreLogin(
       ZtError(errc::kStoreCancelled, {}, reason.empty() ? wb::Text(wb::WB_STORE_LOGIN_CANCELLED) : reason));
 }
@@ -318,7 +320,7 @@ int Host::Generate(const std::function<void()>& run) {
   report_.Begin(OperationsOfSelection(*application_->OpenModel()), !options_.summaryJson.empty());
   components_->Windows().SetRunProgress(0, report_.Expected());
   SetLastRunOutcome(RunOutcome{});
-  run();
+  if (!login_.unopened) run();
   // What the store lost after the add-in was done with an operation is
   // counted from what the store said, not from what the add-in heard.
   report_.Late(components_->StoreLateOutcomes());
@@ -335,7 +337,7 @@ int Host::Generate(const std::function<void()>& run) {
     if (status == kExitOk) status = kExitFailed;
   }
   if (const std::string line = report_.NotTakenLine(options_.strict, options_.command == "java-test");
-      !line.empty() && !outcome.canceled) {
+      !line.empty() && !outcome.canceled && !login_.unopened) {
     PrintError(line);
   }
   if (!options_.summaryJson.empty()) {

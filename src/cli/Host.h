@@ -84,8 +84,9 @@ class Host {
   /// then uses that store (one login, one session). When the login cannot
   /// be made, the add-in still runs: its own login fails as cancelled, so
   /// that its log line and closing text tell so; Generate then says why and
-  /// exits 130 for the cancel word, 2 for input that gave no name, 1 for a
-  /// store that cannot be opened.
+  /// exits 130 for the cancel word, 2 for input that gave no name. A store
+  /// that cannot be opened is no cancelled login: Generate does not run the
+  /// add-in, says which store and why, and exits 1.
   void OpenStoreFirst();
 
   /// Runs a generation (`run` shows the progress window), with the progress
@@ -140,6 +141,8 @@ class Host {
   struct LoginRefusal {
     int status = 0;
     std::string reason;
+    // The store cannot be opened: the add-in does not run at all.
+    bool unopened = false;
   };
   LoginRefusal login_;
   // The hints about operations said on stderr in this run.

@@ -3,6 +3,8 @@
 #include "workbench/store/scripts/ScriptFiles.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -175,6 +177,45 @@ std::string FolderReason(int error) {
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {path.string(), reason}));
 }
 
+// The name of the user `uid`, or its number.
+std::string UserNameOf(uid_t uid) {
+  const passwd* entry = ::getpwuid(uid);
+  return entry != nullptr ? entry->pw_name : std::to_string(uid);
+}
+
+// The name of the group `gid`, or its number.
+std::string GroupNameOf(gid_t gid) {
+  const group* entry = ::getgrgid(gid);
+  return entry != nullptr ? entry->gr_name : std::to_string(gid);
+}
+
+// Whether this process is in the group `gid`.
+bool InGroup(gid_t gid) {
+  if (::getegid() == gid) return true;
+  const int count = ::getgroups(0, nullptr);
+  std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
+  const int got = ::getgroups(count, groups.data());
+  return std::find(groups.begin(), groups.begin() + std::max(got, 0), gid) != groups.begin() + std::max(got, 0);
+}
+
+// Why the folder open as `fd` (shown as `shown`), which this user cannot
+// write, is not writable: whose it is, its group and mode, and in a folder
+// a team shares (`shared`) how its owner opens it to the group.
+std::string NotWritableReason(int fd, const fs::path& shown, bool shared) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Text(WB_STORE_READ_ONLY);
+  const std::string user = UserNameOf(::geteuid());
+  const std::string owner = UserNameOf(st.st_uid);
+  const std::string group = GroupNameOf(st.st_gid);
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+  if ((st.st_mode & S_IWGRP) != 0 && st.st_uid != ::geteuid() && !InGroup(st.st_gid)) {
+    return Text(WB_STORE_NOT_IN_GROUP, {user, group, mode});
+  }
+  if (shared && (st.st_mode & S_IWGRP) == 0) return Text(WB_STORE_NOT_GROUP_WRITABLE, {user, owner, group, mode, shown.string()});
+  return Text(WB_STORE_NOT_WRITABLE, {user, owner, group, mode});
+}
+
 // The answers of the replace question.
 enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
 
@@ -240,13 +281,27 @@ void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown) {
   rootPaths_.clear();
   rootTexts_.clear();
   longestNames_.clear();
-  if (::faccessat(scripts.Get(), ".", W_OK | X_OK, 0) != 0) RaiseCannotOpen(shown, Text(WB_STORE_READ_ONLY));
+  // A scripts folder its group may write (or whose files go to its group:
+  // setgid) is one a team shares: what the store makes in it is made
+  // group-writable, whatever the umask of the member who makes it.
+  struct stat st {};
+  groupShared_ = ::fstat(scripts.Get(), &st) == 0 && (st.st_mode & (S_IWGRP | S_ISGID)) != 0;
+  resolver_.SetGroupShared(groupShared_);
+  if (::faccessat(scripts.Get(), ".", W_OK | X_OK, 0) != 0) {
+    RaiseCannotOpen(shown, NotWritableReason(scripts.Get(), shown, false));
+  }
   std::map<dsScriptType, UniqueFd> roots;
   for (const dsScriptType type : {dsJavaScript, dsVisualBasicScript}) {
-    UniqueFd rootFd = OpenFolderNoFollow(scripts.Get(), RootName(type), true);
+    UniqueFd rootFd = OpenFolderNoFollow(scripts.Get(), RootName(type), true, groupShared_);
     if (!rootFd) RaiseCannotOpen(RootPath(type), FolderReason(errno));
+    // A root its owner made before the folder was shared is opened to the
+    // group when the owner next opens the store.
+    struct stat root {};
+    if (groupShared_ && ::fstat(rootFd.Get(), &root) == 0 && root.st_uid == ::geteuid()) {
+      MakeGroupWritable(rootFd.Get());
+    }
     if (::faccessat(scripts.Get(), RootName(type), W_OK | X_OK, 0) != 0) {
-      RaiseCannotOpen(RootPath(type), Text(WB_STORE_READ_ONLY));
+      RaiseCannotOpen(RootPath(type), NotWritableReason(rootFd.Get(), RootPath(type), groupShared_));
     }
     roots[type] = std::move(rootFd);
   }
@@ -375,7 +430,8 @@ ScriptFiles::Decision ScriptFiles::AskReplace(const std::string& target, const s
 }
 
 int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std::string& name,
-                           const std::string& target, const std::string* content, bool fresh) {
+                           const std::string& target, const std::string* content, bool fresh,
+                           const GenerationMarks& marks) {
   // A file that another writer gives the name and takes away again is
   // looked at a few times, then the name is taken as it is.
   for (int attempt = 0; attempt < 4; ++attempt) {
@@ -392,7 +448,9 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
     // The text written, read back from the temporary file when not at hand.
     const std::optional<ScriptFile> written = content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0})
                                                                  : ReadScript(resolver_, folderFd, temporary);
-    if (written && existing->text == written->text) {
+    if (written && (existing->text == written->text ||
+                    CompareButGenerated(existing->text, written->text, marks.dates, marks.user).dates !=
+                        DateLikeness::kDiffers)) {
       ::unlinkat(folderFd, temporary.c_str(), 0);
       return save_result::kStored;
     }
@@ -408,17 +466,17 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
 int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
                            const std::string& target, const std::string& content, dsScriptType type, bool fresh,
                            std::optional<mode_t> mode, bool unasked, const std::string& path,
-                           std::string_view generated) {
+                           std::string_view generated, const GenerationMarks& marks) {
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
-      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_);
+      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_, groupShared_);
       std::shared_ptr<const std::vector<std::string>> shared =
           !pending_.empty() && *pending_.back().folders == folders
               ? pending_.back().folders
               : std::make_shared<const std::vector<std::string>>(folders);
       pending_.push_back(
-          {std::move(shared), temporary, fileName, target, operation_, fresh, unasked, false, path, std::nullopt});
+          {std::move(shared), temporary, fileName, target, operation_, fresh, unasked, false, path, std::nullopt, marks});
       if (records_ != nullptr) pending_.back().digest = GeneratedDigest(generated);
       pendingTargets_.Insert(TargetDigest(target));
       if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
@@ -427,8 +485,8 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
       }
       return save_result::kStored;
     }
-    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_);
-    const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh);
+    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_, groupShared_);
+    const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh, marks);
     if (placed == save_result::kStored) Remember(type, path, generated);
     if (placed >= 0) return placed;
     const int error = errno;
@@ -443,8 +501,10 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
 }
 
 int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder, dsScriptType type,
-                          const std::string& content, const std::vector<std::string>& dates) {
+                          const std::string& content, const std::vector<std::string>& dates,
+                          const std::string& user) {
   lastSaveFailed_ = false;
+  const GenerationMarks marks{dates, user};
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
   if (!folders) return save_result::kNotWritten;
   const std::string target = Below(RootPath(type), *folders, fileName);
@@ -474,7 +534,8 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
   if (!existing) {
-    return Write(folderFd.Get(), *folders, fileName, target, content, type, true, std::nullopt, false, path, content);
+    return Write(folderFd.Get(), *folders, fileName, target, content, type, true, std::nullopt, false, path, content,
+                 marks);
   }
 
   // The stored file is compared in the line ends of the new text (an editor
@@ -488,7 +549,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   const std::string stored = convert ? WithLineEnds(existing->text, generated) : existing->text;
   const Regeneration regenerated = stored == content
                                        ? Regeneration{.unchanged = true, .asWritten = true, .text = content, .lost = {}, .fault = {}, .regions = false}
-                                       : Regenerate(stored, content, dates);
+                                       : Regenerate(stored, content, dates, user);
   if (regenerated.unchanged) {
     // Only a file that holds what this store writes is recorded as generated:
     // a date in another form, or an edit beside it, is not.
@@ -500,7 +561,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
     if ((existing->mode & S_IWUSR) == 0) return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(EACCES)}));
     const std::string& text = regenerated.text;
     return Write(folderFd.Get(), *folders, fileName, target, convert ? WithLineEnds(text, own) : text, type, false,
-                 existing->mode & 07777, unasked, path, text);
+                 existing->mode & 07777, unasked, path, text, marks);
   };
   // A text made to be generated again (it has user regions) replaces a file
   // that was not edited outside them since it was generated, unasked (in a
@@ -695,7 +756,8 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
-      const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh);
+      const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh,
+                                   script.marks);
       if (placed == save_result::kNotWritten || placed == save_result::kCancelled) {
         // Saving it was answered "stored" (the add-in has logged it so):
         // that it is not, after all, is said where that was.
@@ -766,7 +828,7 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     // A file replaced keeps its permissions.
     std::optional<mode_t> mode;
     if (existing) mode = existing->mode & 07777;
-    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_);
+    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_, groupShared_);
     std::optional<std::string> replaced;
     if (existing) replaced = std::move(existing->text);
     staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(replaced), {}, false});
@@ -821,7 +883,8 @@ void ScriptFiles::PutBack(const StagedScript& script) {
   } else {
     try {
       const std::string temporary =
-          WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target, std::nullopt, write_);
+          WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target, std::nullopt, write_,
+                           groupShared_);
       ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
     } catch (const ZtError& e) {
       Fail(Text(WB_STORE_WRITE_FAILED, {script.target, e.Description()}));
