@@ -51,6 +51,7 @@ struct HostOptions {
   bool strict = false;                   ///< --strict: operations no generator takes fail the run
   std::string summaryJson;               ///< --summary-json FILE
   std::string command;                   ///< the subcommand, for the summary
+  bool quiet = false;                    ///< --quiet: no log on stdout (--log still gets it)
 };
 
 /// Adds the model argument and the shared options to `command`; with
@@ -147,6 +148,12 @@ class Host {
   LoginRefusal login_;
   // The hints about operations said on stderr in this run.
   std::set<std::string> hinted_;
+  // Whether stdout is the terminal the status line is drawn on (stderr).
+  bool logOnScreen_ = false;
+  // The operations the run is done with, for the status line's share.
+  int operationsDone_ = 0;
+  // With --quiet: the lines that count the failures told once.
+  std::function<std::vector<std::string>()> quietCounts_;
 };
 
 }  // namespace zt::cli

@@ -358,19 +358,24 @@ void ScriptFiles::MarkStored(const std::string& fileName, const std::string& fol
   }
 }
 
-int32_t ScriptFiles::Fail(const std::string& message) {
-  Tell(message);
+int32_t ScriptFiles::Fail(int16_t id, const std::vector<std::string>& args) {
+  Tell(id, args);
   lastSaveFailed_ = true;
   return save_result::kNotWritten;
 }
 
-void ScriptFiles::Tell(const std::string& message) {
-  Note(message);
+void ScriptFiles::Tell(int16_t id, const std::vector<std::string>& args) {
+  Note(id, args);
   ++failures_;
 }
 
-void ScriptFiles::Note(const std::string& message) {
-  console_.Write(message + kLineEnd);
+void ScriptFiles::Note(int16_t id, const std::vector<std::string>& args) {
+  const std::string message = Text(id, args);
+  // The cause is the message without the script it is about: the same for
+  // every script that failed for the same reason.
+  std::vector<std::string> withoutSubject = args;
+  if (!withoutSubject.empty()) withoutSubject.front() = Text(WB_STORE_SUBJECT_ELIDED);
+  console_.Tell(message, Text(id, withoutSubject));
   if (failureLog_) failureLog_(message);
 }
 
@@ -379,7 +384,7 @@ std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::s
                                                                     int16_t refusal) {
   const bool tell = refusal != 0;
   const auto refuse = [&](int16_t id, const std::vector<std::string>& args) {
-    if (tell) Fail(Text(id, args));
+    if (tell) Fail(id, args);
     return std::nullopt;
   };
   if (RootName(type) == nullptr) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
@@ -497,7 +502,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
   } catch (const std::exception& e) {
     reason = e.what();
   }
-  return Fail(Text(WB_STORE_WRITE_FAILED, {target, reason}));
+  return Fail(WB_STORE_WRITE_FAILED, {target, reason});
 }
 
 int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder, dsScriptType type,
@@ -508,7 +513,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
   if (!folders) return save_result::kNotWritten;
   const std::string target = Below(RootPath(type), *folders, fileName);
-  const auto refuse = [&] { return Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)})); };
+  const auto refuse = [&] { return Fail(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}); };
 
   // The folder is made and opened below the root in one go: a symbolic link
   // leading out is found before anything is created behind it.
@@ -518,14 +523,14 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
     const int error = errno;
     if (LeavesRoot(error)) return refuse();
     MarkStored(fileName, folder, type);
-    return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(error)}));
+    return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(error)});
   }
   // A name longer than the folder's file system takes fails now, not when a
   // batch renames its temporary file (whose name is cut to fit).
   const long longestName = LongestName(type, folderFd.Get());
   if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
     MarkStored(fileName, folder, type);
-    return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)}));
+    return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)});
   }
   if (pendingTargets_.Contains(TargetDigest(target))) Finish();
   errno = 0;
@@ -558,7 +563,7 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   }
   const auto replace = [&](bool unasked) {
     // A file without write permission is not replaced, as it is not deleted.
-    if ((existing->mode & S_IWUSR) == 0) return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(EACCES)}));
+    if ((existing->mode & S_IWUSR) == 0) return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(EACCES)});
     const std::string& text = regenerated.text;
     return Write(folderFd.Get(), *folders, fileName, target, convert ? WithLineEnds(text, own) : text, type, false,
                  existing->mode & 07777, unasked, path, text, marks);
@@ -589,7 +594,7 @@ int32_t ScriptFiles::Refuse(const std::string& fileName, const std::string& fold
   MarkStored(fileName, folder, type);
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
   const std::string target = folders ? Below(RootPath(type), *folders, fileName) : ShownName(fileName, folder);
-  return Fail(Text(WB_STORE_WRITE_FAILED, {target, reason}));
+  return Fail(WB_STORE_WRITE_FAILED, {target, reason});
 }
 
 void ScriptFiles::Remember(dsScriptType type, const std::string& path, std::string_view text) {
@@ -610,7 +615,7 @@ int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& fold
   if (!folders) return delete_result::kNotDeleted;
   const std::string target = Below(RootPath(type), *folders, fileName);
   const auto failed = [&](int error) {
-    Fail(Text(WB_STORE_DELETE_FAILED, {target, std::strerror(error)}));
+    Fail(WB_STORE_DELETE_FAILED, {target, std::strerror(error)});
     return delete_result::kNotDeleted;
   };
   const UniqueFd folderFd = resolver_.OpenFolderBeneath(roots_.at(type).Get(), *folders, false);
@@ -618,7 +623,7 @@ int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& fold
     const int error = errno;
     if (error == ENOENT) return delete_result::kNoSuchFile;
     if (!LeavesRoot(error)) return failed(error);
-    Fail(Text(WB_STORE_DELETE_REFUSED, {ShownName(fileName, folder), Root(type)}));
+    Fail(WB_STORE_DELETE_REFUSED, {ShownName(fileName, folder), Root(type)});
     return delete_result::kNotDeleted;
   }
   struct stat st {};
@@ -670,11 +675,11 @@ void ScriptFiles::Decide(int32_t operation, Verdict verdict, const std::string& 
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     }
     if (refused) {
-      Tell(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+      Tell(WB_STORE_WRITE_FAILED, {script.target, reason});
       lostOperations_.insert(operation);
       lostScripts_.emplace_back(operation, script.target);
     } else {
-      Note(Text(WB_STORE_KEPT_FOR_DATAPOOL, {script.target}));
+      Note(WB_STORE_KEPT_FOR_DATAPOOL, {script.target});
       keptScripts_.emplace_back(operation, script.target);
     }
     return true;
@@ -719,7 +724,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       if (const UniqueFd at = resolver_.OpenFolderBeneath(root, *script.folders, false)) {
         ::unlinkat(at.Get(), script.temporary.c_str(), 0);
       }
-      Note(Text(WB_STORE_KEPT_FOR_DATAPOOL, {script.target}));
+      Note(WB_STORE_KEPT_FOR_DATAPOOL, {script.target});
       keptScripts_.emplace_back(script.operation, script.target);
       return true;
     });
@@ -762,7 +767,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
         // Saving it was answered "stored" (the add-in has logged it so):
         // that it is not, after all, is said where that was.
         keptScripts_.emplace_back(script.operation, script.target);
-        Note(Text(WB_STORE_KEPT_THEIRS, {script.target}));
+        Note(WB_STORE_KEPT_THEIRS, {script.target});
       }
       if (placed == save_result::kStored && script.digest && records_ != nullptr &&
           records_->Recorded(dsJavaScript, script.path) != script.digest) {
@@ -773,7 +778,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     }
     // Written, but not under its name: the script is lost, and so is its operation.
-    Tell(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+    Tell(WB_STORE_WRITE_FAILED, {script.target, reason});
     lostOperations_.insert(script.operation);
     lostScripts_.emplace_back(script.operation, script.target);
   }
@@ -805,8 +810,8 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
   const UniqueFd folderFd = resolver_.OpenFolderBeneath(rootFd, *folders, true);
   if (!folderFd) {
     const int error = errno;
-    if (LeavesRoot(error)) Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
-    if (!LeavesRoot(error)) Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(error)}));
+    if (LeavesRoot(error)) Fail(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)});
+    if (!LeavesRoot(error)) Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(error)});
     return false;
   }
   for (size_t made = present + 1; made <= folders->size(); ++made) {
@@ -814,13 +819,13 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
   }
   const long longestName = LongestName(type, folderFd.Get());
   if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
-    Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)}));
+    Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)});
     return false;
   }
   errno = 0;
   std::optional<ScriptFile> existing = ReadScript(resolver_, rootFd, Relative(*folders, fileName));
   if (!existing && LeavesRoot(errno)) {
-    Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
+    Fail(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)});
     return false;
   }
   if (existing && existing->text == content) return true;
@@ -833,7 +838,7 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     if (existing) replaced = std::move(existing->text);
     staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(replaced), {}, false});
   } catch (const ZtError& e) {
-    Fail(Text(WB_STORE_WRITE_FAILED, {target, e.Description()}));
+    Fail(WB_STORE_WRITE_FAILED, {target, e.Description()});
     return false;
   }
   return true;
@@ -863,7 +868,7 @@ bool ScriptFiles::PlaceStaged() {
       reason = std::strerror(errno);
     }
     if (!reason.empty()) {
-      Fail(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+      Fail(WB_STORE_WRITE_FAILED, {script.target, reason});
       UndoPlaced();
       return false;
     }
@@ -887,7 +892,7 @@ void ScriptFiles::PutBack(const StagedScript& script) {
                            groupShared_);
       ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
     } catch (const ZtError& e) {
-      Fail(Text(WB_STORE_WRITE_FAILED, {script.target, e.Description()}));
+      Fail(WB_STORE_WRITE_FAILED, {script.target, e.Description()});
     }
   }
 }

@@ -284,12 +284,16 @@ class ScriptFiles {
   // delete form) or, for a name that is no name, its own; 0: told nothing.
   std::optional<std::vector<std::string>> CheckedFolders(const std::string& fileName, const std::string& folder,
                                                          dsScriptType type, int16_t refusal);
-  int32_t Fail(const std::string& message);
-  // Tells a failure on the console and in the failure log, and counts it.
-  void Tell(const std::string& message);
+  // Tells the failure Text(id, args) (Tell), marks the save failed and
+  // returns kNotWritten.
+  int32_t Fail(int16_t id, const std::vector<std::string>& args);
+  // Tells the failure Text(id, args) on the console and in the failure log,
+  // and counts it; its cause (Console::Tell) is the text without its first
+  // argument, the script it is about.
+  void Tell(int16_t id, const std::vector<std::string>& args);
   // Tells what the store did instead of what was asked, as Tell does, without
   // counting it as a failure.
-  void Note(const std::string& message);
+  void Note(int16_t id, const std::vector<std::string>& args);
   // The replace question for `target` (or the for-all answer given); with
   // `loss` (what replacing loses, the question's text) it is asked after
   // "yes to all" too.
