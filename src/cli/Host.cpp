@@ -42,6 +42,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Shows a closing text as the progress window does after a run.
+void PrintClosingText(const std::string& text) { std::cerr << text << std::endl; }
+
 // Whether the descriptors `a` and `b` are one terminal.
 bool SameTerminal(int a, int b) {
   struct stat first {};
@@ -235,22 +238,21 @@ int Host::Start() {
   } else {
     components_->SetModelSaver(wb::XmiRefusingSaver(options_.model));
   }
-  components_->SetRunObserver(
-      {[this](TesselOperation& op, bool taken) {
-         report_.Starting(op, taken);
-         if (taken) {
-           for (const std::string& hint : components_->Hints(op)) {
-             // Said once a run; the summary keeps it with every operation.
-             if (hinted_.insert(hint).second) PrintError(hint);
-             report_.Warn(hint);
-           }
-         }
-         components_->Windows().SetRunProgress(report_.Reached(), report_.Expected());
-       },
-       [this](TesselOperation& op, bool generated) {
-         report_.Finished(op, generated, components_->Journal());
-         components_->Windows().SetRunDone(++operationsDone_);
-       }});
+  components_->SetRunObserver({[this](TesselOperation& op, bool taken) {
+                                 report_.Starting(op, taken);
+                                 if (taken) {
+                                   for (const std::string& hint : components_->Hints(op)) {
+                                     // Said once a run; the summary keeps it with every operation.
+                                     if (hinted_.insert(hint).second) PrintError(hint);
+                                     report_.Warn(hint);
+                                   }
+                                 }
+                                 components_->Windows().SetRunProgress(report_.Reached(), report_.Expected());
+                               },
+                               [this](TesselOperation& op, bool generated) {
+                                 report_.Finished(op, generated, components_->Journal());
+                                 components_->Windows().SetRunDone(++operationsDone_);
+                               }});
   if (!options_.templateFile.empty()) components_->SetPresetTemplatePath(options_.templateFile);
   SetHostComponents(components_.get());
 
@@ -280,6 +282,12 @@ bool Host::IsModelDocument() const {
 }
 
 void Host::OpenStoreFirst() {
+  // A selection without operations needs no store: it is told so before
+  // anyone is asked for a login.
+  if (selectionOfPackages_ && OperationsOfSelection(*application_->OpenModel()) == 0) {
+    nothingSelected_ = true;
+    return;
+  }
   if (const std::optional<std::string> problem = wb::StoreProblem(location_)) {
     login_ = {kExitFailed, *problem, true};
     return;
@@ -360,6 +368,9 @@ int Host::SetSelection() {
       }
       // An element named twice (or by two names) is selected once.
       if (selected.insert(element).second) items.push_back(element);
+      // Nothing, or packages only: without operations the run has nothing
+      // to say but that (the add-in speaks of other elements itself).
+      if (kind != wb::kind::kCategory) selectionOfPackages_ = false;
     }
     if (!found.empty() && !selectable) faults.push_back(wb::Text(wb::WB_HOST_NOT_SELECTABLE, {name, options_.model}));
   }
@@ -380,15 +391,20 @@ int Host::Generate(const std::function<void()>& run) {
   report_.Begin(OperationsOfSelection(*application_->OpenModel()), !options_.summaryJson.empty());
   components_->Windows().SetRunProgress(0, report_.Expected());
   SetLastRunOutcome(RunOutcome{});
-  if (!login_.unopened) run();
+  if (nothingSelected_) {
+    // What the add-in's run would have come to, without a login and a store.
+    PrintClosingText(GetResString(IDS_CLOSING_NO_OPERATIONS));
+  } else if (!login_.unopened) {
+    run();
+  }
   // What the store lost after the add-in was done with an operation is
   // counted from what the store said, not from what the add-in heard.
   report_.Late(components_->StoreLateOutcomes());
   if (report_.LostOperations() > 0) PrintError(wb::Text(wb::WB_RUN_LOST, {std::to_string(report_.LostOperations())}));
   const RunOutcome& outcome = LastRunOutcome();
   int status = login_.status != kExitOk ? login_.status
-                                        : report_.ExitStatus(outcome.canceled, options_.strict,
-                                                             components_->StoreFailures());
+               : nothingSelected_       ? kExitFailed
+                                  : report_.ExitStatus(outcome.canceled, options_.strict, components_->StoreFailures());
   // Failures told once (--quiet): how many more each cause had.
   if (quietCounts_) {
     for (const std::string& line : quietCounts_()) PrintError(line);
@@ -401,7 +417,7 @@ int Host::Generate(const std::function<void()>& run) {
     if (status == kExitOk) status = kExitFailed;
   }
   if (const std::string line = report_.NotTakenLine(options_.strict, options_.command == "java-test");
-      !line.empty() && !outcome.canceled && !login_.unopened) {
+      !line.empty() && !outcome.canceled && !login_.unopened && !nothingSelected_) {
     PrintError(line);
   }
   if (!options_.summaryJson.empty()) {

@@ -87,7 +87,9 @@ class Host {
   /// that its log line and closing text tell so; Generate then says why and
   /// exits 130 for the cancel word, 2 for input that gave no name. A store
   /// that cannot be opened is no cancelled login: Generate does not run the
-  /// add-in, says which store and why, and exits 1.
+  /// add-in, says which store and why, and exits 1. A selection of packages
+  /// (or none) without operations asks nothing: Generate says so, as the
+  /// add-in would, and exits 1.
   void OpenStoreFirst();
 
   /// Runs a generation (`run` shows the progress window), with the progress
@@ -152,6 +154,11 @@ class Host {
   bool logOnScreen_ = false;
   // The operations the run is done with, for the status line's share.
   int operationsDone_ = 0;
+  // The selection holds no operation: the run needs no login and does not
+  // start (OpenStoreFirst).
+  bool nothingSelected_ = false;
+  // The selection holds packages only (or nothing).
+  bool selectionOfPackages_ = true;
   // With --quiet: the lines that count the failures told once.
   std::function<std::vector<std::string>()> quietCounts_;
 };

@@ -363,17 +363,17 @@ TEST_F(TerminalWindows, TheStatusLineShowsTheRunsShareTheTimeAndTheTimeLeft) {
   system->ShowModal(*window);
   const std::string out = out_.str();
   EXPECT_EQ(beforeFirst.find("of 4"), std::string::npos) << "nothing before the first operation";
-  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE, {"--------------------", "  0",
-                                                  "operation 1 of 4, 0:00" + join + "Generating"})),
+  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE,
+                          {"--------------------", "  0", "operation 1 of 4, 0:00" + join + "Generating"})),
             std::string::npos)
       << out;
   // One of four done after 60.3 s: three more take 3:01.
   EXPECT_EQ(atSecond.substr(atSecond.rfind(kErase)),
-            kErase + Text(WB_TERM_PROGRESS_LINE, {"#####---------------", " 25",
-                                                  "operation 2 of 4, 1:00, 3:01 left" + join + "Generating"}));
+            kErase + Text(WB_TERM_PROGRESS_LINE,
+                          {"#####---------------", " 25", "operation 2 of 4, 1:00, 3:01 left" + join + "Generating"}));
   EXPECT_EQ(atThird.substr(atThird.rfind(kErase)),
-            kErase + Text(WB_TERM_PROGRESS_LINE, {"##########----------", " 50",
-                                                  "operation 3 of 4, 1:01, 1:02 left" + join + "Generating"}));
+            kErase + Text(WB_TERM_PROGRESS_LINE,
+                          {"##########----------", " 50", "operation 3 of 4, 1:01, 1:02 left" + join + "Generating"}));
   EXPECT_EQ(Count(out, "operation 4 of 4"), 1u) << "only the final bar: the redraw bound holds";
   EXPECT_EQ(out.substr(out.rfind(kErase)),
             kErase + Text(WB_TERM_PROGRESS_LINE, {"####################", "100", "operation 4 of 4, 1:01, 0:00 left"}) +

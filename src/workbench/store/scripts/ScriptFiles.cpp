@@ -212,7 +212,9 @@ std::string NotWritableReason(int fd, const fs::path& shown, bool shared) {
   if ((st.st_mode & S_IWGRP) != 0 && st.st_uid != ::geteuid() && !InGroup(st.st_gid)) {
     return Text(WB_STORE_NOT_IN_GROUP, {user, group, mode});
   }
-  if (shared && (st.st_mode & S_IWGRP) == 0) return Text(WB_STORE_NOT_GROUP_WRITABLE, {user, owner, group, mode, shown.string()});
+  if (shared && (st.st_mode & S_IWGRP) == 0) {
+    return Text(WB_STORE_NOT_GROUP_WRITABLE, {user, owner, group, mode, shown.string()});
+  }
   return Text(WB_STORE_NOT_WRITABLE, {user, owner, group, mode});
 }
 
@@ -453,9 +455,9 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
     // The text written, read back from the temporary file when not at hand.
     const std::optional<ScriptFile> written = content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0})
                                                                  : ReadScript(resolver_, folderFd, temporary);
-    if (written && (existing->text == written->text ||
-                    CompareButGenerated(existing->text, written->text, marks.dates, marks.user).dates !=
-                        DateLikeness::kDiffers)) {
+    if (written &&
+        (existing->text == written->text ||
+         CompareButGenerated(existing->text, written->text, marks.dates, marks.user).dates != DateLikeness::kDiffers)) {
       ::unlinkat(folderFd, temporary.c_str(), 0);
       return save_result::kStored;
     }
@@ -475,13 +477,14 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
-      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_, groupShared_);
+      const std::string temporary =
+          WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_, groupShared_);
       std::shared_ptr<const std::vector<std::string>> shared =
           !pending_.empty() && *pending_.back().folders == folders
               ? pending_.back().folders
               : std::make_shared<const std::vector<std::string>>(folders);
-      pending_.push_back(
-          {std::move(shared), temporary, fileName, target, operation_, fresh, unasked, false, path, std::nullopt, marks});
+      pending_.push_back({std::move(shared), temporary, fileName, target, operation_, fresh, unasked, false, path,
+                          std::nullopt, marks});
       if (records_ != nullptr) pending_.back().digest = GeneratedDigest(generated);
       pendingTargets_.Insert(TargetDigest(target));
       if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
@@ -490,7 +493,8 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
       }
       return save_result::kStored;
     }
-    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_, groupShared_);
+    const std::string temporary =
+        WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_, groupShared_);
     const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh, marks);
     if (placed == save_result::kStored) Remember(type, path, generated);
     if (placed >= 0) return placed;
@@ -506,8 +510,7 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
 }
 
 int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder, dsScriptType type,
-                          const std::string& content, const std::vector<std::string>& dates,
-                          const std::string& user) {
+                          const std::string& content, const std::vector<std::string>& dates, const std::string& user) {
   lastSaveFailed_ = false;
   const GenerationMarks marks{dates, user};
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
@@ -552,9 +555,13 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   const bool convert = own != generated && own != LineEnds::kMixed && generated != LineEnds::kMixed &&
                        own != LineEnds::kNone && generated != LineEnds::kNone;
   const std::string stored = convert ? WithLineEnds(existing->text, generated) : existing->text;
-  const Regeneration regenerated = stored == content
-                                       ? Regeneration{.unchanged = true, .asWritten = true, .text = content, .lost = {}, .fault = {}, .regions = false}
-                                       : Regenerate(stored, content, dates, user);
+  const Regeneration regenerated = stored == content ? Regeneration{.unchanged = true,
+                                                                    .asWritten = true,
+                                                                    .text = content,
+                                                                    .lost = {},
+                                                                    .fault = {},
+                                                                    .regions = false}
+                                                     : Regenerate(stored, content, dates, user);
   if (regenerated.unchanged) {
     // Only a file that holds what this store writes is recorded as generated:
     // a date in another form, or an edit beside it, is not.
@@ -761,8 +768,8 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
-      const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh,
-                                   script.marks);
+      const int32_t placed =
+          Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh, script.marks);
       if (placed == save_result::kNotWritten || placed == save_result::kCancelled) {
         // Saving it was answered "stored" (the add-in has logged it so):
         // that it is not, after all, is said where that was.
@@ -833,7 +840,8 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     // A file replaced keeps its permissions.
     std::optional<mode_t> mode;
     if (existing) mode = existing->mode & 07777;
-    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_, groupShared_);
+    std::string temporary =
+        WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_, groupShared_);
     std::optional<std::string> replaced;
     if (existing) replaced = std::move(existing->text);
     staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(replaced), {}, false});
@@ -887,9 +895,8 @@ void ScriptFiles::PutBack(const StagedScript& script) {
     ::renameat(folder, script.kept.c_str(), folder, script.name.c_str());
   } else {
     try {
-      const std::string temporary =
-          WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target, std::nullopt, write_,
-                           groupShared_);
+      const std::string temporary = WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target,
+                                                     std::nullopt, write_, groupShared_);
       ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
     } catch (const ZtError& e) {
       Fail(WB_STORE_WRITE_FAILED, {script.target, e.Description()});

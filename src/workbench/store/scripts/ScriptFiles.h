@@ -180,8 +180,8 @@ class ScriptFiles {
   /// user cancels. A file there is regenerated (UserRegions.h): its user
   /// regions are carried into `content`, and a file that then differs only
   /// in the texts `dates` (the generation date `content` holds) and in the
-  /// user it names where `content` names `user` is left alone, unasked; replacing one whose regions would be lost asks even
-  /// after "yes to all", naming them.
+  /// user it names where `content` names `user` is left alone, unasked; replacing one whose regions would be lost asks
+  /// even after "yes to all", naming them.
   int32_t Save(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& content,
                const std::vector<std::string>& dates = {}, const std::string& user = {});
   /// Does not store the script, telling `reason` as Save tells a failed

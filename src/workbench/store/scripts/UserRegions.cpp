@@ -164,7 +164,8 @@ std::vector<size_t> UserPlaces(std::string_view text, std::string_view user) {
 std::pair<size_t, size_t> LineAround(std::string_view text, size_t at) {
   const size_t start = at == 0 ? 0 : text.rfind('\n', at - 1);
   const size_t end = text.find('\n', at);
-  return {start == std::string_view::npos || at == 0 ? 0 : start + 1, end == std::string_view::npos ? text.size() : end};
+  return {start == std::string_view::npos || at == 0 ? 0 : start + 1,
+          end == std::string_view::npos ? text.size() : end};
 }
 
 // The line number `line` (from 0) of `text`: its first byte and the byte
@@ -290,8 +291,8 @@ DateLikeness CompareButDates(std::string_view stored, std::string_view generated
   return best;
 }
 
-Likeness CompareButGenerated(std::string_view stored, std::string_view generated,
-                             const std::vector<std::string>& dates, std::string_view user) {
+Likeness CompareButGenerated(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates,
+                             std::string_view user) {
   Likeness likeness{CompareButDates(stored, generated, dates), false};
   if (likeness.dates != DateLikeness::kDiffers || user.empty()) return likeness;
   const std::vector<size_t> places = UserPlaces(generated, user);
@@ -317,8 +318,8 @@ bool SameButDates(std::string_view stored, std::string_view generated, const std
   return CompareButDates(stored, generated, dates) != DateLikeness::kDiffers;
 }
 
-Regeneration Regenerate(const std::string& stored, const std::string& generated,
-                        const std::vector<std::string>& dates, std::string_view user) {
+Regeneration Regenerate(const std::string& stored, const std::string& generated, const std::vector<std::string>& dates,
+                        std::string_view user) {
   Regeneration result;
   const RegionScan old = ScanUserRegions(stored);
   if (!old.fault.empty()) {

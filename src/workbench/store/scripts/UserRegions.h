@@ -94,8 +94,8 @@ struct Likeness {
 /// CompareButDates, where `stored` may also name another user than `user`
 /// where `generated` names `user` (see the file comment); an empty `user`
 /// compares as CompareButDates does.
-Likeness CompareButGenerated(std::string_view stored, std::string_view generated,
-                             const std::vector<std::string>& dates, std::string_view user);
+Likeness CompareButGenerated(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates,
+                             std::string_view user);
 
 /// Whether CompareButDates finds `stored` the same but for its dates.
 bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates);
