@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <utility>
 
 #include "support/Error.h"
 #include "workbench/system/Outputs.h"
@@ -201,11 +204,32 @@ void PrintError(const std::string& message) {
 
 int Run(int argc, char** argv) {
   CLI::App app{wb::Text(wb::WB_APP_DESCRIPTION), "ztunittest"};
+  // The help in the user's language: the parser's labels and groups, set
+  // before the subcommands, which take them over.
+  auto format = std::make_shared<CLI::Formatter>();
+  const std::pair<const char*, int16_t> labels[] = {
+      {"Usage", wb::WB_CLI_LABEL_USAGE},       {"OPTIONS", wb::WB_CLI_LABEL_OPTIONS},
+      {"SUBCOMMAND", wb::WB_CLI_LABEL_COMMAND}, {"SUBCOMMANDS", wb::WB_CLI_LABEL_COMMANDS},
+      {"REQUIRED", wb::WB_CLI_LABEL_REQUIRED},  {"Positionals", wb::WB_CLI_LABEL_POSITIONALS},
+  };
+  for (const auto& [label, id] : labels) format->label(label, wb::Text(id));
+  app.formatter(format);
+  app.option_defaults()->group(wb::Text(wb::WB_CLI_GROUP_OPTIONS));
+  app.group(wb::Text(wb::WB_CLI_GROUP_COMMANDS));
+  app.set_help_flag("-h,--help", wb::Text(wb::WB_CLI_HELP_FLAG));
   app.set_version_flag("--version", wb::Text(wb::WB_VERSION, {ZT_VERSION}), wb::Text(wb::WB_HELP_VERSION));
   app.require_subcommand(1);
 
   Action chosen;
   for (Registrar registrar : kCommands) registrar(app, chosen);
+  // A subcommand's help flag is made before it takes the groups over.
+  const std::function<void(CLI::App&)> regroup = [&](CLI::App& command) {
+    for (CLI::App* sub : command.get_subcommands([](CLI::App*) { return true; })) {
+      if (CLI::Option* help = sub->get_help_ptr()) help->group(wb::Text(wb::WB_CLI_GROUP_OPTIONS));
+      regroup(*sub);
+    }
+  };
+  regroup(app);
   // After the subcommands, which would take it over.
   app.footer(wb::Text(wb::WB_HELP_FOOTER));
 

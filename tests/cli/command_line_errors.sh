@@ -39,6 +39,14 @@ de_DE.UTF-8|generate|ztunittest: ztunittest generate braucht MODEL|Mehr dazu: "z
 de_DE.UTF-8|generate $bank extra|ztunittest: ztunittest generate nimmt nicht: extra|Mehr dazu: "ztunittest generate --help".
 EOF2
 
+# The help's labels and groups in the user's language.
+LANG=de_DE.UTF-8 "$zt" datapool --help >"$tmp/help.de"
+check "German help: its usage line" grep -q '^Aufruf: ztunittest datapool \[OPTIONEN\] BEFEHL$' "$tmp/help.de"
+check "German help: its groups" bash -c "grep -qx 'Optionen:' '$tmp/help.de' && grep -qx 'Befehle:' '$tmp/help.de'"
+check "German help: the help flag" grep -q -- '-h,--help  *Diese Hilfe zeigen und enden' "$tmp/help.de"
+"$zt" generate --help >"$tmp/help.en"
+check "English help: as before" bash -c "grep -q '^Usage: ztunittest generate \[OPTIONS\] model' '$tmp/help.en' && grep -qx 'Options:' '$tmp/help.en'"
+
 # A value that looks like an option is the option's value, not a mistyped option.
 "$zt" options --store "$tmp/opts" --resource-compiler-options --fast >"$tmp/out" 2>"$tmp/err"
 check "an option's value that starts with -- is taken (status $?)" grep -q -- 'option 4): --fast' "$tmp/out"
