@@ -9,10 +9,12 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace CLI {
 class App;
-}
+class ParseError;
+}  // namespace CLI
 
 namespace zt::cli {
 
@@ -78,6 +80,22 @@ std::string CompiledClassPath(const std::optional<std::string>& given, const std
 
 /// Writes "ztunittest: " and `message` to stderr.
 void PrintError(const std::string& message);
+
+/// The one of `candidates` that `word` was most likely meant to be (at most
+/// two edits away, or a beginning of it); nullopt when none is near.
+std::optional<std::string> Nearest(const std::string& word, const std::vector<std::string>& candidates);
+
+/// Checks the words of a command line (`args`, without the program's name)
+/// against the commands of `app` before it parses them: a word where a
+/// command is due names one, an option `--NAME` is one of its command.
+/// Raises CommandFailure (2) naming the first that is not, with the one it
+/// may have meant.
+void CheckWords(CLI::App& app, const std::vector<std::string>& args);
+
+/// The message for a parse that failed with `error`, in the user's language
+/// where it is the command line's own (a command or an option that is
+/// required, arguments left over), and the hint to --help.
+std::string ParseFailure(CLI::App& app, const CLI::ParseError& error);
 
 /// Parses the command line and runs the chosen subcommand.
 int Run(int argc, char** argv);

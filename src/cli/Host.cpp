@@ -1,6 +1,8 @@
 #include "cli/Host.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
@@ -9,7 +11,9 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <set>
+#include <vector>
 
 #include "addin/OLEServer.h"
 #include "cli/Commands.h"
@@ -38,6 +42,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Shows a closing text as the progress window does after a run.
+void PrintClosingText(const std::string& text) { std::cerr << text << std::endl; }
+
+// Whether the descriptors `a` and `b` are one terminal.
+bool SameTerminal(int a, int b) {
+  struct stat first {};
+  struct stat second {};
+  return ::isatty(a) != 0 && ::isatty(b) != 0 && ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 &&
+         first.st_rdev == second.st_rdev;
+}
+
 // The first bytes of a file, enough to tell its format.
 std::string ReadHead(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -46,6 +61,35 @@ std::string ReadHead(const std::string& path) {
   head.resize(static_cast<size_t>(in.gcount()));
   return head;
 }
+
+// The terminal of a --quiet run: a failure whose cause was told already
+// is counted, not shown again; the counts are told once the run is over.
+class QuietConsole final : public wb::TerminalConsole {
+ public:
+  void Tell(const std::string& message, const std::string& cause) override {
+    auto [known, fresh] = causes_.try_emplace(cause, 0);
+    if (fresh) {
+      order_.push_back(cause);
+      Write(message + "\n");
+    } else {
+      ++known->second;
+    }
+  }
+  /// One line for each cause told more than once, after its count.
+  std::vector<std::string> Counts() const {
+    std::vector<std::string> lines;
+    for (const std::string& cause : order_) {
+      if (const int more = causes_.at(cause); more > 0) {
+        lines.push_back(wb::Text(wb::WB_RUN_SAME_CAUSE, {std::to_string(more), cause}));
+      }
+    }
+    return lines;
+  }
+
+ private:
+  std::map<std::string, int> causes_;  // how many more each cause was told
+  std::vector<std::string> order_;     // the causes in the order first told
+};
 
 }  // namespace
 
@@ -63,6 +107,7 @@ void AddHostOptions(CLI::App& command, HostOptions& options, bool withSelection)
   command.add_option("--user", options.user, wb::Text(wb::WB_HELP_USER));
   command.add_option("--log", options.log, wb::Text(wb::WB_HELP_LOG));
   command.add_option("--language", options.language, wb::Text(wb::WB_HELP_LANGUAGE));
+  command.add_flag("-q,--quiet", options.quiet, wb::Text(wb::WB_HELP_QUIET));
 }
 
 void AddRunOptions(CLI::App& command, HostOptions& options, bool generation) {
@@ -98,9 +143,17 @@ Host::~Host() {
 }
 
 void Host::WriteLog(const std::string& line) {
-  // A log line must not end up on the progress line of stderr.
-  if (components_) components_->Windows().ClearProgress();
-  std::cout << line << '\n';
+  if (!options_.quiet) {
+    // On the screen of the status line, the log line goes above it: the
+    // line is erased, the log line written, and the line put back below.
+    wb::TerminalWindowSystem* windows = logOnScreen_ && components_ ? &components_->Windows() : nullptr;
+    if (windows != nullptr) windows->ClearProgress();
+    std::cout << line << '\n';
+    if (windows != nullptr) {
+      std::cout.flush();
+      windows->RestoreProgress();
+    }
+  }
   if (logCopy_) *logCopy_ << line << '\n' << std::flush;  // a failure stops the copy; Generate tells it
   report_.Log(line);
 }
@@ -149,6 +202,7 @@ int Host::Start() {
     logCopy_ = std::make_unique<std::ostream>(logBuffer_.get());
   }
 
+  logOnScreen_ = SameTerminal(STDOUT_FILENO, STDERR_FILENO);
   application_ = std::make_unique<wb::Application>();
   application_->SetCurrentModel(std::move(model));
   application_->SetLogSink([this](const std::string& line) { WriteLog(line); });
@@ -157,7 +211,13 @@ int Host::Start() {
   application_->AddIns().AddAddIn(GetResString(IDS_ADDIN_RECORD_PWT));
   application_->HostMenuItemsOf(GetResString(IDS_ADDIN_NAME), GetResString(IDS_ADDIN_RECORD_PWT));
 
-  console_ = std::make_unique<wb::TerminalConsole>();
+  if (options_.quiet) {
+    auto quiet = std::make_unique<QuietConsole>();
+    quietCounts_ = [console = quiet.get()] { return console->Counts(); };
+    console_ = std::move(quiet);
+  } else {
+    console_ = std::make_unique<wb::TerminalConsole>();
+  }
   console_->SetPresets(&presets_);
   wb::StoreOptions storeOptions;
   storeOptions.location = location_;
@@ -195,7 +255,10 @@ int Host::Start() {
          }
          components_->Windows().SetRunProgress(report_.Reached(), report_.Expected());
        },
-       [this](TesselOperation& op, bool generated) { report_.Finished(op, generated, components_->Journal()); }});
+       [this](TesselOperation& op, bool generated) {
+         report_.Finished(op, generated, components_->Journal());
+         components_->Windows().SetRunDone(++operationsDone_);
+       }});
   if (!options_.templateFile.empty()) components_->SetPresetTemplatePath(options_.templateFile);
   SetHostComponents(components_.get());
 
@@ -225,8 +288,14 @@ bool Host::IsModelDocument() const {
 }
 
 void Host::OpenStoreFirst() {
+  // A selection without operations needs no store: it is told so before
+  // anyone is asked for a login.
+  if (selectionOfPackages_ && OperationsOfSelection(*application_->OpenModel()) == 0) {
+    nothingSelected_ = true;
+    return;
+  }
   if (const std::optional<std::string> problem = wb::StoreProblem(location_)) {
-    RefuseLogin(kExitFailed, *problem);
+    login_ = {kExitFailed, *problem, true};
     return;
   }
   std::unique_ptr<wb::StoreBase> store = wb::MakeStore({location_, options_.user}, components_->StoreEnvironment());
@@ -252,7 +321,9 @@ void Host::OpenStoreFirst() {
   try {
     store->Open();
   } catch (const ZtError& e) {
-    RefuseLogin(kExitFailed, e.Description());
+    // A store that cannot be opened is no login cancelled: the run does not
+    // start, and the one line says which store and why.
+    login_ = {kExitFailed, e.Description(), true};
     return;
   }
   if (DataStoreConnection* connection = store->Connection()) {
@@ -263,7 +334,7 @@ void Host::OpenStoreFirst() {
 }
 
 void Host::RefuseLogin(int status, const std::string& reason) {
-  login_ = {status, reason};
+  login_ = {status, reason, false};
   components_->RefuseStoreLogin(
       ZtError(errc::kStoreCancelled, {}, reason.empty() ? wb::Text(wb::WB_STORE_LOGIN_CANCELLED) : reason));
 }
@@ -306,6 +377,9 @@ int Host::SetSelection() {
       }
       // An element named twice (or by two names) is selected once.
       if (selected.insert(element).second) items.push_back(element);
+      // Nothing, or packages only: without operations the run has nothing
+      // to say but that (the add-in speaks of other elements itself).
+      if (kind != wb::kind::kCategory) selectionOfPackages_ = false;
     }
     if (!found.empty() && !selectable) faults.push_back(wb::Text(wb::WB_HOST_NOT_SELECTABLE, {name, options_.model}));
   }
@@ -326,15 +400,24 @@ int Host::Generate(const std::function<void()>& run) {
   report_.Begin(OperationsOfSelection(*application_->OpenModel()), !options_.summaryJson.empty());
   components_->Windows().SetRunProgress(0, report_.Expected());
   SetLastRunOutcome(RunOutcome{});
-  run();
+  if (nothingSelected_) {
+    // What the add-in's run would have come to, without a login and a store.
+    PrintClosingText(GetResString(IDS_CLOSING_NO_OPERATIONS));
+  } else if (!login_.unopened) {
+    run();
+  }
   // What the store lost after the add-in was done with an operation is
   // counted from what the store said, not from what the add-in heard.
   report_.Late(components_->StoreLateOutcomes());
   if (report_.LostOperations() > 0) PrintError(wb::Text(wb::WB_RUN_LOST, {std::to_string(report_.LostOperations())}));
   const RunOutcome& outcome = LastRunOutcome();
   int status = login_.status != kExitOk ? login_.status
-                                        : report_.ExitStatus(outcome.canceled, options_.strict,
-                                                             components_->StoreFailures());
+               : nothingSelected_       ? kExitFailed
+                                  : report_.ExitStatus(outcome.canceled, options_.strict, components_->StoreFailures());
+  // Failures told once (--quiet): how many more each cause had.
+  if (quietCounts_) {
+    for (const std::string& line : quietCounts_()) PrintError(line);
+  }
   // The add-in has told of the failed login as a cancel; what it was comes last.
   if (!login_.reason.empty()) PrintError(login_.reason);
   if (logCopy_) logCopy_->flush();
@@ -343,7 +426,7 @@ int Host::Generate(const std::function<void()>& run) {
     if (status == kExitOk) status = kExitFailed;
   }
   if (const std::string line = report_.NotTakenLine(options_.strict, options_.command == "java-test");
-      !line.empty() && !outcome.canceled) {
+      !line.empty() && !outcome.canceled && !login_.unopened && !nothingSelected_) {
     PrintError(line);
   }
   if (!options_.summaryJson.empty()) {

@@ -52,6 +52,7 @@ struct HostOptions {
   bool strict = false;                   ///< --strict: operations no generator takes fail the run
   std::string summaryJson;               ///< --summary-json FILE
   std::string command;                   ///< the subcommand, for the summary
+  bool quiet = false;                    ///< --quiet: no log on stdout (--log still gets it)
 };
 
 /// Adds the model argument and the shared options to `command`; with
@@ -85,8 +86,11 @@ class Host {
   /// then uses that store (one login, one session). When the login cannot
   /// be made, the add-in still runs: its own login fails as cancelled, so
   /// that its log line and closing text tell so; Generate then says why and
-  /// exits 130 for the cancel word, 2 for input that gave no name, 1 for a
-  /// store that cannot be opened.
+  /// exits 130 for the cancel word, 2 for input that gave no name. A store
+  /// that cannot be opened is no cancelled login: Generate does not run the
+  /// add-in, says which store and why, and exits 1. A selection of packages
+  /// (or none) without operations asks nothing: Generate says so, as the
+  /// add-in would, and exits 1.
   void OpenStoreFirst();
 
   /// Runs a generation (`run` shows the progress window), with the progress
@@ -149,10 +153,23 @@ class Host {
   struct LoginRefusal {
     int status = 0;
     std::string reason;
+    // The store cannot be opened: the add-in does not run at all.
+    bool unopened = false;
   };
   LoginRefusal login_;
   // The hints about operations said on stderr in this run.
   std::set<std::string> hinted_;
+  // Whether stdout is the terminal the status line is drawn on (stderr).
+  bool logOnScreen_ = false;
+  // The operations the run is done with, for the status line's share.
+  int operationsDone_ = 0;
+  // The selection holds no operation: the run needs no login and does not
+  // start (OpenStoreFirst).
+  bool nothingSelected_ = false;
+  // The selection holds packages only (or nothing).
+  bool selectionOfPackages_ = true;
+  // With --quiet: the lines that count the failures told once.
+  std::function<std::vector<std::string>()> quietCounts_;
 };
 
 }  // namespace zt::cli

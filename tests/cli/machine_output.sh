@@ -133,7 +133,7 @@ helps() {
     helps "$@" "$sub"
   done
 }
-helps | grep -oE '^  (-h,)?--[a-z0-9-]+' | sed 's/^ *\(-h,\)\?//' | sort -u >"$tmp/help-options"
+helps | grep -oE '^  (-[a-z],)?--[a-z0-9-]+' | sed 's/^ *\(-[a-z],\)\?//' | sort -u >"$tmp/help-options"
 # ...and those of the README's table of options.
 sed -n '/^| option | commands | what it does |/,/^$/p' "$src/README.md" | grep -oE '^\| `--[a-z0-9-]+' |
   sed 's/^| `//' | sort -u >"$tmp/readme-options"

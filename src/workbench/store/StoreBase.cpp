@@ -190,7 +190,7 @@ int32_t StoreBase::SaveGeneratedScript(const std::string& fileName, const std::s
       return scripts_.Refuse(fileName, folder, type, refused->second);
     }
   }
-  return scripts_.Save(fileName, folder, type, content, dates);
+  return scripts_.Save(fileName, folder, type, content, dates, userName_);
 }
 
 int32_t StoreBase::DeleteScript(const std::string& fileName, const std::string& folder, dsScriptType type) {

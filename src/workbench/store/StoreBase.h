@@ -157,7 +157,8 @@ class StoreBase : public DataStore {
   int32_t SaveScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                      const std::string& content) override;
   /// Stores a generated script: a stored file that differs only in the
-  /// texts `dates` is left alone (ScriptFiles::Save).
+  /// texts `dates` and in the user it names (this store's user, where another
+  /// user's name stands in the stored file) is left alone (ScriptFiles::Save).
   int32_t SaveGeneratedScript(const std::string& fileName, const std::string& folder, dsScriptType type,
                               const std::string& content, const std::vector<std::string>& dates) override;
   bool LastSaveFailed() override { return scripts_.LastSaveFailed(); }

@@ -209,7 +209,8 @@ std::string TemporaryName(const std::string& name) {
 }  // namespace
 
 std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
-                             const std::string& shownPath, std::optional<mode_t> mode, const WriteHook& write) {
+                             const std::string& shownPath, std::optional<mode_t> mode, const WriteHook& write,
+                             bool groupWritable) {
   // The writer's pid in the name lets a later run tell a temporary whose
   // writer was killed from one that is being written. Created with the usual
   // permissions (0666 less the umask), or given `mode` before anything is
@@ -224,6 +225,7 @@ std::string WriteTemporaryIn(int folder, const std::string& name, const std::str
   if (fd < 0) RaiseFileError(errno, shownPath);
   size_t written = 0;
   int error = mode && ::fchmod(fd, *mode) != 0 ? errno : 0;
+  if (error == 0 && groupWritable && MakeGroupWritable(fd) != 0) error = errno;
   while (error == 0 && written < content.size()) {
     const ssize_t n = WriteSome(write, fd, content.data() + written, content.size() - written);
     if (n < 0 && errno == EINTR) continue;

@@ -131,10 +131,11 @@ std::string WriteTemporaryBeside(const std::string& nativePath, const std::strin
 /// The same in the open folder `folder` for the file `name`: returns the
 /// temporary file's name in that folder (created there with O_EXCL, so never
 /// through a symbolic link), with the permissions `mode` when given (those
-/// of a file it is to replace). Errors name `shownPath`.
+/// of a file it is to replace), and readable and writable by the group too
+/// when `groupWritable` (a folder a team shares). Errors name `shownPath`.
 std::string WriteTemporaryIn(int folder, const std::string& name, const std::string& content, bool sync,
                              const std::string& shownPath, std::optional<mode_t> mode = std::nullopt,
-                             const WriteHook& write = {});
+                             const WriteHook& write = {}, bool groupWritable = false);
 
 /// What the open file `fd` holds from where it is read on; nullopt with
 /// errno set when it cannot be read.

@@ -66,9 +66,26 @@ UniqueFd OpenFolder(const std::string& path) {
   return UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create) {
-  if (create && ::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return UniqueFd();
-  return UniqueFd(OpenNoFollow(parent, name, O_RDONLY | O_DIRECTORY));
+UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create, bool groupShared) {
+  bool made = false;
+  if (create) {
+    made = ::mkdirat(parent, name.c_str(), 0777) == 0;
+    if (!made && errno != EEXIST) return UniqueFd();
+  }
+  UniqueFd folder(OpenNoFollow(parent, name, O_RDONLY | O_DIRECTORY));
+  if (folder && made && groupShared && MakeGroupWritable(folder.Get()) != 0) return UniqueFd();
+  return folder;
+}
+
+int MakeGroupWritable(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return -1;
+  // A folder in a setgid folder is setgid itself (the kernel sees to it):
+  // what is made below it goes on belonging to the team's group.
+  const mode_t group = S_ISDIR(st.st_mode) ? S_IRWXG : S_IRGRP | S_IWGRP;
+  const mode_t mode = st.st_mode & 07777;
+  if ((mode & group) == group) return 0;
+  return ::fchmod(fd, mode | group);
 }
 
 int PathResolver::Openat2Beneath(int root, const std::string& relative, int flags) {
@@ -108,8 +125,10 @@ UniqueFd PathResolver::OpenFolderBeneath(int root, const std::vector<std::string
     path.push_back(part);
     UniqueFd next = OpenBeneath(root, Joined(path, '/'), flags);
     if (!next && errno == ENOENT) {
-      if (::mkdirat(current.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) return UniqueFd();
+      const bool made = ::mkdirat(current.Get(), part.c_str(), 0777) == 0;
+      if (!made && errno != EEXIST) return UniqueFd();
       next = OpenBeneath(root, Joined(path, '/'), flags);
+      if (next && made && groupShared_ && MakeGroupWritable(next.Get()) != 0) return UniqueFd();
     }
     if (!next) return UniqueFd();
     current = std::move(next);

@@ -45,10 +45,16 @@ class UniqueFd {
 UniqueFd OpenFolder(const std::string& path);
 
 /// Opens the folder `name` (one component) in the folder `parent` without
-/// following a symbolic link, making it first (mode 0777 less the umask)
-/// when `create` and it is missing. An invalid descriptor with errno set
-/// when it cannot: ELOOP for a symbolic link, ENOTDIR for another file.
-UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create);
+/// following a symbolic link, making it first (mode 0777 less the umask,
+/// and group-writable when `groupShared`) when `create` and it is missing.
+/// An invalid descriptor with errno set when it cannot: ELOOP for a
+/// symbolic link, ENOTDIR for another file.
+UniqueFd OpenFolderNoFollow(int parent, const std::string& name, bool create, bool groupShared = false);
+
+/// Makes the folder or file open as `fd` readable and writable by its group
+/// (and a folder searchable), whatever the umask took away: what a folder a
+/// team shares needs of everything made in it. -1 with errno when it cannot.
+int MakeGroupWritable(int fd);
 
 /// How paths below a folder held open are resolved (see the file comment):
 /// with openat2 while the kernel takes it, else component by component. A
@@ -72,6 +78,10 @@ class PathResolver {
   /// is in use and the kernel has it; without, no link is followed.
   bool ResolvesBeneath();
 
+  /// With true, the folders this resolver makes are group-writable
+  /// (MakeGroupWritable): the folder they are made in is one a team shares.
+  void SetGroupShared(bool shared) { groupShared_ = shared; }
+
   /// For tests: with false, this resolver acts as on a kernel without
   /// openat2; true gives openat2 back where the kernel has it.
   void UseOpenat2(bool use) { openat2_ = use; }
@@ -82,6 +92,8 @@ class PathResolver {
 
   // Whether openat2 is used: cleared at its first ENOSYS, and by UseOpenat2.
   bool openat2_ = true;
+  // Whether the folders made are group-writable (SetGroupShared).
+  bool groupShared_ = false;
 };
 
 /// Whether errno `error` of the calls above says that the path would have

@@ -82,7 +82,12 @@ std::optional<std::string> TerminalConsole::ReadLine() {
   return line;
 }
 
+void Console::Tell(const std::string& message, const std::string& /*cause*/) { Write(message + kLineEnd); }
+
 void TerminalConsole::Write(const std::string& text) {
+  // What the log said before comes first: a question or a message is never
+  // shown ahead of log lines still in standard output's buffer.
+  std::cout.flush();
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
 }

@@ -39,6 +39,12 @@ class Console {
   /// Shows `text` exactly as given; nothing is appended.
   virtual void Write(const std::string& text) = 0;
 
+  /// Tells `message`, a failure or what was done instead of what was asked,
+  /// on a line of its own; `cause` is the message without what it is about
+  /// (the same for every file that failed for one reason). The terminal
+  /// shows the message; a console may tell repeated causes once (--quiet).
+  virtual void Tell(const std::string& message, const std::string& cause);
+
   /// The answers given in advance; nullptr when there are none.
   virtual const PresetAnswers* Presets() const { return presets_; }
   /// Borrows `presets` (nullptr: none), which must outlive the console.
@@ -53,7 +59,9 @@ class TerminalConsole : public Console {
  public:
   /// Drops a trailing carriage return, so CR LF input reads as LF input.
   std::optional<std::string> ReadLine() override;
-  /// Writes to stderr and flushes, so a prompt is visible before the read.
+  /// Writes to stderr and flushes, so a prompt is visible before the read;
+  /// standard output is flushed first, so that what was written there
+  /// before (the log) comes before it on a shared screen or file.
   void Write(const std::string& text) override;
 };
 

@@ -179,6 +179,7 @@ class TerminalWindowSystem::ModalScope {
     system_.pending_ = false;
     system_.lastDraw_.reset();
     system_.checkedAt_.reset();
+    system_.lastLine_.clear();
     if (system_.modalDepth_ == 1) system_.shownAt_ = system_.clock_();
   }
 
@@ -189,6 +190,7 @@ class TerminalWindowSystem::ModalScope {
     if (--system_.modalDepth_ == 0) {
       system_.runCurrent_ = 0;
       system_.runTotal_ = 0;
+      system_.runDone_ = 0;
       if (installed_) ::sigaction(SIGINT, &system_.previousAction_, nullptr);
     }
   }
@@ -227,6 +229,15 @@ std::optional<std::string> TerminalWindowSystem::ProgressSafeConsole::ReadLine()
 void TerminalWindowSystem::ProgressSafeConsole::Write(const std::string& text) {
   system_.ClearProgress();
   system_.console_.Write(text);
+  // A message that ended its line gives the status line back; a question
+  // waits for its answer where it is.
+  if (!text.empty() && text.back() == '\n') system_.RestoreProgress();
+}
+
+void TerminalWindowSystem::ProgressSafeConsole::Tell(const std::string& message, const std::string& cause) {
+  system_.ClearProgress();
+  system_.console_.Tell(message, cause);
+  system_.RestoreProgress();
 }
 
 int32_t TerminalWindowSystem::MessageBox(const std::string& text, int32_t flags, int32_t unattended) {
@@ -303,6 +314,19 @@ void TerminalWindowSystem::ClearProgress() {
   pending_ = true;
 }
 
+void TerminalWindowSystem::RestoreProgress() {
+  if (onScreen_ || !pending_ || modal_ == nullptr || !isTerminal_ || lastLine_.empty()) return;
+  checkedAt_ = clock_();
+  if (lastDraw_ && *checkedAt_ - *lastDraw_ >= kRedrawInterval) {
+    DrawIfDue();
+    return;
+  }
+  checkedAt_.reset();
+  // The content as it was; it stays pending for the next redraw that is due.
+  out_ << kEraseLine << lastLine_ << std::flush;
+  onScreen_ = true;
+}
+
 void TerminalWindowSystem::SimulateInterrupt() { RecordInterrupt(SIGINT); }
 
 bool TerminalWindowSystem::InterruptRecorded() { return g_interrupts.load(std::memory_order_relaxed) != 0; }
@@ -313,15 +337,32 @@ void TerminalWindowSystem::SetRunProgress(int current, int total) {
   if (modal_ != nullptr) Changed(*modal_);
 }
 
+void TerminalWindowSystem::SetRunDone(int done) {
+  runDone_ = done;
+  if (modal_ != nullptr) Changed(*modal_);
+}
+
+std::optional<double> TerminalWindowSystem::RunShare() const {
+  if (runCurrent_ < 1 || runTotal_ < 1 || modal_ == nullptr) return std::nullopt;
+  return std::clamp(static_cast<double>(runDone_) / runTotal_, 0.0, 1.0);
+}
+
 std::string TerminalWindowSystem::RunPart() const {
   if (runCurrent_ < 1 || modal_ == nullptr) return {};
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(clock_() - shownAt_).count();
-  const auto two = [](int64_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
-  const std::string elapsed =
-      seconds >= 3600
-          ? Text(WB_TERM_ELAPSED_HOURS, {std::to_string(seconds / 3600), two(seconds / 60 % 60), two(seconds % 60)})
-          : Text(WB_TERM_ELAPSED, {std::to_string(seconds / 60), two(seconds % 60)});
-  return Text(WB_TERM_RUN_PROGRESS, {std::to_string(runCurrent_), std::to_string(runTotal_), elapsed});
+  const auto time = [](int64_t seconds) {
+    const auto two = [](int64_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    return seconds >= 3600 ? Text(WB_TERM_ELAPSED_HOURS,
+                                  {std::to_string(seconds / 3600), two(seconds / 60 % 60), two(seconds % 60)})
+                           : Text(WB_TERM_ELAPSED, {std::to_string(seconds / 60), two(seconds % 60)});
+  };
+  const int64_t elapsed = std::chrono::duration_cast<std::chrono::seconds>(clock_() - shownAt_).count();
+  const std::string current = std::to_string(runCurrent_);
+  const std::string total = std::to_string(runTotal_);
+  // The time left, from the pace of the operations done so far.
+  if (runDone_ < 1 || runDone_ > runTotal_) return Text(WB_TERM_RUN_PROGRESS, {current, total, time(elapsed)});
+  const auto clockNow = std::chrono::duration_cast<std::chrono::milliseconds>(clock_() - shownAt_).count();
+  const int64_t left = (clockNow * (runTotal_ - runDone_) / runDone_ + 999) / 1000;
+  return Text(WB_TERM_RUN_PROGRESS_LEFT, {current, total, time(elapsed), time(left)});
 }
 
 void TerminalWindowSystem::Changed(const TerminalStatusWindow& window) {
@@ -344,7 +385,8 @@ void TerminalWindowSystem::DrawIfDue() {
   const std::chrono::milliseconds now = checkedAt_ ? *checkedAt_ : clock_();
   checkedAt_.reset();
   if (lastDraw_ && now - *lastDraw_ < kRedrawInterval) return;
-  out_ << kEraseLine << StatusLine(*modal_, true) << std::flush;
+  lastLine_ = StatusLine(*modal_, true);
+  out_ << kEraseLine << lastLine_ << std::flush;
   onScreen_ = true;
   pending_ = false;
   lastDraw_ = now;
@@ -366,8 +408,14 @@ void TerminalWindowSystem::ShowLines(const std::string& text) {
 }
 
 std::string TerminalWindowSystem::StatusLine(const TerminalStatusWindow& window, bool withMessage) const {
+  // The run's own share when the host tells it; the add-in's figure (for the
+  // template in hand) only without.
   double fraction = 0;
-  if (window.ProgressMax() > 0) fraction = static_cast<double>(window.ProgressValue()) / window.ProgressMax();
+  if (const std::optional<double> share = RunShare()) {
+    fraction = *share;
+  } else if (window.ProgressMax() > 0) {
+    fraction = static_cast<double>(window.ProgressValue()) / window.ProgressMax();
+  }
   fraction = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
   const int done = static_cast<int>(std::lround(fraction * kBarCells));
   const std::string bar = Repeated("#", done) + Repeated("-", kBarCells - done);

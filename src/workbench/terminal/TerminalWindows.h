@@ -9,18 +9,24 @@
 // closing text the run left in the window, clicks the button and makes sure
 // the window is unloaded. While the run goes on, and only when the output is
 // a terminal, one status line shows a bar, the percent and the message (its
-// lines joined by " — ") after "operation k of N" and the time elapsed
-// when the host says how far the run is, redrawn at most every kRedrawInterval of the
-// monotonic clock; changes in between are drawn by the next update or
-// DoEvents once the interval has passed, and the last state is drawn (as a
-// bar that stays on screen) before the closing text. On anything that is
-// not a terminal nothing of the progress is printed.
+// lines joined by " — "). When the host says how far the run is
+// (SetRunProgress, SetRunDone), the bar and the percent are the run's own —
+// the share of its operations done — followed by "operation k of N", the
+// time elapsed and, once an operation is done, the time left; otherwise they
+// are the add-in's (its figure for the template in hand). The line is
+// redrawn at most every kRedrawInterval of the monotonic clock; changes in
+// between are drawn by the next update or DoEvents once the interval has
+// passed, and the last state is drawn (as a bar that stays on screen)
+// before the closing text. On anything that is not a terminal nothing of
+// the progress is printed.
 //
 // Nothing else may write over the status line. Whatever the dialogs show
 // goes through DialogConsole(), which erases the line (carriage return and
-// clear-line) before the first character; the host calls ClearProgress()
-// before it writes anything itself (a log line on stdout). An erased line
-// comes back with the next redraw.
+// clear-line) before the first character, and puts it back after a message
+// that ends its line (not after a question, which waits for its answer
+// where it is); the host calls ClearProgress() before it writes a log line
+// on the same screen and RestoreProgress() after it, so that the status
+// line stays below the log as it scrolls.
 //
 // Ctrl-C. While a window is shown modally a SIGINT handler is installed
 // that only records the signal (also a second and later Ctrl-C; with
@@ -156,11 +162,17 @@ class TerminalWindowSystem final : public WindowSystem {
   void SetBeforeInput(std::function<void()> hook) { beforeInput_ = std::move(hook); }
   /// Erases the status line when it is on screen.
   void ClearProgress();
+  /// Puts an erased status line back at once: its content as last drawn, or
+  /// anew when a redraw is due (see the file comment).
+  void RestoreProgress();
   /// The run has reached operation `current` of `total` (counted by the host
   /// from the selection): from the first operation on, the status line shows
-  /// "operation k of N" and the time since the modal window was shown,
-  /// before the message. Cleared when the modal display ends.
+  /// the run's share done, "operation k of N", the time since the modal
+  /// window was shown and the time left, before the message. Cleared when
+  /// the modal display ends.
   void SetRunProgress(int current, int total);
+  /// `done` operations of the run are done (the share the bar shows).
+  void SetRunDone(int done);
   /// Stops the run shown: the modal window's button is clicked at the next
   /// DoEvents, as a Ctrl-C clicks it (a host stops a run whose store is gone).
   void StopRun() { stopRequested_ = true; }
@@ -181,6 +193,7 @@ class TerminalWindowSystem final : public WindowSystem {
     explicit ProgressSafeConsole(TerminalWindowSystem& system) : system_(system) {}
     std::optional<std::string> ReadLine() override;
     void Write(const std::string& text) override;
+    void Tell(const std::string& message, const std::string& cause) override;
     const PresetAnswers* Presets() const override { return system_.console_.Presets(); }
 
    private:
@@ -194,8 +207,10 @@ class TerminalWindowSystem final : public WindowSystem {
   void DrawFinal(const TerminalStatusWindow& window);
   void ShowLines(const std::string& text);
   std::string StatusLine(const TerminalStatusWindow& window, bool withMessage) const;
-  // "operation k of N, m:ss", or "" before the first operation.
+  // "operation k of N, m:ss[, m:ss left]", or "" before the first operation.
   std::string RunPart() const;
+  // The share of the run done, from 0 to 1; nullopt when the host tells none.
+  std::optional<double> RunShare() const;
 
   Console& console_;
   ProgressSafeConsole dialogConsole_;
@@ -216,6 +231,9 @@ class TerminalWindowSystem final : public WindowSystem {
   std::chrono::milliseconds shownAt_{0};
   int runCurrent_ = 0;
   int runTotal_ = 0;
+  int runDone_ = 0;
+  // The status line as last drawn, for RestoreProgress.
+  std::string lastLine_;
   std::function<void()> beforeInput_;
   std::map<std::string, std::string> questionKeys_;
 };

@@ -102,6 +102,73 @@ TEST(UserRegions, OnlyTheDateTextMayDiffer) {
   EXPECT_FALSE(SameButDates("// generated 01/02/25 10:11:12.", "// generated 12/08/26 07:00:00.", {}));
 }
 
+// The user a header names is no edit, as the date is not: a teammate who
+// generates the same text finds it unchanged, but never as what the store
+// wrote for this user.
+TEST(UserRegions, AnotherUserInTheHeaderIsNoChange) {
+  const std::vector<std::string> date{"12/08/26 07:00:00"};
+  const std::string header = "// AgetA: unit test of A.getA, generated 12/08/26 07:00:00 for zt-bob.\r\n";
+  const std::string body = "class AgetA {\r\n}\r\n";
+  constexpr DateLikeness kSame = DateLikeness::kSameForm;
+  constexpr DateLikeness kOther = DateLikeness::kOtherForm;
+  constexpr DateLikeness kDiffers = DateLikeness::kDiffers;
+  struct Case {
+    const char* what;
+    std::string stored;
+    std::string generated;
+    std::string user;
+    DateLikeness likeness;
+    bool otherUser;
+  };
+  const Case cases[] = {
+      {"another user, another date",
+       "// AgetA: unit test of A.getA, generated 01/02/25 10:11:12 for zt-ann.\r\n" + body, header + body, "zt-bob",
+       kSame, true},
+      {"another user, the same date",
+       "// AgetA: unit test of A.getA, generated 12/08/26 07:00:00 for Ann Smith.\r\n" + body, header + body, "zt-bob",
+       kSame, true},
+      {"the user's own file", "// AgetA: unit test of A.getA, generated 01/02/25 10:11:12 for zt-bob.\r\n" + body,
+       header + body, "zt-bob", kSame, false},
+      {"another user and a date of another form",
+       "// AgetA: unit test of A.getA, generated 7 Dec 2026, 14:05:28 for ann.\r\n" + body, header + body, "zt-bob",
+       kOther, true},
+      // A user named on a line of its own and in a project's comment, each time the same other one.
+      {"every place names the same other user",
+       "'   author        ann\r\nx\r\nV=\"Generated 01/02/25 10:11:12 by ann\"\r\n",
+       "'   author        zt-bob\r\nx\r\nV=\"Generated 12/08/26 07:00:00 by zt-bob\"\r\n", "zt-bob", kSame, true},
+      {"two other users", "'   author        ann\r\nx\r\nV=\"Generated 01/02/25 10:11:12 by carl\"\r\n",
+       "'   author        zt-bob\r\nx\r\nV=\"Generated 12/08/26 07:00:00 by zt-bob\"\r\n", "zt-bob", kDiffers, false},
+      // Anything else that differs is a change, whoever generated it.
+      {"another user and an edit",
+       "// AgetA: unit test of A.getA, generated 01/02/25 10:11:12 for zt-ann.\r\n"
+       "class AgetA { int x; }\r\n",
+       header + body, "zt-bob", kDiffers, false},
+      // A note beside the name is read as part of it: the file is left as it
+      // is, note and all (and never recorded as what the store wrote).
+      {"a note beside the name",
+       "// AgetA: unit test of A.getA, generated 01/02/25 10:11:12 for zt-ann, ok.\r\n" + body, header + body, "zt-bob",
+       kSame, true},
+      {"no user told", "// AgetA: unit test of A.getA, generated 01/02/25 10:11:12 for zt-ann.\r\n" + body,
+       header + body, "", kDiffers, false},
+      // The user's name inside a longer name is no place of the user.
+      {"a name inside a word", "// made for bob\r\nint bobby;\r\n", "// made for al\r\nint bobby;\r\n", "al", kSame,
+       true},
+      {"inside a word only", "int xbob;\r\n", "int xal;\r\n", "al", kDiffers, false},
+      // A line end is no name.
+      {"a line end in the name's place", "// made for\r\nx\r\n", "// made for al\r\nx\r\n", "al", kDiffers, false},
+  };
+  for (const Case& c : cases) {
+    const Likeness likeness = CompareButGenerated(c.stored, c.generated, date, c.user);
+    EXPECT_EQ(likeness.dates, c.likeness) << c.what;
+    EXPECT_EQ(likeness.otherUser, c.otherUser) << c.what;
+    // Regenerating: unchanged as compared, taken for what the store wrote
+    // only when the file names this very user.
+    const Regeneration again = Regenerate(c.stored, c.generated, date, c.user);
+    EXPECT_EQ(again.unchanged, c.likeness != kDiffers) << c.what;
+    EXPECT_EQ(again.asWritten, c.likeness == kSame && !c.otherUser) << c.what;
+  }
+}
+
 TEST(UserRegions, RegenerationCarriesTheStoredRegions) {
   const std::vector<std::string> today{"D2"};
   const std::string generated =

@@ -327,43 +327,108 @@ TEST_F(TerminalWindows, ChangesAreShownNowOnlyWhenARedrawIsDue) {
   EXPECT_FALSE(window->ShowsChangesNow()) << "no longer shown";
 }
 
-TEST_F(TerminalWindows, TheStatusLineCountsOperationsAndTheTimeSinceTheWindowWasShown) {
+TEST_F(TerminalWindows, TheStatusLineShowsTheRunsShareTheTimeAndTheTimeLeft) {
   auto system = MakeSystem(true, 200);
   auto window = MakeWindow(*system);
-  system->SetRunProgress(0, 3);
+  system->SetRunProgress(0, 4);
   std::string beforeFirst;
   std::string atSecond;
+  std::string atThird;
+  const std::string join = Text(WB_TERM_LINE_JOIN);
   events_.run = [&] {
     window->SetMessage("Generating");
     beforeFirst = out_.str();
     now_ += milliseconds{200};
-    system->SetRunProgress(1, 3);
-    window->SetProgressValue(50);  // inside the interval: drawn with the next line
-    now_ += milliseconds{61'000};
-    system->SetRunProgress(2, 3);
+    system->SetRunProgress(1, 4);
+    // The add-in's figure for its template is not the run's: the bar stays.
+    window->SetProgressValue(50);
+    now_ += milliseconds{60'000};
+    system->SetRunDone(1);
+    system->SetRunProgress(2, 4);
+    now_ += milliseconds{100};
+    system->DoEvents();
     atSecond = out_.str();
+    now_ += milliseconds{1'000};
+    window->SetProgressValue(2);  // back to a small figure for the next template
+    system->SetRunDone(2);
+    system->SetRunProgress(3, 4);
+    now_ += milliseconds{100};
+    system->DoEvents();
+    atThird = out_.str();
     // Several operations in one redraw interval: one line at most.
-    system->SetRunProgress(3, 3);
+    system->SetRunDone(3);
+    system->SetRunProgress(4, 4);
+    system->SetRunDone(4);
   };
   system->ShowModal(*window);
   const std::string out = out_.str();
-  EXPECT_EQ(beforeFirst.find("of 3"), std::string::npos) << "nothing before the first operation";
-  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE, {"--------------------", "  0",
-                                                  "operation 1 of 3, 0:00" + Text(WB_TERM_LINE_JOIN) + "Generating"})),
+  EXPECT_EQ(beforeFirst.find("of 4"), std::string::npos) << "nothing before the first operation";
+  EXPECT_NE(out.find(Text(WB_TERM_PROGRESS_LINE,
+                          {"--------------------", "  0", "operation 1 of 4, 0:00" + join + "Generating"})),
             std::string::npos)
       << out;
+  // One of four done after 60.3 s: three more take 3:01.
   EXPECT_EQ(atSecond.substr(atSecond.rfind(kErase)),
-            kErase + Text(WB_TERM_PROGRESS_LINE, {"##########----------", " 50",
-                                                  "operation 2 of 3, 1:01" + Text(WB_TERM_LINE_JOIN) + "Generating"}));
-  EXPECT_EQ(Count(out, "operation 3 of 3"), 1u) << "only the final bar: the redraw bound holds";
+            kErase + Text(WB_TERM_PROGRESS_LINE,
+                          {"#####---------------", " 25", "operation 2 of 4, 1:00, 3:01 left" + join + "Generating"}));
+  EXPECT_EQ(atThird.substr(atThird.rfind(kErase)),
+            kErase + Text(WB_TERM_PROGRESS_LINE,
+                          {"##########----------", " 50", "operation 3 of 4, 1:01, 1:02 left" + join + "Generating"}));
+  EXPECT_EQ(Count(out, "operation 4 of 4"), 1u) << "only the final bar: the redraw bound holds";
   EXPECT_EQ(out.substr(out.rfind(kErase)),
-            kErase + Text(WB_TERM_PROGRESS_LINE, {"##########----------", " 50", "operation 3 of 3, 1:01"}) +
+            kErase + Text(WB_TERM_PROGRESS_LINE, {"####################", "100", "operation 4 of 4, 1:01, 0:00 left"}) +
                 "\nGenerating\n");
+  // The percentages only grow, whatever the add-in's figure did.
+  int last = -1;
+  for (size_t at = out.find("] "); at != std::string::npos; at = out.find("] ", at + 1)) {
+    const int percent = std::stoi(out.substr(at + 2, 3));
+    EXPECT_GE(percent, last) << out;
+    last = percent;
+  }
   // The next modal display starts without a count.
   out_.str("");
   events_.run = [&] { window->SetMessage("again"); };
   system->ShowModal(*window);
   EXPECT_EQ(out_.str().find("operation"), std::string::npos) << out_.str();
+}
+
+// The host's log lines and the dialogs' messages go above the status line,
+// which comes back below them at once (its content redrawn only when due);
+// a question waits without it.
+TEST_F(TerminalWindows, TheStatusLineStaysBelowLogLinesAndMessages) {
+  auto system = MakeSystem(true);
+  auto window = MakeWindow(*system);
+  std::string afterLog;
+  std::string afterQuestion;
+  events_.run = [&] {
+    window->SetMessage("one");
+    const std::string line = Text(WB_TERM_PROGRESS_FINAL, {"--------------------", "  0"}) + " one";
+    for (int i = 0; i < 3; ++i) {
+      now_ += milliseconds{10};
+      window->SetMessage("two");  // not due: the line stays as drawn
+      system->ClearProgress();
+      out_ << "log line " << i << "\n";
+      system->RestoreProgress();
+    }
+    afterLog = out_.str();
+    EXPECT_EQ(afterLog.substr(afterLog.rfind("log line 2\n")), "log line 2\n" + std::string(kErase) + line);
+    EXPECT_EQ(Count(afterLog, line), 4u) << "drawn once, put back after each log line";
+    now_ += kRedrawInterval;
+    system->ClearProgress();
+    out_ << "log line 3\n";
+    system->RestoreProgress();
+    EXPECT_EQ(out_.str().substr(out_.str().rfind(kErase)),
+              kErase + Text(WB_TERM_PROGRESS_FINAL, {"--------------------", "  0"}) + " two")
+        << "a redraw that is due draws the content anew";
+    system->DialogConsole().Write("a message\n");
+    EXPECT_EQ(out_.str().substr(out_.str().rfind("a message")).find(kErase), std::string("a message\n").size());
+    system->DialogConsole().Tell("a failure", "a cause");
+    EXPECT_NE(out_.str().find("a failure\n" + std::string(kErase)), std::string::npos);
+    system->DialogConsole().Write("Replace it? [y]es, [n]o: ");
+    afterQuestion = out_.str();
+  };
+  system->ShowModal(*window);
+  EXPECT_EQ(afterQuestion.substr(afterQuestion.size() - 6), "[n]o: ") << "the question waits at the end";
 }
 
 TEST_F(TerminalWindows, StatusLinesNeverWrap) {

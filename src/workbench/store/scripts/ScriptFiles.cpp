@@ -3,6 +3,8 @@
 #include "workbench/store/scripts/ScriptFiles.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -175,6 +177,47 @@ std::string FolderReason(int error) {
   RaiseError(errc::kPathFileAccessError, {}, Text(WB_STORE_CANNOT_OPEN, {path.string(), reason}));
 }
 
+// The name of the user `uid`, or its number.
+std::string UserNameOf(uid_t uid) {
+  const passwd* entry = ::getpwuid(uid);
+  return entry != nullptr ? entry->pw_name : std::to_string(uid);
+}
+
+// The name of the group `gid`, or its number.
+std::string GroupNameOf(gid_t gid) {
+  const group* entry = ::getgrgid(gid);
+  return entry != nullptr ? entry->gr_name : std::to_string(gid);
+}
+
+// Whether this process is in the group `gid`.
+bool InGroup(gid_t gid) {
+  if (::getegid() == gid) return true;
+  const int count = ::getgroups(0, nullptr);
+  std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
+  const int got = ::getgroups(count, groups.data());
+  return std::find(groups.begin(), groups.begin() + std::max(got, 0), gid) != groups.begin() + std::max(got, 0);
+}
+
+// Why the folder open as `fd` (shown as `shown`), which this user cannot
+// write, is not writable: whose it is, its group and mode, and in a folder
+// a team shares (`shared`) how its owner opens it to the group.
+std::string NotWritableReason(int fd, const fs::path& shown, bool shared) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Text(WB_STORE_READ_ONLY);
+  const std::string user = UserNameOf(::geteuid());
+  const std::string owner = UserNameOf(st.st_uid);
+  const std::string group = GroupNameOf(st.st_gid);
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+  if ((st.st_mode & S_IWGRP) != 0 && st.st_uid != ::geteuid() && !InGroup(st.st_gid)) {
+    return Text(WB_STORE_NOT_IN_GROUP, {user, group, mode});
+  }
+  if (shared && (st.st_mode & S_IWGRP) == 0) {
+    return Text(WB_STORE_NOT_GROUP_WRITABLE, {user, owner, group, mode, shown.string()});
+  }
+  return Text(WB_STORE_NOT_WRITABLE, {user, owner, group, mode});
+}
+
 // The answers of the replace question.
 enum Reply { kYes, kYesToAll, kNo, kNoToAll, kCancel };
 
@@ -232,7 +275,15 @@ void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown, ScriptLayout lay
   rootPaths_.clear();
   rootTexts_.clear();
   longestNames_.clear();
-  if (::faccessat(scripts.Get(), ".", W_OK | X_OK, 0) != 0) RaiseCannotOpen(shown, Text(WB_STORE_READ_ONLY));
+  // A scripts folder its group may write (or whose files go to its group:
+  // setgid) is one a team shares: what the store makes in it is made
+  // group-writable, whatever the umask of the member who makes it.
+  struct stat st {};
+  groupShared_ = ::fstat(scripts.Get(), &st) == 0 && (st.st_mode & (S_IWGRP | S_ISGID)) != 0;
+  resolver_.SetGroupShared(groupShared_);
+  if (::faccessat(scripts.Get(), ".", W_OK | X_OK, 0) != 0) {
+    RaiseCannotOpen(shown, NotWritableReason(scripts.Get(), shown, false));
+  }
   std::map<dsScriptType, UniqueFd> roots;
   for (const auto& [type, root] : layout_.roots) {
     // Each folder on the way is made as needed and never a symbolic link.
@@ -240,12 +291,19 @@ void ScriptFiles::Open(UniqueFd scripts, const fs::path& shown, ScriptLayout lay
     fs::path reached = folder_;
     for (const std::string& part : PathComponents(root)) {
       reached /= part;
-      UniqueFd next = OpenFolderNoFollow(rootFd ? rootFd.Get() : scripts.Get(), part, true);
+      UniqueFd next = OpenFolderNoFollow(rootFd ? rootFd.Get() : scripts.Get(), part, true, groupShared_);
       if (!next) RaiseCannotOpen(reached, FolderReason(errno));
       rootFd = std::move(next);
     }
-    if (!rootFd || ::faccessat(rootFd.Get(), ".", W_OK | X_OK, 0) != 0) {
-      RaiseCannotOpen(RootPath(type), Text(WB_STORE_READ_ONLY));
+    if (!rootFd) RaiseCannotOpen(RootPath(type), FolderReason(ENOENT));
+    // A root its owner made before the folder was shared is opened to the
+    // group when the owner next opens the store.
+    struct stat rootStat {};
+    if (groupShared_ && ::fstat(rootFd.Get(), &rootStat) == 0 && rootStat.st_uid == ::geteuid()) {
+      MakeGroupWritable(rootFd.Get());
+    }
+    if (::faccessat(rootFd.Get(), ".", W_OK | X_OK, 0) != 0) {
+      RaiseCannotOpen(RootPath(type), NotWritableReason(rootFd.Get(), RootPath(type), groupShared_));
     }
     roots[type] = std::move(rootFd);
   }
@@ -312,19 +370,24 @@ void ScriptFiles::MarkStored(const std::string& fileName, const std::string& fol
   }
 }
 
-int32_t ScriptFiles::Fail(const std::string& message) {
-  Tell(message);
+int32_t ScriptFiles::Fail(int16_t id, const std::vector<std::string>& args) {
+  Tell(id, args);
   lastSaveFailed_ = true;
   return save_result::kNotWritten;
 }
 
-void ScriptFiles::Tell(const std::string& message) {
-  Note(message);
+void ScriptFiles::Tell(int16_t id, const std::vector<std::string>& args) {
+  Note(id, args);
   ++failures_;
 }
 
-void ScriptFiles::Note(const std::string& message) {
-  console_.Write(message + kLineEnd);
+void ScriptFiles::Note(int16_t id, const std::vector<std::string>& args) {
+  const std::string message = Text(id, args);
+  // The cause is the message without the script it is about: the same for
+  // every script that failed for the same reason.
+  std::vector<std::string> withoutSubject = args;
+  if (!withoutSubject.empty()) withoutSubject.front() = Text(WB_STORE_SUBJECT_ELIDED);
+  console_.Tell(message, Text(id, withoutSubject));
   if (failureLog_) failureLog_(message);
 }
 
@@ -333,7 +396,7 @@ std::optional<std::vector<std::string>> ScriptFiles::CheckedFolders(const std::s
                                                                     int16_t refusal) {
   const bool tell = refusal != 0;
   const auto refuse = [&](int16_t id, const std::vector<std::string>& args) {
-    if (tell) Fail(Text(id, args));
+    if (tell) Fail(id, args);
     return std::nullopt;
   };
   if (layout_.roots.count(type) == 0) return refuse(WB_STORE_UNKNOWN_TYPE, {std::to_string(type)});
@@ -388,7 +451,8 @@ ScriptFiles::Decision ScriptFiles::AskReplace(const std::string& target, const s
 }
 
 int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std::string& name,
-                           const std::string& target, const std::string* content, bool fresh) {
+                           const std::string& target, const std::string* content, bool fresh,
+                           const GenerationMarks& marks) {
   // A file that another writer gives the name and takes away again is
   // looked at a few times, then the name is taken as it is.
   for (int attempt = 0; attempt < 4; ++attempt) {
@@ -405,7 +469,9 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
     // The text written, read back from the temporary file when not at hand.
     const std::optional<ScriptFile> written = content != nullptr ? std::optional<ScriptFile>(ScriptFile{*content, 0})
                                                                  : ReadScript(resolver_, folderFd, temporary);
-    if (written && existing->text == written->text) {
+    if (written &&
+        (existing->text == written->text ||
+         CompareButGenerated(existing->text, written->text, marks.dates, marks.user).dates != DateLikeness::kDiffers)) {
       ::unlinkat(folderFd, temporary.c_str(), 0);
       return save_result::kStored;
     }
@@ -421,17 +487,18 @@ int32_t ScriptFiles::Place(int folderFd, const std::string& temporary, const std
 int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
                            const std::string& target, const std::string& content, dsScriptType type, bool fresh,
                            std::optional<mode_t> mode, bool unasked, const std::string& path,
-                           std::string_view generated) {
+                           std::string_view generated, const GenerationMarks& marks) {
   std::string reason;
   try {
     if (batching_ && type == dsJavaScript) {
-      const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_);
+      const std::string temporary =
+          WriteTemporaryIn(folderFd, fileName, content, false, target, mode, write_, groupShared_);
       std::shared_ptr<const std::vector<std::string>> shared =
           !pending_.empty() && *pending_.back().folders == folders
               ? pending_.back().folders
               : std::make_shared<const std::vector<std::string>>(folders);
-      pending_.push_back(
-          {std::move(shared), temporary, fileName, target, operation_, fresh, unasked, false, path, std::nullopt});
+      pending_.push_back({std::move(shared), temporary, fileName, target, operation_, fresh, unasked, false, path,
+                          std::nullopt, marks});
       if (records_ != nullptr) pending_.back().digest = GeneratedDigest(generated);
       pendingTargets_.Insert(TargetDigest(target));
       if (!batchStart_) batchStart_ = std::chrono::steady_clock::now();
@@ -440,8 +507,9 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
       }
       return save_result::kStored;
     }
-    const std::string temporary = WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_);
-    const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh);
+    const std::string temporary =
+        WriteTemporaryIn(folderFd, fileName, content, true, target, mode, write_, groupShared_);
+    const int32_t placed = Place(folderFd, temporary, fileName, target, &content, fresh, marks);
     if (placed == save_result::kStored) Remember(type, path, generated);
     if (placed >= 0) return placed;
     const int error = errno;
@@ -452,16 +520,17 @@ int32_t ScriptFiles::Write(int folderFd, const std::vector<std::string>& folders
   } catch (const std::exception& e) {
     reason = e.what();
   }
-  return Fail(Text(WB_STORE_WRITE_FAILED, {target, reason}));
+  return Fail(WB_STORE_WRITE_FAILED, {target, reason});
 }
 
 int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder, dsScriptType type,
-                          const std::string& content, const std::vector<std::string>& dates) {
+                          const std::string& content, const std::vector<std::string>& dates, const std::string& user) {
   lastSaveFailed_ = false;
+  const GenerationMarks marks{dates, user};
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, WB_STORE_PATH_REFUSED);
   if (!folders) return save_result::kNotWritten;
   const std::string target = Below(RootPath(type), *folders, fileName);
-  const auto refuse = [&] { return Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)})); };
+  const auto refuse = [&] { return Fail(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}); };
 
   // The folder is made and opened below the root in one go: a symbolic link
   // leading out is found before anything is created behind it.
@@ -471,14 +540,14 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
     const int error = errno;
     if (LeavesRoot(error)) return refuse();
     MarkStored(fileName, folder, type);
-    return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(error)}));
+    return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(error)});
   }
   // A name longer than the folder's file system takes fails now, not when a
   // batch renames its temporary file (whose name is cut to fit).
   const long longestName = LongestName(type, folderFd.Get());
   if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
     MarkStored(fileName, folder, type);
-    return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)}));
+    return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)});
   }
   if (pendingTargets_.Contains(TargetDigest(target))) Finish();
   errno = 0;
@@ -487,7 +556,8 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
   if (!existing) {
-    return Write(folderFd.Get(), *folders, fileName, target, content, type, true, std::nullopt, false, path, content);
+    return Write(folderFd.Get(), *folders, fileName, target, content, type, true, std::nullopt, false, path, content,
+                 marks);
   }
 
   // The stored file is compared in the line ends of the new text (an editor
@@ -499,9 +569,13 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   const bool convert = own != generated && own != LineEnds::kMixed && generated != LineEnds::kMixed &&
                        own != LineEnds::kNone && generated != LineEnds::kNone;
   const std::string stored = convert ? WithLineEnds(existing->text, generated) : existing->text;
-  const Regeneration regenerated = stored == content
-                                       ? Regeneration{.unchanged = true, .asWritten = true, .text = content, .lost = {}, .fault = {}, .regions = false}
-                                       : Regenerate(stored, content, dates);
+  const Regeneration regenerated = stored == content ? Regeneration{.unchanged = true,
+                                                                    .asWritten = true,
+                                                                    .text = content,
+                                                                    .lost = {},
+                                                                    .fault = {},
+                                                                    .regions = false}
+                                                     : Regenerate(stored, content, dates, user);
   if (regenerated.unchanged) {
     // Only a file that holds what this store writes is recorded as generated:
     // a date in another form, or an edit beside it, is not.
@@ -510,10 +584,10 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   }
   const auto replace = [&](bool unasked) {
     // A file without write permission is not replaced, as it is not deleted.
-    if ((existing->mode & S_IWUSR) == 0) return Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(EACCES)}));
+    if ((existing->mode & S_IWUSR) == 0) return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(EACCES)});
     const std::string& text = regenerated.text;
     return Write(folderFd.Get(), *folders, fileName, target, convert ? WithLineEnds(text, own) : text, type, false,
-                 existing->mode & 07777, unasked, path, text);
+                 existing->mode & 07777, unasked, path, text, marks);
   };
   // A text made to be generated again (it has user regions) replaces a file
   // that was not edited outside them since it was generated, unasked (in a
@@ -541,7 +615,7 @@ int32_t ScriptFiles::Refuse(const std::string& fileName, const std::string& fold
   MarkStored(fileName, folder, type);
   const std::optional<std::vector<std::string>> folders = CheckedFolders(fileName, folder, type, 0);
   const std::string target = folders ? Below(RootPath(type), *folders, fileName) : ShownName(fileName, folder);
-  return Fail(Text(WB_STORE_WRITE_FAILED, {target, reason}));
+  return Fail(WB_STORE_WRITE_FAILED, {target, reason});
 }
 
 void ScriptFiles::Remember(dsScriptType type, const std::string& path, std::string_view text) {
@@ -562,7 +636,7 @@ int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& fold
   if (!folders) return delete_result::kNotDeleted;
   const std::string target = Below(RootPath(type), *folders, fileName);
   const auto failed = [&](int error) {
-    Fail(Text(WB_STORE_DELETE_FAILED, {target, std::strerror(error)}));
+    Fail(WB_STORE_DELETE_FAILED, {target, std::strerror(error)});
     return delete_result::kNotDeleted;
   };
   const UniqueFd folderFd = resolver_.OpenFolderBeneath(roots_.at(type).Get(), *folders, false);
@@ -570,7 +644,7 @@ int32_t ScriptFiles::Delete(const std::string& fileName, const std::string& fold
     const int error = errno;
     if (error == ENOENT) return delete_result::kNoSuchFile;
     if (!LeavesRoot(error)) return failed(error);
-    Fail(Text(WB_STORE_DELETE_REFUSED, {ShownName(fileName, folder), Root(type)}));
+    Fail(WB_STORE_DELETE_REFUSED, {ShownName(fileName, folder), Root(type)});
     return delete_result::kNotDeleted;
   }
   struct stat st {};
@@ -622,11 +696,11 @@ void ScriptFiles::Decide(int32_t operation, Verdict verdict, const std::string& 
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     }
     if (refused) {
-      Tell(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+      Tell(WB_STORE_WRITE_FAILED, {script.target, reason});
       lostOperations_.insert(operation);
       lostScripts_.emplace_back(operation, script.target);
     } else {
-      Note(Text(WB_STORE_KEPT_FOR_DATAPOOL, {script.target}));
+      Note(WB_STORE_KEPT_FOR_DATAPOOL, {script.target});
       keptScripts_.emplace_back(operation, script.target);
     }
     return true;
@@ -671,7 +745,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       if (const UniqueFd at = resolver_.OpenFolderBeneath(root, *script.folders, false)) {
         ::unlinkat(at.Get(), script.temporary.c_str(), 0);
       }
-      Note(Text(WB_STORE_KEPT_FOR_DATAPOOL, {script.target}));
+      Note(WB_STORE_KEPT_FOR_DATAPOOL, {script.target});
       keptScripts_.emplace_back(script.operation, script.target);
       return true;
     });
@@ -708,12 +782,13 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       reason = std::strerror(errno);
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     } else {
-      const int32_t placed = Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh);
+      const int32_t placed =
+          Place(folder.Get(), script.temporary, script.name, script.target, nullptr, script.fresh, script.marks);
       if (placed == save_result::kNotWritten || placed == save_result::kCancelled) {
         // Saving it was answered "stored" (the add-in has logged it so):
         // that it is not, after all, is said where that was.
         keptScripts_.emplace_back(script.operation, script.target);
-        Note(Text(WB_STORE_KEPT_THEIRS, {script.target}));
+        Note(WB_STORE_KEPT_THEIRS, {script.target});
       }
       if (placed == save_result::kStored && script.digest && records_ != nullptr &&
           records_->Recorded(dsJavaScript, script.path) != script.digest) {
@@ -724,7 +799,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
       ::unlinkat(folder.Get(), script.temporary.c_str(), 0);
     }
     // Written, but not under its name: the script is lost, and so is its operation.
-    Tell(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+    Tell(WB_STORE_WRITE_FAILED, {script.target, reason});
     lostOperations_.insert(script.operation);
     lostScripts_.emplace_back(script.operation, script.target);
   }
@@ -756,8 +831,8 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
   const UniqueFd folderFd = resolver_.OpenFolderBeneath(rootFd, *folders, true);
   if (!folderFd) {
     const int error = errno;
-    if (LeavesRoot(error)) Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
-    if (!LeavesRoot(error)) Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(error)}));
+    if (LeavesRoot(error)) Fail(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)});
+    if (!LeavesRoot(error)) Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(error)});
     return false;
   }
   for (size_t made = present + 1; made <= folders->size(); ++made) {
@@ -765,13 +840,13 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
   }
   const long longestName = LongestName(type, folderFd.Get());
   if (longestName > 0 && fileName.size() > static_cast<size_t>(longestName)) {
-    Fail(Text(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)}));
+    Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(ENAMETOOLONG)});
     return false;
   }
   errno = 0;
   std::optional<ScriptFile> existing = ReadScript(resolver_, rootFd, Relative(*folders, fileName));
   if (!existing && LeavesRoot(errno)) {
-    Fail(Text(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)}));
+    Fail(WB_STORE_PATH_REFUSED, {ShownName(fileName, folder), Root(type)});
     return false;
   }
   if (existing && existing->text == content) return true;
@@ -779,12 +854,13 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
     // A file replaced keeps its permissions.
     std::optional<mode_t> mode;
     if (existing) mode = existing->mode & 07777;
-    std::string temporary = WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_);
+    std::string temporary =
+        WriteTemporaryIn(folderFd.Get(), fileName, content, true, target, mode, write_, groupShared_);
     std::optional<std::string> replaced;
     if (existing) replaced = std::move(existing->text);
     staged_.push_back({type, *folders, std::move(temporary), fileName, target, std::move(replaced), {}, false});
   } catch (const ZtError& e) {
-    Fail(Text(WB_STORE_WRITE_FAILED, {target, e.Description()}));
+    Fail(WB_STORE_WRITE_FAILED, {target, e.Description()});
     return false;
   }
   return true;
@@ -814,7 +890,7 @@ bool ScriptFiles::PlaceStaged() {
       reason = std::strerror(errno);
     }
     if (!reason.empty()) {
-      Fail(Text(WB_STORE_WRITE_FAILED, {script.target, reason}));
+      Fail(WB_STORE_WRITE_FAILED, {script.target, reason});
       UndoPlaced();
       return false;
     }
@@ -833,11 +909,11 @@ void ScriptFiles::PutBack(const StagedScript& script) {
     ::renameat(folder, script.kept.c_str(), folder, script.name.c_str());
   } else {
     try {
-      const std::string temporary =
-          WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target, std::nullopt, write_);
+      const std::string temporary = WriteTemporaryIn(folder, script.name, *script.replaced, true, script.target,
+                                                     std::nullopt, write_, groupShared_);
       ::renameat(folder, temporary.c_str(), folder, script.name.c_str());
     } catch (const ZtError& e) {
-      Fail(Text(WB_STORE_WRITE_FAILED, {script.target, e.Description()}));
+      Fail(WB_STORE_WRITE_FAILED, {script.target, e.Description()});
     }
   }
 }

@@ -6,9 +6,18 @@
 // The add-in's "\"-separated folders map below the root of their type. A
 // name that would leave the root is refused; files appear only when
 // complete (temporary file and rename); a file holding the same text is left
-// alone, and so is one that differs only in its generation date or in what its
-// user regions hold (UserRegions.h: regions are carried into the new text); a
-// file holding other text is replaced only when the user says yes.
+// alone, and so is one that differs only in its generation date, in the user
+// it names (a teammate generated it) or in what its user regions hold
+// (UserRegions.h: regions are carried into the new text); a file holding
+// other text is replaced only when the user says yes.
+//
+// A team's folder: a scripts folder its group may write, or that is setgid,
+// is shared. Every folder and file the store makes in it is made readable
+// and writable by the group, whatever the maker's umask, so that each member
+// can write where another generated first; the store's roots made before
+// the folder was shared are opened to the group when their owner opens the
+// store. A root a member cannot write fails the opening, naming its owner,
+// group and mode (and, in a shared folder, how its owner opens it).
 // The roots must be folders, not symbolic links: the store refuses to open
 // otherwise. The roots are held open while the store is, and every script is
 // written, deleted and renamed through them with the path resolved by the
@@ -34,8 +43,8 @@
 // user): a script that was not there when it was compared is given its name
 // only if it is still not there (a rename that replaces nothing). When
 // another writer gave the name a file meanwhile, that file is compared as
-// if it had been there: the same text is left alone, other text reaches the
-// replace question. So no writer replaces another's script unasked. (A
+// if it had been there: the same text (but for the date and the user it
+// names) is left alone, other text reaches the replace question. So no writer replaces another's script unasked. (A
 // script of a batch is compared so when the batch is finished: the answer
 // is among the batch's KeptScripts, and one kept out is told on the console
 // and in the failure log, since its saving was answered as stored.)
@@ -187,11 +196,11 @@ class ScriptFiles {
   /// (with a message), declined, or failed (with a message); 1008 when the
   /// user cancels. A file there is regenerated (UserRegions.h): its user
   /// regions are carried into `content`, and a file that then differs only
-  /// in the texts `dates` (the generation date `content` holds) is left
-  /// alone, unasked; replacing one whose regions would be lost asks even
-  /// after "yes to all", naming them.
+  /// in the texts `dates` (the generation date `content` holds) and in the
+  /// user it names where `content` names `user` is left alone, unasked; replacing one whose regions would be lost asks
+  /// even after "yes to all", naming them.
   int32_t Save(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& content,
-               const std::vector<std::string>& dates = {});
+               const std::vector<std::string>& dates = {}, const std::string& user = {});
   /// Does not store the script, telling `reason` as Save tells a failed
   /// write; kNotWritten.
   int32_t Refuse(const std::string& fileName, const std::string& folder, dsScriptType type, const std::string& reason);
@@ -292,16 +301,27 @@ class ScriptFiles {
   // delete form) or, for a name that is no name, its own; 0: told nothing.
   std::optional<std::vector<std::string>> CheckedFolders(const std::string& fileName, const std::string& folder,
                                                          dsScriptType type, int16_t refusal);
-  int32_t Fail(const std::string& message);
-  // Tells a failure on the console and in the failure log, and counts it.
-  void Tell(const std::string& message);
+  // Tells the failure Text(id, args) (Tell), marks the save failed and
+  // returns kNotWritten.
+  int32_t Fail(int16_t id, const std::vector<std::string>& args);
+  // Tells the failure Text(id, args) on the console and in the failure log,
+  // and counts it; its cause (Console::Tell) is the text without its first
+  // argument, the script it is about.
+  void Tell(int16_t id, const std::vector<std::string>& args);
   // Tells what the store did instead of what was asked, as Tell does, without
   // counting it as a failure.
-  void Note(const std::string& message);
+  void Note(int16_t id, const std::vector<std::string>& args);
   // The replace question for `target` (or the for-all answer given); with
   // `loss` (what replacing loses, the question's text) it is asked after
   // "yes to all" too.
   Decision AskReplace(const std::string& target, const std::string& loss = {});
+  // What a generated text holds besides what it says: its date texts and
+  // the user it names (UserRegions.h). A file another writer gives the name
+  // meanwhile that differs only there is the same test.
+  struct GenerationMarks {
+    std::vector<std::string> dates;
+    std::string user;
+  };
   // Writes `content` as the script (a fresh name, or one replaced); `mode`:
   // the permissions of the file it replaces. Once it is placed, `generated`
   // (the text as generated, in its own line ends) is recorded for it at
@@ -309,14 +329,15 @@ class ScriptFiles {
   // record as it was.
   int32_t Write(int folderFd, const std::vector<std::string>& folders, const std::string& fileName,
                 const std::string& target, const std::string& content, dsScriptType type, bool fresh,
-                std::optional<mode_t> mode, bool unasked, const std::string& path, std::string_view generated);
+                std::optional<mode_t> mode, bool unasked, const std::string& path, std::string_view generated,
+                const GenerationMarks& marks);
   // Gives the temporary file `temporary` in `folderFd` the name `name`; when
   // `fresh`, only while the name is free, else as the replace question
-  // decides, comparing `content` (null: read from the temporary file).
-  // kStored, kNotWritten or kCancelled; failures are for the caller to tell
-  // (errno set, -1 returned).
+  // decides, comparing `content` (null: read from the temporary file) but
+  // for its `marks`. kStored, kNotWritten or kCancelled; failures are for
+  // the caller to tell (errno set, -1 returned).
   int32_t Place(int folderFd, const std::string& temporary, const std::string& name, const std::string& target,
-                const std::string* content, bool fresh);
+                const std::string* content, bool fresh, const GenerationMarks& marks);
   void MarkStored(const std::string& fileName, const std::string& folder, dsScriptType type);
   // Finishes the batch; unless `all`, the scripts of the operation in hand
   // wait (see SetBeforePlacing); unless `final`, those waiting for their
@@ -338,6 +359,8 @@ class ScriptFiles {
   WriteHook write_;
   PathResolver resolver_;
   std::filesystem::path folder_;
+  // Whether the scripts folder is one a team shares (see Open).
+  bool groupShared_ = false;
   // While open: the scripts folder under its shared lock, and the root of
   // each script type.
   UniqueFd lock_;
@@ -385,6 +408,7 @@ class ScriptFiles {
     // digest of what was generated; no digest: none.
     std::string path;
     std::optional<std::string> digest;
+    GenerationMarks marks;
   };
   std::vector<PendingScript> pending_;
   // The batch's targets, as digests of their paths: two that share one only

@@ -138,6 +138,105 @@ DateLikeness SameButAt(std::string_view stored, std::string_view generated, cons
   return SameForm(date, generatedDate) ? DateLikeness::kSameForm : DateLikeness::kOtherForm;
 }
 
+// Whether the byte `c` may be part of a user's name around a place where
+// the name stands: a place inside a longer name is no place of the user.
+bool IsNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The places where `text` names `user` as a word of its own.
+std::vector<size_t> UserPlaces(std::string_view text, std::string_view user) {
+  std::vector<size_t> places;
+  for (const size_t at : Places(text, user)) {
+    const size_t after = at + user.size();
+    if ((at > 0 && IsNameByte(text[at - 1]) && IsNameByte(user.front())) ||
+        (after < text.size() && IsNameByte(text[after]) && IsNameByte(user.back()))) {
+      continue;
+    }
+    places.push_back(at);
+  }
+  return places;
+}
+
+// The line of `text` that holds `at`: its first byte and the byte after it
+// (its line feed or the end).
+std::pair<size_t, size_t> LineAround(std::string_view text, size_t at) {
+  const size_t start = at == 0 ? 0 : text.rfind('\n', at - 1);
+  const size_t end = text.find('\n', at);
+  return {start == std::string_view::npos || at == 0 ? 0 : start + 1,
+          end == std::string_view::npos ? text.size() : end};
+}
+
+// The line number `line` (from 0) of `text`: its first byte and the byte
+// after it; nullopt when `text` has fewer lines.
+std::optional<std::pair<size_t, size_t>> LineNumbered(std::string_view text, size_t line) {
+  size_t start = 0;
+  for (size_t n = 0; n < line; ++n) {
+    const size_t feed = text.find('\n', start);
+    if (feed == std::string_view::npos) return std::nullopt;
+    start = feed + 1;
+  }
+  const size_t end = text.find('\n', start);
+  return std::pair{start, end == std::string_view::npos ? text.size() : end};
+}
+
+// The name `stored` gives where `generated` names `user` first (at
+// `places`): read from the stored line of that place, between the fixed
+// texts around the place in its line (up to a date or another place of the
+// user); nullopt when it cannot be told, or is no name (empty, a control
+// character) or the user's own.
+std::optional<std::string_view> OtherUser(std::string_view stored, std::string_view generated,
+                                          const std::vector<size_t>& places, std::string_view user,
+                                          const std::vector<std::string>& dates) {
+  const size_t place = places.front();
+  const auto [lineStart, lineEnd] = LineAround(generated, place);
+  const auto storedLine =
+      LineNumbered(stored, static_cast<size_t>(std::count(generated.begin(), generated.begin() + lineStart, '\n')));
+  if (!storedLine) return std::nullopt;
+  const std::string_view line = stored.substr(storedLine->first, storedLine->second - storedLine->first);
+  // The variable texts of the generated line around the place: the nearest
+  // end of one before it, the nearest start of one after it.
+  size_t before = lineStart;
+  size_t after = lineEnd;
+  const size_t placeEnd = place + user.size();
+  const auto note = [&](size_t at, size_t length) {
+    if (at + length <= place && at + length > before && at >= lineStart) before = at + length;
+    if (at >= placeEnd && at < after) after = at;
+  };
+  for (const std::string& date : dates) {
+    for (const size_t at : Places(generated.substr(0, lineEnd), date)) note(at, date.size());
+  }
+  for (const size_t at : places) note(at, user.size());
+  const std::string_view head = generated.substr(before, place - before);
+  const std::string_view tail = generated.substr(placeEnd, after - placeEnd);
+  std::optional<size_t> from;
+  std::optional<size_t> to;
+  if (before == lineStart) {
+    if (line.substr(0, head.size()) != head) return std::nullopt;
+    from = head.size();
+  }
+  if (after == lineEnd) {
+    if (line.size() < tail.size() || line.substr(line.size() - tail.size()) != tail) return std::nullopt;
+    to = line.size() - tail.size();
+  }
+  if (!from && to && !head.empty()) {
+    const size_t found = line.substr(0, *to).rfind(head);
+    if (found != std::string_view::npos) from = found + head.size();
+  }
+  if (from && !to && !tail.empty()) {
+    const size_t found = line.find(tail, *from);
+    if (found != std::string_view::npos) to = found;
+  }
+  if (!from || !to || *to <= *from) return std::nullopt;
+  const std::string_view name = line.substr(*from, *to - *from);
+  if (name == user) return std::nullopt;
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return std::nullopt;
+  }
+  return name;
+}
+
 }  // namespace
 
 RegionScan ScanUserRegions(std::string_view text) {
@@ -192,19 +291,42 @@ DateLikeness CompareButDates(std::string_view stored, std::string_view generated
   return best;
 }
 
+Likeness CompareButGenerated(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates,
+                             std::string_view user) {
+  Likeness likeness{CompareButDates(stored, generated, dates), false};
+  if (likeness.dates != DateLikeness::kDiffers || user.empty()) return likeness;
+  const std::vector<size_t> places = UserPlaces(generated, user);
+  if (places.empty()) return likeness;
+  const std::optional<std::string_view> other = OtherUser(stored, generated, places, user, dates);
+  if (!other) return likeness;
+  // The generated text as it would name the other user.
+  std::string named;
+  named.reserve(generated.size() + places.size() * other->size());
+  size_t from = 0;
+  for (const size_t place : places) {
+    named.append(generated, from, place - from);
+    named.append(*other);
+    from = place + user.size();
+  }
+  named.append(generated, from, std::string_view::npos);
+  likeness.dates = CompareButDates(stored, named, dates);
+  likeness.otherUser = likeness.dates != DateLikeness::kDiffers;
+  return likeness;
+}
+
 bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates) {
   return CompareButDates(stored, generated, dates) != DateLikeness::kDiffers;
 }
 
-Regeneration Regenerate(const std::string& stored, const std::string& generated,
-                        const std::vector<std::string>& dates) {
+Regeneration Regenerate(const std::string& stored, const std::string& generated, const std::vector<std::string>& dates,
+                        std::string_view user) {
   Regeneration result;
   const RegionScan old = ScanUserRegions(stored);
   if (!old.fault.empty()) {
     result.text = generated;
-    const DateLikeness likeness = CompareButDates(stored, generated, dates);
-    result.unchanged = likeness != DateLikeness::kDiffers;
-    result.asWritten = likeness == DateLikeness::kSameForm;
+    const Likeness likeness = CompareButGenerated(stored, generated, dates, user);
+    result.unchanged = likeness.dates != DateLikeness::kDiffers;
+    result.asWritten = likeness.dates == DateLikeness::kSameForm && !likeness.otherUser;
     if (!result.unchanged) result.fault = old.fault;
     return result;
   }
@@ -232,9 +354,9 @@ Regeneration Regenerate(const std::string& stored, const std::string& generated,
   for (const UserRegion& region : old.regions) {
     if (kept.count(region.name) != 0 && region.end > region.begin) result.lost.push_back(region.name);
   }
-  const DateLikeness likeness = result.lost.empty() ? CompareButDates(stored, text, dates) : DateLikeness::kDiffers;
-  result.unchanged = likeness != DateLikeness::kDiffers;
-  result.asWritten = likeness == DateLikeness::kSameForm;
+  const Likeness likeness = result.lost.empty() ? CompareButGenerated(stored, text, dates, user) : Likeness{};
+  result.unchanged = likeness.dates != DateLikeness::kDiffers;
+  result.asWritten = likeness.dates == DateLikeness::kSameForm && !likeness.otherUser;
   return result;
 }
 

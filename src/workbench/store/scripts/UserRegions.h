@@ -14,6 +14,17 @@
 // (`asWritten`): one in another locale's form is left alone, but it is not
 // taken for what the store wrote.
 //
+// The user. A template's author tag names the store's user who generated
+// the text. A new text that differs from the stored one only where it names
+// its user, the stored one naming another there (the same at every such
+// place, as for a date), is the stored text too, dates and all: a teammate
+// who generates the same tests finds them unchanged. The user's places are
+// where the new text holds the user's name as a word of its own (not inside
+// a longer name); the other name is read from the stored text's line of the
+// first such place, between the texts around it there. A stored text naming
+// another user is not what this store writes for this user: it is never
+// taken for what the store wrote (`asWritten`).
+//
 // User regions. A region is the lines between a line whose comment starts
 // with `user code begin: NAME` and the next whose comment starts with
 // `user code end: NAME`: after the line's blanks come one or more comment
@@ -72,6 +83,20 @@ enum class DateLikeness {
 DateLikeness CompareButDates(std::string_view stored, std::string_view generated,
                              const std::vector<std::string>& dates);
 
+/// How a stored text compares with a generated one but for its dates and
+/// the user it names.
+struct Likeness {
+  DateLikeness dates = DateLikeness::kDiffers;
+  /// The same only once the user named is another one.
+  bool otherUser = false;
+};
+
+/// CompareButDates, where `stored` may also name another user than `user`
+/// where `generated` names `user` (see the file comment); an empty `user`
+/// compares as CompareButDates does.
+Likeness CompareButGenerated(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates,
+                             std::string_view user);
+
 /// Whether CompareButDates finds `stored` the same but for its dates.
 bool SameButDates(std::string_view stored, std::string_view generated, const std::vector<std::string>& dates);
 
@@ -79,8 +104,8 @@ bool SameButDates(std::string_view stored, std::string_view generated, const std
 struct Regeneration {
   /// The stored file holds what would be written: nothing to do.
   bool unchanged = false;
-  /// Unchanged, and with its dates of the form this store writes: the stored
-  /// file may be recorded as what the store generated.
+  /// Unchanged, with its dates of the form this store writes and naming
+  /// this user: the stored file may be recorded as what the store generated.
   bool asWritten = false;
   /// The text to write: the new text, the stored regions' content carried in.
   std::string text;
@@ -94,8 +119,10 @@ struct Regeneration {
 };
 
 /// Carries the regions of `stored` into `generated` and compares (see the
-/// file comment); `dates` are the date texts in `generated`.
-Regeneration Regenerate(const std::string& stored, const std::string& generated, const std::vector<std::string>& dates);
+/// file comment); `dates` are the date texts in `generated`, `user` the
+/// store's user it names (empty: none).
+Regeneration Regenerate(const std::string& stored, const std::string& generated, const std::vector<std::string>& dates,
+                        std::string_view user = {});
 
 /// A 128-bit FNV-1a digest of `text`, as 32 hexadecimal digits.
 std::string TextDigest(std::string_view text);
