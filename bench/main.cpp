@@ -322,6 +322,20 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   ::malloc_trim(0);
 }
 
+// Writes the model of `operations` operations (folder/model.json) and its
+// sed jobs (folder/jobs.txt); what it holds.
+SynthSummary WriteModel(const Options& options, int operations, const fs::path& folder) {
+  std::ofstream modelOut(folder / "model.json", std::ios::binary);
+  std::ofstream jobsOut(folder / "jobs.txt", std::ios::binary);
+  SynthOptions synth;
+  synth.operations = operations;
+  synth.seed = options.seed;
+  SynthSummary summary;
+  std::string error;
+  if (!SynthesizeModel(synth, options.templates, modelOut, jobsOut, summary, error)) Fail(error);
+  return summary;
+}
+
 Row Measure(const Options& options, int operations, const fs::path& folder) {
   Row row;
   row.operations = operations;
@@ -330,16 +344,7 @@ Row Measure(const Options& options, int operations, const fs::path& folder) {
   // The model and the sed jobs.
   const fs::path model = folder / "model.json";
   const fs::path jobs = folder / "jobs.txt";
-  SynthSummary summary;
-  {
-    std::ofstream modelOut(model, std::ios::binary);
-    std::ofstream jobsOut(jobs, std::ios::binary);
-    SynthOptions synth;
-    synth.operations = operations;
-    synth.seed = options.seed;
-    std::string error;
-    if (!SynthesizeModel(synth, options.templates, modelOut, jobsOut, summary, error)) Fail(error);
-  }
+  const SynthSummary summary = WriteModel(options, operations, folder);
   Note("N=" + Grouped(operations) + ": " + Grouped(summary.classes) + " classes in " +
        std::to_string(summary.packages.size()) + " packages, model " +
        Fixed(static_cast<double>(fs::file_size(model)) / (kKiBPerMiB * kKiBPerMiB), 1) + " MiB");
@@ -515,17 +520,7 @@ int MeasureProjects(const Options& options) {
     const fs::path folder = fs::path(options.work) / ("project-" + std::to_string(operations));
     fs::create_directories(folder);
     const fs::path model = folder / "model.json";
-    const fs::path jobs = folder / "jobs.txt";
-    SynthSummary summary;
-    {
-      std::ofstream modelOut(model, std::ios::binary);
-      std::ofstream jobsOut(jobs, std::ios::binary);
-      SynthOptions synth;
-      synth.operations = operations;
-      synth.seed = options.seed;
-      std::string error;
-      if (!SynthesizeModel(synth, options.templates, modelOut, jobsOut, summary, error)) Fail(error);
-    }
+    const SynthSummary summary = WriteModel(options, operations, folder);
     Samples plain, project, ratio, rerun;
     const fs::path err = folder / "stderr.txt";
     for (int r = 0; r < options.repeat; ++r) {

@@ -159,9 +159,10 @@ class ProjectDatabase : public SqliteConnection {
   }
   void SetOnCommit(std::function<void()> onCommit) { onCommit_ = std::move(onCommit); }
 
-  /// Reads the records and the datapool files (none: an empty store);
-  /// what cannot be taken is told on `console` and kept in the files.
-  void Load(Console* console);
+  /// Reads the records and the datapool files (none: an empty store), the
+  /// datapools' folder made when `create`; what cannot be taken is told on
+  /// `console` and kept in the files.
+  void Load(Console* console, bool create);
   /// Writes what differs from the files (see the file comment); the
   /// records only when `records`.
   void Save(bool records = true);
@@ -208,8 +209,8 @@ int ProjectDatabase::DataFolder(bool create) {
   return data_.Get();
 }
 
-void ProjectDatabase::Load(Console* console) {
-  if (DataFolder(false) < 0) return;
+void ProjectDatabase::Load(Console* console, bool create) {
+  if (DataFolder(create) < 0) return;
   std::map<std::string, std::vector<std::string>> datapoolRecords;
   if (const std::optional<std::string> records =
           ReadIn(data_.Get(), kProjectRecordsFile, dataPath_ / kProjectRecordsFile)) {
@@ -492,22 +493,15 @@ namespace {
 // An in-memory database of the store's schema over the project `root`
 // (held open as `rootFd`), read from its files.
 std::unique_ptr<ProjectDatabase> ReadProject(UniqueFd rootFd, const fs::path& root, const std::string& user,
-                                             Console* console) {
+                                             Console* console, bool create) {
   sqlite3* handle = nullptr;
   const int rc = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (handle == nullptr) RaiseCannotOpen(root, sqlite3_errstr(rc));
   auto db = std::make_unique<ProjectDatabase>(handle, std::move(rootFd), root);
   if (rc != SQLITE_OK) RaiseCannotOpen(root, sqlite3_errmsg(handle));
   CreateStoreSchema(handle, user);
-  db->Load(console);
+  db->Load(console, create);
   return db;
-}
-
-fs::path ProjectRoot(const std::string& location) {
-  std::error_code ec;
-  fs::path root = fs::absolute(location, ec).lexically_normal();
-  if (root.filename().empty() && root.has_relative_path()) root = root.parent_path();
-  return root;
 }
 
 // The process named in the lock file held by another program: "ztunittest
@@ -527,7 +521,7 @@ std::string LockHolder(int rootFd) {
 }  // namespace
 
 ProjectStore::ProjectStore(StoreOptions options, const StoreEnv& env)
-    : StoreBase(std::move(options), env), root_(ProjectRoot(Options().location.folder)) {}
+    : StoreBase(std::move(options), env), root_(StoreFolderPath(Options().location.folder)) {}
 
 ProjectStore::~ProjectStore() {
   if (db_) {
@@ -575,12 +569,8 @@ void ProjectStore::OpenStore(const std::string& user) {
   layout.roots = {{dsJavaScript, kJavaRoot}, {dsVisualBasicScript, kVisualBasicRoot}};
   layout.droppedFirstFolder = {{dsJavaScript, GetResString(IDS_ROOT_PACKAGE)}};
   Scripts().Open(UniqueFd(::dup(root.Get())), root_, std::move(layout));
-  {
-    // The datapools' folder, made at the open as a store folder's layout is.
-    const UniqueFd data = OpenBelow(root.Get(), kProjectDataFolder, true);
-    if (!data) RaiseCannotOpen(root_ / kProjectDataFolder, FolderReason(errno));
-  }
-  db_ = ReadProject(std::move(root), root_, user, &TheConsole());
+  // The datapools' folder is made at the open, as a store folder's layout is.
+  db_ = ReadProject(std::move(root), root_, user, &TheConsole(), true);
   db_->SetOnCommit([this] {
     if (!batching_) Save();
   });
@@ -639,19 +629,19 @@ std::vector<std::pair<int32_t, std::string>> ProjectStore::EndDatabaseBatch() {
 }
 
 std::unique_ptr<Database> OpenProjectStoreReadOnly(const std::string& location) {
-  const fs::path root = ProjectRoot(location);
+  const fs::path root = StoreFolderPath(location);
   UniqueFd rootFd = OpenFolder(root.string());
   if (!rootFd) return nullptr;
   {
     const UniqueFd data = OpenBelow(rootFd.Get(), kProjectDataFolder, false);
     if (!data) return nullptr;
   }
-  std::unique_ptr<ProjectDatabase> db = ReadProject(std::move(rootFd), root, "", nullptr);
+  std::unique_ptr<ProjectDatabase> db = ReadProject(std::move(rootFd), root, "", nullptr, false);
   return db;
 }
 
 std::optional<std::string> ProjectStoreProblem(const std::string& location) {
-  const fs::path root = ProjectRoot(location);
+  const fs::path root = StoreFolderPath(location);
   std::error_code ec;
   const auto problem = [&](const fs::path& path, const std::string& reason) {
     return std::optional<std::string>(Text(WB_STORE_CANNOT_OPEN, {path.string(), reason}));
