@@ -9,7 +9,9 @@
 # root folder made before the folder was shared stops the other member's run
 # with the reason and no login line, until its owner opens the store again.
 # The store runs on a private cluster of this test's own, whose socket the
-# two users may reach.
+# two users may reach. As root the folder, the group and its members are
+# set up by the page's own commands (docs/team-store.md, the block marked as
+# run by this test), with this test's names and folder for the page's.
 . "$2/tests/cli/lib/common.sh" "$@"
 unset ZT_TEST_PG_HOST ZTUNITTEST_USER
 . "$src/tests/cli/lib/pg.sh"
@@ -27,9 +29,16 @@ if [ "$(id -u)" = 0 ]; then
     groupdel "$group" 2>/dev/null
   }
   trap 'cleanup; bash "$src/tests/pg/cluster.sh" stop "$pg_host"; rm -rf "$tmp"' EXIT
-  groupadd "$group"
-  useradd -M -N -g users -G "$group" -s /bin/sh "$ann"
-  useradd -M -N -g users -G "$group" -s /bin/sh "$bob"
+  useradd -M -N -g users -s /bin/sh "$ann"
+  useradd -M -N -g users -s /bin/sh "$bob"
+  # The page's set-up: its group, members and folder are this test's.
+  awk '/<!-- run: by tests\/cli\/team_members.sh -->/ { found = 1; next }
+       found && /^    / { sub(/^    /, ""); print; seen = 1; next }
+       found && seen && /^[^ ]/ { exit }' "$src/docs/team-store.md" >"$tmp/setup.sh"
+  check "the page's set-up is there" grep -q "chmod 2775 /srv/ztunittest/scripts" "$tmp/setup.sh"
+  sed -i -e 's/^sudo //; s/\bztteam\b/'"$group"'/g; s/\bann\b/'"$ann"'/g; s/\bbob\b/'"$bob"'/g' \
+    -e "s|/srv/ztunittest|$tmp/srv|g" "$tmp/setup.sh"
+  check "and runs" bash -e "$tmp/setup.sh"
   # The users reach the cluster's socket, the program and the shared folder.
   chmod 0711 "$pg_host" "$tmp"
   as() {  # as MEMBER COMMAND...: COMMAND as the Unix user MEMBER, umask 022
@@ -56,10 +65,12 @@ gen() {  # gen MEMBER STORE NAME: the run's stdout, stderr and summary are $tmp/
     </dev/null >"$tmp/runs/$3.out" 2>"$tmp/runs/$3.err"
 }
 
-# The folder as the page sets it up.
-mkdir -p "$tmp/srv/scripts"
-chgrp "$group" "$tmp/srv/scripts"
-chmod 2775 "$tmp/srv/scripts"
+# The folder as the page sets it up (as root, set up above).
+if [ "$(id -u)" != 0 ]; then
+  mkdir -p "$tmp/srv/scripts"
+  chgrp "$group" "$tmp/srv/scripts"
+  chmod 2775 "$tmp/srv/scripts"
+fi
 chmod 0755 "$tmp/srv"
 store=$(conninfo "$tmp/srv/scripts")
 
