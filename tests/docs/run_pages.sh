@@ -18,6 +18,8 @@
 #                                 "Setting up" makes them (ztstore afresh);
 #                                 the team's share /mnt/team is a folder of
 #                                 the scratch folder
+#       afresh                    with needs postgres: ztstore and the share
+#                                 made empty again first (a scenario of its own)
 #       with NAME=PATH            the file PATH of the source tree is there
 #                                 as NAME (the page's own model, say)
 #       given COMMAND             COMMAND runs first, unseen (a store the
@@ -98,15 +100,16 @@ work=$tmp/work
 mkdir -p "$work/tests/java-runtime" "$tmp/home" "$tmp/mnt/team"
 cp -r "$src/examples" "$work/"
 cp -r "$src/tests/java-runtime/models" "$work/tests/java-runtime/"
-export PATH="$bin:$PATH" HOME="$tmp/home"
+export PATH="$bin:$PATH" HOME="$tmp/home" USER=$(id -un) LOGNAME=$(id -un)
 unset ZTUNITTEST_USER ZTUNITTEST_CLASSPATH PWTTEMPLATES PGHOST PGUSER PGDATABASE PGPORT PGPASSWORD PGSERVICE
 : >"$tmp/state"
 
 postgres_ready=0
-postgres() {  # the cluster, ztteam and ztstore, once a page
-  [ "$postgres_ready" = 1 ] && return 0
-  . "$src/tests/cli/lib/pg.sh"
-  local sql="$pg_bindir/psql -X -q -h $pg_host -U zt -d postgres -v ON_ERROR_STOP=1"
+postgres() {  # postgres [afresh]: the cluster, ztteam and ztstore, made empty once a page (and afresh)
+  [ "$postgres_ready" = 1 ] && [ -z "${1:-}" ] && return 0
+  [ "$postgres_ready" = 1 ] || . "$src/tests/cli/lib/pg.sh"
+  rm -rf "$tmp/mnt/team" && mkdir -p "$tmp/mnt/team"
+  local sql="env PGOPTIONS=-cclient_min_messages=warning $pg_bindir/psql -X -q -h $pg_host -U zt -d postgres -v ON_ERROR_STOP=1"
   $sql -c "DO \$\$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'ztteam') THEN CREATE ROLE ztteam LOGIN; END IF; END \$\$" &&
     $sql -c "DROP DATABASE IF EXISTS ztstore" && $sql -c "CREATE DATABASE ztstore OWNER ztteam" || return 1
   pg_uri_host=$(printf '%s' "$pg_host" | sed 's|/|%2F|g')
@@ -118,7 +121,7 @@ postgres() {  # the cluster, ztteam and ztstore, once a page
 # it printed in $tmp/out.
 run_block() {
   {
-    echo '. "$ZT_DOC_STATE"; ZT_DOC_VARS=" $(compgen -v | tr "\n" " ") "'
+    echo 'ZT_DOC_VARS=" $(compgen -v | tr "\n" " ") "; . "$ZT_DOC_STATE"'
     echo 'trap '\''for v in $(compgen -v); do case "$ZT_DOC_VARS" in *" $v "*) ;; *) declare -p "$v" ;; esac; done >"$ZT_DOC_STATE.new"'\'' EXIT'
     echo 'set -eo pipefail'
     cat "$2"
@@ -171,7 +174,7 @@ while IFS=$'\t' read -r n line marker; do
       continue ;;
   esac
   # The clauses.
-  want=0 by='' given=() needs_pg=0 bad=''
+  want=0 by='' given=() needs_pg=0 afresh='' bad=''
   IFS=';' read -ra clauses <<<"${marker#run}"
   for clause in "${clauses[@]}"; do
     clause=$(echo "${clause#:}" | sed 's/^ *//; s/ *$//')
@@ -179,6 +182,7 @@ while IFS=$'\t' read -r n line marker; do
       '') ;;
       'exits '*) want=${clause#exits } ;;
       'needs postgres') needs_pg=1 ;;
+      afresh) afresh=afresh ;;
       'by '*) by=${clause#by } ;;
       'given '*) given+=("${clause#given }") ;;
       'with '*=*)
@@ -195,7 +199,7 @@ while IFS=$'\t' read -r n line marker; do
     continue
   fi
   if [ "$needs_pg" = 1 ]; then
-    if ! postgres; then
+    if ! postgres $afresh; then
       check "$where: the tests' PostgreSQL cluster with ztteam and ztstore" false
       continue
     fi
