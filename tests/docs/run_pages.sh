@@ -91,6 +91,22 @@ awk -v out="$tmp/blocks" '
   END { flush() }' "$src/$page"
 [ -f "$tmp/blocks/manifest" ] || : >"$tmp/blocks/manifest"
 
+# The programs the page's commands call besides ztunittest, from the
+# packages ./bootstrap.sh test installs.
+uses() {
+  local n
+  while IFS=$'\t' read -r n _ marker; do
+    case "$marker" in run | 'run:'*) grep -qE "(^|[^a-z_-])$1 " "$tmp/blocks/$n.txt" && return 0 ;; esac
+  done <"$tmp/blocks/manifest"
+  return 1
+}
+uses java && need java default-jdk-headless
+uses javac && need javac default-jdk-headless
+uses jq && need jq jq
+uses psql && need psql postgresql
+uses pg_dump && need pg_dump postgresql
+uses pg_restore && need pg_restore postgresql
+
 # Every test of tests/ the page names is there.
 for named in $(grep -oE 'tests/[A-Za-z0-9_/-]+\.sh' "$src/$page" | sort -u); do
   check "$page names $named, which must be there" test -f "$src/$named"
