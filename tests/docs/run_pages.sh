@@ -9,7 +9,7 @@
 # does not show:
 #
 #   <!-- run -->                  a command block: run, and it must exit 0
-#   <!-- run: CLAUSE; CLAUSE -->  the same, with clauses:
+#   <!-- run: CLAUSE; CLAUSE -->  the same, with clauses (no ";" inside one):
 #       exits N                   it must exit N instead
 #       needs postgres            the page's server db.example.org is the
 #                                 tests' private cluster (in a URI its socket
