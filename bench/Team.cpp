@@ -61,10 +61,14 @@ std::string PgQuery(const std::string& host, const std::string& sql, const std::
 }
 
 // The private cluster, for as long as the object lives.
+// Durable: with PostgreSQL's defaults (every commit waits for the disk);
+// else with fsync off, as the tests run it.
 class Cluster {
  public:
-  explicit Cluster(std::string dir) : dir_(std::move(dir)) {
-    if (std::system(("bash '" ZT_BENCH_SOURCE_DIR "/../tests/pg/cluster.sh' start '" + dir_ + "'").c_str()) != 0) {
+  Cluster(std::string dir, bool durable) : dir_(std::move(dir)) {
+    const std::string start = std::string(durable ? "ZT_PG_DURABLE=1 " : "") +
+                              "bash '" ZT_BENCH_SOURCE_DIR "/../tests/pg/cluster.sh' start '" + dir_ + "'";
+    if (std::system(start.c_str()) != 0) {
       Fail("the PostgreSQL cluster did not start (install Debian's postgresql)");
     }
   }
@@ -102,17 +106,30 @@ std::vector<TeamRow> MeasureTeam(const TeamOptions& options) {
   std::cerr << "team: " << options.runs << " users at once, " << summary.operations << " operations in "
             << summary.packages.size() << " packages\n";
 
-  Cluster cluster("/tmp/zt-bench-pg-" + std::to_string(::getpid()));
-  DelayRelay relay(cluster.Host() + "/relay", cluster.Host());
+  // A server with PostgreSQL's defaults, and one with fsync off beside it.
+  const std::string clusters = "/tmp/zt-bench-pg-" + std::to_string(::getpid());
+  Cluster durableCluster(clusters + "-durable", true);
+  Cluster fastCluster(clusters + "-fast", false);
+  DelayRelay durableRelay(durableCluster.Host() + "/relay", durableCluster.Host());
+  DelayRelay fastRelay(fastCluster.Host() + "/relay", fastCluster.Host());
   std::vector<TeamRow> rows;
-  // The folder store once (no network), then PostgreSQL at each delay.
-  std::vector<double> delays = {-1};
-  delays.insert(delays.end(), options.delaysMs.begin(), options.delaysMs.end());
-  for (const double delayMs : delays) {
+  // The folder store once (no network), then PostgreSQL at each delay, then
+  // the server with fsync off without a delay.
+  struct Setting {
+    double delayMs;  // < 0: the folder store
+    bool durable;
+  };
+  std::vector<Setting> settings = {{-1, true}};
+  for (const double delayMs : options.delaysMs) settings.push_back({delayMs, true});
+  settings.push_back({0, false});
+  for (const Setting& setting : settings) {
+    const double delayMs = setting.delayMs;
     const bool postgres = delayMs >= 0;
+    const Cluster& cluster = setting.durable ? durableCluster : fastCluster;
+    DelayRelay& relay = setting.durable ? durableRelay : fastRelay;
     relay.SetDelay(std::chrono::microseconds(std::lround(std::max(delayMs, 0.0) * 1000)));
     TeamRow row;
-    row.store = postgres ? "PostgreSQL" : "folder (SQLite)";
+    row.store = !postgres ? "folder (SQLite)" : setting.durable ? "PostgreSQL" : "PostgreSQL, fsync off";
     row.delayMs = std::max(delayMs, 0.0);
     const fs::path place = folder / (postgres ? "pg" : "folder");
     int schemas = 0;

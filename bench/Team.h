@@ -23,7 +23,7 @@ struct TeamOptions {
 
 /// One back-end's result, at one delay: the best of the rounds.
 struct TeamRow {
-  std::string store;         ///< "folder (SQLite)" or "PostgreSQL"
+  std::string store;         ///< "folder (SQLite)", "PostgreSQL" (durable) or "PostgreSQL, fsync off"
   double delayMs = 0;        ///< one way, between the program and the server
   int operations = 0;        ///< of one user's selection
   double first = 0;          ///< seconds of one user into a fresh store
@@ -40,9 +40,10 @@ struct TeamRow {
 };
 
 /// Runs the scenario: the folder store, then a PostgreSQL store behind the
-/// delay relay (Relay.h) at each delay. The PostgreSQL server is a private
-/// cluster (tests/pg/cluster.sh) started and stopped here. Exits the
-/// program with a message when it cannot run.
+/// delay relay (Relay.h) at each delay, on a server with PostgreSQL's
+/// default durability, then one on a server with fsync off (no delay). The
+/// servers are private clusters (tests/pg/cluster.sh) started and stopped
+/// here. Exits the program with a message when it cannot run.
 std::vector<TeamRow> MeasureTeam(const TeamOptions& options);
 
 }  // namespace zt::bench

@@ -627,13 +627,13 @@ int Run(int argc, char** argv) {
     if (ownWork && !options.keep) Remove(options.work);
     std::cout << "\nbest of " << options.repeat << " rounds; one user: " << teamOperations
               << " operations; " << teamRuns << " users at once: " << teamRuns << " x " << teamOperations
-              << "\nstore              one-way  one user  trips/op  rerun  trips/op  list  trips  conn  " << teamRuns
+              << "\nstore                 one-way  one user  trips/op  rerun  trips/op  list  trips  conn  " << teamRuns
               << " users  failed\n";
     for (const TeamRow& row : rows) {
-      const bool pg = row.store == "PostgreSQL";
+      const bool pg = row.store.rfind("PostgreSQL", 0) == 0;
       const double ops = std::max(row.operations, 1);
       char line[512];
-      std::snprintf(line, sizeof line, "%-17s %6.1fms %8.3fs %9s %6.3fs %9s %5.3fs %6s %5s %7.3fs %4d of %d",
+      std::snprintf(line, sizeof line, "%-21s %6.1fms %8.3fs %9s %6.3fs %9s %5.3fs %6s %5s %7.3fs %4d of %d",
                     row.store.c_str(), row.delayMs, row.first,
                     pg ? Fixed(row.firstTrips / ops, 2).c_str() : "-", row.rerun,
                     pg ? Fixed(row.rerunTrips / ops, 3).c_str() : "-", row.list,

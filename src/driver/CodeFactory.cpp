@@ -146,7 +146,8 @@ int32_t CodeFactory::GenerateTestForOperations(TesselOperationCollection* OpColl
     TesselOperation* op = operations.GetAt(i);
     if (op != nullptr && GenerateTestForOperation(op)) {
       ++count;
-      generated_.insert(operationNumber_);
+      if (generated_.size() <= static_cast<size_t>(operationNumber_)) generated_.resize(operationNumber_ + 1);
+      generated_[operationNumber_] = true;
       WriteLogLine({});
     }
   }
@@ -341,7 +342,9 @@ bool CodeFactory::GenerateTestScripts(TesselModel* aTesselModel, int32_t& TotalG
     TotalGen += GenerateTestForCategories(&packages);
     // What the store could not make durable after all (it said what) was not generated.
     for (const int32_t lost : batch.End()) {
-      if (generated_.erase(lost) != 0) --TotalGen;
+      if (lost < 0 || static_cast<size_t>(lost) >= generated_.size() || !generated_[lost]) continue;
+      generated_[lost] = false;
+      --TotalGen;
     }
 
     TotalOps = operations.Count() + CountClassesOperations(&classes);

@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <vector>
 
 #include "generators/CodeGenerator.h"
@@ -64,10 +63,11 @@ class CodeFactory {
   DataStore* store_ = nullptr;
   std::vector<std::unique_ptr<CodeGenerator>> registry_;
   // The number of the operation generated last in this run (the store's
-  // batch is told it), and those of the operations counted as generated: an
+  // batch is told it), and whether each operation is counted as generated,
+  // by its number (a bit each: a run may hold a hundred thousand): an
   // operation whose script or datapool the batch loses is uncounted again.
   int32_t operationNumber_ = 0;
-  std::set<int32_t> generated_;
+  std::vector<bool> generated_;
 };
 
 }  // namespace zt

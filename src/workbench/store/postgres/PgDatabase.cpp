@@ -426,7 +426,8 @@ void PgConnection::Defer(const char* sql, std::vector<std::string> values, std::
       {std::move(name), std::move(values), std::move(subject), datapool, std::move(check), std::move(undo), Operation()});
 }
 
-bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred, PipelineAnswers& answers) {
+bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred, bool together,
+                                PipelineAnswers& answers) {
   std::vector<std::optional<std::vector<std::string>>>& rows = answers.rows;
   std::vector<std::string>& failures = answers.failures;
   rows.assign(deferred.size(), std::nullopt);
@@ -446,30 +447,51 @@ bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred, 
     ~Leave() { Pq().exitPipelineMode(connection); }
   } leave{connection_};
   answers.sent = true;
-  for (const DeferredStatement& statement : deferred) {
+  answers.aborted = false;
+  for (size_t i = 0; i < deferred.size(); ++i) {
+    const DeferredStatement& statement = deferred[i];
     std::vector<const char*> values;
     for (const std::string& value : statement.values) values.push_back(value.c_str());
+    // Statements up to a sync are one transaction: together, the batch is
+    // committed once (one wait for the server's disk); apart, each on its own.
+    const bool sync = !together || i + 1 == deferred.size();
     if (Pq().sendQueryPrepared(connection_, statement.name.c_str(), static_cast<int>(values.size()), values.data(),
                                nullptr, nullptr, 0) != 1 ||
-        Pq().pipelineSync(connection_) != 1) {
+        (sync && Pq().pipelineSync(connection_) != 1)) {
       if (Lost()) return false;
       Raise(FailureOf(connection_, nullptr));
     }
   }
   const auto start = Now();
-  // Each statement's answer: its results, then a null, then the sync's.
-  for (size_t i = 0; i < deferred.size(); ++i) {
+  // The next result; null where the connection broke (false: lost).
+  const auto next = [&](Result& result) {
     for (;;) {
       Await(start);
-      Result result(Pq().getResult(connection_));
-      if (!result) {
-        if (Lost()) return false;
-        if (Pq().status(connection_) == CONNECTION_BAD) Raise(FailureOf(connection_, nullptr));
-        continue;
-      }
+      result = Result(Pq().getResult(connection_));
+      if (result) return true;
+      if (Lost()) return false;
+      if (Pq().status(connection_) == CONNECTION_BAD) Raise(FailureOf(connection_, nullptr));
+      // A null ends a statement's results; the caller counts statements by
+      // their results and syncs, so it is passed over here.
+    }
+  };
+  // Each statement's answer: its results, then (after the last statement of
+  // a transaction) the sync's. A statement skipped because one before it in
+  // the same transaction failed is answered "aborted".
+  for (size_t i = 0; i < deferred.size(); ++i) {
+    const bool sync = !together || i + 1 == deferred.size();
+    bool answered = false;
+    for (;;) {
+      Result result;
+      if (answered && !sync) break;
+      if (!next(result)) return false;
       const ExecStatusType status = Pq().resultStatus(result.get());
       if (status == PGRES_PIPELINE_SYNC) break;
-      if (status == PGRES_TUPLES_OK && Pq().ntuples(result.get()) > 0) {
+      answered = true;
+      if (status == PGRES_PIPELINE_ABORTED) {
+        answers.aborted = true;
+        failures[i] = "aborted";
+      } else if (status == PGRES_TUPLES_OK && Pq().ntuples(result.get()) > 0) {
         std::vector<std::string> row;
         for (int c = 0; c < Pq().nfields(result.get()); ++c) {
           row.emplace_back(Pq().getvalue(result.get(), 0, c), static_cast<size_t>(Pq().getlength(result.get(), 0, c)));
@@ -478,6 +500,7 @@ bool PgConnection::SendPipeline(const std::vector<DeferredStatement>& deferred, 
       } else if (Succeeded(result.get())) {
         rows[i] = std::vector<std::string>();
       } else {
+        answers.aborted = answers.aborted || together;
         failures[i] = Trimmed(FailureOf(connection_, result.get()));
       }
     }
@@ -492,10 +515,18 @@ void PgConnection::SendDeferred() {
   PipelineAnswers answers;
   try {
     if (!lost_.empty()) Raise(lost_);
-    if (!SendPipeline(deferred, answers)) {
-      Reconnect();
-      if (!SendPipeline(deferred, answers)) Raise(FailureOf(connection_, nullptr));
-    }
+    // The batch goes as one transaction; should a statement of it fail (a
+    // name another user took that moment, a deadlock with another batch),
+    // nothing of it was made, and each statement is sent again on its own
+    // to learn which.
+    const auto send = [&](bool together) {
+      if (!SendPipeline(deferred, together, answers)) {
+        Reconnect();
+        if (!SendPipeline(deferred, together, answers)) Raise(FailureOf(connection_, nullptr));
+      }
+    };
+    send(true);
+    if (answers.aborted) send(false);
   } catch (const ZtError& e) {
     // Not sent: none of them is made. Sent and not answered (the connection
     // given up or lost under them): the server may have made any of them,

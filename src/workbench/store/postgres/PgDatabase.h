@@ -207,10 +207,12 @@ class PgConnection : public Database {
     std::vector<std::optional<std::vector<std::string>>> rows;  // first row; nullopt for none or a failure
     std::vector<std::string> failures;                          // why a statement failed; "" when it did not
     bool sent = false;
+    bool aborted = false;  // sent together, and a statement failed: none was made
   };
-  // Sends `deferred` in pipeline mode, a sync after each, and reads each
-  // answer into `answers`. False when the connection was lost meanwhile.
-  bool SendPipeline(const std::vector<DeferredStatement>& deferred, PipelineAnswers& answers);
+  // Sends `deferred` in pipeline mode, together as one transaction (a sync
+  // after the last) or apart (a sync after each), and reads each answer into
+  // `answers`. False when the connection was lost meanwhile.
+  bool SendPipeline(const std::vector<DeferredStatement>& deferred, bool together, PipelineAnswers& answers);
 
   // The datapool statements built of parts (PgDatabase.cpp), made once for
   // the connection; prepared, as every statement is, by their text.

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "support/Error.h"
 #include "support/Text.h"
@@ -705,7 +706,15 @@ void ScriptFiles::Decide(int32_t operation, Verdict verdict, const std::string& 
     }
     return true;
   };
-  if (std::erase_if(pending_, dropped) == 0) return;
+  // The scripts wait in the order of their operations, so the operation's
+  // own are found from the back, without a walk over the whole batch.
+  auto last = pending_.end();
+  while (last != pending_.begin() && std::prev(last)->operation > operation) --last;
+  auto first = last;
+  while (first != pending_.begin() && std::prev(first)->operation == operation) --first;
+  const auto kept = std::remove_if(first, last, dropped);
+  if (kept == last) return;
+  pending_.erase(kept, last);
   pendingTargets_.Clear();
   for (const PendingScript& script : pending_) pendingTargets_.Insert(TargetDigest(script.target));
 }
