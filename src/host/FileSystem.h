@@ -19,6 +19,8 @@ class TextStream {
   virtual int32_t Line() = 0;
   /// The next line, without its terminator (LF or CR LF).
   virtual std::string ReadLine() = 0;
+  /// ReadLine into `line`, whose buffer a stream may reuse.
+  virtual void ReadLineInto(std::string& line) { line = ReadLine(); }
   virtual void SkipLine() = 0;
   /// Writes `text` and a CR LF.
   virtual void WriteLine(const std::string& text) = 0;

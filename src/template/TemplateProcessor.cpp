@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -166,13 +167,28 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
   if (!stream) {
     RaiseError(1, GetResString(IDS_SOURCE_TEMPLATE_PROCESSOR), FormatResString1(IDS_ERR_FAILED_TO_READ, TemplatePath));
   }
-  std::vector<std::pair<int32_t, std::string>> lines;
+  struct Buffers {
+    std::vector<std::unique_ptr<TextBuffers>>& spare;
+    std::unique_ptr<TextBuffers> own;
+    ~Buffers() { spare.push_back(std::move(own)); }
+  } buffers{spareBuffers_, nullptr};
+  if (spareBuffers_.empty()) {
+    buffers.own = std::make_unique<TextBuffers>();
+  } else {
+    buffers.own = std::move(spareBuffers_.back());
+    spareBuffers_.pop_back();
+  }
+  std::vector<std::pair<int32_t, std::string>>& read = buffers.own->lines;
+  size_t count = 0;
   while (!stream->AtEndOfStream()) {
-    const int32_t number = stream->Line();
-    lines.emplace_back(number, stream->ReadLine());
+    if (count == read.size()) read.emplace_back();
+    read[count].first = stream->Line();
+    stream->ReadLineInto(read[count].second);
+    ++count;
   }
   stream->Close();
   stream.reset();
+  const std::span<std::pair<int32_t, std::string>> lines(read.data(), count);
   const int32_t total = lines.empty() ? 0 : lines.back().first;
 
   UserCanceled = false;
@@ -192,7 +208,8 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
   LineStatus status(StatusLine, lineOf, total);
   size_t size = 0;
   for (const auto& numbered : lines) size += numbered.second.size() + crlf.size();
-  std::string text;
+  std::string& text = buffers.own->text;
+  text.clear();
   text.reserve(size + size / 4);
   // The handlers may add or remove listeners; each event goes to those
   // registered when it is raised (copied again only when they changed).
@@ -210,7 +227,7 @@ void TemplateProcessor::Process(const std::string& TemplatePath, const std::stri
     for (TemplateProcessorListener* listener : registered()) listener->UpdateLineStatus(status, UserCanceled);
     if (UserCanceled) return;
 
-    std::string line = std::move(templateLine);
+    std::string& line = templateLine;
     for (TemplateProcessorListener* listener : registered()) {
       listener->TemplatePreProcessLine(TemplatePath, TestCodePath, params, scriptType, line, bProcess, UserCanceled);
     }

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -154,6 +155,15 @@ class TemplateProcessor {
   // Hands `text` to the store; `dates` are the date texts it holds.
   void Store(const std::string& TestCodePath, dsScriptType scriptType, const std::string& text,
              const std::string& sOperName, const std::vector<std::string>& dates);
+
+  // The lines of a template and the text made of them, kept from one
+  // template to the next so that a run does not allocate every line anew; a
+  // template processed while another is (by a listener) takes its own.
+  struct TextBuffers {
+    std::vector<std::pair<int32_t, std::string>> lines;
+    std::string text;
+  };
+  std::vector<std::unique_ptr<TextBuffers>> spareBuffers_;
 
   LineSubstitution substitution_;
   RunState ownRun_;

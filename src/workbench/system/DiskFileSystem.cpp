@@ -88,11 +88,15 @@ class MemoryReadStream : public TextStream {
   bool AtEndOfStream() override { return position_ >= text_->size(); }
   int32_t Line() override { return line_; }
   std::string ReadLine() override {
+    std::string line;
+    ReadLineInto(line);
+    return line;
+  }
+  void ReadLineInto(std::string& line) override {
     const size_t end = NextLineEnd();
-    std::string line = text_->substr(position_, end - position_);
+    line.assign(*text_, position_, end - position_);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     Advance(end);
-    return line;
   }
   void SkipLine() override { Advance(NextLineEnd()); }
   void WriteLine(const std::string&) override { RaiseError(errc::kBadFileMode); }
