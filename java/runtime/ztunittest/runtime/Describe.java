@@ -37,8 +37,10 @@ import java.util.Map;
  * class gives them, through the whole chain ({@code IntBox extends
  * Box<Integer>} has {@code Integer get()} of {@code Box<T>}; {@code Sub<K>
  * extends Base<List<K>>} gives {@code Base}'s {@code T} as {@code List<K>});
- * a variable that no argument replaces (a raw supertype) is kept by name and
- * listed with its bound in {@code "inheritedTypeParameters"}. A static
+ * a variable that no argument replaces (a raw supertype, and every one a
+ * generic class inherits, as a test names the class raw and Java erases what
+ * a raw type inherits) is kept by name and listed with its bound in
+ * {@code "inheritedTypeParameters"}. A static
  * method whose result is of the class or of a subtype is
  * {@code "returnsClass": true}. A class of the JDK is {@code "jdk": true}. A
  * member's {@code throws} lists each exception with whether it is checked.
@@ -101,8 +103,11 @@ public final class Describe {
         for (Method m : c.getDeclaredMethods()) {
             if (!m.isSynthetic() && !m.isBridge()) methods.add(member(m, c, null, Map.of()));
         }
+        // A test names a generic class raw, and what a raw type inherits is
+        // erased: only a class without type parameters has its supertypes'
+        // type arguments.
         Map<Class<?>, Map<TypeVariable<?>, Bound>> supertypes = new LinkedHashMap<>();
-        arguments(c, Map.of(), supertypes);
+        if (c.getTypeParameters().length == 0) arguments(c, Map.of(), supertypes);
         for (Method m : c.getMethods()) {
             Class<?> from = m.getDeclaringClass();
             ClassLoader fromLoader = from.getClassLoader();
