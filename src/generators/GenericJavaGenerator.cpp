@@ -77,9 +77,9 @@ JavaOwnTexts OwnTexts(TesselOperation& op, TesselClass& cls, const std::string& 
           &types);
       if (!texts.objectUnderTest.empty()) texts.objectUnderTest += crlf;
     }
-    texts.objectUnderTest += factory != nullptr
-                                 ? FormatResString3(IDS_JAVA_FACTORY_TEST_OBJECT, cls.Name(), factory->Name(), arguments)
-                                 : FormatResString2(IDS_JAVA_NEW_TEST_OBJECT, cls.Name(), arguments);
+    texts.objectUnderTest +=
+        factory != nullptr ? FormatResString3(IDS_JAVA_FACTORY_TEST_OBJECT, cls.Name(), factory->Name(), arguments)
+                           : FormatResString2(IDS_JAVA_NEW_TEST_OBJECT, cls.Name(), arguments);
     texts.callTarget = GetResString(IDS_VAR_TEST_OBJECT);
   }
   texts.declarations = ParameterLines(op, {}, DeclareJavaTestVariable, &types);

@@ -143,7 +143,8 @@ void UseFactory(Model& model, const ClassCheck& check, const CodeMember& factory
     op->SetVisibility(OperationVisibility::kPrivate);
     adjustments.refused.emplace(op, CodeRefusal{"factory", Text(WB_CODE_WHY_FACTORY, {code.name})});
   }
-  op->SetToolProperty(GetResString(IDS_LANG_JAVA), GetResString(IDS_JAVA_PROP_TEST_FACTORY), GetResString(IDS_JAVA_TRUE));
+  op->SetToolProperty(GetResString(IDS_LANG_JAVA), GetResString(IDS_JAVA_PROP_TEST_FACTORY),
+                      GetResString(IDS_JAVA_TRUE));
   adjustments.notes.push_back(
       Text(WB_CODE_FACTORY, {check.cls->GetQualifiedName(), SignatureOf(factory, LastPart(code.name))}));
 }
@@ -181,6 +182,10 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
   CodeAdjustments adjustments;
   const auto refuse = [&](Operation* op, CodeRefusal why) {
     op->SetVisibility(OperationVisibility::kPrivate);
+    // A factory the model marks that the code lacks makes no object either.
+    if (MarkedFactory(*op)) {
+      op->SetToolProperty(GetResString(IDS_LANG_JAVA), GetResString(IDS_JAVA_PROP_TEST_FACTORY), {});
+    }
     adjustments.refused.emplace(op, std::move(why));
   };
   for (const ClassCheck& c : comparison.Classes()) {

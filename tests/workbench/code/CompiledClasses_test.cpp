@@ -197,7 +197,8 @@ TEST(CompiledClasses, ObjectsATestCannotMakeAndObjectsOfAFactory) {
       R"("kind": "interface", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)";
   const char* kAbstract =
       R"("kind": "class", "visibility": "public", "abstract": true, "nested": false, "inner": false|protected)";
-  const char* kInner = R"("kind": "class", "visibility": "public", "abstract": false, "nested": true, "inner": true|public)";
+  const char* kInner =
+      R"("kind": "class", "visibility": "public", "abstract": false, "nested": true, "inner": true|public)";
   const char* kPrivate =
       R"("kind": "class", "visibility": "public", "abstract": false, "nested": false, "inner": false|private)";
   for (const Case& c : {
@@ -243,7 +244,7 @@ TEST(CompiledClasses, ObjectsATestCannotMakeAndObjectsOfAFactory) {
 // The factory the model lacks joins it, private (no test of its own) and
 // refused with its reason, its parameters unnamed: of the public static
 // methods of the class's type, the one with the fewest parameters, then by
-// name; one the model marks wins.
+// name; one the model marks wins, unless the code lacks it.
 TEST(CompiledClasses, TheFactoryChosen) {
   const auto method = [](const char* name, const char* visibility, bool isStatic, bool makes, const char* parameters) {
     return std::string(R"({"name": ")") + name + R"(", "visibility": ")" + visibility + R"(", "static": )" +
@@ -262,19 +263,25 @@ TEST(CompiledClasses, TheFactoryChosen) {
              R"({"type": "lib.C", "erasure": "lib.C"}, {"type": "lib.C", "erasure": "lib.C"})") +
       ", " + method("zero", "package", true, true, "") + ", " + method("copy", "public", false, false, "") + ", " +
       method("count", "public", true, false, "") + ", " + method("value", "public", false, false, "") + "]}]}";
+  const std::string mark = R"(, "properties": {"Java": {"testFactory": "true"}})";
   for (const bool marked : {false, true}) {
     auto model = ParseModelDocument(
         std::string(R"({"packages": [{"name": "lib", "classes": [{"name": "C", "language": "Java", "operations": [
           {"name": "value", "returnType": "double"},
-          {"name": "parse", "static": true, "returnType": "C", "parameters": [{"name": "t", "type": "String"}])") +
-            (marked ? R"(, "properties": {"Java": {"testFactory": "true"}})" : "") + "}]}]}]}",
+          {"name": "gone", "static": true, "returnType": "C")") +
+            (marked ? "" : mark) + R"(},
+          {"name": "parse", "static": true, "returnType": "C", "parameters": [{"name": "t", "type": "String"}])" +
+            (marked ? mark : "") + "}]}]}]}",
         "c.json");
     const CodeComparison comparison(ClassesOf(*model), ParseClassDescriptions(text));
     const CodeAdjustments adjustments = ApplyTheCode(*model, comparison);
     const std::vector<Element*> of = model->Find("lib::C::of");
+    Operation* gone = dynamic_cast<Operation*>(model->Find("lib::C::gone").at(0));
+    EXPECT_EQ(gone->GetPropertyValue("Java", "testFactory"), "") << "the code lacks it";
+    EXPECT_EQ(adjustments.refused.at(gone).code, "not-in-code");
     if (marked) {
       EXPECT_TRUE(of.empty()) << "the marked one is kept";
-      EXPECT_TRUE(adjustments.refused.empty());
+      EXPECT_EQ(adjustments.refused.size(), 1U);
       EXPECT_EQ(adjustments.notes, (std::vector<std::string>{"Logical View::lib::C: its tests make its object with its "
                                                              "factory parse(String), as it has no constructor a test "
                                                              "can call"}));
@@ -288,11 +295,11 @@ TEST(CompiledClasses, TheFactoryChosen) {
     EXPECT_TRUE(added->IsStatic());
     EXPECT_EQ(added->Visibility(), OperationVisibility::kPrivate);
     EXPECT_EQ(added->GetPropertyValue("Java", "testFactory"), "true");
-    EXPECT_EQ(dynamic_cast<Operation*>(model->Find("lib::C::parse").at(0))->GetPropertyValue("Java", "testFactory"), "");
-    ASSERT_EQ(adjustments.refused.size(), 1U);
-    EXPECT_EQ(adjustments.refused.begin()->first, added);
-    EXPECT_EQ(adjustments.refused.begin()->second.code, "factory");
-    EXPECT_EQ(adjustments.refused.begin()->second.text,
+    EXPECT_EQ(dynamic_cast<Operation*>(model->Find("lib::C::parse").at(0))->GetPropertyValue("Java", "testFactory"),
+              "");
+    ASSERT_EQ(adjustments.refused.size(), 2U);
+    EXPECT_EQ(adjustments.refused.at(added).code, "factory");
+    EXPECT_EQ(adjustments.refused.at(added).text,
               "it is not in the model: the tests of lib.C make its object with it, they do not test it");
     EXPECT_EQ(adjustments.notes, (std::vector<std::string>{"Logical View::lib::C: its tests make its object with its "
                                                            "factory of(double), as it has no constructor a test can "

@@ -279,7 +279,8 @@ TEST_F(ModelHelperTest, DatapoolFieldsOfAJavaTestEndWithTheArgumentsOfWhatMakesI
       << "the marked constructor";
   EXPECT_EQ(helper_.GetDatapoolFields(Op("Marked::Marked")), R"([{"name":"arg1","type":"long","value":""}])")
       << "a constructor is no test: it has no oracles";
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Made::go")), "[" + exception + R"(,{"name":"arg1_New","type":"long","value":""}])")
+  EXPECT_EQ(helper_.GetDatapoolFields(Op("Made::go")),
+            "[" + exception + R"(,{"name":"arg1_New","type":"long","value":""}])")
       << "the marked factory (private in the model, as a host adds one) before any constructor";
   EXPECT_EQ(helper_.GetDatapoolFields(Op("Bean::go")), "[]") << "only the Java tests make their object";
 }
