@@ -51,13 +51,16 @@ drift.Clock (Logical View::drift::Clock)
   = at(long)
   + Builder(): in the code, not in the model
   = fold(R, BinaryOperator<R>)
+  + of(double): in the code, not in the model
+  = set(Integer)
+  = set(T)
 drift.Gone (Logical View::drift::Gone): the class path has no such class
-6 classes (1 not in the class path), 19 operations: 15 as in the code, 2 not in the code, 2 with another signature; 3 members of the code not in the model
+13 classes (1 not in the class path), 31 operations: 27 as in the code, 2 not in the code, 2 with another signature; 16 members of the code not in the model
 LINES
 ZTUNITTEST_CLASSPATH=drift-code "$zt" model check "$data/java-drift/drift.json" --json >check.json 2>/dev/null
 check "model check --json, the class path from \$ZTUNITTEST_CLASSPATH" test "$(jq -c \
   '[.differs, .counts.same, .counts.missing, .counts.differs, .counts.notInModel, .counts.classesMissing]' check.json)" = \
-  "[true,15,2,2,3,1]"
+  "[true,27,2,2,16,1]"
 check "model check --json: the changed method and what the code has" test "$(jq -r \
   '.classes[0].operations[1] | "\(.model) \(.status) \(.code)"' check.json)" = "format(int) differs format(long)"
 mkdir -p shop-code
@@ -110,7 +113,7 @@ bank-gui|umbrello/bank-gui.xmi|umbrello/src/bank||9|9|9|9
 optparse|umbrello/optparse-java-import.xmi|umbrello/src/optparse||10|10|10|10
 shop-import|umbrello/shop-java-import.xmi|java-library/src||41|41|41|41
 shop|java-library/shop.json|java-library/src|Java|40|40|40|40
-drift|java-drift/drift.json|java-drift/src||11|11|15|4
+drift|java-drift/drift.json|java-drift/src||23|23|25|10
 commons-io|umbrello/commons-io-java-import.xmi|/usr/share/java/commons-io.jar||151|151|151|144
 SAMPLES
 
@@ -147,8 +150,26 @@ Range::fold null
 Range::getLow null
 Ids::Ids constructor
 Ids::create null
-Ids::next no-public-constructor
+Ids::next null
 Ids::width null
+Celsius::fahrenheit null
+Celsius::of factory
+Shape::area null
+Shape::describe null
+Shape::square factory
+Latch::open no-public-constructor
+Latch::count null
+IntBox::get null
+IntBox::set null
+IntBox::tag null
+IntBox::IntBox constructor
+Names::get null
+Names::Names constructor
+NumberBox::get null
+NumberBox::set null
+NumberBox::NumberBox constructor
+RawBox::get null
+RawBox::RawBox constructor
 Gone::work class-not-in-code"
 while IFS= read -r line; do
   check "stderr: $line" grep -qxF "ztunittest: $line" drift-with.err
@@ -156,7 +177,12 @@ done <<'LINES'
 Logical View::drift::Clock::format is not taken: the code has format(long), the model says format(int)
 Logical View::drift::Clock::stop is not taken: the compiled class drift.Clock has no stop()
 Logical View::drift::Clock.Tick::value is not taken: drift.Clock.Tick is an inner class in the code (a nested class that is not static): a test cannot make its object without one of its outer class
-Logical View::drift::Ids::next is not taken: every constructor of drift.Ids is private in the code, and the operation is not static: a test cannot make its object
+Logical View::drift::Latch::open is not taken: drift.Latch has no constructor that is not private and no public static factory in the code, and the operation is not static: a test cannot make its object
+Logical View::drift::Celsius::of is not taken: it is not in the model: the tests of drift.Celsius make its object with it, they do not test it
+Logical View::drift::Ids: its tests make its object with its factory create(), as it has no constructor a test can call
+Logical View::drift::Celsius: its tests make its object with its factory of(double), as it has no constructor a test can call
+Logical View::drift::Shape: its tests make its object with its factory square(double), as it has no constructor a test can call
+Logical View::drift::NumberBox::get: the test names the type variable T as its bound java.lang.Object
 the class path has no class drift.Gone (Logical View::drift::Gone): its operations are not taken
 Logical View::drift::Range::fold: the test names the type variable R as its bound java.lang.Object
 LINES
@@ -183,17 +209,108 @@ ClockBuilderat|Clock.Builder testObject = new Clock.Builder();
 ClockBuilderat|drift.Clock.Builder expectedReturn = null;
 LINES
 
-# The rows of two of them run against the real classes.
+# The exact text of one test per shape, from its test() to the call
+# (comments, blank lines and indentation left out): the object made by a
+# factory without parameters that the model has, by one with parameters that
+# it lacks (unnamed: arg1_New), by an abstract class's factory of a
+# subclass's type; a method of Box<T> inherited with T as Integer, as
+# List<String> through Shelf<K> extends Box<List<K>>, and as its bound in a
+# generic class (a test names it raw, which inherits Box's methods erased).
+calls() {
+  tr -d '\r' <"drift-with/scripts/java/unittests/drift/$1.java" |
+    sed -n '/public void test() throws Exception {/,/} catch (Throwable thrown) {/p' | sed 's/^ *//' | grep -v '^//\|^$'
+}
+cat >expected-calls <<'TESTS'
+Idsnext
+public void test() throws Exception {
+String prefix = null;
+String expectedReturn = null;
+String actualReturn = null;
+prefix = dp.value("prefix").stringValue();
+expectedReturn = dp.value("expectedReturn").stringValue();
+try {
+Ids testObject = Ids.create();
+actualReturn = testObject.next(prefix);
+} catch (Throwable thrown) {
+
+Celsiusfahrenheit
+public void test() throws Exception {
+double expectedReturn = 0.0;
+double actualReturn = 0.0;
+expectedReturn = dp.value("expectedReturn").doubleValue();
+try {
+double arg1_New = dp.value("arg1_New").doubleValue();
+Celsius testObject = Celsius.of(arg1_New);
+actualReturn = testObject.fahrenheit();
+} catch (Throwable thrown) {
+
+Shapearea
+public void test() throws Exception {
+double expectedReturn = 0.0;
+double actualReturn = 0.0;
+expectedReturn = dp.value("expectedReturn").doubleValue();
+try {
+double arg1_New = dp.value("arg1_New").doubleValue();
+Shape testObject = Shape.square(arg1_New);
+actualReturn = testObject.area();
+} catch (Throwable thrown) {
+
+IntBoxset
+public void test() throws Exception {
+Integer value = null;
+value = dp.value("value").as(new ztunittest.runtime.TypeOf<Integer>() {});
+try {
+IntBox testObject = new IntBox();
+testObject.set(value);
+} catch (Throwable thrown) {
+
+Namesget
+public void test() throws Exception {
+java.util.List<String> expectedReturn = null;
+java.util.List<String> actualReturn = null;
+expectedReturn = dp.value("expectedReturn").as(new ztunittest.runtime.TypeOf<java.util.List<String>>() {});
+try {
+Names testObject = new Names();
+actualReturn = testObject.get();
+} catch (Throwable thrown) {
+
+NumberBoxget
+public void test() throws Exception {
+Object expectedReturn = null;
+Object actualReturn = null;
+expectedReturn = dp.value("expectedReturn").as(new ztunittest.runtime.TypeOf<Object>() {});
+try {
+NumberBox testObject = new NumberBox();
+actualReturn = testObject.get();
+} catch (Throwable thrown) {
+TESTS
+for test in Idsnext Celsiusfahrenheit Shapearea IntBoxset Namesget NumberBoxget; do
+  expected=$(sed -n "/^$test\$/,/^\$/p" expected-calls | sed '1d;/^$/d')
+  check "$test: the exact text" test "$(calls "$test")" = "$expected"
+  [ "$(calls "$test")" = "$expected" ] || diff <(echo "$expected") <(calls "$test")
+done
+check "IntBoxtag: X of the generic interface Tagged<X> as String" \
+  test "$(calls IntBoxtag | grep -cxF 'String tag = null;')" = 1
+check "no test of a factory the model lacks" test ! -e drift-with/scripts/java/unittests/drift/Celsiusof.java
+
+# The rows of four of them run against the real classes: the object of a
+# factory made from the row's _New field.
 printf 'start,expectedReturn\n5,\n' >utc.csv
 "$zt" datapool import Clock_utc utc.csv --store drift-with >/dev/null
 printf 'millis,expectedReturn\n7,\n' >at.csv
 "$zt" datapool import Clock.Builder_at at.csv --store drift-with >/dev/null
+printf 'arg1_New,expectedReturn,tolerance\n20,68,0.001\n' >celsius.csv
+"$zt" datapool import Celsius_fahrenheit celsius.csv --store drift-with >/dev/null
+printf 'arg1_New,expectedReturn,tolerance\n3,9,0\n' >shape.csv
+"$zt" datapool import Shape_area shape.csv --store drift-with >/dev/null
 "$zt" datapool export --all --dir drift-datapools --store drift-with >/dev/null
 java -Dztunittest.datapools=drift-datapools -jar "$launcher" --disable-banner --disable-ansi-colors \
   --details=tree --details-theme=ascii --class-path "$classpath:drift-code:drift-with-classes" \
-  --select-class drift.Clockutc --select-class drift.ClockBuilderat >drift-junit.out 2>&1
-check "the two tests run against the real classes: one row each" test "$(summary started drift-junit.out)" = 2
-check "none fails (their rows give no expected result, so the check is skipped)" \
+  --select-class drift.Clockutc --select-class drift.ClockBuilderat \
+  --select-class drift.Celsiusfahrenheit --select-class drift.Shapearea >drift-junit.out 2>&1
+check "the four tests run against the real classes: one row each" test "$(summary started drift-junit.out)" = 4
+check "two of them check their result and pass" test "$(summary successful drift-junit.out)" = 2
+check "none fails (the other rows give no expected result, so their check is skipped)" \
   test "$(summary failed drift-junit.out)" = 0
 [ "$fail" -eq 0 ] || cat drift-junit.out
 finish java_classpath

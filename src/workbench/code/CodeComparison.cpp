@@ -15,7 +15,7 @@ bool ParameterMatches(const std::string& modelType, const CodeParameter& code, c
   const std::string model = ErasedSimpleName(modelType);
   if (model == ErasedSimpleName(code.erasure) || model == ErasedSimpleName(code.type)) return true;
   // A type variable the model names as the code does (T, or T... for T[]).
-  for (const auto* variables : {&member.typeParameters, &cls.typeParameters}) {
+  for (const auto* variables : {&member.typeParameters, &member.inheritedTypeParameters, &cls.typeParameters}) {
     for (const CodeTypeParameter& v : *variables) {
       if (model == v.name || model == v.name + "[]") return code.type == v.name || code.type == v.name + "[]";
     }

@@ -36,9 +36,9 @@ std::string OptionalString(const Value& object, std::string_view key) {
   return found != nullptr && found->type == Type::kString ? found->text : std::string();
 }
 
-std::vector<CodeTypeParameter> TypeParameters(const Value& object) {
+std::vector<CodeTypeParameter> TypeParameters(const Value& object, std::string_view key = "typeParameters") {
   std::vector<CodeTypeParameter> parameters;
-  for (const Value& p : Member(object, "typeParameters", Type::kArray).items) {
+  for (const Value& p : Member(object, key, Type::kArray).items) {
     parameters.push_back({StringOf(p, "name"), StringOf(p, "bound")});
   }
   return parameters;
@@ -53,6 +53,10 @@ CodeMember MemberOf(const Value& object) {
   member.varargs = BoolOf(object, "varargs");
   member.inheritedFrom = OptionalString(object, "inherited");
   member.typeParameters = TypeParameters(object);
+  if (object.Find("inheritedTypeParameters") != nullptr) {
+    member.inheritedTypeParameters = TypeParameters(object, "inheritedTypeParameters");
+  }
+  if (object.Find("returnsClass") != nullptr) member.returnsClass = BoolOf(object, "returnsClass");
   for (const Value& p : Member(object, "parameters", Type::kArray).items) {
     member.parameters.push_back({StringOf(p, "type"), StringOf(p, "erasure")});
   }

@@ -1,0 +1,5 @@
+package drift;
+
+/** Through two levels: Box's T is List<String>. */
+public class Names extends Shelf<String> {
+}
