@@ -1,6 +1,7 @@
 // ztunittest store ...: whole stores.
 //
 //   ztunittest store copy FROM TO [--replace]
+//   ztunittest store prune MODEL [--store S] [--yes]    (StorePrune.cpp)
 //
 // Copies the store FROM into the store TO, of either kind (a store folder,
 // a PostgreSQL database with its scripts folder; TO is made when missing):
@@ -15,7 +16,9 @@
 // commits only once every script is in its place; the scripts are written
 // beside their targets (never outside the target's scripts folder) and
 // given their names together at the end, and a file they replace is kept
-// until then, so that a failure leaves TO as it was. Exit status 0 copied,
+// until then, so that a failure leaves TO as it was. It tells what it
+// copied, what TO held the same already, and when that was all of it.
+// Exit status 0 copied,
 // 1 refused or failed (each failure told), 2 usage.
 #include <fcntl.h>
 #include <unistd.h>
@@ -452,6 +455,7 @@ void RegisterStoreCommands(CLI::App& app, Action& chosen) {
   copyCommand->add_option("to", copy->to, wb::Text(wb::WB_HELP_COPY_TO))->required();
   copyCommand->add_flag("--replace", copy->replace, wb::Text(wb::WB_HELP_COPY_REPLACE));
   copyCommand->callback([copy, &chosen] { chosen = [copy] { return RunCopy(*copy); }; });
+  AddPruneCommand(*store, chosen);
 }
 
 }  // namespace zt::cli
