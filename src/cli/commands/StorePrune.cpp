@@ -248,6 +248,8 @@ int RunPrune(const PruneOptions& options) {
     Fail(kExitUsage, e.what());
   }
   const bool project = location.kind == wb::StoreLocation::Kind::kProject;
+  // A user name that cannot be one is refused before anything is read.
+  const std::string user = options.yes ? CommandUser() : std::string();
   {
     const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(location);
     if (!connection) Fail(kExitFailed, wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
@@ -259,7 +261,6 @@ int RunPrune(const PruneOptions& options) {
       return kExitOk;
     }
   }
-  const std::string user = CommandUser();
   wb::TerminalConsole console;
   const std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{location, user}, console);
   store->Open();
