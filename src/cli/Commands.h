@@ -37,6 +37,8 @@ void RegisterJavaCommands(CLI::App& app, Action& chosen);
 void RegisterDatapoolCommands(CLI::App& app, Action& chosen);
 void RegisterOptionsCommand(CLI::App& app, Action& chosen);
 void RegisterStoreCommands(CLI::App& app, Action& chosen);
+/// Adds `store prune` to the `store` group (StorePrune.cpp).
+void AddPruneCommand(CLI::App& store, Action& chosen);
 
 /// How a command fails anywhere in its code: raised, it ends the command
 /// with `status` after the message on stderr (PrintError). The command

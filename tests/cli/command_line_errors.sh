@@ -28,7 +28,7 @@ C|generate $bank --sotre=s|ztunittest: --sotre is no option of ztunittest genera
 C|datapool list --jsno|ztunittest: --jsno is no option of ztunittest datapool list; did you mean --json?|Run "ztunittest datapool list --help" for more information.
 C|generate $bank --colour|ztunittest: --colour is no option of ztunittest generate|Run "ztunittest generate --help" for more information.
 C||ztunittest: ztunittest needs a command: model, generate, menu, invoke, params, java-test, java-classpath, datapool, options, store, text|Run "ztunittest --help" for more information.
-C|datapool|ztunittest: ztunittest datapool needs a command: list, show, export, import, add-rows|Run "ztunittest datapool --help" for more information.
+C|datapool|ztunittest: ztunittest datapool needs a command: list, show, export, import, add-rows, edit, delete, rename|Run "ztunittest datapool --help" for more information.
 C|generate|ztunittest: ztunittest generate needs MODEL|Run "ztunittest generate --help" for more information.
 C|invoke $bank|ztunittest: ztunittest invoke needs --entry|Run "ztunittest invoke --help" for more information.
 C|generate $bank extra|ztunittest: ztunittest generate does not take: extra|Run "ztunittest generate --help" for more information.

@@ -61,6 +61,10 @@ datapool export Calc_add --all --dir "$tmp/all" --store "$store"
 datapool import Calc_add --store "$store"
 datapool import --all --store "$store"
 datapool import Calc_add "$tmp/in.csv" --all --dir "$tmp" --store "$store"
+datapool edit --store "$store"
+datapool delete --store "$store"
+datapool rename Calc_add --store "$store"
+store prune --store "$store"
 options --bogus
 USAGE
 

@@ -5,7 +5,10 @@
 # finds nothing to do; a target that holds something else under the same
 # names is refused, with nothing copied, unless --replace. A copy is all or
 # nothing; a source it cannot read whole, or a value no store keeps, fails
-# it. On the tests' private PostgreSQL cluster (tests/cli/lib/pg.sh).
+# it. The copy tells what it copied and what the target held the same
+# already. datapool edit, rename and delete and store prune do the same on
+# every kind of store (a folder, PostgreSQL, a project). On the tests'
+# private PostgreSQL cluster (tests/cli/lib/pg.sh).
 . "$2/tests/cli/lib/common.sh" "$@"
 . "$src/tests/cli/lib/pg.sh"
 unset ZTUNITTEST_USER
@@ -50,12 +53,17 @@ check "and changes nothing" cmp -s "$tmp/folder.txt" "$tmp/team2.txt"
 
 "$zt" store copy "$tmp/folder" "$team" >"$tmp/out" 2>"$tmp/err"
 check "copying what the target holds already is no conflict" [ "$?" = 0 ]
+check "and tells that nothing changed" [ "$(cat "$tmp/out")" = "Copied 0 datapools, 0 tool options, 0 name records and 0 scripts from $tmp/folder to $team.
+Already there, the same, in $team: 12 datapools, 1 tool options, 24 name records and 12 scripts.
+Nothing changed: $team already held all of $tmp/folder." ]
 "$zt" datapool import Account_deposit /dev/stdin --store "$tmp/folder" <<<$'amount\n1.5\n2.5' >/dev/null
 "$zt" store copy "$tmp/folder" "$team" >"$tmp/out" 2>"$tmp/err"
 check "a target holding other content under a name is refused" [ "$?" = 1 ]
 check "naming what it holds" grep -q "already holds 1 items of what .* holds: datapool Account_deposit. Nothing" "$tmp/err"
 "$zt" store copy "$tmp/folder" "$team" --replace >"$tmp/out" 2>"$tmp/err"
 check "--replace replaces" [ "$?" = 0 ]
+check "telling what it copied and what was there" [ "$(cat "$tmp/out")" = "Copied 1 datapools, 0 tool options, 0 name records and 0 scripts from $tmp/folder to $team.
+Already there, the same, in $team: 11 datapools, 1 tool options, 24 name records and 12 scripts." ]
 check "the changed rows with it" [ "$("$zt" datapool show Account_deposit --store "$team" --json | jq -c '.rows')" = '[["1.5"],["2.5"]]' ]
 
 "$zt" store copy "$team" "$tmp/back" >"$tmp/out" 2>"$tmp/err"
@@ -193,5 +201,115 @@ for store in "$tmp/folder" "$team"; do
   "$zt" datapool export Account_deposit --store "$store" >"$tmp/bounds$kind.csv"
 done
 check "the same rows in both" cmp -s "$tmp/bounds1.csv" "$tmp/bounds2.csv"
+
+# datapool edit, rename and delete and store prune, on each kind of store:
+# the same words, the same outcome. Each store starts as a copy of one
+# folder that also holds a datapool made by hand (no record names it), a
+# datapool whose making the store has no record of (Teller_withdraw), and
+# the name record of another model's operation.
+gen "$tmp/chores"
+sqlite3 "$tmp/chores/store.db" "
+INSERT INTO datapools (name, description, created, updated, user) VALUES ('Hand', '', '2024-01-02 03:04:05', '2024-01-02 03:04:05', 'bob');
+INSERT INTO datapool_fields (datapool, position, name, type) SELECT id, 1, 'x', '' FROM datapools WHERE name = 'Hand';
+DELETE FROM generated_scripts WHERE type = -1 AND path = 'Teller_withdraw';
+INSERT INTO datapool_names (operation, name, recorded) VALUES ('shop::Cart::add', 'Cart_add', '2024-01-02 03:04:05');"
+jq '(.. | objects | select(.name? == "Teller") | .operations) |= []' "$src/examples/bank-ejb.json" >"$tmp/smaller.json"
+mkdir "$tmp/chores-project"
+export ZTUNITTEST_USER=carol
+printf '#!/bin/sh\nprintf "amount,target\\n1.5,t1\\n2.5,t2\\n" >"$1"\n' >"$tmp/good-editor"
+printf '#!/bin/sh\nprintf "target,amount\\nt1\\n" >"$1"\n' >"$tmp/bad-editor"
+chmod +x "$tmp/good-editor" "$tmp/bad-editor"
+mkdir "$tmp/kept"
+for kind in folder postgres project; do
+  case $kind in  # the store, and the folder its tests of bank::core lie in
+    folder) store=$tmp/chores-folder tests=$tmp/chores-folder/scripts/java/unittests/bank/core ;;
+    postgres) store="$(pg_fresh_conninfo) scripts=$tmp/chores-team" tests=$tmp/chores-team/java/unittests/bank/core ;;
+    project) store=project:$tmp/chores-project tests=$tmp/chores-project/src/test/java/bank/core ;;
+  esac
+  "$zt" store copy "$tmp/chores" "$store" >/dev/null 2>"$tmp/err"
+  check "$kind: the store is made" [ "$?" = 0 ]
+  run() { "$zt" "$@" --store "$store" </dev/null >"$tmp/out" 2>"$tmp/err"; status=$?; }
+  rows() { "$zt" datapool export "$1" --store "$store"; }
+
+  # prune: lists first, deletes with --yes only what the store made.
+  listed="The store holds 2 test(s) and 1 datapool(s) of operations that $tmp/smaller.json no longer has:
+  test unittests/bank/core/TellerbalanceOf.java (operation bank::core::Teller::balanceOf)
+  datapool Teller_balanceOf (operation bank::core::Teller::balanceOf)
+  test unittests/bank/core/Tellerwithdraw.java (operation bank::core::Teller::withdraw)
+Left alone: Teller_withdraw (operation bank::core::Teller::withdraw), which the store has no record of making.
+Left alone: the records of 1 operation(s) outside the packages of $tmp/smaller.json, which may be another model's."
+  run store prune "$tmp/smaller.json"
+  check "$kind: prune lists (status $status)" [ "$status" = 0 ]
+  check "$kind: what the model lost, and how to delete it" [ "$(cat "$tmp/out")" = "$listed
+Nothing was deleted; run the command again with --yes to delete them." ]
+  check "$kind: and deletes nothing" test -f "$tests/TellerbalanceOf.java"
+  run store prune "$tmp/smaller.json" --yes
+  check "$kind: prune --yes (status $status)" [ "$status" = 0 ]
+  check "$kind: deletes what it lists" [ "$(cat "$tmp/out")" = "$listed
+Deleted 2 test(s) and 1 datapool(s)." ]
+  check "$kind: the tests' files are gone" test ! -e "$tests/TellerbalanceOf.java" -a ! -e "$tests/Tellerwithdraw.java"
+  check "$kind: another test stays" test -f "$tests/Accountdeposit.java"
+  "$zt" datapool list --store "$store" --json | jq -r '.datapools[].name' >"$tmp/names"
+  check "$kind: the datapool made by hand and the unrecorded one stay, the pruned one goes" \
+    [ "$(grep -cx 'Hand\|Teller_withdraw\|Teller_balanceOf' "$tmp/names")" = 2 -a "$(grep -cx Teller_balanceOf "$tmp/names")" = 0 ]
+  run store prune "$tmp/smaller.json"
+  check "$kind: a second prune finds nothing more" [ "$(head -1 "$tmp/out")" = \
+    "The store holds no test and no datapool of an operation that $tmp/smaller.json no longer has." ]
+
+  # edit: the file rewritten by the editor is read as an import reads it
+  # (the columns in any order); a refused edit stores nothing and keeps the file.
+  rows Account_transfer >"$tmp/before.csv"
+  TMPDIR=$tmp/kept VISUAL= EDITOR=$tmp/bad-editor run datapool edit Account_transfer
+  check "$kind: a refused edit fails (status $status)" [ "$status" = 1 ]
+  check "$kind: saying why and where the file is kept" [ "$(sed 's/kept: .*/kept: FILE/' "$tmp/err")" = \
+    'ztunittest: The datapool "Account_transfer" is unchanged: line 2 has 1 value(s), the datapool has 2 field(s). Your edited file is kept: FILE' ]
+  check "$kind: the kept file holds the edit" [ "$(cat "$(sed 's/.*kept: //' "$tmp/err")")" = "$(printf 'target,amount\nt1')" ]
+  check "$kind: and the datapool is as it was" [ "$(rows Account_transfer)" = "$(cat "$tmp/before.csv")" ]
+  TMPDIR=$tmp/kept VISUAL= EDITOR=$tmp/good-editor run datapool edit Account_transfer
+  check "$kind: an edit (status $status)" [ "$status" = 0 ]
+  check "$kind: tells what it stored" [ "$(cat "$tmp/out")" = 'The datapool "Account_transfer" was stored with 2 row(s).' ]
+  check "$kind: in the datapool's field order" [ "$(rows Account_transfer)" = "$(printf 'target,amount\nt1,1.5\nt2,2.5')" ]
+  EDITOR=$tmp/good-editor run datapool edit Account_trasnfer
+  check "$kind: an unknown datapool is named, with the one meant (status $status)" [ "$status:$(cat "$tmp/err")" = \
+    "1:ztunittest: there is no datapool named \"Account_trasnfer\" in the store at $store; did you mean Account_transfer?" ]
+
+  # rename: the rows and the operation's record go with it; a run names the
+  # datapool so in the test it writes again (the test's text changes: the
+  # bundled EJB template has no user regions, so it is asked about).
+  run datapool rename Account_transfer Account_move
+  check "$kind: rename (status $status)" [ "$status" = 0 ]
+  check "$kind: says the tests still name the old name" [ "$(cat "$tmp/out")" = 'The datapool "Account_transfer" is now "Account_move".
+It stays the datapool of the operation bank::core::Account::transfer, whose tests still name "Account_transfer" in their code until they are generated again.' ]
+  check "$kind: the rows kept" [ "$(rows Account_move)" = "$(printf 'target,amount\nt1,1.5\nt2,2.5')" ]
+  while IFS='|' read -r new why; do
+    run datapool rename Account_move "$new"
+    check "$kind: rename to $new refused (status $status)" [ "$status:$(cat "$tmp/err")" = \
+      "1:ztunittest: The datapool \"Account_move\" was not renamed: $why" ]
+  done <<'CASES'
+Account_deposit|the store already holds a datapool named "Account_deposit"
+Cart_add|the name "Cart_add" is recorded for the operation shop::Cart::add
+bad/name|"bad/name" cannot be a datapool's name: it holds /
+ padded|" padded" cannot be a datapool's name: it begins or ends with a blank
+CASES
+  "$zt" generate "$src/examples/bank-ejb.json" --select bank --recursive --store "$store" --user alice \
+    --templates "$src/templates" --answer replace=all </dev/null >"$tmp/log" 2>"$tmp/err"
+  check "$kind: a run after the rename names the new name in the test" grep -q '"Account_move"' "$tests/Accounttransfer.java"
+  check "$kind: names the new name in the test, not the old" bash -c "! grep -q 'Account_transfer' '$tests/Accounttransfer.java'"
+  check "$kind: and makes no datapool of the old name" bash -c "! '$zt' datapool show Account_transfer --store '$store' >/dev/null 2>&1"
+  check "$kind: the edited rows stay" [ "$(rows Account_move)" = "$(printf 'target,amount\nt1,1.5\nt2,2.5')" ]
+
+  # delete: all named or none; their records go, and a run makes them anew.
+  run datapool delete Account_move Nope
+  check "$kind: delete of an unknown datapool (status $status)" [ "$status:$(cat "$tmp/err")" = \
+    "1:ztunittest: there is no datapool named \"Nope\" in the store at $store
+ztunittest: Nothing was deleted." ]
+  check "$kind: deletes nothing" "$zt" datapool show Account_move --store "$store" >/dev/null
+  run datapool delete Account_move Hand
+  check "$kind: delete (status $status)" [ "$status:$(cat "$tmp/out")" = "0:Deleted 2 datapool(s): Account_move, Hand." ]
+  check "$kind: both are gone" [ "$("$zt" datapool list --store "$store" --json | jq '[.datapools[].name | select(. == "Account_move" or . == "Hand")] | length')" = 0 ]
+  gen "$store"
+  check "$kind: a run makes the operation's datapool anew, under its first name" \
+    [ "$(rows Account_transfer | head -1)" = "target,amount" ]
+done
 
 finish store_copy

@@ -6,8 +6,10 @@
 # that stays away past the store's bound (30 s) stops the run at once, with
 # the cause on stderr, instead of failing every operation left; a rerun
 # once it is back completes the store, and leaves no test without its
-# datapool. On a cluster of this test's own (tests/pg/cluster.sh), since it
-# is taken down.
+# datapool. A --quiet run that loses its server tells each cause once, and
+# how many more operations it struck, the cause last; the log lists every
+# one. On a cluster of this test's own (tests/pg/cluster.sh), since it is
+# taken down.
 . "$2/tests/cli/lib/common.sh" "$@"
 need jq jq
 export ZTUNITTEST_USER=tester
@@ -22,14 +24,16 @@ selection=$(printf -- '--select pkg%s ' {0..59})
 db="host=$pg user=zt dbname=postgres"
 psql=${ZT_PG_BINDIR:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -t/ -k5 -V -r | head -1)}/psql
 query() { PGOPTIONS="-csearch_path=$1" "$psql" -h "$pg" -U zt -d postgres -XAtc "$2"; }
-gen() {  # gen SCHEMA SUMMARY: a run of the whole selection
-  "$zt" generate "$tmp/big.json" $selection --store "$db options='-csearch_path=$1' scripts=$tmp/$1" \
-    --summary-json "$tmp/$2.json" </dev/null >"$tmp/$2.out" 2>"$tmp/$2.err"
+gen() {  # gen SCHEMA SUMMARY [OPTION...]: a run of the whole selection
+  local schema=$1 summary=$2
+  shift 2
+  "$zt" generate "$tmp/big.json" $selection --store "$db options='-csearch_path=$schema' scripts=$tmp/$schema" \
+    --summary-json "$tmp/$summary.json" "$@" </dev/null >"$tmp/$summary.out" 2>"$tmp/$summary.err"
 }
 # started SCHEMA SUMMARY: the run in the background, its pid in $run, once
 # it has stored 300 datapools (under way, far from done).
 started() {
-  gen "$1" "$2" &
+  gen "$@" &
   run=$!
   for _ in $(seq 600); do
     [ "$(query "$1" 'SELECT count(*) FROM datapools' 2>/dev/null)" -ge 300 ] 2>/dev/null && return
@@ -60,7 +64,7 @@ check "restart: 6,000 datapools" test "$(query survived 'SELECT count(*) FROM da
 check "restart: no test without its datapool" test "$(orphans survived)" -eq 0
 
 # A server that stays away: the run stops after the bound, with the cause.
-started stopped second
+started stopped second --quiet --log "$tmp/second.log"
 cluster down
 since=$(ms)
 timeout 60 tail --pid="$run" -f /dev/null
@@ -71,6 +75,20 @@ check "gone: the run stops (status $status)" test "$status" -ne 0
 check "gone: after the bound of 30 s, at once (${took} ms)" test "$took" -ge 29000 -a "$took" -lt 40000
 check "gone: the cause on stderr" grep -q "the connection to the database .* was lost (.*), and no new one could be made within 30 s" "$tmp/second.err"
 check "gone: said once" test "$(grep -c "was lost" "$tmp/second.err")" -eq 1
+# Each datapool the server took along is in the log; on stderr the first is
+# told whole and the others counted once, with the cause.
+for what in "may or may not be stored in" "was not stored in"; do
+  logged=$(grep -c "The datapool [^ ]* $what" "$tmp/second.log")
+  told=$(grep -c "^The datapool [^ ]* $what" "$tmp/second.err")
+  check "gone: \"$what\" told whole once of $logged" test "$told" -eq $((logged > 0 ? 1 : 0))
+  if [ "$logged" -ge 2 ]; then
+    check "gone: \"$what\": the others counted, the cause last" grep -qx \
+      "ztunittest: … and $((logged - 1)) more for the same reason, listed in the log: The datapool … $what postgresql://.*" \
+      "$tmp/second.err"
+  fi
+done
+check "gone: stderr holds a few lines, not one per operation ($(wc -l <"$tmp/second.err"))" \
+  test "$(wc -l <"$tmp/second.err")" -le 20
 failed=$(jq '.counts.failed' "$tmp/second.json" 2>/dev/null || echo none)
 # Failed are the operations of the batch on its way (their scripts are not
 # placed, since their datapools are not known to be stored); the operations

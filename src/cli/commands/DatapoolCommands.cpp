@@ -7,6 +7,9 @@
 //   ztunittest datapool import NAME FILE [--store DIR]
 //   ztunittest datapool import --all --dir DIR [--store DIR]
 //   ztunittest datapool add-rows --boundary (NAME... | --all) [--store DIR]
+//   ztunittest datapool edit NAME [--store DIR]
+//   ztunittest datapool delete NAME... [--store DIR]
+//   ztunittest datapool rename OLD NEW [--store DIR]
 //
 // All but import only read: the store database is opened read-only, without
 // a login, and nothing is created. A store folder without a database is a
@@ -17,7 +20,13 @@
 // as it was; `import --all` reads every DIR/NAME.csv so, and stores them
 // all in one transaction, or none when one of them is refused. add-rows adds
 // boundary rows (BoundaryRows.h) to the datapools named, or to all, in one
-// transaction, as the user of CommandUser. Exit status 0 ok, 1 failure (no
+// transaction, as the user of CommandUser. edit, delete and rename change
+// the store as the user of CommandUser, each in one transaction, after
+// every datapool they name was found in the store (one not found is told
+// with the name it may have meant, and nothing is changed): edit opens the
+// datapool in the editor as a run does (Datapools.h), and reads what the
+// user wrote by the rules of import; delete and rename take the records
+// that name the datapool with it (chores/DatapoolChores.h). Exit status 0 ok, 1 failure (no
 // store, unknown datapool, a file that cannot be read, written or
 // imported), 2 usage (a user name with a control character among them); one
 // message on stderr per failure.
@@ -41,6 +50,7 @@
 #include "workbench/store/Datapools.h"
 #include "workbench/store/StoreBase.h"
 #include "workbench/store/StoreLocation.h"
+#include "workbench/store/chores/DatapoolChores.h"
 #include "workbench/system/DiskFileSystem.h"
 #include "workbench/system/Outputs.h"
 #include "workbench/terminal/Console.h"
@@ -65,6 +75,7 @@ struct DatapoolOptions {
   bool json = false;
   std::vector<std::string> names;
   bool boundary = false;
+  std::string newName;
 };
 
 // `options` with --store read: the command's one reading of it (a location
@@ -373,6 +384,93 @@ int RunAddRows(const DatapoolOptions& options) {
   return kExitOk;
 }
 
+// Checks, without changing anything, that the store exists and holds each
+// of `names`; raises CommandFailure (1) otherwise, after telling each name
+// not found (with the one it may have meant) and, unless 0, the text `none`.
+void CheckNames(const DatapoolOptions& options, const std::vector<std::string>& names, int16_t none = 0) {
+  const std::unique_ptr<wb::Database> connection = wb::OpenStoreReadOnly(options.location);
+  if (!connection) Fail(kExitFailed, wb::Text(wb::WB_CMD_NO_STORE, {options.store}));
+  const std::vector<std::string> held = wb::DatapoolNames(*connection);
+  std::vector<std::string> unknown;
+  for (const std::string& name : names) {
+    if (std::find(held.begin(), held.end(), name) != held.end()) continue;
+    std::string message = wb::Text(wb::WB_CMD_NO_SUCH_DATAPOOL, {name, options.store});
+    if (const std::optional<std::string> nearest = Nearest(name, held)) {
+      message += wb::Text(wb::WB_CLI_DID_YOU_MEAN, {*nearest});
+    }
+    unknown.push_back(std::move(message));
+  }
+  if (unknown.empty()) return;
+  if (none == 0 && unknown.size() == 1) Fail(kExitFailed, unknown.front());
+  for (const std::string& message : unknown) PrintError(message);
+  Fail(kExitFailed, wb::Text(none));
+}
+
+// The store of the options, opened to be changed as `user`.
+std::unique_ptr<wb::StoreBase> OpenToChange(const DatapoolOptions& options, const std::string& user,
+                                            wb::Console& console) {
+  std::unique_ptr<wb::StoreBase> store = wb::MakeStore(wb::StoreOptions{options.location, user}, console);
+  store->Open();
+  return store;
+}
+
+int RunEdit(const DatapoolOptions& options) {
+  const std::string user = CommandUser();
+  CheckNames(options, {options.name});
+  wb::TerminalConsole console;
+  const std::unique_ptr<wb::StoreBase> store = OpenToChange(options, user, console);
+  const wb::EditOutcome outcome =
+      wb::EditDatapoolInEditor(wb::DatabaseOf(store->Connection()), options.name, wb::ReadImportedCsv);
+  if (outcome.kind == wb::EditOutcome::kNotStored) Fail(kExitFailed, outcome.message);
+  std::cout << outcome.message << "\n" << std::flush;
+  return kExitOk;
+}
+
+int RunDelete(const DatapoolOptions& options) {
+  const std::string user = CommandUser();
+  // Each name once, in the order given.
+  std::vector<std::string> names;
+  for (const std::string& name : options.names) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  CheckNames(options, names, wb::WB_DP_NONE_DELETED);
+  wb::TerminalConsole console;
+  const std::unique_ptr<wb::StoreBase> store = OpenToChange(options, user, console);
+  try {
+    wb::DeleteDatapools(wb::DatabaseOf(store->Connection()), names);
+  } catch (const ZtError& e) {
+    PrintError(e.Description());
+    Fail(kExitFailed, wb::Text(wb::WB_DP_NONE_DELETED));
+  }
+  std::string listed;
+  for (const std::string& name : names) listed += (listed.empty() ? "" : wb::Text(wb::WB_DP_LIST_SEPARATOR)) + name;
+  std::cout << wb::Text(wb::WB_DP_DELETED, {std::to_string(names.size()), listed}) << "\n" << std::flush;
+  return kExitOk;
+}
+
+int RunRename(const DatapoolOptions& options) {
+  const std::string user = CommandUser();
+  if (const std::optional<std::string> fault = wb::DatapoolNameFault(options.newName)) {
+    Fail(kExitFailed, wb::Text(wb::WB_DP_NOT_RENAMED,
+                               {options.name, wb::Text(wb::WB_DP_NOT_A_NAME, {options.newName, *fault})}));
+  }
+  CheckNames(options, {options.name});
+  wb::TerminalConsole console;
+  const std::unique_ptr<wb::StoreBase> store = OpenToChange(options, user, console);
+  std::string operation;
+  try {
+    operation = wb::RenameDatapool(wb::DatabaseOf(store->Connection()), options.name, options.newName);
+  } catch (const ZtError& e) {
+    Fail(kExitFailed, wb::Text(wb::WB_DP_NOT_RENAMED, {options.name, e.Description()}));
+  }
+  std::cout << wb::Text(wb::WB_DP_RENAMED, {options.name, options.newName}) << "\n";
+  std::cout << (operation.empty() ? wb::Text(wb::WB_DP_RENAMED_NO_RECORD, {options.name})
+                                  : wb::Text(wb::WB_DP_RENAMED_TESTS, {operation, options.name}))
+            << "\n"
+            << std::flush;
+  return kExitOk;
+}
+
 // Adds a subcommand of `datapool` with its --store option.
 CLI::App* AddSubcommand(CLI::App& datapool, const char* name, int16_t help, DatapoolOptions& options) {
   CLI::App* command = datapool.add_subcommand(name, wb::Text(help));
@@ -423,6 +521,22 @@ void RegisterDatapoolCommands(CLI::App& app, Action& chosen) {
   addCommand->add_flag("--boundary", adding->boundary, wb::Text(wb::WB_HELP_DATAPOOL_BOUNDARY));
   addCommand->add_flag("--all", adding->all, wb::Text(wb::WB_HELP_DATAPOOL_ADD_ALL));
   addCommand->callback([adding, &chosen] { chosen = [adding] { return RunAddRows(Parsed(*adding)); }; });
+
+  auto edited = std::make_shared<DatapoolOptions>();
+  CLI::App* editCommand = AddSubcommand(*datapool, "edit", wb::WB_HELP_DATAPOOL_EDIT, *edited);
+  editCommand->add_option("name", edited->name, wb::Text(wb::WB_HELP_DATAPOOL_NAME))->required();
+  editCommand->callback([edited, &chosen] { chosen = [edited] { return RunEdit(Parsed(*edited)); }; });
+
+  auto deleted = std::make_shared<DatapoolOptions>();
+  CLI::App* deleteCommand = AddSubcommand(*datapool, "delete", wb::WB_HELP_DATAPOOL_DELETE, *deleted);
+  deleteCommand->add_option("names", deleted->names, wb::Text(wb::WB_HELP_DATAPOOL_NAMES))->required();
+  deleteCommand->callback([deleted, &chosen] { chosen = [deleted] { return RunDelete(Parsed(*deleted)); }; });
+
+  auto renamed = std::make_shared<DatapoolOptions>();
+  CLI::App* renameCommand = AddSubcommand(*datapool, "rename", wb::WB_HELP_DATAPOOL_RENAME, *renamed);
+  renameCommand->add_option("old", renamed->name, wb::Text(wb::WB_HELP_DATAPOOL_OLD))->required();
+  renameCommand->add_option("new", renamed->newName, wb::Text(wb::WB_HELP_DATAPOOL_NEW))->required();
+  renameCommand->callback([renamed, &chosen] { chosen = [renamed] { return RunRename(Parsed(*renamed)); }; });
 }
 
 }  // namespace zt::cli

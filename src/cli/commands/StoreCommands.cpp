@@ -1,6 +1,7 @@
 // ztunittest store ...: whole stores.
 //
 //   ztunittest store copy FROM TO [--replace]
+//   ztunittest store prune MODEL [--store S] [--yes]    (StorePrune.cpp)
 //
 // Copies the store FROM into the store TO, of either kind (a store folder,
 // a PostgreSQL database with its scripts folder; TO is made when missing):
@@ -15,7 +16,9 @@
 // commits only once every script is in its place; the scripts are written
 // beside their targets (never outside the target's scripts folder) and
 // given their names together at the end, and a file they replace is kept
-// until then, so that a failure leaves TO as it was. Exit status 0 copied,
+// until then, so that a failure leaves TO as it was. It tells what it
+// copied, what TO held the same already, and when that was all of it.
+// Exit status 0 copied,
 // 1 refused or failed (each failure told), 2 usage.
 #include <fcntl.h>
 #include <unistd.h>
@@ -365,37 +368,47 @@ int RunCopy(const CopyOptions& options) {
   store->Open();
   wb::Database& target = wb::DatabaseOf(store->Connection());
 
-  // What of it TO holds otherwise.
+  // What of it TO holds otherwise, and what it holds the same already.
   std::vector<std::string> conflicts;
+  size_t sameDatapools = 0;
   for (const wb::Datapool& datapool : datapools) {
     const std::optional<wb::Datapool> there = wb::LoadDatapool(target, datapool.name);
     if (there && !SameDatapool(*there, datapool)) {
       conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_DATAPOOL, {datapool.name}));
     }
+    if (there && SameDatapool(*there, datapool)) ++sameDatapools;
   }
   const std::map<int64_t, std::string> targetOptions = ReadOptions(target);
+  size_t sameOptions = 0;
   for (const auto& [number, value] : sourceOptions) {
     const auto there = targetOptions.find(number);
     if (there != targetOptions.end() && there->second != value) {
       conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_OPTION, {std::to_string(number)}));
     }
+    if (there != targetOptions.end() && there->second == value) ++sameOptions;
   }
   size_t records = 0;
+  size_t sameRecords = 0;
   for (size_t t = 0; t < std::size(kNameTables); ++t) {
     const std::vector<Row> there = ReadRows(target, kNameTables[t]);
     for (const Row& row : names[t]) {
       if (Clashes(there, kNameTables[t], row)) {
         conflicts.push_back(wb::Text(wb::WB_COPY_CONFLICT_NAME, {row[t == 0 ? 1 : 2]}));
       }
+      // The same record, whenever it was recorded.
+      const auto same = [&row](const Row& other) { return std::equal(other.begin(), other.end() - 1, row.begin()); };
+      if (std::any_of(there.begin(), there.end(), same)) ++sameRecords;
     }
     records += names[t].size();
   }
+  size_t sameScripts = 0;
   for (const Script& script : scripts) {
     const std::optional<std::string> there = store->Scripts().Read(script.name, script.folder, script.type);
     if (there && *there != script.content) {
       conflicts.push_back(
           wb::Text(wb::WB_COPY_CONFLICT_SCRIPT, {PathIn(*store, script)}));
     }
+    if (there && *there == script.content) ++sameScripts;
   }
   if (!conflicts.empty() && !options.replace) {
     std::string listed;
@@ -411,11 +424,23 @@ int RunCopy(const CopyOptions& options) {
     PrintError(wb::Text(wb::WB_COPY_FAILED, {options.to}));
     return kExitFailed;
   }
-  std::cout << wb::Text(wb::WB_COPY_DONE,
-                        {std::to_string(datapools.size()), std::to_string(sourceOptions.size()),
-                         std::to_string(records), std::to_string(scripts.size()), options.from, options.to})
-            << "\n"
-            << std::flush;
+  // What was copied, what was there already, and whether anything changed.
+  const size_t copied[] = {datapools.size() - sameDatapools, sourceOptions.size() - sameOptions, records - sameRecords,
+                           scripts.size() - sameScripts};
+  std::cout << wb::Text(wb::WB_COPY_DONE, {std::to_string(copied[0]), std::to_string(copied[1]),
+                                           std::to_string(copied[2]), std::to_string(copied[3]), options.from,
+                                           options.to})
+            << "\n";
+  if (sameDatapools + sameOptions + sameRecords + sameScripts > 0) {
+    std::cout << wb::Text(wb::WB_COPY_THERE_ALREADY,
+                          {options.to, std::to_string(sameDatapools), std::to_string(sameOptions),
+                           std::to_string(sameRecords), std::to_string(sameScripts)})
+              << "\n";
+  }
+  if (copied[0] + copied[1] + copied[2] + copied[3] == 0) {
+    std::cout << wb::Text(wb::WB_COPY_NOTHING_CHANGED, {options.to, options.from}) << "\n";
+  }
+  std::cout << std::flush;
   return kExitOk;
 }
 
@@ -430,6 +455,7 @@ void RegisterStoreCommands(CLI::App& app, Action& chosen) {
   copyCommand->add_option("to", copy->to, wb::Text(wb::WB_HELP_COPY_TO))->required();
   copyCommand->add_flag("--replace", copy->replace, wb::Text(wb::WB_HELP_COPY_REPLACE));
   copyCommand->callback([copy, &chosen] { chosen = [copy] { return RunCopy(*copy); }; });
+  AddPruneCommand(*store, chosen);
 }
 
 }  // namespace zt::cli

@@ -820,49 +820,56 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   return datapool_result::kCreated;
 }
 
-void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connection, const std::string& name,
-                                         int32_t) {
-  Database& db = DatabaseOf(connection);
+EditOutcome EditDatapoolInEditor(Database& db, const std::string& name, CsvReader read) {
+  const auto told = [](EditOutcome::Kind kind, int16_t id, const std::vector<std::string>& args) {
+    return EditOutcome{kind, Text(id, args)};
+  };
+  constexpr EditOutcome::Kind kNot = EditOutcome::kNotStored;
   const std::optional<Datapool> datapool = LoadDatapool(db, name);
-  if (!datapool) return Say(WB_DP_NO_SUCH_DATAPOOL, {name});
-  if (datapool->fields.empty()) return Say(WB_DP_EDIT_NO_FIELDS, {name});
+  if (!datapool) return told(kNot, WB_DP_NO_SUCH_DATAPOOL, {name});
+  if (datapool->fields.empty()) return told(kNot, WB_DP_EDIT_NO_FIELDS, {name});
   const std::optional<std::vector<std::string>> command = EditorCommand();
-  if (!command) return Say(WB_DP_NO_EDITOR, {name});
+  if (!command) return told(kNot, WB_DP_NO_EDITOR, {name});
 
   const std::string original = DatapoolCsv(*datapool);
   std::string path;
   try {
     path = WriteTemporaryFile(name, original);
   } catch (const ZtError& e) {
-    return Say(WB_DP_EDIT_NO_FILE, {name, e.Description()});
+    return told(kNot, WB_DP_EDIT_NO_FILE, {name, e.Description()});
   }
 
   const EditorOutcome outcome = RunEditor(*command, path);
   if (!outcome.started) {
     ::unlink(path.c_str());
-    return Say(WB_DP_EDITOR_NOT_STARTED, {command->front(), outcome.problem, name});
+    return told(kNot, WB_DP_EDITOR_NOT_STARTED, {command->front(), outcome.problem, name});
   }
-  if (!outcome.succeeded) return Say(WB_DP_EDITOR_FAILED, {command->front(), outcome.problem, name, path});
+  if (!outcome.succeeded) return told(kNot, WB_DP_EDITOR_FAILED, {command->front(), outcome.problem, name, path});
 
   const std::optional<std::string> edited = ReadFile(path);
-  if (!edited) return Say(WB_DP_EDIT_UNREADABLE, {path, name});
+  if (!edited) return told(kNot, WB_DP_EDIT_UNREADABLE, {path, name});
   if (*edited == original) {
     ::unlink(path.c_str());
-    return Say(WB_DP_EDIT_UNCHANGED, {name});
+    return told(EditOutcome::kUnchanged, WB_DP_EDIT_UNCHANGED, {name});
   }
   std::vector<std::vector<std::string>> rows;
   try {
-    rows = ReadDatapoolCsv(*datapool, *edited);
+    rows = read(*datapool, *edited);
   } catch (const ZtError& e) {
-    return Say(WB_DP_EDIT_MALFORMED, {name, e.Description(), path});
+    return told(kNot, WB_DP_EDIT_MALFORMED, {name, e.Description(), path});
   }
   try {
     ReplaceDatapoolRows(db, *datapool, rows);
   } catch (const ZtError& e) {
-    return Say(WB_DP_EDIT_NOT_STORED, {name, e.Description(), path});
+    return told(kNot, WB_DP_EDIT_NOT_STORED, {name, e.Description(), path});
   }
   ::unlink(path.c_str());
-  Say(WB_DP_EDIT_STORED, {name, std::to_string(rows.size())});
+  return told(EditOutcome::kStored, WB_DP_EDIT_STORED, {name, std::to_string(rows.size())});
+}
+
+void WorkbenchDatapoolTool::EditDatapool(int64_t, DataStoreConnection* connection, const std::string& name,
+                                         int32_t) {
+  console_.Write(EditDatapoolInEditor(DatabaseOf(connection), name, ReadDatapoolCsv).message + kLineEnd);
 }
 
 WorkbenchDatapoolView::WorkbenchDatapoolView(Console& console) : console_(console) {}

@@ -177,6 +177,21 @@ std::string DatapoolListing(Database& db);
 /// A datapool in full: description, times, user, fields and rows.
 std::string DatapoolDetails(const Datapool& datapool);
 
+/// How the text a user edited is read back into rows: ReadDatapoolCsv (the
+/// header unchanged) or ReadImportedCsv (the rules of an import).
+using CsvReader = std::vector<std::vector<std::string>> (*)(const Datapool& datapool, const std::string& text);
+
+/// What an edit in the editor came to, and the message that tells it.
+struct EditOutcome {
+  enum Kind { kStored, kUnchanged, kNotStored } kind = kNotStored;
+  std::string message;
+};
+
+/// Lets the user edit the datapool `name` of `db` in the editor (see the
+/// file comment), the file read back with `read`; the rows are stored in
+/// one transaction, or nothing is. Tells nothing itself.
+EditOutcome EditDatapoolInEditor(Database& db, const std::string& name, CsvReader read);
+
 /// The datapool component on the store's database.
 class WorkbenchDatapoolTool : public DatapoolTool {
  public:

@@ -174,7 +174,10 @@ class StoreBase : public DataStore {
 
   /// Where each failure message goes besides the console
   /// (ScriptFiles::SetFailureLog).
-  void SetFailureLog(std::function<void(const std::string&)> log) { scripts_.SetFailureLog(std::move(log)); }
+  void SetFailureLog(std::function<void(const std::string&)> log) {
+    failureLog_ = log;
+    scripts_.SetFailureLog(std::move(log));
+  }
 
   /// While true, replace questions also offer "yes to all" and "no to all".
   void SetMultipleItems(bool multipleItems) override { scripts_.SetMultipleItems(multipleItems); }
@@ -276,6 +279,14 @@ class StoreBase : public DataStore {
   virtual std::vector<std::pair<int32_t, std::string>> TakeUnknown() { return {}; }
 
   Console& TheConsole() { return console_; }
+  /// Tells what an operation lost: `message` on the console's Tell, with
+  /// `cause` (the message without the datapool or script it is about, so
+  /// that a console may tell a cause that many share once, with a count),
+  /// and whole in the failure log.
+  void TellFailure(const std::string& message, const std::string& cause) {
+    console_.Tell(message, cause);
+    if (failureLog_) failureLog_(message);
+  }
   const StoreEnv& Env() const { return env_; }
   const StoreOptions& Options() const { return options_; }
   /// The operation that what is stored belongs to (BeginOperation).
@@ -290,6 +301,7 @@ class StoreBase : public DataStore {
   StoreEnv env_;
   Console& console_;
   ScriptFiles scripts_;
+  std::function<void(const std::string&)> failureLog_;
   GeneratedScripts generated_;
   std::string userName_;
   const OperationInHand* operationInHand_ = nullptr;

@@ -31,7 +31,7 @@ void PgStore::OpenStore(const std::string& user) {
   PgConnection::Surroundings surroundings{Env().interrupted, Env().now, [this](const std::string& message) {
                                             if (givenUp_) return;
                                             givenUp_ = message;
-                                            TheConsole().Write(message + "\n");
+                                            TheConsole().Tell(message, message);
                                           }};
   std::unique_ptr<PgConnection> connection = PgConnect(conninfo_, Options().busyPatience, false, surroundings);
   // The scripts folder is made once the database is found to hold a store
@@ -71,14 +71,19 @@ std::map<int32_t, std::string> PgStore::Confirm() {
     } else if (failure.outcome.kind == Database::DeferredOutcome::kUnknown) {
       // Sent, and no answer came: the server may have stored it, so it is
       // not called lost, and its script is not placed either.
-      TheConsole().Write(
-          Text(WB_STORE_DATAPOOL_UNKNOWN, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
+      // Told with the cause last: a server that went away loses the
+      // datapools of a whole batch for one reason, told once with a count
+      // by a console that folds repeated causes (--quiet); each is logged.
+      TellFailure(Text(WB_STORE_DATAPOOL_UNKNOWN, {failure.subject, connection_->Where(), failure.outcome.reason}),
+                  Text(WB_STORE_DATAPOOL_UNKNOWN,
+                       {Text(WB_STORE_SUBJECT_ELIDED), connection_->Where(), failure.outcome.reason}));
       ++datapoolsLost_;
       failed.emplace(failure.operation, Text(WB_SCRIPT_DATAPOOL_UNKNOWN, {failure.subject}));
       unknown_.emplace_back(failure.operation, std::move(failure.subject));
     } else {
-      TheConsole().Write(
-          Text(WB_STORE_DATAPOOL_LOST, {failure.subject, connection_->Where(), failure.outcome.reason}) + "\n");
+      TellFailure(Text(WB_STORE_DATAPOOL_LOST, {failure.subject, connection_->Where(), failure.outcome.reason}),
+                  Text(WB_STORE_DATAPOOL_LOST,
+                       {Text(WB_STORE_SUBJECT_ELIDED), connection_->Where(), failure.outcome.reason}));
       ++datapoolsLost_;
       failed.emplace(failure.operation, Text(WB_SCRIPT_DATAPOOL_LOST, {failure.subject}));
       lost_.emplace_back(failure.operation, std::move(failure.subject));
@@ -93,7 +98,7 @@ void PgStore::FlushDatabase() {
   } catch (const ZtError& e) {
     // The connection is gone for good: what was still deferred is lost,
     // and told with its operations when the batch ends.
-    TheConsole().Write(e.Description() + "\n");
+    TheConsole().Tell(e.Description(), e.Description());
   }
 }
 

@@ -315,8 +315,8 @@ std::vector<std::pair<int32_t, std::string>> SqliteStore::EndDatabaseBatch() {
 void SqliteStore::LoseDatapools(const std::string& reason) {
   const std::string database = (folder_ / kDatabaseName).string();
   for (const auto& [name, operation] : pendingDatapools_) {
-    TheConsole().Tell(Text(WB_STORE_DATAPOOL_LOST, {name, database, reason}),
-                      Text(WB_STORE_DATAPOOL_LOST, {Text(WB_STORE_SUBJECT_ELIDED), database, reason}));
+    TellFailure(Text(WB_STORE_DATAPOOL_LOST, {name, database, reason}),
+                Text(WB_STORE_DATAPOOL_LOST, {Text(WB_STORE_SUBJECT_ELIDED), database, reason}));
     ++datapoolsLost_;
     lostDatapools_.emplace_back(operation, name);
   }
