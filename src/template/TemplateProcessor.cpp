@@ -80,7 +80,8 @@ std::string_view LineSubstitution::IndentedValue(const ParamValue& value, const 
     return *text;
   }
   made = *text;
-  ReplaceAll(made, crlf_, crlf_ + indent);
+  indentedLineEnd_.assign(crlf_).append(indent);
+  ReplaceAll(made, crlf_, indentedLineEnd_);
   made.erase(made.find_last_not_of(' ') + 1);
   return made;
 }
@@ -114,8 +115,9 @@ void LineSubstitution::Substitute(std::string& line, const ParamMap& params) {
   }
   if (line.find(close_) == std::string::npos || line.find(open_) == std::string::npos) return;
   const size_t indentEnd = line.find_first_not_of(' ');
-  const std::string indent = line.substr(0, indentEnd == std::string::npos ? line.size() : indentEnd);
-  std::string made;
+  indent_.assign(line, 0, indentEnd == std::string::npos ? line.size() : indentEnd);
+  const std::string& indent = indent_;
+  std::string& made = made_;
   if (open_ != "<" || close_ != ">" || !params.KeysAreSimpleTags()) {
     for (const std::string& key : params.Keys()) {
       if (line.find(key) == std::string::npos) continue;

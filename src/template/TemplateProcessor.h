@@ -111,6 +111,9 @@ class LineSubstitution {
 
   bool loaded_ = false;
   std::string open_, close_, crlf_;
+  // The line's indent, a line end followed by it, and the value made for
+  // it: kept from line to line, so that their buffers are reused.
+  std::string indent_, indentedLineEnd_, made_;
   std::vector<TagHit> hits_;
   std::optional<std::pair<std::pair<std::time_t, bool>, std::string>> lastDate_;
   std::vector<std::string> dates_;
