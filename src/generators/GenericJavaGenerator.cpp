@@ -61,15 +61,13 @@ JavaOwnTexts OwnTexts(TesselOperation& op, TesselClass& cls, const std::string& 
     texts.objectUnderTest = FormatResString1(IDS_JAVA_STATIC_TEST_OBJECT, op.Name());
     texts.callTarget = cls.Name();
   } else {
-    // The object comes from the class's factory or constructor, whose
-    // arguments come from fields of their own, after the operation's: the
-    // name of each of its parameters with a fixed suffix.
+    // The constructor's arguments come from fields of their own, after the
+    // operation's: the name of each of its parameters with a fixed suffix.
     std::string arguments;
-    TesselOperation* factory = GetTestFactory(&cls);
-    if (TesselOperation* maker = factory != nullptr ? factory : GetTestConstructor(&cls)) {
+    if (TesselOperation* constructor = GetTestConstructor(&cls)) {
       const std::string suffix = GetResString(IDS_SUFFIX_NEW);
       texts.objectUnderTest = ParameterLines(
-          *maker, suffix,
+          *constructor, suffix,
           [&](const std::string& name, const std::string& type) {
             arguments += (arguments.empty() ? std::string() : GetResString(IDS_LIST_SEPARATOR)) + name;
             return JavaTestVariableType(type) + GetResString(IDS_BLANK) + ReadJavaTestVariable(name, type);
@@ -77,9 +75,7 @@ JavaOwnTexts OwnTexts(TesselOperation& op, TesselClass& cls, const std::string& 
           &types);
       if (!texts.objectUnderTest.empty()) texts.objectUnderTest += crlf;
     }
-    texts.objectUnderTest +=
-        factory != nullptr ? FormatResString3(IDS_JAVA_FACTORY_TEST_OBJECT, cls.Name(), factory->Name(), arguments)
-                           : FormatResString2(IDS_JAVA_NEW_TEST_OBJECT, cls.Name(), arguments);
+    texts.objectUnderTest += FormatResString2(IDS_JAVA_NEW_TEST_OBJECT, cls.Name(), arguments);
     texts.callTarget = GetResString(IDS_VAR_TEST_OBJECT);
   }
   texts.declarations = ParameterLines(op, {}, DeclareJavaTestVariable, &types);
@@ -224,9 +220,8 @@ JavaNotTaken WhyJavaTestNotTaken(TesselOperation* op) {
     // own; a private operation is out of a test's reach.
     if (IsConstructor(op)) return JavaNotTaken::kConstructor;
     if (op->Visibility() == OperationVisibility::kPrivate) return JavaNotTaken::kPrivate;
-    // Nor can it make an object whose constructors are all private, unless
-    // the model marks a factory that makes it.
-    if (!op->IsStatic() && HasConstructor(cls) && GetTestObjectMaker(cls) == nullptr) {
+    // Nor can it make an object whose constructors are all private.
+    if (!op->IsStatic() && HasConstructor(cls) && GetTestConstructor(cls) == nullptr) {
       return JavaNotTaken::kNoPublicConstructor;
     }
     if (cls->Stereotype() == GetResString(IDS_STEREO_INTERFACE)) return JavaNotTaken::kInterface;
@@ -236,8 +231,7 @@ JavaNotTaken WhyJavaTestNotTaken(TesselOperation* op) {
     if (ejbType == GetResString(IDS_EJB_SESSION_BEAN) || ejbType == GetResString(IDS_EJB_ENTITY_BEAN)) {
       return JavaNotTaken::kBean;
     }
-    // An abstract class's object comes only from a factory (of a subclass's).
-    return cls->IsAbstract() && GetTestFactory(cls) == nullptr ? JavaNotTaken::kAbstractClass : JavaNotTaken::kTaken;
+    return cls->IsAbstract() ? JavaNotTaken::kAbstractClass : JavaNotTaken::kTaken;
   } catch (...) {
     return JavaNotTaken::kNoOperation;
   }

@@ -12,9 +12,7 @@
 // It does not take what a test cannot call: a constructor (an operation
 // named like its class: it makes the object under test), a private
 // operation, or an operation that is not static of an enumeration or of a
-// class whose constructors are all private. A static operation the model
-// marks as the class's factory (GetTestFactory) makes the object instead of
-// a constructor, of an abstract class too. An operation without a return
+// class whose constructors are all private. An operation without a return
 // type is tested as one that returns nothing ("<return_type>" stays empty);
 // one with an untyped parameter is refused with an error.
 //
@@ -38,11 +36,11 @@ enum class JavaNotTaken {
   kLanguage,             ///< its class's language is not Java
   kConstructor,          ///< it makes the object under test
   kPrivate,              ///< out of a test's reach
-  kNoPublicConstructor,  ///< not static, every constructor the model gives is private, and it marks no factory
+  kNoPublicConstructor,  ///< not static, and every constructor the model gives is private
   kInterface,            ///< of an interface
   kEnumeration,          ///< not static, of an enumeration
   kBean,                 ///< of an EJB session or entity bean class
-  kAbstractClass,        ///< of an abstract class that has no factory
+  kAbstractClass,        ///< of an abstract class
 };
 
 /// The first rule of the Java generator that `op` fails (IsValidOperationForGeneration).

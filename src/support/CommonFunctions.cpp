@@ -125,22 +125,6 @@ TesselOperation* GetTestConstructor(TesselClass* cls) {
   return fewest;
 }
 
-TesselOperation* GetTestFactory(TesselClass* cls) {
-  if (cls == nullptr || cls->Operations() == nullptr) return nullptr;
-  const std::string marker = GetResString(IDS_JAVA_PROP_TEST_FACTORY);
-  const std::string tool = GetResString(IDS_LANG_JAVA);
-  const std::string yes = GetResString(IDS_JAVA_TRUE);
-  for (TesselOperation* op : *cls->Operations()) {
-    if (op->IsStatic() && EqualsIgnoringCase(op->GetPropertyValue(tool, marker), yes)) return op;
-  }
-  return nullptr;
-}
-
-TesselOperation* GetTestObjectMaker(TesselClass* cls) {
-  TesselOperation* factory = GetTestFactory(cls);
-  return factory != nullptr ? factory : GetTestConstructor(cls);
-}
-
 bool HasConstructor(TesselClass* cls) {
   if (cls == nullptr || cls->Operations() == nullptr) return false;
   for (TesselOperation* op : *cls->Operations()) {

@@ -44,19 +44,6 @@ std::string JavaTestName(TesselOperation* op);
 /// gives none, or only private ones.
 TesselOperation* GetTestConstructor(TesselClass* cls);
 
-/// The static operation of `cls` that a Java test makes its object with
-/// instead of a constructor: the first static one marked with the tool
-/// property Java "testFactory" = "true" (in any letter case), whatever its
-/// visibility in the model (a host that adds a factory of the code only to
-/// make objects keeps it private, so that it gets no test of its own).
-/// nullptr when the model marks none.
-TesselOperation* GetTestFactory(TesselClass* cls);
-
-/// What a Java test makes the object of `cls` with: its factory
-/// (GetTestFactory), else its constructor (GetTestConstructor); nullptr when
-/// it has neither.
-TesselOperation* GetTestObjectMaker(TesselClass* cls);
-
 /// Whether the model gives `cls` a constructor (of any visibility).
 bool HasConstructor(TesselClass* cls);
 

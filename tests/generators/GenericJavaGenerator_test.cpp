@@ -260,62 +260,6 @@ TEST_F(JavaOwnTags, TakesWhatATestCanCall) {
       << "an object whose constructors are all private cannot be made";
 }
 
-// A static operation the model marks as the factory (Java "testFactory")
-// makes the object instead of a constructor, whatever its visibility (a host
-// adds the code's factory private, so that it is no test of its own), of an
-// abstract class too; its arguments come from fields of their own.
-TEST_F(JavaOwnTags, AMarkedFactoryMakesTheObject) {
-  auto model = wb::ParseModelDocument(R"({"packages": [{"name": "lib", "classes": [
-      {"name": "Ids", "language": "Java", "operations": [
-        {"name": "Ids", "visibility": "private"},
-        {"name": "create", "static": true, "returnType": "Ids", "properties": {"Java": {"testFactory": "true"}}},
-        {"name": "next", "returnType": "String", "parameters": [{"name": "prefix", "type": "String"}]}]},
-      {"name": "Celsius", "language": "Java", "operations": [
-        {"name": "Celsius", "properties": {"Java": {"testConstructor": "true"}}},
-        {"name": "of", "static": true, "visibility": "private", "returnType": "Celsius",
-         "parameters": [{"name": "degrees", "type": "double"}, {"name": "scale", "type": "Locale"}],
-         "properties": {"Java": {"testFactory": "TRUE"}}},
-        {"name": "fahrenheit", "returnType": "double"}]},
-      {"name": "Shape", "language": "Java", "abstract": true, "operations": [
-        {"name": "square", "static": true, "returnType": "Square", "parameters": [{"name": "side", "type": "double"}],
-         "properties": {"Java": {"testFactory": "true"}}},
-        {"name": "area", "returnType": "double"}]},
-      {"name": "Plain", "language": "Java", "abstract": true, "operations": [
-        {"name": "make", "returnType": "Plain", "properties": {"Java": {"testFactory": "true"}}},
-        {"name": "area", "returnType": "double"}]},
-      {"name": "Sealed", "language": "Java", "operations": [
-        {"name": "Sealed", "visibility": "private"},
-        {"name": "make", "static": true, "returnType": "Sealed", "properties": {"Java": {"testFactory": "no"}}},
-        {"name": "open"}]}]}]})",
-                                      "factories.json");
-  const auto op = [&](const char* name) { return dynamic_cast<TesselOperation*>(model->Find(name).at(0)); };
-  GenericJavaGenerator java;
-  const auto made = [&](const char* name) {
-    auto map = java.CalculateTemplateParams(op(name), &store_);
-    return map == nullptr ? std::string("(none)") : ToText(map->Item("<java_object_under_test>"));
-  };
-  EXPECT_EQ(made("lib::Ids::next"), "Ids testObject = Ids.create();") << "a factory without parameters";
-  EXPECT_EQ(made("lib::Ids::create"), "// none: create is static, called on its class") << "and tested as itself";
-  EXPECT_EQ(made("lib::Celsius::fahrenheit"),
-            "double degrees_New = dp.value(\"degrees_New\").doubleValue();\r\n"
-            "Locale scale_New = dp.value(\"scale_New\").as(new ztunittest.runtime.TypeOf<Locale>() {});\r\n"
-            "Celsius testObject = Celsius.of(degrees_New, scale_New);")
-      << "its parameters' fields, before the constructor the model marks";
-  auto fahrenheit = java.CalculateTemplateParams(op("lib::Celsius::fahrenheit"), &store_);
-  ASSERT_NE(fahrenheit, nullptr);
-  EXPECT_EQ(ToText(fahrenheit->Item("<java_imports>")), "import java.util.Locale;") << "its parameters' types imported";
-  EXPECT_EQ(made("lib::Shape::area"),
-            "double side_New = dp.value(\"side_New\").doubleValue();\r\nShape testObject = Shape.square(side_New);")
-      << "an abstract class's, of a subclass's type";
-  std::string why;
-  for (const char* name : {"lib::Ids::next", "lib::Ids::create", "lib::Celsius::fahrenheit", "lib::Celsius::of",
-                           "lib::Shape::area", "lib::Plain::area", "lib::Sealed::open", "lib::Sealed::make"}) {
-    why += std::to_string(static_cast<int>(WhyJavaTestNotTaken(op(name)))) + " ";
-  }
-  EXPECT_EQ(why, "0 0 0 4 0 9 5 0 ")
-      << "the private factory is no test; a mark on an operation that is not static, or not \"true\", is none";
-}
-
 // A nested class, "Outer.Builder" as the XMI reader names it: its
 // constructor is one, Java names it with its outer class, a test of another
 // package imports the outer class, and the test's own name has no dot.

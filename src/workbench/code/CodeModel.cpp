@@ -3,11 +3,9 @@
 
 #include <algorithm>
 #include <set>
-#include <tuple>
 
 #include "support/CommonFunctions.h"
 #include "support/DynamicResources.h"
-#include "support/Text.h"
 #include "workbench/text/Texts.h"
 
 namespace zt::wb {
@@ -49,55 +47,19 @@ std::string LastPart(const std::string& name) {
   return dot == std::string::npos ? name : name.substr(dot + 1);
 }
 
-bool Constructible(const CodeClass& code) {
-  // The test is in the class's package: any constructor that is not
-  // private makes its object.
-  return std::any_of(code.constructors.begin(), code.constructors.end(),
-                     [](const CodeMember& k) { return k.visibility != "private"; });
-}
-
-bool IsFactory(const CodeMember& member) {
-  return member.isStatic && member.visibility == "public" && member.returnsClass;
-}
-
-bool MarkedFactory(TesselOperation& op) {
-  return EqualsIgnoringCase(op.GetPropertyValue(GetResString(IDS_LANG_JAVA), GetResString(IDS_JAVA_PROP_TEST_FACTORY)),
-                            GetResString(IDS_JAVA_TRUE));
-}
-
-// The factory a test makes the object of `check`'s class with, or nullptr:
-// a class (not abstract without one, no interface, enumeration or inner
-// class) whose constructors a test cannot call is made by a public static
-// method of its own whose result is of it. The model's mark picks one of
-// them; else the one with the fewest parameters, then by name, then by
-// signature.
-const CodeMember* ChosenFactory(const ClassCheck& check) {
-  const CodeClass& code = *check.code;
-  if (code.kind != "class" || code.inner || (!code.isAbstract && Constructible(code))) return nullptr;
-  for (const OperationCheck& o : check.operations) {
-    if (o.member != nullptr && IsFactory(*o.member) && MarkedFactory(*o.operation)) return o.member;
-  }
-  const std::string className = LastPart(code.name);
-  const auto rank = [&](const CodeMember& m) {
-    return std::tuple(m.parameters.size(), m.name, SignatureOf(m, className));
-  };
-  const CodeMember* chosen = nullptr;
-  for (const CodeMember& m : code.methods) {
-    if (IsFactory(m) && (chosen == nullptr || rank(m) < rank(*chosen))) chosen = &m;
-  }
-  return chosen;
-}
-
-// The reason a test cannot make an object of `code`, or "" when it can
-// (`factory`: it has one).
-CodeRefusal ObjectRefusal(const CodeClass& code, bool factory) {
+// The reason a test cannot make an object of `code`, or "" when it can.
+CodeRefusal ObjectRefusal(const CodeClass& code) {
   if (code.kind == "interface" || code.kind == "annotation") {
     return {"interface", Text(WB_CODE_WHY_INTERFACE, {code.name})};
   }
-  if (code.isAbstract && !factory) return {"abstract-class", Text(WB_CODE_WHY_ABSTRACT, {code.name})};
+  if (code.isAbstract) return {"abstract-class", Text(WB_CODE_WHY_ABSTRACT, {code.name})};
   if (code.kind == "enum") return {"enumeration", Text(WB_CODE_WHY_ENUM, {code.name})};
   if (code.inner) return {"inner-class", Text(WB_CODE_WHY_INNER, {code.name})};
-  if (!Constructible(code) && !factory) return {"no-public-constructor", Text(WB_CODE_WHY_NO_CONSTRUCTOR, {code.name})};
+  // The test is in the class's package: any constructor that is not
+  // private makes its object.
+  const bool constructible = std::any_of(code.constructors.begin(), code.constructors.end(),
+                                         [](const CodeMember& k) { return k.visibility != "private"; });
+  if (!constructible) return {"no-public-constructor", Text(WB_CODE_WHY_NO_CONSTRUCTOR, {code.name})};
   return {};
 }
 
@@ -125,28 +87,6 @@ void TakeSignature(Operation& operation, const CodeMember& member, const CodeCla
       notes.push_back(Text(WB_CODE_TYPE_VARIABLE, {operation.GetQualifiedName(), variable}));
     }
   }
-}
-
-// Marks `factory` as what the tests of `check`'s class make its object
-// with: the operation that matches it, else one added for it, private (it
-// gets no test of its own) and refused with its reason.
-void UseFactory(Model& model, const ClassCheck& check, const CodeMember& factory, CodeAdjustments& adjustments) {
-  const CodeClass& code = *check.code;
-  Operation* op = nullptr;
-  for (const OperationCheck& o : check.operations) {
-    if (o.member == &factory) op = o.operation;
-  }
-  if (op == nullptr) {
-    op = &model.AddOperation(*check.cls, factory.name);
-    for (size_t i = 0; i < factory.parameters.size(); ++i) model.AddParameter(*op, {});
-    TakeSignature(*op, factory, code, adjustments.notes);
-    op->SetVisibility(OperationVisibility::kPrivate);
-    adjustments.refused.emplace(op, CodeRefusal{"factory", Text(WB_CODE_WHY_FACTORY, {code.name})});
-  }
-  op->SetToolProperty(GetResString(IDS_LANG_JAVA), GetResString(IDS_JAVA_PROP_TEST_FACTORY),
-                      GetResString(IDS_JAVA_TRUE));
-  adjustments.notes.push_back(
-      Text(WB_CODE_FACTORY, {check.cls->GetQualifiedName(), SignatureOf(factory, LastPart(code.name))}));
 }
 
 }  // namespace
@@ -182,10 +122,6 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
   CodeAdjustments adjustments;
   const auto refuse = [&](Operation* op, CodeRefusal why) {
     op->SetVisibility(OperationVisibility::kPrivate);
-    // A factory the model marks that the code lacks makes no object either.
-    if (MarkedFactory(*op)) {
-      op->SetToolProperty(GetResString(IDS_LANG_JAVA), GetResString(IDS_JAVA_PROP_TEST_FACTORY), {});
-    }
     adjustments.refused.emplace(op, std::move(why));
   };
   for (const ClassCheck& c : comparison.Classes()) {
@@ -201,8 +137,7 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
       continue;
     }
     const CodeClass& code = *c.code;
-    const CodeMember* factory = ChosenFactory(c);
-    const CodeRefusal objectRefusal = ObjectRefusal(code, factory != nullptr);
+    const CodeRefusal objectRefusal = ObjectRefusal(code);
     bool constructorKept = false;
     for (const OperationCheck& o : c.operations) {
       Operation& op = *o.operation;
@@ -217,9 +152,8 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
       }
       const CodeMember& member = *o.member;
       if (constructor) {
-        // Only a constructor of the code that is not private makes the object
-        // under test, and none where a factory does.
-        if (member.visibility == "private" || !objectRefusal.code.empty() || factory != nullptr) {
+        // Only a constructor of the code that is not private makes the object under test.
+        if (member.visibility == "private" || !objectRefusal.code.empty()) {
           op.SetVisibility(OperationVisibility::kPrivate);
         } else {
           op.SetVisibility(OperationVisibility::kPublic);
@@ -237,10 +171,6 @@ CodeAdjustments ApplyTheCode(Model& model, const CodeComparison& comparison) {
         continue;
       }
       TakeSignature(op, member, code, adjustments.notes);
-    }
-    if (factory != nullptr) {
-      UseFactory(model, c, *factory, adjustments);
-      continue;
     }
     if (constructorKept || !objectRefusal.code.empty()) continue;
     // The model has no constructor of the code that a test can call: the

@@ -11,24 +11,16 @@
 //    says so);
 //  - an operation the code lacks or has with another signature, one that is
 //    private in the code, and one that is not static of a class whose object
-//    a test cannot make (an interface, an abstract class without a factory,
-//    an inner class, a class whose constructors are all private in the code
-//    and that has no factory) is refused: it is made private in the host's
-//    model, which every generator leaves alone, and its reason is kept for
-//    the host to tell;
+//    a test cannot make (an interface, an abstract class, an inner class, a
+//    class whose constructors are all private in the code) is refused: it is made
+//    private in the host's model, which every generator leaves alone, and
+//    its reason is kept for the host to tell;
 //  - the object under test is made with a constructor of the code that is
 //    not private (the test is in the class's package): the model's
 //    constructors that match one keep it, the others are made private; when
 //    none matches, the public constructor with the fewest parameters (else
 //    the one that is not private with the fewest) is added to the model, its
-//    parameters unnamed;
-//  - a class (abstract or not) that has no such constructor is made by a
-//    factory: a public static method of its own whose result is of the class
-//    or of a subclass; the one the model marks (Java "testFactory"), else the
-//    one with the fewest parameters, then by name and signature. Its
-//    operation is marked for the add-in (GetTestFactory); when the model
-//    lacks it, it is added, its parameters unnamed, private so that it gets
-//    no test of its own, and refused with its reason; a note names it.
+//    parameters unnamed.
 // Every operation of a class the class path lacks is refused.
 #pragma once
 
@@ -49,7 +41,7 @@ struct CodeRefusal {
 struct CodeAdjustments {
   std::map<const TesselOperation*, CodeRefusal> refused;
   /// Lines for stderr: each class the class path lacks, each type variable
-  /// a test names by its bound, each factory the tests make objects with.
+  /// a test names by its bound.
   std::vector<std::string> notes;
 };
 

@@ -56,7 +56,6 @@ CodeMember MemberOf(const Value& object) {
   if (object.Find("inheritedTypeParameters") != nullptr) {
     member.inheritedTypeParameters = TypeParameters(object, "inheritedTypeParameters");
   }
-  if (object.Find("returnsClass") != nullptr) member.returnsClass = BoolOf(object, "returnsClass");
   for (const Value& p : Member(object, "parameters", Type::kArray).items) {
     member.parameters.push_back({StringOf(p, "type"), StringOf(p, "erasure")});
   }

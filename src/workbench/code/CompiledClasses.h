@@ -41,9 +41,6 @@ struct CodeMember {
   bool isAbstract = false;
   bool varargs = false;       ///< its last parameter is variable arity (an array type)
   std::string inheritedFrom;  ///< the class that declares it, for a public method inherited
-  /// A static method whose result is of the class or of a subtype: it can
-  /// make the class's object.
-  bool returnsClass = false;
   std::vector<CodeTypeParameter> typeParameters;
   /// Of a method inherited: the type variables of its supertypes that the
   /// class gives no type argument (a raw supertype), named in its types.

@@ -398,10 +398,9 @@ std::string WorkbenchModelHelper::DatapoolFieldsOf(TesselOperation& operation) {
     }
   }
   // A Java test makes the object of an operation that is not static with a
-  // factory or a constructor of the model, whose arguments come from fields
-  // of their own.
+  // constructor of the model, whose arguments come from fields of their own.
   if (owner != nullptr && owner->Language() == words_.langJava && !operation.IsStatic() && !IsConstructor(&operation)) {
-    if (TesselOperation* maker = GetTestObjectMaker(owner)) parameterFields(*maker, words_.suffixNew);
+    if (TesselOperation* constructor = GetTestConstructor(owner)) parameterFields(*constructor, words_.suffixNew);
   }
   // The datapool component takes the list it was made with as it is.
   return DatapoolFieldList(fields, values);

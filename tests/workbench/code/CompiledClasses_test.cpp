@@ -174,136 +174,53 @@ TEST(CompiledClasses, TheModelGivesWhatTheCodeHas) {
                 "the class path has no class lib.Gone (Logical View::lib::Gone): its operations are not taken"}));
 }
 
-TEST(CompiledClasses, ObjectsATestCannotMakeAndObjectsOfAFactory) {
+TEST(CompiledClasses, ObjectsATestCannotMake) {
   // The same class as an interface, an abstract class, an inner class, and
-  // one without a constructor a test can call, each with and without a
-  // factory (its static "make" of the class's type): its static operation is
-  // taken; the others are refused for the class, unless the factory makes
-  // its object (of a class, abstract or not).
+  // one without a public constructor: its static operation is taken, the
+  // others are refused for the class.
   struct Case {
     const char* what;
-    const char* patch;  // replaces "\"kind\": \"class\", ..." of the description, | the constructor's visibility
-    bool factory;
-    const char* code;  // the reason "run" is refused; "" taken
+    const char* patch;  // replaces "\"kind\": \"class\", ..." of the description
+    const char* code;
   };
   const std::string base = R"({"classes": [{"query": "lib.K", "found": true, "name": "lib.K", KIND, "jdk": false,
     "typeParameters": [], "constructors": [{"visibility": "VIS", "static": false, "abstract": false, "varargs": false,
       "typeParameters": [], "parameters": [], "throws": []}],
     "methods": [{"name": "run", "visibility": "public", "static": false, "abstract": false, "varargs": false,
       "typeParameters": [], "parameters": [], "returnType": "void", "throws": []},
-     {"name": "make", "visibility": "public", "static": true, "abstract": false, "varargs": false, "returnsClass": MAKES,
+     {"name": "make", "visibility": "public", "static": true, "abstract": false, "varargs": false,
       "typeParameters": [], "parameters": [], "returnType": "lib.K", "throws": []}]}]})";
-  const char* kInterface =
-      R"("kind": "interface", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)";
-  const char* kAbstract =
-      R"("kind": "class", "visibility": "public", "abstract": true, "nested": false, "inner": false|protected)";
-  const char* kInner =
-      R"("kind": "class", "visibility": "public", "abstract": false, "nested": true, "inner": true|public)";
-  const char* kPrivate =
-      R"("kind": "class", "visibility": "public", "abstract": false, "nested": false, "inner": false|private)";
-  for (const Case& c : {
-           Case{"an interface", kInterface, false, "interface"},
-           Case{"an interface with a factory", kInterface, true, "interface"},
-           Case{"abstract", kAbstract, false, "abstract-class"},
-           Case{"abstract with a factory", kAbstract, true, ""},
-           Case{"inner", kInner, false, "inner-class"},
-           Case{"inner with a factory", kInner, true, "inner-class"},
-           Case{"a private constructor", kPrivate, false, "no-public-constructor"},
-           Case{"a private constructor and a factory", kPrivate, true, ""},
-       }) {
+  for (
+      const Case& c : {
+          Case{
+              "an interface",
+              R"("kind": "interface", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)",
+              "interface"},
+          Case{"abstract",
+               R"("kind": "class", "visibility": "public", "abstract": true, "nested": false, "inner": false|public)",
+               "abstract-class"},
+          Case{"inner",
+               R"("kind": "class", "visibility": "public", "abstract": false, "nested": true, "inner": true|public)",
+               "inner-class"},
+          Case{"a private constructor",
+               R"("kind": "class", "visibility": "public", "abstract": false, "nested": false, "inner": false|private)",
+               "no-public-constructor"},
+      }) {
     std::string patch = c.patch;
     const size_t bar = patch.find('|');
     std::string text = base;
     text.replace(text.find("KIND"), 4, patch.substr(0, bar));
     text.replace(text.find("VIS"), 3, patch.substr(bar + 1));
-    text.replace(text.find("MAKES"), 5, c.factory ? "true" : "false");
     auto model = ParseModelDocument(
-        R"({"packages": [{"name": "lib", "classes": [{"name": "K", "language": "Java", "operations": [{"name": "K"}, {"name": "run"}, {"name": "make", "returnType": "K"}]}]}]})",
+        R"({"packages": [{"name": "lib", "classes": [{"name": "K", "language": "Java", "operations": [{"name": "run"}, {"name": "make", "returnType": "K"}]}]}]})",
         "k.json");
     const CodeComparison comparison(ClassesOf(*model), ParseClassDescriptions(text));
     const CodeAdjustments adjustments = ApplyTheCode(*model, comparison);
-    Operation* run = dynamic_cast<Operation*>(model->Find("lib::K::run").at(0));
-    Operation* make = dynamic_cast<Operation*>(model->Find("lib::K::make").at(0));
-    Operation* constructor = dynamic_cast<Operation*>(model->Find("lib::K::K").at(0));
-    const auto found = adjustments.refused.find(run);
-    EXPECT_EQ(found == adjustments.refused.end() ? std::string() : found->second.code, c.code) << c.what;
-    EXPECT_EQ(adjustments.refused.size(), *c.code == '\0' ? 0U : 1U) << c.what;
-    EXPECT_TRUE(make->IsStatic()) << c.what;
-    EXPECT_EQ(make->GetPropertyValue("Java", "testFactory"), *c.code == '\0' ? "true" : "") << c.what;
-    EXPECT_EQ(constructor->Visibility(), OperationVisibility::kPrivate)
-        << c.what << ": the model's constructor makes no object of it";
-    EXPECT_EQ(model->Find("lib::K::K").size(), 1U) << c.what << ": no constructor added";
-    EXPECT_EQ(adjustments.notes,
-              *c.code == '\0' ? std::vector<std::string>{"Logical View::lib::K: its tests make its object with its "
-                                                         "factory make(), as it has no constructor a test can call"}
-                              : std::vector<std::string>{})
-        << c.what;
-  }
-}
-
-// The factory the model lacks joins it, private (no test of its own) and
-// refused with its reason, its parameters unnamed: of the public static
-// methods of the class's type, the one with the fewest parameters, then by
-// name; one the model marks wins, unless the code lacks it.
-TEST(CompiledClasses, TheFactoryChosen) {
-  const auto method = [](const char* name, const char* visibility, bool isStatic, bool makes, const char* parameters) {
-    return std::string(R"({"name": ")") + name + R"(", "visibility": ")" + visibility + R"(", "static": )" +
-           (isStatic ? "true" : "false") + R"(, "abstract": false, "varargs": false, "returnsClass": )" +
-           (makes ? "true" : "false") + R"(, "typeParameters": [], "parameters": [)" + parameters +
-           R"(], "returnType": "lib.C", "throws": []})";
-  };
-  const std::string text =
-      R"({"classes": [{"query": "lib.C", "found": true, "name": "lib.C", "kind": "class", "visibility": "public",
-    "abstract": false, "nested": false, "inner": false, "jdk": false, "typeParameters": [],
-    "constructors": [{"visibility": "private", "static": false, "abstract": false, "varargs": false,
-      "typeParameters": [], "parameters": [], "throws": []}], "methods": [)" +
-      method("parse", "public", true, true, R"({"type": "java.lang.String", "erasure": "java.lang.String"})") + ", " +
-      method("of", "public", true, true, R"({"type": "double", "erasure": "double"})") + ", " +
-      method("between", "public", true, true,
-             R"({"type": "lib.C", "erasure": "lib.C"}, {"type": "lib.C", "erasure": "lib.C"})") +
-      ", " + method("zero", "package", true, true, "") + ", " + method("copy", "public", false, false, "") + ", " +
-      method("count", "public", true, false, "") + ", " + method("value", "public", false, false, "") + "]}]}";
-  const std::string mark = R"(, "properties": {"Java": {"testFactory": "true"}})";
-  for (const bool marked : {false, true}) {
-    auto model = ParseModelDocument(
-        std::string(R"({"packages": [{"name": "lib", "classes": [{"name": "C", "language": "Java", "operations": [
-          {"name": "value", "returnType": "double"},
-          {"name": "gone", "static": true, "returnType": "C")") +
-            (marked ? "" : mark) + R"(},
-          {"name": "parse", "static": true, "returnType": "C", "parameters": [{"name": "t", "type": "String"}])" +
-            (marked ? mark : "") + "}]}]}]}",
-        "c.json");
-    const CodeComparison comparison(ClassesOf(*model), ParseClassDescriptions(text));
-    const CodeAdjustments adjustments = ApplyTheCode(*model, comparison);
-    const std::vector<Element*> of = model->Find("lib::C::of");
-    Operation* gone = dynamic_cast<Operation*>(model->Find("lib::C::gone").at(0));
-    EXPECT_EQ(gone->GetPropertyValue("Java", "testFactory"), "") << "the code lacks it";
-    EXPECT_EQ(adjustments.refused.at(gone).code, "not-in-code");
-    if (marked) {
-      EXPECT_TRUE(of.empty()) << "the marked one is kept";
-      EXPECT_EQ(adjustments.refused.size(), 1U);
-      EXPECT_EQ(adjustments.notes, (std::vector<std::string>{"Logical View::lib::C: its tests make its object with its "
-                                                             "factory parse(String), as it has no constructor a test "
-                                                             "can call"}));
-      continue;
-    }
-    ASSERT_EQ(of.size(), 1U);
-    auto* added = dynamic_cast<Operation*>(of[0]);
-    EXPECT_EQ(ModelSignature(*added), "of(double)");
-    EXPECT_EQ((*added->ParameterList().begin())->Name(), "");
-    EXPECT_EQ(added->ReturnType(), "lib.C");
-    EXPECT_TRUE(added->IsStatic());
-    EXPECT_EQ(added->Visibility(), OperationVisibility::kPrivate);
-    EXPECT_EQ(added->GetPropertyValue("Java", "testFactory"), "true");
-    EXPECT_EQ(dynamic_cast<Operation*>(model->Find("lib::C::parse").at(0))->GetPropertyValue("Java", "testFactory"),
-              "");
-    ASSERT_EQ(adjustments.refused.size(), 2U);
-    EXPECT_EQ(adjustments.refused.at(added).code, "factory");
-    EXPECT_EQ(adjustments.refused.at(added).text,
-              "it is not in the model: the tests of lib.C make its object with it, they do not test it");
-    EXPECT_EQ(adjustments.notes, (std::vector<std::string>{"Logical View::lib::C: its tests make its object with its "
-                                                           "factory of(double), as it has no constructor a test can "
-                                                           "call"}));
+    ASSERT_EQ(adjustments.refused.size(), 1U) << c.what;
+    EXPECT_EQ(adjustments.refused.begin()->second.code, c.code) << c.what;
+    EXPECT_EQ(adjustments.refused.begin()->first, dynamic_cast<Operation*>(model->Find("lib::K::run").at(0))) << c.what;
+    EXPECT_TRUE(dynamic_cast<Operation*>(model->Find("lib::K::make").at(0))->IsStatic()) << c.what;
+    EXPECT_EQ(model->Find("lib::K::K").size(), 0U) << c.what << ": no constructor added for an object not made";
   }
 }
 

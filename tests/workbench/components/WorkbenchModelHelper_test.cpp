@@ -246,7 +246,7 @@ TEST_F(ModelHelperTest, DatapoolFieldsSkipRetvalAndNameUnnamedByPosition) {
   EXPECT_EQ(helper_.GetDatapoolFields(nullptr), "[]");
 }
 
-TEST_F(ModelHelperTest, DatapoolFieldsOfAJavaTestEndWithTheArgumentsOfWhatMakesItsObject) {
+TEST_F(ModelHelperTest, DatapoolFieldsOfAJavaTestEndWithTheConstructorsArguments) {
   Load(R"({"classes": [
     {"name": "Money", "language": "Java", "operations": [
       {"name": "Money", "parameters": [{"name": "amount", "type": "BigDecimal"}, {"name": "unit", "type": "String"}]},
@@ -257,11 +257,6 @@ TEST_F(ModelHelperTest, DatapoolFieldsOfAJavaTestEndWithTheArgumentsOfWhatMakesI
       {"name": "Marked", "parameters": [{"type": "long"}]},
       {"name": "Marked", "parameters": [{"name": "a", "type": "int"}, {"name": "b", "type": "int"}],
        "properties": {"Java": {"testConstructor": "TRUE"}}},
-      {"name": "go"}]},
-    {"name": "Made", "language": "Java", "operations": [
-      {"name": "Made", "parameters": [{"name": "a", "type": "int"}], "properties": {"Java": {"testConstructor": "true"}}},
-      {"name": "of", "static": true, "visibility": "private", "returnType": "Made", "parameters": [{"type": "long"}],
-       "properties": {"Java": {"testFactory": "true"}}},
       {"name": "go"}]},
     {"name": "Bean", "language": "InlineEJB", "operations": [
       {"name": "Bean", "parameters": [{"name": "x", "type": "int"}]}, {"name": "go"}]}]})");
@@ -279,9 +274,6 @@ TEST_F(ModelHelperTest, DatapoolFieldsOfAJavaTestEndWithTheArgumentsOfWhatMakesI
       << "the marked constructor";
   EXPECT_EQ(helper_.GetDatapoolFields(Op("Marked::Marked")), R"([{"name":"arg1","type":"long","value":""}])")
       << "a constructor is no test: it has no oracles";
-  EXPECT_EQ(helper_.GetDatapoolFields(Op("Made::go")),
-            "[" + exception + R"(,{"name":"arg1_New","type":"long","value":""}])")
-      << "the marked factory (private in the model, as a host adds one) before any constructor";
   EXPECT_EQ(helper_.GetDatapoolFields(Op("Bean::go")), "[]") << "only the Java tests make their object";
 }
 

@@ -40,9 +40,7 @@ import java.util.Map;
  * a variable that no argument replaces (a raw supertype, and every one a
  * generic class inherits, as a test names the class raw and Java erases what
  * a raw type inherits) is kept by name and listed with its bound in
- * {@code "inheritedTypeParameters"}. A static
- * method whose result is of the class or of a subtype is
- * {@code "returnsClass": true}. A class of the JDK is {@code "jdk": true}. A
+ * {@code "inheritedTypeParameters"}. A class of the JDK is {@code "jdk": true}. A
  * member's {@code throws} lists each exception with whether it is checked.
  */
 public final class Describe {
@@ -195,7 +193,6 @@ public final class Describe {
             Method method = (Method) e;
             m.put("returnType", spell(method.getGenericReturnType(), scope));
             free(method.getGenericReturnType(), scope, e, c, unresolved);
-            if (Modifier.isStatic(modifiers)) m.put("returnsClass", c.isAssignableFrom(method.getReturnType()));
         }
         if (inheritedFrom != null && !unresolved.isEmpty()) {
             m.put("inheritedTypeParameters", typeParameters(unresolved.values().toArray(new TypeVariable<?>[0])));
