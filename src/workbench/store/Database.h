@@ -17,6 +17,7 @@
 // one thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -165,7 +166,17 @@ class Database : public DataStoreConnection {
   const std::string& SessionUser() const { return sessionUser_; }
   void SetSessionUser(std::string user) { sessionUser_ = std::move(user); }
 
+  /// A record an operation's generation makes unless the store holds it.
+  enum class Record { kDatapoolName, kScriptName, kDatapool, kCount };
+  /// Whether a record of `kind` is inserted before it is asked for (the
+  /// insert tells whether it was held): after the last one was new, as in a
+  /// fresh store. Over a store that holds them, asking first saves a statement.
+  bool InsertsFirst(Record kind) const { return insertsFirst_[static_cast<size_t>(kind)]; }
+  /// Tells whether the last record of `kind` was held already.
+  void Found(Record kind, bool held) { insertsFirst_[static_cast<size_t>(kind)] = !held; }
+
  private:
+  std::array<bool, static_cast<size_t>(Record::kCount)> insertsFirst_{};
   StoreBatch* batch_ = nullptr;
   std::string sessionUser_;
   int32_t operation_ = 0;

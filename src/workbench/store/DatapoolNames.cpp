@@ -149,18 +149,22 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
     if (query.Bind(1, key).Step()) return query.ColumnText(0);
     return std::nullopt;
   };
+  const auto found = [&db](std::string name, bool held) {
+    db.Found(Database::Record::kDatapoolName, held);
+    return name;
+  };
   for (int index = 0;; ++index) {
     const std::string name = Candidate(operation, index);
-    if (index == 0) {
+    if (index == 0 && !db.InsertsFirst(Database::Record::kDatapoolName)) {
       // The name recorded ("" for none: a name is never empty), and whether
       // the first candidate is taken, in one query.
       Statement first(db,
                       "SELECT COALESCE((SELECT name FROM datapool_names WHERE operation = ?), ''), "
                       "CASE WHEN EXISTS (SELECT 1 FROM datapool_names WHERE name = ?) THEN 1 ELSE 0 END");
       first.Bind(1, key).Bind(2, name).Step();
-      if (std::string known = first.ColumnText(0); !known.empty()) return known;
+      if (std::string known = first.ColumnText(0); !known.empty()) return found(known, true);
       if (first.ColumnInt(1) != 0) continue;
-    } else {
+    } else if (index > 0) {
       Statement held(db, "SELECT 1 FROM datapool_names WHERE name = ?");
       if (held.Bind(1, name).Step()) continue;
     }
@@ -169,9 +173,10 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
     Statement record(db,
                      "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now')) "
                      "ON CONFLICT DO NOTHING RETURNING 1");
-    if (record.Bind(1, key).Bind(2, name).Step()) return name;
-    // Another user of the store recorded the operation or the name meanwhile.
-    if (std::optional<std::string> theirs = recorded()) return *theirs;
+    if (record.Bind(1, key).Bind(2, name).Step()) return found(name, false);
+    // Recorded before (when not asked first), or another user of the store
+    // recorded the operation or the name meanwhile.
+    if (std::optional<std::string> theirs = recorded()) return found(*theirs, true);
   }
 }
 
@@ -186,7 +191,8 @@ std::string StoredDatapoolName(Database& db, const OperationIdentity& operation)
 }
 
 std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation,
-                                 const std::function<bool(const std::string&)>& reserved) {
+                                 const std::function<bool(const std::string&)>& reserved, bool* chosen) {
+  if (chosen != nullptr) *chosen = false;
   const std::string operationKey = operation.Key();
   KnownNames* known = db.Known();
   const std::string knownKey =
@@ -194,6 +200,12 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
   if (known != nullptr) {
     if (const auto it = known->scripts.find(knownKey); it != known->scripts.end()) return it->second;
   }
+  // A suffix chosen now, or found recorded.
+  const auto chose = [&](std::string suffix, bool now) {
+    db.Found(Database::Record::kScriptName, !now);
+    if (now && chosen != nullptr) *chosen = true;
+    return suffix;
+  };
   // Remembered as this operation's, with its name held.
   const auto keep = [&](std::string suffix) {
     if (known != nullptr) {
@@ -208,8 +220,8 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
     if (query.Step()) return query.ColumnText(0);
     return std::nullopt;
   };
-  if (known == nullptr) {
-    if (std::optional<std::string> suffix = recorded()) return *suffix;
+  if (known == nullptr && !db.InsertsFirst(Database::Record::kScriptName)) {
+    if (std::optional<std::string> suffix = recorded()) return chose(*suffix, false);
   }
   const std::string placed = operation.place > 1 ? std::to_string(operation.place - 1) : std::string();
   for (int n = -1;; ++n) {
@@ -231,15 +243,16 @@ std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const O
                  if (query.Step() && query.ColumnText(0) == suffix) return {};
                  return {Database::DeferredOutcome::kFailed, Text(WB_NAME_TAKEN_MEANWHILE, {name, operationKey})};
                });
-      return keep(suffix);
+      return keep(chose(suffix, true));
     }
     // Recorded unless the name is held (or the operation recorded meanwhile):
     // the insert itself tells, without a query before it.
     if (db.Batch() != nullptr) db.Batch()->BeforeChange();
     Statement record(db, kRecordScriptName);
     record.Bind(1, int64_t{key.type}).Bind(2, key.folder).Bind(3, key.baseName + suffix).Bind(4, key.baseName);
-    if (record.Bind(5, suffix).Bind(6, operationKey).Step()) return keep(suffix);
-    if (std::optional<std::string> theirs = recorded()) return keep(*theirs);
+    if (record.Bind(5, suffix).Bind(6, operationKey).Step()) return keep(chose(suffix, true));
+    // Recorded before (when not asked first), or meanwhile by another user.
+    if (std::optional<std::string> theirs = recorded()) return keep(chose(*theirs, false));
     if (known != nullptr) known->scriptNames.insert(ScriptNameKeyText(key, key.baseName + suffix));
   }
 }

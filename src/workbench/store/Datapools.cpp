@@ -157,7 +157,13 @@ void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
   if (db.InsertRowsAtOnce(id, fieldIds, rows)) return;
   static constexpr const char* kRows = "INSERT INTO datapool_rows (datapool, position) VALUES ";
   static constexpr const char* kValues = "INSERT INTO datapool_values (row, field, value) VALUES ";
-  for (size_t start = 0; start < rows.size(); start += kInsertChunk) {
+  std::vector<int64_t> rowIds(rows.size());
+  if (rows.size() == 1) {
+    // A datapool's usual one row: its id comes with the insert, not from a query after it.
+    Statement insert(db, "INSERT INTO datapool_rows (datapool, position) VALUES (?, 1) RETURNING id");
+    if (insert.Bind(1, id).Step()) rowIds[0] = insert.ColumnInt(0);
+  }
+  for (size_t start = 0; rows.size() > 1 && start < rows.size(); start += kInsertChunk) {
     const size_t count = std::min(kInsertChunk, rows.size() - start);
     Statement insert(db, TuplesSql(kRows, 2, count).c_str());
     for (size_t r = 0; r < count; ++r) {
@@ -167,13 +173,14 @@ void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
     insert.Run();
   }
   if (fieldIds.empty() || rows.empty()) return;
-  std::vector<int64_t> rowIds(rows.size());
-  Statement ids(db, "SELECT id, position FROM datapool_rows WHERE datapool = ?");
-  ids.Bind(1, id);
-  while (ids.Step()) {
-    const int64_t position = ids.ColumnInt(1);
-    if (position >= 1 && static_cast<size_t>(position) <= rows.size())
-      rowIds[static_cast<size_t>(position) - 1] = ids.ColumnInt(0);
+  if (rows.size() > 1) {
+    Statement ids(db, "SELECT id, position FROM datapool_rows WHERE datapool = ?");
+    ids.Bind(1, id);
+    while (ids.Step()) {
+      const int64_t position = ids.ColumnInt(1);
+      if (position >= 1 && static_cast<size_t>(position) <= rows.size())
+        rowIds[static_cast<size_t>(position) - 1] = ids.ColumnInt(0);
+    }
   }
   const size_t total = rows.size() * fieldIds.size();
   for (size_t start = 0; start < total; start += kInsertChunk) {
@@ -770,7 +777,8 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   if (batch != nullptr) batch->BeforeChange();
   DatapoolChange transaction(db);
   const std::string user = StoreUser(db);
-  std::optional<Datapool> existing = LoadDatapool(db, name);
+  constexpr Database::Record kKind = Database::Record::kDatapool;
+  std::optional<Datapool> existing = db.InsertsFirst(kKind) ? std::nullopt : LoadDatapool(db, name);
   int64_t id = 0;
   if (!existing) {
     // Another user of the store may create the datapool at the same moment:
@@ -788,6 +796,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
       if (!existing) RaiseError(errc::kPathFileAccessError, {}, Text(WB_DP_CHANGED_MEANWHILE, {name}));
     }
   }
+  db.Found(kKind, existing.has_value());
   // A datapool that only gains fields keeps its rows, unasked: the values
   // typed or recorded in them are the user's.
   bool gainsFields = false;

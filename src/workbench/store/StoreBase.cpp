@@ -218,10 +218,11 @@ std::string StoreBase::MakeScriptName(const std::string& baseName, const std::st
     if (hidden.empty()) hidden = name;
     return true;
   };
+  bool chosen = false;
   std::string suffix =
       RecordedScriptSuffix(*Db(), {type, folderKey, baseName}, *operation,
-                           type == dsJavaScript ? reserved : std::function<bool(const std::string&)>());
-  if (!hidden.empty()) {
+                           type == dsJavaScript ? reserved : std::function<bool(const std::string&)>(), &chosen);
+  if (chosen && !hidden.empty()) {
     console_.Write(Text(WB_STORE_NAME_OF_A_CLASS, {operation->Key(), hidden, baseName + suffix}) + "\n");
   }
   lastScriptName_.emplace(std::move(key), suffix);

@@ -205,5 +205,52 @@ TEST_P(DatapoolNamesTest, ScriptNamesAreRecordedByOperationAndHeldByOneOperation
   EXPECT_EQ(count.ColumnInt(0), 7);
 }
 
+// A run finds its records made already or not, and after a new one inserts
+// the next before it asks: either way the store's records decide, and the
+// warning that a test is not named after a class of its package comes only
+// when the name is chosen, not each time the recorded one is found.
+TEST_P(DatapoolNamesTest, ARecordFoundAfterANewOneIsTheRecordAndItsWarningIsNotRepeated) {
+  std::unique_ptr<Model> model = ParseModelDocument(
+      R"({"root": "Logical View", "packages": [{"name": "a", "classes": [
+        {"name": "C", "language": "Java", "operations": [{"name": "f"}, {"name": "g"}, {"name": "h"}]},
+        {"name": "Cf", "language": "Java"}]}]})",
+      "hide.json");
+  TesselOperationCollection* ops = model->FindClass("a::C")->Operations();
+  const auto ask = [&](StoreBase& store, int16_t at, const std::string& base) {
+    inHand_.Set(IdentifyOperation(*ops->GetAt(at)));
+    return store.MakeScriptName(base, "a", dsJavaScript) + "|" +
+           store.MakeDatapoolName("C", ops->GetAt(at)->Name(), 0);
+  };
+  const std::string warning = "warning: the test of a::C::f is named Cf1, not Cf:";
+  const auto warnings = [&] {
+    size_t count = 0;
+    for (size_t at = console_.Output().find(warning); at != std::string::npos;
+         at = console_.Output().find(warning, at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+
+  std::unique_ptr<StoreBase> store = OpenStore("hide");
+  EXPECT_EQ(ask(*store, 1, "Cf"), "1|C_f");
+  EXPECT_EQ(warnings(), 1U) << console_.Output();
+  EXPECT_EQ(ask(*store, 2, "Cg"), "|C_g");
+  // Right after a new record, in the same run and in later ones.
+  store->ResetSession();
+  EXPECT_EQ(ask(*store, 1, "Cf"), "1|C_f");
+  EXPECT_EQ(ask(*store, 3, "Ch"), "|C_h");
+  store.reset();
+  store = OpenStore("hide");
+  EXPECT_EQ(ask(*store, 2, "Cg"), "|C_g");
+  EXPECT_EQ(ask(*store, 1, "Cf"), "1|C_f");
+  EXPECT_EQ(warnings(), 1U) << console_.Output();
+
+  Statement count(DatabaseOf(store->Connection()),
+                  "SELECT (SELECT COUNT(*) FROM script_names), (SELECT COUNT(*) FROM datapool_names)");
+  ASSERT_TRUE(count.Step());
+  EXPECT_EQ(count.ColumnInt(0), 3);
+  EXPECT_EQ(count.ColumnInt(1), 3);
+}
+
 }  // namespace
 }  // namespace zt::wb

@@ -536,13 +536,21 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   // The folder is made and opened below the root in one go: a symbolic link
   // leading out is found before anything is created behind it.
   const int rootFd = roots_.at(type).Get();
-  const UniqueFd folderFd = resolver_.OpenFolderBeneath(rootFd, *folders, true);
-  if (!folderFd) {
-    const int error = errno;
-    if (LeavesRoot(error)) return refuse();
-    MarkStored(fileName, folder, type);
-    return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(error)});
+  std::shared_ptr<const UniqueFd> opened;
+  if (batchFolder_ && batchStart_ && batchFolder_->type == type && batchFolder_->folders == *folders) {
+    opened = batchFolder_->fd;
   }
+  if (!opened) {
+    opened = std::make_shared<const UniqueFd>(resolver_.OpenFolderBeneath(rootFd, *folders, true));
+    if (!*opened) {
+      const int error = errno;
+      if (LeavesRoot(error)) return refuse();
+      MarkStored(fileName, folder, type);
+      return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(error)});
+    }
+    if (batching_) batchFolder_ = OpenFolder{type, *folders, opened};
+  }
+  const UniqueFd& folderFd = *opened;
   // A name longer than the folder's file system takes fails now, not when a
   // batch renames its temporary file (whose name is cut to fit).
   const long longestName = LongestName(type, folderFd.Get());
@@ -680,6 +688,7 @@ std::set<int32_t> ScriptFiles::EndBatch() {
   if (!batching_) return {};
   FinishBatch(true, true);
   batching_ = false;
+  batchFolder_.reset();
   operation_ = 0;
   return std::move(lostOperations_);
 }
@@ -723,6 +732,7 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
   if (pending_.empty() || finishing_) return;
   finishing_ = true;
   batchStart_.reset();
+  batchFolder_.reset();
   // A store whose changes wait for the batch confirms them first: the
   // scripts of an operation whose names or datapool were not made as
   // foreseen are not placed.
@@ -799,8 +809,10 @@ void ScriptFiles::FinishBatch(bool all, bool final) {
         keptScripts_.emplace_back(script.operation, script.target);
         Note(WB_STORE_KEPT_THEIRS, {script.target});
       }
+      // A new file's record is written without asking what was recorded:
+      // at most it writes the same digest again (a file deleted by hand).
       if (placed == save_result::kStored && script.digest && records_ != nullptr &&
-          records_->Recorded(dsJavaScript, script.path) != script.digest) {
+          (script.fresh || records_->Recorded(dsJavaScript, script.path) != script.digest)) {
         records_->Record(dsJavaScript, script.path, *script.digest);
       }
       if (placed >= 0) continue;

@@ -387,6 +387,18 @@ class ScriptFiles {
   bool batching_ = false;
   // Finish is at work (a question it asks must not finish again).
   bool finishing_ = false;
+  // The folder of the batch's last script, open: the next script of the same
+  // folder (most are) is written without opening it again, while the batch
+  // holds scripts (batchStart_ is set). Shared, so that a
+  // batch finished while a script is saved does not close it under that
+  // script. Only files are written through it: FinishBatch opens each folder
+  // again by its path before it places a file.
+  struct OpenFolder {
+    dsScriptType type;
+    std::vector<std::string> folders;
+    std::shared_ptr<const UniqueFd> fd;
+  };
+  std::optional<OpenFolder> batchFolder_;
   // When the current batch took its first script; unset while it holds none.
   std::optional<std::chrono::steady_clock::time_point> batchStart_;
   int32_t operation_ = 0;
