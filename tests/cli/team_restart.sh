@@ -91,11 +91,13 @@ check "gone: stderr holds a few lines, not one per operation ($(wc -l <"$tmp/sec
   test "$(wc -l <"$tmp/second.err")" -le 20
 failed=$(jq '.counts.failed' "$tmp/second.json" 2>/dev/null || echo none)
 # Failed are the operations of the batch on its way (their scripts are not
-# placed, since their datapools are not known to be stored); the operations
-# after it were never reached.
+# placed, since their datapools are not known to be stored), at most a
+# batch's 4,096; the operations after it were never reached. (On a loaded
+# machine the server may take so long to go that the batch on its way holds
+# the model's last operation: then none is left unreached.)
 generated=$(jq '.counts.generated' "$tmp/second.json" 2>/dev/null || echo none)
-check "gone: not every operation left failed (generated $generated, failed $failed)" \
-  test "$failed" != none -a "$generated" != none -a $((generated + failed)) -lt 6000
+check "gone: only the batch on its way failed (generated $generated, failed $failed)" \
+  test "$failed" != none -a "$generated" != none -a "$failed" -le 4096 -a $((generated + failed)) -le 6000
 cluster up
 gen stopped third
 status=$?
