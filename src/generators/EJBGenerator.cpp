@@ -309,17 +309,17 @@ std::unique_ptr<ParamMap> EJBGenerator::CalculateTemplateParams(TesselOperation*
     AddJavaTestTags(*map,
                     {testName, datapoolName, index, packageName, className, operationName, check, declaration, call,
                      op.ReturnType(), returnDeclaration, returnAssignment, declarations, initialization, list});
-    map->Add(remoteName, GetResString(IDS_TAG_REMOTE_INTERFACE_NAME));
-    map->Add(homeName, GetResString(IDS_TAG_HOME_INTERFACE_NAME));
-    map->Add(keyName, GetResString(IDS_TAG_PRIMARY_KEY_CLASS_NAME));
-    map->Add(createDeclarations, GetResString(IDS_TAG_CREATEPARAM_DECLARATION));
-    map->Add(createInitialization, GetResString(IDS_TAG_CREATEPARAM_INIT));
-    map->Add(createList, GetResString(IDS_TAG_CREATE_PARAMS));
-    map->Add(keyDeclarations, GetResString(IDS_TAG_KEYVALUE_DECLARATION));
-    map->Add(keyInitialization, GetResString(IDS_TAG_KEYVALUE_INIT));
-    map->Add(keyList, GetResString(IDS_TAG_KEY_PARAMS));
-    map->Add(author, GetResString(IDS_TAG_AUTHOR_NAME));
-    map->Add(equality, GetResString(IDS_TAG_EXPECTED_EQUALS_ACTUAL));
+    map->Add(remoteName, ResString(IDS_TAG_REMOTE_INTERFACE_NAME));
+    map->Add(homeName, ResString(IDS_TAG_HOME_INTERFACE_NAME));
+    map->Add(keyName, ResString(IDS_TAG_PRIMARY_KEY_CLASS_NAME));
+    map->Add(createDeclarations, ResString(IDS_TAG_CREATEPARAM_DECLARATION));
+    map->Add(createInitialization, ResString(IDS_TAG_CREATEPARAM_INIT));
+    map->Add(createList, ResString(IDS_TAG_CREATE_PARAMS));
+    map->Add(keyDeclarations, ResString(IDS_TAG_KEYVALUE_DECLARATION));
+    map->Add(keyInitialization, ResString(IDS_TAG_KEYVALUE_INIT));
+    map->Add(keyList, ResString(IDS_TAG_KEY_PARAMS));
+    map->Add(author, ResString(IDS_TAG_AUTHOR_NAME));
+    map->Add(equality, ResString(IDS_TAG_EXPECTED_EQUALS_ACTUAL));
     return map;
   } catch (...) {
     const ZtError error = CurrentError();

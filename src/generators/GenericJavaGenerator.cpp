@@ -1,6 +1,7 @@
 #include "generators/GenericJavaGenerator.h"
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "generators/TemplatePaths.h"
@@ -130,27 +131,28 @@ void AddToolPropertyTags(TesselItem* element, const std::string& toolName, Param
   }
 }
 
-void AddJavaTestTags(ParamMap& map, const JavaTestTexts& t) {
+void AddJavaTestTags(ParamMap& map, JavaTestTexts t) {
+  // Each text is the map's now: moved, not copied (two go in twice).
   map.Add(GenerationDate(), ResString(IDS_TAG_GENERATION_DATE));
-  map.Add(t.testName, ResString(IDS_TAG_TEST_NAME));
-  map.Add(t.datapoolName, ResString(IDS_TAG_DATAPOOL_NAME));
-  map.Add(t.index, ResString(IDS_TAG_INDEX));
+  map.Add(std::move(t.testName), ResString(IDS_TAG_TEST_NAME));
+  map.Add(std::move(t.datapoolName), ResString(IDS_TAG_DATAPOOL_NAME));
+  map.Add(std::move(t.index), ResString(IDS_TAG_INDEX));
   map.Add(ResString(IDS_ROOT_PACKAGE), ResString(IDS_TAG_ROOT_PACKAGE));
-  map.Add(t.packageName, ResString(IDS_TAG_PACKAGE_NAME));
-  map.Add(t.className, ResString(IDS_TAG_CLASS_NAME));
+  map.Add(std::move(t.packageName), ResString(IDS_TAG_PACKAGE_NAME));
+  map.Add(std::move(t.className), ResString(IDS_TAG_CLASS_NAME));
   map.Add(t.operationName, ResString(IDS_TAG_OPERATION_NAME));
-  map.Add(t.operationName, ResString(IDS_TAG_METHOD_NAME));
-  map.Add(t.check, ResString(IDS_TAG_CHECK_EXPECTED_RESULT));
-  map.Add(t.declaration, ResString(IDS_TAG_METHOD_DECLARATION));
-  map.Add(t.call, ResString(IDS_TAG_METHOD_CALL));
-  map.Add(t.returnType, ResString(IDS_TAG_RETURN_TYPE));
-  map.Add(t.returnDeclaration, ResString(IDS_TAG_RETURN_DECLARATION));
-  map.Add(t.returnAssignment, ResString(IDS_TAG_RETURN_ASSIGNMENT));
-  map.Add(t.parameterDeclarations, ResString(IDS_TAG_PARAMETER_DECLARATIONS));
+  map.Add(std::move(t.operationName), ResString(IDS_TAG_METHOD_NAME));
+  map.Add(std::move(t.check), ResString(IDS_TAG_CHECK_EXPECTED_RESULT));
+  map.Add(std::move(t.declaration), ResString(IDS_TAG_METHOD_DECLARATION));
+  map.Add(std::move(t.call), ResString(IDS_TAG_METHOD_CALL));
+  map.Add(std::move(t.returnType), ResString(IDS_TAG_RETURN_TYPE));
+  map.Add(std::move(t.returnDeclaration), ResString(IDS_TAG_RETURN_DECLARATION));
+  map.Add(std::move(t.returnAssignment), ResString(IDS_TAG_RETURN_ASSIGNMENT));
+  map.Add(std::move(t.parameterDeclarations), ResString(IDS_TAG_PARAMETER_DECLARATIONS));
   map.Add(t.parameterInitialization, ResString(IDS_TAG_PARAMETER_INITIALIZATION));
-  map.Add(t.parameterInitialization, ResString(IDS_TAG_DATAPOOL_INIT));
+  map.Add(std::move(t.parameterInitialization), ResString(IDS_TAG_DATAPOOL_INIT));
   map.Add(t.parameterList, ResString(IDS_TAG_PARAMETER_LIST));
-  map.Add(t.parameterList, ResString(IDS_TAG_OPERATION_ARGLIST));
+  map.Add(std::move(t.parameterList), ResString(IDS_TAG_OPERATION_ARGLIST));
 }
 
 std::string JavaReturnType(TesselOperation* op) {
@@ -277,17 +279,17 @@ std::unique_ptr<ParamMap> GenericJavaGenerator::CalculateTemplateParams(TesselOp
     AddJavaTestTags(*map, {testName, datapoolName, index, folder, className, operationName, check, declaration, call,
                            op.ReturnType(), returnDeclaration, returnAssignment, parameterDeclarations,
                            parameterInitialization, parameterList});
-    map->Add(GetResString(IDS_TEXT_CREATEPARAM_DECLARATION_ERROR), GetResString(IDS_TAG_CREATEPARAM_DECLARATION));
-    map->Add(GetResString(IDS_TEXT_CREATEPARAM_INIT_ERROR), GetResString(IDS_TAG_CREATEPARAM_INIT));
-    map->Add(GetResString(IDS_TEXT_CREATE_PARAMS_ERROR), GetResString(IDS_TAG_CREATE_PARAMS));
-    map->Add(GetJavaPackageName(&cls), GetResString(IDS_TAG_JAVA_PACKAGE_NAME));
+    map->Add(GetResString(IDS_TEXT_CREATEPARAM_DECLARATION_ERROR), ResString(IDS_TAG_CREATEPARAM_DECLARATION));
+    map->Add(GetResString(IDS_TEXT_CREATEPARAM_INIT_ERROR), ResString(IDS_TAG_CREATEPARAM_INIT));
+    map->Add(GetResString(IDS_TEXT_CREATE_PARAMS_ERROR), ResString(IDS_TAG_CREATE_PARAMS));
+    map->Add(GetJavaPackageName(&cls), ResString(IDS_TAG_JAVA_PACKAGE_NAME));
     const JavaOwnTexts own = OwnTexts(op, cls, returnType);
-    map->Add(own.imports, GetResString(IDS_TAG_JAVA_IMPORTS));
-    map->Add(own.objectUnderTest, GetResString(IDS_TAG_JAVA_OBJECT_UNDER_TEST));
-    map->Add(own.callTarget, GetResString(IDS_TAG_JAVA_CALL_TARGET));
-    map->Add(own.declarations, GetResString(IDS_TAG_JAVA_PARAMETER_DECLARATIONS));
-    map->Add(own.initialization, GetResString(IDS_TAG_JAVA_PARAMETER_INITIALIZATION));
-    map->Add(own.check, GetResString(IDS_TAG_JAVA_CHECK_EXPECTED_RESULT));
+    map->Add(own.imports, ResString(IDS_TAG_JAVA_IMPORTS));
+    map->Add(own.objectUnderTest, ResString(IDS_TAG_JAVA_OBJECT_UNDER_TEST));
+    map->Add(own.callTarget, ResString(IDS_TAG_JAVA_CALL_TARGET));
+    map->Add(own.declarations, ResString(IDS_TAG_JAVA_PARAMETER_DECLARATIONS));
+    map->Add(own.initialization, ResString(IDS_TAG_JAVA_PARAMETER_INITIALIZATION));
+    map->Add(own.check, ResString(IDS_TAG_JAVA_CHECK_EXPECTED_RESULT));
     return map;
   } catch (...) {
     const ZtError error = CurrentError();

@@ -75,7 +75,7 @@ struct JavaTestTexts {
 };
 
 /// Adds "<generation_date>" to "<operation_arglist>", in that order.
-void AddJavaTestTags(ParamMap& map, const JavaTestTexts& texts);
+void AddJavaTestTags(ParamMap& map, JavaTestTexts texts);
 
 /// The return type the Java fragments of `op` are made for: the model's, or
 /// "void" when the model gives none (an operation without a result), so that

@@ -244,6 +244,12 @@ TEST(UserRegions, RegenerationCarriesTheStoredRegions) {
 TEST(GeneratedDigest, CountsTheTextOutsideTheRegionsOnly) {
   EXPECT_EQ(GeneratedDigest(""), "6c62272e07bb014262b821756295c58d") << "FNV-1a 128 of nothing";
   EXPECT_EQ(GeneratedDigest("a"), "d228cb696f1a8caf78912b704e4a8964");
+  // Long texts and every byte value carry through both halves of the hash.
+  std::string printable, bytes;
+  for (int i = 0; i < 1000; ++i) printable += static_cast<char>(32 + (i * 37) % 95);
+  for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+  EXPECT_EQ(GeneratedDigest(printable), "0ba20fc936c3e36b7ad768c163ad650d");
+  EXPECT_EQ(TextDigest(bytes), "8097249afae7c21686b07bd6fa33708d");
   const std::string text = "x\n// user code begin: setup\n// user code end: setup\ny\n";
   const std::optional<std::string> digest = GeneratedDigest(text);
   ASSERT_TRUE(digest);
