@@ -168,9 +168,8 @@ class Database : public DataStoreConnection {
 
   /// A record an operation's generation makes unless the store holds it.
   enum class Record { kDatapoolName, kScriptName, kDatapool, kCount };
-  /// Whether a record of `kind` is inserted before it is asked for (the
-  /// insert tells whether it was held): after the last one was new, as in a
-  /// fresh store. Over a store that holds them, asking first saves a statement.
+  /// Whether a record of `kind` is inserted before it is asked for (the insert tells whether it was
+  /// held): after the last one was new, as in a fresh store; over one that holds them, asking first is cheaper.
   bool InsertsFirst(Record kind) const { return insertsFirst_[static_cast<size_t>(kind)]; }
   /// Tells whether the last record of `kind` was held already.
   void Found(Record kind, bool held) { insertsFirst_[static_cast<size_t>(kind)] = !held; }

@@ -174,8 +174,7 @@ std::string RecordedDatapoolName(Database& db, const OperationIdentity& operatio
                      "INSERT INTO datapool_names (operation, name, recorded) VALUES (?, ?, datetime('now')) "
                      "ON CONFLICT DO NOTHING RETURNING 1");
     if (record.Bind(1, key).Bind(2, name).Step()) return found(name, false);
-    // Recorded before (when not asked first), or another user of the store
-    // recorded the operation or the name meanwhile.
+    // Recorded before (when not asked first), or by another user meanwhile.
     if (std::optional<std::string> theirs = recorded()) return found(*theirs, true);
   }
 }

@@ -158,8 +158,7 @@ void InsertRows(Database& db, int64_t id, const std::vector<int64_t>& fieldIds,
   static constexpr const char* kRows = "INSERT INTO datapool_rows (datapool, position) VALUES ";
   static constexpr const char* kValues = "INSERT INTO datapool_values (row, field, value) VALUES ";
   std::vector<int64_t> rowIds(rows.size());
-  if (rows.size() == 1) {
-    // A datapool's usual one row: its id comes with the insert, not from a query after it.
+  if (rows.size() == 1) {  // a datapool's usual one row: its id comes with the insert
     Statement insert(db, "INSERT INTO datapool_rows (datapool, position) VALUES (?, 1) RETURNING id");
     if (insert.Bind(1, id).Step()) rowIds[0] = insert.ColumnInt(0);
   }
@@ -778,7 +777,20 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   DatapoolChange transaction(db);
   const std::string user = StoreUser(db);
   constexpr Database::Record kKind = Database::Record::kDatapool;
-  std::optional<Datapool> existing = db.InsertsFirst(kKind) ? std::nullopt : LoadDatapool(db, name);
+  const std::string stored = StoredDigest(description, wanted.fields, wanted.rows);
+  std::optional<Datapool> existing;
+  if (!db.InsertsFirst(kKind)) {
+    // Its digest that of the content asked for: it holds it, unread.
+    Statement held(db, "SELECT digest FROM datapools WHERE name = ?");
+    const bool named = held.Bind(1, name).Step();
+    if (named && held.ColumnText(0) == stored) {
+      db.Found(kKind, true);
+      if (RecordedModel(db, name) != model) RecordModel(db, name, model);
+      transaction.Commit();
+      return datapool_result::kNothingToReport;
+    }
+    if (named) existing = LoadDatapool(db, name);
+  }
   int64_t id = 0;
   if (!existing) {
     // Another user of the store may create the datapool at the same moment:
@@ -788,7 +800,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
         "INSERT INTO datapools (name, description, created, updated, \"user\", digest) "
         "VALUES (?, ?, datetime('now'), datetime('now'), ?, ?) ON CONFLICT (name) DO NOTHING RETURNING id");
     insert.Bind(1, name).Bind(2, description).Bind(3, user);
-    if (insert.Bind(4, StoredDigest(description, wanted.fields, wanted.rows)).Step()) {
+    if (insert.Bind(4, stored).Step()) {
       id = insert.ColumnInt(0);
       transaction.Added(id);
     } else {
