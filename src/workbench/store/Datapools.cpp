@@ -746,11 +746,13 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   const std::string model = ModelDigest(wanted);
   // What a datapool found under the name comes to, unless overwriting is on:
   // nothing to do, a change asked about, or fields it gains unasked.
+  // One that holds what is asked for: only the model's side is recorded.
+  const auto unchanged = [&] {
+    if (RecordedModel(db, name) != model) RecordModel(db, name, model);
+    return datapool_result::kNothingToReport;
+  };
   const auto found = [&](const Datapool& existing) -> std::optional<int32_t> {
-    if (SameContent(existing, wanted)) {
-      if (RecordedModel(db, name) != model) RecordModel(db, name, model);
-      return datapool_result::kNothingToReport;
-    }
+    if (SameContent(existing, wanted)) return unchanged();
     const bool fits = existing.description == wanted.description && existing.fields == wanted.fields;
     if (fits && RecordedModel(db, name) == model) return datapool_result::kNothingToReport;
     if (!overwrite_ && !(GainsFieldsOnly(existing, wanted) && MayGainFields())) return kDatapoolExists;
@@ -776,18 +778,17 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
   if (batch != nullptr) batch->BeforeChange();
   DatapoolChange transaction(db);
   const std::string user = StoreUser(db);
-  constexpr Database::Record kKind = Database::Record::kDatapool;
   const std::string stored = StoredDigest(description, wanted.fields, wanted.rows);
   std::optional<Datapool> existing;
-  if (!db.InsertsFirst(kKind)) {
+  if (!db.InsertsFirst(Database::Record::kDatapool)) {
     // Its digest that of the content asked for: it holds it, unread.
     Statement held(db, "SELECT digest FROM datapools WHERE name = ?");
     const bool named = held.Bind(1, name).Step();
     if (named && held.ColumnText(0) == stored) {
-      db.Found(kKind, true);
-      if (RecordedModel(db, name) != model) RecordModel(db, name, model);
+      db.Found(Database::Record::kDatapool, true);
+      const int32_t code = unchanged();
       transaction.Commit();
-      return datapool_result::kNothingToReport;
+      return code;
     }
     if (named) existing = LoadDatapool(db, name);
   }
@@ -808,7 +809,7 @@ int32_t WorkbenchDatapoolTool::CreateDatapool(DataStoreConnection* connection, c
       if (!existing) RaiseError(errc::kPathFileAccessError, {}, Text(WB_DP_CHANGED_MEANWHILE, {name}));
     }
   }
-  db.Found(kKind, existing.has_value());
+  db.Found(Database::Record::kDatapool, existing.has_value());
   // A datapool that only gains fields keeps its rows, unasked: the values
   // typed or recorded in them are the user's.
   bool gainsFields = false;

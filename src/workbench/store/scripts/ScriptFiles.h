@@ -389,10 +389,10 @@ class ScriptFiles {
   bool finishing_ = false;
   // The folder of the batch's last script, open: the next script of the same
   // folder (most are) is written without opening it again, while the batch
-  // holds scripts (batchStart_ is set). Shared, so that a
-  // batch finished while a script is saved does not close it under that
-  // script. Only files are written through it: FinishBatch opens each folder
-  // again by its path before it places a file.
+  // holds scripts (batchStart_ is set). Shared, so that a batch finished
+  // while a script is saved does not close it under that script. Only files
+  // are written through it: FinishBatch opens each folder again by its path
+  // before it places a file.
   struct OpenFolder {
     dsScriptType type;
     std::vector<std::string> folders;
