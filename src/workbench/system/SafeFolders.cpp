@@ -111,8 +111,10 @@ UniqueFd PathResolver::OpenBeneath(int root, const std::string& relative, int fl
   return UniqueFd(OpenNoFollowWalk(root, relative, flags));
 }
 
-UniqueFd PathResolver::OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create) {
+UniqueFd PathResolver::OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create,
+                                         bool* made) {
   const int flags = O_RDONLY | O_DIRECTORY;
+  if (made != nullptr) *made = false;
   if (components.empty()) return UniqueFd(::fcntl(root, F_DUPFD_CLOEXEC, 0));
   // Folders that are there already (nearly always) take one call.
   UniqueFd whole = OpenBeneath(root, Joined(components, '/'), flags);
@@ -124,12 +126,14 @@ UniqueFd PathResolver::OpenFolderBeneath(int root, const std::vector<std::string
   for (const std::string& part : components) {
     path.push_back(part);
     UniqueFd next = OpenBeneath(root, Joined(path, '/'), flags);
+    bool making = false;
     if (!next && errno == ENOENT) {
-      const bool made = ::mkdirat(current.Get(), part.c_str(), 0777) == 0;
-      if (!made && errno != EEXIST) return UniqueFd();
+      making = ::mkdirat(current.Get(), part.c_str(), 0777) == 0;
+      if (!making && errno != EEXIST) return UniqueFd();
       next = OpenBeneath(root, Joined(path, '/'), flags);
-      if (next && made && groupShared_ && MakeGroupWritable(next.Get()) != 0) return UniqueFd();
+      if (next && making && groupShared_ && MakeGroupWritable(next.Get()) != 0) return UniqueFd();
     }
+    if (made != nullptr) *made = making;
     if (!next) return UniqueFd();
     current = std::move(next);
   }

@@ -70,9 +70,11 @@ class PathResolver {
   UniqueFd OpenBeneath(int root, const std::string& relative, int flags);
 
   /// Opens the folder `components` below the folder `root` as OpenBeneath
-  /// does, making the missing ones when `create`. An invalid descriptor with
-  /// errno set when it cannot.
-  UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create);
+  /// does, making the missing ones when `create`; `made`, when given, tells
+  /// whether this call made the folder itself (its last component). An
+  /// invalid descriptor with errno set when it cannot.
+  UniqueFd OpenFolderBeneath(int root, const std::vector<std::string>& components, bool create,
+                             bool* made = nullptr);
 
   /// Whether symbolic links that stay below a folder are followed: openat2
   /// is in use and the kernel has it; without, no link is followed.

@@ -166,6 +166,62 @@ TEST_P(FolderNames, AStoreOfTheEarlierVersionKeepsItsDatapoolsForTheOperationsTh
   EXPECT_EQ(NameFor(*store, Op("a::C", "f", 2)), "C_f1");
 }
 
+// A store folder made by an earlier version keeps its records in rowid
+// tables, a new one in tables without: each is read and written alike.
+TEST_P(FolderNames, RecordsInTheEarlierTablesAreReadAndWrittenAlike) {
+  // Whether each record table is one without rowid, and the names recorded.
+  const auto layout = [&](const std::string& name) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open((locations_[name] + "/store.db").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* query = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT group_concat(name || ':' || (sql LIKE '%WITHOUT ROWID%'), ' ') || ' names:' || "
+                       "(SELECT count(*) FROM script_names) FROM (SELECT name, sql FROM sqlite_master "
+                       "WHERE name IN ('generated_scripts', 'script_names') ORDER BY name)",
+                       -1, &query, nullptr);
+    std::string found =
+        sqlite3_step(query) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(query, 0)) : "";
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+    return found;
+  };
+  const auto suffix = [&](StoreBase& store, TesselOperation* op) {
+    inHand_.Set(IdentifyOperation(*op));
+    return store.MakeScriptName("Cf", "a", dsJavaScript);
+  };
+  std::unique_ptr<StoreBase> store = OpenStore("earlier");
+  for (int n = 1; n <= 3; ++n) suffix(*store, Op("a::C", "f", n));
+  store.reset();
+  EXPECT_EQ(layout("earlier"), "generated_scripts:1 script_names:1 names:3");
+
+  // The tables as an earlier version made them, with their rows.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((locations_["earlier"] + "/store.db").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "ALTER TABLE script_names RENAME TO kept;"
+                         "CREATE TABLE script_names (type INTEGER NOT NULL, folder TEXT NOT NULL, "
+                         "name TEXT NOT NULL, base TEXT NOT NULL, suffix TEXT NOT NULL, operation TEXT NOT NULL, "
+                         "recorded TEXT NOT NULL, PRIMARY KEY (type, folder, name), "
+                         "UNIQUE (type, folder, base, operation));"
+                         "INSERT INTO script_names SELECT * FROM kept; DROP TABLE kept;"
+                         "DROP TABLE generated_scripts;"
+                         "CREATE TABLE generated_scripts (type INTEGER NOT NULL, path TEXT NOT NULL, "
+                         "digest TEXT NOT NULL, recorded TEXT NOT NULL, PRIMARY KEY (type, path));",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+
+  // The names held are passed over, the new one is recorded and kept.
+  store = OpenStore("earlier");
+  EXPECT_EQ(suffix(*store, Op("a::C", "g")), "3");
+  store.reset();
+  store = OpenStore("earlier");
+  EXPECT_EQ(suffix(*store, Op("a::C", "g")), "3");
+  EXPECT_EQ(suffix(*store, Op("a::C", "f", 2)), "1");
+  store.reset();
+  EXPECT_EQ(layout("earlier"), "generated_scripts:0 script_names:0 names:4") << "the store keeps its tables";
+}
+
 TEST_P(DatapoolNamesTest, ScriptNamesAreRecordedByOperationAndHeldByOneOperationEach) {
   std::unique_ptr<StoreBase> store = OpenStore("scripts");
   // What a generator asks for an operation: the suffix for the tags, then

@@ -346,6 +346,32 @@ TEST_P(Store, RegenerationKeepsTheUserRegionsAndIgnoresTheDate) {
   EXPECT_EQ(Names(file.parent_path()), (std::set<std::string>{"A.java", "B.java"}));
 }
 
+// A folder a session makes is not looked in for a name the session has not
+// stored there; what another writer puts there meanwhile is still compared
+// before it is replaced, and the next session looks again.
+TEST_P(Store, AFolderASessionMadeIsLookedInAgainByTheNextSession) {
+  const fs::path folder = JavaTests() / "made";
+  const auto text = [](const std::string& call, const std::string& setup) {
+    return "class A {\n    // user code begin: setup\n" + setup + "    // user code end: setup\n    " + call + "\n}\n";
+  };
+  const auto save = [&](const std::string& name, const std::string& content) {
+    return store_->SaveGeneratedScript(name, "unittests\\made", dsJavaScript, content, {});
+  };
+  ASSERT_EQ(save("A.java", text("f();", "")), 0);
+  WriteAll(folder / "B.java", "theirs");
+  console_.Answer("n");
+  EXPECT_EQ(save("B.java", text("g();", "")), save_result::kNotWritten);
+  EXPECT_EQ(console_.Reads(), 1);
+  EXPECT_EQ(ReadAll(folder / "B.java"), "theirs");
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"A.java", "B.java"})) << "no temporary left";
+
+  WriteAll(folder / "A.java", text("f();", "        a = 7;\n"));
+  store_->ResetSession();
+  EXPECT_EQ(save("A.java", text("f(a);", "")), 0);
+  EXPECT_EQ(ReadAll(folder / "A.java"), text("f(a);", "        a = 7;\n")) << "the region carried, unasked";
+  EXPECT_EQ(console_.Reads(), 1);
+}
+
 // What was generated is recorded in the store, written with a run's batch,
 // and every user of the store goes by it: another user's run takes a model
 // change unasked, and never replaces a test someone edited outside its

@@ -350,6 +350,7 @@ long ScriptFiles::LongestName(dsScriptType type, int folderFd) {
 void ScriptFiles::ResetSession() {
   failures_ = 0;
   stored_.Clear();
+  savedFolders_.Clear();
   forAll_ = ForAll::kAsk;
 }
 
@@ -536,18 +537,21 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   // The folder is made and opened below the root in one go: a symbolic link
   // leading out is found before anything is created behind it.
   const int rootFd = roots_.at(type).Get();
+  const uint64_t folderDigest = MarkDigest(type, Joined(*folders, '/'), {});
   std::shared_ptr<const UniqueFd> opened;
   if (batchFolder_ && batchStart_ && batchFolder_->type == type && batchFolder_->folders == *folders) {
     opened = batchFolder_->fd;
   }
   if (!opened) {
-    opened = std::make_shared<const UniqueFd>(resolver_.OpenFolderBeneath(rootFd, *folders, true));
+    bool made = false;
+    opened = std::make_shared<const UniqueFd>(resolver_.OpenFolderBeneath(rootFd, *folders, true, &made));
     if (!*opened) {
       const int error = errno;
       if (LeavesRoot(error)) return refuse();
       MarkStored(fileName, folder, type);
       return Fail(WB_STORE_WRITE_FAILED, {target, std::strerror(error)});
     }
+    if (made) savedFolders_.Insert(folderDigest);
     if (batching_) batchFolder_ = OpenFolder{type, *folders, opened};
   }
   const UniqueFd& folderFd = *opened;
@@ -561,7 +565,12 @@ int32_t ScriptFiles::Save(const std::string& fileName, const std::string& folder
   if (pendingTargets_.Contains(TargetDigest(target))) Finish();
   errno = 0;
   const std::string path = Relative(*folders, fileName);
-  const std::optional<ScriptFile> existing = ReadScript(resolver_, rootFd, path);
+  // A folder this session made holds only what it stored there: a name it
+  // did not store is not looked for. (A file another writer gives the name
+  // meanwhile is found when the name is given, see Place.)
+  const bool unseen = savedFolders_.Contains(folderDigest) &&
+                      !stored_.Contains(MarkDigest(type, Joined(PathComponents(folder), '\\'), BaseName(fileName)));
+  const std::optional<ScriptFile> existing = unseen ? std::nullopt : ReadScript(resolver_, rootFd, path);
   if (!existing && LeavesRoot(errno)) return refuse();  // a symbolic link to a file outside
   MarkStored(fileName, folder, type);
   if (!existing) {
@@ -842,6 +851,8 @@ bool ScriptFiles::Stage(const std::string& fileName, const std::string& folder, 
   if (!folders) return false;
   const std::string target = Below(RootPath(type), *folders, fileName);
   const int rootFd = roots_.at(type).Get();
+  // What is placed was not stored by Save: no folder holds only that any more.
+  savedFolders_.Clear();
   // The folders that are not there yet are made now, and removed again
   // should the script not be placed.
   size_t present = folders->size();

@@ -383,6 +383,12 @@ class ScriptFiles {
   // two names share a digest about once in 10^9 runs of 100,000 scripts,
   // and all that would do is number a script that needs no number.
   DigestSet stored_;
+  // The folders (type and path below the root) that Save made in this
+  // session, until a script is staged: what they hold was stored by Save and
+  // is marked in stored_. (A digest another folder shares, about once in
+  // 10^14 runs, would only have a file of that folder found when it is
+  // placed rather than when it is saved.)
+  DigestSet savedFolders_;
   // Between BeginBatch and EndBatch.
   bool batching_ = false;
   // Finish is at work (a question it asks must not finish again).

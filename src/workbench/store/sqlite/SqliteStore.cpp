@@ -41,6 +41,11 @@ struct Migration {
   int version;
   const char* sql;
 };
+// The script names and what was generated, the two records a test adds, are
+// WITHOUT ROWID tables: the key is stored once, in the table's own tree, not
+// again in an index beside it. Stores made before that have them as rowid
+// tables: the same columns, keys and statements, so a store of either kind
+// is opened and written alike by every version of its schema.
 constexpr Migration kMigrations[] = {
     {1, "CREATE TABLE store_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)"},
     // Datapools (see Datapools.h): a datapool, its ordered fields, its
@@ -69,13 +74,13 @@ constexpr Migration kMigrations[] = {
     {5,
      "CREATE TABLE script_names (type INTEGER NOT NULL, folder TEXT NOT NULL, name TEXT NOT NULL, "
      "base TEXT NOT NULL, suffix TEXT NOT NULL, operation TEXT NOT NULL, recorded TEXT NOT NULL, "
-     "PRIMARY KEY (type, folder, name), UNIQUE (type, folder, base, operation));"
+     "PRIMARY KEY (type, folder, name), UNIQUE (type, folder, base, operation)) WITHOUT ROWID;"
      "CREATE TABLE sessions (id INTEGER PRIMARY KEY, user TEXT NOT NULL, client TEXT NOT NULL, "
      "opened TEXT NOT NULL, closed TEXT)"},
     // What was generated, by script (see GeneratedScripts in StoreBase.h).
     {6,
      "CREATE TABLE generated_scripts (type INTEGER NOT NULL, path TEXT NOT NULL, digest TEXT NOT NULL, "
-     "recorded TEXT NOT NULL, PRIMARY KEY (type, path))"},
+     "recorded TEXT NOT NULL, PRIMARY KEY (type, path)) WITHOUT ROWID"},
     // A digest of each datapool's content (see Datapools.h), which the
     // PostgreSQL store reads at its open instead of the rows; kept here too,
     // so that both back-ends have one schema and one code writes it.
