@@ -43,7 +43,7 @@ esac
 # without them has no runtime jar, or one that `java-test --junit5` refuses).
 packages=(
   cmake ninja-build g++ pkg-config
-  libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev
+  libcli11-dev libsqlite3-dev libpugixml-dev libpq-dev libjemalloc-dev
   default-jdk-headless junit5
 )
 # What the tests need besides: GoogleTest, the resource compiler of the COM
