@@ -132,9 +132,11 @@ struct ScriptNameKey {
 };
 
 /// The suffix recorded for `operation` under `key` in `db`; when there is
-/// none, the first free one (see the file comment), recorded now. Names for which `reserved` answers true
-/// are never given; it may be asked before the record is found, so what it answered counts only when
-/// `chosen` is set: the suffix was chosen now, not recorded before. Raises error 75 when the database fails.
+/// none, the first free one (see the file comment), recorded now. Names for
+/// which `reserved` answers true are never given; it may be asked before the
+/// record is found, so what it answered counts only when `chosen` is set: the
+/// suffix was chosen now, not recorded before. Raises error 75 when the
+/// database fails.
 std::string RecordedScriptSuffix(Database& db, const ScriptNameKey& key, const OperationIdentity& operation,
                                  const std::function<bool(const std::string&)>& reserved = {},
                                  bool* chosen = nullptr);

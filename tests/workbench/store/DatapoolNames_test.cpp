@@ -170,20 +170,12 @@ TEST_P(FolderNames, AStoreOfTheEarlierVersionKeepsItsDatapoolsForTheOperationsTh
 // tables, a new one in tables without: each is read and written alike.
 TEST_P(FolderNames, RecordsInTheEarlierTablesAreReadAndWrittenAlike) {
   // Whether each record table is one without rowid, and the names recorded.
-  const auto layout = [&](const std::string& name) {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open((locations_[name] + "/store.db").c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* query = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT group_concat(name || ':' || (sql LIKE '%WITHOUT ROWID%'), ' ') || ' names:' || "
-                       "(SELECT count(*) FROM script_names) FROM (SELECT name, sql FROM sqlite_master "
-                       "WHERE name IN ('generated_scripts', 'script_names') ORDER BY name)",
-                       -1, &query, nullptr);
-    std::string found =
-        sqlite3_step(query) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(query, 0)) : "";
-    sqlite3_finalize(query);
-    sqlite3_close(db);
-    return found;
+  const auto layout = [](StoreBase& store) {
+    Statement query(DatabaseOf(store.Connection()),
+                    "SELECT group_concat(name || ':' || (sql LIKE '%WITHOUT ROWID%'), ' ') || ' names:' || "
+                    "(SELECT count(*) FROM script_names) FROM (SELECT name, sql FROM sqlite_master "
+                    "WHERE name IN ('generated_scripts', 'script_names') ORDER BY name)");
+    return query.Step() ? query.ColumnText(0) : std::string();
   };
   const auto suffix = [&](StoreBase& store, TesselOperation* op) {
     inHand_.Set(IdentifyOperation(*op));
@@ -191,8 +183,8 @@ TEST_P(FolderNames, RecordsInTheEarlierTablesAreReadAndWrittenAlike) {
   };
   std::unique_ptr<StoreBase> store = OpenStore("earlier");
   for (int n = 1; n <= 3; ++n) suffix(*store, Op("a::C", "f", n));
+  EXPECT_EQ(layout(*store), "generated_scripts:1 script_names:1 names:3");
   store.reset();
-  EXPECT_EQ(layout("earlier"), "generated_scripts:1 script_names:1 names:3");
 
   // The tables as an earlier version made them, with their rows.
   sqlite3* db = nullptr;
@@ -218,8 +210,7 @@ TEST_P(FolderNames, RecordsInTheEarlierTablesAreReadAndWrittenAlike) {
   store = OpenStore("earlier");
   EXPECT_EQ(suffix(*store, Op("a::C", "g")), "3");
   EXPECT_EQ(suffix(*store, Op("a::C", "f", 2)), "1");
-  store.reset();
-  EXPECT_EQ(layout("earlier"), "generated_scripts:0 script_names:0 names:4") << "the store keeps its tables";
+  EXPECT_EQ(layout(*store), "generated_scripts:0 script_names:0 names:4") << "the store keeps its tables";
 }
 
 TEST_P(DatapoolNamesTest, ScriptNamesAreRecordedByOperationAndHeldByOneOperationEach) {
