@@ -19,7 +19,7 @@
 // whole file has been read and found right; otherwise the datapool is left
 // as it was; `import --all` reads every DIR/NAME.csv so, and stores them
 // all in one transaction, or none when one of them is refused. add-rows adds
-// boundary rows (BoundaryRows.h) to the datapools named, or to all, in one
+// boundary rows (chores/BoundaryRows.h) to the datapools named, or to all, in one
 // transaction, as the user of CommandUser. edit, delete and rename change
 // the store as the user of CommandUser, each in one transaction, after
 // every datapool they name was found in the store (one not found is told
@@ -45,7 +45,7 @@
 
 #include "cli/Commands.h"
 #include "support/Error.h"
-#include "workbench/store/BoundaryRows.h"
+#include "workbench/store/chores/BoundaryRows.h"
 #include "workbench/store/Database.h"
 #include "workbench/store/Datapools.h"
 #include "workbench/store/StoreBase.h"

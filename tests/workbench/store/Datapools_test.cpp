@@ -17,7 +17,7 @@
 #include "TestUtil.h"
 #include "fakes/ScriptedConsole.h"
 #include "support/Error.h"
-#include "workbench/store/BoundaryRows.h"
+#include "workbench/store/chores/BoundaryRows.h"
 #include "workbench/store/StoreBackends.h"
 #include "workbench/store/sqlite/SqliteDatabase.h"
 #include "workbench/terminal/Answers.h"

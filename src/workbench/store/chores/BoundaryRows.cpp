@@ -1,5 +1,5 @@
 // Boundary rows of datapools (see BoundaryRows.h).
-#include "workbench/store/BoundaryRows.h"
+#include "workbench/store/chores/BoundaryRows.h"
 
 #include <algorithm>
 #include <optional>
