@@ -186,7 +186,17 @@ class Parser {
   }
 
   void SkipSpace() {
-    while (!AtEnd() && (Peek() == ' ' || Peek() == '\t' || Peek() == '\n' || Peek() == '\r')) Advance();
+    for (;;) {
+      // Blanks and tabs on the same line, in the text at hand, at once.
+      size_t end = pos_;
+      while (end < text_.size() && (text_[end] == ' ' || text_[end] == '\t')) ++end;
+      column_ += static_cast<int>(end - pos_);
+      pos_ = end;
+      if (AtEnd()) return;
+      const unsigned char c = Peek();
+      if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return;
+      Advance();
+    }
   }
 
   [[noreturn]] void Fail(Position where, std::string message) const { throw ParseError(where, std::move(message)); }
@@ -333,6 +343,17 @@ class Parser {
     Advance();  // the opening quote
     std::string out;
     for (;;) {
+      // A run of printable ASCII but the quote and the backslash, in the text
+      // at hand, at once: one column each.
+      size_t end = pos_;
+      while (end < text_.size()) {
+        const auto c = static_cast<unsigned char>(text_[end]);
+        if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
+        ++end;
+      }
+      out.append(text_.substr(pos_, end - pos_));
+      column_ += static_cast<int>(end - pos_);
+      pos_ = end;
       if (AtEnd()) Fail(start, Text(WB_JSON_UNCLOSED_STRING));
       const unsigned char c = Peek();
       if (c == '"') {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "TestUtil.h"
 
@@ -55,12 +58,27 @@ using Broken = test::BrokenText;
 
 class JsonBroken : public ::testing::TestWithParam<Broken> {};
 
+// Hands `text` out `piece` bytes at a time, as a file read in pieces may.
+ReadFunction InPieces(const std::string& text, size_t piece) {
+  return [text, piece, at = size_t{0}](char* buffer, size_t size) mutable {
+    const size_t n = std::min({piece, size, text.size() - at});
+    text.copy(buffer, n, at);
+    at += n;
+    return n;
+  };
+}
+
 TEST_P(JsonBroken, FailsAtTheFaultWithAClearMessage) {
   const Broken& b = GetParam();
-  const ParseError e = test::Raised<ParseError>([&] { Parse(b.text); });
-  EXPECT_EQ(e.Where().line, b.line) << e.Message();
-  EXPECT_EQ(e.Where().column, b.column) << e.Message();
-  EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.Message();
+  // Whole, and read in pieces of one and of three bytes.
+  const std::vector<std::function<void()>> reads = {
+      [&] { Parse(b.text); }, [&] { Check(InPieces(b.text, 1)); }, [&] { Check(InPieces(b.text, 3)); }};
+  for (const auto& read : reads) {
+    const ParseError e = test::Raised<ParseError>(read);
+    EXPECT_EQ(e.Where().line, b.line) << e.Message();
+    EXPECT_EQ(e.Where().column, b.column) << e.Message();
+    EXPECT_NE(e.Message().find(b.message), std::string::npos) << e.Message();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -92,6 +110,37 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"StrayByteOutsideString", "[\xFF]", 1, 2, "the byte 0xFF"},
         Broken{"TooDeep", std::string(1000, '['), 1, kMaxDepth + 1, "nested more than"}),
     test::CaseName());
+
+TEST(JsonReader, ReadsTheSameValuesAndPositionsInPieces) {
+  const std::string text =
+      "{\"na\xC3\xA9me\": \"a long plain text\\n with an escape\",\n \t \"list\": [\"\xE2\x82\xAC\", \"\", 12],\r\n"
+      "  \"tail\":\t\t\"x\\u0041y\"  }";
+  const Value whole = Parse(text);
+  for (const size_t piece : {size_t{1}, size_t{2}, size_t{5}, size_t{4096}}) {
+    Reader reader(InPieces(text, piece));
+    reader.Enter();
+    bool first = true;
+    std::string key;
+    Position at;
+    for (size_t i = 0; i < whole.keys.size(); ++i) {
+      ASSERT_TRUE(reader.NextMember(first, key, at)) << piece;
+      EXPECT_EQ(key, whole.keys[i]) << piece;
+      EXPECT_EQ(at.line, whole.keyPositions[i].line) << piece << " " << key;
+      EXPECT_EQ(at.column, whole.keyPositions[i].column) << piece << " " << key;
+      const Value value = reader.Read();
+      EXPECT_EQ(Format(value), Format(whole.items[i])) << piece << " " << key;
+      EXPECT_EQ(value.position.line, whole.items[i].position.line) << piece << " " << key;
+      EXPECT_EQ(value.position.column, whole.items[i].position.column) << piece << " " << key;
+    }
+    EXPECT_FALSE(reader.NextMember(first, key, at)) << piece;
+  }
+  EXPECT_EQ(whole.Find("na\xC3\xA9me")->text, "a long plain text\n with an escape");
+  EXPECT_EQ(whole.keyPositions[2].line, 3);
+  EXPECT_EQ(whole.keyPositions[2].column, 3);
+  EXPECT_EQ(whole.items[2].position.column, 12);
+  EXPECT_EQ(whole.items[1].items[2].position.column, 22);
+  EXPECT_EQ(whole.items[2].text, "xAy");
+}
 
 TEST(JsonReader, AcceptsNestingUpToTheLimit) {
   const std::string deep = std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']');
