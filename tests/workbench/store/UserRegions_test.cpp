@@ -34,6 +34,8 @@ TEST(UserRegions, MarkersInTheCommentsOfEachLanguage) {
        {"a", "b"},
        {"1\n", "2\n"}},
       {"-- user code begin: sql\n--user code end: sql\n", {"sql"}, {""}},
+      // The words elsewhere on a line before a marker's.
+      {"s = \"user code user code \";\n  // user code begin: z\nq\n  // user code end: z", {"z"}, {"q\n"}},
       // Not markers: no comment before the words, no name, other words.
       {"user code begin: a\nint x; // user code begin: b\n// user code begin:\n// User code begin: c\n", {}, {}},
   };
