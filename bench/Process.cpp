@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 namespace zt::bench {
 
@@ -41,6 +43,18 @@ void Redirect(const std::string& path, int flags, int target) {
   ::_exit(127);
 }
 
+// The bytes this process and the children it has waited for handed to write
+// calls ("wchar" of /proc/self/io); -1 when the kernel does not tell.
+long long WrittenSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value) {
+    if (key == "wchar:") return value;
+  }
+  return -1;
+}
+
 }  // namespace
 
 RunResult RunProgram(const std::vector<std::string>& argv, const Streams& streams) {
@@ -49,6 +63,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const Streams& stream
     result.problem = "nothing to run";
     return result;
   }
+  const long long writtenBefore = WrittenSoFar();
   const auto start = std::chrono::steady_clock::now();
   int master = -1;
   pid_t pid = -1;
@@ -92,6 +107,9 @@ RunResult RunProgram(const std::vector<std::string>& argv, const Streams& stream
     }
   }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // Between the two counts this process only forked and waited.
+  const long long writtenAfter = WrittenSoFar();
+  if (writtenBefore >= 0 && writtenAfter >= writtenBefore) result.bytesWritten = writtenAfter - writtenBefore;
   result.peakRssKiB = usage.ru_maxrss;
   result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;

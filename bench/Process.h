@@ -34,6 +34,11 @@ struct RunResult {
   double cpuSeconds = 0;
   /// Bytes the program wrote to the pseudo-terminal.
   long terminalBytes = 0;
+  /// Bytes the program (and what it waited for) handed to write calls, by
+  /// the kernel's count (/proc/self/io of this process takes in the counts
+  /// of the children it has waited for); -1 when the kernel does not tell.
+  /// Meaningless for programs run at once from several threads.
+  long long bytesWritten = -1;
   std::string problem;
 };
 

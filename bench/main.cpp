@@ -14,7 +14,9 @@
 // Every run has the same fixed date (SOURCE_DATE_EPOCH). The rounds give each
 // time and each ratio of one round's times as min, median and max. Once per
 // size it also runs the generation under strace (up to --trace-max: system
-// calls and bytes written per operation, and where they went), the program
+// calls and bytes written per operation, and where they went; the timed runs
+// give the bytes written by the kernel's count too: a traced run is slower,
+// and a store cuts its batches by time as well as by size), the program
 // given with --compare (its output must be the same, file by file and
 // datapool by datapool) and the sed loop bench/sed-loop.sh (one sed call per
 // operation, up to --sed-max). It checks that every run produced N files and
@@ -98,6 +100,9 @@ struct Row {
   // machine changes less than the wall time.
   Samples generateCpu, floorRowsCpu, toFloorRowsCpu, progressOverheadCpuPercent;
   long peakRssKiB = 0;
+  // KiB written per operation by the first generation of each round, as the
+  // kernel counts it (not traced, so the batches are cut as in any run).
+  Samples writtenKiB;
   size_t outputBytes = 0;
   std::optional<double> sed;
   std::optional<TraceCounts> trace;
@@ -261,8 +266,14 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   row.generate.Add(first.seconds);
   row.generateCpu.Add(first.cpuSeconds);
   row.peakRssKiB = std::max(row.peakRssKiB, first.peakRssKiB);
+  std::string written;
+  if (first.bytesWritten >= 0) {
+    const double kib = static_cast<double>(first.bytesWritten) / summary.operations / 1024;
+    row.writtenKiB.Add(kib);
+    written = ", " + Fixed(kib, 2) + " KiB written per operation";
+  }
   note("generate", first.seconds,
-       ", peak RSS " + Fixed(static_cast<double>(first.peakRssKiB) / kKiBPerMiB, 1) + " MiB");
+       ", peak RSS " + Fixed(static_cast<double>(first.peakRssKiB) / kKiBPerMiB, 1) + " MiB" + written);
   if (round == 0) CheckStore(plain, summary.operations, "generation");
   Settle(folder);
   const RunResult again = Generate(argv, false, err);
@@ -444,22 +455,25 @@ void Report(const std::vector<Row>& rows, const Options& options) {
                   Spread(row.toFloorRowsCpu, 2).c_str(), Spread(row.progressOverheadCpuPercent, 1).c_str());
     std::cout << line << '\n';
   }
-  std::cout
-      << "\nper operation (fresh store, under strace), and the output\n"
-         "       N  system calls  KiB written  of which to the store  bytes elsewhere  output KiB  same as --compare\n";
+  std::cout << "\nper operation (fresh store): under strace, and in the timed runs (the kernel's count, median);"
+               " the output\n"
+               "       N  system calls  KiB written  of which to the store  bytes elsewhere  KiB written, timed  "
+               "output KiB  same as --compare\n";
   for (const Row& row : rows) {
     const double n = row.operations;
     const std::string compared = !row.compareProblem           ? "not run"
                                  : row.compareProblem->empty() ? "yes"
                                                                : "NO: " + *row.compareProblem;
+    const std::string timed = row.writtenKiB.Empty() ? "-" : Fixed(row.writtenKiB.Median(), 2);
     if (row.trace) {
-      std::snprintf(line, sizeof line, "%8s  %12.1f  %11.2f  %21.2f  %15s  %10.2f  %s", Grouped(row.operations).c_str(),
-                    row.trace->calls / n, row.trace->written / n / 1024, row.trace->writtenToStore / n / 1024,
-                    Grouped(row.trace->writtenElsewhere).c_str(), static_cast<double>(row.outputBytes) / n / 1024,
-                    compared.c_str());
+      std::snprintf(line, sizeof line, "%8s  %12.1f  %11.2f  %21.2f  %15s  %18s  %10.2f  %s",
+                    Grouped(row.operations).c_str(), row.trace->calls / n, row.trace->written / n / 1024,
+                    row.trace->writtenToStore / n / 1024, Grouped(row.trace->writtenElsewhere).c_str(), timed.c_str(),
+                    static_cast<double>(row.outputBytes) / n / 1024, compared.c_str());
     } else {
-      std::snprintf(line, sizeof line, "%8s  %12s  %11s  %21s  %15s  %10.2f  %s", Grouped(row.operations).c_str(), "-",
-                    "-", "-", "-", static_cast<double>(row.outputBytes) / n / 1024, compared.c_str());
+      std::snprintf(line, sizeof line, "%8s  %12s  %11s  %21s  %15s  %18s  %10.2f  %s", Grouped(row.operations).c_str(),
+                    "-", "-", "-", "-", timed.c_str(), static_cast<double>(row.outputBytes) / n / 1024,
+                    compared.c_str());
     }
     std::cout << line << '\n';
     if (row.trace) {
@@ -485,7 +499,7 @@ void Report(const std::vector<Row>& rows, const Options& options) {
     csv << ',' << name << "_min," << name << "_median," << name << "_max";
   }
   csv << ",peak_rss_mib,syscalls_per_op,kib_written_per_op,kib_to_store_per_op,bytes_elsewhere,output_kib_per_op,"
-         "same_as_compare,sed_seconds,sed_to_generate\n";
+         "same_as_compare,sed_seconds,sed_to_generate,kib_written_timed_per_op\n";
   for (const Row& row : rows) {
     csv << row.operations << ',' << options.repeat;
     for (const Samples* samples :
@@ -505,7 +519,7 @@ void Report(const std::vector<Row>& rows, const Options& options) {
             : row.compareProblem->empty() ? "yes"
                                           : "no")
         << ',' << (row.sed ? Fixed(*row.sed, 3) : "") << ',' << (row.sed ? Ratio(*row.sed, row.generate.Median()) : "")
-        << '\n';
+        << ',' << (row.writtenKiB.Empty() ? "" : Fixed(row.writtenKiB.Median(), 2)) << '\n';
   }
   if (!csv) Fail("cannot write " + options.csv);
   std::cout << "written to " << options.csv << '\n';
