@@ -19,17 +19,17 @@
 // whole file has been read and found right; otherwise the datapool is left
 // as it was; `import --all` reads every DIR/NAME.csv so, and stores them
 // all in one transaction, or none when one of them is refused. add-rows adds
-// boundary rows (chores/BoundaryRows.h) to the datapools named, or to all, in one
-// transaction, as the user of CommandUser. edit, delete and rename change
-// the store as the user of CommandUser, each in one transaction, after
-// every datapool they name was found in the store (one not found is told
-// with the name it may have meant, and nothing is changed): edit opens the
-// datapool in the editor as a run does (Datapools.h), and reads what the
-// user wrote by the rules of import; delete and rename take the records
-// that name the datapool with it (chores/DatapoolChores.h). Exit status 0 ok, 1 failure (no
-// store, unknown datapool, a file that cannot be read, written or
-// imported), 2 usage (a user name with a control character among them); one
-// message on stderr per failure.
+// boundary rows (chores/BoundaryRows.h) to the datapools named, or to all,
+// in one transaction, as the user of CommandUser. edit, delete and rename
+// change the store as the user of CommandUser, each in one transaction,
+// after every datapool they name was found in the store (one not found is
+// told with the name it may have meant, and nothing is changed): edit opens
+// the datapool in the editor as a run does (Datapools.h), and reads what
+// the user wrote by the rules of import; delete and rename take the records
+// that name the datapool with it (chores/DatapoolChores.h). Exit status 0
+// ok, 1 failure (no store, unknown datapool, a file that cannot be read,
+// written or imported), 2 usage (a user name with a control character
+// among them); one message on stderr per failure.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
