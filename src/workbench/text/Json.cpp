@@ -185,13 +185,20 @@ class Parser {
     }
   }
 
+  // Steps over the bytes of the text at hand for which `plain` holds, one
+  // column each (none may be a line end or part of a longer character);
+  // where the run began.
+  template <typename Plain>
+  size_t TakeRun(Plain plain) {
+    const size_t from = pos_;
+    while (pos_ < text_.size() && plain(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+    column_ += static_cast<int>(pos_ - from);
+    return from;
+  }
+
   void SkipSpace() {
     for (;;) {
-      // Blanks and tabs on the same line, in the text at hand, at once.
-      size_t end = pos_;
-      while (end < text_.size() && (text_[end] == ' ' || text_[end] == '\t')) ++end;
-      column_ += static_cast<int>(end - pos_);
-      pos_ = end;
+      TakeRun([](unsigned char c) { return c == ' ' || c == '\t'; });
       if (AtEnd()) return;
       const unsigned char c = Peek();
       if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return;
@@ -343,17 +350,9 @@ class Parser {
     Advance();  // the opening quote
     std::string out;
     for (;;) {
-      // A run of printable ASCII but the quote and the backslash, in the text
-      // at hand, at once: one column each.
-      size_t end = pos_;
-      while (end < text_.size()) {
-        const auto c = static_cast<unsigned char>(text_[end]);
-        if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
-        ++end;
-      }
-      out.append(text_.substr(pos_, end - pos_));
-      column_ += static_cast<int>(end - pos_);
-      pos_ = end;
+      // A run of printable ASCII but the quote and the backslash, at once.
+      const size_t from = TakeRun([](unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; });
+      out.append(text_.substr(from, pos_ - from));
       if (AtEnd()) Fail(start, Text(WB_JSON_UNCLOSED_STRING));
       const unsigned char c = Peek();
       if (c == '"') {

@@ -374,10 +374,9 @@ class Fnv128 {
  public:
   // The product by the prime in two 64-bit words: h * (2^88 + 315) is
   // h * 315 plus the low 40 bits of h moved up by 88, and the low word never
-  // depends on the high one, so each byte waits for one 64-bit multiply
-  // (the digest takes a tenth of a generation's instructions). Not inlined:
-  // inlined into a loop over the parts, the compiler kept the product on the
-  // stack.
+  // depends on the high one, so each byte waits for one 64-bit multiply.
+  // Not inlined: inlined into a loop over the parts, the compiler kept the
+  // product on the stack.
   [[gnu::noinline]] void Add(std::string_view part) {
     uint64_t low = static_cast<uint64_t>(hash_);
     uint64_t high = static_cast<uint64_t>(hash_ >> 64);
