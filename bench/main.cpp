@@ -4,7 +4,7 @@
 // For each size N it synthesizes a model of N operations (ModelSynth.h) and,
 // in each of --repeat rounds, times:
 //   generate   ztunittest generate MODEL --select <every package> into a fresh
-//              store, stdin and stdout on /dev/null, stderr on a file;
+//              store, stdin on /dev/null, stdout (the log) and stderr on files;
 //   rerun      the same again over that store: nothing changed, nothing to write;
 //   progress   the first with stderr on a pseudo-terminal, so that the progress
 //              is drawn (fresh store again);
@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -101,8 +102,9 @@ struct Row {
   Samples generateCpu, floorRowsCpu, toFloorRowsCpu, progressOverheadCpuPercent;
   long peakRssKiB = 0;
   // KiB written per operation by the first generation of each round, as the
-  // kernel counts it (not traced, so the batches are cut as in any run).
-  Samples writtenKiB;
+  // kernel counts it (not traced, so the batches are cut as in any run), and
+  // of those the KiB that did not go to its log and standard error.
+  Samples writtenKiB, writtenToStoreKiB;
   size_t outputBytes = 0;
   std::optional<double> sed;
   std::optional<TraceCounts> trace;
@@ -236,8 +238,10 @@ std::vector<std::string> GenerateCommand(const std::string& program, const fs::p
 
 // Every operation of a selected package is counted, the primary-key
 // constructors too, which get no test: a run ends with status 1.
-RunResult Generate(const std::vector<std::string>& argv, bool terminal, const fs::path& errFile) {
+RunResult Generate(const std::vector<std::string>& argv, bool terminal, const fs::path& errFile,
+                   const fs::path& outFile = "/dev/null") {
   Streams streams;
+  streams.out = outFile.string();
   streams.err = errFile.string();
   streams.terminal = terminal;
   RunResult result = RunProgram(argv, streams);
@@ -253,6 +257,7 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   const std::string of = std::to_string(round + 1) + "/" + std::to_string(options.repeat) + ": ";
   const fs::path kept = folder / "store";
   const fs::path err = folder / "stderr.txt";
+  const fs::path log = folder / "stdout.txt";
   auto note = [&of](const std::string& what, double seconds, const std::string& more) {
     Note("  " + what + std::string(10 - std::min<size_t>(10, what.size()), ' ') + of + Fixed(seconds, 3) + " s" + more);
   };
@@ -262,16 +267,28 @@ void MeasureRound(const Options& options, const fs::path& folder, const fs::path
   Remove(plain);
   Settle(folder);
   const std::vector<std::string> argv = GenerateCommand(options.program, model, summary, plain, options.templates);
-  const RunResult first = Generate(argv, false, err);
+  // Its log is kept in a file, as a user keeps it: the bytes the kernel
+  // counts take in the log and standard error, whose sizes tell them apart.
+  const RunResult first = Generate(argv, false, err, log);
   row.generate.Add(first.seconds);
   row.generateCpu.Add(first.cpuSeconds);
   row.peakRssKiB = std::max(row.peakRssKiB, first.peakRssKiB);
   std::string written;
   if (first.bytesWritten >= 0) {
     const double kib = static_cast<double>(first.bytesWritten) / summary.operations / 1024;
+    long long streamed = 0;
+    for (const fs::path& stream : {log, err}) {
+      std::error_code sized;
+      const std::uintmax_t size = fs::file_size(stream, sized);
+      if (sized) Fail("cannot tell the size of " + stream.string() + ": " + sized.message());
+      streamed += static_cast<long long>(size);
+    }
+    const double toStore = static_cast<double>(first.bytesWritten - streamed) / summary.operations / 1024;
     row.writtenKiB.Add(kib);
-    written = ", " + Fixed(kib, 2) + " KiB written per operation";
+    row.writtenToStoreKiB.Add(toStore);
+    written = ", " + Fixed(kib, 2) + " KiB written per operation (" + Fixed(toStore, 2) + " into the store)";
   }
+  Remove(log);
   note("generate", first.seconds,
        ", peak RSS " + Fixed(static_cast<double>(first.peakRssKiB) / kKiBPerMiB, 1) + " MiB" + written);
   if (round == 0) CheckStore(plain, summary.operations, "generation");
@@ -458,22 +475,23 @@ void Report(const std::vector<Row>& rows, const Options& options) {
   std::cout << "\nper operation (fresh store): under strace, and in the timed runs (the kernel's count, median);"
                " the output\n"
                "       N  system calls  KiB written  of which to the store  bytes elsewhere  KiB written, timed  "
-               "output KiB  same as --compare\n";
+               "to the store, timed  output KiB  same as --compare\n";
   for (const Row& row : rows) {
     const double n = row.operations;
     const std::string compared = !row.compareProblem           ? "not run"
                                  : row.compareProblem->empty() ? "yes"
                                                                : "NO: " + *row.compareProblem;
     const std::string timed = row.writtenKiB.Empty() ? "-" : Fixed(row.writtenKiB.Median(), 2);
+    const std::string timedToStore = row.writtenToStoreKiB.Empty() ? "-" : Fixed(row.writtenToStoreKiB.Median(), 2);
     if (row.trace) {
-      std::snprintf(line, sizeof line, "%8s  %12.1f  %11.2f  %21.2f  %15s  %18s  %10.2f  %s",
+      std::snprintf(line, sizeof line, "%8s  %12.1f  %11.2f  %21.2f  %15s  %18s  %19s  %10.2f  %s",
                     Grouped(row.operations).c_str(), row.trace->calls / n, row.trace->written / n / 1024,
                     row.trace->writtenToStore / n / 1024, Grouped(row.trace->writtenElsewhere).c_str(), timed.c_str(),
-                    static_cast<double>(row.outputBytes) / n / 1024, compared.c_str());
+                    timedToStore.c_str(), static_cast<double>(row.outputBytes) / n / 1024, compared.c_str());
     } else {
-      std::snprintf(line, sizeof line, "%8s  %12s  %11s  %21s  %15s  %18s  %10.2f  %s", Grouped(row.operations).c_str(),
-                    "-", "-", "-", "-", timed.c_str(), static_cast<double>(row.outputBytes) / n / 1024,
-                    compared.c_str());
+      std::snprintf(line, sizeof line, "%8s  %12s  %11s  %21s  %15s  %18s  %19s  %10.2f  %s",
+                    Grouped(row.operations).c_str(), "-", "-", "-", "-", timed.c_str(), timedToStore.c_str(),
+                    static_cast<double>(row.outputBytes) / n / 1024, compared.c_str());
     }
     std::cout << line << '\n';
     if (row.trace) {
@@ -499,7 +517,7 @@ void Report(const std::vector<Row>& rows, const Options& options) {
     csv << ',' << name << "_min," << name << "_median," << name << "_max";
   }
   csv << ",peak_rss_mib,syscalls_per_op,kib_written_per_op,kib_to_store_per_op,bytes_elsewhere,output_kib_per_op,"
-         "same_as_compare,sed_seconds,sed_to_generate,kib_written_timed_per_op\n";
+         "same_as_compare,sed_seconds,sed_to_generate,kib_written_timed_per_op,kib_to_store_timed_per_op\n";
   for (const Row& row : rows) {
     csv << row.operations << ',' << options.repeat;
     for (const Samples* samples :
@@ -519,7 +537,8 @@ void Report(const std::vector<Row>& rows, const Options& options) {
             : row.compareProblem->empty() ? "yes"
                                           : "no")
         << ',' << (row.sed ? Fixed(*row.sed, 3) : "") << ',' << (row.sed ? Ratio(*row.sed, row.generate.Median()) : "")
-        << ',' << (row.writtenKiB.Empty() ? "" : Fixed(row.writtenKiB.Median(), 2)) << '\n';
+        << ',' << (row.writtenKiB.Empty() ? "" : Fixed(row.writtenKiB.Median(), 2)) << ','
+        << (row.writtenToStoreKiB.Empty() ? "" : Fixed(row.writtenToStoreKiB.Median(), 2)) << '\n';
   }
   if (!csv) Fail("cannot write " + options.csv);
   std::cout << "written to " << options.csv << '\n';
