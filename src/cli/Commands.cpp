@@ -199,7 +199,9 @@ std::optional<std::string> UserNameFault(const std::string& name, const std::str
 }
 
 void PrintError(const std::string& message) {
-  std::cerr << wb::Text(wb::WB_ERROR_PREFIX) << message << "\n";
+  // Written at once: one system call a line, and the line whole where other
+  // processes share the stream.
+  std::cerr << wb::Text(wb::WB_ERROR_PREFIX) + message + '\n';
 }
 
 int Run(int argc, char** argv) {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -199,12 +200,22 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+// This process's pid, asked once and again in the child of each fork: a
+// child that writes is another writer, whose temporaries are swept once it
+// ends, not once its parent does. (A system call per file saved: the C
+// library asks the kernel every time.)
+pid_t ThisProcess() {
+  static pid_t pid = [] {
+    ::pthread_atfork(nullptr, nullptr, [] { pid = ::getpid(); });
+    return ::getpid();
+  }();
+  return pid;
+}
+
 // The name of a new temporary file for `name`: ".<name>~<pid>~" and six
-// characters, the name cut short so that the whole fits in a file name. The
-// pid is asked each time: a child of a fork that writes is another writer,
-// whose temporaries are swept once it ends, not once its parent does.
+// characters, the name cut short so that the whole fits in a file name.
 std::string TemporaryName(const std::string& name) {
-  const std::string tail = kTemporaryMark + std::to_string(::getpid()) + kTemporaryMark + RandomSuffix();
+  const std::string tail = kTemporaryMark + std::to_string(ThisProcess()) + kTemporaryMark + RandomSuffix();
   constexpr size_t kLongestName = 255;
   const size_t room = kLongestName - 1 - tail.size();
   return "." + (name.size() > room ? name.substr(0, room) : name) + tail;
