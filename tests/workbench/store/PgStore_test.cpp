@@ -629,11 +629,18 @@ TEST_F(PostgresStore, ALostConnectionIsMadeAnewAndTheStatementSentAgain) {
     EXPECT_TRUE(pid.Step());
     return pid.ColumnText(0);
   };
+  // A prepared statement is planned once on every connection, the new ones too.
+  const auto planning = [&] {
+    Statement setting(db, "SELECT current_setting('plan_cache_mode')");
+    EXPECT_TRUE(setting.Step());
+    return setting.ColumnText(0);
+  };
   const auto cut = [&](const std::string& pid) {
     test::PgServer::Instance().Run("SELECT pg_terminate_backend(" + pid + ")", conninfo_);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   };
   ASSERT_EQ(tool.CreateDatapool(store->Connection(), "A_one", "", kFields), datapool_result::kCreated);
+  EXPECT_EQ(planning(), "force_generic_plan");
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     const std::string before = backend();
@@ -642,6 +649,7 @@ TEST_F(PostgresStore, ALostConnectionIsMadeAnewAndTheStatementSentAgain) {
     EXPECT_EQ(tool.CreateDatapool(store->Connection(), name, "", kFields), datapool_result::kCreated);
     EXPECT_EQ(tool.CreateDatapool(store->Connection(), "A_one", "", kFields), datapool_result::kNothingToReport);
     EXPECT_NE(backend(), before) << "a new connection";
+    EXPECT_EQ(planning(), "force_generic_plan");
     ASSERT_TRUE(LoadDatapool(db, name));
   }
   {
